@@ -1,0 +1,85 @@
+// The scratch store: one file on the temporary disk managed as a heap of guarded blocks, with
+// an index of node records in its first 3 MB. Pixels live here, never in RAM; callers hold a
+// BlockHandle and map small windows of the file around the bytes they need.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Disk.h"
+
+namespace zelvo {
+
+using BlockHandle = uint32_t;  // offset of the block's node record; 0 = none
+
+class FileDynamicStore {
+public:
+    static constexpr uint32_t kIndexSize = 0x300000;
+    static constexpr uint32_t kHeaderBytes = 40;
+    static constexpr uint32_t kFirstSlot = 48;
+    static constexpr uint32_t kDataStart = 0x300028;  // 3 145 768: the empty file's length
+    static constexpr uint32_t kNodeBytes = 24;
+    static constexpr uint32_t kGuardBytes = 8;
+
+    // The ten header words, in file order.
+    struct Header {
+        uint32_t fileSize, largestFree, nextSlot, indexSize;
+        uint32_t usedHead, usedTail, usedCount;
+        uint32_t freeHead, freeTail, freeCount;
+    };
+    struct Node {
+        uint32_t inUse, start, size, prev, next, mark;
+    };
+    struct Span {
+        uint64_t offset = 0;  // payload's first byte in the file
+        uint32_t length = 0;
+    };
+    struct Window {
+        uint64_t viewOffset = 0;  // aligned to the granularity
+        uint64_t viewLength = 0;
+        uint32_t delta = 0;  // where the requested bytes start inside the view
+    };
+
+    explicit FileDynamicStore(DiskService& disks = AppDisks());
+    ~FileDynamicStore();  // closes and removes the file
+    FileDynamicStore(const FileDynamicStore&) = delete;
+    FileDynamicStore& operator=(const FileDynamicStore&) = delete;
+
+    bool Open(const std::string& folder);
+    bool IsOpen() const { return m_open; }
+
+    BlockHandle Allocate(uint64_t n);
+    bool Free(BlockHandle h);
+    Span Payload(BlockHandle h) const;
+    Window MapWindow(uint64_t offset, uint64_t length) const;
+    // The file descriptor for the caller's own mappings; -1 (with "File not exist!") if closed.
+    int FileHandle() const;
+    void Fill(BlockHandle h, uint8_t byte, bool flush);
+    bool CheckBlock(BlockHandle h);
+    bool CheckStore();
+    void Shrink();
+    void Reset();
+    uint32_t UsedCount() const;
+    uint32_t FreeCount() const;
+
+    // Inspection (tests, diagnostics).
+    Header GetHeader() const;
+    Node GetNode(uint32_t slot) const;
+    const std::string& Folder() const { return m_folder; }
+    const std::string& FileName() const { return m_fileName; }
+    uint32_t Granularity() const { return m_granularity; }
+    // Raw access to the index view, for tests that damage the index on purpose.
+    uint8_t* IndexViewForTesting() { return m_headerView; }
+
+private:
+    // (implementation members)
+    bool m_open = false;
+    int m_file = -1;
+    uint8_t* m_headerView = nullptr;
+    std::string m_folder;
+    std::string m_fileName;
+    uint32_t m_granularity;
+    DiskService& m_disks;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UBSan and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+. scripts/deps.sh
+zelvo_install_deps
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELVO_SANITIZE=ON >/dev/null
+cmake --build build/asan
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd build/asan
+ctest --output-on-failure -j "$(nproc)" "$@"
