@@ -1,0 +1,104 @@
+#include "batch/BatchRunner.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+#include "batch/Script.h"
+#include "platform/Feedback.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+
+namespace {
+
+// Draws the progress bar on standard error when it is a terminal; quiet otherwise.
+class TerminalFeedback : public ProgressCounter {
+protected:
+    void ShowPercent(int percent) override {
+        if (!isatty(STDERR_FILENO)) return;
+        if (Total() == 0 && percent == 0) {
+            std::cerr << "\r\033[K" << std::flush;
+            return;
+        }
+        int filled = percent / 5;
+        std::cerr << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(20 - filled), ' ')
+                  << "] " << percent << "%" << std::flush;
+    }
+};
+
+// Installs a service for the run and puts the previous one back afterwards.
+template <class T, void (*Set)(T*), T& (*Get)()>
+class Installed {
+public:
+    explicit Installed(T* service) : m_previous(&Get()) { Set(service); }
+    ~Installed() { Set(m_previous); }
+
+private:
+    T* m_previous;
+};
+
+}  // namespace
+
+BatchRunner::BatchRunner(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+BatchRunner::~BatchRunner() = default;
+
+void BatchRunner::Register(const std::string& name, CommandHandler handler) {
+    m_commands[name] = std::move(handler);
+}
+
+int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tempDir) {
+    RecordingMessages messages;
+    messages.onEntry = [this](const RecordingMessages::Entry& e) {
+        m_err << (e.kind == RecordingMessages::Kind::Message ? "message: " : "question: ")
+              << EscapeForOutput(e.text) << "\n";
+        m_err.flush();
+    };
+    TerminalFeedback feedback;
+    Installed<Messages, SetAppMessages, AppMessages> installMessages(&messages);
+    Installed<Feedback, SetAppFeedback, AppFeedback> installFeedback(&feedback);
+
+    // Read the whole script first, so that a script error anywhere is found before the
+    // workspace is set up and before any file is touched.
+    std::vector<ScriptLine> lines;
+    std::string text;
+    for (int number = 1; std::getline(script, text); ++number) {
+        LexResult lexed = LexLine(text);
+        if (!lexed.error.empty()) {
+            m_err << "line " << number << ": " << lexed.error << "\n";
+            return kScriptError;
+        }
+        if (lexed.words.empty() || lexed.words[0][0] == '#') continue;
+        if (!m_commands.count(lexed.words[0])) {
+            m_err << "line " << number << ": unknown command '" << lexed.words[0] << "'\n";
+            return kScriptError;
+        }
+        lines.push_back({number, std::move(lexed.words)});
+    }
+
+    Workspace workspace;
+    if (!workspace.Setup(tempDir)) return kCommandFailed;
+
+    BatchSession session{workspace, messages, m_out, {}};
+    int status = kDone;
+    for (const ScriptLine& line : lines) {
+        std::vector<std::string> args(line.words.begin() + 1, line.words.end());
+        CommandResult r = m_commands[line.words[0]](session, args);
+        if (r.kind == CommandResult::Kind::ScriptError) {
+            m_err << "line " << line.number << ": " << r.error << "\n";
+            status = kScriptError;
+            break;
+        }
+        if (r.kind == CommandResult::Kind::Failed) {
+            if (!r.error.empty()) m_err << "line " << line.number << ": " << r.error << "\n";
+            status = kCommandFailed;
+            break;
+        }
+    }
+    m_out.flush();
+    // Documents and their blocks go before the workspace and its store.
+    session.state.clear();
+    return status;
+}
+
+}  // namespace zelvo

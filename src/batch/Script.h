@@ -1,0 +1,38 @@
+// Lexing of zelvo-batch scripts: one command a line, words separated by blanks, "..." for a
+// word with blanks, a line whose first non-blank character is '#' is a comment.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelvo {
+
+struct ScriptLine {
+    int number = 0;  // 1-based line number in the script
+    std::vector<std::string> words;
+};
+
+struct LexResult {
+    std::vector<std::string> words;
+    std::string error;  // empty when the line is well formed
+};
+
+// Splits one line into words. Inside quotes a blank is ordinary; `\"` is a quote and `\\` a
+// backslash; any other backslash is kept as it stands (so "\n" reaches the command as written).
+LexResult LexLine(const std::string& line);
+
+// Parsers for the argument forms the commands share. They return nullopt on malformed input.
+std::optional<int> ParseInt(const std::string& s);
+std::optional<double> ParseNumber(const std::string& s);
+// "#RRGGBB" -> 0x00BBGGRR
+std::optional<unsigned> ParseColor(const std::string& s);
+// "x,y"
+std::optional<std::pair<int, int>> ParsePoint(const std::string& s);
+// "key=value" -> value when the word starts with key=
+std::optional<std::string> OptionValue(const std::string& word, const std::string& key);
+
+// Writes a message text on one line, with line breaks as the two characters \n.
+std::string EscapeForOutput(const std::string& text);
+
+}  // namespace zelvo

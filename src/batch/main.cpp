@@ -1,0 +1,39 @@
+// zelvo-batch SCRIPT [--temp-dir DIR]: runs a script of editing commands without windows.
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "batch/BatchRunner.h"
+
+int main(int argc, char** argv) {
+    std::optional<std::string> script;
+    std::optional<std::string> tempDir;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--temp-dir" && i + 1 < argc) {
+            tempDir = argv[++i];
+        } else if (a == "-h" || a == "--help") {
+            std::cout << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+            return 0;
+        } else if (!script && (a == "-" || a.empty() || a[0] != '-')) {
+            script = a;
+        } else {
+            std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+            return 2;
+        }
+    }
+    if (!script) {
+        std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+        return 2;
+    }
+    zelvo::BatchRunner runner(std::cout, std::cerr);
+    zelvo::RegisterAllCommands(runner);
+    if (*script == "-") return runner.Run(std::cin, tempDir);
+    std::ifstream in(*script);
+    if (!in) {
+        std::cerr << "cannot read script " << *script << "\n";
+        return 2;
+    }
+    return runner.Run(in, tempDir);
+}
