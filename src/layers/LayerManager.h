@@ -1,0 +1,126 @@
+// The per-document layer stack: the ordered list (head = bottom layer, tail = top), the id and
+// serial counters, the current layer, the display buffer, and the composites of the visible
+// layers for the screen, the thumbnail and flat saving.
+//
+// Layers are shared (std::shared_ptr): the history keeps further references to replaced layer
+// objects. A layer frees its store block in its destructor, so the block goes back to the store
+// exactly when the last holder (list, history, clipboard…) lets go; nobody frees by hand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/PercentTables.h"
+#include "layers/ImageGeometry.h"
+#include "layers/Layer.h"
+#include "store/FileDynamicStore.h"
+
+namespace zelvo {
+
+// What the layer manager asks of the document and the GUI; every method may be ignored.
+class LayerEvents {
+public:
+    virtual ~LayerEvents() = default;
+    // A render request code for the display refresher (1 full, 2 chosen by position, 5 chosen
+    // by id with a redraw, …).
+    virtual void RequestRender(int /*code*/) {}
+    // The layers palette must be repainted.
+    virtual void RefreshLayersPalette() {}
+};
+
+// Row orders and sizes of RenderFlat's format numbers (those of the save dispatch).
+enum FlatFormat : int { kFormatBmp = 1, kFormatJpeg = 2, kFormatGif = 3, kFormatTiff = 4, kFormatPng = 5 };
+
+class LayerManager {
+public:
+    static constexpr int kMaxLayers = 100;
+
+    LayerManager(FileDynamicStore& store, const PercentTables& tables, ImageGeometry& image,
+                 int32_t screenWidth, int32_t screenHeight);
+    ~LayerManager();  // DestroyAll
+    LayerManager(const LayerManager&) = delete;
+    LayerManager& operator=(const LayerManager&) = delete;
+
+    void SetEvents(LayerEvents* events) { m_events = events; }
+    FileDynamicStore& Store() const { return m_store; }
+    const PercentTables& Tables() const { return m_tables; }
+    ImageGeometry& Image() const { return m_image; }
+    int32_t ScreenWidth() const { return m_screenWidth; }
+    int32_t ScreenHeight() const { return m_screenHeight; }
+
+    // Counters: each is incremented before it is used, so the first id and serial are 1.
+    int32_t NextId() { return ++m_nextId; }
+    int32_t NextSerial() { return ++m_nextSerial; }
+    int32_t LastId() const { return m_nextId; }
+    int32_t LastSerial() const { return m_nextSerial; }
+
+    // The list, bottom (index 0) to top.
+    const std::vector<LayerPtr>& Layers() const { return m_layers; }
+    int LayerCount() const { return int(m_layers.size()); }
+    LayerPtr LayerAt(int index) const;
+    int IndexOf(const Layer* layer) const;  // -1 when not in the list
+    LayerPtr FindById(int32_t id) const;
+
+    // List primitives for the stack operations and the history; they keep the current flags
+    // as they are.
+    bool InsertAt(int index, LayerPtr layer);  // index 0..count
+    LayerPtr ReplaceAt(int index, LayerPtr layer);
+    LayerPtr RemoveAt(int index);
+
+    bool CheckLayerList();
+    LayerPtr CurrentLayer();
+    int CurrentIndex() const;
+    // Where new layers go in: they are inserted directly above this position. -1 when none.
+    int CurrentPosition() const { return CurrentIndex(); }
+    bool SelectLayerById(int32_t id, int redraw, int32_t flag);
+    bool SelectLayerByIndex(int n);  // n counted from the bottom, starting at 1
+    // Unlinks the layer from the list without freeing it; the caller gets the reference.
+    LayerPtr RemoveLayerById(int32_t id);
+
+    bool CreateFirstLayer(int32_t width, int32_t height);
+    LayerPtr AppendLayer(int32_t width, int32_t height, LayerKind kind);
+    void DestroyAll();
+
+    // 1 when a layer was hit (made current if it was not), 0 otherwise.
+    int HitTest(int32_t viewX, int32_t viewY);
+
+    // The display buffer (screen size, 32 bits, not in the list); null before CreateFirstLayer.
+    Layer* DisplayBuffer() const { return m_display.get(); }
+
+    // The whole canvas at scale 1 into `dst` (rows `stride` bytes apart, 24 or 32 bits per
+    // pixel, fourth byte of a 32-bit pixel untouched). Row order by format, see FlatFormat.
+    bool RenderFlat(uint8_t* dst, size_t stride, int bits, int format, int option);
+    // A 24-bit DIB (header + bottom-up rows) of the canvas fitted into width x height; empty
+    // when nothing can be drawn.
+    std::vector<uint8_t> RenderThumbnail(int32_t width, int32_t height);
+    // The visible part of the canvas at the current zoom into the display buffer, at the
+    // screen positions of screenRect.
+    bool RenderDisplay();
+
+    // Selection state (the selection commands fill it).
+    LayerPtr Selection() const { return m_selection; }
+    void SetSelectionObject(LayerPtr selection) { m_selection = std::move(selection); }
+    Rect SelectionBounds() const { return m_selectionBounds; }
+    void SetSelectionBounds(const Rect& r) { m_selectionBounds = r; }
+
+private:
+    void MakeCurrent(int index);
+    void RequestRender(int code);
+    void RefreshPalette();
+
+    int32_t m_nextId = 0;
+    int32_t m_nextSerial = 0;
+    FileDynamicStore& m_store;
+    const PercentTables& m_tables;
+    ImageGeometry& m_image;
+    int32_t m_screenWidth;
+    int32_t m_screenHeight;
+    LayerEvents* m_events = nullptr;
+    std::unique_ptr<Layer> m_display;
+    LayerPtr m_selection;
+    Rect m_selectionBounds;
+    std::vector<LayerPtr> m_layers;
+};
+
+}  // namespace zelvo
