@@ -92,8 +92,7 @@ std::string AvailableSpaceText(uint64_t availableBytes) {
     return Format("  Available Space%0.1f G", double(tenths) * 0.1);
 }
 
-TempDiskDialog::TempDiskDialog(DiskService& disks, const std::string& tempFolder)
-    : m_disks(disks) {
+TempDiskDialog::TempDiskDialog(DiskService& disks, const std::string& tempFolder) : m_disks(disks) {
     std::string systemRoot = disks.SystemRoot();
     for (const auto& root : disks.DriveRoots()) {
         if (!disks.IsFixed(root)) continue;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <set>
 

@@ -74,9 +74,9 @@ TEST(TempDiskSpace, AvailableMeansMoreThanTheRequestOrAboveFourGiB) {
         {n, false},
         {n + 1, true},
         {0xFFFFFFFFull, true},
-        {0x100000000ull, true},            // low 32 bits are 0: the high bits decide
-        {0x100000000ull + 1, true},        // 4 GiB + 1 byte
-        {0x100000000ull + n - 1, true},    // low bits below n
+        {0x100000000ull, true},          // low 32 bits are 0: the high bits decide
+        {0x100000000ull + 1, true},      // 4 GiB + 1 byte
+        {0x100000000ull + n - 1, true},  // low bits below n
         {0x700000000ull, true},
     };
     for (const auto& r : rows) {
@@ -151,12 +151,12 @@ TEST_F(ConfigDirTest, MissingShortAndGarbledFilesAreIgnored) {
     const std::string path = "/mnt/d/";
     const std::string garbled[] = {
         "",
-        "\x08\x00\x00",                                  // 3 bytes
-        Word(2) + "/\0" + std::string(10, '\0'),         // L <= 2
+        "\x08\x00\x00",                           // 3 bytes
+        Word(2) + "/\0" + std::string(10, '\0'),  // L <= 2
         Word(0) + std::string(10, '\0'),
-        Word(uint32_t(path.size() + 1)) + path,          // L + 4 is one past the end
-        Word(0xFFFFFFFFu) + path + '\0',                 // L + 4 overflows 32 bits
-        Word(9) + std::string(9, '\0'),                  // an empty path
+        Word(uint32_t(path.size() + 1)) + path,  // L + 4 is one past the end
+        Word(0xFFFFFFFFu) + path + '\0',         // L + 4 overflows 32 bits
+        Word(9) + std::string(9, '\0'),          // an empty path
     };
     for (const auto& bytes : garbled) {
         SCOPED_TRACE(bytes.size());

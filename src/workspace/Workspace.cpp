@@ -1,0 +1,101 @@
+#include "workspace/Workspace.h"
+
+#include <algorithm>
+
+#include "platform/Feedback.h"
+#include "platform/Messages.h"
+#include "store/TempDisk.h"
+
+namespace zelvo {
+
+namespace {
+constexpr const char* kStartFailure =
+    "temporary disk file fails to create, the program should not start.";
+}
+
+Workspace::Workspace(DiskService& disks) : m_disks(disks), m_store(disks) {}
+
+bool Workspace::FailStart() {
+    AppMessages().Show(kStartFailure);
+    return false;
+}
+
+bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
+    if (m_setUp) return false;
+    if (forcedFolder) {
+        m_tempFolder = *forcedFolder;
+        if (!m_tempFolder.empty() && m_tempFolder.back() != '/') m_tempFolder += '/';
+    } else {
+        m_tempFolder = ChooseTempFolder(m_disks);
+    }
+    if (m_tempFolder.empty() || !m_store.Open(m_tempFolder)) return FailStart();
+
+    // A store without its stroke block could open documents but never paint: refuse to start.
+    if (!AllocateStrokeBlock(kStartStrokePixels) || !m_store.CheckBlock(m_strokeBlock))
+        return FailStart();
+
+    m_smallWorkBuffer.assign(kSmallWorkBufferBytes, 0);
+    m_largeWorkBuffer.assign(kLargeWorkBufferBytes, 0);
+    m_tables = std::make_unique<PercentTables>();
+    m_thumbnail.assign(kThumbnailBytes, 0);
+    m_setUp = true;
+    SetRunning(true);
+    return true;
+}
+
+void Workspace::SetScreenSize(int width, int height) {
+    m_screenWidth = width;
+    m_screenHeight = height;
+}
+
+bool Workspace::AllocateStrokeBlock(uint64_t pixels) {
+    m_strokeBlock = m_store.Allocate(pixels * kStrokeBytesPerPixel);
+    if (!m_strokeBlock) return false;
+    m_strokeCapacity = pixels;
+    m_store.Fill(m_strokeBlock, 0, false);
+    return true;
+}
+
+bool Workspace::EnsureStrokeCapacity(int width, int height) {
+    if (!m_store.IsOpen()) return false;
+    uint64_t pixels = width > 0 && height > 0 ? uint64_t(width) * uint64_t(height) : 0;
+    // A block lost to a full disk in an earlier clean-up is tried again here.
+    if (!m_strokeBlock) return AllocateStrokeBlock(std::max(pixels, m_strokeCapacity));
+    if (pixels <= m_strokeCapacity) return true;
+    // The new block is taken before the old one goes, so a full disk keeps the old one.
+    BlockHandle old = m_strokeBlock;
+    uint64_t oldCapacity = m_strokeCapacity;
+    if (!AllocateStrokeBlock(pixels)) {
+        m_strokeBlock = old;
+        m_strokeCapacity = oldCapacity;
+        return false;
+    }
+    m_store.Free(old);
+    return true;
+}
+
+bool Workspace::ResetStore() {
+    if (!m_store.IsOpen()) return false;
+    bool grown = m_strokeCapacity != kStartStrokePixels;
+    if (m_store.UsedCount() > 1) {
+        AppFeedback().StatusText("Clean up temporary disk");
+        WaitCursor wait;
+        if (m_strokeBlock) m_store.Free(m_strokeBlock);
+        m_strokeBlock = 0;
+        m_store.Reset();
+        // A grown block is replaced by the start-up one just below; zero-filling it first
+        // would only write hundreds of megabytes to throw them away.
+        if (!grown && !AllocateStrokeBlock(m_strokeCapacity)) return false;
+    }
+    if (grown) {
+        AppFeedback().StatusText("Clean up temporary disk.");
+        if (m_strokeBlock) m_store.Free(m_strokeBlock);
+        m_strokeBlock = 0;
+        m_store.Shrink();
+        m_strokeCapacity = kStartStrokePixels;
+        if (!AllocateStrokeBlock(kStartStrokePixels)) return false;
+    }
+    return true;
+}
+
+}  // namespace zelvo

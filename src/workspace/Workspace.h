@@ -1,0 +1,98 @@
+// The Workspace: what the main frame sets up once and shares with every document and worker
+// thread for the whole run — the temporary disk and its scratch store, the stroke work block,
+// the percent tables, the work buffers and the flags the threads poll.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/PercentTables.h"
+#include "platform/Disk.h"
+#include "store/FileDynamicStore.h"
+
+namespace zelvo {
+
+class Workspace {
+public:
+    static constexpr uint64_t kStrokeBytesPerPixel = 5;
+    static constexpr uint64_t kStartStrokePixels = 5000ull * 4000;
+    static constexpr size_t kSmallWorkBufferBytes = 65576;
+    static constexpr size_t kLargeWorkBufferBytes = 1048576;
+    // A 40-byte header and the rows of a 24-bit picture of at most 180 x 78 pixels.
+    static constexpr size_t kThumbnailBytes = 42160;
+    static constexpr int kDefaultScreenWidth = 1920;
+    static constexpr int kDefaultScreenHeight = 1080;
+
+    explicit Workspace(DiskService& disks = AppDisks());
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // Chooses the temporary disk (unless `forcedFolder` is given), opens the scratch store
+    // there and allocates the shared blocks, tables and buffers. On failure the user has been
+    // told and the program should not start. Called once.
+    bool Setup(const std::optional<std::string>& forcedFolder = std::nullopt);
+
+    bool IsPrinting() const { return m_printing.load(std::memory_order_acquire); }
+    void SetPrinting(bool on) { m_printing.store(on, std::memory_order_release); }
+
+    const std::string& TempFolder() const { return m_tempFolder; }
+    FileDynamicStore& Store() { return m_store; }
+    const FileDynamicStore& Store() const { return m_store; }
+
+    int ScreenWidth() const { return m_screenWidth; }
+    int ScreenHeight() const { return m_screenHeight; }
+    void SetScreenSize(int width, int height);
+
+    // The per-stroke work block: 5 bytes per pixel for StrokeCapacity() pixels, zero-filled.
+    BlockHandle StrokeBlock() const { return m_strokeBlock; }
+    uint64_t StrokeCapacity() const { return m_strokeCapacity; }
+    // Replaces the stroke block by a larger zero-filled one when width x height pixels do not
+    // fit; the old block stays when the new one cannot be had.
+    bool EnsureStrokeCapacity(int width, int height);
+    // The clean-up after the last document closed: everything but a fresh stroke block leaves
+    // the store, and a grown stroke block goes back to the start-up size.
+    bool ResetStore();
+
+    // Built by Setup.
+    const PercentTables& Tables() const { return *m_tables; }
+    uint8_t* SmallWorkBuffer() { return m_smallWorkBuffer.data(); }
+    uint8_t* LargeWorkBuffer() { return m_largeWorkBuffer.data(); }
+    uint8_t* NavigatorThumbnail() { return m_thumbnail.data(); }
+
+    bool PalettesShown() const { return m_palettesShown; }
+    void SetPalettesShown(bool shown) { m_palettesShown = shown; }
+
+    // The worker threads run while this is set; Setup sets it, the exit clears it.
+    bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
+    void SetRunning(bool on) { m_running.store(on, std::memory_order_release); }
+
+    // The number of the next untitled document: 1, 2, 3, ... one per new or opened document.
+    int NextUntitledNumber() { return m_untitledNumber++; }
+
+private:
+    bool AllocateStrokeBlock(uint64_t pixels);
+    bool FailStart();
+
+    std::atomic<bool> m_printing{false};
+    DiskService& m_disks;
+    std::string m_tempFolder;
+    FileDynamicStore m_store;
+    int m_screenWidth = kDefaultScreenWidth;
+    int m_screenHeight = kDefaultScreenHeight;
+    BlockHandle m_strokeBlock = 0;
+    uint64_t m_strokeCapacity = kStartStrokePixels;
+    std::unique_ptr<PercentTables> m_tables;
+    std::vector<uint8_t> m_smallWorkBuffer;
+    std::vector<uint8_t> m_largeWorkBuffer;
+    std::vector<uint8_t> m_thumbnail;
+    bool m_palettesShown = false;
+    std::atomic<bool> m_running{false};
+    int m_untitledNumber = 1;
+    bool m_setUp = false;
+};
+
+}  // namespace zelvo
