@@ -3,7 +3,9 @@
 // BlockHandle and map small windows of the file around the bytes they need.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Disk.h"
@@ -20,6 +22,7 @@ public:
     static constexpr uint32_t kDataStart = 0x300028;  // 3 145 768: the empty file's length
     static constexpr uint32_t kNodeBytes = 24;
     static constexpr uint32_t kGuardBytes = 8;
+    static constexpr uint32_t kIndexEndGuard = 0x300020;  // offset of the index's end guard
 
     // The ten header words, in file order.
     struct Header {
@@ -68,18 +71,50 @@ public:
     const std::string& Folder() const { return m_folder; }
     const std::string& FileName() const { return m_fileName; }
     uint32_t Granularity() const { return m_granularity; }
+    // The length the file really has, as last set by the store.
+    uint64_t FileBytes() const { return m_fileBytes.load(std::memory_order_acquire); }
     // Raw access to the index view, for tests that damage the index on purpose.
     uint8_t* IndexViewForTesting() { return m_headerView; }
 
+    // Called after the "Soon filled" warning when the file grows past 3 865 051 136 bytes, so
+    // the owner can drop work that would fill it further (queued opens).
+    std::function<void()> onNearlyFull;
+
 private:
-    // (implementation members)
+    friend class MappedView;
+
+    Header& H() const { return *reinterpret_cast<Header*>(m_headerView); }
+    // The node record at a slot offset; nullptr when the offset is not a slot.
+    Node* NodeAt(uint32_t offset) const;
+    uint32_t SlotsLeft() const;
+    uint32_t TakeSlot();
+    bool SpaceCheck(uint64_t n);
+    bool Grow(uint32_t b);
+    void CutFile(uint64_t length);
+    void WriteEmptyIndex();
+    bool WriteGuards(uint32_t start, uint32_t size);
+    bool GuardAt(uint64_t offset, const uint8_t* pattern) const;
+    bool CheckUsedGuards(const Node& n) const;
+    bool CheckFreeGuards(const Node& n) const;
+    void ShowBlockError(const Node& n) const;
+    // Which list the node at `h` belongs to: 1 used, 2 free, 0 neither.
+    int ListOf(uint32_t h) const;
+    BlockHandle NewUsedNode(uint32_t start, uint32_t size);
+    void InsertFreeNode(uint32_t slot, uint32_t start, uint32_t size);
+    void RemoveFreeNode(uint32_t h);
+    void RemoveUsedNode(uint32_t h);
+    void CloseFile(bool removeName);
+    void ClearFields();
+
     bool m_open = false;
     int m_file = -1;
     uint8_t* m_headerView = nullptr;
     std::string m_folder;
     std::string m_fileName;
-    uint32_t m_granularity;
+    uint32_t m_granularity = kAllocationGranularity;
     DiskService& m_disks;
+    std::atomic<uint64_t> m_fileBytes{0};
+    int m_liveEntry = -1;  // slot in the exit-cleanup registry
 };
 
 }  // namespace zelvo

@@ -9,11 +9,14 @@
 namespace zelvo {
 
 // A mapped view of any byte range of the store's file, unmapped (and flushed if asked) on
-// destruction. Data() points at the requested offset.
+// destruction. Data() points at the requested offset. Ranges past the file's end are refused
+// (the view is invalid) rather than left to fault. `populate` maps every page at once, for
+// views that are about to be read whole.
 class MappedView {
 public:
     MappedView() = default;
-    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length);
+    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length,
+               bool populate = false);
     ~MappedView();
     MappedView(MappedView&& o) noexcept;
     MappedView& operator=(MappedView&& o) noexcept;
@@ -23,6 +26,7 @@ public:
     bool IsValid() const { return m_base != nullptr; }
     uint8_t* Data() const { return m_data; }
     uint64_t Length() const { return m_length; }
+    // Writes the view's pages to the disk (msync) and waits.
     void Flush();
     void Reset();
 
@@ -35,7 +39,10 @@ private:
 
 // Rows of `rowBytes` bytes, row 0 first in storage order, inside a block's payload starting at
 // `firstRowOffset` bytes into it. Row(i) returns a pointer valid until the next Row() call that
-// lands outside the current window (or until the cursor goes away). Works in any direction.
+// lands outside the current window (or until the cursor goes away). Works in any direction:
+// a row past the window starts the next window, a row before it ends the next window, so a
+// scan either way maps each part of the block once. Each thread uses its own cursor; a cursor
+// reads nothing of the store but its fixed fields.
 class RowCursor {
 public:
     static constexpr uint64_t kDefaultWindowBytes = 4u << 20;
@@ -45,21 +52,31 @@ public:
     RowCursor(const RowCursor&) = delete;
     RowCursor& operator=(const RowCursor&) = delete;
 
-    // nullptr when the row is out of range or the block cannot be mapped.
+    // nullptr when the row is out of range, does not lie whole inside the block's payload, or
+    // the block cannot be mapped.
     uint8_t* Row(uint32_t row);
     uint32_t RowBytes() const { return m_rowBytes; }
     uint32_t RowCount() const { return m_rowCount; }
+    // Rows [WindowFirst, WindowEnd) are mapped now (diagnostics and tests).
+    uint32_t WindowFirst() const { return m_first; }
+    uint32_t WindowEnd() const { return m_end; }
+    // How many windows have been mapped so far.
+    uint32_t MapCount() const { return m_maps; }
     // Writes the window back to the file (msync) without unmapping it.
     void Flush();
 
 private:
+    bool MapRows(uint32_t first, uint32_t end);
+
     const FileDynamicStore& m_store;
-    uint64_t m_base;  // file offset of row 0
+    uint64_t m_base = 0;  // file offset of row 0
     uint32_t m_rowBytes;
     uint32_t m_rowCount;
-    uint32_t m_rowsPerWindow;
+    uint32_t m_validRows = 0;  // rows that lie whole inside the payload
+    uint32_t m_rowsPerWindow = 1;
     uint32_t m_first = 0;  // rows [m_first, m_end) are mapped
     uint32_t m_end = 0;
+    uint32_t m_maps = 0;
     MappedView m_view;
 };
 
