@@ -1,0 +1,117 @@
+// The three composites of LayerManager: flat at scale 1 for saving, the fitted thumbnail, and
+// the visible part of the canvas at the view's zoom into the display buffer.
+#include <cstring>
+
+#include "core/InternalError.h"
+#include "layers/Compositor.h"
+#include "layers/LayerManager.h"
+#include "layers/StoredDib.h"
+
+namespace zelvo {
+
+namespace {
+
+// The grey shown around the canvas.
+constexpr uint8_t kOutsideGrey = 177;
+
+}  // namespace
+
+bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format, int option) {
+    if (bits != 24 && bits != 32) {
+        ShowInternalError(1022);
+        return false;
+    }
+    const int32_t w = m_image.width, h = m_image.height;
+    if (!dst || w <= 0 || h <= 0) return false;
+    const int step = bits / 8;
+    if (stride < size_t(w) * size_t(step)) return false;
+    const bool topFirst =
+        format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
+
+    Compositor compositor(m_layers, m_tables);
+    for (int32_t cy = 0; cy < h; ++cy) {
+        compositor.ComposeRow(cy, 0, nullptr, w);
+        const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
+        compositor.StoreBgr(dst + outRow * stride, step);
+    }
+    return true;
+}
+
+std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height) {
+    const int32_t cw = m_image.width, ch = m_image.height;
+    if (width <= 0 || height <= 0 || cw <= 0 || ch <= 0) return {};
+    const float s = std::min(float(width) / float(cw), float(height) / float(ch));
+    const int32_t tw = int32_t(float(cw) * s), th = int32_t(float(ch) * s);
+    if (tw <= 0 || th <= 0) return {};
+
+    const uint32_t stride = StoredDib::Stride(tw, 24);
+    std::vector<uint8_t> dib(StoredDib::kHeaderBytes + size_t(stride) * size_t(th), 0);
+    StoredDib::WriteHeader(dib.data(), tw, th, 24);
+    uint8_t* rows = dib.data() + StoredDib::kHeaderBytes;
+
+    // A float quotient can land on the canvas edge itself; the last column or row stands in.
+    std::vector<int32_t> cols(static_cast<size_t>(tw));
+    for (int32_t i = 0; i < tw; ++i) cols[size_t(i)] = std::min(int32_t(float(i) / s), cw - 1);
+    Compositor compositor(m_layers, m_tables);
+    for (int32_t j = 0; j < th; ++j) {
+        const int32_t cy = std::min(int32_t(float(j) / s), ch - 1);
+        compositor.ComposeRow(cy, 0, cols.data(), tw);
+        compositor.StoreBgr(rows + size_t(StoredDib::StoredRow(j, th)) * stride, 3);
+    }
+    return dib;
+}
+
+bool LayerManager::RenderDisplay() {
+    if (!m_display) return false;
+    const float zoom = m_image.zoom;
+    if (!(zoom > 0.0f)) return false;
+    const Rect out = m_image.screenRect.Intersect({0, 0, m_screenWidth, m_screenHeight});
+    if (out.IsEmpty()) return true;
+    const int32_t cw = m_image.width, ch = m_image.height;
+    const int32_t n = out.Width();
+    // Output pixel (i, j) of screenRect shows canvas pixel visible + (i, j) / zoom, truncated.
+    const int32_t i0 = out.left - m_image.screenRect.left;
+    const int32_t j0 = out.top - m_image.screenRect.top;
+
+    std::vector<int32_t> cols(static_cast<size_t>(n));
+    for (int32_t k = 0; k < n; ++k)
+        cols[size_t(k)] = m_image.visible.left + int32_t(float(i0 + k) / zoom);
+    // The columns inside the canvas form one run [lo, hi) since they never decrease.
+    int32_t lo = 0, hi = n;
+    while (lo < n && cols[size_t(lo)] < 0) ++lo;
+    while (hi > lo && cols[size_t(hi - 1)] >= cw) --hi;
+    const bool contiguous = hi > lo && cols[size_t(hi - 1)] - cols[size_t(lo)] == hi - 1 - lo;
+
+    std::unique_ptr<RowCursor> target = m_display->OpenRows();
+    if (!target) return false;
+    Compositor compositor(m_layers, m_tables);
+    int32_t lastCy = INT32_MIN;
+    for (int32_t j = 0; j < out.Height(); ++j) {
+        const int32_t cy = m_image.visible.top + int32_t(float(j0 + j) / zoom);
+        const int32_t sy = out.top + j;
+        uint8_t* row = target->Row(uint32_t(StoredDib::StoredRow(sy, m_screenHeight)));
+        if (!row) return false;
+        uint8_t* px = row + 4 * size_t(out.left);
+        const bool inside = cy >= 0 && cy < ch && hi > lo;
+        for (int32_t k = 0; k < n; ++k) {
+            if (inside && k == lo) {
+                k = hi - 1;
+                continue;
+            }
+            std::memset(px + 4 * size_t(k), kOutsideGrey, 3);
+        }
+        if (!inside) continue;
+        // Rows repeated by a zoom above 1 reuse the composed sums.
+        if (cy != lastCy) {
+            if (contiguous)
+                compositor.ComposeRow(cy, cols[size_t(lo)], nullptr, hi - lo);
+            else
+                compositor.ComposeRow(cy, 0, cols.data() + lo, hi - lo);
+            lastCy = cy;
+        }
+        compositor.StoreBgr(px + 4 * size_t(lo), 4);
+    }
+    return true;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "layers/LayerManager.h"
+#include "layers/tests/LayersTestSupport.h"
+
+namespace zelvo {
+namespace {
+
+using test::RefLayer;
+using test::ReferencePixel;
+
+class CompositeTest : public test::StoreTest {
+protected:
+    // A manager over `refs` (bottom first) on a w x h canvas, with a screen of sw x sh.
+    void Build(const std::vector<RefLayer>& refs, int32_t w, int32_t h, int32_t sw = 64, int32_t sh = 48) {
+        manager.reset();
+        image = ImageGeometry{};
+        image.width = w;
+        image.height = h;
+        image.visible = {0, 0, w, h};
+        image.screenRect = {0, 0, w, h};
+        manager = std::make_unique<LayerManager>(*store, test::SharedTables(), image, sw, sh);
+        ASSERT_TRUE(manager->CreateFirstLayer(w, h));
+        manager->RemoveAt(0);
+        for (const RefLayer& r : refs) {
+            LayerPtr l = manager->AppendLayer(r.width, r.height, r.kind);
+            ASSERT_TRUE(l);
+            l->SetPosition(r.x, r.y);
+            l->SetOpacity(r.opacity);
+            l->SetVisible(r.visible);
+            l->SetColor(r.color);
+            if (r.kind != LayerKind::Null) test::WriteLayer(*l, r);
+            l->ReleaseRows();
+        }
+        manager->SelectLayerByIndex(1);
+    }
+
+    // RenderFlat into a fresh buffer; rows returned top first, 3 bytes a pixel.
+    std::vector<uint8_t> Flat(int bits, int format, int option, bool* topFirst = nullptr) {
+        const int step = bits / 8;
+        const size_t stride = (size_t(image.width) * size_t(step) + 3) / 4 * 4;
+        std::vector<uint8_t> raw(stride * size_t(image.height), 0xAB);
+        EXPECT_TRUE(manager->RenderFlat(raw.data(), stride, bits, format, option));
+        const bool top = format == 4 || format == 5 || (format == 2 && option != 12);
+        if (topFirst) *topFirst = top;
+        std::vector<uint8_t> out;
+        for (int32_t y = 0; y < image.height; ++y) {
+            const uint8_t* row = raw.data() + size_t(top ? y : image.height - 1 - y) * stride;
+            for (int32_t x = 0; x < image.width; ++x) {
+                out.insert(out.end(), row + x * step, row + x * step + 3);
+                if (bits == 32) {
+                    EXPECT_EQ(row[x * step + 3], 0xAB) << "fourth byte written";
+                }
+            }
+            for (size_t pad = size_t(image.width) * size_t(step); pad < stride; ++pad)
+                EXPECT_EQ(row[pad], 0xAB) << "padding written";
+        }
+        return out;
+    }
+
+    std::vector<uint8_t> Reference(const std::vector<RefLayer>& refs) {
+        std::vector<uint8_t> out;
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x) {
+                uint8_t bgr[3];
+                ReferencePixel(refs, x, y, bgr);
+                out.insert(out.end(), bgr, bgr + 3);
+            }
+        return out;
+    }
+
+    ImageGeometry image;
+    std::unique_ptr<LayerManager> manager;
+};
+
+RefLayer Solid(int32_t w, int32_t h, uint32_t word, int32_t opacity = 100) {
+    RefLayer l;
+    l.kind = LayerKind::Pixel;
+    l.width = w;
+    l.height = h;
+    l.opacity = opacity;
+    l.pixels.assign(size_t(w) * size_t(h), word);
+    return l;
+}
+
+TEST_F(CompositeTest, SingleOpaqueLayerIsItsOwnColour) {
+    RefLayer l = Solid(5, 4, 0);
+    std::mt19937 rng(1);
+    for (uint32_t& p : l.pixels) p = 0x64000000u | (rng() & 0xFFFFFFu);
+    Build({l}, 5, 4);
+    std::vector<uint8_t> out = Flat(24, 1, 0);
+    for (size_t i = 0; i < l.pixels.size(); ++i) {
+        EXPECT_EQ(out[3 * i + 0], l.pixels[i] & 255);
+        EXPECT_EQ(out[3 * i + 1], (l.pixels[i] >> 8) & 255);
+        EXPECT_EQ(out[3 * i + 2], (l.pixels[i] >> 16) & 255);
+    }
+}
+
+TEST_F(CompositeTest, HalfOpaqueBlackOverNothingIsGrey127) {
+    Build({Solid(3, 3, 0x64000000, 50)}, 3, 3);
+    for (uint8_t v : Flat(24, 1, 0)) EXPECT_EQ(v, 127);
+}
+
+TEST_F(CompositeTest, PartlyTransparentTopLeavesTheRestToTheLayerBelow) {
+    // Top: alpha 40 (I = 40); below: opaque, I = 100 x 100 x 60 / 10000 = 60.
+    Build({Solid(2, 2, 0x640A141E), Solid(2, 2, 0x28C86432)}, 2, 2);
+    std::vector<uint8_t> out = Flat(24, 5, 0);
+    EXPECT_EQ(out[0], 40 * 0x32 / 100 + 60 * 0x1E / 100);
+    EXPECT_EQ(out[1], 40 * 0x64 / 100 + 60 * 0x14 / 100);
+    EXPECT_EQ(out[2], 40 * 0xC8 / 100 + 60 * 0x0A / 100);
+}
+
+TEST_F(CompositeTest, LayersThatContributeNothingLeaveWhite) {
+    RefLayer hidden = Solid(4, 4, 0x64000000);
+    hidden.visible = false;
+    RefLayer null;
+    RefLayer below = Solid(4, 2, 0x64000000);
+    below.y = 4;  // entirely under the canvas rows
+    RefLayer zero = Solid(4, 4, 0x64000000, 0);
+    Build({hidden, null, below, zero}, 4, 4);
+    for (uint8_t v : Flat(32, 4, 0)) EXPECT_EQ(v, 255);
+    Build({}, 4, 4);
+    for (uint8_t v : Flat(24, 2, 12)) EXPECT_EQ(v, 255);
+}
+
+TEST_F(CompositeTest, LayersPartlyOffTheCanvasMapRowsAndColumns) {
+    RefLayer l = Solid(6, 5, 0);
+    for (int32_t r = 0; r < 5; ++r)
+        for (int32_t c = 0; c < 6; ++c) l.pixels[size_t(r * 6 + c)] = 0x64000000u | uint32_t(r << 8) | uint32_t(c);
+    l.x = -2;
+    l.y = -3;
+    Build({l}, 4, 4);
+    std::vector<uint8_t> out = Flat(24, 1, 0);
+    // Canvas (cx, cy) shows layer column cx + 2, row cy + 3 where the layer reaches.
+    for (int32_t cy = 0; cy < 4; ++cy)
+        for (int32_t cx = 0; cx < 4; ++cx) {
+            const uint8_t* p = &out[size_t(3 * (cy * 4 + cx))];
+            if (cy + 3 < 5) {
+                EXPECT_EQ(p[0], cx + 2) << cx << "," << cy;
+                EXPECT_EQ(p[1], cy + 3) << cx << "," << cy;
+            } else {
+                EXPECT_EQ(p[0], 255) << cx << "," << cy;
+            }
+        }
+}
+
+TEST_F(CompositeTest, MaskLayersPaintTheirColour) {
+    RefLayer mask;
+    mask.kind = LayerKind::Text;
+    mask.width = 12;
+    mask.height = 2;
+    mask.color = Rgb(10, 20, 30);
+    mask.opacity = 70;
+    mask.pixels.assign(24, 0);
+    mask.pixels[3] = mask.pixels[8] = mask.pixels[12 + 11] = 1;
+    Build({Solid(12, 2, 0x64FFFFFF), mask}, 12, 2);
+    EXPECT_EQ(Flat(24, 4, 0), Reference({Solid(12, 2, 0x64FFFFFF), mask}));
+    std::vector<uint8_t> out = Flat(24, 4, 0);
+    EXPECT_EQ(out[3 * 3 + 0], 70 * 30 / 100 + 30 * 255 / 100);
+}
+
+TEST_F(CompositeTest, RowOrderFollowsTheFormat) {
+    RefLayer l = Solid(3, 2, 0x64000000);
+    l.pixels[0] = 0x64010101;  // top-left
+    Build({l}, 3, 2);
+    const size_t stride = 12;
+    struct Row {
+        int format, option;
+        bool topFirst;
+    } rows[] = {{1, 0, false}, {2, 0, true}, {2, 12, false}, {3, 0, false}, {4, 0, true}, {5, 0, true}};
+    for (const Row& r : rows) {
+        std::vector<uint8_t> buf(stride * 2, 0);
+        ASSERT_TRUE(manager->RenderFlat(buf.data(), stride, 24, r.format, r.option));
+        EXPECT_EQ(buf[r.topFirst ? 0 : stride], 1) << r.format << "/" << r.option;
+        EXPECT_EQ(buf[r.topFirst ? stride : 0], 0) << r.format << "/" << r.option;
+    }
+}
+
+TEST_F(CompositeTest, OtherBitDepthsAreAnInternalError) {
+    Build({Solid(2, 2, 0x64000000)}, 2, 2);
+    std::vector<uint8_t> buf(64, 0x5A);
+    EXPECT_FALSE(manager->RenderFlat(buf.data(), 8, 16, 1, 0));
+    EXPECT_EQ(messages.Last(), "程序内部出现错误! 1022");
+    for (uint8_t v : buf) EXPECT_EQ(v, 0x5A);
+}
+
+// The view geometry as the image view lays it out for a client area of cw x ch.
+void LayOut(ImageGeometry& g, int32_t cw, int32_t ch, int32_t originX, int32_t originY) {
+    auto axis = [&](int32_t client, int32_t canvas, int32_t origin, int32_t& s0, int32_t& s1,
+                    int32_t& v0, int32_t& v1) {
+        const int32_t zoomed = int32_t(float(canvas) * g.zoom);
+        int32_t vis;
+        if (client <= zoomed) {
+            s0 = 0;
+            s1 = client;
+            const float f = float(client) / g.zoom;
+            vis = int32_t(f) + (f - std::floor(f) >= 0.1f ? 1 : 0);
+        } else {
+            s0 = (client - zoomed) / 2;
+            s1 = s0 + zoomed;
+            vis = canvas;
+            origin = 0;
+        }
+        v0 = origin;
+        v1 = std::min(origin + vis, canvas);
+    };
+    axis(cw, g.width, originX, g.screenRect.left, g.screenRect.right, g.visible.left, g.visible.right);
+    axis(ch, g.height, originY, g.screenRect.top, g.screenRect.bottom, g.visible.top, g.visible.bottom);
+}
+
+class RandomStacks : public CompositeTest {
+protected:
+    RefLayer RandomLayer(std::mt19937& rng, int32_t w, int32_t h) {
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        RefLayer l;
+        const int k = pick(0, 19);
+        l.kind = k < 3 ? LayerKind::Null : k < 6 ? LayerKind::Text : k < 8 ? LayerKind::Curve : LayerKind::Pixel;
+        l.visible = pick(0, 9) != 0;
+        l.opacity = pick(0, 3) == 0 ? 100 : pick(0, 100);
+        if (l.kind == LayerKind::Null) return l;
+        l.width = pick(1, w + w / 2);
+        l.height = pick(1, h + h / 2);
+        l.x = pick(-l.width / 2 - 2, w - l.width / 2 + 2);
+        l.y = pick(-l.height / 2 - 2, h - l.height / 2 + 2);
+        l.color = uint32_t(pick(0, 0xFFFFFF));
+        l.pixels.resize(size_t(l.width) * size_t(l.height));
+        for (uint32_t& p : l.pixels) {
+            if (l.kind != LayerKind::Pixel) {
+                p = uint32_t(pick(0, 1));
+                continue;
+            }
+            const int a = pick(0, 49);
+            // Mostly 0..100; a few opaque and transparent runs, and now and then a byte above
+            // 100 as a damaged file could bring.
+            const uint32_t alpha = a < 10 ? 100 : a < 15 ? 0 : a == 49 ? uint32_t(pick(101, 255)) : uint32_t(pick(0, 100));
+            p = (alpha << 24) | uint32_t(pick(0, 0xFFFFFF));
+        }
+        return l;
+    }
+};
+
+TEST_F(RandomStacks, EveryRenderMatchesTheReference) {
+    std::mt19937 rng(20240611);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int trial = 0; trial < 40; ++trial) {
+        const int32_t w = pick(1, 45), h = pick(1, 30);
+        std::vector<RefLayer> refs;
+        const int count = pick(1, 6);
+        for (int i = 0; i < count; ++i) refs.push_back(RandomLayer(rng, w, h));
+        if (trial % 7 == 0) refs.push_back(Solid(w, h, 0x64123456));  // opaque top: early stop
+        const int32_t sw = 64, sh = 48;
+        Build(refs, w, h, sw, sh);
+        SCOPED_TRACE(testing::Message() << "trial " << trial << " " << w << "x" << h);
+
+        const std::vector<uint8_t> expected = Reference(refs);
+        EXPECT_EQ(Flat(24, 1, 0), expected);
+        EXPECT_EQ(Flat(24, 5, 0), expected);
+        EXPECT_EQ(Flat(32, 2, 12), expected);
+        EXPECT_EQ(Flat(32, 4, 0), expected);
+
+        // Thumbnail: a 24-bit DIB, output (i, j) = canvas (i / s, j / s).
+        const int32_t tw = pick(1, 60), th = pick(1, 60);
+        const std::vector<uint8_t> dib = manager->RenderThumbnail(tw, th);
+        const float s = std::min(float(tw) / float(w), float(th) / float(h));
+        const int32_t ow = int32_t(float(w) * s), oh = int32_t(float(h) * s);
+        if (ow <= 0 || oh <= 0) {
+            EXPECT_TRUE(dib.empty());
+        } else {
+            const size_t stride = (size_t(ow) * 3 + 3) / 4 * 4;
+            ASSERT_EQ(dib.size(), 40 + stride * size_t(oh));
+            int32_t dw, dh;
+            std::memcpy(&dw, &dib[4], 4);
+            std::memcpy(&dh, &dib[8], 4);
+            EXPECT_EQ(dw, ow);
+            EXPECT_EQ(dh, oh);
+            EXPECT_EQ(dib[14], 24);
+            for (int32_t j = 0; j < oh; ++j)
+                for (int32_t i = 0; i < ow; ++i) {
+                    const int32_t cx = std::min(int32_t(float(i) / s), w - 1);
+                    const int32_t cy = std::min(int32_t(float(j) / s), h - 1);
+                    uint8_t bgr[3];
+                    ReferencePixel(refs, cx, cy, bgr);
+                    const uint8_t* p = &dib[40 + size_t(oh - 1 - j) * stride + size_t(i) * 3];
+                    ASSERT_TRUE(p[0] == bgr[0] && p[1] == bgr[1] && p[2] == bgr[2])
+                        << "thumbnail " << i << "," << j;
+                }
+        }
+
+        // Display at several zooms, client areas smaller and larger than the zoomed canvas.
+        for (float zoom : {0.25f, 0.5f, 1.0f, 1.7f, 3.0f}) {
+            image.zoom = zoom;
+            const int32_t cw = pick(1, sw + 10), ch = pick(1, sh + 10);
+            LayOut(image, cw, ch, pick(0, w / 2), pick(0, h / 2));
+            Layer& display = *manager->DisplayBuffer();
+            display.FillColor(Rgb(1, 2, 3), 77, 100, false);
+            ASSERT_TRUE(manager->RenderDisplay());
+            const Rect out = image.screenRect.Intersect({0, 0, sw, sh});
+            for (int32_t sy = 0; sy < sh; ++sy)
+                for (int32_t sx = 0; sx < sw; ++sx) {
+                    const uint32_t v = test::PixelAt(display, sx, sy);
+                    ASSERT_EQ(v >> 24, 77u) << "alpha byte written at " << sx << "," << sy;
+                    uint8_t bgr[3] = {3, 2, 1};  // untouched outside screenRect
+                    if (out.Contains({sx, sy})) {
+                        const int32_t cx = image.visible.left + int32_t(float(sx - image.screenRect.left) / zoom);
+                        const int32_t cy = image.visible.top + int32_t(float(sy - image.screenRect.top) / zoom);
+                        if (cx >= 0 && cx < w && cy >= 0 && cy < h)
+                            ReferencePixel(refs, cx, cy, bgr);
+                        else
+                            bgr[0] = bgr[1] = bgr[2] = 177;
+                    }
+                    ASSERT_EQ(v & 0xFFFFFFu, uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16)
+                        << "zoom " << zoom << " at " << sx << "," << sy;
+                }
+            display.ReleaseRows();
+        }
+    }
+    manager.reset();
+}
+
+TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
+    const uint32_t before = store->UsedCount();
+    RefLayer mask;
+    mask.kind = LayerKind::Curve;
+    mask.width = mask.height = 8;
+    mask.pixels.assign(64, 1);
+    Build({Solid(8, 8, 0x64000000), mask, RefLayer{}}, 8, 8);
+    EXPECT_GT(store->UsedCount(), before);
+    manager->DestroyAll();
+    EXPECT_EQ(store->UsedCount(), before);
+    EXPECT_TRUE(store->CheckStore());
+}
+
+}  // namespace
+}  // namespace zelvo
