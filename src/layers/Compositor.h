@@ -30,8 +30,11 @@ public:
     int ContributingLayers() const { return int(m_sources.size()); }
 
     // Composes canvas row cy at the canvas columns firstCol + i (when cols is null) or cols[i]
-    // (non-decreasing), for i < n.
-    void ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, int32_t n);
+    // (non-decreasing), for i < n. `nextCy`, when given, is the row the caller composes next:
+    // its bytes are fetched into the cache while this row is worked on.
+    void ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, int32_t n,
+                    int32_t nextCy = kNoRow);
+    static constexpr int32_t kNoRow = INT32_MIN;
     // Writes the low 8 bits of B, G, R of the last composed row: pixel i at out + i * step.
     void StoreBgr(uint8_t* out, int step) const;
 

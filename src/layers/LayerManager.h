@@ -118,6 +118,7 @@ private:
     int32_t m_screenHeight;
     LayerEvents* m_events = nullptr;
     std::unique_ptr<Layer> m_display;
+    std::unique_ptr<RowCursor> m_displayRows;  // RenderDisplay's own window on the display buffer
     LayerPtr m_selection;
     Rect m_selectionBounds;
     std::vector<LayerPtr> m_layers;

@@ -30,7 +30,7 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
 
     Compositor compositor(m_layers, m_tables);
     for (int32_t cy = 0; cy < h; ++cy) {
-        compositor.ComposeRow(cy, 0, nullptr, w);
+        compositor.ComposeRow(cy, 0, nullptr, w, cy + 1 < h ? cy + 1 : Compositor::kNoRow);
         const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
         compositor.StoreBgr(dst + outRow * stride, step);
     }
@@ -52,10 +52,11 @@ std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height
     // A float quotient can land on the canvas edge itself; the last column or row stands in.
     std::vector<int32_t> cols(static_cast<size_t>(tw));
     for (int32_t i = 0; i < tw; ++i) cols[size_t(i)] = std::min(int32_t(float(i) / s), cw - 1);
+    auto rowOf = [&](int32_t j) { return std::min(int32_t(float(j) / s), ch - 1); };
     Compositor compositor(m_layers, m_tables);
     for (int32_t j = 0; j < th; ++j) {
-        const int32_t cy = std::min(int32_t(float(j) / s), ch - 1);
-        compositor.ComposeRow(cy, 0, cols.data(), tw);
+        const int32_t cy = rowOf(j);
+        compositor.ComposeRow(cy, 0, cols.data(), tw, j + 1 < th ? rowOf(j + 1) : Compositor::kNoRow);
         compositor.StoreBgr(rows + size_t(StoredDib::StoredRow(j, th)) * stride, 3);
     }
     return dib;
@@ -82,12 +83,21 @@ bool LayerManager::RenderDisplay() {
     while (hi > lo && cols[size_t(hi - 1)] >= cw) --hi;
     const bool contiguous = hi > lo && cols[size_t(hi - 1)] - cols[size_t(lo)] == hi - 1 - lo;
 
-    std::unique_ptr<RowCursor> target = m_display->OpenRows();
-    if (!target) return false;
+    // The display buffer stays mapped whole from one render to the next: a fresh mapping
+    // would take a write fault on every page of every frame.
+    if (!m_displayRows) {
+        const uint32_t stride = m_display->Stride();
+        m_displayRows = std::make_unique<RowCursor>(m_store, m_display->Block(), m_display->RowsOffset(),
+                                                    stride, uint32_t(m_display->Height()),
+                                                    uint64_t(stride) * uint64_t(m_display->Height()));
+    }
+    RowCursor* target = m_displayRows.get();
+    auto rowOf = [&](int32_t j) { return m_image.visible.top + int32_t(float(j0 + j) / zoom); };
     Compositor compositor(m_layers, m_tables);
     int32_t lastCy = INT32_MIN;
     for (int32_t j = 0; j < out.Height(); ++j) {
-        const int32_t cy = m_image.visible.top + int32_t(float(j0 + j) / zoom);
+        const int32_t cy = rowOf(j);
+        const int32_t nextCy = j + 1 < out.Height() ? rowOf(j + 1) : Compositor::kNoRow;
         const int32_t sy = out.top + j;
         uint8_t* row = target->Row(uint32_t(StoredDib::StoredRow(sy, m_screenHeight)));
         if (!row) return false;
@@ -104,9 +114,9 @@ bool LayerManager::RenderDisplay() {
         // Rows repeated by a zoom above 1 reuse the composed sums.
         if (cy != lastCy) {
             if (contiguous)
-                compositor.ComposeRow(cy, cols[size_t(lo)], nullptr, hi - lo);
+                compositor.ComposeRow(cy, cols[size_t(lo)], nullptr, hi - lo, nextCy);
             else
-                compositor.ComposeRow(cy, 0, cols.data() + lo, hi - lo);
+                compositor.ComposeRow(cy, 0, cols.data() + lo, hi - lo, nextCy);
             lastCy = cy;
         }
         compositor.StoreBgr(px + 4 * size_t(lo), 4);
