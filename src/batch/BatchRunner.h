@@ -70,6 +70,7 @@ private:
 
 // Every command family registers itself here (one function per family).
 void RegisterCoreCommands(BatchRunner& runner);
+void RegisterDocumentCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -48,6 +48,9 @@ void RegisterCoreCommands(BatchRunner& runner) {
     runner.Register("expect", Expect);
 }
 
-void RegisterAllCommands(BatchRunner& runner) { RegisterCoreCommands(runner); }
+void RegisterAllCommands(BatchRunner& runner) {
+    RegisterCoreCommands(runner);
+    RegisterDocumentCommands(runner);
+}
 
 }  // namespace zelvo

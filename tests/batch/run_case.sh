@@ -7,8 +7,8 @@
 #   CASE_DIR/expected.err     standard error, compared exactly when present
 #   CASE_DIR/expected/NAME    files the script must leave in the work folder, byte for byte
 set -u
-batch=$1
-case_dir=$2
+batch=$(realpath "$1")
+case_dir=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/scratch"

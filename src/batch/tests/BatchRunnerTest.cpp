@@ -10,12 +10,12 @@ namespace zelvo {
 
 namespace {
 
-struct Run {
+struct ScriptRun {
     int status = -1;
     std::string out, err;
 };
 
-Run RunScript(const std::string& script,
+ScriptRun RunScript(const std::string& script,
               const std::function<void(BatchRunner&)>& extra = nullptr) {
     test::TempDir dir;
     std::ostringstream out, err;
@@ -23,7 +23,7 @@ Run RunScript(const std::string& script,
     RegisterAllCommands(runner);
     if (extra) extra(runner);
     std::istringstream in(script);
-    Run r;
+    ScriptRun r;
     r.status = runner.Run(in, dir.Path());
     r.out = out.str();
     r.err = err.str();
@@ -47,7 +47,7 @@ void AddProbe(BatchRunner& runner) {
 }  // namespace
 
 TEST(BatchRunner, PrintsMessagesAndQuestionsAndUsesQueuedAnswers) {
-    Run r = RunScript("# a comment\n\nanswer no\nprobe\nprobe\n", AddProbe);
+    ScriptRun r = RunScript("# a comment\n\nanswer no\nprobe\nprobe\n", AddProbe);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
               "message: first line\\nsecond\nquestion: Save?\n"
@@ -59,7 +59,7 @@ TEST(BatchRunner, PrintsMessagesAndQuestionsAndUsesQueuedAnswers) {
 
 TEST(BatchRunner, ExpectComparesTheLastTextShown) {
     EXPECT_EQ(RunScript("probe\nexpect \"Save?\"\n", AddProbe).status, 0);
-    Run bad = RunScript("probe\nexpect \"Other\"\nprobe\n", AddProbe);
+    ScriptRun bad = RunScript("probe\nexpect \"Other\"\nprobe\n", AddProbe);
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("line 2: expected \"Other\""), std::string::npos);
     // the script stops at the failure
@@ -79,22 +79,22 @@ TEST(BatchRunner, ExpectReadsBackslashNAsALineBreak) {
 }
 
 TEST(BatchRunner, AFailedCommandStopsTheScriptWithStatusOne) {
-    Run r = RunScript("probe fail\nprobe\n", AddProbe);
+    ScriptRun r = RunScript("probe fail\nprobe\n", AddProbe);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("message: refused\n"), std::string::npos);
     EXPECT_EQ(r.err.find("refused\nmessage"), std::string::npos);
 }
 
 TEST(BatchRunner, ScriptErrorsExitTwoWithTheLineNumber) {
-    Run unknown = RunScript("answer yes\n\nfrobnicate 3\n");
+    ScriptRun unknown = RunScript("answer yes\n\nfrobnicate 3\n");
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "line 3: unknown command 'frobnicate'\n");
 
-    Run badArg = RunScript("answer maybe\n");
+    ScriptRun badArg = RunScript("answer maybe\n");
     EXPECT_EQ(badArg.status, 2);
     EXPECT_EQ(badArg.err.rfind("line 1: ", 0), 0u);
 
-    Run quote = RunScript("expect \"open\n");
+    ScriptRun quote = RunScript("expect \"open\n");
     EXPECT_EQ(quote.status, 2);
     EXPECT_EQ(quote.err, "line 1: unterminated quote\n");
 }

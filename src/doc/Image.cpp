@@ -1,0 +1,214 @@
+#include "doc/Image.h"
+
+#include <filesystem>
+
+#include "files/RasterFile.h"
+#include "platform/Feedback.h"
+#include "platform/Messages.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+
+namespace {
+
+// Pauses the progress run for an early return; the run ends with the scope.
+class ProgressRun {
+public:
+    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
+    ~ProgressRun() { AppFeedback().EndProgress(); }
+    void Step() { AppFeedback().StepProgress(); }
+};
+
+}  // namespace
+
+Image::Image(Workspace& workspace)
+    : m_workspace(workspace),
+      m_layers(workspace.Store(), workspace.Tables(), m_geometry, workspace.ScreenWidth(),
+               workspace.ScreenHeight()) {
+    m_layers.SetEvents(this);
+}
+
+Image::~Image() {
+    Release();
+    m_layers.DestroyAll();
+}
+
+std::string Image::Title() const {
+    if (!m_path.empty()) return std::filesystem::path(m_path).filename().string();
+    return "Untitled-" + std::to_string(m_untitledNumber);
+}
+
+bool Image::NewImage(const NewImageSize& size) {
+    if (!CheckNewImageSize(size.width, size.height)) return false;
+    WaitCursor wait;
+    if (!m_workspace.EnsureStrokeCapacity(size.width, size.height)) return false;
+    m_geometry.width = size.width;
+    m_geometry.height = size.height;
+    if (!m_layers.CreateFirstLayer(size.width, size.height) ||
+        !m_layers.CurrentLayer()->FillColor(Rgb(255, 255, 255), 100, 100, true)) {
+        // The store has said why; leave nothing half made.
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    m_untitledNumber = m_workspace.NextUntitledNumber();
+    Finish("", size.resolution);
+    return true;
+}
+
+bool Image::Open(const std::string& path) {
+    RasterReadResult read = ReadRasterFile(path);
+    if (!read.ok) {
+        // The layered format is tried next once it can be read.
+        AppMessages().Show(kCannotOpenText);
+        return false;
+    }
+    const int64_t w = read.image.Width(), h = read.image.Height();
+    if (w * h > kWarnPixels)
+        AppMessages().Show(
+            "Images more than 20 million pixels!\n Please use the Image Size function will be "
+            "reduced to 20 million pixels within.");
+    WaitCursor wait;
+    ProgressRun progress(5);
+    m_geometry.width = int32_t(w);
+    m_geometry.height = int32_t(h);
+    progress.Step();
+    if (!m_layers.CreateFirstLayer(int32_t(w), int32_t(h))) {
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    progress.Step();
+    if (!CopyIntoFirstLayer(read.image)) {
+        // A picture that cannot be copied whole is not opened at all: a document with missing
+        // rows would be saved over the original without anyone noticing.
+        AppMessages().Show("This image file can not be a complete open!");
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    read.image.Clear();
+    progress.Step();
+    if (!m_workspace.EnsureStrokeCapacity(int32_t(w), int32_t(h))) {
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    progress.Step();
+    m_untitledNumber = m_workspace.NextUntitledNumber();
+    Finish(path, kOpenedResolution);
+    progress.Step();
+    return true;
+}
+
+bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
+    LayerPtr layer = m_layers.CurrentLayer();
+    if (!layer || !layer->HasPixels()) return false;
+    RowCursor* rows = layer->Rows();
+    if (!rows) return false;
+    const int32_t w = picture.Width();
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+        uint8_t* dst = rows->Row(uint32_t(y));  // both bottom row first
+        if (!dst) return false;
+        const uint8_t* src = picture.BottomRow(y);
+        for (int32_t x = 0; x < w; ++x) {
+            dst[4 * x] = src[3 * x];
+            dst[4 * x + 1] = src[3 * x + 1];
+            dst[4 * x + 2] = src[3 * x + 2];
+            dst[4 * x + 3] = 100;
+        }
+    }
+    rows->Flush();
+    layer->ReleaseRows();
+    return m_layers.Store().CheckBlock(layer->Block());
+}
+
+void Image::Finish(const std::string& path, int32_t resolution) {
+    m_path = path;
+    m_resolution = resolution;
+    m_modified = false;
+    m_geometry.visible = {0, 0, m_geometry.width, m_geometry.height};
+    m_ready.store(true, std::memory_order_release);
+    RequestRender(1);
+}
+
+bool Image::Save(const std::string& path, const SaveOptions& options) {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        AppMessages().Show(folder.string() +
+                           "Disk should not be used for document save. Please use Save As to save!");
+        return false;
+    }
+    FileFormat format = FormatForPath(path);
+    if (format == FileFormat::None) {
+        AppMessages().Show("Can not save the document without extension!");
+        return false;
+    }
+    if (format == FileFormat::Layered) {
+        AppMessages().Show("Layered documents (.zld) cannot be saved by this version.");
+        return false;
+    }
+    if (!SaveFlat(path, format, options)) return false;
+    m_path = path;
+    m_modified = false;
+    return true;
+}
+
+bool Image::SaveFlat(const std::string& path, FileFormat format, const SaveOptions& options) {
+    WaitCursor wait;
+    ProgressRun progress(3);
+    const int type = int(format);
+    const int option = format == FileFormat::Jpeg   ? options.jpegQuality
+                       : format == FileFormat::Tiff ? options.tiffCompression
+                                                    : 0;
+    // RenderFlat decides the row order from the format; the buffer is labelled to match.
+    const bool topDown = format == FileFormat::Tiff || format == FileFormat::Png ||
+                         (format == FileFormat::Jpeg && option != 12);
+    RasterImage flat;
+    if (!flat.Allocate(Width(), Height(), 24, topDown ? RowOrder::TopDown : RowOrder::BottomUp)) {
+        AppMessages().Show("Not enough memory to save the image.");
+        return false;
+    }
+    if (!m_layers.RenderFlat(flat.Data(), flat.Stride(), 24, type, option)) return false;
+    progress.Step();
+    const int quality = format == FileFormat::Tiff ? options.tiffQuality : options.jpegQuality;
+    if (!WriteRasterFile(path, flat, type, quality, options.tiffCompression)) {
+        AppMessages().Show("The file could not be written: " + path);
+        return false;
+    }
+    progress.Step();
+    return true;
+}
+
+void Image::Release() {
+    if (!IsReady()) return;
+    WaitCursor wait;
+    m_ready.store(false, std::memory_order_release);
+    m_layers.DestroyAll();
+    m_geometry = {};
+    m_resolution = 0;
+    m_modified = false;
+    m_path.clear();
+    FileDynamicStore& store = m_workspace.Store();
+    store.Shrink();
+    store.CheckStore();
+}
+
+bool AskAndClose(Image& image, const SaveOptions& options,
+                 const std::function<bool(Image&)>& saveAs) {
+    if (image.IsModified()) {
+        Answer a = AppMessages().Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File");
+        if (a == Answer::Cancel) return false;
+        if (a == Answer::Yes) {
+            bool saved = image.Path().empty() ? (saveAs && saveAs(image))
+                                              : image.Save(image.Path(), options);
+            if (!saved) return false;
+        }
+    }
+    image.Release();
+    return true;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,91 @@
+// The image object of one open document: canvas size and resolution, the modified flag and
+// path, the readiness flag the worker threads check, the layer stack and (soon) the history.
+// New Image, opening, saving and closing run here; the GUI's document class only adds windows
+// and file dialogs around them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "doc/NewImage.h"
+#include "doc/SaveNames.h"
+#include "layers/ImageGeometry.h"
+#include "layers/LayerManager.h"
+
+namespace zelvo {
+
+class Workspace;
+class RasterImage;
+
+// What a save needs besides the path: the options the JPEG and TIFF dialogs return.
+struct SaveOptions {
+    int jpegQuality = 8;      // 1..12
+    int tiffCompression = 1;  // 1 none, 5 LZW, 7 JPEG, 8 deflate
+    int tiffQuality = 9;      // 1..12, with JPEG compression
+};
+
+class Image : public LayerEvents {
+public:
+    static constexpr int32_t kOpenedResolution = 2834;  // 72 pixels per inch
+    static constexpr int64_t kWarnPixels = 20000000;
+
+    explicit Image(Workspace& workspace);
+    ~Image() override;
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+    // New Image with a size the dialog accepted: checks the limits, makes the white first layer.
+    bool NewImage(const NewImageSize& size);
+    // Opens a flat raster file (a layered document once that format is readable).
+    bool Open(const std::string& path);
+    // Saves to `path` in the format its extension names; clears `modified` on success.
+    bool Save(const std::string& path, const SaveOptions& options);
+    // The release when the window closes: history, layers, fields; then the store is shrunk
+    // and checked. The save question belongs to the caller (see AskAndClose).
+    void Release();
+
+    int32_t UntitledNumber() const { return m_untitledNumber; }
+    std::string Title() const;
+    int32_t Width() const { return m_geometry.width; }
+    int32_t Height() const { return m_geometry.height; }
+    int32_t Resolution() const { return m_resolution; }
+    void SetResolution(int32_t ppm) { m_resolution = ppm; }
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified) { m_modified = modified; }
+    const std::string& Path() const { return m_path; }
+    bool IsReady() const { return m_ready.load(std::memory_order_acquire); }
+
+    ImageGeometry& Geometry() { return m_geometry; }
+    LayerManager& Layers() { return m_layers; }
+    Workspace& GetWorkspace() { return m_workspace; }
+
+    // LayerEvents
+    void RequestRender(int code) override { m_renderRequest.store(code, std::memory_order_release); }
+    int RenderRequest() const { return m_renderRequest.load(std::memory_order_acquire); }
+
+private:
+    bool CopyIntoFirstLayer(const RasterImage& picture);
+    bool SaveFlat(const std::string& path, FileFormat format, const SaveOptions& options);
+    void Finish(const std::string& path, int32_t resolution);
+
+    Workspace& m_workspace;
+    int32_t m_untitledNumber = 0;
+    ImageGeometry m_geometry;
+    int32_t m_resolution = 0;
+    bool m_modified = false;
+    std::string m_path;
+    std::atomic<bool> m_ready{false};
+    std::atomic<int> m_renderRequest{2};
+    LayerManager m_layers;
+};
+
+// The close of a document window: asks "Whether the save the file?" when modified. Yes saves
+// through `saveAs` when the image has no path, else to its path. Returns false (nothing
+// released) on Cancel or when the save failed.
+bool AskAndClose(Image& image, const SaveOptions& options,
+                 const std::function<bool(Image&)>& saveAs);
+
+}  // namespace zelvo

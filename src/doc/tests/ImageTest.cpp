@@ -1,0 +1,227 @@
+#include "doc/Image.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "files/RasterFile.h"
+#include "platform/Disk.h"
+#include "platform/Messages.h"
+#include "testsupport/TempDir.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+namespace {
+
+class ImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
+        disks.otherAvailable = uint64_t(1) << 40;
+        workspace = std::make_unique<Workspace>(disks);
+        ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
+    }
+
+    FileDynamicStore& Store() { return workspace->Store(); }
+
+    // The flattened picture, top row first, 3 bytes a pixel without padding.
+    static std::vector<uint8_t> Flat(Image& image) {
+        RasterImage flat;
+        EXPECT_TRUE(flat.Allocate(image.Width(), image.Height(), 24, RowOrder::TopDown));
+        EXPECT_TRUE(image.Layers().RenderFlat(flat.Data(), flat.Stride(), 24, kFormatPng, 0));
+        std::vector<uint8_t> out;
+        for (int32_t y = 0; y < image.Height(); ++y)
+            out.insert(out.end(), flat.TopRow(y), flat.TopRow(y) + 3 * image.Width());
+        return out;
+    }
+
+    // Writes a 24-bit BMP whose pixel (x, y) from the top is (x, y, x ^ y) as B, G, R.
+    std::string WritePatternBmp(const std::string& name, int32_t w, int32_t h) {
+        RasterImage img;
+        EXPECT_TRUE(img.Allocate(w, h, 24, RowOrder::BottomUp));
+        for (int32_t y = 0; y < h; ++y) {
+            uint8_t* row = img.TopRow(y);
+            for (int32_t x = 0; x < w; ++x) {
+                row[3 * x] = uint8_t(x);
+                row[3 * x + 1] = uint8_t(y);
+                row[3 * x + 2] = uint8_t(x ^ y);
+            }
+        }
+        std::string path = dir.File(name);
+        EXPECT_TRUE(WriteRasterFile(path, img, kFileBmp, 0, 0));
+        return path;
+    }
+
+    test::TempDir dir;
+    FakeDiskService disks;
+    ScopedRecordingMessages messages;
+    std::unique_ptr<Workspace> workspace;
+};
+
+TEST_F(ImageTest, NewImageIsOneWhiteOpaqueLayer) {
+    Image image(*workspace);
+    ASSERT_TRUE(image.NewImage({40, 30, 2835}));
+    EXPECT_TRUE(image.IsReady());
+    EXPECT_FALSE(image.IsModified());
+    EXPECT_EQ(image.Title(), "Untitled-1");
+    EXPECT_EQ(image.Resolution(), 2835);
+    ASSERT_EQ(image.Layers().LayerCount(), 1);
+    LayerPtr layer = image.Layers().CurrentLayer();
+    EXPECT_EQ(layer->Kind(), LayerKind::Pixel);
+    EXPECT_EQ(layer->Opacity(), 100);
+    EXPECT_EQ(Flat(image), std::vector<uint8_t>(40 * 30 * 3, 255));
+    // the stroke block, the layer and the display buffer
+    EXPECT_EQ(Store().UsedCount(), 3u);
+}
+
+TEST_F(ImageTest, RefusedNewImageLeavesNothingBehind) {
+    Image image(*workspace);
+    EXPECT_FALSE(image.NewImage({10001, 100, 2835}));
+    EXPECT_EQ(messages.Last(),
+              "Image should not more than 20 million pixels,\n or the height and width should not "
+              "more than 10,000 pixels!");
+    EXPECT_FALSE(image.IsReady());
+    EXPECT_EQ(image.Layers().LayerCount(), 0);
+    EXPECT_EQ(Store().UsedCount(), 1u);
+}
+
+TEST_F(ImageTest, UntitledNumbersCountNewAndOpenedDocuments) {
+    std::string bmp = WritePatternBmp("a.bmp", 60, 2);
+    Image a(*workspace), b(*workspace), c(*workspace);
+    ASSERT_TRUE(a.NewImage({10, 10, 2835}));
+    ASSERT_TRUE(b.Open(bmp));
+    ASSERT_TRUE(c.NewImage({10, 10, 2835}));
+    EXPECT_EQ(a.UntitledNumber(), 1);
+    EXPECT_EQ(b.UntitledNumber(), 2);
+    EXPECT_EQ(c.UntitledNumber(), 3);
+    EXPECT_EQ(b.Title(), "a.bmp");
+}
+
+TEST_F(ImageTest, OpenCopiesEveryPixelOpaqueAndSetsTheFileFields) {
+    const int32_t w = 37, h = 23;  // odd sizes: padded file rows
+    std::string path = WritePatternBmp("pattern.bmp", w, h);
+    Image image(*workspace);
+    ASSERT_TRUE(image.Open(path)) << messages.Last();
+    EXPECT_EQ(image.Width(), w);
+    EXPECT_EQ(image.Height(), h);
+    EXPECT_EQ(image.Resolution(), 2834);
+    EXPECT_EQ(image.Path(), path);
+    std::vector<uint8_t> expected;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            expected.push_back(uint8_t(x));
+            expected.push_back(uint8_t(y));
+            expected.push_back(uint8_t(x ^ y));
+        }
+    EXPECT_EQ(Flat(image), expected);
+    // every alpha is 100
+    LayerPtr layer = image.Layers().CurrentLayer();
+    RowCursor* rows = layer->Rows();
+    for (int32_t r = 0; r < h; ++r)
+        for (int32_t x = 0; x < w; ++x) ASSERT_EQ(rows->Row(uint32_t(r))[4 * x + 3], 100);
+}
+
+TEST_F(ImageTest, SaveThenOpenGivesTheSamePixels) {
+    std::string src = WritePatternBmp("src.bmp", 64, 48);
+    Image a(*workspace);
+    ASSERT_TRUE(a.Open(src));
+    a.SetModified(true);
+    std::string out = dir.File("copy.BMP");
+    ASSERT_TRUE(a.Save(out, {}));
+    EXPECT_FALSE(a.IsModified());
+    EXPECT_EQ(a.Path(), out);
+    Image b(*workspace);
+    ASSERT_TRUE(b.Open(out));
+    EXPECT_EQ(Flat(a), Flat(b));
+}
+
+TEST_F(ImageTest, SaveRefusalsKeepTheDocumentModified) {
+    Image image(*workspace);
+    ASSERT_TRUE(image.NewImage({8, 8, 2835}));
+    image.SetModified(true);
+    EXPECT_FALSE(image.Save(dir.File("noextension"), {}));
+    EXPECT_EQ(messages.Last(), "Can not save the document without extension!");
+    EXPECT_FALSE(image.Save(dir.File("missing/folder/a.bmp"), {}));
+    EXPECT_EQ(messages.Last(), dir.File("missing/folder") +
+                                   "Disk should not be used for document save. Please use Save "
+                                   "As to save!");
+    EXPECT_TRUE(image.IsModified());
+    EXPECT_TRUE(image.Path().empty());
+}
+
+TEST_F(ImageTest, UnreadableFilesOpenNothingAndLeakNothing) {
+    std::string small = dir.File("small.bmp");
+    std::ofstream(small) << "BM tiny";
+    std::string text = dir.File("notes.txt");
+    std::ofstream(text) << std::string(200, 'x');
+    for (const std::string& path : {small, text, dir.File("absent.png")}) {
+        Image image(*workspace);
+        EXPECT_FALSE(image.Open(path)) << path;
+        EXPECT_EQ(messages.Last(), "This file should not be opened!");
+        EXPECT_FALSE(image.IsReady());
+        EXPECT_EQ(image.Layers().LayerCount(), 0);
+        EXPECT_EQ(Store().UsedCount(), 1u);
+    }
+}
+
+TEST_F(ImageTest, ALargePictureOpensWithTheTwentyMillionWarning) {
+    std::string path = WritePatternBmp("large.bmp", 6000, 4000);
+    Image image(*workspace);
+    ASSERT_TRUE(image.Open(path));
+    EXPECT_TRUE(messages.Contains(
+        "Images more than 20 million pixels!\n Please use the Image Size function will be reduced "
+        "to 20 million pixels within."));
+    EXPECT_EQ(image.Width(), 6000);
+    EXPECT_GE(workspace->StrokeCapacity(), 24000000u);
+}
+
+TEST_F(ImageTest, TheCloseQuestionDecidesWhatHappens) {
+    Image image(*workspace);
+    ASSERT_TRUE(image.NewImage({8, 8, 2835}));
+    image.SetModified(true);
+
+    messages.QueueAnswer(Answer::Cancel);
+    EXPECT_FALSE(AskAndClose(image, {}, nullptr));
+    EXPECT_EQ(messages.Last(), "Whether the save the file?");
+    EXPECT_TRUE(image.IsReady());
+
+    // Yes on an untitled image runs Save As; a failed Save As keeps the image.
+    messages.QueueAnswer(Answer::Yes);
+    int saveAsCalls = 0;
+    EXPECT_FALSE(AskAndClose(image, {}, [&](Image&) { return ++saveAsCalls, false; }));
+    EXPECT_EQ(saveAsCalls, 1);
+    EXPECT_TRUE(image.IsReady());
+
+    std::string path = dir.File("saved.bmp");
+    messages.QueueAnswer(Answer::Yes);
+    EXPECT_TRUE(AskAndClose(image, {}, [&](Image& i) { return i.Save(path, {}); }));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_FALSE(image.IsReady());
+}
+
+TEST_F(ImageTest, ClosingEveryDocumentReturnsTheStoreToItsStrokeBlock) {
+    std::string path = WritePatternBmp("p.bmp", 300, 200);
+    {
+        Image a(*workspace), b(*workspace);
+        ASSERT_TRUE(a.NewImage({500, 400, 2835}));
+        ASSERT_TRUE(b.Open(path));
+        b.SetModified(true);
+        messages.QueueAnswer(Answer::No);
+        EXPECT_TRUE(AskAndClose(b, {}, nullptr));
+        EXPECT_TRUE(AskAndClose(a, {}, nullptr));  // not modified: no question
+        EXPECT_EQ(messages.Entries().size(), 1u);
+    }
+    ASSERT_TRUE(workspace->ResetStore());
+    EXPECT_EQ(Store().UsedCount(), 1u);
+    EXPECT_EQ(Store().FreeCount(), 0u);
+    EXPECT_TRUE(Store().CheckStore());
+    // the empty index and one 100 000 000-byte stroke block with its guards
+    EXPECT_EQ(std::filesystem::file_size(Store().FileName()),
+              uint64_t(FileDynamicStore::kDataStart) + 100000000 + 16);
+}
+
+}  // namespace
+}  // namespace zelvo
