@@ -512,5 +512,300 @@ TEST_F(StoreTest, NearlyFullFileWarnsAndCallsTheHook) {
     EXPECT_EQ(SizeOf(s->FileName()), 3145768);
 }
 
+// ---- File names and removal ----------------------------------------------------------------
+
+TEST_F(StoreTest, NamesFollowTheSeries) {
+    auto first = OpenStore();
+    auto second = OpenStore();
+    EXPECT_EQ(first->FileName(), dir.File("Photo Temp001.temp"));
+    EXPECT_EQ(second->FileName(), dir.File("Photo Temp002.temp"));
+    std::vector<std::unique_ptr<Store>> more;
+    for (int i = 3; i <= 9; ++i) {
+        more.push_back(OpenStore());
+        EXPECT_EQ(more.back()->FileName(), dir.File(Format("Photo Temp00%d.temp", i)));
+    }
+    // All nine names held: no tenth store.
+    messages.Clear();
+    Store tenth(disks);
+    EXPECT_FALSE(tenth.Open(dir.Path()));
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    // A released name is taken again first; the folder may lack its final slash.
+    first.reset();
+    EXPECT_FALSE(Exists(dir.File("Photo Temp001.temp")));
+    Store again(disks);
+    std::string noSlash = dir.Path().substr(0, dir.Path().size() - 1);
+    EXPECT_TRUE(again.Open(noSlash));
+    EXPECT_EQ(again.FileName(), dir.File("Photo Temp001.temp"));
+    EXPECT_TRUE(Exists(dir.File("Photo Temp002.temp")));
+}
+
+TEST_F(StoreTest, StaleFileIsReused) {
+    {
+        int fd = open(dir.File("Photo Temp001.temp").c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        std::vector<uint8_t> junk(5 << 20, 0x5A);
+        ASSERT_EQ(write(fd, junk.data(), junk.size()), ssize_t(junk.size()));
+        close(fd);
+    }
+    auto s = OpenStore();
+    EXPECT_EQ(s->FileName(), dir.File("Photo Temp001.temp"));
+    EXPECT_EQ(SizeOf(s->FileName()), 3145768);
+    EXPECT_EQ(ReadAt(s->FileName(), 48, 24), std::vector<uint8_t>(24, 0));
+    EXPECT_TRUE(s->CheckStore());
+}
+
+TEST_F(StoreTest, CreationFailsInAMissingFolder) {
+    Store s(disks);
+    EXPECT_FALSE(s.Open(dir.File("missing/")));
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    EXPECT_FALSE(s.IsOpen());
+}
+
+TEST_F(StoreTest, FileIsRemovedWhenTheStoreGoes) {
+    std::string name;
+    {
+        auto s = OpenStore();
+        name = s->FileName();
+        s->Allocate(100);
+        EXPECT_TRUE(Exists(name));
+    }
+    EXPECT_FALSE(Exists(name));
+}
+
+TEST_F(StoreTest, FileIsRemovedAtNormalExit) {
+    auto mine = OpenStore();  // a store of this process must survive the child's exit
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        Store s(disks);  // exit() skips its destructor: only the exit hook can remove the file
+        if (!s.Open(dir.Path()) || s.FileName() != dir.File("Photo Temp002.temp")) _exit(3);
+        exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(Exists(dir.File("Photo Temp002.temp")));
+    EXPECT_TRUE(Exists(mine->FileName()));
+    EXPECT_TRUE(mine->CheckStore());
+}
+
+TEST_F(StoreTest, FileIsRemovedOnSigterm) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(fds[0]);
+        Store s(disks);
+        char ok = s.Open(dir.Path()) && s.Allocate(1000) ? 'y' : 'n';
+        if (write(fds[1], &ok, 1) != 1) _exit(3);
+        for (;;) pause();
+    }
+    close(fds[1]);
+    char ready = 0;
+    ASSERT_EQ(read(fds[0], &ready, 1), 1);
+    close(fds[0]);
+    EXPECT_EQ(ready, 'y');
+    EXPECT_TRUE(Exists(dir.File("Photo Temp001.temp")));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_FALSE(Exists(dir.File("Photo Temp001.temp")));
+}
+
+// ---- A full disk -----------------------------------------------------------------------------
+
+// An 8 MB tmpfs, mounted for one test.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& path) : m_path(path) {
+        if (geteuid() != 0) {
+            m_why = "not running as root";
+            return;
+        }
+        mkdir(path.c_str(), 0700);
+        if (mount("tmpfs", path.c_str(), "tmpfs", 0, "size=8m") != 0)
+            m_why = std::string("mount failed: ") + std::strerror(errno);
+        else
+            m_mounted = true;
+    }
+    ~SmallDisk() {
+        if (m_mounted) umount2(m_path.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_mounted; }
+    const std::string& Why() const { return m_why; }
+
+private:
+    std::string m_path, m_why;
+    bool m_mounted = false;
+};
+
+TEST_F(StoreTest, FullDiskFailsAtGrowthAndKeepsTheStoreSound) {
+    SmallDisk disk(dir.File("small"));
+    if (!disk.Mounted()) GTEST_SKIP() << "needs a size-limited tmpfs: " << disk.Why();
+    {
+        // The fake says there is plenty, so the store tries to grow and the disk itself refuses.
+        Store s(disks);
+        ASSERT_TRUE(s.Open(dir.File("small/")));
+        std::vector<BlockHandle> blocks;
+        BlockHandle h;
+        while (blocks.size() < 20 && (h = s.Allocate(1 << 20)) != 0) {
+            s.Fill(h, uint8_t(0x40 + blocks.size()), false);
+            blocks.push_back(h);
+        }
+        ASSERT_LT(blocks.size(), 20u);
+        EXPECT_GE(blocks.size(), 2u);
+        EXPECT_EQ(messages.Last(), Format("Expansion of temporary file failed, error code=%d", ENOSPC));
+        EXPECT_EQ(int64_t(s.GetHeader().fileSize), SizeOf(s.FileName()));
+        EXPECT_EQ(s.UsedCount(), blocks.size());
+        EXPECT_TRUE(s.CheckStore());
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            Store::Span p = s.Payload(blocks[i]);
+            auto bytes = ReadAt(s.FileName(), p.offset, p.length);
+            ASSERT_EQ(bytes.size(), p.length);
+            EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(),
+                                    [&](uint8_t v) { return v == uint8_t(0x40 + i); }))
+                << i;
+        }
+        // Space given back inside the file is used again without growing.
+        ASSERT_TRUE(s.Free(blocks[0]));
+        messages.Clear();
+        BlockHandle again = s.Allocate(1 << 19);
+        EXPECT_NE(again, 0u);
+        s.Fill(again, 0x7F, true);
+        EXPECT_TRUE(messages.Entries().empty());
+        EXPECT_TRUE(s.CheckStore());
+    }
+}
+
+// ---- Against a model ---------------------------------------------------------------------------
+
+// A random run of allocations, frees, rewrites and shrinks, checked after every step against a
+// map of live blocks and the bytes written into each.
+TEST_F(StoreTest, RandomOperationsMatchAModel) {
+    auto s = OpenStore();
+    struct Live {
+        uint64_t n;
+        std::vector<uint8_t> bytes;  // the whole payload as written
+    };
+    std::map<BlockHandle, Live> live;
+    std::vector<BlockHandle> freed;
+    std::mt19937 rng(20240611);
+    // Half the blocks are filled with one byte, half get a position-dependent pattern so that
+    // a payload read from the wrong place shows.
+    auto write = [&](BlockHandle h, Live& b) {
+        Store::Span p = s->Payload(h);
+        uint32_t key = rng();
+        if (rng() % 2) {
+            s->Fill(h, uint8_t(key), false);
+            b.bytes.assign(p.length, uint8_t(key));
+            return;
+        }
+        b.bytes.resize(p.length);
+        for (uint64_t i = 0; i < p.length; ++i) b.bytes[i] = uint8_t(key * 131 + i * 7 + (i >> 9));
+        MappedView v(*s, p.offset, p.length);
+        ASSERT_TRUE(v.IsValid());
+        std::memcpy(v.Data(), b.bytes.data(), p.length);
+    };
+    int fd = open(s->FileName().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::vector<uint8_t> buffer(1 << 20);
+    auto randomSize = [&]() -> uint64_t {
+        uint32_t r = rng() % 100;
+        if (r < 70) return 1 + rng() % 2000;
+        if (r < 95) return 2000 + rng() % 40000;
+        return 40000 + rng() % 200000;
+    };
+
+    for (int step = 0; step < 2000; ++step) {
+        SCOPED_TRACE(step);
+        messages.Clear();
+        uint32_t op = rng() % 100;
+        bool allocate = op < (live.size() < 16 ? 50u : 30u);
+        if (allocate) {
+            uint64_t n = randomSize();
+            BlockHandle h = s->Allocate(n);
+            ASSERT_NE(h, 0u);
+            ASSERT_EQ(live.count(h), 0u);
+            Live& b = live[h] = Live{n, {}};
+            write(h, b);
+        } else if (op < 85 && !live.empty()) {
+            auto it = std::next(live.begin(), rng() % live.size());
+            ASSERT_TRUE(s->Free(it->first));
+            freed.push_back(it->first);
+            live.erase(it);
+        } else if (op < 93 && !live.empty()) {
+            auto it = std::next(live.begin(), rng() % live.size());
+            write(it->first, it->second);
+        } else if (op < 97) {
+            s->Shrink();
+            if (live.empty()) freed.clear();  // the index starts again from its first slot
+        } else if (!freed.empty()) {
+            BlockHandle h = freed[rng() % freed.size()];
+            if (!live.count(h)) {
+                EXPECT_FALSE(s->Free(h));
+                EXPECT_EQ(messages.Last(), "Delete Node False!");
+                messages.Clear();
+            }
+        }
+        EXPECT_TRUE(messages.Entries().empty());
+
+        // Lists against the model; used and free ranges tile the data area exactly.
+        Store::Header h = s->GetHeader();
+        ASSERT_EQ(s->UsedCount(), live.size());
+        std::vector<std::pair<uint64_t, uint64_t>> ranges;  // start, end
+        std::vector<std::pair<uint64_t, uint64_t>> frees;
+        size_t used = 0;
+        for (uint32_t c = h.usedHead; c; c = s->GetNode(c).next, ++used) {
+            ASSERT_LE(used, live.size());
+            ASSERT_EQ(live.count(c), 1u);
+            Store::Node n = s->GetNode(c);
+            ASSERT_EQ(n.size, ((live[c].n + 3) / 4) * 4 + 16);
+            ranges.push_back({n.start, uint64_t(n.start) + n.size});
+        }
+        ASSERT_EQ(used, live.size());
+        uint32_t largest = 0, last = 0;
+        for (uint32_t c = h.freeHead; c; c = s->GetNode(c).next) {
+            ASSERT_LE(frees.size(), h.freeCount);
+            Store::Node n = s->GetNode(c);
+            EXPECT_GE(n.size, last);  // ascending
+            last = n.size;
+            largest = std::max(largest, n.size);
+            frees.push_back({n.start, uint64_t(n.start) + n.size});
+        }
+        ASSERT_EQ(frees.size(), s->FreeCount());
+        EXPECT_EQ(h.largestFree, largest);
+        std::sort(frees.begin(), frees.end());
+        for (size_t i = 1; i < frees.size(); ++i)
+            EXPECT_LT(frees[i - 1].second, frees[i].first);  // merged: never adjacent
+        ranges.insert(ranges.end(), frees.begin(), frees.end());
+        std::sort(ranges.begin(), ranges.end());
+        uint64_t at = Store::kDataStart;
+        for (auto [b, e] : ranges) {
+            ASSERT_EQ(b, at);
+            at = e;
+        }
+        ASSERT_EQ(at, h.fileSize);
+        ASSERT_EQ(SizeOf(s->FileName()), int64_t(h.fileSize));
+        if (live.empty() && step % 10 == 0) s->Shrink();
+
+        // Every live payload still holds what was written into it.
+        for (auto& [handle, b] : live) {
+            Store::Span p = s->Payload(handle);
+            ASSERT_GE(p.length, b.n);
+            ASSERT_EQ(p.length, b.bytes.size());
+            ASSERT_EQ(pread(fd, buffer.data(), p.length, off_t(p.offset)), ssize_t(p.length));
+            ASSERT_EQ(std::memcmp(buffer.data(), b.bytes.data(), p.length), 0) << "block " << handle;
+        }
+        ASSERT_TRUE(s->CheckStore());
+    }
+    close(fd);
+}
+
 }  // namespace
 }  // namespace zelvo
