@@ -1,0 +1,64 @@
+// Random access to the bytes of a file being decoded, either in memory or read from disk on
+// demand, so a large BMP or TIFF is not held in memory twice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zelvo {
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t Size() const = 0;
+    // Up to `size` bytes from `offset`; fewer at the end of the data or on a read error.
+    virtual size_t ReadAt(uint64_t offset, void* data, size_t size) = 0;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    size_t ReadAt(uint64_t offset, void* data, size_t size) override;
+    const uint8_t* Data() const { return m_data; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+};
+
+class FileSource : public ByteSource {
+public:
+    FileSource() = default;
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    bool Open(const std::string& path);
+    uint64_t Size() const override { return m_size; }
+    size_t ReadAt(uint64_t offset, void* data, size_t size) override;
+
+private:
+    int m_fd = -1;
+    uint64_t m_size = 0;
+};
+
+// Sequential reading over a source, for the libraries that pull a stream.
+class SourceCursor {
+public:
+    explicit SourceCursor(ByteSource& source) : m_source(source) {}
+    size_t Read(void* data, size_t size) {
+        size_t n = m_source.ReadAt(m_position, data, size);
+        m_position += n;
+        return n;
+    }
+    uint64_t Position() const { return m_position; }
+    void SetPosition(uint64_t p) { m_position = p; }
+    ByteSource& Source() { return m_source; }
+
+private:
+    ByteSource& m_source;
+    uint64_t m_position = 0;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,26 @@
+// The per-format decoders and encoders behind ReadRasterFile and WriteRasterFile.
+#pragma once
+
+#include "files/ByteSource.h"
+#include "files/RasterFile.h"
+#include "files/RasterImage.h"
+#include "files/SafeFile.h"
+
+namespace zelvo {
+
+// Decoders fill `out.image` bottom row first and return success; BMP may set `out.incomplete`.
+bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterReadResult& out);
+bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out);
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out);
+bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out);
+bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out);
+
+// Encoders write the whole file through `file` and return success; the caller commits.
+bool EncodeBmp(SafeFile& file, const RasterImage& image);
+bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality);
+bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality);
+bool EncodePng(SafeFile& file, const RasterImage& image);
+bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int quality);
+bool EncodeGif(SafeFile& file, const RasterImage& indexed);
+
+}  // namespace zelvo

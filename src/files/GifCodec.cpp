@@ -1,0 +1,153 @@
+// GIF reading (the first frame on its logical screen) and single-frame GIF89a writing of an
+// 8-bit indexed picture, with giflib.
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include <gif_lib.h>
+
+#include "files/Codecs.h"
+
+namespace zelvo {
+
+namespace {
+
+int ReadFromCursor(GifFileType* gif, GifByteType* data, int size) {
+    if (size <= 0) return 0;
+    return int(static_cast<SourceCursor*>(gif->UserData)->Read(data, size_t(size)));
+}
+
+int WriteToFile(GifFileType* gif, const GifByteType* data, int size) {
+    if (size <= 0) return 0;
+    return static_cast<SafeFile*>(gif->UserData)->Write(data, size_t(size)) ? size : 0;
+}
+
+struct GifCloser {
+    GifFileType* gif;
+    ~GifCloser() {
+        int error = 0;
+        if (gif) DGifCloseFile(gif, &error);
+    }
+};
+
+bool SkipExtension(GifFileType* gif) {
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
+    while (block) {
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+    }
+    return true;
+}
+
+bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
+    const GifImageDesc& d = gif->Image;
+    if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0) return false;
+    // The frame sits on the logical screen; a frame reaching past it widens the picture.
+    const int64_t width = std::max<int64_t>(gif->SWidth, int64_t(d.Left) + d.Width);
+    const int64_t height = std::max<int64_t>(gif->SHeight, int64_t(d.Top) + d.Height);
+    if (!IsAcceptableRasterSize(width, height, limits.maxPixels)) return false;
+    if (!out.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) return false;
+
+    PaletteEntry palette[256] = {};
+    const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
+    if (map) {
+        for (int i = 0; i < std::min(map->ColorCount, 256); ++i)
+            palette[i] = {map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red};
+    } else {
+        for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+    }
+    PaletteEntry background{};
+    if (gif->SColorMap && gif->SBackGroundColor >= 0 && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+        const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
+        background = {c.Blue, c.Green, c.Red};
+    }
+    for (int32_t y = 0; y < out.Height(); ++y) {
+        uint8_t* row = out.StoredRow(y);
+        for (int32_t x = 0; x < out.Width(); ++x) {
+            row[3 * x] = background.blue;
+            row[3 * x + 1] = background.green;
+            row[3 * x + 2] = background.red;
+        }
+    }
+
+    std::vector<GifPixelType> line(size_t(d.Width));
+    auto putLine = [&](int y) {
+        uint8_t* row = out.TopRow(d.Top + y) + 3 * size_t(d.Left);
+        for (int x = 0; x < d.Width; ++x, row += 3) {
+            const PaletteEntry& e = palette[line[x]];
+            row[0] = e.blue;
+            row[1] = e.green;
+            row[2] = e.red;
+        }
+    };
+    if (d.Interlace) {
+        static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kStart[pass]; y < d.Height; y += kStep[pass]) {
+                if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return false;
+                putLine(y);
+            }
+    } else {
+        for (int y = 0; y < d.Height; ++y) {
+            if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return false;
+            putLine(y);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+    uint8_t magic[6];
+    if (source.ReadAt(0, magic, 6) != 6 || magic[0] != 'G' || magic[1] != 'I' || magic[2] != 'F') return false;
+    SourceCursor cursor(source);
+    int error = 0;
+    GifCloser closer{DGifOpen(&cursor, ReadFromCursor, &error)};
+    if (!closer.gif) return false;
+    try {
+        for (;;) {
+            GifRecordType type;
+            if (DGifGetRecordType(closer.gif, &type) == GIF_ERROR) break;
+            if (type == IMAGE_DESC_RECORD_TYPE) {
+                if (ReadFrame(closer.gif, limits, out)) return true;
+                break;
+            }
+            if (type == EXTENSION_RECORD_TYPE) {
+                if (!SkipExtension(closer.gif)) break;
+                continue;
+            }
+            break;  // the trailer before any frame, or garbage
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    out.Clear();
+    return false;
+}
+
+bool EncodeGif(SafeFile& file, const RasterImage& indexed) {
+    if (indexed.IsEmpty() || indexed.Bits() != 8 || indexed.Width() > 65535 || indexed.Height() > 65535)
+        return false;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, WriteToFile, &error);
+    if (!gif) return false;
+    EGifSetGifVersion(gif, true);
+    GifColorType colors[256];
+    for (int i = 0; i < 256; ++i) {
+        const PaletteEntry& e = indexed.Palette()[i];
+        colors[i] = {e.red, e.green, e.blue};
+    }
+    ColorMapObject* map = GifMakeMapObject(256, colors);
+    bool ok = map && EGifPutScreenDesc(gif, indexed.Width(), indexed.Height(), 8, 0, map) != GIF_ERROR &&
+              EGifPutImageDesc(gif, 0, 0, indexed.Width(), indexed.Height(), false, nullptr) != GIF_ERROR;
+    for (int32_t y = 0; ok && y < indexed.Height(); ++y)
+        ok = EGifPutLine(gif, const_cast<GifPixelType*>(indexed.TopRow(y)), indexed.Width()) != GIF_ERROR;
+    // Closing writes the trailer and frees the handle whatever happened before.
+    if (EGifCloseFile(gif, &error) == GIF_ERROR) ok = false;
+    if (map) GifFreeMapObject(map);
+    return ok && !file.Failed();
+}
+
+}  // namespace zelvo

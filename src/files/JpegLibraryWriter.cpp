@@ -1,0 +1,92 @@
+// JPEG encoding with libjpeg below the highest quality level (and when the own baseline
+// writer fails). Output goes through SafeFile by a destination manager.
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "files/Codecs.h"
+
+namespace zelvo {
+
+namespace {
+
+constexpr size_t kOutputBuffer = 1 << 16;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+void SilentMessage(j_common_ptr, int) {}
+
+struct Destination {
+    jpeg_destination_mgr base;
+    SafeFile* file;
+    JOCTET buffer[kOutputBuffer];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+    d->base.next_output_byte = d->buffer;
+    d->base.free_in_buffer = kOutputBuffer;
+}
+
+boolean EmptyBuffer(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+    if (!d->file->Write(d->buffer, kOutputBuffer)) ERREXIT(cinfo, JERR_FILE_WRITE);
+    d->base.next_output_byte = d->buffer;
+    d->base.free_in_buffer = kOutputBuffer;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<Destination*>(cinfo->dest);
+    size_t n = kOutputBuffer - d->base.free_in_buffer;
+    if (n > 0 && !d->file->Write(d->buffer, n)) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+}  // namespace
+
+bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality) {
+    if (image.IsEmpty() || image.Bits() != 24) return false;
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = ErrorExit;
+    err.base.emit_message = SilentMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    auto* dest = static_cast<Destination*>((*cinfo.mem->alloc_large)(
+        reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_PERMANENT, sizeof(Destination)));
+    dest->base.init_destination = InitDestination;
+    dest->base.empty_output_buffer = EmptyBuffer;
+    dest->base.term_destination = TermDestination;
+    dest->file = &file;
+    cinfo.dest = &dest->base;
+
+    cinfo.image_width = JDIMENSION(image.Width());
+    cinfo.image_height = JDIMENSION(image.Height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, libraryQuality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {const_cast<JSAMPLE*>(image.TopRow(int32_t(cinfo.next_scanline)))};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return !file.Failed();
+}
+
+}  // namespace zelvo

@@ -1,0 +1,106 @@
+// JPEG decoding with libjpeg from the whole file in memory. libjpeg reports errors by
+// longjmp; they are caught here and become a failed read.
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include "files/Codecs.h"
+
+namespace zelvo {
+
+namespace {
+
+// Progressive files with thousands of tiny scans take ages to decode and are never real.
+constexpr int kMaxScans = 1000;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+void SilentMessage(j_common_ptr, int) {}
+
+void LimitScans(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->progressive_mode && d->input_scan_number > kMaxScans) ErrorExit(cinfo);
+}
+
+// Converts one CMYK row to BGR; Adobe files store the inks inverted.
+void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, src += 4, dst += 3) {
+        unsigned c = src[0], m = src[1], y = src[2], k = src[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        dst[0] = uint8_t(y * k / 255);
+        dst[1] = uint8_t(m * k / 255);
+        dst[2] = uint8_t(c * k / 255);
+    }
+}
+
+// Only plain C objects live in this frame: longjmp skips destructors.
+bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out) {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    jpeg_progress_mgr progress;
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = ErrorExit;
+    err.base.emit_message = SilentMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        out.Clear();
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    progress.progress_monitor = LimitScans;
+    cinfo.progress = &progress;
+    // Past this libjpeg fails instead of swapping to disk (it has no backing store).
+    cinfo.mem->max_memory_to_use = long(limits.maxPixels) * 8 + (64L << 20);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
+        !IsAcceptableRasterSize(cinfo.image_width, cinfo.image_height, limits.maxPixels)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+    if (!out.Allocate(int32_t(cinfo.output_width), int32_t(cinfo.output_height), 24,
+                      RowOrder::BottomUp)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    JSAMPARRAY cmykRow = nullptr;
+    if (cmyk)
+        cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                             cinfo.output_width * 4, 1);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        uint8_t* row = out.TopRow(int32_t(cinfo.output_scanline));
+        if (cmyk) {
+            jpeg_read_scanlines(&cinfo, cmykRow, 1);
+            CmykToBgr(cmykRow[0], row, cinfo.output_width, cinfo.saw_Adobe_marker);
+        } else {
+            JSAMPROW rows[1] = {row};
+            jpeg_read_scanlines(&cinfo, rows, 1);
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out) {
+    return Decode(data, size, limits, out);
+}
+
+}  // namespace zelvo

@@ -1,0 +1,219 @@
+#include "files/OctreeQuantizer.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace zelvo {
+
+namespace {
+
+constexpr int kDepth = 8;
+constexpr int kMaxColours = 256;
+constexpr int32_t kNone = -1;
+
+struct Node {
+    bool leaf = false;
+    uint64_t count = 0;
+    uint64_t sumBlue = 0, sumGreen = 0, sumRed = 0;
+    int32_t child[8] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+    int32_t nextReducible = kNone;
+};
+
+class Octree {
+public:
+    Octree() { m_reducible.fill(kNone); }
+
+    void Add(uint8_t b, uint8_t g, uint8_t r) {
+        if (m_root == kNone) m_root = Create(0);
+        int32_t node = m_root;
+        for (int depth = 0; !m_nodes[node].leaf; ++depth) {
+            const int shift = 7 - depth;
+            const int index = (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
+            int32_t next = m_nodes[node].child[index];
+            if (next == kNone) {
+                next = Create(depth + 1);
+                m_nodes[node].child[index] = next;
+            }
+            node = next;
+        }
+        Node& leaf = m_nodes[node];
+        ++leaf.count;
+        leaf.sumBlue += b;
+        leaf.sumGreen += g;
+        leaf.sumRed += r;
+        while (m_leaves > kMaxColours && Reduce()) {
+        }
+    }
+
+    int Palette(std::array<PaletteEntry, 256>& out) const {
+        out.fill({});
+        int n = 0;
+        if (m_root != kNone) Walk(m_root, out, n);
+        return n;
+    }
+
+private:
+    int32_t Create(int depth) {
+        int32_t id;
+        if (!m_free.empty()) {
+            id = m_free.back();
+            m_free.pop_back();
+            m_nodes[id] = Node{};
+        } else {
+            id = int32_t(m_nodes.size());
+            m_nodes.emplace_back();
+        }
+        if (depth == kDepth) {
+            m_nodes[id].leaf = true;
+            ++m_leaves;
+        } else {
+            m_nodes[id].nextReducible = m_reducible[depth];
+            m_reducible[depth] = id;
+        }
+        return id;
+    }
+
+    // Merges the newest node of the deepest non-empty level into one leaf.
+    bool Reduce() {
+        int depth = kDepth - 1;
+        while (depth > 0 && m_reducible[depth] == kNone) --depth;
+        const int32_t id = m_reducible[depth];
+        if (id == kNone) return false;
+        m_reducible[depth] = m_nodes[id].nextReducible;
+        int children = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int32_t c = m_nodes[id].child[i];
+            if (c == kNone) continue;
+            Node& node = m_nodes[id];
+            node.count += m_nodes[c].count;
+            node.sumBlue += m_nodes[c].sumBlue;
+            node.sumGreen += m_nodes[c].sumGreen;
+            node.sumRed += m_nodes[c].sumRed;
+            node.child[i] = kNone;
+            m_free.push_back(c);
+            ++children;
+        }
+        m_nodes[id].leaf = true;
+        m_leaves -= children - 1;
+        return true;
+    }
+
+    void Walk(int32_t id, std::array<PaletteEntry, 256>& out, int& n) const {
+        const Node& node = m_nodes[id];
+        if (node.leaf) {
+            if (n < kMaxColours && node.count > 0)
+                out[n] = {uint8_t(node.sumBlue / node.count), uint8_t(node.sumGreen / node.count),
+                          uint8_t(node.sumRed / node.count)};
+            ++n;
+            return;
+        }
+        for (int i = 0; i < 8; ++i)
+            if (node.child[i] != kNone) Walk(node.child[i], out, n);
+    }
+
+    std::vector<Node> m_nodes;
+    std::vector<int32_t> m_free;
+    std::array<int32_t, kDepth> m_reducible;
+    int32_t m_root = kNone;
+    int m_leaves = 0;
+};
+
+}  // namespace
+
+bool BuildOctreePalette(const RasterImage& image, OctreePalette& palette) {
+    if (image.IsEmpty() || image.Bits() != 24) return false;
+    try {
+        auto tree = std::make_unique<Octree>();
+        for (int32_t y = 0; y < image.Height(); ++y) {
+            const uint8_t* p = image.StoredRow(y);
+            for (int32_t x = 0; x < image.Width(); ++x, p += 3) tree->Add(p[0], p[1], p[2]);
+        }
+        palette.count = std::min(tree->Palette(palette.entries), kMaxColours);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+NearestColour::NearestColour(const std::array<PaletteEntry, 256>& palette) {
+    // Later duplicates of a colour can never win a tie, so only the first of each is kept.
+    for (int i = 0; i < 256; ++i) {
+        const PaletteEntry& e = palette[i];
+        bool seen = false;
+        for (int j = 0; j < m_count && !seen; ++j)
+            seen = m_sorted[j].b == e.blue && m_sorted[j].g == e.green && m_sorted[j].r == e.red;
+        if (!seen) m_sorted[m_count++] = {e.blue, e.green, e.red, uint8_t(i)};
+    }
+    std::sort(m_sorted.begin(), m_sorted.begin() + m_count,
+              [](const Candidate& a, const Candidate& b) { return a.g < b.g; });
+    m_cacheKey.fill(0);
+    m_cacheIndex.fill(0);
+}
+
+uint8_t NearestColour::Search(int b, int g, int r) const {
+    // Outward from the candidates nearest in green; a side stops once its green distance alone
+    // is beyond the best distance found.
+    int hi = int(std::lower_bound(m_sorted.begin(), m_sorted.begin() + m_count, g,
+                                  [](const Candidate& c, int v) { return c.g < v; }) -
+                 m_sorted.begin());
+    int lo = hi - 1;
+    int best = 1 << 30;
+    int bestIndex = 256;
+    auto consider = [&](const Candidate& c) {
+        const int d = (c.b - b) * (c.b - b) + (c.g - g) * (c.g - g) + (c.r - r) * (c.r - r);
+        if (d < best || (d == best && c.index < bestIndex)) {
+            best = d;
+            bestIndex = c.index;
+        }
+    };
+    while (lo >= 0 || hi < m_count) {
+        if (hi < m_count) {
+            const int dg = m_sorted[hi].g - g;
+            if (dg * dg > best)
+                hi = m_count;
+            else
+                consider(m_sorted[hi++]);
+        }
+        if (lo >= 0) {
+            const int dg = g - m_sorted[lo].g;
+            if (dg * dg > best)
+                lo = -1;
+            else
+                consider(m_sorted[lo--]);
+        }
+    }
+    return uint8_t(bestIndex);
+}
+
+uint8_t NearestColour::Find(uint8_t b, uint8_t g, uint8_t r) {
+    const uint32_t colour = (uint32_t(b) << 16) | (uint32_t(g) << 8) | r;
+    const uint32_t slot = (colour * 2654435761u) >> 18;
+    if (m_cacheKey[slot] == colour + 1) return m_cacheIndex[slot];
+    const uint8_t index = Search(b, g, r);
+    m_cacheKey[slot] = colour + 1;
+    m_cacheIndex[slot] = index;
+    return index;
+}
+
+bool QuantizeForGif(const RasterImage& image, RasterImage& indexed) {
+    OctreePalette palette;
+    if (!BuildOctreePalette(image, palette)) return false;
+    if (!indexed.Allocate(image.Width(), image.Height(), 8, image.Order())) return false;
+    indexed.Palette() = palette.entries;
+    try {
+        auto nearest = std::make_unique<NearestColour>(palette.entries);
+        for (int32_t y = 0; y < image.Height(); ++y) {
+            const uint8_t* src = image.StoredRow(y);
+            uint8_t* dst = indexed.StoredRow(y);
+            for (int32_t x = 0; x < image.Width(); ++x, src += 3) dst[x] = nearest->Find(src[0], src[1], src[2]);
+        }
+    } catch (const std::bad_alloc&) {
+        indexed.Clear();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelvo

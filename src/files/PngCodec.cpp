@@ -1,0 +1,110 @@
+// PNG reading and writing with libpng. libpng reports errors by longjmp; they are caught here.
+#include <csetjmp>
+#include <cstring>
+
+#include <png.h>
+
+#include "files/Codecs.h"
+
+namespace zelvo {
+
+namespace {
+
+void SilentWarning(png_structp, png_const_charp) {}
+void ErrorJump(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+void ReadFromCursor(png_structp png, png_bytep data, size_t size) {
+    auto* cursor = static_cast<SourceCursor*>(png_get_io_ptr(png));
+    if (cursor->Read(data, size) != size) png_error(png, "read past the end");
+}
+
+void WriteToFile(png_structp png, png_bytep data, size_t size) {
+    auto* file = static_cast<SafeFile*>(png_get_io_ptr(png));
+    if (!file->Write(data, size)) png_error(png, "write failed");
+}
+
+void FlushNothing(png_structp) {}
+
+// Only plain C objects live in this frame: longjmp skips destructors. The row pointers are
+// allocated through libpng so that they are freed with it.
+bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    png_bytep* volatile rows = nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        if (rows) png_free(png, rows);
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        out.Clear();
+        return false;
+    }
+    png_set_read_fn(png, &cursor, ReadFromCursor);
+    png_set_user_limits(png, uint32_t(kMaxRasterSide), uint32_t(kMaxRasterSide));
+    png_set_chunk_malloc_max(png, 64u << 20);
+    // Damaged ancillary chunks (colour profiles, text) are not worth refusing a picture for.
+    png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_WARN_DISCARD);
+    png_read_info(png, info);
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colorType = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
+    if (!IsAcceptableRasterSize(width, height, limits.maxPixels)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    // Everything becomes 8-bit BGR; alpha and transparency are dropped, not composited.
+    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (depth == 16) png_set_strip_16(png);
+    if (colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8 ||
+        !out.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        out.Clear();
+        return false;
+    }
+    rows = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = out.TopRow(int32_t(y));
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    png_free(png, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+    uint8_t signature[8];
+    if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
+    SourceCursor cursor(source);
+    return Decode(cursor, limits, out);
+}
+
+bool EncodePng(SafeFile& file, const RasterImage& image) {
+    if (image.IsEmpty() || image.Bits() != 24) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return false;
+    }
+    png_set_write_fn(png, &file, WriteToFile, FlushNothing);
+    png_set_IHDR(png, info, png_uint_32(image.Width()), png_uint_32(image.Height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    for (int32_t y = 0; y < image.Height(); ++y)
+        png_write_row(png, const_cast<png_bytep>(image.TopRow(y)));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return !file.Failed();
+}
+
+}  // namespace zelvo

@@ -1,0 +1,56 @@
+// Reading and writing the flat raster formats (BMP, JPEG, GIF, TIFF, PNG) to and from a
+// RasterImage. The document copies what is read into its first layer and hands over the
+// flattened picture to write.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "files/RasterImage.h"
+
+namespace zelvo {
+
+// The writer's type selector, also the document's format number.
+enum RasterFileType { kFileBmp = 1, kFileJpeg = 2, kFileGif = 3, kFileTiff = 4, kFilePng = 5 };
+
+// TIFF compression values.
+enum TiffCompression { kTiffNone = 1, kTiffLzw = 5, kTiffJpeg = 7, kTiffDeflate = 8 };
+
+constexpr const char* kCannotOpenText = "This file should not be opened!";
+constexpr const char* kIncompleteFileText = "Can not open this file integrity!";
+
+// Files this long or shorter are never opened.
+constexpr uint64_t kMinRasterFileSize = 53;
+
+struct ReadLimits {
+    int64_t maxPixels = kMaxRasterPixels;
+};
+
+struct RasterReadResult {
+    bool ok = false;
+    RasterImage image;  // bottom row first
+    // A truncated BMP: the missing rows are white and kIncompleteFileText has been shown.
+    bool incomplete = false;
+    // On failure the text for the user (kCannotOpenText); the reader does not show it, since
+    // the document first tries the file as a layered document.
+    std::string message;
+};
+
+RasterReadResult ReadRasterFile(const std::string& path);
+// The same decoding for bytes in memory; `extension` is what follows the last '.' of the name.
+RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,
+                                  const ReadLimits& limits = {});
+
+// Writes `image` (24-bit, or for GIF 8-bit indexed; a 24-bit image given for GIF is quantised
+// here) as `type`. `quality` is the JPEG level 1..12 or the TIFF JPEG level; `compression`
+// the TIFF compression. The previous file at `path` is kept intact on any failure.
+bool WriteRasterFile(const std::string& path, const RasterImage& image, int type, int quality,
+                     int compression);
+
+// The libjpeg quality for a JPEG level: 2q + 76 from 5 up, else 6q + 64, clamped to 65..100.
+int JpegLibraryQuality(int level);
+// The libjpeg quality TIFF's JPEG compression uses for a quality level.
+int TiffJpegQuality(int level);
+
+}  // namespace zelvo

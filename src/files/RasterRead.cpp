@@ -1,0 +1,115 @@
+// ReadRasterFile: recognises the format by the first two bytes or the extension and hands the
+// bytes to its decoder.
+#include <algorithm>
+#include <cctype>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include "files/Codecs.h"
+#include "platform/Messages.h"
+
+namespace zelvo {
+
+namespace {
+
+enum class Kind { None, Bmp, Jpeg, Gif, Png, Tiff };
+
+std::string ExtensionOf(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot + 1);
+}
+
+Kind KindOf(ByteSource& source, const std::string& extension) {
+    uint8_t b[2] = {};
+    source.ReadAt(0, b, 2);
+    if (b[0] == 'B' && b[1] == 'M') return Kind::Bmp;
+    if (b[0] == 0xFF && b[1] == 0xD8) return Kind::Jpeg;
+    // The first three letters of the extension decide, so ".tiff" is TIFF.
+    std::string e = extension.substr(0, 3);
+    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (e == "gif") return Kind::Gif;
+    if (e == "png") return Kind::Png;
+    if (e == "tif") return Kind::Tiff;
+    return Kind::None;
+}
+
+bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
+    switch (kind) {
+    case Kind::Gif:
+        return DecodeGif(source, limits, out.image);
+    case Kind::Png:
+        return DecodePng(source, limits, out.image);
+    case Kind::Tiff:
+        return DecodeTiff(source, limits, out.image);
+    default:
+        return false;
+    }
+}
+
+bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+    if (auto* memory = dynamic_cast<MemorySource*>(&source))
+        return DecodeJpeg(memory->Data(), size_t(memory->Size()), limits, out);
+    // The whole file is read first; a file that cannot be read to its end is refused.
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(size_t(source.Size()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    if (source.ReadAt(0, bytes.data(), bytes.size()) != bytes.size()) return false;
+    return DecodeJpeg(bytes.data(), bytes.size(), limits, out);
+}
+
+RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& limits) {
+    RasterReadResult out;
+    bool ok = false;
+    if (source.Size() > kMinRasterFileSize) {
+        const Kind kind = KindOf(source, extension);
+        if (kind == Kind::Bmp) {
+            ok = DecodeBmp(source, limits, out);
+        } else if (kind == Kind::Jpeg) {
+            ok = DecodeJpegSource(source, limits, out.image);
+        } else if (kind != Kind::None) {
+            ok = DecodeAs(kind, source, limits, out);
+            // A file named for one of these formats may hold another of them.
+            for (Kind other : {Kind::Png, Kind::Tiff, Kind::Gif}) {
+                if (ok || other == kind) continue;
+                out.image.Clear();
+                ok = DecodeAs(other, source, limits, out);
+            }
+        }
+    }
+    if (!ok) {
+        out = RasterReadResult{};
+        out.message = kCannotOpenText;
+        return out;
+    }
+    out.ok = true;
+    if (out.incomplete) AppMessages().Show(kIncompleteFileText);
+    return out;
+}
+
+}  // namespace
+
+RasterReadResult ReadRasterFile(const std::string& path) {
+    FileSource source;
+    if (!source.Open(path)) {
+        RasterReadResult out;
+        out.message = kCannotOpenText;
+        return out;
+    }
+    return Read(source, ExtensionOf(path), ReadLimits{});
+}
+
+RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,
+                                  const ReadLimits& limits) {
+    MemorySource source(data, data ? size : 0);
+    return Read(source, extension, limits);
+}
+
+}  // namespace zelvo

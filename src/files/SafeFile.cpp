@@ -1,0 +1,193 @@
+#include "files/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+
+namespace zelvo {
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 18;
+
+FileOps g_systemOps;
+FileOps* g_ops = &g_systemOps;
+
+// The file that a rename must replace: a symbolic link's destination, so that saving through
+// a link updates the file it points to instead of replacing the link.
+std::string ResolveTarget(const std::string& target) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(target.c_str(), resolved)) return resolved;
+    }
+    return target;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);  // best effort: the rename itself has already succeeded
+    close(fd);
+}
+
+}  // namespace
+
+ssize_t FileOps::PWrite(int fd, const void* data, size_t size, off_t offset) {
+    return pwrite(fd, data, size, offset);
+}
+int FileOps::Sync(int fd) { return fsync(fd); }
+int FileOps::Rename(const char* from, const char* to) { return rename(from, to); }
+
+ScopedFileOps::ScopedFileOps(FileOps* ops) : m_previous(g_ops) { g_ops = ops; }
+ScopedFileOps::~ScopedFileOps() { g_ops = m_previous; }
+
+SafeFile::SafeFile(std::string target) : m_target(ResolveTarget(target)) {}
+
+SafeFile::~SafeFile() {
+    if (!m_committed) Abandon();
+}
+
+bool SafeFile::Open() {
+    if (m_fd >= 0 || m_committed) return false;
+    if (m_target.empty() || m_target.back() == '/') return false;
+    size_t slash = m_target.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    std::random_device random;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix(6, 'x');
+        for (char& c : suffix) c = kLetters[random() % (sizeof(kLetters) - 1)];
+        std::string path = folder + "." + name + ".zelvo-tmp-" + suffix;
+        // 0666 lets the umask decide the permissions, as for any newly created file.
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_fd = fd;
+            m_tempPath = path;
+            struct stat st;
+            // An existing file keeps its permissions when it is replaced.
+            if (stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                fchmod(m_fd, st.st_mode & 07777);
+            m_failed = false;
+            m_position = m_fileSize = m_bufferStart = 0;
+            m_buffer.clear();
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+bool SafeFile::FlushBuffer() {
+    if (m_buffer.empty()) return !m_failed;
+    const uint8_t* p = m_buffer.data();
+    size_t left = m_buffer.size();
+    uint64_t offset = m_bufferStart;
+    while (left > 0 && !m_failed) {
+        ssize_t n = g_ops->PWrite(m_fd, p, left, off_t(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_failed = true;
+            break;
+        }
+        p += n;
+        left -= size_t(n);
+        offset += uint64_t(n);
+    }
+    if (!m_failed) m_fileSize = std::max(m_fileSize, offset);
+    m_buffer.clear();
+    return !m_failed;
+}
+
+bool SafeFile::Write(const void* data, size_t size) {
+    if (m_fd < 0 || m_failed) return false;
+    if (size == 0) return true;
+    if (m_position != m_bufferStart + m_buffer.size()) {
+        if (!FlushBuffer()) return false;
+        m_bufferStart = m_position;
+    }
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    try {
+        m_buffer.insert(m_buffer.end(), p, p + size);
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+        return false;
+    }
+    m_position += size;
+    if (m_buffer.size() >= kBufferSize) {
+        if (!FlushBuffer()) return false;
+        m_bufferStart = m_position;
+    }
+    return true;
+}
+
+bool SafeFile::Seek(uint64_t position) {
+    if (m_fd < 0 || m_failed) return false;
+    m_position = position;
+    return true;
+}
+
+uint64_t SafeFile::Size() const { return std::max(m_fileSize, m_bufferStart + m_buffer.size()); }
+
+size_t SafeFile::ReadAt(uint64_t position, void* data, size_t size) {
+    if (m_fd < 0 || m_failed || !FlushBuffer()) return 0;
+    m_bufferStart = m_position;
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = pread(m_fd, static_cast<uint8_t*>(data) + done, size - done,
+                          off_t(position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    return done;
+}
+
+bool SafeFile::Commit() {
+    if (m_fd < 0 || m_committed) return false;
+    bool ok = FlushBuffer() && g_ops->Sync(m_fd) == 0;
+    if (close(m_fd) != 0) ok = false;
+    m_fd = -1;
+    if (ok && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) ok = false;
+    if (!ok) {
+        unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+        m_failed = true;
+        return false;
+    }
+    m_committed = true;
+    SyncFolder(FolderOf(m_target));
+    return true;
+}
+
+void SafeFile::Abandon() {
+    if (m_fd >= 0) {
+        close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+    m_buffer.clear();
+    m_failed = true;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,77 @@
+// Writes a file so that the previous file survives any failure: everything goes to a
+// temporary file beside the target, which is synced and renamed over the target only when it
+// is complete. Also the file layer that the codec libraries write through.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelvo {
+
+// The system calls under SafeFile; tests install their own to make a disk "fill up".
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    virtual ssize_t PWrite(int fd, const void* data, size_t size, off_t offset);
+    virtual int Sync(int fd);
+    virtual int Rename(const char* from, const char* to);
+};
+
+// Installs `ops` for the lifetime of the object (tests).
+class ScopedFileOps {
+public:
+    explicit ScopedFileOps(FileOps* ops);
+    ~ScopedFileOps();
+    ScopedFileOps(const ScopedFileOps&) = delete;
+    ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+private:
+    FileOps* m_previous;
+};
+
+class SafeFile {
+public:
+    explicit SafeFile(std::string target);
+    // Removes the temporary file unless Commit succeeded.
+    ~SafeFile();
+    SafeFile(const SafeFile&) = delete;
+    SafeFile& operator=(const SafeFile&) = delete;
+
+    // Creates the temporary file ".<name>.zelvo-tmp-XXXXXX" in the target's folder.
+    bool Open();
+    // Writes at the current position and advances it. Once any write fails, every later call
+    // fails and Commit refuses.
+    bool Write(const void* data, size_t size);
+    bool Seek(uint64_t position);
+    uint64_t Position() const { return m_position; }
+    uint64_t Size() const;
+    // Reads back what was written (libtiff rereads its directory); returns the bytes read.
+    size_t ReadAt(uint64_t position, void* data, size_t size);
+    bool Failed() const { return m_failed; }
+
+    // Flushes, syncs, closes and renames over the target. False leaves the target untouched
+    // and removes the temporary file.
+    bool Commit();
+    void Abandon();
+
+    const std::string& TargetPath() const { return m_target; }
+    const std::string& TempPath() const { return m_tempPath; }
+
+private:
+    bool FlushBuffer();
+
+    std::string m_target;
+    std::string m_tempPath;
+    int m_fd = -1;
+    bool m_failed = false;
+    bool m_committed = false;
+    uint64_t m_position = 0;
+    uint64_t m_fileSize = 0;     // bytes on disk (not counting the buffer)
+    uint64_t m_bufferStart = 0;  // file offset of m_buffer[0]
+    std::vector<uint8_t> m_buffer;
+};
+
+}  // namespace zelvo

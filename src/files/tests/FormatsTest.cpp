@@ -1,0 +1,272 @@
+// Reading and writing PNG, TIFF and GIF, and recognising a file by its bytes or its name.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include <gif_lib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include "TestImages.h"
+#include "files/RasterFile.h"
+#include "platform/Messages.h"
+#include "testsupport/TempDir.h"
+
+namespace zelvo {
+namespace {
+
+// An RGBA PNG written straight with libpng: pixel i has colour (i*40, 255-i*40, 7) and alpha 0
+// for even i, 255 for odd.
+void WriteRgbaPng(const std::string& path, int width, int height) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_ADAM7,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    for (int i = 0; i < width * height; ++i) {
+        rows[4 * i] = uint8_t(i * 40);
+        rows[4 * i + 1] = uint8_t(255 - i * 40);
+        rows[4 * i + 2] = 7;
+        rows[4 * i + 3] = i % 2 ? 255 : 0;
+    }
+    std::vector<png_bytep> pointers(height);
+    for (int y = 0; y < height; ++y) pointers[y] = rows.data() + size_t(y) * width * 4;
+    png_write_image(png, pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+TEST(PngRead, AlphaIsDroppedAndThePictureIsOpaque) {
+    test::TempDir dir;
+    WriteRgbaPng(dir.File("a.png"), 3, 2);
+    auto r = ReadRasterFile(dir.File("a.png"));
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.image.Bits(), 24);
+    ASSERT_EQ(r.image.Width(), 3);
+    ASSERT_EQ(r.image.Height(), 2);
+    for (int i = 0; i < 6; ++i) {
+        const uint8_t* p = r.image.TopRow(i / 3) + 3 * (i % 3);
+        EXPECT_EQ(p[2], uint8_t(i * 40)) << i;
+        EXPECT_EQ(p[1], uint8_t(255 - i * 40)) << i;
+        EXPECT_EQ(p[0], 7) << i;
+    }
+}
+
+TEST(RasterRoundTrip, PngAndBmpKeepEveryPixelInEitherRowOrder) {
+    test::TempDir dir;
+    for (RowOrder order : {RowOrder::TopDown, RowOrder::BottomUp}) {
+        const auto image = test::SmoothImage(37, 23, order);
+        for (int type : {kFilePng, kFileBmp}) {
+            SCOPED_TRACE(type);
+            const std::string path = dir.File(type == kFilePng ? "r.png" : "r.bmp");
+            ASSERT_TRUE(WriteRasterFile(path, image, type, 0, 0));
+            auto r = ReadRasterFile(path);
+            ASSERT_TRUE(r.ok);
+            EXPECT_TRUE(test::SamePixels(r.image, image));
+        }
+    }
+}
+
+TEST(BmpWrite, HeadersAndRowsAsADibFile) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(5, 3, RowOrder::BottomUp);
+    ASSERT_TRUE(WriteRasterFile(dir.File("h.bmp"), image, kFileBmp, 0, 0));
+    const auto bytes = test::ReadBytes(dir.File("h.bmp"));
+    const size_t stride = 16;  // ((5 * 24 + 31) / 32) * 4
+    ASSERT_EQ(bytes.size(), 54 + stride * 3);
+    auto le32 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(le32(2), 54 + stride * 3);
+    EXPECT_EQ(le32(6), 0u);
+    EXPECT_EQ(le32(10), 54u);
+    EXPECT_EQ(le32(14), 40u);
+    EXPECT_EQ(le32(18), 5u);
+    EXPECT_EQ(le32(22), 3u);
+    EXPECT_EQ(bytes[26] | bytes[27] << 8, 1);
+    EXPECT_EQ(bytes[28] | bytes[29] << 8, 24);
+    EXPECT_EQ(le32(30), 0u);
+    EXPECT_EQ(le32(34), stride * 3);
+    for (size_t at = 38; at < 54; ++at) EXPECT_EQ(bytes[at], 0) << at;
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 54, image.Data(), stride * 3));
+}
+
+uint16_t TiffCompressionOf(const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (!tif) return 0;
+    uint16_t c = 0;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &c);
+    TIFFClose(tif);
+    return c;
+}
+
+TEST(TiffWrite, EveryCompressionRoundTrips) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(61, 45, RowOrder::TopDown);
+    struct Case {
+        int compression;
+        uint16_t tag;
+        int tolerance;
+    };
+    const Case cases[] = {{kTiffNone, COMPRESSION_NONE, 0},
+                          {kTiffLzw, COMPRESSION_LZW, 0},
+                          {kTiffDeflate, COMPRESSION_ADOBE_DEFLATE, 0},
+                          {kTiffJpeg, COMPRESSION_JPEG, 4},
+                          {3, COMPRESSION_NONE, 0}};  // anything else is written uncompressed
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.compression);
+        const std::string path = dir.File("t.tif");
+        ASSERT_TRUE(WriteRasterFile(path, image, kFileTiff, 12, c.compression));
+        EXPECT_EQ(TiffCompressionOf(path), c.tag);
+        auto r = ReadRasterFile(path);
+        ASSERT_TRUE(r.ok);
+        EXPECT_LE(test::MaxDifference(r.image, image), c.tolerance);
+    }
+}
+
+TEST(TiffWrite, JpegQualityFollowsTheLevel) {
+    test::TempDir dir;
+    std::mt19937 random(3);
+    const auto image = test::RandomImage(64, 64, random);
+    ASSERT_TRUE(WriteRasterFile(dir.File("low.tif"), image, kFileTiff, 1, kTiffJpeg));
+    ASSERT_TRUE(WriteRasterFile(dir.File("high.tif"), image, kFileTiff, 12, kTiffJpeg));
+    EXPECT_LT(test::ReadBytes(dir.File("low.tif")).size(), test::ReadBytes(dir.File("high.tif")).size());
+    EXPECT_EQ(TiffJpegQuality(1), 89);
+    EXPECT_EQ(TiffJpegQuality(12), 100);
+}
+
+// A GIF written with giflib directly, interlaced, with a local palette of 4 greys.
+void WriteInterlacedGif(const std::string& path, int width, int height) {
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    ASSERT_NE(gif, nullptr);
+    GifColorType colours[4] = {{0, 0, 0}, {80, 80, 80}, {160, 160, 160}, {240, 240, 240}};
+    ColorMapObject* map = GifMakeMapObject(4, colours);
+    EGifPutScreenDesc(gif, width, height, 2, 0, map);
+    EGifPutImageDesc(gif, 0, 0, width, height, true, map);
+    std::vector<GifPixelType> line(width);
+    static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int y = kStart[pass]; y < height; y += kStep[pass]) {
+            for (int x = 0; x < width; ++x) line[x] = GifPixelType((x + y) % 4);
+            EGifPutLine(gif, line.data(), width);
+        }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+}
+
+TEST(GifRead, InterlacedRowsLandInPlace) {
+    test::TempDir dir;
+    WriteInterlacedGif(dir.File("i.gif"), 9, 11);
+    auto r = ReadRasterFile(dir.File("i.gif"));
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.image.Width(), 9);
+    ASSERT_EQ(r.image.Height(), 11);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const uint8_t grey = uint8_t(80 * ((x + y) % 4));
+            const uint8_t* p = r.image.TopRow(y) + 3 * x;
+            EXPECT_EQ(p[0], grey);
+            EXPECT_EQ(p[1], grey);
+            EXPECT_EQ(p[2], grey);
+        }
+}
+
+TEST(GifWrite, FewColoursRoundTripExactly) {
+    test::TempDir dir;
+    RasterImage image;
+    ASSERT_TRUE(image.Allocate(17, 9, 24, RowOrder::BottomUp));
+    const uint8_t colours[3][3] = {{10, 200, 30}, {250, 5, 5}, {0, 0, 0}};
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 17; ++x) std::memcpy(image.TopRow(y) + 3 * x, colours[(x * y + x) % 3], 3);
+    ASSERT_TRUE(WriteRasterFile(dir.File("f.gif"), image, kFileGif, 0, 0));
+    const auto bytes = test::ReadBytes(dir.File("f.gif"));
+    ASSERT_GT(bytes.size(), 13u + 768u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
+    EXPECT_EQ(bytes[10] & 0x87, 0x87);  // a global colour table of 256 entries
+    auto r = ReadRasterFile(dir.File("f.gif"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(test::SamePixels(r.image, image));
+}
+
+TEST(RasterRead, JpegIsRecognisedByItsBytesWhateverItsName) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(20, 20);
+    ASSERT_TRUE(WriteRasterFile(dir.File("p.jpg"), image, kFileJpeg, 8, 0));
+    ASSERT_EQ(std::rename(dir.File("p.jpg").c_str(), dir.File("p.dat").c_str()), 0);
+    auto r = ReadRasterFile(dir.File("p.dat"));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.image.Width(), 20);
+}
+
+TEST(RasterRead, PngNeedsItsName) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(20, 20);
+    ASSERT_TRUE(WriteRasterFile(dir.File("p.png"), image, kFilePng, 0, 0));
+    EXPECT_TRUE(ReadRasterFile(dir.File("p.png")).ok);
+    EXPECT_TRUE(ReadRasterFile(dir.File("p.png")).message.empty());
+    ASSERT_EQ(std::rename(dir.File("p.png").c_str(), dir.File("p.dat").c_str()), 0);
+    auto r = ReadRasterFile(dir.File("p.dat"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "This file should not be opened!");
+    // Named for another of the library formats it is still found; the case does not matter.
+    ASSERT_EQ(std::rename(dir.File("p.dat").c_str(), dir.File("p.TIFF").c_str()), 0);
+    EXPECT_TRUE(ReadRasterFile(dir.File("p.TIFF")).ok);
+    // No extension at all: the dot of a folder name does not count.
+    ASSERT_EQ(mkdir(dir.File("d.png").c_str(), 0700), 0);
+    ASSERT_EQ(std::rename(dir.File("p.TIFF").c_str(), dir.File("d.png/plain").c_str()), 0);
+    EXPECT_FALSE(ReadRasterFile(dir.File("d.png/plain")).ok);
+}
+
+TEST(RasterRead, DamagedLibraryFilesFailCleanly) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(40, 30);
+    struct Case {
+        int type;
+        const char* ext;
+    };
+    for (const Case& c : {Case{kFilePng, "png"}, Case{kFileTiff, "tif"}, Case{kFileGif, "gif"}, Case{kFileJpeg, "jpg"}}) {
+        SCOPED_TRACE(c.ext);
+        const std::string path = dir.File(std::string("d.") + c.ext);
+        ASSERT_TRUE(WriteRasterFile(path, image, c.type, 8, kTiffLzw));
+        auto bytes = test::ReadBytes(path);
+        // Keep the signature, wipe the rest.
+        for (size_t i = 16; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 31);
+        auto r = ReadRasterMemory(bytes.data(), bytes.size(), c.ext);
+        EXPECT_EQ(r.ok, r.message.empty());
+        // Cut to the header alone.
+        bytes = test::ReadBytes(path);
+        bytes.resize(60);
+        auto cut = ReadRasterMemory(bytes.data(), bytes.size(), c.ext);
+        EXPECT_FALSE(cut.ok);
+        EXPECT_TRUE(cut.image.IsEmpty());
+    }
+}
+
+TEST(RasterRead, OversizedLibraryImagesAreRefusedBeforeDecoding) {
+    // A PNG header claiming 100 001 x 1 pixels.
+    test::TempDir dir;
+    const auto image = test::SmoothImage(8, 8);
+    ASSERT_TRUE(WriteRasterFile(dir.File("s.png"), image, kFilePng, 0, 0));
+    auto bytes = test::ReadBytes(dir.File("s.png"));
+    ReadLimits small;
+    small.maxPixels = 63;
+    EXPECT_FALSE(ReadRasterMemory(bytes.data(), bytes.size(), "png", small).ok);
+    small.maxPixels = 64;
+    EXPECT_TRUE(ReadRasterMemory(bytes.data(), bytes.size(), "png", small).ok);
+    EXPECT_FALSE(IsAcceptableRasterSize(100001, 1));
+    EXPECT_TRUE(IsAcceptableRasterSize(100000, 2500));
+    EXPECT_FALSE(IsAcceptableRasterSize(100000, 2501));
+    EXPECT_FALSE(IsAcceptableRasterSize(-1, 5));
+}
+
+}  // namespace
+}  // namespace zelvo

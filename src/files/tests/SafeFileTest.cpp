@@ -1,0 +1,191 @@
+// Saving must never damage the previous file: failures at every stage of every writer leave
+// it byte for byte as it was, and no temporary file behind.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "TestImages.h"
+#include "files/RasterFile.h"
+#include "files/SafeFile.h"
+#include "testsupport/TempDir.h"
+
+namespace zelvo {
+namespace {
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> out;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return out;
+    while (dirent* e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
+    closedir(d);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Lets `budget` bytes through, then reports a full disk; can also fail the sync or the rename.
+class FaultyOps : public FileOps {
+public:
+    size_t budget = SIZE_MAX;
+    bool failSync = false;
+    bool failRename = false;
+    int writes = 0;
+
+    ssize_t PWrite(int fd, const void* data, size_t size, off_t offset) override {
+        ++writes;
+        if (size > budget) {
+            if (budget == 0) {
+                errno = ENOSPC;
+                return -1;
+            }
+            size = budget;
+        }
+        ssize_t n = FileOps::PWrite(fd, data, size, offset);
+        if (n > 0) budget -= size_t(n);
+        return n;
+    }
+    int Sync(int fd) override {
+        if (failSync) {
+            errno = EIO;
+            return -1;
+        }
+        return FileOps::Sync(fd);
+    }
+    int Rename(const char* from, const char* to) override {
+        if (failRename) {
+            errno = EXDEV;
+            return -1;
+        }
+        return FileOps::Rename(from, to);
+    }
+};
+
+struct Format {
+    int type;
+    const char* name;
+    int quality;
+};
+const Format kFormats[] = {{kFileBmp, "old.bmp", 0},   {kFilePng, "old.png", 0},  {kFileTiff, "old.tif", 9},
+                           {kFileGif, "old.gif", 0},   {kFileJpeg, "old.jpg", 8}, {kFileJpeg, "old.jpeg", 12}};
+
+TEST(SafeSave, FailuresLeaveThePreviousFileIntact) {
+    const auto image = test::SmoothImage(300, 200, RowOrder::BottomUp);
+    const std::vector<uint8_t> previous = {'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'};
+    enum Stage { NoSpaceAtOnce, NoSpaceMidway, SyncFails, RenameFails };
+    for (const Format& f : kFormats) {
+        for (Stage stage : {NoSpaceAtOnce, NoSpaceMidway, SyncFails, RenameFails}) {
+            SCOPED_TRACE(std::string(f.name) + " stage " + std::to_string(stage));
+            test::TempDir dir;
+            const std::string path = dir.File(f.name);
+            test::WriteBytes(path, previous);
+            FaultyOps ops;
+            ops.budget = stage == NoSpaceAtOnce ? 0 : stage == NoSpaceMidway ? 1000 : SIZE_MAX;
+            ops.failSync = stage == SyncFails;
+            ops.failRename = stage == RenameFails;
+            {
+                ScopedFileOps scoped(&ops);
+                EXPECT_FALSE(WriteRasterFile(path, image, f.type, f.quality, kTiffLzw));
+            }
+            EXPECT_EQ(test::ReadBytes(path), previous);
+            EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{f.name});
+        }
+    }
+}
+
+TEST(SafeSave, SuccessReplacesTheFileAndLeavesNothingElse) {
+    const auto image = test::SmoothImage(30, 20, RowOrder::BottomUp);
+    for (const Format& f : kFormats) {
+        SCOPED_TRACE(f.name);
+        test::TempDir dir;
+        const std::string path = dir.File(f.name);
+        test::WriteBytes(path, {'o', 'l', 'd'});
+        ASSERT_TRUE(WriteRasterFile(path, image, f.type, f.quality, kTiffDeflate));
+        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{f.name});
+        EXPECT_TRUE(ReadRasterFile(path).ok);
+    }
+}
+
+TEST(SafeSave, KeepsPermissionsAndFollowsLinks) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(10, 10, RowOrder::BottomUp);
+    const std::string real = dir.File("real.bmp");
+    test::WriteBytes(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(symlink(real.c_str(), dir.File("link.bmp").c_str()), 0);
+    ASSERT_TRUE(WriteRasterFile(dir.File("link.bmp"), image, kFileBmp, 0, 0));
+    struct stat st;
+    ASSERT_EQ(lstat(dir.File("link.bmp").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(test::ReadBytes(real).size(), 54u + 32u * 10u);
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"link.bmp", "real.bmp"}));
+}
+
+TEST(SafeSave, UnwritablePlacesFailCleanly) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(10, 10, RowOrder::BottomUp);
+    EXPECT_FALSE(WriteRasterFile(dir.File("missing/x.bmp"), image, kFileBmp, 0, 0));
+    test::WriteBytes(dir.File("plain"), {1});
+    EXPECT_FALSE(WriteRasterFile(dir.File("plain/x.png"), image, kFilePng, 0, 0));
+    EXPECT_FALSE(WriteRasterFile(dir.Path(), image, kFileBmp, 0, 0));  // a folder name
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"plain"});
+}
+
+TEST(SafeSave, ReadOnlyFolderFailsCleanly) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders anyway";
+    test::TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("ro").c_str(), 0700), 0);
+    test::WriteBytes(dir.File("ro/x.bmp"), {5, 6});
+    ASSERT_EQ(chmod(dir.File("ro").c_str(), 0500), 0);
+    const auto image = test::SmoothImage(10, 10, RowOrder::BottomUp);
+    EXPECT_FALSE(WriteRasterFile(dir.File("ro/x.bmp"), image, kFileBmp, 0, 0));
+    EXPECT_EQ(test::ReadBytes(dir.File("ro/x.bmp")), (std::vector<uint8_t>{5, 6}));
+    chmod(dir.File("ro").c_str(), 0700);
+}
+
+TEST(SafeFile, SeeksReadsAndRewritesLikeAFile) {
+    test::TempDir dir;
+    SafeFile f(dir.File("s.bin"));
+    ASSERT_TRUE(f.Open());
+    EXPECT_EQ(f.TempPath().find(dir.Path() + ".s.bin.zelvo-tmp-"), 0u);
+    ASSERT_TRUE(f.Write("abcdef", 6));
+    ASSERT_TRUE(f.Seek(2));
+    ASSERT_TRUE(f.Write("XY", 2));
+    EXPECT_EQ(f.Position(), 4u);
+    EXPECT_EQ(f.Size(), 6u);
+    char back[6];
+    ASSERT_EQ(f.ReadAt(0, back, 6), 6u);
+    EXPECT_EQ(std::string(back, 6), "abXYef");
+    ASSERT_TRUE(f.Seek(8));
+    ASSERT_TRUE(f.Write("Z", 1));
+    EXPECT_EQ(f.Size(), 9u);
+    ASSERT_TRUE(f.Commit());
+    const auto bytes = test::ReadBytes(dir.File("s.bin"));
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{'a', 'b', 'X', 'Y', 'e', 'f', 0, 0, 'Z'}));
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"s.bin"});
+}
+
+TEST(SafeFile, AbandonedOrDestroyedFilesVanish) {
+    test::TempDir dir;
+    {
+        SafeFile f(dir.File("a"));
+        ASSERT_TRUE(f.Open());
+        ASSERT_TRUE(f.Write("x", 1));
+        EXPECT_EQ(Names(dir.Path()).size(), 1u);
+    }
+    EXPECT_TRUE(Names(dir.Path()).empty());
+    SafeFile g(dir.File("b"));
+    ASSERT_TRUE(g.Open());
+    g.Abandon();
+    EXPECT_FALSE(g.Write("x", 1));
+    EXPECT_FALSE(g.Commit());
+    EXPECT_TRUE(Names(dir.Path()).empty());
+}
+
+}  // namespace
+}  // namespace zelvo

@@ -1,0 +1,35 @@
+// Pictures and small file builders shared by the codec tests.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "files/RasterImage.h"
+
+namespace zelvo::test {
+
+// A smooth picture: gradients across and down, with a gentle wave.
+RasterImage SmoothImage(int width, int height, RowOrder order = RowOrder::TopDown);
+// Random pixels drawn from `colours` (0x00BBGGRR-free: b, g, r triples).
+RasterImage RandomImage(int width, int height, std::mt19937& random, int colourBits = 8);
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+void Put16(std::vector<uint8_t>& v, size_t at, uint32_t x);
+void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x);
+
+// A BMP with a 40-byte info header; `palette` holds b, g, r triples; `data` follows the
+// headers and the palette (and, for bit fields, the three masks).
+std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, int bits, uint32_t compression,
+                             const std::vector<uint8_t>& palette, const std::vector<uint8_t>& data,
+                             const std::vector<uint32_t>& masks = {});
+
+// Largest difference of any channel between two 24-bit images of the same size, compared by
+// picture row (so the row orders may differ).
+int MaxDifference(const RasterImage& a, const RasterImage& b);
+bool SamePixels(const RasterImage& a, const RasterImage& b);
+
+}  // namespace zelvo::test
