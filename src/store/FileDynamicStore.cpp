@@ -22,7 +22,8 @@
 
 namespace zelvo {
 
-static_assert(std::endian::native == std::endian::little, "the scratch file's words are little-endian");
+static_assert(std::endian::native == std::endian::little,
+              "the scratch file's words are little-endian");
 static_assert(sizeof(FileDynamicStore::Header) == FileDynamicStore::kHeaderBytes);
 static_assert(sizeof(FileDynamicStore::Node) == FileDynamicStore::kNodeBytes);
 
@@ -37,13 +38,15 @@ constexpr uint32_t kLargeRequest = 0xC800000;     // 200 MB
 constexpr uint32_t kSlotReserve = 10240;
 constexpr uint32_t kNearlyFull = 0xE6600000;
 constexpr uint64_t kFillView = 0x200000;
-constexpr uint32_t kSlotCount =
-    (FileDynamicStore::kIndexEndGuard - FileDynamicStore::kFirstSlot) / FileDynamicStore::kNodeBytes;
+constexpr uint32_t kSlotCount = (FileDynamicStore::kIndexEndGuard - FileDynamicStore::kFirstSlot) /
+                                FileDynamicStore::kNodeBytes;
 
 const char* const kMsgNotOpen = "File not exist!";
 const char* const kMsgCreateFails = "Temporary file fails to create, \nthe program can not start.";
 
-void Show(const std::string& text) { AppMessages().Show(text); }
+void Show(const std::string& text) {
+    AppMessages().Show(text);
+}
 
 // ---- Removal of the scratch files at exit and on SIGINT/SIGTERM/SIGHUP ----------------------
 // The file has no delete-on-close on Linux, so live names are kept in a fixed table that a
@@ -202,9 +205,10 @@ bool FileDynamicStore::SpaceCheck(uint64_t n) {
     uint64_t avail = m_disks.AvailableBytes(m_folder).value_or(0);
     uint32_t high = uint32_t(avail >> 32), low = uint32_t(avail);
     if (high == 0 && low <= kLowSpaceWarning)
-        Show(Format("Please Save File!\n\n%s disk space for less!\n Please close the image file and "
-                    "clean up disk space\xE3\x80\x82",
-                    m_folder.c_str()));
+        Show(
+            Format("Please Save File!\n\n%s disk space for less!\n Please close the image file and "
+                   "clean up disk space\xE3\x80\x82",
+                   m_folder.c_str()));
     return high != 0 || n < low;
 }
 
@@ -217,9 +221,10 @@ bool FileDynamicStore::Open(const std::string& folder) {
     if (!SpaceCheck(kOpenSpace)) {
         std::string f = m_folder;
         ClearFields();
-        Show(Format("%s disk space is less than 100M,temporary file fails to create, \nthe program "
-                    "can not start.",
-                    f.c_str()));
+        Show(
+            Format("%s disk space is less than 100M,temporary file fails to create, \nthe program "
+                   "can not start.",
+                   f.c_str()));
         return false;
     }
     std::string dir = folder;
@@ -357,8 +362,10 @@ void FileDynamicStore::RemoveFreeNode(uint32_t slot) {
     Header& h = H();
     Node* p = NodeAt(n->prev);
     Node* x = NodeAt(n->next);
-    if (p) p->next = n->next;
-    else h.freeHead = n->next;
+    if (p)
+        p->next = n->next;
+    else
+        h.freeHead = n->next;
     if (x) x->prev = n->prev;
     if (h.freeTail == slot) {
         h.freeTail = n->prev;
@@ -374,10 +381,14 @@ void FileDynamicStore::RemoveUsedNode(uint32_t slot) {
     Header& h = H();
     Node* p = NodeAt(n->prev);
     Node* x = NodeAt(n->next);
-    if (p) p->next = n->next;
-    else h.usedHead = n->next;
-    if (x) x->prev = n->prev;
-    else h.usedTail = n->prev;
+    if (p)
+        p->next = n->next;
+    else
+        h.usedHead = n->next;
+    if (x)
+        x->prev = n->prev;
+    else
+        h.usedTail = n->prev;
     if (h.usedCount > 0) --h.usedCount;
     *n = Node{};
 }
@@ -407,8 +418,12 @@ FileDynamicStore::Node FileDynamicStore::GetNode(uint32_t slot) const {
     return n ? *n : Node{};
 }
 
-uint32_t FileDynamicStore::UsedCount() const { return m_open ? H().usedCount : 0; }
-uint32_t FileDynamicStore::FreeCount() const { return m_open ? H().freeCount : 0; }
+uint32_t FileDynamicStore::UsedCount() const {
+    return m_open ? H().usedCount : 0;
+}
+uint32_t FileDynamicStore::FreeCount() const {
+    return m_open ? H().freeCount : 0;
+}
 
 int FileDynamicStore::FileHandle() const {
     if (!m_open) {
@@ -440,8 +455,8 @@ bool FileDynamicStore::Grow(uint32_t b) {
     // Reserving the blocks now makes a full disk an error here instead of a SIGBUS later.
     int err = posix_fallocate(m_file, off_t(old), off_t(b));
     struct stat st;
-    if (err == 0 && (fstat(m_file, &st) != 0 || (uint64_t(st.st_size) < length &&
-                                                 ftruncate(m_file, off_t(length)) != 0)))
+    if (err == 0 && (fstat(m_file, &st) != 0 ||
+                     (uint64_t(st.st_size) < length && ftruncate(m_file, off_t(length)) != 0)))
         err = errno;
     if (err != 0) {
         Show(Format("Expansion of temporary file failed, error code=%d", err));
@@ -452,8 +467,9 @@ bool FileDynamicStore::Grow(uint32_t b) {
     h.fileSize = uint32_t(length);
     m_fileBytes.store(std::max<uint64_t>(length, uint64_t(st.st_size)), std::memory_order_release);
     if (h.fileSize > kNearlyFull) {
-        Show("Soon filled with temporary file and needs to close a number of images \n to the "
-             "release of temporary file space!");
+        Show(
+            "Soon filled with temporary file and needs to close a number of images \n to the "
+            "release of temporary file space!");
         if (onNearlyFull) onNearlyFull();
     }
     return true;
@@ -480,8 +496,9 @@ BlockHandle FileDynamicStore::Allocate(uint64_t n) {
     if (b > kLargeRequest) Show("Application cache too large!");
     Header& h = H();
     if (int64_t(h.nextSlot) > int64_t(h.indexSize) - int64_t(kSlotReserve))
-        Show("Procedures used for too long!\nPlease close all image files in order to clean up "
-             "temporary file!");
+        Show(
+            "Procedures used for too long!\nPlease close all image files in order to clean up "
+            "temporary file!");
     // A block may need a used node and a remainder node; writing past the last slot would
     // overwrite the index's guard and the first block.
     if (SlotsLeft() < 2) return 0;
@@ -503,9 +520,10 @@ BlockHandle FileDynamicStore::Allocate(uint64_t n) {
             return 0;
         }
         if (!SpaceCheck(b)) {
-            Show(Format("Temporary disk %s not enough disk space! \nPlease restart the program Or "
-                        "set temporary disk to other Disk partition.\n",
-                        m_folder.c_str()));
+            Show(
+                Format("Temporary disk %s not enough disk space! \nPlease restart the program Or "
+                       "set temporary disk to other Disk partition.\n",
+                       m_folder.c_str()));
             return 0;
         }
         uint32_t start = h.fileSize;
@@ -581,7 +599,8 @@ bool FileDynamicStore::Free(BlockHandle handle) {
     return true;
 }
 
-// ---- Shrinking and resetting ---------------------------------------------------------------------
+// ---- Shrinking and resetting
+// ---------------------------------------------------------------------
 
 void FileDynamicStore::CutFile(uint64_t length) {
     // The header view covers only the index, which the file always keeps, so it stays valid.
@@ -628,7 +647,8 @@ void FileDynamicStore::Reset() {
     WriteEmptyIndex();
 }
 
-// ---- Checks and filling --------------------------------------------------------------------------
+// ---- Checks and filling
+// --------------------------------------------------------------------------
 
 bool FileDynamicStore::GuardAt(uint64_t offset, const uint8_t* pattern) const {
     MappedView v(*this, offset, kGuardBytes);
@@ -640,8 +660,7 @@ void FileDynamicStore::ShowBlockError(const Node& n) const {
 }
 
 bool FileDynamicStore::CheckUsedGuards(const Node& n) const {
-    bool ok = n.size >= 2 * kGuardBytes && n.start >= kDataStart &&
-              GuardAt(n.start, kStartGuard) &&
+    bool ok = n.size >= 2 * kGuardBytes && n.start >= kDataStart && GuardAt(n.start, kStartGuard) &&
               GuardAt(uint64_t(n.start) + n.size - kGuardBytes, kEndGuard);
     if (!ok) ShowBlockError(n);
     return ok;

@@ -25,7 +25,9 @@ MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t 
     m_length = length;
 }
 
-MappedView::~MappedView() { Reset(); }
+MappedView::~MappedView() {
+    Reset();
+}
 
 MappedView::MappedView(MappedView&& o) noexcept
     : m_base(std::exchange(o.m_base, nullptr)),
@@ -67,8 +69,8 @@ RowCursor::RowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t 
 bool RowCursor::MapRows(uint32_t first, uint32_t end) {
     m_view.Reset();
     m_first = m_end = 0;
-    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes,
-                 uint64_t(end - first) * m_rowBytes, true);
+    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes, uint64_t(end - first) * m_rowBytes,
+                 true);
     if (!v.IsValid()) return false;
     m_view = std::move(v);
     m_first = first;
@@ -91,6 +93,8 @@ uint8_t* RowCursor::Row(uint32_t row) {
     return m_view.Data() + uint64_t(row - m_first) * m_rowBytes;
 }
 
-void RowCursor::Flush() { m_view.Flush(); }
+void RowCursor::Flush() {
+    m_view.Flush();
+}
 
 }  // namespace zelvo

@@ -47,7 +47,9 @@ void WriteAt(const std::string& path, uint64_t offset, const void* data, size_t 
     close(fd);
 }
 
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
 
 int64_t SizeOf(const std::string& path) {
     struct stat st;
@@ -474,12 +476,12 @@ TEST_F(StoreTest, GrowingNeedsSpace) {
 TEST_F(StoreTest, RequestsBeyondThirtyTwoBitsAreRefused) {
     auto s = OpenStore();
     Store::Header before = s->GetHeader();
-    for (uint64_t n : {uint64_t(0xFFFFFFFF), uint64_t(0xFFFFFFEE), uint64_t(1) << 32,
-                       ~uint64_t(0)}) {
+    for (uint64_t n :
+         {uint64_t(0xFFFFFFFF), uint64_t(0xFFFFFFEE), uint64_t(1) << 32, ~uint64_t(0)}) {
         messages.Clear();
         EXPECT_EQ(s->Allocate(n), 0u) << n;
-        EXPECT_EQ(messages.Texts(),
-                  std::vector<std::string>{"The requested block does not fit in the temporary file!"});
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{
+                                        "The requested block does not fit in the temporary file!"});
     }
     EXPECT_TRUE(SameHeader(before, s->GetHeader()));
 }
@@ -499,8 +501,9 @@ TEST_F(StoreTest, NearlyFullFileWarnsAndCallsTheHook) {
     BlockHandle more = s->Allocate(0x1000000);
     ASSERT_NE(more, 0u);
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(messages.Last(), "Soon filled with temporary file and needs to close a number of "
-                               "images \n to the release of temporary file space!");
+    EXPECT_EQ(messages.Last(),
+              "Soon filled with temporary file and needs to close a number of "
+              "images \n to the release of temporary file space!");
     // The offsets are 32-bit: a block that would end past 4 GiB is refused.
     messages.Clear();
     EXPECT_EQ(s->Allocate(0x20000000), 0u);
@@ -528,8 +531,9 @@ TEST_F(StoreTest, NamesFollowTheSeries) {
     messages.Clear();
     Store tenth(disks);
     EXPECT_FALSE(tenth.Open(dir.Path()));
-    EXPECT_EQ(messages.Texts(),
-              std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    EXPECT_EQ(
+        messages.Texts(),
+        std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
     // A released name is taken again first; the folder may lack its final slash.
     first.reset();
     EXPECT_FALSE(Exists(dir.File("Photo Temp001.temp")));
@@ -558,8 +562,9 @@ TEST_F(StoreTest, StaleFileIsReused) {
 TEST_F(StoreTest, CreationFailsInAMissingFolder) {
     Store s(disks);
     EXPECT_FALSE(s.Open(dir.File("missing/")));
-    EXPECT_EQ(messages.Texts(),
-              std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    EXPECT_EQ(
+        messages.Texts(),
+        std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
     EXPECT_FALSE(s.IsOpen());
 }
 
@@ -660,7 +665,8 @@ TEST_F(StoreTest, FullDiskFailsAtGrowthAndKeepsTheStoreSound) {
         }
         ASSERT_LT(blocks.size(), 20u);
         EXPECT_GE(blocks.size(), 2u);
-        EXPECT_EQ(messages.Last(), Format("Expansion of temporary file failed, error code=%d", ENOSPC));
+        EXPECT_EQ(messages.Last(),
+                  Format("Expansion of temporary file failed, error code=%d", ENOSPC));
         EXPECT_EQ(int64_t(s.GetHeader().fileSize), SizeOf(s.FileName()));
         EXPECT_EQ(s.UsedCount(), blocks.size());
         EXPECT_TRUE(s.CheckStore());
@@ -668,9 +674,9 @@ TEST_F(StoreTest, FullDiskFailsAtGrowthAndKeepsTheStoreSound) {
             Store::Span p = s.Payload(blocks[i]);
             auto bytes = ReadAt(s.FileName(), p.offset, p.length);
             ASSERT_EQ(bytes.size(), p.length);
-            EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(),
-                                    [&](uint8_t v) { return v == uint8_t(0x40 + i); }))
-                << i;
+            EXPECT_TRUE(std::all_of(bytes.begin(), bytes.end(), [&](uint8_t v) {
+                return v == uint8_t(0x40 + i);
+            })) << i;
         }
         // Space given back inside the file is used again without growing.
         ASSERT_TRUE(s.Free(blocks[0]));
@@ -800,7 +806,8 @@ TEST_F(StoreTest, RandomOperationsMatchAModel) {
             ASSERT_GE(p.length, b.n);
             ASSERT_EQ(p.length, b.bytes.size());
             ASSERT_EQ(pread(fd, buffer.data(), p.length, off_t(p.offset)), ssize_t(p.length));
-            ASSERT_EQ(std::memcmp(buffer.data(), b.bytes.data(), p.length), 0) << "block " << handle;
+            ASSERT_EQ(std::memcmp(buffer.data(), b.bytes.data(), p.length), 0)
+                << "block " << handle;
         }
         ASSERT_TRUE(s->CheckStore());
     }

@@ -1,0 +1,221 @@
+#include "store/RowCursor.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "platform/Messages.h"
+#include "testsupport/TempDir.h"
+
+namespace zelvo {
+namespace {
+
+uint8_t Pattern(uint32_t row, uint32_t i) {
+    return uint8_t(row * 37 + i * 11 + (i >> 8));
+}
+
+class RowCursorTest : public ::testing::Test {
+protected:
+    RowCursorTest() : store(disks) {
+        disks.otherAvailable = 5ull << 30;
+        EXPECT_TRUE(store.Open(dir.Path()));
+    }
+    // A block holding `rows` rows of `rowBytes` after `offset` bytes, rows written through a
+    // plain view so the cursor is read against something it did not write.
+    BlockHandle MakeRows(uint64_t offset, uint32_t rowBytes, uint32_t rows) {
+        BlockHandle h = store.Allocate(offset + uint64_t(rowBytes) * rows);
+        FileDynamicStore::Span p = store.Payload(h);
+        MappedView v(store, p.offset, p.length);
+        EXPECT_TRUE(v.IsValid());
+        std::memset(v.Data(), 0xEE, p.length);
+        for (uint32_t r = 0; r < rows; ++r)
+            for (uint32_t i = 0; i < rowBytes; ++i)
+                v.Data()[offset + uint64_t(r) * rowBytes + i] = Pattern(r, i);
+        return h;
+    }
+    static bool RowIs(const uint8_t* p, uint32_t row, uint32_t rowBytes) {
+        if (!p) return false;
+        for (uint32_t i = 0; i < rowBytes; ++i)
+            if (p[i] != Pattern(row, i)) return false;
+        return true;
+    }
+
+    test::TempDir dir;
+    FakeDiskService disks;
+    ScopedRecordingMessages messages;
+    FileDynamicStore store;
+};
+
+TEST_F(RowCursorTest, ReadsRowsInBothDirections) {
+    // 1000-byte rows after a 40-byte header: many rows straddle a 64 KiB boundary.
+    const uint32_t rowBytes = 1000, rows = 700;
+    BlockHandle h = MakeRows(40, rowBytes, rows);
+    for (uint64_t window :
+         {uint64_t(1), uint64_t(2500), uint64_t(65536), RowCursor::kDefaultWindowBytes}) {
+        SCOPED_TRACE(window);
+        RowCursor up(store, h, 40, rowBytes, rows, window);
+        for (uint32_t r = 0; r < rows; ++r) ASSERT_TRUE(RowIs(up.Row(r), r, rowBytes)) << r;
+        RowCursor down(store, h, 40, rowBytes, rows, window);
+        for (uint32_t r = rows; r-- > 0;) ASSERT_TRUE(RowIs(down.Row(r), r, rowBytes)) << r;
+        // A scan maps each part once: about rows / rows-per-window windows.
+        uint32_t perWindow = std::max<uint32_t>(1, uint32_t(window / rowBytes));
+        uint32_t expected = (rows + perWindow - 1) / perWindow;
+        EXPECT_EQ(up.MapCount(), expected);
+        EXPECT_LE(down.MapCount(), expected + 1);
+    }
+    EXPECT_TRUE(messages.Entries().empty());
+}
+
+TEST_F(RowCursorTest, WindowsSlideTowardsTheRequest) {
+    const uint32_t rowBytes = 100, rows = 50;
+    BlockHandle h = MakeRows(0, rowBytes, rows);
+    RowCursor c(store, h, 0, rowBytes, rows, 1000);  // ten rows per window
+    ASSERT_NE(c.Row(5), nullptr);
+    EXPECT_EQ(c.WindowFirst(), 5u);
+    EXPECT_EQ(c.WindowEnd(), 15u);
+    ASSERT_NE(c.Row(14), nullptr);
+    EXPECT_EQ(c.MapCount(), 1u);
+    // Past the window: the next one starts at the row.
+    ASSERT_TRUE(RowIs(c.Row(15), 15, rowBytes));
+    EXPECT_EQ(c.WindowFirst(), 15u);
+    EXPECT_EQ(c.WindowEnd(), 25u);
+    // Before it: the next one ends at the row.
+    ASSERT_TRUE(RowIs(c.Row(12), 12, rowBytes));
+    EXPECT_EQ(c.WindowFirst(), 3u);
+    EXPECT_EQ(c.WindowEnd(), 13u);
+    ASSERT_TRUE(RowIs(c.Row(2), 2, rowBytes));
+    EXPECT_EQ(c.WindowFirst(), 0u);  // clamped at the first row
+    EXPECT_EQ(c.WindowEnd(), 10u);
+    // Near the end the window keeps its size and stops at the last row.
+    ASSERT_TRUE(RowIs(c.Row(45), 45, rowBytes));
+    EXPECT_EQ(c.WindowFirst(), 40u);
+    EXPECT_EQ(c.WindowEnd(), 50u);
+    EXPECT_EQ(c.MapCount(), 5u);
+}
+
+TEST_F(RowCursorTest, RowLargerThanTheWindow) {
+    const uint32_t rowBytes = 200003, rows = 6;
+    BlockHandle h = MakeRows(3, rowBytes, rows);
+    RowCursor c(store, h, 3, rowBytes, rows, 65536);
+    for (uint32_t r : {0u, 5u, 2u, 3u, 1u, 4u, 4u}) {
+        ASSERT_TRUE(RowIs(c.Row(r), r, rowBytes)) << r;
+        EXPECT_EQ(c.WindowFirst(), r);
+        EXPECT_EQ(c.WindowEnd(), r + 1);
+    }
+    EXPECT_EQ(c.MapCount(), 6u);
+}
+
+TEST_F(RowCursorTest, WritesReachTheFile) {
+    const uint32_t rowBytes = 4099, rows = 300;
+    BlockHandle h = store.Allocate(uint64_t(rowBytes) * rows);
+    {
+        RowCursor w(store, h, 0, rowBytes, rows, 50000);
+        for (uint32_t r = rows; r-- > 0;) {
+            uint8_t* p = w.Row(r);
+            ASSERT_NE(p, nullptr);
+            for (uint32_t i = 0; i < rowBytes; ++i) p[i] = Pattern(r, i);
+        }
+        w.Flush();
+    }
+    FileDynamicStore::Span span = store.Payload(h);
+    int fd = open(store.FileName().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::vector<uint8_t> row(rowBytes);
+    for (uint32_t r = 0; r < rows; ++r) {
+        ASSERT_EQ(pread(fd, row.data(), rowBytes, off_t(span.offset + uint64_t(r) * rowBytes)),
+                  ssize_t(rowBytes));
+        ASSERT_TRUE(RowIs(row.data(), r, rowBytes)) << r;
+    }
+    close(fd);
+    EXPECT_TRUE(store.CheckBlock(h));  // no row spilled over the guards
+}
+
+TEST_F(RowCursorTest, RowsOutsideThePayloadGiveNull) {
+    const uint32_t rowBytes = 64;
+    BlockHandle h = MakeRows(0, rowBytes, 10);  // payload of exactly 640 bytes
+    RowCursor c(store, h, 0, rowBytes, 10);
+    EXPECT_NE(c.Row(9), nullptr);
+    EXPECT_EQ(c.Row(10), nullptr);
+    EXPECT_EQ(c.Row(0xFFFFFFFF), nullptr);
+    // More rows claimed than the payload holds: only the whole ones are given.
+    RowCursor tooMany(store, h, 0, rowBytes, 20);
+    EXPECT_TRUE(RowIs(tooMany.Row(9), 9, rowBytes));
+    EXPECT_EQ(tooMany.Row(10), nullptr);
+    RowCursor shifted(store, h, 1, rowBytes, 10);  // the tenth row would cross the end guard
+    EXPECT_NE(shifted.Row(8), nullptr);
+    EXPECT_EQ(shifted.Row(9), nullptr);
+    RowCursor pastEnd(store, h, 640, rowBytes, 1);
+    EXPECT_EQ(pastEnd.Row(0), nullptr);
+    RowCursor empty(store, h, 0, 0, 10);
+    EXPECT_EQ(empty.Row(0), nullptr);
+    RowCursor noBlock(store, 0, 0, rowBytes, 10);
+    EXPECT_EQ(noBlock.Row(0), nullptr);
+    RowCursor notABlock(store, 50, 0, rowBytes, 10);
+    EXPECT_EQ(notABlock.Row(0), nullptr);
+    EXPECT_TRUE(messages.Entries().empty());
+}
+
+TEST_F(RowCursorTest, RandomOrderAgainstTheBytes) {
+    const uint32_t rowBytes = 333, rows = 2000;
+    BlockHandle h = MakeRows(17, rowBytes, rows);
+    RowCursor c(store, h, 17, rowBytes, rows, 20000);
+    std::mt19937 rng(7);
+    uint32_t r = 1000;
+    for (int i = 0; i < 5000; ++i) {
+        // Mostly short steps either way, sometimes a jump.
+        r = rng() % 10 == 0 ? rng() % rows
+                            : uint32_t(std::clamp<int>(int(r) + int(rng() % 41) - 20, 0, rows - 1));
+        ASSERT_TRUE(RowIs(c.Row(r), r, rowBytes)) << r;
+        ASSERT_LE(c.WindowFirst(), r);
+        ASSERT_LT(r, c.WindowEnd());
+        ASSERT_LE(uint64_t(c.WindowEnd() - c.WindowFirst()) * rowBytes, 20000u);
+    }
+}
+
+TEST_F(RowCursorTest, CursorsOnSeveralThreads) {
+    const uint32_t rowBytes = 5000, rows = 800;
+    BlockHandle h = MakeRows(0, rowBytes, rows);
+    std::vector<int> bad(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            RowCursor c(store, h, 0, rowBytes, rows, 100000);
+            for (int pass = 0; pass < 3; ++pass)
+                for (uint32_t i = 0; i < rows; ++i) {
+                    uint32_t r = (t % 2) ? rows - 1 - i : i;
+                    if (!RowIs(c.Row(r), r, rowBytes)) ++bad[t];
+                }
+        });
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(bad, std::vector<int>(4, 0));
+}
+
+TEST_F(RowCursorTest, MappedViewStaysInsideTheFile) {
+    BlockHandle h = store.Allocate(100);
+    FileDynamicStore::Span p = store.Payload(h);
+    uint64_t end = p.offset + p.length + 8;
+    EXPECT_EQ(end, store.FileBytes());
+    MappedView ok(store, end - 8, 8);
+    ASSERT_TRUE(ok.IsValid());
+    EXPECT_EQ(std::memcmp(ok.Data(), "\xFF\x01\xFF\x01\xFF\x01\xFF\x01", 8), 0);
+    EXPECT_FALSE(MappedView(store, end - 7, 8).IsValid());
+    EXPECT_FALSE(MappedView(store, end, 1).IsValid());
+    EXPECT_FALSE(MappedView(store, ~uint64_t(0) - 2, 8).IsValid());
+    EXPECT_FALSE(MappedView(store, p.offset, 0).IsValid());
+    MappedView moved = std::move(ok);
+    EXPECT_FALSE(ok.IsValid());
+    ASSERT_TRUE(moved.IsValid());
+    EXPECT_EQ(moved.Length(), 8u);
+    moved.Reset();
+    EXPECT_FALSE(moved.IsValid());
+}
+
+}  // namespace
+}  // namespace zelvo
