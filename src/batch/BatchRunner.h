@@ -71,6 +71,7 @@ private:
 // Every command family registers itself here (one function per family).
 void RegisterCoreCommands(BatchRunner& runner);
 void RegisterDocumentCommands(BatchRunner& runner);
+void RegisterHistoryCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -51,6 +51,7 @@ void RegisterCoreCommands(BatchRunner& runner) {
 void RegisterAllCommands(BatchRunner& runner) {
     RegisterCoreCommands(runner);
     RegisterDocumentCommands(runner);
+    RegisterHistoryCommands(runner);
 }
 
 }  // namespace zelvo

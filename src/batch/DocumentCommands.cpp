@@ -6,6 +6,8 @@
 #include "batch/BatchRunner.h"
 #include "batch/Script.h"
 #include "files/RasterFile.h"
+#include "history/HistoryCommands.h"
+#include "history/LayerOpacity.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -176,6 +178,12 @@ CommandResult Info(BatchSession& s, const Args& args) {
             << "\n";
     else
         out << "selection none\n";
+    HistoryManager& h = img.History();
+    const int shown = HistoryPalette::ShownRow(h);
+    for (int row = 0; row < HistoryPalette::RowCount(h); ++row) {
+        out << "history " << row << " \"" << HistoryPalette::RowText(h, row) << "\""
+            << (row == shown ? " shown" : "") << "\n";
+    }
     return CommandResult::Ok();
 }
 
@@ -190,6 +198,15 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
         if (*n < 1 || *n > docs.active->Layers().LayerCount())
             return CommandResult::Fail("layer select: there is no layer " + args[1]);
         return CommandResult::From(docs.active->Layers().SelectLayerByIndex(*n));
+    }
+    if (args[0] == "opacity") {
+        if (args.size() != 2) return CommandResult::Script("layer opacity takes V");
+        auto v = ParseInt(args[1]);
+        if (!v) return CommandResult::Script("layer opacity: V must be a whole number");
+        if (!docs.active) return NoDocument();
+        if (*v < 0 || *v > 100) return CommandResult::Fail("layer opacity: the opacity is 0..100");
+        LayerOpacityControl control(docs.active->History());
+        return CommandResult::From(control.SetLayerOpacity(*v, 1) != 0);
     }
     return CommandResult::Script("unknown layer command '" + args[0] + "'");
 }

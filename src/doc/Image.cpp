@@ -24,12 +24,14 @@ public:
 Image::Image(Workspace& workspace)
     : m_workspace(workspace),
       m_layers(workspace.Store(), workspace.Tables(), m_geometry, workspace.ScreenWidth(),
-               workspace.ScreenHeight()) {
+               workspace.ScreenHeight()),
+      m_history(m_layers, this) {
     m_layers.SetEvents(this);
 }
 
 Image::~Image() {
     Release();
+    m_history.ClearHistory();
     m_layers.DestroyAll();
 }
 
@@ -53,6 +55,8 @@ bool Image::NewImage(const NewImageSize& size) {
     }
     m_untitledNumber = m_workspace.NextUntitledNumber();
     Finish("", size.resolution);
+    m_history.RecordState(nullptr, m_layers.Layers(), kStateOpenImage, 0, "New Image",
+                          {{size.width, size.height}, {}, {}});
     return true;
 }
 
@@ -97,6 +101,8 @@ bool Image::Open(const std::string& path) {
     progress.Step();
     m_untitledNumber = m_workspace.NextUntitledNumber();
     Finish(path, kOpenedResolution);
+    m_history.RecordState(nullptr, m_layers.Layers(), kStateOpenImage, 0, "Open Image File",
+                          {{int32_t(w), int32_t(h)}, {}, {}});
     progress.Step();
     return true;
 }
@@ -186,6 +192,7 @@ void Image::Release() {
     if (!IsReady()) return;
     WaitCursor wait;
     m_ready.store(false, std::memory_order_release);
+    m_history.ClearHistory();
     m_layers.DestroyAll();
     m_geometry = {};
     m_resolution = 0;

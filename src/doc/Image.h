@@ -1,5 +1,5 @@
 // The image object of one open document: canvas size and resolution, the modified flag and
-// path, the readiness flag the worker threads check, the layer stack and (soon) the history.
+// path, the readiness flag the worker threads check, the layer stack and the history.
 // New Image, opening, saving and closing run here; the GUI's document class only adds windows
 // and file dialogs around them.
 #pragma once
@@ -12,6 +12,8 @@
 
 #include "doc/NewImage.h"
 #include "doc/SaveNames.h"
+#include "history/HistoryHost.h"
+#include "history/HistoryManager.h"
 #include "layers/ImageGeometry.h"
 #include "layers/LayerManager.h"
 
@@ -27,7 +29,7 @@ struct SaveOptions {
     int tiffQuality = 9;      // 1..12, with JPEG compression
 };
 
-class Image : public LayerEvents {
+class Image : public LayerEvents, public HistoryHost {
 public:
     static constexpr int32_t kOpenedResolution = 2834;  // 72 pixels per inch
     static constexpr int64_t kWarnPixels = 20000000;
@@ -54,16 +56,19 @@ public:
     int32_t Resolution() const { return m_resolution; }
     void SetResolution(int32_t ppm) { m_resolution = ppm; }
     bool IsModified() const { return m_modified; }
-    void SetModified(bool modified) { m_modified = modified; }
+    void SetModified(bool modified) override { m_modified = modified; }
     const std::string& Path() const { return m_path; }
     bool IsReady() const { return m_ready.load(std::memory_order_acquire); }
 
     ImageGeometry& Geometry() { return m_geometry; }
     LayerManager& Layers() { return m_layers; }
+    HistoryManager& History() { return m_history; }
     Workspace& GetWorkspace() { return m_workspace; }
 
     // LayerEvents
     void RequestRender(int code) override { m_renderRequest.store(code, std::memory_order_release); }
+    // HistoryHost
+    void Redraw() override { RequestRender(1); }
     int RenderRequest() const { return m_renderRequest.load(std::memory_order_acquire); }
 
 private:
@@ -80,6 +85,7 @@ private:
     std::atomic<bool> m_ready{false};
     std::atomic<int> m_renderRequest{2};
     LayerManager m_layers;
+    HistoryManager m_history;
 };
 
 // The close of a document window: asks "Whether the save the file?" when modified. Yes saves
