@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,13 @@ struct StateExtra {
     std::vector<MoveRecord> records;
     std::vector<MergePair> pairs;
 };
+
+// Extra values only (canvas size, offset pair, opacity, step count).
+inline StateExtra ExtraValues(std::initializer_list<int32_t> values) {
+    StateExtra e;
+    e.values = values;
+    return e;
+}
 
 // The in-place properties of one layer object.
 struct LayerSnapshot {
