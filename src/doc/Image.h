@@ -69,6 +69,10 @@ public:
     void RequestRender(int code) override { m_renderRequest.store(code, std::memory_order_release); }
     // HistoryHost
     void Redraw() override { RequestRender(1); }
+    // A deselect state went away: its mask is no longer offered to Reselect.
+    void ForgetDeselected(const Layer* selection) override {
+        if (m_layers.LastDeselected().get() == selection) m_layers.SetLastDeselected(nullptr, 0, 0);
+    }
     int RenderRequest() const { return m_renderRequest.load(std::memory_order_acquire); }
 
 private:

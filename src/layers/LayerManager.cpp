@@ -147,6 +147,7 @@ void LayerManager::DestroyAll() {
     while (!m_layers.empty()) m_layers.pop_back();
     m_selection.reset();
     m_selectionBounds = {};
+    m_lastDeselected.reset();
     m_displayRows.reset();
     m_display.reset();
 }

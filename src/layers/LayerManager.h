@@ -103,6 +103,15 @@ public:
     void SetSelectionObject(LayerPtr selection) { m_selection = std::move(selection); }
     Rect SelectionBounds() const { return m_selectionBounds; }
     void SetSelectionBounds(const Rect& r) { m_selectionBounds = r; }
+    // The mask removed by the latest Deselect and the canvas size at that moment (Reselect).
+    LayerPtr LastDeselected() const { return m_lastDeselected; }
+    int32_t DeselectWidth() const { return m_deselectWidth; }
+    int32_t DeselectHeight() const { return m_deselectHeight; }
+    void SetLastDeselected(LayerPtr mask, int32_t canvasWidth, int32_t canvasHeight) {
+        m_lastDeselected = std::move(mask);
+        m_deselectWidth = canvasWidth;
+        m_deselectHeight = canvasHeight;
+    }
 
 private:
     void MakeCurrent(int index);
@@ -121,6 +130,9 @@ private:
     std::unique_ptr<RowCursor> m_displayRows;  // RenderDisplay's own window on the display buffer
     LayerPtr m_selection;
     Rect m_selectionBounds;
+    LayerPtr m_lastDeselected;
+    int32_t m_deselectWidth = 0;
+    int32_t m_deselectHeight = 0;
     std::vector<LayerPtr> m_layers;
 };
 

@@ -1,0 +1,54 @@
+// Round stamps centred on the boundary pixels of a mask or layer, as Expand, Contract and Draw
+// Border use them. The stamps are laid row by row: each output row is the union of the stamp
+// rows of the boundary pixels above and below it, gathered as spans, so the cost is the number
+// of boundary pixels times the stamp height plus the output size, never a per-cell stamp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/Types.h"
+#include "layers/Layer.h"
+
+namespace zelvo {
+
+// A stamp as one span of column offsets per canvas row offset dy (dyMin .. dyMax). Rows whose
+// span is empty have lo > hi.
+struct RoundStamp {
+    int32_t dyMin = 0;
+    std::vector<int32_t> lo;
+    std::vector<int32_t> hi;
+
+    bool IsEmpty() const { return lo.empty(); }
+    int32_t DyMax() const { return dyMin + int32_t(lo.size()) - 1; }
+};
+
+// Expand and Contract: a 2N x 2N grid whose cell (i, j) is set when its distance from (N, N)
+// is at most N - 1; the cell stands for the offset (i - N, j - N). Empty for N <= 0.
+RoundStamp DiskStamp(int32_t n);
+// Draw Border: a w x w grid whose cell (i, j) is set when its distance from (h, h), h = w / 2,
+// is at most h; the cell stands for the offset (i - h, j - h) with j counted in stored row
+// order (bottom-up), which matters for even widths.
+RoundStamp BorderStamp(int32_t w);
+
+// The boundary pixels of one row: those at or above `threshold` that lie in the first or last
+// column, or in a first or last row (`above` or `below` null), or have a left, right, upper or
+// lower neighbour below `threshold`. Columns are appended to `xs` as offset + index.
+void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below,
+                     int32_t width, int threshold, int32_t offset, std::vector<int32_t>& xs);
+
+// A `boundaryRow` source for StampBoundary over an 8-bit mask: BoundaryColumns of the mask's
+// rows, its first and last rows and columns being the edges.
+std::function<void(int32_t cy, std::vector<int32_t>& xs)> MaskBoundaryRows(Layer& mask,
+                                                                           int threshold);
+
+// Lays `stamp` on every boundary pixel of the source rows srcTop .. srcBottom - 1 (asked once
+// each, in increasing order, through `boundaryRow`, which appends canvas columns) and hands
+// each row of `out`, top to bottom, to `emitRow` with one byte per column of `out`: non-zero
+// where some stamp covers it. Stops and returns false when `emitRow` does.
+bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int32_t srcBottom,
+                   const std::function<void(int32_t cy, std::vector<int32_t>& xs)>& boundaryRow,
+                   const std::function<bool(int32_t cy, const uint8_t* covered)>& emitRow);
+
+}  // namespace zelvo

@@ -1,0 +1,54 @@
+// The tent filter: the program's separable, linearly weighted smoothing of integer samples,
+// shared by feathering, brush tips and filters. Over a line of n samples with radius L,
+//   out[x] = floor(S / W),  S = sum (L - |k|) * in[x + k],  W = sum (L - |k|),
+// both sums over the offsets |k| <= L - 1 that stay inside the line. It runs on running sums,
+// O(n) per line whatever L; L = 1 is the identity.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace zelvo {
+
+// One line. `in` and `out` must not overlap; the steps are in elements, so a column of an
+// image can be filtered in place of a row. L is clamped to 1..n.
+template <class T>
+void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, int32_t n,
+                    int32_t radius) {
+    if (n <= 0) return;
+    const int64_t L = radius < 1 ? 1 : (radius > n ? n : radius);
+    if (L == 1) {
+        for (int32_t x = 0; x < n; ++x) out[x * outStep] = in[x * inStep];
+        return;
+    }
+    auto at = [&](int64_t i) -> int64_t { return (i >= 0 && i < n) ? int64_t(in[i * inStep]) : 0; };
+    // Right half: samples x .. x+L-1; left half: x-L .. x-1.
+    int64_t s = 0, right = 0, left = 0;
+    for (int64_t k = 0; k < L; ++k) {
+        s += (L - k) * at(k);
+        right += at(k);
+    }
+    int64_t w = L * (L + 1) / 2;
+    out[0] = T(s / w);
+    for (int64_t x = 1; x < n; ++x) {
+        const int64_t moving = at(x - 1);
+        right += at(x + L - 1) - moving;
+        left += moving - at(x - L - 1);
+        s += right - left;
+        if (x < L) w += L - x;
+        if (x > n - L) w += n - x - L;
+        out[x * outStep] = T(s / w);
+    }
+}
+
+// The same filter down the columns of a `width` x `height` byte image whose rows are read by
+// `inRow(y)` and written by `outRow(y)`, each asked for rows in increasing order only. Every
+// input row is copied into a ring of 2L + 1 rows before any output row it feeds is written,
+// so the two may be the same rows (filtering in place). Returns false when a row callback
+// returns null.
+bool TentFilterColumns(int32_t width, int32_t height, int32_t radius,
+                       const std::function<const uint8_t*(int32_t)>& inRow,
+                       const std::function<uint8_t*(int32_t)>& outRow);
+
+}  // namespace zelvo
