@@ -82,6 +82,7 @@ public:
 
 private:
     friend class MappedView;
+    friend class RowReader;
 
     Header& H() const { return *reinterpret_cast<Header*>(m_headerView); }
     // The node record at a slot offset; nullptr when the offset is not a slot.

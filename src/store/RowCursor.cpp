@@ -1,22 +1,24 @@
-// Mapped views of the scratch file and the sliding row window over one block.
+// Mapped views of the scratch file, the sliding row window over one block, and the read-only
+// reader that copies its windows instead of mapping them.
 #include "store/RowCursor.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <utility>
 
 namespace zelvo {
 
-MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length,
-                       bool populate) {
+MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length) {
     if (!store.m_open || store.m_file < 0 || length == 0) return;
     // A page past the end of the file would fault on first touch.
     uint64_t fileBytes = store.FileBytes();
     if (offset > fileBytes || length > fileBytes - offset) return;
     FileDynamicStore::Window w = store.MapWindow(offset, length);
-    int flags = MAP_SHARED | (populate ? MAP_POPULATE : 0);
-    void* p = mmap(nullptr, w.viewLength, PROT_READ | PROT_WRITE, flags, store.m_file,
+    void* p = mmap(nullptr, w.viewLength, PROT_READ | PROT_WRITE, MAP_SHARED, store.m_file,
                    off_t(w.viewOffset));
     if (p == MAP_FAILED) return;
     m_base = static_cast<uint8_t*>(p);
@@ -56,21 +58,44 @@ void MappedView::Reset() {
     m_mapLength = m_length = 0;
 }
 
+namespace {
+
+// Rows that lie whole inside the payload after `firstRowOffset`.
+uint32_t ValidRows(const FileDynamicStore::Span& p, uint64_t firstRowOffset, uint32_t rowBytes,
+                   uint32_t rowCount) {
+    if (rowBytes == 0 || p.length == 0 || firstRowOffset >= p.length) return 0;
+    return uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
+}
+
+uint32_t RowsPerWindow(uint64_t windowBytes, uint32_t rowBytes) {
+    return rowBytes ? uint32_t(std::clamp<uint64_t>(windowBytes / rowBytes, 1, UINT32_MAX)) : 1;
+}
+
+// The first row of the window that must hold `row`: a row before the current window ends the
+// new one (moving back), any other starts it (moving on); near the end the window keeps its
+// size and stops at the last row.
+uint32_t WindowStart(uint32_t row, bool before, uint32_t perWindow, uint32_t validRows) {
+    uint32_t n = std::min(perWindow, validRows);
+    if (before) return row + 1 >= n ? row + 1 - n : 0;
+    return std::min(row, validRows - n);
+}
+
+}  // namespace
+
 RowCursor::RowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
                      uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
     : m_store(store), m_rowBytes(rowBytes), m_rowCount(rowCount) {
     FileDynamicStore::Span p = store.Payload(block);
-    if (rowBytes == 0 || p.length == 0 || firstRowOffset >= p.length) return;
+    m_validRows = ValidRows(p, firstRowOffset, rowBytes, rowCount);
     m_base = p.offset + firstRowOffset;
-    m_validRows = uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
-    m_rowsPerWindow = uint32_t(std::clamp<uint64_t>(windowBytes / rowBytes, 1, UINT32_MAX));
+    m_rowsPerWindow = RowsPerWindow(windowBytes, rowBytes);
 }
 
 bool RowCursor::MapRows(uint32_t first, uint32_t end) {
     m_view.Reset();
     m_first = m_end = 0;
-    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes, uint64_t(end - first) * m_rowBytes,
-                 true);
+    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes,
+                 uint64_t(end - first) * m_rowBytes);
     if (!v.IsValid()) return false;
     m_view = std::move(v);
     m_first = first;
@@ -82,19 +107,58 @@ bool RowCursor::MapRows(uint32_t first, uint32_t end) {
 uint8_t* RowCursor::Row(uint32_t row) {
     if (row >= m_validRows) return nullptr;
     if (!m_view.IsValid() || row < m_first || row >= m_end) {
-        uint32_t n = std::min(m_rowsPerWindow, m_validRows);
-        uint32_t first;
-        if (m_view.IsValid() && row < m_first)
-            first = row + 1 >= n ? row + 1 - n : 0;  // moving back: the window ends at `row`
-        else
-            first = std::min(row, m_validRows - n);  // moving on: it starts there
-        if (!MapRows(first, first + n)) return nullptr;
+        uint32_t first =
+            WindowStart(row, m_view.IsValid() && row < m_first, m_rowsPerWindow, m_validRows);
+        if (!MapRows(first, first + std::min(m_rowsPerWindow, m_validRows))) return nullptr;
     }
     return m_view.Data() + uint64_t(row - m_first) * m_rowBytes;
 }
 
 void RowCursor::Flush() {
     m_view.Flush();
+}
+
+RowReader::RowReader(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
+                     uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
+    : m_store(store), m_rowBytes(rowBytes), m_rowCount(rowCount) {
+    FileDynamicStore::Span p = store.Payload(block);
+    m_validRows = ValidRows(p, firstRowOffset, rowBytes, rowCount);
+    m_base = p.offset + firstRowOffset;
+    m_rowsPerWindow = RowsPerWindow(windowBytes, rowBytes);
+}
+
+bool RowReader::ReadRows(uint32_t first, uint32_t end) {
+    m_first = m_end = 0;
+    uint64_t offset = m_base + uint64_t(first) * m_rowBytes;
+    uint64_t length = uint64_t(end - first) * m_rowBytes;
+    uint64_t fileBytes = m_store.FileBytes();
+    if (!m_store.m_open || offset > fileBytes || length > fileBytes - offset) return false;
+    try {
+        if (m_buffer.size() < length) m_buffer.resize(length);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (uint64_t done = 0; done < length;) {
+        ssize_t got =
+            pread(m_store.m_file, m_buffer.data() + done, length - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += uint64_t(got);
+    }
+    m_first = first;
+    m_end = end;
+    ++m_reads;
+    return true;
+}
+
+const uint8_t* RowReader::Row(uint32_t row) {
+    if (row >= m_validRows) return nullptr;
+    if (m_end == 0 || row < m_first || row >= m_end) {
+        uint32_t first =
+            WindowStart(row, m_end != 0 && row < m_first, m_rowsPerWindow, m_validRows);
+        if (!ReadRows(first, first + std::min(m_rowsPerWindow, m_validRows))) return nullptr;
+    }
+    return m_buffer.data() + uint64_t(row - m_first) * m_rowBytes;
 }
 
 }  // namespace zelvo

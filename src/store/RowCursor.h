@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "store/FileDynamicStore.h"
 
@@ -10,13 +11,11 @@ namespace zelvo {
 
 // A mapped view of any byte range of the store's file, unmapped (and flushed if asked) on
 // destruction. Data() points at the requested offset. Ranges past the file's end are refused
-// (the view is invalid) rather than left to fault. `populate` maps every page at once, for
-// views that are about to be read whole.
+// (the view is invalid) rather than left to fault.
 class MappedView {
 public:
     MappedView() = default;
-    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length,
-               bool populate = false);
+    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length);
     ~MappedView();
     MappedView(MappedView&& o) noexcept;
     MappedView& operator=(MappedView&& o) noexcept;
@@ -78,6 +77,43 @@ private:
     uint32_t m_end = 0;
     uint32_t m_maps = 0;
     MappedView m_view;
+};
+
+// Read-only rows copied out of the file (pread) into the reader's own bounded buffer, with the
+// same window placement as RowCursor. No page tables are built, so a pass reads at close to
+// memcpy speed where mapping is dear. It shows the bytes as they were when the row's window
+// was read: for passes that only read a block nobody writes meanwhile (compositing, export,
+// display). Writes go through RowCursor.
+class RowReader {
+public:
+    RowReader(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
+              uint32_t rowBytes, uint32_t rowCount,
+              uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
+    RowReader(const RowReader&) = delete;
+    RowReader& operator=(const RowReader&) = delete;
+
+    // nullptr when the row is out of range, does not lie whole inside the block's payload, or
+    // cannot be read.
+    const uint8_t* Row(uint32_t row);
+    uint32_t RowBytes() const { return m_rowBytes; }
+    uint32_t RowCount() const { return m_rowCount; }
+    uint32_t WindowFirst() const { return m_first; }
+    uint32_t WindowEnd() const { return m_end; }
+    uint32_t ReadCount() const { return m_reads; }
+
+private:
+    bool ReadRows(uint32_t first, uint32_t end);
+
+    const FileDynamicStore& m_store;
+    uint64_t m_base = 0;
+    uint32_t m_rowBytes;
+    uint32_t m_rowCount;
+    uint32_t m_validRows = 0;
+    uint32_t m_rowsPerWindow = 1;
+    uint32_t m_first = 0;
+    uint32_t m_end = 0;
+    uint32_t m_reads = 0;
+    std::vector<uint8_t> m_buffer;
 };
 
 }  // namespace zelvo

@@ -217,5 +217,51 @@ TEST_F(RowCursorTest, MappedViewStaysInsideTheFile) {
     EXPECT_FALSE(moved.IsValid());
 }
 
+TEST_F(RowCursorTest, ReaderReadsWhatTheCursorWrote) {
+    const uint32_t rowBytes = 1000, rows = 500;
+    BlockHandle h = store.Allocate(40 + uint64_t(rowBytes) * rows);
+    {
+        RowCursor w(store, h, 40, rowBytes, rows, 7000);
+        for (uint32_t r = 0; r < rows; ++r) {
+            uint8_t* p = w.Row(r);
+            ASSERT_NE(p, nullptr);
+            for (uint32_t i = 0; i < rowBytes; ++i) p[i] = Pattern(r, i);
+        }
+    }
+    for (uint64_t window : {uint64_t(1), uint64_t(2500), RowCursor::kDefaultWindowBytes}) {
+        SCOPED_TRACE(window);
+        RowReader up(store, h, 40, rowBytes, rows, window);
+        for (uint32_t r = 0; r < rows; ++r) ASSERT_TRUE(RowIs(up.Row(r), r, rowBytes)) << r;
+        RowReader down(store, h, 40, rowBytes, rows, window);
+        for (uint32_t r = rows; r-- > 0;) ASSERT_TRUE(RowIs(down.Row(r), r, rowBytes)) << r;
+        uint32_t perWindow = std::max<uint32_t>(1, uint32_t(window / rowBytes));
+        EXPECT_EQ(up.ReadCount(), (rows + perWindow - 1) / perWindow);
+    }
+}
+
+TEST_F(RowCursorTest, ReaderPlacesWindowsLikeTheCursor) {
+    const uint32_t rowBytes = 100, rows = 50;
+    BlockHandle h = MakeRows(0, rowBytes, rows);
+    RowReader r(store, h, 0, rowBytes, rows, 1000);
+    RowCursor c(store, h, 0, rowBytes, rows, 1000);
+    for (uint32_t row : {5u, 14u, 15u, 12u, 2u, 45u, 49u, 30u, 29u, 0u}) {
+        ASSERT_TRUE(RowIs(r.Row(row), row, rowBytes)) << row;
+        ASSERT_NE(c.Row(row), nullptr);
+        EXPECT_EQ(r.WindowFirst(), c.WindowFirst()) << row;
+        EXPECT_EQ(r.WindowEnd(), c.WindowEnd()) << row;
+    }
+    EXPECT_EQ(r.ReadCount(), c.MapCount());
+    // The same bounds as the cursor.
+    RowReader tooMany(store, h, 1, rowBytes, 60);
+    EXPECT_NE(tooMany.Row(48), nullptr);
+    EXPECT_EQ(tooMany.Row(49), nullptr);
+    EXPECT_EQ(RowReader(store, 0, 0, rowBytes, 1).Row(0), nullptr);
+    EXPECT_EQ(RowReader(store, h, 0, 0, 1).Row(0), nullptr);
+    // A row larger than the window is read whole.
+    RowReader big(store, h, 0, 2000, 2, 64);
+    EXPECT_NE(big.Row(1), nullptr);
+    EXPECT_EQ(big.WindowEnd() - big.WindowFirst(), 1u);
+}
+
 }  // namespace
 }  // namespace zelvo

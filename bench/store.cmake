@@ -1,0 +1,1 @@
+zelvo_bench(store_bench SOURCES StoreBench.cpp LIBS zelvo_store)
