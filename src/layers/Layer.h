@@ -7,8 +7,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/Types.h"
+#include "layers/CurveAnchor.h"
+#include "layers/TextSettings.h"
 #include "store/FileDynamicStore.h"
 #include "store/RowCursor.h"
 
@@ -98,7 +101,15 @@ public:
     // The buffer row (bottom-up) that holds canvas row cy, possibly out of 0..height-1.
     int32_t StoredRowOf(int32_t cy) const { return m_height + m_y - cy - 1; }
 
-    // The text settings of a text layer and the anchor list of a curve layer join here later.
+    // The text settings of a text layer (rendered by RenderText).
+    TextSettings& Text() { return m_text; }
+    const TextSettings& Text() const { return m_text; }
+    // The anchors of a curve layer, in path order, and the rectangle around all their points
+    // that rendering leaves (right and bottom exclusive).
+    std::vector<CurveAnchor>& Anchors() { return m_anchors; }
+    const std::vector<CurveAnchor>& Anchors() const { return m_anchors; }
+    Rect CurveBounds() const { return m_curveBounds; }
+    void SetCurveBounds(const Rect& bounds) { m_curveBounds = bounds; }
 
 private:
     static int32_t Clamp100(int32_t v) { return v < 0 ? 0 : (v > 100 ? 100 : v); }
@@ -123,6 +134,9 @@ private:
     std::array<uint16_t, kMaxLinks> m_linkIds{};
     int32_t m_linkCount = 0;
     std::unique_ptr<RowCursor> m_rows;
+    TextSettings m_text;
+    std::vector<CurveAnchor> m_anchors;
+    Rect m_curveBounds;
 };
 
 using LayerPtr = std::shared_ptr<Layer>;

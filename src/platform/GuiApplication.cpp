@@ -1,0 +1,59 @@
+// The Qt GUI application that fonts need. The GUI program makes its own; zelvo-batch and the
+// tests get one here on first use, on the off-screen platform when there is no display, so text
+// renders the same with or without a screen.
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/MaskPainter.h"
+
+// fontconfig keeps a cache allocated for the life of the process that it never hands back;
+// leak checking in sanitizer builds must not count it against us.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace zelvo {
+
+bool EnsureGuiApplication() {
+    if (QCoreApplication::instance())
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (!display && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Qt keeps references to argc and argv for the application's lifetime. The application
+    // itself is never deleted: it must outlive every font object, including static ones.
+    static int argc = 1;
+    static char name[] = "zelvo";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    return app != nullptr;
+}
+
+std::vector<std::string> SystemFontFamilies() {
+    std::vector<std::string> out;
+    if (!EnsureGuiApplication()) return out;
+    const QStringList families = QFontDatabase::families();
+    for (const QString& f : families) out.push_back(f.toStdString());
+    // The Windows core fonts are answered by their metric-compatible stand-ins through
+    // fontconfig aliases; list them under the names documents and scripts use.
+    struct Alias {
+        const char* name;
+        const char* standIn;
+    };
+    static const Alias kAliases[] = {{"Arial", "Liberation Sans"},
+                                     {"Times New Roman", "Liberation Serif"},
+                                     {"Courier New", "Liberation Mono"}};
+    auto lessNoCase = [](const std::string& a, const std::string& b) {
+        return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) < 0;
+    };
+    for (const Alias& a : kAliases) {
+        if (std::find(out.begin(), out.end(), a.name) != out.end()) continue;
+        if (QFontInfo(QFont(a.name)).family() != a.standIn) continue;
+        out.insert(std::upper_bound(out.begin(), out.end(), std::string(a.name), lessNoCase),
+                   a.name);
+    }
+    return out;
+}
+
+}  // namespace zelvo
