@@ -1,7 +1,6 @@
 #include "files/RasterImage.h"
 
 #include <algorithm>
-#include <new>
 
 namespace zelvo {
 
@@ -15,12 +14,10 @@ bool RasterImage::Allocate(int32_t width, int32_t height, int bits, RowOrder ord
     Clear();
     if ((bits != 24 && bits != 8) || !IsAcceptableRasterSize(width, height)) return false;
     const size_t stride = size_t(DibStride(width, bits));
-    try {
-        m_pixels.assign(stride * size_t(height), 0);
-    } catch (const std::bad_alloc&) {
-        Clear();
-        return false;
-    }
+    const size_t size = stride * size_t(height);
+    m_pixels.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
+    if (!m_pixels) return false;
+    m_size = size;
     m_width = width;
     m_height = height;
     m_bits = bits;
@@ -30,7 +27,8 @@ bool RasterImage::Allocate(int32_t width, int32_t height, int bits, RowOrder ord
 }
 
 void RasterImage::Clear() {
-    std::vector<uint8_t>().swap(m_pixels);
+    m_pixels.reset();
+    m_size = 0;
     m_width = m_height = 0;
     m_stride = 0;
     m_bits = 24;

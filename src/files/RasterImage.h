@@ -5,7 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 namespace zelvo {
 
@@ -41,7 +42,7 @@ public:
     bool Allocate(int32_t width, int32_t height, int bits = 24, RowOrder order = RowOrder::BottomUp);
     void Clear();
 
-    bool IsEmpty() const { return m_pixels.empty(); }
+    bool IsEmpty() const { return m_size == 0; }
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
     int Bits() const { return m_bits; }
@@ -51,8 +52,8 @@ public:
     void SetOrder(RowOrder order) { m_order = order; }
 
     // Row `i` in storage order.
-    uint8_t* StoredRow(int32_t i) { return m_pixels.data() + size_t(i) * m_stride; }
-    const uint8_t* StoredRow(int32_t i) const { return m_pixels.data() + size_t(i) * m_stride; }
+    uint8_t* StoredRow(int32_t i) { return m_pixels.get() + size_t(i) * m_stride; }
+    const uint8_t* StoredRow(int32_t i) const { return m_pixels.get() + size_t(i) * m_stride; }
     // Row `y` counted from the top of the picture, whatever the storage order.
     uint8_t* TopRow(int32_t y) { return StoredRow(StorageIndex(y)); }
     const uint8_t* TopRow(int32_t y) const { return StoredRow(StorageIndex(y)); }
@@ -60,9 +61,9 @@ public:
     uint8_t* BottomRow(int32_t y) { return TopRow(m_height - 1 - y); }
     const uint8_t* BottomRow(int32_t y) const { return TopRow(m_height - 1 - y); }
 
-    uint8_t* Data() { return m_pixels.data(); }
-    const uint8_t* Data() const { return m_pixels.data(); }
-    size_t ByteSize() const { return m_pixels.size(); }
+    uint8_t* Data() { return m_pixels.get(); }
+    const uint8_t* Data() const { return m_pixels.get(); }
+    size_t ByteSize() const { return m_size; }
 
     // For 8-bit images: the palette, always 256 entries (unused ones zero).
     std::array<PaletteEntry, 256>& Palette() { return m_palette; }
@@ -81,7 +82,12 @@ private:
     int m_bits = 24;
     size_t m_stride = 0;
     RowOrder m_order = RowOrder::BottomUp;
-    std::vector<uint8_t> m_pixels;
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    // calloc: fresh pages come zeroed from the system without a second pass over them.
+    std::unique_ptr<uint8_t[], Free> m_pixels;
+    size_t m_size = 0;
     std::array<PaletteEntry, 256> m_palette{};
 };
 
