@@ -72,6 +72,7 @@ private:
 void RegisterCoreCommands(BatchRunner& runner);
 void RegisterDocumentCommands(BatchRunner& runner);
 void RegisterHistoryCommands(BatchRunner& runner);
+void RegisterTextCurveCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -52,6 +52,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterCoreCommands(runner);
     RegisterDocumentCommands(runner);
     RegisterHistoryCommands(runner);
+    RegisterTextCurveCommands(runner);
 }
 
 }  // namespace zelvo

@@ -6,15 +6,29 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/MaskPainter.h"
 
 // fontconfig keeps a cache allocated for the life of the process that it never hands back;
-// leak checking in sanitizer builds must not count it against us.
+// leak checking in sanitizer builds must not count it against us, nor report that it did on
+// standard error, which carries zelvo-batch's messages.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 
 namespace zelvo {
+
+namespace {
+
+// Qt's own notices (a missing runtime folder and the like) must not mix with the messages a
+// headless run prints on standard error; only its serious errors are let through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "Qt: %s\n", text.toLocal8Bit().constData());
+}
+
+}  // namespace
 
 bool EnsureGuiApplication() {
     if (QCoreApplication::instance())
@@ -26,6 +40,7 @@ bool EnsureGuiApplication() {
     static int argc = 1;
     static char name[] = "zelvo";
     static char* argv[] = {name, nullptr};
+    qInstallMessageHandler(QuietQtMessages);
     static QGuiApplication* app = new QGuiApplication(argc, argv);
     return app != nullptr;
 }
