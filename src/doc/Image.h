@@ -10,12 +10,16 @@
 #include <memory>
 #include <string>
 
+#include "curves/Curve.h"
+#include "curves/CurveEdit.h"
+#include "curves/TextEdit.h"
 #include "doc/NewImage.h"
 #include "doc/SaveNames.h"
 #include "history/HistoryHost.h"
 #include "history/HistoryManager.h"
 #include "layers/ImageGeometry.h"
 #include "layers/LayerManager.h"
+#include "layers/TextLayer.h"
 
 namespace zelvo {
 
@@ -63,6 +67,9 @@ public:
     ImageGeometry& Geometry() { return m_geometry; }
     LayerManager& Layers() { return m_layers; }
     HistoryManager& History() { return m_history; }
+    // The text and curve edits of this document (their history states go to History()).
+    TextEdit& Texts() { return m_textEdit; }
+    CurveEdit& Curves() { return m_curveEdit; }
     Workspace& GetWorkspace() { return m_workspace; }
 
     // LayerEvents
@@ -72,6 +79,15 @@ public:
     // A deselect state went away: its mask is no longer offered to Reselect.
     void ForgetDeselected(const Layer* selection) override {
         if (m_layers.LastDeselected().get() == selection) m_layers.SetLastDeselected(nullptr, 0, 0);
+    }
+    bool SwapTextOrigin(Layer& layer, Point& origin) override {
+        zelvo::SwapTextOrigin(layer, origin);
+        return true;
+    }
+    void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override { zelvo::MoveCurve(layer, dx, dy); }
+    BlockHandle WriteCurveSnapshot(Layer& layer) override { return m_curveEdit.WriteSnapshot(layer); }
+    bool LoadCurveSnapshot(Layer& layer, BlockHandle block, bool after) override {
+        return m_curveEdit.LoadSnapshot(layer, block, after);
     }
     int RenderRequest() const { return m_renderRequest.load(std::memory_order_acquire); }
 
@@ -90,6 +106,9 @@ private:
     std::atomic<int> m_renderRequest{2};
     LayerManager m_layers;
     HistoryManager m_history;
+    // After the history: an open text edit is cancelled before the history goes.
+    CurveEdit m_curveEdit{m_layers, m_history};
+    TextEdit m_textEdit{m_layers, m_history};
 };
 
 // The close of a document window: asks "Whether the save the file?" when modified. Yes saves
