@@ -41,7 +41,15 @@ int LayerToSelection(HistoryManager& history, SelectionRerender* rerender) {
     const LayerKind kind = layer->Kind();
     if (kind != LayerKind::Pixel && kind != LayerKind::Text && kind != LayerKind::Curve) return 0;
     if (rerender && kind == LayerKind::Text) rerender->RenderText(*layer);
-    if (rerender && kind == LayerKind::Curve) rerender->RenderCurveFilled(*layer);
+    // Whatever happens below, the curve is drawn as it is again at the end.
+    struct RestoreCurve {
+        SelectionRerender* r;
+        Layer* l;
+        ~RestoreCurve() {
+            if (r) r->RenderCurve(*l, false);
+        }
+    } restore{kind == LayerKind::Curve ? rerender : nullptr, layer.get()};
+    if (restore.r) rerender->RenderCurve(*layer, true);
     if (!layer->HasPixels()) return 0;
 
     std::unique_ptr<RowCursor> rows = layer->OpenRows();

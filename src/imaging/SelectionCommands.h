@@ -38,14 +38,16 @@ int FeatherSelection(HistoryManager& history, int32_t radius);
 int ExpandSelection(HistoryManager& history, int32_t pixels);
 int ContractSelection(HistoryManager& history, int32_t pixels);
 
-// Brings the mask bits of a text or curve layer up to date before Layer Convert to Selection:
-// a text layer is rendered again, a curve layer rendered with its fill switch forced on and
-// the switch restored afterwards. Without one, the bits are taken as they were last rendered.
+// Brings the mask bits of a text or curve layer up to date for Layer Convert to Selection: a
+// text layer is rendered again; a curve layer is rendered with its fill switch forced on
+// (forceFill true) before its bits are read, and rendered again as it is afterwards (false),
+// so the layer does not stay drawn filled. The text and curve code provides it; without one,
+// the bits are taken as they were last rendered.
 class SelectionRerender {
 public:
     virtual ~SelectionRerender() = default;
     virtual void RenderText(Layer& layer) = 0;
-    virtual void RenderCurveFilled(Layer& layer) = 0;
+    virtual void RenderCurve(Layer& layer, bool forceFill) = 0;
 };
 int LayerToSelection(HistoryManager& history, SelectionRerender* rerender = nullptr);
 

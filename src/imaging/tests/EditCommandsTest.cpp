@@ -106,12 +106,13 @@ TEST_F(EditCommandsTest, LayerToSelectionClipsToTheCanvasAndReadsMaskBits) {
     layers->SelectLayerById(curve->Id(), 0, 0);
 
     struct Counting : SelectionRerender {
-        int text = 0, curve = 0;
+        int text = 0, forced = 0, plain = 0;
         void RenderText(Layer&) override { ++text; }
-        void RenderCurveFilled(Layer&) override { ++curve; }
+        void RenderCurve(Layer&, bool forceFill) override { ++(forceFill ? forced : plain); }
     } rerender;
     ASSERT_EQ(LayerToSelection(*history, &rerender), 1);
-    EXPECT_EQ(rerender.curve, 1);
+    EXPECT_EQ(rerender.forced, 1);
+    EXPECT_EQ(rerender.plain, 1);
     EXPECT_EQ(rerender.text, 0);
     EXPECT_EQ(layers->SelectionBounds(), (Rect{12, 7, 14, 8}));
     Grid want = Canvas();

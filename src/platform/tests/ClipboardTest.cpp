@@ -1,0 +1,126 @@
+// The in-process clipboard, and the Qt one on the off-screen platform: our own bitmap comes
+// back byte for byte, other programs' pictures come back as 24-bit bitmaps over white.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+
+#include <cstring>
+
+#include "platform/Clipboard.h"
+#include "platform/MaskPainter.h"
+#include "platform/QtClipboard.h"
+
+namespace zelvo {
+namespace {
+
+std::vector<uint8_t> Dib32(int32_t w, int32_t h, uint8_t fourth) {
+    std::vector<uint8_t> d(40 + size_t(w) * 4 * size_t(h), 0);
+    const int32_t header = 40;
+    std::memcpy(d.data(), &header, 4);
+    std::memcpy(d.data() + 4, &w, 4);
+    std::memcpy(d.data() + 8, &h, 4);
+    d[12] = 1;
+    d[14] = 32;
+    for (size_t i = 40; i < d.size(); i += 4) {
+        d[i] = 10;
+        d[i + 1] = 20;
+        d[i + 2] = 30;
+        d[i + 3] = fourth;
+    }
+    return d;
+}
+
+TEST(MemoryClipboardTest, HoldsOneBitmapAndFailsWhileLocked) {
+    MemoryClipboard c;
+    EXPECT_FALSE(c.HasDib());
+    EXPECT_TRUE(c.SetDib({1, 2, 3}));
+    EXPECT_EQ(c.Dib(), (std::vector<uint8_t>{1, 2, 3}));
+    c.SetLocked(true);
+    EXPECT_FALSE(c.SetDib({4}));
+    EXPECT_FALSE(c.Empty());
+    c.SetLocked(false);
+    EXPECT_TRUE(c.Empty());
+    EXPECT_FALSE(c.HasDib());
+    EXPECT_FALSE(c.Dib());
+}
+
+TEST(MemoryClipboardTest, TheAppClipboardIsAMemoryOneUntilAnotherIsInstalled) {
+    Clipboard& fallback = AppClipboard();
+    MemoryClipboard mine;
+    SetAppClipboard(&mine);
+    EXPECT_EQ(&AppClipboard(), &mine);
+    SetAppClipboard(nullptr);
+    EXPECT_EQ(&AppClipboard(), &fallback);
+}
+
+class QtClipboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!EnsureGuiApplication()) GTEST_SKIP() << "no Qt GUI application can be made here";
+        QGuiApplication::clipboard()->setText("probe");
+        if (QGuiApplication::clipboard()->text() != "probe")
+            GTEST_SKIP() << "this Qt platform has no clipboard";
+    }
+};
+
+TEST_F(QtClipboardTest, OwnBitmapComesBackExactlyBesideAPictureForOthers) {
+    QtClipboard c;
+    const std::vector<uint8_t> dib = Dib32(3, 2, 51);
+    ASSERT_TRUE(c.SetDib(dib));
+    EXPECT_TRUE(c.HasDib());
+    EXPECT_EQ(c.Dib(), dib);
+    const QImage others = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(others.isNull());
+    EXPECT_EQ(others.size(), QSize(3, 2));
+    EXPECT_EQ(others.pixel(2, 1), qRgb(30, 20, 10));
+    EXPECT_TRUE(c.Empty());
+    EXPECT_FALSE(c.HasDib());
+    EXPECT_FALSE(c.Dib());
+}
+
+TEST_F(QtClipboardTest, OtherProgramsPicturesBecomeTwentyFourBitBitmapsOverWhite) {
+    QImage picture(2, 1, QImage::Format_ARGB32);
+    picture.setPixel(0, 0, qRgba(255, 0, 0, 255));
+    picture.setPixel(1, 0, qRgba(0, 0, 0, 0));  // transparent: white shows through
+    QGuiApplication::clipboard()->setImage(picture);
+    QtClipboard c;
+    ASSERT_TRUE(c.HasDib());
+    const auto dib = c.Dib();
+    ASSERT_TRUE(dib);
+    ASSERT_GE(dib->size(), 48u);
+    EXPECT_EQ((*dib)[14], 24);
+    const uint8_t* row = dib->data() + 40;
+    EXPECT_EQ(row[0], 0);  // B, G, R of red
+    EXPECT_EQ(row[1], 0);
+    EXPECT_EQ(row[2], 255);
+    EXPECT_EQ(row[3], 255);
+    EXPECT_EQ(row[4], 255);
+    EXPECT_EQ(row[5], 255);
+}
+
+TEST_F(QtClipboardTest, ABmpFileOnTheClipboardIsRead) {
+    QImage picture(1, 1, QImage::Format_RGB32);
+    picture.setPixel(0, 0, qRgb(1, 2, 3));
+    QByteArray bmp;
+    {
+        QBuffer buffer(&bmp);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(picture.save(&buffer, "BMP"));
+    }
+    auto* data = new QMimeData;
+    data->setData("image/bmp", bmp);
+    QGuiApplication::clipboard()->setMimeData(data);
+    QtClipboard c;
+    const auto dib = c.Dib();
+    ASSERT_TRUE(dib);
+    EXPECT_EQ((*dib)[40], 3);
+    EXPECT_EQ((*dib)[41], 2);
+    EXPECT_EQ((*dib)[42], 1);
+}
+
+}  // namespace
+}  // namespace zelvo
