@@ -6,6 +6,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/Script.h"
 #include "files/RasterFile.h"
+#include "files/SaveOptions.h"
 #include "history/HistoryCommands.h"
 #include "history/LayerOpacity.h"
 #include "workspace/Workspace.h"
@@ -79,43 +80,50 @@ CommandResult Open(BatchSession& s, const Args& args) {
 }
 
 CommandResult Save(BatchSession& s, const Args& args) {
-    if (args.empty()) return CommandResult::Script("save takes PATH [quality=Q] [compression=…] [tiff-quality=Q]");
-    BatchDocuments& docs = Documents(s);
-    SaveOptions options;
-    options.jpegQuality = docs.jpegQuality;
-    std::optional<int> quality;
+    if (args.empty())
+        return CommandResult::Script("save takes PATH [quality=Q] [compression=none|lzw|jpeg|zip] [tiff-quality=Q]");
+    std::optional<int> quality, tiffQuality;
+    std::string compression;
     for (size_t i = 1; i < args.size(); ++i) {
         if (auto v = OptionValue(args[i], "quality")) {
-            auto q = ParseInt(*v);
-            if (!q) return CommandResult::Script("save: quality=Q takes a whole number");
-            quality = *q;
+            quality = ParseInt(*v);
+            if (!quality) return CommandResult::Script("save: quality=Q takes a whole number");
         } else if (auto c = OptionValue(args[i], "compression")) {
-            if (*c == "none")
-                options.tiffCompression = kTiffNone;
-            else if (*c == "lzw")
-                options.tiffCompression = kTiffLzw;
-            else if (*c == "jpeg")
-                options.tiffCompression = kTiffJpeg;
-            else if (*c == "zip")
-                options.tiffCompression = kTiffDeflate;
-            else
+            if (*c != "none" && *c != "lzw" && *c != "jpeg" && *c != "zip")
                 return CommandResult::Script("save: compression is none, lzw, jpeg or zip");
+            compression = *c;
         } else if (auto t = OptionValue(args[i], "tiff-quality")) {
-            auto q = ParseInt(*t);
-            if (!q) return CommandResult::Script("save: tiff-quality=Q takes a whole number");
-            if (*q < 1 || *q > 12) return CommandResult::Fail("save: the TIFF quality is 1..12");
-            options.tiffQuality = *q;
+            tiffQuality = ParseInt(*t);
+            if (!tiffQuality) return CommandResult::Script("save: tiff-quality=Q takes a whole number");
         } else {
             return CommandResult::Script("save: unknown option '" + args[i] + "'");
         }
     }
-    if (quality) {
-        // The JPEG Options dialog takes 1..12 and keeps the confirmed value for the run.
-        if (*quality < 1 || *quality > 12) return CommandResult::Fail("save: the JPEG quality is 1..12");
-        options.jpegQuality = *quality;
-        docs.jpegQuality = *quality;
-    }
+    BatchDocuments& docs = Documents(s);
     if (!docs.active) return NoDocument();
+
+    // The options dialogs run as the GUI runs them, with the script's values typed in.
+    SaveOptions options;
+    const FileFormat format = FormatForPath(args[0]);
+    if (format == FileFormat::Jpeg) {
+        JpegOptionsModel dialog;
+        if (quality && !dialog.Controls().TypeText(std::to_string(*quality)))
+            return CommandResult::Fail("save: the JPEG Options dialog takes a quality of 1..12");
+        dialog.Ok();
+        options.jpegQuality = dialog.Quality();
+    } else if (format == FileFormat::Tiff) {
+        TiffOptionsModel dialog;
+        if (compression == "lzw")
+            dialog.ChooseLzw();
+        else if (compression == "jpeg")
+            dialog.ChooseJpeg();
+        else if (compression == "zip")
+            dialog.ChooseZip();
+        if (tiffQuality && !dialog.Controls().TypeText(std::to_string(*tiffQuality)))
+            return CommandResult::Fail("save: the TIFF Options dialog takes a quality of 1..12");
+        options.tiffCompression = dialog.Compression();
+        options.tiffQuality = dialog.Quality();
+    }
     return CommandResult::From(docs.active->Save(args[0], options));
 }
 
@@ -127,7 +135,7 @@ CommandResult Close(BatchSession& s, const Args& args) {
     if (docs.active->IsModified() && s.messages.PendingAnswers() == 0)
         s.messages.QueueAnswer(Answer::No);
     SaveOptions options;
-    options.jpegQuality = docs.jpegQuality;
+    options.jpegQuality = AppJpegQuality();
     bool closed = AskAndClose(*docs.active, options, [](Image&) {
         AppMessages().Show("Save As needs a file name: save the document with `save PATH` first.");
         return false;

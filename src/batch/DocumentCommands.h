@@ -13,7 +13,6 @@ struct BatchSession;
 struct BatchDocuments {
     std::vector<std::unique_ptr<Image>> open;  // opening order
     Image* active = nullptr;
-    int jpegQuality = 8;  // the application-wide JPEG level
 
     // Closing order matters for the store: documents go before the workspace.
     ~BatchDocuments() { open.clear(); }
