@@ -73,6 +73,7 @@ void RegisterCoreCommands(BatchRunner& runner);
 void RegisterDocumentCommands(BatchRunner& runner);
 void RegisterHistoryCommands(BatchRunner& runner);
 void RegisterTextCurveCommands(BatchRunner& runner);
+void RegisterSelectionCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -53,6 +53,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterDocumentCommands(runner);
     RegisterHistoryCommands(runner);
     RegisterTextCurveCommands(runner);
+    RegisterSelectionCommands(runner);
 }
 
 }  // namespace zelvo
