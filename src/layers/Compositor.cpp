@@ -9,34 +9,66 @@ namespace zelvo {
 
 namespace {
 
-// One layer's run of 32-bit pixels over the accumulators. Returns whether any pixel of the run
-// still has coverage left. Unsigned arithmetic on values known to be non-negative, so that the
-// divisions by constants become multiplications.
-__attribute__((target_clones("avx2", "default"))) uint32_t BlendRun(
-    const uint32_t* __restrict px, int32_t n, uint32_t opacity, int32_t* __restrict cov,
-    uint32_t* __restrict b, uint32_t* __restrict g, uint32_t* __restrict r) {
-    uint32_t alive = 0;
+// One layer's run of 32-bit pixels (4 bytes each, B G R A) over the accumulators. Returns
+// whether any pixel of the run still has coverage left.
+//
+// I = opacity x alpha x cov / 10000 needs 22 bits as one product, so it is taken in two steps
+// that stay within 16 bits: with k = opacity x cov = 100 kh + kl, k x alpha = 100 y + z for
+// y = kh x alpha and z = kl x alpha, and floor(floor(x / 100) / 100) = floor(x / 10000) gives
+// I = (y + z / 100) / 100 exactly.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) uint32_t BlendRun(
+    const uint8_t* __restrict px, int32_t n, uint16_t opacity, int16_t* __restrict cov,
+    uint16_t* __restrict b, uint16_t* __restrict g, uint16_t* __restrict r) {
+    uint16_t alive = 0;
     for (int32_t i = 0; i < n; ++i) {
-        const uint32_t p = px[i];
-        const int32_t c = cov[i];
+        uint32_t p;
+        std::memcpy(&p, px + 4 * size_t(i), 4);
+        const uint16_t pb = uint16_t(p & 0xFFu);
+        const uint16_t pg = uint16_t((p >> 8) & 0xFFu);
+        const uint16_t pr = uint16_t((p >> 16) & 0xFFu);
+        const uint16_t pa = uint16_t(p >> 24);
+        const int16_t c = cov[i];
         // A pixel that is finished (coverage <= 0, possible only with alpha bytes above 100)
         // takes nothing more.
-        const uint32_t cp = c > 0 ? uint32_t(c) : 0u;
-        const uint32_t in = opacity * (p >> 24) * cp / 10000u;
-        b[i] += in * (p & 0xFFu) / 100u;
-        g[i] += in * ((p >> 8) & 0xFFu) / 100u;
-        r[i] += in * ((p >> 16) & 0xFFu) / 100u;
-        const int32_t left = c - int32_t(in);
+        const uint16_t cp = c > 0 ? uint16_t(c) : uint16_t(0);
+        const uint16_t k = uint16_t(opacity * cp);          // <= 10000
+        const uint16_t kh = uint16_t(k / 100u);              // <= 100
+        const uint16_t kl = uint16_t(k - kh * 100u);         // <= 99
+        const uint16_t y = uint16_t(kh * pa);                // <= 25500
+        const uint16_t z = uint16_t(uint16_t(kl * pa) / 100u);  // <= 252
+        const uint16_t in = uint16_t(uint16_t(y + z) / 100u);   // <= 255
+        b[i] = uint16_t(b[i] + uint16_t(uint16_t(in * pb) / 100u));
+        g[i] = uint16_t(g[i] + uint16_t(uint16_t(in * pg) / 100u));
+        r[i] = uint16_t(r[i] + uint16_t(uint16_t(in * pr) / 100u));
+        const int16_t left = int16_t(c - int16_t(in));
         cov[i] = left;
-        alive |= uint32_t(left > 0);
+        alive |= uint16_t(left > 0);
     }
     return alive;
 }
 
+// The sums plus the white left behind (cov x 255 / 100), low 8 bits, as B G R words.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishRun(
+    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b, const uint16_t* __restrict g,
+    const uint16_t* __restrict r, uint32_t* __restrict out) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int16_t c = cov[i];
+        const uint16_t w = c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
+        out[i] = uint32_t(uint8_t(b[i] + w)) | uint32_t(uint8_t(g[i] + w)) << 8 |
+                 uint32_t(uint8_t(r[i] + w)) << 16;
+    }
+}
+
 }  // namespace
 
-Compositor::Compositor(const std::vector<LayerPtr>& layers, const PercentTables& tables)
-    : m_tables(tables) {
+Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
+                       int32_t colBegin, int32_t colEnd) {
+    struct Shown {
+        const Layer* layer;
+        std::vector<uint32_t> plan;
+        int32_t c0, c1;  // layer columns [c0, c1) the pass touches
+    };
+    std::vector<Shown> shown;
     for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
         const Layer* layer = it->get();
         if (!layer || layer->Kind() == LayerKind::Null || !layer->IsVisible() || !layer->HasPixels())
@@ -44,16 +76,38 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const PercentTables&
         if (layer->BitsPerPixel() != 32 && layer->BitsPerPixel() != 1) continue;
         // Opacity 0 gives I = 0 on every pixel.
         if (layer->Opacity() == 0) continue;
-        Source s{layer,
-                 layer->OpenRows(),
+        const int32_t x = layer->Position().x;
+        const int32_t c0 = std::max(colBegin, x) - x;
+        const int32_t c1 = std::min<int64_t>(colEnd, int64_t(x) + layer->Width()) - x;
+        if (c0 >= c1) continue;
+        Shown s{layer, {}, c0, c1};
+        for (int32_t cy : rows) {
+            const int32_t stored = layer->StoredRowOf(cy);
+            if (stored >= 0 && stored < layer->Height()) s.plan.push_back(uint32_t(stored));
+        }
+        if (!s.plan.empty()) shown.push_back(std::move(s));
+    }
+    // The buffers' sum stays bounded however many layers there are.
+    const uint64_t window = shown.empty() ? 0 : std::min<uint64_t>(kWindowBytes, kAllWindowsBytes / shown.size());
+    for (Shown& v : shown) {
+        const Layer* layer = v.layer;
+        const bool mask = layer->BitsPerPixel() == 1;
+        // A mask's part starts on a whole byte, so bit positions keep their meaning.
+        const int32_t first = mask ? v.c0 / 8 * 8 : v.c0;
+        const uint32_t byteBegin = mask ? uint32_t(v.c0 / 8) : 4 * uint32_t(v.c0);
+        const uint32_t byteEnd = mask ? uint32_t((v.c1 - 1) / 8 + 1) : 4 * uint32_t(v.c1);
+        Source s{std::make_unique<RowPlanReader>(layer->Store(), layer->Block(), layer->RowsOffset(),
+                                                 layer->Stride(), uint32_t(layer->Height()), std::move(v.plan),
+                                                 byteBegin, byteEnd, window),
                  layer->Position().x,
                  layer->Position().y,
                  layer->Width(),
                  layer->Height(),
+                 first,
                  uint32_t(layer->Opacity()),
                  layer->BitsPerPixel(),
                  StoredDib::PixelWord(layer->Color(), 100)};
-        if (s.rows) m_sources.push_back(std::move(s));
+        m_sources.push_back(std::move(s));
     }
 }
 
@@ -69,24 +123,13 @@ void Compositor::Reserve(int32_t n) {
     }
 }
 
-namespace {
-
-// Reads of the mapped rows otherwise wait on memory line by line; asking for the next row's
-// bytes early keeps many lines in flight.
-void Prefetch(const uint8_t* p, size_t bytes) {
-    for (size_t off = 0; off < bytes; off += 64) __builtin_prefetch(p + off, 0, 3);
-}
-
-}  // namespace
-
-void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, int32_t n,
-                            int32_t nextCy) {
+void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, int32_t n) {
     Reserve(n);
     m_n = n;
-    std::fill_n(m_cov.data(), n, 100);
-    std::fill_n(m_b.data(), n, 0u);
-    std::fill_n(m_g.data(), n, 0u);
-    std::fill_n(m_r.data(), n, 0u);
+    std::fill_n(m_cov.data(), n, int16_t(100));
+    std::fill_n(m_b.data(), n, uint16_t(0));
+    std::fill_n(m_g.data(), n, uint16_t(0));
+    std::fill_n(m_r.data(), n, uint16_t(0));
 
     for (Source& s : m_sources) {
         const int32_t storedRow = s.height + s.y - cy - 1;
@@ -94,62 +137,67 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
         int32_t lo, hi;  // output pixels [lo, hi) fall inside the layer's columns
         if (!cols) {
             lo = std::max(0, s.x - firstCol);
-            hi = std::min(n, s.x + s.width - firstCol);
+            hi = int32_t(std::min<int64_t>(n, int64_t(s.x) + s.width - firstCol));
         } else {
             lo = int32_t(std::lower_bound(cols, cols + n, s.x) - cols);
-            hi = int32_t(std::lower_bound(cols, cols + n, s.x + s.width) - cols);
+            hi = int32_t(std::lower_bound(cols, cols + n, int64_t(s.x) + s.width) - cols);
         }
         if (lo >= hi) continue;
+        // The reader's first byte holds layer column s.firstCol.
         const uint8_t* row = s.rows->Row(uint32_t(storedRow));
         if (!row) continue;
+        const int32_t origin = s.x + s.firstCol;  // canvas column of that first byte
 
         const int32_t count = hi - lo;
-        // The next row in the same window lies (cy - nextCy) strides away; a row outside the
-        // window would be mapped anew and is left alone.
-        if (nextCy != kNoRow && nextCy != cy) {
-            const int32_t nextRow = storedRow + cy - nextCy;
-            if (nextRow >= int32_t(s.rows->WindowFirst()) && nextRow < int32_t(s.rows->WindowEnd())) {
-                const int32_t c0 = (cols ? cols[lo] : firstCol + lo) - s.x;
-                const int32_t c1 = (cols ? cols[hi - 1] : firstCol + hi - 1) - s.x;
-                const size_t b0 = s.bits == 32 ? 4 * size_t(c0) : size_t(c0) / 8;
-                const size_t b1 = s.bits == 32 ? 4 * size_t(c1) + 4 : size_t(c1) / 8 + 1;
-                Prefetch(row + ptrdiff_t(nextRow - storedRow) * ptrdiff_t(s.rows->RowBytes()) + b0, b1 - b0);
-            }
-        }
-        const uint32_t* px = m_pixels.data();
+        const uint8_t* px = reinterpret_cast<const uint8_t*>(m_pixels.data());
         if (s.bits == 32) {
-            const uint8_t* first = row + 4 * size_t(firstCol + lo - s.x);
-            if (!cols && reinterpret_cast<uintptr_t>(first) % 4 == 0) {
-                px = reinterpret_cast<const uint32_t*>(first);
-            } else if (!cols) {
-                std::memcpy(m_pixels.data(), first, 4 * size_t(count));
+            if (!cols) {
+                px = row + 4 * size_t(firstCol + lo - origin);
             } else {
                 for (int32_t i = 0; i < count; ++i)
-                    std::memcpy(&m_pixels[size_t(i)], row + 4 * size_t(cols[lo + i] - s.x), 4);
+                    std::memcpy(&m_pixels[size_t(i)], row + 4 * size_t(cols[lo + i] - origin), 4);
             }
         } else {
             // A set bit is the layer's colour at alpha 100, a clear bit a transparent pixel.
             for (int32_t i = 0; i < count; ++i) {
-                const int32_t c = (cols ? cols[lo + i] : firstCol + lo + i) - s.x;
+                const int32_t c = (cols ? cols[lo + i] : firstCol + lo + i) - origin;
                 const bool set = (row[c >> 3] >> (7 - (c & 7))) & 1;
                 m_pixels[size_t(i)] = set ? s.colorWord : 0u;
             }
         }
-        const uint32_t alive = BlendRun(px, count, s.opacity, m_cov.data() + lo, m_b.data() + lo,
+        const uint32_t alive = BlendRun(px, count, uint16_t(s.opacity), m_cov.data() + lo, m_b.data() + lo,
                                         m_g.data() + lo, m_r.data() + lo);
         if (!alive && lo == 0 && hi == n) break;
     }
 }
 
-void Compositor::StoreBgr(uint8_t* out, int step) const {
-    const uint8_t* white = m_tables.T100Row(255);  // cov x 255 / 100
-    for (int32_t i = 0; i < m_n; ++i) {
-        const int32_t c = m_cov[size_t(i)];
-        const uint32_t w = c > 0 ? white[c] : 0u;
-        uint8_t* p = out + size_t(i) * size_t(step);
-        p[0] = uint8_t(m_b[size_t(i)] + w);
-        p[1] = uint8_t(m_g[size_t(i)] + w);
-        p[2] = uint8_t(m_r[size_t(i)] + w);
+void Compositor::StoreBgr(uint8_t* out, int step) {
+    // m_pixels is free again once the row is composed.
+    uint32_t* words = m_pixels.data();
+    FinishRun(m_n, m_cov.data(), m_b.data(), m_g.data(), m_r.data(), words);
+    if (step == 4) {
+        for (int32_t i = 0; i < m_n; ++i) {
+            uint8_t* p = out + 4 * size_t(i);
+            uint32_t old;
+            std::memcpy(&old, p, 4);
+            const uint32_t w = (old & 0xFF000000u) | words[i];
+            std::memcpy(p, &w, 4);
+        }
+        return;
+    }
+    // Four pixels make three whole words; the rest go byte by byte, so nothing past the last
+    // pixel is touched.
+    int32_t i = 0;
+    for (; i + 4 <= m_n; i += 4) {
+        const uint32_t* w = words + i;
+        const uint32_t packed[3] = {w[0] | w[1] << 24, w[1] >> 8 | w[2] << 16, w[2] >> 16 | w[3] << 8};
+        std::memcpy(out + 3 * size_t(i), packed, 12);
+    }
+    for (; i < m_n; ++i) {
+        uint8_t* p = out + 3 * size_t(i);
+        p[0] = uint8_t(words[i]);
+        p[1] = uint8_t(words[i] >> 8);
+        p[2] = uint8_t(words[i] >> 16);
     }
 }
 

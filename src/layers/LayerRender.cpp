@@ -1,6 +1,8 @@
 // The three composites of LayerManager: flat at scale 1 for saving, the fitted thumbnail, and
 // the visible part of the canvas at the view's zoom into the display buffer.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/InternalError.h"
 #include "layers/Compositor.h"
@@ -28,9 +30,11 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
     const bool topFirst =
         format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
 
-    Compositor compositor(m_layers, m_tables);
+    std::vector<int32_t> canvasRows(static_cast<size_t>(h));
+    for (int32_t cy = 0; cy < h; ++cy) canvasRows[size_t(cy)] = cy;
+    Compositor compositor(m_layers, canvasRows, 0, w);
     for (int32_t cy = 0; cy < h; ++cy) {
-        compositor.ComposeRow(cy, 0, nullptr, w, cy + 1 < h ? cy + 1 : Compositor::kNoRow);
+        compositor.ComposeRow(cy, 0, nullptr, w);
         const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
         compositor.StoreBgr(dst + outRow * stride, step);
     }
@@ -52,11 +56,12 @@ std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height
     // A float quotient can land on the canvas edge itself; the last column or row stands in.
     std::vector<int32_t> cols(static_cast<size_t>(tw));
     for (int32_t i = 0; i < tw; ++i) cols[size_t(i)] = std::min(int32_t(float(i) / s), cw - 1);
-    auto rowOf = [&](int32_t j) { return std::min(int32_t(float(j) / s), ch - 1); };
-    Compositor compositor(m_layers, m_tables);
+    std::vector<int32_t> canvasRows(static_cast<size_t>(th));
+    for (int32_t j = 0; j < th; ++j) canvasRows[size_t(j)] = std::min(int32_t(float(j) / s), ch - 1);
+    Compositor compositor(m_layers, canvasRows, cols.front(), cols.back() + 1);
     for (int32_t j = 0; j < th; ++j) {
-        const int32_t cy = rowOf(j);
-        compositor.ComposeRow(cy, 0, cols.data(), tw, j + 1 < th ? rowOf(j + 1) : Compositor::kNoRow);
+        const int32_t cy = canvasRows[size_t(j)];
+        compositor.ComposeRow(cy, 0, cols.data(), tw);
         compositor.StoreBgr(rows + size_t(StoredDib::StoredRow(j, th)) * stride, 3);
     }
     return dib;
@@ -92,12 +97,17 @@ bool LayerManager::RenderDisplay() {
                                                     uint64_t(stride) * uint64_t(m_display->Height()));
     }
     RowCursor* target = m_displayRows.get();
-    auto rowOf = [&](int32_t j) { return m_image.visible.top + int32_t(float(j0 + j) / zoom); };
-    Compositor compositor(m_layers, m_tables);
+    std::vector<int32_t> canvasRows(static_cast<size_t>(out.Height()));
+    std::vector<int32_t> inside;  // the canvas rows among them, for the layers' read plans
+    for (int32_t j = 0; j < out.Height(); ++j) {
+        const int32_t cy = m_image.visible.top + int32_t(float(j0 + j) / zoom);
+        canvasRows[size_t(j)] = cy;
+        if (cy >= 0 && cy < ch) inside.push_back(cy);
+    }
+    Compositor compositor(m_layers, inside, hi > lo ? cols[size_t(lo)] : 0, hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
     int32_t lastCy = INT32_MIN;
     for (int32_t j = 0; j < out.Height(); ++j) {
-        const int32_t cy = rowOf(j);
-        const int32_t nextCy = j + 1 < out.Height() ? rowOf(j + 1) : Compositor::kNoRow;
+        const int32_t cy = canvasRows[size_t(j)];
         const int32_t sy = out.top + j;
         uint8_t* row = target->Row(uint32_t(StoredDib::StoredRow(sy, m_screenHeight)));
         if (!row) return false;
@@ -114,9 +124,9 @@ bool LayerManager::RenderDisplay() {
         // Rows repeated by a zoom above 1 reuse the composed sums.
         if (cy != lastCy) {
             if (contiguous)
-                compositor.ComposeRow(cy, cols[size_t(lo)], nullptr, hi - lo, nextCy);
+                compositor.ComposeRow(cy, cols[size_t(lo)], nullptr, hi - lo);
             else
-                compositor.ComposeRow(cy, 0, cols.data() + lo, hi - lo, nextCy);
+                compositor.ComposeRow(cy, 0, cols.data() + lo, hi - lo);
             lastCy = cy;
         }
         compositor.StoreBgr(px + 4 * size_t(lo), 4);
