@@ -1,14 +1,36 @@
-// zelvo: the desktop editor. The main frame, menus and palettes are not built yet; this opens
-// the main window so that the start command and packaging can be exercised.
-#include <QApplication>
-#include <QMainWindow>
+// zelvo: the desktop editor.
+#include <cstdio>
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/CMainFrame.h"
+#include "app/CZelvoApp.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Zelvo");
-    QMainWindow frame;
-    frame.setWindowTitle("Zelvo");
-    frame.resize(1024, 768);
-    frame.show();
-    return app.exec();
+    zelvo::CZelvoApp app(argc, argv);
+    QString error;
+    auto options = zelvo::CZelvoApp::ParseCommandLine(app.arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "zelvo: %s\n", qPrintable(error));
+        return 2;
+    }
+    if (!app.InitInstance(*options)) return 1;
+    if (!options->screenshot.isEmpty()) {
+        // For reviewing the look: the whole screen (main window and palettes) once it settled.
+        const QString out = options->screenshot;
+        QTimer::singleShot(2500, &app, [&app, out] {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            const bool ok = screen && screen->grabWindow(0).save(out, "PNG");
+            if (!ok) std::fprintf(stderr, "zelvo: could not write %s\n", qPrintable(out));
+            app.MainFrame()->close();
+            app.exit(ok ? 0 : 1);
+        });
+    }
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    const int rc = app.exec();
+    app.ExitInstance();
+    return rc;
 }

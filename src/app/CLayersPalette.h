@@ -1,0 +1,72 @@
+// The Layers palette (F5): one 25-pixel row per layer, the top layer first, with its
+// visibility, link mark and kind; the current row in RGB (10, 36, 106); the opacity slider and
+// edit box; the New Layer, Delete Layer, Up and Down buttons.
+#pragma once
+
+#include <memory>
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+
+namespace zelvo {
+
+class Image;
+class LayerOpacityControl;
+
+class CLayersPalette : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 200;
+    static constexpr int kHeight = 200;
+    static constexpr int kRowHeight = 25;
+    static constexpr int kRowWidth = 180;
+    static constexpr int kVisibleRows = 6;  // the scroll bar is disabled below 7 layers
+    static constexpr const char* kOpacityTooltip = "Set the transparency of layers";
+
+    explicit CLayersPalette(QWidget* parent = nullptr);
+    ~CLayersPalette() override;
+
+    // The active document, null when none.
+    void SetDocument(Image* image);
+    Image* Document() const { return m_image; }
+    // Re-reads the document: rows, scroll range, the current layer's opacity.
+    void Refresh();
+
+    // Row 0 is the top layer; the layer's list index, -1 when the row is empty.
+    int LayerIndexOfRow(int row) const;
+    // A click in the rows area at (x, y) (rows-area coordinates).
+    void ClickRow(int x, int y, Qt::KeyboardModifiers modifiers = {});
+
+    QWidget* RowsArea() const { return m_rows; }
+    QScrollBar* ScrollBar() const { return m_scroll; }
+    QSlider* OpacitySlider() const { return m_slider; }
+    QLineEdit* OpacityEdit() const { return m_edit; }
+    QPushButton* NewLayerButton() const { return m_new; }
+    QPushButton* DeleteLayerButton() const { return m_delete; }
+    QPushButton* UpButton() const { return m_up; }
+    QPushButton* DownButton() const { return m_down; }
+
+    void PaintRows(QWidget* target);
+
+private:
+    void ApplyOpacity(int value, bool final);
+    void ShowOpacity();
+
+    Image* m_image = nullptr;
+    std::unique_ptr<LayerOpacityControl> m_opacity;
+    QWidget* m_rows;
+    QScrollBar* m_scroll;
+    QSlider* m_slider;
+    QLineEdit* m_edit;
+    QPushButton* m_new;
+    QPushButton* m_delete;
+    QPushButton* m_up;
+    QPushButton* m_down;
+    bool m_refreshing = false;
+};
+
+}  // namespace zelvo

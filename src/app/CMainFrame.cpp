@@ -1,0 +1,244 @@
+#include "app/CMainFrame.h"
+
+#include <chrono>
+#include <thread>
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/AppCommands.h"
+#include "app/CChildFrame.h"
+#include "app/CCompositeView.h"
+#include "app/CHistoryPalette.h"
+#include "app/CLayersPalette.h"
+#include "app/CStartupDialog.h"
+#include "app/CZelvoApp.h"
+#include "app/StartupRules.h"
+#include "app/StatusFeedback.h"
+#include "doc/Image.h"
+
+namespace zelvo {
+
+const CMainFrame::PaletteSpec CMainFrame::kPalettes[kPaletteCount] = {
+    {"Navigator F8", 200, 150, 32916},
+    {"Color F7", 200, 150, 32915},
+    {"History F6", 200, 130, 32914},
+    {"Layers F5", 200, 200, 32913},
+    {"Tools F4", 88, 580, 32912},
+};
+
+CMainFrame::CMainFrame(CZelvoApp& app) : m_app(app) {
+    setWindowTitle("Zelvo");
+    setObjectName("MainFrame");
+}
+
+CMainFrame::~CMainFrame() {
+    ShutDown();
+    // The image windows go first, while the Workspace their images live in is still here, and
+    // without telling a frame that is half gone.
+    if (m_mdi) {
+        m_mdi->disconnect(this);
+        for (CChildFrame* child : m_children) child->disconnect(this);
+        m_children.clear();
+        m_paletteImage = nullptr;
+        if (m_layersPalette) m_layersPalette->SetDocument(nullptr);
+        if (m_historyPalette) m_historyPalette->SetDocument(nullptr);
+        delete m_mdi;
+        m_mdi = nullptr;
+    }
+}
+
+bool CMainFrame::Create(const Options& options) {
+    // 1-2. The bars and the progress bar.
+    m_mdi = new QMdiArea(this);
+    m_mdi->setBackground(palette().color(QPalette::Dark));
+    setCentralWidget(m_mdi);
+    if (!CreateBars()) return false;
+    BuildMenus();
+    RegisterCommands();
+    // 3. Docking on all sides.
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+
+    // 4. The Workspace: the screen, the start-up dialog, the store and the shared blocks.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        m_workspace.SetScreenSize(screen->geometry().width(), screen->geometry().height());
+    std::unique_ptr<CStartupDialog> splash;
+    const auto shownAt = std::chrono::steady_clock::now();
+    if (options.splash) {
+        showMaximized();
+        splash = std::make_unique<CStartupDialog>(m_workspace.ScreenWidth(),
+                                                  m_workspace.ScreenHeight(), this);
+        splash->show();
+        QCoreApplication::processEvents();
+    }
+    if (!m_workspace.Setup(options.tempFolder)) return false;
+    if (splash) {
+        // The start-up dialog stays up about five seconds, but never waits more than three.
+        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - shownAt);
+        const int wait = StartupWaitMs(spent.count());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
+        while (std::chrono::steady_clock::now() < end) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    CreatePalettes();
+    if (splash) splash->hide();
+    splash.reset();
+
+    // 5. The colour depth.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) CheckColorDepth(screen->depth());
+
+    // 6. The workers.
+    StartThreads();
+
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { OnActiveWindowChanged(); });
+    m_commandUiTimer = new QTimer(this);
+    connect(m_commandUiTimer, &QTimer::timeout, this, [this] {
+        UpdateCommandUI();
+        RefreshPalettes();
+    });
+    m_commandUiTimer->start(kCommandUiMs);
+    m_created = true;
+    return true;
+}
+
+bool CMainFrame::CreateBars() {
+    m_optionsBar = new QToolBar("Options", this);
+    m_optionsBar->setObjectName("OptionsBar");
+    m_optionsBar->setMovable(false);
+    m_optionsStrip = new QStackedWidget(m_optionsBar);
+    m_optionsStrip->setFixedSize(kOptionsStripWidth, kOptionsStripHeight);
+    // One page per tool arrives with the tools; until then the strip is empty.
+    m_optionsStrip->addWidget(new QWidget(m_optionsStrip));
+    m_optionsBar->addWidget(m_optionsStrip);
+    addToolBar(Qt::TopToolBarArea, m_optionsBar);
+
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar");
+    bar->setSizeGripEnabled(true);
+    for (int i = 0; i < 3; ++i) {
+        m_panes[i] = new QLabel(bar);
+        m_panes[i]->setFrameShape(QFrame::Panel);
+        m_panes[i]->setFrameShadow(QFrame::Sunken);
+    }
+    m_panes[0]->setFixedWidth(kPane0Width);
+    m_panes[1]->setFixedWidth(kPane1Width);
+    m_panes[2]->setMinimumWidth(kPane2MinWidth);
+    bar->addWidget(m_panes[0]);
+    bar->addWidget(m_panes[1]);
+    bar->addWidget(m_panes[2], 1);
+    const char* keys[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        m_panes[3 + i] = new QLabel(keys[i], bar);
+        m_panes[3 + i]->setFrameShape(QFrame::Panel);
+        m_panes[3 + i]->setFrameShadow(QFrame::Sunken);
+        // The key states cannot be read portably; the indicators stay greyed.
+        m_panes[3 + i]->setEnabled(false);
+        bar->addPermanentWidget(m_panes[3 + i]);
+    }
+    m_progress = new QProgressBar(bar);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    m_progress->setGeometry(kProgressRect.left, kProgressRect.top, kProgressRect.Width(),
+                            kProgressRect.Height());
+    m_progress->raise();
+    m_feedback = std::make_unique<StatusFeedback>(m_progress, m_panes[0]);
+    SetAppFeedback(m_feedback.get());
+    return true;
+}
+
+void CMainFrame::StartThreads() {
+    WorkerThreads::Posts posts;
+    // Workers only post; the lambdas below run on the GUI thread.
+    posts.sendCommand = [this](int id) {
+        QMetaObject::invokeMethod(this, [this, id] { OnWorkerCommand(id); }, Qt::QueuedConnection);
+    };
+    posts.refresh = [this] {
+        QMetaObject::invokeMethod(this, [this] { OnRefreshTick(); }, Qt::QueuedConnection);
+    };
+    m_threads = std::make_unique<WorkerThreads>(m_workspace, m_shared, std::move(posts));
+    m_threads->Start();
+}
+
+void CMainFrame::StopThreads() {
+    m_workspace.SetRunning(false);
+    if (m_threads) m_threads->Stop();
+}
+
+void CMainFrame::ShutDown() {
+    StopThreads();
+    if (m_commandUiTimer) m_commandUiTimer->stop();
+    if (m_feedback && &AppFeedback() == m_feedback.get()) SetAppFeedback(nullptr);
+}
+
+void CMainFrame::OnRefreshTick() {
+    m_shared.refreshPending.store(false, std::memory_order_release);
+    for (CChildFrame* child : Children()) {
+        Image& image = child->GetImage();
+        if (!image.IsReady() || image.RenderRequest() == 0) continue;
+        image.RequestRender(0);
+        child->View()->Invalidate();
+    }
+}
+
+void CMainFrame::OnWorkerCommand(int id) {
+    if (id == kIdOpenQueueTick) OnOpenQueueTick();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A running print preview closes by itself only.
+    if (m_workspace.IsPrinting()) {
+        event->accept();
+        return;
+    }
+    if (!MayCloseDocuments()) {
+        event->ignore();
+        return;
+    }
+    if (!CloseAllDocuments()) {
+        event->ignore();
+        return;
+    }
+    m_workspace.SetRunning(false);
+    m_workspace.SetPalettesShown(true);
+    ToggleAllPalettes();
+    hide();
+    StopThreads();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) m_app.OpenDocumentFile(url.toLocalFile());
+}
+
+QString CMainFrame::HelpDocumentPath() {
+    for (const QString& dir : {QString(ZELVO_DOC_DIR), QString(ZELVO_SOURCE_DIR)}) {
+        const QString readme = dir + "/README.md";
+        if (QFileInfo::exists(readme)) return readme;
+    }
+    return {};
+}
+
+}  // namespace zelvo

@@ -1,0 +1,200 @@
+// The main window: the menus built from the command table, the options bar, the status bar with
+// its six panes and the progress bar, the MDI area of the image windows, the five floating
+// palettes, the Workspace and the three worker threads.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+
+#include "app/WorkerThreads.h"
+#include "core/Types.h"
+#include "doc/NewImage.h"
+#include "workspace/Workspace.h"
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QStackedWidget;
+class QTimer;
+class QToolBar;
+
+namespace zelvo {
+
+class CChildFrame;
+class CColorPalette;
+class CHistoryPalette;
+class CLayersPalette;
+class CToolsPalette;
+class CZelvoApp;
+class Image;
+class StatusFeedback;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    enum PaletteIndex { kNavigator = 0, kColor, kHistory, kLayers, kTools, kPaletteCount };
+    struct PaletteSpec {
+        const char* caption;
+        int width;
+        int height;
+        int command;
+    };
+    // In creation order.
+    static const PaletteSpec kPalettes[kPaletteCount];
+
+    static constexpr int kPane0Width = 200;
+    static constexpr int kPane1Width = 440;
+    static constexpr int kPane2MinWidth = 200;
+    static constexpr Rect kProgressRect{655, 2, 785, 18};
+    static constexpr int kOptionsStripWidth = 2048;
+    static constexpr int kOptionsStripHeight = 25;
+    static constexpr int kCommandUiMs = 250;
+
+    struct Options {
+        bool splash = true;
+        std::optional<std::string> tempFolder;
+    };
+
+    explicit CMainFrame(CZelvoApp& app);
+    ~CMainFrame() override;
+
+    // The creation handler: bars, workspace, colour check, palettes, threads. False when the
+    // program must not start (the user has been told why).
+    bool Create(const Options& options);
+    // Stops the threads and drops the feedback service without asking anything (the frame is
+    // going away without its close, e.g. after a failed start).
+    void ShutDown();
+
+    Workspace& GetWorkspace() { return m_workspace; }
+    WorkerShared& Shared() { return m_shared; }
+    WorkerThreads* Threads() const { return m_threads.get(); }
+    QMdiArea* MdiArea() const { return m_mdi; }
+
+    // Menu commands.
+    QAction* Action(int id) const;
+    QMenu* Menu(const QString& path) const;
+    void OnCommand(int id);
+    // Enables, checks and names every command by its condition.
+    void UpdateCommandUI();
+    void UpdateRecentFiles();
+
+    // Documents.
+    CChildFrame* ActiveChild() const;
+    QList<CChildFrame*> Children() const;  // open windows in creation order
+    Image* ActiveImage() const;
+    // New Image with a size the dialog gave: the window takes the first slot.
+    CChildFrame* NewDocument(const NewImageSize& size);
+    // Opens one file into the current slot and advances it.
+    CChildFrame* OpenDocument(const std::string& path);
+    void ResetNewWindowSlot();
+    // The open queue: files opened one per tick of the tool poller in mode 1096.
+    void QueueOpenFiles(const QStringList& files);
+    int QueuedFiles() const { return int(m_openQueue.size()); }
+    bool MayCloseDocuments() const;
+    bool ClosingAll() const { return m_closingAll; }
+    void SetClosingAll(bool on) { m_closingAll = on; }
+    void OnChildClosed(CChildFrame* child);
+    // Close All: true when every window closed.
+    bool CloseAllDocuments();
+
+    void Cascade();
+    void Tile(bool horizontal);
+    // The frame's client rectangle as the placement rules see it.
+    Rect ClientRect() const;
+
+    // Palettes.
+    QDockWidget* Palette(int index) const { return m_palettes[index]; }
+    CLayersPalette* LayersPalette() const { return m_layersPalette; }
+    CHistoryPalette* HistoryPalette() const { return m_historyPalette; }
+    CColorPalette* ColorPalette() const { return m_colorPalette; }
+    CToolsPalette* ToolsPalette() const { return m_toolsPalette; }
+    void ResetPaletteLocations();
+    void ToggleAllPalettes();
+    void TogglePalette(int index);
+    // Repaints the palettes from the active document.
+    void RefreshPalettes();
+
+    // Bars.
+    QToolBar* OptionsBar() const { return m_optionsBar; }
+    QLabel* Pane(int index) const { return m_panes[index]; }
+    QProgressBar* ProgressBar() const { return m_progress; }
+    StatusFeedback* Feedback() const { return m_feedback.get(); }
+
+    // The help page: the project's documentation.
+    static QString HelpDocumentPath();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    bool CreateBars();
+    void BuildMenus();
+    void RegisterCommands();
+    void CreatePalettes();
+    void StartThreads();
+    void StopThreads();
+    CChildFrame* AddChild(std::unique_ptr<class CZelvoDoc> doc, const Rect& slot);
+    void OnActiveWindowChanged();
+    void OnRefreshTick();
+    void OnWorkerCommand(int id);
+    void OnOpenQueueTick();
+    void EndOpenQueue();
+
+    // Command handlers.
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnClose();
+    void OnPrintSetup();
+    void OnSetupTempDisk();
+    void OnAbout();
+    void OnHelp();
+
+    CZelvoApp& m_app;
+    Workspace m_workspace;
+    WorkerShared m_shared;
+    std::unique_ptr<WorkerThreads> m_threads;
+    std::unique_ptr<StatusFeedback> m_feedback;
+
+    QMdiArea* m_mdi = nullptr;
+    QToolBar* m_optionsBar = nullptr;
+    QStackedWidget* m_optionsStrip = nullptr;
+    QLabel* m_panes[6] = {};
+    QProgressBar* m_progress = nullptr;
+    QDockWidget* m_palettes[kPaletteCount] = {};
+    CLayersPalette* m_layersPalette = nullptr;
+    CHistoryPalette* m_historyPalette = nullptr;
+    CColorPalette* m_colorPalette = nullptr;
+    CToolsPalette* m_toolsPalette = nullptr;
+    QTimer* m_commandUiTimer = nullptr;
+
+    std::map<int, QAction*> m_actions;
+    std::map<QString, QMenu*> m_menus;
+    QAction* m_recentSeparator = nullptr;
+    QList<QAction*> m_recentActions;
+    std::map<int, std::function<void()>> m_handlers;
+    std::map<int, std::function<bool()>> m_enablers;
+
+    QList<CChildFrame*> m_children;
+    QStringList m_openQueue;
+    bool m_inOpenTick = false;
+    bool m_closingAll = false;
+    bool m_created = false;
+    Image* m_paletteImage = nullptr;
+};
+
+}  // namespace zelvo

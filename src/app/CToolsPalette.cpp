@@ -1,0 +1,67 @@
+#include "app/CToolsPalette.h"
+
+#include <QToolButton>
+
+namespace zelvo {
+
+const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
+    static const std::vector<ToolButtonSpec> buttons = {
+        {1073, "Rectangular Marquee Tool (M)", "Draw rectangular selection.Use Shift for additional options.", "M"},
+        {1074, "Elliptical Marquee Tool (M)", "Draw elliptical selection.Use Shift for additional options.", "M○"},
+        {1031, "Free Marquee Tool (L)", "Draw freeform selection or move selection outline.", "L"},
+        {1075, "Polygonal Marquee Tool (L)", "Click to set a selection segment point.", "L▲"},
+        {1070, "Magic Wand Tool (W)", "Click to select adjacent pixels of similar color or move selection outline.", "W"},
+        {1026, "Move Tool (V)", "Click and drag to move layer.Use Shift and Alt for additional options.", "V"},
+        {1032, "Crop Tool (C)", "Click and drag to define cropping frame.", "C"},
+        {1034, "Brush Tool (B)", "Click and drag to paint using foreground color.", "B"},
+        {1076, "Eraser Tool (E)", "Click and drag to erase to background color.", "E"},
+        {1077, "Clone Stamp Tool (S)", "Alt-click to define a source,and then Click and drag to create duplicate.", "S"},
+        {1092, "Healing Brush Tool (J)", "Alt-click to define a source,and then click and drag to paint.", "J"},
+        {1102, "Patch Tool (J)", "Move the selection to apply the patch.", "J▭"},
+        {1105, "Paint Bucket Tool (G)", "Click on desired image area to fill with foreground color.", "G"},
+        {1107, "Gradient Tool (G)", "Click and drag to fill with gradient.", "G▤"},
+        {1125, "Blur Tool (R)", "Click and drag to blur desired area.", "R"},
+        {1126, "Sharpen Tool (R)", "Click and drag to sharpen desired area.", "R△"},
+        {1115, "Lighten/Darken Tool (O)", "Click and drag to lighten or darken.", "O"},
+        {1117, "Sponge Tool (O)", "Click and drag to adjust saturation.", "O◌"},
+        {1039, "Text Tool (T)", "Click to input text.", "T"},
+        {1041, "Curve Tool (p)", "Click and drag to draw curve.", "P"},
+        {1080, "Eyedropper Tool (I)", "Click image to choose new foreground color.", "I"},
+        {1122, "Measure Tool (I)", "Click and drag to create measure line.", "I┘"},
+        {1025, "Hand Tool (H)", "Click and drag to scroll image in desired direction.", "H"},
+        {1082, "Zoom Tool (Z)", "Click to enlarge or reduce.", "Z"},
+        {1142, "Switch Foreground and Background Colors (X)", "", "X"},
+        {1143, "Default Foreground and Background Colors (D)", "", "D"},
+    };
+    return buttons;
+}
+
+CToolsPalette::CToolsPalette(QWidget* parent) : QWidget(parent) {
+    setFixedSize(kWidth, kHeight);
+    int i = 0;
+    for (const ToolButtonSpec& spec : Buttons()) {
+        auto* b = new QToolButton(this);
+        b->setText(QString::fromUtf8(spec.label));
+        b->setToolTip(QString::fromUtf8(spec.tooltip));
+        b->setGeometry(4 + (i % 2) * 41, 4 + (i / 2) * 36, 39, 34);
+        const bool isTool = spec.id != 1142 && spec.id != 1143;
+        b->setCheckable(isTool);
+        b->setChecked(spec.id == m_current);
+        // Choosing another tool (and the colour buttons) arrives with the tool controller.
+        b->setEnabled(spec.id == kHandTool);
+        const QString hint = QString::fromUtf8(spec.hint);
+        connect(b, &QToolButton::clicked, this, [this, b, hint] {
+            b->setChecked(true);
+            emit toolHint(hint);
+        });
+        m_buttons[spec.id] = b;
+        ++i;
+    }
+}
+
+QToolButton* CToolsPalette::Button(int id) const {
+    auto it = m_buttons.find(id);
+    return it == m_buttons.end() ? nullptr : it->second;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,154 @@
+#include "app/CZelvoApp.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/StartupRules.h"
+#include "platform/Disk.h"
+
+namespace zelvo {
+
+namespace {
+QString SettingsPath() { return QString::fromStdString(ConfigPath("zelvo.ini")); }
+}  // namespace
+
+CZelvoApp::CZelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Zelvo");
+    setApplicationVersion(ZELVO_VERSION);
+    setOrganizationName("Zelvo");
+}
+
+CZelvoApp::~CZelvoApp() {
+    ExitInstance();
+    if (m_installedMessages) SetAppMessages(nullptr);
+}
+
+CZelvoApp* CZelvoApp::Instance() { return qobject_cast<CZelvoApp*>(QCoreApplication::instance()); }
+
+std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QStringList& args,
+                                                                   QString* error) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Zelvo, a raster photo editor with layers.");
+    parser.addHelpOption();
+    QCommandLineOption noSplash("no-splash", "Start without the start-up dialog and its wait.");
+    QCommandLineOption tempDir("temp-dir", "Keep the scratch file in DIR.", "DIR");
+    QCommandLineOption screenshot("screenshot", "Write a PNG of the screen to OUT and quit.", "OUT");
+    parser.addOptions({noSplash, tempDir, screenshot});
+    parser.addPositionalArgument("file", "An image to open.", "[file]");
+    if (!parser.parse(args)) {
+        if (error) *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.positionalArguments().size() > 1) {
+        if (error) *error = "Only one file can be named.";
+        return std::nullopt;
+    }
+    StartOptions o;
+    o.splash = !parser.isSet(noSplash);
+    if (parser.isSet(tempDir)) o.tempFolder = parser.value(tempDir).toStdString();
+    if (parser.isSet(screenshot)) o.screenshot = parser.value(screenshot);
+    if (!parser.positionalArguments().isEmpty()) o.file = parser.positionalArguments().first();
+    return o;
+}
+
+bool CZelvoApp::InitInstance(const StartOptions& options) {
+    // 1. Settings: the recent-file list of four.
+    if (options.useMessageBoxes) {
+        SetAppMessages(&m_messages);
+        m_installedMessages = true;
+    }
+    LoadRecentFiles();
+    m_firstNewRequest = true;
+    // 3. The main frame.
+    m_frame = std::make_unique<CMainFrame>(*this);
+    m_messages.SetParentWidget(m_frame.get());
+    CMainFrame::Options frameOptions;
+    frameOptions.splash = options.splash;
+    frameOptions.tempFolder = options.tempFolder;
+    if (!m_frame->Create(frameOptions)) {
+        m_messages.SetParentWidget(nullptr);
+        m_frame.reset();
+        return false;
+    }
+    // 4. Dropped files.
+    m_frame->setAcceptDrops(true);
+    // 6. Shown maximised (before the shell command, so that windows find their room).
+    m_frame->showMaximized();
+    m_frame->ResetNewWindowSlot();
+    // 5. The shell command: the file named on the command line, else File New, which the first
+    // time is the framework's own request and is refused, so the program starts empty.
+    if (!options.file.isEmpty()) {
+        if (!OpenDocumentFile(options.file)) {
+            m_frame->ShutDown();
+            m_messages.SetParentWidget(nullptr);
+            m_frame.reset();
+            return false;
+        }
+    } else {
+        TakeNewDocumentRequest();
+    }
+    // 7. The palettes are shown for the first time.
+    m_frame->ResetPaletteLocations();
+    m_frame->UpdateCommandUI();
+    return true;
+}
+
+void CZelvoApp::ExitInstance() {
+    if (!m_frame) return;
+    m_frame->ShutDown();
+    m_messages.SetParentWidget(nullptr);
+    m_frame.reset();
+}
+
+bool CZelvoApp::TakeNewDocumentRequest() {
+    if (m_firstNewRequest) {
+        m_firstNewRequest = false;
+        return false;
+    }
+    return true;
+}
+
+CChildFrame* CZelvoApp::OpenDocumentFile(const QString& path) {
+    if (!m_frame) return nullptr;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    CChildFrame* child = m_frame->OpenDocument(absolute.toStdString());
+    if (child) AddRecentFile(absolute);
+    return child;
+}
+
+void CZelvoApp::SetLastFolderFrom(const std::string& path) {
+    if (auto folder = LastFolderFor(path)) m_lastFolder = *folder;
+}
+
+void CZelvoApp::AddRecentFile(const QString& path) {
+    m_recent.removeAll(path);
+    m_recent.prepend(path);
+    while (m_recent.size() > kRecentFileCount) m_recent.removeLast();
+    SaveRecentFiles();
+    if (m_frame) m_frame->UpdateRecentFiles();
+}
+
+void CZelvoApp::LoadRecentFiles() {
+    QSettings settings(SettingsPath(), QSettings::IniFormat);
+    m_recent.clear();
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString f = settings.value(QString("Recent File List/File%1").arg(i)).toString();
+        if (!f.isEmpty()) m_recent.append(f);
+    }
+}
+
+void CZelvoApp::SaveRecentFiles() const {
+    QSettings settings(SettingsPath(), QSettings::IniFormat);
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QString("Recent File List/File%1").arg(i);
+        if (i <= m_recent.size())
+            settings.setValue(key, m_recent[i - 1]);
+        else
+            settings.remove(key);
+    }
+}
+
+}  // namespace zelvo

@@ -1,0 +1,75 @@
+// The application object: the start-up in its order, the file named on the command line or
+// dropped on the main window, the four recent files, the folder the file dialogs start in and
+// the slot of the next image window.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QApplication>
+#include <QStringList>
+
+#include "app/QtMessages.h"
+#include "app/WindowLayout.h"
+
+namespace zelvo {
+
+class CChildFrame;
+class CMainFrame;
+
+class CZelvoApp : public QApplication {
+    Q_OBJECT
+public:
+    static constexpr int kRecentFileCount = 4;
+
+    struct StartOptions {
+        bool splash = true;                     // --no-splash skips the start-up dialog
+        std::optional<std::string> tempFolder;  // --temp-dir DIR instead of the chosen disk
+        QString file;                           // a file named on the command line
+        QString screenshot;                     // --screenshot OUT.png (see main.cpp)
+        bool useMessageBoxes = true;            // false: keep the installed message service
+    };
+    // nullopt with `error` set when the arguments are not understood.
+    static std::optional<StartOptions> ParseCommandLine(const QStringList& args, QString* error);
+
+    CZelvoApp(int& argc, char** argv);
+    ~CZelvoApp() override;
+    // The running application object, nullptr when the process has another one.
+    static CZelvoApp* Instance();
+
+    // Start-up; false when the program should end.
+    bool InitInstance(const StartOptions& options);
+    // Destroys the main frame once it has closed (or at once, for tests).
+    void ExitInstance();
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+
+    // File New asked by the framework at start-up is refused; true when this request may go on.
+    bool TakeNewDocumentRequest();
+    // Opens a file into a new window in the current slot and advances the slot; nullptr when
+    // it could not be opened (the user has been told).
+    CChildFrame* OpenDocumentFile(const QString& path);
+
+    const std::string& LastFolder() const { return m_lastFolder; }
+    void SetLastFolderFrom(const std::string& path);
+    WindowSlots& Slots() { return m_slots; }
+
+    QStringList RecentFiles() const { return m_recent; }
+    void AddRecentFile(const QString& path);
+
+    QtMessages& MessageBoxes() { return m_messages; }
+
+private:
+    void LoadRecentFiles();
+    void SaveRecentFiles() const;
+
+    std::unique_ptr<CMainFrame> m_frame;
+    QtMessages m_messages;
+    bool m_installedMessages = false;
+    bool m_firstNewRequest = true;
+    std::string m_lastFolder;
+    WindowSlots m_slots;
+    QStringList m_recent;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,95 @@
+#include "app/FileDialogs.h"
+
+#include <filesystem>
+
+#include <QDir>
+#include <QFileDialog>
+
+#include "doc/SaveNames.h"
+#include "platform/Messages.h"
+
+namespace zelvo {
+
+const char* const kOpenTitle = "Open Image File";
+const char* const kSaveAsTitle = "Save As Image File";
+
+QStringList OpenFilters() {
+    return {
+        "All Supported Formats (*.bmp *.jpg *.jpeg *.gif *.tif *.tiff *.png *.zld)",
+        "JPG,JPEG File (*.jpg *.jpeg)",
+        "GIF File (*.gif)",
+        "TIFF File (*.tiff *.tif)",
+        "PNG File (*.png)",
+        "BMP File (*.bmp)",
+        "ZLD File (*.zld)",
+        "All File (*)",
+    };
+}
+
+QStringList SaveAsFilters() {
+    return {
+        "JPG,JPEG File (*.jpg *.jpeg)",
+        "GIF File (*.gif)",
+        "TIFF File (*.tif *.tiff)",
+        "PNG File (*.png)",
+        "BMP(24bit) (*.bmp)",
+        "ZLD File ( Quorvel layers data format) (*.zld)",
+    };
+}
+
+QFileDialog* CreateOpenDialog(QWidget* parent, const QString& folder) {
+    auto* dialog = new QFileDialog(parent, kOpenTitle);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(OpenFilters());
+    // A folder that is gone starts the dialog without one.
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog->setDirectory(folder);
+    return dialog;
+}
+
+QFileDialog* CreateSaveAsDialog(QWidget* parent, const QString& folder, const QString& name) {
+    auto* dialog = new QFileDialog(parent, kSaveAsTitle);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters(SaveAsFilters());
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog->setDirectory(folder);
+    if (!name.isEmpty()) dialog->selectFile(name);
+    return dialog;
+}
+
+QStringList RunOpenDialog(QWidget* parent, const QString& folder) {
+    std::unique_ptr<QFileDialog> dialog(CreateOpenDialog(parent, folder));
+    if (dialog->exec() != QDialog::Accepted) return {};
+    return dialog->selectedFiles();
+}
+
+std::string SaveAsResult(const std::string& typed, int filterIndex) {
+    static const SaveFilter kFilters[] = {SaveFilter::Jpeg, SaveFilter::Gif, SaveFilter::Tiff,
+                                          SaveFilter::Png,  SaveFilter::Bmp, SaveFilter::Layered};
+    if (filterIndex < 0 || filterIndex >= 6) filterIndex = 0;
+    return ApplyFilterExtension(typed, kFilters[filterIndex]);
+}
+
+std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folder,
+                                           const QString& name) {
+    std::unique_ptr<QFileDialog> dialog(CreateSaveAsDialog(parent, folder, name));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    const std::string typed = dialog->selectedFiles().first().toStdString();
+    const int filter = int(SaveAsFilters().indexOf(dialog->selectedNameFilter()));
+    const std::string result = SaveAsResult(typed, filter);
+    // The dialog asked about the name as typed; a name that only the added extension makes
+    // existing must be asked about too, or a file would be replaced without a word.
+    std::error_code ec;
+    if (result != typed && std::filesystem::exists(result, ec)) {
+        const std::string question =
+            std::filesystem::path(result).filename().string() +
+            " already exists.\nDo you want to replace it?";
+        if (AppMessages().Ask(question, Buttons::YesNo, kSaveAsTitle) != Answer::Yes)
+            return std::nullopt;
+    }
+    return result;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,96 @@
+#include "app/WorkerThreads.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/AppCommands.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+
+WorkerThreads::WorkerThreads(Workspace& workspace, WorkerShared& shared, Posts posts)
+    : m_workspace(workspace), m_shared(shared), m_posts(std::move(posts)) {}
+
+WorkerThreads::~WorkerThreads() {
+    if (m_started) {
+        m_workspace.SetRunning(false);
+        Stop();
+    }
+}
+
+void WorkerThreads::Start() {
+    if (m_started) return;
+    m_started = true;
+    m_animator.thread = std::thread([this] { RunAnimator(); m_animator.done = true; });
+    m_poller.thread = std::thread([this] { RunPoller(); m_poller.done = true; });
+    m_refresher.thread = std::thread([this] { RunRefresher(); m_refresher.done = true; });
+}
+
+bool WorkerThreads::Sleep(int ms) {
+    // Short naps, so that a cleared run flag is seen within a few milliseconds.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!m_workspace.IsRunning()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 5)));
+    }
+    return m_workspace.IsRunning();
+}
+
+void WorkerThreads::RunAnimator() {
+    while (Sleep(kAnimatorMs)) {
+        // The outline itself arrives with the selection; a paused animator (state 9) idles.
+        if (m_shared.animatorState.load(std::memory_order_acquire) == 9) continue;
+        m_shared.animatorTicks.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void WorkerThreads::RunPoller() {
+    int sinceRepeat = 0;
+    while (Sleep(kPollerMs)) {
+        m_shared.pollerTicks.fetch_add(1, std::memory_order_relaxed);
+        sinceRepeat += kPollerMs;
+        if (m_shared.busyMode.load(std::memory_order_acquire) != kBusyModeOpenQueue) {
+            sinceRepeat = 0;
+            continue;
+        }
+        if (sinceRepeat >= kRepeatMs) {
+            sinceRepeat = 0;
+            if (m_posts.sendCommand) m_posts.sendCommand(kIdOpenQueueTick);
+        }
+    }
+}
+
+void WorkerThreads::RunRefresher() {
+    while (Sleep(kRefresherMs)) {
+        m_shared.refresherTicks.fetch_add(1, std::memory_order_relaxed);
+        bool expected = false;
+        if (m_posts.refresh &&
+            m_shared.refreshPending.compare_exchange_strong(expected, true, std::memory_order_acq_rel))
+            m_posts.refresh();
+    }
+}
+
+bool WorkerThreads::Join(Worker& w) {
+    if (!w.thread.joinable()) return true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    while (!w.done.load() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!w.done.load()) {
+        // A worker stuck past its limit is left behind rather than hanging the exit.
+        w.thread.detach();
+        return false;
+    }
+    w.thread.join();
+    return true;
+}
+
+bool WorkerThreads::Stop() {
+    if (!m_started) return true;
+    m_started = false;
+    const bool a = Join(m_refresher);
+    const bool b = Join(m_animator);
+    const bool c = Join(m_poller);
+    return a && b && c;
+}
+
+}  // namespace zelvo

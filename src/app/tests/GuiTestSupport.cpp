@@ -1,0 +1,145 @@
+#include "app/tests/GuiTestSupport.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/CChildFrame.h"
+#include "doc/Image.h"
+
+namespace zelvo::guitest {
+
+namespace {
+std::mutex g_mutex;
+QStringList g_warnings;
+QtMessageHandler g_previous = nullptr;
+
+void Handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg && IsThreadWarning(message)) {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_warnings.append(message);
+    }
+    if (g_previous) g_previous(type, context, message);
+}
+}  // namespace
+
+bool IsThreadWarning(const QString& m) {
+    static const char* const kSigns[] = {
+        "outside the GUI thread", "from another thread", "different thread",
+        "Cannot create children for a parent that is in a different thread",
+        "Cannot send events to objects owned by a different thread",
+        "QPainter::begin", "QWidget::repaint: Recursive repaint", "QPixmap: It is not safe",
+        "Timers cannot be started from another thread", "Timers cannot be stopped from another thread",
+        "QBackingStore", "must be created in the GUI thread",
+    };
+    for (const char* s : kSigns)
+        if (m.contains(QLatin1String(s))) return true;
+    return false;
+}
+
+void InstallThreadWarningHandler() {
+    QtMessageHandler previous = qInstallMessageHandler(Handler);
+    if (previous != Handler) g_previous = previous;
+}
+
+QStringList TakeThreadWarnings() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    QStringList w = g_warnings;
+    g_warnings.clear();
+    return w;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs) {
+    auto* timer = new QTimer(qApp);
+    auto* elapsed = new QElapsedTimer;
+    elapsed->start();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, elapsed, fn, timeoutMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && elapsed->elapsed() < timeoutMs) return;
+        timer->stop();
+        timer->deleteLater();
+        delete elapsed;
+        if (modal) fn(modal);
+        else std::fprintf(stderr, "no modal dialog appeared\n");
+    });
+    timer->start();
+}
+
+std::string WriteBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    const int stride = (w * 3 + 3) / 4 * 4;
+    const uint32_t pixels = uint32_t(stride * h);
+    std::vector<uint8_t> f(54 + pixels, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    f[0] = 'B';
+    f[1] = 'M';
+    put32(2, 54 + pixels);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(w));
+    put32(22, uint32_t(h));
+    f[26] = 1;
+    f[28] = 24;
+    put32(34, pixels);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const size_t at = 54 + size_t(y * stride + x * 3);
+            f[at] = b;
+            f[at + 1] = g;
+            f[at + 2] = r;
+        }
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return {};
+    std::fwrite(f.data(), 1, f.size(), out);
+    std::fclose(out);
+    return path;
+}
+
+Program::Program(const QStringList& args) {
+    QStringList all = {"zelvo", "--no-splash", "--temp-dir", QString::fromStdString(m_temp.Path())};
+    all += args;
+    QString error;
+    auto options = CZelvoApp::ParseCommandLine(all, &error);
+    if (!options) return;
+    options->useMessageBoxes = false;
+    m_started = App().InitInstance(*options);
+    if (m_started) {
+        Frame().activateWindow();
+        (void)QTest::qWaitForWindowExposed(&Frame());
+    }
+}
+
+Program::~Program() { Exit(); }
+
+CZelvoApp& Program::App() { return *CZelvoApp::Instance(); }
+CMainFrame& Program::Frame() { return *App().MainFrame(); }
+
+void Program::Exit() {
+    if (!App().MainFrame()) return;
+    Frame().Shared().busyMode.store(0);
+    for (CChildFrame* c : Frame().Children()) c->GetImage().SetModified(false);
+    Frame().close();
+    App().ExitInstance();
+    QApplication::processEvents();
+}
+
+}  // namespace zelvo::guitest

@@ -1,0 +1,55 @@
+// Helpers of the GUI tests: the handler that catches Qt's warnings about widgets, painters and
+// timers used off the GUI thread, driving modal dialogs, and a started program in a temporary
+// folder.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QStringList>
+
+#include "app/CMainFrame.h"
+#include "app/CZelvoApp.h"
+#include "platform/Messages.h"
+#include "testsupport/TempDir.h"
+
+class QWidget;
+
+namespace zelvo::guitest {
+
+// Whether a Qt message tells of a GUI object used from the wrong thread.
+bool IsThreadWarning(const QString& message);
+void InstallThreadWarningHandler();
+// The thread warnings seen since the last call.
+QStringList TakeThreadWarnings();
+
+// Polls the event loop until `condition` holds; false after the timeout.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 8000);
+// Runs `fn` on the next modal widget that appears (a dialog opened by the code under test).
+void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs = 8000);
+
+// A 24-bit BMP of one colour, written by hand.
+std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
+
+// The program started with --no-splash in its own temporary disk folder, with the messages
+// recorded (and answered from the queue).
+class Program {
+public:
+    explicit Program(const QStringList& args = {});
+    ~Program();
+    bool Started() const { return m_started; }
+    CZelvoApp& App();
+    CMainFrame& Frame();
+    ScopedRecordingMessages& Messages() { return m_messages; }
+    const std::string& TempFolder() const { return m_temp.Path(); }
+    // Closes every window answering No and ends the program.
+    void Exit();
+
+private:
+    test::TempDir m_temp;
+    ScopedRecordingMessages m_messages;
+    bool m_started = false;
+};
+
+}  // namespace zelvo::guitest

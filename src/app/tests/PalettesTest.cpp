@@ -1,0 +1,288 @@
+// The palettes: F4-F8 and "~", Reset Palette Locations for both screen classes, the Layers
+// and History palettes over a real document, the Color and Tools palettes.
+#include <QColorDialog>
+#include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/AppCommands.h"
+#include "app/CChildFrame.h"
+#include "app/CColorPalette.h"
+#include "app/CHistoryPalette.h"
+#include "app/CLayersPalette.h"
+#include "app/CToolsPalette.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "history/HistoryCommands.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+bool AllShown(CMainFrame& f) {
+    for (int p = 0; p < CMainFrame::kPaletteCount; ++p)
+        if (f.Palette(p)->isHidden()) return false;
+    return true;
+}
+bool AllHidden(CMainFrame& f) {
+    for (int p = 0; p < CMainFrame::kPaletteCount; ++p)
+        if (!f.Palette(p)->isHidden()) return false;
+    return true;
+}
+
+QColor PixelAt(QWidget* w, QPoint at) { return w->grab().toImage().pixelColor(at); }
+
+}  // namespace
+
+class PalettesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // QTest installs its own handler when a suite starts; ours goes in front of it.
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void f5TogglesLayersWithoutChangingTilde() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QDockWidget* layers = frame.Palette(CMainFrame::kLayers);
+        QVERIFY(AllShown(frame));
+        QTest::keyClick(&frame, Qt::Key_F5);
+        QVERIFY(layers->isHidden());
+        QVERIFY(frame.GetWorkspace().PalettesShown());
+        QTest::keyClick(&frame, Qt::Key_F5);  // shown again, Show/Hide All unchanged
+        QVERIFY(!layers->isHidden());
+        QTest::keyClick(&frame, Qt::Key_F5);
+        QTest::keyClick(&frame, Qt::Key_AsciiTilde);  // palettes were "shown": all hide
+        QVERIFY(AllHidden(frame));
+        QVERIFY(!frame.GetWorkspace().PalettesShown());
+        QTest::keyClick(&frame, Qt::Key_F5);  // F5 on the hidden Layers palette shows it
+        QVERIFY(!layers->isHidden());
+        QVERIFY(frame.Palette(CMainFrame::kHistory)->isHidden());
+        QTest::keyClick(&frame, Qt::Key_1, Qt::ControlModifier);  // so Show/Hide All shows all
+        QVERIFY(AllShown(frame));
+        QVERIFY(frame.GetWorkspace().PalettesShown());
+        for (int key : {Qt::Key_F4, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8}) QTest::keyClick(&frame, Qt::Key(key));
+        QVERIFY(frame.Palette(CMainFrame::kTools)->isHidden());
+        QVERIFY(frame.Palette(CMainFrame::kHistory)->isHidden());
+        QVERIFY(frame.Palette(CMainFrame::kColor)->isHidden());
+        QVERIFY(frame.Palette(CMainFrame::kNavigator)->isHidden());
+        QVERIFY(!layers->isHidden());
+    }
+
+    void resetPaletteLocationsForBothScreenClasses() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        frame.ToggleAllPalettes();
+        QVERIFY(AllHidden(frame));
+        frame.GetWorkspace().SetScreenSize(800, 600);
+        frame.OnCommand(kIdResetPalettes);
+        QVERIFY(AllShown(frame));
+        QVERIFY(frame.GetWorkspace().PalettesShown());
+        QCOMPARE(frame.Palette(CMainFrame::kNavigator)->pos(), QPoint(576, 75));
+        QCOMPARE(frame.Palette(CMainFrame::kColor)->pos(), QPoint(576, 115));
+        QCOMPARE(frame.Palette(CMainFrame::kHistory)->pos(), QPoint(576, 155));
+        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(576, 305));
+        QCOMPARE(frame.Palette(CMainFrame::kTools)->pos(), QPoint(5, 75));
+        frame.GetWorkspace().SetScreenSize(1280, 1024);
+        frame.ResetPaletteLocations();
+        QCOMPARE(frame.Palette(CMainFrame::kNavigator)->pos(), QPoint(1056, 75));
+        QCOMPARE(frame.Palette(CMainFrame::kColor)->pos(), QPoint(1056, 206));
+        QCOMPARE(frame.Palette(CMainFrame::kHistory)->pos(), QPoint(1056, 327));
+        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(1056, 478));
+        QCOMPARE(frame.Palette(CMainFrame::kTools)->pos(), QPoint(5, 75));
+        frame.GetWorkspace().SetScreenSize(1024, 700);  // one side below counts as smaller
+        frame.ResetPaletteLocations();
+        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(800, 305));
+    }
+
+    void layersPaletteRowsAndClicks() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = frame.NewDocument({60, 40, 2834});
+        QVERIFY(child);
+        Image& image = child->GetImage();
+        LayerManager& layers = image.Layers();
+        QVERIFY(layers.AppendLayer(60, 40, LayerKind::Pixel));
+        QVERIFY(layers.AppendLayer(0, 0, LayerKind::Null));
+        QCOMPARE(layers.LayerCount(), 3);
+        frame.RefreshPalettes();
+        CLayersPalette* palette = frame.LayersPalette();
+        QCOMPARE(palette->Document(), &image);
+        // The top layer is the top row.
+        QCOMPARE(palette->LayerIndexOfRow(0), 2);
+        QCOMPARE(palette->LayerIndexOfRow(2), 0);
+        QCOMPARE(palette->LayerIndexOfRow(3), -1);
+        QVERIFY(!palette->ScrollBar()->isEnabled());
+
+        // A click on the kind column makes that layer current and paints its row.
+        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {}, QPoint(100, 2 * 25 + 10));
+        QCOMPARE(layers.CurrentIndex(), 0);
+        QCOMPARE(PixelAt(palette->RowsArea(), QPoint(175, 2 * 25 + 3)), QColor(10, 36, 106));
+        QVERIFY(PixelAt(palette->RowsArea(), QPoint(175, 3)) != QColor(10, 36, 106));
+        // A click on the first column flips the visibility of that row's layer only.
+        const int before = image.History().StateCount();
+        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {}, QPoint(10, 25 + 10));
+        QVERIFY(!layers.LayerAt(1)->IsVisible());
+        QVERIFY(layers.LayerAt(0)->IsVisible());
+        QCOMPARE(image.History().StateCount(), before);  // no history step
+        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {}, QPoint(10, 25 + 10));
+        QVERIFY(layers.LayerAt(1)->IsVisible());
+        // The stack buttons wait for the layer operations.
+        QVERIFY(!palette->NewLayerButton()->isEnabled());
+        QVERIFY(!palette->DeleteLayerButton()->isEnabled());
+
+        // Seven layers bring the scroll bar.
+        for (int i = 0; i < 4; ++i) QVERIFY(layers.AppendLayer(0, 0, LayerKind::Null));
+        palette->Refresh();
+        QVERIFY(palette->ScrollBar()->isEnabled());
+        palette->ScrollBar()->setValue(1);
+        QCOMPARE(palette->LayerIndexOfRow(0), 5);
+    }
+
+    void layersPaletteOpacity() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = frame.NewDocument({30, 20, 2834});
+        Image& image = child->GetImage();
+        frame.RefreshPalettes();
+        CLayersPalette* palette = frame.LayersPalette();
+        QCOMPARE(palette->OpacitySlider()->value(), 100);
+        QCOMPARE(palette->OpacityEdit()->text(), QString("100%"));
+        QCOMPARE(palette->OpacitySlider()->toolTip(), QString("Set the transparency of layers"));
+        palette->OpacityEdit()->setText("40");
+        emit palette->OpacityEdit()->editingFinished();
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 40);
+        QCOMPARE(palette->OpacitySlider()->value(), 40);
+        QCOMPARE(image.History().StateCount(), 2);
+        QCOMPARE(HistoryPalette::RowText(image.History(), 2), std::string("Set Layer Opacity"));
+        // Text that is no number is ignored; "0" is taken.
+        palette->OpacityEdit()->setText("abc");
+        emit palette->OpacityEdit()->editingFinished();
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 40);
+        palette->OpacityEdit()->setText("0");
+        emit palette->OpacityEdit()->editingFinished();
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 0);
+        // Undo gives back the opacity from before the first change of the layer (coalesced).
+        frame.OnCommand(kCmdUndoRedo);
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 100);
+    }
+
+    void historyPaletteClickAndDelete() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = frame.NewDocument({30, 20, 2834});
+        Image& image = child->GetImage();
+        frame.RefreshPalettes();
+        frame.LayersPalette()->OpacityEdit()->setText("50");
+        emit frame.LayersPalette()->OpacityEdit()->editingFinished();
+        HistoryManager& history = image.History();
+        QCOMPARE(history.StateCount(), 2);
+        CHistoryPalette* palette = frame.HistoryPalette();
+        palette->Refresh();
+        QCOMPARE(HistoryPalette::RowText(history, 0), std::string("##Start:  Open New Image"));
+        // The shown row is filled; the start row is not.
+        QCOMPARE(PixelAt(palette->ListArea(), QPoint(170, 2 * 25 + 20)), QColor(10, 36, 106));
+        QVERIFY(PixelAt(palette->ListArea(), QPoint(170, 20)) != QColor(10, 36, 106));
+        QVERIFY(!palette->ScrollBar()->isEnabled());  // fewer than 4 states
+
+        // A click goes to the row.
+        QTest::mouseClick(palette->ListArea(), Qt::LeftButton, {}, QPoint(50, 30));
+        QCOMPARE(history.CurrentStateIndex(), 1);
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 100);
+        QTest::mouseClick(palette->ListArea(), Qt::LeftButton, {}, QPoint(50, 10));
+        QVERIFY(history.ShowingStart());
+        QTest::mouseClick(palette->ListArea(), Qt::LeftButton, {}, QPoint(50, 60));
+        QVERIFY(!history.ShowingStart());
+        QCOMPARE(history.CurrentStateIndex(), 2);
+
+        // Delete asks; No keeps the state, Yes removes it.
+        QCOMPARE(palette->DeleteButton()->geometry(), QRect(135, 106, 50, 22));
+        QCOMPARE(palette->DeleteButton()->toolTip(), QString("Delete current state"));
+        program.Messages().QueueAnswer(Answer::No);
+        QTest::mouseClick(palette->DeleteButton(), Qt::LeftButton);
+        QCOMPARE(program.Messages().Last(), std::string("Whether delete history record?"));
+        QCOMPARE(history.StateCount(), 2);
+        program.Messages().QueueAnswer(Answer::Yes);
+        QTest::mouseClick(palette->DeleteButton(), Qt::LeftButton);
+        QCOMPARE(history.StateCount(), 1);
+        QCOMPARE(history.CurrentStateIndex(), 1);
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 100);
+    }
+
+    void historyPaletteScrollsWithManyStates() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        Image& image = frame.NewDocument({30, 20, 2834})->GetImage();
+        frame.RefreshPalettes();
+        LayerManager& layers = image.Layers();
+        // Alternate two layers so that opacity steps do not coalesce.
+        QVERIFY(layers.AppendLayer(30, 20, LayerKind::Pixel));
+        for (int i = 0; i < 5; ++i) {
+            layers.SelectLayerByIndex(1 + i % 2);
+            frame.RefreshPalettes();
+            frame.LayersPalette()->OpacityEdit()->setText(QString::number(10 + i));
+            emit frame.LayersPalette()->OpacityEdit()->editingFinished();
+        }
+        HistoryManager& history = image.History();
+        QCOMPARE(history.StateCount(), 6);
+        frame.HistoryPalette()->Refresh();
+        QScrollBar* bar = frame.HistoryPalette()->ScrollBar();
+        QVERIFY(bar->isEnabled());
+        // The newest row is in view after recording: offset 25 x count - 75.
+        QCOMPARE(history.ScrollOffset(), 25 * 6 - 75);
+        QCOMPARE(bar->value(), 25 * 6 - 75);
+        QCOMPARE(bar->singleStep(), 25);
+        QCOMPARE(bar->pageStep(), 50);
+        bar->setValue(0);
+        QCOMPARE(history.ScrollOffset(), 0);
+    }
+
+    void colorPaletteOpensTheChooser() {
+        Program program;
+        CColorPalette* palette = program.Frame().ColorPalette();
+        QCOMPARE(palette->Foreground(), Rgb(0, 0, 0));
+        QCOMPARE(palette->Background(), Rgb(255, 255, 255));
+        WhenModal([](QWidget* w) {
+            auto* chooser = qobject_cast<QColorDialog*>(w);
+            if (!chooser) return;
+            chooser->setCurrentColor(QColor(200, 30, 40));
+            chooser->accept();
+        });
+        QTest::mouseClick(palette, Qt::LeftButton, {}, CColorPalette::ForegroundRect().topLeft() + QPoint(5, 5));
+        QCOMPARE(palette->Foreground(), Rgb(200, 30, 40));
+        WhenModal([](QWidget* w) {
+            if (auto* chooser = qobject_cast<QColorDialog*>(w)) chooser->reject();
+        });
+        QTest::mouseClick(palette, Qt::LeftButton, {}, CColorPalette::BackgroundRect().bottomRight() - QPoint(5, 5));
+        QCOMPARE(palette->Background(), Rgb(255, 255, 255));
+    }
+
+    void toolsPaletteHasEveryTool() {
+        Program program;
+        CToolsPalette* tools = program.Frame().ToolsPalette();
+        const int ids[] = {1025, 1026, 1031, 1032, 1034, 1039, 1041, 1070, 1073, 1074, 1075, 1076,
+                           1077, 1080, 1082, 1092, 1102, 1105, 1107, 1115, 1117, 1122, 1125, 1126,
+                           1142, 1143};
+        for (int id : ids) QVERIFY2(tools->Button(id), qPrintable(QString::number(id)));
+        QCOMPARE(tools->Button(1025)->toolTip(), QString("Hand Tool (H)"));
+        QCOMPARE(tools->Button(1041)->toolTip(), QString("Curve Tool (p)"));
+        QCOMPARE(tools->Button(1142)->toolTip(), QString("Switch Foreground and Background Colors (X)"));
+        QVERIFY(tools->Button(1025)->isChecked());
+        QVERIFY(tools->Button(1025)->isEnabled());
+        QVERIFY(!tools->Button(1034)->isEnabled());
+        QTest::mouseClick(tools->Button(1025), Qt::LeftButton);
+        QCOMPARE(program.Frame().Pane(0)->text(),
+                 QString("Click and drag to scroll image in desired direction."));
+    }
+};
+
+QObject* MakePalettesTest() { return new PalettesTest; }
+
+#include "PalettesTest.moc"
