@@ -1,0 +1,94 @@
+// Feather of a 4000 x 3000 selection at radius 1 (spread 3) and radius 100 (spread 237) in the
+// same run: the tent filter runs on running sums, so the two should cost about the same (the
+// goal is within 1.5x). The selection is a soft-edged ellipse over the whole canvas, made once;
+// every iteration feathers that same mask (the history keeps at most 20 of the results).
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "core/PercentTables.h"
+#include "history/HistoryManager.h"
+#include "imaging/SelectionCommands.h"
+#include "imaging/SelectionMask.h"
+#include "layers/LayerManager.h"
+#include "store/FileDynamicStore.h"
+
+namespace zelvo {
+namespace {
+
+constexpr int32_t kWidth = 4000;
+constexpr int32_t kHeight = 3000;
+
+struct Document {
+    std::string folder;
+    std::unique_ptr<FileDynamicStore> store;
+    PercentTables tables;
+    ImageGeometry image;
+    std::unique_ptr<LayerManager> layers;
+    std::unique_ptr<HistoryManager> history;
+    LayerPtr original;
+
+    Document() {
+        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
+        if (!mkdtemp(base.data())) std::abort();
+        folder = base + "/";
+        store = std::make_unique<FileDynamicStore>();
+        if (!store->Open(folder)) std::abort();
+        image.width = kWidth;
+        image.height = kHeight;
+        layers = std::make_unique<LayerManager>(*store, tables, image, 1920, 1080);
+        history = std::make_unique<HistoryManager>(*layers);
+        if (!layers->CreateFirstLayer(kWidth, kHeight)) std::abort();
+        original = CreateSelectionMask(*layers, {0, 0, kWidth, kHeight});
+        if (!original) std::abort();
+        // Strength falls from 100 inside an ellipse to 0 outside a larger one.
+        for (int32_t y = 0; y < kHeight; ++y) {
+            uint8_t* row = MaskRow(*original, y);
+            const double dy = (y - kHeight / 2.0) / (kHeight / 2.0);
+            for (int32_t x = 0; x < kWidth; ++x) {
+                const double dx = (x - kWidth / 2.0) / (kWidth / 2.0);
+                const double d = dx * dx + dy * dy;
+                row[x] = uint8_t(d < 0.5 ? 100 : d > 0.9 ? 0 : int((0.9 - d) * 250));
+            }
+        }
+        original->ReleaseRows();
+    }
+    ~Document() {
+        history.reset();
+        original.reset();
+        layers.reset();
+        store.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+};
+
+Document& TheDocument() {
+    static Document doc;
+    return doc;
+}
+
+void BM_Feather(benchmark::State& state) {
+    Document& d = TheDocument();
+    const int32_t radius = int32_t(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        SetSelection(*d.history, d.original, d.layers->Selection() ? kSelectionModify : kSelectionNew);
+        state.ResumeTiming();
+        if (FeatherSelection(*d.history, radius) != 1) state.SkipWithError("feather failed");
+    }
+    state.counters["spread"] = FeatherSpread(radius);
+    state.counters["Mpixel_per_s"] =
+        benchmark::Counter(double(kWidth) * kHeight * double(state.iterations()) / 1e6,
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Feather)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace zelvo
+
+BENCHMARK_MAIN();
