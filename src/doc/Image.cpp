@@ -192,6 +192,9 @@ void Image::Release() {
     if (!IsReady()) return;
     WaitCursor wait;
     m_ready.store(false, std::memory_order_release);
+    // An edit left open would keep layers (and their blocks) past the store's clean-up.
+    if (m_textEdit.EditMode() != TextEdit::Mode::None) m_textEdit.EndText(0);
+    if (m_curveEdit.IsOpen()) m_curveEdit.CancelCurveEdit();
     m_history.ClearHistory();
     m_layers.DestroyAll();
     m_geometry = {};

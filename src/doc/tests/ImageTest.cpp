@@ -223,5 +223,18 @@ TEST_F(ImageTest, ClosingEveryDocumentReturnsTheStoreToItsStrokeBlock) {
               uint64_t(FileDynamicStore::kDataStart) + 100000000 + 16);
 }
 
+TEST_F(ImageTest, ClosingWithATextEditOpenLeavesNoBlockBehind) {
+    {
+        Image image(*workspace);
+        ASSERT_TRUE(image.NewImage({60, 40, 2835}));
+        ASSERT_TRUE(image.Texts().BeginNewText(60, 40));
+        EXPECT_EQ(image.Layers().LayerCount(), 2);
+        EXPECT_TRUE(AskAndClose(image, {}, nullptr));
+        EXPECT_EQ(image.Texts().EditMode(), TextEdit::Mode::None);
+        EXPECT_EQ(Store().UsedCount(), 1u);
+    }
+    EXPECT_EQ(Store().UsedCount(), 1u);
+}
+
 }  // namespace
 }  // namespace zelvo
