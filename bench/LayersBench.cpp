@@ -1,7 +1,8 @@
 // Compositing speed beside the memory-bandwidth floor: a stack of 10 pixel layers of
-// 4000 x 3000 with random alpha, flattened at scale 1 and shown in a 1920 x 1080 view at zoom 1
-// and 0.25. Each run reports its time and the floor: the bytes the pass must touch divided by
-// the memcpy bandwidth (bytes read + written per second) measured in the same process.
+// 4000 x 3000 with random alpha, flattened at scale 1, shown in a 1920 x 1080 view at zoom 1
+// and 0.25, and fitted into a navigator thumbnail. Each run reports its time and the floor: the
+// bytes the pass must touch divided by the memcpy bandwidth (bytes read + written per second)
+// measured in the same process.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -151,8 +152,22 @@ void BM_RenderDisplay(benchmark::State& state) {
     state.counters["out_h"] = out.Height();
 }
 
+// The navigator's thumbnail: a few hundred canvas rows of every layer, each read whole.
+void BM_RenderThumbnail(benchmark::State& state) {
+    Stack& s = TheStack();
+    const int32_t w = int32_t(state.range(0)), h = w * 3 / 4;
+    for (auto _ : state) {
+        std::vector<uint8_t> dib = s.manager->RenderThumbnail(w, h);
+        benchmark::DoNotOptimize(dib.data());
+    }
+    const double scale = std::min(double(w) / kWidth, double(h) / kHeight);
+    const double rows = std::floor(kHeight * scale);
+    ReportFloor(state, double(kLayers) * rows * kWidth * 4 + rows * std::floor(kWidth * scale) * 3);
+}
+
 BENCHMARK(BM_RenderFlat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_RenderDisplay)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderThumbnail)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace zelvo

@@ -59,6 +59,12 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishR
     }
 }
 
+// Shared by every pass of the process, so read buffers keep their pages between frames.
+ReadBufferPool& ReadBuffers() {
+    static ReadBufferPool pool(Compositor::kKeptBufferBytes);
+    return pool;
+}
+
 }  // namespace
 
 Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
@@ -98,7 +104,7 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
         const uint32_t byteEnd = mask ? uint32_t((v.c1 - 1) / 8 + 1) : 4 * uint32_t(v.c1);
         Source s{std::make_unique<RowPlanReader>(layer->Store(), layer->Block(), layer->RowsOffset(),
                                                  layer->Stride(), uint32_t(layer->Height()), std::move(v.plan),
-                                                 byteBegin, byteEnd, window),
+                                                 byteBegin, byteEnd, window, &ReadBuffers()),
                  layer->Position().x,
                  layer->Position().y,
                  layer->Width(),

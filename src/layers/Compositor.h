@@ -25,8 +25,10 @@ namespace zelvo {
 class Compositor {
 public:
     // Read buffers: per layer, and for all layers together (each holds at least one row part).
-    static constexpr uint64_t kWindowBytes = uint64_t(1) << 20;
+    static constexpr uint64_t kWindowBytes = uint64_t(256) << 10;
     static constexpr uint64_t kAllWindowsBytes = uint64_t(64) << 20;
+    // Read buffers kept between passes.
+    static constexpr uint64_t kKeptBufferBytes = uint64_t(32) << 20;
 
     // Builds the table of contributing layers, top first, for a pass that composes the canvas
     // rows `rows` in that order (monotonic; repeats allowed) within canvas columns

@@ -13,8 +13,18 @@ namespace zelvo {
 
 namespace {
 
-// The grey shown around the canvas.
-constexpr uint8_t kOutsideGrey = 177;
+// The grey shown around the canvas, as B G R of a display word.
+constexpr uint32_t kOutsideGrey = 177u * 0x010101u;
+
+// Display words [from, to) of a row turn grey; their fourth bytes are left as they are.
+void FillGrey(uint8_t* px, int32_t from, int32_t to) {
+    for (int32_t k = from; k < to; ++k) {
+        uint32_t w;
+        std::memcpy(&w, px + 4 * size_t(k), 4);
+        w = (w & 0xFF000000u) | kOutsideGrey;
+        std::memcpy(px + 4 * size_t(k), &w, 4);
+    }
+}
 
 }  // namespace
 
@@ -98,13 +108,13 @@ bool LayerManager::RenderDisplay() {
     }
     RowCursor* target = m_displayRows.get();
     std::vector<int32_t> canvasRows(static_cast<size_t>(out.Height()));
-    std::vector<int32_t> inside;  // the canvas rows among them, for the layers' read plans
+    std::vector<int32_t> shownRows;  // the canvas rows among them, for the layers' read plans
     for (int32_t j = 0; j < out.Height(); ++j) {
         const int32_t cy = m_image.visible.top + int32_t(float(j0 + j) / zoom);
         canvasRows[size_t(j)] = cy;
-        if (cy >= 0 && cy < ch) inside.push_back(cy);
+        if (cy >= 0 && cy < ch) shownRows.push_back(cy);
     }
-    Compositor compositor(m_layers, inside, hi > lo ? cols[size_t(lo)] : 0, hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
+    Compositor compositor(m_layers, shownRows, hi > lo ? cols[size_t(lo)] : 0, hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
     int32_t lastCy = INT32_MIN;
     for (int32_t j = 0; j < out.Height(); ++j) {
         const int32_t cy = canvasRows[size_t(j)];
@@ -113,14 +123,12 @@ bool LayerManager::RenderDisplay() {
         if (!row) return false;
         uint8_t* px = row + 4 * size_t(out.left);
         const bool inside = cy >= 0 && cy < ch && hi > lo;
-        for (int32_t k = 0; k < n; ++k) {
-            if (inside && k == lo) {
-                k = hi - 1;
-                continue;
-            }
-            std::memset(px + 4 * size_t(k), kOutsideGrey, 3);
+        if (!inside) {
+            FillGrey(px, 0, n);
+            continue;
         }
-        if (!inside) continue;
+        FillGrey(px, 0, lo);
+        FillGrey(px, hi, n);
         // Rows repeated by a zoom above 1 reuse the composed sums.
         if (cy != lastCy) {
             if (contiguous)

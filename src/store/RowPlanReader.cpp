@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <new>
 #include <utility>
@@ -18,10 +19,49 @@ uint64_t AlignUp(uint64_t v) { return (v + kAlign - 1) / kAlign * kAlign; }
 
 }  // namespace
 
+ReadBufferPool::Buffer ReadBufferPool::Take(uint64_t bytes) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto best = m_kept.end();
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it)
+            if (it->bytes >= bytes && (best == m_kept.end() || it->bytes < best->bytes)) best = it;
+        if (best != m_kept.end()) {
+            Buffer b = std::move(*best);
+            m_kept.erase(best);
+            m_keptBytes -= b.bytes;
+            return b;
+        }
+    }
+    Buffer b;
+    b.data.reset(new (std::nothrow) uint8_t[bytes]);
+    b.bytes = b.data ? bytes : 0;
+    return b;
+}
+
+void ReadBufferPool::Give(Buffer buffer) {
+    if (!buffer.data) return;
+    if (buffer.bytes > m_limit) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // The smallest kept buffers make room first: a larger one serves more readers.
+    while (m_keptBytes + buffer.bytes > m_limit) {
+        auto smallest = std::min_element(m_kept.begin(), m_kept.end(),
+                                         [](const Buffer& a, const Buffer& b) { return a.bytes < b.bytes; });
+        m_keptBytes -= smallest->bytes;
+        m_kept.erase(smallest);
+    }
+    m_keptBytes += buffer.bytes;
+    m_kept.push_back(std::move(buffer));
+}
+
+uint64_t ReadBufferPool::KeptBytes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_keptBytes;
+}
+
 RowPlanReader::RowPlanReader(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
                              uint32_t rowBytes, uint32_t rowCount, std::vector<uint32_t> plan,
-                             uint32_t byteBegin, uint32_t byteEnd, uint64_t bufferBytes)
-    : m_store(store), m_rowBytes(rowBytes) {
+                             uint32_t byteBegin, uint32_t byteEnd, uint64_t bufferBytes, ReadBufferPool* pool)
+    : m_store(store), m_rowBytes(rowBytes), m_pool(pool) {
     const FileDynamicStore::Span p = store.Payload(block);
     if (rowBytes != 0 && p.length != 0 && firstRowOffset < p.length)
         m_validRows = uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
@@ -54,14 +94,37 @@ bool RowPlanReader::ReadSpan(uint8_t* dst, uint64_t offset, uint64_t length) {
     return true;
 }
 
+RowPlanReader::~RowPlanReader() {
+    if (m_pool) m_pool->Give({std::move(m_buffer), m_bufferBytes});
+}
+
+bool RowPlanReader::Reserve(uint64_t bytes, uint64_t keep) {
+    if (bytes <= m_bufferBytes) return true;
+    keep = std::min(keep, m_bufferBytes);  // alignment may reach past the old end
+    if (m_pool) {
+        // A pooled buffer is taken whole once; its pages are warm from earlier passes.
+        ReadBufferPool::Buffer b = m_pool->Take(m_capacity);
+        if (!b.data) return false;
+        if (keep) std::memcpy(b.data.get(), m_buffer.get(), keep);
+        m_pool->Give({std::move(m_buffer), m_bufferBytes});
+        m_buffer = std::move(b.data);
+        m_bufferBytes = b.bytes;
+        return true;
+    }
+    // Grown as far as the batches need, not to the limit up front: a sparse plan reads little,
+    // and fresh pages cost a fault each.
+    const uint64_t size = std::min(m_capacity, std::max(bytes, 2 * m_bufferBytes));
+    std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[size]);
+    if (!grown) return false;
+    if (keep) std::memcpy(grown.get(), m_buffer.get(), keep);
+    m_buffer = std::move(grown);
+    m_bufferBytes = size;
+    return true;
+}
+
 bool RowPlanReader::Fill(size_t first) {
     m_batchFirst = m_batchEnd = first;
     m_slots.clear();
-    try {
-        if (m_buffer.size() < m_capacity) m_buffer.resize(m_capacity);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
     const uint64_t span = m_byteEnd - m_byteBegin;
     uint64_t used = 0;
     size_t i = first;
@@ -84,7 +147,8 @@ bool RowPlanReader::Fill(size_t first) {
         const uint32_t lo = m_rising ? m_plan[i] : m_plan[i + k - 1];
         const uint32_t hi = m_rising ? m_plan[i + k - 1] : m_plan[i];
         const uint64_t length = uint64_t(hi - lo) * m_rowBytes + span;
-        if (!ReadSpan(m_buffer.data() + at, m_base + uint64_t(lo) * m_rowBytes + m_byteBegin, length)) {
+        if (!Reserve(at + length, at) ||
+            !ReadSpan(m_buffer.get() + at, m_base + uint64_t(lo) * m_rowBytes + m_byteBegin, length)) {
             m_slots.clear();
             return false;
         }

@@ -8,11 +8,39 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "store/FileDynamicStore.h"
 
 namespace zelvo {
+
+// Read buffers kept from one pass to the next: fresh pages cost a fault each, which is dear on
+// a virtual machine, so readers borrow their buffers here and give them back. Keeps at most
+// `limitBytes`; safe to share between threads.
+class ReadBufferPool {
+public:
+    struct Buffer {
+        std::unique_ptr<uint8_t[]> data;
+        uint64_t bytes = 0;
+    };
+
+    explicit ReadBufferPool(uint64_t limitBytes) : m_limit(limitBytes) {}
+    // A kept buffer of at least `bytes` (the smallest such), else a fresh one; data is null
+    // when memory runs out.
+    Buffer Take(uint64_t bytes);
+    // Kept, the smallest kept ones freed to make room under the limit; freed itself when larger
+    // than the limit.
+    void Give(Buffer buffer);
+    uint64_t KeptBytes() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Buffer> m_kept;
+    uint64_t m_keptBytes = 0;
+    uint64_t m_limit;
+};
 
 class RowPlanReader {
 public:
@@ -22,9 +50,12 @@ public:
     // `plan`: the rows in the order they will be asked for, each run of equal rows kept once;
     // it must be monotonic (all rising or all falling). Bytes [byteBegin, byteEnd) of each row
     // are read (clamped to the row). The buffer holds at least one row part.
+    // With a pool, the buffer is borrowed from it (whole) and given back by the destructor.
     RowPlanReader(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
                   uint32_t rowBytes, uint32_t rowCount, std::vector<uint32_t> plan,
-                  uint32_t byteBegin, uint32_t byteEnd, uint64_t bufferBytes);
+                  uint32_t byteBegin, uint32_t byteEnd, uint64_t bufferBytes,
+                  ReadBufferPool* pool = nullptr);
+    ~RowPlanReader();
     RowPlanReader(const RowPlanReader&) = delete;
     RowPlanReader& operator=(const RowPlanReader&) = delete;
 
@@ -45,7 +76,9 @@ private:
     bool Fill(size_t first);
     bool ReadSpan(uint8_t* dst, uint64_t offset, uint64_t length);
     // Where plan entry `i` of the batch starts in the buffer.
-    const uint8_t* Slot(size_t i) const { return m_buffer.data() + m_slots[i - m_batchFirst]; }
+    const uint8_t* Slot(size_t i) const { return m_buffer.get() + m_slots[i - m_batchFirst]; }
+    // Makes the buffer hold `bytes`, keeping its first `keep` bytes.
+    bool Reserve(uint64_t bytes, uint64_t keep);
 
     const FileDynamicStore& m_store;
     uint64_t m_base = 0;  // file offset of row 0
@@ -61,7 +94,9 @@ private:
     std::vector<uint64_t> m_slots;
     uint32_t m_lone = UINT32_MAX;  // a row outside the plan held on its own
     uint64_t m_capacity = 0;
-    std::vector<uint8_t> m_buffer;
+    ReadBufferPool* m_pool;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    uint64_t m_bufferBytes = 0;
     std::vector<uint8_t> m_loneBuffer;
     uint32_t m_reads = 0;
     uint64_t m_bytesRead = 0;

@@ -68,9 +68,11 @@ TEST_F(RowPlanReaderTest, RandomPlansGiveTheRightBytes) {
         const uint32_t begin = pick(0, rowBytes - 1);
         const uint32_t end = pick(begin + 1, rowBytes);
         const uint64_t buffer = pick(0, 2) == 0 ? 1 : pick(1, 40000);
+        ReadBufferPool pool(pick(0, 1) ? 0 : 1 << 20);
         SCOPED_TRACE(testing::Message() << "round " << round << " rowBytes " << rowBytes << " rows " << rows
                                         << " part " << begin << ".." << end << " buffer " << buffer);
-        RowPlanReader reader(store, h, offset, rowBytes, rows, plan, begin, end, buffer);
+        const bool pooled = pick(0, 1) != 0;
+        RowPlanReader reader(store, h, offset, rowBytes, rows, plan, begin, end, buffer, pooled ? &pool : nullptr);
         EXPECT_EQ(reader.ByteBegin(), begin);
         EXPECT_EQ(reader.ByteEnd(), end);
         // Ask in plan order, skipping some rows (a layer the walk no longer reaches), asking
@@ -93,6 +95,50 @@ TEST_F(RowPlanReaderTest, RandomPlansGiveTheRightBytes) {
             }
         }
     }
+}
+
+TEST_F(RowPlanReaderTest, PoolLendsTheSmallestFittingBufferAndKeepsWithinItsLimit) {
+    ReadBufferPool pool(1000);
+    ReadBufferPool::Buffer a = pool.Take(300);
+    ASSERT_TRUE(a.data);
+    EXPECT_EQ(a.bytes, 300u);
+    const uint8_t* aData = a.data.get();
+    ReadBufferPool::Buffer b = pool.Take(600);
+    const uint8_t* bData = b.data.get();
+    pool.Give(std::move(a));
+    pool.Give(std::move(b));
+    EXPECT_EQ(pool.KeptBytes(), 900u);
+    // The smallest that fits is lent again; one too large for any is made fresh.
+    ReadBufferPool::Buffer c = pool.Take(200);
+    EXPECT_EQ(c.data.get(), aData);
+    ReadBufferPool::Buffer d = pool.Take(700);
+    EXPECT_NE(d.data.get(), bData);
+    EXPECT_EQ(d.bytes, 700u);
+    EXPECT_EQ(pool.KeptBytes(), 600u);
+    // Giving back past the limit frees the smallest kept ones first; a buffer above the
+    // limit is not kept at all.
+    pool.Give(std::move(d));
+    EXPECT_EQ(pool.KeptBytes(), 700u);
+    pool.Give(std::move(c));
+    EXPECT_EQ(pool.KeptBytes(), 1000u);
+    pool.Give(pool.Take(2000));
+    EXPECT_EQ(pool.KeptBytes(), 1000u);
+    pool.Give({});
+    EXPECT_EQ(pool.KeptBytes(), 1000u);
+}
+
+TEST_F(RowPlanReaderTest, PooledBuffersGoBackWhenTheReaderGoes) {
+    const uint32_t rowBytes = 500, rows = 20;
+    BlockHandle h = MakeRows(0, rowBytes, rows);
+    std::vector<uint32_t> plan{3, 4, 5, 9};
+    ReadBufferPool pool(1 << 20);
+    for (int pass = 0; pass < 3; ++pass) {
+        RowPlanReader reader(store, h, 0, rowBytes, rows, plan, 0, rowBytes, 4000, &pool);
+        EXPECT_EQ(pool.KeptBytes(), pass == 0 ? 0u : 4000u);
+        for (uint32_t r : plan) ASSERT_TRUE(PartIs(reader.Row(r), r, 0, rowBytes)) << r;
+        EXPECT_EQ(pool.KeptBytes(), 0u) << "lent out while reading";
+    }
+    EXPECT_EQ(pool.KeptBytes(), 4000u);
 }
 
 TEST_F(RowPlanReaderTest, ConsecutiveWholeRowsAreReadInBufferSizedRuns) {
