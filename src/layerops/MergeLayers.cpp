@@ -1,0 +1,205 @@
+#include "layerops/MergeLayers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/InternalError.h"
+#include "history/LayerListOps.h"
+#include "platform/Feedback.h"
+#include "store/RowCursor.h"
+
+namespace zelvo {
+
+namespace {
+
+struct Member {
+    LayerPtr layer;
+    int position = 0;
+};
+
+// The set of the mode, bottom first; empty after an internal error.
+std::vector<Member> MergeSet(LayerManager& lm, MergeMode mode) {
+    std::vector<Member> set;
+    if (mode != MergeMode::Linked) {
+        for (int i = 0; i < lm.LayerCount(); ++i) {
+            const LayerPtr l = lm.LayerAt(i);
+            if (mode == MergeMode::All || l->IsVisible()) set.push_back({l, i});
+        }
+        return set;
+    }
+    const LayerPtr current = lm.LayerAt(lm.CurrentIndex());
+    if (!current) return set;
+    const int32_t n = current->LinkCount();
+    if (n <= 0 || n > Layer::kMaxLinks) return set;
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t id = current->LinkIds()[size_t(i)];
+        if (id < 0 || id > 10000) {
+            ShowInternalError(1020);
+            return {};
+        }
+        const LayerPtr l = lm.FindById(id);
+        if (!l) {
+            ShowInternalError(1019);
+            return {};
+        }
+        set.push_back({l, lm.IndexOf(l.get())});
+    }
+    // Stable insertion sort by list position.
+    for (size_t i = 1; i < set.size(); ++i)
+        for (size_t j = i; j > 0 && set[j - 1].position > set[j].position; --j)
+            std::swap(set[j - 1], set[j]);
+    return set;
+}
+
+// One contributing layer's source row for the output row being built.
+struct Source {
+    const Layer* layer = nullptr;
+    std::unique_ptr<RowReader> rows;
+    const uint8_t* row = nullptr;  // null when the output row is outside the layer
+    int32_t opacity = 0;
+    uint8_t b = 0, g = 0, r = 0;  // a mask layer's colour
+};
+
+// Composites the shown layers of the set (top first) into `merged` over its bounds.
+bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
+    std::vector<Source> sources;
+    for (auto it = set.rbegin(); it != set.rend(); ++it) {
+        const Layer& l = *it->layer;
+        if (l.Kind() == LayerKind::Null || !l.IsVisible() || !l.HasPixels()) continue;
+        if (l.BitsPerPixel() != 32 && l.BitsPerPixel() != 1) continue;
+        Source s;
+        s.layer = &l;
+        s.rows = std::make_unique<RowReader>(l.Store(), l.Block(), l.RowsOffset(), l.Stride(),
+                                             uint32_t(l.Height()));
+        s.opacity = l.Opacity();
+        s.b = BlueOf(l.Color());
+        s.g = GreenOf(l.Color());
+        s.r = RedOf(l.Color());
+        sources.push_back(std::move(s));
+    }
+    std::unique_ptr<RowCursor> out = merged.OpenRows();
+    if (!out) return false;
+    const Rect u = merged.Bounds();
+    const int32_t width = u.Width();
+    // The walk goes bottom-up through the output, as the buffers store their rows.
+    for (int32_t cy = u.bottom - 1; cy >= u.top; --cy) {
+        uint8_t* dst = out->Row(uint32_t(u.bottom - 1 - cy));
+        if (!dst) return false;
+        for (Source& s : sources) {
+            const int32_t row = s.layer->StoredRowOf(cy);
+            s.row = row >= 0 && row < s.layer->Height() ? s.rows->Row(uint32_t(row)) : nullptr;
+            if (row >= 0 && row < s.layer->Height() && !s.row) return false;
+        }
+        for (int32_t i = 0; i < width; ++i) {
+            const int32_t cx = u.left + i;
+            int32_t cov = 100, b = 0, g = 0, r = 0;
+            for (const Source& s : sources) {
+                if (!s.row) continue;
+                const int32_t col = cx - s.layer->Position().x;
+                if (col < 0 || col >= s.layer->Width()) continue;
+                int32_t pb, pg, pr, a;
+                if (s.layer->BitsPerPixel() == 32) {
+                    const uint8_t* p = s.row + 4 * size_t(col);
+                    pb = p[0];
+                    pg = p[1];
+                    pr = p[2];
+                    a = p[3];
+                } else if ((s.row[col >> 3] >> (7 - (col & 7))) & 1) {
+                    pb = s.b;
+                    pg = s.g;
+                    pr = s.r;
+                    a = 100;
+                } else {
+                    continue;
+                }
+                const int32_t in = s.opacity * a * cov / 10000;
+                b += in * pb / 100;
+                g += in * pg / 100;
+                r += in * pr / 100;
+                cov -= in;
+                if (cov < 1) break;
+            }
+            const int32_t alpha = 100 - std::max(cov, 0);
+            if (alpha > 0 && alpha < 100) {
+                // Straight colour: the sums hold it weighted by the coverage taken.
+                b = b * 100 / alpha;
+                g = g * 100 / alpha;
+                r = r * 100 / alpha;
+            }
+            uint8_t* d = dst + 4 * size_t(i);
+            d[0] = uint8_t(std::min(b, 255));
+            d[1] = uint8_t(std::min(g, 255));
+            d[2] = uint8_t(std::min(r, 255));
+            d[3] = uint8_t(alpha);
+        }
+    }
+    out->Flush();
+    return merged.Store().CheckBlock(merged.Block());
+}
+
+// Ends the progress run however the merge returns.
+class ProgressRun {
+public:
+    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
+    ~ProgressRun() { AppFeedback().EndProgress(); }
+    void Step() { AppFeedback().StepProgress(); }
+};
+
+}  // namespace
+
+int MergeLayers(HistoryManager& history, MergeMode mode) {
+    LayerManager& lm = history.Layers();
+    const int currentAt = lm.CurrentIndex();
+    if (currentAt < 0) return 0;
+    std::vector<Member> set = MergeSet(lm, mode);
+    if (set.size() < 2) return 0;
+    WaitCursor wait;
+    ProgressRun progress(4);
+
+    Rect u;
+    for (const Member& m : set)
+        if (!m.layer->Bounds().IsEmpty()) u = u.Union(m.layer->Bounds());
+    int k = 0;
+    for (int i = 0; i < currentAt; ++i) {
+        const Layer* l = lm.LayerAt(i).get();
+        if (std::none_of(set.begin(), set.end(), [l](const Member& m) { return m.layer.get() == l; }))
+            ++k;
+    }
+    progress.Step();
+
+    // Past the pixel limit the union is cut to the canvas; so it is past the side limit, so that
+    // every merged layer stays one the layered file can hold and read back.
+    const Rect canvas{0, 0, lm.Image().width, lm.Image().height};
+    const bool tooWide = u.Width() > std::max(kMaxMergeSide, canvas.Width()) ||
+                         u.Height() > std::max(kMaxMergeSide, canvas.Height());
+    if (!u.IsEmpty() && (int64_t(u.Width()) * int64_t(u.Height()) > kMaxMergePixels || tooWide))
+        u = u.Intersect(canvas);
+    auto merged = std::make_shared<Layer>(lm.Store());
+    if (u.IsEmpty()) {
+        merged->Create(0, 0, LayerKind::Null, lm.NextId());
+    } else if (!merged->Create(u.Width(), u.Height(), LayerKind::Pixel, lm.NextId())) {
+        return 0;  // the store has said why; nothing has changed yet
+    } else {
+        merged->SetPosition(u.left, u.top);
+    }
+    merged->SetSerial(lm.NextSerial());
+    // The pixels are made before the list changes, so a failure leaves the document as it was.
+    if (merged->Kind() == LayerKind::Pixel && !ComposeMerged(set, *merged)) return 0;
+    progress.Step();
+
+    for (const Member& m : set) lm.RemoveAt(lm.IndexOf(m.layer.get()));
+    lm.InsertAt(k, merged);
+    MakeCurrentAt(lm, k);
+    progress.Step();
+
+    StateExtra extra;
+    for (const Member& m : set) extra.pairs.push_back({m.layer, m.position});
+    history.RecordState(merged, {}, kStateMergeLayers, k, "Merge Layers", std::move(extra));
+    progress.Step();
+    history.Host().Redraw();
+    return 1;
+}
+
+}  // namespace zelvo
