@@ -1,0 +1,46 @@
+// Write-only rows of a block for a pass that fills whole rows (a decoded picture copied into a
+// layer): rows are filled in the writer's own bounded buffer and go to the file by one pwrite
+// per run, so no page of the block is mapped. A mapped window pays a fault on every page, which
+// is dear on a virtual machine; and a full disk shows as a failed write, not as a crash.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "store/FileDynamicStore.h"
+#include "store/RowCursor.h"
+
+namespace zelvo {
+
+class RowWriter {
+public:
+    RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset, uint32_t rowBytes,
+              uint32_t rowCount, uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
+    ~RowWriter();  // writes what is held (Flush)
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    // A row to fill: its old bytes are NOT read, so the caller writes every byte of it. Valid
+    // until the next Row() or Flush(). Rows next to the ones held join their run; any other row
+    // first sends the run to the file. nullptr when the row is out of range, does not lie
+    // whole inside the block's payload, or a write has failed.
+    uint8_t* Row(uint32_t row);
+    // Sends the held rows to the file. False once any write has failed.
+    bool Flush();
+    bool Failed() const { return m_failed; }
+    uint32_t WriteCount() const { return m_writes; }
+
+private:
+    FileDynamicStore& m_store;
+    uint64_t m_base = 0;  // file offset of row 0
+    uint32_t m_rowBytes;
+    uint32_t m_validRows = 0;
+    uint32_t m_rowsPerWindow = 1;
+    uint32_t m_windowFirst = 0;  // the buffer's first slot holds this row
+    uint32_t m_lo = 0, m_hi = 0;  // rows [m_lo, m_hi) are held
+    bool m_failed = false;
+    uint32_t m_writes = 0;
+    std::unique_ptr<uint8_t[]> m_buffer;
+};
+
+}  // namespace zelvo
