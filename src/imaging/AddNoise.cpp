@@ -1,0 +1,53 @@
+// Filter > Add Noise...: each pixel may take a colour of a small palette (or a grey),
+// weighted by the amount. All draws come from the C runtime's rand().
+#include <cstdlib>
+
+#include "imaging/Filters.h"
+
+namespace zelvo {
+
+uint32_t NoisePaletteColour(int32_t index) {
+    static const int kSteps[5] = {0, 64, 128, 192, 255};
+    const int r = kSteps[index / 25], g = kSteps[(index / 5) % 5], b = kSteps[index % 5];
+    return MakePixel(b, g, r, 0);
+}
+
+std::vector<uint32_t> DrawNoiseField(int32_t width, int32_t height, bool mono) {
+    std::vector<uint32_t> field(size_t(width) * size_t(height), 0);
+    for (int32_t row = 0; row < height; ++row) {
+        uint32_t* line = &field[size_t(height - 1 - row) * size_t(width)];
+        for (int32_t x = 0; x < width; ++x) {
+            if (mono) {
+                const int n = std::rand() % 11;
+                if (n < 10) line[x] = MakePixel(26 * n, 26 * n, 26 * n, 1);
+            } else {
+                const int n = std::rand() % 150;
+                if (n < 125) line[x] = NoisePaletteColour(n) | 1u << 24;
+            }
+        }
+    }
+    return field;
+}
+
+uint32_t NoisePixel(uint32_t p, uint32_t noise, int32_t amount, int32_t s) {
+    if (ChA(noise) == 0 || s <= 0) return p;
+    const int G = s >= 100 ? amount : amount * s / 100;
+    if (G <= 0) return p;
+    auto ch = [G](int n, int v) { return (n * G + v * (100 - G)) / 100; };
+    return MakePixel(ch(ChB(noise), ChB(p)), ch(ChG(noise), ChG(p)), ch(ChR(noise), ChR(p)), ChA(p));
+}
+
+int ApplyAddNoise(HistoryManager& history, int32_t amount, bool mono) {
+    LayerManager& lm = history.Layers();
+    const LayerPtr layer = CurrentPixelLayer(lm);
+    if (!layer) return 0;
+    PixelBuffer src;
+    if (!ReadLayerPixels(*layer, src)) return 0;
+    const std::vector<uint32_t> field = DrawNoiseField(src.width, src.height, mono);
+    const std::vector<uint8_t> st = StrengthsOver(lm, layer->Bounds());
+    for (size_t i = 0; i < src.px.size(); ++i)
+        src.px[i] = NoisePixel(src.px[i], field[i], amount, st.empty() ? 100 : st[i]);
+    return CommitResult(history, "Add Noise", layer->Bounds(), src, false);
+}
+
+}  // namespace zelvo

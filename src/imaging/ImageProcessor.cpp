@@ -1,0 +1,130 @@
+#include "imaging/ImageProcessor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "imaging/AdjustPass.h"
+#include "imaging/SelectionMask.h"
+
+namespace zelvo {
+
+bool ImageProcessor::Prepare(HistoryManager& history, int32_t code, double zoom, const Rect& view) {
+    LayerManager& lm = history.Layers();
+    m_layer = CurrentPixelLayer(lm);
+    if (!m_layer) return false;
+    m_history = &history;
+    const Rect canvas = CanvasRect(lm);
+    m_canvasWidth = canvas.Width();
+    m_canvasHeight = canvas.Height();
+    m_zoom = zoom > 0 ? zoom : 1;
+    m_mask = lm.Selection();
+    m_hasSelection = m_mask != nullptr;
+    m_view = view.Intersect(canvas);
+    for (int i = 0; i < 128; ++i) m_zoomTable[size_t(i)] = int32_t(i / m_zoom);
+    m_params.clear();
+    m_code = code;
+    m_redraw = m_hasSelection ? m_mask->Bounds().Intersect(m_view) : m_view;
+    m_previewSource = m_previewResult = PixelBuffer{};
+    if (code >= kPreviewBlur && code <= kPreviewMosaic) BuildPreviewSource();
+    if (code == kPreviewAddNoise)
+        m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, false);
+    return true;
+}
+
+void ImageProcessor::BuildPreviewSource() {
+    // Screen resolution: below zoom 1 every screen pixel samples the canvas through the table.
+    const double z = std::min(m_zoom, 1.0);
+    const int32_t w = int32_t(m_view.Width() * z), h = int32_t(m_view.Height() * z);
+    m_previewSource = PixelBuffer{w, h, std::vector<uint32_t>(size_t(w) * size_t(h), 0)};
+    const Rect b = m_layer->Bounds();
+    RowReader rows(m_layer->Store(), m_layer->Block(), m_layer->RowsOffset(), m_layer->Stride(),
+                   uint32_t(m_layer->Height()));
+    auto map = [&](int32_t i) {
+        return z < 1 ? (i / 128) * int32_t(128 / z) + m_zoomTable[size_t(i % 128)] : i;
+    };
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t cy = m_view.top + map(y);
+        if (cy < b.top || cy >= b.bottom) continue;
+        const uint8_t* row = rows.Row(uint32_t(m_layer->StoredRowOf(cy)));
+        if (!row) continue;
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t cx = m_view.left + map(x);
+            if (cx < b.left || cx >= b.right) continue;
+            uint32_t p;
+            std::memcpy(&p, row + 4 * size_t(cx - b.left), 4);
+            m_previewSource.At(x, y) = p;
+        }
+    }
+}
+
+void ImageProcessor::Preview(const std::vector<int32_t>& params) {
+    m_params = params;
+    auto at = [&](size_t i) { return i < params.size() ? params[i] : 0; };
+    switch (m_code) {
+        case kPreviewBrightnessContrast: m_bc = BuildBrightnessContrastTable(at(0), at(1)); break;
+        case kPreviewLevels:
+            m_transfer = BuildLevelsTable({at(0), at(1), at(2), at(3), at(4)});
+            break;
+        case kPreviewCurves:
+            if (params.size() >= 256) std::copy_n(params.begin(), 256, m_transfer.begin());
+            break;
+        case kPreviewColorBalance: m_channels = BuildColorBalanceTables(at(0), at(1), at(2)); break;
+        case kPreviewBlur:
+            m_previewResult = at(0) <= 10 ? GaussianBlurResult(m_previewSource, at(0))
+                                          : BoxBlurResult(m_previewSource, at(0) - 10);
+            break;
+        case kPreviewSharpen: m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1)); break;
+        case kPreviewAddNoise:
+            if (params.size() > 2 && params[2]) m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, at(1) != 0);
+            m_previewResult = m_previewSource;
+            for (size_t i = 0; i < m_noise.size(); ++i)
+                m_previewResult.px[i] = NoisePixel(m_previewSource.px[i], m_noise[i], at(0), 100);
+            break;
+        case kPreviewMosaic: m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0))); break;
+        default: break;
+    }
+}
+
+uint32_t ImageProcessor::PreviewPixel(uint32_t p, int32_t s) const {
+    auto at = [&](size_t i) { return i < m_params.size() ? m_params[i] : 0; };
+    switch (m_code) {
+        case kPreviewBrightnessContrast:
+            return m_bc.empty() ? p : BrightnessContrastPixel(m_bc, p, s < 0 ? 100 : s);
+        case kPreviewLevels:
+        case kPreviewCurves:
+        case kPreviewShadowHighlight: return TransferPixel(m_transfer, p, s);
+        case kPreviewSaturation: return SaturationPixel(at(0), p, s);
+        case kPreviewColorBalance: return ChannelTablesPixel(m_channels, p, s < 0 ? 100 : s);
+        default: return p;
+    }
+}
+
+int ImageProcessor::Finish(int apply) {
+    int done = 0;
+    if (apply && m_history) {
+        auto at = [&](size_t i) { return i < m_params.size() ? m_params[i] : 0; };
+        HistoryManager& h = *m_history;
+        switch (m_code) {
+            case kPreviewBrightnessContrast: done = ApplyBrightnessContrast(h, at(0), at(1)); break;
+            case kPreviewLevels: done = ApplyLevels(h, {at(0), at(1), at(2), at(3), at(4)}); break;
+            case kPreviewCurves: done = m_params.size() >= 257 && m_params[256] ? ApplyTransfer(h, m_transfer, "Curves") : 0; break;
+            case kPreviewSaturation: done = ApplySaturation(h, at(0)); break;
+            case kPreviewColorBalance: done = ApplyColorBalance(h, at(0), at(1), at(2)); break;
+            case kPreviewShadowHighlight: done = ApplyShadowHighlight(h, at(0), at(1), at(2)); break;
+            case kPreviewBlur: done = ApplyBlur(h, at(0)); break;
+            case kPreviewSharpen: done = ApplySharpenMore(h, at(0), at(1)); break;
+            case kPreviewAddNoise: done = ApplyAddNoise(h, at(0), at(1) != 0); break;
+            case kPreviewMosaic: done = ApplyMosaic(h, at(0)); break;
+            default: break;
+        }
+    }
+    m_previewSource = m_previewResult = PixelBuffer{};
+    m_noise.clear();
+    m_layer.reset();
+    m_mask.reset();
+    m_code = kPreviewNone;
+    return done;
+}
+
+}  // namespace zelvo

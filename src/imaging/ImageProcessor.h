@@ -1,0 +1,75 @@
+// The working state of an open adjustment or filter dialog and its protocol: prepare (take
+// the document, layer, mask, canvas and zoom; reset the parameters; set the preview code),
+// preview (rebuild the tables and ask for a redraw; the view then passes each visible pixel
+// through PreviewPixel), and finish (apply with the last parameters, or only redraw).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/Types.h"
+#include "history/HistoryManager.h"
+#include "imaging/Adjustments.h"
+#include "imaging/Filters.h"
+
+namespace zelvo {
+
+enum PreviewCode : int32_t {
+    kPreviewNone = 0,
+    kPreviewBrightnessContrast = 1,
+    kPreviewLevels = 3,
+    kPreviewCurves = 4,
+    kPreviewSaturation = 6,
+    kPreviewColorBalance = 7,
+    kPreviewBlur = 8,
+    kPreviewSharpen = 9,
+    kPreviewAddNoise = 10,
+    kPreviewMosaic = 11,
+    kPreviewShadowHighlight = 12,
+};
+
+class ImageProcessor {
+public:
+    // Takes the working state for a dialog with preview code `code`. `view` is the canvas area
+    // visible in the view. Returns false when the current layer is not a pixel layer.
+    bool Prepare(HistoryManager& history, int32_t code, double zoom, const Rect& view);
+    // New parameters from the dialog: the tables are rebuilt and the shown area redrawn.
+    void Preview(const std::vector<int32_t>& params);
+    // The displayed pixel for a source pixel at strength s (s < 0: no selection) under the
+    // table codes; the filter codes show their preview buffer instead.
+    uint32_t PreviewPixel(uint32_t p, int32_t s) const;
+    // For the filter codes: the visible area sampled through the zoom table (screen
+    // resolution) and the filter's result over it.
+    const PixelBuffer& PreviewSource() const { return m_previewSource; }
+    const PixelBuffer& PreviewResult() const { return m_previewResult; }
+    // OK (apply 1) or Cancel (apply 0): frees the preview buffers and clears the code.
+    int Finish(int apply);
+
+    int32_t Code() const { return m_code; }
+    const std::array<int32_t, 128>& ZoomTable() const { return m_zoomTable; }
+    const Table256& Transfer() const { return m_transfer; }
+    bool HasSelection() const { return m_hasSelection; }
+    // The canvas rectangle the view must redraw after a preview step.
+    Rect RedrawRect() const { return m_redraw; }
+
+private:
+    void BuildPreviewSource();
+
+    HistoryManager* m_history = nullptr;
+    int32_t m_canvasWidth = 0, m_canvasHeight = 0;
+    double m_zoom = 1;
+    LayerPtr m_layer, m_mask;
+    bool m_hasSelection = false;
+    Rect m_view, m_redraw;
+    std::array<int32_t, 128> m_zoomTable{};
+    Table256 m_transfer{};
+    ChannelTables m_channels;
+    BrightnessContrastTable m_bc;
+    std::vector<int32_t> m_params;
+    int32_t m_code = kPreviewNone;
+    PixelBuffer m_previewSource, m_previewResult;
+    std::vector<uint32_t> m_noise;
+};
+
+}  // namespace zelvo
