@@ -13,11 +13,12 @@ cd "$(dirname "$0")/.."
 . scripts/deps.sh
 # The virtual display is needed here only, not by the builds or the tests.
 zelvo_install_deps xvfb xauth
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release --target zelvo
+build="${ZELVO_BUILD_DIR:-build/release}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target zelvo
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 ZELVO_CONFIG_DIR="$tmp/config" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-  build/release/src/app/zelvo --no-splash --temp-dir "$tmp" --screenshot "$out" "$image"
+  "$build"/src/app/zelvo --no-splash --temp-dir "$tmp" --screenshot "$out" "$image"
 echo "wrote $out"

@@ -77,7 +77,7 @@ bool CMainFrame::Create(const Options& options) {
     std::unique_ptr<CStartupDialog> splash;
     const auto shownAt = std::chrono::steady_clock::now();
     if (options.splash) {
-        showMaximized();
+        ShowMaximised();
         splash = std::make_unique<CStartupDialog>(m_workspace.ScreenWidth(),
                                                   m_workspace.ScreenHeight(), this);
         splash->show();
@@ -114,6 +114,11 @@ bool CMainFrame::Create(const Options& options) {
     m_commandUiTimer->start(kCommandUiMs);
     m_created = true;
     return true;
+}
+
+void CMainFrame::ShowMaximised() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+    showMaximized();
 }
 
 bool CMainFrame::CreateBars() {
@@ -229,6 +234,10 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 void CMainFrame::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     event->acceptProposedAction();
+    OpenDroppedUrls(urls);
+}
+
+void CMainFrame::OpenDroppedUrls(const QList<QUrl>& urls) {
     for (const QUrl& url : urls)
         if (url.isLocalFile()) m_app.OpenDocumentFile(url.toLocalFile());
 }

@@ -27,6 +27,7 @@ class QMenu;
 class QProgressBar;
 class QStackedWidget;
 class QTimer;
+class QUrl;
 class QToolBar;
 
 namespace zelvo {
@@ -75,6 +76,9 @@ public:
     // Stops the threads and drops the feedback service without asking anything (the frame is
     // going away without its close, e.g. after a failed start).
     void ShutDown();
+
+    // Maximised; without a window manager to do it, the frame still covers the screen.
+    void ShowMaximised();
 
     Workspace& GetWorkspace() { return m_workspace; }
     WorkerShared& Shared() { return m_shared; }
@@ -130,6 +134,9 @@ public:
     QLabel* Pane(int index) const { return m_panes[index]; }
     QProgressBar* ProgressBar() const { return m_progress; }
     StatusFeedback* Feedback() const { return m_feedback.get(); }
+
+    // Files dropped on the main window open like files named on the command line.
+    void OpenDroppedUrls(const QList<QUrl>& urls);
 
     // The help page: the project's documentation.
     static QString HelpDocumentPath();

@@ -76,7 +76,7 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     // 4. Dropped files.
     m_frame->setAcceptDrops(true);
     // 6. Shown maximised (before the shell command, so that windows find their room).
-    m_frame->showMaximized();
+    m_frame->ShowMaximised();
     m_frame->ResetNewWindowSlot();
     // 5. The shell command: the file named on the command line, else File New, which the first
     // time is the framework's own request and is refused, so the program starts empty.

@@ -81,6 +81,30 @@ void CMainFrame::BuildMenus() {
             m_actions[id] = action;
         }
     }
+    // The Window menu ends with the open image windows.
+    if (QMenu* window = Menu("&Window")) {
+        connect(window, &QMenu::aboutToShow, this, [this, window] {
+            for (QAction* a : window->actions())
+                if (a->property("zelvoWindowEntry").toBool()) {
+                    window->removeAction(a);
+                    a->deleteLater();
+                }
+            const QList<CChildFrame*> open = Children();
+            if (open.isEmpty()) return;
+            QAction* separator = window->addSeparator();
+            separator->setProperty("zelvoWindowEntry", true);
+            int n = 0;
+            for (CChildFrame* child : open) {
+                QAction* a = window->addAction(QString("&%1 %2").arg(++n).arg(child->windowTitle()));
+                a->setProperty("zelvoWindowEntry", true);
+                a->setCheckable(true);
+                a->setChecked(child == ActiveChild());
+                connect(a, &QAction::triggered, this, [this, child] {
+                    if (Children().contains(child)) m_mdi->setActiveSubWindow(child);
+                });
+            }
+        });
+    }
     for (auto& [path, menu] : m_menus) {
         QMenu* m = menu;
         connect(m, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });

@@ -1,5 +1,6 @@
 // The palettes: F4-F8 and "~", Reset Palette Locations for both screen classes, the Layers
 // and History palettes over a real document, the Color and Tools palettes.
+#include <QAction>
 #include <QColorDialog>
 #include <QDockWidget>
 #include <QLabel>
@@ -153,6 +154,7 @@ private slots:
         Image& image = child->GetImage();
         frame.RefreshPalettes();
         CLayersPalette* palette = frame.LayersPalette();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
         QCOMPARE(palette->OpacitySlider()->value(), 100);
         QCOMPARE(palette->OpacityEdit()->text(), QString("100%"));
         QCOMPARE(palette->OpacitySlider()->toolTip(), QString("Set the transparency of layers"));
@@ -170,8 +172,17 @@ private slots:
         emit palette->OpacityEdit()->editingFinished();
         QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 0);
         // Undo gives back the opacity from before the first change of the layer (coalesced).
-        frame.OnCommand(kCmdUndoRedo);
+        frame.UpdateCommandUI();
+        QCOMPARE(frame.Action(kCmdUndoRedo)->text(), QString("Undo\tCtrl+Z"));
+        QVERIFY(frame.Action(kCmdStepForward)->isEnabled());
+        QVERIFY(!frame.Action(kCmdStepBackward)->isEnabled());
+        QTest::keyClick(&frame, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 100);
+        frame.UpdateCommandUI();
+        QCOMPARE(frame.Action(kCmdUndoRedo)->text(), QString("Redo\tCtrl+Z"));
+        QVERIFY(frame.Action(kCmdStepBackward)->isEnabled());
+        frame.OnCommand(kCmdStepBackward);
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 0);
     }
 
     void historyPaletteClickAndDelete() {

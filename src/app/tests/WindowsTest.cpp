@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QMdiArea>
+#include <QUrl>
 #include <QTest>
 
 #include "app/AppCommands.h"
@@ -165,6 +166,29 @@ private slots:
         QCOMPARE(open[0]->geometry().topLeft().y(), 5);
         QVERIFY(frame.MayCloseDocuments());
         QVERIFY(program.Messages().Entries().empty());
+    }
+
+    void droppedAndRecentFilesOpenInTheNextSlot() {
+        test::TempDir dir;
+        const std::string a = WriteBmp(dir.File("drop-a.bmp"), 8, 8, 1, 2, 3);
+        const std::string b = WriteBmp(dir.File("drop-b.bmp"), 8, 8, 4, 5, 6);
+        Program program;
+        CMainFrame& frame = program.Frame();
+        QVERIFY(frame.acceptDrops());
+        frame.OpenDroppedUrls({QUrl::fromLocalFile(QString::fromStdString(a)),
+                               QUrl("https://example.invalid/x.bmp"),  // not a local file: skipped
+                               QUrl::fromLocalFile(QString::fromStdString(b))});
+        QCOMPARE(frame.Children().size(), 2);
+        QCOMPARE(frame.Children()[1]->geometry().x() - frame.Children()[0]->geometry().x(), 8);
+        QCOMPARE(frame.Children()[1]->geometry().y() - frame.Children()[0]->geometry().y(), 13);
+        // The newest file is the first recent file; choosing it opens it again, one slot on.
+        QCOMPARE(program.App().RecentFiles().first(), QString::fromStdString(b));
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdRecentFile1)->isEnabled());
+        frame.OnCommand(kIdRecentFile1);
+        QCOMPARE(frame.Children().size(), 3);
+        QCOMPARE(frame.Children()[2]->windowTitle(), QString("drop-b.bmp"));
+        QCOMPARE(frame.Children()[2]->geometry().x() - frame.Children()[1]->geometry().x(), 8);
     }
 
     void emptyOpenShowsItsMessage() {
