@@ -34,8 +34,8 @@ double PixelsToLength(int32_t pixels, int32_t ppm, LengthUnit unit) {
     return double(pixels) / double(ppm) * (unit == LengthUnit::Centimeter ? 100.0 : 39.37008);
 }
 
-double ResolutionIn(int32_t ppm, ResolutionUnit unit) {
-    return double(ppm) * (unit == ResolutionUnit::PixelsPerInch ? 0.0254 : 0.01);
+double ResolutionIn(int32_t ppm, DensityUnit unit) {
+    return double(ppm) * (unit == DensityUnit::PixelsPerInch ? 0.0254 : 0.01);
 }
 
 void RotatedCanvasSize(int code, int32_t width, int32_t height, int32_t& newWidth,

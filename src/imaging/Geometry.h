@@ -25,12 +25,12 @@ float ImageSizeD2(float x);
 float CanvasSizeD2(float x);
 
 enum class LengthUnit { Centimeter, Inch, Pixels };
-enum class ResolutionUnit { PixelsPerInch, PixelsPerCentimeter };
+enum class DensityUnit { PixelsPerInch, PixelsPerCentimeter };
 
 // A pixel count as a length at `ppm` pixels per metre (0 when there is no resolution).
 double PixelsToLength(int32_t pixels, int32_t ppm, LengthUnit unit);
 // The resolution in pixels per inch or per centimetre.
-double ResolutionIn(int32_t ppm, ResolutionUnit unit);
+double ResolutionIn(int32_t ppm, DensityUnit unit);
 
 // The codes of Image > Rotate Canvas and Edit > Transform.
 enum RotateCode : int {

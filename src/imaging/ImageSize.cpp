@@ -86,7 +86,7 @@ bool ImageSizeDialogModel::EditResolution(double value) {
     if (!InRange(value, 0.04, 10000.0) || float(value) == ResolutionValue()) return false;
     // The document sizes stay as shown; the pixel sizes follow the new resolution.
     const double docWidth = DocumentWidth(), docHeight = DocumentHeight();
-    m_resolution = resolutionUnit == ResolutionUnit::PixelsPerCentimeter
+    m_resolution = resolutionUnit == DensityUnit::PixelsPerCentimeter
                        ? RoundR4(float(value) * 100.0f)
                        : RoundR4(float(value) * 39.37008f);
     m_width = PixelsFor(docWidth);

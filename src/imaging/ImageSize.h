@@ -35,7 +35,7 @@ public:
     float ResolutionValue() const;
 
     LengthUnit documentUnit = LengthUnit::Centimeter;  // Centimeter or Inch
-    ResolutionUnit resolutionUnit = ResolutionUnit::PixelsPerInch;
+    DensityUnit resolutionUnit = DensityUnit::PixelsPerInch;
     bool scaleStyles = true;
 
     // The edits of the boxes; each returns false (changing nothing) for a value out of range

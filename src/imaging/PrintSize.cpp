@@ -23,7 +23,7 @@ std::string PrintSizeDialogModel::PixelSizeText() const {
 void PrintSizeDialogModel::ShowFromResolution() {
     // Until a box is edited everything is shown from the document's own resolution.
     if (!m_edited) {
-        m_res = m_resUnit == ResolutionUnit::PixelsPerInch
+        m_res = m_resUnit == DensityUnit::PixelsPerInch
                     ? double(int32_t(double(m_resolution) * 0.0254 + 0.7))
                     : double(m_resolution / 100);
         m_width = PixelsToLength(m_canvasWidth, m_resolution, m_unit);
@@ -35,7 +35,7 @@ void PrintSizeDialogModel::ShowFromResolution() {
 }
 
 double PrintSizeDialogModel::PixelsPerUnitLength() const {
-    double perCm = m_resUnit == ResolutionUnit::PixelsPerInch ? m_res / kCmPerInch : m_res;
+    double perCm = m_resUnit == DensityUnit::PixelsPerInch ? m_res / kCmPerInch : m_res;
     return m_unit == LengthUnit::Inch ? perCm * kCmPerInch : perCm;
 }
 
@@ -50,10 +50,10 @@ void PrintSizeDialogModel::SetUnit(LengthUnit unit) {
     ShowFromResolution();
 }
 
-void PrintSizeDialogModel::SetResolutionUnit(ResolutionUnit unit) {
+void PrintSizeDialogModel::SetResolutionUnit(DensityUnit unit) {
     if (unit == m_resUnit) return;
     if (m_edited)
-        m_res = unit == ResolutionUnit::PixelsPerInch ? m_res * kCmPerInch : m_res / kCmPerInch;
+        m_res = unit == DensityUnit::PixelsPerInch ? m_res * kCmPerInch : m_res / kCmPerInch;
     m_resUnit = unit;
     ShowFromResolution();
 }
@@ -68,7 +68,7 @@ bool PrintSizeDialogModel::EditWidth(double value) {
     m_height = value * double(m_canvasHeight) / double(m_canvasWidth);
     const double cm = m_unit == LengthUnit::Inch ? value * kCmPerInch : value;
     const double perCm = double(m_canvasWidth) / cm;
-    m_res = m_resUnit == ResolutionUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
+    m_res = m_resUnit == DensityUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
     m_edited = true;
     return true;
 }
@@ -79,7 +79,7 @@ bool PrintSizeDialogModel::EditHeight(double value) {
     m_width = value * double(m_canvasWidth) / double(m_canvasHeight);
     const double cm = m_unit == LengthUnit::Inch ? value * kCmPerInch : value;
     const double perCm = double(m_canvasHeight) / cm;
-    m_res = m_resUnit == ResolutionUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
+    m_res = m_resUnit == DensityUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
     m_edited = true;
     return true;
 }
@@ -95,7 +95,7 @@ bool PrintSizeDialogModel::EditResolution(double value) {
 std::optional<int32_t> PrintSizeDialogModel::Ok() const {
     // OK alone must not move the resolution by the rounding of the shown value.
     if (!m_edited) return std::nullopt;
-    const int32_t r = m_resUnit == ResolutionUnit::PixelsPerCentimeter
+    const int32_t r = m_resUnit == DensityUnit::PixelsPerCentimeter
                           ? int32_t(m_res * 100.0 + 0.5)
                           : int32_t(m_res * 39.37008 + 0.5);
     if (r <= 0 || r >= 100000 || r == m_resolution) return std::nullopt;

@@ -19,10 +19,10 @@ public:
     std::string PixelSizeText() const;
 
     LengthUnit Unit() const { return m_unit; }
-    ResolutionUnit ResUnit() const { return m_resUnit; }
+    DensityUnit ResUnit() const { return m_resUnit; }
     // Choosing a unit shows the values in it (from the resolution as it stands).
     void SetUnit(LengthUnit unit);          // Centimeter or Inch
-    void SetResolutionUnit(ResolutionUnit unit);
+    void SetResolutionUnit(DensityUnit unit);
 
     double PrintWidth() const { return m_width; }
     double PrintHeight() const { return m_height; }
@@ -52,7 +52,7 @@ private:
     int32_t m_canvasHeight;
     int32_t m_resolution;
     LengthUnit m_unit = LengthUnit::Centimeter;
-    ResolutionUnit m_resUnit = ResolutionUnit::PixelsPerInch;
+    DensityUnit m_resUnit = DensityUnit::PixelsPerInch;
     double m_width = 0;
     double m_height = 0;
     double m_res = 0;

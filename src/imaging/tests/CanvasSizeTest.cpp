@@ -145,7 +145,7 @@ TEST(PrintSizeDialog, StartsFromTheDocumentResolution) {
     EXPECT_EQ(d.ResolutionText(), "72");  // trunc(71.98 + 0.7)
     EXPECT_EQ(d.WidthText(), "10.59");
     EXPECT_EQ(d.HeightText(), "7.06");
-    d.SetResolutionUnit(ResolutionUnit::PixelsPerCentimeter);
+    d.SetResolutionUnit(DensityUnit::PixelsPerCentimeter);
     EXPECT_EQ(d.ResolutionText(), "28");  // 2834 / 100
     d.SetUnit(LengthUnit::Inch);
     EXPECT_EQ(d.WidthText(), "4.17");
@@ -162,7 +162,7 @@ TEST(PrintSizeDialog, EditsKeepTheRatioAndGiveTheResolution) {
     ASSERT_TRUE(d.EditHeight(10.0));  // 200 px over 10 cm = 20 px/cm
     EXPECT_DOUBLE_EQ(d.PrintWidth(), 15.0);
     EXPECT_NEAR(d.ResolutionValue(), 50.8, 1e-9);
-    d.SetResolutionUnit(ResolutionUnit::PixelsPerCentimeter);
+    d.SetResolutionUnit(DensityUnit::PixelsPerCentimeter);
     EXPECT_NEAR(d.ResolutionValue(), 20.0, 1e-9);
     EXPECT_EQ(d.Ok(), 2000);
     ASSERT_TRUE(d.EditResolution(100.0));  // 100 px/cm
@@ -175,7 +175,7 @@ TEST(PrintSizeDialog, EditsKeepTheRatioAndGiveTheResolution) {
 
 TEST(PrintSizeDialog, TheSameResolutionOrOneOutOfRangeIsNoChange) {
     PrintSizeDialogModel d(300, 200, 2000);
-    d.SetResolutionUnit(ResolutionUnit::PixelsPerCentimeter);
+    d.SetResolutionUnit(DensityUnit::PixelsPerCentimeter);
     ASSERT_TRUE(d.EditResolution(20.0));
     EXPECT_FALSE(d.Ok());  // 2000 already
     ASSERT_TRUE(d.EditResolution(0.004 + 0.01));

@@ -37,8 +37,8 @@ TEST(GeometryRules, UnitConversionsFollowTheResolutionInPixelsPerMetre) {
     EXPECT_NEAR(PixelsToLength(72, 2834, LengthUnit::Inch), 72.0 / 2834 * 39.37008, 1e-9);
     EXPECT_EQ(PixelsToLength(300, 2834, LengthUnit::Pixels), 300.0);
     EXPECT_EQ(PixelsToLength(300, 0, LengthUnit::Centimeter), 0.0);  // no resolution
-    EXPECT_NEAR(ResolutionIn(2834, ResolutionUnit::PixelsPerInch), 71.9836, 1e-4);
-    EXPECT_NEAR(ResolutionIn(2834, ResolutionUnit::PixelsPerCentimeter), 28.34, 1e-9);
+    EXPECT_NEAR(ResolutionIn(2834, DensityUnit::PixelsPerInch), 71.9836, 1e-4);
+    EXPECT_NEAR(ResolutionIn(2834, DensityUnit::PixelsPerCentimeter), 28.34, 1e-9);
 }
 
 TEST(GeometryRules, RotateClockwiseOf300By200MovesTheExampleRectangle) {

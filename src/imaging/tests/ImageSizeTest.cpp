@@ -55,7 +55,7 @@ TEST(ImageSizeDialog, DocumentSizeAndResolutionConvertThroughR4) {
     EXPECT_EQ(r.Resolution(), RoundR4(144.0f * 39.37008f));
     EXPECT_EQ(r.Width(), RoundR4(docW * float(r.Resolution()) * 0.01f));
     EXPECT_EQ(r.Height(), RoundR4(docH * float(r.Resolution()) * 0.01f));
-    r.resolutionUnit = ResolutionUnit::PixelsPerCentimeter;
+    r.resolutionUnit = DensityUnit::PixelsPerCentimeter;
     EXPECT_TRUE(r.EditResolution(10.0));
     EXPECT_EQ(r.Resolution(), 1000);
     EXPECT_FALSE(r.EditResolution(0.01));  // below 0.04
