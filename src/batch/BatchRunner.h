@@ -75,6 +75,7 @@ void RegisterHistoryCommands(BatchRunner& runner);
 void RegisterTextCurveCommands(BatchRunner& runner);
 void RegisterSelectionCommands(BatchRunner& runner);
 void RegisterImageCommands(BatchRunner& runner);
+void RegisterAdjustCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -55,6 +55,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterTextCurveCommands(runner);
     RegisterSelectionCommands(runner);
     RegisterImageCommands(runner);
+    RegisterAdjustCommands(runner);
 }
 
 }  // namespace zelvo
