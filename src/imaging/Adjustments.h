@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "history/HistoryManager.h"
+#include "imaging/AdjustPass.h"
 
 namespace zelvo {
 
@@ -68,6 +69,11 @@ struct StretchBounds {
 };
 StretchBounds StretchBoundsOf(const std::array<int64_t, 256>& counts);
 Table256 StretchTable(const StretchBounds& b);
+// The rule over a buffer (the apply step, and the preview over the visible area with the
+// layer's histogram); `strength` is empty without a selection, else one byte per pixel.
+PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint8_t>& strength,
+                                  const std::array<int64_t, 256>& histogram, int32_t shadows,
+                                  int32_t highlights, int32_t radius);
 int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highlights,
                          int32_t radius);
 

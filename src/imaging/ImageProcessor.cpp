@@ -26,7 +26,13 @@ bool ImageProcessor::Prepare(HistoryManager& history, int32_t code, double zoom,
     m_code = code;
     m_redraw = m_hasSelection ? m_mask->Bounds().Intersect(m_view) : m_view;
     m_previewSource = m_previewResult = PixelBuffer{};
-    if (code >= kPreviewBlur && code <= kPreviewMosaic) BuildPreviewSource();
+    if ((code >= kPreviewBlur && code <= kPreviewMosaic) || code == kPreviewShadowHighlight)
+        BuildPreviewSource();
+    if (code == kPreviewShadowHighlight) {
+        PixelBuffer whole;
+        if (!ReadLayerPixels(*m_layer, whole)) return false;
+        m_histogram = SampledHistogram(whole.px, whole.width, whole.height);
+    }
     if (code == kPreviewAddNoise)
         m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, false);
     return true;
@@ -81,6 +87,10 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
             for (size_t i = 0; i < m_noise.size(); ++i)
                 m_previewResult.px[i] = NoisePixel(m_previewSource.px[i], m_noise[i], at(0), 100);
             break;
+        case kPreviewShadowHighlight:
+            m_previewResult = ShadowHighlightResult(m_previewSource, {}, m_histogram, at(0), at(1),
+                                                    std::max(1, at(2)));
+            break;
         case kPreviewMosaic: m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0))); break;
         default: break;
     }
@@ -92,8 +102,7 @@ uint32_t ImageProcessor::PreviewPixel(uint32_t p, int32_t s) const {
         case kPreviewBrightnessContrast:
             return m_bc.empty() ? p : BrightnessContrastPixel(m_bc, p, s < 0 ? 100 : s);
         case kPreviewLevels:
-        case kPreviewCurves:
-        case kPreviewShadowHighlight: return TransferPixel(m_transfer, p, s);
+        case kPreviewCurves: return TransferPixel(m_transfer, p, s);
         case kPreviewSaturation: return SaturationPixel(at(0), p, s);
         case kPreviewColorBalance: return ChannelTablesPixel(m_channels, p, s < 0 ? 100 : s);
         default: return p;

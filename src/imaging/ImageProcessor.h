@@ -34,10 +34,15 @@ public:
     // Takes the working state for a dialog with preview code `code`. `view` is the canvas area
     // visible in the view. Returns false when the current layer is not a pixel layer.
     bool Prepare(HistoryManager& history, int32_t code, double zoom, const Rect& view);
-    // New parameters from the dialog: the tables are rebuilt and the shown area redrawn.
+    // New parameters from the dialog: the tables (or the preview buffer) are rebuilt; the view
+    // then redraws RedrawRect(). By code: 1 {brightness, contrast}; 3 {input black, middle,
+    // white, output black, white}; 4 {the 256 table entries, changed 0/1}; 6 {value};
+    // 7 {cyan-red, magenta-green, yellow-blue}; 8 {slider}; 9 {amount, radius};
+    // 10 {amount, monochromatic, regenerate the noise field}; 11 {cell}; 12 {shadows,
+    // highlights, radius}.
     void Preview(const std::vector<int32_t>& params);
     // The displayed pixel for a source pixel at strength s (s < 0: no selection) under the
-    // table codes; the filter codes show their preview buffer instead.
+    // table codes; the filter codes and Shadow/Highlight show their preview buffer instead.
     uint32_t PreviewPixel(uint32_t p, int32_t s) const;
     // For the filter codes: the visible area sampled through the zoom table (screen
     // resolution) and the filter's result over it.
@@ -70,6 +75,7 @@ private:
     int32_t m_code = kPreviewNone;
     PixelBuffer m_previewSource, m_previewResult;
     std::vector<uint32_t> m_noise;
+    std::array<int64_t, 256> m_histogram{};
 };
 
 }  // namespace zelvo

@@ -76,17 +76,11 @@ Table256 StretchTable(const StretchBounds& b) {
     return s;
 }
 
-int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highlights,
-                         int32_t radius) {
-    LayerManager& lm = history.Layers();
-    const LayerPtr layer = CurrentPixelLayer(lm);
-    if (!layer) return 0;
-    WaitCursor wait;
-    PixelBuffer src;
-    if (!ReadLayerPixels(*layer, src)) return 0;
+PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint8_t>& strength,
+                                  const std::array<int64_t, 256>& histogram, int32_t shadows,
+                                  int32_t highlights, int32_t radius) {
     const int32_t w = src.width, h = src.height;
-    AppFeedback().BeginProgress(5);
-    const Table256 S = StretchTable(StretchBoundsOf(SampledHistogram(src.px, w, h)));
+    const Table256 S = StretchTable(StretchBoundsOf(histogram));
     const Table256 cs = ToneCurve(shadows), ch = ToneCurve(highlights);
     Table256 T{};
     for (int v = 0; v < 256; ++v) T[size_t(v)] = cs[size_t(v)] - ch[size_t(255 - v)];
@@ -99,7 +93,6 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
         TentBlurPlane(blurred[c], w, h, L);
         AppFeedback().StepProgress();
     }
-    const std::vector<uint8_t> strength = StrengthsOver(lm, layer->Bounds());
     PixelBuffer out = src;
     for (size_t i = 0; i < src.px.size(); ++i) {
         const uint32_t p = src.px[i];
@@ -136,6 +129,21 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
         }
         out.px[i] = MakePixel(o[0], o[1], o[2], ChA(p));
     }
+    return out;
+}
+
+int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highlights,
+                         int32_t radius) {
+    LayerManager& lm = history.Layers();
+    const LayerPtr layer = CurrentPixelLayer(lm);
+    if (!layer) return 0;
+    WaitCursor wait;
+    PixelBuffer src;
+    if (!ReadLayerPixels(*layer, src)) return 0;
+    AppFeedback().BeginProgress(5);
+    const PixelBuffer out =
+        ShadowHighlightResult(src, StrengthsOver(lm, layer->Bounds()),
+                              SampledHistogram(src.px, src.width, src.height), shadows, highlights, radius);
     AppFeedback().StepProgress();
     const int done = CommitResult(history, "Shadow/Highlight", layer->Bounds(), out, false);
     AppFeedback().StepProgress();
