@@ -3,8 +3,10 @@
 #include <filesystem>
 
 #include "files/RasterFile.h"
+#include "layerops/Zld.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
+#include "store/RowWriter.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -63,7 +65,7 @@ bool Image::NewImage(const NewImageSize& size) {
 bool Image::Open(const std::string& path) {
     RasterReadResult read = ReadRasterFile(path);
     if (!read.ok) {
-        // The layered format is tried next once it can be read.
+        if (OpenLayered(path)) return true;
         AppMessages().Show(kCannotOpenText);
         return false;
     }
@@ -107,14 +109,34 @@ bool Image::Open(const std::string& path) {
     return true;
 }
 
+bool Image::OpenLayered(const std::string& path) {
+    WaitCursor wait;
+    int32_t resolution = 0;
+    if (!CheckLayeredDocument(path) || !ReadLayeredDocument(path, m_layers, resolution) ||
+        !m_layers.CreateDisplayBuffer() ||
+        !m_workspace.EnsureStrokeCapacity(m_geometry.width, m_geometry.height)) {
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    m_untitledNumber = m_workspace.NextUntitledNumber();
+    // The resolution read is replaced, as for every opened file.
+    Finish(path, kOpenedResolution);
+    m_history.RecordState(nullptr, m_layers.Layers(), kStateOpenImage, 0, "Open Image File",
+                          {{m_geometry.width, m_geometry.height}, {}, {}});
+    return true;
+}
+
 bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
     LayerPtr layer = m_layers.CurrentLayer();
     if (!layer || !layer->HasPixels()) return false;
-    RowCursor* rows = layer->Rows();
-    if (!rows) return false;
     const int32_t w = picture.Width();
+    // Whole rows go to the file by pwrite: mapping every page of a fresh layer costs a fault
+    // per page, and a full disk becomes a failed write instead of a crash.
+    RowWriter rows(m_layers.Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
+                   uint32_t(layer->Height()));
     for (int32_t y = 0; y < picture.Height(); ++y) {
-        uint8_t* dst = rows->Row(uint32_t(y));  // both bottom row first
+        uint8_t* dst = rows.Row(uint32_t(y));  // both bottom row first
         if (!dst) return false;
         const uint8_t* src = picture.BottomRow(y);
         for (int32_t x = 0; x < w; ++x) {
@@ -124,9 +146,7 @@ bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
             dst[4 * x + 3] = 100;
         }
     }
-    rows->Flush();
-    layer->ReleaseRows();
-    return m_layers.Store().CheckBlock(layer->Block());
+    return rows.Flush() && m_layers.Store().CheckBlock(layer->Block());
 }
 
 void Image::Finish(const std::string& path, int32_t resolution) {
@@ -153,8 +173,14 @@ bool Image::Save(const std::string& path, const SaveOptions& options) {
         return false;
     }
     if (format == FileFormat::Layered) {
-        AppMessages().Show("Layered documents (.zld) cannot be saved by this version.");
-        return false;
+        WaitCursor wait;
+        if (!WriteLayeredDocument(path, m_layers, m_resolution)) {
+            AppMessages().Show("The file could not be written: " + path);
+            return false;
+        }
+        m_path = path;
+        m_modified = false;
+        return true;
     }
     if (!SaveFlat(path, format, options)) return false;
     m_path = path;

@@ -93,6 +93,8 @@ public:
 
 private:
     bool CopyIntoFirstLayer(const RasterImage& picture);
+    // The layered (.zld) reading of Open, after the flat reading failed.
+    bool OpenLayered(const std::string& path);
     bool SaveFlat(const std::string& path, FileFormat format, const SaveOptions& options);
     void Finish(const std::string& path, int32_t resolution);
 

@@ -133,6 +133,14 @@ bool LayerManager::CreateFirstLayer(int32_t width, int32_t height) {
     return true;
 }
 
+bool LayerManager::CreateDisplayBuffer() {
+    if (m_display) return true;
+    auto display = std::make_unique<Layer>(m_store);
+    if (!display->Create(m_screenWidth, m_screenHeight, LayerKind::Pixel, 0)) return false;
+    m_display = std::move(display);
+    return true;
+}
+
 LayerPtr LayerManager::AppendLayer(int32_t width, int32_t height, LayerKind kind) {
     auto layer = std::make_shared<Layer>(m_store);
     if (!layer->Create(width, height, kind, NextId())) return nullptr;

@@ -79,6 +79,9 @@ public:
     LayerPtr RemoveLayerById(int32_t id);
 
     bool CreateFirstLayer(int32_t width, int32_t height);
+    // The display buffer of the screen's size, when there is none yet (a document read from a
+    // layered file gets its layers without CreateFirstLayer).
+    bool CreateDisplayBuffer();
     LayerPtr AppendLayer(int32_t width, int32_t height, LayerKind kind);
     void DestroyAll();
 
