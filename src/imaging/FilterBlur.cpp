@@ -33,6 +33,13 @@ PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider) {
     return out;
 }
 
+uint32_t GaussianSelectionMix(uint32_t o, uint32_t r, int32_t s) {
+    if (s >= 100) return r;
+    if (s <= 0) return o;
+    return MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
+                     StrengthMix(ChR(o), ChR(r), s), StrengthMix(ChA(o), ChA(r), s));
+}
+
 PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius) {
     PixelBuffer out{padded.width, padded.height, std::vector<uint32_t>(padded.px.size())};
     ForEachBoxRow(padded, radius, [&](int32_t y, const BoxRow& s) {
@@ -71,14 +78,7 @@ int ApplyBlur(HistoryManager& history, int32_t slider) {
         PixelBuffer out = GaussianBlurResult(src, slider);
         const std::vector<uint8_t> st = StrengthsOver(lm, b);
         if (!st.empty())
-            for (size_t i = 0; i < out.px.size(); ++i) {
-                const uint32_t o = src.px[i], r = out.px[i];
-                const int s = st[i];
-                if (s >= 100) continue;
-                out.px[i] = s == 0 ? o
-                                   : MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
-                                               StrengthMix(ChR(o), ChR(r), s), StrengthMix(ChA(o), ChA(r), s));
-            }
+            for (size_t i = 0; i < out.px.size(); ++i) out.px[i] = GaussianSelectionMix(src.px[i], out.px[i], st[i]);
         return CommitResult(history, "Blur", b, out, false);
     }
     const int32_t radius = std::max(0, std::min(slider - 10, std::min(src.width, src.height) - 1));

@@ -15,10 +15,12 @@ uint32_t SharpenPixel(uint32_t p, uint32_t blurred, int32_t a, int32_t s) {
 }
 }  // namespace
 
-PixelBuffer SharpenMoreResult(const PixelBuffer& src, int32_t amount, int32_t radius) {
+PixelBuffer SharpenMoreResult(const PixelBuffer& src, int32_t amount, int32_t radius,
+                              const std::vector<uint8_t>& strength) {
     const PixelBuffer blurred = ColourTentBlur(src, radius + 1);
     PixelBuffer out{src.width, src.height, std::vector<uint32_t>(src.px.size())};
-    for (size_t i = 0; i < src.px.size(); ++i) out.px[i] = SharpenPixel(src.px[i], blurred.px[i], amount, 100);
+    for (size_t i = 0; i < src.px.size(); ++i)
+        out.px[i] = SharpenPixel(src.px[i], blurred.px[i], amount, strength.empty() ? 100 : strength[i]);
     return out;
 }
 

@@ -16,6 +16,8 @@ namespace zelvo {
 // windows are cut at the edges of the buffer it is given: the layer's pixels laid into the
 // grown rectangle, transparent around them).
 PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider);
+// The Gaussian's selection rule: every channel and A mix by the strength.
+uint32_t GaussianSelectionMix(uint32_t old, uint32_t result, int32_t strength);
 PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius);
 // `src` placed at `from` laid into rectangle `to` (transparent where it does not reach).
 PixelBuffer PlaceInto(const PixelBuffer& src, const Rect& from, const Rect& to);
@@ -25,7 +27,9 @@ PixelBuffer SharpenResult(const PixelBuffer& src);
 int ApplySharpen(HistoryManager& history);
 
 // Sharpen...: blurred copy by the colour tent blur of radius R + 1.
-PixelBuffer SharpenMoreResult(const PixelBuffer& src, int32_t amount, int32_t radius);
+// `strength` (one byte per pixel) applies the selection rule; empty: none.
+PixelBuffer SharpenMoreResult(const PixelBuffer& src, int32_t amount, int32_t radius,
+                              const std::vector<uint8_t>& strength = {});
 int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius);
 
 // Add Noise: one rand() per pixel in stored row order (bottom row first), left to right.
@@ -36,6 +40,7 @@ uint32_t NoisePaletteColour(int32_t index);  // 0..124, as a pixel word with A =
 int ApplyAddNoise(HistoryManager& history, int32_t amount, bool monochromatic);
 
 PixelBuffer MosaicResult(const PixelBuffer& src, int32_t cell);
+uint32_t MosaicSelectionMix(uint32_t old, uint32_t cell, int32_t strength);
 int ApplyMosaic(HistoryManager& history, int32_t cell);
 
 enum class NoiseReducer { Small, Medium, Big, Gray };

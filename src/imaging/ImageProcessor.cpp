@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/AdjustPass.h"
+#include "imaging/BoxSums.h"
 #include "imaging/SelectionMask.h"
 
 namespace zelvo {
@@ -43,6 +44,8 @@ void ImageProcessor::BuildPreviewSource() {
     const double z = std::min(m_zoom, 1.0);
     const int32_t w = int32_t(m_view.Width() * z), h = int32_t(m_view.Height() * z);
     m_previewSource = PixelBuffer{w, h, std::vector<uint32_t>(size_t(w) * size_t(h), 0)};
+    m_previewStrength.assign(m_hasSelection ? m_previewSource.px.size() : 0, 0);
+    std::vector<uint8_t> strengths(m_hasSelection ? size_t(m_canvasWidth) : 0);
     const Rect b = m_layer->Bounds();
     RowReader rows(m_layer->Store(), m_layer->Block(), m_layer->RowsOffset(), m_layer->Stride(),
                    uint32_t(m_layer->Height()));
@@ -51,6 +54,11 @@ void ImageProcessor::BuildPreviewSource() {
     };
     for (int32_t y = 0; y < h; ++y) {
         const int32_t cy = m_view.top + map(y);
+        if (m_hasSelection) {
+            ReadMaskRow(*m_mask, cy, 0, m_canvasWidth, strengths.data());
+            for (int32_t x = 0; x < w; ++x)
+                m_previewStrength[size_t(y) * size_t(w) + size_t(x)] = strengths[size_t(m_view.left + map(x))];
+        }
         if (cy < b.top || cy >= b.bottom) continue;
         const uint8_t* row = rows.Row(uint32_t(m_layer->StoredRowOf(cy)));
         if (!row) continue;
@@ -79,19 +87,28 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
         case kPreviewBlur:
             m_previewResult = at(0) <= 10 ? GaussianBlurResult(m_previewSource, at(0))
                                           : BoxBlurResult(m_previewSource, at(0) - 10);
+            for (size_t i = 0; i < m_previewStrength.size(); ++i)
+                m_previewResult.px[i] = at(0) <= 10
+                    ? GaussianSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i])
+                    : BoxSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
             break;
-        case kPreviewSharpen: m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1)); break;
+        case kPreviewSharpen: m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1), m_previewStrength); break;
         case kPreviewAddNoise:
             if (params.size() > 2 && params[2]) m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, at(1) != 0);
             m_previewResult = m_previewSource;
             for (size_t i = 0; i < m_noise.size(); ++i)
-                m_previewResult.px[i] = NoisePixel(m_previewSource.px[i], m_noise[i], at(0), 100);
+                m_previewResult.px[i] = NoisePixel(m_previewSource.px[i], m_noise[i], at(0),
+                                                   m_previewStrength.empty() ? 100 : m_previewStrength[i]);
             break;
         case kPreviewShadowHighlight:
-            m_previewResult = ShadowHighlightResult(m_previewSource, {}, m_histogram, at(0), at(1),
+            m_previewResult = ShadowHighlightResult(m_previewSource, m_previewStrength, m_histogram, at(0), at(1),
                                                     std::max(1, at(2)));
             break;
-        case kPreviewMosaic: m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0))); break;
+        case kPreviewMosaic:
+            m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0)));
+            for (size_t i = 0; i < m_previewStrength.size(); ++i)
+                m_previewResult.px[i] = MosaicSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
+            break;
         default: break;
     }
 }
@@ -129,6 +146,7 @@ int ImageProcessor::Finish(int apply) {
         }
     }
     m_previewSource = m_previewResult = PixelBuffer{};
+    m_previewStrength.clear();
     m_noise.clear();
     m_layer.reset();
     m_mask.reset();

@@ -45,7 +45,7 @@ public:
     // table codes; the filter codes and Shadow/Highlight show their preview buffer instead.
     uint32_t PreviewPixel(uint32_t p, int32_t s) const;
     // For the filter codes: the visible area sampled through the zoom table (screen
-    // resolution) and the filter's result over it.
+    // resolution) and the filter's result over it, the selection's rule applied.
     const PixelBuffer& PreviewSource() const { return m_previewSource; }
     const PixelBuffer& PreviewResult() const { return m_previewResult; }
     // OK (apply 1) or Cancel (apply 0): frees the preview buffers and clears the code.
@@ -74,6 +74,7 @@ private:
     std::vector<int32_t> m_params;
     int32_t m_code = kPreviewNone;
     PixelBuffer m_previewSource, m_previewResult;
+    std::vector<uint8_t> m_previewStrength;  // empty without a selection
     std::vector<uint32_t> m_noise;
     std::array<int64_t, 256> m_histogram{};
 };

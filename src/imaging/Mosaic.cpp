@@ -31,8 +31,7 @@ PixelBuffer MosaicResult(const PixelBuffer& src, int32_t n) {
     return out;
 }
 
-namespace {
-uint32_t MosaicMix(uint32_t old, uint32_t cell, int s) {
+uint32_t MosaicSelectionMix(uint32_t old, uint32_t cell, int32_t s) {
     if (s <= 0) return old;
     if (s >= 100 || ChA(old) == 0) return cell;
     const int d = ChA(cell) * s / 100;
@@ -40,7 +39,6 @@ uint32_t MosaicMix(uint32_t old, uint32_t cell, int s) {
     return MakePixel(StrengthMix(ChB(old), ChB(cell), s), StrengthMix(ChG(old), ChG(cell), s),
                      StrengthMix(ChR(old), ChR(cell), s), a);
 }
-}  // namespace
 
 int ApplyMosaic(HistoryManager& history, int32_t cell) {
     LayerManager& lm = history.Layers();
@@ -51,7 +49,7 @@ int ApplyMosaic(HistoryManager& history, int32_t cell) {
     PixelBuffer out = MosaicResult(src, std::clamp(cell, 2, 200));
     const std::vector<uint8_t> st = StrengthsOver(lm, layer->Bounds());
     if (!st.empty())
-        for (size_t i = 0; i < out.px.size(); ++i) out.px[i] = MosaicMix(src.px[i], out.px[i], st[i]);
+        for (size_t i = 0; i < out.px.size(); ++i) out.px[i] = MosaicSelectionMix(src.px[i], out.px[i], st[i]);
     return CommitResult(history, "Mosaic", layer->Bounds(), out, false);
 }
 

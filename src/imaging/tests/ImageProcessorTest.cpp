@@ -120,6 +120,26 @@ TEST_F(ImageProcessorTest, FilterPreviewsRunOnTheVisibleArea) {
     EXPECT_EQ(after.px, whole.px);
 }
 
+TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
+    const std::vector<std::pair<int32_t, std::vector<int32_t>>> cases = {
+        {kPreviewBlur, {5}}, {kPreviewBlur, {13}}, {kPreviewSharpen, {70, 3}},
+        {kPreviewMosaic, {3}}, {kPreviewShadowHighlight, {60, 10, 5}}};
+    for (bool sel : {false, true})
+        for (const auto& [code, params] : cases) {
+            if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
+            RandomLayer({0, 0, kW, kH});
+            if (sel) RandomSelection();
+            ImageProcessor ip;
+            ASSERT_TRUE(ip.Prepare(*history, code, 1, {0, 0, kW, kH}));
+            ip.Preview(params);
+            const PixelBuffer shown = ip.PreviewResult();
+            ASSERT_EQ(ip.Finish(1), 1) << code;
+            PixelBuffer applied;
+            ASSERT_TRUE(ReadLayerPixels(*Current(), applied));
+            EXPECT_EQ(applied.px, shown.px) << code << " selection " << sel;
+        }
+}
+
 TEST_F(ImageProcessorTest, LevelsInputHandlesKeepTheirOrderAndTheMiddleItsFraction) {
     LevelsInputSlider in;
     EXPECT_EQ(in.MiddleReading(), "1.00");
