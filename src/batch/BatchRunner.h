@@ -74,6 +74,7 @@ void RegisterDocumentCommands(BatchRunner& runner);
 void RegisterHistoryCommands(BatchRunner& runner);
 void RegisterTextCurveCommands(BatchRunner& runner);
 void RegisterSelectionCommands(BatchRunner& runner);
+void RegisterLayerCommands(BatchRunner& runner);
 void RegisterImageCommands(BatchRunner& runner);
 void RegisterAdjustCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);

@@ -54,6 +54,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterHistoryCommands(runner);
     RegisterTextCurveCommands(runner);
     RegisterSelectionCommands(runner);
+    RegisterLayerCommands(runner);
     RegisterImageCommands(runner);
     RegisterAdjustCommands(runner);
 }

@@ -1,4 +1,4 @@
-// Document commands: new, open, save, close, activate, info, and `layer select`.
+// Document commands: new, open, save, close, activate and info.
 #include "batch/DocumentCommands.h"
 
 #include <ostream>
@@ -8,7 +8,6 @@
 #include "files/RasterFile.h"
 #include "files/SaveOptions.h"
 #include "history/HistoryCommands.h"
-#include "history/LayerOpacity.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -195,30 +194,6 @@ CommandResult Info(BatchSession& s, const Args& args) {
     return CommandResult::Ok();
 }
 
-CommandResult LayerCommand(BatchSession& s, const Args& args) {
-    if (args.empty()) return CommandResult::Script("layer takes a subcommand");
-    BatchDocuments& docs = Documents(s);
-    if (args[0] == "select") {
-        if (args.size() != 2) return CommandResult::Script("layer select takes N");
-        auto n = ParseInt(args[1]);
-        if (!n) return CommandResult::Script("layer select: N must be a whole number");
-        if (!docs.active) return NoDocument();
-        if (*n < 1 || *n > docs.active->Layers().LayerCount())
-            return CommandResult::Fail("layer select: there is no layer " + args[1]);
-        return CommandResult::From(docs.active->Layers().SelectLayerByIndex(*n));
-    }
-    if (args[0] == "opacity") {
-        if (args.size() != 2) return CommandResult::Script("layer opacity takes V");
-        auto v = ParseInt(args[1]);
-        if (!v) return CommandResult::Script("layer opacity: V must be a whole number");
-        if (!docs.active) return NoDocument();
-        if (*v < 0 || *v > 100) return CommandResult::Fail("layer opacity: the opacity is 0..100");
-        LayerOpacityControl control(docs.active->History());
-        return CommandResult::From(control.SetLayerOpacity(*v, 1) != 0);
-    }
-    return CommandResult::Script("unknown layer command '" + args[0] + "'");
-}
-
 }  // namespace
 
 BatchDocuments& Documents(BatchSession& s) { return s.State<BatchDocuments>("documents"); }
@@ -230,7 +205,6 @@ void RegisterDocumentCommands(BatchRunner& runner) {
     runner.Register("close", Close);
     runner.Register("activate", Activate);
     runner.Register("info", Info);
-    runner.Register("layer", LayerCommand);
 }
 
 }  // namespace zelvo

@@ -1,0 +1,1 @@
+zelvo_bench(layerops_bench SOURCES LayeropsBench.cpp LIBS zelvo_layerops)
