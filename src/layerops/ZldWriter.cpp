@@ -43,7 +43,8 @@ struct Entry {
 std::vector<uint8_t> HeaderAndTable(const LayerManager& lm, int32_t resolution, uint32_t total,
                                     const std::vector<Entry>& entries) {
     std::vector<uint8_t> out;
-    out.insert(out.end(), kMagic, kMagic + 4);
+    out.reserve(kHeaderBytes + size_t(kEntryBytes) * entries.size());
+    for (char c : kMagic) out.push_back(uint8_t(c));
     Put32(out, total);
     Put32(out, uint32_t(lm.Image().width));
     Put32(out, uint32_t(lm.Image().height));
