@@ -6,23 +6,55 @@
 
 namespace zelvo {
 
-void TentBlurPlane(std::vector<int32_t>& plane, int32_t w, int32_t h, int32_t radius) {
-    if (w <= 0 || h <= 0 || radius <= 1) return;
-    // Columns through a transposed copy so each line is contiguous.
-    std::vector<int32_t> t(plane.size()), line(size_t(std::max(w, h)));
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) t[size_t(x) * size_t(h) + size_t(y)] = plane[size_t(y) * size_t(w) + size_t(x)];
-    for (int32_t x = 0; x < w; ++x) {
-        int32_t* col = &t[size_t(x) * size_t(h)];
-        TentFilterLine<int32_t>(col, 1, line.data(), 1, h, radius);
-        std::copy(line.begin(), line.begin() + h, col);
+namespace {
+
+// The tent filter down every column at once: the running sums of the line filter kept per
+// column, so each step reads and writes whole rows.
+void TentColumns(std::vector<int32_t>& plane, int32_t w, int32_t h, int32_t L) {
+    const size_t W = size_t(w);
+    std::vector<int32_t> in(plane);  // the source rows stay readable while rows are written
+    std::vector<int32_t> s(W, 0), right(W, 0), left(W, 0);
+    auto row = [&](int64_t y) -> const int32_t* { return (y >= 0 && y < h) ? &in[size_t(y) * W] : nullptr; };
+    for (int32_t k = 0; k < L; ++k) {
+        const int32_t* r = row(k);
+        if (!r) continue;
+        for (size_t x = 0; x < W; ++x) {
+            s[x] += (L - k) * r[x];
+            right[x] += r[x];
+        }
     }
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) plane[size_t(y) * size_t(w) + size_t(x)] = t[size_t(x) * size_t(h) + size_t(y)];
+    int64_t wsum = int64_t(L) * (L + 1) / 2;
+    for (size_t x = 0; x < W; ++x) plane[x] = int32_t(s[x] / wsum);
+    for (int32_t y = 1; y < h; ++y) {
+        const int32_t* moving = row(y - 1);
+        const int32_t* enter = row(int64_t(y) + L - 1);
+        const int32_t* leave = row(int64_t(y) - L - 1);
+        for (size_t x = 0; x < W; ++x) {
+            const int32_t m = moving[x];
+            right[x] += (enter ? enter[x] : 0) - m;
+            left[x] += m - (leave ? leave[x] : 0);
+            s[x] += right[x] - left[x];
+        }
+        if (y < L) wsum += L - y;
+        if (y > h - L) wsum += h - y - L;
+        int32_t* out = &plane[size_t(y) * W];
+        const int32_t d = int32_t(wsum);
+        for (size_t x = 0; x < W; ++x) out[x] = s[x] / d;
+    }
+}
+
+}  // namespace
+
+void TentBlurPlane(std::vector<int32_t>& plane, int32_t w, int32_t h, int32_t radius) {
+    if (w <= 0 || h <= 0) return;
+    const int32_t L = std::min({radius, h});
+    if (L > 1) TentColumns(plane, w, h, L);
+    if (std::min(radius, w) <= 1) return;
+    std::vector<int32_t> line(static_cast<size_t>(w));
     for (int32_t y = 0; y < h; ++y) {
         int32_t* row = &plane[size_t(y) * size_t(w)];
         TentFilterLine<int32_t>(row, 1, line.data(), 1, w, radius);
-        std::copy(line.begin(), line.begin() + w, row);
+        std::copy(line.begin(), line.end(), row);
     }
 }
 
