@@ -63,12 +63,15 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
     std::vector<ScriptLine> lines;
     std::string text;
     for (int number = 1; std::getline(script, text); ++number) {
+        // A comment is not lexed: its quotes need not pair.
+        const size_t first = text.find_first_not_of(" \t\r");
+        if (first == std::string::npos || text[first] == '#') continue;
         LexResult lexed = LexLine(text);
         if (!lexed.error.empty()) {
             m_err << "line " << number << ": " << lexed.error << "\n";
             return kScriptError;
         }
-        if (lexed.words.empty() || lexed.words[0][0] == '#') continue;
+        if (lexed.words.empty()) continue;
         if (!m_commands.count(lexed.words[0])) {
             m_err << "line " << number << ": unknown command '" << lexed.words[0] << "'\n";
             return kScriptError;

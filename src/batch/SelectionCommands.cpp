@@ -15,6 +15,7 @@
 #include "imaging/SelectionDialogs.h"
 #include "imaging/SelectionMask.h"
 #include "imaging/SelectionShape.h"
+#include "layerops/LayerStack.h"
 #include "layers/TextLayer.h"
 #include "platform/Clipboard.h"
 
@@ -223,8 +224,9 @@ CommandResult Edit(BatchSession& s, const Args& args) {
             CutSelection(h, clipboard, state);
     } else {
         if (!PasteEnabled(clipboard)) return Disabled(name);
-        if (PasteClipboard(h, clipboard, state) == PasteResult::NeedsNewLayer)
-            return CommandResult::Fail("edit paste: pasting as a new layer is not built yet");
+        auto newLayer = [&h](int32_t w, int32_t hgt) { return PasteAsLayer(h, w, hgt); };
+        if (PasteClipboard(h, clipboard, state, newLayer) != PasteResult::Pasted)
+            return CommandResult::Fail();
     }
     return CommandResult::Ok();
 }

@@ -87,7 +87,7 @@ int CutSelection(HistoryManager& history, Clipboard& clipboard, ClipboardState& 
 }
 
 PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
-                           const ClipboardState& state) {
+                           const ClipboardState& state, const NewPasteLayer& newLayer) {
     const std::optional<std::vector<uint8_t>> data = clipboard.Dib();
     if (!data) return PasteResult::Nothing;
     const std::optional<DibLayout> layout = ReadDibLayout(*data);
@@ -108,29 +108,43 @@ PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
         AppMessages().Show("Images more than 20 million pixels,Will be cut!");
         target = target.Intersect(canvas);
     }
-    if (current->Kind() != LayerKind::Null) return PasteResult::NeedsNewLayer;
+    const bool intoNewLayer = current->Kind() != LayerKind::Null;
+    if (intoNewLayer && !newLayer) return PasteResult::NeedsNewLayer;
+
+    // Fills the rows of `dst` (a layer placed at target) from the bitmap.
+    std::vector<uint8_t> line(size_t(layout->width) * 4);
+    auto fill = [&](Layer& dst) {
+        std::unique_ptr<RowCursor> rows = dst.OpenRows();
+        if (!rows) return false;
+        for (int32_t cy = target.top; cy < target.bottom; ++cy) {
+            uint8_t* row = rows->Row(uint32_t(dst.StoredRowOf(cy)));
+            if (!row) return false;
+            DecodeDibRow(*data, *layout, cy - origin.y, decode, line.data());
+            std::memcpy(row + 4 * size_t(target.left - dst.Position().x),
+                        line.data() + 4 * size_t(target.left - origin.x),
+                        4 * size_t(target.Width()));
+        }
+        rows->Flush();
+        return true;
+    };
 
     WaitCursor wait;
+    if (intoNewLayer) {
+        // The new layer's state ("Paste") is recorded when it is made; its pixels follow.
+        LayerPtr layer = newLayer(target.Width(), target.Height());
+        if (!layer) return PasteResult::Nothing;
+        layer->SetPosition(target.left, target.top);
+        fill(*layer);
+        history.Host().Redraw();
+        return PasteResult::Pasted;
+    }
     PixelEdit edit(lm, history);
     LayerPtr fresh = edit.BeginRectEdit(target.left, target.top, target.right, target.bottom, 0);
     if (!fresh) return PasteResult::Nothing;
-    std::unique_ptr<RowCursor> rows = fresh->OpenRows();
-    if (!rows) {
+    if (!fill(*fresh)) {
         edit.CommitLayerEdit(0);
         return PasteResult::Nothing;
     }
-    std::vector<uint8_t> line(size_t(layout->width) * 4);
-    for (int32_t cy = target.top; cy < target.bottom; ++cy) {
-        uint8_t* dst = rows->Row(uint32_t(fresh->StoredRowOf(cy)));
-        if (!dst) {
-            rows.reset();
-            edit.CommitLayerEdit(0);
-            return PasteResult::Nothing;
-        }
-        DecodeDibRow(*data, *layout, cy - origin.y, decode, line.data());
-        std::memcpy(dst, line.data() + 4 * size_t(target.left - origin.x), 4 * size_t(target.Width()));
-    }
-    rows.reset();
     edit.CommitLayerEdit(1, "Paste");
     return PasteResult::Pasted;
 }

@@ -2,6 +2,8 @@
 // own). The clipboard is passed in: the Qt one in the GUI, an in-process one elsewhere.
 #pragma once
 
+#include <functional>
+
 #include "core/Types.h"
 #include "history/HistoryManager.h"
 #include "platform/Clipboard.h"
@@ -27,12 +29,14 @@ int CutSelection(HistoryManager& history, Clipboard& clipboard, ClipboardState& 
 enum class PasteResult {
     Nothing,  // no usable bitmap (or no layer): nothing happens, without a message
     Pasted,   // a null current layer got the pixels, recorded as "Paste"
-    // The current layer is not a null layer: the paste belongs in a new layer above it, made
-    // by the layer operations (not built yet); nothing was changed.
+    // The current layer is not a null layer and no way to make a new layer was given.
     NeedsNewLayer,
 };
+// Makes the pixel layer a paste goes into when the current layer is not a null layer: above
+// the current one, current, its state recorded (the layer operations' PasteAsLayer).
+using NewPasteLayer = std::function<LayerPtr(int32_t width, int32_t height)>;
 PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
-                           const ClipboardState& state);
+                           const ClipboardState& state, const NewPasteLayer& newLayer = {});
 
 // Empties the clipboard.
 int CleanClipboard(Clipboard& clipboard);

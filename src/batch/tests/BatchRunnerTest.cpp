@@ -47,7 +47,7 @@ void AddProbe(BatchRunner& runner) {
 }  // namespace
 
 TEST(BatchRunner, PrintsMessagesAndQuestionsAndUsesQueuedAnswers) {
-    ScriptRun r = RunScript("# a comment\n\nanswer no\nprobe\nprobe\n", AddProbe);
+    ScriptRun r = RunScript("# a comment with an \"unpaired quote\n  # indented\n\nanswer no\nprobe\nprobe\n", AddProbe);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
               "message: first line\\nsecond\nquestion: Save?\n"
