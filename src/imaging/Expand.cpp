@@ -1,7 +1,6 @@
 // Expand: the selection thresholded at 50 and widened by a disk of radius N - 1 laid on every
 // boundary pixel, in the tight rectangle grown by N.
 #include <algorithm>
-#include <vector>
 
 #include "imaging/MaskBoundary.h"
 #include "imaging/SelectionCommands.h"
@@ -25,23 +24,8 @@ int ExpandSelection(HistoryManager& history, int32_t pixels) {
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;
 
-    std::vector<uint8_t> old(size_t(area.Width()));
     bool any = false;
-    const bool ok = StampBoundary(
-        DiskStamp(n), area, t.top, t.bottom, MaskBoundaryRows(*current, kInsideStrength),
-        [&](int32_t cy, const uint8_t* marked) {
-            ReadMaskRow(*current, cy, area.left, area.Width(), old.data());
-            uint8_t* dst = MaskRow(*mask, cy);
-            if (!dst) return false;
-            for (int32_t i = 0; i < area.Width(); ++i) {
-                const bool in = marked[i] || old[size_t(i)] >= kInsideStrength;
-                dst[i] = in ? 100 : 0;
-                any = any || in;
-            }
-            return true;
-        });
-    if (!ok) return 0;
-    current->ReleaseRows();
+    if (!ThresholdWithBoundaryDisk(*current, *mask, area, t.top, t.bottom, n, true, any)) return 0;
     if (!any) AppMessages().Show("Expand selection, the selection will not be visible!");
     SetSelection(history, std::move(mask), kSelectionModify, "Expand Selection");
     return 1;

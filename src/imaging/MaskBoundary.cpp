@@ -148,4 +148,26 @@ bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int
     return true;
 }
 
+bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, int32_t srcTop,
+                               int32_t srcBottom, int32_t n, bool grow, bool& any) {
+    std::vector<uint8_t> old(size_t(area.Width()));
+    any = false;
+    const bool ok = StampBoundary(
+        DiskStamp(n), area, srcTop, srcBottom, MaskBoundaryRows(selection, kInsideStrength),
+        [&](int32_t cy, const uint8_t* marked) {
+            ReadMaskRow(selection, cy, area.left, area.Width(), old.data());
+            uint8_t* dst = MaskRow(mask, cy);
+            if (!dst) return false;
+            for (int32_t i = 0; i < area.Width(); ++i) {
+                const bool inside = old[size_t(i)] >= kInsideStrength;
+                const bool in = grow ? (marked[i] || inside) : (!marked[i] && inside);
+                dst[i] = in ? 100 : 0;
+                any = any || in;
+            }
+            return true;
+        });
+    selection.ReleaseRows();
+    return ok;
+}
+
 }  // namespace zelvo

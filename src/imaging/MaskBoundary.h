@@ -51,4 +51,10 @@ bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int
                    const std::function<void(int32_t cy, std::vector<int32_t>& xs)>& boundaryRow,
                    const std::function<bool(int32_t cy, const uint8_t* covered)>& emitRow);
 
+// Expand and Contract: `selection` thresholded at 50 into `mask` over `area`, with the cover of
+// a disk of radius n - 1 laid on the boundary of source rows srcTop .. srcBottom - 1 added
+// (grow) or taken away. False when a row cannot be had; `any` says whether a pixel is left.
+bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, int32_t srcTop,
+                               int32_t srcBottom, int32_t n, bool grow, bool& any);
+
 }  // namespace zelvo
