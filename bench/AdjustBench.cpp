@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 
+#include "BenchDocument.h"
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
 #include "imaging/AdjustPass.h"
@@ -29,26 +30,10 @@ namespace {
 constexpr int32_t kWidth = 4000;
 constexpr int32_t kHeight = 3000;
 
-struct Document {
-    std::string folder;
-    std::unique_ptr<FileDynamicStore> store;
-    PercentTables tables;
-    ImageGeometry image;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
+struct Document : bench::BenchDocument {
     PixelBuffer picture;
 
-    Document() {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        store = std::make_unique<FileDynamicStore>();
-        if (!store->Open(folder)) std::abort();
-        image.width = kWidth;
-        image.height = kHeight;
-        layers = std::make_unique<LayerManager>(*store, tables, image, 1920, 1080);
-        history = std::make_unique<HistoryManager>(*layers);
-        if (!layers->CreateFirstLayer(kWidth, kHeight)) std::abort();
+    Document() : BenchDocument(kWidth, kHeight) {
         // A smooth picture with grain, opaque.
         picture = PixelBuffer{kWidth, kHeight, std::vector<uint32_t>(size_t(kWidth) * kHeight)};
         std::mt19937 rng(1);
@@ -62,13 +47,6 @@ struct Document {
         StateExtra extra;
         extra.values = {kWidth, kHeight};
         history->RecordState(nullptr, layers->Layers(), kStateOpenImage, 0, "New Image", extra);
-    }
-    ~Document() {
-        history.reset();
-        layers.reset();
-        store.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
     // Back to the opened picture.
     void Undo() { history->GoToState(0, 0); }

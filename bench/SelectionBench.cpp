@@ -12,6 +12,7 @@
 
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
+#include "BenchDocument.h"
 #include "imaging/SelectionCommands.h"
 #include "imaging/SelectionMask.h"
 #include "layers/LayerManager.h"
@@ -23,26 +24,10 @@ namespace {
 constexpr int32_t kWidth = 4000;
 constexpr int32_t kHeight = 3000;
 
-struct Document {
-    std::string folder;
-    std::unique_ptr<FileDynamicStore> store;
-    PercentTables tables;
-    ImageGeometry image;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
+struct Document : bench::BenchDocument {
     LayerPtr original;
 
-    Document() {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        store = std::make_unique<FileDynamicStore>();
-        if (!store->Open(folder)) std::abort();
-        image.width = kWidth;
-        image.height = kHeight;
-        layers = std::make_unique<LayerManager>(*store, tables, image, 1920, 1080);
-        history = std::make_unique<HistoryManager>(*layers);
-        if (!layers->CreateFirstLayer(kWidth, kHeight)) std::abort();
+    Document() : BenchDocument(kWidth, kHeight) {
         original = CreateSelectionMask(*layers, {0, 0, kWidth, kHeight});
         if (!original) std::abort();
         // Strength falls from 100 inside an ellipse to 0 outside a larger one.
@@ -58,12 +43,8 @@ struct Document {
         original->ReleaseRows();
     }
     ~Document() {
-        history.reset();
+        history.reset();  // the history may hold masks made from `original`
         original.reset();
-        layers.reset();
-        store.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 
