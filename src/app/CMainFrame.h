@@ -128,6 +128,9 @@ public:
     void TogglePalette(int index);
     // Repaints the palettes from the active document.
     void RefreshPalettes();
+    // A command changed `image` (its pixels, layers or canvas size): its window shows it anew.
+    // Every menu and palette command ends here, so the view's redraw has one entry.
+    void DocumentChanged(Image& image);
 
     // Bars.
     QToolBar* OptionsBar() const { return m_optionsBar; }
