@@ -59,6 +59,10 @@ int ApplyLevels(HistoryManager& history, const LevelsValues& v);  // "OK without
 // The summed red, green and blue counts of a layer, sampled as Levels and Shadow/Highlight do.
 std::array<int64_t, 256> SampledHistogram(const std::vector<uint32_t>& canvasOrderPixels,
                                           int32_t width, int32_t height);
+// The same of a layer, reading only the sampled rows.
+std::array<int64_t, 256> LayerHistogram(const Layer& layer);
+// Every how many rows the histogram samples.
+int32_t HistogramRowStep(int32_t width, int32_t height);
 // Bar heights of the Levels histogram: min(count / average * 40, 80).
 std::array<int32_t, 256> HistogramBars(const std::array<int64_t, 256>& counts);
 

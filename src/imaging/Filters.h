@@ -35,6 +35,8 @@ int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius);
 // Add Noise: one rand() per pixel in stored row order (bottom row first), left to right.
 // The field holds the noise colour as B, G, R with A = 1 where a pixel gets noise, else 0.
 std::vector<uint32_t> DrawNoiseField(int32_t width, int32_t height, bool monochromatic);
+// One row of the field: `width` draws, left to right.
+void DrawNoiseRow(uint32_t* line, int32_t width, bool monochromatic);
 uint32_t NoisePixel(uint32_t p, uint32_t noise, int32_t amount, int32_t strength);
 uint32_t NoisePaletteColour(int32_t index);  // 0..124, as a pixel word with A = 0
 int ApplyAddNoise(HistoryManager& history, int32_t amount, bool monochromatic);

@@ -2,10 +2,12 @@
 // reading, and the sampled histogram the dialog draws (Shadow/Highlight samples it too).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "imaging/AdjustPass.h"
 #include "imaging/Adjustments.h"
 #include "platform/Messages.h"
+#include "store/RowPlanReader.h"
 
 namespace zelvo {
 
@@ -64,22 +66,48 @@ int ApplyLevels(HistoryManager& history, const LevelsValues& v) {
     return ApplyTransfer(history, BuildLevelsTable(v), "Levels");
 }
 
+int32_t HistogramRowStep(int32_t w, int32_t h) {
+    if (w > 512) return w / 512;
+    if (h > 512) return h / 512;
+    return 1;
+}
+
+namespace {
+void CountRow(const uint32_t* line, int32_t w, std::array<int64_t, 256>& c) {
+    for (int32_t x = 0; x < w; ++x) {
+        ++c[size_t(ChR(line[x]))];
+        ++c[size_t(ChG(line[x]))];
+        ++c[size_t(ChB(line[x]))];
+    }
+}
+}  // namespace
+
 std::array<int64_t, 256> SampledHistogram(const std::vector<uint32_t>& px, int32_t w,
                                           int32_t h) {
     std::array<int64_t, 256> c{};
-    int32_t step = 1;
-    if (w > 512)
-        step = w / 512;
-    else if (h > 512)
-        step = h / 512;
+    const int32_t step = HistogramRowStep(w, h);
     // Rows are taken in stored order, bottom row first.
+    for (int32_t row = 0; row < h; row += step) CountRow(&px[size_t(h - 1 - row) * size_t(w)], w, c);
+    return c;
+}
+
+std::array<int64_t, 256> LayerHistogram(const Layer& layer) {
+    std::array<int64_t, 256> c{};
+    if (!layer.HasPixels() || layer.BitsPerPixel() != 32) return c;
+    const int32_t w = layer.Width(), h = layer.Height();
+    const int32_t step = HistogramRowStep(w, h);
+    // Only the sampled rows are read.
+    std::vector<uint32_t> plan;
+    for (int32_t row = 0; row < h; row += step) plan.push_back(uint32_t(row));
+    RowPlanReader rows(layer.Store(), layer.Block(), layer.RowsOffset(), layer.Stride(),
+                       uint32_t(h), std::move(plan), 0, layer.Stride(),
+                       RowCursor::kDefaultWindowBytes);
+    std::vector<uint32_t> line(static_cast<size_t>(w));
     for (int32_t row = 0; row < h; row += step) {
-        const uint32_t* line = &px[size_t(h - 1 - row) * size_t(w)];
-        for (int32_t x = 0; x < w; ++x) {
-            ++c[size_t(ChR(line[x]))];
-            ++c[size_t(ChG(line[x]))];
-            ++c[size_t(ChB(line[x]))];
-        }
+        const uint8_t* src = rows.Row(uint32_t(row));
+        if (!src) break;  // what could be read is counted
+        std::memcpy(line.data(), src, 4 * size_t(w));
+        CountRow(line.data(), w, c);
     }
     return c;
 }

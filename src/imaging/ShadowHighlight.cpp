@@ -1,8 +1,9 @@
 // Image > Adjustments > Shadow/Highlight: channels are stretched between the histogram's
 // 0.1 % bounds, and each pixel gains by the tone curve of its brightest channel over the
-// blurred value of that channel.
+// blurred value of that channel. The blurred copy is made row by row beside the rows written.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "imaging/AdjustPass.h"
 #include "imaging/Adjustments.h"
@@ -76,27 +77,32 @@ Table256 StretchTable(const StretchBounds& b) {
     return s;
 }
 
-PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint8_t>& strength,
-                                  const std::array<int64_t, 256>& histogram, int32_t shadows,
-                                  int32_t highlights, int32_t radius) {
-    const int32_t w = src.width, h = src.height;
-    const Table256 S = StretchTable(StretchBoundsOf(histogram));
-    const Table256 cs = ToneCurve(shadows), ch = ToneCurve(highlights);
-    Table256 T{};
-    for (int v = 0; v < 256; ++v) T[size_t(v)] = cs[size_t(v)] - ch[size_t(255 - v)];
-    const int32_t L = std::min({radius, w, h});
-    std::vector<int32_t> blurred[3];
-    for (int c = 0; c < 3; ++c) {
-        blurred[c].resize(src.px.size());
-        for (size_t i = 0; i < src.px.size(); ++i)
-            blurred[c][i] = S[(src.px[i] >> (8 * c)) & 0xff];
-        TentBlurPlane(blurred[c], w, h, L);
-        AppFeedback().StepProgress();
+namespace {
+
+// The tables of one Shadow/Highlight run: the stretch S (as a byte map for the blur) and the
+// tone table T.
+struct ShadowHighlightTables {
+    Table256 S{}, T{};
+    std::array<uint8_t, 256> map{};
+    ShadowHighlightTables(const std::array<int64_t, 256>& histogram, int32_t shadows, int32_t highlights) {
+        S = StretchTable(StretchBoundsOf(histogram));
+        const Table256 cs = ToneCurve(shadows), ch = ToneCurve(highlights);
+        for (int v = 0; v < 256; ++v) {
+            T[size_t(v)] = cs[size_t(v)] - ch[size_t(255 - v)];
+            map[size_t(v)] = uint8_t(S[size_t(v)]);
+        }
     }
-    PixelBuffer out = src;
-    for (size_t i = 0; i < src.px.size(); ++i) {
-        const uint32_t p = src.px[i];
-        const int s = strength.empty() ? 100 : strength[i];
+};
+
+// One row: `blurred` holds the tent-blurred stretched channels; `strength` is null without a
+// selection.
+void ShadowHighlightRow(const ShadowHighlightTables& t, const uint32_t* src, const uint32_t* blurred,
+                        const uint8_t* strength, int32_t w, uint32_t* out) {
+    const Table256& S = t.S;
+    for (int32_t x = 0; x < w; ++x) {
+        const uint32_t p = src[x];
+        out[x] = p;
+        const int s = strength ? strength[x] : 100;
         if (s == 0) continue;
         if (s < 100 && ChA(p) == 0) continue;
         const int sv[3] = {S[size_t(ChB(p))], S[size_t(ChG(p))], S[size_t(ChR(p))]};
@@ -111,8 +117,8 @@ PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint
         const int m = sv[c];
         double g = 0;
         if (m != 0) {
-            const int32_t bl = blurred[c][i];
-            const int32_t tm = T[size_t(m)];
+            const int32_t bl = int32_t((blurred[x] >> (8 * c)) & 0xff);
+            const int32_t tm = t.T[size_t(m)];
             if (bl != 0)
                 g = double(tm) / bl;
             else
@@ -127,7 +133,25 @@ PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint
             else
                 o[k] = Clamp255(v[k] + int(std::trunc(((1 + g) * sv[k] - v[k]) * s * 0.01)));
         }
-        out.px[i] = MakePixel(o[0], o[1], o[2], ChA(p));
+        out[x] = MakePixel(o[0], o[1], o[2], ChA(p));
+    }
+}
+
+}  // namespace
+
+PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint8_t>& strength,
+                                  const std::array<int64_t, 256>& histogram, int32_t shadows,
+                                  int32_t highlights, int32_t radius) {
+    const int32_t w = src.width, h = src.height;
+    const ShadowHighlightTables t(histogram, shadows, highlights);
+    TentRows blurred(w, h, std::min({radius, w, h}),
+                     [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; }, t.map.data());
+    PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t* bl = blurred.Next();
+        if (!bl) break;
+        const size_t at = size_t(y) * size_t(w);
+        ShadowHighlightRow(t, &src.px[at], bl, strength.empty() ? nullptr : &strength[at], w, &out.px[at]);
     }
     return out;
 }
@@ -138,15 +162,30 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
     const LayerPtr layer = CurrentPixelLayer(lm);
     if (!layer) return 0;
     WaitCursor wait;
-    PixelBuffer src;
-    if (!ReadLayerPixels(*layer, src)) return 0;
     AppFeedback().BeginProgress(5);
-    const PixelBuffer out =
-        ShadowHighlightResult(src, StrengthsOver(lm, layer->Bounds()),
-                              SampledHistogram(src.px, src.width, src.height), shadows, highlights, radius);
+    const Rect b = layer->Bounds();
+    const int32_t w = layer->Width(), h = layer->Height();
+    const ShadowHighlightTables t(LayerHistogram(*layer), shadows, highlights);
     AppFeedback().StepProgress();
-    const int done = CommitResult(history, "Shadow/Highlight", layer->Bounds(), out, false);
-    AppFeedback().StepProgress();
+    // The blur reads the stretched rows through its own reader, ahead of the rows written.
+    const std::unique_ptr<RowReader> ahead = LayerRowReader(*layer), src = LayerRowReader(*layer);
+    std::vector<uint32_t> aheadLine(static_cast<size_t>(w));
+    TentRows blurred(w, h, std::min({radius, w, h}), [&](int32_t row) -> const uint32_t* {
+        const uint8_t* line = ahead->Row(uint32_t(row));
+        if (!line) return nullptr;
+        std::memcpy(aheadLine.data(), line, 4 * size_t(w));
+        return aheadLine.data();
+    }, t.map.data());
+    StrengthRows strength(lm, b.left, w);
+    std::vector<uint32_t> in(static_cast<size_t>(w));
+    const int done = RunRowFilter(history, "Shadow/Highlight", b, false, [&](int32_t row, uint32_t* out) {
+        const uint32_t* bl = blurred.Next();
+        const uint8_t* line = src->Row(uint32_t(row));
+        if (!bl || !line) return false;
+        std::memcpy(in.data(), line, 4 * size_t(w));
+        ShadowHighlightRow(t, in.data(), bl, strength.Row(b.bottom - 1 - row), w, out);
+        return true;
+    }, 4);
     AppFeedback().EndProgress();
     return done;
 }
