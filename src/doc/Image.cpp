@@ -1,6 +1,8 @@
 #include "doc/Image.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "files/RasterFile.h"
 #include "layerops/Zld.h"
@@ -218,6 +220,14 @@ void Image::Release() {
     if (!IsReady()) return;
     WaitCursor wait;
     m_ready.store(false, std::memory_order_release);
+    // The outline animator and the display refresher finish their passes over this image
+    // before anything they read goes.
+    while (m_viewState.animatorBusy.load() || m_viewState.renderBusy.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    m_viewState.renderLayers.clear();
+    m_viewState.renderSelection.reset();
+    m_viewState.outlinePrepared.store(false);
+    m_viewState.firstDrawDone = false;
     // An edit left open would keep layers (and their blocks) past the store's clean-up.
     if (m_textEdit.EditMode() != TextEdit::Mode::None) m_textEdit.EndText(0);
     if (m_curveEdit.IsOpen()) m_curveEdit.CancelCurveEdit();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "curves/Curve.h"
 #include "curves/CurveEdit.h"
@@ -25,6 +26,31 @@ namespace zelvo {
 
 class Workspace;
 class RasterImage;
+
+// The view state beside the geometry, and the flags of the redraw protocol shared with the
+// display refresher and the outline animator. The user-interface thread changes what the
+// refresher reads only while it holds `holdRender` and `renderBusy` is clear; the plain fields
+// are written under that hold and read by the refresher only while it is busy.
+struct ImageViewState {
+    bool firstDrawDone = false;  // the first paint has chosen the starting zoom
+    int32_t scrollOriginX = 0;   // scroll position / zoom, truncated
+    int32_t scrollOriginY = 0;
+    int32_t clientWidth = 0;  // the view's client area the layout was made for
+    int32_t clientHeight = 0;
+    bool hasView = false;
+    // The layer list as the refresher composes it, taken under the hold whenever a render is
+    // requested through the view, so the refresher never walks a list being changed.
+    std::vector<LayerPtr> renderLayers;
+    LayerPtr renderSelection;
+    std::atomic<bool> holdRender{false};
+    std::atomic<bool> renderBusy{false};
+    std::atomic<bool> animatorBusy{false};
+    std::atomic<bool> fastScroll{false};  // a scroll-thumb drag is in progress
+    std::atomic<bool> outlinePrepared{false};  // the tiles carry the outline of the selection
+    std::atomic<int32_t> tickCounter{0};
+    // The request handed to the refresher with a fresh `renderLayers` (0 when none is due).
+    std::atomic<int> pendingRender{0};
+};
 
 // What a save needs besides the path: the options the JPEG and TIFF dialogs return.
 struct SaveOptions {
@@ -90,6 +116,9 @@ public:
         return m_curveEdit.LoadSnapshot(layer, block, after);
     }
     int RenderRequest() const { return m_renderRequest.load(std::memory_order_acquire); }
+    // Takes the pending render request, leaving 0.
+    int TakeRenderRequest() { return m_renderRequest.exchange(0, std::memory_order_acq_rel); }
+    ImageViewState& ViewState() { return m_viewState; }
 
 private:
     bool CopyIntoFirstLayer(const RasterImage& picture);
@@ -106,6 +135,7 @@ private:
     std::string m_path;
     std::atomic<bool> m_ready{false};
     std::atomic<int> m_renderRequest{2};
+    ImageViewState m_viewState;
     LayerManager m_layers;
     HistoryManager m_history;
     // After the history: an open text edit is cancelled before the history goes.

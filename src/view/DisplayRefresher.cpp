@@ -1,0 +1,121 @@
+#include "view/DisplayRefresher.h"
+
+#include <chrono>
+#include <thread>
+
+namespace zelvo {
+
+namespace {
+void Nap(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+}  // namespace
+
+HoldRender::HoldRender(ImageViewState& state) : m_state(state) {
+    m_was = state.holdRender.exchange(true);
+    while (state.renderBusy.load()) Nap(kPollMs);
+}
+
+HoldRender::~HoldRender() {
+    if (!m_was) m_state.holdRender.store(false);
+}
+
+void HandToRefresher(Image& image, int code) {
+    ImageViewState& vs = image.ViewState();
+    HoldRender hold(vs);
+    vs.renderLayers = image.Layers().Layers();
+    vs.renderSelection = image.Layers().Selection();
+    // A pending full redraw is not downgraded by a lighter request.
+    const int pending = vs.pendingRender.load();
+    const bool lighter = (code == 3 || code == 8) && pending != 0 && pending != 3 && pending != 8;
+    if (!lighter) vs.pendingRender.store(code);
+}
+
+int OutlinePhase::Advance() {
+    int p = m_phase.load(std::memory_order_acquire) - 2;
+    if (p < 0) p = kStart;
+    m_phase.store(p, std::memory_order_release);
+    return p;
+}
+
+bool StripeIsBlack(int32_t i, int32_t j, int phase) {
+    const int32_t v = j < i ? 100 + (i - j) - phase : (j - i) + phase + 5;
+    return v % 10 > 4;
+}
+
+DisplayRefresher::DisplayRefresher(int32_t screenWidth, int32_t screenHeight, const PercentTables& tables)
+    : m_cache(screenWidth, screenHeight), m_renderer(m_cache, tables) {}
+
+void DisplayRefresher::SetActive(Image* image) {
+    Image* old = m_active.exchange(image);
+    if (old == image || !old) return;
+    // A worker that took the old image before the exchange finishes with it first.
+    while (m_refreshing.load() || m_animating.load()) Nap(HoldRender::kPollMs);
+}
+
+int DisplayRefresher::Serve(Image& image, int code) {
+    ImageViewState& vs = image.ViewState();
+    TileFrame frame;
+    frame.layers = &vs.renderLayers;
+    frame.selection = vs.renderSelection.get();
+    frame.document = image.UntitledNumber();
+    frame.geometry = image.Geometry();
+    frame.clientWidth = vs.clientWidth;
+    frame.clientHeight = vs.clientHeight;
+    // 3: only the current layer changed; 8: the view moved; the rest: the pixels changed.
+    const int tiles = code == 3 ? m_renderer.RecomposeCurrent(frame) : m_renderer.Render(frame, code != 8);
+    m_rendered = frame.geometry;
+    m_renderedClientWidth = frame.clientWidth;
+    m_renderedClientHeight = frame.clientHeight;
+    m_renderedDocument = frame.document;
+    vs.outlinePrepared.store(frame.selection != nullptr);
+    m_lastTiles.store(tiles);
+    m_passes.fetch_add(1);
+    return tiles;
+}
+
+void DisplayRefresher::Tick() {
+    m_refreshing.store(true);
+    Image* image = m_active.load();
+    if (image && image->IsReady()) {
+        ImageViewState& vs = image->ViewState();
+        vs.renderBusy.store(true);
+        if (!vs.holdRender.load() && image->IsReady()) {
+            bool repaint = false;
+            if (vs.hasView) {
+                const int code = vs.pendingRender.exchange(0);
+                if (code != 0) {
+                    Serve(*image, code);
+                    // A served 6 asks for a full redraw next.
+                    int none = 0;
+                    if (code == 6) vs.pendingRender.compare_exchange_strong(none, 1);
+                    repaint = true;
+                }
+            }
+            int32_t ticks = vs.tickCounter.load() + 1;
+            if (ticks > kTickWrap) ticks = 100;
+            if (repaint) ticks = 0;
+            vs.tickCounter.store(ticks);
+            if (ticks == kRepaintTicks) repaint = vs.hasView;
+            if (repaint && onTilesReady) onTilesReady(image);
+        }
+        vs.renderBusy.store(false);
+    }
+    m_refreshing.store(false);
+}
+
+void DisplayRefresher::AnimatorTick(int state) {
+    if (state == kPausedAnimatorState) return;
+    m_animating.store(true);
+    Image* image = m_active.load();
+    if (image && image->IsReady()) {
+        ImageViewState& vs = image->ViewState();
+        vs.animatorBusy.store(true);
+        if (image->IsReady() && vs.outlinePrepared.load()) {
+            const int phase = m_phase.Advance();
+            if (onOutline) onOutline(image, phase);
+        }
+        vs.animatorBusy.store(false);
+    }
+    m_animating.store(false);
+}
+
+}  // namespace zelvo

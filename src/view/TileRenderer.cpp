@@ -1,0 +1,421 @@
+#include "view/TileRenderer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "layers/Compositor.h"
+#include "layers/StoredDib.h"
+#include "store/RowCursor.h"
+#include "view/ViewZoom.h"
+
+namespace zelvo {
+
+namespace {
+
+constexpr int32_t kT = TileCache::kTileSize;
+constexpr int32_t kMapSize = kT + 2;  // pixels -1 .. 128
+constexpr uint32_t kGrey = TileCache::kOutsideAbove;
+
+// The canvas positions of the pixels -1 .. 128 of a slot along one axis; -1 off the canvas.
+void AxisMap(int32_t slotEdge, int32_t screenEdge, int32_t visibleEdge, float zoom, int32_t canvas,
+             std::vector<int32_t>& map) {
+    map.resize(kMapSize);
+    for (int32_t k = 0; k < kMapSize; ++k) {
+        const int32_t at = CanvasAt(visibleEdge, slotEdge + k - 1 - screenEdge, zoom);
+        map[size_t(k)] = at >= 0 && at < canvas ? at : -1;
+    }
+}
+
+// The roll along one axis that keeps the most slots on tiles already laid out for their map:
+// slot s takes the tile that was at slot s + shift.
+int32_t BestShift(const std::vector<std::vector<int32_t>>& maps,
+                  const std::vector<const std::vector<int32_t>*>& keys) {
+    const int32_t n = int32_t(maps.size());
+    int32_t best = 0, bestCount = 0;
+    for (int32_t shift = -(n - 1); shift < n; ++shift) {
+        int32_t count = 0;
+        for (int32_t s = 0; s < n; ++s) {
+            const int32_t from = s + shift;
+            if (from < 0 || from >= n) continue;
+            const std::vector<int32_t>& key = *keys[size_t(from)];
+            if (key.size() == size_t(kT) &&
+                std::memcmp(key.data(), maps[size_t(s)].data() + 1, sizeof(int32_t) * kT) == 0)
+                ++count;
+        }
+        if (count > bestCount || (count == bestCount && count > 0 && shift == 0)) {
+            best = shift;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+// One layer's rows as a pass over a few canvas rows reads them: a 32-bit pixel or a mask bit
+// at a canvas column of the row fetched last.
+struct LayerRows {
+    const Layer* layer;
+    std::unique_ptr<RowReader> reader;
+    const uint8_t* row = nullptr;
+    uint32_t colorWord;
+
+    explicit LayerRows(const Layer* l)
+        : layer(l),
+          reader(std::make_unique<RowReader>(l->Store(), l->Block(), l->RowsOffset(), l->Stride(),
+                                             uint32_t(l->Height()),
+                                             std::max<uint64_t>(l->Stride(), uint64_t(256) << 10))),
+          colorWord(StoredDib::PixelWord(l->Color(), 100)) {}
+
+    void Fetch(int32_t cy) {
+        const int32_t stored = layer->StoredRowOf(cy);
+        row = stored >= 0 && stored < layer->Height() ? reader->Row(uint32_t(stored)) : nullptr;
+    }
+    // The pixel word at canvas column cx (0 where the layer has none).
+    uint32_t At(int32_t cx) const {
+        if (!row) return 0;
+        const int32_t c = cx - layer->Position().x;
+        if (c < 0 || c >= layer->Width()) return 0;
+        if (layer->BitsPerPixel() == 1) return (row[c >> 3] >> (7 - (c & 7))) & 1 ? colorWord : 0u;
+        uint32_t w;
+        std::memcpy(&w, row + 4 * size_t(c), 4);
+        return w;
+    }
+};
+
+bool Shows(const Layer* l) {
+    return l && l->Kind() != LayerKind::Null && l->IsVisible() && l->HasPixels() &&
+           (l->BitsPerPixel() == 32 || l->BitsPerPixel() == 1);
+}
+
+}  // namespace
+
+TileGrid PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientHeight, int32_t maxColumns,
+                    int32_t maxRows) {
+    auto axis = [](int32_t screenEdge, int32_t visibleEdge, float zoom, int32_t client, int32_t max,
+                   int32_t& origin, int32_t& count) {
+        const int64_t zoomedEdge = int64_t(float(visibleEdge) * zoom);
+        origin = screenEdge - int32_t(zoomedEdge % kT);
+        count = client > origin ? std::min(max, (client - origin + kT - 1) / kT) : 0;
+    };
+    TileGrid grid;
+    axis(g.screenRect.left, g.visible.left, g.zoom, clientWidth, maxColumns, grid.originX, grid.columns);
+    axis(g.screenRect.top, g.visible.top, g.zoom, clientHeight, maxRows, grid.originY, grid.rows);
+    return grid;
+}
+
+TileRenderer::TileRenderer(TileCache& cache, const PercentTables& tables) : m_cache(cache), m_tables(tables) {}
+
+void TileRenderer::Lay(const TileFrame& frame) {
+    const ImageGeometry& g = frame.geometry;
+    m_grid = PlaceTiles(g, frame.clientWidth, frame.clientHeight, m_cache.Columns(), m_cache.Rows());
+    const int32_t nc = m_cache.Columns(), nr = m_cache.Rows();
+    m_columnMaps.resize(size_t(nc));
+    m_rowMaps.resize(size_t(nr));
+    for (int32_t c = 0; c < nc; ++c)
+        AxisMap(m_grid.originX + c * kT, g.screenRect.left, g.visible.left, g.zoom, g.width, m_columnMaps[size_t(c)]);
+    for (int32_t r = 0; r < nr; ++r)
+        AxisMap(m_grid.originY + r * kT, g.screenRect.top, g.visible.top, g.zoom, g.height, m_rowMaps[size_t(r)]);
+
+    std::vector<const std::vector<int32_t>*> columnKeys(static_cast<size_t>(nc));
+    std::vector<const std::vector<int32_t>*> rowKeys(static_cast<size_t>(nr));
+    for (int32_t c = 0; c < nc; ++c) columnKeys[size_t(c)] = &m_cache.ColumnKey(c);
+    for (int32_t r = 0; r < nr; ++r) rowKeys[size_t(r)] = &m_cache.RowKey(r);
+    const int32_t dc = BestShift(m_columnMaps, columnKeys);
+    const int32_t dr = BestShift(m_rowMaps, rowKeys);
+    if (dc != 0 || dr != 0) m_cache.Roll(dc, dr);
+    for (int32_t c = 0; c < nc; ++c)
+        m_cache.ColumnKey(c).assign(m_columnMaps[size_t(c)].begin() + 1, m_columnMaps[size_t(c)].end() - 1);
+    for (int32_t r = 0; r < nr; ++r)
+        m_cache.RowKey(r).assign(m_rowMaps[size_t(r)].begin() + 1, m_rowMaps[size_t(r)].end() - 1);
+}
+
+bool TileRenderer::Matches(const TileCache::Tile& t, int32_t r, int32_t c) const {
+    return t.valid && t.document == m_document && t.zoom == m_zoom && t.content == m_serial &&
+           std::memcmp(t.cols, m_columnMaps[size_t(c)].data() + 1, sizeof t.cols) == 0 &&
+           std::memcmp(t.rows, m_rowMaps[size_t(r)].data() + 1, sizeof t.rows) == 0;
+}
+
+int TileRenderer::Render(const TileFrame& frame, bool fresh) {
+    if (!m_cache.IsAllocated() || !frame.layers) return 0;
+    if (fresh || frame.document != m_document) ++m_serial;
+    m_document = frame.document;
+    m_zoom = frame.geometry.zoom;
+    Lay(frame);
+    std::vector<Stale> stale;
+    for (int32_t r = 0; r < m_grid.rows; ++r)
+        for (int32_t c = 0; c < m_grid.columns; ++c) {
+            TileCache::Tile& t = m_cache.At(r, c);
+            if (!Matches(t, r, c)) stale.push_back({r, c, &t});
+        }
+    if (stale.empty()) return 0;
+    if (m_threads == 2 && stale.size() >= 4) {
+        // Two halves of whole tile rows, each with its own readers.
+        size_t half = stale.size() / 2;
+        while (half < stale.size() && stale[half].slotRow == stale[half - 1].slotRow) ++half;
+        if (half < stale.size()) {
+            const std::vector<Stale> first(stale.begin(), stale.begin() + long(half));
+            const std::vector<Stale> second(stale.begin() + long(half), stale.end());
+            std::thread helper([&] { RenderRows(frame, second); });
+            RenderRows(frame, first);
+            helper.join();
+            return int(stale.size());
+        }
+    }
+    RenderRows(frame, stale);
+    return int(stale.size());
+}
+
+void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles) {
+    struct Segment {
+        const Stale* stale;
+        int32_t ua, ub;  // tile pixels [ua, ub) show canvas columns
+        int32_t at;      // where they start in the band's composed row
+    };
+    struct Band {
+        int32_t slotRow;
+        std::vector<Segment> segments;
+        std::vector<int32_t> cols;
+        bool contiguous = true;
+    };
+    std::vector<Band> bands;
+    for (const Stale& s : tiles) {
+        if (bands.empty() || bands.back().slotRow != s.slotRow) bands.push_back({s.slotRow, {}, {}, true});
+        Band& b = bands.back();
+        const std::vector<int32_t>& map = m_columnMaps[size_t(s.slotColumn)];
+        int32_t ua = 0;
+        while (ua < kT && map[size_t(ua + 1)] < 0) ++ua;
+        int32_t ub = ua;
+        while (ub < kT && map[size_t(ub + 1)] >= 0) ++ub;
+        b.segments.push_back({&s, ua, ub, int32_t(b.cols.size())});
+        for (int32_t u = ua; u < ub; ++u) b.cols.push_back(map[size_t(u + 1)]);
+    }
+    std::vector<int32_t> rows;
+    int32_t colBegin = INT32_MAX, colEnd = INT32_MIN;
+    size_t widest = 0;
+    for (Band& b : bands) {
+        if (b.cols.empty()) continue;
+        for (size_t k = 1; k < b.cols.size(); ++k)
+            if (b.cols[k] != b.cols[k - 1] + 1) b.contiguous = false;
+        colBegin = std::min(colBegin, b.cols.front());
+        colEnd = std::max(colEnd, b.cols.back() + 1);
+        widest = std::max(widest, b.cols.size());
+        const std::vector<int32_t>& map = m_rowMaps[size_t(b.slotRow)];
+        for (int32_t v = 0; v < kT; ++v)
+            if (map[size_t(v + 1)] >= 0 && (rows.empty() || rows.back() != map[size_t(v + 1)]))
+                rows.push_back(map[size_t(v + 1)]);
+    }
+    std::unique_ptr<Compositor> compositor;
+    if (!rows.empty() && colBegin < colEnd)
+        compositor = std::make_unique<Compositor>(*frame.layers, rows, colBegin, colEnd);
+    std::vector<uint32_t> line(widest, 0u);  // fourth bytes stay 0: StoreBgr leaves them
+
+    for (const Band& b : bands) {
+        const std::vector<int32_t>& map = m_rowMaps[size_t(b.slotRow)];
+        int32_t lastCy = INT32_MIN;
+        for (int32_t v = 0; v < kT; ++v) {
+            const int32_t cy = map[size_t(v + 1)];
+            const bool shown = cy >= 0 && compositor && !b.cols.empty();
+            if (shown && cy != lastCy) {
+                const int32_t n = int32_t(b.cols.size());
+                if (b.contiguous)
+                    compositor->ComposeRow(cy, b.cols.front(), nullptr, n);
+                else
+                    compositor->ComposeRow(cy, 0, b.cols.data(), n);
+                compositor->StoreBgr(reinterpret_cast<uint8_t*>(line.data()), 4);
+                lastCy = cy;
+            }
+            for (const Segment& seg : b.segments) {
+                uint32_t* o = seg.stale->tile->out + size_t(v) * kT;
+                if (!shown) {
+                    std::fill_n(o, kT, kGrey);
+                    continue;
+                }
+                std::fill_n(o, seg.ua, kGrey);
+                std::memcpy(o + seg.ua, line.data() + seg.at, sizeof(uint32_t) * size_t(seg.ub - seg.ua));
+                std::fill(o + seg.ub, o + kT, kGrey);
+            }
+        }
+    }
+    for (const Band& b : bands)
+        for (const Segment& seg : b.segments) {
+            const Stale& s = *seg.stale;
+            TileCache::Tile& t = *s.tile;
+            t.valid = true;
+            t.document = m_document;
+            t.zoom = m_zoom;
+            t.content = m_serial;
+            std::memcpy(t.cols, m_columnMaps[size_t(s.slotColumn)].data() + 1, sizeof t.cols);
+            std::memcpy(t.rows, m_rowMaps[size_t(s.slotRow)].data() + 1, sizeof t.rows);
+            t.splitValid = false;
+            if (frame.selection) MarkOutline(frame, s);
+        }
+}
+
+void TileRenderer::MarkOutline(const TileFrame& frame, const Stale& s) {
+    const Layer* mask = frame.selection;
+    if (!mask->HasPixels() || mask->BitsPerPixel() != 8) return;
+    const std::vector<int32_t>& cols = m_columnMaps[size_t(s.slotColumn)];
+    const std::vector<int32_t>& rows = m_rowMaps[size_t(s.slotRow)];
+    RowReader reader(mask->Store(), mask->Block(), mask->RowsOffset(), mask->Stride(), uint32_t(mask->Height()),
+                     std::max<uint64_t>(mask->Stride(), uint64_t(64) << 10));
+    // Strengths of the tile's pixels and the ring of neighbours around them.
+    std::vector<uint8_t> st(size_t(kMapSize) * kMapSize, 0);
+    const int32_t mx = mask->Position().x;
+    for (int32_t k = 0; k < kMapSize; ++k) {
+        const int32_t cy = rows[size_t(k)];
+        if (cy < 0) continue;
+        const int32_t stored = mask->StoredRowOf(cy);
+        if (stored < 0 || stored >= mask->Height()) continue;
+        const uint8_t* row = reader.Row(uint32_t(stored));
+        if (!row) continue;
+        uint8_t* dst = st.data() + size_t(k) * kMapSize;
+        for (int32_t j = 0; j < kMapSize; ++j) {
+            const int32_t cx = cols[size_t(j)] - mx;
+            if (cols[size_t(j)] >= 0 && cx >= 0 && cx < mask->Width()) dst[j] = row[cx];
+        }
+    }
+    uint32_t* out = s.tile->out;
+    for (int32_t v = 0; v < kT; ++v) {
+        const uint8_t* up = st.data() + size_t(v) * kMapSize;
+        const uint8_t* mid = up + kMapSize;
+        const uint8_t* down = mid + kMapSize;
+        for (int32_t u = 0; u < kT; ++u) {
+            const bool on = OnOutline(mid[u + 1], mid[u], mid[u + 2], up[u + 1], down[u + 1]);
+            uint32_t& w = out[size_t(v) * kT + size_t(u)];
+            w = (w & 0x00FFFFFFu) | (on ? uint32_t(TileCache::kOutlineMarker) << 24 : 0u);
+        }
+    }
+}
+
+int TileRenderer::RecomposeCurrent(const TileFrame& frame) {
+    if (!m_cache.IsAllocated() || !frame.layers) return 0;
+    const std::vector<LayerPtr>& layers = *frame.layers;
+    int32_t current = -1;
+    for (size_t i = 0; i < layers.size(); ++i)
+        if (layers[i] && layers[i]->IsCurrent()) current = int32_t(i);
+    if (current < 0) return Render(frame, true);
+    if (frame.document != m_document) ++m_serial;
+    m_document = frame.document;
+    m_zoom = frame.geometry.zoom;
+    Lay(frame);
+    std::vector<Stale> all, stale;
+    for (int32_t r = 0; r < m_grid.rows; ++r)
+        for (int32_t c = 0; c < m_grid.columns; ++c) {
+            TileCache::Tile& t = m_cache.At(r, c);
+            all.push_back({r, c, &t});
+            if (!Matches(t, r, c)) stale.push_back({r, c, &t});
+        }
+    if (!stale.empty()) RenderRows(frame, stale);
+    for (const Stale& s : all) {
+        TileCache::Tile& t = *s.tile;
+        if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current) BuildSplit(frame, s, current);
+        ComposeOut(frame, s, current);
+    }
+    return int(all.size());
+}
+
+void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t current) {
+    const std::vector<LayerPtr>& layers = *frame.layers;
+    const std::vector<int32_t>& cols = m_columnMaps[size_t(s.slotColumn)];
+    const std::vector<int32_t>& rows = m_rowMaps[size_t(s.slotRow)];
+    // Sources top first; `index` keeps their place against the current layer.
+    std::vector<std::unique_ptr<LayerRows>> sources;
+    std::vector<int32_t> index;
+    for (int32_t i = int32_t(layers.size()) - 1; i >= 0; --i) {
+        if (i == current) continue;
+        const Layer* l = layers[size_t(i)].get();
+        if (!Shows(l) || l->Opacity() == 0) continue;
+        sources.push_back(std::make_unique<LayerRows>(l));
+        index.push_back(i);
+    }
+    TileCache::Tile& t = *s.tile;
+    for (int32_t v = 0; v < kT; ++v) {
+        const int32_t cy = rows[size_t(v + 1)];
+        uint32_t* below = t.below + size_t(v) * kT;
+        uint32_t* above = t.above + size_t(v) * kT;
+        if (cy < 0) {
+            std::fill_n(below, kT, TileCache::kOutsideBelow);
+            std::fill_n(above, kT, TileCache::kOutsideAbove);
+            continue;
+        }
+        for (auto& src : sources) src->Fetch(cy);
+        for (int32_t u = 0; u < kT; ++u) {
+            const int32_t cx = cols[size_t(u + 1)];
+            if (cx < 0) {
+                below[u] = TileCache::kOutsideBelow;
+                above[u] = TileCache::kOutsideAbove;
+                continue;
+            }
+            // Above: the partial sums and the coverage they leave; below: over white.
+            int32_t cov = 100, b = 0, g = 0, r = 0;
+            size_t k = 0;
+            auto blend = [&](const LayerRows& src) {
+                const uint32_t p = src.At(cx);
+                const int32_t a = std::min<int32_t>(int32_t(p >> 24), 255);
+                const int32_t in = std::min<int32_t>(
+                    m_tables.T10000(a, int32_t(src.layer->Opacity()) * cov), 100);
+                b += m_tables.T100(int32_t(p & 0xFF), in);
+                g += m_tables.T100(int32_t((p >> 8) & 0xFF), in);
+                r += m_tables.T100(int32_t((p >> 16) & 0xFF), in);
+                cov -= in;
+            };
+            for (; k < sources.size() && index[k] > current; ++k)
+                if (cov > 0) blend(*sources[k]);
+            above[u] = uint32_t(std::max(cov, 0)) << 24 | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
+                       uint32_t(b & 0xFF);
+            cov = 100;
+            b = g = r = 0;
+            for (; k < sources.size(); ++k)
+                if (cov > 0) blend(*sources[k]);
+            if (cov > 0) {
+                const int32_t white = m_tables.T100(255, cov);
+                b += white;
+                g += white;
+                r += white;
+            }
+            below[u] = 0x64000000u | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
+        }
+    }
+    t.splitValid = true;
+    t.splitContent = m_serial;
+    t.splitCurrent = current;
+}
+
+void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t current) {
+    const Layer* layer = (*frame.layers)[size_t(current)].get();
+    std::unique_ptr<LayerRows> src;
+    if (Shows(layer)) src = std::make_unique<LayerRows>(layer);
+    const int32_t opacity = layer ? layer->Opacity() : 0;
+    const std::vector<int32_t>& cols = m_columnMaps[size_t(s.slotColumn)];
+    const std::vector<int32_t>& rows = m_rowMaps[size_t(s.slotRow)];
+    TileCache::Tile& t = *s.tile;
+    for (int32_t v = 0; v < kT; ++v) {
+        const int32_t cy = rows[size_t(v + 1)];
+        if (src) {
+            if (cy >= 0)
+                src->Fetch(cy);
+            else
+                src->row = nullptr;
+        }
+        for (int32_t u = 0; u < kT; ++u) {
+            const size_t at = size_t(v) * kT + size_t(u);
+            const uint32_t ab = t.above[at], be = t.below[at];
+            const int32_t left = int32_t(ab >> 24);
+            const uint32_t p = src && cols[size_t(u + 1)] >= 0 ? src->At(cols[size_t(u + 1)]) : 0u;
+            int32_t h = std::min<int32_t>(int32_t(p >> 24), 100);
+            if (opacity < 100) h = m_tables.T100(h, opacity);
+            const int32_t k = m_tables.T100(h, left);
+            uint32_t word = t.out[at] & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int32_t c = int32_t((ab >> shift) & 0xFF) +
+                                  (k * int32_t((p >> shift) & 0xFF) + (left - k) * int32_t((be >> shift) & 0xFF)) / 100;
+                word |= uint32_t(c & 0xFF) << shift;
+            }
+            t.out[at] = word;
+        }
+    }
+}
+
+}  // namespace zelvo

@@ -1,0 +1,92 @@
+// Rendering into the display tile cache. A pass lays the grid over the client area — the tile
+// edges follow the zoomed canvas, so a scrolled view finds most of its tiles again after the
+// rings are rolled — and renders only the tiles whose record (document, zoom, content serial,
+// canvas column and row of every pixel) no longer matches. A tile's `out` holds exactly what
+// LayerManager::RenderDisplay shows at those screen positions; its fourth byte marks the
+// selection outline. The `below` and `above` buffers, the layer stack split at the current
+// layer, are built when a refresh that changes only the current layer needs them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/PercentTables.h"
+#include "layers/ImageGeometry.h"
+#include "layers/Layer.h"
+#include "view/TileCache.h"
+
+namespace zelvo {
+
+// What one pass shows.
+struct TileFrame {
+    const std::vector<LayerPtr>* layers = nullptr;  // bottom first
+    const Layer* selection = nullptr;               // the 8-bit mask, or null
+    int32_t document = 0;                           // the image's untitled number
+    ImageGeometry geometry;
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
+};
+
+// Where the grid lies over the client area.
+struct TileGrid {
+    int32_t originX = 0, originY = 0;  // client position of slot (0, 0)
+    int32_t columns = 0, rows = 0;     // slots covering the client area
+};
+
+// The grid for a layout: its edges sit on multiples of 128 zoomed canvas pixels.
+TileGrid PlaceTiles(const ImageGeometry& geometry, int32_t clientWidth, int32_t clientHeight,
+                    int32_t maxColumns, int32_t maxRows);
+
+// Whether a pixel is on the selection outline: strength at least 50 with one of its four
+// neighbours below 50.
+inline bool OnOutline(uint8_t s, uint8_t left, uint8_t right, uint8_t up, uint8_t down) {
+    return s >= 50 && (left < 50 || right < 50 || up < 50 || down < 50);
+}
+
+class TileRenderer {
+public:
+    TileRenderer(TileCache& cache, const PercentTables& tables);
+
+    // Lays the grid out for the frame and renders the tiles that no longer match. `fresh`
+    // means the document's pixels changed: none of its tiles matches any more. Returns the
+    // number of tiles rendered.
+    int Render(const TileFrame& frame, bool fresh);
+    // The refresh of a change of the current layer only: `out` of every covering tile is
+    // recomposed from `below`, `above` and the current layer (the split is built first where
+    // it is missing). Returns the number of tiles recomposed.
+    int RecomposeCurrent(const TileFrame& frame);
+
+    const TileGrid& Grid() const { return m_grid; }
+    uint64_t ContentSerial() const { return m_serial; }
+    int32_t LastDocument() const { return m_document; }
+    // Threads a pass renders with (1 or 2).
+    void SetThreads(int threads) { m_threads = threads < 2 ? 1 : 2; }
+    // The client position of slot (row, column).
+    int32_t SlotX(int32_t column) const { return m_grid.originX + column * TileCache::kTileSize; }
+    int32_t SlotY(int32_t row) const { return m_grid.originY + row * TileCache::kTileSize; }
+
+private:
+    struct Stale {
+        int32_t slotRow, slotColumn;
+        TileCache::Tile* tile;
+    };
+    void Lay(const TileFrame& frame);
+    bool Matches(const TileCache::Tile& t, int32_t r, int32_t c) const;
+    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles);
+    void MarkOutline(const TileFrame& frame, const Stale& s);
+    void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
+    void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current);
+
+    TileCache& m_cache;
+    const PercentTables& m_tables;
+    TileGrid m_grid;
+    uint64_t m_serial = 1;
+    int32_t m_document = -1;
+    float m_zoom = 0.0f;
+    int m_threads = 1;
+    // The maps of the slots laid out now, 130 entries each (pixel -1 .. 128).
+    std::vector<std::vector<int32_t>> m_columnMaps;
+    std::vector<std::vector<int32_t>> m_rowMaps;
+};
+
+}  // namespace zelvo
