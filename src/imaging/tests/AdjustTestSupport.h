@@ -30,8 +30,8 @@ protected:
     }
     // A feathered-looking selection over a random rectangle: strengths 0..100 with plateaus
     // of 0 and 100.
-    void RandomSelection() {
-        const Rect r{Rand(0, 6), Rand(0, 5), Rand(14, kW), Rand(11, kH)};
+    void RandomSelection() { RandomSelection({Rand(0, 6), Rand(0, 5), Rand(14, kW), Rand(11, kH)}); }
+    void RandomSelection(const Rect& r) {
         Grid g = Canvas();
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) {
@@ -41,26 +41,31 @@ protected:
         Select(r, g);
     }
 
+public:
     // The current layer and the strengths (-1 without a selection) at the moment of the call.
     struct Snapshot {
         Rect bounds;
         PixelBuffer px;
         std::vector<int> strength;  // canvas sized, row major
+        int canvasWidth = kW;
         bool selection = false;
-        int S(int x, int y) const { return selection ? strength[size_t(y * kW + x)] : -1; }
+        int S(int x, int y) const { return selection ? strength[size_t(y * canvasWidth + x)] : -1; }
         uint32_t Old(int x, int y) const {
             return bounds.Contains({x, y}) ? px.At(x - bounds.left, y - bounds.top) : 0;
         }
     };
+
+protected:
     Snapshot Take() {
         Snapshot s;
         LayerPtr l = Current();
         s.bounds = l->Bounds();
         EXPECT_TRUE(ReadLayerPixels(*l, s.px));
         s.selection = layers->Selection() != nullptr;
+        s.canvasWidth = image.width;
         const Grid g = Strengths();
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) s.strength.push_back(g[size_t(y)][size_t(x)]);
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) s.strength.push_back(g[size_t(y)][size_t(x)]);
         return s;
     }
     // Compares the current layer with `want(x, y)` over its bounds (which must be `bounds`).

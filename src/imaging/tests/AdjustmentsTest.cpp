@@ -255,6 +255,11 @@ TEST_F(AdjustmentsTest, HistogramSamplesRowsAndBarsAreCapped) {
     const auto bars = HistogramBars(c);
     EXPECT_EQ(bars[7], 80);
     EXPECT_EQ(bars[8], 0);
+    // A layer's histogram reads only the sampled rows: 1100 columns sample every 2nd stored
+    // row, from the bottom one; each stored row holds its own number in every channel.
+    LayerPtr l = AddPixelLayer({0, 0, 1100, 7}, [](int, int y) { return W_(6 - y, 6 - y, 6 - y, 100); });
+    c = LayerHistogram(*l);
+    for (int v = 0; v < 256; ++v) EXPECT_EQ(c[size_t(v)], v <= 6 && v % 2 == 0 ? 1100 * 3 : 0) << v;
 }
 
 TEST_F(AdjustmentsTest, CurvesEditorRules) {
@@ -348,59 +353,111 @@ TEST_F(AdjustmentsTest, ToneCurvesFollowTheBezier) {
     }
 }
 
+// Shadow/Highlight by its rule over a snapshot: the histogram of every row (small layers),
+// bounds at a thousandth of the total, the stretched channels tent-blurred by the definition;
+// gives the expected pixel at canvas (x, y).
+std::function<uint32_t(int, int)> ShadowHighlightRef(const AdjustTest::Snapshot& s, int sh, int hi, int radius) {
+    const int w = s.px.width, h = s.px.height;
+    int64_t counts[256] = {};
+    for (uint32_t p : s.px.px) ++counts[R_(p)], ++counts[G_(p)], ++counts[B_(p)];
+    const int64_t limit = int64_t(3) * w * h / 1000;
+    int low = 0, high = 255;
+    for (int64_t run = 0; low < 256 && (run += counts[low]) < limit;) ++low;
+    for (int64_t run = 0; high >= 0 && (run += counts[high]) < limit;) --high;
+    auto S = [low, high](int v) {
+        if (v < low) return 0;
+        if (v > high) return 255;
+        return int(double(v - low) / (high - low) * 255 + 0.5);
+    };
+    const Table256 cs = ToneCurve(sh), ch = ToneCurve(hi);
+    const int L = std::min({radius, w, h});
+    std::vector<std::vector<int>> blur(3, std::vector<int>(size_t(w * h)));
+    for (int c = 0; c < 3; ++c) {
+        std::vector<int> col(static_cast<size_t>(h)), row(static_cast<size_t>(w));
+        for (int i = 0; i < w * h; ++i) blur[size_t(c)][size_t(i)] = S(int((s.px.px[size_t(i)] >> (8 * c)) & 0xff));
+        for (int x = 0; x < w; ++x) {
+            for (int y = 0; y < h; ++y) col[size_t(y)] = blur[size_t(c)][size_t(y * w + x)];
+            col = DirectTent(col, L);
+            for (int y = 0; y < h; ++y) blur[size_t(c)][size_t(y * w + x)] = col[size_t(y)];
+        }
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) row[size_t(x)] = blur[size_t(c)][size_t(y * w + x)];
+            row = DirectTent(row, L);
+            for (int x = 0; x < w; ++x) blur[size_t(c)][size_t(y * w + x)] = row[size_t(x)];
+        }
+    }
+    return [=](int x, int y) {
+        const uint32_t p = s.Old(x, y);
+        const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
+        if (st == 0 || (st < 100 && A_(p) == 0)) return p;
+        const int i = (y - s.bounds.top) * w + (x - s.bounds.left);
+        const int v[3] = {B_(p), G_(p), R_(p)}, sv[3] = {S(v[0]), S(v[1]), S(v[2])};
+        const int c = (sv[2] >= sv[1] && sv[2] >= sv[0]) ? 2 : (sv[1] >= sv[0] ? 1 : 0);
+        const int m = sv[c], T = cs[size_t(m)] - ch[size_t(255 - m)];
+        const int bl = blur[size_t(c)][size_t(i)];
+        double g = m == 0 ? 0 : (bl != 0 ? double(T) / bl : (T > 0 ? 1 : 0));
+        g = std::min(g, 1.0);
+        int o[3];
+        for (int k = 0; k < 3; ++k)
+            o[k] = st == 100 ? Cl(sv[k] + std::trunc(g * sv[k]))
+                             : Cl(v[k] + std::trunc(((1 + g) * sv[k] - v[k]) * st * 0.01));
+        return W_(o[0], o[1], o[2], A_(p));
+    };
+}
+
 TEST_F(AdjustmentsTest, ShadowHighlightMatchesTheRule) {
     Rounds([&](bool) {
         const int sh = Rand(0, 100), hi = Rand(0, 100), radius = Rand(1, 12);
         const Snapshot s = Take();
-        const int w = s.px.width, h = s.px.height;
-        // Histogram of every row (small layers), bounds at a thousandth of the total.
-        int64_t counts[256] = {};
-        for (uint32_t p : s.px.px) ++counts[R_(p)], ++counts[G_(p)], ++counts[B_(p)];
-        const int64_t limit = int64_t(3) * w * h / 1000;
-        int low = 0, high = 255;
-        for (int64_t run = 0; low < 256 && (run += counts[low]) < limit;) ++low;
-        for (int64_t run = 0; high >= 0 && (run += counts[high]) < limit;) --high;
-        auto S = [&](int v) {
-            if (v < low) return 0;
-            if (v > high) return 255;
-            return int(double(v - low) / (high - low) * 255 + 0.5);
-        };
-        const Table256 cs = ToneCurve(sh), ch = ToneCurve(hi);
-        const int L = std::min({radius, w, h});
-        std::vector<std::vector<int>> blur(3, std::vector<int>(size_t(w * h)));
-        for (int c = 0; c < 3; ++c) {
-            std::vector<int> col(static_cast<size_t>(h)), row(static_cast<size_t>(w));
-            for (int i = 0; i < w * h; ++i) blur[size_t(c)][size_t(i)] = S(int((s.px.px[size_t(i)] >> (8 * c)) & 0xff));
-            for (int x = 0; x < w; ++x) {
-                for (int y = 0; y < h; ++y) col[size_t(y)] = blur[size_t(c)][size_t(y * w + x)];
-                col = DirectTent(col, L);
-                for (int y = 0; y < h; ++y) blur[size_t(c)][size_t(y * w + x)] = col[size_t(y)];
-            }
-            for (int y = 0; y < h; ++y) {
-                for (int x = 0; x < w; ++x) row[size_t(x)] = blur[size_t(c)][size_t(y * w + x)];
-                row = DirectTent(row, L);
-                for (int x = 0; x < w; ++x) blur[size_t(c)][size_t(y * w + x)] = row[size_t(x)];
-            }
-        }
+        const auto want = ShadowHighlightRef(s, sh, hi, radius);
         ASSERT_EQ(ApplyShadowHighlight(*history, sh, hi, radius), 1);
         EXPECT_EQ(LastStateName(), "Shadow/Highlight");
+        ExpectLayer(s.bounds, want, "shadow/highlight");
+    });
+}
+
+// The adjustments go row by row, Shadow/Highlight over a ring of 2L + 1 rows: layers far
+// taller than the ring, one row, one column, a radius beyond the layer, and selections cut by
+// the layer's and the canvas's edges.
+class AdjustRowsTest : public AdjustmentsTest {
+protected:
+    static constexpr int32_t kTallW = 29;
+    static constexpr int32_t kTallH = 300;
+    void SetUp() override { MakeDocument(kTallW, kTallH); }
+
+    void EveryShapeMatches(const std::function<void(const std::string&)>& check) {
+        const Rect shapes[] = {{1, 0, 27, 296}, {0, 120, 29, 121}, {13, 2, 14, 300}, {3, 200, 26, 206}};
+        for (const Rect& r : shapes)
+            for (bool sel : {false, true}) {
+                if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
+                RandomLayer(r);
+                if (sel) RandomSelection({0, 5, 18, kTallH});
+                check("layer " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+                      std::to_string(r.Width()) + "x" + std::to_string(r.Height()) + (sel ? " selection" : ""));
+            }
+    }
+};
+
+TEST_F(AdjustRowsTest, ShadowHighlightOnEveryShapeMatchesTheRule) {
+    EveryShapeMatches([&](const std::string& what) {
+        for (int radius : {1, 9, 256}) {
+            const Snapshot s = Take();
+            const auto want = ShadowHighlightRef(s, 70, 30, radius);
+            ASSERT_EQ(ApplyShadowHighlight(*history, 70, 30, radius), 1) << what;
+            ExpectLayer(s.bounds, want, what + " radius " + std::to_string(radius));
+        }
+    });
+}
+
+TEST_F(AdjustRowsTest, RowAdjustmentsOnEveryShapeMatchTheRule) {
+    EveryShapeMatches([&](const std::string& what) {
+        const Snapshot s = Take();
+        ASSERT_EQ(ApplyInvert(*history), 1) << what;
         ExpectLayer(s.bounds, [&](int x, int y) {
             const uint32_t p = s.Old(x, y);
-            const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
-            if (st == 0 || (st < 100 && A_(p) == 0)) return p;
-            const int i = (y - s.bounds.top) * w + (x - s.bounds.left);
-            const int v[3] = {B_(p), G_(p), R_(p)}, sv[3] = {S(v[0]), S(v[1]), S(v[2])};
-            const int c = (sv[2] >= sv[1] && sv[2] >= sv[0]) ? 2 : (sv[1] >= sv[0] ? 1 : 0);
-            const int m = sv[c], T = cs[size_t(m)] - ch[size_t(255 - m)];
-            const int bl = blur[size_t(c)][size_t(i)];
-            double g = m == 0 ? 0 : (bl != 0 ? double(T) / bl : (T > 0 ? 1 : 0));
-            g = std::min(g, 1.0);
-            int o[3];
-            for (int k = 0; k < 3; ++k)
-                o[k] = st == 100 ? Cl(sv[k] + std::trunc(g * sv[k]))
-                                 : Cl(v[k] + std::trunc(((1 + g) * sv[k] - v[k]) * st * 0.01));
-            return W_(o[0], o[1], o[2], A_(p));
-        }, "shadow/highlight");
+            if (A_(p) == 0) return p;
+            return Common(p, s.S(x, y), [](int v) { return 255 - v; });
+        }, what + " invert");
     });
 }
 
