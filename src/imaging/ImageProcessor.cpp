@@ -29,11 +29,7 @@ bool ImageProcessor::Prepare(HistoryManager& history, int32_t code, double zoom,
     m_previewSource = m_previewResult = PixelBuffer{};
     if ((code >= kPreviewBlur && code <= kPreviewMosaic) || code == kPreviewShadowHighlight)
         BuildPreviewSource();
-    if (code == kPreviewShadowHighlight) {
-        PixelBuffer whole;
-        if (!ReadLayerPixels(*m_layer, whole)) return false;
-        m_histogram = SampledHistogram(whole.px, whole.width, whole.height);
-    }
+    if (code == kPreviewShadowHighlight || code == kPreviewLevels) m_histogram = LayerHistogram(*m_layer);
     if (code == kPreviewAddNoise)
         m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, false);
     return true;
@@ -128,6 +124,7 @@ uint32_t ImageProcessor::PreviewPixel(uint32_t p, int32_t s) const {
 
 int ImageProcessor::Finish(int apply) {
     int done = 0;
+    const Rect before = m_layer ? m_layer->Bounds() : Rect{};
     if (apply && m_history) {
         auto at = [&](size_t i) { return i < m_params.size() ? m_params[i] : 0; };
         HistoryManager& h = *m_history;
@@ -144,6 +141,15 @@ int ImageProcessor::Finish(int apply) {
             case kPreviewMosaic: done = ApplyMosaic(h, at(0)); break;
             default: break;
         }
+    }
+    if (done) {
+        // The layer's rectangle before and after (Blur above 10 grows it); the commit has
+        // already asked for the redraw.
+        const LayerPtr now = CurrentPixelLayer(m_history->Layers());
+        m_redraw = before.Union(now ? now->Bounds() : Rect{});
+    } else if (m_history && m_code != kPreviewNone) {
+        // Cancel, or OK without a change: the preview is taken off the view.
+        m_history->Host().Redraw();
     }
     m_previewSource = m_previewResult = PixelBuffer{};
     m_previewStrength.clear();

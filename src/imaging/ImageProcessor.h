@@ -48,15 +48,21 @@ public:
     // resolution) and the filter's result over it, the selection's rule applied.
     const PixelBuffer& PreviewSource() const { return m_previewSource; }
     const PixelBuffer& PreviewResult() const { return m_previewResult; }
-    // OK (apply 1) or Cancel (apply 0): frees the preview buffers and clears the code.
+    // OK (apply 1) or Cancel (apply 0): frees the preview buffers and clears the code. Returns
+    // 1 when a state was recorded.
     int Finish(int apply);
 
     int32_t Code() const { return m_code; }
     const std::array<int32_t, 128>& ZoomTable() const { return m_zoomTable; }
     const Table256& Transfer() const { return m_transfer; }
     bool HasSelection() const { return m_hasSelection; }
-    // The canvas rectangle the view must redraw after a preview step.
+    // The canvas rectangle the view must redraw: after Prepare and each Preview the previewed
+    // area (the mask rectangle within the view, or the view); after Finish the layer's
+    // rectangle before and after the applied command, or the previewed area when nothing was
+    // applied. Finish has then asked the document for the redraw (HistoryHost::Redraw).
     Rect RedrawRect() const { return m_redraw; }
+    // The layer's sampled histogram (Levels and Shadow/Highlight), read when prepared.
+    const std::array<int64_t, 256>& Histogram() const { return m_histogram; }
 
 private:
     void BuildPreviewSource();

@@ -140,6 +140,60 @@ TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
         }
 }
 
+// Counts the document redraws the history is asked for.
+struct CountingHost : ForgettingHost {
+    int redraws = 0;
+    void Redraw() override { ++redraws; }
+};
+
+TEST_F(ImageProcessorTest, FinishRedrawsAndTellsTheViewWhichRectangle) {
+    CountingHost counting;
+    counting.layers = layers.get();
+    history->SetHost(&counting);
+    RandomLayer({4, 3, 14, 12});
+    ImageProcessor ip;
+    // Without a selection the whole visible canvas is previewed.
+    ASSERT_TRUE(ip.Prepare(*history, kPreviewBlur, 1, {0, 0, kW, kH}));
+    EXPECT_EQ(ip.RedrawRect(), (Rect{0, 0, kW, kH}));
+    ip.Preview({13});
+    counting.redraws = 0;
+    // OK: the box blur grew the layer by 3 on every side; the commit asked for the redraw.
+    ASSERT_EQ(ip.Finish(1), 1);
+    EXPECT_EQ(ip.RedrawRect(), (Rect{1, 0, 17, 15}));
+    EXPECT_GE(counting.redraws, 1);
+    // Cancel under a selection: the previewed mask rectangle within the view is redrawn.
+    Select({2, 2, 10, 9}, Canvas(60));
+    ASSERT_TRUE(ip.Prepare(*history, kPreviewLevels, 1, {5, 0, kW, kH}));
+    EXPECT_EQ(ip.RedrawRect(), (Rect{5, 2, 10, 9}));
+    ip.Preview({20, 90, 200, 0, 255});
+    counting.redraws = 0;
+    const int states = history->StateCount();
+    EXPECT_EQ(ip.Finish(0), 0);
+    EXPECT_EQ(counting.redraws, 1);
+    EXPECT_EQ(ip.RedrawRect(), (Rect{5, 2, 10, 9}));
+    // OK without a change applies nothing but still takes the preview off the view.
+    ASSERT_TRUE(ip.Prepare(*history, kPreviewSaturation, 1, {0, 0, kW, kH}));
+    ip.Preview({0});
+    counting.redraws = 0;
+    EXPECT_EQ(ip.Finish(1), 0);
+    EXPECT_EQ(counting.redraws, 1);
+    EXPECT_EQ(history->StateCount(), states);
+    history->SetHost(&host);
+}
+
+TEST_F(ImageProcessorTest, LevelsAndShadowHighlightTakeTheLayersHistogram) {
+    RandomLayer({1, 1, 20, 16});
+    PixelBuffer whole;
+    ASSERT_TRUE(ReadLayerPixels(*Current(), whole));
+    const auto want = SampledHistogram(whole.px, whole.width, whole.height);
+    for (int32_t code : {kPreviewLevels, kPreviewShadowHighlight}) {
+        ImageProcessor ip;
+        ASSERT_TRUE(ip.Prepare(*history, code, 1, {0, 0, kW, kH}));
+        EXPECT_EQ(ip.Histogram(), want) << code;
+        ip.Finish(0);
+    }
+}
+
 TEST_F(ImageProcessorTest, LevelsInputHandlesKeepTheirOrderAndTheMiddleItsFraction) {
     LevelsInputSlider in;
     EXPECT_EQ(in.MiddleReading(), "1.00");
