@@ -36,6 +36,7 @@ class CChildFrame;
 class CColorPalette;
 class CHistoryPalette;
 class CLayersPalette;
+class CNavigatorPalette;
 class CToolsPalette;
 class CZelvoApp;
 class Image;
@@ -123,6 +124,9 @@ public:
     CHistoryPalette* HistoryPalette() const { return m_historyPalette; }
     CColorPalette* ColorPalette() const { return m_colorPalette; }
     CToolsPalette* ToolsPalette() const { return m_toolsPalette; }
+    CNavigatorPalette* NavigatorPalette() const { return m_navigatorPalette; }
+    // Points the Navigator at the active view (none while no document is open) and redraws it.
+    void RefreshNavigator();
     void ResetPaletteLocations();
     void ToggleAllPalettes();
     void TogglePalette(int index);
@@ -190,6 +194,7 @@ private:
     CHistoryPalette* m_historyPalette = nullptr;
     CColorPalette* m_colorPalette = nullptr;
     CToolsPalette* m_toolsPalette = nullptr;
+    CNavigatorPalette* m_navigatorPalette = nullptr;
     QTimer* m_commandUiTimer = nullptr;
 
     std::map<int, QAction*> m_actions;

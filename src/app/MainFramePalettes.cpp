@@ -7,6 +7,7 @@
 #include "app/CHistoryPalette.h"
 #include "app/CLayersPalette.h"
 #include "app/CMainFrame.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
 
 namespace zelvo {
@@ -24,11 +25,7 @@ void CMainFrame::CreatePalettes() {
             case kHistory: content = m_historyPalette = new CHistoryPalette(dock); break;
             case kLayers: content = m_layersPalette = new CLayersPalette(dock); break;
             case kTools: content = m_toolsPalette = new CToolsPalette(dock); break;
-            default:
-                // The navigator's thumbnail and zoom controls arrive with the image view.
-                content = new QWidget(dock);
-                content->setFixedSize(spec.width, spec.height);
-                break;
+            default: content = m_navigatorPalette = new CNavigatorPalette(dock); break;
         }
         dock->setWidget(content);
         addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -76,7 +73,16 @@ void CMainFrame::TogglePalette(int index) {
     dock->setVisible(dock->isHidden());
 }
 
+void CMainFrame::RefreshNavigator() {
+    if (!m_navigatorPalette) return;
+    // The active window's view does not zoom yet, so there is no view to navigate.
+    NavigatorTarget* target = nullptr;
+    m_navigatorPalette->SetTarget(target);
+    m_navigatorPalette->Refresh();
+}
+
 void CMainFrame::RefreshPalettes() {
+    RefreshNavigator();
     Image* image = ActiveImage();
     if (m_layersPalette) {
         m_layersPalette->SetDocument(image);

@@ -14,6 +14,7 @@ QObject* MakeNewImageDialogTest();
 QObject* MakePalettesTest();
 QObject* MakeWindowsTest();
 QObject* MakeDialogsTest();
+QObject* MakeNavigatorTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
                             {"NewImageDialogTest", MakeNewImageDialogTest},
                             {"PalettesTest", MakePalettesTest},
                             {"WindowsTest", MakeWindowsTest},
-                            {"DialogsTest", MakeDialogsTest}};
+                            {"DialogsTest", MakeDialogsTest},
+                            {"NavigatorTest", MakeNavigatorTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);
