@@ -1,22 +1,37 @@
 #include "app/CChildFrame.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 
-#include "app/CCompositeView.h"
 #include "app/CMainFrame.h"
+#include "app/CZelvoView.h"
 
 namespace zelvo {
 
 CChildFrame::CChildFrame(CMainFrame& frame, std::unique_ptr<CZelvoDoc> doc)
     : m_frame(frame), m_doc(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    m_view = new CCompositeView(m_doc->GetImage(), this);
+    m_view = new CZelvoView(m_doc->GetImage(), frame.Threads()->Display(), this);
     setWidget(m_view);
     m_doc->onTitleChanged = [this] { UpdateTitle(); };
     UpdateTitle();
+    // The refresher works for the active window.
+    connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates now) {
+        if (!m_closed) m_view->SetActive(now.testFlag(Qt::WindowActive));
+    });
+    connect(m_view, &CZelvoView::statusText, this, [this](const QString& text) {
+        if (QLabel* pane = m_frame.Pane(1)) pane->setText(text);
+    });
+    connect(m_view, &CZelvoView::viewChanged, this, [this] { m_frame.OnViewChanged(this); });
 }
 
-CChildFrame::~CChildFrame() = default;
+CChildFrame::~CChildFrame() {
+    // The view goes with the QWidget base, after the document: the refresher lets go first,
+    // and nothing the base classes emit while they go reaches this object any more.
+    m_view->Detach();
+    m_view->disconnect(this);
+    disconnect(this, nullptr, this, nullptr);
+}
 
 void CChildFrame::UpdateTitle() {
     setWindowTitle(QString::fromStdString(m_doc->GetImage().Title()));
@@ -34,6 +49,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closed = true;
+    m_view->Detach();
     event->accept();
     m_frame.OnChildClosed(this);
 }

@@ -1,4 +1,4 @@
-// The window of one image inside the main frame: it owns the document and shows its composite.
+// The window of one image inside the main frame: it owns the document and holds its view.
 #pragma once
 
 #include <memory>
@@ -9,8 +9,8 @@
 
 namespace zelvo {
 
-class CCompositeView;
 class CMainFrame;
+class CZelvoView;
 
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
@@ -20,7 +20,7 @@ public:
 
     CZelvoDoc& Doc() { return *m_doc; }
     Image& GetImage() { return m_doc->GetImage(); }
-    CCompositeView* View() const { return m_view; }
+    CZelvoView* View() const { return m_view; }
     void UpdateTitle();
     // Set once the window has closed for good (it is deleted later).
     bool IsClosed() const { return m_closed; }
@@ -31,7 +31,7 @@ protected:
 private:
     CMainFrame& m_frame;
     std::unique_ptr<CZelvoDoc> m_doc;
-    CCompositeView* m_view;
+    CZelvoView* m_view;
     bool m_closed = false;
 };
 

@@ -20,11 +20,11 @@
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
-#include "app/CCompositeView.h"
 #include "app/CHistoryPalette.h"
 #include "app/CLayersPalette.h"
 #include "app/CStartupDialog.h"
 #include "app/CZelvoApp.h"
+#include "app/CZelvoView.h"
 #include "app/StartupRules.h"
 #include "app/StatusFeedback.h"
 #include "doc/Image.h"
@@ -177,6 +177,7 @@ void CMainFrame::StartThreads() {
         QMetaObject::invokeMethod(this, [this] { OnRefreshTick(); }, Qt::QueuedConnection);
     };
     m_threads = std::make_unique<WorkerThreads>(m_workspace, m_shared, std::move(posts));
+    ConnectViewThreads();
     m_threads->Start();
 }
 
@@ -193,12 +194,8 @@ void CMainFrame::ShutDown() {
 
 void CMainFrame::OnRefreshTick() {
     m_shared.refreshPending.store(false, std::memory_order_release);
-    for (CChildFrame* child : Children()) {
-        Image& image = child->GetImage();
-        if (!image.IsReady() || image.RenderRequest() == 0) continue;
-        image.RequestRender(0);
-        child->View()->Invalidate();
-    }
+    // Requests the images stored themselves go to the refresher with the layer list.
+    for (CChildFrame* child : Children()) child->View()->ServePending();
 }
 
 void CMainFrame::OnWorkerCommand(int id) {

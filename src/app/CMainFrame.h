@@ -39,6 +39,7 @@ class CLayersPalette;
 class CNavigatorPalette;
 class CToolsPalette;
 class CZelvoApp;
+class NavigatorTarget;
 class Image;
 class StatusFeedback;
 
@@ -132,6 +133,10 @@ public:
     void TogglePalette(int index);
     // Repaints the palettes from the active document.
     void RefreshPalettes();
+    // The active image window's view as the navigator sees it; null without a document.
+    NavigatorTarget* ActiveNavigatorTarget() const;
+    // A view's zoom, scroll position or picture changed.
+    void OnViewChanged(CChildFrame* child);
     // A command changed `image` (its pixels, layers or canvas size): its window shows it anew.
     // Every menu and palette command ends here, so the view's redraw has one entry.
     void DocumentChanged(Image& image);
@@ -148,6 +153,10 @@ public:
     // The help page: the project's documentation.
     static QString HelpDocumentPath();
 
+signals:
+    // The active view zoomed, scrolled or drew anew (the navigator follows it).
+    void activeViewChanged();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -157,6 +166,8 @@ private:
     bool CreateBars();
     void BuildMenus();
     void RegisterCommands();
+    void RegisterViewCommands();
+    void ConnectViewThreads();
     void CreatePalettes();
     void StartThreads();
     void StopThreads();

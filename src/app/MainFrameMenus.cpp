@@ -169,6 +169,7 @@ void CMainFrame::RegisterCommands() {
     for (int p = 0; p < kPaletteCount; ++p)
         add(kPalettes[p].command, [this, p] { TogglePalette(p); }, always);
     add(kIdHelp, [this] { OnHelp(); }, always);
+    RegisterViewCommands();
     add(kIdAbout, [this] { OnAbout(); }, always);
 }
 

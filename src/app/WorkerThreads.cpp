@@ -4,12 +4,17 @@
 #include <chrono>
 
 #include "app/AppCommands.h"
+#include "view/DisplayRefresher.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
 
 WorkerThreads::WorkerThreads(Workspace& workspace, WorkerShared& shared, Posts posts)
-    : m_workspace(workspace), m_shared(shared), m_posts(std::move(posts)) {}
+    : m_workspace(workspace),
+      m_shared(shared),
+      m_posts(std::move(posts)),
+      m_display(std::make_unique<DisplayRefresher>(workspace.ScreenWidth(), workspace.ScreenHeight(),
+                                                   workspace.Tables())) {}
 
 WorkerThreads::~WorkerThreads() {
     if (m_started) {
@@ -38,9 +43,11 @@ bool WorkerThreads::Sleep(int ms) {
 
 void WorkerThreads::RunAnimator() {
     while (Sleep(kAnimatorMs)) {
-        // The outline itself arrives with the selection; a paused animator (state 9) idles.
-        if (m_shared.animatorState.load(std::memory_order_acquire) == 9) continue;
+        // A paused animator (state 9) idles.
+        const int state = m_shared.animatorState.load(std::memory_order_acquire);
+        if (state == DisplayRefresher::kPausedAnimatorState) continue;
         m_shared.animatorTicks.fetch_add(1, std::memory_order_relaxed);
+        m_display->AnimatorTick(state);
     }
 }
 
@@ -63,6 +70,7 @@ void WorkerThreads::RunPoller() {
 void WorkerThreads::RunRefresher() {
     while (Sleep(kRefresherMs)) {
         m_shared.refresherTicks.fetch_add(1, std::memory_order_relaxed);
+        m_display->Tick();
         bool expected = false;
         if (m_posts.refresh &&
             m_shared.refreshPending.compare_exchange_strong(expected, true, std::memory_order_acq_rel))

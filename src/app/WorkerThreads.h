@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace zelvo {
 
+class DisplayRefresher;
 class Workspace;
 
 // The state the workers and the GUI thread share; every field is an atomic.
@@ -38,6 +40,8 @@ public:
     struct Posts {
         // Called on the worker thread; must only post to the GUI thread.
         std::function<void(int command)> sendCommand;
+        // Each refresher tick while the last one is unserved: the GUI thread hands pending
+        // render requests to the refresher.
         std::function<void()> refresh;
     };
 
@@ -51,6 +55,9 @@ public:
     // the order display refresher, animator, tool poller. Returns whether all three ended.
     bool Stop();
     bool Running() const { return m_started; }
+    // The display refresher and outline animator the workers run (tile cache included); built
+    // with the object, so views can use it before the threads start.
+    DisplayRefresher& Display() { return *m_display; }
 
 private:
     struct Worker {
@@ -66,6 +73,7 @@ private:
     Workspace& m_workspace;
     WorkerShared& m_shared;
     Posts m_posts;
+    std::unique_ptr<DisplayRefresher> m_display;
     Worker m_animator, m_poller, m_refresher;
     bool m_started = false;
 };

@@ -91,7 +91,7 @@ bool Shows(const Layer* l) {
 
 }  // namespace
 
-TileGrid PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientHeight, int32_t maxColumns,
+TilePlacement PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientHeight, int32_t maxColumns,
                     int32_t maxRows) {
     auto axis = [](int32_t screenEdge, int32_t visibleEdge, float zoom, int32_t client, int32_t max,
                    int32_t& origin, int32_t& count) {
@@ -99,7 +99,7 @@ TileGrid PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientH
         origin = screenEdge - int32_t(zoomedEdge % kT);
         count = client > origin ? std::min(max, (client - origin + kT - 1) / kT) : 0;
     };
-    TileGrid grid;
+    TilePlacement grid;
     axis(g.screenRect.left, g.visible.left, g.zoom, clientWidth, maxColumns, grid.originX, grid.columns);
     axis(g.screenRect.top, g.visible.top, g.zoom, clientHeight, maxRows, grid.originY, grid.rows);
     return grid;

@@ -28,13 +28,13 @@ struct TileFrame {
 };
 
 // Where the grid lies over the client area.
-struct TileGrid {
+struct TilePlacement {
     int32_t originX = 0, originY = 0;  // client position of slot (0, 0)
     int32_t columns = 0, rows = 0;     // slots covering the client area
 };
 
 // The grid for a layout: its edges sit on multiples of 128 zoomed canvas pixels.
-TileGrid PlaceTiles(const ImageGeometry& geometry, int32_t clientWidth, int32_t clientHeight,
+TilePlacement PlaceTiles(const ImageGeometry& geometry, int32_t clientWidth, int32_t clientHeight,
                     int32_t maxColumns, int32_t maxRows);
 
 // Whether a pixel is on the selection outline: strength at least 50 with one of its four
@@ -56,7 +56,7 @@ public:
     // it is missing). Returns the number of tiles recomposed.
     int RecomposeCurrent(const TileFrame& frame);
 
-    const TileGrid& Grid() const { return m_grid; }
+    const TilePlacement& Grid() const { return m_grid; }
     uint64_t ContentSerial() const { return m_serial; }
     int32_t LastDocument() const { return m_document; }
     // Threads a pass renders with (1 or 2).
@@ -79,7 +79,7 @@ private:
 
     TileCache& m_cache;
     const PercentTables& m_tables;
-    TileGrid m_grid;
+    TilePlacement m_grid;
     uint64_t m_serial = 1;
     int32_t m_document = -1;
     float m_zoom = 0.0f;

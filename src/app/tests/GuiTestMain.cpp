@@ -14,6 +14,7 @@ QObject* MakeNewImageDialogTest();
 QObject* MakePalettesTest();
 QObject* MakeWindowsTest();
 QObject* MakeDialogsTest();
+QObject* MakeViewTest();
 QObject* MakeNavigatorTest();
 
 int main(int argc, char** argv) {
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
                             {"PalettesTest", MakePalettesTest},
                             {"WindowsTest", MakeWindowsTest},
                             {"DialogsTest", MakeDialogsTest},
+                            {"ViewTest", MakeViewTest},
                             {"NavigatorTest", MakeNavigatorTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};

@@ -107,7 +107,7 @@ TEST_F(TileTest, ScrollingRendersOnlyTheExposedTiles) {
     view.SetZoomMode(kZoomActualPixels);
     view.ScrollTo(0, 0);
     refresher.Serve(*image, 1);
-    const TileGrid first = refresher.Renderer().Grid();
+    const TilePlacement first = refresher.Renderer().Grid();
     EXPECT_EQ(first.columns, 6);  // 700 / 128 rounded up
     EXPECT_EQ(first.rows, 4);
     EXPECT_EQ(refresher.LastTilesRendered(), 24);
@@ -139,7 +139,7 @@ TEST_F(TileTest, ScrollingRendersOnlyTheExposedTiles) {
         view.SetZoom(zoom);
         view.ScrollTo(0, 0);
         refresher.Serve(*image, 1);
-        const TileGrid g = refresher.Renderer().Grid();
+        const TilePlacement g = refresher.Renderer().Grid();
         view.ScrollTo(128, 0);
         EXPECT_EQ(refresher.Serve(*image, 8), g.rows) << zoom;
         ExpectTilesEqualDisplay(refresher, *image, "zoomed scroll");

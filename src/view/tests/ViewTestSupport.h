@@ -94,7 +94,7 @@ public:
 
     // The tile word the grid places at client position (x, y).
     static uint32_t TileWord(DisplayRefresher& refresher, int32_t x, int32_t y) {
-        const TileGrid& g = refresher.Renderer().Grid();
+        const TilePlacement& g = refresher.Renderer().Grid();
         const int32_t c = (x - g.originX) / TileCache::kTileSize, r = (y - g.originY) / TileCache::kTileSize;
         const int32_t u = (x - g.originX) % TileCache::kTileSize, v = (y - g.originY) % TileCache::kTileSize;
         return refresher.Cache().At(r, c).out[size_t(v) * TileCache::kTileSize + size_t(u)];

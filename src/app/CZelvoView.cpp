@@ -1,0 +1,422 @@
+#include "app/CZelvoView.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QUrl>
+#include <QWheelEvent>
+
+#include "doc/Image.h"
+#include "layers/StoredDib.h"
+#include "platform/Messages.h"
+#include "view/DisplayRefresher.h"
+#include "view/ToolController.h"
+#include "view/ViewZoom.h"
+
+namespace zelvo {
+
+namespace {
+
+ViewMouse ToViewMouse(const QMouseEvent* e) {
+    auto bits = [](Qt::MouseButtons b) {
+        int out = 0;
+        if (b & Qt::LeftButton) out |= kLeftButton;
+        if (b & Qt::RightButton) out |= kRightButton;
+        if (b & Qt::MiddleButton) out |= kMiddleButton;
+        return out;
+    };
+    ViewMouse m;
+    const QPoint p = e->position().toPoint();
+    m.client = {p.x(), p.y()};
+    m.button = bits(e->button());
+    m.buttons = bits(e->buttons());
+    if (e->modifiers() & Qt::ShiftModifier) m.modifiers |= kShift;
+    if (e->modifiers() & Qt::ControlModifier) m.modifiers |= kControl;
+    if (e->modifiers() & Qt::AltModifier) m.modifiers |= kAlt;
+    return m;
+}
+
+int Modifiers(Qt::KeyboardModifiers k) {
+    return (k & Qt::ShiftModifier ? kShift : 0) | (k & Qt::ControlModifier ? kControl : 0) |
+           (k & Qt::AltModifier ? kAlt : 0);
+}
+
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    return paths;
+}
+
+class PainterCanvas : public OverlayCanvas {
+public:
+    explicit PainterCanvas(QPainter& p) : m_p(p) {}
+    void Line(Point from, Point to, ColorRef c) override {
+        m_p.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+        m_p.drawLine(from.x, from.y, to.x, to.y);
+    }
+    void Frame(const Rect& r, ColorRef c) override {
+        m_p.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+        m_p.setBrush(Qt::NoBrush);
+        m_p.drawRect(r.left, r.top, r.Width() - 1, r.Height() - 1);
+    }
+
+private:
+    QPainter& m_p;
+};
+
+}  // namespace
+
+CZelvoView::CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* parent)
+    : QAbstractScrollArea(parent), m_image(image), m_refresher(refresher), m_model(image),
+      m_hand(std::make_unique<HandTool>()) {
+    setObjectName("ZelvoView");
+    setFrameShape(QFrame::NoFrame);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    setMinimumSize(50, 40);
+    // A thumb drag is one fast-scroll pass; its end repaints the whole client area.
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        connect(bar, &QScrollBar::sliderPressed, this, [this] { m_image.ViewState().fastScroll.store(true); });
+        connect(bar, &QScrollBar::sliderReleased, this, [this] {
+            m_image.ViewState().fastScroll.store(false);
+            RequestRender(8);
+        });
+    }
+}
+
+CZelvoView::~CZelvoView() { Detach(); }
+
+ToolController* CZelvoView::Tools() const { return m_tools ? m_tools : m_hand.get(); }
+
+void CZelvoView::SetActive(bool active) {
+    if (active == m_active) return;
+    m_active = active;
+    if (active) {
+        m_refresher.SetActive(&m_image);
+        // The tiles may hold another image: what does not match is rendered.
+        if (m_image.IsReady() && m_image.ViewState().hasView) m_model.RequestRender(8);
+    } else if (m_refresher.Active() == &m_image) {
+        m_refresher.SetActive(nullptr);
+    }
+}
+
+void CZelvoView::Detach() {
+    m_active = false;
+    if (m_refresher.Active() == &m_image) m_refresher.SetActive(nullptr);
+}
+
+void CZelvoView::RequestRender(int code) {
+    if (!m_image.IsReady()) return;
+    if (!m_image.ViewState().hasView) {
+        // Not laid out yet: the first layout asks for the full redraw.
+        if (viewport()->width() > 0) m_model.LayOutAndRequest(code);
+        return;
+    }
+    if (m_active) {
+        m_model.RequestRender(code);
+    } else {
+        RenderHere();
+        viewport()->update();
+    }
+}
+
+void CZelvoView::ServePending() {
+    const int code = m_image.TakeRenderRequest();
+    if (code != 0) RequestRender(code);
+}
+
+void CZelvoView::SetZoomMode(int mode) {
+    if (!m_image.IsReady()) return;
+    m_model.SetZoomMode(mode);
+    Changed(false);
+}
+
+bool CZelvoView::WheelZoom(int delta, bool buttonHeld) {
+    if (!m_image.IsReady()) return false;
+    if (!m_model.WheelZoom(delta, buttonHeld, Tools()->PolygonBusy())) return false;
+    Changed(true);
+    return true;
+}
+
+void CZelvoView::Changed(bool showRatio) {
+    SyncScrollBars();
+    if (!m_active) RenderHere();
+    if (showRatio)
+        emit statusText(QString::fromStdString(Format("Show ratio：%d%%", int(m_model.Zoom() * 100))));
+    viewport()->update();
+    emit viewChanged();
+}
+
+void CZelvoView::SyncScrollBars() {
+    m_syncing = true;
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    h->setRange(0, m_model.MaxScrollX());
+    h->setPageStep(std::max(1, m_model.ClientWidth()));
+    h->setSingleStep(16);
+    h->setValue(m_model.ScrollX());
+    v->setRange(0, m_model.MaxScrollY());
+    v->setPageStep(std::max(1, m_model.ClientHeight()));
+    v->setSingleStep(16);
+    v->setValue(m_model.ScrollY());
+    m_syncing = false;
+}
+
+void CZelvoView::resizeEvent(QResizeEvent*) {
+    if (!m_image.IsReady()) return;
+    const QSize size = viewport()->size();
+    m_model.Resize(size.width(), size.height());
+    if (!m_image.ViewState().firstDrawDone && size.width() > 0 && size.height() > 0) {
+        // The first paint fits the image into the window, never enlarging it.
+        m_model.FirstDraw();
+        Changed(false);
+        return;
+    }
+    SyncScrollBars();
+    if (!m_active) RenderHere();
+    viewport()->update();
+    emit viewChanged();
+}
+
+void CZelvoView::scrollContentsBy(int dx, int dy) {
+    if (m_syncing || !m_image.IsReady()) return;
+    // Until the tiles arrive the old picture moves along.
+    if (!m_picture.isNull()) {
+        QImage moved(m_picture.size(), QImage::Format_RGB32);
+        moved.fill(palette().color(QPalette::Dark));
+        QPainter p(&moved);
+        p.drawImage(dx, dy, m_picture);
+        p.end();
+        m_picture = moved;
+        m_outline.clear();
+    }
+    m_model.ScrollTo(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    if (!m_active) RenderHere();
+    viewport()->update();
+    emit viewChanged();
+}
+
+void CZelvoView::OnTilesReady() {
+    if (!m_active || !m_image.IsReady() || m_printing) return;
+    {
+        HoldRender hold(m_image.ViewState());
+        const ImageGeometry& now = m_image.Geometry();
+        const ImageGeometry& done = m_refresher.RenderedGeometry();
+        // A layout changed since the pass: its own pass follows.
+        if (m_refresher.RenderedDocument() != m_image.UntitledNumber() || done.zoom != now.zoom ||
+            done.visible != now.visible || done.screenRect != now.screenRect ||
+            m_refresher.RenderedClientWidth() != m_model.ClientWidth() ||
+            m_refresher.RenderedClientHeight() != m_model.ClientHeight())
+            return;
+        CopyTiles();
+    }
+    PaintOutline(m_refresher.Phase().Value());
+    viewport()->update();
+}
+
+void CZelvoView::CopyTiles() {
+    const QSize size(m_model.ClientWidth(), m_model.ClientHeight());
+    if (size.isEmpty()) return;
+    if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
+    m_picture.fill(palette().color(QPalette::Dark));
+    m_outline.clear();
+    const ImageGeometry& g = m_image.Geometry();
+    const TileRenderer& renderer = m_refresher.Renderer();
+    const TilePlacement& grid = renderer.Grid();
+    TileCache& cache = m_refresher.Cache();
+    const Rect shown = g.screenRect.Intersect({0, 0, size.width(), size.height()});
+    constexpr int32_t kT = TileCache::kTileSize;
+    for (int32_t r = 0; r < grid.rows; ++r)
+        for (int32_t c = 0; c < grid.columns; ++c) {
+            const TileCache::Tile& t = cache.At(r, c);
+            if (!t.valid || t.document != m_image.UntitledNumber() || t.zoom != g.zoom) continue;
+            const int32_t x0 = renderer.SlotX(c), y0 = renderer.SlotY(r);
+            const Rect part = Rect{x0, y0, x0 + kT, y0 + kT}.Intersect(shown);
+            for (int32_t y = part.top; y < part.bottom; ++y) {
+                const uint32_t* src = t.out + size_t(y - y0) * kT;
+                auto* dst = reinterpret_cast<uint32_t*>(m_picture.scanLine(y));
+                for (int32_t x = part.left; x < part.right; ++x) {
+                    const uint32_t w = src[x - x0];
+                    dst[x] = 0xFF000000u | (w & 0x00FFFFFFu);
+                    if ((w >> 24) == TileCache::kOutlineMarker) m_outline.push_back({x, y, kT - (y - y0), x - x0});
+                }
+            }
+        }
+}
+
+void CZelvoView::PaintOutline(int phase) {
+    if (m_outline.empty() || m_picture.isNull()) return;
+    for (const OutlinePixel& p : m_outline) {
+        if (p.x >= m_picture.width() || p.y >= m_picture.height()) continue;
+        auto* row = reinterpret_cast<uint32_t*>(m_picture.scanLine(p.y));
+        row[p.x] = StripeIsBlack(p.i, p.j, phase) ? 0xFF000000u : 0xFFFFFFFFu;
+    }
+}
+
+void CZelvoView::OnOutline(int phase) {
+    if (!m_active || m_outline.empty() || m_printing) return;
+    PaintOutline(phase);
+    viewport()->update();
+}
+
+void CZelvoView::RenderHere() {
+    // A window that is not the active one is drawn here through the display buffer: the
+    // refresher works for the active window alone.
+    if (!m_image.IsReady() || !m_image.ViewState().hasView) return;
+    const QSize size(m_model.ClientWidth(), m_model.ClientHeight());
+    if (size.isEmpty()) return;
+    LayerManager& lm = m_image.Layers();
+    if (!lm.RenderDisplay() || !lm.DisplayBuffer()) return;
+    if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
+    m_picture.fill(palette().color(QPalette::Dark));
+    m_outline.clear();
+    Layer& display = *lm.DisplayBuffer();
+    const Rect shown = m_image.Geometry().screenRect.Intersect(
+        {0, 0, std::min(size.width(), lm.ScreenWidth()), std::min(size.height(), lm.ScreenHeight())});
+    for (int32_t y = shown.top; y < shown.bottom; ++y) {
+        const uint8_t* src = display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
+        if (!src) break;
+        auto* dst = reinterpret_cast<uint32_t*>(m_picture.scanLine(y));
+        for (int32_t x = shown.left; x < shown.right; ++x) {
+            uint32_t w;
+            std::memcpy(&w, src + 4 * size_t(x), 4);
+            dst[x] = 0xFF000000u | (w & 0x00FFFFFFu);
+        }
+    }
+    display.ReleaseRows();
+}
+
+void CZelvoView::paintEvent(QPaintEvent*) {
+    if (m_printing) return;
+    QPainter p(viewport());
+    const QColor grey = palette().color(QPalette::Dark);
+    if (m_picture.isNull() || !m_image.IsReady()) {
+        p.fillRect(viewport()->rect(), grey);
+        return;
+    }
+    p.drawImage(0, 0, m_picture);
+    const QRect covered(0, 0, m_picture.width(), m_picture.height());
+    if (!covered.contains(viewport()->rect())) {
+        p.fillRect(QRect(covered.width(), 0, viewport()->width() - covered.width(), viewport()->height()), grey);
+        p.fillRect(QRect(0, covered.height(), covered.width(), viewport()->height() - covered.height()), grey);
+    }
+    PainterCanvas canvas(p);
+    Tools()->Overlay(m_model, canvas);
+}
+
+bool CZelvoView::viewportEvent(QEvent* event) {
+    // The mouse capture left the view while a tool held it.
+    if (event->type() == QEvent::UngrabMouse && m_captured) {
+        m_captured = false;
+        if (m_image.IsReady()) Tools()->CaptureLost(m_model);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CZelvoView::wheelEvent(QWheelEvent* event) {
+    const QPoint d = event->angleDelta();
+    // Alt turns the wheel sideways on some systems.
+    const int delta = d.y() != 0 ? d.y() : d.x();
+    if (m_image.IsReady() && Tools()->Wheel(m_model, delta, Modifiers(event->modifiers()))) {
+        event->accept();
+        return;
+    }
+    WheelZoom(delta, event->buttons() != Qt::NoButton);
+    event->accept();
+}
+
+void CZelvoView::mousePressEvent(QMouseEvent* event) {
+    if (!m_image.IsReady()) return;
+    m_captured = true;
+    Tools()->MouseDown(m_model, ToViewMouse(event));
+    Changed(false);
+}
+
+void CZelvoView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_image.IsReady()) return;
+    const bool busy = Tools()->Busy();
+    Tools()->MouseMove(m_model, ToViewMouse(event));
+    if (busy) Changed(false);
+}
+
+void CZelvoView::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_image.IsReady()) return;
+    m_captured = false;
+    Tools()->MouseUp(m_model, ToViewMouse(event));
+    Changed(false);
+}
+
+void CZelvoView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (m_image.IsReady()) Tools()->DoubleClick(m_model, ToViewMouse(event));
+}
+
+void CZelvoView::keyPressEvent(QKeyEvent* event) {
+    if (m_image.IsReady() && Tools()->Key(m_model, event->key(), true, Modifiers(event->modifiers()))) return;
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void CZelvoView::keyReleaseEvent(QKeyEvent* event) {
+    if (m_image.IsReady() && Tools()->Key(m_model, event->key(), false, Modifiers(event->modifiers()))) return;
+    QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+void CZelvoView::dragEnterEvent(QDragEnterEvent* event) {
+    // Files the tools do not take go on to the main window, which opens them.
+    if (m_image.IsReady() && Tools()->DragOver(m_model, LocalPaths(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CZelvoView::dragMoveEvent(QDragMoveEvent* event) {
+    if (m_image.IsReady() && Tools()->DragOver(m_model, LocalPaths(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void CZelvoView::dropEvent(QDropEvent* event) {
+    if (m_image.IsReady() && Tools()->Drop(m_model, LocalPaths(event->mimeData())))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+float CZelvoView::Zoom() const { return m_image.Geometry().zoom; }
+
+void CZelvoView::ApplyZoom(float factor) {
+    if (!m_image.IsReady() || !m_model.SetZoom(factor)) return;
+    Changed(true);
+}
+
+int32_t CZelvoView::CanvasWidth() const { return m_image.Width(); }
+int32_t CZelvoView::CanvasHeight() const { return m_image.Height(); }
+Rect CZelvoView::VisibleRect() const { return m_image.Geometry().visible; }
+
+std::vector<uint8_t> CZelvoView::Thumbnail(int32_t width, int32_t height) {
+    if (!m_image.IsReady()) return {};
+    return m_image.Layers().RenderThumbnail(width, height);
+}
+
+void CZelvoView::ScrollToZoomedPoint(int32_t x, int32_t y) {
+    if (!m_image.IsReady()) return;
+    m_model.CentreOn(x, y);
+    SyncScrollBars();
+    if (!m_active) RenderHere();
+    viewport()->update();
+}
+
+bool CZelvoView::ToolBusy() const { return Tools()->Busy(); }
+
+}  // namespace zelvo

@@ -1,0 +1,118 @@
+// The window inside each image's child frame: scroll bars, the picture from the display tile
+// cache, and every mouse, key, wheel and drop event forwarded to the tool controller. The
+// zoom and scroll state lives in the image (ImageView); the display refresher renders the
+// tiles on its own thread and posts "tiles ready", upon which this window copies them into its
+// picture on the user-interface thread and repaints.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QAbstractScrollArea>
+#include <QImage>
+
+#include "app/NavigatorTarget.h"
+#include "view/ImageView.h"
+
+namespace zelvo {
+
+class DisplayRefresher;
+class Image;
+class ToolController;
+
+class CZelvoView : public QAbstractScrollArea, public NavigatorTarget {
+    Q_OBJECT
+public:
+    CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* parent = nullptr);
+    ~CZelvoView() override;
+
+    Image& GetImage() { return m_image; }
+    ImageView& Model() { return m_model; }
+    // The tool controller the events go to (null: none; the view keeps its own Hand tool).
+    void SetToolController(ToolController* tools) { m_tools = tools; }
+    ToolController* Tools() const;
+
+    // The document changed: everything is rendered again.
+    void Invalidate() { RequestRender(1); }
+    void RequestRender(int code);
+    // Hands a render request the image stored by itself (layer manager, history) to the
+    // refresher; called from the frame's refresh tick.
+    void ServePending();
+    // The refresher works for this window's image while it is active.
+    void SetActive(bool active);
+    bool IsActive() const { return m_active; }
+    // Before the image goes: the refresher lets go of it.
+    void Detach();
+    // Printing: no screen painting meanwhile.
+    void SetPrinting(bool on) { m_printing = on; }
+
+    // Zoom commands: 1 actual pixels, 2 fit on window, 3 print size.
+    void SetZoomMode(int mode);
+    bool WheelZoom(int delta, bool buttonHeld);
+
+    // Posted by the workers (user-interface thread).
+    void OnTilesReady();
+    void OnOutline(int phase);
+
+    // The picture as last copied from the tiles (client size; grey around the canvas).
+    const QImage& Picture() const { return m_picture; }
+
+    // NavigatorTarget
+    float Zoom() const override;
+    void ApplyZoom(float factor) override;
+    int32_t CanvasWidth() const override;
+    int32_t CanvasHeight() const override;
+    Rect VisibleRect() const override;
+    std::vector<uint8_t> Thumbnail(int32_t width, int32_t height) override;
+    void ScrollToZoomedPoint(int32_t x, int32_t y) override;
+    bool ToolBusy() const override;
+
+    QSize sizeHint() const override { return {400, 300}; }
+
+signals:
+    // The zoom, the scroll position or the picture changed (the navigator follows).
+    void viewChanged();
+    // "Show ratio：%d%%" for the status bar.
+    void statusText(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    struct OutlinePixel {
+        int32_t x, y;  // client position
+        int32_t i, j;  // tile row from the bottom (1..128) and column
+    };
+    void SyncScrollBars();
+    void Changed(bool zoomed);
+    void CopyTiles();
+    void RenderHere();
+    void PaintOutline(int phase);
+
+    Image& m_image;
+    DisplayRefresher& m_refresher;
+    ImageView m_model;
+    ToolController* m_tools = nullptr;
+    std::unique_ptr<ToolController> m_hand;
+    QImage m_picture;
+    std::vector<OutlinePixel> m_outline;
+    bool m_active = false;
+    bool m_printing = false;
+    bool m_syncing = false;
+    bool m_captured = false;
+};
+
+}  // namespace zelvo

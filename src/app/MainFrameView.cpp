@@ -1,0 +1,57 @@
+// The main frame's side of the image views: the view commands (Actual Pixels, Fit On Window,
+// Print Size), the active view for the navigator, and the workers' posts that reach a view.
+#include <QMetaObject>
+
+#include "app/AppCommands.h"
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CZelvoView.h"
+#include "view/DisplayRefresher.h"
+#include "view/ViewZoom.h"
+
+namespace zelvo {
+
+void CMainFrame::RegisterViewCommands() {
+    auto haveDoc = [this] { return ActiveChild() != nullptr; };
+    auto zoom = [this](int mode) {
+        if (m_shared.busyMode.load() != 0) return;
+        if (CChildFrame* child = ActiveChild()) child->View()->SetZoomMode(mode);
+    };
+    m_handlers[kIdActualPixels] = [zoom] { zoom(kZoomActualPixels); };
+    m_enablers[kIdActualPixels] = haveDoc;
+    m_handlers[kIdFitOnWindow] = [zoom] { zoom(kZoomFitOnWindow); };
+    m_enablers[kIdFitOnWindow] = haveDoc;
+    m_handlers[kIdPrintSizeZoom] = [zoom] { zoom(kZoomPrintSize); };
+    m_enablers[kIdPrintSizeZoom] = haveDoc;
+    // Zoom In and Zoom Out belong to the zoom tool and stay disabled until it comes.
+}
+
+NavigatorTarget* CMainFrame::ActiveNavigatorTarget() const {
+    CChildFrame* child = ActiveChild();
+    return child ? child->View() : nullptr;
+}
+
+void CMainFrame::OnViewChanged(CChildFrame* child) {
+    if (child == ActiveChild()) emit activeViewChanged();
+}
+
+void CMainFrame::ConnectViewThreads() {
+    if (!m_threads) return;
+    DisplayRefresher& display = m_threads->Display();
+    // The workers only post; the lambdas run on the user-interface thread, where the image is
+    // looked up among the open windows before anything is touched.
+    display.onTilesReady = [this](Image* image) {
+        QMetaObject::invokeMethod(this, [this, image] {
+            for (CChildFrame* child : Children())
+                if (&child->GetImage() == image) child->View()->OnTilesReady();
+        }, Qt::QueuedConnection);
+    };
+    display.onOutline = [this](Image* image, int phase) {
+        QMetaObject::invokeMethod(this, [this, image, phase] {
+            for (CChildFrame* child : Children())
+                if (&child->GetImage() == image) child->View()->OnOutline(phase);
+        }, Qt::QueuedConnection);
+    };
+}
+
+}  // namespace zelvo

@@ -1,0 +1,245 @@
+// The image view in the program: what it shows equals the composite (from the tiles of the
+// active window and from the display buffer of the others), wheel zoom, the zoom commands,
+// the Hand tool, and documents opened, scrolled and closed while the refresher renders.
+#include <random>
+
+#include <QAction>
+#include <QLabel>
+#include <QMdiArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "app/AppCommands.h"
+#include "app/CChildFrame.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "layers/StoredDib.h"
+#include "view/DisplayRefresher.h"
+#include "view/ViewZoom.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+// A document of two layers: random opaque pixels under a half-transparent stripe pattern.
+CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t seed) {
+    CChildFrame* child = frame.NewDocument({w, h, 2834});
+    if (!child) return nullptr;
+    Image& image = child->GetImage();
+    std::mt19937 rng(seed);
+    HoldRender hold(image.ViewState());
+    LayerManager& lm = image.Layers();
+    LayerPtr top = lm.AppendLayer(w / 2 + 1, h / 2 + 1, LayerKind::Pixel);
+    if (!top) return nullptr;
+    top->SetPosition(w / 4, h / 3);
+    top->SetOpacity(70);
+    for (Layer* layer : {lm.LayerAt(0).get(), top.get()}) {
+        for (int32_t r = 0; r < layer->Height(); ++r) {
+            uint8_t* row = layer->Rows()->Row(uint32_t(r));
+            for (int32_t c = 0; c < layer->Width(); ++c) {
+                const uint32_t alpha = layer == top.get() ? uint32_t((c / 7 + r / 5) % 3 * 50) : 100u;
+                const uint32_t word = alpha << 24 | uint32_t(rng() & 0xFFFFFF);
+                std::memcpy(row + 4 * size_t(c), &word, 4);
+            }
+        }
+        layer->ReleaseRows();
+    }
+    return child;
+}
+
+// How many pixels of the view's screenRect differ from the display composite.
+int Mismatches(CZelvoView* view, const QImage& shown) {
+    Image& image = view->GetImage();
+    LayerManager& lm = image.Layers();
+    if (!lm.RenderDisplay()) return -1;
+    Layer& display = *lm.DisplayBuffer();
+    const Rect sr = image.Geometry().screenRect.Intersect({0, 0, shown.width(), shown.height()});
+    int bad = sr.IsEmpty() ? -1 : 0;
+    for (int32_t y = sr.top; y < sr.bottom; ++y) {
+        const uint8_t* row = display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
+        for (int32_t x = sr.left; x < sr.right; ++x) {
+            const QRgb got = shown.pixel(x, y);
+            if (qBlue(got) != row[4 * x] || qGreen(got) != row[4 * x + 1] || qRed(got) != row[4 * x + 2]) ++bad;
+        }
+    }
+    display.ReleaseRows();
+    return bad;
+}
+
+// Waits until the window shows the composite of its current layout.
+bool ShowsComposite(CZelvoView* view) {
+    return WaitFor([view] {
+        const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return Mismatches(view, shown) == 0;
+    }, 15000);
+}
+
+void Wheel(QWidget* target, int delta, Qt::MouseButtons buttons = Qt::NoButton) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), buttons, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &e);
+}
+
+}  // namespace
+
+class ViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void showsTheCompositeAtEveryZoom() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 1500, 1100, 1);
+        QVERIFY(child);
+        child->resize(640, 480);
+        CZelvoView* view = child->View();
+        view->Invalidate();
+        QVERIFY(view->IsActive());
+        // The first paint fitted the picture into the window, never enlarging it.
+        const QSize client = view->viewport()->size();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        QVERIFY(view->Zoom() <= 1.0f);
+        QVERIFY(ShowsComposite(view));
+        for (int mode : {kZoomActualPixels, kZoomFitOnWindow}) {
+            view->SetZoomMode(mode);
+            QVERIFY2(ShowsComposite(view), "after a zoom mode");
+        }
+        view->ApplyZoom(2.3f);
+        view->horizontalScrollBar()->setValue(777);
+        view->verticalScrollBar()->setValue(555);
+        QCOMPARE(view->Model().ScrollX(), 777);
+        QVERIFY2(ShowsComposite(view), "zoomed in and scrolled");
+        Q_UNUSED(client);
+    }
+
+    void inactiveWindowsShowTheirCompositeToo() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* a = RandomDocument(frame, 700, 500, 2);
+        CChildFrame* b = RandomDocument(frame, 500, 700, 3);
+        QVERIFY(a && b);
+        a->View()->Invalidate();
+        frame.Tile(true);
+        QVERIFY(WaitFor([&] { return frame.ActiveChild() == b; }));
+        QVERIFY(!a->View()->IsActive());
+        QVERIFY(b->View()->IsActive());
+        a->View()->ApplyZoom(0.5f);
+        QVERIFY2(ShowsComposite(a->View()), "inactive window");
+        QVERIFY2(ShowsComposite(b->View()), "active window");
+        frame.MdiArea()->setActiveSubWindow(a);
+        QVERIFY(WaitFor([&] { return a->View()->IsActive(); }));
+        QCOMPARE(frame.GetWorkspace().ScreenWidth() > 0, true);
+        QVERIFY2(ShowsComposite(a->View()), "activated again");
+    }
+
+    void wheelZoomsUnlessAButtonIsHeld() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 300, 200, 4);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        view->SetZoomMode(kZoomActualPixels);
+        Wheel(view->viewport(), -120);
+        QCOMPARE(view->Zoom(), 1.1f);
+        QCOMPARE(frame.Pane(1)->text(), QString::fromUtf8("Show ratio：110%"));
+        Wheel(view->viewport(), -120, Qt::LeftButton);
+        QCOMPARE(view->Zoom(), 1.1f);
+        Wheel(view->viewport(), 120);
+        Wheel(view->viewport(), 120);
+        QVERIFY(std::abs(view->Zoom() - 1.1f * 0.9090909f * 0.9090909f) < 1e-5f);
+        QVERIFY(ShowsComposite(view));
+    }
+
+    void zoomCommands() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        frame.UpdateCommandUI();
+        QVERIFY(!frame.Action(kIdFitOnWindow)->isEnabled());
+        CChildFrame* child = RandomDocument(frame, 2400, 1800, 5);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdActualPixels)->isEnabled());
+        QVERIFY(frame.Action(kIdFitOnWindow)->isEnabled());
+        QVERIFY(frame.Action(kIdPrintSizeZoom)->isEnabled());
+        QVERIFY(!frame.Action(kIdZoomIn)->isEnabled());
+        QVERIFY(!frame.Action(kIdZoomOut)->isEnabled());
+
+        frame.Action(kIdActualPixels)->trigger();
+        QCOMPARE(view->Zoom(), 1.0f);
+        // Centred on the canvas.
+        QCOMPARE(view->Model().ScrollX(), (2400 - view->Model().ClientWidth()) / 2);
+        frame.Action(kIdFitOnWindow)->trigger();
+        const QSize c = view->viewport()->size();
+        const float fit = std::min(float(c.width()) / 2400.0f, float(c.height()) / 1800.0f);
+        QVERIFY(std::abs(view->Zoom() - fit) < 1e-3f);
+        QCOMPARE(view->Model().ScrollX(), 0);
+        QVERIFY(ShowsComposite(view));
+        view->GetImage().SetResolution(11811);
+        frame.Action(kIdPrintSizeZoom)->trigger();
+        QVERIFY(std::abs(view->Zoom() - 0.24f) < 0.001f);
+        // The navigator sees the active view.
+        QCOMPARE(frame.ActiveNavigatorTarget(), static_cast<NavigatorTarget*>(view));
+    }
+
+    void handToolDragScrolls() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 2000, 1500, 6);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        view->SetZoomMode(kZoomActualPixels);
+        const int x0 = view->Model().ScrollX(), y0 = view->Model().ScrollY();
+        QWidget* vp = view->viewport();
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QVERIFY(view->ToolBusy());
+        QMouseEvent move(QEvent::MouseMove, QPointF(60, 70), vp->mapToGlobal(QPointF(60, 70)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &move);
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(60, 70));
+        QVERIFY(!view->ToolBusy());
+        QCOMPARE(view->Model().ScrollX(), x0 + 40);
+        QCOMPARE(view->Model().ScrollY(), y0 + 30);
+        QCOMPARE(view->horizontalScrollBar()->value(), x0 + 40);
+        QVERIFY(ShowsComposite(view));
+    }
+
+    void openScrollAndCloseWhileTheRefresherRenders() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        std::mt19937 rng(7);
+        const long before = frame.Threads()->Display().Passes();
+        for (int round = 0; round < 8; ++round) {
+            CChildFrame* child = RandomDocument(frame, 400 + int(rng() % 900), 300 + int(rng() % 700), rng());
+            QVERIFY(child);
+            CZelvoView* view = child->View();
+            view->Invalidate();
+            for (int k = 0; k < 6; ++k) {
+                view->horizontalScrollBar()->setValue(int(rng() % 800));
+                view->verticalScrollBar()->setValue(int(rng() % 600));
+                if (k % 2) Wheel(view->viewport(), (rng() % 2) ? 120 : -120);
+                QTest::qWait(int(rng() % 25));
+            }
+            if (round % 3 == 0) QVERIFY(ShowsComposite(view));
+            child->GetImage().SetModified(false);
+            QVERIFY(child->close());
+            QTest::qWait(int(rng() % 15));
+        }
+        QVERIFY(frame.Children().isEmpty());
+        QVERIFY(frame.Threads()->Display().Passes() > before);
+        QCOMPARE(frame.Threads()->Display().Active(), static_cast<Image*>(nullptr));
+    }
+};
+
+QObject* MakeViewTest() { return new ViewTest; }
+
+#include "ViewTest.moc"
