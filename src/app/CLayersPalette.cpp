@@ -1,5 +1,7 @@
 #include "app/CLayersPalette.h"
 
+#include <algorithm>
+
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,8 +9,11 @@
 #include <QScrollBar>
 #include <QSlider>
 
+#include "app/CMainFrame.h"
+#include "app/MainFrameCommands.h"
 #include "doc/Image.h"
-#include "history/LayerOpacity.h"
+#include "layerops/LayerCommands.h"
+#include "layerops/LayersPaletteModel.h"
 
 namespace zelvo {
 
@@ -32,14 +37,6 @@ private:
     CLayersPalette* m_palette;
 };
 
-bool InGroupOf(const Layer& current, const Layer& layer) {
-    if (current.LinkCount() <= 0) return false;
-    const int n = std::min<int>(current.LinkCount(), Layer::kMaxLinks);
-    for (int i = 0; i < n; ++i)
-        if (current.LinkIds()[size_t(i)] == layer.Id()) return true;
-    return false;
-}
-
 }  // namespace
 
 CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
@@ -55,10 +52,10 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
     m_edit = new QLineEdit(this);
     m_edit->setGeometry(144, 154, 52, 20);
     m_edit->setToolTip(kOpacityTooltip);
-    m_new = new QPushButton("New Layer", this);
-    m_delete = new QPushButton("Delete Layer", this);
-    m_up = new QPushButton("Up", this);
-    m_down = new QPushButton("Down", this);
+    m_new = new QPushButton(LayersPaletteModel::kNewLayerCaption, this);
+    m_delete = new QPushButton(LayersPaletteModel::kDeleteLayerCaption, this);
+    m_up = new QPushButton(LayersPaletteModel::kUpCaption, this);
+    m_down = new QPushButton(LayersPaletteModel::kDownCaption, this);
     m_new->setGeometry(0, 177, 56, 22);
     m_delete->setGeometry(56, 177, 64, 22);
     m_up->setGeometry(120, 177, 40, 22);
@@ -67,11 +64,16 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
         QFont f = b->font();
         f.setPointSize(7);
         b->setFont(f);
-        // The stack operations come with the layer operations.
-        b->setEnabled(false);
     }
+    connect(m_new, &QPushButton::clicked, this, [this] { RunCommand(kCmdNewLayer); });
+    connect(m_delete, &QPushButton::clicked, this, [this] { RunCommand(kCmdDeleteLayer); });
+    connect(m_up, &QPushButton::clicked, this, [this] { RunCommand(kCmdMoveUp); });
+    connect(m_down, &QPushButton::clicked, this, [this] { RunCommand(kCmdMoveDown); });
 
-    connect(m_scroll, &QScrollBar::valueChanged, m_rows, [this] { m_rows->update(); });
+    connect(m_scroll, &QScrollBar::valueChanged, m_rows, [this](int v) {
+        if (m_model) m_model->SetScrollOffset(v * kRowHeight);
+        m_rows->update();
+    });
     connect(m_slider, &QSlider::sliderMoved, this, [this](int v) { ApplyOpacity(v, false); });
     connect(m_slider, &QSlider::sliderReleased, this, [this] { ApplyOpacity(m_slider->value(), true); });
     connect(m_slider, &QSlider::valueChanged, this, [this](int v) {
@@ -79,48 +81,56 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
         if (!m_refreshing && !m_slider->isSliderDown()) ApplyOpacity(v, true);
     });
     connect(m_edit, &QLineEdit::editingFinished, this, [this] {
-        const QString text = m_edit->text().trimmed();
-        // Read as a leading whole number; 0 only counts when the text begins with "0".
-        int i = 0;
-        while (i < text.size() && text[i].isDigit()) ++i;
-        const int v = i > 0 && i <= 4 ? text.left(i).toInt() : 0;
-        if ((v == 0 && !text.startsWith('0')) || v < 0 || v > 100 || v == m_slider->value()) {
-            ShowOpacity();
-            return;
-        }
-        ApplyOpacity(v, true);
+        if (!HaveDocument()) return;
+        if (m_model->EditEntered(m_edit->text().trimmed().toStdString()))
+            Changed();
+        else
+            ShowOpacity();  // not a value to take: the box shows the opacity again
     });
     Refresh();
 }
 
 CLayersPalette::~CLayersPalette() = default;
 
+CMainFrame* CLayersPalette::Frame() const {
+    for (QObject* p = parent(); p; p = p->parent())
+        if (auto* frame = qobject_cast<CMainFrame*>(p)) return frame;
+    return nullptr;
+}
+
+bool CLayersPalette::HaveDocument() const { return m_image && m_model && m_image->IsReady(); }
+
 void CLayersPalette::SetDocument(Image* image) {
     if (image == m_image) return;
     m_image = image;
-    m_opacity = image ? std::make_unique<LayerOpacityControl>(image->History()) : nullptr;
+    m_model = image ? std::make_unique<LayersPaletteModel>(image->History()) : nullptr;
     m_scroll->setValue(0);
     Refresh();
 }
 
 void CLayersPalette::Refresh() {
-    const int n = m_image && m_image->IsReady() ? m_image->Layers().LayerCount() : 0;
+    const bool ready = HaveDocument();
+    const int n = ready ? m_model->RowCount() : 0;
     m_refreshing = true;
     m_scroll->setRange(0, std::max(0, n - kVisibleRows));
     m_scroll->setPageStep(kVisibleRows);
-    m_scroll->setEnabled(n > kVisibleRows);
+    m_scroll->setEnabled(ready && m_model->ScrollEnabled());
+    if (m_model) m_model->SetScrollOffset(m_scroll->value() * kRowHeight);
     m_refreshing = false;
     m_slider->setEnabled(n > 0);
     m_edit->setEnabled(n > 0);
+    HistoryManager* history = ready ? &m_image->History() : nullptr;
+    m_new->setEnabled(LayerCommandEnabled(kCmdNewLayer, history));
+    m_delete->setEnabled(LayerCommandEnabled(kCmdDeleteLayer, history));
+    m_up->setEnabled(LayerCommandEnabled(kCmdMoveUp, history));
+    m_down->setEnabled(LayerCommandEnabled(kCmdMoveDown, history));
     ShowOpacity();
     m_rows->update();
 }
 
 void CLayersPalette::ShowOpacity() {
     if (m_slider->isSliderDown()) return;
-    int opacity = 100;
-    if (m_image && m_image->IsReady())
-        if (LayerPtr current = m_image->Layers().CurrentLayer()) opacity = current->Opacity();
+    const int opacity = HaveDocument() ? m_model->SliderValue() : 100;
     m_refreshing = true;
     m_slider->setValue(opacity);
     if (!m_edit->hasFocus()) m_edit->setText(QString::asprintf("%d%%", opacity));
@@ -128,68 +138,79 @@ void CLayersPalette::ShowOpacity() {
 }
 
 void CLayersPalette::ApplyOpacity(int value, bool final) {
-    if (!m_opacity || !m_image || !m_image->IsReady()) return;
-    m_opacity->SetLayerOpacity(value, final ? 1 : 0);
-    m_image->RequestRender(1);
+    if (!HaveDocument()) return;
+    if (final)
+        m_model->SliderReleased(value);
+    else
+        m_model->SliderMoved(value);
     m_refreshing = true;
     m_edit->setText(QString::asprintf("%d%%", value));
     if (!m_slider->isSliderDown()) m_slider->setValue(value);
     m_refreshing = false;
+    Changed();
+}
+
+void CLayersPalette::RunCommand(int id) {
+    if (!HaveDocument()) return;
+    if (CMainFrame* frame = Frame()) {
+        frame->OnCommand(id);
+        return;
+    }
+    RunLayerCommand(LayerCommandId(id), m_image->History());
+    Changed();
+}
+
+void CLayersPalette::Changed() {
+    if (!m_image) return;
+    if (CMainFrame* frame = Frame()) {
+        frame->DocumentChanged(*m_image);
+        frame->UpdateCommandUI();
+        frame->RefreshPalettes();
+        return;
+    }
+    m_image->RequestRender(1);
+    Refresh();
 }
 
 int CLayersPalette::LayerIndexOfRow(int row) const {
-    if (!m_image || !m_image->IsReady() || row < 0) return -1;
-    const int n = m_image->Layers().LayerCount();
-    const int index = n - 1 - (row + m_scroll->value());
-    return index >= 0 && index < n ? index : -1;
+    if (!HaveDocument() || row < 0) return -1;
+    return m_model->LayerIndexOfRow(row + m_scroll->value());
 }
 
-void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers) {
-    if (y < 0) return;
-    const int index = LayerIndexOfRow(y / kRowHeight);
-    if (index < 0) return;
-    LayerManager& layers = m_image->Layers();
-    if (x < 40) {
-        // Visibility is no history step; the composite is rebuilt.
-        layers.LayerAt(index)->ToggleVisible();
-        m_image->RequestRender(1);
-    } else if (x < 60) {
-        // Linking arrives with the layer operations.
-        return;
-    } else {
-        layers.SelectLayerByIndex(index + 1);
-        m_image->RequestRender(2);
-    }
-    Refresh();
+void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers modifiers) {
+    if (!HaveDocument()) return;
+    DocumentRerender rerender;
+    m_model->SetScrollOffset(m_scroll->value() * kRowHeight);
+    const auto result = m_model->Click(x, y, modifiers.testFlag(Qt::ControlModifier), &rerender);
+    if (result == LayersPaletteModel::ClickResult::Nothing) return;
+    Changed();
 }
 
 void CLayersPalette::PaintRows(QWidget* target) {
     QPainter p(target);
     p.fillRect(target->rect(), Qt::white);
-    if (!m_image || !m_image->IsReady()) return;
-    LayerManager& layers = m_image->Layers();
-    LayerPtr current = layers.CurrentLayer();
+    if (!HaveDocument()) return;
     for (int row = 0; row < kVisibleRows + 1; ++row) {
-        const int index = LayerIndexOfRow(row);
-        if (index < 0) break;
-        const LayerPtr layer = layers.LayerAt(index);
+        const int modelRow = row + m_scroll->value();
+        if (m_model->LayerIndexOfRow(modelRow) < 0) break;
+        const LayersPaletteModel::Row info = m_model->RowAt(modelRow);
         const QRect r(0, row * kRowHeight, kRowWidth, kRowHeight);
-        const bool isCurrent = layer == current;
         p.setPen(Qt::gray);
         p.drawRect(r.adjusted(0, 0, -1, -1));
         p.setPen(Qt::black);
-        p.drawText(QRect(r.left() + 3, r.top(), 37, kRowHeight), Qt::AlignVCenter,
-                   layer->IsVisible() ? "Show" : "Hide");
-        if (current && InGroupOf(*current, *layer)) {
+        p.drawText(QRect(r.left() + 3, r.top(), LayersPaletteModel::kVisibilityRight - 3, kRowHeight),
+                   Qt::AlignVCenter, QString::fromStdString(info.visibility));
+        if (info.linkMark) {
             p.drawEllipse(QPoint(r.left() + 46, r.center().y()), 4, 4);
             p.drawEllipse(QPoint(r.left() + 54, r.center().y()), 4, 4);
         }
-        const QRect name(r.left() + 60, r.top(), kRowWidth - 60, kRowHeight);
-        if (isCurrent) {
+        const QRect name(r.left() + LayersPaletteModel::kLinkRight, r.top(),
+                         kRowWidth - LayersPaletteModel::kLinkRight, kRowHeight);
+        if (info.current) {
             p.fillRect(name, kCurrentFill);
             p.setPen(Qt::white);
         }
-        p.drawText(name.adjusted(4, 0, 0, 0), Qt::AlignVCenter, LayerKindName(layer->Kind()));
+        p.drawText(name.adjusted(4, 0, 0, 0), Qt::AlignVCenter, QString::fromStdString(info.name));
     }
 }
 

@@ -1,6 +1,7 @@
 // The Layers palette (F5): one 25-pixel row per layer, the top layer first, with its
 // visibility, link mark and kind; the current row in RGB (10, 36, 106); the opacity slider and
-// edit box; the New Layer, Delete Layer, Up and Down buttons.
+// edit box; the New Layer, Delete Layer, Up and Down buttons. The rows, clicks and opacity go
+// through the palette's model; the buttons run the Layer menu's commands.
 #pragma once
 
 #include <memory>
@@ -14,8 +15,9 @@ class QSlider;
 
 namespace zelvo {
 
+class CMainFrame;
 class Image;
-class LayerOpacityControl;
+class LayersPaletteModel;
 
 class CLayersPalette : public QWidget {
     Q_OBJECT
@@ -55,9 +57,16 @@ public:
 private:
     void ApplyOpacity(int value, bool final);
     void ShowOpacity();
+    // A button: the Layer menu's command through the frame (its enabling, redraw and palette
+    // refresh), or by itself when the palette has no frame.
+    void RunCommand(int id);
+    // The document changed through the palette: redraw it and refresh the palettes.
+    void Changed();
+    CMainFrame* Frame() const;
+    bool HaveDocument() const;
 
     Image* m_image = nullptr;
-    std::unique_ptr<LayerOpacityControl> m_opacity;
+    std::unique_ptr<LayersPaletteModel> m_model;
     QWidget* m_rows;
     QScrollBar* m_scroll;
     QSlider* m_slider;

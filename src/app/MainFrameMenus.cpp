@@ -22,6 +22,7 @@
 #include "app/CTempDiskDialog.h"
 #include "app/CZelvoApp.h"
 #include "app/FileDialogs.h"
+#include "app/MainFrameCommands.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "platform/Messages.h"
@@ -171,6 +172,15 @@ void CMainFrame::RegisterCommands() {
     add(kIdHelp, [this] { OnHelp(); }, always);
     RegisterViewCommands();
     add(kIdAbout, [this] { OnAbout(); }, always);
+
+    // The engine's commands on the active document.
+    const AddCommand addDocumentCommand = [add](int id, std::function<void()> handler,
+                                                std::function<bool()> enabled) {
+        if (id != 0) add(id, std::move(handler), std::move(enabled));
+    };
+    RegisterLayerMenuCommands(*this, addDocumentCommand);
+    RegisterSelectAndEditCommands(*this, addDocumentCommand);
+    RegisterImageAndFilterCommands(*this, addDocumentCommand);
 }
 
 void CMainFrame::OnCommand(int id) {
@@ -181,6 +191,12 @@ void CMainFrame::OnCommand(int id) {
     handler->second();
     UpdateCommandUI();
     RefreshPalettes();
+}
+
+void CMainFrame::DocumentChanged(Image& image) {
+    // The same path the display refresher takes: the request is served at once.
+    image.RequestRender(1);
+    OnRefreshTick();
 }
 
 void CMainFrame::UpdateCommandUI() {

@@ -14,6 +14,7 @@ QObject* MakeNewImageDialogTest();
 QObject* MakePalettesTest();
 QObject* MakeWindowsTest();
 QObject* MakeDialogsTest();
+QObject* MakeCommandsTest();
 QObject* MakeViewTest();
 QObject* MakeNavigatorTest();
 
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
                             {"WindowsTest", MakeWindowsTest},
                             {"DialogsTest", MakeDialogsTest},
                             {"ViewTest", MakeViewTest},
-                            {"NavigatorTest", MakeNavigatorTest}};
+                            {"NavigatorTest", MakeNavigatorTest},
+                            {"CommandsTest", MakeCommandsTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

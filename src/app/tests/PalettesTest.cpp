@@ -135,9 +135,9 @@ private slots:
         QCOMPARE(image.History().StateCount(), before);  // no history step
         QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {}, QPoint(10, 25 + 10));
         QVERIFY(layers.LayerAt(1)->IsVisible());
-        // The stack buttons wait for the layer operations.
-        QVERIFY(!palette->NewLayerButton()->isEnabled());
-        QVERIFY(!palette->DeleteLayerButton()->isEnabled());
+        // The stack buttons are offered with a document.
+        QVERIFY(palette->NewLayerButton()->isEnabled());
+        QVERIFY(palette->DeleteLayerButton()->isEnabled());
 
         // Seven layers bring the scroll bar.
         for (int i = 0; i < 4; ++i) QVERIFY(layers.AppendLayer(0, 0, LayerKind::Null));

@@ -117,7 +117,8 @@ private slots:
         QVERIFY(frame.Action(kIdFileSave)->isEnabled());
         QVERIFY(frame.Action(kIdTileVertical)->isEnabled());
         QVERIFY(!frame.Action(kCmdUndoRedo)->isEnabled());  // one state only
-        QVERIFY(!frame.Action(kIdNewLayer)->isEnabled());
+        QVERIFY(frame.Action(kIdNewLayer)->isEnabled());
+        QVERIFY(!frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
     }
 
     void statusBarOptionsBarAndProgress() {
