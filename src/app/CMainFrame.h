@@ -133,9 +133,6 @@ public:
     void TogglePalette(int index);
     // Repaints the palettes from the active document.
     void RefreshPalettes();
-    // A command changed `image` (its pixels, layers or canvas size): its window shows it anew.
-    // Every menu and palette command ends here, so the view's redraw has one entry.
-    void DocumentChanged(Image& image);
     // The active image window's view as the navigator sees it; null without a document.
     NavigatorTarget* ActiveNavigatorTarget() const;
     // A view's zoom, scroll position or picture changed.
