@@ -75,8 +75,7 @@ void CMainFrame::TogglePalette(int index) {
 
 void CMainFrame::RefreshNavigator() {
     if (!m_navigatorPalette) return;
-    // The active window's view does not zoom yet, so there is no view to navigate.
-    NavigatorTarget* target = nullptr;
+    NavigatorTarget* target = ActiveNavigatorTarget();
     m_navigatorPalette->SetTarget(target);
     m_navigatorPalette->Refresh();
 }

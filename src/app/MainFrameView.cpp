@@ -32,7 +32,9 @@ NavigatorTarget* CMainFrame::ActiveNavigatorTarget() const {
 }
 
 void CMainFrame::OnViewChanged(CChildFrame* child) {
-    if (child == ActiveChild()) emit activeViewChanged();
+    if (child != ActiveChild()) return;
+    RefreshNavigator();
+    emit activeViewChanged();
 }
 
 void CMainFrame::ConnectViewThreads() {
