@@ -1,0 +1,157 @@
+// The image view's repaint: a 1920 x 1080 client over a 5000 x 4000 document of 10 layers with
+// random alpha, every tile rendered at zoom 1 and at the fitted zoom, with one and two threads;
+// the repaint from a warm cache (layout, tile matching and the copy of every tile into a
+// client-sized picture, as the window does); and a scroll by one tile, which renders the newly
+// exposed tiles only (counted).
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "doc/Image.h"
+#include "layers/StoredDib.h"
+#include "platform/Messages.h"
+#include "view/DisplayRefresher.h"
+#include "view/ImageView.h"
+#include "view/ViewZoom.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+namespace {
+
+constexpr int32_t kWidth = 5000;
+constexpr int32_t kHeight = 4000;
+constexpr int kLayers = 10;
+constexpr int32_t kClientW = 1920;
+constexpr int32_t kClientH = 1080;
+
+struct Setup {
+    std::string folder;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Image> image;
+    std::unique_ptr<ImageView> view;
+    std::unique_ptr<DisplayRefresher> refresher;
+
+    Setup() {
+        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
+        if (!mkdtemp(base.data())) std::abort();
+        folder = base + "/";
+        workspace = std::make_unique<Workspace>();
+        workspace->SetScreenSize(kClientW, kClientH);
+        if (!workspace->Setup(folder)) std::abort();
+        image = std::make_unique<Image>(*workspace);
+        if (!image->NewImage({kWidth, kHeight, 2834})) std::abort();
+        LayerManager& lm = image->Layers();
+        uint64_t seed = 0x9E3779B97F4A7C15ull;
+        for (int i = 0; i < kLayers; ++i) {
+            LayerPtr layer = i == 0 ? lm.LayerAt(0) : lm.AppendLayer(kWidth, kHeight, LayerKind::Pixel);
+            if (!layer) std::abort();
+            layer->SetOpacity(60 + 4 * i);
+            RowCursor* rows = layer->Rows();
+            for (int32_t r = 0; r < kHeight; ++r) {
+                uint8_t* row = rows->Row(uint32_t(r));
+                for (int32_t c = 0; c < kWidth; ++c) {
+                    seed ^= seed << 13;
+                    seed ^= seed >> 7;
+                    seed ^= seed << 17;
+                    const uint32_t word = (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
+                    std::memcpy(row + 4 * size_t(c), &word, 4);
+                }
+            }
+            layer->ReleaseRows();
+        }
+        view = std::make_unique<ImageView>(*image);
+        view->Resize(kClientW, kClientH);
+        refresher = std::make_unique<DisplayRefresher>(kClientW, kClientH, workspace->Tables());
+    }
+    ~Setup() {
+        refresher.reset();
+        view.reset();
+        image.reset();
+        workspace.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+};
+
+Setup& TheSetup() {
+    static Setup s;
+    return s;
+}
+
+void BM_FullRepaint(benchmark::State& state) {
+    Setup& s = TheSetup();
+    const bool fit = state.range(0) != 0;
+    s.refresher->Renderer().SetThreads(int(state.range(1)));
+    s.view->SetZoomMode(fit ? kZoomFitOnWindow : kZoomActualPixels);
+    int tiles = 0;
+    for (auto _ : state) tiles = s.refresher->Serve(*s.image, 1);
+    state.counters["zoom"] = s.image->Geometry().zoom;
+    state.counters["tiles"] = tiles;
+    s.refresher->Renderer().SetThreads(1);
+}
+
+// The window's copy of every tile into its picture, as after a pass.
+void CopyAll(DisplayRefresher& r, Image& image, std::vector<uint32_t>& picture) {
+    const TilePlacement& g = r.Renderer().Grid();
+    const Rect shown = image.Geometry().screenRect.Intersect({0, 0, kClientW, kClientH});
+    constexpr int32_t kT = TileCache::kTileSize;
+    for (int32_t row = 0; row < g.rows; ++row)
+        for (int32_t c = 0; c < g.columns; ++c) {
+            const TileCache::Tile& t = r.Cache().At(row, c);
+            const int32_t x0 = r.Renderer().SlotX(c), y0 = r.Renderer().SlotY(row);
+            const Rect part = Rect{x0, y0, x0 + kT, y0 + kT}.Intersect(shown);
+            for (int32_t y = part.top; y < part.bottom; ++y) {
+                const uint32_t* src = t.out + size_t(y - y0) * kT;
+                uint32_t* dst = picture.data() + size_t(y) * kClientW;
+                for (int32_t x = part.left; x < part.right; ++x) dst[x] = 0xFF000000u | src[x - x0];
+            }
+        }
+}
+
+void BM_WarmRepaint(benchmark::State& state) {
+    Setup& s = TheSetup();
+    s.view->SetZoomMode(state.range(0) ? kZoomFitOnWindow : kZoomActualPixels);
+    s.refresher->Serve(*s.image, 1);
+    std::vector<uint32_t> picture(size_t(kClientW) * kClientH);
+    int tiles = 0;
+    for (auto _ : state) {
+        tiles = s.refresher->Serve(*s.image, 8);
+        CopyAll(*s.refresher, *s.image, picture);
+        benchmark::DoNotOptimize(picture.data());
+    }
+    state.counters["tiles"] = tiles;
+}
+
+void BM_ScrollOneTile(benchmark::State& state) {
+    Setup& s = TheSetup();
+    s.refresher->Renderer().SetThreads(int(state.range(0)));
+    s.view->SetZoomMode(kZoomActualPixels);
+    s.view->ScrollTo(0, 0);
+    s.refresher->Serve(*s.image, 1);
+    int32_t x = 0, step = TileCache::kTileSize;
+    int tiles = 0;
+    for (auto _ : state) {
+        if (x + step > s.view->MaxScrollX() || x + step < 0) step = -step;
+        x += step;
+        s.view->ScrollTo(x, 0);
+        tiles = s.refresher->Serve(*s.image, 8);
+    }
+    state.counters["tiles"] = tiles;
+    state.counters["grid_rows"] = s.refresher->Renderer().Grid().rows;
+    s.refresher->Renderer().SetThreads(1);
+}
+
+BENCHMARK(BM_FullRepaint)
+    ->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})
+    ->ArgNames({"fit", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WarmRepaint)->Arg(0)->Arg(1)->ArgName("fit")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScrollOneTile)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace zelvo
+BENCHMARK_MAIN();
