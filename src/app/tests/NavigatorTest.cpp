@@ -1,8 +1,10 @@
 // The Navigator palette: the slider and zoom-box rules, the step buttons, the no-document
 // state, the red frame drawn over the thumbnail, dragging to scroll, and the palette in the main
-// frame. A fake view stands in for the image view and records what the palette asks of it.
+// frame. A fake view stands in for the image view and records what the palette asks of it; the
+// last case drives a real document's view.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -14,10 +16,15 @@
 #include <QSlider>
 #include <QTest>
 
+#include "app/CChildFrame.h"
 #include "app/CNavigatorPalette.h"
+#include "app/CZelvoView.h"
 #include "app/NavigatorRules.h"
 #include "app/NavigatorTarget.h"
 #include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "layers/StoredDib.h"
+#include "view/DisplayRefresher.h"
 
 using namespace zelvo;
 using namespace zelvo::guitest;
@@ -487,6 +494,82 @@ private slots:
         QVERIFY(NoDocumentState(*palette));
         frame.RefreshNavigator();
         QVERIFY(NoDocumentState(*palette));
+    }
+
+    void followsARealDocument() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        // 720 x 312 fits 180 x 78 at a quarter; the top-left quarter of the canvas is blue.
+        CChildFrame* child = frame.NewDocument({720, 312, 2834});
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        {
+            HoldRender hold(child->GetImage().ViewState());
+            Layer& layer = *child->GetImage().Layers().LayerAt(0);
+            for (int32_t y = 0; y < 312; ++y) {
+                uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(y, 312)));
+                QVERIFY(row);
+                for (int32_t x = 0; x < 720; ++x) {
+                    const uint32_t word = x < 360 && y < 156 ? 0x640000C8u : 0x64FFFFFFu;  // B = 200
+                    std::memcpy(row + 4 * size_t(x), &word, 4);
+                }
+            }
+            layer.ReleaseRows();
+        }
+        child->resize(400, 300);
+        view->Invalidate();
+        QVERIFY(WaitFor([&] { return child->GetImage().ViewState().firstDrawDone; }));
+        CNavigatorPalette* palette = frame.NavigatorPalette();
+        frame.RefreshNavigator();
+        QCOMPARE(palette->Target(), static_cast<NavigatorTarget*>(view));
+        QCOMPARE(palette->Thumbnail().size(), QSize(180, 78));
+        QCOMPARE(palette->Zoom(), view->Zoom());
+        QCOMPARE(palette->ZoomEdit()->text(), QString::asprintf("%0.0f%%", double(view->Zoom()) * 100));
+        QVERIFY(palette->ZoomEdit()->isEnabled());
+
+        // The whole canvas fits the window: the frames run round the whole thumbnail at (8, 4).
+        QCOMPARE(view->VisibleRect(), (Rect{0, 0, 720, 312}));
+        QImage shot = palette->grab().toImage();
+        QCOMPARE(shot.pixelColor(8, 4), kRed);
+        QCOMPARE(shot.pixelColor(187, 81), kRed);
+        QCOMPARE(shot.pixelColor(9, 5), kRed);
+        QCOMPARE(shot.pixelColor(8 + 20, 4 + 20), QColor(0, 0, 200));
+        QCOMPARE(shot.pixelColor(8 + 120, 4 + 20), QColor(255, 255, 255));
+        QCOMPARE(shot.pixelColor(8 + 20, 4 + 60), QColor(255, 255, 255));
+
+        // 200 % typed: the view zooms and the slider goes to 55 + trunc(1 x 7.142857).
+        TypeZoom(*palette, "200");
+        QCOMPARE(view->Zoom(), 2.0f);
+        QCOMPARE(palette->Slider()->value(), 62);
+        QCOMPARE(palette->ZoomEdit()->text(), QString("200%"));
+        Rect v = view->VisibleRect();
+        QVERIFY(v.Width() < 720 && v.Height() < 312);
+        shot = palette->grab().toImage();
+        QCOMPARE(shot.pixelColor(8 + int(v.left * 0.25f), 4 + int(v.top * 0.25f)), kRed);
+        QCOMPARE(shot.pixelColor(8 + int(v.right * 0.25f) - 1, 4 + int(v.bottom * 0.25f) - 1), kRed);
+
+        // A press at the thumbnail's centre (98, 43) asks for canvas (360, 156) at 200 %: the
+        // view centres on it.
+        QTest::mousePress(palette, Qt::LeftButton, {}, QPoint(98, 43));
+        QTest::mouseRelease(palette, Qt::LeftButton, {}, QPoint(98, 43));
+        QVERIFY(WaitFor([&] {
+            const Rect r = view->VisibleRect();
+            return std::abs((r.left + r.right) / 2 - 360) <= 2 && std::abs((r.top + r.bottom) / 2 - 156) <= 2;
+        }));
+        v = view->VisibleRect();
+        QVERIFY(WaitFor([&] {
+            return palette->grab().toImage().pixelColor(8 + int(v.left * 0.25f), 4 + int(v.top * 0.25f)) == kRed;
+        }));
+
+        // The slider at 50 brings the view back to 100 %.
+        palette->Slider()->setValue(50);
+        QCOMPARE(view->Zoom(), 1.0f);
+        QCOMPARE(palette->Slider()->value(), 50);
+
+        child->GetImage().SetModified(false);
+        QVERIFY(child->close());
+        QVERIFY(WaitFor([&] { return NoDocumentState(*palette); }));
+        QCOMPARE(palette->Target(), static_cast<NavigatorTarget*>(nullptr));
     }
 };
 
