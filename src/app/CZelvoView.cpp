@@ -177,12 +177,6 @@ void CZelvoView::resizeEvent(QResizeEvent*) {
     if (!m_image.IsReady()) return;
     const QSize size = viewport()->size();
     m_model.Resize(size.width(), size.height());
-    if (!m_image.ViewState().firstDrawDone && size.width() > 0 && size.height() > 0) {
-        // The first paint fits the image into the window, never enlarging it.
-        m_model.FirstDraw();
-        Changed(false);
-        return;
-    }
     SyncScrollBars();
     if (!m_active) RenderHere();
     viewport()->update();
@@ -301,6 +295,16 @@ void CZelvoView::paintEvent(QPaintEvent*) {
     if (m_printing) return;
     QPainter p(viewport());
     const QColor grey = palette().color(QPalette::Dark);
+    if (m_image.IsReady() && !m_image.ViewState().firstDrawDone && !m_firstDrawPosted) {
+        // The first paint fits the image into the window as it is shown, never enlarging it,
+        // and paints once more.
+        m_firstDrawPosted = true;
+        QMetaObject::invokeMethod(this, [this] {
+            const QSize size = viewport()->size();
+            m_model.Resize(size.width(), size.height());
+            if (m_model.FirstDraw()) Changed(false);
+        }, Qt::QueuedConnection);
+    }
     if (m_picture.isNull() || !m_image.IsReady()) {
         p.fillRect(viewport()->rect(), grey);
         return;

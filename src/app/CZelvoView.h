@@ -113,6 +113,7 @@ private:
     bool m_printing = false;
     bool m_syncing = false;
     bool m_captured = false;
+    bool m_firstDrawPosted = false;
 };
 
 }  // namespace zelvo
