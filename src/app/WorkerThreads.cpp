@@ -14,7 +14,10 @@ WorkerThreads::WorkerThreads(Workspace& workspace, WorkerShared& shared, Posts p
       m_shared(shared),
       m_posts(std::move(posts)),
       m_display(std::make_unique<DisplayRefresher>(workspace.ScreenWidth(), workspace.ScreenHeight(),
-                                                   workspace.Tables())) {}
+                                                   workspace.Tables())) {
+    // A pass renders its tile rows in two halves: the machine has two cores.
+    m_display->Renderer().SetThreads(2);
+}
 
 WorkerThreads::~WorkerThreads() {
     if (m_started) {
