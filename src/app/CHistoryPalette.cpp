@@ -7,6 +7,7 @@
 
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
+#include "view/DisplayRefresher.h"
 
 namespace zelvo {
 
@@ -79,13 +80,23 @@ void CHistoryPalette::ClickList(int y) {
     if (!m_image || !m_image->IsReady()) return;
     HistoryManager& history = m_image->History();
     if (history.Host().ToolBusy()) return;
-    if (HistoryPalette::Click(history, y) >= 0) m_image->RequestRender(1);
+    int clicked;
+    {
+        HoldRender hold(m_image->ViewState());
+        clicked = HistoryPalette::Click(history, y);
+    }
+    if (clicked >= 0) m_image->RequestRender(1);
     Refresh();
 }
 
 void CHistoryPalette::DeleteCurrent() {
     if (!m_image || !m_image->IsReady()) return;
-    if (m_image->History().DeleteCurrentState()) m_image->RequestRender(1);
+    bool deleted;
+    {
+        HoldRender hold(m_image->ViewState());
+        deleted = m_image->History().DeleteCurrentState();
+    }
+    if (deleted) m_image->RequestRender(1);
     Refresh();
 }
 

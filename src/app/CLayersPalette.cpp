@@ -14,6 +14,7 @@
 #include "doc/Image.h"
 #include "layerops/LayerCommands.h"
 #include "layerops/LayersPaletteModel.h"
+#include "view/DisplayRefresher.h"
 
 namespace zelvo {
 
@@ -139,10 +140,13 @@ void CLayersPalette::ShowOpacity() {
 
 void CLayersPalette::ApplyOpacity(int value, bool final) {
     if (!HaveDocument()) return;
-    if (final)
-        m_model->SliderReleased(value);
-    else
-        m_model->SliderMoved(value);
+    {
+        HoldRender hold(m_image->ViewState());
+        if (final)
+            m_model->SliderReleased(value);
+        else
+            m_model->SliderMoved(value);
+    }
     m_refreshing = true;
     m_edit->setText(QString::asprintf("%d%%", value));
     if (!m_slider->isSliderDown()) m_slider->setValue(value);
@@ -181,7 +185,12 @@ void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers modifiers) {
     if (!HaveDocument()) return;
     DocumentRerender rerender;
     m_model->SetScrollOffset(m_scroll->value() * kRowHeight);
-    const auto result = m_model->Click(x, y, modifiers.testFlag(Qt::ControlModifier), &rerender);
+    LayersPaletteModel::ClickResult result;
+    {
+        // Show/Hide, links and the current layer change fields the refresher reads.
+        HoldRender hold(m_image->ViewState());
+        result = m_model->Click(x, y, modifiers.testFlag(Qt::ControlModifier), &rerender);
+    }
     if (result == LayersPaletteModel::ClickResult::Nothing) return;
     Changed();
 }

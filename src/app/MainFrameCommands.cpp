@@ -7,6 +7,7 @@
 #include "curves/Curve.h"
 #include "doc/Image.h"
 #include "layers/TextLayer.h"
+#include "view/DisplayRefresher.h"
 
 namespace zelvo {
 
@@ -16,7 +17,11 @@ std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&
     return [&frame, work = std::move(work)] {
         Image* image = frame.ActiveImage();
         if (!image || !image->IsReady()) return;
-        work(*image);
+        {
+            // The refresher reads layer fields the command changes in place.
+            HoldRender hold(image->ViewState());
+            work(*image);
+        }
         // The command may have closed nothing but changed anything: redraw in every case.
         if (frame.ActiveImage() == image) frame.DocumentChanged(*image);
     };

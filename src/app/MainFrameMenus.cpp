@@ -26,6 +26,7 @@
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "platform/Messages.h"
+#include "view/DisplayRefresher.h"
 
 namespace zelvo {
 
@@ -152,11 +153,20 @@ void CMainFrame::RegisterCommands() {
             },
             [this, i] { return i < m_app.RecentFiles().size(); });
 
-    add(kCmdUndoRedo, [history] { if (HistoryManager* h = history()) UndoRedo(*h); },
+    // Undo and redo change layers in place: the refresher is held off meanwhile.
+    auto onHistory = [this](void (*step)(HistoryManager&)) {
+        return [this, step] {
+            Image* image = ActiveImage();
+            if (!image) return;
+            HoldRender hold(image->ViewState());
+            step(image->History());
+        };
+    };
+    add(kCmdUndoRedo, onHistory([](HistoryManager& h) { UndoRedo(h); }),
         [history] { return UndoRedoState(history()).enabled; });
-    add(kCmdStepForward, [history] { if (HistoryManager* h = history()) StepForward(*h); },
+    add(kCmdStepForward, onHistory([](HistoryManager& h) { StepForward(h); }),
         [history] { return StepForwardState(history()).enabled; });
-    add(kCmdStepBackward, [history] { if (HistoryManager* h = history()) StepBackward(*h); },
+    add(kCmdStepBackward, onHistory([](HistoryManager& h) { StepBackward(h); }),
         [history] { return StepBackwardState(history()).enabled; });
     add(kIdSetupTempDisk, [this] { OnSetupTempDisk(); }, always);
 
