@@ -102,17 +102,120 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
         const int32_t first = mask ? v.c0 / 8 * 8 : v.c0;
         const uint32_t byteBegin = mask ? uint32_t(v.c0 / 8) : 4 * uint32_t(v.c0);
         const uint32_t byteEnd = mask ? uint32_t((v.c1 - 1) / 8 + 1) : 4 * uint32_t(v.c1);
-        Source s{std::make_unique<RowPlanReader>(layer->Store(), layer->Block(), layer->RowsOffset(),
-                                                 layer->Stride(), uint32_t(layer->Height()), std::move(v.plan),
-                                                 byteBegin, byteEnd, window, &ReadBuffers()),
-                 layer->Position().x,
-                 layer->Position().y,
-                 layer->Width(),
-                 layer->Height(),
-                 first,
-                 uint32_t(layer->Opacity()),
-                 layer->BitsPerPixel(),
-                 StoredDib::PixelWord(layer->Color(), 100)};
+        Source s;
+        s.rows = std::make_unique<RowPlanReader>(layer->Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
+                                                 uint32_t(layer->Height()), std::move(v.plan), byteBegin, byteEnd,
+                                                 window, &ReadBuffers());
+        s.x = layer->Position().x;
+        s.y = layer->Position().y;
+        s.width = layer->Width();
+        s.height = layer->Height();
+        s.firstCol = first;
+        s.opacity = uint32_t(layer->Opacity());
+        s.bits = layer->BitsPerPixel();
+        s.colorWord = StoredDib::PixelWord(layer->Color(), 100);
+        m_sources.push_back(std::move(s));
+    }
+}
+
+bool MappedLayers::Describe(const Layer& layer, Entry& e) {
+    if (layer.Kind() == LayerKind::Null || !layer.IsVisible() || !layer.HasPixels()) return false;
+    if (layer.BitsPerPixel() != 32 && layer.BitsPerPixel() != 1) return false;
+    // Opacity 0 gives I = 0 on every pixel.
+    if (layer.Opacity() == 0) return false;
+    const FileDynamicStore::Span p = layer.Store().Payload(layer.Block());
+    e.layer = &layer;
+    e.block = layer.Block();
+    e.rows = nullptr;
+    e.stride = layer.Stride();
+    // Only rows lying whole inside the block's payload are read, as RowPlanReader does.
+    const uint64_t first = layer.RowsOffset();
+    e.validRows = e.stride != 0 && p.length != 0 && first < p.length
+                      ? uint32_t(std::min<uint64_t>(uint64_t(layer.Height()), (p.length - first) / e.stride))
+                      : 0u;
+    e.rowsAt = p.offset + first;
+    e.x = layer.Position().x;
+    e.y = layer.Position().y;
+    e.width = layer.Width();
+    e.height = layer.Height();
+    e.opacity = uint32_t(layer.Opacity());
+    e.bits = layer.BitsPerPixel();
+    e.colorWord = StoredDib::PixelWord(layer.Color(), 100);
+    return e.validRows != 0;
+}
+
+MappedLayers::MappedLayers(const std::vector<LayerPtr>& layers, StoreMapping& mapping) {
+    const FileDynamicStore* store = nullptr;
+    uint64_t end = 0;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        Entry e;
+        if (!*it || !Describe(**it, e)) continue;
+        // Every layer of a document lives in the one scratch store.
+        if (store && &(*it)->Store() != store) {
+            m_complete = false;
+            continue;
+        }
+        store = &(*it)->Store();
+        end = std::max(end, e.rowsAt + uint64_t(e.validRows) * e.stride);
+        m_entries.push_back(e);
+    }
+    if (m_entries.empty()) return;
+    // One mapping for all of them, made before any span is taken: a later remap would move it.
+    if (!mapping.Cover(*store, end)) {
+        // Some block lies past the file's end; the others can still be read in place.
+        uint64_t fits = 0;
+        for (const Entry& e : m_entries) {
+            const uint64_t last = e.rowsAt + uint64_t(e.validRows) * e.stride;
+            if (last <= store->FileBytes()) fits = std::max(fits, last);
+        }
+        if (fits == 0 || !mapping.Cover(*store, fits)) {
+            m_entries.clear();
+            m_complete = false;
+            return;
+        }
+    }
+    size_t kept = 0;
+    for (Entry& e : m_entries) {
+        e.rows = mapping.At(e.rowsAt, uint64_t(e.validRows) * e.stride);
+        if (e.rows)
+            m_entries[kept++] = e;
+        else
+            m_complete = false;
+    }
+    m_entries.resize(kept);
+}
+
+bool MappedLayers::Describes(const std::vector<LayerPtr>& layers) const {
+    if (!m_complete) return false;
+    size_t k = 0;
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        Entry e;
+        if (!*it || !Describe(**it, e)) continue;
+        if (k >= m_entries.size()) return false;
+        const Entry& o = m_entries[k++];
+        if (o.layer != e.layer || o.block != e.block || o.rowsAt != e.rowsAt || o.stride != e.stride ||
+            o.validRows != e.validRows || o.x != e.x || o.y != e.y || o.width != e.width || o.height != e.height ||
+            o.opacity != e.opacity || o.bits != e.bits || o.colorWord != e.colorWord)
+            return false;
+    }
+    return k == m_entries.size();
+}
+
+Compositor::Compositor(const MappedLayers& table) {
+    m_sources.reserve(table.m_entries.size());
+    for (const MappedLayers::Entry& e : table.m_entries) {
+        Source s;
+        s.mapped = e.rows;
+        s.stride = e.stride;
+        s.validRows = e.validRows;
+        s.x = e.x;
+        s.y = e.y;
+        s.width = e.width;
+        s.height = e.height;
+        s.firstCol = 0;
+        s.opacity = e.opacity;
+        s.bits = e.bits;
+        s.colorWord = e.colorWord;
         m_sources.push_back(std::move(s));
     }
 }
@@ -150,7 +253,10 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
         }
         if (lo >= hi) continue;
         // The reader's first byte holds layer column s.firstCol.
-        const uint8_t* row = s.rows->Row(uint32_t(storedRow));
+        const uint8_t* row = s.mapped ? (uint32_t(storedRow) < s.validRows
+                                             ? s.mapped + size_t(storedRow) * s.stride
+                                             : nullptr)
+                                      : s.rows->Row(uint32_t(storedRow));
         if (!row) continue;
         const int32_t origin = s.x + s.firstCol;  // canvas column of that first byte
 

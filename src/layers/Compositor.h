@@ -10,7 +10,10 @@
 // covering the whole row has left no coverage anywhere.
 //
 // A pass names up front the canvas rows it will compose and the columns it will touch, so each
-// layer copies out only those parts of its rows (RowPlanReader), never mapping them.
+// layer copies out only those parts of its rows (RowPlanReader), never mapping them. A renderer
+// that keeps one mapping of the whole scratch file from frame to frame (StoreMapping) hands
+// the compositor a MappedLayers table instead: the shown pixels are then read in place, with
+// no copy of the columns a zoomed-out view skips.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +21,44 @@
 #include <vector>
 
 #include "layers/Layer.h"
+#include "layers/StoreMapping.h"
 #include "store/RowPlanReader.h"
 
 namespace zelvo {
+
+// The contributing layers of a pass, top first, with their rows in a StoreMapping. Built once
+// (for a pass, or for every move of a scroll-thumb drag) and read by the compositors of any
+// number of threads. The layers' blocks must stay allocated while it is used.
+class MappedLayers {
+public:
+    // Makes `mapping` cover every contributing layer. A layer whose rows are not all inside
+    // the file cannot be read in place; it is left out and Complete() is false.
+    MappedLayers(const std::vector<LayerPtr>& layers, StoreMapping& mapping);
+
+    int Count() const { return int(m_entries.size()); }
+    bool Complete() const { return m_complete; }
+    // Whether the table still describes `layers` exactly (the same objects, blocks, places and
+    // settings), so that it can be used again without touching the mapping.
+    bool Describes(const std::vector<LayerPtr>& layers) const;
+
+private:
+    friend class Compositor;
+    struct Entry {
+        const Layer* layer = nullptr;
+        BlockHandle block = 0;
+        uint64_t rowsAt = 0;  // file offset of the first stored row
+        const uint8_t* rows = nullptr;
+        uint32_t stride = 0, validRows = 0;
+        int32_t x = 0, y = 0, width = 0, height = 0;
+        uint32_t opacity = 0;
+        int32_t bits = 0;
+        uint32_t colorWord = 0;
+    };
+    // The layers that take part, with where their rows are in the file; false for none.
+    static bool Describe(const Layer& layer, Entry& e);
+    std::vector<Entry> m_entries;
+    bool m_complete = true;
+};
 
 class Compositor {
 public:
@@ -36,6 +74,8 @@ public:
     // only for canvas points.
     Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows, int32_t colBegin,
                int32_t colEnd);
+    // Reads the table's layers in place; any pass of rows and columns.
+    explicit Compositor(const MappedLayers& table);
     ~Compositor();
     Compositor(const Compositor&) = delete;
     Compositor& operator=(const Compositor&) = delete;
@@ -51,12 +91,14 @@ public:
 
 private:
     struct Source {
-        std::unique_ptr<RowPlanReader> rows;
-        int32_t x, y, width, height;
-        int32_t firstCol;  // the layer column at the reader's first byte
-        uint32_t opacity;
-        int32_t bits;
-        uint32_t colorWord;  // the pixel a set mask bit stands for
+        std::unique_ptr<RowPlanReader> rows;  // null when read in place
+        const uint8_t* mapped = nullptr;      // stored row 0, read in place
+        uint32_t stride = 0, validRows = 0;
+        int32_t x = 0, y = 0, width = 0, height = 0;
+        int32_t firstCol = 0;  // the layer column at the reader's first byte
+        uint32_t opacity = 0;
+        int32_t bits = 0;
+        uint32_t colorWord = 0;  // the pixel a set mask bit stands for
     };
 
     void Reserve(int32_t n);

@@ -157,6 +157,7 @@ void LayerManager::DestroyAll() {
     m_selectionBounds = {};
     m_lastDeselected.reset();
     m_displayRows.reset();
+    m_sourceMapping.Release();
     m_display.reset();
 }
 

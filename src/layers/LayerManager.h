@@ -14,6 +14,7 @@
 #include "core/PercentTables.h"
 #include "layers/ImageGeometry.h"
 #include "layers/Layer.h"
+#include "layers/StoreMapping.h"
 #include "store/FileDynamicStore.h"
 
 namespace zelvo {
@@ -131,6 +132,7 @@ private:
     LayerEvents* m_events = nullptr;
     std::unique_ptr<Layer> m_display;
     std::unique_ptr<RowCursor> m_displayRows;  // RenderDisplay's own window on the display buffer
+    StoreMapping m_sourceMapping;              // RenderDisplay reads the layers in place through it
     LayerPtr m_selection;
     Rect m_selectionBounds;
     LayerPtr m_lastDeselected;

@@ -2,6 +2,7 @@
 // the visible part of the canvas at the view's zoom into the display buffer.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/InternalError.h"
@@ -114,7 +115,14 @@ bool LayerManager::RenderDisplay() {
         canvasRows[size_t(j)] = cy;
         if (cy >= 0 && cy < ch) shownRows.push_back(cy);
     }
-    Compositor compositor(m_layers, shownRows, hi > lo ? cols[size_t(lo)] : 0, hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
+    // The layers are read in place through a mapping of the scratch file kept from one render
+    // to the next; by copy when some layer cannot be (its block is not all in the file).
+    const MappedLayers table(m_layers, m_sourceMapping);
+    std::unique_ptr<Compositor> made =
+        table.Complete() ? std::make_unique<Compositor>(table)
+                         : std::make_unique<Compositor>(m_layers, shownRows, hi > lo ? cols[size_t(lo)] : 0,
+                                                        hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
+    Compositor& compositor = *made;
     int32_t lastCy = INT32_MIN;
     for (int32_t j = 0; j < out.Height(); ++j) {
         const int32_t cy = canvasRows[size_t(j)];

@@ -189,6 +189,7 @@ void FileDynamicStore::CloseFile(bool removeName) {
     m_file = -1;
     m_open = false;
     m_fileBytes.store(0, std::memory_order_release);
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void FileDynamicStore::ClearFields() {
@@ -256,6 +257,7 @@ bool FileDynamicStore::Open(const std::string& folder) {
     m_fileName = name;
     m_headerView = static_cast<uint8_t*>(view);
     m_fileBytes.store(kDataStart, std::memory_order_release);
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
     WriteEmptyIndex();
     InstallCleanupHandlers();
     m_liveEntry = RegisterLive(name, fd);
@@ -609,6 +611,7 @@ void FileDynamicStore::CutFile(uint64_t length) {
     struct stat st;
     uint64_t real = fstat(m_file, &st) == 0 ? uint64_t(st.st_size) : 0;
     m_fileBytes.store(real, std::memory_order_release);
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
     if (real != length) Show("ReduceFile Error!");
 }
 

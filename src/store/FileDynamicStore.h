@@ -73,6 +73,9 @@ public:
     uint32_t Granularity() const { return m_granularity; }
     // The length the file really has, as last set by the store.
     uint64_t FileBytes() const { return m_fileBytes.load(std::memory_order_acquire); }
+    // Changes whenever the file is opened, closed, or cut shorter: a mapping of the whole file
+    // made under another generation may reach past its end (or show a file that is gone).
+    uint64_t Generation() const { return m_generation.load(std::memory_order_acquire); }
     // Raw access to the index view, for tests that damage the index on purpose.
     uint8_t* IndexViewForTesting() { return m_headerView; }
 
@@ -115,6 +118,7 @@ private:
     uint32_t m_granularity = kAllocationGranularity;
     DiskService& m_disks;
     std::atomic<uint64_t> m_fileBytes{0};
+    std::atomic<uint64_t> m_generation{0};
     int m_liveEntry = -1;  // slot in the exit-cleanup registry
 };
 

@@ -49,6 +49,9 @@ void DisplayRefresher::SetActive(Image* image) {
     if (old == image || !old) return;
     // A worker that took the old image before the exchange finishes with it first.
     while (m_refreshing.load() || m_animating.load()) Nap(HoldRender::kPollMs);
+    // With no image a tick renders nothing, so the mapping of the scratch file can go: the
+    // store shrinks once the documents are closed.
+    if (!image) m_renderer.ReleaseMapping();
 }
 
 int DisplayRefresher::Serve(Image& image, int code) {
@@ -60,6 +63,8 @@ int DisplayRefresher::Serve(Image& image, int code) {
     frame.geometry = image.Geometry();
     frame.clientWidth = vs.clientWidth;
     frame.clientHeight = vs.clientHeight;
+    // A thumb drag is one fast-scroll pass: the layers' table is kept for all its moves.
+    if (vs.fastScroll.load() != m_renderer.FastScroll()) m_renderer.SetFastScroll(vs.fastScroll.load());
     // 3: only the current layer changed; 8: the view moved; the rest: the pixels changed.
     const int tiles = code == 3 ? m_renderer.RecomposeCurrent(frame) : m_renderer.Render(frame, code != 8);
     m_rendered = frame.geometry;

@@ -150,6 +150,7 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
             if (!Matches(t, r, c)) stale.push_back({r, c, &t});
         }
     if (stale.empty()) return 0;
+    const MappedLayers* table = PassTable(frame, fresh);
     if (m_threads == 2 && stale.size() >= 4) {
         // Two halves of whole tile rows, each with its own readers.
         size_t half = stale.size() / 2;
@@ -157,17 +158,40 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
         if (half < stale.size()) {
             const std::vector<Stale> first(stale.begin(), stale.begin() + long(half));
             const std::vector<Stale> second(stale.begin() + long(half), stale.end());
-            std::thread helper([&] { RenderRows(frame, second); });
-            RenderRows(frame, first);
+            std::thread helper([&] { RenderRows(frame, second, table); });
+            RenderRows(frame, first, table);
             helper.join();
+            if (!m_fastScroll) m_table.reset();
             return int(stale.size());
         }
     }
-    RenderRows(frame, stale);
+    RenderRows(frame, stale, table);
+    if (!m_fastScroll) m_table.reset();
     return int(stale.size());
 }
 
-void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles) {
+void TileRenderer::SetFastScroll(bool on) {
+    m_fastScroll = on;
+    if (!on) m_table.reset();
+}
+
+void TileRenderer::ReleaseMapping() {
+    m_table.reset();
+    m_mapping.Release();
+}
+
+const MappedLayers* TileRenderer::PassTable(const TileFrame& frame, bool fresh) {
+    if (!m_readInPlace) return nullptr;
+    // A move during a thumb drag keeps the table, unless the layers themselves changed.
+    if (!(m_fastScroll && !fresh && m_table && m_table->Describes(*frame.layers))) {
+        m_table.reset();
+        m_table = std::make_unique<MappedLayers>(*frame.layers, m_mapping);
+        ++m_tablesBuilt;
+    }
+    return m_table->Complete() ? m_table.get() : nullptr;
+}
+
+void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table) {
     struct Segment {
         const Stale* stale;
         int32_t ua, ub;  // tile pixels [ua, ub) show canvas columns
@@ -208,7 +232,8 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
     }
     std::unique_ptr<Compositor> compositor;
     if (!rows.empty() && colBegin < colEnd)
-        compositor = std::make_unique<Compositor>(*frame.layers, rows, colBegin, colEnd);
+        compositor = table ? std::make_unique<Compositor>(*table)
+                           : std::make_unique<Compositor>(*frame.layers, rows, colBegin, colEnd);
     std::vector<uint32_t> line(widest, 0u);  // fourth bytes stay 0: StoreBgr leaves them
 
     for (const Band& b : bands) {
@@ -307,7 +332,10 @@ int TileRenderer::RecomposeCurrent(const TileFrame& frame) {
             all.push_back({r, c, &t});
             if (!Matches(t, r, c)) stale.push_back({r, c, &t});
         }
-    if (!stale.empty()) RenderRows(frame, stale);
+    if (!stale.empty()) {
+        RenderRows(frame, stale, PassTable(frame, true));
+        if (!m_fastScroll) m_table.reset();
+    }
     for (const Stale& s : all) {
         TileCache::Tile& t = *s.tile;
         if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current) BuildSplit(frame, s, current);

@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/PercentTables.h"
+#include "layers/Compositor.h"
 #include "layers/ImageGeometry.h"
 #include "layers/Layer.h"
 #include "view/TileCache.h"
@@ -61,6 +63,18 @@ public:
     int32_t LastDocument() const { return m_document; }
     // Threads a pass renders with (1 or 2).
     void SetThreads(int threads) { m_threads = threads < 2 ? 1 : 2; }
+    // A scroll-thumb drag: while it lasts, the table of the layers read in place is built at
+    // its first pass and used again by every move that changes no pixels.
+    void SetFastScroll(bool on);
+    bool FastScroll() const { return m_fastScroll; }
+    // Whether layers are read in place through the kept mapping (the default) or copied out
+    // row by row (benchmarks compare the two).
+    void SetReadInPlace(bool on) { m_readInPlace = on; }
+    // Gives back the mapping of the scratch file (no pass may be running).
+    void ReleaseMapping();
+    // Tables of the layers built so far, and mappings of the file made (tests, benchmarks).
+    long TablesBuilt() const { return m_tablesBuilt; }
+    uint32_t Mappings() const { return m_mapping.Mappings(); }
     // The client position of slot (row, column).
     int32_t SlotX(int32_t column) const { return m_grid.originX + column * TileCache::kTileSize; }
     int32_t SlotY(int32_t row) const { return m_grid.originY + row * TileCache::kTileSize; }
@@ -72,7 +86,9 @@ private:
     };
     void Lay(const TileFrame& frame);
     bool Matches(const TileCache::Tile& t, int32_t r, int32_t c) const;
-    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles);
+    // The table of the layers read in place for this pass; null when they must be read by copy.
+    const MappedLayers* PassTable(const TileFrame& frame, bool fresh);
+    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table);
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
     void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current);
@@ -84,6 +100,12 @@ private:
     int32_t m_document = -1;
     float m_zoom = 0.0f;
     int m_threads = 1;
+    bool m_fastScroll = false;
+    bool m_readInPlace = true;
+    // Kept from frame to frame; made again when the store's file changes.
+    StoreMapping m_mapping;
+    std::unique_ptr<MappedLayers> m_table;
+    long m_tablesBuilt = 0;
     // The maps of the slots laid out now, 130 entries each (pixel -1 .. 128).
     std::vector<std::vector<int32_t>> m_columnMaps;
     std::vector<std::vector<int32_t>> m_rowMaps;

@@ -1,0 +1,49 @@
+#include "layers/StoreMapping.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+
+namespace zelvo {
+
+StoreMapping::~StoreMapping() { Release(); }
+
+void StoreMapping::Release() {
+    if (m_base) munmap(const_cast<uint8_t*>(m_base), m_length);
+    m_base = nullptr;
+    m_length = 0;
+    m_store = nullptr;
+}
+
+bool StoreMapping::Cover(const FileDynamicStore& store, uint64_t end) {
+    if (!store.IsOpen()) {
+        Release();
+        return false;
+    }
+    // The generation is read before the length: a cut made in between shows as a new
+    // generation next time, and the length read now is already the shorter one.
+    const uint64_t generation = store.Generation();
+    if (m_base && (m_store != &store || m_generation != generation)) Release();
+    const uint64_t fileBytes = store.FileBytes();
+    if (end > fileBytes) return false;
+    if (m_base && end <= m_length) return true;
+    Release();
+    if (fileBytes == 0) return false;
+    void* view = mmap(nullptr, fileBytes, PROT_READ, MAP_SHARED, store.FileHandle(), 0);
+    if (view == MAP_FAILED) return false;
+    m_base = static_cast<const uint8_t*>(view);
+    m_length = fileBytes;
+    m_store = &store;
+    m_generation = generation;
+    ++m_mappings;
+    return true;
+}
+
+const uint8_t* StoreMapping::At(uint64_t offset, uint64_t length) const {
+    if (!m_base || length == 0) return nullptr;
+    const uint64_t fileBytes = std::min(m_length, m_store->FileBytes());
+    if (offset > fileBytes || length > fileBytes - offset) return nullptr;
+    return m_base + offset;
+}
+
+}  // namespace zelvo
