@@ -2,7 +2,10 @@
 // random alpha, every tile rendered at zoom 1 and at the fitted zoom, with one and two threads;
 // the repaint from a warm cache (layout, tile matching and the copy of every tile into a
 // client-sized picture, as the window does); and a scroll by one tile, which renders the newly
-// exposed tiles only (counted).
+// exposed tiles only (counted). `inplace` 1 reads the layers through the refresher's kept
+// mapping of the scratch file, 0 copies their rows out by pread as before. BM_TouchFloor reads
+// one word of every cache line a fitted repaint must read, through the same mapping: no
+// compositing can be faster than that on this machine.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -10,9 +13,11 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "doc/Image.h"
+#include "layers/Compositor.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
 #include "view/DisplayRefresher.h"
@@ -87,12 +92,14 @@ void BM_FullRepaint(benchmark::State& state) {
     Setup& s = TheSetup();
     const bool fit = state.range(0) != 0;
     s.refresher->Renderer().SetThreads(int(state.range(1)));
+    s.refresher->Renderer().SetReadInPlace(state.range(2) != 0);
     s.view->SetZoomMode(fit ? kZoomFitOnWindow : kZoomActualPixels);
     int tiles = 0;
     for (auto _ : state) tiles = s.refresher->Serve(*s.image, 1);
     state.counters["zoom"] = s.image->Geometry().zoom;
     state.counters["tiles"] = tiles;
     s.refresher->Renderer().SetThreads(1);
+    s.refresher->Renderer().SetReadInPlace(true);
 }
 
 // The window's copy of every tile into its picture, as after a pass.
@@ -130,6 +137,7 @@ void BM_WarmRepaint(benchmark::State& state) {
 void BM_ScrollOneTile(benchmark::State& state) {
     Setup& s = TheSetup();
     s.refresher->Renderer().SetThreads(int(state.range(0)));
+    s.refresher->Renderer().SetReadInPlace(state.range(1) != 0);
     s.view->SetZoomMode(kZoomActualPixels);
     s.view->ScrollTo(0, 0);
     s.refresher->Serve(*s.image, 1);
@@ -144,13 +152,61 @@ void BM_ScrollOneTile(benchmark::State& state) {
     state.counters["tiles"] = tiles;
     state.counters["grid_rows"] = s.refresher->Renderer().Grid().rows;
     s.refresher->Renderer().SetThreads(1);
+    s.refresher->Renderer().SetReadInPlace(true);
+}
+
+// One word of every 64-byte line of every canvas row a fitted repaint shows, for every layer,
+// through a kept mapping: the memory traffic a fitted repaint cannot avoid.
+void BM_TouchFloor(benchmark::State& state) {
+    Setup& s = TheSetup();
+    s.view->SetZoomMode(kZoomFitOnWindow);
+    const ImageGeometry g = s.image->Geometry();
+    std::vector<int32_t> rows;
+    for (int32_t y = g.screenRect.top; y < g.screenRect.bottom; ++y) {
+        const int32_t cy = CanvasAt(g.visible.top, y - g.screenRect.top, g.zoom);
+        if (cy >= 0 && cy < g.height && (rows.empty() || rows.back() != cy)) rows.push_back(cy);
+    }
+    StoreMapping mapping;
+    const MappedLayers table(s.image->Layers().Layers(), mapping);
+    std::vector<const uint8_t*> starts;
+    std::vector<uint32_t> strides;
+    for (const LayerPtr& l : s.image->Layers().Layers()) {
+        const FileDynamicStore::Span p = l->Store().Payload(l->Block());
+        starts.push_back(mapping.At(p.offset + l->RowsOffset(), uint64_t(l->Stride()) * uint64_t(l->Height())));
+        strides.push_back(l->Stride());
+        if (!starts.back()) std::abort();
+    }
+    auto touch = [&](size_t from, size_t to) {
+        uint32_t sum = 0;
+        for (size_t r = from; r < to; ++r)
+            for (size_t k = starts.size(); k-- > 0;) {
+                const int32_t stored = s.image->Layers().LayerAt(int(k))->StoredRowOf(rows[r]);
+                const uint8_t* row = starts[k] + size_t(stored) * strides[k];
+                for (uint32_t b = 0; b < strides[k]; b += 64) sum += row[b];
+            }
+        benchmark::DoNotOptimize(sum);
+    };
+    for (auto _ : state) {
+        if (state.range(0) == 2) {
+            std::thread helper(touch, rows.size() / 2, rows.size());
+            touch(0, rows.size() / 2);
+            helper.join();
+        } else {
+            touch(0, rows.size());
+        }
+    }
+    state.counters["rows"] = double(rows.size());
+    state.counters["MB"] = double(rows.size()) * double(strides.size()) * double(strides[0]) / 1e6;
 }
 
 BENCHMARK(BM_FullRepaint)
-    ->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})
-    ->ArgNames({"fit", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->ArgsProduct({{0, 1}, {1, 2}, {0, 1}})
+    ->ArgNames({"fit", "threads", "inplace"})->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WarmRepaint)->Arg(0)->Arg(1)->ArgName("fit")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ScrollOneTile)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScrollOneTile)
+    ->ArgsProduct({{1, 2}, {0, 1}})
+    ->ArgNames({"threads", "inplace"})->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TouchFloor)->Arg(1)->Arg(2)->ArgName("threads")->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace zelvo

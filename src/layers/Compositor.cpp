@@ -9,6 +9,10 @@ namespace zelvo {
 
 namespace {
 
+// How far ahead of a gather in a row read in place its lines are prefetched (measured best
+// between 1 and 4 KiB on the view benchmark's fitted repaint).
+constexpr size_t kPrefetchBytes = 2048;
+
 // One layer's run of 32-bit pixels (4 bytes each, B G R A) over the accumulators. Returns
 // whether any pixel of the run still has coverage left.
 //
@@ -266,8 +270,21 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
             if (!cols) {
                 px = row + 4 * size_t(firstCol + lo - origin);
             } else {
-                for (int32_t i = 0; i < count; ++i)
-                    std::memcpy(&m_pixels[size_t(i)], row + 4 * size_t(cols[lo + i] - origin), 4);
+                uint32_t* __restrict dst = m_pixels.data();
+                const int32_t* __restrict at = cols + lo;
+                if (s.mapped) {
+                    // Read in place, the row comes from memory, not from a buffer just filled:
+                    // lines well ahead are asked for early, a few in flight all the time.
+                    const size_t rowBytes = 4 * size_t(s.width);
+                    for (int32_t i = 0; i < count; ++i) {
+                        const size_t byte = 4 * size_t(at[i] - origin);
+                        if ((i & 3) == 0 && byte + kPrefetchBytes < rowBytes) __builtin_prefetch(row + byte + kPrefetchBytes);
+                        std::memcpy(&dst[size_t(i)], row + byte, 4);
+                    }
+                } else {
+                    for (int32_t i = 0; i < count; ++i)
+                        std::memcpy(&dst[size_t(i)], row + 4 * size_t(at[i] - origin), 4);
+                }
             }
         } else {
             // A set bit is the layer's colour at alpha 100, a clear bit a transparent pixel.
