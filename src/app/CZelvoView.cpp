@@ -131,6 +131,14 @@ void CZelvoView::RequestRender(int code) {
     }
 }
 
+void CZelvoView::RequestRenderRect(const Rect& canvasRect) {
+    if (!m_image.IsReady()) return;
+    if (m_active && m_image.ViewState().hasView)
+        m_model.RequestRenderRect(canvasRect);
+    else
+        RequestRender(1);
+}
+
 void CZelvoView::ServePending() {
     const int code = m_image.TakeRenderRequest();
     if (code != 0) RequestRender(code);

@@ -35,6 +35,9 @@ public:
     // The document changed: everything is rendered again.
     void Invalidate() { RequestRender(1); }
     void RequestRender(int code);
+    // The pixels of canvas rectangle `canvasRect` changed (refresh code 12): the active view
+    // renders only the tiles that show part of it; another view redraws whole.
+    void RequestRenderRect(const Rect& canvasRect);
     // Hands a render request the image stored by itself (layer manager, history) to the
     // refresher; called from the frame's refresh tick.
     void ServePending();

@@ -50,6 +50,8 @@ struct ImageViewState {
     std::atomic<int32_t> tickCounter{0};
     // The request handed to the refresher with a fresh `renderLayers` (0 when none is due).
     std::atomic<int> pendingRender{0};
+    // The canvas rectangle whose pixels changed, with a pending refresh of a rectangle (12).
+    Rect renderRect;
 };
 
 // What a save needs besides the path: the options the JPEG and TIFF dialogs return.

@@ -18,13 +18,32 @@ HoldRender::~HoldRender() {
     if (!m_was) m_state.holdRender.store(false);
 }
 
-void HandToRefresher(Image& image, int code) {
+void HandToRefresher(Image& image, int code, const Rect& canvasRect) {
     ImageViewState& vs = image.ViewState();
     HoldRender hold(vs);
     vs.renderLayers = image.Layers().Layers();
     vs.renderSelection = image.Layers().Selection();
-    // A pending full redraw is not downgraded by a lighter request.
     const int pending = vs.pendingRender.load();
+    constexpr int kRect = DisplayRefresher::kRefreshRect;
+    if (code == kRect) {
+        if (canvasRect.IsEmpty() && pending != 0) return;
+        if (pending == kRect) {
+            vs.renderRect = vs.renderRect.Union(canvasRect);
+        } else if (pending == 0 || pending == 8) {
+            // The rectangle's pass lays the tiles out anew too, as a move does.
+            vs.renderRect = canvasRect;
+            vs.pendingRender.store(kRect);
+        } else if (pending == 3) {
+            vs.pendingRender.store(1);
+        }
+        return;
+    }
+    // A pending full redraw is not downgraded by a lighter request; a current-layer refresh
+    // after a rectangle needs both, which only a full redraw gives.
+    if (code == 3 && pending == kRect) {
+        vs.pendingRender.store(1);
+        return;
+    }
     const bool lighter = (code == 3 || code == 8) && pending != 0 && pending != 3 && pending != 8;
     if (!lighter) vs.pendingRender.store(code);
 }
@@ -65,8 +84,15 @@ int DisplayRefresher::Serve(Image& image, int code) {
     frame.clientHeight = vs.clientHeight;
     // A thumb drag is one fast-scroll pass: the layers' table is kept for all its moves.
     if (vs.fastScroll.load() != m_renderer.FastScroll()) m_renderer.SetFastScroll(vs.fastScroll.load());
-    // 3: only the current layer changed; 8: the view moved; the rest: the pixels changed.
-    const int tiles = code == 3 ? m_renderer.RecomposeCurrent(frame) : m_renderer.Render(frame, code != 8);
+    // 3: only the current layer changed; 8: the view moved; 12: the pixels of a rectangle
+    // changed; the rest: the pixels changed.
+    int tiles;
+    if (code == 3)
+        tiles = m_renderer.RecomposeCurrent(frame);
+    else if (code == kRefreshRect)
+        tiles = m_renderer.RenderRect(frame, vs.renderRect);
+    else
+        tiles = m_renderer.Render(frame, code != 8);
     m_rendered = frame.geometry;
     m_renderedClientWidth = frame.clientWidth;
     m_renderedClientHeight = frame.clientHeight;

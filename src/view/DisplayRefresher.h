@@ -33,8 +33,12 @@ private:
 };
 
 // Stores a request for the refresher together with a fresh copy of the layer list and the
-// selection it composes (user-interface thread; takes the hold itself).
-void HandToRefresher(Image& image, int code);
+// selection it composes (user-interface thread; takes the hold itself). Code 12, the refresh
+// of a rectangle, carries the canvas rectangle whose pixels changed: only the tiles showing
+// part of it are rendered again. Requests meet as follows: a full redraw is never lowered to a
+// lighter one, rectangles pending together are joined, and a rectangle meeting a pending
+// current-layer refresh (3) becomes a full redraw.
+void HandToRefresher(Image& image, int code, const Rect& canvasRect = {});
 
 // The animator's phase: starts at 100, lowered by 2 each tick, back to 100 below 0.
 class OutlinePhase {
@@ -56,6 +60,7 @@ public:
     static constexpr int kRepaintTicks = 14;
     static constexpr int32_t kTickWrap = 0x70000000;
     static constexpr int kPausedAnimatorState = 9;
+    static constexpr int kRefreshRect = 12;
 
     DisplayRefresher(int32_t screenWidth, int32_t screenHeight, const PercentTables& tables);
     DisplayRefresher(const DisplayRefresher&) = delete;

@@ -119,4 +119,10 @@ void ImageView::RequestRender(int code) {
     HandToRefresher(m_image, code);
 }
 
+void ImageView::RequestRenderRect(const Rect& canvasRect) {
+    if (!m_image.IsReady()) return;
+    // An empty rectangle changed nothing, unless it stands for a pending request.
+    HandToRefresher(m_image, DisplayRefresher::kRefreshRect, canvasRect);
+}
+
 }  // namespace zelvo

@@ -50,6 +50,9 @@ public:
     void LayOutAndRequest(int code);
     // Hands a request to the refresher with the current layer list.
     void RequestRender(int code);
+    // The refresh of a rectangle (12): the pixels of `canvasRect` changed, as a command that
+    // knows its rectangle (ImageProcessor::RedrawRect) reports.
+    void RequestRenderRect(const Rect& canvasRect);
 
 private:
     void ClampScroll();

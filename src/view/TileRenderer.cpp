@@ -170,6 +170,28 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
     return int(stale.size());
 }
 
+bool TileRenderer::ShowsPartOf(const TileCache::Tile& tile, const Rect& rect) {
+    auto meets = [](const int32_t* map, int32_t lo, int32_t hi) {
+        for (int32_t k = 0; k < kT; ++k)
+            if (map[k] >= lo && map[k] < hi) return true;
+        return false;
+    };
+    return !rect.IsEmpty() && meets(tile.cols, rect.left, rect.right) && meets(tile.rows, rect.top, rect.bottom);
+}
+
+int TileRenderer::RenderRect(const TileFrame& frame, const Rect& rect) {
+    if (!m_cache.IsAllocated() || !frame.layers) return 0;
+    // Another document's tiles hold nothing of this one.
+    if (frame.document != m_document) return Render(frame, true);
+    // Every tile of the cache, laid out now or kept in the rings for a later scroll.
+    for (int32_t r = 0; r < m_cache.Rows(); ++r)
+        for (int32_t c = 0; c < m_cache.Columns(); ++c) {
+            TileCache::Tile& t = m_cache.At(r, c);
+            if (t.valid && ShowsPartOf(t, rect)) t.valid = false;
+        }
+    return Render(frame, false);
+}
+
 void TileRenderer::SetFastScroll(bool on) {
     m_fastScroll = on;
     if (!on) m_table.reset();

@@ -53,6 +53,12 @@ public:
     // means the document's pixels changed: none of its tiles matches any more. Returns the
     // number of tiles rendered.
     int Render(const TileFrame& frame, bool fresh);
+    // The refresh of a rectangle: the pixels of canvas rectangle `rect` changed. Only the tiles
+    // that show part of it are rendered again (with those a new layout exposes); tiles kept
+    // off the grid that show part of it are forgotten. Returns the number of tiles rendered.
+    int RenderRect(const TileFrame& frame, const Rect& rect);
+    // Whether a tile's recorded pixels show part of canvas rectangle `rect`.
+    static bool ShowsPartOf(const TileCache::Tile& tile, const Rect& rect);
     // The refresh of a change of the current layer only: `out` of every covering tile is
     // recomposed from `below`, `above` and the current layer (the split is built first where
     // it is missing). Returns the number of tiles recomposed.

@@ -300,3 +300,114 @@ TEST_F(TileTest, OutlineMarksFollowTheSelection) {
 
 }  // namespace
 }  // namespace zelvo
+
+namespace zelvo {
+namespace {
+
+// The grid slots whose client squares show part of canvas rectangle `r`, counted pixel by
+// pixel through the view mapping.
+int SlotsShowing(DisplayRefresher& refresher, const Image& image, const Rect& r) {
+    const TileRenderer& tr = refresher.Renderer();
+    const ImageGeometry g = const_cast<Image&>(image).Geometry();
+    int count = 0;
+    for (int32_t row = 0; row < tr.Grid().rows; ++row)
+        for (int32_t col = 0; col < tr.Grid().columns; ++col) {
+            bool shows = false;
+            for (int32_t y = tr.SlotY(row); y < tr.SlotY(row) + TileCache::kTileSize && !shows; ++y)
+                for (int32_t x = tr.SlotX(col); x < tr.SlotX(col) + TileCache::kTileSize && !shows; ++x) {
+                    if (!g.screenRect.Contains({x, y})) continue;
+                    shows = r.Contains(ClientToCanvas(g, {x, y}));
+                }
+            count += shows ? 1 : 0;
+        }
+    return count;
+}
+
+void FillRect(Layer& layer, const Rect& r, uint32_t word) {
+    for (int32_t y = r.top; y < r.bottom; ++y)
+        for (int32_t x = r.left; x < r.right; ++x) {
+            const int32_t row = layer.StoredRowOf(y), c = x - layer.Position().x;
+            if (row < 0 || row >= layer.Height() || c < 0 || c >= layer.Width()) continue;
+            std::memcpy(layer.Rows()->Row(uint32_t(row)) + 4 * size_t(c), &word, 4);
+        }
+    layer.ReleaseRows();
+}
+
+TEST_F(TileTest, RefreshOfARectangleRendersOnlyTheTilesShowingIt) {
+    std::mt19937 rng(12);
+    DisplayRefresher refresher(1024, 768, workspace->Tables());
+    auto image = RandomDocument(rng, 2000, 1500, 3);
+    Layer& top = *image->Layers().LayerAt(image->Layers().LayerCount() - 1);
+    top.SetPosition(0, 0);
+    top.SetVisible(true);
+    top.SetOpacity(100);
+    ImageView view(*image);
+    view.Resize(700, 500);
+    for (float zoom : {1.0f, 0.5f, 1.6f}) {
+        view.SetZoom(zoom);
+        view.ScrollTo(40, 30);
+        refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+        const Rect changed{300, 140, 420, 200};
+        FillRect(*image->Layers().LayerAt(0), changed, 0x64102030u);
+        FillRect(top, changed, 0x3C405060u);
+        view.RequestRenderRect(changed);
+        ASSERT_EQ(image->ViewState().pendingRender.load(), DisplayRefresher::kRefreshRect);
+        const int expected = SlotsShowing(refresher, *image, changed);
+        ASSERT_GT(expected, 0);
+        ASSERT_LT(expected, refresher.Renderer().Grid().columns * refresher.Renderer().Grid().rows);
+        EXPECT_EQ(refresher.Serve(*image, image->ViewState().pendingRender.exchange(0)), expected);
+        ExpectTilesEqualDisplay(refresher, *image, "after a rectangle");
+        // A rectangle outside the view renders nothing.
+        view.RequestRenderRect({1900, 1400, 1950, 1450});
+        EXPECT_EQ(refresher.Serve(*image, image->ViewState().pendingRender.exchange(0)), 0);
+    }
+
+    // A change off the grid reaches tiles kept in the rings: scrolled back, they show it.
+    view.SetZoom(1.0f);
+    view.ScrollTo(0, 0);
+    refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+    view.ScrollTo(3 * TileCache::kTileSize, 0);
+    refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+    const Rect hidden{10, 10, 90, 60};
+    FillRect(*image->Layers().LayerAt(0), hidden, 0x64FF00FFu);
+    FillRect(top, hidden, 0x64FF00FFu);
+    view.RequestRenderRect(hidden);
+    EXPECT_EQ(refresher.Serve(*image, image->ViewState().pendingRender.exchange(0)), 0);
+    view.ScrollTo(0, 0);
+    refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+    ExpectTilesEqualDisplay(refresher, *image, "scrolled back over a change made off the grid");
+}
+
+TEST_F(TileTest, RequestsMeetWithoutLosingAChange) {
+    auto image = NewImage(400, 300);
+    ImageViewState& vs = image->ViewState();
+    vs.pendingRender.store(0);
+    // Rectangles pending together are joined; a move keeps the rectangle.
+    HandToRefresher(*image, 12, {10, 10, 20, 20});
+    HandToRefresher(*image, 12, {50, 5, 60, 15});
+    HandToRefresher(*image, 8);
+    EXPECT_EQ(vs.pendingRender.load(), 12);
+    EXPECT_EQ(vs.renderRect, (Rect{10, 5, 60, 20}));
+    // A rectangle after a move needs the move's layout too, which its pass does.
+    vs.pendingRender.store(8);
+    HandToRefresher(*image, 12, {1, 2, 3, 4});
+    EXPECT_EQ(vs.pendingRender.load(), 12);
+    EXPECT_EQ(vs.renderRect, (Rect{1, 2, 3, 4}));
+    // With a current-layer refresh either way round, only a full redraw holds both.
+    HandToRefresher(*image, 3);
+    EXPECT_EQ(vs.pendingRender.load(), 1);
+    vs.pendingRender.store(3);
+    HandToRefresher(*image, 12, {1, 2, 3, 4});
+    EXPECT_EQ(vs.pendingRender.load(), 1);
+    // A full redraw is never lowered to a rectangle; an empty rectangle changes nothing.
+    HandToRefresher(*image, 12, {1, 2, 3, 4});
+    EXPECT_EQ(vs.pendingRender.load(), 1);
+    vs.pendingRender.store(0);
+    HandToRefresher(*image, 12, {});
+    EXPECT_EQ(vs.pendingRender.load(), 12);
+    EXPECT_TRUE(vs.renderRect.IsEmpty());
+}
+
+}  // namespace
+}  // namespace zelvo
