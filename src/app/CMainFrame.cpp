@@ -25,6 +25,7 @@
 #include "app/CStartupDialog.h"
 #include "app/CZelvoApp.h"
 #include "app/CZelvoView.h"
+#include "app/OutlinePause.h"
 #include "app/StartupRules.h"
 #include "app/StatusFeedback.h"
 #include "doc/Image.h"
@@ -102,8 +103,9 @@ bool CMainFrame::Create(const Options& options) {
     // 5. The colour depth.
     if (QScreen* screen = QGuiApplication::primaryScreen()) CheckColorDepth(screen->depth());
 
-    // 6. The workers.
+    // 6. The workers; the outline stands still while a frame is moved or sized.
     StartThreads();
+    new OutlinePause(*this, m_shared.animatorState);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { OnActiveWindowChanged(); });
     m_commandUiTimer = new QTimer(this);

@@ -99,21 +99,31 @@ CZelvoView::~CZelvoView() { Detach(); }
 
 ToolController* CZelvoView::Tools() const { return m_tools ? m_tools : m_hand.get(); }
 
+void CZelvoView::SetToolController(ToolController* tools) {
+    m_tools = tools;
+    // The animator asks the active view's controller whether the outline may move.
+    if (m_active) m_refresher.SetToolController(Tools());
+}
+
 void CZelvoView::SetActive(bool active) {
     if (active == m_active) return;
     m_active = active;
     if (active) {
+        m_refresher.SetToolController(Tools());
         m_refresher.SetActive(&m_image);
         // The tiles may hold another image: what does not match is rendered.
         if (m_image.IsReady() && m_image.ViewState().hasView) m_model.RequestRender(8);
     } else if (m_refresher.Active() == &m_image) {
         m_refresher.SetActive(nullptr);
+        if (m_refresher.Tools() == Tools()) m_refresher.SetToolController(nullptr);
     }
 }
 
 void CZelvoView::Detach() {
     m_active = false;
     if (m_refresher.Active() == &m_image) m_refresher.SetActive(nullptr);
+    // The Hand tool goes with the view: the animator must not ask it any more.
+    if (m_refresher.Tools() == Tools()) m_refresher.SetToolController(nullptr);
 }
 
 void CZelvoView::RequestRender(int code) {

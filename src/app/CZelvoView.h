@@ -29,7 +29,7 @@ public:
     Image& GetImage() { return m_image; }
     ImageView& Model() { return m_model; }
     // The tool controller the events go to (null: none; the view keeps its own Hand tool).
-    void SetToolController(ToolController* tools) { m_tools = tools; }
+    void SetToolController(ToolController* tools);
     ToolController* Tools() const;
 
     // The document changed: everything is rendered again.

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "view/ToolController.h"
+
 namespace zelvo {
 
 namespace {
@@ -133,6 +135,12 @@ void DisplayRefresher::Tick() {
     m_refreshing.store(false);
 }
 
+void DisplayRefresher::SetToolController(const ToolController* tools) {
+    const ToolController* old = m_tools.exchange(tools);
+    if (old == tools || !old) return;
+    while (m_animating.load()) Nap(HoldRender::kPollMs);
+}
+
 void DisplayRefresher::AnimatorTick(int state) {
     if (state == kPausedAnimatorState) return;
     m_animating.store(true);
@@ -140,7 +148,8 @@ void DisplayRefresher::AnimatorTick(int state) {
     if (image && image->IsReady()) {
         ImageViewState& vs = image->ViewState();
         vs.animatorBusy.store(true);
-        if (image->IsReady() && vs.outlinePrepared.load()) {
+        const ToolController* tools = m_tools.load();
+        if (image->IsReady() && vs.outlinePrepared.load() && (!tools || tools->AllowsOutlineAnimation())) {
             const int phase = m_phase.Advance();
             if (onOutline) onOutline(image, phase);
         }

@@ -18,6 +18,8 @@
 
 namespace zelvo {
 
+class ToolController;
+
 // Holds the refresher off an image for the scope's life. Nests.
 class HoldRender {
 public:
@@ -71,6 +73,12 @@ public:
     void SetActive(Image* image);
     Image* Active() const { return m_active.load(std::memory_order_acquire); }
 
+    // User-interface thread: the tool controller the animator asks whether the outline may
+    // move (null: always). Replacing it waits until the animator is out of its tick, so the
+    // old one may go away afterwards.
+    void SetToolController(const ToolController* tools);
+    const ToolController* Tools() const { return m_tools.load(); }
+
     // Refresher thread, every 20 ms.
     void Tick();
     // Animator thread, every 300 ms. `state` is the selection animator's state word.
@@ -101,6 +109,7 @@ private:
     std::atomic<Image*> m_active{nullptr};
     std::atomic<bool> m_refreshing{false};
     std::atomic<bool> m_animating{false};
+    std::atomic<const ToolController*> m_tools{nullptr};
     ImageGeometry m_rendered;
     int32_t m_renderedClientWidth = 0;
     int32_t m_renderedClientHeight = 0;

@@ -52,6 +52,10 @@ public:
     virtual bool Busy() const { return false; }
     // The polygonal marquee is in the middle of a selection (the wheel does not zoom then).
     virtual bool PolygonBusy() const { return false; }
+    // Whether the selection outline may be animated now; a tool that draws over the outline
+    // says no while it does. Asked on the animator thread: it may read only atomics or state
+    // that does not change while the controller lives.
+    virtual bool AllowsOutlineAnimation() const { return true; }
 };
 
 // The Hand tool: dragging with the left button scrolls the view.

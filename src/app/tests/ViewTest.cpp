@@ -1,11 +1,13 @@
 // The image view in the program: what it shows equals the composite (from the tiles of the
 // active window and from the display buffer of the others), wheel zoom, the zoom commands,
 // the Hand tool, and documents opened, scrolled and closed while the refresher renders.
+#include <atomic>
 #include <random>
 
 #include <QAction>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMoveEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -13,10 +15,12 @@
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
 #include "app/CZelvoView.h"
+#include "app/WorkerThreads.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "view/DisplayRefresher.h"
+#include "view/ToolController.h"
 #include "view/ViewZoom.h"
 
 using namespace zelvo;
@@ -211,6 +215,104 @@ private slots:
         QCOMPARE(view->Model().ScrollY(), y0 + 30);
         QCOMPARE(view->horizontalScrollBar()->value(), x0 + 40);
         QVERIFY(ShowsComposite(view));
+    }
+
+    void outlinePausesWhileAFrameIsHeld() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 400, 300, 8);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        std::atomic<int>& state = frame.Shared().animatorState;
+        // Whatever showing the window moved settles first.
+        QVERIFY(WaitFor([&] { return state.load() == 10; }));
+        const QPoint at(5, 5);
+        auto send = [&](QObject* to, QEvent::Type type) {
+            QMouseEvent e(type, QPointF(at), QPointF(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease || type == QEvent::NonClientAreaMouseButtonRelease
+                              ? Qt::NoButton
+                              : Qt::LeftButton,
+                          Qt::NoModifier);
+            QCoreApplication::sendEvent(to, &e);
+        };
+
+        // A press in the main frame's non-client area holds the outline until the capture
+        // changes.
+        send(&frame, QEvent::NonClientAreaMouseButtonPress);
+        QCOMPARE(state.load(), 9);
+        send(&frame, QEvent::NonClientAreaMouseButtonRelease);
+        QCOMPARE(state.load(), 10);
+        // The child frame's title bar: a press on the frame itself; a press in the view is not.
+        send(child, QEvent::MouseButtonPress);
+        QCOMPARE(state.load(), 9);
+        send(child, QEvent::MouseButtonRelease);
+        QCOMPARE(state.load(), 10);
+        send(child, QEvent::NonClientAreaMouseButtonPress);
+        QCOMPARE(state.load(), 9);
+        // The next press in a view gives it back.
+        send(view->viewport(), QEvent::MouseButtonPress);
+        QCOMPARE(state.load(), 10);
+        send(view->viewport(), QEvent::MouseButtonRelease);
+        QCOMPARE(state.load(), 10);
+        // The window manager moving or sizing the main frame: held until the moves stop.
+        frame.move(frame.pos() + QPoint(7, 3));
+        QMoveEvent moved(frame.pos(), frame.pos() - QPoint(7, 3));
+        QCoreApplication::sendEvent(&frame, &moved);
+        QCOMPARE(state.load(), 9);
+        QVERIFY(WaitFor([&] { return state.load() == 10; }, 3000));
+        // While held, the animator draws nothing and the phase stays.
+        send(&frame, QEvent::NonClientAreaMouseButtonPress);
+        const int phase = frame.Threads()->Display().Phase().Value();
+        Image& image = view->GetImage();
+        image.ViewState().outlinePrepared.store(true);
+        // Prepared all along, so only the hold can keep the phase.
+        for (int i = 0; i < 9; ++i) {
+            image.ViewState().outlinePrepared.store(true);
+            QTest::qWait(WorkerThreads::kAnimatorMs / 3);
+        }
+        QCOMPARE(frame.Threads()->Display().Phase().Value(), phase);
+        send(&frame, QEvent::NonClientAreaMouseButtonRelease);
+        QVERIFY(WaitFor([&] {
+            image.ViewState().outlinePrepared.store(true);
+            return frame.Threads()->Display().Phase().Value() != phase;
+        }, 3000));
+        image.ViewState().outlinePrepared.store(false);
+    }
+
+    void theActiveViewsToolDecidesWhetherTheOutlineMoves() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 300, 200, 9);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->IsActive(); }));
+        DisplayRefresher& display = frame.Threads()->Display();
+        QCOMPARE(display.Tools(), static_cast<const ToolController*>(view->Tools()));
+        struct Holding : ToolController {
+            bool AllowsOutlineAnimation() const override { return false; }
+        } tool;
+        view->SetToolController(&tool);
+        QCOMPARE(display.Tools(), static_cast<const ToolController*>(&tool));
+        Image& image = view->GetImage();
+        image.ViewState().outlinePrepared.store(true);
+        const int phase = display.Phase().Value();
+        // Prepared all along, so only the hold can keep the phase.
+        for (int i = 0; i < 9; ++i) {
+            image.ViewState().outlinePrepared.store(true);
+            QTest::qWait(WorkerThreads::kAnimatorMs / 3);
+        }
+        QCOMPARE(display.Phase().Value(), phase);
+        view->SetToolController(nullptr);
+        // (A render pass in between may say the outline is not prepared; no selection is.)
+        QVERIFY(WaitFor([&] {
+            image.ViewState().outlinePrepared.store(true);
+            return display.Phase().Value() != phase;
+        }, 3000));
+        image.ViewState().outlinePrepared.store(false);
+        // The view going away leaves the animator no controller of its own.
+        child->close();
+        QVERIFY(WaitFor([&] { return display.Tools() == nullptr; }));
     }
 
     void openScrollAndCloseWhileTheRefresherRenders() {

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "view/ImageView.h"
+#include "view/ToolController.h"
 #include "view/tests/ViewTestSupport.h"
 
 namespace zelvo {
@@ -129,6 +130,28 @@ TEST_F(RefresherTest, AnimatorDrawsOnlyWithAPreparedOutlineAndRunningState) {
     refresher.AnimatorTick(10);
     EXPECT_EQ(phases, (std::vector<int>{98, 96}));
     EXPECT_FALSE(image->ViewState().animatorBusy.load());
+
+    // A tool that draws over the outline holds it still: nothing drawn, the phase kept.
+    struct Holding : ToolController {
+        std::atomic<bool> allows{false};
+        bool AllowsOutlineAnimation() const override { return allows.load(); }
+    } tool;
+    refresher.SetToolController(&tool);
+    EXPECT_EQ(refresher.Tools(), &tool);
+    refresher.AnimatorTick(10);
+    EXPECT_EQ(phases.size(), 2u);
+    EXPECT_EQ(refresher.Phase().Value(), 96);
+    tool.allows.store(true);
+    refresher.AnimatorTick(10);
+    EXPECT_EQ(phases, (std::vector<int>{98, 96, 94}));
+    // The plain controller allows it.
+    HandTool hand;
+    refresher.SetToolController(&hand);
+    refresher.AnimatorTick(10);
+    EXPECT_EQ(phases.back(), 92);
+    refresher.SetToolController(nullptr);
+    refresher.AnimatorTick(10);
+    EXPECT_EQ(phases.back(), 90);
 }
 
 // The user-interface thread changes the layout and the list under the hold while a refresher
