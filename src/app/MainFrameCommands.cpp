@@ -6,10 +6,19 @@
 #include "app/CMainFrame.h"
 #include "curves/Curve.h"
 #include "doc/Image.h"
+#include "imaging/Geometry.h"
 #include "layers/TextLayer.h"
 #include "view/DisplayRefresher.h"
 
 namespace zelvo {
+
+const TurnEntry kTurnEntries[5] = {
+    {"Rotate 90 Clockwise", kRotateClockwise},
+    {"Rotate 90 Counterclockwise", kRotateCounterclockwise},
+    {"Rotate 180", kRotate180},
+    {"Flip Horizontal", kFlipHorizontal},
+    {"Flip Vertical", kFlipVertical},
+};
 
 int MenuId(const char* menu, const char* text) { return MenuCommandId(menu, text); }
 

@@ -20,6 +20,14 @@ void RegisterLayerMenuCommands(CMainFrame& frame, const AddCommand& add);
 void RegisterSelectAndEditCommands(CMainFrame& frame, const AddCommand& add);
 void RegisterImageAndFilterCommands(CMainFrame& frame, const AddCommand& add);
 
+// The five turns that Edit > Transform (the current layer) and Image > Rotate Canvas (every
+// layer) both offer, in menu order, with their geometry codes.
+struct TurnEntry {
+    const char* text;
+    int code;
+};
+extern const TurnEntry kTurnEntries[5];
+
 // The id of a menu entry that has no fixed id (0 when the table has no such entry).
 int MenuId(const char* menu, const char* text);
 

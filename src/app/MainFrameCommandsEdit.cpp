@@ -101,17 +101,7 @@ void RegisterEdit(CMainFrame& frame, const AddCommand& add) {
         }),
         SelectionEnabled(frame, SelectionCommand::DrawBorder));
 
-    static constexpr struct {
-        const char* text;
-        int code;
-    } kTurns[] = {
-        {"Rotate 90 Clockwise", kRotateClockwise},
-        {"Rotate 90 Counterclockwise", kRotateCounterclockwise},
-        {"Rotate 180", kRotate180},
-        {"Flip Horizontal", kFlipHorizontal},
-        {"Flip Vertical", kFlipVertical},
-    };
-    for (const auto& turn : kTurns) {
+    for (const TurnEntry& turn : kTurnEntries) {
         const int code = turn.code;
         add(MenuId(kTransform, turn.text),
             OnActiveImage(frame, [code](Image& image) { TransformLayer(image.History(), code); }),

@@ -74,17 +74,7 @@ void RegisterImageAndFilterCommands(CMainFrame& frame, const AddCommand& add) {
     add(MenuId(kImage, "Print Size"),
         OnActiveImage(frame, [&frame](Image& image) { OnPrintSize(frame, image); }),
         GeometryEnabled(frame, GeometryCommand::PrintSize));
-    static constexpr struct {
-        const char* text;
-        int code;
-    } kTurns[] = {
-        {"Rotate 90 Clockwise", kRotateClockwise},
-        {"Rotate 90 Counterclockwise", kRotateCounterclockwise},
-        {"Rotate 180", kRotate180},
-        {"Flip Horizontal", kFlipHorizontal},
-        {"Flip Vertical", kFlipVertical},
-    };
-    for (const auto& turn : kTurns) {
+    for (const TurnEntry& turn : kTurnEntries) {
         const int code = turn.code;
         add(MenuId(kRotate, turn.text),
             OnActiveImage(frame, [code](Image& image) { RotateCanvas(image.History(), code); }),
