@@ -29,10 +29,19 @@ bool StoreMapping::Cover(const FileDynamicStore& store, uint64_t end) {
     if (m_base && end <= m_length) return true;
     Release();
     if (fileBytes == 0) return false;
-    void* view = mmap(nullptr, fileBytes, PROT_READ, MAP_SHARED, store.FileHandle(), 0);
+    // Mapped as far as the file can ever reach, so that growing it needs no new mapping: a new
+    // one costs a fault on every page the next pass touches again. Bytes past the file's end
+    // are never handed out (At), so they are never touched.
+    const int fd = store.FileHandle();
+    uint64_t length = std::max(fileBytes, kReach);
+    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) {
+        length = fileBytes;
+        view = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
+    }
     if (view == MAP_FAILED) return false;
     m_base = static_cast<const uint8_t*>(view);
-    m_length = fileBytes;
+    m_length = length;
     m_store = &store;
     m_generation = generation;
     ++m_mappings;

@@ -3,10 +3,10 @@
 // system call per row and no copy of the columns it skips, and pages touched once stay mapped
 // for the next frame.
 //
-// The mapping is made again when the store's file was replaced or cut shorter (its generation
-// changed) and when a block lies past the mapped length (the file grew). A span is handed out
-// only when it lies inside the file as it is now, so nothing is ever read past the end of a
-// shrunk file. Not shared between owners: one thread sets it up; several may read the spans it
+// The mapping reaches as far as the store's file can grow (its offsets are 32-bit), so growth
+// needs no new one; it is made again when the file was replaced or cut shorter (the store's
+// generation changed). A span is handed out only when it lies inside the file as it is now, so
+// nothing is ever read past the end of the file, whatever its length was when mapped. Not shared between owners: one thread sets it up; several may read the spans it
 // handed out while the owner does not call Cover or Release.
 #pragma once
 
@@ -18,6 +18,9 @@ namespace zelvo {
 
 class StoreMapping {
 public:
+    // How far a mapping reaches: the longest file the store can have.
+    static constexpr uint64_t kReach = uint64_t(1) << 32;
+
     StoreMapping() = default;
     ~StoreMapping();
     StoreMapping(const StoreMapping&) = delete;

@@ -18,6 +18,7 @@ namespace {
 constexpr int32_t kT = TileCache::kTileSize;
 constexpr int32_t kMapSize = kT + 2;  // pixels -1 .. 128
 constexpr uint32_t kGrey = TileCache::kOutsideAbove;
+constexpr int64_t kAllLines = INT64_MAX;
 
 // The canvas positions of the pixels -1 .. 128 of a slot along one axis; -1 off the canvas.
 void AxisMap(int32_t slotEdge, int32_t screenEdge, int32_t visibleEdge, float zoom, int32_t canvas,
@@ -151,21 +152,31 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
         }
     if (stale.empty()) return 0;
     const MappedLayers* table = PassTable(frame, fresh);
-    if (m_threads == 2 && stale.size() >= 4) {
-        // Two halves of whole tile rows, each with its own readers.
-        size_t half = stale.size() / 2;
-        while (half < stale.size() && stale[half].slotRow == stale[half - 1].slotRow) ++half;
-        if (half < stale.size()) {
-            const std::vector<Stale> first(stale.begin(), stale.begin() + long(half));
-            const std::vector<Stale> second(stale.begin() + long(half), stale.end());
-            std::thread helper([&] { RenderRows(frame, second, table); });
-            RenderRows(frame, first, table);
-            helper.join();
-            if (!m_fastScroll) m_table.reset();
-            return int(stale.size());
+    // Pixel rows of the grid, counted down the slots (line = slot row x 128 + row in the tile).
+    int64_t split = kAllLines;
+    if (m_threads == 2 && stale.size() >= 2) {
+        // Two halves of equal work, the same number of tile pixels each, cut between pixel rows
+        // (within a tile row when need be), each half with its own compositor.
+        std::vector<int64_t> perRow(size_t(m_grid.rows), 0);
+        for (const Stale& t : stale) ++perRow[size_t(t.slotRow)];
+        int64_t total = 0;
+        for (int64_t n : perRow) total += n * kT;
+        int64_t done = 0;
+        for (int32_t r = 0; r < m_grid.rows && split == kAllLines; ++r) {
+            const int64_t row = perRow[size_t(r)] * kT;
+            if (row > 0 && 2 * (done + row) >= total)
+                split = int64_t(r) * kT + (total / 2 - done + perRow[size_t(r)] - 1) / perRow[size_t(r)];
+            done += row;
         }
     }
-    RenderRows(frame, stale, table);
+    if (split != kAllLines) {
+        std::thread helper([&] { RenderRows(frame, stale, table, split, kAllLines); });
+        RenderRows(frame, stale, table, 0, split);
+        helper.join();
+    } else {
+        RenderRows(frame, stale, table, 0, kAllLines);
+    }
+    FinishTiles(frame, stale);
     if (!m_fastScroll) m_table.reset();
     return int(stale.size());
 }
@@ -213,7 +224,14 @@ const MappedLayers* TileRenderer::PassTable(const TileFrame& frame, bool fresh) 
     return m_table->Complete() ? m_table.get() : nullptr;
 }
 
-void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table) {
+void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table,
+                              int64_t lineBegin, int64_t lineEnd) {
+    // The tile rows [v0, v1) of slot row r that lie within the lines asked for.
+    auto span = [&](int32_t r, int32_t& v0, int32_t& v1) {
+        const int64_t top = int64_t(r) * kT;
+        v0 = int32_t(std::clamp<int64_t>(lineBegin - top, 0, kT));
+        v1 = int32_t(std::clamp<int64_t>(lineEnd - top, 0, kT));
+    };
     struct Segment {
         const Stale* stale;
         int32_t ua, ub;  // tile pixels [ua, ub) show canvas columns
@@ -248,7 +266,9 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
         colEnd = std::max(colEnd, b.cols.back() + 1);
         widest = std::max(widest, b.cols.size());
         const std::vector<int32_t>& map = m_rowMaps[size_t(b.slotRow)];
-        for (int32_t v = 0; v < kT; ++v)
+        int32_t v0, v1;
+        span(b.slotRow, v0, v1);
+        for (int32_t v = v0; v < v1; ++v)
             if (map[size_t(v + 1)] >= 0 && (rows.empty() || rows.back() != map[size_t(v + 1)]))
                 rows.push_back(map[size_t(v + 1)]);
     }
@@ -261,7 +281,9 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
     for (const Band& b : bands) {
         const std::vector<int32_t>& map = m_rowMaps[size_t(b.slotRow)];
         int32_t lastCy = INT32_MIN;
-        for (int32_t v = 0; v < kT; ++v) {
+        int32_t v0, v1;
+        span(b.slotRow, v0, v1);
+        for (int32_t v = v0; v < v1; ++v) {
             const int32_t cy = map[size_t(v + 1)];
             const bool shown = cy >= 0 && compositor && !b.cols.empty();
             if (shown && cy != lastCy) {
@@ -285,19 +307,20 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
             }
         }
     }
-    for (const Band& b : bands)
-        for (const Segment& seg : b.segments) {
-            const Stale& s = *seg.stale;
-            TileCache::Tile& t = *s.tile;
-            t.valid = true;
-            t.document = m_document;
-            t.zoom = m_zoom;
-            t.content = m_serial;
-            std::memcpy(t.cols, m_columnMaps[size_t(s.slotColumn)].data() + 1, sizeof t.cols);
-            std::memcpy(t.rows, m_rowMaps[size_t(s.slotRow)].data() + 1, sizeof t.rows);
-            t.splitValid = false;
-            if (frame.selection) MarkOutline(frame, s);
-        }
+}
+
+void TileRenderer::FinishTiles(const TileFrame& frame, const std::vector<Stale>& tiles) {
+    for (const Stale& s : tiles) {
+        TileCache::Tile& t = *s.tile;
+        t.valid = true;
+        t.document = m_document;
+        t.zoom = m_zoom;
+        t.content = m_serial;
+        std::memcpy(t.cols, m_columnMaps[size_t(s.slotColumn)].data() + 1, sizeof t.cols);
+        std::memcpy(t.rows, m_rowMaps[size_t(s.slotRow)].data() + 1, sizeof t.rows);
+        t.splitValid = false;
+        if (frame.selection) MarkOutline(frame, s);
+    }
 }
 
 void TileRenderer::MarkOutline(const TileFrame& frame, const Stale& s) {
@@ -355,7 +378,8 @@ int TileRenderer::RecomposeCurrent(const TileFrame& frame) {
             if (!Matches(t, r, c)) stale.push_back({r, c, &t});
         }
     if (!stale.empty()) {
-        RenderRows(frame, stale, PassTable(frame, true));
+        RenderRows(frame, stale, PassTable(frame, true), 0, kAllLines);
+        FinishTiles(frame, stale);
         if (!m_fastScroll) m_table.reset();
     }
     for (const Stale& s : all) {

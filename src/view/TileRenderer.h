@@ -94,7 +94,12 @@ private:
     bool Matches(const TileCache::Tile& t, int32_t r, int32_t c) const;
     // The table of the layers read in place for this pass; null when they must be read by copy.
     const MappedLayers* PassTable(const TileFrame& frame, bool fresh);
-    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table);
+    // Renders the `out` pixels of the tiles in grid lines [lineBegin, lineEnd) (line = slot
+    // row x 128 + pixel row in the tile); two threads may each take their lines of the same
+    // tiles. FinishTiles then records what the tiles show and marks the outline.
+    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table,
+                    int64_t lineBegin, int64_t lineEnd);
+    void FinishTiles(const TileFrame& frame, const std::vector<Stale>& tiles);
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
     void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current);
