@@ -289,7 +289,10 @@ void CZelvoView::RenderHere() {
     const QSize size(m_model.ClientWidth(), m_model.ClientHeight());
     if (size.isEmpty()) return;
     LayerManager& lm = m_image.Layers();
-    if (!lm.RenderDisplay() || !lm.DisplayBuffer()) return;
+    const bool rendered = lm.RenderDisplay();
+    // Windows other than the active one are redrawn seldom: keep no file pages for them.
+    lm.DropMappedPages();
+    if (!rendered || !lm.DisplayBuffer()) return;
     if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
     m_picture.fill(palette().color(QPalette::Dark));
     m_outline.clear();

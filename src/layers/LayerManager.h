@@ -101,6 +101,9 @@ public:
     // The visible part of the canvas at the current zoom into the display buffer, at the
     // screen positions of screenRect.
     bool RenderDisplay();
+    // Lets go of the scratch-file pages RenderDisplay keeps mapped between renders (for a
+    // window that is not redrawn often).
+    void DropMappedPages() { m_sourceMapping.DropPages(); }
 
     // Selection state (the selection commands fill it).
     LayerPtr Selection() const { return m_selection; }

@@ -48,6 +48,10 @@ bool StoreMapping::Cover(const FileDynamicStore& store, uint64_t end) {
     return true;
 }
 
+void StoreMapping::DropPages() {
+    if (m_base) madvise(const_cast<uint8_t*>(m_base), m_length, MADV_DONTNEED);
+}
+
 const uint8_t* StoreMapping::At(uint64_t offset, uint64_t length) const {
     if (!m_base || length == 0) return nullptr;
     const uint64_t fileBytes = std::min(m_length, m_store->FileBytes());

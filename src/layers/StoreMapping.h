@@ -6,8 +6,13 @@
 // The mapping reaches as far as the store's file can grow (its offsets are 32-bit), so growth
 // needs no new one; it is made again when the file was replaced or cut shorter (the store's
 // generation changed). A span is handed out only when it lies inside the file as it is now, so
-// nothing is ever read past the end of the file, whatever its length was when mapped. Not shared between owners: one thread sets it up; several may read the spans it
-// handed out while the owner does not call Cover or Release.
+// nothing is ever read past the end of the file, whatever its length was when mapped.
+//
+// Pages a pass touched stay resident until DropPages: owners drop them when they fall idle, so
+// the process does not keep a share of the file that grows with the image.
+//
+// Not shared between owners: one thread sets it up; several may read the spans it handed out
+// while the owner does not call Cover, Release or DropPages.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +39,9 @@ public:
     const uint8_t* At(uint64_t offset, uint64_t length) const;
     // Unmaps (a closed document's store may shrink; the pages go back now).
     void Release();
+    // Keeps the mapping but lets go of the pages touched so far (they stay in the page cache;
+    // the next touch maps them again).
+    void DropPages();
 
     uint64_t MappedBytes() const { return m_length; }
     // How many mappings were made (tests).

@@ -127,7 +127,11 @@ void DisplayRefresher::Tick() {
             if (ticks > kTickWrap) ticks = 100;
             if (repaint) ticks = 0;
             vs.tickCounter.store(ticks);
-            if (ticks == kRepaintTicks) repaint = vs.hasView;
+            if (ticks == kRepaintTicks) {
+                repaint = vs.hasView;
+                // Idle for a while: the file pages the passes touched need not stay resident.
+                m_renderer.DropMappedPages();
+            }
             if (repaint && onTilesReady) onTilesReady(image);
         }
         vs.renderBusy.store(false);

@@ -78,6 +78,8 @@ public:
     void SetReadInPlace(bool on) { m_readInPlace = on; }
     // Gives back the mapping of the scratch file (no pass may be running).
     void ReleaseMapping();
+    // Lets go of the pages of the scratch file that passes touched; the mapping stays.
+    void DropMappedPages() { m_mapping.DropPages(); }
     // Tables of the layers built so far, and mappings of the file made (tests, benchmarks).
     long TablesBuilt() const { return m_tablesBuilt; }
     uint32_t Mappings() const { return m_mapping.Mappings(); }

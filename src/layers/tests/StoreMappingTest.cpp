@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -107,6 +108,35 @@ TEST_F(StoreMappingTest, AReplacedFileIsMappedAfreshAndAClosedOneNotAtAll) {
     FileDynamicStore closed(disks);
     EXPECT_FALSE(mapping.Cover(closed, 10));
     EXPECT_EQ(mapping.MappedBytes(), 0u);
+}
+
+// Pages of this process that are resident, from /proc/self/statm.
+long ResidentPages() {
+    long size = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident;
+}
+
+TEST_F(StoreMappingTest, DroppedPagesLeaveTheProcessButTheBytesStayReadable) {
+    StoreMapping mapping;
+    BlockHandle a = 0;
+    const uint32_t bytes = 16u << 20;
+    const FileDynamicStore::Span pa = FilledBlock(*store, bytes, 5, a);
+    ASSERT_TRUE(mapping.Cover(*store, pa.offset + pa.length));
+    const long pages = long(bytes / uint32_t(sysconf(_SC_PAGESIZE)));
+    const long before = ResidentPages();
+    ASSERT_TRUE(SpanHolds(mapping.At(pa.offset, pa.length), pa.length, 5));
+    const long touched = ResidentPages();
+    EXPECT_GT(touched - before, pages / 2);
+    mapping.DropPages();
+    EXPECT_LT(ResidentPages(), touched - pages / 2);
+    // Still mapped: the next read faults the pages in again, with the same bytes.
+    EXPECT_EQ(mapping.Mappings(), 1u);
+    EXPECT_TRUE(SpanHolds(mapping.At(pa.offset, pa.length), pa.length, 5));
+    store->Free(a);
 }
 
 // Random stacks: a compositor over the in-place table composes every row and column pattern
