@@ -1,10 +1,13 @@
-// A scratch store in its own /var/tmp folder with one document's layer manager and history over
-// a first layer of the given size: the set-up the imaging benchmarks share. Removed afterwards.
+// What the benchmarks share: a scratch store in its own /var/tmp folder with one document's
+// layer manager and history over a first layer of the given size (removed afterwards), and a
+// stack of layers filled with reproducible noise.
 #pragma once
 
 #include <stdlib.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -46,5 +49,28 @@ struct BenchDocument {
     BenchDocument(const BenchDocument&) = delete;
     BenchDocument& operator=(const BenchDocument&) = delete;
 };
+
+// Fills the first layer and appends `count - 1` more of width x height with xorshift noise: every
+// pixel a random colour and alpha 0..100, opacities 60, 64, 68, ...
+inline void FillRandomLayers(LayerManager& lm, int32_t width, int32_t height, int count) {
+    uint64_t seed = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < count; ++i) {
+        LayerPtr layer = i == 0 ? lm.LayerAt(0) : lm.AppendLayer(width, height, LayerKind::Pixel);
+        if (!layer) std::abort();
+        layer->SetOpacity(60 + 4 * i);
+        RowCursor* rows = layer->Rows();
+        for (int32_t r = 0; r < height; ++r) {
+            uint8_t* row = rows->Row(uint32_t(r));
+            for (int32_t c = 0; c < width; ++c) {
+                seed ^= seed << 13;
+                seed ^= seed >> 7;
+                seed ^= seed << 17;
+                const uint32_t word = (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
+                std::memcpy(row + 4 * size_t(c), &word, 4);
+            }
+        }
+        layer->ReleaseRows();
+    }
+}
 
 }  // namespace zelvo::bench

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchDocument.h"
 #include "core/PercentTables.h"
 #include "layers/LayerManager.h"
 #include "platform/Messages.h"
@@ -50,24 +51,7 @@ struct Stack {
         image.height = kHeight;
         manager = std::make_unique<LayerManager>(*store, *tables, image, kScreenW, kScreenH);
         if (!manager->CreateFirstLayer(kWidth, kHeight)) std::abort();
-        uint64_t seed = 0x9E3779B97F4A7C15ull;
-        for (int i = 0; i < kLayers; ++i) {
-            LayerPtr layer = i == 0 ? manager->LayerAt(0) : manager->AppendLayer(kWidth, kHeight, LayerKind::Pixel);
-            if (!layer) std::abort();
-            layer->SetOpacity(60 + 4 * i);
-            RowCursor* rows = layer->Rows();
-            for (int32_t r = 0; r < kHeight; ++r) {
-                uint8_t* row = rows->Row(uint32_t(r));
-                for (int32_t c = 0; c < kWidth; ++c) {
-                    seed ^= seed << 13;
-                    seed ^= seed >> 7;
-                    seed ^= seed << 17;
-                    const uint32_t word = (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
-                    std::memcpy(row + 4 * size_t(c), &word, 4);
-                }
-            }
-            layer->ReleaseRows();
-        }
+        bench::FillRandomLayers(*manager, kWidth, kHeight, kLayers);
         copyBytesPerSecond = MeasureMemcpy();
     }
     ~Stack() {

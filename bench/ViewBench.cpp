@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchDocument.h"
 #include "doc/Image.h"
 #include "layers/Compositor.h"
 #include "layers/StoredDib.h"
@@ -50,25 +51,7 @@ struct Setup {
         if (!workspace->Setup(folder)) std::abort();
         image = std::make_unique<Image>(*workspace);
         if (!image->NewImage({kWidth, kHeight, 2834})) std::abort();
-        LayerManager& lm = image->Layers();
-        uint64_t seed = 0x9E3779B97F4A7C15ull;
-        for (int i = 0; i < kLayers; ++i) {
-            LayerPtr layer = i == 0 ? lm.LayerAt(0) : lm.AppendLayer(kWidth, kHeight, LayerKind::Pixel);
-            if (!layer) std::abort();
-            layer->SetOpacity(60 + 4 * i);
-            RowCursor* rows = layer->Rows();
-            for (int32_t r = 0; r < kHeight; ++r) {
-                uint8_t* row = rows->Row(uint32_t(r));
-                for (int32_t c = 0; c < kWidth; ++c) {
-                    seed ^= seed << 13;
-                    seed ^= seed >> 7;
-                    seed ^= seed << 17;
-                    const uint32_t word = (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
-                    std::memcpy(row + 4 * size_t(c), &word, 4);
-                }
-            }
-            layer->ReleaseRows();
-        }
+        bench::FillRandomLayers(image->Layers(), kWidth, kHeight, kLayers);
         view = std::make_unique<ImageView>(*image);
         view->Resize(kClientW, kClientH);
         refresher = std::make_unique<DisplayRefresher>(kClientW, kClientH, workspace->Tables());
