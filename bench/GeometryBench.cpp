@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDocument.h"
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
 #include "imaging/Resample.h"
@@ -28,25 +29,8 @@ namespace {
 constexpr int32_t kWidth = 5000;
 constexpr int32_t kHeight = 4000;
 
-struct Document {
-    std::string folder;
-    std::unique_ptr<FileDynamicStore> store;
-    std::unique_ptr<PercentTables> tables;
-    ImageGeometry image;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
-
-    Document() {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        store = std::make_unique<FileDynamicStore>();
-        if (!store->Open(folder)) std::abort();
-        tables = std::make_unique<PercentTables>();
-        image.width = kWidth;
-        image.height = kHeight;
-        layers = std::make_unique<LayerManager>(*store, *tables, image, 64, 64);
-        if (!layers->CreateFirstLayer(kWidth, kHeight)) std::abort();
+struct Document : bench::BenchDocument {
+    Document() : BenchDocument(kWidth, kHeight) {
         // A picture with some variety, so no pass sees only equal neighbours.
         Layer& l = *layers->LayerAt(0);
         RowCursor* rows = l.Rows();
@@ -56,16 +40,8 @@ struct Document {
                 row[c] = 0x64000000u | uint32_t(c * 7 + r) << 8 | uint32_t((c ^ r) & 0xFF);
         }
         l.ReleaseRows();
-        history = std::make_unique<HistoryManager>(*layers);
         history->RecordState(nullptr, layers->Layers(), kStateOpenImage, 0, "New Image",
                              ExtraValues({kWidth, kHeight}));
-    }
-    ~Document() {
-        history.reset();
-        layers.reset();
-        store.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchDocument.h"
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
@@ -24,28 +25,10 @@ namespace {
 
 constexpr int32_t kRect = 1000;
 
-struct Document {
-    std::string folder;
-    std::unique_ptr<FileDynamicStore> store;
-    std::unique_ptr<PercentTables> tables;
-    ImageGeometry image;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
-
-    Document(int32_t width, int32_t height) {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        store = std::make_unique<FileDynamicStore>();
-        if (!store->Open(folder)) std::abort();
-        tables = std::make_unique<PercentTables>();
-        image.width = width;
-        image.height = height;
-        layers = std::make_unique<LayerManager>(*store, *tables, image, 64, 64);
-        if (!layers->CreateFirstLayer(width, height)) std::abort();
+struct Document : bench::BenchDocument {
+    Document(int32_t width, int32_t height) : BenchDocument(width, height) {
         LayerPtr layer = layers->LayerAt(0);
         layer->FillColor(Rgb(20, 40, 60), 100, 100, true);
-        history = std::make_unique<HistoryManager>(*layers);
         history->RecordState(nullptr, layers->Layers(), kStateOpenImage, 0, "New Image",
                              ExtraValues({width, height}));
 
@@ -62,13 +45,6 @@ struct Document {
         }
         rect->ReleaseRows();
         edit.CommitRectEdit(1, "Brush Tool");
-    }
-    ~Document() {
-        history.reset();
-        layers.reset();
-        store.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 
