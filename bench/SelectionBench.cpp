@@ -13,8 +13,8 @@
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
 #include "BenchDocument.h"
-#include "imaging/SelectionCommands.h"
-#include "imaging/SelectionMask.h"
+#include "selection/SelectionCommands.h"
+#include "selection/SelectionMask.h"
 #include "layers/LayerManager.h"
 #include "store/FileDynamicStore.h"
 

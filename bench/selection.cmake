@@ -1,1 +1,1 @@
-zelvo_bench(selection_bench SOURCES SelectionBench.cpp LIBS zelvo_imaging)
+zelvo_bench(selection_bench SOURCES SelectionBench.cpp LIBS zelvo_selection)

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "imaging/CanvasSize.h"
+#include "geometry/CanvasSize.h"
 
 class QComboBox;
 class QLabel;

@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "imaging/SelectionDialogs.h"
+#include "selection/SelectionDialogs.h"
 
 class QLineEdit;
 class QPushButton;

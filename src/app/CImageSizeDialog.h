@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "imaging/ImageSize.h"
+#include "geometry/ImageSize.h"
 
 class QCheckBox;
 class QComboBox;

@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "imaging/PrintSize.h"
+#include "geometry/PrintSize.h"
 
 class QComboBox;
 class QLabel;

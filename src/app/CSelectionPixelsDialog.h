@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "imaging/SelectionDialogs.h"
+#include "selection/SelectionDialogs.h"
 
 class QLabel;
 class QLineEdit;

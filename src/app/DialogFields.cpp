@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
-#include "imaging/SelectionDialogs.h"
+#include "selection/SelectionDialogs.h"
 #include "platform/Messages.h"
 
 namespace zelvo {

@@ -6,7 +6,7 @@
 #include "app/CMainFrame.h"
 #include "curves/Curve.h"
 #include "doc/Image.h"
-#include "imaging/Geometry.h"
+#include "geometry/Geometry.h"
 #include "layers/TextLayer.h"
 #include "view/DisplayRefresher.h"
 

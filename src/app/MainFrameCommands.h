@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "history/HistoryManager.h"
-#include "imaging/SelectionCommands.h"
+#include "selection/SelectionCommands.h"
 
 namespace zelvo {
 

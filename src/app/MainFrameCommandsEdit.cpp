@@ -7,9 +7,9 @@
 #include "app/CSelectionPixelsDialog.h"
 #include "app/MainFrameCommands.h"
 #include "doc/Image.h"
-#include "imaging/ClipboardCommands.h"
-#include "imaging/Geometry.h"
-#include "imaging/TransformLayer.h"
+#include "clipboard/ClipboardCommands.h"
+#include "geometry/Geometry.h"
+#include "geometry/TransformLayer.h"
 #include "layerops/LayerStack.h"
 #include "platform/QtClipboard.h"
 

@@ -7,12 +7,12 @@
 #include "app/CPrintSizeDialog.h"
 #include "app/MainFrameCommands.h"
 #include "doc/Image.h"
-#include "imaging/AdjustPass.h"
-#include "imaging/Adjustments.h"
-#include "imaging/CanvasSize.h"
-#include "imaging/Filters.h"
-#include "imaging/ImageSize.h"
-#include "imaging/RotateCanvas.h"
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+#include "geometry/CanvasSize.h"
+#include "adjust/Filters.h"
+#include "geometry/ImageSize.h"
+#include "geometry/RotateCanvas.h"
 
 namespace zelvo {
 

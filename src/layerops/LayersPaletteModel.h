@@ -8,7 +8,7 @@
 #include "core/Types.h"
 #include "history/HistoryManager.h"
 #include "history/LayerOpacity.h"
-#include "imaging/SelectionCommands.h"
+#include "selection/SelectionCommands.h"
 
 namespace zelvo {
 

@@ -24,9 +24,9 @@
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
-#include "imaging/AdjustPass.h"
-#include "imaging/Filters.h"
-#include "imaging/SelectionMask.h"
+#include "adjust/AdjustPass.h"
+#include "adjust/Filters.h"
+#include "selection/SelectionMask.h"
 #include "layers/StoredDib.h"
 
 using namespace zelvo;

@@ -1,0 +1,24 @@
+// Image > Adjustments > Desaturate: every channel takes the integer mean of the three;
+// transparent pixels stay as they are.
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+
+namespace zelvo {
+
+uint32_t DesaturatePixel(uint32_t p, int32_t s) {
+    if (ChA(p) == 0 || s <= 0) return p;
+    const int b = ChB(p), g = ChG(p), r = ChR(p);
+    const int grey = (b + g + r) / 3;
+    return MakePixel(StrengthMix(b, grey, s), StrengthMix(g, grey, s), StrengthMix(r, grey, s),
+                     ChA(p));
+}
+
+int ApplyDesaturate(HistoryManager& history) {
+    return RunRowAdjustment(history, "Desaturate",
+                            [](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+                                for (int32_t i = 0; i < n; ++i)
+                                    dst[i] = DesaturatePixel(src[i], s ? s[i] : 100);
+                            });
+}
+
+}  // namespace zelvo

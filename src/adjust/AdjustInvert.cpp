@@ -1,0 +1,22 @@
+// Image > Adjustments > Invert: 255 - v on B, G and R; transparent pixels stay as they are.
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+
+namespace zelvo {
+
+uint32_t InvertPixel(uint32_t p, int32_t s) {
+    if (ChA(p) == 0 || s <= 0) return p;
+    const int b = ChB(p), g = ChG(p), r = ChR(p);
+    return MakePixel(StrengthMix(b, 255 - b, s), StrengthMix(g, 255 - g, s),
+                     StrengthMix(r, 255 - r, s), ChA(p));
+}
+
+int ApplyInvert(HistoryManager& history) {
+    return RunRowAdjustment(history, "Invert Color",
+                            [](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+                                for (int32_t i = 0; i < n; ++i)
+                                    dst[i] = InvertPixel(src[i], s ? s[i] : 100);
+                            });
+}
+
+}  // namespace zelvo

@@ -1,0 +1,148 @@
+#include "adjust/ColourTent.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "selection/TentFilter.h"
+
+namespace zelvo {
+
+// The running state of the line filter kept per column and channel: the weighted sum and the
+// sums of the right half (rows y .. y+L-1) and the left half (y-L .. y-1).
+template <class Acc>
+struct TentRows::Sums {
+    explicit Sums(size_t n) : s(n, 0), right(n, 0), left(n, 0) {}
+    std::vector<Acc> s, right, left;
+};
+
+TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, const uint8_t* map)
+    : m_w(std::max(width, 0)),
+      m_h(std::max(height, 0)),
+      m_L(std::clamp(radius, 1, std::max(1, std::min(m_w, m_h)))),
+      m_rowAt(std::move(rowAt)),
+      m_map(map),
+      m_ringRows(2 * m_L + 1) {
+    const size_t planes = 3 * size_t(m_w);
+    m_ring.resize(size_t(m_ringRows) * planes);
+    m_column.resize(size_t(m_w));
+    m_line.resize(size_t(m_w));
+    m_out.resize(size_t(m_w));
+    if (m_L <= 2048)
+        m_small = std::make_unique<Sums<int32_t>>(planes);
+    else
+        m_large = std::make_unique<Sums<int64_t>>(planes);
+}
+
+TentRows::~TentRows() = default;
+
+bool TentRows::Load(int32_t row) {
+    const uint32_t* src = m_rowAt(row);
+    if (!src) return false;
+    uint8_t* b = &m_ring[size_t(row % m_ringRows) * 3 * size_t(m_w)];
+    uint8_t* g = b + m_w;
+    uint8_t* r = g + m_w;
+    if (m_map) {
+        for (int32_t x = 0; x < m_w; ++x) {
+            const uint32_t p = src[x];
+            b[x] = m_map[p & 0xff], g[x] = m_map[(p >> 8) & 0xff], r[x] = m_map[(p >> 16) & 0xff];
+        }
+    } else {
+        for (int32_t x = 0; x < m_w; ++x) {
+            const uint32_t p = src[x];
+            b[x] = uint8_t(p), g[x] = uint8_t(p >> 8), r[x] = uint8_t(p >> 16);
+        }
+    }
+    return true;
+}
+
+template <class Acc>
+void TentRows::Step(Sums<Acc>& st, int32_t y) {
+    const size_t n = 3 * size_t(m_w);
+    auto slot = [&](int32_t row) { return &m_ring[size_t(row % m_ringRows) * n]; };
+    const int32_t L = m_L;
+    if (y == 0) {
+        for (int32_t k = 0; k < L; ++k) {
+            const uint8_t* row = slot(k);
+            const Acc weight = Acc(L - k);
+            for (size_t i = 0; i < n; ++i) {
+                st.s[i] += weight * row[i];
+                st.right[i] += row[i];
+            }
+        }
+        m_weight = int64_t(L) * (L + 1) / 2;
+        return;
+    }
+    const int32_t entering = y + L - 1, leaving = y - L - 1;
+    const uint8_t* moving = slot(y - 1);
+    const uint8_t* in = entering < m_h ? slot(entering) : nullptr;
+    const uint8_t* gone = leaving >= 0 ? slot(leaving) : nullptr;
+    Acc* s = st.s.data();
+    Acc* right = st.right.data();
+    Acc* left = st.left.data();
+    if (in && gone) {
+        for (size_t i = 0; i < n; ++i) {
+            right[i] += Acc(in[i]) - moving[i];
+            left[i] += Acc(moving[i]) - gone[i];
+            s[i] += right[i] - left[i];
+        }
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            right[i] += Acc(in ? in[i] : 0) - moving[i];
+            left[i] += Acc(moving[i]) - (gone ? gone[i] : 0);
+            s[i] += right[i] - left[i];
+        }
+    }
+    if (y < L) m_weight += L - y;
+    if (y > m_h - L) m_weight += m_h - y - L;
+}
+
+const uint32_t* TentRows::Next() {
+    const int32_t y = m_y;
+    if (y >= m_h || m_w == 0) return nullptr;
+    if (y == 0) {
+        for (int32_t k = 0; k < m_L; ++k)
+            if (!Load(k)) return nullptr;
+    } else if (y + m_L - 1 < m_h && !Load(y + m_L - 1)) {
+        return nullptr;
+    }
+    if (m_small)
+        Step(*m_small, y);
+    else
+        Step(*m_large, y);
+    const size_t w = size_t(m_w);
+    std::fill(m_out.begin(), m_out.end(), 100u << 24);
+    for (int c = 0; c < 3; ++c) {
+        if (m_small) {
+            const int32_t* s = m_small->s.data() + size_t(c) * w;
+            const int32_t d = int32_t(m_weight);
+            for (size_t x = 0; x < w; ++x) m_column[x] = s[x] / d;
+        } else {
+            const int64_t* s = m_large->s.data() + size_t(c) * w;
+            for (size_t x = 0; x < w; ++x) m_column[x] = int32_t(s[x] / m_weight);
+        }
+        TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, m_w, m_L);
+        for (size_t x = 0; x < w; ++x) m_out[x] |= uint32_t(m_line[x]) << (8 * c);
+    }
+    ++m_y;
+    return m_out.data();
+}
+
+int32_t ColourTentRadius(int32_t radius, int32_t width, int32_t height) {
+    return std::clamp(std::min({radius, width, height}), 0, 256);
+}
+
+PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius) {
+    const int32_t w = src.width, h = src.height;
+    PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
+    TentRows rows(w, h, ColourTentRadius(radius, w, h),
+                  [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; });
+    for (int32_t y = 0; y < h; ++y) {
+        const uint32_t* line = rows.Next();
+        if (!line) break;
+        std::memcpy(&out.px[size_t(y) * size_t(w)], line, 4 * size_t(w));
+    }
+    return out;
+}
+
+}  // namespace zelvo

@@ -1,0 +1,91 @@
+// Filter > Mosaic...: cells laid from the bottom-left corner take the mean of their opaque
+// pixels' colours and the mean alpha over the cell. Applied one band of cell rows at a time.
+#include <algorithm>
+
+#include "adjust/Filters.h"
+
+namespace zelvo {
+
+namespace {
+
+// The cells of the band of stored rows [r0, r1): one value per cell, left to right.
+template <class RowAt>
+bool BandCells(RowAt rowAt, int32_t w, int32_t r0, int32_t r1, int32_t n, std::vector<uint32_t>& cells) {
+    const size_t count = size_t((w + n - 1) / n);
+    std::vector<int64_t> cnt(count, 0), b(count, 0), g(count, 0), r(count, 0), a(count, 0);
+    for (int32_t row = r0; row < r1; ++row) {
+        const uint32_t* line = rowAt(row);
+        if (!line) return false;
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t p = line[x];
+            const size_t c = size_t(x / n);
+            a[c] += ChA(p);
+            if (ChA(p) == 0) continue;
+            ++cnt[c], b[c] += ChB(p), g[c] += ChG(p), r[c] += ChR(p);
+        }
+    }
+    cells.resize(count);
+    for (size_t c = 0; c < count; ++c) {
+        const int32_t x0 = int32_t(c) * n, x1 = std::min(w, x0 + n);
+        const int64_t area = int64_t(r1 - r0) * (x1 - x0);
+        cells[c] = cnt[c] == 0 ? MakePixel(0, 0, 0, int(a[c] / area))
+                               : MakePixel(int(b[c] / cnt[c]), int(g[c] / cnt[c]), int(r[c] / cnt[c]),
+                                           int(a[c] / area));
+    }
+    return true;
+}
+
+}  // namespace
+
+PixelBuffer MosaicResult(const PixelBuffer& src, int32_t n) {
+    n = std::max(1, n);
+    const int32_t w = src.width, h = src.height;
+    PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
+    // Stored rows run bottom-up: cell rows start at the bottom row.
+    auto row = [&](int32_t stored) { return &src.px[size_t(h - 1 - stored) * size_t(w)]; };
+    std::vector<uint32_t> cells;
+    for (int32_t r0 = 0; r0 < h; r0 += n) {
+        const int32_t r1 = std::min(h, r0 + n);
+        BandCells(row, w, r0, r1, n, cells);
+        for (int32_t stored = r0; stored < r1; ++stored)
+            for (int32_t x = 0; x < w; ++x) out.At(x, h - 1 - stored) = cells[size_t(x / n)];
+    }
+    return out;
+}
+
+uint32_t MosaicSelectionMix(uint32_t old, uint32_t cell, int32_t s) {
+    if (s <= 0) return old;
+    if (s >= 100 || ChA(old) == 0) return cell;
+    const int d = ChA(cell) * s / 100;
+    const int a = d + (100 - d) * ChA(old) / 100;
+    return MakePixel(StrengthMix(ChB(old), ChB(cell), s), StrengthMix(ChG(old), ChG(cell), s),
+                     StrengthMix(ChR(old), ChR(cell), s), a);
+}
+
+int ApplyMosaic(HistoryManager& history, int32_t cell) {
+    LayerManager& lm = history.Layers();
+    const LayerPtr layer = CurrentPixelLayer(lm);
+    if (!layer) return 0;
+    const int32_t n = std::clamp(cell, 2, 200);
+    const Rect b = layer->Bounds();
+    const int32_t w = layer->Width(), h = layer->Height();
+    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
+    // One band of cell rows: summed first, then written with the old pixels still at hand.
+    RowRing band(w, h, n, [&](int32_t row) { return src->Row(uint32_t(row)); });
+    StrengthRows strength(lm, b.left, w);
+    std::vector<uint32_t> cells;
+    return RunRowFilter(history, "Mosaic", b, false, [&](int32_t row, uint32_t* out) {
+        if (row % n == 0 &&
+            !BandCells([&](int32_t r) { return band.Row(r); }, w, row, std::min(h, row + n), n, cells))
+            return false;
+        for (int32_t x = 0; x < w; ++x) out[x] = cells[size_t(x / n)];
+        if (const uint8_t* s = strength.Row(b.bottom - 1 - row)) {
+            const uint32_t* old = band.Row(row);
+            if (!old) return false;
+            for (int32_t x = 0; x < w; ++x) out[x] = MosaicSelectionMix(old[x], out[x], s[x]);
+        }
+        return true;
+    });
+}
+
+}  // namespace zelvo

@@ -1,0 +1,36 @@
+// Image > Adjustments > Saturation: the distance from the pixel's grey is scaled. Under a
+// selection the amount itself is scaled by the strength instead of mixing results.
+#include <cmath>
+
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+
+namespace zelvo {
+
+uint32_t SaturationPixel(int32_t value, uint32_t p, int32_t s) {
+    const int w = value <= 0 ? value : 2 * value;
+    const int b = ChB(p), g = ChG(p), r = ChR(p);
+    if (s < 0) {
+        const int grey = (b + g + r) / 3;
+        const double f = 1 + w * 0.01;
+        auto ch = [&](int v) { return Clamp255(grey + int(std::trunc(f * (v - grey)))); };
+        return MakePixel(ch(b), ch(g), ch(r), ChA(p));
+    }
+    if (s == 0) return p;
+    const double f = 1 + s * w * 0.0001;
+    const double grey = (b + g + r) / 3.0;
+    auto ch = [&](int v) { return Clamp255(std::trunc(grey + f * (v - grey))); };
+    return MakePixel(ch(b), ch(g), ch(r), ChA(p));
+}
+
+int ApplySaturation(HistoryManager& history, int32_t value) {
+    if (value == 0) return 0;  // OK without a change applies nothing
+    return RunRowAdjustment(history, "Saturation",
+                            [value](const uint32_t* src, const uint8_t* s, uint32_t* dst,
+                                    int32_t n) {
+                                for (int32_t i = 0; i < n; ++i)
+                                    dst[i] = SaturationPixel(value, src[i], s ? s[i] : -1);
+                            });
+}
+
+}  // namespace zelvo

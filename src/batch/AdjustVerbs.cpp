@@ -1,0 +1,163 @@
+// Adjustment and filter commands: `adjust …` and `filter …`, each as if its dialog were
+// closed with OK at the given values, through the same engine code as the menus.
+#include <ctime>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "batch/BatchRunner.h"
+#include "batch/DocumentVerbs.h"
+#include "batch/Script.h"
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+#include "adjust/CurvesModel.h"
+#include "adjust/Filters.h"
+
+namespace zelvo {
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// Whole numbers for every word of args[1..]; an error text otherwise. Values outside lo..hi
+// are set aside in `range` (a command failure, not a script error).
+std::string Numbers(const Args& args, size_t count, int lo, int hi, std::vector<int>& out,
+                    std::string* range = nullptr) {
+    const std::string name = args[0];
+    if (args.size() != count + 1)
+        return name + " takes " + std::to_string(count) + " number" + (count == 1 ? "" : "s");
+    for (size_t i = 1; i <= count; ++i) {
+        const auto v = ParseInt(args[i]);
+        if (!v) return name + ": '" + args[i] + "' is not a whole number";
+        if ((*v < lo || *v > hi) && range && range->empty())
+            *range = name + ": " + args[i] + " is outside " + std::to_string(lo) + ".." + std::to_string(hi);
+        out.push_back(*v);
+    }
+    return {};
+}
+
+// The command ran (1) or applied nothing by its "OK without a change" rule (0): both succeed.
+CommandResult Ran(int) { return CommandResult::Ok(); }
+
+CommandResult Adjust(BatchSession& s, const Args& args) {
+    if (args.empty()) return CommandResult::Script("adjust needs a command");
+    const std::string& what = args[0];
+    Image* img = Documents(s).active;
+    std::vector<int> v;
+    std::string err, range;
+    std::vector<Point> anchors;
+    if (what == "invert" || what == "desaturate") {
+        if (args.size() != 1) err = "adjust " + what + " takes no arguments";
+    } else if (what == "brightness-contrast") {
+        err = Numbers(args, 2, -100, 100, v, &range);
+    } else if (what == "saturation") {
+        err = Numbers(args, 1, -100, 100, v, &range);
+    } else if (what == "color-balance") {
+        err = Numbers(args, 3, -100, 100, v, &range);
+    } else if (what == "levels") {
+        err = Numbers(args, 5, 0, 255, v, &range);
+        if (err.empty() && range.empty() && !(v[0] < v[1] && v[1] < v[2]))
+            return CommandResult::Fail("adjust levels: the input levels must run black < middle < white");
+    } else if (what == "shadow-highlight") {
+        err = Numbers(args, 3, 0, 256, v, &range);
+        if (err.empty() && range.empty() && (v[0] > 100 || v[1] > 100 || v[2] < 1))
+            return CommandResult::Fail("adjust shadow-highlight: Shadows and Highlights are 0..100, Radius 1..256");
+    } else if (what == "curves") {
+        for (size_t i = 1; i < args.size() && err.empty(); ++i) {
+            const auto p = ParsePoint(args[i]);
+            if (!p) err = "adjust curves: '" + args[i] + "' is not X,Y";
+            else anchors.push_back({p->first, p->second});
+        }
+    } else {
+        return CommandResult::Script("unknown adjust command '" + what + "'");
+    }
+    if (!err.empty()) return CommandResult::Script(err);
+    if (!range.empty()) return CommandResult::Fail("adjust " + range);
+    if (!img) return CommandResult::Fail("no open document");
+    HistoryManager& h = img->History();
+    if (!CurrentPixelLayer(img->Layers()))
+        return CommandResult::Fail("adjust " + what + ": the command is disabled");
+    if (what == "invert") return CommandResult::From(ApplyInvert(h));
+    if (what == "desaturate") return CommandResult::From(ApplyDesaturate(h));
+    if (what == "brightness-contrast") return CommandResult::From(ApplyBrightnessContrast(h, v[0], v[1]));
+    if (what == "saturation") return Ran(ApplySaturation(h, v[0]));
+    if (what == "color-balance") return Ran(ApplyColorBalance(h, v[0], v[1], v[2]));
+    if (what == "levels") return Ran(ApplyLevels(h, {v[0], v[1], v[2], v[3], v[4]}));
+    if (what == "shadow-highlight") return CommandResult::From(ApplyShadowHighlight(h, v[0], v[1], v[2]));
+    CurvesModel model;
+    if (!model.SetAnchors(anchors))
+        return CommandResult::Fail("adjust curves: anchors must lie in 1..180 with x increasing, at least two");
+    if (!model.Changed()) return CommandResult::Ok();
+    return CommandResult::From(ApplyTransfer(h, model.TransferTable(), "Curves"));
+}
+
+CommandResult Filter(BatchSession& s, const Args& args) {
+    if (args.empty()) return CommandResult::Script("filter needs a command");
+    const std::string& what = args[0];
+    std::vector<int> v;
+    std::string err, range;
+    bool mono = false;
+    std::optional<unsigned> seed;
+    NoiseReducer reducer = NoiseReducer::Small;
+    if (what == "blur") {
+        err = Numbers(args, 1, 1, 110, v, &range);
+    } else if (what == "sharpen") {
+        if (args.size() != 1) err = "filter sharpen takes no arguments";
+    } else if (what == "sharpen-more") {
+        err = Numbers(args, 2, 1, 100, v, &range);
+    } else if (what == "mosaic") {
+        err = Numbers(args, 1, 2, 200, v, &range);
+    } else if (what == "add-noise") {
+        if (args.size() < 2 || args.size() > 4) {
+            err = "filter add-noise takes AMOUNT [mono] [seed=N]";
+        } else {
+            err = Numbers(Args(args.begin(), args.begin() + 2), 1, 0, 100, v, &range);
+            for (size_t i = 2; i < args.size() && err.empty(); ++i) {
+                if (args[i] == "mono") {
+                    mono = true;
+                } else if (auto n = OptionValue(args[i], "seed")) {
+                    const auto k = ParseInt(*n);
+                    if (!k || *k < 0) err = "filter add-noise: seed must be a whole number 0 or more";
+                    else seed = unsigned(*k);
+                } else {
+                    err = "filter add-noise: unknown option '" + args[i] + "'";
+                }
+            }
+        }
+    } else if (what == "reduce-noise") {
+        const std::string k = args.size() == 2 ? args[1] : "";
+        if (k == "small") reducer = NoiseReducer::Small;
+        else if (k == "medium") reducer = NoiseReducer::Medium;
+        else if (k == "big") reducer = NoiseReducer::Big;
+        else if (k == "gray") reducer = NoiseReducer::Gray;
+        else err = "filter reduce-noise takes small, medium, big or gray";
+    } else {
+        return CommandResult::Script("unknown filter command '" + what + "'");
+    }
+    if (!err.empty()) return CommandResult::Script(err);
+    if (!range.empty()) return CommandResult::Fail("filter " + range);
+    Image* img = Documents(s).active;
+    if (!img) return CommandResult::Fail("no open document");
+    HistoryManager& h = img->History();
+    if (!CurrentPixelLayer(img->Layers()))
+        return CommandResult::Fail("filter " + what + ": the command is disabled");
+    if (what == "blur") return CommandResult::From(ApplyBlur(h, v[0]));
+    if (what == "sharpen") return CommandResult::From(ApplySharpen(h));
+    if (what == "sharpen-more") return CommandResult::From(ApplySharpenMore(h, v[0], v[1]));
+    if (what == "mosaic") return CommandResult::From(ApplyMosaic(h, v[0]));
+    if (what == "add-noise") {
+        std::srand(seed ? *seed : unsigned(std::time(nullptr)));
+        return CommandResult::From(ApplyAddNoise(h, v[0], mono));
+    }
+    // No to the large-layer question cancels: the command did not fail.
+    return Ran(ApplyReduceNoise(h, reducer));
+}
+
+}  // namespace
+
+void RegisterAdjustCommands(BatchRunner& runner) {
+    runner.Register("adjust", Adjust);
+    runner.Register("filter", Filter);
+}
+
+}  // namespace zelvo

@@ -1,0 +1,58 @@
+// History commands: `history undo|step-backward|step-forward|goto ROW|delete`.
+#include "history/HistoryCommands.h"
+
+#include "batch/BatchRunner.h"
+#include "batch/DocumentVerbs.h"
+#include "batch/Script.h"
+
+namespace zelvo {
+
+namespace {
+
+CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
+    if (args.empty()) return CommandResult::Script("history takes undo|step-backward|step-forward|goto ROW|delete");
+    const std::string& what = args[0];
+    const bool known = what == "undo" || what == "step-backward" || what == "step-forward" ||
+                       what == "goto" || what == "delete";
+    if (!known) return CommandResult::Script("unknown history command '" + what + "'");
+    if ((what == "goto") != (args.size() == 2) || args.size() > 2)
+        return CommandResult::Script(what == "goto" ? "history goto takes ROW"
+                                                    : "history " + what + " takes no arguments");
+    std::optional<int> row;
+    if (what == "goto") {
+        row = ParseInt(args[1]);
+        if (!row) return CommandResult::Script("history goto: ROW must be a whole number");
+    }
+    Image* image = Documents(s).active;
+    if (!image) return CommandResult::Fail("no open document");
+    HistoryManager& h = image->History();
+
+    // A disabled menu command does nothing; a script asking for it has gone wrong.
+    auto disabled = [&](const char* name) {
+        return CommandResult::Fail(std::string("history ") + name + ": the command is disabled");
+    };
+    if (what == "undo") {
+        if (!UndoRedoState(&h).enabled) return disabled("undo");
+        UndoRedo(h);
+    } else if (what == "step-backward") {
+        if (!StepBackwardState(&h).enabled) return disabled("step-backward");
+        StepBackward(h);
+    } else if (what == "step-forward") {
+        if (!StepForwardState(&h).enabled) return disabled("step-forward");
+        StepForward(h);
+    } else if (what == "goto") {
+        if (*row < 0 || *row >= HistoryPalette::RowCount(h))
+            return CommandResult::Fail("history goto: there is no row " + args[1]);
+        h.GoToState(*row, 1);
+    } else {
+        if (h.StateCount() == 0) return disabled("delete");
+        h.DeleteCurrentState();
+    }
+    return CommandResult::Ok();
+}
+
+}  // namespace
+
+void RegisterHistoryCommands(BatchRunner& runner) { runner.Register("history", History); }
+
+}  // namespace zelvo

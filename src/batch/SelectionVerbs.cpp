@@ -1,0 +1,241 @@
+// Selection and edit commands: `select …` (the Select menu, the marquee shapes and a dump of
+// the mask) and `edit …` (Clear, Draw Border and the clipboard), running the same engine code
+// as the menus, dialogs and selection tools.
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "batch/BatchRunner.h"
+#include "batch/DocumentVerbs.h"
+#include "batch/Script.h"
+#include "curves/Curve.h"
+#include "clipboard/ClipboardCommands.h"
+#include "selection/SelectionCommands.h"
+#include "selection/SelectionDialogs.h"
+#include "selection/SelectionMask.h"
+#include "selection/SelectionShape.h"
+#include "layerops/LayerStack.h"
+#include "layers/TextLayer.h"
+#include "platform/Clipboard.h"
+
+namespace zelvo {
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The colour pair's foreground at start (the Draw Border swatch opens on it).
+constexpr ColorRef kForeground = 0;
+
+CommandResult Disabled(const std::string& command) {
+    return CommandResult::Fail(command + ": the command is disabled");
+}
+
+// Text is drawn again; a curve is drawn filled for the conversion and as it is afterwards.
+class DocumentRerender : public SelectionRerender {
+public:
+    void RenderText(Layer& layer) override { zelvo::RenderText(layer); }
+    void RenderCurve(Layer& layer, bool forceFill) override {
+        const bool filled = layer.IsFilled();
+        if (forceFill) layer.SetFilled(true);
+        zelvo::RenderCurve(layer);
+        layer.SetFilled(filled);
+    }
+};
+
+std::optional<CombineMode> ParseMode(const std::string& word) {
+    if (word == "new") return CombineMode::New;
+    if (word == "add") return CombineMode::Add;
+    if (word == "subtract") return CombineMode::Subtract;
+    if (word == "intersect") return CombineMode::Intersect;
+    return std::nullopt;
+}
+
+// The selection mask's rectangle as a binary PGM, maxval 100, with "# L T R B" after the magic.
+CommandResult Dump(Image& img, const std::string& path) {
+    const LayerPtr mask = img.Layers().Selection();
+    if (!mask) return CommandResult::Fail("select dump: there is no selection");
+    const Rect r = mask->Bounds();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return CommandResult::Fail("select dump: cannot write " + path);
+    out << "P5\n# " << r.left << " " << r.top << " " << r.right << " " << r.bottom << "\n"
+        << r.Width() << " " << r.Height() << "\n100\n";
+    for (int32_t cy = r.top; cy < r.bottom; ++cy) {
+        const uint8_t* row = MaskRow(*mask, cy);
+        if (!row) return CommandResult::Fail("select dump: the mask cannot be read");
+        out.write(reinterpret_cast<const char*>(row), r.Width());
+    }
+    mask->ReleaseRows();
+    out.close();
+    if (!out) return CommandResult::Fail("select dump: cannot write " + path);
+    return CommandResult::Ok();
+}
+
+CommandResult Shape(Image& img, const Args& args) {
+    const std::string& what = args[0];
+    Args rest(args.begin() + 1, args.end());
+    CombineMode mode = CombineMode::New;
+    if (!rest.empty() && ParseMode(rest.back())) {
+        mode = *ParseMode(rest.back());
+        rest.pop_back();
+    }
+    HistoryManager& h = img.History();
+    const Rect canvas{0, 0, img.Width(), img.Height()};
+    if (what == "polygon") {
+        if (rest.size() < 3) return CommandResult::Script("select polygon takes X,Y X,Y X,Y … [MODE]");
+        std::vector<Point> points;
+        for (const std::string& w : rest) {
+            auto p = ParsePoint(w);
+            if (!p) return CommandResult::Script("select polygon: '" + w + "' is not X,Y");
+            points.push_back({p->first, p->second});
+        }
+        const Rect bounds = PolygonBounds(points).Intersect(canvas);
+        CombineSelection(h, RasterizePolygon(points, bounds), mode, "Polygonal Select");
+        return CommandResult::Ok();
+    }
+    if (rest.size() != 4) return CommandResult::Script("select " + what + " takes L T R B [MODE]");
+    int v[4];
+    for (int i = 0; i < 4; ++i) {
+        auto n = ParseInt(rest[size_t(i)]);
+        if (!n) return CommandResult::Script("select " + what + ": L T R B must be whole numbers");
+        v[i] = *n;
+    }
+    // Corners in any order, as a drag gives them; what lies off the canvas is cut away.
+    const Rect r = Rect{std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]),
+                        std::max(v[1], v[3])}
+                       .Intersect(canvas);
+    if (r.IsEmpty()) return CommandResult::Ok();  // the view is only refreshed
+    if (what == "rect")
+        CombineSelection(h, RasterizeRectangle(r), mode, "Rectangular Select");
+    else
+        CombineSelection(h, RasterizeEllipse(r), mode, "Elliptical Select");
+    return CommandResult::Ok();
+}
+
+CommandResult Select(BatchSession& s, const Args& args) {
+    if (args.empty()) return CommandResult::Script("select takes a subcommand");
+    const std::string& what = args[0];
+    static const std::vector<std::string> plain = {"all", "none", "reselect", "inverse", "layer"};
+    const bool isPlain = std::find(plain.begin(), plain.end(), what) != plain.end();
+    const bool isShape = what == "rect" || what == "ellipse" || what == "polygon";
+    const bool isValue = what == "feather" || what == "expand" || what == "contract";
+    if (!isPlain && !isShape && !isValue && what != "dump")
+        return CommandResult::Script("unknown select command '" + what + "'");
+    if (isPlain && args.size() != 1) return CommandResult::Script("select " + what + " takes no arguments");
+    if (what == "dump" && args.size() != 2) return CommandResult::Script("select dump takes PATH");
+    std::optional<int> value;
+    if (isValue) {
+        if (args.size() != 2) return CommandResult::Script("select " + what + " takes a number");
+        value = ParseInt(args[1]);
+        if (!value) return CommandResult::Script("select " + what + ": the value must be a whole number");
+    }
+    Image* img = Documents(s).active;
+    if (!img) return CommandResult::Fail("no open document");
+    HistoryManager& h = img->History();
+    if (isShape) return Shape(*img, args);
+    if (what == "dump") return Dump(*img, args[1]);
+
+    using C = SelectionCommand;
+    const std::string name = "select " + what;
+    if (what == "all") {
+        SelectAll(h);
+    } else if (what == "none") {
+        if (!SelectionCommandEnabled(C::Deselect, h)) return Disabled(name);
+        Deselect(h);
+    } else if (what == "reselect") {
+        if (!SelectionCommandEnabled(C::Reselect, h)) return Disabled(name);
+        Reselect(h);
+    } else if (what == "inverse") {
+        if (!SelectionCommandEnabled(C::Inverse, h)) return Disabled(name);
+        InverseSelection(h);
+    } else if (what == "layer") {
+        if (!SelectionCommandEnabled(C::LayerToSelection, h)) return Disabled(name);
+        DocumentRerender rerender;
+        LayerToSelection(h, &rerender);
+    } else if (what == "feather") {
+        if (!SelectionCommandEnabled(C::Feather, h)) return Disabled(name);
+        FeatherDialogModel dialog;
+        dialog.radius = *value;
+        const auto radius = dialog.Ok();
+        if (!radius) return CommandResult::Fail();
+        FeatherSelection(h, *radius);
+    } else {
+        const bool contract = what == "contract";
+        if (!SelectionCommandEnabled(contract ? C::Contract : C::Expand, h)) return Disabled(name);
+        ExpandContractDialogModel dialog(contract);
+        dialog.pixels = *value;
+        const auto pixels = dialog.Ok();
+        if (!pixels) return CommandResult::Fail();
+        if (contract)
+            ContractSelection(h, *pixels);
+        else
+            ExpandSelection(h, *pixels);
+    }
+    return CommandResult::Ok();
+}
+
+CommandResult Edit(BatchSession& s, const Args& args) {
+    if (args.empty()) return CommandResult::Script("edit takes a subcommand");
+    const std::string& what = args[0];
+    const bool known = what == "clear" || what == "border" || what == "copy" || what == "cut" ||
+                       what == "paste" || what == "clean-clipboard";
+    if (!known) return CommandResult::Script("unknown edit command '" + what + "'");
+    if (what == "border" && args.size() != 4)
+        return CommandResult::Script("edit border takes W #RRGGBB OPACITY");
+    if (what != "border" && args.size() != 1)
+        return CommandResult::Script("edit " + what + " takes no arguments");
+    std::optional<int> width, opacity;
+    std::optional<unsigned> color;
+    if (what == "border") {
+        width = ParseInt(args[1]);
+        color = ParseColor(args[2]);
+        opacity = ParseInt(args[3]);
+        if (!width || !opacity) return CommandResult::Script("edit border: W and OPACITY must be whole numbers");
+        if (!color) return CommandResult::Script("edit border: the colour is #RRGGBB");
+    }
+    Clipboard& clipboard = AppClipboard();
+    if (what == "clean-clipboard") {
+        CleanClipboard(clipboard);
+        return CommandResult::Ok();
+    }
+    Image* img = Documents(s).active;
+    if (!img) return CommandResult::Fail("no open document");
+    HistoryManager& h = img->History();
+    ClipboardState& state = s.State<ClipboardState>("clipboard");
+    const std::string name = "edit " + what;
+    if (what == "clear") {
+        if (!SelectionCommandEnabled(SelectionCommand::Clear, h)) return Disabled(name);
+        ClearSelection(h);
+    } else if (what == "border") {
+        if (!SelectionCommandEnabled(SelectionCommand::DrawBorder, h)) return Disabled(name);
+        DrawBorderDialogModel dialog(kForeground);
+        dialog.width = *width;
+        dialog.color = ColorRef(*color);
+        dialog.opacity = *opacity;
+        const auto values = dialog.Ok();
+        if (!values) return CommandResult::Fail();
+        DrawBorder(h, values->width, values->color, values->opacity);
+    } else if (what == "copy" || what == "cut") {
+        if (!CopyEnabled(h)) return Disabled(name);
+        if (what == "copy")
+            CopySelection(h, clipboard, state);
+        else
+            CutSelection(h, clipboard, state);
+    } else {
+        if (!PasteEnabled(clipboard)) return Disabled(name);
+        auto newLayer = [&h](int32_t w, int32_t hgt) { return PasteAsLayer(h, w, hgt); };
+        if (PasteClipboard(h, clipboard, state, newLayer) != PasteResult::Pasted)
+            return CommandResult::Fail();
+    }
+    return CommandResult::Ok();
+}
+
+}  // namespace
+
+void RegisterSelectionCommands(BatchRunner& runner) {
+    runner.Register("select", Select);
+    runner.Register("edit", Edit);
+}
+
+}  // namespace zelvo

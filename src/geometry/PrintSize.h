@@ -1,0 +1,62 @@
+// Image > Print Size: the dialog's model (print width, height and resolution kept in step with
+// the pixel size) and its OK, which changes only the document's resolution: no pixel changes and
+// no history state.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "geometry/Geometry.h"
+
+namespace zelvo {
+
+class PrintSizeDialogModel {
+public:
+    PrintSizeDialogModel(int32_t canvasWidth, int32_t canvasHeight, int32_t resolution);
+
+    // "Width:%d Height:%d  (Pixels)".
+    std::string PixelSizeText() const;
+
+    LengthUnit Unit() const { return m_unit; }
+    DensityUnit ResUnit() const { return m_resUnit; }
+    // Choosing a unit shows the values in it (from the resolution as it stands).
+    void SetUnit(LengthUnit unit);          // Centimeter or Inch
+    void SetResolutionUnit(DensityUnit unit);
+
+    double PrintWidth() const { return m_width; }
+    double PrintHeight() const { return m_height; }
+    double ResolutionValue() const { return m_res; }
+    // The boxes as shown: "%0.2f" for the sizes, "%d" for the resolution.
+    std::string WidthText() const;
+    std::string HeightText() const;
+    std::string ResolutionText() const;
+
+    // Width or height 0.01 up to below 3000: the other follows in the canvas's ratio and the
+    // resolution becomes pixels / length. Resolution 0.01 up to below 10,000: width and height
+    // follow. A value out of range is refused (false).
+    bool EditWidth(double value);
+    bool EditHeight(double value);
+    bool EditResolution(double value);
+
+    // OK: the new resolution in pixels per metre when it lies in 1..99,999 and differs from
+    // the document's; nothing when no box was edited.
+    std::optional<int32_t> Ok() const;
+
+private:
+    double LengthFor(int32_t pixels) const;  // at the resolution shown, in the unit
+    void ShowFromResolution();
+    double PixelsPerUnitLength() const;      // resolution value as pixels per unit of length
+
+    int32_t m_canvasWidth;
+    int32_t m_canvasHeight;
+    int32_t m_resolution;
+    LengthUnit m_unit = LengthUnit::Centimeter;
+    DensityUnit m_resUnit = DensityUnit::PixelsPerInch;
+    double m_width = 0;
+    double m_height = 0;
+    double m_res = 0;
+    bool m_edited = false;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,27 @@
+// Image > Rotate Canvas: the quarter turns, the half turn and the two flips of every layer and
+// of the canvas, recorded as one "Rotate Canvas" state; and the pixel turn they share with Edit
+// > Transform.
+#pragma once
+
+#include <cstddef>
+
+#include "history/HistoryManager.h"
+#include "geometry/Geometry.h"
+#include "layers/Layer.h"
+
+namespace zelvo {
+
+// Writes every pixel of the 32-bit layer `dst` (h x w for codes 1 and 2, else w x h) with the
+// pixels of the w x h layer `src` turned or flipped by `code`. Quarter turns read the source in
+// a few passes, each filling a band of output rows held in a bounded buffer. Returns false for
+// a size mismatch or a row that cannot be read or written. `bandBytes` bounds that buffer.
+constexpr size_t kTurnBandBytes = 16u << 20;
+bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes = kTurnBandBytes);
+
+// Turns or flips every layer and the canvas: pixel layers pixel by pixel with their rectangles
+// mapped, text and curve layers with every anchor point (the text origin) mapped and drawn
+// again, null layers kept. The selection is left as it is. Returns 1 when done, 0 for an
+// unknown code or when the store has no room (the document is then unchanged).
+int RotateCanvas(HistoryManager& history, int code);
+
+}  // namespace zelvo

@@ -1,0 +1,125 @@
+#include "selection/SelectionMask.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "history/HistoryManager.h"
+
+namespace zelvo {
+
+Rect CanvasRect(const LayerManager& layers) {
+    return {0, 0, layers.Image().width, layers.Image().height};
+}
+
+LayerPtr CreateSelectionMask(LayerManager& layers, const Rect& rect, bool zeroFill) {
+    if (rect.IsEmpty()) return nullptr;
+    auto mask = std::make_shared<Layer>(layers.Store());
+    if (!mask->Create(rect.Width(), rect.Height(), LayerKind::Pixel, layers.NextId(), 8, zeroFill))
+        return nullptr;
+    mask->SetPosition(rect.left, rect.top);
+    return mask;
+}
+
+uint8_t* MaskRow(Layer& mask, int32_t cy) {
+    const int32_t stored = mask.StoredRowOf(cy);
+    if (stored < 0 || stored >= mask.Height()) return nullptr;
+    RowCursor* rows = mask.Rows();
+    return rows ? rows->Row(uint32_t(stored)) : nullptr;
+}
+
+void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* dst) {
+    if (count <= 0) return;
+    std::memset(dst, 0, size_t(count));
+    const Rect b = mask.Bounds();
+    const int32_t from = std::max(left, b.left), to = std::min(left + count, b.right);
+    if (from >= to) return;
+    const uint8_t* row = MaskRow(mask, cy);
+    if (row) std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
+}
+
+Rect TightRect(Layer& mask) {
+    const Rect b = mask.Bounds();
+    Rect t{b.right, b.bottom, b.left, b.top};
+    bool any = false;
+    for (int32_t cy = b.top; cy < b.bottom; ++cy) {
+        const uint8_t* row = MaskRow(mask, cy);
+        if (!row) break;
+        int32_t first = -1, last = -1;
+        for (int32_t i = 0; i < b.Width(); ++i) {
+            if (row[i] != 0) {
+                if (first < 0) first = i;
+                last = i;
+            }
+        }
+        if (first < 0) continue;
+        any = true;
+        t.left = std::min(t.left, b.left + first);
+        t.right = std::max(t.right, b.left + last + 1);
+        t.top = std::min(t.top, cy);
+        t.bottom = std::max(t.bottom, cy + 1);
+    }
+    return any ? t : Rect{};
+}
+
+bool AnyByteAbove(Layer& mask, int threshold) {
+    const Rect b = mask.Bounds();
+    for (int32_t cy = b.top; cy < b.bottom; ++cy) {
+        const uint8_t* row = MaskRow(mask, cy);
+        if (!row) return false;
+        for (int32_t i = 0; i < b.Width(); ++i)
+            if (row[i] > threshold) return true;
+    }
+    return false;
+}
+
+bool HasSelection(const LayerManager& layers) { return layers.Selection() != nullptr; }
+
+void SetSelection(HistoryManager& history, LayerPtr mask, int32_t kind, const std::string& name) {
+    LayerManager& lm = history.Layers();
+    lm.SetLastDeselected(nullptr, 0, 0);
+    const int index = lm.CurrentIndex();
+    if (mask) mask->ReleaseRows();  // the outline drawer opens its own rows
+    switch (kind) {
+        case kSelectionNew:
+            lm.SetSelectionObject(mask);
+            lm.SetSelectionBounds(mask ? mask->Bounds() : Rect{});
+            history.RecordState(mask, {}, kind, index, name.empty() ? "New Selection" : name);
+            break;
+        case kSelectionModify: {
+            LayerPtr previous = lm.Selection();
+            lm.SetSelectionObject(mask);
+            lm.SetSelectionBounds(mask ? mask->Bounds() : Rect{});
+            history.RecordState(previous, {}, kind, index, name.empty() ? "Modify Selection" : name);
+            break;
+        }
+        case kSelectionRemove: {
+            LayerPtr removed = lm.Selection();
+            lm.SetSelectionObject(nullptr);
+            lm.SetSelectionBounds({});
+            history.RecordState(removed, {}, kind, index, "Deselect");
+            // Remembered after recording: recording may discard an older deselect state of the
+            // same mask (deselect, undo, deselect again), and that must not forget this one.
+            if (removed) removed->ReleaseRows();
+            lm.SetLastDeselected(std::move(removed), lm.Image().width, lm.Image().height);
+            break;
+        }
+        default: return;
+    }
+    history.Host().Redraw();
+}
+
+int MoveSelection(HistoryManager& history, int32_t dx, int32_t dy) {
+    LayerManager& lm = history.Layers();
+    LayerPtr mask = lm.Selection();
+    if (!mask || (dx == 0 && dy == 0)) return 0;
+    const Point was = mask->Position();
+    mask->SetPosition(was.x + dx, was.y + dy);
+    lm.SetSelectionBounds(mask->Bounds());
+    StateExtra saved;
+    saved.values = {was.x, was.y};
+    history.RecordState(mask, {}, kStateMoveLayer, lm.CurrentIndex(), {}, saved);
+    history.Host().Redraw();
+    return 1;
+}
+
+}  // namespace zelvo

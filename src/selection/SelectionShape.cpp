@@ -1,0 +1,97 @@
+// Rasterising the selection tools' shapes. Pixels are sampled at their centres, which gives
+// the same pixels whichever way a shape was dragged.
+#include "selection/SelectionShape.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zelvo {
+
+ShapePlane::ShapePlane(const Rect& rect) : m_rect(rect.IsEmpty() ? Rect{} : rect) {
+    if (m_rect.IsEmpty()) return;
+    m_stride = (size_t(m_rect.Width()) + 7) / 8;
+    m_bits.assign(m_stride * size_t(m_rect.Height()), 0);
+}
+
+bool ShapePlane::Bit(int32_t x, int32_t y) const {
+    if (!m_rect.Contains({x, y})) return false;
+    const size_t col = size_t(x - m_rect.left);
+    return (m_bits[size_t(y - m_rect.top) * m_stride + col / 8] >> (7 - col % 8)) & 1;
+}
+
+void ShapePlane::Set(int32_t x, int32_t y) {
+    if (!m_rect.Contains({x, y})) return;
+    const size_t col = size_t(x - m_rect.left);
+    m_bits[size_t(y - m_rect.top) * m_stride + col / 8] |= uint8_t(0x80 >> (col % 8));
+}
+
+void ShapePlane::SetRun(int32_t y, int32_t from, int32_t to) {
+    if (y < m_rect.top || y >= m_rect.bottom) return;
+    from = std::max(from, m_rect.left);
+    to = std::min(to, m_rect.right);
+    for (int32_t x = from; x < to; ++x) Set(x, y);
+}
+
+bool ShapePlane::AnySet() const {
+    return std::any_of(m_bits.begin(), m_bits.end(), [](uint8_t b) { return b != 0; });
+}
+
+ShapePlane RasterizeRectangle(const Rect& rect) {
+    ShapePlane plane(rect);
+    for (int32_t y = rect.top; y < rect.bottom; ++y) plane.SetRun(y, rect.left, rect.right);
+    return plane;
+}
+
+ShapePlane RasterizeEllipse(const Rect& rect) {
+    ShapePlane plane(rect);
+    if (plane.IsEmpty()) return plane;
+    // In units of half pixels everything is an integer: centre (l + r, t + b), radii w and h,
+    // pixel centre (2x + 1, 2y + 1). Inside when (dx/w)^2 + (dy/h)^2 <= 1.
+    const int64_t w = rect.Width(), h = rect.Height();
+    const int64_t cx = int64_t(rect.left) + rect.right, cy = int64_t(rect.top) + rect.bottom;
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        const int64_t dy = 2 * int64_t(y) + 1 - cy;
+        for (int32_t x = rect.left; x < rect.right; ++x) {
+            const int64_t dx = 2 * int64_t(x) + 1 - cx;
+            if (dx * dx * h * h + dy * dy * w * w <= w * w * h * h) plane.Set(x, y);
+        }
+    }
+    return plane;
+}
+
+Rect PolygonBounds(const std::vector<Point>& points) {
+    if (points.empty()) return {};
+    Rect r{points[0].x, points[0].y, points[0].x + 1, points[0].y + 1};
+    for (const Point& p : points) r = r.Union({p.x, p.y, p.x + 1, p.y + 1});
+    return r;
+}
+
+ShapePlane RasterizePolygon(const std::vector<Point>& points, const Rect& bounds) {
+    ShapePlane plane(bounds);
+    if (plane.IsEmpty() || points.size() < 3) return plane;
+    std::vector<double> xs;
+    for (int32_t y = bounds.top; y < bounds.bottom; ++y) {
+        const double yc = y + 0.5;
+        xs.clear();
+        for (size_t i = 0; i < points.size(); ++i) {
+            const Point a = points[i], b = points[(i + 1) % points.size()];
+            // Half-open in y, so a vertex on the scan line counts once.
+            if ((a.y <= yc) == (b.y <= yc)) continue;
+            xs.push_back(a.x + (yc - a.y) * double(b.x - a.x) / double(b.y - a.y));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+            // Pixels whose centre x + 0.5 lies in [xs[i], xs[i + 1]).
+            const auto column = [&](double x) {
+                return int32_t(std::clamp(std::ceil(x - 0.5), double(bounds.left),
+                                          double(bounds.right)));
+            };
+            const int32_t from = column(xs[i]);
+            const int32_t to = column(xs[i + 1]);
+            plane.SetRun(y, from, to);
+        }
+    }
+    return plane;
+}
+
+}  // namespace zelvo
