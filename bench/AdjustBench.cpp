@@ -17,11 +17,11 @@
 #include <random>
 
 #include "BenchDocument.h"
-#include "core/PercentTables.h"
-#include "history/HistoryManager.h"
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/Filters.h"
+#include "core/PercentTables.h"
+#include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
@@ -45,10 +45,12 @@ struct Document : bench::BenchDocument {
         Layer& layer = *layers->LayerAt(0);
         std::mt19937 rng(1);
         {
-            RowWriter rows(layer.Store(), layer.Block(), layer.RowsOffset(), layer.Stride(), uint32_t(kHeight));
+            RowWriter rows(layer.Store(), layer.Block(), layer.RowsOffset(), layer.Stride(),
+                           uint32_t(kHeight));
             std::vector<uint32_t> line(static_cast<size_t>(kWidth));
             for (int32_t y = 0; y < kHeight; ++y) {
-                for (int32_t x = 0; x < kWidth; ++x) line[size_t(x)] = PicturePixel(x, y, int(rng() % 16));
+                for (int32_t x = 0; x < kWidth; ++x)
+                    line[size_t(x)] = PicturePixel(x, y, int(rng() % 16));
                 uint8_t* dst = rows.Row(uint32_t(layer.StoredRowOf(y)));
                 if (!dst) std::abort();
                 std::memcpy(dst, line.data(), 4 * size_t(kWidth));
@@ -80,12 +82,18 @@ void Run(benchmark::State& state, F command) {
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
 
-void BM_Invert(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplyInvert(h); }); }
-void BM_Desaturate(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplyDesaturate(h); }); }
+void BM_Invert(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplyInvert(h); });
+}
+void BM_Desaturate(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplyDesaturate(h); });
+}
 void BM_BrightnessContrast(benchmark::State& s) {
     Run(s, [](HistoryManager& h) { return ApplyBrightnessContrast(h, 20, 30); });
 }
-void BM_Saturation(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplySaturation(h, 40); }); }
+void BM_Saturation(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplySaturation(h, 40); });
+}
 void BM_ColorBalance(benchmark::State& s) {
     Run(s, [](HistoryManager& h) { return ApplyColorBalance(h, 30, -20, 10); });
 }
@@ -104,13 +112,19 @@ void BM_Blur(benchmark::State& s) {
     const int32_t slider = int32_t(s.range(0));
     Run(s, [slider](HistoryManager& h) { return ApplyBlur(h, slider); });
 }
-void BM_Sharpen(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplySharpen(h); }); }
+void BM_Sharpen(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplySharpen(h); });
+}
 void BM_SharpenMore(benchmark::State& s) {
     const int32_t radius = int32_t(s.range(0));
     Run(s, [radius](HistoryManager& h) { return ApplySharpenMore(h, 50, radius); });
 }
-void BM_AddNoise(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplyAddNoise(h, 50, false); }); }
-void BM_Mosaic(benchmark::State& s) { Run(s, [](HistoryManager& h) { return ApplyMosaic(h, 16); }); }
+void BM_AddNoise(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplyAddNoise(h, 50, false); });
+}
+void BM_Mosaic(benchmark::State& s) {
+    Run(s, [](HistoryManager& h) { return ApplyMosaic(h, 16); });
+}
 void BM_ReduceNoise(benchmark::State& s) {
     const auto kind = NoiseReducer(s.range(0));
     ScopedRecordingMessages answers;  // the large-layer question is answered Yes
@@ -120,7 +134,8 @@ void BM_ReduceNoise(benchmark::State& s) {
 // ImageMagick's Gaussian blur of sigma S over the same picture as a PPM; a box of radius r has
 // about the extent of a Gaussian with sigma r / 2.
 void BM_ImageMagickBlur(benchmark::State& s) {
-    if (std::system("command -v convert >/dev/null 2>&1 && convert -version | grep -q ImageMagick") != 0) {
+    if (std::system(
+            "command -v convert >/dev/null 2>&1 && convert -version | grep -q ImageMagick") != 0) {
         s.SkipWithError("ImageMagick's convert is not installed");
         return;
     }
@@ -138,7 +153,8 @@ void BM_ImageMagickBlur(benchmark::State& s) {
             for (int32_t x = 0; x < kWidth; ++x) {
                 uint32_t p;
                 std::memcpy(&p, src + 4 * size_t(x), 4);
-                rgb[3 * size_t(x)] = char(ChR(p)), rgb[3 * size_t(x) + 1] = char(ChG(p)), rgb[3 * size_t(x) + 2] = char(ChB(p));
+                rgb[3 * size_t(x)] = char(ChR(p)), rgb[3 * size_t(x) + 1] = char(ChG(p)),
+                        rgb[3 * size_t(x) + 2] = char(ChB(p));
             }
             f.write(rgb.data(), std::streamsize(rgb.size()));
         }

@@ -65,7 +65,8 @@ inline void FillRandomLayers(LayerManager& lm, int32_t width, int32_t height, in
                 seed ^= seed << 13;
                 seed ^= seed >> 7;
                 seed ^= seed << 17;
-                const uint32_t word = (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
+                const uint32_t word =
+                    (uint32_t((seed >> 32) % 101) << 24) | uint32_t(seed & 0xFFFFFF);
                 std::memcpy(row + 4 * size_t(c), &word, 4);
             }
         }

@@ -42,7 +42,8 @@ const RasterImage& Photo(RowOrder order) {
             for (int x = 0; x < kWidth; ++x) {
                 const float sky = 255.f * y / kHeight;
                 const float hill = 60.f * std::sin(x * 0.002f) * std::cos(y * 0.003f);
-                const float v[3] = {180.f - sky * 0.4f + hill, 120.f + hill * 0.8f + x * 0.01f, 60.f + sky * 0.5f - hill};
+                const float v[3] = {180.f - sky * 0.4f + hill, 120.f + hill * 0.8f + x * 0.01f,
+                                    60.f + sky * 0.5f - hill};
                 for (int c = 0; c < 3; ++c)
                     row[3 * x + c] = uint8_t(std::clamp(v[c] + noise(random), 0.f, 255.f));
             }
@@ -70,33 +71,40 @@ struct Format {
 
 // The row order RenderFlat hands over for each format.
 RowOrder OrderFor(const Format& f) {
-    if (f.type == kFileBmp || f.type == kFileGif || (f.type == kFileJpeg && f.quality == 12)) return RowOrder::BottomUp;
+    if (f.type == kFileBmp || f.type == kFileGif || (f.type == kFileJpeg && f.quality == 12))
+        return RowOrder::BottomUp;
     return RowOrder::TopDown;
 }
 
 const Format kFormats[] = {
-    {kFileBmp, "photo.bmp", 0, 0},         {kFileJpeg, "photo.jpg", 8, 0},
-    {kFileJpeg, "photo-q12.jpg", 12, 0},   {kFilePng, "photo.png", 0, 0},
-    {kFileTiff, "photo-lzw.tif", 0, kTiffLzw}, {kFileTiff, "photo-jpeg.tif", 9, kTiffJpeg},
+    {kFileBmp, "photo.bmp", 0, 0},
+    {kFileJpeg, "photo.jpg", 8, 0},
+    {kFileJpeg, "photo-q12.jpg", 12, 0},
+    {kFilePng, "photo.png", 0, 0},
+    {kFileTiff, "photo-lzw.tif", 0, kTiffLzw},
+    {kFileTiff, "photo-jpeg.tif", 9, kTiffJpeg},
     {kFileGif, "photo.gif", 0, 0},
 };
 
 void SetRate(benchmark::State& state) {
-    state.counters["MP/s"] = benchmark::Counter(kMegapixels * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["MP/s"] =
+        benchmark::Counter(kMegapixels * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Save(benchmark::State& state, Format f) {
     const RasterImage& image = Photo(OrderFor(f));
     const std::string path = Folder() + f.file;
     for (auto _ : state)
-        if (!WriteRasterFile(path, image, f.type, f.quality, f.compression)) state.SkipWithError("save failed");
+        if (!WriteRasterFile(path, image, f.type, f.quality, f.compression))
+            state.SkipWithError("save failed");
     SetRate(state);
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
 void BM_Open(benchmark::State& state, Format f) {
     const std::string path = Folder() + f.file;
-    if (!std::filesystem::exists(path) && !WriteRasterFile(path, Photo(OrderFor(f)), f.type, f.quality, f.compression))
+    if (!std::filesystem::exists(path) &&
+        !WriteRasterFile(path, Photo(OrderFor(f)), f.type, f.quality, f.compression))
         state.SkipWithError("save failed");
     for (auto _ : state) {
         RasterReadResult r = ReadRasterFile(path);
@@ -115,13 +123,15 @@ double RunTimed(const std::vector<std::string>& args) {
     pid_t pid;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_DjpegDecode(benchmark::State& state) {
     const std::string path = Folder() + "photo.jpg";
-    if (!std::filesystem::exists(path)) WriteRasterFile(path, Photo(RowOrder::TopDown), kFileJpeg, 8, 0);
+    if (!std::filesystem::exists(path))
+        WriteRasterFile(path, Photo(RowOrder::TopDown), kFileJpeg, 8, 0);
     for (auto _ : state) {
         const double t = RunTimed({"djpeg", "-bmp", "-outfile", "/dev/null", path});
         if (t < 0) {
@@ -136,10 +146,12 @@ void BM_DjpegDecode(benchmark::State& state) {
 void BM_CjpegEncode(benchmark::State& state) {
     // The same picture as a BMP for cjpeg, at the library quality of level 8.
     const std::string bmp = Folder() + "photo-cjpeg-in.bmp";
-    if (!std::filesystem::exists(bmp)) WriteRasterFile(bmp, Photo(RowOrder::BottomUp), kFileBmp, 0, 0);
+    if (!std::filesystem::exists(bmp))
+        WriteRasterFile(bmp, Photo(RowOrder::BottomUp), kFileBmp, 0, 0);
     const std::string quality = std::to_string(JpegLibraryQuality(8));
     for (auto _ : state) {
-        const double t = RunTimed({"cjpeg", "-quality", quality, "-outfile", Folder() + "cjpeg.jpg", bmp});
+        const double t =
+            RunTimed({"cjpeg", "-quality", quality, "-outfile", Folder() + "cjpeg.jpg", bmp});
         if (t < 0) {
             state.SkipWithError("cjpeg not available (Debian package libjpeg-turbo-progs)");
             break;
@@ -153,10 +165,12 @@ void BM_CjpegEncode(benchmark::State& state) {
 // into a newly allocated one as a reader must.
 void BM_LibjpegBareDecode(benchmark::State& state, bool fresh) {
     const std::string path = Folder() + "photo.jpg";
-    if (!std::filesystem::exists(path)) WriteRasterFile(path, Photo(RowOrder::TopDown), kFileJpeg, 8, 0);
+    if (!std::filesystem::exists(path))
+        WriteRasterFile(path, Photo(RowOrder::TopDown), kFileJpeg, 8, 0);
     std::vector<uint8_t> file(std::filesystem::file_size(path));
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f || std::fread(file.data(), 1, file.size(), f) != file.size()) state.SkipWithError("read failed");
+    if (!f || std::fread(file.data(), 1, file.size(), f) != file.size())
+        state.SkipWithError("read failed");
     if (f) std::fclose(f);
     std::vector<uint8_t> pixels(size_t(kWidth) * 3 * kHeight);
     for (auto _ : state) {
@@ -183,19 +197,28 @@ void BM_LibjpegBareDecode(benchmark::State& state, bool fresh) {
 void Register() {
     for (const Format& f : kFormats) {
         benchmark::RegisterBenchmark((std::string("Save/") + f.file).c_str(), BM_Save, f)
-            ->Unit(benchmark::kMillisecond)->Iterations(3);
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
         benchmark::RegisterBenchmark((std::string("Open/") + f.file).c_str(), BM_Open, f)
-            ->Unit(benchmark::kMillisecond)->Iterations(3);
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     }
     benchmark::RegisterBenchmark("Reference/djpeg photo.jpg", BM_DjpegDecode)
-        ->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
-    benchmark::RegisterBenchmark("Reference/libjpeg bare decode photo.jpg", BM_LibjpegBareDecode, false)
-        ->Unit(benchmark::kMillisecond)->Iterations(3);
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseManualTime();
+    benchmark::RegisterBenchmark("Reference/libjpeg bare decode photo.jpg", BM_LibjpegBareDecode,
+                                 false)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
     benchmark::RegisterBenchmark("Reference/libjpeg bare decode into a new buffer photo.jpg",
                                  BM_LibjpegBareDecode, true)
-        ->Unit(benchmark::kMillisecond)->Iterations(3);
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3);
     benchmark::RegisterBenchmark("Reference/cjpeg photo.jpg", BM_CjpegEncode)
-        ->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseManualTime();
 }
 
 }  // namespace

@@ -15,9 +15,9 @@
 
 #include "BenchDocument.h"
 #include "core/PercentTables.h"
-#include "history/HistoryManager.h"
 #include "geometry/Resample.h"
 #include "geometry/RotateCanvas.h"
+#include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
@@ -58,12 +58,17 @@ void Resample150(benchmark::State& state, ResampleMode mode) {
         if (!ResamplePixels(src, dst, full, s, s, mode)) std::abort();
     }
     const double out = double(full.Width()) * full.Height();
-    state.counters["MP/s"] = benchmark::Counter(out / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] =
+        benchmark::Counter(out / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     SetAppMessages(nullptr);
 }
 
-void BM_ImageSize150Nearest(benchmark::State& state) { Resample150(state, ResampleMode::Nearest); }
-void BM_ImageSize150Smooth(benchmark::State& state) { Resample150(state, ResampleMode::Smooth); }
+void BM_ImageSize150Nearest(benchmark::State& state) {
+    Resample150(state, ResampleMode::Nearest);
+}
+void BM_ImageSize150Smooth(benchmark::State& state) {
+    Resample150(state, ResampleMode::Smooth);
+}
 
 void BM_Rotate90Pixels(benchmark::State& state) {
     RecordingMessages quiet;
@@ -121,8 +126,8 @@ void BM_StoreWriteFloor(benchmark::State& state) {
         std::unique_ptr<RowCursor> out = dst.OpenRows();
         for (int32_t r = 0; r < h; ++r) std::memcpy(out->Row(uint32_t(r)), row.data(), row.size());
     }
-    state.counters["MP/s"] = benchmark::Counter(double(w) * h / 1e6,
-                                                benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] =
+        benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     SetAppMessages(nullptr);
 }
 
@@ -130,8 +135,16 @@ BENCHMARK(BM_ImageSize150Nearest)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImageSize150Smooth)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Rotate90Pixels)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RotateCanvasCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_StoreWriteFloor)->Args({kHeight, kWidth})->Args({7500, 6000})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_MemcpyFloor)->Arg(kWidth * kHeight)->Arg(7500 * 6000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StoreWriteFloor)
+    ->Args({kHeight, kWidth})
+    ->Args({7500, 6000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_MemcpyFloor)
+    ->Arg(kWidth* kHeight)
+    ->Arg(7500 * 6000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace zelvo

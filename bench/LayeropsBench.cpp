@@ -60,7 +60,8 @@ struct Fixture {
             for (int32_t r = 0; r < kHeight; ++r) {
                 uint8_t* row = rows->Row(uint32_t(r));
                 for (int32_t c = 0; c < kWidth; ++c) {
-                    const uint32_t word = (uint32_t((c + r + i) % 101) << 24) | uint32_t(c * 2654435761u >> 8);
+                    const uint32_t word =
+                        (uint32_t((c + r + i) % 101) << 24) | uint32_t(c * 2654435761u >> 8);
                     std::memcpy(row + 4 * size_t(c), &word, 4);
                 }
             }
@@ -114,7 +115,8 @@ void BM_CpSameSize(benchmark::State& state) {
     const std::string target = f.folder + "copied.zld";
     for (auto _ : state) {
         pid_t pid = 0;
-        std::vector<char*> argv = {const_cast<char*>("cp"), f.saved.data(), const_cast<char*>(target.c_str()), nullptr};
+        std::vector<char*> argv = {const_cast<char*>("cp"), f.saved.data(),
+                                   const_cast<char*>(target.c_str()), nullptr};
         if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0) {
             state.SkipWithError("cannot run cp");
             break;
@@ -133,7 +135,8 @@ void BM_CpSameSizeSynced(benchmark::State& state) {
     const std::string target = f.folder + "copied-synced.zld";
     for (auto _ : state) {
         pid_t pid = 0;
-        std::vector<char*> argv = {const_cast<char*>("cp"), f.saved.data(), const_cast<char*>(target.c_str()), nullptr};
+        std::vector<char*> argv = {const_cast<char*>("cp"), f.saved.data(),
+                                   const_cast<char*>(target.c_str()), nullptr};
         if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0) {
             state.SkipWithError("cannot run cp");
             break;

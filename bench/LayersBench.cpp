@@ -70,7 +70,8 @@ struct Stack {
             std::memcpy(b.data(), a.data(), n);
             benchmark::DoNotOptimize(b.data());
             benchmark::ClobberMemory();
-            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            const double s =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             best = std::min(best, s);
             std::swap(a, b);
         }
@@ -80,7 +81,8 @@ struct Stack {
     // The view laid out as the image view does for the screen-sized client area.
     void ViewAt(float zoom) {
         image.zoom = zoom;
-        auto axis = [&](int32_t client, int32_t canvas, int32_t& s0, int32_t& s1, int32_t& v0, int32_t& v1) {
+        auto axis = [&](int32_t client, int32_t canvas, int32_t& s0, int32_t& s1, int32_t& v0,
+                        int32_t& v1) {
             const int32_t zoomed = int32_t(float(canvas) * zoom);
             int32_t vis = canvas;
             if (client <= zoomed) {
@@ -95,8 +97,10 @@ struct Stack {
             v0 = 0;
             v1 = std::min(vis, canvas);
         };
-        axis(kScreenW, kWidth, image.screenRect.left, image.screenRect.right, image.visible.left, image.visible.right);
-        axis(kScreenH, kHeight, image.screenRect.top, image.screenRect.bottom, image.visible.top, image.visible.bottom);
+        axis(kScreenW, kWidth, image.screenRect.left, image.screenRect.right, image.visible.left,
+             image.visible.right);
+        axis(kScreenH, kHeight, image.screenRect.top, image.screenRect.bottom, image.visible.top,
+             image.visible.bottom);
     }
 };
 
@@ -131,7 +135,8 @@ void BM_RenderDisplay(benchmark::State& state) {
     const Rect out = s.image.screenRect;
     // Every source row shown is read whole once a zoom below 1 skips columns (each cache line
     // of 16 pixels still holds a shown one); at zoom 1 only the shown columns are read.
-    const double rowBytes = zoom < 1.0f ? double(s.image.visible.Width()) * 4 : double(out.Width()) * 4;
+    const double rowBytes =
+        zoom < 1.0f ? double(s.image.visible.Width()) * 4 : double(out.Width()) * 4;
     const double rows = out.Height();
     ReportFloor(state, double(kLayers) * rows * rowBytes + double(out.Width()) * out.Height() * 4);
     state.counters["out_w"] = out.Width();
@@ -162,11 +167,13 @@ void BM_FillLayerRows(benchmark::State& state) {
     for (auto _ : state) {
         if (state.range(0) != 1) {
             RowCursor rows(*s.store, block, 40, stride, uint32_t(kHeight));
-            for (int32_t r = 0; r < kHeight; ++r) std::memcpy(rows.Row(uint32_t(r)), row.data(), stride);
+            for (int32_t r = 0; r < kHeight; ++r)
+                std::memcpy(rows.Row(uint32_t(r)), row.data(), stride);
             if (state.range(0) == 0) rows.Flush();
         } else {
             RowWriter rows(*s.store, block, 40, stride, uint32_t(kHeight));
-            for (int32_t r = 0; r < kHeight; ++r) std::memcpy(rows.Row(uint32_t(r)), row.data(), stride);
+            for (int32_t r = 0; r < kHeight; ++r)
+                std::memcpy(rows.Row(uint32_t(r)), row.data(), stride);
             if (!rows.Flush()) std::abort();
         }
     }

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <memory>
 
+#include "BenchDocument.h"
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
-#include "BenchDocument.h"
+#include "layers/LayerManager.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "layers/LayerManager.h"
 #include "store/FileDynamicStore.h"
 
 namespace zelvo {
@@ -58,14 +58,14 @@ void BM_Feather(benchmark::State& state) {
     const int32_t radius = int32_t(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        SetSelection(*d.history, d.original, d.layers->Selection() ? kSelectionModify : kSelectionNew);
+        SetSelection(*d.history, d.original,
+                     d.layers->Selection() ? kSelectionModify : kSelectionNew);
         state.ResumeTiming();
         if (FeatherSelection(*d.history, radius) != 1) state.SkipWithError("feather failed");
     }
     state.counters["spread"] = FeatherSpread(radius);
-    state.counters["Mpixel_per_s"] =
-        benchmark::Counter(double(kWidth) * kHeight * double(state.iterations()) / 1e6,
-                           benchmark::Counter::kIsRate);
+    state.counters["Mpixel_per_s"] = benchmark::Counter(
+        double(kWidth) * kHeight * double(state.iterations()) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Feather)->Arg(1)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 

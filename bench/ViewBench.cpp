@@ -159,7 +159,8 @@ void BM_TouchFloor(benchmark::State& state) {
     std::vector<uint32_t> strides;
     for (const LayerPtr& l : s.image->Layers().Layers()) {
         const FileDynamicStore::Span p = l->Store().Payload(l->Block());
-        starts.push_back(mapping.At(p.offset + l->RowsOffset(), uint64_t(l->Stride()) * uint64_t(l->Height())));
+        starts.push_back(
+            mapping.At(p.offset + l->RowsOffset(), uint64_t(l->Stride()) * uint64_t(l->Height())));
         strides.push_back(l->Stride());
         if (!starts.back()) std::abort();
     }
@@ -188,12 +189,29 @@ void BM_TouchFloor(benchmark::State& state) {
 
 BENCHMARK(BM_FullRepaint)
     ->ArgsProduct({{0, 1}, {1, 2}, {0, 1, 2}})
-    ->ArgNames({"fit", "threads", "inplace"})->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_WarmRepaint)->Arg(0)->Arg(1)->ArgName("fit")->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->ArgNames({"fit", "threads", "inplace"})
+    ->MinWarmUpTime(0.3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_WarmRepaint)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("fit")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_ScrollOneTile)
     ->ArgsProduct({{1, 2}, {0, 1}})
-    ->ArgNames({"threads", "inplace"})->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_TouchFloor)->Arg(1)->Arg(2)->ArgName("threads")->MinWarmUpTime(0.3)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->ArgNames({"threads", "inplace"})
+    ->MinWarmUpTime(0.3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_TouchFloor)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("threads")
+    ->MinWarmUpTime(0.3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace zelvo

@@ -39,7 +39,8 @@ uint32_t NoisePixel(uint32_t p, uint32_t noise, int32_t amount, int32_t s) {
     const int G = s >= 100 ? amount : amount * s / 100;
     if (G <= 0) return p;
     auto ch = [G](int n, int v) { return (n * G + v * (100 - G)) / 100; };
-    return MakePixel(ch(ChB(noise), ChB(p)), ch(ChG(noise), ChG(p)), ch(ChR(noise), ChR(p)), ChA(p));
+    return MakePixel(ch(ChB(noise), ChB(p)), ch(ChG(noise), ChG(p)), ch(ChR(noise), ChR(p)),
+                     ChA(p));
 }
 
 int ApplyAddNoise(HistoryManager& history, int32_t amount, bool mono) {
@@ -58,7 +59,8 @@ int ApplyAddNoise(HistoryManager& history, int32_t amount, bool mono) {
         std::memcpy(out, line, 4 * size_t(w));
         DrawNoiseRow(noise.data(), w, mono);
         const uint8_t* s = strength.Row(b.bottom - 1 - row);
-        for (int32_t x = 0; x < w; ++x) out[x] = NoisePixel(out[x], noise[size_t(x)], amount, s ? s[x] : 100);
+        for (int32_t x = 0; x < w; ++x)
+            out[x] = NoisePixel(out[x], noise[size_t(x)], amount, s ? s[x] : 100);
         return true;
     });
 }

@@ -38,22 +38,35 @@ bool SliderEdit::Type(const std::string& text) {
     return true;
 }
 
-void SliderEdit::Slide(int32_t value) { m_value = std::clamp(value, m_spec.min, m_spec.max); }
+void SliderEdit::Slide(int32_t value) {
+    m_value = std::clamp(value, m_spec.min, m_spec.max);
+}
 
 std::vector<SliderSpec> BrightnessContrastSliders() {
     return {{"Brightness:", 0, 200, 100, -100}, {"Contrast:", 0, 200, 100, -100}};
 }
-std::vector<SliderSpec> SaturationSliders() { return {{"Saturation:", 0, 200, 100, -100}}; }
+std::vector<SliderSpec> SaturationSliders() {
+    return {{"Saturation:", 0, 200, 100, -100}};
+}
 std::vector<SliderSpec> ColorBalanceSliders() {
-    return {{"Cyan-Red", 0, 200, 100, -100}, {"Magenta-Green", 0, 200, 100, -100},
+    return {{"Cyan-Red", 0, 200, 100, -100},
+            {"Magenta-Green", 0, 200, 100, -100},
             {"Yellow-Blue", 0, 200, 100, -100}};
 }
 std::vector<SliderSpec> ShadowHighlightSliders() {
     return {{"Shadows:", 0, 100, 50}, {"Highlights:", 0, 100, 0}, {"Radius:", 1, 256, 30}};
 }
-std::vector<SliderSpec> BlurSliders() { return {{"Blur:", 1, 110, 1, 0, true}}; }
-std::vector<SliderSpec> SharpenSliders() { return {{"Amount:", 1, 100, 50}, {"Radius:", 1, 100, 1}}; }
-std::vector<SliderSpec> AddNoiseSliders() { return {{"Amount:", 0, 100, 0}}; }
-std::vector<SliderSpec> MosaicSliders() { return {{"Cell Size:", 2, 200, 2}}; }
+std::vector<SliderSpec> BlurSliders() {
+    return {{"Blur:", 1, 110, 1, 0, true}};
+}
+std::vector<SliderSpec> SharpenSliders() {
+    return {{"Amount:", 1, 100, 50}, {"Radius:", 1, 100, 1}};
+}
+std::vector<SliderSpec> AddNoiseSliders() {
+    return {{"Amount:", 0, 100, 0}};
+}
+std::vector<SliderSpec> MosaicSliders() {
+    return {{"Cell Size:", 2, 200, 2}};
+}
 
 }  // namespace zelvo

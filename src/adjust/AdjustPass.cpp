@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "history/PixelEdit.h"
-#include "selection/SelectionMask.h"
 #include "platform/Feedback.h"
+#include "selection/SelectionMask.h"
 #include "store/RowWriter.h"
 
 namespace zelvo {
@@ -96,8 +96,8 @@ const uint8_t* StrengthRows::Row(int32_t cy) {
     return m_line.data();
 }
 
-int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect,
-                 bool rectEdit, const RowFill& fill, int32_t progressSteps) {
+int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
+                 const RowFill& fill, int32_t progressSteps) {
     LayerManager& lm = history.Layers();
     if (!CurrentPixelLayer(lm) || rect.IsEmpty()) return 0;
     PixelEdit edit(lm, history);

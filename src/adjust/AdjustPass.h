@@ -17,17 +17,31 @@
 namespace zelvo {
 
 // Pixel words are B, G, R, A bytes (A in 0..100).
-inline int ChB(uint32_t p) { return int(p & 0xff); }
-inline int ChG(uint32_t p) { return int((p >> 8) & 0xff); }
-inline int ChR(uint32_t p) { return int((p >> 16) & 0xff); }
-inline int ChA(uint32_t p) { return int(p >> 24); }
+inline int ChB(uint32_t p) {
+    return int(p & 0xff);
+}
+inline int ChG(uint32_t p) {
+    return int((p >> 8) & 0xff);
+}
+inline int ChR(uint32_t p) {
+    return int((p >> 16) & 0xff);
+}
+inline int ChA(uint32_t p) {
+    return int(p >> 24);
+}
 inline uint32_t MakePixel(int b, int g, int r, int a) {
     return uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16 | uint32_t(a) << 24;
 }
-inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-inline int Clamp255(double v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
+inline int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+inline int Clamp255(double v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
+}
 // new = v + trunc((r - v) * s / 100), the blend every command uses under a selection.
-inline int StrengthMix(int v, int r, int s) { return v + (r - v) * s / 100; }
+inline int StrengthMix(int v, int r, int s) {
+    return v + (r - v) * s / 100;
+}
 
 // A `width` x `height` pixel buffer in canvas order (row 0 is the top row): the previews' visible
 // area, and the small buffers of the tests.
@@ -102,16 +116,16 @@ private:
 // could not be read) cancels the edit. With `progressSteps` > 0 the status bar's progress is
 // stepped that many times over the rows. Returns 1 when a state was recorded.
 using RowFill = std::function<bool(int32_t row, uint32_t* out)>;
-int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect,
-                 bool rectEdit, const RowFill& fill, int32_t progressSteps = 0);
+int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
+                 const RowFill& fill, int32_t progressSteps = 0);
 
 // Runs `rule` over every row of the current pixel layer into a replacement object and
 // commits it as one "pixel edit, whole layer" state named `name`. `rule` gets the old row,
 // the row's strengths (null without a selection) and the new row, `n` pixels each. Pixels
 // outside the mask come with strength 0; the rule leaves those unchanged. Returns 1 when a
 // state was recorded, 0 when there is no pixel layer or the store failed.
-using RowRule = std::function<void(const uint32_t* src, const uint8_t* strength, uint32_t* dst,
-                                   int32_t n)>;
+using RowRule =
+    std::function<void(const uint32_t* src, const uint8_t* strength, uint32_t* dst, int32_t n)>;
 int RunRowAdjustment(HistoryManager& history, const std::string& name, const RowRule& rule);
 
 }  // namespace zelvo

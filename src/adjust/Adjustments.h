@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "history/HistoryManager.h"
 #include "adjust/AdjustPass.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 

@@ -9,7 +9,11 @@ double Cubic(const std::array<double, 4>& v, double t) {
 }
 }  // namespace
 
-double Bezier::X(double t) const { return Cubic(x, t); }
-double Bezier::Y(double t) const { return Cubic(y, t); }
+double Bezier::X(double t) const {
+    return Cubic(x, t);
+}
+double Bezier::Y(double t) const {
+    return Cubic(y, t);
+}
 
 }  // namespace zelvo

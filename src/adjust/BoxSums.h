@@ -24,10 +24,13 @@ public:
     using RowAt = std::function<const uint32_t*(int32_t)>;
 
     BoxRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt)
-        : m_w(std::max(width, 0)), m_h(std::max(height, 0)), m_radius(std::max(radius, 0)),
+        : m_w(std::max(width, 0)),
+          m_h(std::max(height, 0)),
+          m_radius(std::max(radius, 0)),
           m_rowAt(std::move(rowAt)) {
         for (auto* v : {&m_cc, &m_cb, &m_cg, &m_cr, &m_ca}) v->assign(size_t(m_w), 0);
-        for (auto* v : {&m_s.count, &m_s.b, &m_s.g, &m_s.r, &m_s.a, &m_s.area}) v->assign(size_t(m_w), 0);
+        for (auto* v : {&m_s.count, &m_s.b, &m_s.g, &m_s.r, &m_s.a, &m_s.area})
+            v->assign(size_t(m_w), 0);
     }
 
     // The sums of row 0, 1, … in turn; null past the last row or when a row could not be had.
@@ -43,16 +46,21 @@ public:
         const int32_t rows = std::min(m_h - 1, y + radius) - std::max(0, y - radius) + 1;
         int64_t n = 0, b = 0, g = 0, r = 0, a = 0;
         for (int32_t x = 0; x < radius && x < w; ++x)
-            n += m_cc[size_t(x)], b += m_cb[size_t(x)], g += m_cg[size_t(x)], r += m_cr[size_t(x)], a += m_ca[size_t(x)];
+            n += m_cc[size_t(x)], b += m_cb[size_t(x)], g += m_cg[size_t(x)], r += m_cr[size_t(x)],
+                a += m_ca[size_t(x)];
         for (int32_t x = 0; x < w; ++x) {
             const int32_t in = x + radius, out = x - radius - 1;
             if (in < w)
-                n += m_cc[size_t(in)], b += m_cb[size_t(in)], g += m_cg[size_t(in)], r += m_cr[size_t(in)], a += m_ca[size_t(in)];
+                n += m_cc[size_t(in)], b += m_cb[size_t(in)], g += m_cg[size_t(in)],
+                    r += m_cr[size_t(in)], a += m_ca[size_t(in)];
             if (out >= 0)
-                n -= m_cc[size_t(out)], b -= m_cb[size_t(out)], g -= m_cg[size_t(out)], r -= m_cr[size_t(out)], a -= m_ca[size_t(out)];
+                n -= m_cc[size_t(out)], b -= m_cb[size_t(out)], g -= m_cg[size_t(out)],
+                    r -= m_cr[size_t(out)], a -= m_ca[size_t(out)];
             const int32_t cols = std::min(w - 1, x + radius) - std::max(0, x - radius) + 1;
-            m_s.count[size_t(x)] = int32_t(n), m_s.b[size_t(x)] = int32_t(b), m_s.g[size_t(x)] = int32_t(g);
-            m_s.r[size_t(x)] = int32_t(r), m_s.a[size_t(x)] = int32_t(a), m_s.area[size_t(x)] = rows * cols;
+            m_s.count[size_t(x)] = int32_t(n), m_s.b[size_t(x)] = int32_t(b),
+            m_s.g[size_t(x)] = int32_t(g);
+            m_s.r[size_t(x)] = int32_t(r), m_s.a[size_t(x)] = int32_t(a),
+            m_s.area[size_t(x)] = rows * cols;
         }
         ++m_y;
         return &m_s;
@@ -91,7 +99,9 @@ void ForEachBoxRow(const PixelBuffer& src, int32_t radius, F row) {
 
 // The ring a box pass over `height` rows of radius `radius` needs: the window's rows and the
 // one leaving it, and a row on either side of the centre for the neighbour rules.
-inline int32_t BoxRingRows(int32_t radius) { return 2 * std::max(radius, 1) + 2; }
+inline int32_t BoxRingRows(int32_t radius) {
+    return 2 * std::max(radius, 1) + 2;
+}
 
 // The selection rule of the box filters at strength s: the old pixel at 0, the result at 100;
 // between, the old pixel where the result is transparent, a mix of every channel and A where

@@ -17,7 +17,8 @@ BrightnessContrastTable BuildBrightnessContrastTable(int32_t b, int32_t k) {
             u = 255;
         else
             u = Clamp255((tv - k) * 255 / (255 - 2 * k));
-        for (int i = 0; i <= 100; ++i) t[size_t(i)][size_t(v)] = uint8_t(Clamp255(v + (u - v) * i / 100));
+        for (int i = 0; i <= 100; ++i)
+            t[size_t(i)][size_t(v)] = uint8_t(Clamp255(v + (u - v) * i / 100));
     }
     return t;
 }

@@ -23,9 +23,8 @@ Table256 OffsetCurve(int32_t amount) {
         y1 = 77 + 71 * s;
     }
     const Bezier c{{0, x1, 202, 257}, {0, y1, 0, 0}};
-    SteppedSearch(c, 0, 255, [&o](int32_t i, double y) {
-        o[size_t(i)] = int32_t(std::clamp(y, 0.0, 200.0));
-    });
+    SteppedSearch(c, 0, 255,
+                  [&o](int32_t i, double y) { o[size_t(i)] = int32_t(std::clamp(y, 0.0, 200.0)); });
     return o;
 }
 

@@ -6,7 +6,9 @@
 
 namespace zelvo {
 
-CurvesModel::CurvesModel() { Reset(); }
+CurvesModel::CurvesModel() {
+    Reset();
+}
 
 void CurvesModel::Reset() {
     m_anchors = {{1, kSize}, {kSize, 1}};
@@ -42,7 +44,8 @@ void CurvesModel::Rebuild() {
     if (m_free) return;
     for (const Bezier& b : m_segments)
         SteppedSearch(b, int32_t(b.x[0]), int32_t(b.x[3]), [this](int32_t x, double y) {
-            if (x >= 1 && x <= kSize) m_samples[size_t(x - 1)] = int32_t(std::clamp(y, 1.0, double(kSize)));
+            if (x >= 1 && x <= kSize)
+                m_samples[size_t(x - 1)] = int32_t(std::clamp(y, 1.0, double(kSize)));
         });
 }
 
@@ -77,7 +80,8 @@ int32_t CurvesModel::Press(int32_t x, int32_t y) {
 void CurvesModel::Drag(int32_t index, int32_t x, int32_t y) {
     if (index < 0 || size_t(index) >= m_anchors.size()) return;
     const int32_t lo = index > 0 ? m_anchors[size_t(index - 1)].x + 1 : 1;
-    const int32_t hi = size_t(index) + 1 < m_anchors.size() ? m_anchors[size_t(index + 1)].x - 1 : kSize;
+    const int32_t hi =
+        size_t(index) + 1 < m_anchors.size() ? m_anchors[size_t(index + 1)].x - 1 : kSize;
     if (lo > hi) return;
     m_anchors[size_t(index)] = {std::clamp(x, lo, hi), std::clamp(y, 1, kSize)};
     m_changed = true;
@@ -121,12 +125,15 @@ Table256 CurvesTableFromSamples(const std::array<int32_t, CurvesModel::kSize>& p
     for (int v = 1; v < 255; ++v) {
         const double x = v * 179.0 / 255;
         const int j = int(x);
-        const double y = j >= 179 ? p[size_t(j)] : p[size_t(j)] + (x - j) * (p[size_t(j + 1)] - p[size_t(j)]);
+        const double y =
+            j >= 179 ? p[size_t(j)] : p[size_t(j)] + (x - j) * (p[size_t(j + 1)] - p[size_t(j)]);
         t[size_t(v)] = out(y);
     }
     return t;
 }
 
-Table256 CurvesModel::TransferTable() const { return CurvesTableFromSamples(m_samples); }
+Table256 CurvesModel::TransferTable() const {
+    return CurvesTableFromSamples(m_samples);
+}
 
 }  // namespace zelvo

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Types.h"
 #include "adjust/Adjustments.h"
 #include "adjust/BezierSearch.h"
+#include "core/Types.h"
 
 namespace zelvo {
 

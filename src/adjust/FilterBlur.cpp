@@ -79,9 +79,11 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
 int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
     LayerManager& lm = history.Layers();
     const Rect b = layer.Bounds();
-    const int32_t radius = std::max(0, std::min(slider - 10, std::min(layer.Width(), layer.Height()) - 1));
-    const Rect grown = Rect{b.left - radius, b.top - radius, b.right + radius, b.bottom + radius}
-                           .Intersect(CanvasRect(lm));
+    const int32_t radius =
+        std::max(0, std::min(slider - 10, std::min(layer.Width(), layer.Height()) - 1));
+    const Rect grown =
+        Rect{b.left - radius, b.top - radius, b.right + radius, b.bottom + radius}.Intersect(
+            CanvasRect(lm));
     if (grown.IsEmpty()) return 0;
     const int32_t gw = grown.Width(), gh = grown.Height();
     // The layer's rows laid into the grown rectangle, transparent around them.
@@ -141,7 +143,8 @@ PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius) {
 }
 
 PixelBuffer PlaceInto(const PixelBuffer& src, const Rect& from, const Rect& to) {
-    PixelBuffer out{to.Width(), to.Height(), std::vector<uint32_t>(size_t(to.Width()) * size_t(to.Height()), 0)};
+    PixelBuffer out{to.Width(), to.Height(),
+                    std::vector<uint32_t>(size_t(to.Width()) * size_t(to.Height()), 0)};
     const Rect both = from.Intersect(to);
     for (int32_t y = both.top; y < both.bottom; ++y)
         for (int32_t x = both.left; x < both.right; ++x)
@@ -153,7 +156,8 @@ int ApplyBlur(HistoryManager& history, int32_t slider) {
     const LayerPtr layer = CurrentPixelLayer(history.Layers());
     if (!layer) return 0;
     slider = std::clamp(slider, 1, 110);
-    return slider <= 10 ? ApplyGaussian(history, *layer, slider) : ApplyBoxBlur(history, *layer, slider);
+    return slider <= 10 ? ApplyGaussian(history, *layer, slider)
+                        : ApplyBoxBlur(history, *layer, slider);
 }
 
 }  // namespace zelvo

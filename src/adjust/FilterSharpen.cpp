@@ -11,7 +11,9 @@ namespace {
 
 constexpr int kAmount = 10;
 
-int32_t SharpenRadius(int32_t w, int32_t h) { return std::max(0, std::min(1, std::min(w, h) - 1)); }
+int32_t SharpenRadius(int32_t w, int32_t h) {
+    return std::max(0, std::min(1, std::min(w, h) - 1));
+}
 
 void SharpenRow(const BoxRow& s, const uint32_t* src, int32_t w, uint32_t* out) {
     for (int32_t x = 0; x < w; ++x) {

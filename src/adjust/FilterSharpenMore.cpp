@@ -13,7 +13,8 @@ uint32_t SharpenPixel(uint32_t p, uint32_t blurred, int32_t a, int32_t s) {
     auto ch = [&](int v, int bl) {
         return s >= 100 ? Clamp255(v + a * (v - bl) / 100) : Clamp255(v + a * s * (v - bl) / 10000);
     };
-    return MakePixel(ch(ChB(p), ChB(blurred)), ch(ChG(p), ChG(blurred)), ch(ChR(p), ChR(blurred)), ChA(p));
+    return MakePixel(ch(ChB(p), ChB(blurred)), ch(ChG(p), ChG(blurred)), ch(ChR(p), ChR(blurred)),
+                     ChA(p));
 }
 
 void SharpenMoreRow(const uint32_t* src, const uint32_t* blurred, const uint8_t* strength,
@@ -50,13 +51,16 @@ int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius) {
     RowRing ring(w, h, L + 1, [&](int32_t row) { return src->Row(uint32_t(row)); });
     TentRows blurred(w, h, L, [&](int32_t row) { return ring.Row(row); });
     StrengthRows strength(lm, b.left, w);
-    const int done = RunRowFilter(history, "Sharpen", b, false, [&](int32_t row, uint32_t* out) {
-        const uint32_t* bl = blurred.Next();
-        const uint32_t* old = ring.Row(row);
-        if (!bl || !old) return false;
-        SharpenMoreRow(old, bl, strength.Row(b.bottom - 1 - row), amount, w, out);
-        return true;
-    }, 3);
+    const int done = RunRowFilter(
+        history, "Sharpen", b, false,
+        [&](int32_t row, uint32_t* out) {
+            const uint32_t* bl = blurred.Next();
+            const uint32_t* old = ring.Row(row);
+            if (!bl || !old) return false;
+            SharpenMoreRow(old, bl, strength.Row(b.bottom - 1 - row), amount, w, out);
+            return true;
+        },
+        3);
     AppFeedback().EndProgress();
     return done;
 }

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "history/HistoryManager.h"
 #include "adjust/AdjustPass.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 

@@ -29,7 +29,8 @@ bool ImageProcessor::Prepare(HistoryManager& history, int32_t code, double zoom,
     m_previewSource = m_previewResult = PixelBuffer{};
     if ((code >= kPreviewBlur && code <= kPreviewMosaic) || code == kPreviewShadowHighlight)
         BuildPreviewSource();
-    if (code == kPreviewShadowHighlight || code == kPreviewLevels) m_histogram = LayerHistogram(*m_layer);
+    if (code == kPreviewShadowHighlight || code == kPreviewLevels)
+        m_histogram = LayerHistogram(*m_layer);
     if (code == kPreviewAddNoise)
         m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, false);
     return true;
@@ -53,7 +54,8 @@ void ImageProcessor::BuildPreviewSource() {
         if (m_hasSelection) {
             ReadMaskRow(*m_mask, cy, 0, m_canvasWidth, strengths.data());
             for (int32_t x = 0; x < w; ++x)
-                m_previewStrength[size_t(y) * size_t(w) + size_t(x)] = strengths[size_t(m_view.left + map(x))];
+                m_previewStrength[size_t(y) * size_t(w) + size_t(x)] =
+                    strengths[size_t(m_view.left + map(x))];
         }
         if (cy < b.top || cy >= b.bottom) continue;
         const uint8_t* row = rows.Row(uint32_t(m_layer->StoredRowOf(cy)));
@@ -72,40 +74,52 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
     m_params = params;
     auto at = [&](size_t i) { return i < params.size() ? params[i] : 0; };
     switch (m_code) {
-        case kPreviewBrightnessContrast: m_bc = BuildBrightnessContrastTable(at(0), at(1)); break;
+        case kPreviewBrightnessContrast:
+            m_bc = BuildBrightnessContrastTable(at(0), at(1));
+            break;
         case kPreviewLevels:
             m_transfer = BuildLevelsTable({at(0), at(1), at(2), at(3), at(4)});
             break;
         case kPreviewCurves:
             if (params.size() >= 256) std::copy_n(params.begin(), 256, m_transfer.begin());
             break;
-        case kPreviewColorBalance: m_channels = BuildColorBalanceTables(at(0), at(1), at(2)); break;
+        case kPreviewColorBalance:
+            m_channels = BuildColorBalanceTables(at(0), at(1), at(2));
+            break;
         case kPreviewBlur:
             m_previewResult = at(0) <= 10 ? GaussianBlurResult(m_previewSource, at(0))
                                           : BoxBlurResult(m_previewSource, at(0) - 10);
             for (size_t i = 0; i < m_previewStrength.size(); ++i)
-                m_previewResult.px[i] = at(0) <= 10
-                    ? GaussianSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i])
-                    : BoxSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
+                m_previewResult.px[i] =
+                    at(0) <= 10 ? GaussianSelectionMix(m_previewSource.px[i], m_previewResult.px[i],
+                                                       m_previewStrength[i])
+                                : BoxSelectionMix(m_previewSource.px[i], m_previewResult.px[i],
+                                                  m_previewStrength[i]);
             break;
-        case kPreviewSharpen: m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1), m_previewStrength); break;
+        case kPreviewSharpen:
+            m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1), m_previewStrength);
+            break;
         case kPreviewAddNoise:
-            if (params.size() > 2 && params[2]) m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, at(1) != 0);
+            if (params.size() > 2 && params[2])
+                m_noise = DrawNoiseField(m_previewSource.width, m_previewSource.height, at(1) != 0);
             m_previewResult = m_previewSource;
             for (size_t i = 0; i < m_noise.size(); ++i)
-                m_previewResult.px[i] = NoisePixel(m_previewSource.px[i], m_noise[i], at(0),
-                                                   m_previewStrength.empty() ? 100 : m_previewStrength[i]);
+                m_previewResult.px[i] =
+                    NoisePixel(m_previewSource.px[i], m_noise[i], at(0),
+                               m_previewStrength.empty() ? 100 : m_previewStrength[i]);
             break;
         case kPreviewShadowHighlight:
-            m_previewResult = ShadowHighlightResult(m_previewSource, m_previewStrength, m_histogram, at(0), at(1),
-                                                    std::max(1, at(2)));
+            m_previewResult = ShadowHighlightResult(m_previewSource, m_previewStrength, m_histogram,
+                                                    at(0), at(1), std::max(1, at(2)));
             break;
         case kPreviewMosaic:
             m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0)));
             for (size_t i = 0; i < m_previewStrength.size(); ++i)
-                m_previewResult.px[i] = MosaicSelectionMix(m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
+                m_previewResult.px[i] = MosaicSelectionMix(
+                    m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -115,10 +129,14 @@ uint32_t ImageProcessor::PreviewPixel(uint32_t p, int32_t s) const {
         case kPreviewBrightnessContrast:
             return m_bc.empty() ? p : BrightnessContrastPixel(m_bc, p, s < 0 ? 100 : s);
         case kPreviewLevels:
-        case kPreviewCurves: return TransferPixel(m_transfer, p, s);
-        case kPreviewSaturation: return SaturationPixel(at(0), p, s);
-        case kPreviewColorBalance: return ChannelTablesPixel(m_channels, p, s < 0 ? 100 : s);
-        default: return p;
+        case kPreviewCurves:
+            return TransferPixel(m_transfer, p, s);
+        case kPreviewSaturation:
+            return SaturationPixel(at(0), p, s);
+        case kPreviewColorBalance:
+            return ChannelTablesPixel(m_channels, p, s < 0 ? 100 : s);
+        default:
+            return p;
     }
 }
 
@@ -129,17 +147,40 @@ int ImageProcessor::Finish(int apply) {
         auto at = [&](size_t i) { return i < m_params.size() ? m_params[i] : 0; };
         HistoryManager& h = *m_history;
         switch (m_code) {
-            case kPreviewBrightnessContrast: done = ApplyBrightnessContrast(h, at(0), at(1)); break;
-            case kPreviewLevels: done = ApplyLevels(h, {at(0), at(1), at(2), at(3), at(4)}); break;
-            case kPreviewCurves: done = m_params.size() >= 257 && m_params[256] ? ApplyTransfer(h, m_transfer, "Curves") : 0; break;
-            case kPreviewSaturation: done = ApplySaturation(h, at(0)); break;
-            case kPreviewColorBalance: done = ApplyColorBalance(h, at(0), at(1), at(2)); break;
-            case kPreviewShadowHighlight: done = ApplyShadowHighlight(h, at(0), at(1), at(2)); break;
-            case kPreviewBlur: done = ApplyBlur(h, at(0)); break;
-            case kPreviewSharpen: done = ApplySharpenMore(h, at(0), at(1)); break;
-            case kPreviewAddNoise: done = ApplyAddNoise(h, at(0), at(1) != 0); break;
-            case kPreviewMosaic: done = ApplyMosaic(h, at(0)); break;
-            default: break;
+            case kPreviewBrightnessContrast:
+                done = ApplyBrightnessContrast(h, at(0), at(1));
+                break;
+            case kPreviewLevels:
+                done = ApplyLevels(h, {at(0), at(1), at(2), at(3), at(4)});
+                break;
+            case kPreviewCurves:
+                done = m_params.size() >= 257 && m_params[256]
+                           ? ApplyTransfer(h, m_transfer, "Curves")
+                           : 0;
+                break;
+            case kPreviewSaturation:
+                done = ApplySaturation(h, at(0));
+                break;
+            case kPreviewColorBalance:
+                done = ApplyColorBalance(h, at(0), at(1), at(2));
+                break;
+            case kPreviewShadowHighlight:
+                done = ApplyShadowHighlight(h, at(0), at(1), at(2));
+                break;
+            case kPreviewBlur:
+                done = ApplyBlur(h, at(0));
+                break;
+            case kPreviewSharpen:
+                done = ApplySharpenMore(h, at(0), at(1));
+                break;
+            case kPreviewAddNoise:
+                done = ApplyAddNoise(h, at(0), at(1) != 0);
+                break;
+            case kPreviewMosaic:
+                done = ApplyMosaic(h, at(0));
+                break;
+            default:
+                break;
         }
     }
     if (done) {

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Types.h"
-#include "history/HistoryManager.h"
 #include "adjust/Adjustments.h"
 #include "adjust/Filters.h"
+#include "core/Types.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 

@@ -82,12 +82,12 @@ void CountRow(const uint32_t* line, int32_t w, std::array<int64_t, 256>& c) {
 }
 }  // namespace
 
-std::array<int64_t, 256> SampledHistogram(const std::vector<uint32_t>& px, int32_t w,
-                                          int32_t h) {
+std::array<int64_t, 256> SampledHistogram(const std::vector<uint32_t>& px, int32_t w, int32_t h) {
     std::array<int64_t, 256> c{};
     const int32_t step = HistogramRowStep(w, h);
     // Rows are taken in stored order, bottom row first.
-    for (int32_t row = 0; row < h; row += step) CountRow(&px[size_t(h - 1 - row) * size_t(w)], w, c);
+    for (int32_t row = 0; row < h; row += step)
+        CountRow(&px[size_t(h - 1 - row) * size_t(w)], w, c);
     return c;
 }
 

@@ -6,13 +6,15 @@
 namespace zelvo {
 
 LevelsInputSlider::Handle LevelsInputSlider::Pick(int32_t x) const {
-    const int32_t db = std::abs(x - m_black), dm = std::abs(x - m_middle), dw = std::abs(x - m_white);
+    const int32_t db = std::abs(x - m_black), dm = std::abs(x - m_middle),
+                  dw = std::abs(x - m_white);
     if (dm < db && dm < dw) return kMiddle;
     return dw < db ? kWhite : kBlack;
 }
 
 void LevelsInputSlider::PlaceMiddle() {
-    m_middle = std::clamp(m_black + int32_t(m_fraction * (m_white - m_black)), m_black + 1, m_white - 1);
+    m_middle =
+        std::clamp(m_black + int32_t(m_fraction * (m_white - m_black)), m_black + 1, m_white - 1);
 }
 
 void LevelsInputSlider::Move(Handle h, int32_t x) {

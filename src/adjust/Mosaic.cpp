@@ -10,7 +10,8 @@ namespace {
 
 // The cells of the band of stored rows [r0, r1): one value per cell, left to right.
 template <class RowAt>
-bool BandCells(RowAt rowAt, int32_t w, int32_t r0, int32_t r1, int32_t n, std::vector<uint32_t>& cells) {
+bool BandCells(RowAt rowAt, int32_t w, int32_t r0, int32_t r1, int32_t n,
+               std::vector<uint32_t>& cells) {
     const size_t count = size_t((w + n - 1) / n);
     std::vector<int64_t> cnt(count, 0), b(count, 0), g(count, 0), r(count, 0), a(count, 0);
     for (int32_t row = r0; row < r1; ++row) {
@@ -29,8 +30,8 @@ bool BandCells(RowAt rowAt, int32_t w, int32_t r0, int32_t r1, int32_t n, std::v
         const int32_t x0 = int32_t(c) * n, x1 = std::min(w, x0 + n);
         const int64_t area = int64_t(r1 - r0) * (x1 - x0);
         cells[c] = cnt[c] == 0 ? MakePixel(0, 0, 0, int(a[c] / area))
-                               : MakePixel(int(b[c] / cnt[c]), int(g[c] / cnt[c]), int(r[c] / cnt[c]),
-                                           int(a[c] / area));
+                               : MakePixel(int(b[c] / cnt[c]), int(g[c] / cnt[c]),
+                                           int(r[c] / cnt[c]), int(a[c] / area));
     }
     return true;
 }
@@ -75,8 +76,8 @@ int ApplyMosaic(HistoryManager& history, int32_t cell) {
     StrengthRows strength(lm, b.left, w);
     std::vector<uint32_t> cells;
     return RunRowFilter(history, "Mosaic", b, false, [&](int32_t row, uint32_t* out) {
-        if (row % n == 0 &&
-            !BandCells([&](int32_t r) { return band.Row(r); }, w, row, std::min(h, row + n), n, cells))
+        if (row % n == 0 && !BandCells([&](int32_t r) { return band.Row(r); }, w, row,
+                                       std::min(h, row + n), n, cells))
             return false;
         for (int32_t x = 0; x < w; ++x) out[x] = cells[size_t(x / n)];
         if (const uint8_t* s = strength.Row(b.bottom - 1 - row)) {

@@ -17,7 +17,9 @@ const char* const kLargeLayerQuestion =
 
 namespace {
 
-int32_t SmallRadius(int32_t w, int32_t h) { return std::max(0, std::min(1, std::min(w, h) - 1)); }
+int32_t SmallRadius(int32_t w, int32_t h) {
+    return std::max(0, std::min(1, std::min(w, h) - 1));
+}
 
 // One row of the small reducer: `mid` with its canvas neighbours `above` and `below` (null at
 // the edges).
@@ -73,8 +75,8 @@ struct Radii {
 };
 
 // One row of a radius-based reducer from the two blurs; `k` (channels with d > 10) per pixel.
-void ReduceRow(const uint32_t* src, const uint32_t* a, const uint32_t* b, int32_t limit,
-               int32_t w, uint32_t* out, uint8_t* kOut) {
+void ReduceRow(const uint32_t* src, const uint32_t* a, const uint32_t* b, int32_t limit, int32_t w,
+               uint32_t* out, uint8_t* kOut) {
     for (int32_t x = 0; x < w; ++x) {
         const uint32_t p = src[x];
         int k = 0;
@@ -107,14 +109,17 @@ uint32_t ReduceMix(uint32_t o, uint32_t r, int k, int s) {
 PixelBuffer ReduceSmallNoiseResult(const PixelBuffer& src) {
     const int32_t w = src.width, h = src.height;
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
-    auto row = [&](int32_t y) { return (y >= 0 && y < h) ? &src.px[size_t(y) * size_t(w)] : nullptr; };
+    auto row = [&](int32_t y) {
+        return (y >= 0 && y < h) ? &src.px[size_t(y) * size_t(w)] : nullptr;
+    };
     ForEachBoxRow(src, SmallRadius(w, h), [&](int32_t y, const BoxRow& s) {
         ReduceSmallRow(s, row(y - 1), row(y), row(y + 1), w, &out.px[size_t(y) * size_t(w)]);
     });
     return out;
 }
 
-PixelBuffer ReduceNoiseResult(const PixelBuffer& src, NoiseReducer kind, std::vector<uint8_t>* kOut) {
+PixelBuffer ReduceNoiseResult(const PixelBuffer& src, NoiseReducer kind,
+                              std::vector<uint8_t>* kOut) {
     const Radii r(kind);
     const PixelBuffer a = ColourTentBlur(src, r.small);
     const PixelBuffer b = ColourTentBlur(src, r.large);
@@ -145,41 +150,51 @@ int ApplyReduceNoise(HistoryManager& history, NoiseReducer kind) {
     int done = 0;
     if (kind == NoiseReducer::Small) {
         const int32_t radius = SmallRadius(w, h);
-        RowRing ring(w, h, BoxRingRows(radius), [&](int32_t row) { return src->Row(uint32_t(row)); });
+        RowRing ring(w, h, BoxRingRows(radius),
+                     [&](int32_t row) { return src->Row(uint32_t(row)); });
         BoxRows sums(w, h, radius, [&](int32_t row) { return ring.Row(row); });
-        done = RunRowFilter(history, "Reduce Small Noise", b, true, [&](int32_t row, uint32_t* out) {
-            const BoxRow* s = sums.Next();
-            // Stored rows run bottom-up: the canvas row above is the next stored row.
-            const uint32_t* above = ring.Row(row + 1);
-            const uint32_t* mid = ring.Row(row);
-            const uint32_t* below = ring.Row(row - 1);
-            if (!s || !mid || ring.Failed()) return false;
-            ReduceSmallRow(*s, above, mid, below, w, out);
-            if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
-                for (int32_t x = 0; x < w; ++x) out[x] = BoxSelectionMix(mid[x], out[x], st[x]);
-            return true;
-        }, 4);
+        done = RunRowFilter(
+            history, "Reduce Small Noise", b, true,
+            [&](int32_t row, uint32_t* out) {
+                const BoxRow* s = sums.Next();
+                // Stored rows run bottom-up: the canvas row above is the next stored row.
+                const uint32_t* above = ring.Row(row + 1);
+                const uint32_t* mid = ring.Row(row);
+                const uint32_t* below = ring.Row(row - 1);
+                if (!s || !mid || ring.Failed()) return false;
+                ReduceSmallRow(*s, above, mid, below, w, out);
+                if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
+                    for (int32_t x = 0; x < w; ++x) out[x] = BoxSelectionMix(mid[x], out[x], st[x]);
+                return true;
+            },
+            4);
     } else {
         const Radii r(kind);
-        const int32_t small = ColourTentRadius(r.small, w, h), large = ColourTentRadius(r.large, w, h);
+        const int32_t small = ColourTentRadius(r.small, w, h),
+                      large = ColourTentRadius(r.large, w, h);
         // Both blurs read ahead of the row they give; the ring keeps the row itself too.
-        RowRing ring(w, h, std::max(small, large) + 1, [&](int32_t row) { return src->Row(uint32_t(row)); });
+        RowRing ring(w, h, std::max(small, large) + 1,
+                     [&](int32_t row) { return src->Row(uint32_t(row)); });
         TentRows narrow(w, h, small, [&](int32_t row) { return ring.Row(row); });
         TentRows wide(w, h, large, [&](int32_t row) { return ring.Row(row); });
         std::vector<uint8_t> k(static_cast<size_t>(w));
         const char* name = kind == NoiseReducer::Medium ? "Reduce Medium Noise"
                            : kind == NoiseReducer::Big  ? "Reduce Big Noise"
                                                         : "Reduce Gray Noise";
-        done = RunRowFilter(history, name, b, false, [&](int32_t row, uint32_t* out) {
-            const uint32_t* na = narrow.Next();
-            const uint32_t* wi = wide.Next();
-            const uint32_t* old = ring.Row(row);
-            if (!na || !wi || !old) return false;
-            ReduceRow(old, na, wi, r.limit, w, out, k.data());
-            if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
-                for (int32_t x = 0; x < w; ++x) out[x] = ReduceMix(old[x], out[x], k[size_t(x)], st[x]);
-            return true;
-        }, 4);
+        done = RunRowFilter(
+            history, name, b, false,
+            [&](int32_t row, uint32_t* out) {
+                const uint32_t* na = narrow.Next();
+                const uint32_t* wi = wide.Next();
+                const uint32_t* old = ring.Row(row);
+                if (!na || !wi || !old) return false;
+                ReduceRow(old, na, wi, r.limit, w, out, k.data());
+                if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
+                    for (int32_t x = 0; x < w; ++x)
+                        out[x] = ReduceMix(old[x], out[x], k[size_t(x)], st[x]);
+                return true;
+            },
+            4);
     }
     AppFeedback().EndProgress();
     return done;

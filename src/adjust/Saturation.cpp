@@ -25,12 +25,11 @@ uint32_t SaturationPixel(int32_t value, uint32_t p, int32_t s) {
 
 int ApplySaturation(HistoryManager& history, int32_t value) {
     if (value == 0) return 0;  // OK without a change applies nothing
-    return RunRowAdjustment(history, "Saturation",
-                            [value](const uint32_t* src, const uint8_t* s, uint32_t* dst,
-                                    int32_t n) {
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = SaturationPixel(value, src[i], s ? s[i] : -1);
-                            });
+    return RunRowAdjustment(
+        history, "Saturation",
+        [value](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+            for (int32_t i = 0; i < n; ++i) dst[i] = SaturationPixel(value, src[i], s ? s[i] : -1);
+        });
 }
 
 }  // namespace zelvo

@@ -32,9 +32,8 @@ Table256 ToneCurve(int32_t amount) {
         y1 = 137 + int32_t(84 * s);
     }
     const Bezier c{{0, double(x1), 90, 269}, {0, double(y1), -10, 4}};
-    SteppedSearch(c, 0, 255, [&o](int32_t i, double y) {
-        o[size_t(i)] = int32_t(std::clamp(y, 0.0, 200.0));
-    });
+    SteppedSearch(c, 0, 255,
+                  [&o](int32_t i, double y) { o[size_t(i)] = int32_t(std::clamp(y, 0.0, 200.0)); });
     return o;
 }
 
@@ -84,7 +83,8 @@ namespace {
 struct ShadowHighlightTables {
     Table256 S{}, T{};
     std::array<uint8_t, 256> map{};
-    ShadowHighlightTables(const std::array<int64_t, 256>& histogram, int32_t shadows, int32_t highlights) {
+    ShadowHighlightTables(const std::array<int64_t, 256>& histogram, int32_t shadows,
+                          int32_t highlights) {
         S = StretchTable(StretchBoundsOf(histogram));
         const Table256 cs = ToneCurve(shadows), ch = ToneCurve(highlights);
         for (int v = 0; v < 256; ++v) {
@@ -96,8 +96,9 @@ struct ShadowHighlightTables {
 
 // One row: `blurred` holds the tent-blurred stretched channels; `strength` is null without a
 // selection.
-void ShadowHighlightRow(const ShadowHighlightTables& t, const uint32_t* src, const uint32_t* blurred,
-                        const uint8_t* strength, int32_t w, uint32_t* out) {
+void ShadowHighlightRow(const ShadowHighlightTables& t, const uint32_t* src,
+                        const uint32_t* blurred, const uint8_t* strength, int32_t w,
+                        uint32_t* out) {
     const Table256& S = t.S;
     for (int32_t x = 0; x < w; ++x) {
         const uint32_t p = src[x];
@@ -144,14 +145,16 @@ PixelBuffer ShadowHighlightResult(const PixelBuffer& src, const std::vector<uint
                                   int32_t highlights, int32_t radius) {
     const int32_t w = src.width, h = src.height;
     const ShadowHighlightTables t(histogram, shadows, highlights);
-    TentRows blurred(w, h, std::min({radius, w, h}),
-                     [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; }, t.map.data());
+    TentRows blurred(
+        w, h, std::min({radius, w, h}),
+        [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; }, t.map.data());
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
     for (int32_t y = 0; y < h; ++y) {
         const uint32_t* bl = blurred.Next();
         if (!bl) break;
         const size_t at = size_t(y) * size_t(w);
-        ShadowHighlightRow(t, &src.px[at], bl, strength.empty() ? nullptr : &strength[at], w, &out.px[at]);
+        ShadowHighlightRow(t, &src.px[at], bl, strength.empty() ? nullptr : &strength[at], w,
+                           &out.px[at]);
     }
     return out;
 }
@@ -170,22 +173,28 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
     // The blur reads the stretched rows through its own reader, ahead of the rows written.
     const std::unique_ptr<RowReader> ahead = LayerRowReader(*layer), src = LayerRowReader(*layer);
     std::vector<uint32_t> aheadLine(static_cast<size_t>(w));
-    TentRows blurred(w, h, std::min({radius, w, h}), [&](int32_t row) -> const uint32_t* {
-        const uint8_t* line = ahead->Row(uint32_t(row));
-        if (!line) return nullptr;
-        std::memcpy(aheadLine.data(), line, 4 * size_t(w));
-        return aheadLine.data();
-    }, t.map.data());
+    TentRows blurred(
+        w, h, std::min({radius, w, h}),
+        [&](int32_t row) -> const uint32_t* {
+            const uint8_t* line = ahead->Row(uint32_t(row));
+            if (!line) return nullptr;
+            std::memcpy(aheadLine.data(), line, 4 * size_t(w));
+            return aheadLine.data();
+        },
+        t.map.data());
     StrengthRows strength(lm, b.left, w);
     std::vector<uint32_t> in(static_cast<size_t>(w));
-    const int done = RunRowFilter(history, "Shadow/Highlight", b, false, [&](int32_t row, uint32_t* out) {
-        const uint32_t* bl = blurred.Next();
-        const uint8_t* line = src->Row(uint32_t(row));
-        if (!bl || !line) return false;
-        std::memcpy(in.data(), line, 4 * size_t(w));
-        ShadowHighlightRow(t, in.data(), bl, strength.Row(b.bottom - 1 - row), w, out);
-        return true;
-    }, 4);
+    const int done = RunRowFilter(
+        history, "Shadow/Highlight", b, false,
+        [&](int32_t row, uint32_t* out) {
+            const uint32_t* bl = blurred.Next();
+            const uint8_t* line = src->Row(uint32_t(row));
+            if (!bl || !line) return false;
+            std::memcpy(in.data(), line, 4 * size_t(w));
+            ShadowHighlightRow(t, in.data(), bl, strength.Row(b.bottom - 1 - row), w, out);
+            return true;
+        },
+        4);
     AppFeedback().EndProgress();
     return done;
 }

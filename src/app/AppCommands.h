@@ -73,10 +73,10 @@ enum AppCommandId : int {
 constexpr int kBusyModeOpenQueue = 1096;
 
 struct MenuCommand {
-    int id = 0;            // 0 for a separator
-    std::string menu;      // "&File", "&Image/Adjustments", ... ('/' separates sub-menus)
-    std::string text;      // empty for a separator
-    std::string keys;      // QKeySequence texts separated by ';'
+    int id = 0;        // 0 for a separator
+    std::string menu;  // "&File", "&Image/Adjustments", ... ('/' separates sub-menus)
+    std::string text;  // empty for a separator
+    std::string keys;  // QKeySequence texts separated by ';'
 };
 
 // Every menu entry of the program in menu order, separators included.

@@ -6,7 +6,9 @@
 
 namespace zelvo {
 
-QString CAboutDialog::VersionText() { return QString("Zelvo Version %1").arg(ZELVO_VERSION); }
+QString CAboutDialog::VersionText() {
+    return QString("Zelvo Version %1").arg(ZELVO_VERSION);
+}
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Zelvo");

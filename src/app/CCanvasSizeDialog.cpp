@@ -107,10 +107,14 @@ void CCanvasSizeDialog::accept() {
     }
     Show();
     switch (m_model.Ok()) {
-        case CanvasSizeDialogModel::Outcome::TooLarge: return;
-        case CanvasSizeDialogModel::Outcome::Change: m_change = true; break;
+        case CanvasSizeDialogModel::Outcome::TooLarge:
+            return;
+        case CanvasSizeDialogModel::Outcome::Change:
+            m_change = true;
+            break;
         case CanvasSizeDialogModel::Outcome::Unchanged:
-        case CanvasSizeDialogModel::Outcome::Cancelled: break;
+        case CanvasSizeDialogModel::Outcome::Cancelled:
+            break;
     }
     QDialog::accept();
 }

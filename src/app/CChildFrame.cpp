@@ -16,9 +16,10 @@ CChildFrame::CChildFrame(CMainFrame& frame, std::unique_ptr<CZelvoDoc> doc)
     m_doc->onTitleChanged = [this] { UpdateTitle(); };
     UpdateTitle();
     // The refresher works for the active window.
-    connect(this, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates now) {
-        if (!m_closed) m_view->SetActive(now.testFlag(Qt::WindowActive));
-    });
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates, Qt::WindowStates now) {
+                if (!m_closed) m_view->SetActive(now.testFlag(Qt::WindowActive));
+            });
     connect(m_view, &CZelvoView::statusText, this, [this](const QString& text) {
         if (QLabel* pane = m_frame.Pane(1)) pane->setText(text);
     });

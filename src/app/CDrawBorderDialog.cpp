@@ -50,8 +50,8 @@ void CDrawBorderDialog::ShowColor() {
 void CDrawBorderDialog::ChooseColor() {
     const ColorRef c = m_model.color;
     // The chooser opens with its full panel.
-    const QColor chosen = QColorDialog::getColor(QColor(RedOf(c), GreenOf(c), BlueOf(c)),
-                                                 this, QString(), QColorDialog::DontUseNativeDialog);
+    const QColor chosen = QColorDialog::getColor(QColor(RedOf(c), GreenOf(c), BlueOf(c)), this,
+                                                 QString(), QColorDialog::DontUseNativeDialog);
     if (!chosen.isValid()) return;
     m_model.color = Rgb(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue()));
     ShowColor();

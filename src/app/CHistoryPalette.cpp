@@ -13,7 +13,9 @@ namespace zelvo {
 
 namespace {
 
-QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+QColor ToQColor(ColorRef c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
 
 class HistoryListWidget : public QWidget {
 public:

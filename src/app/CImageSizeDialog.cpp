@@ -76,31 +76,43 @@ CImageSizeDialog::CImageSizeDialog(int32_t width, int32_t height, int32_t resolu
         Show();
     });
     connect(m_resUnit, &QComboBox::currentIndexChanged, this, [this](int i) {
-        m_model.resolutionUnit = i == 0 ? DensityUnit::PixelsPerCentimeter : DensityUnit::PixelsPerInch;
+        m_model.resolutionUnit =
+            i == 0 ? DensityUnit::PixelsPerCentimeter : DensityUnit::PixelsPerInch;
         Show();
     });
-    connect(m_scaleStyles, &QCheckBox::toggled, this, [this](bool on) { m_model.scaleStyles = on; });
+    connect(m_scaleStyles, &QCheckBox::toggled, this,
+            [this](bool on) { m_model.scaleStyles = on; });
     Show();
 }
 
 QLineEdit* CImageSizeDialog::Edit(Field field) const {
     switch (field) {
-        case kPixelWidth: return m_pixelWidth;
-        case kPixelHeight: return m_pixelHeight;
-        case kDocWidth: return m_docWidth;
-        case kDocHeight: return m_docHeight;
-        case kResolution: return m_resolution;
+        case kPixelWidth:
+            return m_pixelWidth;
+        case kPixelHeight:
+            return m_pixelHeight;
+        case kDocWidth:
+            return m_docWidth;
+        case kDocHeight:
+            return m_docHeight;
+        case kResolution:
+            return m_resolution;
     }
     return m_pixelWidth;
 }
 
 QString CImageSizeDialog::Shown(Field field) const {
     switch (field) {
-        case kPixelWidth: return QString::number(m_model.Width());
-        case kPixelHeight: return QString::number(m_model.Height());
-        case kDocWidth: return NumberText(m_model.DocumentWidth());
-        case kDocHeight: return NumberText(m_model.DocumentHeight());
-        case kResolution: return NumberText(m_model.ResolutionValue());
+        case kPixelWidth:
+            return QString::number(m_model.Width());
+        case kPixelHeight:
+            return QString::number(m_model.Height());
+        case kDocWidth:
+            return NumberText(m_model.DocumentWidth());
+        case kDocHeight:
+            return NumberText(m_model.DocumentHeight());
+        case kResolution:
+            return NumberText(m_model.ResolutionValue());
     }
     return {};
 }
@@ -135,11 +147,21 @@ std::optional<double> CImageSizeDialog::Read(Field field, bool withMessages) con
 
 void CImageSizeDialog::Apply(Field field, double value) {
     switch (field) {
-        case kPixelWidth: m_model.EditPixelWidth(int32_t(value)); break;
-        case kPixelHeight: m_model.EditPixelHeight(int32_t(value)); break;
-        case kDocWidth: m_model.EditDocumentWidth(value); break;
-        case kDocHeight: m_model.EditDocumentHeight(value); break;
-        case kResolution: m_model.EditResolution(value); break;
+        case kPixelWidth:
+            m_model.EditPixelWidth(int32_t(value));
+            break;
+        case kPixelHeight:
+            m_model.EditPixelHeight(int32_t(value));
+            break;
+        case kDocWidth:
+            m_model.EditDocumentWidth(value);
+            break;
+        case kDocHeight:
+            m_model.EditDocumentHeight(value);
+            break;
+        case kResolution:
+            m_model.EditResolution(value);
+            break;
     }
 }
 

@@ -76,7 +76,8 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
         m_rows->update();
     });
     connect(m_slider, &QSlider::sliderMoved, this, [this](int v) { ApplyOpacity(v, false); });
-    connect(m_slider, &QSlider::sliderReleased, this, [this] { ApplyOpacity(m_slider->value(), true); });
+    connect(m_slider, &QSlider::sliderReleased, this,
+            [this] { ApplyOpacity(m_slider->value(), true); });
     connect(m_slider, &QSlider::valueChanged, this, [this](int v) {
         // Keys and page clicks move without a drag: each is final.
         if (!m_refreshing && !m_slider->isSliderDown()) ApplyOpacity(v, true);
@@ -99,7 +100,9 @@ CMainFrame* CLayersPalette::Frame() const {
     return nullptr;
 }
 
-bool CLayersPalette::HaveDocument() const { return m_image && m_model && m_image->IsReady(); }
+bool CLayersPalette::HaveDocument() const {
+    return m_image && m_model && m_image->IsReady();
+}
 
 void CLayersPalette::SetDocument(Image* image) {
     if (image == m_image) return;
@@ -207,8 +210,9 @@ void CLayersPalette::PaintRows(QWidget* target) {
         p.setPen(Qt::gray);
         p.drawRect(r.adjusted(0, 0, -1, -1));
         p.setPen(Qt::black);
-        p.drawText(QRect(r.left() + 3, r.top(), LayersPaletteModel::kVisibilityRight - 3, kRowHeight),
-                   Qt::AlignVCenter, QString::fromStdString(info.visibility));
+        p.drawText(
+            QRect(r.left() + 3, r.top(), LayersPaletteModel::kVisibilityRight - 3, kRowHeight),
+            Qt::AlignVCenter, QString::fromStdString(info.visibility));
         if (info.linkMark) {
             p.drawEllipse(QPoint(r.left() + 46, r.center().y()), 4, 4);
             p.drawEllipse(QPoint(r.left() + 54, r.center().y()), 4, 4);

@@ -33,10 +33,8 @@
 namespace zelvo {
 
 const CMainFrame::PaletteSpec CMainFrame::kPalettes[kPaletteCount] = {
-    {"Navigator F8", 200, 150, 32916},
-    {"Color F7", 200, 150, 32915},
-    {"History F6", 200, 130, 32914},
-    {"Layers F5", 200, 200, 32913},
+    {"Navigator F8", 200, 150, 32916}, {"Color F7", 200, 150, 32915},
+    {"History F6", 200, 130, 32914},   {"Layers F5", 200, 200, 32913},
     {"Tools F4", 88, 580, 32912},
 };
 
@@ -119,7 +117,8 @@ bool CMainFrame::Create(const Options& options) {
 }
 
 void CMainFrame::ShowMaximised() {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     showMaximized();
 }
 
@@ -173,10 +172,12 @@ void CMainFrame::StartThreads() {
     WorkerThreads::Posts posts;
     // Workers only post; the lambdas below run on the GUI thread.
     posts.sendCommand = [this](int id) {
-        QMetaObject::invokeMethod(this, [this, id] { OnWorkerCommand(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, id] { OnWorkerCommand(id); }, Qt::QueuedConnection);
     };
     posts.refresh = [this] {
-        QMetaObject::invokeMethod(this, [this] { OnRefreshTick(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { OnRefreshTick(); }, Qt::QueuedConnection);
     };
     m_threads = std::make_unique<WorkerThreads>(m_workspace, m_shared, std::move(posts));
     ConnectViewThreads();

@@ -17,7 +17,9 @@ namespace NR = NavigatorRules;
 
 namespace {
 
-void Place(QWidget* w, const Rect& r) { w->setGeometry(r.left, r.top, r.Width(), r.Height()); }
+void Place(QWidget* w, const Rect& r) {
+    w->setGeometry(r.left, r.top, r.Width(), r.Height());
+}
 
 int32_t ReadInt32(const uint8_t* p) {
     int32_t v;
@@ -86,7 +88,8 @@ CNavigatorPalette::CNavigatorPalette(QWidget* parent) : QWidget(parent) {
     m_zoomIn->setAutoDefault(false);
 
     connect(m_edit, &QLineEdit::returnPressed, this, [this] { OnZoomEntered(); });
-    connect(m_slider, &QSlider::valueChanged, this, [this](int position) { OnSliderMoved(position); });
+    connect(m_slider, &QSlider::valueChanged, this,
+            [this](int position) { OnSliderMoved(position); });
     connect(m_zoomOut, &QPushButton::clicked, this, [this] { OnZoomOut(); });
     connect(m_zoomIn, &QPushButton::clicked, this, [this] { OnZoomIn(); });
     ShowNoDocument();
@@ -155,7 +158,8 @@ void CNavigatorPalette::Apply(float zoom) {
 
 void CNavigatorPalette::OnZoomEntered() {
     if (!m_target) return;
-    const std::optional<float> typed = NR::TypedZoom(NR::ParseTypedValue(m_edit->text().toStdString()));
+    const std::optional<float> typed =
+        NR::TypedZoom(NR::ParseTypedValue(m_edit->text().toStdString()));
     const bool changed = typed && *typed != m_zoom;
     if (changed) {
         m_updating = true;
@@ -178,12 +182,17 @@ void CNavigatorPalette::Step(int position) {
     m_slider->setValue(position);  // valueChanged applies the zoom
 }
 
-void CNavigatorPalette::OnZoomOut() { Step(NR::StepDown(m_slider->value())); }
+void CNavigatorPalette::OnZoomOut() {
+    Step(NR::StepDown(m_slider->value()));
+}
 
-void CNavigatorPalette::OnZoomIn() { Step(NR::StepUp(m_slider->value())); }
+void CNavigatorPalette::OnZoomIn() {
+    Step(NR::StepUp(m_slider->value()));
+}
 
 void CNavigatorPalette::RenderThumbnail() {
-    m_thumbnail = PictureOfDib(m_target->Thumbnail(NR::kThumbnailMaxWidth, NR::kThumbnailMaxHeight));
+    m_thumbnail =
+        PictureOfDib(m_target->Thumbnail(NR::kThumbnailMaxWidth, NR::kThumbnailMaxHeight));
     if (m_thumbnail.isNull()) {
         m_scale = 0.0f;
         m_origin = {};
@@ -208,8 +217,9 @@ void CNavigatorPalette::paintEvent(QPaintEvent*) {
 }
 
 void CNavigatorPalette::ScrollTo(Point pressed) {
-    const std::optional<Point> at = NR::DragTarget(pressed, m_dragOrigin, m_dragScale, m_target->Zoom(),
-                                                   m_target->CanvasWidth(), m_target->CanvasHeight());
+    const std::optional<Point> at =
+        NR::DragTarget(pressed, m_dragOrigin, m_dragScale, m_target->Zoom(),
+                       m_target->CanvasWidth(), m_target->CanvasHeight());
     if (!at) return;
     m_target->ScrollToZoomedPoint(at->x, at->y);
     m_visible = m_target->VisibleRect();

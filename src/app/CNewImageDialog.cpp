@@ -16,7 +16,9 @@ namespace {
 
 constexpr int kPresetRole = Qt::UserRole;
 
-QString Fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString Fixed(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
 
 }  // namespace
 
@@ -101,12 +103,9 @@ CNewImageDialog::CNewImageDialog(QWidget* parent) : QDialog(parent) {
             TakeFields();
             ShowFields();
         });
-    connect(m_unit, &QComboBox::activated, this, [this](int i) {
-        m_model.SetUnit(SizeUnit(i));
-    });
-    connect(m_resolutionUnit, &QComboBox::activated, this, [this](int i) {
-        m_model.SetResolutionUnit(ResolutionUnit(i));
-    });
+    connect(m_unit, &QComboBox::activated, this, [this](int i) { m_model.SetUnit(SizeUnit(i)); });
+    connect(m_resolutionUnit, &QComboBox::activated, this,
+            [this](int i) { m_model.SetResolutionUnit(ResolutionUnit(i)); });
     ShowUserList();
     ShowFields();
 }

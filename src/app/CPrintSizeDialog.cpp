@@ -55,7 +55,8 @@ CPrintSizeDialog::CPrintSizeDialog(int32_t width, int32_t height, int32_t resolu
         Show();
     });
     connect(m_resUnit, &QComboBox::currentIndexChanged, this, [this](int i) {
-        m_model.SetResolutionUnit(i == 1 ? DensityUnit::PixelsPerCentimeter : DensityUnit::PixelsPerInch);
+        m_model.SetResolutionUnit(i == 1 ? DensityUnit::PixelsPerCentimeter
+                                         : DensityUnit::PixelsPerInch);
         Show();
     });
     Show();
@@ -67,9 +68,12 @@ QLineEdit* CPrintSizeDialog::Edit(Field field) const {
 
 QString CPrintSizeDialog::Shown(Field field) const {
     switch (field) {
-        case kWidth: return QString::fromStdString(m_model.WidthText());
-        case kHeight: return QString::fromStdString(m_model.HeightText());
-        case kResolution: return QString::fromStdString(m_model.ResolutionText());
+        case kWidth:
+            return QString::fromStdString(m_model.WidthText());
+        case kHeight:
+            return QString::fromStdString(m_model.HeightText());
+        case kResolution:
+            return QString::fromStdString(m_model.ResolutionText());
     }
     return {};
 }
@@ -82,9 +86,12 @@ void CPrintSizeDialog::Show() {
 
 bool CPrintSizeDialog::Apply(Field field, double value) {
     switch (field) {
-        case kWidth: return m_model.EditWidth(value);
-        case kHeight: return m_model.EditHeight(value);
-        case kResolution: return m_model.EditResolution(value);
+        case kWidth:
+            return m_model.EditWidth(value);
+        case kHeight:
+            return m_model.EditHeight(value);
+        case kResolution:
+            return m_model.EditResolution(value);
     }
     return false;
 }

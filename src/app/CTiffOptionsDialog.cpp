@@ -42,21 +42,43 @@ CTiffOptionsDialog::CTiffOptionsDialog(QWidget* parent) : QDialog(parent) {
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     // `clicked` comes from the user only; the model may refuse JPEG and ZIP after asking.
-    connect(m_none, &QRadioButton::clicked, this, [this] { m_model.ChooseNone(); Sync(); });
-    connect(m_lzw, &QRadioButton::clicked, this, [this] { m_model.ChooseLzw(); Sync(); });
-    connect(m_jpeg, &QRadioButton::clicked, this, [this] { m_model.ChooseJpeg(); Sync(); });
-    connect(m_zip, &QRadioButton::clicked, this, [this] { m_model.ChooseZip(); Sync(); });
+    connect(m_none, &QRadioButton::clicked, this, [this] {
+        m_model.ChooseNone();
+        Sync();
+    });
+    connect(m_lzw, &QRadioButton::clicked, this, [this] {
+        m_model.ChooseLzw();
+        Sync();
+    });
+    connect(m_jpeg, &QRadioButton::clicked, this, [this] {
+        m_model.ChooseJpeg();
+        Sync();
+    });
+    connect(m_zip, &QRadioButton::clicked, this, [this] {
+        m_model.ChooseZip();
+        Sync();
+    });
     Sync();
 }
 
-bool CTiffOptionsDialog::QualityEnabled() const { return m_controls->slider->isEnabled(); }
+bool CTiffOptionsDialog::QualityEnabled() const {
+    return m_controls->slider->isEnabled();
+}
 
 void CTiffOptionsDialog::Sync() {
     switch (m_model.Compression()) {
-        case 5: m_lzw->setChecked(true); break;
-        case 7: m_jpeg->setChecked(true); break;
-        case 8: m_zip->setChecked(true); break;
-        default: m_none->setChecked(true); break;
+        case 5:
+            m_lzw->setChecked(true);
+            break;
+        case 7:
+            m_jpeg->setChecked(true);
+            break;
+        case 8:
+            m_zip->setChecked(true);
+            break;
+        default:
+            m_none->setChecked(true);
+            break;
     }
     const bool on = m_model.QualityControlsEnabled();
     m_controls->SetEnabled(on);

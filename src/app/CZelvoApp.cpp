@@ -12,7 +12,9 @@
 namespace zelvo {
 
 namespace {
-QString SettingsPath() { return QString::fromStdString(ConfigPath("zelvo.ini")); }
+QString SettingsPath() {
+    return QString::fromStdString(ConfigPath("zelvo.ini"));
+}
 }  // namespace
 
 CZelvoApp::CZelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -26,7 +28,9 @@ CZelvoApp::~CZelvoApp() {
     if (m_installedMessages) SetAppMessages(nullptr);
 }
 
-CZelvoApp* CZelvoApp::Instance() { return qobject_cast<CZelvoApp*>(QCoreApplication::instance()); }
+CZelvoApp* CZelvoApp::Instance() {
+    return qobject_cast<CZelvoApp*>(QCoreApplication::instance());
+}
 
 std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QStringList& args,
                                                                    QString* error) {
@@ -35,7 +39,8 @@ std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QString
     parser.addHelpOption();
     QCommandLineOption noSplash("no-splash", "Start without the start-up dialog and its wait.");
     QCommandLineOption tempDir("temp-dir", "Keep the scratch file in DIR.", "DIR");
-    QCommandLineOption screenshot("screenshot", "Write a PNG of the screen to OUT and quit.", "OUT");
+    QCommandLineOption screenshot("screenshot", "Write a PNG of the screen to OUT and quit.",
+                                  "OUT");
     parser.addOptions({noSplash, tempDir, screenshot});
     parser.addPositionalArgument("file", "An image to open.", "[file]");
     if (!parser.parse(args)) {

@@ -15,7 +15,9 @@ CZelvoDoc::CZelvoDoc(Workspace& workspace) : m_image(std::make_unique<Image>(wor
 
 CZelvoDoc::~CZelvoDoc() = default;
 
-bool CZelvoDoc::OnNewDocument(const NewImageSize& size) { return m_image->NewImage(size); }
+bool CZelvoDoc::OnNewDocument(const NewImageSize& size) {
+    return m_image->NewImage(size);
+}
 
 bool CZelvoDoc::OnOpenDocument(const std::string& path) {
     if (!m_image->Open(path)) return false;

@@ -76,7 +76,10 @@ private:
 }  // namespace
 
 CZelvoView::CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* parent)
-    : QAbstractScrollArea(parent), m_image(image), m_refresher(refresher), m_model(image),
+    : QAbstractScrollArea(parent),
+      m_image(image),
+      m_refresher(refresher),
+      m_model(image),
       m_hand(std::make_unique<HandTool>()) {
     setObjectName("ZelvoView");
     setFrameShape(QFrame::NoFrame);
@@ -87,7 +90,8 @@ CZelvoView::CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* paren
     setMinimumSize(50, 40);
     // A thumb drag is one fast-scroll pass; its end repaints the whole client area.
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
-        connect(bar, &QScrollBar::sliderPressed, this, [this] { m_image.ViewState().fastScroll.store(true); });
+        connect(bar, &QScrollBar::sliderPressed, this,
+                [this] { m_image.ViewState().fastScroll.store(true); });
         connect(bar, &QScrollBar::sliderReleased, this, [this] {
             m_image.ViewState().fastScroll.store(false);
             RequestRender(8);
@@ -95,9 +99,13 @@ CZelvoView::CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* paren
     }
 }
 
-CZelvoView::~CZelvoView() { Detach(); }
+CZelvoView::~CZelvoView() {
+    Detach();
+}
 
-ToolController* CZelvoView::Tools() const { return m_tools ? m_tools : m_hand.get(); }
+ToolController* CZelvoView::Tools() const {
+    return m_tools ? m_tools : m_hand.get();
+}
 
 void CZelvoView::SetToolController(ToolController* tools) {
     m_tools = tools;
@@ -171,7 +179,8 @@ void CZelvoView::Changed(bool showRatio) {
     SyncScrollBars();
     if (!m_active) RenderHere();
     if (showRatio)
-        emit statusText(QString::fromStdString(Format("Show ratio：%d%%", int(m_model.Zoom() * 100))));
+        emit statusText(
+            QString::fromStdString(Format("Show ratio：%d%%", int(m_model.Zoom() * 100))));
     viewport()->update();
     emit viewChanged();
 }
@@ -261,7 +270,8 @@ void CZelvoView::CopyTiles() {
                 for (int32_t x = part.left; x < part.right; ++x) {
                     const uint32_t w = src[x - x0];
                     dst[x] = 0xFF000000u | (w & 0x00FFFFFFu);
-                    if ((w >> 24) == TileCache::kOutlineMarker) m_outline.push_back({x, y, kT - (y - y0), x - x0});
+                    if ((w >> 24) == TileCache::kOutlineMarker)
+                        m_outline.push_back({x, y, kT - (y - y0), x - x0});
                 }
             }
         }
@@ -297,10 +307,12 @@ void CZelvoView::RenderHere() {
     m_picture.fill(palette().color(QPalette::Dark));
     m_outline.clear();
     Layer& display = *lm.DisplayBuffer();
-    const Rect shown = m_image.Geometry().screenRect.Intersect(
-        {0, 0, std::min(size.width(), lm.ScreenWidth()), std::min(size.height(), lm.ScreenHeight())});
+    const Rect shown =
+        m_image.Geometry().screenRect.Intersect({0, 0, std::min(size.width(), lm.ScreenWidth()),
+                                                 std::min(size.height(), lm.ScreenHeight())});
     for (int32_t y = shown.top; y < shown.bottom; ++y) {
-        const uint8_t* src = display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
+        const uint8_t* src =
+            display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
         if (!src) break;
         auto* dst = reinterpret_cast<uint32_t*>(m_picture.scanLine(y));
         for (int32_t x = shown.left; x < shown.right; ++x) {
@@ -320,11 +332,14 @@ void CZelvoView::paintEvent(QPaintEvent*) {
         // The first paint fits the image into the window as it is shown, never enlarging it,
         // and paints once more.
         m_firstDrawPosted = true;
-        QMetaObject::invokeMethod(this, [this] {
-            const QSize size = viewport()->size();
-            m_model.Resize(size.width(), size.height());
-            if (m_model.FirstDraw()) Changed(false);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                const QSize size = viewport()->size();
+                m_model.Resize(size.width(), size.height());
+                if (m_model.FirstDraw()) Changed(false);
+            },
+            Qt::QueuedConnection);
     }
     if (m_picture.isNull() || !m_image.IsReady()) {
         p.fillRect(viewport()->rect(), grey);
@@ -333,8 +348,12 @@ void CZelvoView::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, m_picture);
     const QRect covered(0, 0, m_picture.width(), m_picture.height());
     if (!covered.contains(viewport()->rect())) {
-        p.fillRect(QRect(covered.width(), 0, viewport()->width() - covered.width(), viewport()->height()), grey);
-        p.fillRect(QRect(0, covered.height(), covered.width(), viewport()->height() - covered.height()), grey);
+        p.fillRect(
+            QRect(covered.width(), 0, viewport()->width() - covered.width(), viewport()->height()),
+            grey);
+        p.fillRect(
+            QRect(0, covered.height(), covered.width(), viewport()->height() - covered.height()),
+            grey);
     }
     PainterCanvas canvas(p);
     Tools()->Overlay(m_model, canvas);
@@ -387,12 +406,16 @@ void CZelvoView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CZelvoView::keyPressEvent(QKeyEvent* event) {
-    if (m_image.IsReady() && Tools()->Key(m_model, event->key(), true, Modifiers(event->modifiers()))) return;
+    if (m_image.IsReady() &&
+        Tools()->Key(m_model, event->key(), true, Modifiers(event->modifiers())))
+        return;
     QAbstractScrollArea::keyPressEvent(event);
 }
 
 void CZelvoView::keyReleaseEvent(QKeyEvent* event) {
-    if (m_image.IsReady() && Tools()->Key(m_model, event->key(), false, Modifiers(event->modifiers()))) return;
+    if (m_image.IsReady() &&
+        Tools()->Key(m_model, event->key(), false, Modifiers(event->modifiers())))
+        return;
     QAbstractScrollArea::keyReleaseEvent(event);
 }
 
@@ -418,16 +441,24 @@ void CZelvoView::dropEvent(QDropEvent* event) {
         event->ignore();
 }
 
-float CZelvoView::Zoom() const { return m_image.Geometry().zoom; }
+float CZelvoView::Zoom() const {
+    return m_image.Geometry().zoom;
+}
 
 void CZelvoView::ApplyZoom(float factor) {
     if (!m_image.IsReady() || !m_model.SetZoom(factor)) return;
     Changed(true);
 }
 
-int32_t CZelvoView::CanvasWidth() const { return m_image.Width(); }
-int32_t CZelvoView::CanvasHeight() const { return m_image.Height(); }
-Rect CZelvoView::VisibleRect() const { return m_image.Geometry().visible; }
+int32_t CZelvoView::CanvasWidth() const {
+    return m_image.Width();
+}
+int32_t CZelvoView::CanvasHeight() const {
+    return m_image.Height();
+}
+Rect CZelvoView::VisibleRect() const {
+    return m_image.Geometry().visible;
+}
 
 std::vector<uint8_t> CZelvoView::Thumbnail(int32_t width, int32_t height) {
     if (!m_image.IsReady()) return {};
@@ -442,6 +473,8 @@ void CZelvoView::ScrollToZoomedPoint(int32_t x, int32_t y) {
     viewport()->update();
 }
 
-bool CZelvoView::ToolBusy() const { return Tools()->Busy(); }
+bool CZelvoView::ToolBusy() const {
+    return Tools()->Busy();
+}
 
 }  // namespace zelvo

@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 
-#include "selection/SelectionDialogs.h"
 #include "platform/Messages.h"
+#include "selection/SelectionDialogs.h"
 
 namespace zelvo {
 
@@ -68,6 +68,8 @@ std::optional<double> ReadNumberField(QLineEdit* edit, double min, double max, b
     return v;
 }
 
-QString NumberText(double value) { return QString::number(value, 'g', 6); }
+QString NumberText(double value) {
+    return QString::number(value, 'g', 6);
+}
 
 }  // namespace zelvo

@@ -28,12 +28,9 @@ QStringList OpenFilters() {
 
 QStringList SaveAsFilters() {
     return {
-        "JPG,JPEG File (*.jpg *.jpeg)",
-        "GIF File (*.gif)",
-        "TIFF File (*.tif *.tiff)",
-        "PNG File (*.png)",
-        "BMP(24bit) (*.bmp)",
-        "ZLD File ( Quorvel layers data format) (*.zld)",
+        "JPG,JPEG File (*.jpg *.jpeg)", "GIF File (*.gif)",
+        "TIFF File (*.tif *.tiff)",     "PNG File (*.png)",
+        "BMP(24bit) (*.bmp)",           "ZLD File ( Quorvel layers data format) (*.zld)",
     };
 }
 
@@ -75,7 +72,8 @@ std::string SaveAsResult(const std::string& typed, int filterIndex) {
 std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folder,
                                            const QString& name) {
     std::unique_ptr<QFileDialog> dialog(CreateSaveAsDialog(parent, folder, name));
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
     const std::string typed = dialog->selectedFiles().first().toStdString();
     const int filter = int(SaveAsFilters().indexOf(dialog->selectedNameFilter()));
     const std::string result = SaveAsResult(typed, filter);
@@ -83,9 +81,8 @@ std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folde
     // existing must be asked about too, or a file would be replaced without a word.
     std::error_code ec;
     if (result != typed && std::filesystem::exists(result, ec)) {
-        const std::string question =
-            std::filesystem::path(result).filename().string() +
-            " already exists.\nDo you want to replace it?";
+        const std::string question = std::filesystem::path(result).filename().string() +
+                                     " already exists.\nDo you want to replace it?";
         if (AppMessages().Ask(question, Buttons::YesNo, kSaveAsTitle) != Answer::Yes)
             return std::nullopt;
     }

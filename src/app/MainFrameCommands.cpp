@@ -20,7 +20,9 @@ const TurnEntry kTurnEntries[5] = {
     {"Flip Vertical", kFlipVertical},
 };
 
-int MenuId(const char* menu, const char* text) { return MenuCommandId(menu, text); }
+int MenuId(const char* menu, const char* text) {
+    return MenuCommandId(menu, text);
+}
 
 std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&)> work) {
     return [&frame, work = std::move(work)] {
@@ -44,7 +46,9 @@ std::function<bool()> WhenActiveImage(CMainFrame& frame,
     };
 }
 
-void DocumentRerender::RenderText(Layer& layer) { zelvo::RenderText(layer); }
+void DocumentRerender::RenderText(Layer& layer) {
+    zelvo::RenderText(layer);
+}
 
 void DocumentRerender::RenderCurve(Layer& layer, bool forceFill) {
     const bool filled = layer.IsFilled();

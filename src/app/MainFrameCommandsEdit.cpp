@@ -6,8 +6,8 @@
 #include "app/CMainFrame.h"
 #include "app/CSelectionPixelsDialog.h"
 #include "app/MainFrameCommands.h"
-#include "doc/Image.h"
 #include "clipboard/ClipboardCommands.h"
+#include "doc/Image.h"
 #include "geometry/Geometry.h"
 #include "geometry/TransformLayer.h"
 #include "layerops/LayerStack.h"
@@ -29,9 +29,8 @@ ClipboardState& FrameClipboardState() {
 }
 
 std::function<bool()> SelectionEnabled(CMainFrame& frame, SelectionCommand command) {
-    return WhenActiveImage(frame, [command](HistoryManager& h) {
-        return SelectionCommandEnabled(command, h);
-    });
+    return WhenActiveImage(
+        frame, [command](HistoryManager& h) { return SelectionCommandEnabled(command, h); });
 }
 
 void RegisterSelect(CMainFrame& frame, const AddCommand& add) {
@@ -44,61 +43,77 @@ void RegisterSelect(CMainFrame& frame, const AddCommand& add) {
     plain(kSelect, "Deselect", C::Deselect, Deselect);
     plain(kSelect, "Reselect", C::Reselect, Reselect);
     plain(kSelect, "Inverse", C::Inverse, InverseSelection);
-    add(MenuId(kSelect, "Layer Convert to Selection"), OnActiveImage(frame, [](Image& image) {
-            DocumentRerender rerender;
-            LayerToSelection(image.History(), &rerender);
-        }),
+    add(MenuId(kSelect, "Layer Convert to Selection"),
+        OnActiveImage(frame,
+                      [](Image& image) {
+                          DocumentRerender rerender;
+                          LayerToSelection(image.History(), &rerender);
+                      }),
         SelectionEnabled(frame, C::LayerToSelection));
 
-    add(MenuId(kSelect, "Feather..."), OnActiveImage(frame, [&frame](Image& image) {
-            CFeatherDialog dialog(&frame);
-            if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
-            FeatherSelection(image.History(), *dialog.Result());
-        }),
+    add(MenuId(kSelect, "Feather..."),
+        OnActiveImage(frame,
+                      [&frame](Image& image) {
+                          CFeatherDialog dialog(&frame);
+                          if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
+                          FeatherSelection(image.History(), *dialog.Result());
+                      }),
         SelectionEnabled(frame, C::Feather));
     for (bool contract : {false, true})
         add(MenuId(kModify, contract ? "Contract" : "Expand"),
-            OnActiveImage(frame, [&frame, contract](Image& image) {
-                CExpandContractDialog dialog(contract, &frame);
-                if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
-                if (contract)
-                    ContractSelection(image.History(), *dialog.Result());
-                else
-                    ExpandSelection(image.History(), *dialog.Result());
-            }),
+            OnActiveImage(frame,
+                          [&frame, contract](Image& image) {
+                              CExpandContractDialog dialog(contract, &frame);
+                              if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
+                              if (contract)
+                                  ContractSelection(image.History(), *dialog.Result());
+                              else
+                                  ExpandSelection(image.History(), *dialog.Result());
+                          }),
             SelectionEnabled(frame, contract ? C::Contract : C::Expand));
 }
 
 void RegisterEdit(CMainFrame& frame, const AddCommand& add) {
-    add(kIdEditCopy, OnActiveImage(frame, [](Image& image) {
-            CopySelection(image.History(), AppClipboard(), FrameClipboardState());
-        }),
+    add(kIdEditCopy,
+        OnActiveImage(frame,
+                      [](Image& image) {
+                          CopySelection(image.History(), AppClipboard(), FrameClipboardState());
+                      }),
         WhenActiveImage(frame, [](HistoryManager& h) { return CopyEnabled(h); }));
-    add(kIdEditCut, OnActiveImage(frame, [](Image& image) {
-            CutSelection(image.History(), AppClipboard(), FrameClipboardState());
-        }),
+    add(kIdEditCut,
+        OnActiveImage(frame,
+                      [](Image& image) {
+                          CutSelection(image.History(), AppClipboard(), FrameClipboardState());
+                      }),
         WhenActiveImage(frame, [](HistoryManager& h) { return CopyEnabled(h); }));
-    add(kIdEditPaste, OnActiveImage(frame, [](Image& image) {
-            HistoryManager& h = image.History();
-            PasteClipboard(h, AppClipboard(), FrameClipboardState(),
-                           [&h](int32_t w, int32_t height) { return PasteAsLayer(h, w, height); });
-        }),
+    add(kIdEditPaste,
+        OnActiveImage(frame,
+                      [](Image& image) {
+                          HistoryManager& h = image.History();
+                          PasteClipboard(h, AppClipboard(), FrameClipboardState(),
+                                         [&h](int32_t w, int32_t height) {
+                                             return PasteAsLayer(h, w, height);
+                                         });
+                      }),
         WhenActiveImage(frame, [](HistoryManager&) { return PasteEnabled(AppClipboard()); }));
-    add(MenuId(kEdit, "Clean up the clipboard"), [] { CleanClipboard(AppClipboard()); },
+    add(
+        MenuId(kEdit, "Clean up the clipboard"), [] { CleanClipboard(AppClipboard()); },
         [] { return true; });
 
     add(MenuId(kEdit, "Clear"),
         OnActiveImage(frame, [](Image& image) { ClearSelection(image.History()); }),
         SelectionEnabled(frame, SelectionCommand::Clear));
-    add(MenuId(kEdit, "Draw Border"), OnActiveImage(frame, [&frame](Image& image) {
-            CColorPalette* colors = frame.ColorPalette();
-            const ColorRef foreground = colors ? colors->Foreground() : 0;
-            CDrawBorderDialog dialog(foreground, &frame);
-            if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
-            const DrawBorderValues values = *dialog.Result();
-            if (colors) colors->SetColors(values.color, colors->Background());
-            DrawBorder(image.History(), values.width, values.color, values.opacity);
-        }),
+    add(MenuId(kEdit, "Draw Border"),
+        OnActiveImage(frame,
+                      [&frame](Image& image) {
+                          CColorPalette* colors = frame.ColorPalette();
+                          const ColorRef foreground = colors ? colors->Foreground() : 0;
+                          CDrawBorderDialog dialog(foreground, &frame);
+                          if (dialog.exec() != QDialog::Accepted || !dialog.Result()) return;
+                          const DrawBorderValues values = *dialog.Result();
+                          if (colors) colors->SetColors(values.color, colors->Background());
+                          DrawBorder(image.History(), values.width, values.color, values.opacity);
+                      }),
         SelectionEnabled(frame, SelectionCommand::DrawBorder));
 
     for (const TurnEntry& turn : kTurnEntries) {

@@ -1,16 +1,16 @@
 // The Image menu (Desaturate, Invert, Image Size, Canvas Size, Print Size, Rotate Canvas) and
 // the Filter menu's commands without a dialog (Sharpen and the noise reducers). The commands
 // whose dialogs preview on the view stay disabled until those dialogs exist.
+#include "adjust/AdjustPass.h"
+#include "adjust/Adjustments.h"
+#include "adjust/Filters.h"
 #include "app/CCanvasSizeDialog.h"
 #include "app/CImageSizeDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CPrintSizeDialog.h"
 #include "app/MainFrameCommands.h"
 #include "doc/Image.h"
-#include "adjust/AdjustPass.h"
-#include "adjust/Adjustments.h"
 #include "geometry/CanvasSize.h"
-#include "adjust/Filters.h"
 #include "geometry/ImageSize.h"
 #include "geometry/RotateCanvas.h"
 
@@ -30,16 +30,16 @@ bool PixelLayerCommandEnabled(HistoryManager& h) {
 }
 
 std::function<bool()> GeometryEnabled(CMainFrame& frame, GeometryCommand command) {
-    return WhenActiveImage(frame, [command](HistoryManager& h) {
-        return GeometryCommandEnabled(command, h);
-    });
+    return WhenActiveImage(
+        frame, [command](HistoryManager& h) { return GeometryCommandEnabled(command, h); });
 }
 
 void OnImageSize(CMainFrame& frame, Image& image) {
     CImageSizeDialog dialog(image.Width(), image.Height(), image.Resolution(), &frame);
     if (dialog.exec() != QDialog::Accepted || !dialog.Request()) return;
     int32_t resolution = image.Resolution();
-    if (ResizeImage(image.History(), *dialog.Request(), resolution)) image.SetResolution(resolution);
+    if (ResizeImage(image.History(), *dialog.Request(), resolution))
+        image.SetResolution(resolution);
 }
 
 void OnCanvasSize(CMainFrame& frame, Image& image) {

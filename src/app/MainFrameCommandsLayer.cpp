@@ -10,19 +10,20 @@ namespace zelvo {
 
 void RegisterLayerMenuCommands(CMainFrame& frame, const AddCommand& add) {
     static constexpr LayerCommandId kCommands[] = {
-        kCmdNewLayer,   kCmdDuplicateLayer, kCmdDeleteLayer, kCmdMoveUp,
-        kCmdMoveDown,   kCmdMergeLinked,    kCmdMergeVisible, kCmdMergeAll,
-        kCmdClearBorder, kCmdRasterize,
+        kCmdNewLayer,    kCmdDuplicateLayer, kCmdDeleteLayer, kCmdMoveUp,      kCmdMoveDown,
+        kCmdMergeLinked, kCmdMergeVisible,   kCmdMergeAll,    kCmdClearBorder, kCmdRasterize,
     };
-    static_assert(int(kCmdNewLayer) == kIdNewLayer && int(kCmdDeleteLayer) == kIdDeleteLayer &&
-                  int(kCmdDuplicateLayer) == kIdDuplicateLayer &&
-                  int(kCmdMergeLinked) == kIdMergeLinked && int(kCmdMergeVisible) == kIdMergeVisible &&
-                  int(kCmdMergeAll) == kIdMergeAll && int(kCmdClearBorder) == kIdClearLayerBorder &&
-                  int(kCmdRasterize) == kIdRasterizeLayer && int(kCmdMoveUp) == kIdMoveLayerUp &&
-                  int(kCmdMoveDown) == kIdMoveLayerDown);
+    static_assert(
+        int(kCmdNewLayer) == kIdNewLayer && int(kCmdDeleteLayer) == kIdDeleteLayer &&
+        int(kCmdDuplicateLayer) == kIdDuplicateLayer && int(kCmdMergeLinked) == kIdMergeLinked &&
+        int(kCmdMergeVisible) == kIdMergeVisible && int(kCmdMergeAll) == kIdMergeAll &&
+        int(kCmdClearBorder) == kIdClearLayerBorder && int(kCmdRasterize) == kIdRasterizeLayer &&
+        int(kCmdMoveUp) == kIdMoveLayerUp && int(kCmdMoveDown) == kIdMoveLayerDown);
     for (LayerCommandId id : kCommands)
-        add(int(id), OnActiveImage(frame, [id](Image& image) { RunLayerCommand(id, image.History()); }),
-            WhenActiveImage(frame, [id](HistoryManager& h) { return LayerCommandEnabled(id, &h); }));
+        add(int(id),
+            OnActiveImage(frame, [id](Image& image) { RunLayerCommand(id, image.History()); }),
+            WhenActiveImage(frame,
+                            [id](HistoryManager& h) { return LayerCommandEnabled(id, &h); }));
 }
 
 }  // namespace zelvo

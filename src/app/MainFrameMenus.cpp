@@ -66,7 +66,8 @@ void CMainFrame::BuildMenus() {
         menu->addAction(action);
         m_actions[id] = action;
         // The Window menu's palette and bar entries show whether they are visible.
-        if (id == kIdOptionsBar || id == kIdStatusBar || (id >= kIdToolsPalette && id <= kIdNavigatorPalette))
+        if (id == kIdOptionsBar || id == kIdStatusBar ||
+            (id >= kIdToolsPalette && id <= kIdNavigatorPalette))
             action->setCheckable(true);
     }
     // The recent files sit above Exit.
@@ -97,7 +98,8 @@ void CMainFrame::BuildMenus() {
             separator->setProperty("zelvoWindowEntry", true);
             int n = 0;
             for (CChildFrame* child : open) {
-                QAction* a = window->addAction(QString("&%1 %2").arg(++n).arg(child->windowTitle()));
+                QAction* a =
+                    window->addAction(QString("&%1 %2").arg(++n).arg(child->windowTitle()));
                 a->setProperty("zelvoWindowEntry", true);
                 a->setCheckable(true);
                 a->setChecked(child == ActiveChild());
@@ -137,16 +139,25 @@ void CMainFrame::RegisterCommands() {
         m_enablers[id] = std::move(enabled);
     };
 
-    add(kIdFileNew, [this] { OnFileNew(); }, always);
-    add(kIdFileOpen, [this] { OnFileOpen(); }, always);
-    add(kIdFileSave, [this] { OnFileSave(); }, haveDoc);
-    add(kIdFileSaveAs, [this] { OnFileSaveAs(); }, haveDoc);
-    add(kIdClose, [this] { OnClose(); }, haveDoc);
-    add(kIdCloseAll, [this] { CloseAllDocuments(); }, anyDoc);
-    add(kIdPrintSetup, [this] { OnPrintSetup(); }, always);
-    add(kIdExit, [this] { close(); }, always);
+    add(
+        kIdFileNew, [this] { OnFileNew(); }, always);
+    add(
+        kIdFileOpen, [this] { OnFileOpen(); }, always);
+    add(
+        kIdFileSave, [this] { OnFileSave(); }, haveDoc);
+    add(
+        kIdFileSaveAs, [this] { OnFileSaveAs(); }, haveDoc);
+    add(
+        kIdClose, [this] { OnClose(); }, haveDoc);
+    add(
+        kIdCloseAll, [this] { CloseAllDocuments(); }, anyDoc);
+    add(
+        kIdPrintSetup, [this] { OnPrintSetup(); }, always);
+    add(
+        kIdExit, [this] { close(); }, always);
     for (int i = 0; i < CZelvoApp::kRecentFileCount; ++i)
-        add(kIdRecentFile1 + i,
+        add(
+            kIdRecentFile1 + i,
             [this, i] {
                 const QStringList files = m_app.RecentFiles();
                 if (i < files.size()) m_app.OpenDocumentFile(files[i]);
@@ -168,20 +179,31 @@ void CMainFrame::RegisterCommands() {
         [history] { return StepForwardState(history()).enabled; });
     add(kCmdStepBackward, onHistory([](HistoryManager& h) { StepBackward(h); }),
         [history] { return StepBackwardState(history()).enabled; });
-    add(kIdSetupTempDisk, [this] { OnSetupTempDisk(); }, always);
+    add(
+        kIdSetupTempDisk, [this] { OnSetupTempDisk(); }, always);
 
-    add(kIdOptionsBar, [this] { m_optionsBar->setVisible(m_optionsBar->isHidden()); }, always);
-    add(kIdStatusBar, [this] { statusBar()->setVisible(statusBar()->isHidden()); }, always);
-    add(kIdCascade, [this] { Cascade(); }, anyDoc);
-    add(kIdTileHorizontal, [this] { Tile(true); }, anyDoc);
-    add(kIdTileVertical, [this] { Tile(false); }, anyDoc);
-    add(kIdTogglePalettes, [this] { ToggleAllPalettes(); }, always);
-    add(kIdResetPalettes, [this] { ResetPaletteLocations(); }, always);
+    add(
+        kIdOptionsBar, [this] { m_optionsBar->setVisible(m_optionsBar->isHidden()); }, always);
+    add(
+        kIdStatusBar, [this] { statusBar()->setVisible(statusBar()->isHidden()); }, always);
+    add(
+        kIdCascade, [this] { Cascade(); }, anyDoc);
+    add(
+        kIdTileHorizontal, [this] { Tile(true); }, anyDoc);
+    add(
+        kIdTileVertical, [this] { Tile(false); }, anyDoc);
+    add(
+        kIdTogglePalettes, [this] { ToggleAllPalettes(); }, always);
+    add(
+        kIdResetPalettes, [this] { ResetPaletteLocations(); }, always);
     for (int p = 0; p < kPaletteCount; ++p)
-        add(kPalettes[p].command, [this, p] { TogglePalette(p); }, always);
-    add(kIdHelp, [this] { OnHelp(); }, always);
+        add(
+            kPalettes[p].command, [this, p] { TogglePalette(p); }, always);
+    add(
+        kIdHelp, [this] { OnHelp(); }, always);
     RegisterViewCommands();
-    add(kIdAbout, [this] { OnAbout(); }, always);
+    add(
+        kIdAbout, [this] { OnAbout(); }, always);
 
     // The engine's commands on the active document.
     const AddCommand addDocumentCommand = [add](int id, std::function<void()> handler,
@@ -216,7 +238,8 @@ void CMainFrame::UpdateCommandUI() {
     }
     Image* image = ActiveImage();
     if (QAction* undo = Action(kCmdUndoRedo))
-        undo->setText(QString::fromStdString(UndoRedoState(image ? &image->History() : nullptr).text));
+        undo->setText(
+            QString::fromStdString(UndoRedoState(image ? &image->History() : nullptr).text));
     for (int p = 0; p < kPaletteCount; ++p)
         if (QAction* a = Action(kPalettes[p].command); a && m_palettes[p])
             a->setChecked(!m_palettes[p]->isHidden());

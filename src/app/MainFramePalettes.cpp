@@ -21,11 +21,21 @@ void CMainFrame::CreatePalettes() {
                           QDockWidget::DockWidgetFloatable);
         QWidget* content = nullptr;
         switch (i) {
-            case kColor: content = m_colorPalette = new CColorPalette(dock); break;
-            case kHistory: content = m_historyPalette = new CHistoryPalette(dock); break;
-            case kLayers: content = m_layersPalette = new CLayersPalette(dock); break;
-            case kTools: content = m_toolsPalette = new CToolsPalette(dock); break;
-            default: content = m_navigatorPalette = new CNavigatorPalette(dock); break;
+            case kColor:
+                content = m_colorPalette = new CColorPalette(dock);
+                break;
+            case kHistory:
+                content = m_historyPalette = new CHistoryPalette(dock);
+                break;
+            case kLayers:
+                content = m_layersPalette = new CLayersPalette(dock);
+                break;
+            case kTools:
+                content = m_toolsPalette = new CToolsPalette(dock);
+                break;
+            default:
+                content = m_navigatorPalette = new CNavigatorPalette(dock);
+                break;
         }
         dock->setWidget(content);
         addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -44,10 +54,7 @@ void CMainFrame::ResetPaletteLocations() {
     const bool smaller = w < 1024 || h < 768;
     const int x = w - 224;
     const QPoint at[kPaletteCount] = {
-        {x, 75},
-        {x, smaller ? 115 : 206},
-        {x, smaller ? 155 : 327},
-        {x, smaller ? 305 : 478},
+        {x, 75}, {x, smaller ? 115 : 206}, {x, smaller ? 155 : 327}, {x, smaller ? 305 : 478},
         {5, 75},
     };
     for (int i = 0; i < kPaletteCount; ++i) {

@@ -43,16 +43,22 @@ void CMainFrame::ConnectViewThreads() {
     // The workers only post; the lambdas run on the user-interface thread, where the image is
     // looked up among the open windows before anything is touched.
     display.onTilesReady = [this](Image* image) {
-        QMetaObject::invokeMethod(this, [this, image] {
-            for (CChildFrame* child : Children())
-                if (&child->GetImage() == image) child->View()->OnTilesReady();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, image] {
+                for (CChildFrame* child : Children())
+                    if (&child->GetImage() == image) child->View()->OnTilesReady();
+            },
+            Qt::QueuedConnection);
     };
     display.onOutline = [this](Image* image, int phase) {
-        QMetaObject::invokeMethod(this, [this, image, phase] {
-            for (CChildFrame* child : Children())
-                if (&child->GetImage() == image) child->View()->OnOutline(phase);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, image, phase] {
+                for (CChildFrame* child : Children())
+                    if (&child->GetImage() == image) child->View()->OnOutline(phase);
+            },
+            Qt::QueuedConnection);
     };
 }
 

@@ -15,7 +15,9 @@ namespace zelvo {
 
 namespace {
 
-QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+QRect ToQRect(const Rect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
 
 void PlaceWindow(QMdiSubWindow* w, const Rect& r) {
     // A maximised window keeps its state; the slot becomes its restored position.
@@ -97,7 +99,8 @@ void CMainFrame::QueueOpenFiles(const QStringList& files) {
 void CMainFrame::OnOpenQueueTick() {
     // A message shown while a file opens runs an event loop; ticks arriving then wait.
     if (m_inOpenTick) return;
-    if (m_shared.busyMode.load(std::memory_order_acquire) != kBusyModeOpenQueue || m_openQueue.isEmpty()) {
+    if (m_shared.busyMode.load(std::memory_order_acquire) != kBusyModeOpenQueue ||
+        m_openQueue.isEmpty()) {
         EndOpenQueue();
         return;
     }
@@ -148,8 +151,8 @@ void CMainFrame::Cascade() {
     QList<CChildFrame*> windows;
     for (CChildFrame* c : Children())
         if (!c->isMinimized()) windows.append(c);
-    const std::vector<Rect> cells = CascadeCells(int(windows.size()), ClientRect(),
-                                                 m_workspace.ScreenWidth(), m_workspace.PalettesShown());
+    const std::vector<Rect> cells = CascadeCells(
+        int(windows.size()), ClientRect(), m_workspace.ScreenWidth(), m_workspace.PalettesShown());
     for (int i = 0; i < windows.size(); ++i) PlaceWindow(windows[i], cells[size_t(i)]);
 }
 
@@ -159,8 +162,9 @@ void CMainFrame::Tile(bool horizontal) {
         if (!c->isMinimized()) windows.append(c);
     for (CChildFrame* c : windows)
         if (c->isMaximized()) c->showNormal();
-    const std::vector<Rect> cells = TileCells(int(windows.size()), horizontal, ClientRect(),
-                                              m_workspace.ScreenWidth(), m_workspace.PalettesShown());
+    const std::vector<Rect> cells =
+        TileCells(int(windows.size()), horizontal, ClientRect(), m_workspace.ScreenWidth(),
+                  m_workspace.PalettesShown());
     for (int i = 0; i < windows.size(); ++i) windows[i]->setGeometry(ToQRect(cells[size_t(i)]));
 }
 

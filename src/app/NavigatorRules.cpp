@@ -58,9 +58,13 @@ std::optional<float> TypedZoom(int value) {
     return float(value * 0.01);
 }
 
-int StepDown(int position) { return position <= kStep ? kSliderMin : position - kStep; }
+int StepDown(int position) {
+    return position <= kStep ? kSliderMin : position - kStep;
+}
 
-int StepUp(int position) { return std::min(position + kStep, kSliderMax); }
+int StepUp(int position) {
+    return std::min(position + kStep, kSliderMax);
+}
 
 float ThumbnailScale(int32_t thumbWidth, int32_t thumbHeight, int32_t docWidth, int32_t docHeight) {
     if (docWidth > 0) return float(thumbWidth) / float(docWidth);

@@ -23,7 +23,9 @@ OutlinePause::~OutlinePause() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
-void OutlinePause::Pause() { m_state.store(kPaused, std::memory_order_release); }
+void OutlinePause::Pause() {
+    m_state.store(kPaused, std::memory_order_release);
+}
 
 void OutlinePause::Resume() {
     // Only a pause ends here; the word may hold nothing else today, but it is not ours to set.

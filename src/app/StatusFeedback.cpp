@@ -36,7 +36,12 @@ void StatusFeedback::StatusText(const std::string& text) {
         return;
     }
     if (pane)
-        QMetaObject::invokeMethod(pane, [pane, t] { if (pane) pane->setText(t); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            pane,
+            [pane, t] {
+                if (pane) pane->setText(t);
+            },
+            Qt::QueuedConnection);
 }
 
 void StatusFeedback::ShowPercent(int percent) {
@@ -46,8 +51,12 @@ void StatusFeedback::ShowPercent(int percent) {
         bar->setValue(percent);
         return;
     }
-    QMetaObject::invokeMethod(bar, [bar, percent] { if (bar) bar->setValue(percent); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        bar,
+        [bar, percent] {
+            if (bar) bar->setValue(percent);
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace zelvo

@@ -13,8 +13,8 @@ WorkerThreads::WorkerThreads(Workspace& workspace, WorkerShared& shared, Posts p
     : m_workspace(workspace),
       m_shared(shared),
       m_posts(std::move(posts)),
-      m_display(std::make_unique<DisplayRefresher>(workspace.ScreenWidth(), workspace.ScreenHeight(),
-                                                   workspace.Tables())) {
+      m_display(std::make_unique<DisplayRefresher>(workspace.ScreenWidth(),
+                                                   workspace.ScreenHeight(), workspace.Tables())) {
     // A pass renders its tile rows in two halves: the machine has two cores.
     m_display->Renderer().SetThreads(2);
 }
@@ -29,9 +29,18 @@ WorkerThreads::~WorkerThreads() {
 void WorkerThreads::Start() {
     if (m_started) return;
     m_started = true;
-    m_animator.thread = std::thread([this] { RunAnimator(); m_animator.done = true; });
-    m_poller.thread = std::thread([this] { RunPoller(); m_poller.done = true; });
-    m_refresher.thread = std::thread([this] { RunRefresher(); m_refresher.done = true; });
+    m_animator.thread = std::thread([this] {
+        RunAnimator();
+        m_animator.done = true;
+    });
+    m_poller.thread = std::thread([this] {
+        RunPoller();
+        m_poller.done = true;
+    });
+    m_refresher.thread = std::thread([this] {
+        RunRefresher();
+        m_refresher.done = true;
+    });
 }
 
 bool WorkerThreads::Sleep(int ms) {
@@ -75,8 +84,8 @@ void WorkerThreads::RunRefresher() {
         m_shared.refresherTicks.fetch_add(1, std::memory_order_relaxed);
         m_display->Tick();
         bool expected = false;
-        if (m_posts.refresh &&
-            m_shared.refreshPending.compare_exchange_strong(expected, true, std::memory_order_acq_rel))
+        if (m_posts.refresh && m_shared.refreshPending.compare_exchange_strong(
+                                   expected, true, std::memory_order_acq_rel))
             m_posts.refresh();
     }
 }

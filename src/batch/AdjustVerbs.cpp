@@ -1,17 +1,17 @@
 // Adjustment and filter commands: `adjust …` and `filter …`, each as if its dialog were
 // closed with OK at the given values, through the same engine code as the menus.
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
-#include "batch/BatchRunner.h"
-#include "batch/DocumentVerbs.h"
-#include "batch/Script.h"
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/CurvesModel.h"
 #include "adjust/Filters.h"
+#include "batch/BatchRunner.h"
+#include "batch/DocumentVerbs.h"
+#include "batch/Script.h"
 
 namespace zelvo {
 
@@ -30,14 +30,17 @@ std::string Numbers(const Args& args, size_t count, int lo, int hi, std::vector<
         const auto v = ParseInt(args[i]);
         if (!v) return name + ": '" + args[i] + "' is not a whole number";
         if ((*v < lo || *v > hi) && range && range->empty())
-            *range = name + ": " + args[i] + " is outside " + std::to_string(lo) + ".." + std::to_string(hi);
+            *range = name + ": " + args[i] + " is outside " + std::to_string(lo) + ".." +
+                     std::to_string(hi);
         out.push_back(*v);
     }
     return {};
 }
 
 // The command ran (1) or applied nothing by its "OK without a change" rule (0): both succeed.
-CommandResult Ran(int) { return CommandResult::Ok(); }
+CommandResult Ran(int) {
+    return CommandResult::Ok();
+}
 
 CommandResult Adjust(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("adjust needs a command");
@@ -57,16 +60,20 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
     } else if (what == "levels") {
         err = Numbers(args, 5, 0, 255, v, &range);
         if (err.empty() && range.empty() && !(v[0] < v[1] && v[1] < v[2]))
-            return CommandResult::Fail("adjust levels: the input levels must run black < middle < white");
+            return CommandResult::Fail(
+                "adjust levels: the input levels must run black < middle < white");
     } else if (what == "shadow-highlight") {
         err = Numbers(args, 3, 0, 256, v, &range);
         if (err.empty() && range.empty() && (v[0] > 100 || v[1] > 100 || v[2] < 1))
-            return CommandResult::Fail("adjust shadow-highlight: Shadows and Highlights are 0..100, Radius 1..256");
+            return CommandResult::Fail(
+                "adjust shadow-highlight: Shadows and Highlights are 0..100, Radius 1..256");
     } else if (what == "curves") {
         for (size_t i = 1; i < args.size() && err.empty(); ++i) {
             const auto p = ParsePoint(args[i]);
-            if (!p) err = "adjust curves: '" + args[i] + "' is not X,Y";
-            else anchors.push_back({p->first, p->second});
+            if (!p)
+                err = "adjust curves: '" + args[i] + "' is not X,Y";
+            else
+                anchors.push_back({p->first, p->second});
         }
     } else {
         return CommandResult::Script("unknown adjust command '" + what + "'");
@@ -79,14 +86,17 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
         return CommandResult::Fail("adjust " + what + ": the command is disabled");
     if (what == "invert") return CommandResult::From(ApplyInvert(h));
     if (what == "desaturate") return CommandResult::From(ApplyDesaturate(h));
-    if (what == "brightness-contrast") return CommandResult::From(ApplyBrightnessContrast(h, v[0], v[1]));
+    if (what == "brightness-contrast")
+        return CommandResult::From(ApplyBrightnessContrast(h, v[0], v[1]));
     if (what == "saturation") return Ran(ApplySaturation(h, v[0]));
     if (what == "color-balance") return Ran(ApplyColorBalance(h, v[0], v[1], v[2]));
     if (what == "levels") return Ran(ApplyLevels(h, {v[0], v[1], v[2], v[3], v[4]}));
-    if (what == "shadow-highlight") return CommandResult::From(ApplyShadowHighlight(h, v[0], v[1], v[2]));
+    if (what == "shadow-highlight")
+        return CommandResult::From(ApplyShadowHighlight(h, v[0], v[1], v[2]));
     CurvesModel model;
     if (!model.SetAnchors(anchors))
-        return CommandResult::Fail("adjust curves: anchors must lie in 1..180 with x increasing, at least two");
+        return CommandResult::Fail(
+            "adjust curves: anchors must lie in 1..180 with x increasing, at least two");
     if (!model.Changed()) return CommandResult::Ok();
     return CommandResult::From(ApplyTransfer(h, model.TransferTable(), "Curves"));
 }
@@ -117,8 +127,10 @@ CommandResult Filter(BatchSession& s, const Args& args) {
                     mono = true;
                 } else if (auto n = OptionValue(args[i], "seed")) {
                     const auto k = ParseInt(*n);
-                    if (!k || *k < 0) err = "filter add-noise: seed must be a whole number 0 or more";
-                    else seed = unsigned(*k);
+                    if (!k || *k < 0)
+                        err = "filter add-noise: seed must be a whole number 0 or more";
+                    else
+                        seed = unsigned(*k);
                 } else {
                     err = "filter add-noise: unknown option '" + args[i] + "'";
                 }
@@ -126,11 +138,16 @@ CommandResult Filter(BatchSession& s, const Args& args) {
         }
     } else if (what == "reduce-noise") {
         const std::string k = args.size() == 2 ? args[1] : "";
-        if (k == "small") reducer = NoiseReducer::Small;
-        else if (k == "medium") reducer = NoiseReducer::Medium;
-        else if (k == "big") reducer = NoiseReducer::Big;
-        else if (k == "gray") reducer = NoiseReducer::Gray;
-        else err = "filter reduce-noise takes small, medium, big or gray";
+        if (k == "small")
+            reducer = NoiseReducer::Small;
+        else if (k == "medium")
+            reducer = NoiseReducer::Medium;
+        else if (k == "big")
+            reducer = NoiseReducer::Big;
+        else if (k == "gray")
+            reducer = NoiseReducer::Gray;
+        else
+            err = "filter reduce-noise takes small, medium, big or gray";
     } else {
         return CommandResult::Script("unknown filter command '" + what + "'");
     }

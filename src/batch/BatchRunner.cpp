@@ -22,8 +22,8 @@ protected:
             return;
         }
         int filled = percent / 5;
-        std::cerr << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(20 - filled), ' ')
-                  << "] " << percent << "%" << std::flush;
+        std::cerr << "\r[" << std::string(size_t(filled), '#')
+                  << std::string(size_t(20 - filled), ' ') << "] " << percent << "%" << std::flush;
     }
 };
 

@@ -16,7 +16,9 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-CommandResult NoDocument() { return CommandResult::Fail("no open document"); }
+CommandResult NoDocument() {
+    return CommandResult::Fail("no open document");
+}
 
 CommandResult New(BatchSession& s, const Args& args) {
     if (args.size() < 2 || args.size() > 5)
@@ -80,7 +82,8 @@ CommandResult Open(BatchSession& s, const Args& args) {
 
 CommandResult Save(BatchSession& s, const Args& args) {
     if (args.empty())
-        return CommandResult::Script("save takes PATH [quality=Q] [compression=none|lzw|jpeg|zip] [tiff-quality=Q]");
+        return CommandResult::Script(
+            "save takes PATH [quality=Q] [compression=none|lzw|jpeg|zip] [tiff-quality=Q]");
     std::optional<int> quality, tiffQuality;
     std::string compression;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -93,7 +96,8 @@ CommandResult Save(BatchSession& s, const Args& args) {
             compression = *c;
         } else if (auto t = OptionValue(args[i], "tiff-quality")) {
             tiffQuality = ParseInt(*t);
-            if (!tiffQuality) return CommandResult::Script("save: tiff-quality=Q takes a whole number");
+            if (!tiffQuality)
+                return CommandResult::Script("save: tiff-quality=Q takes a whole number");
         } else {
             return CommandResult::Script("save: unknown option '" + args[i] + "'");
         }
@@ -175,9 +179,9 @@ CommandResult Info(BatchSession& s, const Args& args) {
     for (size_t i = 0; i < layers.size(); ++i) {
         const Layer& l = *layers[i];
         out << "layer " << i + 1 << " " << kKinds[int(l.Kind()) & 3] << " " << l.Position().x << " "
-            << l.Position().y << " " << l.Width() << " " << l.Height()
-            << " opacity=" << l.Opacity() << " visible=" << (l.IsVisible() ? 1 : 0)
-            << " current=" << (l.IsCurrent() ? 1 : 0) << " linked=" << l.LinkCount() << "\n";
+            << l.Position().y << " " << l.Width() << " " << l.Height() << " opacity=" << l.Opacity()
+            << " visible=" << (l.IsVisible() ? 1 : 0) << " current=" << (l.IsCurrent() ? 1 : 0)
+            << " linked=" << l.LinkCount() << "\n";
     }
     Rect sel = img.Layers().SelectionBounds();
     if (img.Layers().Selection() && !sel.IsEmpty())
@@ -196,7 +200,9 @@ CommandResult Info(BatchSession& s, const Args& args) {
 
 }  // namespace
 
-BatchDocuments& Documents(BatchSession& s) { return s.State<BatchDocuments>("documents"); }
+BatchDocuments& Documents(BatchSession& s) {
+    return s.State<BatchDocuments>("documents");
+}
 
 void RegisterDocumentCommands(BatchRunner& runner) {
     runner.Register("new", New);

@@ -10,7 +10,9 @@ namespace zelvo {
 namespace {
 
 CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
-    if (args.empty()) return CommandResult::Script("history takes undo|step-backward|step-forward|goto ROW|delete");
+    if (args.empty())
+        return CommandResult::Script(
+            "history takes undo|step-backward|step-forward|goto ROW|delete");
     const std::string& what = args[0];
     const bool known = what == "undo" || what == "step-backward" || what == "step-forward" ||
                        what == "goto" || what == "delete";
@@ -53,6 +55,8 @@ CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
 
 }  // namespace
 
-void RegisterHistoryCommands(BatchRunner& runner) { runner.Register("history", History); }
+void RegisterHistoryCommands(BatchRunner& runner) {
+    runner.Register("history", History);
+}
 
 }  // namespace zelvo

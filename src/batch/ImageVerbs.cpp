@@ -92,9 +92,12 @@ CommandResult Canvas(Image* doc, const Args& args) {
         return CommandResult::Fail("image canvas: the dialog refuses " + args[1] + " x " + args[2]);
     switch (dialog.Ok()) {
         case CanvasSizeDialogModel::Outcome::Unchanged:
-        case CanvasSizeDialogModel::Outcome::Cancelled: return CommandResult::Ok();
-        case CanvasSizeDialogModel::Outcome::TooLarge: return CommandResult::Fail();
-        case CanvasSizeDialogModel::Outcome::Change: break;
+        case CanvasSizeDialogModel::Outcome::Cancelled:
+            return CommandResult::Ok();
+        case CanvasSizeDialogModel::Outcome::TooLarge:
+            return CommandResult::Fail();
+        case CanvasSizeDialogModel::Outcome::Change:
+            break;
     }
     return CommandResult::From(
         ChangeCanvasSize(img.History(), dialog.NewWidth(), dialog.NewHeight()) == 1);
@@ -119,7 +122,8 @@ CommandResult PrintSize(Image* doc, const Args& args) {
     PrintSizeDialogModel dialog(img.Width(), img.Height(), img.Resolution());
     dialog.SetResolutionUnit(unit);
     if (!dialog.EditResolution(*value))
-        return CommandResult::Fail("image print-size: the resolution must be 0.01 up to below 10000");
+        return CommandResult::Fail(
+            "image print-size: the resolution must be 0.01 up to below 10000");
     if (const auto r = dialog.Ok()) {
         img.SetResolution(*r);
         // No history state, but the document now differs from its file.
@@ -166,7 +170,8 @@ CommandResult ImageCommand(BatchSession& s, const Args& args) {
         return CommandResult::Script("unknown image command '" + what + "'");
     std::optional<int> code;
     if (what == "rotate") {
-        if (args.size() != 2) return CommandResult::Script("image rotate takes cw|ccw|180|flip-h|flip-v");
+        if (args.size() != 2)
+            return CommandResult::Script("image rotate takes cw|ccw|180|flip-h|flip-v");
         code = RotateCodeOf(args[1]);
         if (!code) return CommandResult::Script("image rotate: unknown turn '" + args[1] + "'");
     }

@@ -72,8 +72,10 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
         if (*index < 0 || *index >= img.Layers().LayerCount())
             return CommandResult::Fail("layer " + what + ": there is no layer " + args[1]);
         if (img.History().Host().ToolBusy()) return CommandResult::Ok();
-        if (what == "select") return CommandResult::From(img.Layers().SelectLayerByIndex(*index + 1));
-        if (what == "visible") return CommandResult::From(ToggleLayerVisible(img.History(), *index) == 1);
+        if (what == "select")
+            return CommandResult::From(img.Layers().SelectLayerByIndex(*index + 1));
+        if (what == "visible")
+            return CommandResult::From(ToggleLayerVisible(img.History(), *index) == 1);
         const size_t before = s.messages.Entries().size();
         return Outcome(s, before, ToggleLink(img.History(), *index));
     }
@@ -91,6 +93,8 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
 
 }  // namespace
 
-void RegisterLayerCommands(BatchRunner& runner) { runner.Register("layer", LayerCommand); }
+void RegisterLayerCommands(BatchRunner& runner) {
+    runner.Register("layer", LayerCommand);
+}
 
 }  // namespace zelvo

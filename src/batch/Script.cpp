@@ -92,7 +92,8 @@ std::optional<std::pair<int, int>> ParsePoint(const std::string& s) {
 }
 
 std::optional<std::string> OptionValue(const std::string& word, const std::string& key) {
-    if (word.size() > key.size() && word.compare(0, key.size(), key) == 0 && word[key.size()] == '=')
+    if (word.size() > key.size() && word.compare(0, key.size(), key) == 0 &&
+        word[key.size()] == '=')
         return word.substr(key.size() + 1);
     return std::nullopt;
 }

@@ -9,15 +9,15 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
-#include "curves/Curve.h"
 #include "clipboard/ClipboardCommands.h"
+#include "curves/Curve.h"
+#include "layerops/LayerStack.h"
+#include "layers/TextLayer.h"
+#include "platform/Clipboard.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionDialogs.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
-#include "layerops/LayerStack.h"
-#include "layers/TextLayer.h"
-#include "platform/Clipboard.h"
 
 namespace zelvo {
 
@@ -83,7 +83,8 @@ CommandResult Shape(Image& img, const Args& args) {
     HistoryManager& h = img.History();
     const Rect canvas{0, 0, img.Width(), img.Height()};
     if (what == "polygon") {
-        if (rest.size() < 3) return CommandResult::Script("select polygon takes X,Y X,Y X,Y … [MODE]");
+        if (rest.size() < 3)
+            return CommandResult::Script("select polygon takes X,Y X,Y X,Y … [MODE]");
         std::vector<Point> points;
         for (const std::string& w : rest) {
             auto p = ParsePoint(w);
@@ -102,9 +103,9 @@ CommandResult Shape(Image& img, const Args& args) {
         v[i] = *n;
     }
     // Corners in any order, as a drag gives them; what lies off the canvas is cut away.
-    const Rect r = Rect{std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]),
-                        std::max(v[1], v[3])}
-                       .Intersect(canvas);
+    const Rect r =
+        Rect{std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]), std::max(v[1], v[3])}
+            .Intersect(canvas);
     if (r.IsEmpty()) return CommandResult::Ok();  // the view is only refreshed
     if (what == "rect")
         CombineSelection(h, RasterizeRectangle(r), mode, "Rectangular Select");
@@ -122,13 +123,15 @@ CommandResult Select(BatchSession& s, const Args& args) {
     const bool isValue = what == "feather" || what == "expand" || what == "contract";
     if (!isPlain && !isShape && !isValue && what != "dump")
         return CommandResult::Script("unknown select command '" + what + "'");
-    if (isPlain && args.size() != 1) return CommandResult::Script("select " + what + " takes no arguments");
+    if (isPlain && args.size() != 1)
+        return CommandResult::Script("select " + what + " takes no arguments");
     if (what == "dump" && args.size() != 2) return CommandResult::Script("select dump takes PATH");
     std::optional<int> value;
     if (isValue) {
         if (args.size() != 2) return CommandResult::Script("select " + what + " takes a number");
         value = ParseInt(args[1]);
-        if (!value) return CommandResult::Script("select " + what + ": the value must be a whole number");
+        if (!value)
+            return CommandResult::Script("select " + what + ": the value must be a whole number");
     }
     Image* img = Documents(s).active;
     if (!img) return CommandResult::Fail("no open document");
@@ -191,7 +194,8 @@ CommandResult Edit(BatchSession& s, const Args& args) {
         width = ParseInt(args[1]);
         color = ParseColor(args[2]);
         opacity = ParseInt(args[3]);
-        if (!width || !opacity) return CommandResult::Script("edit border: W and OPACITY must be whole numbers");
+        if (!width || !opacity)
+            return CommandResult::Script("edit border: W and OPACITY must be whole numbers");
         if (!color) return CommandResult::Script("edit border: the colour is #RRGGBB");
     }
     Clipboard& clipboard = AppClipboard();

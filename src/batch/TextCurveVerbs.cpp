@@ -87,7 +87,8 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
         args.resize(3);
         args.insert(args.end(), options.begin(), options.end());
     }
-    const char* usage = "text takes X Y \"TEXT\" [font=\"FACE\"] [size=N] [color=#RRGGBB] [vertical]";
+    const char* usage =
+        "text takes X Y \"TEXT\" [font=\"FACE\"] [size=N] [color=#RRGGBB] [vertical]";
     if (args.size() < 3) return CommandResult::Script(usage);
     const std::optional<int> x = ParseInt(args[0]), y = ParseInt(args[1]);
     if (!x || !y) return CommandResult::Script("text: X and Y must be whole numbers");
@@ -103,7 +104,8 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
         } else if (auto v = OptionValue(w, "size")) {
             const std::optional<int> n = ParseInt(*v);
             if (!n || *n < 1 || *n > kMaxTextSize)
-                return CommandResult::Script("text: size must be 1.." + std::to_string(kMaxTextSize));
+                return CommandResult::Script("text: size must be 1.." +
+                                             std::to_string(kMaxTextSize));
             size = *n;
         } else if (auto v = OptionValue(w, "color")) {
             const std::optional<unsigned> c = ParseColor(*v);
@@ -148,10 +150,12 @@ CommandResult Shape(BatchSession& s, const std::vector<std::string>& args) {
     ColorRef color = kForeground;
     std::string error;
     for (size_t i = 3; i < args.size(); ++i)
-        if (!CurveOptions(args[i], filled, color, error)) return CommandResult::Script("shape: " + error);
+        if (!CurveOptions(args[i], filled, color, error))
+            return CommandResult::Script("shape: " + error);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
-    return CommandResult::From(PlaceShape(image->Curves(), index, {*x, *y}, color, filled) != nullptr);
+    return CommandResult::From(PlaceShape(image->Curves(), index, {*x, *y}, color, filled) !=
+                               nullptr);
 }
 
 CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {

@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "history/PixelEdit.h"
 #include "clipboard/ClipboardDib.h"
-#include "selection/SelectionCommands.h"
-#include "selection/SelectionMask.h"
+#include "history/PixelEdit.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
+#include "selection/SelectionCommands.h"
+#include "selection/SelectionMask.h"
 
 namespace zelvo {
 
@@ -43,7 +43,8 @@ std::vector<uint8_t> EncodeCopy(HistoryManager& history, Layer& layer, const Rec
         uint8_t* dst = CopyDibRow(dib, r.Width(), r.bottom - 1 - cy);
         for (int32_t i = 0; i < r.Width(); ++i, dst += 4) {
             const uint8_t* px = src + 4 * size_t(r.left + i - layerLeft);
-            const CopiedPixel c = EncodeCopiedPixel(t, px[0], px[1], px[2], px[3], strength[size_t(i)]);
+            const CopiedPixel c =
+                EncodeCopiedPixel(t, px[0], px[1], px[2], px[3], strength[size_t(i)]);
             dst[0] = c.b;
             dst[1] = c.g;
             dst[2] = c.r;
@@ -60,7 +61,9 @@ bool CopyEnabled(HistoryManager& history) {
     return !history.Host().ToolBusy() && HasSelection(history.Layers());
 }
 
-bool PasteEnabled(Clipboard& clipboard) { return clipboard.HasDib(); }
+bool PasteEnabled(Clipboard& clipboard) {
+    return clipboard.HasDib();
+}
 
 int CopySelection(HistoryManager& history, Clipboard& clipboard, ClipboardState& state) {
     LayerPtr layer;
@@ -149,6 +152,8 @@ PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
     return PasteResult::Pasted;
 }
 
-int CleanClipboard(Clipboard& clipboard) { return clipboard.Empty() ? 1 : 0; }
+int CleanClipboard(Clipboard& clipboard) {
+    return clipboard.Empty() ? 1 : 0;
+}
 
 }  // namespace zelvo

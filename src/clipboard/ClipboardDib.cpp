@@ -12,7 +12,9 @@ uint32_t ReadU32(const uint8_t* p) {
     return v;
 }
 
-void WriteU32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void WriteU32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 uint8_t Unblend(int c, int e) {
     // Undo c' = white * (100 - e) / 100 + c * e / 100 with the same truncations.
@@ -52,7 +54,8 @@ std::optional<DibLayout> ReadDibLayout(const std::vector<uint8_t>& dib) {
     std::memcpy(&bits, dib.data() + 14, 2);
     const uint32_t compression = ReadU32(dib.data() + 16);
     const uint32_t colours = ReadU32(dib.data() + 32);
-    if (headerBytes < 40 || headerBytes > dib.size() || (bits != 24 && bits != 32)) return std::nullopt;
+    if (headerBytes < 40 || headerBytes > dib.size() || (bits != 24 && bits != 32))
+        return std::nullopt;
     if (width <= 0 || height == 0 || height == INT32_MIN) return std::nullopt;
     // Uncompressed, or 32-bit with the three masks after a short header (assumed the usual
     // blue, green, red order).

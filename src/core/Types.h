@@ -22,8 +22,12 @@ struct Rect {
     int32_t Width() const { return right - left; }
     int32_t Height() const { return bottom - top; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-    Rect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+    bool Contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
+    Rect Offset(int32_t dx, int32_t dy) const {
+        return {left + dx, top + dy, right + dx, bottom + dy};
+    }
     // Empty rectangles come back as all zeros, as IntersectRect does.
     Rect Intersect(const Rect& o) const {
         Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
@@ -44,8 +48,14 @@ using ColorRef = uint32_t;  // 0x00BBGGRR
 constexpr ColorRef Rgb(uint8_t r, uint8_t g, uint8_t b) {
     return ColorRef(r) | (ColorRef(g) << 8) | (ColorRef(b) << 16);
 }
-constexpr uint8_t RedOf(ColorRef c) { return uint8_t(c); }
-constexpr uint8_t GreenOf(ColorRef c) { return uint8_t(c >> 8); }
-constexpr uint8_t BlueOf(ColorRef c) { return uint8_t(c >> 16); }
+constexpr uint8_t RedOf(ColorRef c) {
+    return uint8_t(c);
+}
+constexpr uint8_t GreenOf(ColorRef c) {
+    return uint8_t(c >> 8);
+}
+constexpr uint8_t BlueOf(ColorRef c) {
+    return uint8_t(c >> 16);
+}
 
 }  // namespace zelvo

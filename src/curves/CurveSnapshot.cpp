@@ -38,9 +38,16 @@ CurveShape CurveShape::Of(const Layer& layer) {
 
 std::vector<int32_t> CurveSnapshotInts(const CurveShape& before, const CurveShape& after) {
     const int32_t nb = int32_t(before.anchors.size()), na = int32_t(after.anchors.size());
-    std::vector<int32_t> ints{before.closed, before.filled, int32_t(before.color), nb,
-                              after.closed,  after.filled,  int32_t(after.color),  na,
-                              nb,            na};
+    std::vector<int32_t> ints{before.closed,
+                              before.filled,
+                              int32_t(before.color),
+                              nb,
+                              after.closed,
+                              after.filled,
+                              int32_t(after.color),
+                              na,
+                              nb,
+                              na};
     PutRecords(ints, before.anchors);
     PutRecords(ints, after.anchors);
     return ints;
@@ -78,7 +85,8 @@ bool ReadCurveSnapshot(const FileDynamicStore& store, BlockHandle block, bool af
     const int32_t nb = h[3], na = h[7];
     if (nb < 0 || na < 0 || h[8] != nb || h[9] != na) return false;
     const uint64_t recordBytes = uint64_t(kCurveRecordInts) * 4;
-    const uint64_t total = uint64_t(kCurveSnapshotHeaderInts) * 4 + recordBytes * (uint64_t(nb) + na);
+    const uint64_t total =
+        uint64_t(kCurveSnapshotHeaderInts) * 4 + recordBytes * (uint64_t(nb) + na);
     if (total > span.length) return false;
 
     const int32_t* half = after ? h + 4 : h;

@@ -12,7 +12,9 @@ struct TemplateAnchor {
 };
 
 // A corner anchor: all three points on one spot.
-constexpr TemplateAnchor C(int32_t x, int32_t y) { return {x, y, x, y, x, y, 1}; }
+constexpr TemplateAnchor C(int32_t x, int32_t y) {
+    return {x, y, x, y, x, y, 1};
+}
 
 const std::vector<TemplateAnchor>& Template(int index) {
     static const std::vector<TemplateAnchor> kShapes[kShapeCount + 1] = {
@@ -38,8 +40,7 @@ const std::vector<TemplateAnchor>& Template(int index) {
         // Hexagonal
         {C(0, 43), C(25, 86), C(74, 86), C(99, 43), C(74, 0), C(25, 0)},
         // 4 point stars
-        {C(0, 50), C(40, 60), C(50, 100), C(60, 60), C(100, 50), C(60, 40), C(50, 0),
-         C(40, 40)},
+        {C(0, 50), C(40, 60), C(50, 100), C(60, 60), C(100, 50), C(60, 40), C(50, 0), C(40, 40)},
         // 5 point stars
         {C(1, 36), C(31, 58), C(20, 92), C(49, 72), C(78, 92), C(67, 58), C(97, 36), C(61, 36),
          C(49, 1), C(38, 36)},
@@ -70,9 +71,9 @@ const std::vector<TemplateAnchor>& Template(int index) {
 
 const std::vector<std::string>& ShapeNames() {
     static const std::vector<std::string> names = {
-        "Freeform Line", "Rectangle",     "Ellipse",       "Rounded Rectangle",
-        "Pentagon",      "Hexagonal",     "4 point stars", "5 point stars",
-        "Heart-shaped",  "Arrow-shaped",  "Prompt box",    "Hook-shaped"};
+        "Freeform Line", "Rectangle",    "Ellipse",       "Rounded Rectangle",
+        "Pentagon",      "Hexagonal",    "4 point stars", "5 point stars",
+        "Heart-shaped",  "Arrow-shaped", "Prompt box",    "Hook-shaped"};
     return names;
 }
 

@@ -78,8 +78,8 @@ int TextEdit::EndText(int commit) {
             // again, so the list is exactly as it was.
             const int below = index - 1 < 0 ? 0 : index - 1;
             if (m_layers.LayerCount() > 0)
-                MakeCurrentAt(m_layers, below < m_layers.LayerCount() ? below
-                                                                      : m_layers.LayerCount() - 1);
+                MakeCurrentAt(m_layers,
+                              below < m_layers.LayerCount() ? below : m_layers.LayerCount() - 1);
         }
     }
     m_mode = Mode::None;

@@ -165,8 +165,9 @@ bool Image::Save(const std::string& path, const SaveOptions& options) {
     fs::path folder = fs::path(path).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec)) {
-        AppMessages().Show(folder.string() +
-                           "Disk should not be used for document save. Please use Save As to save!");
+        AppMessages().Show(
+            folder.string() +
+            "Disk should not be used for document save. Please use Save As to save!");
         return false;
     }
     FileFormat format = FormatForPath(path);
@@ -245,7 +246,8 @@ void Image::Release() {
 bool AskAndClose(Image& image, const SaveOptions& options,
                  const std::function<bool(Image&)>& saveAs) {
     if (image.IsModified()) {
-        Answer a = AppMessages().Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File");
+        Answer a =
+            AppMessages().Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File");
         if (a == Answer::Cancel) return false;
         if (a == Answer::Yes) {
             bool saved = image.Path().empty() ? (saveAs && saveAs(image))

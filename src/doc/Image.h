@@ -45,7 +45,7 @@ struct ImageViewState {
     std::atomic<bool> holdRender{false};
     std::atomic<bool> renderBusy{false};
     std::atomic<bool> animatorBusy{false};
-    std::atomic<bool> fastScroll{false};  // a scroll-thumb drag is in progress
+    std::atomic<bool> fastScroll{false};       // a scroll-thumb drag is in progress
     std::atomic<bool> outlinePrepared{false};  // the tiles carry the outline of the selection
     std::atomic<int32_t> tickCounter{0};
     // The request handed to the refresher with a fresh `renderLayers` (0 when none is due).
@@ -101,7 +101,9 @@ public:
     Workspace& GetWorkspace() { return m_workspace; }
 
     // LayerEvents
-    void RequestRender(int code) override { m_renderRequest.store(code, std::memory_order_release); }
+    void RequestRender(int code) override {
+        m_renderRequest.store(code, std::memory_order_release);
+    }
     // HistoryHost
     void Redraw() override { RequestRender(1); }
     // A deselect state went away: its mask is no longer offered to Reselect.
@@ -112,8 +114,12 @@ public:
         zelvo::SwapTextOrigin(layer, origin);
         return true;
     }
-    void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override { zelvo::MoveCurve(layer, dx, dy); }
-    BlockHandle WriteCurveSnapshot(Layer& layer) override { return m_curveEdit.WriteSnapshot(layer); }
+    void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override {
+        zelvo::MoveCurve(layer, dx, dy);
+    }
+    BlockHandle WriteCurveSnapshot(Layer& layer) override {
+        return m_curveEdit.WriteSnapshot(layer);
+    }
     bool LoadCurveSnapshot(Layer& layer, BlockHandle block, bool after) override {
         return m_curveEdit.LoadSnapshot(layer, block, after);
     }

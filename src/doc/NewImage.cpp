@@ -1,10 +1,10 @@
 #include "doc/NewImage.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 #include "platform/Disk.h"
 #include "platform/Messages.h"
@@ -17,9 +17,13 @@ constexpr double kInchesPerMetre = 39.37007874015747;
 constexpr int64_t kMaxPixels = 20000000;
 constexpr int32_t kMaxSide = 10000;
 
-SizePreset P(float w, float h, SizeUnit u, float r) { return {w, h, u, r, ResolutionUnit::PerInch}; }
+SizePreset P(float w, float h, SizeUnit u, float r) {
+    return {w, h, u, r, ResolutionUnit::PerInch};
+}
 
-int32_t RoundHalfUp(double v) { return int32_t(v + 0.5); }
+int32_t RoundHalfUp(double v) {
+    return int32_t(v + 0.5);
+}
 
 }  // namespace
 
@@ -46,12 +50,15 @@ const std::vector<BuiltInPreset>& BuiltInPresets() {
     return kList;
 }
 
-int DefaultBuiltInPreset() { return 9; }
+int DefaultBuiltInPreset() {
+    return 9;
+}
 
 std::string PresetText(const SizePreset& p) {
     char buf[128];
     if (p.unit == SizeUnit::Pixel) {
-        std::snprintf(buf, sizeof buf, "%0.0f x %0.0f  (Pixels)", double(p.width), double(p.height));
+        std::snprintf(buf, sizeof buf, "%0.0f x %0.0f  (Pixels)", double(p.width),
+                      double(p.height));
     } else {
         std::snprintf(buf, sizeof buf, "%0.2f x %0.2f  %s", double(p.width), double(p.height),
                       p.unit == SizeUnit::Inch ? "(Inch)" : "(Centimeter)");
@@ -165,12 +172,15 @@ SizePreset NewImageDialogModel::Current() const {
 
 NewImageSize NewImageDialogModel::Compute() const {
     double r = m_resolutionUnit == ResolutionUnit::PerInch ? m_resolution * kInchesPerMetre
-                                                            : m_resolution * 100;
+                                                           : m_resolution * 100;
     auto pixels = [&](double v) {
         switch (m_unit) {
-            case SizeUnit::Centimeter: return v * r * 0.01;
-            case SizeUnit::Inch: return v * r * 0.0254;
-            case SizeUnit::Pixel: break;
+            case SizeUnit::Centimeter:
+                return v * r * 0.01;
+            case SizeUnit::Inch:
+                return v * r * 0.0254;
+            case SizeUnit::Pixel:
+                break;
         }
         return v;
     };

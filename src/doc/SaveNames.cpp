@@ -14,8 +14,7 @@ std::string Lower(std::string s) {
 }
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           Lower(s.substr(s.size() - suffix.size())) == Lower(suffix);
+    return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == Lower(suffix);
 }
 
 std::string Extension(const std::string& path) {
@@ -53,12 +52,18 @@ std::string ApplyFilterExtension(const std::string& name, SaveFilter filter) {
         return false;
     };
     switch (filter) {
-        case SaveFilter::Jpeg: return keep({".jpg", ".jpeg"}) ? name : name + ".jpg";
-        case SaveFilter::Gif: return keep({".gif"}) ? name : name + ".gif";
-        case SaveFilter::Tiff: return keep({".tif", ".tiff"}) ? name : name + ".tif";
-        case SaveFilter::Png: return keep({".png"}) ? name : name + ".png";
-        case SaveFilter::Bmp: return keep({".bmp"}) ? name : name + ".bmp";
-        case SaveFilter::Layered: return keep({".zld"}) ? name : name + ".zld";
+        case SaveFilter::Jpeg:
+            return keep({".jpg", ".jpeg"}) ? name : name + ".jpg";
+        case SaveFilter::Gif:
+            return keep({".gif"}) ? name : name + ".gif";
+        case SaveFilter::Tiff:
+            return keep({".tif", ".tiff"}) ? name : name + ".tif";
+        case SaveFilter::Png:
+            return keep({".png"}) ? name : name + ".png";
+        case SaveFilter::Bmp:
+            return keep({".bmp"}) ? name : name + ".bmp";
+        case SaveFilter::Layered:
+            return keep({".zld"}) ? name : name + ".zld";
     }
     return name;
 }

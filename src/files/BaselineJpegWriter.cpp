@@ -260,7 +260,8 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     }
     BitWriter w(file);
     w.Marker(0xD8);
-    static const uint8_t kApp0[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+    static const uint8_t kApp0[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0,
+                                    1,    1,    0, 0,  1,   0,   1,   0,   0};
     w.Bytes(kApp0, sizeof kApp0);
     for (int t = 0; t < 2; ++t) {
         const auto& q = t == 0 ? lumQuant : chromQuant;
@@ -273,8 +274,21 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     }
     w.Marker(0xC0);
     w.Word(17);
-    const uint8_t sof[15] = {8, uint8_t(height >> 8), uint8_t(height), uint8_t(width >> 8), uint8_t(width),
-                             3, 1, 0x11, 0, 2, 0x11, 1, 3, 0x11, 1};
+    const uint8_t sof[15] = {8,
+                             uint8_t(height >> 8),
+                             uint8_t(height),
+                             uint8_t(width >> 8),
+                             uint8_t(width),
+                             3,
+                             1,
+                             0x11,
+                             0,
+                             2,
+                             0x11,
+                             1,
+                             3,
+                             0x11,
+                             1};
     w.Bytes(sof, sizeof sof);
     WriteHuffmanTable(w, 0x00, kDcLuminance);
     WriteHuffmanTable(w, 0x10, kAcLuminance);
@@ -285,7 +299,8 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     static const uint8_t kSos[10] = {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
     w.Bytes(kSos, sizeof kSos);
 
-    Component comps[3] = {{&dcLum, &acLum, {}, 0}, {&dcChrom, &acChrom, {}, 0}, {&dcChrom, &acChrom, {}, 0}};
+    Component comps[3] = {
+        {&dcLum, &acLum, {}, 0}, {&dcChrom, &acChrom, {}, 0}, {&dcChrom, &acChrom, {}, 0}};
     for (int c = 0; c < 3; ++c) {
         const auto& q = c == 0 ? lumQuant : chromQuant;
         for (int row = 0; row < 8; ++row)
@@ -317,7 +332,8 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
             for (int c = 0; c < 3; ++c) {
                 float block[64];
                 for (int r = 0; r < 8; ++r)
-                    std::memcpy(block + 8 * r, plane[c] + size_t(r) * paddedWidth + bx, 8 * sizeof(float));
+                    std::memcpy(block + 8 * r, plane[c] + size_t(r) * paddedWidth + bx,
+                                8 * sizeof(float));
                 EncodeBlock(w, block, comps[c]);
             }
         }

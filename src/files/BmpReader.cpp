@@ -15,7 +15,9 @@ namespace {
 
 constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -92,22 +94,23 @@ bool ReadHeader(ByteSource& source, BmpHeader& h) {
     if (h.width <= 0 || h.height <= 0) return false;
 
     switch (h.compression) {
-    case kBiRgb:
-        if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
+        case kBiRgb:
+            if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 &&
+                h.bits != 32)
+                return false;
+            break;
+        case kBiRle8:
+            if (h.bits != 8 || h.topDown) return false;
+            break;
+        case kBiRle4:
+            if (h.bits != 4 || h.topDown) return false;
+            break;
+        case kBiBitfields:
+        case kBiAlphaBitfields:
+            if (h.bits != 16 && h.bits != 32) return false;
+            break;
+        default:
             return false;
-        break;
-    case kBiRle8:
-        if (h.bits != 8 || h.topDown) return false;
-        break;
-    case kBiRle4:
-        if (h.bits != 4 || h.topDown) return false;
-        break;
-    case kBiBitfields:
-    case kBiAlphaBitfields:
-        if (h.bits != 16 && h.bits != 32) return false;
-        break;
-    default:
-        return false;
     }
     if (h.compression == kBiRgb && h.bits == 16) {
         h.masks[0] = 0x7C00;
@@ -141,45 +144,45 @@ void FillWhite(RasterImage& image, int64_t fromRow, bool topDown) {
 void ConvertRow(const BmpHeader& h, const uint8_t* src, uint8_t* dst, const Channel* channels) {
     const int64_t w = h.width;
     switch (h.bits) {
-    case 24:
-        std::memcpy(dst, src, size_t(w) * 3);
-        break;
-    case 32:
-        if (h.compression == kBiRgb) {
+        case 24:
+            std::memcpy(dst, src, size_t(w) * 3);
+            break;
+        case 32:
+            if (h.compression == kBiRgb) {
+                for (int64_t x = 0; x < w; ++x, src += 4, dst += 3) {
+                    dst[0] = src[0];
+                    dst[1] = src[1];
+                    dst[2] = src[2];
+                }
+                break;
+            }
             for (int64_t x = 0; x < w; ++x, src += 4, dst += 3) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
+                uint32_t p = Le32(src);
+                dst[0] = channels[2].Get(p);
+                dst[1] = channels[1].Get(p);
+                dst[2] = channels[0].Get(p);
             }
             break;
+        case 16:
+            for (int64_t x = 0; x < w; ++x, src += 2, dst += 3) {
+                uint32_t p = Le16(src);
+                dst[0] = channels[2].Get(p);
+                dst[1] = channels[1].Get(p);
+                dst[2] = channels[0].Get(p);
+            }
+            break;
+        default: {
+            const int bits = h.bits;
+            const int perByte = 8 / bits;
+            const uint8_t mask = uint8_t((1 << bits) - 1);
+            for (int64_t x = 0; x < w; ++x, dst += 3) {
+                int shift = 8 - bits * (int(x % perByte) + 1);
+                const PaletteEntry& e = h.palette[(src[x / perByte] >> shift) & mask];
+                dst[0] = e.blue;
+                dst[1] = e.green;
+                dst[2] = e.red;
+            }
         }
-        for (int64_t x = 0; x < w; ++x, src += 4, dst += 3) {
-            uint32_t p = Le32(src);
-            dst[0] = channels[2].Get(p);
-            dst[1] = channels[1].Get(p);
-            dst[2] = channels[0].Get(p);
-        }
-        break;
-    case 16:
-        for (int64_t x = 0; x < w; ++x, src += 2, dst += 3) {
-            uint32_t p = Le16(src);
-            dst[0] = channels[2].Get(p);
-            dst[1] = channels[1].Get(p);
-            dst[2] = channels[0].Get(p);
-        }
-        break;
-    default: {
-        const int bits = h.bits;
-        const int perByte = 8 / bits;
-        const uint8_t mask = uint8_t((1 << bits) - 1);
-        for (int64_t x = 0; x < w; ++x, dst += 3) {
-            int shift = 8 - bits * (int(x % perByte) + 1);
-            const PaletteEntry& e = h.palette[(src[x / perByte] >> shift) & mask];
-            dst[0] = e.blue;
-            dst[1] = e.green;
-            dst[2] = e.red;
-        }
-    }
     }
 }
 
@@ -206,7 +209,8 @@ bool ReadPlainRows(ByteSource& source, const BmpHeader& h, RasterImage& image, b
         const int64_t complete = int64_t(got / srcStride);
         if (!direct) {
             for (int64_t r = 0; r < complete; ++r) {
-                uint8_t* dst = h.topDown ? image.TopRow(int32_t(row + r)) : image.BottomRow(int32_t(row + r));
+                uint8_t* dst =
+                    h.topDown ? image.TopRow(int32_t(row + r)) : image.BottomRow(int32_t(row + r));
                 ConvertRow(h, chunk.data() + r * srcStride, dst, channels);
             }
         }
@@ -266,7 +270,8 @@ void ReadRleRows(ByteSource& source, const BmpHeader& h, RasterImage& image, boo
         // The rest of the current row and every later row never arrived.
         if (y < h.height) {
             uint8_t* row = image.BottomRow(int32_t(y));
-            for (int64_t i = std::max<int64_t>(x, 0); i < h.width; ++i) std::memset(row + 3 * i, 255, 3);
+            for (int64_t i = std::max<int64_t>(x, 0); i < h.width; ++i)
+                std::memset(row + 3 * i, 255, 3);
             FillWhite(image, y + 1, false);
             incomplete = true;
         }
@@ -275,8 +280,7 @@ void ReadRleRows(ByteSource& source, const BmpHeader& h, RasterImage& image, boo
         uint8_t n, c;
         if (!reader->Next(n) || !reader->Next(c)) return truncated();
         if (n > 0) {
-            for (int i = 0; i < n; ++i, ++x)
-                put(x, y, four ? ((i & 1) ? c & 15 : c >> 4) : c);
+            for (int i = 0; i < n; ++i, ++x) put(x, y, four ? ((i & 1) ? c & 15 : c >> 4) : c);
             continue;
         }
         if (c == 0) {
@@ -314,7 +318,8 @@ bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterReadResult& o
     BmpHeader h;
     if (!ReadHeader(source, h)) return false;
     if (!IsAcceptableRasterSize(h.width, h.height, limits.maxPixels)) return false;
-    if (!out.image.Allocate(int32_t(h.width), int32_t(h.height), 24, RowOrder::BottomUp)) return false;
+    if (!out.image.Allocate(int32_t(h.width), int32_t(h.height), 24, RowOrder::BottomUp))
+        return false;
     bool incomplete = false;
     try {
         if (h.compression == kBiRle4 || h.compression == kBiRle8) {

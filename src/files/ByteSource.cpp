@@ -36,7 +36,8 @@ bool FileSource::Open(const std::string& path) {
 size_t FileSource::ReadAt(uint64_t offset, void* data, size_t size) {
     size_t done = 0;
     while (done < size) {
-        ssize_t n = pread(m_fd, static_cast<uint8_t*>(data) + done, size - done, off_t(offset + done));
+        ssize_t n =
+            pread(m_fd, static_cast<uint8_t*>(data) + done, size - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += size_t(n);

@@ -15,8 +15,8 @@ void FuzzReadRaster(const uint8_t* data, size_t size, const std::string& extensi
         return;
     }
     const RasterImage& image = r.image;
-    if (image.Bits() != 24 || image.Order() != RowOrder::BottomUp || image.Width() <= 0 || image.Height() <= 0 ||
-        int64_t(image.Width()) * image.Height() > kFuzzMaxPixels ||
+    if (image.Bits() != 24 || image.Order() != RowOrder::BottomUp || image.Width() <= 0 ||
+        image.Height() <= 0 || int64_t(image.Width()) * image.Height() > kFuzzMaxPixels ||
         image.Stride() != size_t(DibStride(image.Width(), 24)) ||
         image.ByteSize() != image.Stride() * size_t(image.Height()))
         std::abort();

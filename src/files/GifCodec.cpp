@@ -59,7 +59,8 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
         for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
     }
     PaletteEntry background{};
-    if (gif->SColorMap && gif->SBackGroundColor >= 0 && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+    if (gif->SColorMap && gif->SBackGroundColor >= 0 &&
+        gif->SBackGroundColor < gif->SColorMap->ColorCount) {
         const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
         background = {c.Blue, c.Green, c.Red};
     }
@@ -102,7 +103,8 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
 
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
     uint8_t magic[6];
-    if (source.ReadAt(0, magic, 6) != 6 || magic[0] != 'G' || magic[1] != 'I' || magic[2] != 'F') return false;
+    if (source.ReadAt(0, magic, 6) != 6 || magic[0] != 'G' || magic[1] != 'I' || magic[2] != 'F')
+        return false;
     SourceCursor cursor(source);
     int error = 0;
     GifCloser closer{DGifOpen(&cursor, ReadFromCursor, &error)};
@@ -128,7 +130,8 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
 }
 
 bool EncodeGif(SafeFile& file, const RasterImage& indexed) {
-    if (indexed.IsEmpty() || indexed.Bits() != 8 || indexed.Width() > 65535 || indexed.Height() > 65535)
+    if (indexed.IsEmpty() || indexed.Bits() != 8 || indexed.Width() > 65535 ||
+        indexed.Height() > 65535)
         return false;
     int error = 0;
     GifFileType* gif = EGifOpen(&file, WriteToFile, &error);
@@ -140,10 +143,12 @@ bool EncodeGif(SafeFile& file, const RasterImage& indexed) {
         colors[i] = {e.red, e.green, e.blue};
     }
     ColorMapObject* map = GifMakeMapObject(256, colors);
-    bool ok = map && EGifPutScreenDesc(gif, indexed.Width(), indexed.Height(), 8, 0, map) != GIF_ERROR &&
-              EGifPutImageDesc(gif, 0, 0, indexed.Width(), indexed.Height(), false, nullptr) != GIF_ERROR;
+    bool ok =
+        map && EGifPutScreenDesc(gif, indexed.Width(), indexed.Height(), 8, 0, map) != GIF_ERROR &&
+        EGifPutImageDesc(gif, 0, 0, indexed.Width(), indexed.Height(), false, nullptr) != GIF_ERROR;
     for (int32_t y = 0; ok && y < indexed.Height(); ++y)
-        ok = EGifPutLine(gif, const_cast<GifPixelType*>(indexed.TopRow(y)), indexed.Width()) != GIF_ERROR;
+        ok = EGifPutLine(gif, const_cast<GifPixelType*>(indexed.TopRow(y)), indexed.Width()) !=
+             GIF_ERROR;
     // Closing writes the trailer and frees the handle whatever happened before.
     if (EGifCloseFile(gif, &error) == GIF_ERROR) ok = false;
     if (map) GifFreeMapObject(map);

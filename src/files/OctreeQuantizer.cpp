@@ -30,7 +30,8 @@ public:
         int32_t node = m_root;
         for (int depth = 0; !m_nodes[node].leaf; ++depth) {
             const int shift = 7 - depth;
-            const int index = (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
+            const int index =
+                (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
             int32_t next = m_nodes[node].child[index];
             if (next == kNone) {
                 next = Create(depth + 1);
@@ -207,7 +208,8 @@ bool QuantizeForGif(const RasterImage& image, RasterImage& indexed) {
         for (int32_t y = 0; y < image.Height(); ++y) {
             const uint8_t* src = image.StoredRow(y);
             uint8_t* dst = indexed.StoredRow(y);
-            for (int32_t x = 0; x < image.Width(); ++x, src += 3) dst[x] = nearest->Find(src[0], src[1], src[2]);
+            for (int32_t x = 0; x < image.Width(); ++x, src += 3)
+                dst[x] = nearest->Find(src[0], src[1], src[2]);
         }
     } catch (const std::bad_alloc&) {
         indexed.Clear();

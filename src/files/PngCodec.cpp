@@ -11,7 +11,9 @@ namespace zelvo {
 namespace {
 
 void SilentWarning(png_structp, png_const_charp) {}
-void ErrorJump(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void ErrorJump(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 
 void ReadFromCursor(png_structp png, png_bytep data, size_t size) {
     auto* cursor = static_cast<SourceCursor*>(png_get_io_ptr(png));
@@ -28,7 +30,8 @@ void FlushNothing(png_structp) {}
 // Only plain C objects live in this frame: longjmp skips destructors. The row pointers are
 // allocated through libpng so that they are freed with it.
 bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     png_bytep* volatile rows = nullptr;
@@ -87,7 +90,8 @@ bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
 
 bool EncodePng(SafeFile& file, const RasterImage& image) {
     if (image.IsEmpty() || image.Bits() != 24) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info || setjmp(png_jmpbuf(png))) {

@@ -27,7 +27,9 @@ struct PaletteEntry {
 };
 
 // Row stride of a `bits`-per-pixel DIB row, 0 when it does not fit in 32 bits.
-constexpr int64_t DibStride(int64_t width, int bits) { return ((width * bits + 31) / 32) * 4; }
+constexpr int64_t DibStride(int64_t width, int bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
 
 class RasterImage {
 public:
@@ -39,7 +41,8 @@ public:
 
     // Allocates a zero-filled buffer; false (and an empty image) when the size is not positive,
     // past the limits above, or the memory cannot be had. `bits` is 24 or 8.
-    bool Allocate(int32_t width, int32_t height, int bits = 24, RowOrder order = RowOrder::BottomUp);
+    bool Allocate(int32_t width, int32_t height, int bits = 24,
+                  RowOrder order = RowOrder::BottomUp);
     void Clear();
 
     bool IsEmpty() const { return m_size == 0; }

@@ -29,7 +29,8 @@ Kind KindOf(ByteSource& source, const std::string& extension) {
     if (b[0] == 0xFF && b[1] == 0xD8) return Kind::Jpeg;
     // The first three letters of the extension decide, so ".tiff" is TIFF.
     std::string e = extension.substr(0, 3);
-    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(e.begin(), e.end(), e.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     if (e == "gif") return Kind::Gif;
     if (e == "png") return Kind::Png;
     if (e == "tif") return Kind::Tiff;
@@ -38,14 +39,14 @@ Kind KindOf(ByteSource& source, const std::string& extension) {
 
 bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
     switch (kind) {
-    case Kind::Gif:
-        return DecodeGif(source, limits, out.image);
-    case Kind::Png:
-        return DecodePng(source, limits, out.image);
-    case Kind::Tiff:
-        return DecodeTiff(source, limits, out.image);
-    default:
-        return false;
+        case Kind::Gif:
+            return DecodeGif(source, limits, out.image);
+        case Kind::Png:
+            return DecodePng(source, limits, out.image);
+        case Kind::Tiff:
+            return DecodeTiff(source, limits, out.image);
+        default:
+            return false;
     }
 }
 

@@ -28,27 +28,30 @@ bool WriteRasterFile(const std::string& path, const RasterImage& image, int type
                      int compression) {
     if (image.IsEmpty()) return false;
     if (type == kFileGif) {
-        if (image.Bits() == 8) return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, image); });
+        if (image.Bits() == 8)
+            return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, image); });
         RasterImage indexed;
         if (!QuantizeForGif(image, indexed)) return false;
         return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, indexed); });
     }
     if (image.Bits() != 24) return false;
     switch (type) {
-    case kFileBmp:
-        return WriteWith(path, [&](SafeFile& f) { return EncodeBmp(f, image); });
-    case kFileJpeg: {
-        const int q = JpegLibraryQuality(quality);
-        if (q == 100 && WriteWith(path, [&](SafeFile& f) { return EncodeBaselineJpeg(f, image, q); }))
-            return true;
-        return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, image, q); });
-    }
-    case kFileTiff:
-        return WriteWith(path, [&](SafeFile& f) { return EncodeTiff(f, image, compression, quality); });
-    case kFilePng:
-        return WriteWith(path, [&](SafeFile& f) { return EncodePng(f, image); });
-    default:
-        return false;
+        case kFileBmp:
+            return WriteWith(path, [&](SafeFile& f) { return EncodeBmp(f, image); });
+        case kFileJpeg: {
+            const int q = JpegLibraryQuality(quality);
+            if (q == 100 &&
+                WriteWith(path, [&](SafeFile& f) { return EncodeBaselineJpeg(f, image, q); }))
+                return true;
+            return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, image, q); });
+        }
+        case kFileTiff:
+            return WriteWith(
+                path, [&](SafeFile& f) { return EncodeTiff(f, image, compression, quality); });
+        case kFilePng:
+            return WriteWith(path, [&](SafeFile& f) { return EncodePng(f, image); });
+        default:
+            return false;
     }
 }
 

@@ -52,11 +52,19 @@ void SyncFolder(const std::string& folder) {
 ssize_t FileOps::PWrite(int fd, const void* data, size_t size, off_t offset) {
     return pwrite(fd, data, size, offset);
 }
-int FileOps::Sync(int fd) { return fsync(fd); }
-int FileOps::Rename(const char* from, const char* to) { return rename(from, to); }
+int FileOps::Sync(int fd) {
+    return fsync(fd);
+}
+int FileOps::Rename(const char* from, const char* to) {
+    return rename(from, to);
+}
 
-ScopedFileOps::ScopedFileOps(FileOps* ops) : m_previous(g_ops) { g_ops = ops; }
-ScopedFileOps::~ScopedFileOps() { g_ops = m_previous; }
+ScopedFileOps::ScopedFileOps(FileOps* ops) : m_previous(g_ops) {
+    g_ops = ops;
+}
+ScopedFileOps::~ScopedFileOps() {
+    g_ops = m_previous;
+}
 
 SafeFile::SafeFile(std::string target) : m_target(ResolveTarget(target)) {}
 
@@ -144,15 +152,17 @@ bool SafeFile::Seek(uint64_t position) {
     return true;
 }
 
-uint64_t SafeFile::Size() const { return std::max(m_fileSize, m_bufferStart + m_buffer.size()); }
+uint64_t SafeFile::Size() const {
+    return std::max(m_fileSize, m_bufferStart + m_buffer.size());
+}
 
 size_t SafeFile::ReadAt(uint64_t position, void* data, size_t size) {
     if (m_fd < 0 || m_failed || !FlushBuffer()) return 0;
     m_bufferStart = m_position;
     size_t done = 0;
     while (done < size) {
-        ssize_t n = pread(m_fd, static_cast<uint8_t*>(data) + done, size - done,
-                          off_t(position + done));
+        ssize_t n =
+            pread(m_fd, static_cast<uint8_t*>(data) + done, size - done, off_t(position + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += size_t(n);

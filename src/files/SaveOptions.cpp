@@ -34,7 +34,9 @@ void QualityControls::ChooseCombo(int combo) {
     if (combo >= 0 && combo < 4) m_quality = QualityForCombo(combo);
 }
 
-void QualityControls::MoveSlider(int position) { m_quality = std::clamp(position, kMin, kMax); }
+void QualityControls::MoveSlider(int position) {
+    m_quality = std::clamp(position, kMin, kMax);
+}
 
 bool QualityControls::TypeText(const std::string& text) {
     if (text.empty() || text.size() > 3 ||
@@ -48,17 +50,24 @@ bool QualityControls::TypeText(const std::string& text) {
 
 JpegOptionsModel::JpegOptionsModel() : m_controls(std::clamp(AppJpegQuality(), 5, 12)) {}
 
-void JpegOptionsModel::Ok() { AppJpegQuality() = m_controls.Quality(); }
+void JpegOptionsModel::Ok() {
+    AppJpegQuality() = m_controls.Quality();
+}
 
-void TiffOptionsModel::ChooseNone() { m_compression = kTiffNone; }
-void TiffOptionsModel::ChooseLzw() { m_compression = kTiffLzw; }
+void TiffOptionsModel::ChooseNone() {
+    m_compression = kTiffNone;
+}
+void TiffOptionsModel::ChooseLzw() {
+    m_compression = kTiffLzw;
+}
 
 void TiffOptionsModel::ChooseJpeg() {
     if (AppMessages().Ask(kJpegQuestion, Buttons::YesNo) == Answer::Yes) m_compression = kTiffJpeg;
 }
 
 void TiffOptionsModel::ChooseZip() {
-    if (AppMessages().Ask(kZipQuestion, Buttons::YesNo) == Answer::Yes) m_compression = kTiffDeflate;
+    if (AppMessages().Ask(kZipQuestion, Buttons::YesNo) == Answer::Yes)
+        m_compression = kTiffDeflate;
 }
 
 }  // namespace zelvo

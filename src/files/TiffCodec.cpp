@@ -14,21 +14,29 @@ namespace zelvo {
 
 namespace {
 
-int SilentHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int SilentHandler(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 // Reading: the handle is a SourceCursor.
 tmsize_t SourceRead(thandle_t h, void* data, tmsize_t size) {
     if (size < 0) return -1;
     return tmsize_t(static_cast<SourceCursor*>(h)->Read(data, size_t(size)));
 }
-tmsize_t SourceWrite(thandle_t, void*, tmsize_t) { return -1; }
+tmsize_t SourceWrite(thandle_t, void*, tmsize_t) {
+    return -1;
+}
 toff_t SourceSeek(thandle_t h, toff_t offset, int whence) {
     auto* c = static_cast<SourceCursor*>(h);
-    uint64_t base = whence == SEEK_CUR ? c->Position() : whence == SEEK_END ? c->Source().Size() : 0;
+    uint64_t base = whence == SEEK_CUR   ? c->Position()
+                    : whence == SEEK_END ? c->Source().Size()
+                                         : 0;
     c->SetPosition(base + offset);
     return c->Position();
 }
-toff_t SourceSize(thandle_t h) { return static_cast<SourceCursor*>(h)->Source().Size(); }
+toff_t SourceSize(thandle_t h) {
+    return static_cast<SourceCursor*>(h)->Source().Size();
+}
 
 // Writing: the handle is a SafeFile.
 tmsize_t FileRead(thandle_t h, void* data, tmsize_t size) {
@@ -48,10 +56,16 @@ toff_t FileSeek(thandle_t h, toff_t offset, int whence) {
     if (!f->Seek(base + offset)) return toff_t(-1);
     return f->Position();
 }
-toff_t FileSize(thandle_t h) { return static_cast<SafeFile*>(h)->Size(); }
+toff_t FileSize(thandle_t h) {
+    return static_cast<SafeFile*>(h)->Size();
+}
 
-int CloseNothing(thandle_t) { return 0; }
-int MapNothing(thandle_t, void**, toff_t*) { return 0; }
+int CloseNothing(thandle_t) {
+    return 0;
+}
+int MapNothing(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void UnmapNothing(thandle_t, void*, toff_t) {}
 
 TIFF* OpenTiff(const char* mode, thandle_t handle, bool reading, tmsize_t maxAlloc) {
@@ -60,10 +74,11 @@ TIFF* OpenTiff(const char* mode, thandle_t handle, bool reading, tmsize_t maxAll
     TIFFOpenOptionsSetErrorHandlerExtR(options, SilentHandler, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, SilentHandler, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, maxAlloc);
-    TIFF* tif = reading ? TIFFClientOpenExt("file", mode, handle, SourceRead, SourceWrite, SourceSeek,
-                                            CloseNothing, SourceSize, MapNothing, UnmapNothing, options)
-                        : TIFFClientOpenExt("file", mode, handle, FileRead, FileWrite, FileSeek,
-                                            CloseNothing, FileSize, MapNothing, UnmapNothing, options);
+    TIFF* tif = reading
+                    ? TIFFClientOpenExt("file", mode, handle, SourceRead, SourceWrite, SourceSeek,
+                                        CloseNothing, SourceSize, MapNothing, UnmapNothing, options)
+                    : TIFFClientOpenExt("file", mode, handle, FileRead, FileWrite, FileSeek,
+                                        CloseNothing, FileSize, MapNothing, UnmapNothing, options);
     TIFFOpenOptionsFree(options);
     return tif;
 }
@@ -114,7 +129,8 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterImage& out) {
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
     uint8_t magic[4];
     if (source.ReadAt(0, magic, 4) != 4) return false;
-    if (!((magic[0] == 'I' && magic[1] == 'I') || (magic[0] == 'M' && magic[1] == 'M'))) return false;
+    if (!((magic[0] == 'I' && magic[1] == 'I') || (magic[0] == 'M' && magic[1] == 'M')))
+        return false;
     SourceCursor cursor(source);
     const tmsize_t maxAlloc = tmsize_t(std::max<int64_t>(limits.maxPixels * 8, 64 << 20));
     // "m": no memory mapping; libtiff reads through the cursor.
@@ -125,7 +141,9 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out) 
     return ok;
 }
 
-int TiffJpegQuality(int level) { return std::clamp(level, 1, 12) + 88; }
+int TiffJpegQuality(int level) {
+    return std::clamp(level, 1, 12) + 88;
+}
 
 bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int quality) {
     if (image.IsEmpty() || image.Bits() != 24) return false;
@@ -136,13 +154,16 @@ bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int q
     if (compression == kTiffJpeg) codec = COMPRESSION_JPEG;
     if (compression == kTiffDeflate) codec = COMPRESSION_ADOBE_DEFLATE;
     const uint32_t w = uint32_t(image.Width()), h = uint32_t(image.Height());
-    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
+    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w) &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
               TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
               TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
               TIFFSetField(tif, TIFFTAG_COMPRESSION, codec);
-    if (ok && codec == COMPRESSION_JPEG) ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(quality));
+    if (ok && codec == COMPRESSION_JPEG)
+        ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(quality));
     if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     std::vector<uint8_t> row;
     if (ok) {

@@ -10,9 +10,12 @@ namespace {
 
 const char* UnitName(LengthUnit unit) {
     switch (unit) {
-        case LengthUnit::Centimeter: return "Centimeter";
-        case LengthUnit::Inch: return "Inch";
-        case LengthUnit::Pixels: return "Pixels";
+        case LengthUnit::Centimeter:
+            return "Centimeter";
+        case LengthUnit::Inch:
+            return "Inch";
+        case LengthUnit::Pixels:
+            return "Pixels";
     }
     return "";
 }
@@ -59,9 +62,12 @@ void CanvasSizeDialogModel::ShowNewSize() {
 
 int32_t CanvasSizeDialogModel::PixelsFor(double value) const {
     switch (m_unit) {
-        case LengthUnit::Pixels: return int32_t(value);
-        case LengthUnit::Centimeter: return int32_t(value * double(m_resolution) * 0.01);
-        case LengthUnit::Inch: return int32_t(value * double(m_resolution) * 0.0254);
+        case LengthUnit::Pixels:
+            return int32_t(value);
+        case LengthUnit::Centimeter:
+            return int32_t(value * double(m_resolution) * 0.01);
+        case LengthUnit::Inch:
+            return int32_t(value * double(m_resolution) * 0.0254);
     }
     return 0;
 }
@@ -87,8 +93,12 @@ bool CanvasSizeDialogModel::Edit(double value, bool width) {
     return true;
 }
 
-bool CanvasSizeDialogModel::EditWidth(double value) { return Edit(value, true); }
-bool CanvasSizeDialogModel::EditHeight(double value) { return Edit(value, false); }
+bool CanvasSizeDialogModel::EditWidth(double value) {
+    return Edit(value, true);
+}
+bool CanvasSizeDialogModel::EditHeight(double value) {
+    return Edit(value, false);
+}
 
 CanvasSizeDialogModel::Outcome CanvasSizeDialogModel::Ok() {
     if (int64_t(m_newWidth) * int64_t(m_newHeight) > kMaxImagePixels) {
@@ -119,12 +129,16 @@ int ChangeCanvasSize(HistoryManager& history, int32_t width, int32_t height) {
         switch (old->Kind()) {
             // Nothing changes in a pixel layer: the object goes on in the new list as it is,
             // its pixels outside the new canvas included.
-            case LayerKind::Pixel: fresh = old; break;
+            case LayerKind::Pixel:
+                fresh = old;
+                break;
             case LayerKind::Text:
             case LayerKind::Curve:
                 fresh = RebuildVectorLayer(lm, *old, width, height, same);
                 break;
-            case LayerKind::Null: fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0); break;
+            case LayerKind::Null:
+                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+                break;
         }
         if (!fresh) return 0;
         rebuild.Add(std::move(fresh));

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "history/HistoryManager.h"
 #include "geometry/Geometry.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 

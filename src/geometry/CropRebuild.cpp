@@ -38,8 +38,12 @@ int CropRebuild(HistoryManager& history, const Rect& frame, int32_t width, int32
                 fresh = RebuildVectorLayer(lm, *old, width, height, map, fontScale);
                 break;
             }
-            case LayerKind::Curve: fresh = RebuildVectorLayer(lm, *old, width, height, map); break;
-            case LayerKind::Null: fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0); break;
+            case LayerKind::Curve:
+                fresh = RebuildVectorLayer(lm, *old, width, height, map);
+                break;
+            case LayerKind::Null:
+                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+                break;
         }
         if (!fresh) {
             progress.EndProgress();

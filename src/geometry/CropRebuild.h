@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "core/Types.h"
-#include "history/HistoryManager.h"
 #include "geometry/Resample.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 

@@ -21,11 +21,19 @@ int32_t RoundAt(float x, float threshold) {
 
 }  // namespace
 
-int32_t RoundR3(float x) { return RoundAt(x, 0.3f); }
-int32_t RoundR4(float x) { return RoundAt(x, 0.4f); }
+int32_t RoundR3(float x) {
+    return RoundAt(x, 0.3f);
+}
+int32_t RoundR4(float x) {
+    return RoundAt(x, 0.4f);
+}
 
-float ImageSizeD2(float x) { return float(int32_t((x + 0.005f) * 100.0f)) * 0.01f; }
-float CanvasSizeD2(float x) { return float(int32_t(x * 100.0f)) * 0.01f; }
+float ImageSizeD2(float x) {
+    return float(int32_t((x + 0.005f) * 100.0f)) * 0.01f;
+}
+float CanvasSizeD2(float x) {
+    return float(int32_t(x * 100.0f)) * 0.01f;
+}
 
 double PixelsToLength(int32_t pixels, int32_t ppm, LengthUnit unit) {
     if (unit == LengthUnit::Pixels) return pixels;
@@ -47,23 +55,35 @@ void RotatedCanvasSize(int code, int32_t width, int32_t height, int32_t& newWidt
 
 Point MapCanvasPoint(Point p, int code, int32_t W, int32_t H) {
     switch (code) {
-        case kRotateCounterclockwise: return {p.y, W - 1 - p.x};
-        case kRotateClockwise: return {H - 1 - p.y, p.x};
-        case kRotate180: return {W - 1 - p.x, H - 1 - p.y};
-        case kFlipHorizontal: return {W - 1 - p.x, p.y};
-        case kFlipVertical: return {p.x, H - 1 - p.y};
-        default: return p;
+        case kRotateCounterclockwise:
+            return {p.y, W - 1 - p.x};
+        case kRotateClockwise:
+            return {H - 1 - p.y, p.x};
+        case kRotate180:
+            return {W - 1 - p.x, H - 1 - p.y};
+        case kFlipHorizontal:
+            return {W - 1 - p.x, p.y};
+        case kFlipVertical:
+            return {p.x, H - 1 - p.y};
+        default:
+            return p;
     }
 }
 
 Rect MapCanvasRect(const Rect& r, int code, int32_t W, int32_t H) {
     switch (code) {
-        case kRotateCounterclockwise: return {r.top, W - r.right, r.bottom, W - r.left};
-        case kRotateClockwise: return {H - r.bottom, r.left, H - r.top, r.right};
-        case kRotate180: return {W - r.right, H - r.bottom, W - r.left, H - r.top};
-        case kFlipHorizontal: return {W - r.right, r.top, W - r.left, r.bottom};
-        case kFlipVertical: return {r.left, H - r.bottom, r.right, H - r.top};
-        default: return r;
+        case kRotateCounterclockwise:
+            return {r.top, W - r.right, r.bottom, W - r.left};
+        case kRotateClockwise:
+            return {H - r.bottom, r.left, H - r.top, r.right};
+        case kRotate180:
+            return {W - r.right, H - r.bottom, W - r.left, H - r.top};
+        case kFlipHorizontal:
+            return {W - r.right, r.top, W - r.left, r.bottom};
+        case kFlipVertical:
+            return {r.left, H - r.bottom, r.right, H - r.top};
+        default:
+            return r;
     }
 }
 
@@ -125,7 +145,9 @@ void WaitForDrawingIdle(HistoryHost& host) {
 
 CanvasRebuild::CanvasRebuild(HistoryManager& history) : m_history(history) {}
 
-void CanvasRebuild::Add(LayerPtr rebuilt) { m_rebuilt.push_back(std::move(rebuilt)); }
+void CanvasRebuild::Add(LayerPtr rebuilt) {
+    m_rebuilt.push_back(std::move(rebuilt));
+}
 
 int CanvasRebuild::Commit(const std::string& name, int32_t newWidth, int32_t newHeight) {
     LayerManager& lm = m_history.Layers();

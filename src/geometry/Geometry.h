@@ -78,8 +78,9 @@ public:
 
     // The next layer of the new list, in the old list's order.
     void Add(LayerPtr rebuilt);
-    // Waits until the display is not drawing, puts the new list in, sets the canvas size and records a whole-image state named `name` with the
-    // old list and canvas size. Returns 0 (the document untouched) when the list is incomplete.
+    // Waits until the display is not drawing, puts the new list in, sets the canvas size and
+    // records a whole-image state named `name` with the old list and canvas size. Returns 0 (the
+    // document untouched) when the list is incomplete.
     int Commit(const std::string& name, int32_t newWidth, int32_t newHeight);
 
 private:

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "geometry/Resample.h"
-#include "selection/SelectionCommands.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
+#include "selection/SelectionCommands.h"
 
 namespace zelvo {
 
@@ -13,7 +13,9 @@ namespace {
 
 constexpr const char* kTooManyPixels = "The new image should not more than 20 million pixels!";
 
-bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }
+bool InRange(double v, double lo, double hi) {
+    return v >= lo && v <= hi;
+}
 
 }  // namespace
 
@@ -169,7 +171,9 @@ int ResizeImage(HistoryManager& history, const ImageSizeRequest& request,
             case LayerKind::Curve:
                 fresh = RebuildVectorLayer(lm, *old, width, height, scale);
                 break;
-            case LayerKind::Null: fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0); break;
+            case LayerKind::Null:
+                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+                break;
         }
         if (!fresh) {
             progress.EndProgress();

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "history/HistoryManager.h"
 #include "geometry/Geometry.h"
+#include "history/HistoryManager.h"
 
 namespace zelvo {
 
@@ -18,7 +18,7 @@ constexpr int64_t kMaxImagePixels = 20000000;
 struct ImageSizeRequest {
     int32_t width = 0;
     int32_t height = 0;
-    int32_t resolution = 0;  // pixels per metre
+    int32_t resolution = 0;   // pixels per metre
     bool scaleStyles = true;  // on: smooth resampling; off: nearest neighbour
 };
 
@@ -43,9 +43,9 @@ public:
     // canvas's current ratio.
     bool EditPixelWidth(int32_t value);
     bool EditPixelHeight(int32_t value);
-    bool EditDocumentWidth(double length);   // 0.04 .. 10,000
+    bool EditDocumentWidth(double length);  // 0.04 .. 10,000
     bool EditDocumentHeight(double length);
-    bool EditResolution(double value);       // 0.04 .. 10,000
+    bool EditResolution(double value);  // 0.04 .. 10,000
     // Sets the three values as given, without coupling (zelvo-batch's `image size`).
     void SetValues(int32_t width, int32_t height, int32_t resolution);
 

@@ -58,9 +58,15 @@ void PrintSizeDialogModel::SetResolutionUnit(DensityUnit unit) {
     ShowFromResolution();
 }
 
-std::string PrintSizeDialogModel::WidthText() const { return Format("%0.2f", m_width); }
-std::string PrintSizeDialogModel::HeightText() const { return Format("%0.2f", m_height); }
-std::string PrintSizeDialogModel::ResolutionText() const { return Format("%d", int32_t(m_res)); }
+std::string PrintSizeDialogModel::WidthText() const {
+    return Format("%0.2f", m_width);
+}
+std::string PrintSizeDialogModel::HeightText() const {
+    return Format("%0.2f", m_height);
+}
+std::string PrintSizeDialogModel::ResolutionText() const {
+    return Format("%d", int32_t(m_res));
+}
 
 bool PrintSizeDialogModel::EditWidth(double value) {
     if (!(value >= 0.01 && value < 3000.0) || m_canvasWidth <= 0) return false;

@@ -21,7 +21,7 @@ public:
     LengthUnit Unit() const { return m_unit; }
     DensityUnit ResUnit() const { return m_resUnit; }
     // Choosing a unit shows the values in it (from the resolution as it stands).
-    void SetUnit(LengthUnit unit);          // Centimeter or Inch
+    void SetUnit(LengthUnit unit);  // Centimeter or Inch
     void SetResolutionUnit(DensityUnit unit);
 
     double PrintWidth() const { return m_width; }
@@ -46,7 +46,7 @@ public:
 private:
     double LengthFor(int32_t pixels) const;  // at the resolution shown, in the unit
     void ShowFromResolution();
-    double PixelsPerUnitLength() const;      // resolution value as pixels per unit of length
+    double PixelsPerUnitLength() const;  // resolution value as pixels per unit of length
 
     int32_t m_canvasWidth;
     int32_t m_canvasHeight;

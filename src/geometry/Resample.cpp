@@ -14,7 +14,9 @@ namespace zelvo {
 
 namespace {
 
-int32_t ClampIndex(int32_t v, int32_t n) { return v < 0 ? 0 : (v >= n ? n - 1 : v); }
+int32_t ClampIndex(int32_t v, int32_t n) {
+    return v < 0 ? 0 : (v >= n ? n - 1 : v);
+}
 
 // The source index output index i samples: trunc(i / s), kept inside the source (R3 may give
 // one more output pixel than i / s reaches).
@@ -194,7 +196,8 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
 
 Rect ScaledLayerRect(const Rect& r, float sx, float sy) {
     const int32_t left = RoundR3(float(r.left) * sx), top = RoundR3(float(r.top) * sy);
-    return {left, top, left + RoundR3(float(r.Width()) * sx), top + RoundR3(float(r.Height()) * sy)};
+    return {left, top, left + RoundR3(float(r.Width()) * sx),
+            top + RoundR3(float(r.Height()) * sy)};
 }
 
 bool ResamplePixels(Layer& src, Layer& dst, const Rect& full, float sx, float sy,
@@ -210,8 +213,7 @@ bool ResamplePixels(Layer& src, Layer& dst, const Rect& full, float sx, float sy
 LayerPtr ResampleLayer(LayerManager& layers, Layer& old, const Rect& full, float sx, float sy,
                        ResampleMode mode, const Rect& canvas, bool cutToCanvas) {
     Rect kept = full;
-    if (!full.IsEmpty() &&
-        int64_t(full.Width()) * int64_t(full.Height()) > kMaxScaledLayerPixels) {
+    if (!full.IsEmpty() && int64_t(full.Width()) * int64_t(full.Height()) > kMaxScaledLayerPixels) {
         AppMessages().Show("Images more than 20 million pixels,Will be cut!");
         kept = full.Intersect(canvas);
     } else if (cutToCanvas) {

@@ -114,7 +114,9 @@ int RotateCanvas(HistoryManager& history, int code) {
             case LayerKind::Curve:
                 fresh = RebuildVectorLayer(lm, *old, newWidth, newHeight, map);
                 break;
-            case LayerKind::Null: fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0); break;
+            case LayerKind::Null:
+                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+                break;
         }
         if (!fresh) return 0;
         rebuild.Add(std::move(fresh));

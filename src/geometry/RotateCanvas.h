@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "history/HistoryManager.h"
 #include "geometry/Geometry.h"
+#include "history/HistoryManager.h"
 #include "layers/Layer.h"
 
 namespace zelvo {

@@ -1,8 +1,8 @@
 #include "geometry/TransformLayer.h"
 
-#include "history/PixelEdit.h"
 #include "geometry/Geometry.h"
 #include "geometry/RotateCanvas.h"
+#include "history/PixelEdit.h"
 
 namespace zelvo {
 

@@ -11,9 +11,9 @@
 namespace zelvo {
 
 enum HistoryCommandId : int {
-    kCmdUndoRedo = 57643,     // Ctrl+Z
-    kCmdStepForward = 32905,  // Ctrl+Shift+Z: one state back toward the oldest
-    kCmdStepBackward = 32906, // Ctrl+Alt+Z: one state on toward the newest
+    kCmdUndoRedo = 57643,      // Ctrl+Z
+    kCmdStepForward = 32905,   // Ctrl+Shift+Z: one state back toward the oldest
+    kCmdStepBackward = 32906,  // Ctrl+Alt+Z: one state on toward the newest
     kCmdHistoryPalette = 32914,
 };
 

@@ -32,25 +32,42 @@ void LayerSnapshot::Apply() const {
 std::string StateDisplayName(const HistoryState& state) {
     if (!state.name.empty()) return state.name;
     switch (state.kind) {
-        case kStateOpenImage: return "Open Image File";
-        case kStateNewLayer: return "New Layer";
-        case kStateDeleteLayer: return "Delete Layer";
-        case kStateDuplicateLayer: return "Duplicate Layer";
+        case kStateOpenImage:
+            return "Open Image File";
+        case kStateNewLayer:
+            return "New Layer";
+        case kStateDeleteLayer:
+            return "Delete Layer";
+        case kStateDuplicateLayer:
+            return "Duplicate Layer";
         case kStateMoveLayer:
-            return state.layer && state.layer->BitsPerPixel() == 8 ? "Move Selection" : "Move Layer";
-        case kStateLayerOpacity: return "Set Layer Opacity";
-        case kStateMoveUp: return "Move Up Layer";
-        case kStateMoveDown: return "Move Down Layer";
+            return state.layer && state.layer->BitsPerPixel() == 8 ? "Move Selection"
+                                                                   : "Move Layer";
+        case kStateLayerOpacity:
+            return "Set Layer Opacity";
+        case kStateMoveUp:
+            return "Move Up Layer";
+        case kStateMoveDown:
+            return "Move Down Layer";
         case kStateNewSelection:
-        case kStateModifySelection: return "SelectSection";
-        case kStateDeselect: return "CancelSelectSection";
-        case kStateNewText: return "NewTextLayer";
-        case kStateModifyText: return "ModifyText";
-        case kStateNewCurve: return "New Curve Layer";
-        case kStateModifyCurve: return "ModifyLineLayer";
-        case kStateMoveLinked: return "Move Linked Layers";
-        case kStateMergeLayers: return "Merge Layers";
-        default: return "";
+        case kStateModifySelection:
+            return "SelectSection";
+        case kStateDeselect:
+            return "CancelSelectSection";
+        case kStateNewText:
+            return "NewTextLayer";
+        case kStateModifyText:
+            return "ModifyText";
+        case kStateNewCurve:
+            return "New Curve Layer";
+        case kStateModifyCurve:
+            return "ModifyLineLayer";
+        case kStateMoveLinked:
+            return "Move Linked Layers";
+        case kStateMergeLayers:
+            return "Merge Layers";
+        default:
+            return "";
     }
 }
 
@@ -79,9 +96,8 @@ void HistoryManager::SetCurrentState(size_t position) {
     for (size_t i = 0; i < m_states.size(); ++i) m_states[i].current = i == position ? 1 : 0;
 }
 
-void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& layers,
-                                 int32_t kind, int32_t index, const std::string& name,
-                                 StateExtra extra) {
+void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& layers, int32_t kind,
+                                 int32_t index, const std::string& name, StateExtra extra) {
     if (kind != kStateModifyCurve) m_host->CloseCurveAnchorEdit();
 
     // The redo branch goes: everything after the shown row.
@@ -135,9 +151,13 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
             state.offsetX = value(0, 0);
             state.offsetY = value(1, 0);
             break;
-        case kStateLayerOpacity: state.opacity = value(0, 100); break;
+        case kStateLayerOpacity:
+            state.opacity = value(0, 100);
+            break;
         case kStateMoveUp:
-        case kStateMoveDown: state.steps = value(0, 1); break;
+        case kStateMoveDown:
+            state.steps = value(0, 1);
+            break;
         case kStateWholeImage:
             state.layers = layers;
             state.otherWidth = value(0, m_layers.Image().width);
@@ -147,14 +167,17 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
             state.otherWidth = value(0, m_layers.Image().width);
             state.otherHeight = value(1, m_layers.Image().height);
             break;
-        case kStateMoveLinked: state.records = std::move(extra.records); break;
+        case kStateMoveLinked:
+            state.records = std::move(extra.records);
+            break;
         case kStateMergeLayers:
             for (MergePair& p : extra.pairs) {
                 state.layers.push_back(std::move(p.layer));
                 state.positions.push_back(p.position);
             }
             break;
-        default: break;
+        default:
+            break;
     }
     m_states.push_back(std::move(state));
     SetCurrentState(m_states.size() - 1);

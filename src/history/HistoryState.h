@@ -91,8 +91,8 @@ struct LayerSnapshot {
 };
 
 struct HistoryState {
-    LayerPtr layer;               // the layer concerned (the selection object for kinds 11-13)
-    std::vector<LayerPtr> layers;  // old list (14) or the merged-away layers (22)
+    LayerPtr layer;                  // the layer concerned (the selection object for kinds 11-13)
+    std::vector<LayerPtr> layers;    // old list (14) or the merged-away layers (22)
     std::vector<int32_t> positions;  // kind 22: former list position of each entry of `layers`
     int32_t kind = 0;
     int32_t index = 0;

@@ -76,8 +76,7 @@ LayerPtr PixelEdit::BeginLayerEdit() {
     const LayerPtr current = m_layers.LayerAt(m_layers.CurrentIndex());
     if (!current) return nullptr;
     const Point p = current->Position();
-    return MakeReplacement(current->Kind(), current->Width(), current->Height(), p.x, p.y,
-                           false);
+    return MakeReplacement(current->Kind(), current->Width(), current->Height(), p.x, p.y, false);
 }
 
 LayerPtr PixelEdit::BeginRectEdit(int32_t left, int32_t top, int32_t right, int32_t bottom,
@@ -115,7 +114,8 @@ int PixelEdit::CommitLayerEdit(int commit, const std::string& name) {
     }
     if (commit == 1) {
         TakeOverLinkGroup(m_layers, *m_new, *m_old);
-        m_history.RecordState(m_old, {}, kStateLayerPixels, m_index, name.empty() ? "Modify" : name);
+        m_history.RecordState(m_old, {}, kStateLayerPixels, m_index,
+                              name.empty() ? "Modify" : name);
     } else {
         m_layers.ReplaceAt(m_index, m_old);
     }

@@ -12,7 +12,9 @@ namespace zelvo {
 
 namespace {
 
-int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+int Clamp(int v, int lo, int hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
 
 // The list position of `layer`, found by object, else by id.
 int FindLayer(const LayerManager& layers, const LayerPtr& layer) {
@@ -82,19 +84,31 @@ void HistoryManager::ApplyState(HistoryState& state, bool redo) {
             state.opacity = live;
             break;
         }
-        case kStateMoveUp: MoveStep(state, redo, redo ? 1010 : 1009); break;
-        case kStateMoveDown: MoveStep(state, !redo, redo ? 1008 : 1007); break;
+        case kStateMoveUp:
+            MoveStep(state, redo, redo ? 1010 : 1009);
+            break;
+        case kStateMoveDown:
+            MoveStep(state, !redo, redo ? 1008 : 1007);
+            break;
         case kStateLayerPixels:
-        case kStateModifyText: SwapLayerAt(state); break;
-        case kStateNewSelection: SetSelection(redo ? state.layer : nullptr); break;
+        case kStateModifyText:
+            SwapLayerAt(state);
+            break;
+        case kStateNewSelection:
+            SetSelection(redo ? state.layer : nullptr);
+            break;
         case kStateModifySelection: {
             LayerPtr live = lm.Selection();
             SetSelection(state.layer);
             state.layer = std::move(live);
             break;
         }
-        case kStateDeselect: SetSelection(redo ? nullptr : state.layer); break;
-        case kStateWholeImage: SwapWholeImage(state); break;
+        case kStateDeselect:
+            SetSelection(redo ? nullptr : state.layer);
+            break;
+        case kStateWholeImage:
+            SwapWholeImage(state);
+            break;
         case kStateModifyCurve:
             if (state.layer && !m_host->LoadCurveSnapshot(*state.layer, state.curveBlock, redo))
                 ShowInternalError(redo ? 1005 : 1003);
@@ -136,7 +150,8 @@ void HistoryManager::ApplyState(HistoryState& state, bool redo) {
             state.otherHeight = h;
             break;
         }
-        default: break;  // the start state and unknown kinds have nothing to swap
+        default:
+            break;  // the start state and unknown kinds have nothing to swap
     }
 }
 

@@ -54,8 +54,9 @@ int ClearTransparentBorder(HistoryManager& history) {
         return 0;
     WaitCursor wait;
     Rect box;
-    if (!InkBox(*layer, [](const uint8_t* row, int32_t col) { return row[4 * size_t(col) + 3] != 0; },
-                box))
+    if (!InkBox(
+            *layer, [](const uint8_t* row, int32_t col) { return row[4 * size_t(col) + 3] != 0; },
+            box))
         return 0;
     PixelEdit edit(lm, history);
     if (box.IsEmpty()) {
@@ -75,15 +76,17 @@ int ClearTransparentBorder(HistoryManager& history) {
 int RasterizeLayer(HistoryManager& history) {
     LayerManager& lm = history.Layers();
     const LayerPtr layer = lm.LayerAt(lm.CurrentIndex());
-    if (!layer || (layer->Kind() != LayerKind::Text && layer->Kind() != LayerKind::Curve))
-        return 0;
+    if (!layer || (layer->Kind() != LayerKind::Text && layer->Kind() != LayerKind::Curve)) return 0;
     WaitCursor wait;
     // The mask is drawn afresh; the layer's own opacity stays as it is, so that undo brings the
     // layer back exactly (its opacity moves into the pixels' alpha instead).
     const int32_t w = layer->Opacity();
-    const bool rendered = layer->Kind() == LayerKind::Text ? RenderText(*layer) : RenderCurve(*layer);
+    const bool rendered =
+        layer->Kind() == LayerKind::Text ? RenderText(*layer) : RenderCurve(*layer);
     if (!rendered || !layer->HasPixels()) return 0;
-    auto bit = [](const uint8_t* row, int32_t col) { return (row[col >> 3] >> (7 - (col & 7))) & 1; };
+    auto bit = [](const uint8_t* row, int32_t col) {
+        return (row[col >> 3] >> (7 - (col & 7))) & 1;
+    };
     Rect box;
     if (!InkBox(*layer, bit, box)) return 0;
     PixelEdit edit(lm, history);
@@ -109,8 +112,7 @@ int RasterizeLayer(HistoryManager& history) {
     for (int32_t cy = box.bottom - 1; ok && cy >= box.top; --cy) {
         uint8_t* dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
         const int32_t src = layer->StoredRowOf(cy);
-        const uint8_t* bits =
-            src >= 0 && src < layer->Height() ? mask.Row(uint32_t(src)) : nullptr;
+        const uint8_t* bits = src >= 0 && src < layer->Height() ? mask.Row(uint32_t(src)) : nullptr;
         if (!dst) {
             ok = false;
             break;

@@ -56,9 +56,12 @@ void CopyVector(const Layer& from, Layer& to) {
 
 int CopyErrorOf(LayerKind kind) {
     switch (kind) {
-        case LayerKind::Text: return 1035;
-        case LayerKind::Curve: return 1034;
-        default: return 1033;
+        case LayerKind::Text:
+            return 1035;
+        case LayerKind::Curve:
+            return 1034;
+        default:
+            return 1033;
     }
 }
 
@@ -135,7 +138,9 @@ int CopyLayerFrom(HistoryManager& history, const Layer* source, int redraw) {
     auto copy = std::make_shared<Layer>(lm.Store());
     bool ok = true;
     switch (from.Kind()) {
-        case LayerKind::Null: ok = copy->Create(0, 0, LayerKind::Null, lm.NextId()); break;
+        case LayerKind::Null:
+            ok = copy->Create(0, 0, LayerKind::Null, lm.NextId());
+            break;
         case LayerKind::Pixel:
             ok = copy->Create(from.Width(), from.Height(), LayerKind::Pixel, lm.NextId()) &&
                  CopyRows(from, *copy);

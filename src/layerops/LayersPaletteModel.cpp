@@ -62,7 +62,9 @@ int LayersPaletteModel::SliderValue() const {
     return layer ? layer->Opacity() : 100;
 }
 
-std::string LayersPaletteModel::EditText() const { return Format("%d%%", SliderValue()); }
+std::string LayersPaletteModel::EditText() const {
+    return Format("%d%%", SliderValue());
+}
 
 std::optional<int> LayersPaletteModel::ParseOpacityText(const std::string& text) {
     // atoi's reading: a leading number, the rest ignored; 0 counts only when written.

@@ -164,7 +164,8 @@ int MergeLayers(HistoryManager& history, MergeMode mode) {
     int k = 0;
     for (int i = 0; i < currentAt; ++i) {
         const Layer* l = lm.LayerAt(i).get();
-        if (std::none_of(set.begin(), set.end(), [l](const Member& m) { return m.layer.get() == l; }))
+        if (std::none_of(set.begin(), set.end(),
+                         [l](const Member& m) { return m.layer.get() == l; }))
             ++k;
     }
     progress.Step();

@@ -30,8 +30,8 @@ constexpr uint32_t kMaxLayers = 127;
 // What the reader accepts beyond the checks of the format itself: a layer record is read only
 // when it lies inside the file where the table says, and its sizes stay within these.
 struct Limits {
-    int64_t maxPixels = 20000000;  // pixel layer w x h
-    int32_t maxSide = 10000;       // pixel layer width and height
+    int64_t maxPixels = 20000000;      // pixel layer w x h
+    int32_t maxSide = 10000;           // pixel layer width and height
     uint32_t maxTextBytes = 1u << 20;  // text length + 1
     uint32_t maxAnchors = 99999;
     // Text origins and anchor coordinates: far enough for any drawing, near enough that

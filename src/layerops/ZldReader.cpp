@@ -28,7 +28,9 @@ using namespace zld;
 uint32_t Get32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-int32_t GetSigned(const uint8_t* p) { return int32_t(Get32(p)); }
+int32_t GetSigned(const uint8_t* p) {
+    return int32_t(Get32(p));
+}
 
 class File {
 public:
@@ -55,8 +57,8 @@ public:
         if (offset > m_size || size > m_size - offset) return false;
         size_t done = 0;
         while (done < size) {
-            const ssize_t n = pread(m_fd, static_cast<uint8_t*>(data) + done, size - done,
-                                    off_t(offset + done));
+            const ssize_t n =
+                pread(m_fd, static_cast<uint8_t*>(data) + done, size - done, off_t(offset + done));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             done += size_t(n);
@@ -78,10 +80,14 @@ struct Header {
 
 uint32_t HeaderBytesOf(uint32_t kind) {
     switch (kind) {
-        case 1: return kPixelHeaderBytes;
-        case 2: return kTextHeaderBytes;
-        case 3: return kCurveHeaderBytes;
-        default: return 0;
+        case 1:
+            return kPixelHeaderBytes;
+        case 2:
+            return kTextHeaderBytes;
+        case 3:
+            return kCurveHeaderBytes;
+        default:
+            return 0;
     }
 }
 
@@ -129,7 +135,9 @@ struct Planned {
     uint32_t anchors = 0;
 };
 
-bool InRange(int32_t v, int32_t limit) { return v >= -limit && v <= limit; }
+bool InRange(int32_t v, int32_t limit) {
+    return v >= -limit && v <= limit;
+}
 
 bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                 std::vector<Planned>& plan) {
@@ -163,7 +171,8 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
             case LayerKind::Pixel: {
                 p.width = GetSigned(h + 8);
                 p.height = GetSigned(h + 12);
-                if (p.width <= 0 || p.height <= 0 || p.width > maxW || p.height > maxH) return false;
+                if (p.width <= 0 || p.height <= 0 || p.width > maxW || p.height > maxH)
+                    return false;
                 const uint64_t pixels = uint64_t(p.width) * uint64_t(p.height);
                 if (pixels > uint64_t(limits.maxPixels)) return false;
                 if (Get32(e + 4) != uint32_t(p.width) || Get32(e + 8) != uint32_t(p.height))
@@ -193,7 +202,8 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                 expected = kCurveHeaderBytes + uint64_t(kAnchorBytes) * p.anchors;
                 break;
             }
-            case LayerKind::Null: break;
+            case LayerKind::Null:
+                break;
         }
         if (length != expected || pos + expected > file.Size()) return false;
         if (p.kind != LayerKind::Pixel && (header.width <= 0 || header.height <= 0)) return false;
@@ -210,7 +220,8 @@ bool CopyIntoStore(const File& file, uint64_t from, int storeFd, uint64_t to, ui
     uint64_t left = bytes;
     // In the kernel where it can; a plain copy where it cannot (other file systems, old kernels).
     while (left > 0) {
-        const ssize_t n = copy_file_range(file.Fd(), &in, storeFd, &out, size_t(std::min<uint64_t>(left, 1u << 30)), 0);
+        const ssize_t n = copy_file_range(file.Fd(), &in, storeFd, &out,
+                                          size_t(std::min<uint64_t>(left, 1u << 30)), 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         left -= uint64_t(n);
@@ -222,7 +233,8 @@ bool CopyIntoStore(const File& file, uint64_t from, int storeFd, uint64_t to, ui
         if (!file.ReadAt(uint64_t(in), buffer.data(), want)) return false;
         size_t done = 0;
         while (done < want) {
-            const ssize_t n = pwrite(storeFd, buffer.data() + done, want - done, off_t(out + loff_t(done)));
+            const ssize_t n =
+                pwrite(storeFd, buffer.data() + done, want - done, off_t(out + loff_t(done)));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             done += size_t(n);
@@ -245,7 +257,9 @@ LayerPtr MakeLayer(const File& file, const Planned& p, LayerManager& lm, const H
     auto layer = std::make_shared<Layer>(lm.Store());
     const uint8_t* h = p.head.data();
     switch (p.kind) {
-        case LayerKind::Null: layer->Create(0, 0, LayerKind::Null, lm.NextId()); break;
+        case LayerKind::Null:
+            layer->Create(0, 0, LayerKind::Null, lm.NextId());
+            break;
         case LayerKind::Pixel: {
             if (!layer->Create(p.width, p.height, LayerKind::Pixel, lm.NextId())) return nullptr;
             const FileDynamicStore& store = lm.Store();
@@ -285,7 +299,8 @@ LayerPtr MakeLayer(const File& file, const Planned& p, LayerManager& lm, const H
             if (!layer->Create(header.width, header.height, LayerKind::Curve, lm.NextId()))
                 return nullptr;
             std::vector<uint8_t> data(size_t(kAnchorBytes) * p.anchors);
-            if (!file.ReadAt(p.offset + kCurveHeaderBytes, data.data(), data.size())) return nullptr;
+            if (!file.ReadAt(p.offset + kCurveHeaderBytes, data.data(), data.size()))
+                return nullptr;
             std::vector<CurveAnchor>& anchors = layer->Anchors();
             anchors.resize(p.anchors);
             for (uint32_t i = 0; i < p.anchors; ++i) {

@@ -28,10 +28,12 @@ uint64_t RecordLength(const Layer& layer) {
     switch (layer.Kind()) {
         case LayerKind::Pixel:
             return kPixelHeaderBytes + 4 * uint64_t(layer.Width()) * uint64_t(layer.Height());
-        case LayerKind::Text: return kTextHeaderBytes + uint64_t(layer.Text().text.size()) + 1;
+        case LayerKind::Text:
+            return kTextHeaderBytes + uint64_t(layer.Text().text.size()) + 1;
         case LayerKind::Curve:
             return kCurveHeaderBytes + uint64_t(kAnchorBytes) * layer.Anchors().size();
-        case LayerKind::Null: return 0;
+        case LayerKind::Null:
+            return 0;
     }
     return 0;
 }
@@ -77,7 +79,8 @@ bool WritePixels(SafeFile& file, const Layer& layer) {
     uint64_t done = 0;
     while (done < bytes) {
         const size_t want = size_t(std::min<uint64_t>(buffer.size(), bytes - done));
-        const ssize_t n = pread(fd, buffer.data(), want, off_t(span.offset + layer.RowsOffset() + done));
+        const ssize_t n =
+            pread(fd, buffer.data(), want, off_t(span.offset + layer.RowsOffset() + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         if (!file.Write(buffer.data(), size_t(n))) return false;
@@ -150,7 +153,8 @@ bool WriteRecord(SafeFile& file, const Layer& layer, uint32_t offset, uint32_t l
             }
             return file.Write(h.data(), h.size());
         }
-        case LayerKind::Null: return true;
+        case LayerKind::Null:
+            return true;
     }
     return false;
 }

@@ -35,10 +35,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) uint32_t Ble
         // A pixel that is finished (coverage <= 0, possible only with alpha bytes above 100)
         // takes nothing more.
         const uint16_t cp = c > 0 ? uint16_t(c) : uint16_t(0);
-        const uint16_t k = uint16_t(opacity * cp);          // <= 10000
-        const uint16_t kh = uint16_t(k / 100u);              // <= 100
-        const uint16_t kl = uint16_t(k - kh * 100u);         // <= 99
-        const uint16_t y = uint16_t(kh * pa);                // <= 25500
+        const uint16_t k = uint16_t(opacity * cp);              // <= 10000
+        const uint16_t kh = uint16_t(k / 100u);                 // <= 100
+        const uint16_t kl = uint16_t(k - kh * 100u);            // <= 99
+        const uint16_t y = uint16_t(kh * pa);                   // <= 25500
         const uint16_t z = uint16_t(uint16_t(kl * pa) / 100u);  // <= 252
         const uint16_t in = uint16_t(uint16_t(y + z) / 100u);   // <= 255
         b[i] = uint16_t(b[i] + uint16_t(uint16_t(in * pb) / 100u));
@@ -53,8 +53,8 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) uint32_t Ble
 
 // The sums plus the white left behind (cov x 255 / 100), low 8 bits, as B G R words.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishRun(
-    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b, const uint16_t* __restrict g,
-    const uint16_t* __restrict r, uint32_t* __restrict out) {
+    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b,
+    const uint16_t* __restrict g, const uint16_t* __restrict r, uint32_t* __restrict out) {
     for (int32_t i = 0; i < n; ++i) {
         const int16_t c = cov[i];
         const uint16_t w = c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
@@ -81,7 +81,8 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
     std::vector<Shown> shown;
     for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
         const Layer* layer = it->get();
-        if (!layer || layer->Kind() == LayerKind::Null || !layer->IsVisible() || !layer->HasPixels())
+        if (!layer || layer->Kind() == LayerKind::Null || !layer->IsVisible() ||
+            !layer->HasPixels())
             continue;
         if (layer->BitsPerPixel() != 32 && layer->BitsPerPixel() != 1) continue;
         // Opacity 0 gives I = 0 on every pixel.
@@ -98,7 +99,8 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
         if (!s.plan.empty()) shown.push_back(std::move(s));
     }
     // The buffers' sum stays bounded however many layers there are.
-    const uint64_t window = shown.empty() ? 0 : std::min<uint64_t>(kWindowBytes, kAllWindowsBytes / shown.size());
+    const uint64_t window =
+        shown.empty() ? 0 : std::min<uint64_t>(kWindowBytes, kAllWindowsBytes / shown.size());
     for (Shown& v : shown) {
         const Layer* layer = v.layer;
         const bool mask = layer->BitsPerPixel() == 1;
@@ -107,9 +109,10 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
         const uint32_t byteBegin = mask ? uint32_t(v.c0 / 8) : 4 * uint32_t(v.c0);
         const uint32_t byteEnd = mask ? uint32_t((v.c1 - 1) / 8 + 1) : 4 * uint32_t(v.c1);
         Source s;
-        s.rows = std::make_unique<RowPlanReader>(layer->Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
-                                                 uint32_t(layer->Height()), std::move(v.plan), byteBegin, byteEnd,
-                                                 window, &ReadBuffers());
+        s.rows = std::make_unique<RowPlanReader>(layer->Store(), layer->Block(),
+                                                 layer->RowsOffset(), layer->Stride(),
+                                                 uint32_t(layer->Height()), std::move(v.plan),
+                                                 byteBegin, byteEnd, window, &ReadBuffers());
         s.x = layer->Position().x;
         s.y = layer->Position().y;
         s.width = layer->Width();
@@ -134,9 +137,10 @@ bool MappedLayers::Describe(const Layer& layer, Entry& e) {
     e.stride = layer.Stride();
     // Only rows lying whole inside the block's payload are read, as RowPlanReader does.
     const uint64_t first = layer.RowsOffset();
-    e.validRows = e.stride != 0 && p.length != 0 && first < p.length
-                      ? uint32_t(std::min<uint64_t>(uint64_t(layer.Height()), (p.length - first) / e.stride))
-                      : 0u;
+    e.validRows =
+        e.stride != 0 && p.length != 0 && first < p.length
+            ? uint32_t(std::min<uint64_t>(uint64_t(layer.Height()), (p.length - first) / e.stride))
+            : 0u;
     e.rowsAt = p.offset + first;
     e.x = layer.Position().x;
     e.y = layer.Position().y;
@@ -197,9 +201,10 @@ bool MappedLayers::Describes(const std::vector<LayerPtr>& layers) const {
         if (!*it || !Describe(**it, e)) continue;
         if (k >= m_entries.size()) return false;
         const Entry& o = m_entries[k++];
-        if (o.layer != e.layer || o.block != e.block || o.rowsAt != e.rowsAt || o.stride != e.stride ||
-            o.validRows != e.validRows || o.x != e.x || o.y != e.y || o.width != e.width || o.height != e.height ||
-            o.opacity != e.opacity || o.bits != e.bits || o.colorWord != e.colorWord)
+        if (o.layer != e.layer || o.block != e.block || o.rowsAt != e.rowsAt ||
+            o.stride != e.stride || o.validRows != e.validRows || o.x != e.x || o.y != e.y ||
+            o.width != e.width || o.height != e.height || o.opacity != e.opacity ||
+            o.bits != e.bits || o.colorWord != e.colorWord)
             return false;
     }
     return k == m_entries.size();
@@ -257,10 +262,10 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
         }
         if (lo >= hi) continue;
         // The reader's first byte holds layer column s.firstCol.
-        const uint8_t* row = s.mapped ? (uint32_t(storedRow) < s.validRows
-                                             ? s.mapped + size_t(storedRow) * s.stride
-                                             : nullptr)
-                                      : s.rows->Row(uint32_t(storedRow));
+        const uint8_t* row =
+            s.mapped ? (uint32_t(storedRow) < s.validRows ? s.mapped + size_t(storedRow) * s.stride
+                                                          : nullptr)
+                     : s.rows->Row(uint32_t(storedRow));
         if (!row) continue;
         const int32_t origin = s.x + s.firstCol;  // canvas column of that first byte
 
@@ -278,7 +283,8 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
                     const size_t rowBytes = 4 * size_t(s.width);
                     for (int32_t i = 0; i < count; ++i) {
                         const size_t byte = 4 * size_t(at[i] - origin);
-                        if ((i & 3) == 0 && byte + kPrefetchBytes < rowBytes) __builtin_prefetch(row + byte + kPrefetchBytes);
+                        if ((i & 3) == 0 && byte + kPrefetchBytes < rowBytes)
+                            __builtin_prefetch(row + byte + kPrefetchBytes);
                         std::memcpy(&dst[size_t(i)], row + byte, 4);
                     }
                 } else {
@@ -294,8 +300,8 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
                 m_pixels[size_t(i)] = set ? s.colorWord : 0u;
             }
         }
-        const uint32_t alive = BlendRun(px, count, uint16_t(s.opacity), m_cov.data() + lo, m_b.data() + lo,
-                                        m_g.data() + lo, m_r.data() + lo);
+        const uint32_t alive = BlendRun(px, count, uint16_t(s.opacity), m_cov.data() + lo,
+                                        m_b.data() + lo, m_g.data() + lo, m_r.data() + lo);
         if (!alive && lo == 0 && hi == n) break;
     }
 }
@@ -319,7 +325,8 @@ void Compositor::StoreBgr(uint8_t* out, int step) {
     int32_t i = 0;
     for (; i + 4 <= m_n; i += 4) {
         const uint32_t* w = words + i;
-        const uint32_t packed[3] = {w[0] | w[1] << 24, w[1] >> 8 | w[2] << 16, w[2] >> 16 | w[3] << 8};
+        const uint32_t packed[3] = {w[0] | w[1] << 24, w[1] >> 8 | w[2] << 16,
+                                    w[2] >> 16 | w[3] << 8};
         std::memcpy(out + 3 * size_t(i), packed, 12);
     }
     for (; i < m_n; ++i) {

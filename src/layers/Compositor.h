@@ -72,8 +72,8 @@ public:
     // rows `rows` in that order (monotonic; repeats allowed) within canvas columns
     // [colBegin, colEnd). Pixels of a layer outside the canvas never take part: callers ask
     // only for canvas points.
-    Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows, int32_t colBegin,
-               int32_t colEnd);
+    Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
+               int32_t colBegin, int32_t colEnd);
     // Reads the table's layers in place; any pass of rows and columns.
     explicit Compositor(const MappedLayers& table);
     ~Compositor();

@@ -9,17 +9,23 @@ namespace zelvo {
 
 const char* LayerKindName(LayerKind kind) {
     switch (kind) {
-        case LayerKind::Null: return "Null Layer";
-        case LayerKind::Pixel: return "Pixel Layer";
-        case LayerKind::Text: return "Text Layer";
-        case LayerKind::Curve: return "Curve Layer";
+        case LayerKind::Null:
+            return "Null Layer";
+        case LayerKind::Pixel:
+            return "Pixel Layer";
+        case LayerKind::Text:
+            return "Text Layer";
+        case LayerKind::Curve:
+            return "Curve Layer";
     }
     return "";
 }
 
 Layer::Layer(FileDynamicStore& store) : m_store(store) {}
 
-Layer::~Layer() { Free(); }
+Layer::~Layer() {
+    Free();
+}
 
 void Layer::Free() {
     m_rows.reset();
@@ -31,15 +37,18 @@ void Layer::Free() {
 
 bool Layer::Create(int32_t width, int32_t height, LayerKind kind, int32_t id) {
     switch (kind) {
-        case LayerKind::Pixel: return Create(width, height, kind, id, 32, false);
-        case LayerKind::Text: return Create(width, height, kind, id, 1, true);
+        case LayerKind::Pixel:
+            return Create(width, height, kind, id, 32, false);
+        case LayerKind::Text:
+            return Create(width, height, kind, id, 1, true);
         case LayerKind::Curve:
             if (!Create(width, height, kind, id, 1, true)) return false;
             m_color = Rgb(0, 0, 0);
             m_closed = false;
             m_filled = true;
             return true;
-        case LayerKind::Null: return Create(0, 0, kind, id, 0, false);
+        case LayerKind::Null:
+            return Create(0, 0, kind, id, 0, false);
     }
     return false;
 }
@@ -84,13 +93,18 @@ void Layer::SetPosition(int32_t x, int32_t y) {
     m_bounds = {x, y, x + m_width, y + m_height};
 }
 
-uint32_t Layer::Stride() const { return StoredDib::Stride(m_width, m_bitsPerPixel); }
+uint32_t Layer::Stride() const {
+    return StoredDib::Stride(m_width, m_bitsPerPixel);
+}
 
-uint32_t Layer::RowsOffset() const { return StoredDib::RowsOffset(m_bitsPerPixel); }
+uint32_t Layer::RowsOffset() const {
+    return StoredDib::RowsOffset(m_bitsPerPixel);
+}
 
 std::unique_ptr<RowCursor> Layer::OpenRows() const {
     if (!HasPixels()) return nullptr;
-    return std::make_unique<RowCursor>(m_store, m_block, RowsOffset(), Stride(), uint32_t(m_height));
+    return std::make_unique<RowCursor>(m_store, m_block, RowsOffset(), Stride(),
+                                       uint32_t(m_height));
 }
 
 RowCursor* Layer::Rows() {

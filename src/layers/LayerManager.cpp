@@ -13,7 +13,9 @@ LayerManager::LayerManager(FileDynamicStore& store, const PercentTables& tables,
       m_screenWidth(screenWidth),
       m_screenHeight(screenHeight) {}
 
-LayerManager::~LayerManager() { DestroyAll(); }
+LayerManager::~LayerManager() {
+    DestroyAll();
+}
 
 void LayerManager::RequestRender(int code) {
     if (m_events) m_events->RequestRender(code);
@@ -164,7 +166,8 @@ void LayerManager::DestroyAll() {
 int LayerManager::HitTest(int32_t viewX, int32_t viewY) {
     const float zoom = m_image.zoom;
     if (!(zoom > 0.0f)) return 0;
-    const int32_t cx = m_image.visible.left + int32_t(float(viewX - m_image.screenRect.left) / zoom);
+    const int32_t cx =
+        m_image.visible.left + int32_t(float(viewX - m_image.screenRect.left) / zoom);
     const int32_t cy = m_image.visible.top + int32_t(float(viewY - m_image.screenRect.top) / zoom);
     if (!Rect{0, 0, m_image.width, m_image.height}.Contains({cx, cy})) return 0;
 

@@ -31,7 +31,13 @@ public:
 };
 
 // Row orders and sizes of RenderFlat's format numbers (those of the save dispatch).
-enum FlatFormat : int { kFormatBmp = 1, kFormatJpeg = 2, kFormatGif = 3, kFormatTiff = 4, kFormatPng = 5 };
+enum FlatFormat : int {
+    kFormatBmp = 1,
+    kFormatJpeg = 2,
+    kFormatGif = 3,
+    kFormatTiff = 4,
+    kFormatPng = 5
+};
 
 class LayerManager {
 public:

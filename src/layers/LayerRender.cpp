@@ -68,7 +68,8 @@ std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height
     std::vector<int32_t> cols(static_cast<size_t>(tw));
     for (int32_t i = 0; i < tw; ++i) cols[size_t(i)] = std::min(int32_t(float(i) / s), cw - 1);
     std::vector<int32_t> canvasRows(static_cast<size_t>(th));
-    for (int32_t j = 0; j < th; ++j) canvasRows[size_t(j)] = std::min(int32_t(float(j) / s), ch - 1);
+    for (int32_t j = 0; j < th; ++j)
+        canvasRows[size_t(j)] = std::min(int32_t(float(j) / s), ch - 1);
     Compositor compositor(m_layers, canvasRows, cols.front(), cols.back() + 1);
     for (int32_t j = 0; j < th; ++j) {
         const int32_t cy = canvasRows[size_t(j)];
@@ -103,9 +104,9 @@ bool LayerManager::RenderDisplay() {
     // would take a write fault on every page of every frame.
     if (!m_displayRows) {
         const uint32_t stride = m_display->Stride();
-        m_displayRows = std::make_unique<RowCursor>(m_store, m_display->Block(), m_display->RowsOffset(),
-                                                    stride, uint32_t(m_display->Height()),
-                                                    uint64_t(stride) * uint64_t(m_display->Height()));
+        m_displayRows = std::make_unique<RowCursor>(
+            m_store, m_display->Block(), m_display->RowsOffset(), stride,
+            uint32_t(m_display->Height()), uint64_t(stride) * uint64_t(m_display->Height()));
     }
     RowCursor* target = m_displayRows.get();
     std::vector<int32_t> canvasRows(static_cast<size_t>(out.Height()));
@@ -119,9 +120,10 @@ bool LayerManager::RenderDisplay() {
     // to the next; by copy when some layer cannot be (its block is not all in the file).
     const MappedLayers table(m_layers, m_sourceMapping);
     std::unique_ptr<Compositor> made =
-        table.Complete() ? std::make_unique<Compositor>(table)
-                         : std::make_unique<Compositor>(m_layers, shownRows, hi > lo ? cols[size_t(lo)] : 0,
-                                                        hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
+        table.Complete()
+            ? std::make_unique<Compositor>(table)
+            : std::make_unique<Compositor>(m_layers, shownRows, hi > lo ? cols[size_t(lo)] : 0,
+                                           hi > lo ? cols[size_t(hi - 1)] + 1 : 0);
     Compositor& compositor = *made;
     int32_t lastCy = INT32_MIN;
     for (int32_t j = 0; j < out.Height(); ++j) {

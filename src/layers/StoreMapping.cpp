@@ -6,7 +6,9 @@
 
 namespace zelvo {
 
-StoreMapping::~StoreMapping() { Release(); }
+StoreMapping::~StoreMapping() {
+    Release();
+}
 
 void StoreMapping::Release() {
     if (m_base) munmap(const_cast<uint8_t*>(m_base), m_length);

@@ -17,11 +17,16 @@ void Put32(uint8_t* p, uint32_t v) {
 
 uint32_t StoredDib::PaletteEntries(int32_t bitsPerPixel) {
     switch (bitsPerPixel) {
-        case 1: return 2;
-        case 2: return 4;
-        case 4: return 16;
-        case 8: return 256;
-        default: return 0;
+        case 1:
+            return 2;
+        case 2:
+            return 4;
+        case 4:
+            return 16;
+        case 8:
+            return 256;
+        default:
+            return 0;
     }
 }
 
@@ -46,7 +51,8 @@ void StoredDib::WriteHeader(uint8_t* dst, int32_t width, int32_t height, int32_t
     Put32(dst + 8, uint32_t(height));  // positive: rows bottom-up
     dst[12] = 1;                       // planes
     dst[14] = uint8_t(bitsPerPixel);
-    Put32(dst + 20, uint32_t(uint64_t(Stride(width, bitsPerPixel)) * uint64_t(height > 0 ? height : 0)));
+    Put32(dst + 20,
+          uint32_t(uint64_t(Stride(width, bitsPerPixel)) * uint64_t(height > 0 ? height : 0)));
     const uint32_t entries = PaletteEntries(bitsPerPixel);
     uint8_t* table = dst + kHeaderBytes;
     for (uint32_t i = 0; i < entries; ++i) {

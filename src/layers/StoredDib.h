@@ -13,7 +13,8 @@ struct StoredDib {
     // 2, 4, 16 or 256 for 1, 2, 4 or 8 bits per pixel; 0 otherwise (no table for 24 and 32).
     static uint32_t PaletteEntries(int32_t bitsPerPixel);
     static uint32_t Stride(int32_t width, int32_t bitsPerPixel);
-    // Bytes from the start of the payload to the first stored row: 40 (32 bits), 48, 56, 104 or 1064.
+    // Bytes from the start of the payload to the first stored row: 40 (32 bits), 48, 56, 104 or
+    // 1064.
     static uint32_t RowsOffset(int32_t bitsPerPixel);
     // Header, colour table and rows; 0 for a non-positive size.
     static uint64_t PayloadBytes(int32_t width, int32_t height, int32_t bitsPerPixel);

@@ -15,7 +15,7 @@ struct TextSettings {
     std::string text;
     int32_t originX = 0;  // canvas position of the top-left of the first line
     int32_t originY = 0;
-    int32_t fontSize = 60;  // > 0 selects the cell height
+    int32_t fontSize = 60;       // > 0 selects the cell height
     std::string face = "Arial";  // at most kFaceBytes - 1 bytes
     int32_t direction = kTextHorizontal;
 

@@ -25,6 +25,8 @@ Clipboard& AppClipboard() {
     return g_installed ? *g_installed : fallback;
 }
 
-void SetAppClipboard(Clipboard* clipboard) { g_installed = clipboard; }
+void SetAppClipboard(Clipboard* clipboard) {
+    g_installed = clipboard;
+}
 
 }  // namespace zelvo

@@ -19,7 +19,7 @@ std::string WithSlash(std::string s) {
 
 // Local disk file systems count as fixed disks; memory, network and pseudo file systems do not.
 bool IsDiskFsType(const std::string& type) {
-    static const std::set<std::string> kDisk = {"ext2", "ext3", "ext4", "xfs",  "btrfs",
+    static const std::set<std::string> kDisk = {"ext2", "ext3", "ext4",     "xfs", "btrfs",
                                                 "f2fs", "jfs",  "reiserfs", "zfs", "bcachefs"};
     return kDisk.count(type) != 0;
 }
@@ -71,7 +71,9 @@ std::vector<Mount> ReadMounts() {
     return mounts;
 }
 
-bool Writable(const std::string& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }
+bool Writable(const std::string& folder) {
+    return access(folder.c_str(), W_OK | X_OK) == 0;
+}
 
 // The device holding a folder, by the longest mount point that is a prefix of it.
 const Mount* MountOf(const std::vector<Mount>& mounts, const std::string& folder) {
@@ -169,8 +171,12 @@ RealDiskService g_realDisks;
 DiskService* g_disks = nullptr;
 }  // namespace
 
-DiskService& AppDisks() { return g_disks ? *g_disks : g_realDisks; }
-void SetAppDisks(DiskService* d) { g_disks = d; }
+DiskService& AppDisks() {
+    return g_disks ? *g_disks : g_realDisks;
+}
+void SetAppDisks(DiskService* d) {
+    g_disks = d;
+}
 
 std::string ConfigDir() {
     if (const char* dir = std::getenv("ZELVO_CONFIG_DIR"); dir && *dir) return WithSlash(dir);
@@ -181,6 +187,8 @@ std::string ConfigDir() {
     return "/tmp/zelvo-config/";
 }
 
-std::string ConfigPath(const std::string& fileName) { return ConfigDir() + fileName; }
+std::string ConfigPath(const std::string& fileName) {
+    return ConfigDir() + fileName;
+}
 
 }  // namespace zelvo

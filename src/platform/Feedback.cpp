@@ -29,7 +29,11 @@ ProgressCounter g_quiet;
 Feedback* g_feedback = nullptr;
 }  // namespace
 
-Feedback& AppFeedback() { return g_feedback ? *g_feedback : g_quiet; }
-void SetAppFeedback(Feedback* f) { g_feedback = f; }
+Feedback& AppFeedback() {
+    return g_feedback ? *g_feedback : g_quiet;
+}
+void SetAppFeedback(Feedback* f) {
+    g_feedback = f;
+}
 
 }  // namespace zelvo

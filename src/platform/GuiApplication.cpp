@@ -14,8 +14,12 @@
 // fontconfig keeps a cache allocated for the life of the process that it never hands back;
 // leak checking in sanitizer builds must not count it against us, nor report that it did on
 // standard error, which carries zelvo-batch's messages.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+extern "C" const char* __lsan_default_options() {
+    return "print_suppressions=0";
+}
 
 namespace zelvo {
 
@@ -60,7 +64,8 @@ std::vector<std::string> SystemFontFamilies() {
                                      {"Times New Roman", "Liberation Serif"},
                                      {"Courier New", "Liberation Mono"}};
     auto lessNoCase = [](const std::string& a, const std::string& b) {
-        return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) < 0;
+        return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) <
+               0;
     };
     for (const Alias& a : kAliases) {
         if (std::find(out.begin(), out.end(), a.name) != out.end()) continue;

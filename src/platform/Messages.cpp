@@ -38,11 +38,19 @@ RecordingMessages g_fallback;
 Messages* g_current = nullptr;
 }  // namespace
 
-Messages& AppMessages() { return g_current ? *g_current : g_fallback; }
-void SetAppMessages(Messages* m) { g_current = m; }
+Messages& AppMessages() {
+    return g_current ? *g_current : g_fallback;
+}
+void SetAppMessages(Messages* m) {
+    g_current = m;
+}
 
-ScopedRecordingMessages::ScopedRecordingMessages() : m_previous(g_current) { g_current = this; }
-ScopedRecordingMessages::~ScopedRecordingMessages() { g_current = m_previous; }
+ScopedRecordingMessages::ScopedRecordingMessages() : m_previous(g_current) {
+    g_current = this;
+}
+ScopedRecordingMessages::~ScopedRecordingMessages() {
+    g_current = m_previous;
+}
 
 std::string Format(const char* fmt, ...) {
     va_list ap;

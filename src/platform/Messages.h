@@ -17,7 +17,8 @@ public:
     virtual ~Messages() = default;
     virtual void Show(const std::string& text) = 0;
     // `caption` is the box's title where the program gives one; it is not part of the question.
-    virtual Answer Ask(const std::string& text, Buttons buttons, const std::string& caption = {}) = 0;
+    virtual Answer Ask(const std::string& text, Buttons buttons,
+                       const std::string& caption = {}) = 0;
 };
 
 // Records every message and question; questions take queued answers, else the affirmative

@@ -13,8 +13,9 @@ namespace zelvo {
 namespace {
 
 QClipboard* SystemClipboard() {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                        : nullptr;
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+               ? QGuiApplication::clipboard()
+               : nullptr;
 }
 
 int32_t ReadInt32(const uint8_t* p) {
@@ -23,7 +24,9 @@ int32_t ReadInt32(const uint8_t* p) {
     return int32_t(v);
 }
 
-void WriteInt32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
+void WriteInt32(uint8_t* p, int32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // The picture other programs see: the bitmap's colour bytes, opaque. Null when the bytes are
 // not a plain 24- or 32-bit bitmap.
@@ -86,8 +89,8 @@ bool QtClipboard::SetDib(const std::vector<uint8_t>& dib) {
     QClipboard* clipboard = SystemClipboard();
     if (!clipboard) return false;
     auto* data = new QMimeData;
-    data->setData(kMimeType, QByteArray(reinterpret_cast<const char*>(dib.data()),
-                                        qsizetype(dib.size())));
+    data->setData(kMimeType,
+                  QByteArray(reinterpret_cast<const char*>(dib.data()), qsizetype(dib.size())));
     const QImage picture = PictureOf(dib);
     if (!picture.isNull()) data->setImageData(picture);
     clipboard->setMimeData(data);  // the clipboard owns it now

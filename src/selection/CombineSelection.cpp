@@ -2,10 +2,10 @@
 // Intersect, each over its own rectangle, with the empty-result rules.
 #include <vector>
 
+#include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
-#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -28,9 +28,15 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
 
     Rect area;
     switch (mode) {
-        case CombineMode::New: area = shapeRect.Intersect(canvas); break;
-        case CombineMode::Add: area = current->Bounds().Union(shapeRect).Intersect(canvas); break;
-        case CombineMode::Subtract: area = current->Bounds().Intersect(canvas); break;
+        case CombineMode::New:
+            area = shapeRect.Intersect(canvas);
+            break;
+        case CombineMode::Add:
+            area = current->Bounds().Union(shapeRect).Intersect(canvas);
+            break;
+        case CombineMode::Subtract:
+            area = current->Bounds().Intersect(canvas);
+            break;
         case CombineMode::Intersect:
             area = current->Bounds().Intersect(shapeRect).Intersect(canvas);
             break;
@@ -49,10 +55,18 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
             const bool bit = shape.Bit(area.left + i, cy);
             uint8_t v = 0;
             switch (mode) {
-                case CombineMode::New: v = bit ? 100 : 0; break;
-                case CombineMode::Add: v = bit ? 100 : old[size_t(i)]; break;
-                case CombineMode::Subtract: v = bit ? 0 : old[size_t(i)]; break;
-                case CombineMode::Intersect: v = bit ? old[size_t(i)] : 0; break;
+                case CombineMode::New:
+                    v = bit ? 100 : 0;
+                    break;
+                case CombineMode::Add:
+                    v = bit ? 100 : old[size_t(i)];
+                    break;
+                case CombineMode::Subtract:
+                    v = bit ? 0 : old[size_t(i)];
+                    break;
+                case CombineMode::Intersect:
+                    v = bit ? old[size_t(i)] : 0;
+                    break;
             }
             dst[i] = v;
             any = any || v != 0;

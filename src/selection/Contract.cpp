@@ -2,10 +2,10 @@
 // rectangle shrinks by N and a disk of radius N - 1 laid on every boundary pixel is removed.
 #include <algorithm>
 
+#include "platform/Messages.h"
 #include "selection/MaskBoundary.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "platform/Messages.h"
 
 namespace zelvo {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "history/PixelEdit.h"
+#include "layers/StoredDib.h"
+#include "platform/Messages.h"
 #include "selection/MaskBoundary.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "layers/StoredDib.h"
-#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -86,19 +86,19 @@ int DrawBorder(HistoryManager& history, int32_t width, ColorRef color, int32_t o
     if (!out) return edit.CommitLayerEdit(0), 0;
 
     const Rect src = mask ? mask->Bounds() : layer->Bounds();
-    const bool ok = StampBoundary(
-        BorderStamp(w), area, src.top, src.bottom,
-        mask ? MaskBoundaryRows(*mask, 1) : AlphaBoundaryRows(*layer, *layerRows),
-        [&](int32_t cy, const uint8_t* covered) {
-            uint8_t* dst = nullptr;
-            for (int32_t i = 0; i < area.Width(); ++i) {
-                if (!covered[i]) continue;
-                if (!dst) dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
-                if (!dst) return false;
-                std::memcpy(dst + 4 * size_t(i), &word, 4);
-            }
-            return true;
-        });
+    const bool ok =
+        StampBoundary(BorderStamp(w), area, src.top, src.bottom,
+                      mask ? MaskBoundaryRows(*mask, 1) : AlphaBoundaryRows(*layer, *layerRows),
+                      [&](int32_t cy, const uint8_t* covered) {
+                          uint8_t* dst = nullptr;
+                          for (int32_t i = 0; i < area.Width(); ++i) {
+                              if (!covered[i]) continue;
+                              if (!dst) dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
+                              if (!dst) return false;
+                              std::memcpy(dst + 4 * size_t(i), &word, 4);
+                          }
+                          return true;
+                      });
     out.reset();
     layerRows.reset();
     if (mask) mask->ReleaseRows();

@@ -2,10 +2,10 @@
 // boundary pixel, in the tight rectangle grown by N.
 #include <algorithm>
 
+#include "platform/Messages.h"
 #include "selection/MaskBoundary.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "platform/Messages.h"
 
 namespace zelvo {
 

@@ -3,19 +3,18 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
 #include "selection/TentFilter.h"
-#include "platform/Messages.h"
 
 namespace zelvo {
 
 int32_t FeatherSpread(int32_t radius) {
     // The constants are single precision and the sum is taken wider, as the spreads users
     // know come out of it: 30 spreads 71, not 72.
-    const long double spread =
-        static_cast<long double>(radius) * static_cast<long double>(2.37f) +
-        static_cast<long double>(0.9f);
+    const long double spread = static_cast<long double>(radius) * static_cast<long double>(2.37f) +
+                               static_cast<long double>(0.9f);
     return static_cast<int32_t>(spread);
 }
 

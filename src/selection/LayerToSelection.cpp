@@ -10,7 +10,9 @@ namespace zelvo {
 
 namespace {
 
-bool BitAt(const uint8_t* row, int32_t col) { return (row[col >> 3] >> (7 - (col & 7))) & 1; }
+bool BitAt(const uint8_t* row, int32_t col) {
+    return (row[col >> 3] >> (7 - (col & 7))) & 1;
+}
 
 // The tight rectangle of the set bits of a 1-bit layer, in canvas coordinates.
 Rect SetBitsRect(Layer& layer, RowCursor& rows) {

@@ -63,8 +63,8 @@ RoundStamp BorderStamp(int32_t w) {
     });
 }
 
-void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                     int32_t width, int threshold, int32_t offset, std::vector<int32_t>& xs) {
+void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
+                     int threshold, int32_t offset, std::vector<int32_t>& xs) {
     const bool edgeRow = !above || !below;
     for (int32_t i = 0; i < width; ++i) {
         if (row[i] < threshold) continue;

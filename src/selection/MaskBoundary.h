@@ -35,8 +35,8 @@ RoundStamp BorderStamp(int32_t w);
 // The boundary pixels of one row: those at or above `threshold` that lie in the first or last
 // column, or in a first or last row (`above` or `below` null), or have a left, right, upper or
 // lower neighbour below `threshold`. Columns are appended to `xs` as offset + index.
-void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below,
-                     int32_t width, int threshold, int32_t offset, std::vector<int32_t>& xs);
+void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
+                     int threshold, int32_t offset, std::vector<int32_t>& xs);
 
 // A `boundaryRow` source for StampBoundary over an 8-bit mask: BoundaryColumns of the mask's
 // rows, its first and last rows and columns being the edges.

@@ -72,7 +72,9 @@ bool AnyByteAbove(Layer& mask, int threshold) {
     return false;
 }
 
-bool HasSelection(const LayerManager& layers) { return layers.Selection() != nullptr; }
+bool HasSelection(const LayerManager& layers) {
+    return layers.Selection() != nullptr;
+}
 
 void SetSelection(HistoryManager& history, LayerPtr mask, int32_t kind, const std::string& name) {
     LayerManager& lm = history.Layers();
@@ -89,7 +91,8 @@ void SetSelection(HistoryManager& history, LayerPtr mask, int32_t kind, const st
             LayerPtr previous = lm.Selection();
             lm.SetSelectionObject(mask);
             lm.SetSelectionBounds(mask ? mask->Bounds() : Rect{});
-            history.RecordState(previous, {}, kind, index, name.empty() ? "Modify Selection" : name);
+            history.RecordState(previous, {}, kind, index,
+                                name.empty() ? "Modify Selection" : name);
             break;
         }
         case kSelectionRemove: {
@@ -103,7 +106,8 @@ void SetSelection(HistoryManager& history, LayerPtr mask, int32_t kind, const st
             lm.SetLastDeselected(std::move(removed), lm.Image().width, lm.Image().height);
             break;
         }
-        default: return;
+        default:
+            return;
     }
     history.Host().Redraw();
 }

@@ -83,8 +83,8 @@ ShapePlane RasterizePolygon(const std::vector<Point>& points, const Rect& bounds
         for (size_t i = 0; i + 1 < xs.size(); i += 2) {
             // Pixels whose centre x + 0.5 lies in [xs[i], xs[i + 1]).
             const auto column = [&](double x) {
-                return int32_t(std::clamp(std::ceil(x - 0.5), double(bounds.left),
-                                          double(bounds.right)));
+                return int32_t(
+                    std::clamp(std::ceil(x - 0.5), double(bounds.left), double(bounds.right)));
             };
             const int32_t from = column(xs[i]);
             const int32_t to = column(xs[i + 1]);

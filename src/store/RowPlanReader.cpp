@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -15,7 +15,9 @@ namespace {
 // Run starts are kept on cache-line boundaries.
 constexpr uint64_t kAlign = 64;
 
-uint64_t AlignUp(uint64_t v) { return (v + kAlign - 1) / kAlign * kAlign; }
+uint64_t AlignUp(uint64_t v) {
+    return (v + kAlign - 1) / kAlign * kAlign;
+}
 
 }  // namespace
 
@@ -44,8 +46,9 @@ void ReadBufferPool::Give(Buffer buffer) {
     std::lock_guard<std::mutex> lock(m_mutex);
     // The smallest kept buffers make room first: a larger one serves more readers.
     while (m_keptBytes + buffer.bytes > m_limit) {
-        auto smallest = std::min_element(m_kept.begin(), m_kept.end(),
-                                         [](const Buffer& a, const Buffer& b) { return a.bytes < b.bytes; });
+        auto smallest =
+            std::min_element(m_kept.begin(), m_kept.end(),
+                             [](const Buffer& a, const Buffer& b) { return a.bytes < b.bytes; });
         m_keptBytes -= smallest->bytes;
         m_kept.erase(smallest);
     }
@@ -58,13 +61,15 @@ uint64_t ReadBufferPool::KeptBytes() const {
     return m_keptBytes;
 }
 
-RowPlanReader::RowPlanReader(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
-                             uint32_t rowBytes, uint32_t rowCount, std::vector<uint32_t> plan,
-                             uint32_t byteBegin, uint32_t byteEnd, uint64_t bufferBytes, ReadBufferPool* pool)
+RowPlanReader::RowPlanReader(const FileDynamicStore& store, BlockHandle block,
+                             uint64_t firstRowOffset, uint32_t rowBytes, uint32_t rowCount,
+                             std::vector<uint32_t> plan, uint32_t byteBegin, uint32_t byteEnd,
+                             uint64_t bufferBytes, ReadBufferPool* pool)
     : m_store(store), m_rowBytes(rowBytes), m_pool(pool) {
     const FileDynamicStore::Span p = store.Payload(block);
     if (rowBytes != 0 && p.length != 0 && firstRowOffset < p.length)
-        m_validRows = uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
+        m_validRows =
+            uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
     m_base = p.offset + firstRowOffset;
     m_byteEnd = std::min(byteEnd, rowBytes);
     m_byteBegin = std::min(byteBegin, m_byteEnd);
@@ -148,7 +153,8 @@ bool RowPlanReader::Fill(size_t first) {
         const uint32_t hi = m_rising ? m_plan[i + k - 1] : m_plan[i];
         const uint64_t length = uint64_t(hi - lo) * m_rowBytes + span;
         if (!Reserve(at + length, at) ||
-            !ReadSpan(m_buffer.get() + at, m_base + uint64_t(lo) * m_rowBytes + m_byteBegin, length)) {
+            !ReadSpan(m_buffer.get() + at, m_base + uint64_t(lo) * m_rowBytes + m_byteBegin,
+                      length)) {
             m_slots.clear();
             return false;
         }

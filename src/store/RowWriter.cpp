@@ -9,15 +9,17 @@
 
 namespace zelvo {
 
-RowWriter::RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset, uint32_t rowBytes,
-                     uint32_t rowCount, uint64_t windowBytes)
+RowWriter::RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
+                     uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
     : m_store(store), m_rowBytes(rowBytes) {
     const FileDynamicStore::Span p = store.Payload(block);
     if (rowBytes != 0 && p.length != 0 && firstRowOffset < p.length)
-        m_validRows = uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
+        m_validRows =
+            uint32_t(std::min<uint64_t>(rowCount, (p.length - firstRowOffset) / rowBytes));
     m_base = p.offset + firstRowOffset;
     if (rowBytes != 0)
-        m_rowsPerWindow = uint32_t(std::clamp<uint64_t>(windowBytes / rowBytes, 1, std::max<uint32_t>(m_validRows, 1)));
+        m_rowsPerWindow = uint32_t(
+            std::clamp<uint64_t>(windowBytes / rowBytes, 1, std::max<uint32_t>(m_validRows, 1)));
 }
 
 RowWriter::~RowWriter() {
@@ -36,8 +38,10 @@ bool RowWriter::Flush() {
         for (uint64_t done = 0; !m_failed && done < length;) {
             const ssize_t put = pwrite(fd, src + done, length - done, off_t(offset + done));
             if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) m_failed = true;
-            else done += uint64_t(put);
+            if (put <= 0)
+                m_failed = true;
+            else
+                done += uint64_t(put);
         }
         ++m_writes;
     }

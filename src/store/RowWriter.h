@@ -14,8 +14,9 @@ namespace zelvo {
 
 class RowWriter {
 public:
-    RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset, uint32_t rowBytes,
-              uint32_t rowCount, uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
+    RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
+              uint32_t rowBytes, uint32_t rowCount,
+              uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
     ~RowWriter();  // writes what is held (Flush)
     RowWriter(const RowWriter&) = delete;
     RowWriter& operator=(const RowWriter&) = delete;
@@ -36,7 +37,7 @@ private:
     uint32_t m_rowBytes;
     uint32_t m_validRows = 0;
     uint32_t m_rowsPerWindow = 1;
-    uint32_t m_windowFirst = 0;  // the buffer's first slot holds this row
+    uint32_t m_windowFirst = 0;   // the buffer's first slot holds this row
     uint32_t m_lo = 0, m_hi = 0;  // rows [m_lo, m_hi) are held
     bool m_failed = false;
     uint32_t m_writes = 0;

@@ -11,11 +11,11 @@
 
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
-#include "selection/SelectionMask.h"
 #include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
+#include "selection/SelectionMask.h"
 #include "store/FileDynamicStore.h"
 #include "testsupport/TempDir.h"
 
@@ -105,7 +105,8 @@ protected:
         return g;
     }
     std::string LastStateName() const {
-        return history->States().empty() ? std::string() : StateDisplayName(history->States().back());
+        return history->States().empty() ? std::string()
+                                         : StateDisplayName(history->States().back());
     }
 
     // A pixel layer over `r` whose pixel (x, y) is `word(x, y)`, inserted above the current.

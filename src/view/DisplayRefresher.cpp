@@ -8,7 +8,9 @@
 namespace zelvo {
 
 namespace {
-void Nap(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Nap(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 }  // namespace
 
 HoldRender::HoldRender(ImageViewState& state) : m_state(state) {
@@ -62,7 +64,8 @@ bool StripeIsBlack(int32_t i, int32_t j, int phase) {
     return v % 10 > 4;
 }
 
-DisplayRefresher::DisplayRefresher(int32_t screenWidth, int32_t screenHeight, const PercentTables& tables)
+DisplayRefresher::DisplayRefresher(int32_t screenWidth, int32_t screenHeight,
+                                   const PercentTables& tables)
     : m_cache(screenWidth, screenHeight), m_renderer(m_cache, tables) {}
 
 void DisplayRefresher::SetActive(Image* image) {
@@ -85,7 +88,8 @@ int DisplayRefresher::Serve(Image& image, int code) {
     frame.clientWidth = vs.clientWidth;
     frame.clientHeight = vs.clientHeight;
     // A thumb drag is one fast-scroll pass: the layers' table is kept for all its moves.
-    if (vs.fastScroll.load() != m_renderer.FastScroll()) m_renderer.SetFastScroll(vs.fastScroll.load());
+    if (vs.fastScroll.load() != m_renderer.FastScroll())
+        m_renderer.SetFastScroll(vs.fastScroll.load());
     // 3: only the current layer changed; 8: the view moved; 12: the pixels of a rectangle
     // changed; the rest: the pixels changed.
     int tiles;
@@ -153,7 +157,8 @@ void DisplayRefresher::AnimatorTick(int state) {
         ImageViewState& vs = image->ViewState();
         vs.animatorBusy.store(true);
         const ToolController* tools = m_tools.load();
-        if (image->IsReady() && vs.outlinePrepared.load() && (!tools || tools->AllowsOutlineAnimation())) {
+        if (image->IsReady() && vs.outlinePrepared.load() &&
+            (!tools || tools->AllowsOutlineAnimation())) {
             const int phase = m_phase.Advance();
             if (onOutline) onOutline(image, phase);
         }

@@ -22,10 +22,18 @@ float ImageView::ZoomFor(int mode) const {
                           m_image.Resolution());
 }
 
-int32_t ImageView::ExtentX() const { return ScrollExtent(m_image.Width(), Zoom()); }
-int32_t ImageView::ExtentY() const { return ScrollExtent(m_image.Height(), Zoom()); }
-int32_t ImageView::MaxScrollX() const { return std::max(0, ExtentX() - m_clientWidth); }
-int32_t ImageView::MaxScrollY() const { return std::max(0, ExtentY() - m_clientHeight); }
+int32_t ImageView::ExtentX() const {
+    return ScrollExtent(m_image.Width(), Zoom());
+}
+int32_t ImageView::ExtentY() const {
+    return ScrollExtent(m_image.Height(), Zoom());
+}
+int32_t ImageView::MaxScrollX() const {
+    return std::max(0, ExtentX() - m_clientWidth);
+}
+int32_t ImageView::MaxScrollY() const {
+    return std::max(0, ExtentY() - m_clientHeight);
+}
 
 void ImageView::ClampScroll() {
     m_scrollX = std::clamp(m_scrollX, 0, MaxScrollX());
@@ -96,7 +104,9 @@ void ImageView::ScrollTo(int32_t x, int32_t y) {
     LayOutAndRequest(8);
 }
 
-void ImageView::CentreOn(int32_t x, int32_t y) { ScrollTo(x - m_clientWidth / 2, y - m_clientHeight / 2); }
+void ImageView::CentreOn(int32_t x, int32_t y) {
+    ScrollTo(x - m_clientWidth / 2, y - m_clientHeight / 2);
+}
 
 void ImageView::LayOutAndRequest(int code) {
     if (!m_image.IsReady()) return;

@@ -52,9 +52,13 @@ public:
 
     // The tile in slot (row, column) of the grid as it is rolled now: walked from the first
     // tile down the column ring and right along the row ring.
-    Tile& At(int32_t slotRow, int32_t slotColumn) { return m_tiles[size_t(m_slots[size_t(slotRow * m_columns + slotColumn)])]; }
+    Tile& At(int32_t slotRow, int32_t slotColumn) {
+        return m_tiles[size_t(m_slots[size_t(slotRow * m_columns + slotColumn)])];
+    }
     Tile& TileByIndex(int32_t index) { return m_tiles[size_t(index)]; }
-    int32_t IndexAt(int32_t slotRow, int32_t slotColumn) const { return m_slots[size_t(slotRow * m_columns + slotColumn)]; }
+    int32_t IndexAt(int32_t slotRow, int32_t slotColumn) const {
+        return m_slots[size_t(slotRow * m_columns + slotColumn)];
+    }
     int32_t First() const { return m_first; }
 
     // Rolls the rings: the first tile moves `columns` steps right (left when negative) and
@@ -65,12 +69,20 @@ public:
 
     // The column and row keys: the canvas map each slot column and row of the grid was last
     // laid out for, kept by physical column and row so that they roll with the tiles.
-    std::vector<int32_t>& ColumnKey(int32_t slotColumn) { return m_columnKeys[size_t(PhysicalColumn(slotColumn))]; }
-    std::vector<int32_t>& RowKey(int32_t slotRow) { return m_rowKeys[size_t(PhysicalRow(slotRow))]; }
+    std::vector<int32_t>& ColumnKey(int32_t slotColumn) {
+        return m_columnKeys[size_t(PhysicalColumn(slotColumn))];
+    }
+    std::vector<int32_t>& RowKey(int32_t slotRow) {
+        return m_rowKeys[size_t(PhysicalRow(slotRow))];
+    }
 
 private:
-    int32_t PhysicalColumn(int32_t slotColumn) const { return m_slots[size_t(slotColumn)] % m_columns; }
-    int32_t PhysicalRow(int32_t slotRow) const { return m_slots[size_t(slotRow * m_columns)] / m_columns; }
+    int32_t PhysicalColumn(int32_t slotColumn) const {
+        return m_slots[size_t(slotColumn)] % m_columns;
+    }
+    int32_t PhysicalRow(int32_t slotRow) const {
+        return m_slots[size_t(slotRow * m_columns)] / m_columns;
+    }
     void WalkSlots();
 
     int32_t m_columns;

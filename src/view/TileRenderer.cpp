@@ -92,8 +92,8 @@ bool Shows(const Layer* l) {
 
 }  // namespace
 
-TilePlacement PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientHeight, int32_t maxColumns,
-                    int32_t maxRows) {
+TilePlacement PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t clientHeight,
+                         int32_t maxColumns, int32_t maxRows) {
     auto axis = [](int32_t screenEdge, int32_t visibleEdge, float zoom, int32_t client, int32_t max,
                    int32_t& origin, int32_t& count) {
         const int64_t zoomedEdge = int64_t(float(visibleEdge) * zoom);
@@ -101,23 +101,28 @@ TilePlacement PlaceTiles(const ImageGeometry& g, int32_t clientWidth, int32_t cl
         count = client > origin ? std::min(max, (client - origin + kT - 1) / kT) : 0;
     };
     TilePlacement grid;
-    axis(g.screenRect.left, g.visible.left, g.zoom, clientWidth, maxColumns, grid.originX, grid.columns);
+    axis(g.screenRect.left, g.visible.left, g.zoom, clientWidth, maxColumns, grid.originX,
+         grid.columns);
     axis(g.screenRect.top, g.visible.top, g.zoom, clientHeight, maxRows, grid.originY, grid.rows);
     return grid;
 }
 
-TileRenderer::TileRenderer(TileCache& cache, const PercentTables& tables) : m_cache(cache), m_tables(tables) {}
+TileRenderer::TileRenderer(TileCache& cache, const PercentTables& tables)
+    : m_cache(cache), m_tables(tables) {}
 
 void TileRenderer::Lay(const TileFrame& frame) {
     const ImageGeometry& g = frame.geometry;
-    m_grid = PlaceTiles(g, frame.clientWidth, frame.clientHeight, m_cache.Columns(), m_cache.Rows());
+    m_grid =
+        PlaceTiles(g, frame.clientWidth, frame.clientHeight, m_cache.Columns(), m_cache.Rows());
     const int32_t nc = m_cache.Columns(), nr = m_cache.Rows();
     m_columnMaps.resize(size_t(nc));
     m_rowMaps.resize(size_t(nr));
     for (int32_t c = 0; c < nc; ++c)
-        AxisMap(m_grid.originX + c * kT, g.screenRect.left, g.visible.left, g.zoom, g.width, m_columnMaps[size_t(c)]);
+        AxisMap(m_grid.originX + c * kT, g.screenRect.left, g.visible.left, g.zoom, g.width,
+                m_columnMaps[size_t(c)]);
     for (int32_t r = 0; r < nr; ++r)
-        AxisMap(m_grid.originY + r * kT, g.screenRect.top, g.visible.top, g.zoom, g.height, m_rowMaps[size_t(r)]);
+        AxisMap(m_grid.originY + r * kT, g.screenRect.top, g.visible.top, g.zoom, g.height,
+                m_rowMaps[size_t(r)]);
 
     std::vector<const std::vector<int32_t>*> columnKeys(static_cast<size_t>(nc));
     std::vector<const std::vector<int32_t>*> rowKeys(static_cast<size_t>(nr));
@@ -127,7 +132,8 @@ void TileRenderer::Lay(const TileFrame& frame) {
     const int32_t dr = BestShift(m_rowMaps, rowKeys);
     if (dc != 0 || dr != 0) m_cache.Roll(dc, dr);
     for (int32_t c = 0; c < nc; ++c)
-        m_cache.ColumnKey(c).assign(m_columnMaps[size_t(c)].begin() + 1, m_columnMaps[size_t(c)].end() - 1);
+        m_cache.ColumnKey(c).assign(m_columnMaps[size_t(c)].begin() + 1,
+                                    m_columnMaps[size_t(c)].end() - 1);
     for (int32_t r = 0; r < nr; ++r)
         m_cache.RowKey(r).assign(m_rowMaps[size_t(r)].begin() + 1, m_rowMaps[size_t(r)].end() - 1);
 }
@@ -165,7 +171,8 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
         for (int32_t r = 0; r < m_grid.rows && split == kAllLines; ++r) {
             const int64_t row = perRow[size_t(r)] * kT;
             if (row > 0 && 2 * (done + row) >= total)
-                split = int64_t(r) * kT + (total / 2 - done + perRow[size_t(r)] - 1) / perRow[size_t(r)];
+                split = int64_t(r) * kT +
+                        (total / 2 - done + perRow[size_t(r)] - 1) / perRow[size_t(r)];
             done += row;
         }
     }
@@ -187,7 +194,8 @@ bool TileRenderer::ShowsPartOf(const TileCache::Tile& tile, const Rect& rect) {
             if (map[k] >= lo && map[k] < hi) return true;
         return false;
     };
-    return !rect.IsEmpty() && meets(tile.cols, rect.left, rect.right) && meets(tile.rows, rect.top, rect.bottom);
+    return !rect.IsEmpty() && meets(tile.cols, rect.left, rect.right) &&
+           meets(tile.rows, rect.top, rect.bottom);
 }
 
 int TileRenderer::RenderRect(const TileFrame& frame, const Rect& rect) {
@@ -224,8 +232,8 @@ const MappedLayers* TileRenderer::PassTable(const TileFrame& frame, bool fresh) 
     return m_table->Complete() ? m_table.get() : nullptr;
 }
 
-void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table,
-                              int64_t lineBegin, int64_t lineEnd) {
+void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles,
+                              const MappedLayers* table, int64_t lineBegin, int64_t lineEnd) {
     // The tile rows [v0, v1) of slot row r that lie within the lines asked for.
     auto span = [&](int32_t r, int32_t& v0, int32_t& v1) {
         const int64_t top = int64_t(r) * kT;
@@ -245,7 +253,8 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
     };
     std::vector<Band> bands;
     for (const Stale& s : tiles) {
-        if (bands.empty() || bands.back().slotRow != s.slotRow) bands.push_back({s.slotRow, {}, {}, true});
+        if (bands.empty() || bands.back().slotRow != s.slotRow)
+            bands.push_back({s.slotRow, {}, {}, true});
         Band& b = bands.back();
         const std::vector<int32_t>& map = m_columnMaps[size_t(s.slotColumn)];
         int32_t ua = 0;
@@ -302,7 +311,8 @@ void TileRenderer::RenderRows(const TileFrame& frame, const std::vector<Stale>& 
                     continue;
                 }
                 std::fill_n(o, seg.ua, kGrey);
-                std::memcpy(o + seg.ua, line.data() + seg.at, sizeof(uint32_t) * size_t(seg.ub - seg.ua));
+                std::memcpy(o + seg.ua, line.data() + seg.at,
+                            sizeof(uint32_t) * size_t(seg.ub - seg.ua));
                 std::fill(o + seg.ub, o + kT, kGrey);
             }
         }
@@ -328,7 +338,8 @@ void TileRenderer::MarkOutline(const TileFrame& frame, const Stale& s) {
     if (!mask->HasPixels() || mask->BitsPerPixel() != 8) return;
     const std::vector<int32_t>& cols = m_columnMaps[size_t(s.slotColumn)];
     const std::vector<int32_t>& rows = m_rowMaps[size_t(s.slotRow)];
-    RowReader reader(mask->Store(), mask->Block(), mask->RowsOffset(), mask->Stride(), uint32_t(mask->Height()),
+    RowReader reader(mask->Store(), mask->Block(), mask->RowsOffset(), mask->Stride(),
+                     uint32_t(mask->Height()),
                      std::max<uint64_t>(mask->Stride(), uint64_t(64) << 10));
     // Strengths of the tile's pixels and the ring of neighbours around them.
     std::vector<uint8_t> st(size_t(kMapSize) * kMapSize, 0);
@@ -384,7 +395,8 @@ int TileRenderer::RecomposeCurrent(const TileFrame& frame) {
     }
     for (const Stale& s : all) {
         TileCache::Tile& t = *s.tile;
-        if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current) BuildSplit(frame, s, current);
+        if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current)
+            BuildSplit(frame, s, current);
         ComposeOut(frame, s, current);
     }
     return int(all.size());
@@ -428,8 +440,8 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
             auto blend = [&](const LayerRows& src) {
                 const uint32_t p = src.At(cx);
                 const int32_t a = std::min<int32_t>(int32_t(p >> 24), 255);
-                const int32_t in = std::min<int32_t>(
-                    m_tables.T10000(a, int32_t(src.layer->Opacity()) * cov), 100);
+                const int32_t in =
+                    std::min<int32_t>(m_tables.T10000(a, int32_t(src.layer->Opacity()) * cov), 100);
                 b += m_tables.T100(int32_t(p & 0xFF), in);
                 g += m_tables.T100(int32_t((p >> 8) & 0xFF), in);
                 r += m_tables.T100(int32_t((p >> 16) & 0xFF), in);
@@ -437,8 +449,8 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
             };
             for (; k < sources.size() && index[k] > current; ++k)
                 if (cov > 0) blend(*sources[k]);
-            above[u] = uint32_t(std::max(cov, 0)) << 24 | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
-                       uint32_t(b & 0xFF);
+            above[u] = uint32_t(std::max(cov, 0)) << 24 | uint32_t(r & 0xFF) << 16 |
+                       uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
             cov = 100;
             b = g = r = 0;
             for (; k < sources.size(); ++k)
@@ -449,7 +461,8 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
                 g += white;
                 r += white;
             }
-            below[u] = 0x64000000u | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
+            below[u] = 0x64000000u | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
+                       uint32_t(b & 0xFF);
         }
     }
     t.splitValid = true;
@@ -483,8 +496,10 @@ void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t cu
             const int32_t k = m_tables.T100(h, left);
             uint32_t word = t.out[at] & 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
-                const int32_t c = int32_t((ab >> shift) & 0xFF) +
-                                  (k * int32_t((p >> shift) & 0xFF) + (left - k) * int32_t((be >> shift) & 0xFF)) / 100;
+                const int32_t c =
+                    int32_t((ab >> shift) & 0xFF) + (k * int32_t((p >> shift) & 0xFF) +
+                                                     (left - k) * int32_t((be >> shift) & 0xFF)) /
+                                                        100;
                 word |= uint32_t(c & 0xFF) << shift;
             }
             t.out[at] = word;

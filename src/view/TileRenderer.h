@@ -37,7 +37,7 @@ struct TilePlacement {
 
 // The grid for a layout: its edges sit on multiples of 128 zoomed canvas pixels.
 TilePlacement PlaceTiles(const ImageGeometry& geometry, int32_t clientWidth, int32_t clientHeight,
-                    int32_t maxColumns, int32_t maxRows);
+                         int32_t maxColumns, int32_t maxRows);
 
 // Whether a pixel is on the selection outline: strength at least 50 with one of its four
 // neighbours below 50.
@@ -99,8 +99,8 @@ private:
     // Renders the `out` pixels of the tiles in grid lines [lineBegin, lineEnd) (line = slot
     // row x 128 + pixel row in the tile); two threads may each take their lines of the same
     // tiles. FinishTiles then records what the tiles show and marks the outline.
-    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles, const MappedLayers* table,
-                    int64_t lineBegin, int64_t lineEnd);
+    void RenderRows(const TileFrame& frame, const std::vector<Stale>& tiles,
+                    const MappedLayers* table, int64_t lineBegin, int64_t lineEnd);
     void FinishTiles(const TileFrame& frame, const std::vector<Stale>& tiles);
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);

@@ -39,12 +39,18 @@ public:
     virtual void MouseUp(ImageView& /*view*/, const ViewMouse& /*m*/) {}
     virtual void DoubleClick(ImageView& /*view*/, const ViewMouse& /*m*/) {}
     // True when the key was used.
-    virtual bool Key(ImageView& /*view*/, int /*key*/, bool /*down*/, int /*modifiers*/) { return false; }
+    virtual bool Key(ImageView& /*view*/, int /*key*/, bool /*down*/, int /*modifiers*/) {
+        return false;
+    }
     // A wheel turn the view does not use for zooming; true when used.
     virtual bool Wheel(ImageView& /*view*/, int /*delta*/, int /*modifiers*/) { return false; }
     // Files dragged over or dropped on the view; true when accepted.
-    virtual bool DragOver(ImageView& /*view*/, const std::vector<std::string>& /*paths*/) { return false; }
-    virtual bool Drop(ImageView& /*view*/, const std::vector<std::string>& /*paths*/) { return false; }
+    virtual bool DragOver(ImageView& /*view*/, const std::vector<std::string>& /*paths*/) {
+        return false;
+    }
+    virtual bool Drop(ImageView& /*view*/, const std::vector<std::string>& /*paths*/) {
+        return false;
+    }
     // The mouse capture went away while the controller held it.
     virtual void CaptureLost(ImageView& /*view*/) {}
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}

@@ -24,13 +24,14 @@ protected:
             const int a = k == 0 ? 0 : (k == 1 ? 100 : Rand(1, 100));
             words.push_back(MakePixel(Rand(0, 255), Rand(0, 255), Rand(0, 255), a));
         }
-        return AddPixelLayer(r, [&](int x, int y) {
-            return words[size_t((y - r.top) * r.Width() + (x - r.left))];
-        });
+        return AddPixelLayer(
+            r, [&](int x, int y) { return words[size_t((y - r.top) * r.Width() + (x - r.left))]; });
     }
     // A feathered-looking selection over a random rectangle: strengths 0..100 with plateaus
     // of 0 and 100.
-    void RandomSelection() { RandomSelection({Rand(0, 6), Rand(0, 5), Rand(14, kW), Rand(11, kH)}); }
+    void RandomSelection() {
+        RandomSelection({Rand(0, 6), Rand(0, 5), Rand(14, kW), Rand(11, kH)});
+    }
     void RandomSelection(const Rect& r) {
         Grid g = Canvas();
         for (int y = r.top; y < r.bottom; ++y)
@@ -100,23 +101,36 @@ protected:
 };
 
 // Channel helpers for references.
-inline int B_(uint32_t p) { return int(p & 0xff); }
-inline int G_(uint32_t p) { return int((p >> 8) & 0xff); }
-inline int R_(uint32_t p) { return int((p >> 16) & 0xff); }
-inline int A_(uint32_t p) { return int(p >> 24); }
+inline int B_(uint32_t p) {
+    return int(p & 0xff);
+}
+inline int G_(uint32_t p) {
+    return int((p >> 8) & 0xff);
+}
+inline int R_(uint32_t p) {
+    return int((p >> 16) & 0xff);
+}
+inline int A_(uint32_t p) {
+    return int(p >> 24);
+}
 inline uint32_t W_(int b, int g, int r, int a) {
     return uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16 | uint32_t(a) << 24;
 }
-inline int Cl(double v) { return v < 0 ? 0 : (v > 255 ? 255 : int(v)); }
+inline int Cl(double v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
+}
 // v + trunc((r - v) * s / 100) in floating point.
-inline int Mix(int v, int r, int s) { return v + int(std::trunc(double(r - v) * s / 100)); }
+inline int Mix(int v, int r, int s) {
+    return v + int(std::trunc(double(r - v) * s / 100));
+}
 
 // The smallest t on the 0.001 grid with X(t) >= i, for a monotone cubic: where the stepped
 // search lands.
 inline double GridParameter(const double x[4], int i) {
     for (int k = 0; k <= 1000; ++k) {
         const double t = k / 1000.0, u = 1 - t;
-        const double X = u * u * u * x[0] + 3 * u * u * t * x[1] + 3 * u * t * t * x[2] + t * t * t * x[3];
+        const double X =
+            u * u * u * x[0] + 3 * u * u * t * x[1] + 3 * u * t * t * x[2] + t * t * t * x[3];
         if (X >= i - 1e-9) return t;
     }
     return 1;

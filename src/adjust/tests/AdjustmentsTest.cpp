@@ -16,7 +16,8 @@ using AdjustmentsTest = AdjustTest;
 uint32_t Common(uint32_t p, int s, const std::function<int(int)>& rule) {
     if (s == 0) return p;
     const int ss = s < 0 ? 100 : s;
-    return W_(Mix(B_(p), rule(B_(p)), ss), Mix(G_(p), rule(G_(p)), ss), Mix(R_(p), rule(R_(p)), ss), A_(p));
+    return W_(Mix(B_(p), rule(B_(p)), ss), Mix(G_(p), rule(G_(p)), ss), Mix(R_(p), rule(R_(p)), ss),
+              A_(p));
 }
 
 TEST_F(AdjustmentsTest, InvertAndDesaturateMatchTheRuleAndKeepTransparentPixels) {
@@ -24,20 +25,26 @@ TEST_F(AdjustmentsTest, InvertAndDesaturateMatchTheRuleAndKeepTransparentPixels)
         Snapshot s = Take();
         ASSERT_EQ(ApplyInvert(*history), 1);
         EXPECT_EQ(LastStateName(), "Invert Color");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            if (A_(p) == 0) return p;
-            return Common(p, s.S(x, y), [](int v) { return 255 - v; });
-        }, "invert");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                if (A_(p) == 0) return p;
+                return Common(p, s.S(x, y), [](int v) { return 255 - v; });
+            },
+            "invert");
         s = Take();
         ASSERT_EQ(ApplyDesaturate(*history), 1);
         EXPECT_EQ(LastStateName(), "Desaturate");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            if (A_(p) == 0) return p;
-            const int grey = (B_(p) + G_(p) + R_(p)) / 3;
-            return Common(p, s.S(x, y), [grey](int) { return grey; });
-        }, "desaturate");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                if (A_(p) == 0) return p;
+                const int grey = (B_(p) + G_(p) + R_(p)) / 3;
+                return Common(p, s.S(x, y), [grey](int) { return grey; });
+            },
+            "desaturate");
     });
 }
 
@@ -67,13 +74,17 @@ TEST_F(AdjustmentsTest, BrightnessContrastMatchesTheRuleAndTouchesTransparentPix
         const Snapshot s = Take();
         ASSERT_EQ(ApplyBrightnessContrast(*history, b, k), 1);
         EXPECT_EQ(LastStateName(), "Brightness/Contrast");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
-            if (st == 0) return p;
-            return W_(BrightnessContrastRef(B_(p), b, k, st), BrightnessContrastRef(G_(p), b, k, st),
-                      BrightnessContrastRef(R_(p), b, k, st), A_(p));
-        }, "brightness/contrast");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
+                if (st == 0) return p;
+                return W_(BrightnessContrastRef(B_(p), b, k, st),
+                          BrightnessContrastRef(G_(p), b, k, st),
+                          BrightnessContrastRef(R_(p), b, k, st), A_(p));
+            },
+            "brightness/contrast");
     });
 }
 
@@ -98,7 +109,7 @@ TEST_F(AdjustmentsTest, BrightnessContrastEdgeCases) {
     ASSERT_EQ(ApplyBrightnessContrast(*history, 0, 0), 1);
     EXPECT_EQ(history->StateCount(), states + 1);
     ASSERT_EQ(ApplyBrightnessContrast(*history, 0, 100), 1);
-        // (t - 100) * 255 / 55 for t = 120, 130, 140.
+    // (t - 100) * 255 / 55 for t = 120, 130, 140.
     EXPECT_EQ(PixelAt(*Current(), 0, 0), W_(20 * 255 / 55, 30 * 255 / 55, 40 * 255 / 55, 0));
 }
 
@@ -109,23 +120,26 @@ TEST_F(AdjustmentsTest, SaturationMatchesBothBranches) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplySaturation(*history, value), 1);
         EXPECT_EQ(LastStateName(), "Saturation");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            const int st = s.S(x, y);
-            const int v[3] = {B_(p), G_(p), R_(p)};
-            int o[3];
-            if (st == 0) return p;
-            for (int c = 0; c < 3; ++c) {
-                if (st < 0) {
-                    const int grey = (v[0] + v[1] + v[2]) / 3;
-                    o[c] = Cl(grey + std::trunc((1 + w / 100.0) * (v[c] - grey)));
-                } else {
-                    const double grey = (v[0] + v[1] + v[2]) / 3.0;
-                    o[c] = Cl(std::trunc(grey + (1 + st * w / 10000.0) * (v[c] - grey)));
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                const int st = s.S(x, y);
+                const int v[3] = {B_(p), G_(p), R_(p)};
+                int o[3];
+                if (st == 0) return p;
+                for (int c = 0; c < 3; ++c) {
+                    if (st < 0) {
+                        const int grey = (v[0] + v[1] + v[2]) / 3;
+                        o[c] = Cl(grey + std::trunc((1 + w / 100.0) * (v[c] - grey)));
+                    } else {
+                        const double grey = (v[0] + v[1] + v[2]) / 3.0;
+                        o[c] = Cl(std::trunc(grey + (1 + st * w / 10000.0) * (v[c] - grey)));
+                    }
                 }
-            }
-            return W_(o[0], o[1], o[2], A_(p));
-        }, "saturation");
+                return W_(o[0], o[1], o[2], A_(p));
+            },
+            "saturation");
     });
 }
 
@@ -161,7 +175,8 @@ TEST_F(AdjustmentsTest, OffsetCurveFollowsTheBezier) {
     for (int a : {-5, 0, 1, 37, 100, 150, 200, 260}) {
         const Table256 o = OffsetCurve(a);
         EXPECT_EQ(o[0], 0) << a;
-        for (int i = 0; i < 256; ++i) EXPECT_NEAR(o[size_t(i)], OffsetRef(a, i), 1) << a << " " << i;
+        for (int i = 0; i < 256; ++i)
+            EXPECT_NEAR(o[size_t(i)], OffsetRef(a, i), 1) << a << " " << i;
     }
 }
 
@@ -169,19 +184,26 @@ TEST_F(AdjustmentsTest, ColorBalanceMatchesTheRule) {
     Rounds([&](bool) {
         const int vr = Rand(-100, 100), vg = Rand(-100, 100), vb = Rand(-100, 100);
         const int m = std::max({vr, vg, vb}) + std::min({vr, vg, vb});
-        const Table256 oR = OffsetCurve(std::abs(2 * vr - m)), oG = OffsetCurve(std::abs(2 * vg - m)),
+        const Table256 oR = OffsetCurve(std::abs(2 * vr - m)),
+                       oG = OffsetCurve(std::abs(2 * vg - m)),
                        oB = OffsetCurve(std::abs(2 * vb - m));
-        auto t = [](int a, const Table256& o, int v) { return a > 0 ? Cl(v + o[size_t(v)]) : Cl(v - o[size_t(v)]); };
+        auto t = [](int a, const Table256& o, int v) {
+            return a > 0 ? Cl(v + o[size_t(v)]) : Cl(v - o[size_t(v)]);
+        };
         const Snapshot s = Take();
         ASSERT_EQ(ApplyColorBalance(*history, vr, vg, vb), 1);
         EXPECT_EQ(LastStateName(), "Color Balance");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
-            if (st == 0) return p;
-            return W_(Mix(B_(p), t(2 * vb - m, oB, B_(p)), st), Mix(G_(p), t(2 * vg - m, oG, G_(p)), st),
-                      Mix(R_(p), t(2 * vr - m, oR, R_(p)), st), A_(p));
-        }, "color balance");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                const int st = s.S(x, y) < 0 ? 100 : s.S(x, y);
+                if (st == 0) return p;
+                return W_(Mix(B_(p), t(2 * vb - m, oB, B_(p)), st),
+                          Mix(G_(p), t(2 * vg - m, oG, G_(p)), st),
+                          Mix(R_(p), t(2 * vr - m, oR, R_(p)), st), A_(p));
+            },
+            "color balance");
     });
     const int states = history->StateCount();
     EXPECT_EQ(ApplyColorBalance(*history, 0, 0, 0), 0);
@@ -219,13 +241,19 @@ TEST_F(AdjustmentsTest, LevelsMatchesTheRule) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyLevels(*history, l), 1);
         EXPECT_EQ(LastStateName(), "Levels");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            const int st = s.S(x, y);
-            if (st == 0) return p;
-            auto ch = [&](int v) { return st < 0 ? LevelsRef(v, l) : Cl(v + std::trunc((LevelsRef(v, l) - v) * st / 100.0)); };
-            return W_(ch(B_(p)), ch(G_(p)), ch(R_(p)), A_(p));
-        }, "levels");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                const int st = s.S(x, y);
+                if (st == 0) return p;
+                auto ch = [&](int v) {
+                    return st < 0 ? LevelsRef(v, l)
+                                  : Cl(v + std::trunc((LevelsRef(v, l) - v) * st / 100.0));
+                };
+                return W_(ch(B_(p)), ch(G_(p)), ch(R_(p)), A_(p));
+            },
+            "levels");
     });
 }
 
@@ -257,7 +285,8 @@ TEST_F(AdjustmentsTest, HistogramSamplesRowsAndBarsAreCapped) {
     EXPECT_EQ(bars[8], 0);
     // A layer's histogram reads only the sampled rows: 1100 columns sample every 2nd stored
     // row, from the bottom one; each stored row holds its own number in every channel.
-    LayerPtr l = AddPixelLayer({0, 0, 1100, 7}, [](int, int y) { return W_(6 - y, 6 - y, 6 - y, 100); });
+    LayerPtr l =
+        AddPixelLayer({0, 0, 1100, 7}, [](int, int y) { return W_(6 - y, 6 - y, 6 - y, 100); });
     c = LayerHistogram(*l);
     for (int v = 0; v < 256; ++v) EXPECT_EQ(c[size_t(v)], v <= 6 && v % 2 == 0 ? 1100 * 3 : 0) << v;
 }
@@ -318,20 +347,27 @@ TEST_F(AdjustmentsTest, CurvesTableFromSamplesFollowsTheInterpolation) {
         const double x = v * 179.0 / 255;
         const int j = int(x);
         const double y = p[size_t(j)] + (x - j) * (p[size_t(j + 1)] - p[size_t(j)]);
-        EXPECT_EQ(t[size_t(v)], std::min(255, std::max(0, 255 - int(std::trunc((y - 1) * k))))) << v;
+        EXPECT_EQ(t[size_t(v)], std::min(255, std::max(0, 255 - int(std::trunc((y - 1) * k)))))
+            << v;
     }
     // Applying goes through the table as Levels does.
     Rounds([&](bool) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyTransfer(*history, t, "Curves"), 1);
         EXPECT_EQ(LastStateName(), "Curves");
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t q = s.Old(x, y);
-            const int st = s.S(x, y);
-            if (st == 0) return q;
-            auto ch = [&](int v) { return st < 0 ? t[size_t(v)] : Cl(v + std::trunc((t[size_t(v)] - v) * st / 100.0)); };
-            return W_(ch(B_(q)), ch(G_(q)), ch(R_(q)), A_(q));
-        }, "curves");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t q = s.Old(x, y);
+                const int st = s.S(x, y);
+                if (st == 0) return q;
+                auto ch = [&](int v) {
+                    return st < 0 ? t[size_t(v)]
+                                  : Cl(v + std::trunc((t[size_t(v)] - v) * st / 100.0));
+                };
+                return W_(ch(B_(q)), ch(G_(q)), ch(R_(q)), A_(q));
+            },
+            "curves");
     });
 }
 
@@ -339,9 +375,12 @@ int ToneRef(int a, int i) {
     if (a < 1) return 0;
     a = std::min(a, 100);
     int x1, y1;
-    if (a <= 10) x1 = 168 - int(30 * a * 0.1), y1 = 19 + int(30 * a * 0.1);
-    else if (a <= 50) x1 = 138 - int(30 * (a - 10) * 0.025), y1 = 49 + int(88 * (a - 10) * 0.025);
-    else x1 = 108 - int(27 * (a - 50) * 0.02), y1 = 137 + int(84 * (a - 50) * 0.02);
+    if (a <= 10)
+        x1 = 168 - int(30 * a * 0.1), y1 = 19 + int(30 * a * 0.1);
+    else if (a <= 50)
+        x1 = 138 - int(30 * (a - 10) * 0.025), y1 = 49 + int(88 * (a - 10) * 0.025);
+    else
+        x1 = 108 - int(27 * (a - 50) * 0.02), y1 = 137 + int(84 * (a - 50) * 0.02);
     const double xs[4] = {0, double(x1), 90, 269}, ys[4] = {0, double(y1), -10, 4};
     return int(std::min(200.0, std::max(0.0, CubicAt(ys, GridParameter(xs, i)))));
 }
@@ -356,7 +395,8 @@ TEST_F(AdjustmentsTest, ToneCurvesFollowTheBezier) {
 // Shadow/Highlight by its rule over a snapshot: the histogram of every row (small layers),
 // bounds at a thousandth of the total, the stretched channels tent-blurred by the definition;
 // gives the expected pixel at canvas (x, y).
-std::function<uint32_t(int, int)> ShadowHighlightRef(const AdjustTest::Snapshot& s, int sh, int hi, int radius) {
+std::function<uint32_t(int, int)> ShadowHighlightRef(const AdjustTest::Snapshot& s, int sh, int hi,
+                                                     int radius) {
     const int w = s.px.width, h = s.px.height;
     int64_t counts[256] = {};
     for (uint32_t p : s.px.px) ++counts[R_(p)], ++counts[G_(p)], ++counts[B_(p)];
@@ -374,7 +414,8 @@ std::function<uint32_t(int, int)> ShadowHighlightRef(const AdjustTest::Snapshot&
     std::vector<std::vector<int>> blur(3, std::vector<int>(size_t(w * h)));
     for (int c = 0; c < 3; ++c) {
         std::vector<int> col(static_cast<size_t>(h)), row(static_cast<size_t>(w));
-        for (int i = 0; i < w * h; ++i) blur[size_t(c)][size_t(i)] = S(int((s.px.px[size_t(i)] >> (8 * c)) & 0xff));
+        for (int i = 0; i < w * h; ++i)
+            blur[size_t(c)][size_t(i)] = S(int((s.px.px[size_t(i)] >> (8 * c)) & 0xff));
         for (int x = 0; x < w; ++x) {
             for (int y = 0; y < h; ++y) col[size_t(y)] = blur[size_t(c)][size_t(y * w + x)];
             col = DirectTent(col, L);
@@ -426,14 +467,16 @@ protected:
     void SetUp() override { MakeDocument(kTallW, kTallH); }
 
     void EveryShapeMatches(const std::function<void(const std::string&)>& check) {
-        const Rect shapes[] = {{1, 0, 27, 296}, {0, 120, 29, 121}, {13, 2, 14, 300}, {3, 200, 26, 206}};
+        const Rect shapes[] = {
+            {1, 0, 27, 296}, {0, 120, 29, 121}, {13, 2, 14, 300}, {3, 200, 26, 206}};
         for (const Rect& r : shapes)
             for (bool sel : {false, true}) {
                 if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
                 RandomLayer(r);
                 if (sel) RandomSelection({0, 5, 18, kTallH});
                 check("layer " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-                      std::to_string(r.Width()) + "x" + std::to_string(r.Height()) + (sel ? " selection" : ""));
+                      std::to_string(r.Width()) + "x" + std::to_string(r.Height()) +
+                      (sel ? " selection" : ""));
             }
     }
 };
@@ -453,11 +496,14 @@ TEST_F(AdjustRowsTest, RowAdjustmentsOnEveryShapeMatchTheRule) {
     EveryShapeMatches([&](const std::string& what) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyInvert(*history), 1) << what;
-        ExpectLayer(s.bounds, [&](int x, int y) {
-            const uint32_t p = s.Old(x, y);
-            if (A_(p) == 0) return p;
-            return Common(p, s.S(x, y), [](int v) { return 255 - v; });
-        }, what + " invert");
+        ExpectLayer(
+            s.bounds,
+            [&](int x, int y) {
+                const uint32_t p = s.Old(x, y);
+                if (A_(p) == 0) return p;
+                return Common(p, s.S(x, y), [](int v) { return 255 - v; });
+            },
+            what + " invert");
     });
 }
 

@@ -48,7 +48,8 @@ std::vector<uint32_t> TentRef(const PixelBuffer& b, int L) {
 class FiltersTest : public AdjustTest {
 protected:
     static uint32_t GaussianRef(const Snapshot& s, int b, int x, int y) {
-        const double sg = b * 0.1, w0 = 1 / (2 * M_PI * sg * sg), w1 = w0 * std::exp(-1 / (2 * sg * sg));
+        const double sg = b * 0.1, w0 = 1 / (2 * M_PI * sg * sg),
+                     w1 = w0 * std::exp(-1 / (2 * sg * sg));
         const uint32_t p = s.Old(x, y);
         double sum[4] = {w0 * B_(p), w0 * G_(p), w0 * R_(p), w0 * A_(p)}, wt = w0;
         const int nb[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
@@ -63,7 +64,8 @@ protected:
                               std::min(100, int(sum[3] / wt + 0.5)));
         const int st = s.S(x, y);
         if (st < 0 || st == 100) return r;
-        return W_(Mix(B_(p), B_(r), st), Mix(G_(p), G_(r), st), Mix(R_(p), R_(r), st), Mix(A_(p), A_(r), st));
+        return W_(Mix(B_(p), B_(r), st), Mix(G_(p), G_(r), st), Mix(R_(p), R_(r), st),
+                  Mix(A_(p), A_(r), st));
     }
 
     // The box blur of radius r over the grown rectangle g.
@@ -111,15 +113,18 @@ protected:
         if (win.sa / win.area != 0) {
             const int v[3] = {B_(p), G_(p), R_(p)};
             int o[3];
-            for (int c = 0; c < 3; ++c) o[c] = Cl(v[c] + std::trunc((v[c] * win.g - win.S[c]) * 10 / 100.0));
+            for (int c = 0; c < 3; ++c)
+                o[c] = Cl(v[c] + std::trunc((v[c] * win.g - win.S[c]) * 10 / 100.0));
             res = W_(o[0], o[1], o[2], A_(p));
         }
         return BoxMixRef(p, res, s.S(x, y));
     }
 
     // `bl` is the tent blur of radius R + 1 of the snapshot.
-    static uint32_t SharpenMoreRef(const Snapshot& s, const std::vector<uint32_t>& bl, int a, int x, int y) {
-        const uint32_t p = s.Old(x, y), q = bl[size_t((y - s.bounds.top) * s.px.width + x - s.bounds.left)];
+    static uint32_t SharpenMoreRef(const Snapshot& s, const std::vector<uint32_t>& bl, int a, int x,
+                                   int y) {
+        const uint32_t p = s.Old(x, y),
+                       q = bl[size_t((y - s.bounds.top) * s.px.width + x - s.bounds.left)];
         const int st = s.S(x, y);
         if (st == 0) return p;
         auto ch = [&](int v, int b) {
@@ -140,7 +145,8 @@ protected:
                 if (A_(q) == 0) continue;
                 ++cnt, sb += B_(q), sgn += G_(q), sr += R_(q);
             }
-        const uint32_t cell = cnt == 0 ? W_(0, 0, 0, sa / area) : W_(sb / cnt, sgn / cnt, sr / cnt, sa / area);
+        const uint32_t cell =
+            cnt == 0 ? W_(0, 0, 0, sa / area) : W_(sb / cnt, sgn / cnt, sr / cnt, sa / area);
         const uint32_t p = s.Old(x, y);
         const int st = s.S(x, y);
         if (st < 0 || st == 100) return cell;
@@ -161,9 +167,11 @@ protected:
             const int v[3] = {B_(p), G_(p), R_(p)};
             int o[3] = {v[0], v[1], v[2]};
             bool outlier = false;
-            for (int c = 0; c < 3; ++c) outlier = outlier || std::abs(v[c] * g - S[c]) > 5 * (g - 1);
+            for (int c = 0; c < 3; ++c)
+                outlier = outlier || std::abs(v[c] * g - S[c]) > 5 * (g - 1);
             if (outlier) {
-                const int order[8][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, 1}, {-1, -1}, {1, -1}, {1, 1}};
+                const int order[8][2] = {{-1, 0}, {1, 0},   {0, -1}, {0, 1},
+                                         {-1, 1}, {-1, -1}, {1, -1}, {1, 1}};
                 int cnt[3] = {0, 0, 0};
                 bool two = false;
                 for (auto& d : order) {
@@ -195,8 +203,8 @@ protected:
                                              : "Reduce Gray Noise"};
     }
     // `a` and `b` are the tent blurs of the small and the large radius of the snapshot.
-    static uint32_t ReduceRef(const Snapshot& s, const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
-                              int limit, int x, int y) {
+    static uint32_t ReduceRef(const Snapshot& s, const std::vector<uint32_t>& a,
+                              const std::vector<uint32_t>& b, int limit, int x, int y) {
         const size_t i = size_t((y - s.bounds.top) * s.px.width + x - s.bounds.left);
         const uint32_t p = s.Old(x, y);
         int v[3] = {B_(p), G_(p), R_(p)};
@@ -222,7 +230,8 @@ protected:
             for (int x = 0; x < w; ++x) draw[size_t((h - 1 - row) * w + x)] = std::rand();
         return draw;
     }
-    static uint32_t AddNoiseRef(const Snapshot& s, const std::vector<int>& draw, int amount, bool mono, int x, int y) {
+    static uint32_t AddNoiseRef(const Snapshot& s, const std::vector<int>& draw, int amount,
+                                bool mono, int x, int y) {
         const uint32_t p = s.Old(x, y);
         const int d = draw[size_t((y - s.bounds.top) * s.px.width + x - s.bounds.left)];
         int nb, ng, nr;
@@ -251,46 +260,60 @@ protected:
         const Rect canvas{0, 0, image.width, image.height};
         for (int b : {1, 7, 10}) {
             ASSERT_EQ(ApplyBlur(*history, b), 1) << where;
-            ExpectLayer(s.bounds, [&](int x, int y) { return GaussianRef(s, b, x, y); }, where + " gaussian");
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return GaussianRef(s, b, x, y); },
+                where + " gaussian");
             undo();
         }
         for (int slider : {11, 13, 10 + bigRadius}) {
             const int r = std::max(0, std::min(slider - 10, std::min(s.px.width, s.px.height) - 1));
-            const Rect g = Rect{s.bounds.left - r, s.bounds.top - r, s.bounds.right + r, s.bounds.bottom + r}
-                               .Intersect(canvas);
+            const Rect g =
+                Rect{s.bounds.left - r, s.bounds.top - r, s.bounds.right + r, s.bounds.bottom + r}
+                    .Intersect(canvas);
             ASSERT_EQ(ApplyBlur(*history, slider), 1) << where;
-            ExpectLayer(g, [&](int x, int y) { return BoxBlurRef(s, g, r, x, y); },
-                        where + " box blur " + std::to_string(slider));
+            ExpectLayer(
+                g, [&](int x, int y) { return BoxBlurRef(s, g, r, x, y); },
+                where + " box blur " + std::to_string(slider));
             undo();
         }
         ASSERT_EQ(ApplySharpen(*history), 1) << where;
-        ExpectLayer(s.bounds, [&](int x, int y) { return SharpenRef(s, x, y); }, where + " sharpen");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return SharpenRef(s, x, y); }, where + " sharpen");
         undo();
         for (int R : {1, bigRadius}) {
             const std::vector<uint32_t> bl = TentRef(s.px, R + 1);
             ASSERT_EQ(ApplySharpenMore(*history, 60, R), 1) << where;
-            ExpectLayer(s.bounds, [&](int x, int y) { return SharpenMoreRef(s, bl, 60, x, y); },
-                        where + " sharpen... " + std::to_string(R));
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return SharpenMoreRef(s, bl, 60, x, y); },
+                where + " sharpen... " + std::to_string(R));
             undo();
         }
         for (int n : {2, 7, 200}) {
             ASSERT_EQ(ApplyMosaic(*history, n), 1) << where;
-            ExpectLayer(s.bounds, [&](int x, int y) { return MosaicRef(s, n, x, y); }, where + " mosaic " + std::to_string(n));
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return MosaicRef(s, n, x, y); },
+                where + " mosaic " + std::to_string(n));
             undo();
         }
         const std::vector<int> draw = NoiseDraws(s, 99);
         std::srand(99);
         ASSERT_EQ(ApplyAddNoise(*history, 70, false), 1) << where;
-        ExpectLayer(s.bounds, [&](int x, int y) { return AddNoiseRef(s, draw, 70, false, x, y); }, where + " add noise");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return AddNoiseRef(s, draw, 70, false, x, y); },
+            where + " add noise");
         undo();
         ASSERT_EQ(ApplyReduceNoise(*history, NoiseReducer::Small), 1) << where;
-        ExpectLayer(s.bounds, [&](int x, int y) { return ReduceSmallRef(s, x, y); }, where + " reduce small");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return ReduceSmallRef(s, x, y); },
+            where + " reduce small");
         undo();
         for (NoiseReducer kind : {NoiseReducer::Medium, NoiseReducer::Big, NoiseReducer::Gray}) {
             const Reducer r = ReducerOf(kind);
             const std::vector<uint32_t> a = TentRef(s.px, r.small), b = TentRef(s.px, r.large);
             ASSERT_EQ(ApplyReduceNoise(*history, kind), 1) << where;
-            ExpectLayer(s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); }, where + " " + r.name);
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); },
+                where + " " + r.name);
             undo();
         }
     }
@@ -302,7 +325,8 @@ TEST_F(FiltersTest, GaussianBlurMatchesTheFivePointRule) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyBlur(*history, b), 1);
         EXPECT_EQ(LastStateName(), "Blur");
-        ExpectLayer(s.bounds, [&](int x, int y) { return GaussianRef(s, b, x, y); }, "gaussian");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return GaussianRef(s, b, x, y); }, "gaussian");
     });
 }
 
@@ -312,9 +336,11 @@ TEST_F(FiltersTest, BoxBlurGrowsTheLayerWithinTheCanvas) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyBlur(*history, b), 1);
         EXPECT_EQ(LastStateName(), "Blur");
-        const Rect g = Rect{s.bounds.left - r, s.bounds.top - r, s.bounds.right + r, s.bounds.bottom + r}
-                           .Intersect({0, 0, kW, kH});
-        ExpectLayer(g, [&](int x, int y) { return BoxBlurRef(s, g, r, x, y); }, "box blur");
+        const Rect g =
+            Rect{s.bounds.left - r, s.bounds.top - r, s.bounds.right + r, s.bounds.bottom + r}
+                .Intersect({0, 0, kW, kH});
+        ExpectLayer(
+            g, [&](int x, int y) { return BoxBlurRef(s, g, r, x, y); }, "box blur");
     });
 }
 
@@ -332,7 +358,8 @@ TEST_F(FiltersTest, SharpenMatchesTheBoxRule) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplySharpen(*history), 1);
         EXPECT_EQ(LastStateName(), "Sharpen");
-        ExpectLayer(s.bounds, [&](int x, int y) { return SharpenRef(s, x, y); }, "sharpen");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return SharpenRef(s, x, y); }, "sharpen");
     });
 }
 
@@ -343,7 +370,8 @@ TEST_F(FiltersTest, SharpenMoreMatchesTheTentRule) {
         const std::vector<uint32_t> bl = TentRef(s.px, R + 1);
         ASSERT_EQ(ApplySharpenMore(*history, a, R), 1);
         EXPECT_EQ(LastStateName(), "Sharpen");
-        ExpectLayer(s.bounds, [&](int x, int y) { return SharpenMoreRef(s, bl, a, x, y); }, "sharpen...");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return SharpenMoreRef(s, bl, a, x, y); }, "sharpen...");
     });
 }
 
@@ -357,7 +385,9 @@ TEST_F(FiltersTest, AddNoiseDrawsOncePerPixelInStoredOrder) {
         std::srand(seed);
         ASSERT_EQ(ApplyAddNoise(*history, amount, mono), 1);
         EXPECT_EQ(LastStateName(), "Add Noise");
-        ExpectLayer(s.bounds, [&](int x, int y) { return AddNoiseRef(s, draw, amount, mono, x, y); }, "add noise");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return AddNoiseRef(s, draw, amount, mono, x, y); },
+            "add noise");
     });
 }
 
@@ -374,7 +404,8 @@ TEST_F(FiltersTest, AddNoiseAmountZeroChangesNothingAndHundredGivesPaletteColour
             const uint32_t p = PixelAt(*Current(), x, y);
             if (p == W_(x, y, 33, 100)) continue;
             ++noisy;
-            for (int c : {B_(p), G_(p), R_(p)}) EXPECT_TRUE(c == 0 || c == 64 || c == 128 || c == 192 || c == 255) << c;
+            for (int c : {B_(p), G_(p), R_(p)})
+                EXPECT_TRUE(c == 0 || c == 64 || c == 128 || c == 192 || c == 255) << c;
         }
     EXPECT_GT(noisy, 200);
 }
@@ -385,7 +416,8 @@ TEST_F(FiltersTest, MosaicMatchesCellsFromTheBottomLeft) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyMosaic(*history, n), 1);
         EXPECT_EQ(LastStateName(), "Mosaic");
-        ExpectLayer(s.bounds, [&](int x, int y) { return MosaicRef(s, n, x, y); }, "mosaic");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return MosaicRef(s, n, x, y); }, "mosaic");
     });
 }
 
@@ -404,7 +436,8 @@ TEST_F(FiltersTest, ReduceSmallNoiseMatchesTheOutlierRule) {
         const Snapshot s = Take();
         ASSERT_EQ(ApplyReduceNoise(*history, NoiseReducer::Small), 1);
         EXPECT_EQ(LastStateName(), "Reduce Small Noise");
-        ExpectLayer(s.bounds, [&](int x, int y) { return ReduceSmallRef(s, x, y); }, "reduce small noise");
+        ExpectLayer(
+            s.bounds, [&](int x, int y) { return ReduceSmallRef(s, x, y); }, "reduce small noise");
     });
 }
 
@@ -416,7 +449,8 @@ TEST_F(FiltersTest, RadiusReducersMatchTheTwoBlurRule) {
             const std::vector<uint32_t> a = TentRef(s.px, r.small), b = TentRef(s.px, r.large);
             ASSERT_EQ(ApplyReduceNoise(*history, kind), 1);
             EXPECT_EQ(LastStateName(), r.name);
-            ExpectLayer(s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); }, r.name);
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); }, r.name);
         });
     }
 }
@@ -520,15 +554,18 @@ TEST_F(WideFilterRowsTest, ALayerOverSeveralRowWindowsMatchesTheReferences) {
     const int states = history->StateCount();
     ASSERT_EQ(ApplyBlur(*history, 12), 1);
     const Rect g{0, 0, 1100, 1000};
-    ExpectLayer(g, [&](int x, int y) { return BoxBlurRef(s, g, 2, x, y); }, "box blur");
+    ExpectLayer(
+        g, [&](int x, int y) { return BoxBlurRef(s, g, 2, x, y); }, "box blur");
     history->GoToState(states, 0);
     ASSERT_EQ(ApplyMosaic(*history, 9), 1);
-    ExpectLayer(s.bounds, [&](int x, int y) { return MosaicRef(s, 9, x, y); }, "mosaic");
+    ExpectLayer(
+        s.bounds, [&](int x, int y) { return MosaicRef(s, 9, x, y); }, "mosaic");
     history->GoToState(states, 0);
     const Reducer r = ReducerOf(NoiseReducer::Gray);
     const std::vector<uint32_t> a = TentRef(s.px, r.small), b = TentRef(s.px, r.large);
     ASSERT_EQ(ApplyReduceNoise(*history, NoiseReducer::Gray), 1);
-    ExpectLayer(s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); }, r.name);
+    ExpectLayer(
+        s.bounds, [&](int x, int y) { return ReduceRef(s, a, b, r.limit, x, y); }, r.name);
 }
 
 }  // namespace

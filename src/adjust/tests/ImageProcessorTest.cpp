@@ -15,7 +15,8 @@ TEST_F(ImageProcessorTest, ZoomTableTruncatesOffsetsByTheZoom) {
     ImageProcessor ip;
     for (double z : {0.5, 0.3, 0.125}) {
         ASSERT_TRUE(ip.Prepare(*history, kPreviewLevels, z, {0, 0, kW, kH}));
-        for (int i = 0; i < 128; ++i) EXPECT_EQ(ip.ZoomTable()[size_t(i)], int(i / z)) << z << " " << i;
+        for (int i = 0; i < 128; ++i)
+            EXPECT_EQ(ip.ZoomTable()[size_t(i)], int(i / z)) << z << " " << i;
         EXPECT_EQ(ip.Finish(0), 0);
     }
 }
@@ -51,9 +52,12 @@ TEST_F(ImageProcessorTest, TablePreviewsShowWhatApplyWrites) {
             ASSERT_EQ(ip.Finish(1), 1) << c.name;
             EXPECT_EQ(LastStateName(), c.name);
             EXPECT_EQ(ip.Code(), kPreviewNone);
-            ExpectLayer(s.bounds, [&](int x, int y) {
-                return want[size_t((y - s.bounds.top) * s.bounds.Width() + x - s.bounds.left)];
-            }, c.name);
+            ExpectLayer(
+                s.bounds,
+                [&](int x, int y) {
+                    return want[size_t((y - s.bounds.top) * s.bounds.Width() + x - s.bounds.left)];
+                },
+                c.name);
         });
 }
 
@@ -112,7 +116,8 @@ TEST_F(ImageProcessorTest, FilterPreviewsRunOnTheVisibleArea) {
     ASSERT_TRUE(ip.Prepare(*history, kPreviewMosaic, 0.5, {0, 0, kW, kH}));
     ASSERT_EQ(ip.PreviewSource().width, kW / 2);
     for (int y = 0; y < kH / 2; ++y)
-        for (int x = 0; x < kW / 2; ++x) EXPECT_EQ(ip.PreviewSource().At(x, y), whole.At(2 * x, 2 * y));
+        for (int x = 0; x < kW / 2; ++x)
+            EXPECT_EQ(ip.PreviewSource().At(x, y), whole.At(2 * x, 2 * y));
     ip.Finish(0);
     // The layer itself is never touched by a preview.
     PixelBuffer after;
@@ -122,8 +127,11 @@ TEST_F(ImageProcessorTest, FilterPreviewsRunOnTheVisibleArea) {
 
 TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
     const std::vector<std::pair<int32_t, std::vector<int32_t>>> cases = {
-        {kPreviewBlur, {5}}, {kPreviewBlur, {13}}, {kPreviewSharpen, {70, 3}},
-        {kPreviewMosaic, {3}}, {kPreviewShadowHighlight, {60, 10, 5}}};
+        {kPreviewBlur, {5}},
+        {kPreviewBlur, {13}},
+        {kPreviewSharpen, {70, 3}},
+        {kPreviewMosaic, {3}},
+        {kPreviewShadowHighlight, {60, 10, 5}}};
     for (bool sel : {false, true})
         for (const auto& [code, params] : cases) {
             if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "adjust/AdjustPass.h"
+#include "adjust/Filters.h"
 #include "app/AppCommands.h"
 #include "app/CCanvasSizeDialog.h"
 #include "app/CChildFrame.h"
@@ -24,10 +26,8 @@
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
-#include "adjust/AdjustPass.h"
-#include "adjust/Filters.h"
-#include "selection/SelectionMask.h"
 #include "layers/StoredDib.h"
+#include "selection/SelectionMask.h"
 
 using namespace zelvo;
 using namespace zelvo::guitest;
@@ -44,7 +44,8 @@ Rgb3 CompositeAt(Image& image, int x, int y) {
     std::memcpy(&w, dib.data() + 4, 4);
     std::memcpy(&h, dib.data() + 8, 4);
     if (w != image.Width() || h != image.Height()) return {-2, -2, -2};
-    const uint8_t* row = dib.data() + StoredDib::kHeaderBytes + size_t(h - 1 - y) * StoredDib::Stride(w, 24);
+    const uint8_t* row =
+        dib.data() + StoredDib::kHeaderBytes + size_t(h - 1 - y) * StoredDib::Stride(w, 24);
     return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
 }
 
@@ -53,7 +54,9 @@ std::string LastState(Image& image) {
     return HistoryPalette::RowText(image.History(), image.History().StateCount());
 }
 
-int Id(const char* menu, const char* text) { return MenuCommandId(menu, text); }
+int Id(const char* menu, const char* text) {
+    return MenuCommandId(menu, text);
+}
 
 bool Enabled(CMainFrame& frame, int id) {
     frame.UpdateCommandUI();
@@ -174,7 +177,8 @@ private slots:
         QCOMPARE(CompositeAt(image, 3, 3), (Rgb3{10, 20, 30}));
         // Ctrl+click on the picture row makes it current and selects its opaque pixels.
         QVERIFY(!HasSelection(image.Layers()));
-        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, Qt::ControlModifier, QPoint(100, 25 + 10));
+        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, Qt::ControlModifier,
+                          QPoint(100, 25 + 10));
         QCOMPARE(image.Layers().CurrentIndex(), 0);
         QVERIFY(HasSelection(image.Layers()));
         QCOMPARE(LastState(image), std::string("Convert Layer To Slection"));
@@ -278,9 +282,9 @@ private slots:
         QVERIFY(Enabled(frame, Id("&Image/Rotate Canvas", "Rotate 180")));
         QVERIFY(Enabled(frame, Id("&Select", "Select All")));
         // The dialog adjustments and filters, the crop and the tools' commands are not offered.
-        for (auto [menu, text] : {std::pair{"&Image/Adjustments", "Curves..."},
-                                  std::pair{"Fi&lter", "Blur..."}, std::pair{"&Image", "Crop"},
-                                  std::pair{"&Edit", "Free Transform"}})
+        for (auto [menu, text] :
+             {std::pair{"&Image/Adjustments", "Curves..."}, std::pair{"Fi&lter", "Blur..."},
+              std::pair{"&Image", "Crop"}, std::pair{"&Edit", "Free Transform"}})
             QVERIFY2(!Enabled(frame, Id(menu, text)), text);
         // No document: nothing on a document is offered.
         for (CChildFrame* c : frame.Children()) c->GetImage().SetModified(false);
@@ -469,7 +473,8 @@ private slots:
         frame.OnCommand(Id("&Image", "Canvas Size"));
         QCOMPARE(current, QString("Width:  40 Pixels"));
         QCOMPARE(program.Messages().Last(),
-                 std::string("The new size is less than the current size, the image will be cut! Whether to continue?"));
+                 std::string("The new size is less than the current size, the image will be cut! "
+                             "Whether to continue?"));
         QCOMPARE(image.Width(), 25);
         QCOMPARE(image.Height(), 30);
         QCOMPARE(LastState(image), std::string("Canvas Size"));
@@ -518,6 +523,8 @@ private slots:
     }
 };
 
-QObject* MakeCommandsTest() { return new CommandsTest; }
+QObject* MakeCommandsTest() {
+    return new CommandsTest;
+}
 
 #include "CommandsTest.moc"

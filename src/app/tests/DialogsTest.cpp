@@ -48,7 +48,8 @@ private slots:
             icon = box->icon();
             box->button(QMessageBox::No)->click();
         });
-        QCOMPARE(messages.Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File"), Answer::No);
+        QCOMPARE(messages.Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File"),
+                 Answer::No);
         QCOMPARE(text, QString("Whether the save the file?"));
         QCOMPARE(title, QString("Close File"));
         QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -131,7 +132,10 @@ private slots:
         QCOMPARE(dialog.Controls().combo->currentText(), QString("high"));
         messages.QueueAnswer(Answer::No);
         QTest::mouseClick(dialog.JpegButton(), Qt::LeftButton);
-        QCOMPARE(messages.Last(), std::string("JPEG compression is not supported in older TIFF readers.\nUse JPEG compression?"));
+        QCOMPARE(
+            messages.Last(),
+            std::string(
+                "JPEG compression is not supported in older TIFF readers.\nUse JPEG compression?"));
         QVERIFY(dialog.NoneButton()->isChecked());
         QCOMPARE(dialog.Compression(), 1);
         messages.QueueAnswer(Answer::Yes);
@@ -141,7 +145,9 @@ private slots:
         QVERIFY(dialog.QualityEnabled());
         messages.QueueAnswer(Answer::No);
         QTest::mouseClick(dialog.ZipButton(), Qt::LeftButton);
-        QCOMPARE(messages.Last(), std::string("ZIP compression is not supported in older TIFF readers.Use ZIP compression"));
+        QCOMPARE(messages.Last(),
+                 std::string(
+                     "ZIP compression is not supported in older TIFF readers.Use ZIP compression"));
         QVERIFY(dialog.JpegButton()->isChecked());
         messages.QueueAnswer(Answer::Yes);
         QTest::mouseClick(dialog.ZipButton(), Qt::LeftButton);
@@ -176,15 +182,19 @@ private slots:
 
     void openAndSaveAsDialogs() {
         test::TempDir dir;
-        std::unique_ptr<QFileDialog> open(CreateOpenDialog(nullptr, QString::fromStdString(dir.Path())));
+        std::unique_ptr<QFileDialog> open(
+            CreateOpenDialog(nullptr, QString::fromStdString(dir.Path())));
         QCOMPARE(open->windowTitle(), QString("Open Image File"));
         QCOMPARE(open->fileMode(), QFileDialog::ExistingFiles);
         QCOMPARE(open->nameFilters(), OpenFilters());
-        QCOMPARE(OpenFilters().first(),
-                 QString("All Supported Formats (*.bmp *.jpg *.jpeg *.gif *.tif *.tiff *.png *.zld)"));
+        QCOMPARE(
+            OpenFilters().first(),
+            QString("All Supported Formats (*.bmp *.jpg *.jpeg *.gif *.tif *.tiff *.png *.zld)"));
         QCOMPARE(OpenFilters().last(), QString("All File (*)"));
-        QCOMPARE(QDir(open->directory()).canonicalPath(), QDir(QString::fromStdString(dir.Path())).canonicalPath());
-        std::unique_ptr<QFileDialog> gone(CreateOpenDialog(nullptr, QString::fromStdString(dir.File("gone"))));
+        QCOMPARE(QDir(open->directory()).canonicalPath(),
+                 QDir(QString::fromStdString(dir.Path())).canonicalPath());
+        std::unique_ptr<QFileDialog> gone(
+            CreateOpenDialog(nullptr, QString::fromStdString(dir.File("gone"))));
         QVERIFY(!gone->directory().absolutePath().endsWith("gone"));
 
         std::unique_ptr<QFileDialog> save(CreateSaveAsDialog(nullptr, {}, "Untitled-3"));
@@ -275,6 +285,8 @@ private slots:
     }
 };
 
-QObject* MakeDialogsTest() { return new DialogsTest; }
+QObject* MakeDialogsTest() {
+    return new DialogsTest;
+}
 
 #include "DialogsTest.moc"

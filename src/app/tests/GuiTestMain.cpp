@@ -28,14 +28,11 @@ int main(int argc, char** argv) {
         const char* name;
         QObject* (*make)();
     };
-    const Suite suites[] = {{"StartupTest", MakeStartupTest},
-                            {"NewImageDialogTest", MakeNewImageDialogTest},
-                            {"PalettesTest", MakePalettesTest},
-                            {"WindowsTest", MakeWindowsTest},
-                            {"DialogsTest", MakeDialogsTest},
-                            {"ViewTest", MakeViewTest},
-                            {"NavigatorTest", MakeNavigatorTest},
-                            {"CommandsTest", MakeCommandsTest}};
+    const Suite suites[] = {
+        {"StartupTest", MakeStartupTest},     {"NewImageDialogTest", MakeNewImageDialogTest},
+        {"PalettesTest", MakePalettesTest},   {"WindowsTest", MakeWindowsTest},
+        {"DialogsTest", MakeDialogsTest},     {"ViewTest", MakeViewTest},
+        {"NavigatorTest", MakeNavigatorTest}, {"CommandsTest", MakeCommandsTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

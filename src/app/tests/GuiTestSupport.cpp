@@ -32,12 +32,18 @@ void Handler(QtMsgType type, const QMessageLogContext& context, const QString& m
 
 bool IsThreadWarning(const QString& m) {
     static const char* const kSigns[] = {
-        "outside the GUI thread", "from another thread", "different thread",
+        "outside the GUI thread",
+        "from another thread",
+        "different thread",
         "Cannot create children for a parent that is in a different thread",
         "Cannot send events to objects owned by a different thread",
-        "QPainter::begin", "QWidget::repaint: Recursive repaint", "QPixmap: It is not safe",
-        "Timers cannot be started from another thread", "Timers cannot be stopped from another thread",
-        "QBackingStore", "must be created in the GUI thread",
+        "QPainter::begin",
+        "QWidget::repaint: Recursive repaint",
+        "QPixmap: It is not safe",
+        "Timers cannot be started from another thread",
+        "Timers cannot be stopped from another thread",
+        "QBackingStore",
+        "must be created in the GUI thread",
     };
     for (const char* s : kSigns)
         if (m.contains(QLatin1String(s))) return true;
@@ -77,8 +83,10 @@ void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs) {
         timer->stop();
         timer->deleteLater();
         delete elapsed;
-        if (modal) fn(modal);
-        else std::fprintf(stderr, "no modal dialog appeared\n");
+        if (modal)
+            fn(modal);
+        else
+            std::fprintf(stderr, "no modal dialog appeared\n");
     });
     timer->start();
 }
@@ -128,10 +136,16 @@ Program::Program(const QStringList& args) {
     }
 }
 
-Program::~Program() { Exit(); }
+Program::~Program() {
+    Exit();
+}
 
-CZelvoApp& Program::App() { return *CZelvoApp::Instance(); }
-CMainFrame& Program::Frame() { return *App().MainFrame(); }
+CZelvoApp& Program::App() {
+    return *CZelvoApp::Instance();
+}
+CMainFrame& Program::Frame() {
+    return *App().MainFrame();
+}
 
 void Program::Exit() {
     if (!App().MainFrame()) return;

@@ -30,7 +30,8 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 8000);
 void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs = 8000);
 
 // A 24-bit BMP of one colour, written by hand.
-std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g, uint8_t b);
+std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g,
+                     uint8_t b);
 
 // The program started with --no-splash in its own temporary disk folder, with the messages
 // recorded (and answered from the queue).

@@ -41,7 +41,8 @@ const QColor kBottom(0, 160, 0);  // lower half
 // above and green below, written as a 24-bit bottom-up DIB by hand.
 class FakeView : public NavigatorTarget {
 public:
-    FakeView(int32_t width, int32_t height) : m_width(width), m_height(height), m_visible{0, 0, width, height} {}
+    FakeView(int32_t width, int32_t height)
+        : m_width(width), m_height(height), m_visible{0, 0, width, height} {}
 
     float Zoom() const override { return m_zoom; }
     void ApplyZoom(float factor) override {
@@ -99,8 +100,9 @@ private:
 
 bool NoDocumentState(CNavigatorPalette& p) {
     return p.Zoom() == 0.0f && p.ZoomEdit()->text().isEmpty() && !p.ZoomEdit()->isEnabled() &&
-           p.Slider()->value() == 52 && !p.Slider()->isEnabled() && !p.ZoomOutButton()->isEnabled() &&
-           !p.ZoomInButton()->isEnabled() && p.Thumbnail().isNull();
+           p.Slider()->value() == 52 && !p.Slider()->isEnabled() &&
+           !p.ZoomOutButton()->isEnabled() && !p.ZoomInButton()->isEnabled() &&
+           p.Thumbnail().isNull();
 }
 
 void TypeZoom(CNavigatorPalette& p, const QString& text) {
@@ -136,7 +138,8 @@ private slots:
         QTest::newRow("3") << 3 << 0.06;
         QTest::newRow("25") << 25 << 0.5;
         QTest::newRow("49") << 49 << 0.98;
-        for (int p = 50; p <= 55; ++p) QTest::newRow(qPrintable(QString("%1 -> 100 %").arg(p))) << p << 1.0;
+        for (int p = 50; p <= 55; ++p)
+            QTest::newRow(qPrintable(QString("%1 -> 100 %").arg(p))) << p << 1.0;
         QTest::newRow("56") << 56 << 1.15;
         QTest::newRow("60") << 60 << 1.75;
         QTest::newRow("101") << 101 << 7.9;
@@ -222,9 +225,11 @@ private slots:
 
         // A press at (58, 24) with the thumbnail at (8, 4), scale 0.5, zoom 2: thumbnail point
         // (50, 20), document point (100, 40), zoomed (200, 80).
-        QCOMPARE(NR::DragTarget({58, 24}, {8, 4}, 0.5f, 2.0f, 360, 156), (std::optional<Point>(Point{200, 80})));
+        QCOMPARE(NR::DragTarget({58, 24}, {8, 4}, 0.5f, 2.0f, 360, 156),
+                 (std::optional<Point>(Point{200, 80})));
         // Off the thumbnail the point is held on the canvas.
-        QCOMPARE(NR::DragTarget({0, 500}, {8, 4}, 0.5f, 2.0f, 360, 156), (std::optional<Point>(Point{0, 312})));
+        QCOMPARE(NR::DragTarget({0, 500}, {8, 4}, 0.5f, 2.0f, 360, 156),
+                 (std::optional<Point>(Point{0, 312})));
         QVERIFY(!NR::DragTarget({58, 24}, {8, 4}, 0.0f, 2.0f, 360, 156));
     }
 
@@ -331,7 +336,7 @@ private slots:
         TypeZoom(palette, "5");
         QCOMPARE(view.applied, std::vector<float>({0.05f}));
         QCOMPARE(palette.ZoomEdit()->text(), QString("5%"));
-        QCOMPARE(palette.Slider()->value(), 2);  // trunc(0.05 x 50)
+        QCOMPARE(palette.Slider()->value(), 2);    // trunc(0.05 x 50)
         QCOMPARE(view.applied.size(), size_t(1));  // moving the slider did not zoom again
 
         TypeZoom(palette, "800");
@@ -401,10 +406,15 @@ private slots:
         // Thumbnail at (8, 4); the visible part (40, 20)-(240, 120) halves to (20, 10)-(120, 60)
         // and moves to (28, 14)-(128, 64), right and bottom exclusive.
         const QImage shot = palette.grab().toImage();
-        const QPoint outer[] = {{28, 14}, {127, 14}, {28, 63}, {127, 63}, {70, 14}, {70, 63}, {28, 40}, {127, 40}};
-        for (QPoint p : outer) QVERIFY2(shot.pixelColor(p) == kRed, qPrintable(QString("outer %1,%2").arg(p.x()).arg(p.y())));
+        const QPoint outer[] = {{28, 14}, {127, 14}, {28, 63}, {127, 63},
+                                {70, 14}, {70, 63},  {28, 40}, {127, 40}};
+        for (QPoint p : outer)
+            QVERIFY2(shot.pixelColor(p) == kRed,
+                     qPrintable(QString("outer %1,%2").arg(p.x()).arg(p.y())));
         const QPoint inner[] = {{29, 15}, {126, 15}, {29, 62}, {126, 62}, {70, 15}, {29, 40}};
-        for (QPoint p : inner) QVERIFY2(shot.pixelColor(p) == kRed, qPrintable(QString("inner %1,%2").arg(p.x()).arg(p.y())));
+        for (QPoint p : inner)
+            QVERIFY2(shot.pixelColor(p) == kRed,
+                     qPrintable(QString("inner %1,%2").arg(p.x()).arg(p.y())));
         // Two frames of 100 x 50 and 98 x 48 pixels, nothing else red.
         QCOMPARE(RedCount(shot), 2 * (100 + 50) - 4 + 2 * (98 + 48) - 4);
         // Inside and outside the frames the thumbnail shows, upright: blue over green.
@@ -414,7 +424,7 @@ private slots:
         QCOMPARE(shot.pixelColor(70, 64), kBottom);
         QCOMPARE(shot.pixelColor(8, 4), kTop);
         QCOMPARE(shot.pixelColor(187, 81), kBottom);
-        QVERIFY(shot.pixelColor(7, 4) != kTop);     // left of the thumbnail
+        QVERIFY(shot.pixelColor(7, 4) != kTop);      // left of the thumbnail
         QVERIFY(shot.pixelColor(8, 82) != kBottom);  // below it
 
         // A visible part only 5 thumbnail pixels wide gets one frame.
@@ -510,7 +520,8 @@ private slots:
                 uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(y, 312)));
                 QVERIFY(row);
                 for (int32_t x = 0; x < 720; ++x) {
-                    const uint32_t word = x < 360 && y < 156 ? 0x640000C8u : 0x64FFFFFFu;  // B = 200
+                    const uint32_t word =
+                        x < 360 && y < 156 ? 0x640000C8u : 0x64FFFFFFu;  // B = 200
                     std::memcpy(row + 4 * size_t(x), &word, 4);
                 }
             }
@@ -524,7 +535,8 @@ private slots:
         QCOMPARE(palette->Target(), static_cast<NavigatorTarget*>(view));
         QCOMPARE(palette->Thumbnail().size(), QSize(180, 78));
         QCOMPARE(palette->Zoom(), view->Zoom());
-        QCOMPARE(palette->ZoomEdit()->text(), QString::asprintf("%0.0f%%", double(view->Zoom()) * 100));
+        QCOMPARE(palette->ZoomEdit()->text(),
+                 QString::asprintf("%0.0f%%", double(view->Zoom()) * 100));
         QVERIFY(palette->ZoomEdit()->isEnabled());
 
         // The whole canvas fits the window: the frames run round the whole thumbnail at (8, 4).
@@ -546,7 +558,8 @@ private slots:
         QVERIFY(v.Width() < 720 && v.Height() < 312);
         shot = palette->grab().toImage();
         QCOMPARE(shot.pixelColor(8 + int(v.left * 0.25f), 4 + int(v.top * 0.25f)), kRed);
-        QCOMPARE(shot.pixelColor(8 + int(v.right * 0.25f) - 1, 4 + int(v.bottom * 0.25f) - 1), kRed);
+        QCOMPARE(shot.pixelColor(8 + int(v.right * 0.25f) - 1, 4 + int(v.bottom * 0.25f) - 1),
+                 kRed);
 
         // A press at the thumbnail's centre (98, 43) asks for canvas (360, 156) at 200 %: the
         // view centres on it.
@@ -554,11 +567,13 @@ private slots:
         QTest::mouseRelease(palette, Qt::LeftButton, {}, QPoint(98, 43));
         QVERIFY(WaitFor([&] {
             const Rect r = view->VisibleRect();
-            return std::abs((r.left + r.right) / 2 - 360) <= 2 && std::abs((r.top + r.bottom) / 2 - 156) <= 2;
+            return std::abs((r.left + r.right) / 2 - 360) <= 2 &&
+                   std::abs((r.top + r.bottom) / 2 - 156) <= 2;
         }));
         v = view->VisibleRect();
         QVERIFY(WaitFor([&] {
-            return palette->grab().toImage().pixelColor(8 + int(v.left * 0.25f), 4 + int(v.top * 0.25f)) == kRed;
+            return palette->grab().toImage().pixelColor(8 + int(v.left * 0.25f),
+                                                        4 + int(v.top * 0.25f)) == kRed;
         }));
 
         // The slider at 50 brings the view back to 100 %.
@@ -573,6 +588,8 @@ private slots:
     }
 };
 
-QObject* MakeNavigatorTest() { return new NavigatorTest; }
+QObject* MakeNavigatorTest() {
+    return new NavigatorTest;
+}
 
 #include "NavigatorTest.moc"

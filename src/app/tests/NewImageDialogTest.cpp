@@ -61,7 +61,8 @@ private slots:
         QCOMPARE(image.Width(), Pixels(8.9, 300, 2.54));    // 1051
         QCOMPARE(image.Height(), Pixels(12.7, 300, 2.54));  // 1500
         QCOMPARE(image.Resolution(), int(300 / 0.0254 + 0.5));
-        QCOMPARE(frame.Children().first()->windowTitle(), QString("Untitled-%1").arg(image.UntitledNumber()));
+        QCOMPARE(frame.Children().first()->windowTitle(),
+                 QString("Untitled-%1").arg(image.UntitledNumber()));
         QCOMPARE(HistoryPalette::RowText(image.History(), 1), std::string("New Image"));
         QVERIFY(!image.IsModified());
     }
@@ -69,12 +70,14 @@ private slots:
     void presetFillsTheFields() {
         CNewImageDialog dialog;
         QListWidget* list = dialog.BuiltInList();
-        const QList<QListWidgetItem*> found = list->findItems("800 x 600  (Pixels)", Qt::MatchExactly);
+        const QList<QListWidgetItem*> found =
+            list->findItems("800 x 600  (Pixels)", Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         const QRect r = list->visualItemRect(found.first());
         dialog.show();
         list->scrollToItem(found.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(found.first()).center());
         Q_UNUSED(r);
         QCOMPARE(dialog.WidthEdit()->text(), QString("800.00"));
         QCOMPARE(dialog.UnitBox()->currentText(), QString("Pixels"));
@@ -103,13 +106,15 @@ private slots:
             Type(d->HeightEdit(), "4001");
             QTest::mouseClick(d->OkButton(), Qt::LeftButton);
             stayedOpen = d->isVisible() && QApplication::activeModalWidget() == d;
-            backToDefaults = d->WidthEdit()->text() == "8.90" && d->UnitBox()->currentText() == "Centimeter";
+            backToDefaults =
+                d->WidthEdit()->text() == "8.90" && d->UnitBox()->currentText() == "Centimeter";
             QTest::mouseClick(d->CancelButton(), Qt::LeftButton);
         });
         frame.OnCommand(kIdFileNew);
         QVERIFY(stayedOpen);
         QVERIFY(backToDefaults);
-        QCOMPARE(program.Messages().Last(), std::string("The new image should not more than 20 million pixels!"));
+        QCOMPARE(program.Messages().Last(),
+                 std::string("The new image should not more than 20 million pixels!"));
         QVERIFY(frame.Children().isEmpty());
     }
 
@@ -182,6 +187,8 @@ private slots:
     }
 };
 
-QObject* MakeNewImageDialogTest() { return new NewImageDialogTest; }
+QObject* MakeNewImageDialogTest() {
+    return new NewImageDialogTest;
+}
 
 #include "NewImageDialogTest.moc"

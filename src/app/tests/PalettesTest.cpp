@@ -37,7 +37,9 @@ bool AllHidden(CMainFrame& f) {
     return true;
 }
 
-QColor PixelAt(QWidget* w, QPoint at) { return w->grab().toImage().pixelColor(at); }
+QColor PixelAt(QWidget* w, QPoint at) {
+    return w->grab().toImage().pixelColor(at);
+}
 
 }  // namespace
 
@@ -69,7 +71,8 @@ private slots:
         QTest::keyClick(&frame, Qt::Key_1, Qt::ControlModifier);  // so Show/Hide All shows all
         QVERIFY(AllShown(frame));
         QVERIFY(frame.GetWorkspace().PalettesShown());
-        for (int key : {Qt::Key_F4, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8}) QTest::keyClick(&frame, Qt::Key(key));
+        for (int key : {Qt::Key_F4, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8})
+            QTest::keyClick(&frame, Qt::Key(key));
         QVERIFY(frame.Palette(CMainFrame::kTools)->isHidden());
         QVERIFY(frame.Palette(CMainFrame::kHistory)->isHidden());
         QVERIFY(frame.Palette(CMainFrame::kColor)->isHidden());
@@ -266,25 +269,28 @@ private slots:
             chooser->setCurrentColor(QColor(200, 30, 40));
             chooser->accept();
         });
-        QTest::mouseClick(palette, Qt::LeftButton, {}, CColorPalette::ForegroundRect().topLeft() + QPoint(5, 5));
+        QTest::mouseClick(palette, Qt::LeftButton, {},
+                          CColorPalette::ForegroundRect().topLeft() + QPoint(5, 5));
         QCOMPARE(palette->Foreground(), Rgb(200, 30, 40));
         WhenModal([](QWidget* w) {
             if (auto* chooser = qobject_cast<QColorDialog*>(w)) chooser->reject();
         });
-        QTest::mouseClick(palette, Qt::LeftButton, {}, CColorPalette::BackgroundRect().bottomRight() - QPoint(5, 5));
+        QTest::mouseClick(palette, Qt::LeftButton, {},
+                          CColorPalette::BackgroundRect().bottomRight() - QPoint(5, 5));
         QCOMPARE(palette->Background(), Rgb(255, 255, 255));
     }
 
     void toolsPaletteHasEveryTool() {
         Program program;
         CToolsPalette* tools = program.Frame().ToolsPalette();
-        const int ids[] = {1025, 1026, 1031, 1032, 1034, 1039, 1041, 1070, 1073, 1074, 1075, 1076,
-                           1077, 1080, 1082, 1092, 1102, 1105, 1107, 1115, 1117, 1122, 1125, 1126,
-                           1142, 1143};
+        const int ids[] = {1025, 1026, 1031, 1032, 1034, 1039, 1041, 1070, 1073,
+                           1074, 1075, 1076, 1077, 1080, 1082, 1092, 1102, 1105,
+                           1107, 1115, 1117, 1122, 1125, 1126, 1142, 1143};
         for (int id : ids) QVERIFY2(tools->Button(id), qPrintable(QString::number(id)));
         QCOMPARE(tools->Button(1025)->toolTip(), QString("Hand Tool (H)"));
         QCOMPARE(tools->Button(1041)->toolTip(), QString("Curve Tool (p)"));
-        QCOMPARE(tools->Button(1142)->toolTip(), QString("Switch Foreground and Background Colors (X)"));
+        QCOMPARE(tools->Button(1142)->toolTip(),
+                 QString("Switch Foreground and Background Colors (X)"));
         QVERIFY(tools->Button(1025)->isChecked());
         QVERIFY(tools->Button(1025)->isEnabled());
         QVERIFY(!tools->Button(1034)->isEnabled());
@@ -294,6 +300,8 @@ private slots:
     }
 };
 
-QObject* MakePalettesTest() { return new PalettesTest; }
+QObject* MakePalettesTest() {
+    return new PalettesTest;
+}
 
 #include "PalettesTest.moc"

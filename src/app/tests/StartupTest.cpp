@@ -93,9 +93,14 @@ private slots:
         QCOMPARE(frame.Action(kIdLayersPalette)->shortcut(), QKeySequence("F5"));
         QCOMPARE(frame.Action(kCmdStepBackward)->shortcut(), QKeySequence("Ctrl+Alt+Z"));
         QVERIFY(frame.Action(kIdTogglePalettes)->shortcuts().contains(QKeySequence("Ctrl+1")));
-        QVERIFY(frame.Action(kIdTogglePalettes)->shortcuts().contains(QKeySequence(Qt::Key_AsciiTilde)));
-        QCOMPARE(MenuCommandId("&Image/Adjustments", "Curves..."), FindMenuCommand(MenuCommandId("&Image/Adjustments", "Curves..."))->id);
-        QCOMPARE(QString::fromStdString(FindMenuCommand(MenuCommandId("&Image/Adjustments", "Curves..."))->keys), QString("Ctrl+M"));
+        QVERIFY(frame.Action(kIdTogglePalettes)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::Key_AsciiTilde)));
+        QCOMPARE(MenuCommandId("&Image/Adjustments", "Curves..."),
+                 FindMenuCommand(MenuCommandId("&Image/Adjustments", "Curves..."))->id);
+        QCOMPARE(QString::fromStdString(
+                     FindMenuCommand(MenuCommandId("&Image/Adjustments", "Curves..."))->keys),
+                 QString("Ctrl+M"));
 
         // Without a document: File commands on, document commands off, undo reads "Undo".
         frame.UpdateCommandUI();
@@ -161,7 +166,8 @@ private slots:
     void palettesHaveTheirCaptionsAndSizes() {
         Program program;
         CMainFrame& frame = program.Frame();
-        const char* captions[] = {"Navigator F8", "Color F7", "History F6", "Layers F5", "Tools F4"};
+        const char* captions[] = {"Navigator F8", "Color F7", "History F6", "Layers F5",
+                                  "Tools F4"};
         const QSize sizes[] = {{200, 150}, {200, 150}, {200, 130}, {200, 200}, {88, 580}};
         for (int p = 0; p < CMainFrame::kPaletteCount; ++p) {
             QDockWidget* dock = frame.Palette(p);
@@ -201,7 +207,8 @@ private slots:
         Program program;
         CZelvoApp& app = program.App();
         for (int i = 0; i < 6; ++i) app.AddRecentFile(QString("/tmp/f%1.png").arg(i));
-        QCOMPARE(app.RecentFiles(), QStringList({"/tmp/f5.png", "/tmp/f4.png", "/tmp/f3.png", "/tmp/f2.png"}));
+        QCOMPARE(app.RecentFiles(),
+                 QStringList({"/tmp/f5.png", "/tmp/f4.png", "/tmp/f3.png", "/tmp/f2.png"}));
         app.AddRecentFile("/tmp/f3.png");
         QCOMPARE(app.RecentFiles().first(), QString("/tmp/f3.png"));
         QCOMPARE(app.RecentFiles().size(), 4);
@@ -236,8 +243,8 @@ private slots:
         std::string folder = dir.Path();
         folder.pop_back();
         QCOMPARE(LastFolderFor(dir.File("a.jpg")).value_or(""), folder);
-        QVERIFY(!LastFolderFor("a.jpg"));                    // no folder
-        QVERIFY(!LastFolderFor(dir.File("gone/a.jpg")));     // folder does not exist
+        QVERIFY(!LastFolderFor("a.jpg"));                 // no folder
+        QVERIFY(!LastFolderFor(dir.File("gone/a.jpg")));  // folder does not exist
     }
 
     void commandLineOptions() {
@@ -255,6 +262,8 @@ private slots:
     void helpPageExists() { QVERIFY(QFileInfo::exists(CMainFrame::HelpDocumentPath())); }
 };
 
-QObject* MakeStartupTest() { return new StartupTest; }
+QObject* MakeStartupTest() {
+    return new StartupTest;
+}
 
 #include "StartupTest.moc"

@@ -44,7 +44,8 @@ CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t se
         for (int32_t r = 0; r < layer->Height(); ++r) {
             uint8_t* row = layer->Rows()->Row(uint32_t(r));
             for (int32_t c = 0; c < layer->Width(); ++c) {
-                const uint32_t alpha = layer == top.get() ? uint32_t((c / 7 + r / 5) % 3 * 50) : 100u;
+                const uint32_t alpha =
+                    layer == top.get() ? uint32_t((c / 7 + r / 5) % 3 * 50) : 100u;
                 const uint32_t word = alpha << 24 | uint32_t(rng() & 0xFFFFFF);
                 std::memcpy(row + 4 * size_t(c), &word, 4);
             }
@@ -63,10 +64,13 @@ int Mismatches(CZelvoView* view, const QImage& shown) {
     const Rect sr = image.Geometry().screenRect.Intersect({0, 0, shown.width(), shown.height()});
     int bad = sr.IsEmpty() ? -1 : 0;
     for (int32_t y = sr.top; y < sr.bottom; ++y) {
-        const uint8_t* row = display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
+        const uint8_t* row =
+            display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
         for (int32_t x = sr.left; x < sr.right; ++x) {
             const QRgb got = shown.pixel(x, y);
-            if (qBlue(got) != row[4 * x] || qGreen(got) != row[4 * x + 1] || qRed(got) != row[4 * x + 2]) ++bad;
+            if (qBlue(got) != row[4 * x] || qGreen(got) != row[4 * x + 1] ||
+                qRed(got) != row[4 * x + 2])
+                ++bad;
         }
     }
     display.ReleaseRows();
@@ -75,10 +79,13 @@ int Mismatches(CZelvoView* view, const QImage& shown) {
 
 // Waits until the window shows the composite of its current layout.
 bool ShowsComposite(CZelvoView* view) {
-    return WaitFor([view] {
-        const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        return Mismatches(view, shown) == 0;
-    }, 15000);
+    return WaitFor(
+        [view] {
+            const QImage shown =
+                view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            return Mismatches(view, shown) == 0;
+        },
+        15000);
 }
 
 void Wheel(QWidget* target, int delta, Qt::MouseButtons buttons = Qt::NoButton) {
@@ -206,8 +213,8 @@ private slots:
         QWidget* vp = view->viewport();
         QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         QVERIFY(view->ToolBusy());
-        QMouseEvent move(QEvent::MouseMove, QPointF(60, 70), vp->mapToGlobal(QPointF(60, 70)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(60, 70), vp->mapToGlobal(QPointF(60, 70)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(vp, &move);
         QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(60, 70));
         QVERIFY(!view->ToolBusy());
@@ -230,7 +237,8 @@ private slots:
         const QPoint at(5, 5);
         auto send = [&](QObject* to, QEvent::Type type) {
             QMouseEvent e(type, QPointF(at), QPointF(at), Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease || type == QEvent::NonClientAreaMouseButtonRelease
+                          type == QEvent::MouseButtonRelease ||
+                                  type == QEvent::NonClientAreaMouseButtonRelease
                               ? Qt::NoButton
                               : Qt::LeftButton,
                           Qt::NoModifier);
@@ -273,10 +281,12 @@ private slots:
         }
         QCOMPARE(frame.Threads()->Display().Phase().Value(), phase);
         send(&frame, QEvent::NonClientAreaMouseButtonRelease);
-        QVERIFY(WaitFor([&] {
-            image.ViewState().outlinePrepared.store(true);
-            return frame.Threads()->Display().Phase().Value() != phase;
-        }, 3000));
+        QVERIFY(WaitFor(
+            [&] {
+                image.ViewState().outlinePrepared.store(true);
+                return frame.Threads()->Display().Phase().Value() != phase;
+            },
+            3000));
         image.ViewState().outlinePrepared.store(false);
     }
 
@@ -305,10 +315,12 @@ private slots:
         QCOMPARE(display.Phase().Value(), phase);
         view->SetToolController(nullptr);
         // (A render pass in between may say the outline is not prepared; no selection is.)
-        QVERIFY(WaitFor([&] {
-            image.ViewState().outlinePrepared.store(true);
-            return display.Phase().Value() != phase;
-        }, 3000));
+        QVERIFY(WaitFor(
+            [&] {
+                image.ViewState().outlinePrepared.store(true);
+                return display.Phase().Value() != phase;
+            },
+            3000));
         image.ViewState().outlinePrepared.store(false);
         // The view going away leaves the animator no controller of its own.
         child->close();
@@ -321,7 +333,8 @@ private slots:
         std::mt19937 rng(7);
         const long before = frame.Threads()->Display().Passes();
         for (int round = 0; round < 8; ++round) {
-            CChildFrame* child = RandomDocument(frame, 400 + int(rng() % 900), 300 + int(rng() % 700), rng());
+            CChildFrame* child =
+                RandomDocument(frame, 400 + int(rng() % 900), 300 + int(rng() % 700), rng());
             QVERIFY(child);
             CZelvoView* view = child->View();
             view->Invalidate();
@@ -342,6 +355,8 @@ private slots:
     }
 };
 
-QObject* MakeViewTest() { return new ViewTest; }
+QObject* MakeViewTest() {
+    return new ViewTest;
+}
 
 #include "ViewTest.moc"

@@ -4,8 +4,8 @@
 
 #include <QFileDialog>
 #include <QMdiArea>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
@@ -97,8 +97,9 @@ private slots:
         QCOMPARE(xs.size(), 3);
         QCOMPARE(ys.size(), 2);
         const Rect client = frame.ClientRect();
-        const std::vector<Rect> cells = TileCells(5, true, client, frame.GetWorkspace().ScreenWidth(),
-                                                  frame.GetWorkspace().PalettesShown());
+        const std::vector<Rect> cells =
+            TileCells(5, true, client, frame.GetWorkspace().ScreenWidth(),
+                      frame.GetWorkspace().PalettesShown());
         QCOMPARE(frame.Children()[4]->geometry(),
                  QRect(cells[4].left, cells[4].top, cells[4].Width(), cells[4].Height()));
 
@@ -118,8 +119,8 @@ private slots:
     void slotsStepRightAndDown() {
         WindowSlots ws;
         ws.Reset({0, 0, 1600, 900}, 1280, false);
-        QCOMPARE(ws.Width(), 806);       // max(640, 1280 - 474)
-        QCOMPARE(ws.Height(), 604);      // 806 * 3 / 4
+        QCOMPARE(ws.Width(), 806);   // max(640, 1280 - 474)
+        QCOMPARE(ws.Height(), 604);  // 806 * 3 / 4
         QCOMPARE(ws.MaxIndex(), (1600 - 806) / 8 - 1);
         QCOMPARE(ws.MaxRow(), (900 - 604 - 60) / 13);
         QCOMPARE(ws.Current(), (Rect{5, 5, 811, 609}));
@@ -140,7 +141,8 @@ private slots:
         test::TempDir dir;
         QStringList names;
         for (int i = 0; i < 3; ++i)
-            names << QString::fromStdString(WriteBmp(dir.File("f" + std::to_string(i) + ".bmp"), 16, 12, 10, uint8_t(80 * i), 30));
+            names << QString::fromStdString(WriteBmp(dir.File("f" + std::to_string(i) + ".bmp"), 16,
+                                                     12, 10, uint8_t(80 * i), 30));
         Program program;
         CMainFrame& frame = program.Frame();
         // Through the open dialog: three names chosen at once.
@@ -154,10 +156,10 @@ private slots:
         frame.OnCommand(kIdFileOpen);
         QCOMPARE(frame.Shared().busyMode.load(), kBusyModeOpenQueue);
         QVERIFY(!frame.MayCloseDocuments());
-        QVERIFY(WaitFor([&] { return frame.Children().size() == 3 && frame.Shared().busyMode.load() == 0; }));
+        QVERIFY(WaitFor(
+            [&] { return frame.Children().size() == 3 && frame.Shared().busyMode.load() == 0; }));
         const QList<CChildFrame*> open = frame.Children();
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(open[i]->windowTitle(), QString("f%1.bmp").arg(i));
+        for (int i = 0; i < 3; ++i) QCOMPARE(open[i]->windowTitle(), QString("f%1.bmp").arg(i));
         for (int i = 1; i < 3; ++i) {
             QCOMPARE(open[i]->geometry().x() - open[i - 1]->geometry().x(), 8);
             QCOMPARE(open[i]->geometry().y() - open[i - 1]->geometry().y(), 13);
@@ -207,11 +209,13 @@ private slots:
         for (int i = 0; i < 3; ++i) QVERIFY(frame.NewDocument({20, 20, 2834}));
         frame.Children()[1]->move(300, 200);
         frame.OnCommand(kIdCascade);
-        const std::vector<Rect> cells = CascadeCells(3, frame.ClientRect(), frame.GetWorkspace().ScreenWidth(),
-                                                     frame.GetWorkspace().PalettesShown());
+        const std::vector<Rect> cells =
+            CascadeCells(3, frame.ClientRect(), frame.GetWorkspace().ScreenWidth(),
+                         frame.GetWorkspace().PalettesShown());
         for (int i = 0; i < 3; ++i)
             QCOMPARE(frame.Children()[i]->geometry(),
-                     QRect(cells[size_t(i)].left, cells[size_t(i)].top, cells[size_t(i)].Width(), cells[size_t(i)].Height()));
+                     QRect(cells[size_t(i)].left, cells[size_t(i)].top, cells[size_t(i)].Width(),
+                           cells[size_t(i)].Height()));
     }
 
     void cancelOnTheFirstSaveQuestionKeepsTheProgram() {
@@ -278,6 +282,8 @@ private slots:
     }
 };
 
-QObject* MakeWindowsTest() { return new WindowsTest; }
+QObject* MakeWindowsTest() {
+    return new WindowsTest;
+}
 
 #include "WindowsTest.moc"

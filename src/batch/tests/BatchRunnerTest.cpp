@@ -16,7 +16,7 @@ struct ScriptRun {
 };
 
 ScriptRun RunScript(const std::string& script,
-              const std::function<void(BatchRunner&)>& extra = nullptr) {
+                    const std::function<void(BatchRunner&)>& extra = nullptr) {
     test::TempDir dir;
     std::ostringstream out, err;
     BatchRunner runner(out, err);
@@ -47,7 +47,9 @@ void AddProbe(BatchRunner& runner) {
 }  // namespace
 
 TEST(BatchRunner, PrintsMessagesAndQuestionsAndUsesQueuedAnswers) {
-    ScriptRun r = RunScript("# a comment with an \"unpaired quote\n  # indented\n\nanswer no\nprobe\nprobe\n", AddProbe);
+    ScriptRun r =
+        RunScript("# a comment with an \"unpaired quote\n  # indented\n\nanswer no\nprobe\nprobe\n",
+                  AddProbe);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err,
               "message: first line\\nsecond\nquestion: Save?\n"

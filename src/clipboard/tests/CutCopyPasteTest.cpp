@@ -13,7 +13,8 @@ uint32_t Word(int b, int g, int r, int a) {
 }
 
 // A bitmap written by hand: 40-byte header, rows bottom-up, stride padded to 4 bytes.
-std::vector<uint8_t> HandDib(int w, int h, int bits, const std::function<std::vector<uint8_t>(int, int)>& px) {
+std::vector<uint8_t> HandDib(int w, int h, int bits,
+                             const std::function<std::vector<uint8_t>(int, int)>& px) {
     const int stride = ((bits * w + 31) / 32) * 4;
     std::vector<uint8_t> d(size_t(40 + stride * std::abs(h)), 0);
     auto put = [&](int at, int32_t v) { std::memcpy(d.data() + at, &v, 4); };
@@ -26,7 +27,8 @@ std::vector<uint8_t> HandDib(int w, int h, int bits, const std::function<std::ve
         const int stored = h > 0 ? std::abs(h) - 1 - y : y;
         for (int x = 0; x < w; ++x) {
             const std::vector<uint8_t> p = px(x, y);
-            std::memcpy(d.data() + 40 + stored * stride + x * (bits / 8), p.data(), size_t(bits / 8));
+            std::memcpy(d.data() + 40 + stored * stride + x * (bits / 8), p.data(),
+                        size_t(bits / 8));
         }
     }
     return d;
@@ -164,7 +166,9 @@ TEST_F(ClipboardTest, AForeignBitmapOfTheLastCopySizeIsDecodedThere) {
 TEST_F(ClipboardTest, ACopyOutsideTheShrunkCanvasIsMovedToTheOrigin) {
     MakeCurrentNull();
     state.lastCopy = {20, 10, 22, 12};
-    clipboard.SetForeign(HandDib(2, 2, 32, [](int, int) { return std::vector<uint8_t>{1, 2, 3, 101}; }));
+    clipboard.SetForeign(HandDib(2, 2, 32, [](int, int) {
+        return std::vector<uint8_t>{1, 2, 3, 101};
+    }));
     image.width = 10;
     ASSERT_EQ(PasteClipboard(*history, clipboard, state), PasteResult::Pasted);
     EXPECT_EQ(Current()->Bounds(), (Rect{0, 0, 2, 2}));
@@ -175,7 +179,9 @@ TEST_F(ClipboardTest, ACopyOutsideTheShrunkCanvasIsMovedToTheOrigin) {
 TEST_F(ClipboardTest, AHugeBitmapWarnsAndIsCutToTheCanvas) {
     MakeCurrentNull();
     // 5000 x 4001 is just over 20 million pixels.
-    std::vector<uint8_t> big = HandDib(1, 1, 24, [](int, int) { return std::vector<uint8_t>{0, 0, 0}; });
+    std::vector<uint8_t> big = HandDib(1, 1, 24, [](int, int) {
+        return std::vector<uint8_t>{0, 0, 0};
+    });
     const int32_t w = 5000, h = 4001, stride = ((24 * w + 31) / 32) * 4;
     big.assign(40 + size_t(stride) * h, 0);
     const uint8_t header[] = {40, 0, 0, 0};
@@ -208,15 +214,15 @@ TEST_F(ClipboardTest, MalformedDataDoesNothingWithoutAMessage) {
         std::memcpy(d.data() + at, &v, 4);
         return d;
     };
-    bad.push_back(with(0, 12));          // header too small
-    bad.push_back(with(0, 1 << 30));     // header past the data
-    bad.push_back(with(4, 0));           // no width
-    bad.push_back(with(4, -4));          // negative width
-    bad.push_back(with(8, 0));           // no height
-    bad.push_back(with(8, INT32_MIN));   // a height that cannot be negated
-    bad.push_back(with(8, 1 << 28));     // rows the data does not hold
-    bad.push_back(with(4, 1 << 30));     // a row the data does not hold
-    bad.push_back(with(16, 1));          // compressed
+    bad.push_back(with(0, 12));         // header too small
+    bad.push_back(with(0, 1 << 30));    // header past the data
+    bad.push_back(with(4, 0));          // no width
+    bad.push_back(with(4, -4));         // negative width
+    bad.push_back(with(8, 0));          // no height
+    bad.push_back(with(8, INT32_MIN));  // a height that cannot be negated
+    bad.push_back(with(8, 1 << 28));    // rows the data does not hold
+    bad.push_back(with(4, 1 << 30));    // a row the data does not hold
+    bad.push_back(with(16, 1));         // compressed
     {
         auto d = good;
         d[14] = 16;  // another depth

@@ -13,7 +13,9 @@ namespace {
 using test::Ink;
 using test::MaskInk;
 
-CurveAnchor A(Point in, Point p, Point out, int32_t mode = 1) { return {in, p, out, mode}; }
+CurveAnchor A(Point in, Point p, Point out, int32_t mode = 1) {
+    return {in, p, out, mode};
+}
 
 const std::vector<CurveAnchor> kThree = {A({1, 2}, {3, 4}, {5, 6}), A({7, 8}, {9, 10}, {11, 12}),
                                          A({13, 14}, {15, 16}, {17, 18})};
@@ -21,9 +23,16 @@ const std::vector<CurveAnchor> kThree = {A({1, 2}, {3, 4}, {5, 6}), A({7, 8}, {9
 TEST(CurvePoints, OpenPathHas3nMinus2ClosedHas3nPlus1) {
     EXPECT_EQ(CurvePoints(kThree, false),
               (std::vector<Point>{{3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12}, {13, 14}, {15, 16}}));
-    EXPECT_EQ(CurvePoints(kThree, true),
-              (std::vector<Point>{{3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12}, {13, 14}, {15, 16},
-                                  {17, 18}, {1, 2}, {3, 4}}));
+    EXPECT_EQ(CurvePoints(kThree, true), (std::vector<Point>{{3, 4},
+                                                             {5, 6},
+                                                             {7, 8},
+                                                             {9, 10},
+                                                             {11, 12},
+                                                             {13, 14},
+                                                             {15, 16},
+                                                             {17, 18},
+                                                             {1, 2},
+                                                             {3, 4}}));
     for (size_t n = 1; n <= 6; ++n) {
         std::vector<CurveAnchor> anchors(n, A({0, 0}, {1, 1}, {2, 2}));
         EXPECT_EQ(CurvePoints(anchors, false).size(), 3 * n - 2) << n;

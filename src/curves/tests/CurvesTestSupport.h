@@ -18,8 +18,8 @@
 #include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
 #include "layers/TextLayer.h"
-#include "platform/MaskPainter.h"
 #include "platform/Disk.h"
+#include "platform/MaskPainter.h"
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
 #include "testsupport/TempDir.h"
@@ -32,7 +32,9 @@ struct VectorHost : HistoryHost {
         zelvo::SwapTextOrigin(layer, origin);
         return true;
     }
-    void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override { zelvo::MoveCurve(layer, dx, dy); }
+    void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override {
+        zelvo::MoveCurve(layer, dx, dy);
+    }
     BlockHandle WriteCurveSnapshot(Layer& layer) override { return curves->WriteSnapshot(layer); }
     bool LoadCurveSnapshot(Layer& layer, BlockHandle block, bool after) override {
         return curves->LoadSnapshot(layer, block, after);

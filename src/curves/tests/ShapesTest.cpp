@@ -31,10 +31,10 @@ protected:
 };
 
 TEST(ShapeList, NamesInListOrder) {
-    const std::vector<std::string> want = {
-        "Freeform Line", "Rectangle",     "Ellipse",       "Rounded Rectangle",
-        "Pentagon",      "Hexagonal",     "4 point stars", "5 point stars",
-        "Heart-shaped",  "Arrow-shaped",  "Prompt box",    "Hook-shaped"};
+    const std::vector<std::string> want = {"Freeform Line",     "Rectangle",     "Ellipse",
+                                           "Rounded Rectangle", "Pentagon",      "Hexagonal",
+                                           "4 point stars",     "5 point stars", "Heart-shaped",
+                                           "Arrow-shaped",      "Prompt box",    "Hook-shaped"};
     EXPECT_EQ(ShapeNames(), want);
     for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(ShapeIndex(want[i]), int(i));
     EXPECT_EQ(ShapeIndex("Star"), -1);

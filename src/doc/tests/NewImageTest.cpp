@@ -91,7 +91,7 @@ TEST(NewImageDialog, ASizeThatRoundsToZeroIsRefused) {
 TEST(NewImageDialog, TheSideLimitIsCheckedAfterTheDialog) {
     ScopedRecordingMessages m;
     auto ok = Dialog(10001, 100, SizeUnit::Pixel, 72).Ok();
-    ASSERT_TRUE(ok);  // passes the dialog ...
+    ASSERT_TRUE(ok);                                         // passes the dialog ...
     EXPECT_FALSE(CheckNewImageSize(ok->width, ok->height));  // ... but not the size check
     EXPECT_EQ(m.Last(),
               "Image should not more than 20 million pixels,\n or the height and width should not "
@@ -155,8 +155,8 @@ TEST(SizePresets, ShortOrBadFilesYieldNoPresets) {
     one[0] = 2;
     EXPECT_TRUE(ReadUserPresets(write("truncated", one)).empty());
     // a negative count
-    EXPECT_TRUE(ReadUserPresets(write("negative", std::string("\xff\xff\xff\xff", 4) +
-                                                       std::string(40, '\0')))
+    EXPECT_TRUE(ReadUserPresets(
+                    write("negative", std::string("\xff\xff\xff\xff", 4) + std::string(40, '\0')))
                     .empty());
     // records with a zero width are skipped, the others kept
     std::vector<SizePreset> mixed = {{0, 10, SizeUnit::Pixel, 72, ResolutionUnit::PerInch},

@@ -9,10 +9,10 @@ TEST(SaveNames, FormatByExtensionIgnoresCase) {
         const char* path;
         FileFormat format;
     } rows[] = {
-        {"a.jpg", FileFormat::Jpeg},  {"a.JPE", FileFormat::Jpeg},   {"a.jpeg", FileFormat::Jpeg},
-        {"a.Bmp", FileFormat::Bmp},   {"a.tif", FileFormat::Tiff},   {"a.TIFF", FileFormat::Tiff},
-        {"a.gif", FileFormat::Gif},   {"a.png", FileFormat::Png},    {"a.zld", FileFormat::Layered},
-        {"a", FileFormat::None},      {"a.txt", FileFormat::None},   {"dir.png/a", FileFormat::None},
+        {"a.jpg", FileFormat::Jpeg},  {"a.JPE", FileFormat::Jpeg}, {"a.jpeg", FileFormat::Jpeg},
+        {"a.Bmp", FileFormat::Bmp},   {"a.tif", FileFormat::Tiff}, {"a.TIFF", FileFormat::Tiff},
+        {"a.gif", FileFormat::Gif},   {"a.png", FileFormat::Png},  {"a.zld", FileFormat::Layered},
+        {"a", FileFormat::None},      {"a.txt", FileFormat::None}, {"dir.png/a", FileFormat::None},
         {"a.jpgx", FileFormat::None},
     };
     for (const Row& r : rows) EXPECT_EQ(FormatForPath(r.path), r.format) << r.path;

@@ -91,7 +91,8 @@ TEST(BmpRead, Rle8AndRle4) {
     const std::vector<uint8_t> rle8 = {4, 1, 0, 3, 2, 3, 4, 0, 0, 0,  //
                                        0, 2, 2, 0, 2, 5, 0, 0,        //
                                        0, 3, 6, 7, 8, 0, 3, 9, 0, 1};
-    // Nibbles: bottom run(6, 0x12) alternates 1,2; middle absolute 4 pixels 3,4,5,6; top run(6, 0x77).
+    // Nibbles: bottom run(6, 0x12) alternates 1,2; middle absolute 4 pixels 3,4,5,6; top run(6,
+    // 0x77).
     const std::vector<uint8_t> rle4 = {6, 0x12, 0, 0, 0, 4, 0x34, 0x56, 0, 0, 6, 0x77, 0, 1};
     const int expected8[3][6] = {{6, 7, 8, 9, 9, 9}, {0, 0, 5, 5, 0, 0}, {1, 1, 1, 1, 2, 3}};
     const int expected4[3][6] = {{7, 7, 7, 7, 7, 7}, {3, 4, 5, 6, 0, 0}, {1, 2, 1, 2, 1, 2}};
@@ -102,7 +103,8 @@ TEST(BmpRead, Rle8AndRle4) {
         ASSERT_TRUE(r.ok);
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 6; ++x)
-                EXPECT_EQ(At(r.image, x, y), Bgr(pal, bits == 8 ? expected8[y][x] : expected4[y][x]))
+                EXPECT_EQ(At(r.image, x, y),
+                          Bgr(pal, bits == 8 ? expected8[y][x] : expected4[y][x]))
                     << x << "," << y;
     }
 }
@@ -168,7 +170,8 @@ TEST(BmpRead, TruncatedFileOpensWithWhiteRowsAndTheMessage) {
         EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Can not open this file integrity!"});
         // The bottom row came whole; the half row and those above are white.
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) EXPECT_EQ(r.image.BottomRow(0)[3 * x + c], data[x * bits / 8 + c]);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(r.image.BottomRow(0)[3 * x + c], data[x * bits / 8 + c]);
         for (int y = 1; y < h; ++y)
             for (int x = 0; x < 3 * w; ++x) EXPECT_EQ(r.image.BottomRow(y)[x], 255) << y;
     }
@@ -191,17 +194,23 @@ TEST(BmpRead, BadHeadersAreRefused) {
         uint32_t compression;
     };
     const Case cases[] = {
-        {"zero width", 0, 4, 24, 0},           {"zero height", 4, 0, 24, 0},
-        {"negative width", -4, 4, 24, 0},      {"huge width", 0x7FFFFFFF, 1, 24, 0},
+        {"zero width", 0, 4, 24, 0},
+        {"zero height", 4, 0, 24, 0},
+        {"negative width", -4, 4, 24, 0},
+        {"huge width", 0x7FFFFFFF, 1, 24, 0},
         {"most negative height", 4, INT32_MIN, 24, 0},
-        {"past a side", 100001, 1, 24, 0},     {"too many pixels", 20000, 20000, 24, 0},
-        {"odd depth", 4, 4, 7, 0},             {"jpeg inside", 4, 4, 24, 4},
-        {"rle8 at 24 bits", 4, 4, 24, 1},      {"rle top-down", 4, -4, 8, 1},
+        {"past a side", 100001, 1, 24, 0},
+        {"too many pixels", 20000, 20000, 24, 0},
+        {"odd depth", 4, 4, 7, 0},
+        {"jpeg inside", 4, 4, 24, 4},
+        {"rle8 at 24 bits", 4, 4, 24, 1},
+        {"rle top-down", 4, -4, 8, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedRecordingMessages messages;
-        auto r = ReadBytesAs(MakeBmp(c.width, c.height, c.bits, c.compression, {}, std::vector<uint8_t>(64, 1)));
+        auto r = ReadBytesAs(
+            MakeBmp(c.width, c.height, c.bits, c.compression, {}, std::vector<uint8_t>(64, 1)));
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.message, "This file should not be opened!");
         EXPECT_TRUE(r.image.IsEmpty());

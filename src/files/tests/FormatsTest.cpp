@@ -82,7 +82,9 @@ TEST(BmpWrite, HeadersAndRowsAsADibFile) {
     const auto bytes = test::ReadBytes(dir.File("h.bmp"));
     const size_t stride = 16;  // ((5 * 24 + 31) / 32) * 4
     ASSERT_EQ(bytes.size(), 54 + stride * 3);
-    auto le32 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    auto le32 = [&](size_t at) {
+        return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+    };
     EXPECT_EQ(bytes[0], 'B');
     EXPECT_EQ(bytes[1], 'M');
     EXPECT_EQ(le32(2), 54 + stride * 3);
@@ -138,7 +140,8 @@ TEST(TiffWrite, JpegQualityFollowsTheLevel) {
     const auto image = test::RandomImage(64, 64, random);
     ASSERT_TRUE(WriteRasterFile(dir.File("low.tif"), image, kFileTiff, 1, kTiffJpeg));
     ASSERT_TRUE(WriteRasterFile(dir.File("high.tif"), image, kFileTiff, 12, kTiffJpeg));
-    EXPECT_LT(test::ReadBytes(dir.File("low.tif")).size(), test::ReadBytes(dir.File("high.tif")).size());
+    EXPECT_LT(test::ReadBytes(dir.File("low.tif")).size(),
+              test::ReadBytes(dir.File("high.tif")).size());
     EXPECT_EQ(TiffJpegQuality(1), 89);
     EXPECT_EQ(TiffJpegQuality(12), 100);
 }
@@ -186,7 +189,8 @@ TEST(GifWrite, FewColoursRoundTripExactly) {
     ASSERT_TRUE(image.Allocate(17, 9, 24, RowOrder::BottomUp));
     const uint8_t colours[3][3] = {{10, 200, 30}, {250, 5, 5}, {0, 0, 0}};
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 17; ++x) std::memcpy(image.TopRow(y) + 3 * x, colours[(x * y + x) % 3], 3);
+        for (int x = 0; x < 17; ++x)
+            std::memcpy(image.TopRow(y) + 3 * x, colours[(x * y + x) % 3], 3);
     ASSERT_TRUE(WriteRasterFile(dir.File("f.gif"), image, kFileGif, 0, 0));
     const auto bytes = test::ReadBytes(dir.File("f.gif"));
     ASSERT_GT(bytes.size(), 13u + 768u);
@@ -233,7 +237,8 @@ TEST(RasterRead, DamagedLibraryFilesFailCleanly) {
         int type;
         const char* ext;
     };
-    for (const Case& c : {Case{kFilePng, "png"}, Case{kFileTiff, "tif"}, Case{kFileGif, "gif"}, Case{kFileJpeg, "jpg"}}) {
+    for (const Case& c : {Case{kFilePng, "png"}, Case{kFileTiff, "tif"}, Case{kFileGif, "gif"},
+                          Case{kFileJpeg, "jpg"}}) {
         SCOPED_TRACE(c.ext);
         const std::string path = dir.File(std::string("d.") + c.ext);
         ASSERT_TRUE(WriteRasterFile(path, image, c.type, 8, kTiffLzw));

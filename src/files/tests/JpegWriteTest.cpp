@@ -26,7 +26,8 @@ std::multimap<uint8_t, std::vector<uint8_t>> Segments(const std::vector<uint8_t>
         const uint8_t marker = bytes[at + 1];
         const size_t length = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
         if (at + 2 + length > bytes.size()) break;
-        out.emplace(marker, std::vector<uint8_t>(bytes.begin() + at + 4, bytes.begin() + at + 2 + length));
+        out.emplace(marker,
+                    std::vector<uint8_t>(bytes.begin() + at + 4, bytes.begin() + at + 2 + length));
         if (marker == 0xDA) break;
         at += 2 + length;
     }
@@ -40,7 +41,8 @@ std::map<int, std::vector<int>> QuantTables(const std::vector<uint8_t>& bytes) {
     auto range = segments.equal_range(0xDB);
     for (auto it = range.first; it != range.second; ++it) {
         const auto& p = it->second;
-        for (size_t at = 0; at + 65 <= p.size(); at += 65) tables[p[at] & 15] = std::vector<int>(p.begin() + at + 1, p.begin() + at + 65);
+        for (size_t at = 0; at + 65 <= p.size(); at += 65)
+            tables[p[at] & 15] = std::vector<int>(p.begin() + at + 1, p.begin() + at + 65);
     }
     return tables;
 }
@@ -64,7 +66,8 @@ TEST(JpegQuality, TablesScaleAsTheLibraryDoes) {
         const int scale = q >= 50 ? 200 - 2 * q : 5000 / q;
         const auto t = ScaledQuantTable(kJpegLuminanceBase, q);
         for (int i = 0; i < 64; ++i)
-            EXPECT_EQ(t[i], std::clamp((kJpegLuminanceBase[i] * scale + 50) / 100, 1, 255)) << q << " " << i;
+            EXPECT_EQ(t[i], std::clamp((kJpegLuminanceBase[i] * scale + 50) / 100, 1, 255))
+                << q << " " << i;
     }
     for (uint8_t v : ScaledQuantTable(kJpegChrominanceBase, 101)) EXPECT_EQ(v, 1);
     for (uint8_t v : ScaledQuantTable(kJpegChrominanceBase, 0)) EXPECT_EQ(v, 255);
@@ -113,7 +116,8 @@ TEST(JpegWrite, TopLevelIsBaseline444WithAllOnesTables) {
         EXPECT_LE(test::MaxDifference(r.image, image), 4);
         double sum = 0;
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < 3 * w; ++x) sum += int(r.image.TopRow(y)[x]) - int(image.TopRow(y)[x]);
+            for (int x = 0; x < 3 * w; ++x)
+                sum += int(r.image.TopRow(y)[x]) - int(image.TopRow(y)[x]);
         EXPECT_LT(std::abs(sum / (3.0 * w * h)), 1.5);
     }
 }
@@ -136,8 +140,8 @@ TEST(JpegWrite, CoefficientsMatchTheDirectDct) {
     jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
     int exact = 0, total = 0, worst = 0;
     for (int by = 0; by < h / 8; ++by) {
-        JBLOCKARRAY row = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo), arrays[0],
-                                                           JDIMENSION(by), 1, FALSE);
+        JBLOCKARRAY row = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                           arrays[0], JDIMENSION(by), 1, FALSE);
         for (int bx = 0; bx < w / 8; ++bx) {
             for (int v = 0; v < 8; ++v)
                 for (int u = 0; u < 8; ++u) {
@@ -184,7 +188,8 @@ TEST(JpegWrite, ExtremeColoursStayInRange) {
     ASSERT_TRUE(image.Allocate(64, 64, 24, RowOrder::BottomUp));
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
-            std::memset(image.TopRow(y) + 3 * x, ((x / 8 + y / 8) % 2) ^ ((x + y) % 2) ? 255 : 0, 3);
+            std::memset(image.TopRow(y) + 3 * x, ((x / 8 + y / 8) % 2) ^ ((x + y) % 2) ? 255 : 0,
+                        3);
     ASSERT_TRUE(WriteRasterFile(dir.File("c.jpg"), image, kFileJpeg, 12, 0));
     auto r = ReadRasterFile(dir.File("c.jpg"));
     ASSERT_TRUE(r.ok);
@@ -200,7 +205,8 @@ TEST(JpegWrite, LowerLevelsGoThroughTheLibrary) {
     ASSERT_EQ(tables.count(0), 1u);
     // Quality 98 scales the Annex K tables by 4 %.
     for (int k = 0; k < 64; ++k)
-        EXPECT_EQ(tables.at(0)[k], std::max(1, (kJpegLuminanceBase[kJpegZigZag[k]] * 4 + 50) / 100)) << k;
+        EXPECT_EQ(tables.at(0)[k], std::max(1, (kJpegLuminanceBase[kJpegZigZag[k]] * 4 + 50) / 100))
+            << k;
     auto segments = Segments(bytes);
     ASSERT_EQ(segments.count(0xC0), 1u);
     EXPECT_EQ(segments.find(0xC0)->second[7], 0x22);  // the library's default chroma halving
@@ -239,7 +245,8 @@ TEST(JpegWrite, OwnWriterFailureFallsBackToTheLibrary) {
     auto segments = Segments(bytes);
     ASSERT_EQ(segments.count(0xC0), 1u);
     EXPECT_EQ(segments.find(0xC0)->second[7], 0x22);  // written by the library
-    for (const auto& [id, entries] : QuantTables(bytes)) EXPECT_EQ(entries, std::vector<int>(64, 1)) << id;
+    for (const auto& [id, entries] : QuantTables(bytes))
+        EXPECT_EQ(entries, std::vector<int>(64, 1)) << id;
     auto r = ReadRasterFile(dir.File("f.jpg"));
     ASSERT_TRUE(r.ok);
     EXPECT_LE(test::MaxDifference(r.image, image), 6);

@@ -78,7 +78,8 @@ struct RefOctree {
     void Collect(RefNode* n, std::vector<PaletteEntry>& out) {
         if (!n) return;
         if (n->leaf) {
-            out.push_back({uint8_t(n->b / n->count), uint8_t(n->g / n->count), uint8_t(n->r / n->count)});
+            out.push_back(
+                {uint8_t(n->b / n->count), uint8_t(n->g / n->count), uint8_t(n->r / n->count)});
             return;
         }
         for (RefNode* c : n->child) Collect(c, out);
@@ -102,7 +103,8 @@ std::vector<PaletteEntry> ReferencePalette(const RasterImage& image) {
 int BruteNearest(const std::array<PaletteEntry, 256>& palette, int b, int g, int r) {
     int best = -1, bestDistance = 0;
     for (int i = 0; i < 256; ++i) {
-        const int d = (palette[i].blue - b) * (palette[i].blue - b) + (palette[i].green - g) * (palette[i].green - g) +
+        const int d = (palette[i].blue - b) * (palette[i].blue - b) +
+                      (palette[i].green - g) * (palette[i].green - g) +
                       (palette[i].red - r) * (palette[i].red - r);
         if (best < 0 || d < bestDistance) {
             best = i;
@@ -112,11 +114,13 @@ int BruteNearest(const std::array<PaletteEntry, 256>& palette, int b, int g, int
     return best;
 }
 
-RasterImage ImageOfColours(const std::vector<std::array<uint8_t, 3>>& colours, int width, int height) {
+RasterImage ImageOfColours(const std::vector<std::array<uint8_t, 3>>& colours, int width,
+                           int height) {
     RasterImage image;
     image.Allocate(width, height, 24, RowOrder::BottomUp);
     for (int i = 0; i < width * height; ++i)
-        std::memcpy(image.StoredRow(i / width) + 3 * (i % width), colours[i % colours.size()].data(), 3);
+        std::memcpy(image.StoredRow(i / width) + 3 * (i % width),
+                    colours[i % colours.size()].data(), 3);
     return image;
 }
 
@@ -126,8 +130,10 @@ TEST(Octree, ThreeColoursThenZeros) {
     ASSERT_TRUE(BuildOctreePalette(image, palette));
     EXPECT_EQ(palette.count, 3);
     std::set<std::array<uint8_t, 3>> first;
-    for (int i = 0; i < 3; ++i) first.insert({palette.entries[i].blue, palette.entries[i].green, palette.entries[i].red});
-    EXPECT_EQ(first, (std::set<std::array<uint8_t, 3>>{{200, 10, 10}, {10, 200, 10}, {10, 10, 200}}));
+    for (int i = 0; i < 3; ++i)
+        first.insert({palette.entries[i].blue, palette.entries[i].green, palette.entries[i].red});
+    EXPECT_EQ(first,
+              (std::set<std::array<uint8_t, 3>>{{200, 10, 10}, {10, 200, 10}, {10, 10, 200}}));
     for (int i = 3; i < 256; ++i) EXPECT_EQ(palette.entries[i], PaletteEntry{}) << i;
     const auto reference = ReferencePalette(image);
     EXPECT_TRUE(std::equal(reference.begin(), reference.end(), palette.entries.begin()));
@@ -135,7 +141,8 @@ TEST(Octree, ThreeColoursThenZeros) {
 
 TEST(Octree, ThreeHundredColoursGiveAtMost256) {
     std::vector<std::array<uint8_t, 3>> colours;
-    for (int i = 0; i < 300; ++i) colours.push_back({uint8_t(i % 256), uint8_t(i * 7 % 256), uint8_t(i / 2)});
+    for (int i = 0; i < 300; ++i)
+        colours.push_back({uint8_t(i % 256), uint8_t(i * 7 % 256), uint8_t(i / 2)});
     const auto image = ImageOfColours(colours, 30, 20);
     OctreePalette palette;
     ASSERT_TRUE(BuildOctreePalette(image, palette));
@@ -161,7 +168,8 @@ TEST(Octree, MatchesThePlainOctreeOnRandomImages) {
 TEST(NearestColour, AgreesWithBruteForceAndPrefersTheLowestIndex) {
     std::mt19937 random(5);
     std::array<PaletteEntry, 256> palette{};
-    for (int i = 0; i < 200; ++i) palette[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
+    for (int i = 0; i < 200; ++i)
+        palette[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
     palette[7] = palette[150] = {9, 9, 9};  // duplicate colours: 7 must win
     NearestColour nearest(palette);
     for (int i = 0; i < 20000; ++i) {
@@ -206,7 +214,8 @@ TEST(GifQuantise, SavedFileCarriesThePalette) {
         EXPECT_EQ(bytes[14 + 3 * i], reference[i].green) << i;
         EXPECT_EQ(bytes[15 + 3 * i], reference[i].blue) << i;
     }
-    for (int i = 3; i < 256; ++i) EXPECT_EQ(bytes[13 + 3 * i] | bytes[14 + 3 * i] | bytes[15 + 3 * i], 0);
+    for (int i = 3; i < 256; ++i)
+        EXPECT_EQ(bytes[13 + 3 * i] | bytes[14 + 3 * i] | bytes[15 + 3 * i], 0);
 }
 
 }  // namespace

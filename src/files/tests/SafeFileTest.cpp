@@ -21,7 +21,8 @@ std::vector<std::string> Names(const std::string& folder) {
     DIR* d = opendir(folder.c_str());
     if (!d) return out;
     while (dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            out.push_back(e->d_name);
     closedir(d);
     std::sort(out.begin(), out.end());
     return out;
@@ -69,8 +70,9 @@ struct Format {
     const char* name;
     int quality;
 };
-const Format kFormats[] = {{kFileBmp, "old.bmp", 0},   {kFilePng, "old.png", 0},  {kFileTiff, "old.tif", 9},
-                           {kFileGif, "old.gif", 0},   {kFileJpeg, "old.jpg", 8}, {kFileJpeg, "old.jpeg", 12}};
+const Format kFormats[] = {{kFileBmp, "old.bmp", 0},  {kFilePng, "old.png", 0},
+                           {kFileTiff, "old.tif", 9}, {kFileGif, "old.gif", 0},
+                           {kFileJpeg, "old.jpg", 8}, {kFileJpeg, "old.jpeg", 12}};
 
 TEST(SafeSave, FailuresLeaveThePreviousFileIntact) {
     const auto image = test::SmoothImage(300, 200, RowOrder::BottomUp);

@@ -27,10 +27,11 @@ TEST_F(JpegOptionsTest, OpensWithTheRememberedQualityClampedTo5Through12) {
 }
 
 TEST_F(JpegOptionsTest, ComboFollowsTheQuality) {
-    const char* expected[13] = {"", "low", "low", "low", "low", "middle", "middle", "middle",
-                                "high", "high", "best", "best", "best"};
+    const char* expected[13] = {"",       "low",  "low",  "low",  "low",  "middle", "middle",
+                                "middle", "high", "high", "best", "best", "best"};
     for (int q = 1; q <= 12; ++q) {
-        EXPECT_STREQ(QualityControls::ComboText(QualityControls::ComboForQuality(q)), expected[q]) << q;
+        EXPECT_STREQ(QualityControls::ComboText(QualityControls::ComboForQuality(q)), expected[q])
+            << q;
     }
     JpegOptionsModel m;
     const int quality[] = {10, 8, 5, 3};

@@ -35,7 +35,8 @@ RasterImage RandomImage(int width, int height, std::mt19937& random, int colourB
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -90,6 +91,8 @@ int MaxDifference(const RasterImage& a, const RasterImage& b) {
     return worst;
 }
 
-bool SamePixels(const RasterImage& a, const RasterImage& b) { return MaxDifference(a, b) == 0; }
+bool SamePixels(const RasterImage& a, const RasterImage& b) {
+    return MaxDifference(a, b) == 0;
+}
 
 }  // namespace zelvo::test

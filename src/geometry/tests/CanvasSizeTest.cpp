@@ -35,8 +35,8 @@ TEST(CanvasSizeDialog, EditsConvertByTruncationAndCheckTheLimits) {
     EXPECT_TRUE(d.EditHeight(3.0));  // 3 in = 215.95 -> 215
     EXPECT_EQ(d.NewHeight(), 215);
     d.SetUnit(LengthUnit::Pixels);
-    EXPECT_FALSE(d.EditWidth(0.02));    // below 0.04
-    EXPECT_FALSE(d.EditWidth(0.5));     // no whole pixel
+    EXPECT_FALSE(d.EditWidth(0.02));  // below 0.04
+    EXPECT_FALSE(d.EditWidth(0.5));   // no whole pixel
     EXPECT_FALSE(d.EditWidth(10000.5));
     EXPECT_TRUE(messages.Entries().empty());
     EXPECT_TRUE(d.EditWidth(10000));

@@ -49,7 +49,8 @@ TEST_F(CropRebuildTest, ScalingFollowsTheNearestRuleAndUndoRestores) {
     MakeDocument(12, 10, Distinct);
     AddCurveLayer({{4, 4}, {8, 4}, {8, 8}, {4, 8}});
     const test::DocumentFacts before = Facts();
-    ASSERT_EQ(CropRebuild(*history, {2, 2, 8, 7}, 12, 15, 2834, resolution, ResampleMode::Nearest), 1);
+    ASSERT_EQ(CropRebuild(*history, {2, 2, 8, 7}, 12, 15, 2834, resolution, ResampleMode::Nearest),
+              1);
     const Pixels p = ReadPixels(*layers->LayerAt(0));
     for (int32_t y = 0; y < 15; ++y)
         for (int32_t x = 0; x < 12; ++x)

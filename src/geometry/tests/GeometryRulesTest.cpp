@@ -15,7 +15,7 @@ TEST(GeometryRules, R3RoundsUpFromThreeTenthsAndR4FromFourTenths) {
         int32_t r3, r4;
     };
     const Row rows[] = {
-        {1.35f, 2, 1}, {1.45f, 2, 2}, {1.25f, 1, 1}, {2.0f, 2, 2},   {0.5f, 1, 1},
+        {1.35f, 2, 1}, {1.45f, 2, 2},      {1.25f, 1, 1},   {2.0f, 2, 2},    {0.5f, 1, 1},
         {0.1f, 0, 0},  {150.0f, 150, 150}, {13.5f, 14, 14}, {-2.5f, -2, -2},
     };
     for (const Row& r : rows) {

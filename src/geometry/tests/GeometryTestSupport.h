@@ -11,8 +11,8 @@
 
 #include "core/PercentTables.h"
 #include "curves/Curve.h"
-#include "history/HistoryManager.h"
 #include "geometry/Geometry.h"
+#include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
 #include "layers/TextLayer.h"
 #include "platform/Disk.h"

@@ -7,8 +7,8 @@
 
 #include "geometry/ImageSize.h"
 #include "geometry/Resample.h"
-#include "selection/SelectionMask.h"
 #include "geometry/tests/GeometryTestSupport.h"
+#include "selection/SelectionMask.h"
 
 namespace zelvo {
 namespace {
@@ -27,7 +27,7 @@ TEST(ImageSizeDialog, ScaleStylesKeepsTheCanvasRatioWithR4) {
     EXPECT_EQ(e.Width(), 250);
     e.scaleStyles = false;
     EXPECT_TRUE(e.EditPixelWidth(300));
-    EXPECT_EQ(e.Height(), 25);  // uncoupled
+    EXPECT_EQ(e.Height(), 25);            // uncoupled
     EXPECT_FALSE(e.EditPixelWidth(300));  // the same value is no edit
     EXPECT_FALSE(e.EditPixelWidth(0));
     EXPECT_FALSE(e.EditPixelWidth(10001));
@@ -109,7 +109,8 @@ TEST_F(ImageSizeTest, NearestTo150PercentRepeatsEveryOtherRowAndColumn) {
     const Pixels p = ReadPixels(*l);
     for (int32_t j = 0; j < 150; ++j)
         for (int32_t i = 0; i < 150; ++i)
-            ASSERT_EQ(p[size_t(j)][size_t(i)], Distinct(int32_t(float(i) / 1.5f), int32_t(float(j) / 1.5f)))
+            ASSERT_EQ(p[size_t(j)][size_t(i)],
+                      Distinct(int32_t(float(i) / 1.5f), int32_t(float(j) / 1.5f)))
                 << i << "," << j;
     // Outputs 0 and 1 read source 0, 2 reads 1, 3 and 4 read 2: every other source repeats.
     EXPECT_EQ(p[0][0], p[0][1]);
@@ -194,10 +195,13 @@ TEST_F(ImageSizeTest, SmoothEnlargementInterpolatesColourAndTakesTheUpperLeftAlp
             const uint32_t out = p[size_t(j)][size_t(i)];
             EXPECT_EQ(out >> 24, word(x0, y0) >> 24) << i << "," << j;
             for (int shift : {0, 8, 16}) {
-                const auto c = [&](int32_t x, int32_t y) { return double((word(x, y) >> shift) & 0xFF); };
+                const auto c = [&](int32_t x, int32_t y) {
+                    return double((word(x, y) >> shift) & 0xFF);
+                };
                 const double want = (1 - fy) * ((1 - fx) * c(x0, y0) + fx * c(x1, y0)) +
                                     fy * ((1 - fx) * c(x0, y1) + fx * c(x1, y1));
-                EXPECT_NEAR(double((out >> shift) & 0xFF), want, 1.0) << i << "," << j << " " << shift;
+                EXPECT_NEAR(double((out >> shift) & 0xFF), want, 1.0)
+                    << i << "," << j << " " << shift;
             }
         }
 }
@@ -280,7 +284,8 @@ TEST_F(ImageSizeTest, AScaledLayerPastTwentyMillionPixelsIsCutToTheCanvas) {
     for (int32_t j : {0, 1, 2, 777, 1499})
         for (int32_t i : {0, 1, 2, 1001, 1499}) {
             const int32_t x = int32_t(float(i) / 1.5f), y = int32_t(float(j) / 1.5f);
-            EXPECT_EQ(p[size_t(j)][size_t(i)], 0x64000000u | uint32_t(x % 251) << 8 | uint32_t(y % 241));
+            EXPECT_EQ(p[size_t(j)][size_t(i)],
+                      0x64000000u | uint32_t(x % 251) << 8 | uint32_t(y % 241));
         }
 }
 

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "geometry/RotateCanvas.h"
-#include "selection/SelectionMask.h"
 #include "geometry/TransformLayer.h"
 #include "geometry/tests/GeometryTestSupport.h"
+#include "selection/SelectionMask.h"
 
 namespace zelvo {
 namespace {
@@ -67,7 +67,8 @@ TEST_F(RotateTest, Clockwise300By200MovesTheLayerAndItsPixels) {
     const Pixels after = ReadPixels(*t);
     for (int32_t y = 20; y < 70; y += 7)
         for (int32_t x = 10; x < 110; x += 9)
-            EXPECT_EQ(after[size_t(x - 10)][size_t(199 - y - 130)], before[size_t(y - 20)][size_t(x - 10)]);
+            EXPECT_EQ(after[size_t(x - 10)][size_t(199 - y - 130)],
+                      before[size_t(y - 20)][size_t(x - 10)]);
     EXPECT_EQ(LastStateName(), "Rotate Canvas");
     EXPECT_EQ(history->States().back().kind, kStateWholeImage);
 }
@@ -113,7 +114,7 @@ TEST_F(RotateTest, TextOriginsAndCurveAnchorsAreMappedAndTheSelectionStays) {
     const LayerPtr t = layers->LayerAt(1), c = layers->LayerAt(2), n = layers->LayerAt(3);
     EXPECT_EQ(t->Width(), 20);
     EXPECT_EQ(t->Height(), 30);
-    EXPECT_EQ(t->Text().originX, 4);       // (y, W - 1 - x)
+    EXPECT_EQ(t->Text().originX, 4);  // (y, W - 1 - x)
     EXPECT_EQ(t->Text().originY, 26);
     EXPECT_EQ(t->Text().fontSize, 10);
     EXPECT_EQ(c->Anchors()[1].point, (Point{3, 21}));

@@ -131,8 +131,8 @@ TEST_F(Commands, PaletteHitTestingUsesTheScrollOffset) {
         int y;
         int row;
     };
-    for (const Row r : {Row{-3, -1}, Row{0, -1}, Row{1, 0}, Row{25, 0}, Row{26, 1}, Row{75, 2},
-                        Row{76, -1}}) {
+    for (const Row r :
+         {Row{-3, -1}, Row{0, -1}, Row{1, 0}, Row{25, 0}, Row{26, 1}, Row{75, 2}, Row{76, -1}}) {
         EXPECT_EQ(HistoryPalette::RowAt(*history, r.y), r.row) << r.y;
     }
     history->SetScrollOffset(30);

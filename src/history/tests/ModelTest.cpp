@@ -372,14 +372,32 @@ protected:
             const int what = Rand(0, 14);
             std::string name;
             switch (what) {
-                case 0: name = "whole-layer edit"; WholeLayerEdit(edit); break;
+                case 0:
+                    name = "whole-layer edit";
+                    WholeLayerEdit(edit);
+                    break;
                 case 1:
-                case 2: name = "stroke"; Stroke(edit); break;
-                case 3: name = "opacity"; Opacity(opacity); break;
-                case 4: name = "move"; Move(); break;
+                case 2:
+                    name = "stroke";
+                    Stroke(edit);
+                    break;
+                case 3:
+                    name = "opacity";
+                    Opacity(opacity);
+                    break;
+                case 4:
+                    name = "move";
+                    Move();
+                    break;
                 case 5:
-                case 6: name = "add layer"; AddLayer(); break;
-                case 7: name = "delete layer"; DeleteLayer(); break;
+                case 6:
+                    name = "add layer";
+                    AddLayer();
+                    break;
+                case 7:
+                    name = "delete layer";
+                    DeleteLayer();
+                    break;
                 case 8:
                     name = "undo toggle";
                     if (UndoRedo(*history)) {
@@ -423,10 +441,10 @@ protected:
         startShows += model.startShows;
         coalesced += model.coalesced;
         history->ClearHistory();
-        EXPECT_EQ(store->UsedCount(), uint32_t(layers->LayerCount()) + 1 -
-                                          uint32_t(std::count_if(
-                                              layers->Layers().begin(), layers->Layers().end(),
-                                              [](const LayerPtr& l) { return !l->HasPixels(); })));
+        EXPECT_EQ(store->UsedCount(),
+                  uint32_t(layers->LayerCount()) + 1 -
+                      uint32_t(std::count_if(layers->Layers().begin(), layers->Layers().end(),
+                                             [](const LayerPtr& l) { return !l->HasPixels(); })));
     }
 };
 

@@ -208,15 +208,24 @@ TEST_F(Record, DisplayNamesFollowTheKindWhenTheNameIsEmpty) {
         int32_t kind;
         const char* expected;
     };
-    const Row rows[] = {{kStateOpenImage, "Open Image File"},   {kStateNewLayer, "New Layer"},
-                        {kStateDeleteLayer, "Delete Layer"},    {kStateDuplicateLayer, "Duplicate Layer"},
-                        {kStateMoveLayer, "Move Layer"},        {kStateLayerOpacity, "Set Layer Opacity"},
-                        {kStateMoveUp, "Move Up Layer"},        {kStateMoveDown, "Move Down Layer"},
-                        {kStateNewSelection, "SelectSection"},  {kStateModifySelection, "SelectSection"},
-                        {kStateDeselect, "CancelSelectSection"}, {kStateNewText, "NewTextLayer"},
-                        {kStateModifyText, "ModifyText"},       {kStateNewCurve, "New Curve Layer"},
-                        {kStateModifyCurve, "ModifyLineLayer"}, {kStateMoveLinked, "Move Linked Layers"},
-                        {kStateMergeLayers, "Merge Layers"},    {kStateLayerPixels, ""},
+    const Row rows[] = {{kStateOpenImage, "Open Image File"},
+                        {kStateNewLayer, "New Layer"},
+                        {kStateDeleteLayer, "Delete Layer"},
+                        {kStateDuplicateLayer, "Duplicate Layer"},
+                        {kStateMoveLayer, "Move Layer"},
+                        {kStateLayerOpacity, "Set Layer Opacity"},
+                        {kStateMoveUp, "Move Up Layer"},
+                        {kStateMoveDown, "Move Down Layer"},
+                        {kStateNewSelection, "SelectSection"},
+                        {kStateModifySelection, "SelectSection"},
+                        {kStateDeselect, "CancelSelectSection"},
+                        {kStateNewText, "NewTextLayer"},
+                        {kStateModifyText, "ModifyText"},
+                        {kStateNewCurve, "New Curve Layer"},
+                        {kStateModifyCurve, "ModifyLineLayer"},
+                        {kStateMoveLinked, "Move Linked Layers"},
+                        {kStateMergeLayers, "Merge Layers"},
+                        {kStateLayerPixels, ""},
                         {kStateRectPixels, ""}};
     for (const Row& r : rows) {
         HistoryState s;

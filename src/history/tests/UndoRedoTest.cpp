@@ -78,8 +78,13 @@ TEST_F(UndoRedo, MoveSwapsPositionAndBoundsAndATextLayerAsksTheHost) {
     LayerPtr a = NewPixelLayer(Rgb(1, 1, 1), 100, 2, 3, 1, 1);
     a->SetPosition(4, 2);
     history->RecordState(a, {}, kStateMoveLayer, 1, "Move Layer", ExtraValues({1, 1}));
-    UndoRedoTwice([&] { EXPECT_EQ(a->Bounds(), (Rect{1, 1, 3, 4})); },
-                  [&] { EXPECT_EQ(a->Bounds(), (Rect{4, 2, 6, 5})); });
+    UndoRedoTwice(
+        [&] {
+            EXPECT_EQ(a->Bounds(), (Rect{1, 1, 3, 4}));
+        },
+        [&] {
+            EXPECT_EQ(a->Bounds(), (Rect{4, 2, 6, 5}));
+        });
 
     struct TextHost : test::CountingHost {
         Point origin{7, 7};
@@ -96,8 +101,13 @@ TEST_F(UndoRedo, MoveSwapsPositionAndBoundsAndATextLayerAsksTheHost) {
     history->RecordState(text, {}, kStateNewText, 1, "New Text Layer");
     textHost.origin = {9, 9};  // the move tool moved the text from (7, 7)
     history->RecordState(text, {}, kStateMoveLayer, 2, "Move Text", ExtraValues({7, 7}));
-    UndoRedoTwice([&] { EXPECT_EQ(textHost.origin, (Point{7, 7})); },
-                  [&] { EXPECT_EQ(textHost.origin, (Point{9, 9})); });
+    UndoRedoTwice(
+        [&] {
+            EXPECT_EQ(textHost.origin, (Point{7, 7}));
+        },
+        [&] {
+            EXPECT_EQ(textHost.origin, (Point{9, 9}));
+        });
     EXPECT_EQ(textHost.textSwaps, 4);
     EXPECT_EQ(text->Position(), (Point{0, 0}));  // the layer itself did not move
     history->SetHost(&host);
@@ -115,15 +125,21 @@ TEST_F(UndoRedo, MovingTheSelectionCarriesItsBounds) {
     layers->SetSelectionBounds(mask->Bounds());
     history->RecordState(mask, {}, kStateMoveLayer, 0, "", ExtraValues({1, 1}));
     EXPECT_EQ(StateDisplayName(history->States().back()), "Move Selection");
-    UndoRedoTwice([&] { EXPECT_EQ(layers->SelectionBounds(), (Rect{1, 1, 4, 4})); },
-                  [&] { EXPECT_EQ(layers->SelectionBounds(), (Rect{3, 2, 6, 5})); });
+    UndoRedoTwice(
+        [&] {
+            EXPECT_EQ(layers->SelectionBounds(), (Rect{1, 1, 4, 4}));
+        },
+        [&] {
+            EXPECT_EQ(layers->SelectionBounds(), (Rect{3, 2, 6, 5}));
+        });
 }
 
 TEST_F(UndoRedo, OpacitySwapsWithTheSavedValue) {
     LayerPtr first = OpenImage(Rgb(0, 0, 0));
     first->SetOpacity(30);
     history->RecordState(first, {}, kStateLayerOpacity, 0, "Set Layer Opacity", ExtraValues({100}));
-    UndoRedoTwice([&] { EXPECT_EQ(first->Opacity(), 100); }, [&] { EXPECT_EQ(first->Opacity(), 30); });
+    UndoRedoTwice([&] { EXPECT_EQ(first->Opacity(), 100); },
+                  [&] { EXPECT_EQ(first->Opacity(), 30); });
 }
 
 TEST_F(UndoRedo, MoveDownWalksBackAndForth) {
@@ -242,7 +258,8 @@ TEST_F(UndoRedo, WholeImageSwapsListAndCanvasAndCanvasSizePicksTheCurrentLayer) 
     image.width = 10;
     image.height = 9;
     const int changes = host.canvasChanges;
-    history->RecordState(nullptr, before, kStateWholeImage, 0, "Canvas Size", ExtraValues({kW, kH}));
+    history->RecordState(nullptr, before, kStateWholeImage, 0, "Canvas Size",
+                         ExtraValues({kW, kH}));
     UndoRedoTwice(
         [&] {
             EXPECT_EQ(List(), before);
@@ -432,7 +449,8 @@ TEST_F(UndoRedo, ALayerObjectHeldByTwoStatesSurvivesTheReleaseOfOne) {
     OpenImage(Rgb(0, 0, 0));
     LayerPtr a = NewPixelLayer(Rgb(1, 1, 1), 100);  // state 2 holds a
     a->SetOpacity(50);
-    history->RecordState(a, {}, kStateLayerOpacity, 1, "Set Layer Opacity", ExtraValues({100}));  // 3
+    history->RecordState(a, {}, kStateLayerOpacity, 1, "Set Layer Opacity",
+                         ExtraValues({100}));  // 3
     layers->RemoveAt(1);
     MakeCurrentAt(*layers, 0);
     history->RecordState(a, {}, kStateDeleteLayer, 1, "Delete Layer");  // 4

@@ -67,7 +67,8 @@ TEST_F(BorderRasterizeTest, RasterizeTextAtOpacity40) {
         for (int32_t x = 0; x < kW; ++x)
             if (BitAt(*text, x, y)) ink = ink.Union({x, y, x + 1, y + 1});
     if (ink.IsEmpty()) GTEST_SKIP() << "no font draws here";
-    const Rect box = Rect{ink.left - 1, ink.top - 1, ink.right + 1, ink.bottom + 1}.Intersect({0, 0, kW, kH});
+    const Rect box =
+        Rect{ink.left - 1, ink.top - 1, ink.right + 1, ink.bottom + 1}.Intersect({0, 0, kW, kH});
     ASSERT_TRUE(LayerCommandEnabled(kCmdRasterize, &History()));
     ASSERT_EQ(RasterizeLayer(History()), 1);
     LayerPtr px = Lm().CurrentLayer();

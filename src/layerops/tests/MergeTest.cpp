@@ -28,8 +28,8 @@ uint32_t ReferenceMerged(const std::vector<Ref>& set, int cx, int cy) {
     for (auto it = set.rbegin(); it != set.rend() && cov >= 1; ++it) {
         const Ref& l = *it;
         if (l.kind == LayerKind::Null || !l.visible || !l.bounds.Contains({cx, cy})) continue;
-        const uint32_t v = l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) +
-                                size_t(cx - l.bounds.left)];
+        const uint32_t v =
+            l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) + size_t(cx - l.bounds.left)];
         int pb, pg, pr, a;
         if (l.kind == LayerKind::Pixel) {
             pb = v & 255;
@@ -85,7 +85,8 @@ TEST_F(MergeTest, RandomStacksMatchTheReference) {
             if (what == 0) {
                 NewLayer(History());
             } else if (what == 1) {
-                LayerPtr m = AddCurve({}, false, true, Rgb(uint8_t(pick(0, 255)), 7, uint8_t(pick(0, 255))));
+                LayerPtr m =
+                    AddCurve({}, false, true, Rgb(uint8_t(pick(0, 255)), 7, uint8_t(pick(0, 255))));
                 for (int y = 0; y < kH; ++y)
                     for (int x = 0; x < kW; ++x) SetBit(*m, x, y, pick(0, 2) == 0);
                 m->SetOpacity(pick(0, 100));
@@ -96,8 +97,9 @@ TEST_F(MergeTest, RandomStacksMatchTheReference) {
                     for (int x = 0; x < w; ++x) {
                         // Alphas at the ends of the range come up often.
                         const int a = pick(0, 3) == 0 ? 100 : (pick(0, 3) == 0 ? 0 : pick(0, 100));
-                        SetPixel(*p, x, y, (uint32_t(a) << 24) | (uint32_t(pick(0, 255)) << 16) |
-                                               (uint32_t(pick(0, 255)) << 8) | uint32_t(pick(0, 255)));
+                        SetPixel(*p, x, y,
+                                 (uint32_t(a) << 24) | (uint32_t(pick(0, 255)) << 16) |
+                                     (uint32_t(pick(0, 255)) << 8) | uint32_t(pick(0, 255)));
                     }
                 p->SetOpacity(pick(0, 3) == 0 ? 100 : pick(0, 100));
                 p->SetVisible(pick(0, 4) != 0);
@@ -120,7 +122,8 @@ TEST_F(MergeTest, RandomStacksMatchTheReference) {
         const int currentAt = Lm().CurrentIndex();
         int k = 0;
         for (int i = 0; i < currentAt; ++i)
-            if (std::find(members.begin(), members.end(), Lm().LayerAt(i).get()) == members.end()) ++k;
+            if (std::find(members.begin(), members.end(), Lm().LayerAt(i).get()) == members.end())
+                ++k;
         const std::vector<const Layer*> before = Order();
 
         const int result = MergeLayers(History(), mode);

@@ -181,8 +181,10 @@ ZldBytes ClosedCurveFile(const std::vector<std::array<int32_t, 7>>& anchors) {
 }
 
 TEST_F(ZldHandBuiltTest, AClosedCurveOfFourAnchorsIs176BytesAndReadsBack) {
-    const std::vector<std::array<int32_t, 7>> anchors = {
-        {1, 1, 2, 2, 3, 3, 1}, {10, -2, 11, 1, 12, 4, 0}, {9, 9, 9, 9, 9, 9, 1}, {-1, 8, 1, 7, 3, 6, 0}};
+    const std::vector<std::array<int32_t, 7>> anchors = {{1, 1, 2, 2, 3, 3, 1},
+                                                         {10, -2, 11, 1, 12, 4, 0},
+                                                         {9, 9, 9, 9, 9, 9, 1},
+                                                         {-1, 8, 1, 7, 3, 6, 0}};
     const ZldBytes z = ClosedCurveFile(anchors);
     ASSERT_EQ(z.Get32(32 + 20), 176u);
     EXPECT_EQ(Open(z), std::make_pair(1, 1));

@@ -100,7 +100,7 @@ TEST_F(ZldRoundTripTest, TheLayoutOfTheWrittenFile) {
         EXPECT_EQ(z.Get32(e + 16), next);
         EXPECT_EQ(z.Get32(next), 0xFF00FF00u);
         const uint32_t expected =
-            l.Kind() == LayerKind::Pixel ? 48 + 4 * uint32_t(l.Width() * l.Height())
+            l.Kind() == LayerKind::Pixel  ? 48 + 4 * uint32_t(l.Width() * l.Height())
             : l.Kind() == LayerKind::Text ? 88 + uint32_t(l.Text().text.size()) + 1
                                           : 48 + 32 * uint32_t(l.Anchors().size());
         EXPECT_EQ(z.Get32(e + 20), expected);

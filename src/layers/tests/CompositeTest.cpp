@@ -11,13 +11,14 @@
 namespace zelvo {
 namespace {
 
-using test::RefLayer;
 using test::ReferencePixel;
+using test::RefLayer;
 
 class CompositeTest : public test::StoreTest {
 protected:
     // A manager over `refs` (bottom first) on a w x h canvas, with a screen of sw x sh.
-    void Build(const std::vector<RefLayer>& refs, int32_t w, int32_t h, int32_t sw = 64, int32_t sh = 48) {
+    void Build(const std::vector<RefLayer>& refs, int32_t w, int32_t h, int32_t sw = 64,
+               int32_t sh = 48) {
         manager.reset();
         image = ImageGeometry{};
         image.width = w;
@@ -131,7 +132,8 @@ TEST_F(CompositeTest, LayersThatContributeNothingLeaveWhite) {
 TEST_F(CompositeTest, LayersPartlyOffTheCanvasMapRowsAndColumns) {
     RefLayer l = Solid(6, 5, 0);
     for (int32_t r = 0; r < 5; ++r)
-        for (int32_t c = 0; c < 6; ++c) l.pixels[size_t(r * 6 + c)] = 0x64000000u | uint32_t(r << 8) | uint32_t(c);
+        for (int32_t c = 0; c < 6; ++c)
+            l.pixels[size_t(r * 6 + c)] = 0x64000000u | uint32_t(r << 8) | uint32_t(c);
     l.x = -2;
     l.y = -3;
     Build({l}, 4, 4);
@@ -172,7 +174,8 @@ TEST_F(CompositeTest, RowOrderFollowsTheFormat) {
     struct Row {
         int format, option;
         bool topFirst;
-    } rows[] = {{1, 0, false}, {2, 0, true}, {2, 12, false}, {3, 0, false}, {4, 0, true}, {5, 0, true}};
+    } rows[] = {{1, 0, false}, {2, 0, true}, {2, 12, false},
+                {3, 0, false}, {4, 0, true}, {5, 0, true}};
     for (const Row& r : rows) {
         std::vector<uint8_t> buf(stride * 2, 0);
         ASSERT_TRUE(manager->RenderFlat(buf.data(), stride, 24, r.format, r.option));
@@ -209,8 +212,10 @@ void LayOut(ImageGeometry& g, int32_t cw, int32_t ch, int32_t originX, int32_t o
         v0 = origin;
         v1 = std::min(origin + vis, canvas);
     };
-    axis(cw, g.width, originX, g.screenRect.left, g.screenRect.right, g.visible.left, g.visible.right);
-    axis(ch, g.height, originY, g.screenRect.top, g.screenRect.bottom, g.visible.top, g.visible.bottom);
+    axis(cw, g.width, originX, g.screenRect.left, g.screenRect.right, g.visible.left,
+         g.visible.right);
+    axis(ch, g.height, originY, g.screenRect.top, g.screenRect.bottom, g.visible.top,
+         g.visible.bottom);
 }
 
 class RandomStacks : public CompositeTest {
@@ -219,7 +224,10 @@ protected:
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
         RefLayer l;
         const int k = pick(0, 19);
-        l.kind = k < 3 ? LayerKind::Null : k < 6 ? LayerKind::Text : k < 8 ? LayerKind::Curve : LayerKind::Pixel;
+        l.kind = k < 3   ? LayerKind::Null
+                 : k < 6 ? LayerKind::Text
+                 : k < 8 ? LayerKind::Curve
+                         : LayerKind::Pixel;
         l.visible = pick(0, 9) != 0;
         l.opacity = pick(0, 3) == 0 ? 100 : pick(0, 100);
         if (l.kind == LayerKind::Null) return l;
@@ -237,7 +245,10 @@ protected:
             const int a = pick(0, 49);
             // Mostly 0..100; a few opaque and transparent runs, and now and then a byte above
             // 100 as a damaged file could bring.
-            const uint32_t alpha = a < 10 ? 100 : a < 15 ? 0 : a == 49 ? uint32_t(pick(101, 255)) : uint32_t(pick(0, 100));
+            const uint32_t alpha = a < 10    ? 100
+                                   : a < 15  ? 0
+                                   : a == 49 ? uint32_t(pick(101, 255))
+                                             : uint32_t(pick(0, 100));
             p = (alpha << 24) | uint32_t(pick(0, 0xFFFFFF));
         }
         return l;
@@ -306,14 +317,17 @@ TEST_F(RandomStacks, EveryRenderMatchesTheReference) {
                     ASSERT_EQ(v >> 24, 77u) << "alpha byte written at " << sx << "," << sy;
                     uint8_t bgr[3] = {3, 2, 1};  // untouched outside screenRect
                     if (out.Contains({sx, sy})) {
-                        const int32_t cx = image.visible.left + int32_t(float(sx - image.screenRect.left) / zoom);
-                        const int32_t cy = image.visible.top + int32_t(float(sy - image.screenRect.top) / zoom);
+                        const int32_t cx =
+                            image.visible.left + int32_t(float(sx - image.screenRect.left) / zoom);
+                        const int32_t cy =
+                            image.visible.top + int32_t(float(sy - image.screenRect.top) / zoom);
                         if (cx >= 0 && cx < w && cy >= 0 && cy < h)
                             ReferencePixel(refs, cx, cy, bgr);
                         else
                             bgr[0] = bgr[1] = bgr[2] = 177;
                     }
-                    ASSERT_EQ(v & 0xFFFFFFu, uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16)
+                    ASSERT_EQ(v & 0xFFFFFFu,
+                              uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16)
                         << "zoom " << zoom << " at " << sx << "," << sy;
                 }
             display.ReleaseRows();

@@ -79,8 +79,9 @@ TEST_F(LayerManagerTest, CountersIncrementBeforeUse) {
 
 TEST_F(LayerManagerTest, CheckLayerListComplainsOnlyAboutTheCurrentLayer) {
     EXPECT_FALSE(manager->CheckLayerList());
-    ASSERT_EQ(messages.Texts(), (std::vector<std::string>{"LayerManager::CheckLayerList() 没有sellayer",
-                                                          "程序内部出现错误! 1018"}));
+    ASSERT_EQ(messages.Texts(),
+              (std::vector<std::string>{"LayerManager::CheckLayerList() 没有sellayer",
+                                        "程序内部出现错误! 1018"}));
     messages.Clear();
     ASSERT_TRUE(manager->CreateFirstLayer(20, 10));
     manager->AppendLayer(4, 4, LayerKind::Pixel)->SetId(10000);

@@ -93,7 +93,8 @@ TEST_F(LayerTest, FillColorWritesTheWordEverywhere) {
     EXPECT_TRUE(layer.FillColor(Rgb(0x12, 0x34, 0x56), 100, 42, true));
     EXPECT_EQ(layer.Opacity(), 42);
     for (int32_t r = 0; r < 5; ++r)
-        for (int32_t c = 0; c < 7; ++c) ASSERT_EQ(PixelAt(layer, c, r), 0x64123456u) << c << "," << r;
+        for (int32_t c = 0; c < 7; ++c)
+            ASSERT_EQ(PixelAt(layer, c, r), 0x64123456u) << c << "," << r;
     EXPECT_TRUE(layer.FillColor(Rgb(255, 255, 255), 0, 100, false));
     EXPECT_EQ(PixelAt(layer, 6, 4), 0x00FFFFFFu);
     EXPECT_TRUE(store->CheckBlock(layer.Block()));

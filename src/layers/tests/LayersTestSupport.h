@@ -70,7 +70,8 @@ struct RefLayer {
 };
 
 // The compositing rule for canvas point (cx, cy), layers bottom first, written plainly.
-inline void ReferencePixel(const std::vector<RefLayer>& layers, int32_t cx, int32_t cy, uint8_t bgr[3]) {
+inline void ReferencePixel(const std::vector<RefLayer>& layers, int32_t cx, int32_t cy,
+                           uint8_t bgr[3]) {
     int cov = 100, b = 0, g = 0, r = 0;
     for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
         const RefLayer& l = *it;

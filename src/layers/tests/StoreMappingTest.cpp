@@ -21,13 +21,15 @@ namespace {
 using StoreMappingTest = test::StoreTest;
 
 // A block filled with a byte pattern through the store, and its payload's place in the file.
-FileDynamicStore::Span FilledBlock(FileDynamicStore& store, uint32_t bytes, uint8_t seed, BlockHandle& block) {
+FileDynamicStore::Span FilledBlock(FileDynamicStore& store, uint32_t bytes, uint8_t seed,
+                                   BlockHandle& block) {
     block = store.Allocate(bytes);
     EXPECT_NE(block, 0u);
     const FileDynamicStore::Span p = store.Payload(block);
     std::vector<uint8_t> data(p.length);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(seed + i * 7);
-    EXPECT_EQ(pwrite(store.FileHandle(), data.data(), data.size(), off_t(p.offset)), ssize_t(data.size()));
+    EXPECT_EQ(pwrite(store.FileHandle(), data.data(), data.size(), off_t(p.offset)),
+              ssize_t(data.size()));
     return p;
 }
 
@@ -152,7 +154,9 @@ TEST_F(StoreMappingTest, InPlaceCompositingEqualsCopiedCompositing) {
         for (int i = 0; i < count; ++i) {
             auto layer = std::make_shared<Layer>(*store);
             const int kind = pick(0, 5);
-            const LayerKind k = kind == 0 ? LayerKind::Null : kind == 1 ? LayerKind::Text : LayerKind::Pixel;
+            const LayerKind k = kind == 0   ? LayerKind::Null
+                                : kind == 1 ? LayerKind::Text
+                                            : LayerKind::Pixel;
             const int32_t lw = pick(1, w + 30), lh = pick(1, h + 30);
             ASSERT_TRUE(layer->Create(lw, lh, k, i + 1) || k == LayerKind::Null);
             layer->SetPosition(pick(-20, w - 1), pick(-20, h - 1));
@@ -162,9 +166,11 @@ TEST_F(StoreMappingTest, InPlaceCompositingEqualsCopiedCompositing) {
             if (layer->HasPixels()) {
                 for (int32_t r = 0; r < lh; ++r) {
                     uint8_t* row = layer->Rows()->Row(uint32_t(r));
-                    for (uint32_t byte = 0; byte < layer->Stride(); ++byte) row[byte] = uint8_t(rng());
+                    for (uint32_t byte = 0; byte < layer->Stride(); ++byte)
+                        row[byte] = uint8_t(rng());
                     if (layer->BitsPerPixel() == 32)
-                        for (int32_t c = 0; c < lw; ++c) row[4 * c + 3] = uint8_t(pick(0, 9) == 0 ? pick(0, 255) : pick(0, 100));
+                        for (int32_t c = 0; c < lw; ++c)
+                            row[4 * c + 3] = uint8_t(pick(0, 9) == 0 ? pick(0, 255) : pick(0, 100));
                 }
                 layer->ReleaseRows();
             }
@@ -206,7 +212,8 @@ TEST_F(StoreMappingTest, InPlaceCompositingEqualsCopiedCompositing) {
         // A layer moved or hidden is no longer what the table describes.
         if (!layers.empty() && layers.back()->HasPixels() && layers.back()->IsVisible() &&
             layers.back()->Opacity() > 0) {
-            layers.back()->SetPosition(layers.back()->Position().x + 1, layers.back()->Position().y);
+            layers.back()->SetPosition(layers.back()->Position().x + 1,
+                                       layers.back()->Position().y);
             EXPECT_FALSE(table.Describes(layers));
         }
     }

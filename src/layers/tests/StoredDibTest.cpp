@@ -10,15 +10,19 @@
 namespace zelvo {
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 TEST(StoredDib, StridesArePaddedToFourBytes) {
     struct Row {
         int32_t width, bits;
         uint32_t stride;
-    } rows[] = {{1, 32, 4},  {3, 32, 12}, {1, 1, 4},  {32, 1, 4}, {33, 1, 8},
-                {5, 8, 8},   {4, 8, 4},   {3, 24, 12}, {1, 24, 4}, {17, 4, 12}, {16, 2, 4}};
+    } rows[] = {{1, 32, 4}, {3, 32, 12}, {1, 1, 4},  {32, 1, 4},  {33, 1, 8}, {5, 8, 8},
+                {4, 8, 4},  {3, 24, 12}, {1, 24, 4}, {17, 4, 12}, {16, 2, 4}};
     for (const Row& r : rows)
         EXPECT_EQ(StoredDib::Stride(r.width, r.bits), r.stride) << r.width << "x" << r.bits;
     EXPECT_EQ(StoredDib::Stride(0, 32), 0u);
@@ -82,7 +86,8 @@ TEST_F(StoredDibInStore, LayerBlocksHoldHeaderTableAndRows) {
     struct Case {
         LayerKind kind;
         int32_t width, height, bits;
-    } cases[] = {{LayerKind::Pixel, 5, 4, 32}, {LayerKind::Text, 9, 3, 1}, {LayerKind::Curve, 40, 2, 1}};
+    } cases[] = {
+        {LayerKind::Pixel, 5, 4, 32}, {LayerKind::Text, 9, 3, 1}, {LayerKind::Curve, 40, 2, 1}};
     for (const Case& c : cases) {
         Layer layer(*store);
         ASSERT_TRUE(layer.Create(c.width, c.height, c.kind, 1));

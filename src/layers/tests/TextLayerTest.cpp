@@ -32,7 +32,9 @@ Ink Shifted(const Ink& ink, int32_t dx, int32_t dy) {
     return out;
 }
 
-bool HaveFonts() { return !SystemFontFamilies().empty(); }
+bool HaveFonts() {
+    return !SystemFontFamilies().empty();
+}
 
 class TextLayerTest : public test::StoreTest {
 protected:

@@ -19,7 +19,8 @@ std::vector<std::vector<int>> PaintAll(MaskPainter& painter, int32_t w, int32_t 
         EXPECT_GE(y, 0);
         EXPECT_LT(y, h);
         seen.push_back(y);
-        for (int32_t x = 0; x < w; ++x) px[size_t(y)][size_t(x)] = (bits[x >> 3] >> (7 - (x & 7))) & 1;
+        for (int32_t x = 0; x < w; ++x)
+            px[size_t(y)][size_t(x)] = (bits[x >> 3] >> (7 - (x & 7))) & 1;
         return true;
     }));
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));

@@ -84,7 +84,8 @@ TEST_F(CombineTest, EveryModeMatchesThePerPixelRuleOnRandomMasks) {
         if (m.IsEmpty()) m = {1, 1, 3, 3};
         Grid cur = Canvas();
         for (int y = m.top; y < m.bottom; ++y)
-            for (int x = m.left; x < m.right; ++x) cur[size_t(y)][size_t(x)] = val(rng) % 2 ? 100 : val(rng);
+            for (int x = m.left; x < m.right; ++x)
+                cur[size_t(y)][size_t(x)] = val(rng) % 2 ? 100 : val(rng);
         cur[size_t(m.top)][size_t(m.left)] = 77;
         Select(m, cur);
 
@@ -135,9 +136,9 @@ TEST_F(CombineTest, EveryModeMatchesThePerPixelRuleOnRandomMasks) {
 TEST_F(CombineTest, WithoutASelectionEveryModeActsAsNew) {
     for (CombineMode mode : {CombineMode::Add, CombineMode::Subtract, CombineMode::Intersect}) {
         ASSERT_FALSE(layers->Selection());
-        ASSERT_EQ(CombineSelection(*history, RasterizeEllipse({2, 2, 8, 6}), mode,
-                                   "Elliptical Select"),
-                  1);
+        ASSERT_EQ(
+            CombineSelection(*history, RasterizeEllipse({2, 2, 8, 6}), mode, "Elliptical Select"),
+            1);
         EXPECT_EQ(history->States().back().kind, kStateNewSelection);
         EXPECT_EQ(LastStateName(), "Elliptical Select");
         EXPECT_EQ(Strengths(), [&] {
@@ -163,11 +164,14 @@ TEST_F(CombineTest, EmptyShapesWarnAndDeselect) {
     EXPECT_FALSE(layers->Selection());
     // Subtracting a shape that covers the whole selection.
     Select({1, 1, 4, 4}, Canvas(100));
-    EXPECT_EQ(CombineSelection(*history, RasterizeRectangle({0, 0, 5, 5}), CombineMode::Subtract), 1);
+    EXPECT_EQ(CombineSelection(*history, RasterizeRectangle({0, 0, 5, 5}), CombineMode::Subtract),
+              1);
     EXPECT_FALSE(layers->Selection());
     // A shape off the canvas.
     Select({1, 1, 4, 4}, Canvas(100));
-    EXPECT_EQ(CombineSelection(*history, RasterizeRectangle({kW, 0, kW + 5, 5}), CombineMode::Intersect), 1);
+    EXPECT_EQ(
+        CombineSelection(*history, RasterizeRectangle({kW, 0, kW + 5, 5}), CombineMode::Intersect),
+        1);
     EXPECT_FALSE(layers->Selection());
     EXPECT_EQ(messages.Last(), "Warning:No pixels were selected.");
 }

@@ -13,9 +13,8 @@ uint32_t Word(int b, int g, int r, int a) {
 }
 
 TEST_F(EditCommandsTest, ClearCutsAlphaByStrengthAndKeepsColour) {
-    LayerPtr layer = AddPixelLayer({2, 2, 12, 10}, [](int x, int y) {
-        return Word(x * 10, y * 10, 200, 100 - x);
-    });
+    LayerPtr layer = AddPixelLayer({2, 2, 12, 10},
+                                   [](int x, int y) { return Word(x * 10, y * 10, 200, 100 - x); });
     Grid g = Canvas();
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) g[size_t(y)][size_t(x)] = (x * 7 + y * 3) % 101;
@@ -137,7 +136,9 @@ TEST_F(EditCommandsTest, DrawBorderStampsEveryBoundaryPixelOfTheSelection) {
             for (int bx = 5; bx < 16; ++bx) {
                 const int s = g[size_t(by)][size_t(bx)];
                 if (s == 0) continue;
-                auto at = [&](int x, int y) { return (x < 5 || x >= 16 || y < 4 || y >= 13) ? 0 : g[size_t(y)][size_t(x)]; };
+                auto at = [&](int x, int y) {
+                    return (x < 5 || x >= 16 || y < 4 || y >= 13) ? 0 : g[size_t(y)][size_t(x)];
+                };
                 const bool edge = bx == 5 || bx == 15 || by == 4 || by == 12 || !at(bx - 1, by) ||
                                   !at(bx + 1, by) || !at(bx, by - 1) || !at(bx, by + 1);
                 if (!edge) continue;
@@ -145,14 +146,16 @@ TEST_F(EditCommandsTest, DrawBorderStampsEveryBoundaryPixelOfTheSelection) {
                     for (int i = 0; i < w; ++i)
                         if ((i - h) * (i - h) + (j - h) * (j - h) <= h * h) {
                             const int x = bx + i - h, y = by - (j - h);  // j counts stored rows
-                            if (x >= 0 && y >= 0 && x < kW && y < kH) painted[size_t(y)][size_t(x)] = 1;
+                            if (x >= 0 && y >= 0 && x < kW && y < kH)
+                                painted[size_t(y)][size_t(x)] = 1;
                         }
             }
         LayerPtr now = Current();
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x)
-                ASSERT_EQ(PixelAt(*now, x, y),
-                          painted[size_t(y)][size_t(x)] ? Word(50, 100, 200, 70) : Word(9, 9, 9, 100))
+                ASSERT_EQ(PixelAt(*now, x, y), painted[size_t(y)][size_t(x)]
+                                                   ? Word(50, 100, 200, 70)
+                                                   : Word(9, 9, 9, 100))
                     << "w=" << w << " at " << x << "," << y;
         Deselect(*history);
         (void)layer;

@@ -33,13 +33,15 @@ protected:
         for (int y = a.top; y < a.bottom; ++y) {
             std::vector<int> row(g[size_t(y)].begin() + a.left, g[size_t(y)].begin() + a.right);
             row = DirectTent(row, L);
-            for (int x = a.left; x < a.right; ++x) work[size_t(y)][size_t(x)] = row[size_t(x - a.left)];
+            for (int x = a.left; x < a.right; ++x)
+                work[size_t(y)][size_t(x)] = row[size_t(x - a.left)];
         }
         for (int x = a.left; x < a.right; ++x) {
             std::vector<int> col;
             for (int y = a.top; y < a.bottom; ++y) col.push_back(work[size_t(y)][size_t(x)]);
             col = DirectTent(col, L);
-            for (int y = a.top; y < a.bottom; ++y) work[size_t(y)][size_t(x)] = col[size_t(y - a.top)];
+            for (int y = a.top; y < a.bottom; ++y)
+                work[size_t(y)][size_t(x)] = col[size_t(y - a.top)];
         }
         return work;
     }
@@ -53,7 +55,8 @@ protected:
             for (int x = m.left; x < m.right; ++x) {
                 if (at(x, y) < 50) continue;
                 if (x == m.left || y == m.top || x == m.right - 1 || y == m.bottom - 1 ||
-                    at(x - 1, y) < 50 || at(x + 1, y) < 50 || at(x, y - 1) < 50 || at(x, y + 1) < 50)
+                    at(x - 1, y) < 50 || at(x + 1, y) < 50 || at(x, y - 1) < 50 ||
+                    at(x, y + 1) < 50)
                     b.push_back({x, y});
             }
         return b;
@@ -71,7 +74,8 @@ protected:
         Grid out = Canvas();
         for (int y = a.top; y < a.bottom; ++y)
             for (int x = a.left; x < a.right; ++x)
-                out[size_t(y)][size_t(x)] = (g[size_t(y)][size_t(x)] >= 50 || NearBoundary(b, x, y, n)) ? 100 : 0;
+                out[size_t(y)][size_t(x)] =
+                    (g[size_t(y)][size_t(x)] >= 50 || NearBoundary(b, x, y, n)) ? 100 : 0;
         return out;
     }
     Grid ContractReference(const Grid& g, const Rect& m, int n) {
@@ -81,7 +85,8 @@ protected:
         Grid out = Canvas();
         for (int y = a.top; y < a.bottom; ++y)
             for (int x = a.left; x < a.right; ++x)
-                out[size_t(y)][size_t(x)] = (g[size_t(y)][size_t(x)] >= 50 && !NearBoundary(b, x, y, n)) ? 100 : 0;
+                out[size_t(y)][size_t(x)] =
+                    (g[size_t(y)][size_t(x)] >= 50 && !NearBoundary(b, x, y, n)) ? 100 : 0;
         return out;
     }
     Grid RandomBlobs(std::mt19937& rng, const Rect& m) {
@@ -174,7 +179,8 @@ TEST_F(FeatherExpandTest, ExpandByOneThresholdsAtFiftyInARectangleOneLargerPerSi
     EXPECT_EQ(layers->SelectionBounds(), (Rect{t.left - 1, t.top - 1, t.right + 1, t.bottom + 1}));
     Grid want = Canvas();
     for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) want[size_t(y)][size_t(x)] = feathered[size_t(y)][size_t(x)] >= 50 ? 100 : 0;
+        for (int x = 0; x < kW; ++x)
+            want[size_t(y)][size_t(x)] = feathered[size_t(y)][size_t(x)] >= 50 ? 100 : 0;
     EXPECT_EQ(Strengths(), want);
 }
 
@@ -186,7 +192,8 @@ TEST_F(FeatherExpandTest, ExpandAndContractMatchDisksLaidOnEveryBoundaryPixel) {
             Grid g = RandomBlobs(rng, m);
             Select(m, g);
             ASSERT_EQ(ExpandSelection(*history, n), 1);
-            ASSERT_EQ(Strengths(), ExpandReference(g, m, n)) << "expand " << n << " trial " << trial;
+            ASSERT_EQ(Strengths(), ExpandReference(g, m, n))
+                << "expand " << n << " trial " << trial;
 
             Select(m, g);
             const Rect t = Tight(g);
@@ -196,8 +203,10 @@ TEST_F(FeatherExpandTest, ExpandAndContractMatchDisksLaidOnEveryBoundaryPixel) {
                 continue;
             }
             EXPECT_EQ(LastStateName(), "Contract Selection");
-            ASSERT_EQ(Strengths(), ContractReference(g, m, n)) << "contract " << n << " trial " << trial;
-            EXPECT_EQ(layers->SelectionBounds(), (Rect{t.left + n, t.top + n, t.right - n, t.bottom - n}));
+            ASSERT_EQ(Strengths(), ContractReference(g, m, n))
+                << "contract " << n << " trial " << trial;
+            EXPECT_EQ(layers->SelectionBounds(),
+                      (Rect{t.left + n, t.top + n, t.right - n, t.bottom - n}));
         }
     }
 }

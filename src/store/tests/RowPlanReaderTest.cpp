@@ -32,7 +32,8 @@ protected:
         EXPECT_TRUE(v.IsValid());
         std::memset(v.Data(), 0xEE, p.length);
         for (uint32_t r = 0; r < rows; ++r)
-            for (uint32_t i = 0; i < rowBytes; ++i) v.Data()[offset + uint64_t(r) * rowBytes + i] = Pattern(r, i);
+            for (uint32_t i = 0; i < rowBytes; ++i)
+                v.Data()[offset + uint64_t(r) * rowBytes + i] = Pattern(r, i);
         return h;
     }
     // Whether p holds bytes [begin, end) of the row.
@@ -51,7 +52,9 @@ protected:
 
 TEST_F(RowPlanReaderTest, RandomPlansGiveTheRightBytes) {
     std::mt19937 rng(7);
-    auto pick = [&](uint32_t lo, uint32_t hi) { return std::uniform_int_distribution<uint32_t>(lo, hi)(rng); };
+    auto pick = [&](uint32_t lo, uint32_t hi) {
+        return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
+    };
     for (int round = 0; round < 60; ++round) {
         const uint32_t rowBytes = pick(0, 3) == 0 ? pick(9000, 20000) : pick(1, 900);
         const uint32_t rows = pick(1, 120);
@@ -69,10 +72,12 @@ TEST_F(RowPlanReaderTest, RandomPlansGiveTheRightBytes) {
         const uint32_t end = pick(begin + 1, rowBytes);
         const uint64_t buffer = pick(0, 2) == 0 ? 1 : pick(1, 40000);
         ReadBufferPool pool(pick(0, 1) ? 0 : 1 << 20);
-        SCOPED_TRACE(testing::Message() << "round " << round << " rowBytes " << rowBytes << " rows " << rows
-                                        << " part " << begin << ".." << end << " buffer " << buffer);
+        SCOPED_TRACE(testing::Message()
+                     << "round " << round << " rowBytes " << rowBytes << " rows " << rows
+                     << " part " << begin << ".." << end << " buffer " << buffer);
         const bool pooled = pick(0, 1) != 0;
-        RowPlanReader reader(store, h, offset, rowBytes, rows, plan, begin, end, buffer, pooled ? &pool : nullptr);
+        RowPlanReader reader(store, h, offset, rowBytes, rows, plan, begin, end, buffer,
+                             pooled ? &pool : nullptr);
         EXPECT_EQ(reader.ByteBegin(), begin);
         EXPECT_EQ(reader.ByteEnd(), end);
         // Ask in plan order, skipping some rows (a layer the walk no longer reaches), asking

@@ -12,7 +12,8 @@ namespace {
 using FastScrollTest = test::ViewFixture;
 
 // Every pixel of the client area the grids cover: the two refreshers' tiles agree.
-void ExpectSameTiles(DisplayRefresher& a, DisplayRefresher& b, const Image& image, const char* what) {
+void ExpectSameTiles(DisplayRefresher& a, DisplayRefresher& b, const Image& image,
+                     const char* what) {
     const Rect sr = const_cast<Image&>(image).Geometry().screenRect;
     for (int32_t y = sr.top; y < sr.bottom; ++y)
         for (int32_t x = sr.left; x < sr.right; ++x)
@@ -130,7 +131,9 @@ TEST_F(FastScrollTest, TheMappingFollowsTheFileThroughGrowthAndCuts) {
     auto other = RandomDocument(rng, 900, 900, 2);
     LayerPtr added = image->Layers().AppendLayer(600, 400, LayerKind::Pixel);
     ASSERT_TRUE(added);
-    test::ViewFixture::Paint(*added, [](int32_t c, int32_t r) { return uint32_t(60) << 24 | uint32_t(c * 977 + r * 31); });
+    test::ViewFixture::Paint(*added, [](int32_t c, int32_t r) {
+        return uint32_t(60) << 24 | uint32_t(c * 977 + r * 31);
+    });
     view.RequestRender(1);
     refresher.Serve(*image, 1);
     EXPECT_EQ(refresher.Renderer().Mappings(), 1u);

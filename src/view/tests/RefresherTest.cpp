@@ -23,13 +23,13 @@ TEST(OutlineStripes, PhaseRunsDownAndWraps) {
 
 TEST(OutlineStripes, FiveBlackFiveWhiteMovingTwoPerTick) {
     // Hand-worked values: (i, j, phase) -> v.
-    EXPECT_TRUE(StripeIsBlack(5, 0, 100));    // v = 100 + 5 - 100 = 5
-    EXPECT_FALSE(StripeIsBlack(4, 0, 100));   // v = 4
-    EXPECT_TRUE(StripeIsBlack(0, 0, 100));    // v = 105
-    EXPECT_TRUE(StripeIsBlack(0, 2, 100));    // v = 107
-    EXPECT_TRUE(StripeIsBlack(3, 3, 0));      // v = 5
-    EXPECT_TRUE(StripeIsBlack(3, 7, 6));      // v = 4 + 6 + 5 = 15
-    EXPECT_FALSE(StripeIsBlack(3, 7, 4));     // v = 13
+    EXPECT_TRUE(StripeIsBlack(5, 0, 100));   // v = 100 + 5 - 100 = 5
+    EXPECT_FALSE(StripeIsBlack(4, 0, 100));  // v = 4
+    EXPECT_TRUE(StripeIsBlack(0, 0, 100));   // v = 105
+    EXPECT_TRUE(StripeIsBlack(0, 2, 100));   // v = 107
+    EXPECT_TRUE(StripeIsBlack(3, 3, 0));     // v = 5
+    EXPECT_TRUE(StripeIsBlack(3, 7, 6));     // v = 4 + 6 + 5 = 15
+    EXPECT_FALSE(StripeIsBlack(3, 7, 4));    // v = 13
     for (int phase = 0; phase <= 100; phase += 2)
         for (int32_t i = 1; i <= 128; ++i)
             for (int32_t j = 0; j < 128; ++j) {
@@ -53,8 +53,10 @@ TEST(OutlineStripes, FiveBlackFiveWhiteMovingTwoPerTick) {
         }
     }
     // One tick later the pattern has moved two pixels.
-    for (int32_t j = 20; j < 100; ++j) EXPECT_EQ(StripeIsBlack(10, j, 38), StripeIsBlack(10, j - 2, 40));
-    for (int32_t i = 20; i < 100; ++i) EXPECT_EQ(StripeIsBlack(i, 10, 38), StripeIsBlack(i + 2, 10, 40));
+    for (int32_t j = 20; j < 100; ++j)
+        EXPECT_EQ(StripeIsBlack(10, j, 38), StripeIsBlack(10, j - 2, 40));
+    for (int32_t i = 20; i < 100; ++i)
+        EXPECT_EQ(StripeIsBlack(i, 10, 38), StripeIsBlack(i + 2, 10, 40));
 }
 
 TEST_F(RefresherTest, TickServesRequestsAndCountsToARepaint) {

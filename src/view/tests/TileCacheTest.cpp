@@ -52,7 +52,8 @@ void ExpectTilesEqualDisplay(DisplayRefresher& refresher, Image& image, const ch
         for (int32_t x = sr.left; x < sr.right; ++x) {
             const uint32_t want = test::ViewFixture::DisplayPixel(display, x, y) & 0xFFFFFFu;
             const uint32_t got = test::ViewFixture::TileWord(refresher, x, y) & 0xFFFFFFu;
-            ASSERT_EQ(got, want) << what << " at " << x << "," << y << " zoom " << image.Geometry().zoom;
+            ASSERT_EQ(got, want) << what << " at " << x << "," << y << " zoom "
+                                 << image.Geometry().zoom;
         }
     display.ReleaseRows();
 }
@@ -132,7 +133,8 @@ TEST_F(TileTest, ScrollingRendersOnlyTheExposedTiles) {
     EXPECT_LE(refresher.Serve(*image, 8), 6 + 5);
     ExpectTilesEqualDisplay(refresher, *image, "part of a tile");
     // A change of the pixels renders everything again.
-    EXPECT_EQ(refresher.Serve(*image, 1), refresher.Renderer().Grid().columns * refresher.Renderer().Grid().rows);
+    EXPECT_EQ(refresher.Serve(*image, 1),
+              refresher.Renderer().Grid().columns * refresher.Renderer().Grid().rows);
 
     // At zoom 0.5 and 2 the tile edges still follow the canvas.
     for (float zoom : {0.5f, 2.0f}) {
@@ -169,7 +171,8 @@ TEST_F(TileTest, AnotherDocumentOrZoomRendersAgain) {
 
 // The split rule by its definition, pixel by pixel, with plain integer arithmetic.
 struct SplitReference {
-    static void Blend(uint32_t p, int32_t opacity, int32_t& cov, int32_t& b, int32_t& g, int32_t& r) {
+    static void Blend(uint32_t p, int32_t opacity, int32_t& cov, int32_t& b, int32_t& g,
+                      int32_t& r) {
         const int32_t a = int32_t(p >> 24);
         const int32_t in = cov * a * opacity / 10000;
         b += int32_t(p & 0xFF) * in / 100;
@@ -183,7 +186,8 @@ uint32_t LayerWord(Layer& l, int32_t cx, int32_t cy) {
     const int32_t c = cx - l.Position().x, row = l.StoredRowOf(cy);
     if (c < 0 || c >= l.Width() || row < 0 || row >= l.Height()) return 0;
     const uint8_t* p = l.Rows()->Row(uint32_t(row));
-    if (l.BitsPerPixel() == 1) return (p[c / 8] >> (7 - c % 8)) & 1 ? StoredDib::PixelWord(l.Color(), 100) : 0u;
+    if (l.BitsPerPixel() == 1)
+        return (p[c / 8] >> (7 - c % 8)) & 1 ? StoredDib::PixelWord(l.Color(), 100) : 0u;
     uint32_t w;
     std::memcpy(&w, p + 4 * size_t(c), 4);
     return w;
@@ -219,15 +223,19 @@ TEST_F(TileTest, CurrentLayerRefreshRecomposesFromTheSplit) {
                     for (int i = current - 1; i >= 0; --i) {
                         Layer& l = *lm.LayerAt(i);
                         if (!l.IsVisible() || cov <= 0) continue;
-                        SplitReference::Blend(LayerWord(l, cp.x, cp.y), l.Opacity(), cov, bb, bg, br);
+                        SplitReference::Blend(LayerWord(l, cp.x, cp.y), l.Opacity(), cov, bb, bg,
+                                              br);
                     }
-                    if (cov > 0) bb += 255 * cov / 100, bg += 255 * cov / 100, br += 255 * cov / 100;
+                    if (cov > 0)
+                        bb += 255 * cov / 100, bg += 255 * cov / 100, br += 255 * cov / 100;
                     Layer& cur = *lm.LayerAt(current);
                     const uint32_t p = cur.IsVisible() ? LayerWord(cur, cp.x, cp.y) : 0u;
                     int32_t h = int32_t(p >> 24);
                     if (cur.Opacity() < 100) h = h * cur.Opacity() / 100;
                     const int32_t k = h * u / 100;
-                    auto ch = [&](int32_t a, int32_t c, int32_t be) { return uint32_t((a + (k * c + (u - k) * be) / 100) & 0xFF); };
+                    auto ch = [&](int32_t a, int32_t c, int32_t be) {
+                        return uint32_t((a + (k * c + (u - k) * be) / 100) & 0xFF);
+                    };
                     want = ch(ab & 0xFF, int32_t(p & 0xFF), bb & 0xFF) |
                            ch(ag & 0xFF, int32_t((p >> 8) & 0xFF), bg & 0xFF) << 8 |
                            ch(ar & 0xFF, int32_t((p >> 16) & 0xFF), br & 0xFF) << 16;
@@ -281,9 +289,11 @@ TEST_F(TileTest, OutlineMarksFollowTheSelection) {
                 auto s = [&](int32_t px, int32_t py) {
                     const Point c{CanvasAt(g.visible.left, px - g.screenRect.left, g.zoom),
                                   CanvasAt(g.visible.top, py - g.screenRect.top, g.zoom)};
-                    return c.x >= 0 && c.y >= 0 && c.x < g.width && c.y < g.height ? at(c.x, c.y) : 0;
+                    return c.x >= 0 && c.y >= 0 && c.x < g.width && c.y < g.height ? at(c.x, c.y)
+                                                                                   : 0;
                 };
-                const bool on = s(x, y) >= 50 && (s(x - 1, y) < 50 || s(x + 1, y) < 50 || s(x, y - 1) < 50 || s(x, y + 1) < 50);
+                const bool on = s(x, y) >= 50 && (s(x - 1, y) < 50 || s(x + 1, y) < 50 ||
+                                                  s(x, y - 1) < 50 || s(x, y + 1) < 50);
                 const uint32_t marker = test::ViewFixture::TileWord(refresher, x, y) >> 24;
                 ASSERT_EQ(marker, on ? 101u : 0u) << x << "," << y << " zoom " << zoom;
                 marked += on;
@@ -314,7 +324,8 @@ int SlotsShowing(DisplayRefresher& refresher, const Image& image, const Rect& r)
         for (int32_t col = 0; col < tr.Grid().columns; ++col) {
             bool shows = false;
             for (int32_t y = tr.SlotY(row); y < tr.SlotY(row) + TileCache::kTileSize && !shows; ++y)
-                for (int32_t x = tr.SlotX(col); x < tr.SlotX(col) + TileCache::kTileSize && !shows; ++x) {
+                for (int32_t x = tr.SlotX(col); x < tr.SlotX(col) + TileCache::kTileSize && !shows;
+                     ++x) {
                     if (!g.screenRect.Contains({x, y})) continue;
                     shows = r.Contains(ClientToCanvas(g, {x, y}));
                 }

@@ -60,9 +60,8 @@ protected:
         auto image = NewImage(w, h);
         LayerManager& lm = image->Layers();
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-        Paint(*lm.LayerAt(0), [&](int32_t, int32_t) {
-            return uint32_t(100) << 24 | uint32_t(rng() & 0xFFFFFF);
-        });
+        Paint(*lm.LayerAt(0),
+              [&](int32_t, int32_t) { return uint32_t(100) << 24 | uint32_t(rng() & 0xFFFFFF); });
         for (int i = 1; i < count; ++i) {
             const bool mask = pick(0, 4) == 0;
             const int32_t lw = pick(1, w + 20), lh = pick(1, h + 20);
@@ -72,10 +71,14 @@ protected:
             layer->SetPosition(pick(-10, w - 1), pick(-10, h - 1));
             layer->SetOpacity(pick(0, 4) == 0 ? 100 : pick(0, 100));
             layer->SetVisible(pick(0, 6) != 0);
-            if (mask) layer->SetColor(Rgb(uint8_t(pick(0, 255)), uint8_t(pick(0, 255)), uint8_t(pick(0, 255))));
+            if (mask)
+                layer->SetColor(
+                    Rgb(uint8_t(pick(0, 255)), uint8_t(pick(0, 255)), uint8_t(pick(0, 255))));
             const int alphaMode = pick(0, 2);
             Paint(*layer, [&](int32_t, int32_t) {
-                const uint32_t a = alphaMode == 0 ? 100u : alphaMode == 1 ? uint32_t(pick(0, 100)) : (pick(0, 1) ? 100u : 0u);
+                const uint32_t a = alphaMode == 0   ? 100u
+                                   : alphaMode == 1 ? uint32_t(pick(0, 100))
+                                                    : (pick(0, 1) ? 100u : 0u);
                 return mask ? uint32_t(rng() & 0xFF) : a << 24 | uint32_t(rng() & 0xFFFFFF);
             });
         }
@@ -87,7 +90,8 @@ public:
     // The display buffer pixel at screen position (x, y) (B, G, R of the word).
     static uint32_t DisplayPixel(Layer& display, int32_t x, int32_t y) {
         uint32_t w;
-        const uint8_t* row = display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
+        const uint8_t* row =
+            display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
         std::memcpy(&w, row + 4 * size_t(x), 4);
         return w;
     }
@@ -95,8 +99,10 @@ public:
     // The tile word the grid places at client position (x, y).
     static uint32_t TileWord(DisplayRefresher& refresher, int32_t x, int32_t y) {
         const TilePlacement& g = refresher.Renderer().Grid();
-        const int32_t c = (x - g.originX) / TileCache::kTileSize, r = (y - g.originY) / TileCache::kTileSize;
-        const int32_t u = (x - g.originX) % TileCache::kTileSize, v = (y - g.originY) % TileCache::kTileSize;
+        const int32_t c = (x - g.originX) / TileCache::kTileSize,
+                      r = (y - g.originY) / TileCache::kTileSize;
+        const int32_t u = (x - g.originX) % TileCache::kTileSize,
+                      v = (y - g.originY) % TileCache::kTileSize;
         return refresher.Cache().At(r, c).out[size_t(v) * TileCache::kTileSize + size_t(u)];
     }
 

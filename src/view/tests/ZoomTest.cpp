@@ -15,7 +15,8 @@ TEST(ZoomRules, ModesAndLimits) {
     EXPECT_FLOAT_EQ(ZoomFor(kZoomActualPixels, 800, 600, 4000, 3000, 2834), 1.0f);
     EXPECT_FLOAT_EQ(ZoomFor(7, 800, 600, 4000, 3000, 2834), 1.0f);
     // 300 pixels per inch.
-    EXPECT_NEAR(ZoomFor(kZoomPrintSize, 800, 600, 4000, 3000, 11811), 72.0 / (11811 * 0.025405787), 1e-6);
+    EXPECT_NEAR(ZoomFor(kZoomPrintSize, 800, 600, 4000, 3000, 11811), 72.0 / (11811 * 0.025405787),
+                1e-6);
     EXPECT_NEAR(ZoomFor(kZoomPrintSize, 800, 600, 4000, 3000, 11811), 0.24, 0.001);
     // 72 pixels per inch shows at about 1.
     EXPECT_NEAR(ZoomFor(kZoomPrintSize, 800, 600, 4000, 3000, 2834), 1.0, 0.001);
@@ -67,7 +68,7 @@ TEST(ZoomRules, WheelSteps) {
 TEST(ZoomRules, ScrollExtentRoundsUpFromATenth) {
     EXPECT_EQ(ScrollExtent(1000, 1.0f), 1000);
     EXPECT_EQ(ScrollExtent(1000, 0.2f), 200);
-    EXPECT_EQ(ScrollExtent(101, 0.5f), 51);    // 50.5
+    EXPECT_EQ(ScrollExtent(101, 0.5f), 51);     // 50.5
     EXPECT_EQ(ScrollExtent(1001, 0.25f), 251);  // 250.25
     EXPECT_EQ(ScrollExtent(1003, 0.05f), 51);   // 50.15
     EXPECT_EQ(ScrollExtent(1001, 0.05f), 50);   // 50.05
