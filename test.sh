@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/deps.sh
 zelvo_install_deps
+scripts/check-format.sh
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELVO_SANITIZE=ON >/dev/null
 cmake --build build/asan
 export QT_QPA_PLATFORM=offscreen
