@@ -77,6 +77,7 @@ void RegisterSelectionCommands(BatchRunner& runner);
 void RegisterLayerCommands(BatchRunner& runner);
 void RegisterImageCommands(BatchRunner& runner);
 void RegisterAdjustCommands(BatchRunner& runner);
+void RegisterPrintCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

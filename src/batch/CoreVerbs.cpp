@@ -57,6 +57,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterLayerCommands(runner);
     RegisterImageCommands(runner);
     RegisterAdjustCommands(runner);
+    RegisterPrintCommands(runner);
 }
 
 }  // namespace zelvo

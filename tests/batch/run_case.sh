@@ -6,6 +6,7 @@
 #   CASE_DIR/expected.out     standard output, compared exactly when present
 #   CASE_DIR/expected.err     standard error, compared exactly when present
 #   CASE_DIR/expected/NAME    files the script must leave in the work folder, byte for byte
+#   CASE_DIR/check.sh         run in the work folder afterwards; must exit 0
 set -u
 batch=$(realpath "$1")
 case_dir=$(realpath "$2")
@@ -32,6 +33,9 @@ if [ -d "$case_dir/expected" ]; then
     name=$(basename "$f")
     if ! cmp "$f" "$work/$name"; then echo "$name differs"; fail=1; fi
   done
+fi
+if [ -f "$case_dir/check.sh" ] && ! bash "$case_dir/check.sh"; then
+  echo "check.sh failed"; fail=1
 fi
 if [ $fail -ne 0 ]; then
   echo "--- stdout"; cat actual.out; echo "--- stderr"; cat actual.err

@@ -1,0 +1,74 @@
+#include "platform/PdfPageWriter.h"
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include "platform/MaskPainter.h"
+
+namespace zelvo {
+
+struct PdfPageWriter::Impl {
+    QString path;
+    QSizeF sheetMm;
+    int dpi = 300;
+    std::unique_ptr<QSaveFile> file;
+    std::unique_ptr<QPdfWriter> writer;
+    std::unique_ptr<QPainter> painter;
+};
+
+PdfPageWriter::PdfPageWriter(std::string path, double sheetWidthMm, double sheetHeightMm, int dpi)
+    : m_impl(std::make_unique<Impl>()) {
+    m_impl->path = QString::fromStdString(path);
+    m_impl->sheetMm = QSizeF(sheetWidthMm, sheetHeightMm);
+    m_impl->dpi = dpi;
+}
+
+PdfPageWriter::~PdfPageWriter() {
+    // An unfinished page: the painter goes first, and the save file is dropped uncommitted.
+    if (m_impl->painter && m_impl->painter->isActive()) m_impl->painter->end();
+    m_impl->painter.reset();
+    m_impl->writer.reset();
+    if (m_impl->file) m_impl->file->cancelWriting();
+}
+
+bool PdfPageWriter::Begin(const std::string& title) {
+    if (!EnsureGuiApplication()) return false;
+    m_impl->file = std::make_unique<QSaveFile>(m_impl->path);
+    if (!m_impl->file->open(QIODevice::WriteOnly)) return false;
+    m_impl->writer = std::make_unique<QPdfWriter>(m_impl->file.get());
+    m_impl->writer->setTitle(QString::fromStdString(title));
+    m_impl->writer->setCreator(QString::fromStdString(title));
+    m_impl->writer->setResolution(m_impl->dpi);
+    // A page size is given upright; a wider sheet is that size turned to landscape.
+    const QSizeF sheet = m_impl->sheetMm;
+    const bool landscape = sheet.width() > sheet.height();
+    const QPageSize size(landscape ? sheet.transposed() : sheet, QPageSize::Millimeter, QString(),
+                         QPageSize::ExactMatch);
+    const QPageLayout layout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                             QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    if (!m_impl->writer->setPageLayout(layout)) return false;
+    m_impl->painter = std::make_unique<QPainter>();
+    return m_impl->painter->begin(m_impl->writer.get());
+}
+
+void PdfPageWriter::DrawBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride,
+                            int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (!m_impl->painter || !m_impl->painter->isActive() || !rows || width <= 0 || height <= 0)
+        return;
+    const QImage picture(rows, width, height, qsizetype(stride), QImage::Format_BGR888);
+    m_impl->painter->drawImage(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), picture);
+}
+
+bool PdfPageWriter::End() {
+    if (!m_impl->painter || !m_impl->painter->isActive()) return false;
+    if (!m_impl->painter->end()) return false;
+    m_impl->painter.reset();
+    m_impl->writer.reset();
+    return m_impl->file->commit();
+}
+
+}  // namespace zelvo

@@ -1,0 +1,110 @@
+#include "print/PrintJob.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "doc/Image.h"
+#include "files/RasterImage.h"
+#include "platform/Disk.h"
+#include "platform/Messages.h"
+#include "print/PrintPreviewModel.h"
+#include "testsupport/TempDir.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+namespace {
+
+// Records what Print asks of the device.
+class FakeSurface : public PrintSurface {
+public:
+    PrintPage Page() const override { return page; }
+    bool Prepare() override { return canPrepare; }
+    bool Begin(const std::string& t) override {
+        title = t;
+        began = true;
+        return canBegin;
+    }
+    void Draw(const RasterImage& picture, const Rect& d) override {
+        dest = d;
+        width = picture.Width();
+        height = picture.Height();
+        topLeft = {picture.TopRow(0)[0], picture.TopRow(0)[1], picture.TopRow(0)[2]};
+    }
+    bool End() override {
+        ended = true;
+        return canEnd;
+    }
+    std::string FailureText() const override { return "device failed"; }
+
+    PrintPage page = PdfPrinterPage(Paper::A4, Orientation::Portrait);
+    bool canPrepare = true, canBegin = true, canEnd = true;
+    bool began = false, ended = false;
+    std::string title;
+    Rect dest;
+    int32_t width = 0, height = 0;
+    std::array<uint8_t, 3> topLeft{};
+};
+
+class PrintJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
+        disks.otherAvailable = uint64_t(1) << 40;
+        workspace = std::make_unique<Workspace>(disks);
+        ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
+        image = std::make_unique<Image>(*workspace);
+        ASSERT_TRUE(image->NewImage({40, 30, 2834}));
+    }
+    void TearDown() override { image.reset(); }
+
+    test::TempDir dir;
+    FakeDiskService disks;
+    ScopedRecordingMessages messages;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Image> image;
+};
+
+TEST_F(PrintJobTest, AnsweredQuestionDrawsThePictureAtTheModelsRectangle) {
+    struct Row {
+        const char* name;
+        Answer answer;
+        bool canPrepare, canBegin, canEnd;
+        PrintOutcome outcome;
+        bool drawn;
+    };
+    const Row rows[] = {
+        {"ok", Answer::Ok, true, true, true, PrintOutcome::Printed, true},
+        {"cancel", Answer::Cancel, true, true, true, PrintOutcome::Cancelled, false},
+        {"no file name given", Answer::Ok, false, true, true, PrintOutcome::Cancelled, false},
+        {"no device", Answer::Ok, true, false, true, PrintOutcome::Failed, false},
+        {"output failed", Answer::Ok, true, true, false, PrintOutcome::Failed, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        messages.Clear();
+        messages.QueueAnswer(r.answer);
+        FakeSurface surface;
+        surface.canPrepare = r.canPrepare;
+        surface.canBegin = r.canBegin;
+        surface.canEnd = r.canEnd;
+        PrintPreviewModel model(image->Width(), image->Height(), image->Resolution(), surface.page);
+        EXPECT_EQ(RunPrint(*image, model, surface), r.outcome);
+        ASSERT_FALSE(messages.Entries().empty());
+        EXPECT_EQ(messages.Entries().front().text, "Whether the print?");
+        EXPECT_EQ(surface.width, r.drawn ? 40 : 0);
+        if (r.drawn) {
+            EXPECT_EQ(surface.title, "Zelvo");
+            EXPECT_EQ(surface.dest.left, model.Destination(surface.page).left);
+            EXPECT_EQ(surface.dest.Width(), model.Destination(surface.page).Width());
+            EXPECT_EQ(surface.height, 30);
+            EXPECT_EQ(surface.topLeft, (std::array<uint8_t, 3>{255, 255, 255}));
+        }
+        EXPECT_EQ(surface.began, r.answer == Answer::Ok && r.canPrepare);
+        EXPECT_EQ(messages.Last(),
+                  r.outcome == PrintOutcome::Failed ? "device failed" : "Whether the print?");
+    }
+}
+
+}  // namespace
+}  // namespace zelvo
