@@ -46,9 +46,7 @@ void ImageProcessor::BuildPreviewSource() {
     const Rect b = m_layer->Bounds();
     RowReader rows(m_layer->Store(), m_layer->Block(), m_layer->RowsOffset(), m_layer->Stride(),
                    uint32_t(m_layer->Height()));
-    auto map = [&](int32_t i) {
-        return z < 1 ? (i / 128) * int32_t(128 / z) + m_zoomTable[size_t(i % 128)] : i;
-    };
+    auto map = [&](int32_t i) { return PreviewOffset(i); };
     for (int32_t y = 0; y < h; ++y) {
         const int32_t cy = m_view.top + map(y);
         if (m_hasSelection) {

@@ -48,6 +48,18 @@ public:
     // resolution) and the filter's result over it, the selection's rule applied.
     const PixelBuffer& PreviewSource() const { return m_previewSource; }
     const PixelBuffer& PreviewResult() const { return m_previewResult; }
+    // The canvas area the buffers cover, and the canvas offset within it of buffer column (or
+    // row) i: trunc(i / zoom) below zoom 1, as the view maps its screen pixels, else i.
+    const Rect& PreviewArea() const { return m_view; }
+    int32_t PreviewOffset(int32_t i) const {
+        return m_zoom < 1 ? int32_t(float(i) / float(m_zoom)) : i;
+    }
+    // Whether the view shows the filter's buffer (a filter or Shadow/Highlight whose result
+    // has been computed) rather than the per-pixel rule.
+    bool ShowsBuffer() const {
+        return !m_previewResult.px.empty() &&
+               m_previewResult.px.size() == m_previewSource.px.size();
+    }
     // OK (apply 1) or Cancel (apply 0): frees the preview buffers and clears the code. Returns
     // 1 when a state was recorded.
     int Finish(int apply);

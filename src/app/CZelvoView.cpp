@@ -157,6 +157,14 @@ void CZelvoView::RequestRenderRect(const Rect& canvasRect) {
         RequestRender(1);
 }
 
+void CZelvoView::ShowPreview(const ImageProcessor* preview) {
+    {
+        HoldRender hold(m_image.ViewState());
+        m_refresher.SetPreview(&m_image, preview);
+    }
+    if (preview) RequestRender(3);
+}
+
 void CZelvoView::ServePending() {
     const int code = m_image.TakeRenderRequest();
     if (code != 0) RequestRender(code);

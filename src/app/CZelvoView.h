@@ -18,6 +18,7 @@ namespace zelvo {
 
 class DisplayRefresher;
 class Image;
+class ImageProcessor;
 class ToolController;
 
 class CZelvoView : public QAbstractScrollArea, public NavigatorTarget {
@@ -38,6 +39,9 @@ public:
     // The pixels of canvas rectangle `canvasRect` changed (refresh code 12): the active view
     // renders only the tiles that show part of it; another view redraws whole.
     void RequestRenderRect(const Rect& canvasRect);
+    // An adjustment or filter dialog's preview (null when it ends): the refresher draws the
+    // current layer through the processor until then.
+    void ShowPreview(const ImageProcessor* preview);
     // Hands a render request the image stored by itself (layer manager, history) to the
     // refresher; called from the frame's refresh tick.
     void ServePending();

@@ -90,10 +90,19 @@ int DisplayRefresher::Serve(Image& image, int code) {
     // A thumb drag is one fast-scroll pass: the layers' table is kept for all its moves.
     if (vs.fastScroll.load() != m_renderer.FastScroll())
         m_renderer.SetFastScroll(vs.fastScroll.load());
+    const ImageProcessor* preview = m_previewImage.load() == &image ? m_preview.load() : nullptr;
+    frame.preview = preview;
+    // A preview taken off leaves its pictures in tiles that still look current.
+    if (!preview && m_renderer.PreviewShown()) {
+        m_renderer.EndPreview();
+        code = 1;
+    }
     // 3: only the current layer changed; 8: the view moved; 12: the pixels of a rectangle
     // changed; the rest: the pixels changed.
     int tiles;
-    if (code == 3)
+    if (preview)
+        tiles = m_renderer.RenderPreview(frame, code != 3 && code != 8);
+    else if (code == 3)
         tiles = m_renderer.RecomposeCurrent(frame);
     else if (code == kRefreshRect)
         tiles = m_renderer.RenderRect(frame, vs.renderRect);
@@ -141,6 +150,11 @@ void DisplayRefresher::Tick() {
         vs.renderBusy.store(false);
     }
     m_refreshing.store(false);
+}
+
+void DisplayRefresher::SetPreview(Image* image, const ImageProcessor* preview) {
+    m_previewImage.store(preview ? image : nullptr);
+    m_preview.store(preview);
 }
 
 void DisplayRefresher::SetToolController(const ToolController* tools) {

@@ -18,6 +18,7 @@
 
 namespace zelvo {
 
+class ImageProcessor;
 class ToolController;
 
 // Holds the refresher off an image for the scope's life. Nests.
@@ -79,6 +80,13 @@ public:
     void SetToolController(const ToolController* tools);
     const ToolController* Tools() const { return m_tools.load(); }
 
+    // User-interface thread, inside the image's HoldRender: while an adjustment or filter
+    // dialog on `image` previews, every pass over it draws the current layer through `preview`
+    // (see TileRenderer::RenderPreview); null ends the preview, and the next pass draws every
+    // tile anew. The processor's tables and buffers change only under the hold too.
+    void SetPreview(Image* image, const ImageProcessor* preview);
+    const ImageProcessor* Preview() const { return m_preview.load(); }
+
     // Refresher thread, every 20 ms.
     void Tick();
     // Animator thread, every 300 ms. `state` is the selection animator's state word.
@@ -110,6 +118,8 @@ private:
     std::atomic<bool> m_refreshing{false};
     std::atomic<bool> m_animating{false};
     std::atomic<const ToolController*> m_tools{nullptr};
+    std::atomic<Image*> m_previewImage{nullptr};
+    std::atomic<const ImageProcessor*> m_preview{nullptr};
     ImageGeometry m_rendered;
     int32_t m_renderedClientWidth = 0;
     int32_t m_renderedClientHeight = 0;

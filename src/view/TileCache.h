@@ -34,6 +34,13 @@ public:
         bool splitValid = false;
         uint64_t splitContent = 0;
         int32_t splitCurrent = -1;
+        // While a dialog previews: the current layer's word and the selection strength (255
+        // without a selection) at each pixel, kept for every change of the dialog's values.
+        bool previewValid = false;
+        uint64_t previewContent = 0;
+        int32_t previewCurrent = -1;
+        std::vector<uint32_t> previewWords;
+        std::vector<uint8_t> previewStrengths;
         // Ring neighbours (tile indices).
         int32_t left = 0, right = 0, up = 0, down = 0;
         // Rows top first, 128 pixels each, 4 bytes a pixel: B, G, R and the fourth byte.

@@ -9,6 +9,7 @@
 #include "layers/Compositor.h"
 #include "layers/StoredDib.h"
 #include "store/RowCursor.h"
+#include "view/LayerRows.h"
 #include "view/ViewZoom.h"
 
 namespace zelvo {
@@ -52,42 +53,6 @@ int32_t BestShift(const std::vector<std::vector<int32_t>>& maps,
         }
     }
     return best;
-}
-
-// One layer's rows as a pass over a few canvas rows reads them: a 32-bit pixel or a mask bit
-// at a canvas column of the row fetched last.
-struct LayerRows {
-    const Layer* layer;
-    std::unique_ptr<RowReader> reader;
-    const uint8_t* row = nullptr;
-    uint32_t colorWord;
-
-    explicit LayerRows(const Layer* l)
-        : layer(l),
-          reader(std::make_unique<RowReader>(l->Store(), l->Block(), l->RowsOffset(), l->Stride(),
-                                             uint32_t(l->Height()),
-                                             std::max<uint64_t>(l->Stride(), uint64_t(256) << 10))),
-          colorWord(StoredDib::PixelWord(l->Color(), 100)) {}
-
-    void Fetch(int32_t cy) {
-        const int32_t stored = layer->StoredRowOf(cy);
-        row = stored >= 0 && stored < layer->Height() ? reader->Row(uint32_t(stored)) : nullptr;
-    }
-    // The pixel word at canvas column cx (0 where the layer has none).
-    uint32_t At(int32_t cx) const {
-        if (!row) return 0;
-        const int32_t c = cx - layer->Position().x;
-        if (c < 0 || c >= layer->Width()) return 0;
-        if (layer->BitsPerPixel() == 1) return (row[c >> 3] >> (7 - (c & 7))) & 1 ? colorWord : 0u;
-        uint32_t w;
-        std::memcpy(&w, row + 4 * size_t(c), 4);
-        return w;
-    }
-};
-
-bool Shows(const Layer* l) {
-    return l && l->Kind() != LayerKind::Null && l->IsVisible() && l->HasPixels() &&
-           (l->BitsPerPixel() == 32 || l->BitsPerPixel() == 1);
 }
 
 }  // namespace
@@ -329,6 +294,7 @@ void TileRenderer::FinishTiles(const TileFrame& frame, const std::vector<Stale>&
         std::memcpy(t.cols, m_columnMaps[size_t(s.slotColumn)].data() + 1, sizeof t.cols);
         std::memcpy(t.rows, m_rowMaps[size_t(s.slotRow)].data() + 1, sizeof t.rows);
         t.splitValid = false;
+        t.previewValid = false;
         if (frame.selection) MarkOutline(frame, s);
     }
 }
@@ -409,13 +375,7 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
     // Sources top first; `index` keeps their place against the current layer.
     std::vector<std::unique_ptr<LayerRows>> sources;
     std::vector<int32_t> index;
-    for (int32_t i = int32_t(layers.size()) - 1; i >= 0; --i) {
-        if (i == current) continue;
-        const Layer* l = layers[size_t(i)].get();
-        if (!Shows(l) || l->Opacity() == 0) continue;
-        sources.push_back(std::make_unique<LayerRows>(l));
-        index.push_back(i);
-    }
+    SplitSources(layers, current, sources, index);
     TileCache::Tile& t = *s.tile;
     for (int32_t v = 0; v < kT; ++v) {
         const int32_t cy = rows[size_t(v + 1)];
@@ -434,35 +394,7 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
                 above[u] = TileCache::kOutsideAbove;
                 continue;
             }
-            // Above: the partial sums and the coverage they leave; below: over white.
-            int32_t cov = 100, b = 0, g = 0, r = 0;
-            size_t k = 0;
-            auto blend = [&](const LayerRows& src) {
-                const uint32_t p = src.At(cx);
-                const int32_t a = std::min<int32_t>(int32_t(p >> 24), 255);
-                const int32_t in =
-                    std::min<int32_t>(m_tables.T10000(a, int32_t(src.layer->Opacity()) * cov), 100);
-                b += m_tables.T100(int32_t(p & 0xFF), in);
-                g += m_tables.T100(int32_t((p >> 8) & 0xFF), in);
-                r += m_tables.T100(int32_t((p >> 16) & 0xFF), in);
-                cov -= in;
-            };
-            for (; k < sources.size() && index[k] > current; ++k)
-                if (cov > 0) blend(*sources[k]);
-            above[u] = uint32_t(std::max(cov, 0)) << 24 | uint32_t(r & 0xFF) << 16 |
-                       uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF);
-            cov = 100;
-            b = g = r = 0;
-            for (; k < sources.size(); ++k)
-                if (cov > 0) blend(*sources[k]);
-            if (cov > 0) {
-                const int32_t white = m_tables.T100(255, cov);
-                b += white;
-                g += white;
-                r += white;
-            }
-            below[u] = 0x64000000u | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
-                       uint32_t(b & 0xFF);
+            SplitPixel(sources, index, current, cx, m_tables, above[u], below[u]);
         }
     }
     t.splitValid = true;
@@ -489,20 +421,8 @@ void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t cu
         for (int32_t u = 0; u < kT; ++u) {
             const size_t at = size_t(v) * kT + size_t(u);
             const uint32_t ab = t.above[at], be = t.below[at];
-            const int32_t left = int32_t(ab >> 24);
             const uint32_t p = src && cols[size_t(u + 1)] >= 0 ? src->At(cols[size_t(u + 1)]) : 0u;
-            int32_t h = std::min<int32_t>(int32_t(p >> 24), 100);
-            if (opacity < 100) h = m_tables.T100(h, opacity);
-            const int32_t k = m_tables.T100(h, left);
-            uint32_t word = t.out[at] & 0xFF000000u;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const int32_t c =
-                    int32_t((ab >> shift) & 0xFF) + (k * int32_t((p >> shift) & 0xFF) +
-                                                     (left - k) * int32_t((be >> shift) & 0xFF)) /
-                                                        100;
-                word |= uint32_t(c & 0xFF) << shift;
-            }
-            t.out[at] = word;
+            t.out[at] = (t.out[at] & 0xFF000000u) | ComposePixel(ab, be, p, opacity, m_tables);
         }
     }
 }

@@ -19,6 +19,8 @@
 
 namespace zelvo {
 
+class ImageProcessor;
+
 // What one pass shows.
 struct TileFrame {
     const std::vector<LayerPtr>* layers = nullptr;  // bottom first
@@ -27,6 +29,8 @@ struct TileFrame {
     ImageGeometry geometry;
     int32_t clientWidth = 0;
     int32_t clientHeight = 0;
+    // While an adjustment or filter dialog previews: the current layer is drawn through it.
+    const ImageProcessor* preview = nullptr;
 };
 
 // Where the grid lies over the client area.
@@ -63,6 +67,17 @@ public:
     // recomposed from `below`, `above` and the current layer (the split is built first where
     // it is missing). Returns the number of tiles recomposed.
     int RecomposeCurrent(const TileFrame& frame);
+
+    // The live preview of an adjustment or filter dialog (frame.preview): every covering tile
+    // shows the current layer's pixels passed through the dialog's rule at their selection
+    // strengths, or the filter's buffer of the visible area; the layer is only read. What the
+    // layer, the split and the mask give is kept per tile, so a change of the dialog's values
+    // costs one rule and one blend per shown pixel. `fresh` as for Render. Returns the number
+    // of tiles drawn.
+    int RenderPreview(const TileFrame& frame, bool fresh);
+    // The preview is over: its per-tile buffers are freed and no tile matches any more.
+    void EndPreview();
+    bool PreviewShown() const { return m_previewShown; }
 
     const TilePlacement& Grid() const { return m_grid; }
     uint64_t ContentSerial() const { return m_serial; }
@@ -105,6 +120,11 @@ private:
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
     void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current);
+    struct PreviewMaps;
+    // One slot row of the preview: the split and the kept layer words and strengths where
+    // they are missing, then every tile's `out` through the dialog's rule.
+    void PreviewBand(const TileFrame& frame, const std::vector<Stale>& band, int32_t current,
+                     const PreviewMaps& maps);
 
     TileCache& m_cache;
     const PercentTables& m_tables;
@@ -115,6 +135,7 @@ private:
     int m_threads = 1;
     bool m_fastScroll = false;
     bool m_readInPlace = true;
+    bool m_previewShown = false;
     // Kept from frame to frame; made again when the store's file changes.
     StoreMapping m_mapping;
     std::unique_ptr<MappedLayers> m_table;

@@ -17,6 +17,7 @@ QObject* MakeDialogsTest();
 QObject* MakeCommandsTest();
 QObject* MakeViewTest();
 QObject* MakeNavigatorTest();
+QObject* MakePreviewDialogsTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -28,11 +29,15 @@ int main(int argc, char** argv) {
         const char* name;
         QObject* (*make)();
     };
-    const Suite suites[] = {
-        {"StartupTest", MakeStartupTest},     {"NewImageDialogTest", MakeNewImageDialogTest},
-        {"PalettesTest", MakePalettesTest},   {"WindowsTest", MakeWindowsTest},
-        {"DialogsTest", MakeDialogsTest},     {"ViewTest", MakeViewTest},
-        {"NavigatorTest", MakeNavigatorTest}, {"CommandsTest", MakeCommandsTest}};
+    const Suite suites[] = {{"StartupTest", MakeStartupTest},
+                            {"NewImageDialogTest", MakeNewImageDialogTest},
+                            {"PalettesTest", MakePalettesTest},
+                            {"WindowsTest", MakeWindowsTest},
+                            {"DialogsTest", MakeDialogsTest},
+                            {"ViewTest", MakeViewTest},
+                            {"NavigatorTest", MakeNavigatorTest},
+                            {"CommandsTest", MakeCommandsTest},
+                            {"PreviewDialogsTest", MakePreviewDialogsTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

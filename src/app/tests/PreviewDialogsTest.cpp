@@ -1,0 +1,361 @@
+// The adjustment and filter dialogs over a real document: each opens with its title and
+// defaults; a change previews on the view without writing the layer; OK gives the pixels of
+// the zelvo-batch command at the same values and one history state named after it; Cancel
+// leaves the layer and the history as they were; OK without a change follows the table.
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "adjust/AdjustPass.h"
+#include "app/CChildFrame.h"
+#include "app/CCurvesDialog.h"
+#include "app/CLevelsDialog.h"
+#include "app/CSliderDialog.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "batch/BatchRunner.h"
+#include "doc/Image.h"
+#include "history/HistoryCommands.h"
+#include "layers/StoredDib.h"
+#include "view/DisplayRefresher.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+constexpr int32_t kW = 160, kH = 120;
+
+// A document with a photograph-like first layer: smooth gradients with a little noise.
+CChildFrame* Photo(CMainFrame& frame) {
+    CChildFrame* child = frame.NewDocument({kW, kH, 2834});
+    if (!child) return nullptr;
+    Image& image = child->GetImage();
+    HoldRender hold(image.ViewState());
+    Layer& layer = *image.Layers().LayerAt(0);
+    uint32_t seed = 7;
+    for (int32_t r = 0; r < kH; ++r) {
+        uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(r, kH)));
+        for (int32_t c = 0; c < kW; ++c) {
+            seed = seed * 1103515245u + 12345u;
+            const uint32_t noise = (seed >> 16) % 24;
+            const uint32_t word = 100u << 24 | uint32_t(c * 255 / kW) << 16 |
+                                  uint32_t((r * 200 / kH + noise) & 0xFF) << 8 |
+                                  uint32_t((c + r) % 96 + noise * 4);
+            std::memcpy(row + 4 * size_t(c), &word, 4);
+        }
+    }
+    layer.ReleaseRows();
+    return child;
+}
+
+std::vector<uint32_t> CurrentWords(Image& image) {
+    PixelBuffer buffer;
+    if (!ReadLayerPixels(*image.Layers().CurrentLayer(), buffer)) return {};
+    return buffer.px;
+}
+
+std::string LastState(Image& image) {
+    return HistoryPalette::RowText(image.History(), image.History().StateCount());
+}
+
+// Runs zelvo-batch's commands on `in` and returns the current layer of the result.
+std::vector<uint32_t> BatchResult(Program& program, const std::string& in,
+                                  const std::string& line) {
+    const std::string out = program.TempFolder() + "/batch-out.zld";
+    std::ostringstream output, errors;
+    BatchRunner runner(output, errors);
+    RegisterAllCommands(runner);
+    std::istringstream script("open " + in + "\n" + line + "\nsave " + out + "\n");
+    const std::string temp = program.TempFolder() + "/batch";
+    std::filesystem::create_directories(temp);
+    if (runner.Run(script, temp) != BatchRunner::kDone) {
+        qWarning("batch failed: %s %s", output.str().c_str(), errors.str().c_str());
+        return {};
+    }
+    CChildFrame* child = program.Frame().OpenDocument(out);
+    if (!child) return {};
+    std::vector<uint32_t> words = CurrentWords(child->GetImage());
+    child->GetImage().SetModified(false);
+    child->close();
+    return words;
+}
+
+std::unique_ptr<CPreviewDialog> Open(CMainFrame& frame, CZelvoView& view, int which) {
+    std::atomic<int>* state = &frame.Shared().animatorState;
+    if (which == 100) return std::make_unique<CLevelsDialog>(view, state, &frame);
+    if (which == 101) return std::make_unique<CCurvesDialog>(view, state, &frame);
+    return std::make_unique<CSliderDialog>(view, SliderDialogKind(which), state, &frame);
+}
+constexpr int kLevels = 100, kCurves = 101;
+
+// The picture the view shows, waiting until it differs from (or equals) `than`.
+bool PictureBecomes(CZelvoView& view, const QImage& than, bool differ) {
+    return WaitFor([&] { return (view.Picture() != than) == differ; });
+}
+
+}  // namespace
+
+class PreviewDialogsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void dialogsOpenWithTheirTitlesAndDefaults() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = Photo(frame);
+        QVERIFY(child);
+        struct Case {
+            SliderDialogKind kind;
+            const char* title;
+            std::vector<const char*> texts;
+            std::vector<int> values;
+        };
+        using K = SliderDialogKind;
+        const Case cases[] = {
+            {K::BrightnessContrast, "Brightness/Contrast", {"0", "0"}, {100, 100}},
+            {K::Saturation, "Saturation", {"0"}, {100}},
+            {K::ColorBalance, "Color Balance", {"0", "0", "0"}, {100, 100, 100}},
+            {K::ShadowHighlight, "Shadow/Highlight:", {"50", "0", "30"}, {50, 0, 30}},
+            {K::Blur, "Blur", {"0.1"}, {1}},
+            {K::SharpenMore, "Sharpen", {"50", "1"}, {50, 1}},
+            {K::AddNoise, "Add Noise", {"0"}, {0}},
+            {K::Mosaic, "Mosaic", {"2"}, {2}},
+        };
+        for (const Case& c : cases) {
+            CSliderDialog dialog(*child->View(), c.kind, nullptr, &frame);
+            QVERIFY(dialog.Prepared());
+            QCOMPARE(dialog.windowTitle(), QString(c.title));
+            QCOMPARE(dialog.Count(), int(c.texts.size()));
+            for (int i = 0; i < dialog.Count(); ++i) {
+                QCOMPARE(dialog.Edit(i)->text(), QString(c.texts[size_t(i)]));
+                QCOMPARE(dialog.Slider(i)->value(), c.values[size_t(i)]);
+            }
+            QCOMPARE(dialog.MonochromaticBox() != nullptr, c.kind == K::AddNoise);
+            if (dialog.MonochromaticBox()) QVERIFY(!dialog.MonochromaticBox()->isChecked());
+            dialog.reject();
+        }
+        CLevelsDialog levels(*child->View(), nullptr, &frame);
+        QCOMPARE(levels.windowTitle(), QString("Levels"));
+        const char* numbers[] = {"0", "1.00", "255"};
+        for (int i = 0; i < 3; ++i) QCOMPARE(levels.InputEdit(i)->text(), QString(numbers[i]));
+        QCOMPARE(levels.OutputEdit(0)->text(), QString("0"));
+        QCOMPARE(levels.OutputEdit(1)->text(), QString("255"));
+        QCOMPARE(levels.Input().Middle(), 127);
+        levels.reject();
+        CCurvesDialog curves(*child->View(), nullptr, &frame);
+        QCOMPARE(curves.windowTitle(), QString("Curves"));
+        QCOMPARE(curves.Graph()->size(), QSize(180 + 12, 180 + 12));
+        QCOMPARE(curves.Model().Anchors().size(), size_t(2));
+        QVERIFY(!curves.FreeLineBox()->isChecked());
+        curves.reject();
+    }
+
+    void slidersAndEditsStayInStep() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = Photo(frame);
+        QVERIFY(child);
+        CSliderDialog dialog(*child->View(), SliderDialogKind::BrightnessContrast, nullptr, &frame);
+        dialog.show();
+        // Each keystroke that leaves a number within the range moves the slider; anything else
+        // is ignored ("101" stays where its "10" put the slider).
+        struct Typed {
+            const char* text;
+            int slider;
+        };
+        const Typed typed[] = {{"25", 125}, {"-100", 0}, {"101", 110}, {"abc", 110}, {"7", 107}};
+        for (const Typed& t : typed) {
+            dialog.Edit(0)->setText("");
+            QTest::keyClicks(dialog.Edit(0), t.text);
+            QCOMPARE(dialog.Slider(0)->value(), t.slider);
+        }
+        // A moved slider writes its number and selects it; wheel and arrows step.
+        dialog.Slider(1)->setValue(150);
+        QCOMPARE(dialog.Edit(1)->text(), QString("50"));
+        QVERIFY(dialog.Edit(1)->hasSelectedText());
+        QTest::keyClick(dialog.Edit(1), Qt::Key_Up);
+        QCOMPARE(dialog.Slider(1)->value(), 151);
+        QTest::keyClick(dialog.Edit(1), Qt::Key_Down);
+        QTest::keyClick(dialog.Edit(1), Qt::Key_Down);
+        QCOMPARE(dialog.Edit(1)->text(), QString("49"));
+        QWheelEvent wheel(QPointF(5, 5), dialog.Edit(1)->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(dialog.Edit(1), &wheel);
+        QCOMPARE(dialog.Slider(1)->value(), 150);
+        // Blur's edit: tenths up to 10, whole numbers above.
+        CSliderDialog blur(*child->View(), SliderDialogKind::Blur, nullptr, &frame);
+        blur.Slider(0)->setValue(25);
+        QCOMPARE(blur.Edit(0)->text(), QString("15"));
+        blur.Slider(0)->setValue(7);
+        QCOMPARE(blur.Edit(0)->text(), QString("0.7"));
+        blur.Edit(0)->setText("");
+        QTest::keyClicks(blur.Edit(0), "3.5");
+        QCOMPARE(blur.Slider(0)->value(), 35);
+        blur.reject();
+        dialog.reject();
+    }
+
+    void aChangePreviewsAndCancelLeavesTheDocument() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = Photo(frame);
+        QVERIFY(child);
+        CZelvoView& view = *child->View();
+        Image& image = child->GetImage();
+        QVERIFY(WaitFor([&] { return !view.Picture().isNull(); }));
+        QTest::qWait(1500);  // the first paint's fitted zoom and its redraw
+        const QImage plain = view.Picture();
+        const std::vector<uint32_t> words = CurrentWords(image);
+        const int states = image.History().StateCount();
+        using K = SliderDialogKind;
+        for (int which : {int(K::BrightnessContrast), int(K::Saturation), int(K::ColorBalance),
+                          int(K::ShadowHighlight), int(K::Blur), int(K::SharpenMore),
+                          int(K::AddNoise), int(K::Mosaic), kLevels, kCurves}) {
+            auto dialog = Open(frame, view, which);
+            dialog->show();
+            if (auto* sliders = dynamic_cast<CSliderDialog*>(dialog.get()))
+                sliders->Slider(0)->setValue(sliders->Slider(0)->maximum() - 3);
+            if (auto* levels = dynamic_cast<CLevelsDialog*>(dialog.get())) {
+                levels->InputEdit(2)->setText("");
+                QTest::keyClicks(levels->InputEdit(2), "120");
+            }
+            if (auto* curves = dynamic_cast<CCurvesDialog*>(dialog.get())) {
+                // Press on the straight line's middle, drag the new anchor up.
+                const QPoint at = CCurvesGraph::ClientOf(90, 91);
+                QTest::mousePress(curves->Graph(), Qt::LeftButton, {}, at);
+                QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(90, 40));
+                QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
+                                    CCurvesGraph::ClientOf(90, 40));
+                QCOMPARE(curves->Model().Anchors().size(), size_t(3));
+                QCOMPARE(curves->InputLabel()->text(), QString("126"));
+            }
+            QVERIFY2(PictureBecomes(view, plain, true), dialog->windowTitle().toUtf8());
+            QCOMPARE(CurrentWords(image), words);
+            dialog->reject();
+            QVERIFY2(PictureBecomes(view, plain, false), dialog->windowTitle().toUtf8());
+            QCOMPARE(CurrentWords(image), words);
+            QCOMPARE(image.History().StateCount(), states);
+        }
+    }
+
+    void okAppliesWhatTheBatchCommandApplies() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        using K = SliderDialogKind;
+        struct Case {
+            int which;
+            std::vector<int> sliders;  // slider positions (the edits show them shifted)
+            std::string line;          // the batch command at those values
+            std::string state;
+        };
+        const Case cases[] = {
+            {int(K::BrightnessContrast),
+             {70, 145},
+             "adjust brightness-contrast -30 45",
+             "Brightness/Contrast"},
+            {int(K::Saturation), {160}, "adjust saturation 60", "Saturation"},
+            {int(K::ColorBalance),
+             {130, 80, 110},
+             "adjust color-balance 30 -20 10",
+             "Color Balance"},
+            {int(K::ShadowHighlight),
+             {60, 20, 5},
+             "adjust shadow-highlight 60 20 5",
+             "Shadow/Highlight"},
+            {int(K::Blur), {4}, "filter blur 4", "Blur"},
+            {int(K::Blur), {14}, "filter blur 14", "Blur"},
+            {int(K::SharpenMore), {70, 3}, "filter sharpen-more 70 3", "Sharpen"},
+            {int(K::Mosaic), {6}, "filter mosaic 6", "Mosaic"},
+            {kLevels, {}, "", "Levels"},
+            {kCurves, {}, "", "Curves"},
+        };
+        for (const Case& c : cases) {
+            CChildFrame* child = Photo(frame);
+            QVERIFY(child);
+            Image& image = child->GetImage();
+            const std::string in = program.TempFolder() + "/in.zld";
+            QVERIFY(image.Save(in, {}));
+            const int states = image.History().StateCount();
+            auto dialog = Open(frame, *child->View(), c.which);
+            std::string line = c.line;
+            if (auto* sliders = dynamic_cast<CSliderDialog*>(dialog.get()))
+                for (size_t i = 0; i < c.sliders.size(); ++i)
+                    sliders->Slider(int(i))->setValue(c.sliders[i]);
+            if (auto* levels = dynamic_cast<CLevelsDialog*>(dialog.get())) {
+                const std::pair<QLineEdit*, const char*> typed[] = {{levels->InputEdit(0), "20"},
+                                                                    {levels->InputEdit(2), "200"},
+                                                                    {levels->OutputEdit(0), "250"},
+                                                                    {levels->OutputEdit(1), "5"}};
+                for (const auto& [edit, text] : typed) {
+                    edit->setText("");
+                    QTest::keyClicks(edit, text);
+                }
+                const LevelsInputSlider& in = levels->Input();
+                QCOMPARE(in.Black(), 20);
+                QCOMPARE(in.White(), 200);
+                line = "adjust levels 20 " + std::to_string(in.Middle()) + " 200 250 5";
+            }
+            if (auto* curves = dynamic_cast<CCurvesDialog*>(dialog.get())) {
+                QTest::mousePress(curves->Graph(), Qt::LeftButton, {},
+                                  CCurvesGraph::ClientOf(60, 121));
+                QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(60, 70));
+                QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
+                                    CCurvesGraph::ClientOf(60, 70));
+                line = "adjust curves";
+                for (const Point& a : curves->Model().Anchors())
+                    line += " " + std::to_string(a.x) + "," + std::to_string(a.y);
+            }
+            dialog->accept();
+            QVERIFY(dynamic_cast<CPreviewDialog*>(dialog.get())->Applied());
+            QCOMPARE(image.History().StateCount(), states + 1);
+            QCOMPARE(LastState(image), c.state);
+            const std::vector<uint32_t> gui = CurrentWords(image);
+            const std::vector<uint32_t> batch = BatchResult(program, in, line);
+            QVERIFY2(!batch.empty(), line.c_str());
+            QVERIFY2(gui == batch, line.c_str());
+            image.SetModified(false);
+            child->close();
+        }
+    }
+
+    void okWithoutAChangeFollowsTheTable() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = Photo(frame);
+        QVERIFY(child);
+        Image& image = child->GetImage();
+        using K = SliderDialogKind;
+        const std::pair<int, bool> cases[] = {
+            {kCurves, false},
+            {int(K::ColorBalance), false},
+            {kLevels, false},
+            {int(K::BrightnessContrast), true},
+            {int(K::Saturation), false},
+            {int(K::ShadowHighlight), true},
+        };
+        for (const auto& [which, applied] : cases) {
+            const int states = image.History().StateCount();
+            auto dialog = Open(frame, *child->View(), which);
+            dialog->accept();
+            QCOMPARE(dialog->Applied(), applied);
+            QCOMPARE(image.History().StateCount(), states + (applied ? 1 : 0));
+        }
+    }
+};
+
+QObject* MakePreviewDialogsTest() {
+    return new PreviewDialogsTest;
+}
+
+#include "PreviewDialogsTest.moc"
