@@ -8,8 +8,6 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrinter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
@@ -19,6 +17,7 @@
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
 #include "app/CNewImageDialog.h"
+#include "app/CPrintPreviewDialog.h"
 #include "app/CTempDiskDialog.h"
 #include "app/CZelvoApp.h"
 #include "app/FileDialogs.h"
@@ -153,6 +152,17 @@ void CMainFrame::RegisterCommands() {
         kIdCloseAll, [this] { CloseAllDocuments(); }, anyDoc);
     add(
         kIdPrintSetup, [this] { OnPrintSetup(); }, always);
+    auto printPreview = [this] {
+        if (Image* image = ActiveImage()) RunPrintPreview(*image, this);
+    };
+    add(MenuCommandId("&File", "Print with Preview..."), printPreview, haveDoc);
+    add(kIdFilePrintPreview, printPreview, haveDoc);
+    add(
+        kIdFilePrint,
+        [this] {
+            if (Image* image = ActiveImage()) RunPrintDirect(*image, this);
+        },
+        haveDoc);
     add(
         kIdExit, [this] { close(); }, always);
     for (int i = 0; i < CZelvoApp::kRecentFileCount; ++i)
@@ -292,9 +302,7 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::OnPrintSetup() {
-    QPrinter printer;
-    QPageSetupDialog dialog(&printer, this);
-    dialog.exec();
+    RunPageSetup(this);
 }
 
 void CMainFrame::OnSetupTempDisk() {

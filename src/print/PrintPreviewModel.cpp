@@ -56,7 +56,7 @@ void PrintPreviewModel::ApplyFit() {
                        float(m_page.heightMm) / float(Height100Mm()));
     // The whole-millimetre size at 100 % is short of the true one by up to a millimetre, which
     // for a picture of a few millimetres makes the fitted picture overflow the page; the true
-    // size is taken then, stepped down past any float rounding that still leaves it too big.
+    // size is taken then, stepped down past any float rounding that still leaves it too big...
     const auto overflows = [&](float scale) {
         return SizeMm(m_pixelWidth, scale) > m_page.widthMm ||
                SizeMm(m_pixelHeight, scale) > m_page.heightMm;
@@ -66,6 +66,9 @@ void PrintPreviewModel::ApplyFit() {
         const double trueHeight = double(m_pixelHeight) * 1000.0 / double(m_resolution);
         s = float(std::min(m_page.widthMm / trueWidth, m_page.heightMm / trueHeight));
         for (int i = 0; i < 64 && s > kMinScale && overflows(s); ++i) s = std::nextafter(s, 0.0f);
+        // ...and then the largest scale that still fits, so the picture meets the page's edge.
+        for (int i = 0; i < 64 && !overflows(std::nextafter(s, 2.0f * s)); ++i)
+            s = std::nextafter(s, 2.0f * s);
     }
     m_scale = std::max(s, kMinScale);
     Recentre();

@@ -18,6 +18,7 @@ QObject* MakeCommandsTest();
 QObject* MakeViewTest();
 QObject* MakeNavigatorTest();
 QObject* MakePreviewDialogsTest();
+QObject* MakePrintPreviewTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
                             {"ViewTest", MakeViewTest},
                             {"NavigatorTest", MakeNavigatorTest},
                             {"CommandsTest", MakeCommandsTest},
-                            {"PreviewDialogsTest", MakePreviewDialogsTest}};
+                            {"PreviewDialogsTest", MakePreviewDialogsTest},
+                            {"PrintPreviewTest", MakePrintPreviewTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);
