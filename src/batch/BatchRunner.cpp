@@ -6,6 +6,7 @@
 
 #include "batch/Script.h"
 #include "platform/Feedback.h"
+#include "recovery/RecoveryJournal.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -81,12 +82,15 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
 
     Workspace workspace;
     if (!workspace.Setup(tempDir)) return kCommandFailed;
+    // Every document of the run is journaled, so a killed run can be recovered by the next.
+    RecoveryJournal journal(workspace);
 
     BatchSession session{workspace, messages, m_out, {}};
     int status = kDone;
     for (const ScriptLine& line : lines) {
         std::vector<std::string> args(line.words.begin() + 1, line.words.end());
         CommandResult r = m_commands[line.words[0]](session, args);
+        journal.Refresh();
         if (r.kind == CommandResult::Kind::ScriptError) {
             m_err << "line " << line.number << ": " << r.error << "\n";
             status = kScriptError;

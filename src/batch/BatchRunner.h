@@ -78,6 +78,7 @@ void RegisterLayerCommands(BatchRunner& runner);
 void RegisterImageCommands(BatchRunner& runner);
 void RegisterAdjustCommands(BatchRunner& runner);
 void RegisterPrintCommands(BatchRunner& runner);
+void RegisterRecoveryCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

@@ -58,6 +58,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterImageCommands(runner);
     RegisterAdjustCommands(runner);
     RegisterPrintCommands(runner);
+    RegisterRecoveryCommands(runner);
 }
 
 }  // namespace zelvo

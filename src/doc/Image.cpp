@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "doc/DocumentWatcher.h"
 #include "files/RasterFile.h"
 #include "layerops/Zld.h"
 #include "platform/Feedback.h"
@@ -129,6 +130,27 @@ bool Image::OpenLayered(const std::string& path) {
     return true;
 }
 
+bool Image::FinishRecovered(const std::string& path, int32_t resolution) {
+    if (IsReady() || m_layers.LayerCount() == 0 || !m_layers.CreateDisplayBuffer() ||
+        !m_workspace.EnsureStrokeCapacity(m_geometry.width, m_geometry.height)) {
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    }
+    m_untitledNumber = m_workspace.NextUntitledNumber();
+    Finish(path, resolution);
+    // The recovered work is in no file yet.
+    m_modified = true;
+    m_history.RecordState(nullptr, m_layers.Layers(), kStateOpenImage, 0, "Open Image File",
+                          {{m_geometry.width, m_geometry.height}, {}, {}});
+    return true;
+}
+
+void Image::StateSettled() {
+    if (IsReady())
+        if (DocumentWatcher* w = m_workspace.Watcher()) w->DocumentChanged(*this);
+}
+
 bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
     LayerPtr layer = m_layers.CurrentLayer();
     if (!layer || !layer->HasPixels()) return false;
@@ -183,11 +205,13 @@ bool Image::Save(const std::string& path, const SaveOptions& options) {
         }
         m_path = path;
         m_modified = false;
+        StateSettled();
         return true;
     }
     if (!SaveFlat(path, format, options)) return false;
     m_path = path;
     m_modified = false;
+    StateSettled();
     return true;
 }
 
@@ -220,6 +244,8 @@ bool Image::SaveFlat(const std::string& path, FileFormat format, const SaveOptio
 void Image::Release() {
     if (!IsReady()) return;
     WaitCursor wait;
+    // The journal lets go of this document's blocks before any of them is freed.
+    if (DocumentWatcher* w = m_workspace.Watcher()) w->DocumentClosing(*this);
     m_ready.store(false, std::memory_order_release);
     // The outline animator and the display refresher finish their passes over this image
     // before anything they read goes.

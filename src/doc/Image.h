@@ -77,6 +77,10 @@ public:
     bool Open(const std::string& path);
     // Saves to `path` in the format its extension names; clears `modified` on success.
     bool Save(const std::string& path, const SaveOptions& options);
+    // Finishes a document whose canvas, layers and selection were rebuilt into this empty
+    // image from the crash-recovery journal: it opens as a modified document at `path`
+    // (untitled when empty) with a fresh history.
+    bool FinishRecovered(const std::string& path, int32_t resolution);
     // The release when the window closes: history, layers, fields; then the store is shrunk
     // and checked. The save question belongs to the caller (see AskAndClose).
     void Release();
@@ -106,6 +110,7 @@ public:
     }
     // HistoryHost
     void Redraw() override { RequestRender(1); }
+    void StateSettled() override;
     // A deselect state went away: its mask is no longer offered to Reselect.
     void ForgetDeselected(const Layer* selection) override {
         if (m_layers.LastDeselected().get() == selection) m_layers.SetLastDeselected(nullptr, 0, 0);

@@ -21,6 +21,9 @@ public:
     virtual void Redraw() {}
     // Repaint the History palette only.
     virtual void RefreshHistoryPalette() {}
+    // The shown state has changed (a state recorded, undone, redone or deleted) and the
+    // document is at rest in it: the recovery journal records it.
+    virtual void StateSettled() {}
 
     // Background compositing: asked to stop before the layer list is swapped for or from the
     // start row; the history polls CompositingBusy() every 15 ms, then resumes it (which marks

@@ -127,6 +127,7 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
                 newest.index = index;
             }
             CheckStates();
+            m_host->StateSettled();
             return;
         }
     }
@@ -187,6 +188,7 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
     m_host->RefreshHistoryPalette();
 
     CheckStates();
+    m_host->StateSettled();
 }
 
 void HistoryManager::DiscardAfterCurrent() {
@@ -264,6 +266,7 @@ int HistoryManager::DeleteCurrentState() {
     const int count = int(m_states.size());
     m_scrollOffset = count > 3 ? kRowHeight * count - 3 * kRowHeight : 0;
     m_host->RefreshHistoryPalette();
+    m_host->StateSettled();
     return 1;
 }
 

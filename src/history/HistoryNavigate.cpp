@@ -36,6 +36,7 @@ void HistoryManager::GoToState(int target, int redraw) {
     m_layers.CheckLayerList();
     CheckStates();
     if (redraw == 1) m_host->Redraw();
+    m_host->StateSettled();
 }
 
 void HistoryManager::StopCompositing() {

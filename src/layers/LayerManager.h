@@ -61,6 +61,11 @@ public:
     int32_t NextSerial() { return ++m_nextSerial; }
     int32_t LastId() const { return m_nextId; }
     int32_t LastSerial() const { return m_nextSerial; }
+    // A document rebuilt from a record goes on counting where it left off.
+    void SetCounters(int32_t lastId, int32_t lastSerial) {
+        m_nextId = lastId;
+        m_nextSerial = lastSerial;
+    }
 
     // The list, bottom (index 0) to top.
     const std::vector<LayerPtr>& Layers() const { return m_layers; }

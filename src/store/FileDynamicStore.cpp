@@ -60,6 +60,7 @@ struct LiveFile {
     dev_t dev = 0;
     ino_t ino = 0;
     char path[PATH_MAX] = {};
+    char journal[PATH_MAX + 8] = {};  // the recovery journal beside it
 };
 constexpr int kMaxLive = 16;
 LiveFile g_live[kMaxLive];
@@ -75,9 +76,17 @@ void UnlinkAllLive() {
         if (e.state.load(std::memory_order_acquire) == 2) UnlinkLive(e);
 }
 
+// A file whose journal is still there holds documents that were never closed: a signal (a
+// closed terminal, a logout) leaves it for the next start to recover, as a crash would.
+void UnlinkUnjournaledLive() {
+    for (auto& e : g_live)
+        if (e.state.load(std::memory_order_acquire) == 2 && access(e.journal, F_OK) != 0)
+            UnlinkLive(e);
+}
+
 void OnTerminatingSignal(int sig) {
     int saved = errno;
-    UnlinkAllLive();
+    UnlinkUnjournaledLive();
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
@@ -114,6 +123,8 @@ int RegisterLive(const std::string& path, int fd) {
         g_live[i].dev = st.st_dev;
         g_live[i].ino = st.st_ino;
         std::memcpy(g_live[i].path, path.c_str(), path.size() + 1);
+        const std::string journal = FileDynamicStore::JournalName(path);
+        std::memcpy(g_live[i].journal, journal.c_str(), journal.size() + 1);
         g_live[i].state.store(2, std::memory_order_release);
         return i;
     }
@@ -213,6 +224,58 @@ bool FileDynamicStore::SpaceCheck(uint64_t n) {
     return high != 0 || n < low;
 }
 
+// ---- Pins of the recovery journal -------------------------------------------------------------
+
+void FileDynamicStore::SetPins(const std::vector<Pin>& pins) {
+    auto set = std::make_shared<PinSet>();
+    for (const Pin& p : pins) {
+        Span payload = Payload(p.block), seal = Payload(p.seal);
+        if (payload.length == 0 || seal.length < 4) continue;
+        set->blocks.push_back(p.block);
+        set->ranges.push_back({payload.offset, payload.offset + payload.length, seal.offset});
+    }
+    std::sort(set->blocks.begin(), set->blocks.end());
+    set->noted = std::make_unique<std::atomic<bool>[]>(set->ranges.size());
+    m_pins.store(set->ranges.empty() ? nullptr : std::shared_ptr<const PinSet>(set),
+                 std::memory_order_release);
+    m_pinEpoch.fetch_add(1, std::memory_order_acq_rel);
+    std::vector<BlockHandle> waiting;
+    waiting.swap(m_deferred);
+    for (BlockHandle b : waiting) {
+        if (IsPinned(b))
+            m_deferred.push_back(b);
+        else if (m_open)
+            FreeNow(b);
+    }
+}
+
+bool FileDynamicStore::IsPinned(BlockHandle h) const {
+    std::shared_ptr<const PinSet> set = m_pins.load(std::memory_order_acquire);
+    return set && std::binary_search(set->blocks.begin(), set->blocks.end(), h);
+}
+
+void FileDynamicStore::NoteWrite(uint64_t offset, uint64_t length) const {
+    std::shared_ptr<const PinSet> set = m_pins.load(std::memory_order_acquire);
+    if (!set || length == 0) return;
+    static const uint32_t kDirty = kSealDirty;
+    for (size_t i = 0; i < set->ranges.size(); ++i) {
+        const PinRange& r = set->ranges[i];
+        if (offset >= r.end || offset + length <= r.begin) continue;
+        if (set->noted[i].exchange(true, std::memory_order_acq_rel)) continue;
+        // Lands in the page cache before any byte of the block can change, so it survives the
+        // process being killed; the journal's next write clears it.
+        if (pwrite(m_file, &kDirty, sizeof kDirty, off_t(r.seal)) != ssize_t(sizeof kDirty))
+            set->noted[i].store(false, std::memory_order_release);
+    }
+}
+
+bool FileDynamicStore::WriteWord(BlockHandle h, uint32_t payloadOffset, uint32_t value) {
+    Span p = Payload(h);
+    if (p.length < 4 || payloadOffset > p.length - 4) return false;
+    return pwrite(m_file, &value, sizeof value, off_t(p.offset + payloadOffset)) ==
+           ssize_t(sizeof value);
+}
+
 bool FileDynamicStore::Open(const std::string& folder) {
     if (m_open) {
         Show("File  exist!");
@@ -234,6 +297,10 @@ bool FileDynamicStore::Open(const std::string& folder) {
     std::string name;
     for (int i = 1; i <= 9 && fd < 0; ++i) {
         name = dir + Format("Photo Temp00%d.temp", i);
+        // A file left by a dead process with a recovery journal beside it holds the user's
+        // work: it is never reused here, whatever its lock says.
+        if (access(name.c_str(), F_OK) == 0 && access(JournalName(name).c_str(), F_OK) == 0)
+            continue;
         if (TryCreate(name, fd) == TryResult::Failed) break;
     }
     if (fd < 0) {
@@ -554,6 +621,16 @@ bool FileDynamicStore::Free(BlockHandle handle) {
         Show(kMsgNotOpen);
         return false;
     }
+    // The journal still names this block: it goes when the journal lets go of it.
+    if (IsPinned(handle) && ListOf(handle) == 1) {
+        if (std::find(m_deferred.begin(), m_deferred.end(), handle) == m_deferred.end())
+            m_deferred.push_back(handle);
+        return true;
+    }
+    return FreeNow(handle);
+}
+
+bool FileDynamicStore::FreeNow(BlockHandle handle) {
     Header& h = H();
     Node* n = NodeAt(handle);
     // A free node's record is in use too: only a member of the used list may be freed.
@@ -646,6 +723,9 @@ void FileDynamicStore::Shrink() {
 
 void FileDynamicStore::Reset() {
     if (!m_open) return;
+    m_pins.store(nullptr, std::memory_order_release);
+    m_pinEpoch.fetch_add(1, std::memory_order_acq_rel);
+    m_deferred.clear();
     CutFile(kDataStart);
     WriteEmptyIndex();
 }

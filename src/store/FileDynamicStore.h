@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Disk.h"
 
@@ -79,6 +81,32 @@ public:
     // Raw access to the index view, for tests that damage the index on purpose.
     uint8_t* IndexViewForTesting() { return m_headerView; }
 
+    // ---- Crash recovery ----
+    // Blocks that the recovery journal names. A pinned block is never freed or reused: Free
+    // only notes it, and the block goes when a later SetPins leaves it out. Before the first
+    // write-capable mapping (or pwrite) of a pinned payload, the word at the start of the pin's
+    // seal block is set to kSealDirty, so a journal whose pixels were then changed in place is
+    // known to be stale even when the process dies in the middle of the change.
+    static constexpr uint32_t kSealClean = 0;
+    static constexpr uint32_t kSealDirty = 0x5954'5244;  // "DRTY"
+    struct Pin {
+        BlockHandle block = 0;
+        BlockHandle seal = 0;
+    };
+    void SetPins(const std::vector<Pin>& pins);
+    bool IsPinned(BlockHandle h) const;
+    size_t DeferredFrees() const { return m_deferred.size(); }
+    // Called by every writer of the file before it may write [offset, offset + length).
+    void NoteWrite(uint64_t offset, uint64_t length) const;
+    // Changes whenever the pins change: a writer that keeps a mapping notes it again.
+    uint64_t PinEpoch() const { return m_pinEpoch.load(std::memory_order_acquire); }
+    // Writes one 32-bit word into a block's payload by pwrite (no mapping, no write note).
+    bool WriteWord(BlockHandle h, uint32_t payloadOffset, uint32_t value);
+    // The name of the journal that belongs beside a scratch file.
+    static std::string JournalName(const std::string& scratchName) {
+        return scratchName + ".journal";
+    }
+
     // Called after the "Soon filled" warning when the file grows past 3 865 051 136 bytes, so
     // the owner can drop work that would fill it further (queued opens).
     std::function<void()> onNearlyFull;
@@ -109,6 +137,17 @@ private:
     void RemoveUsedNode(uint32_t h);
     void CloseFile(bool removeName);
     void ClearFields();
+    bool FreeNow(BlockHandle h);
+
+    struct PinRange {
+        uint64_t begin, end;  // payload bytes
+        uint64_t seal;        // file offset of the seal word
+    };
+    struct PinSet {
+        std::vector<BlockHandle> blocks;  // sorted
+        std::vector<PinRange> ranges;
+        std::unique_ptr<std::atomic<bool>[]> noted;  // one per range: the seal is marked
+    };
 
     bool m_open = false;
     int m_file = -1;
@@ -120,6 +159,10 @@ private:
     std::atomic<uint64_t> m_fileBytes{0};
     std::atomic<uint64_t> m_generation{0};
     int m_liveEntry = -1;  // slot in the exit-cleanup registry
+    // Read by writers on any thread, replaced on the user-interface thread.
+    std::atomic<std::shared_ptr<const PinSet>> m_pins;
+    std::atomic<uint64_t> m_pinEpoch{0};
+    std::vector<BlockHandle> m_deferred;  // pinned blocks whose Free came while pinned
 };
 
 }  // namespace zelvo

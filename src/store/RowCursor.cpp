@@ -17,6 +17,7 @@ MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t 
     // A page past the end of the file would fault on first touch.
     uint64_t fileBytes = store.FileBytes();
     if (offset > fileBytes || length > fileBytes - offset) return;
+    store.NoteWrite(offset, length);
     FileDynamicStore::Window w = store.MapWindow(offset, length);
     void* p = mmap(nullptr, w.viewLength, PROT_READ | PROT_WRITE, MAP_SHARED, store.m_file,
                    off_t(w.viewOffset));
@@ -94,6 +95,7 @@ RowCursor::RowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t 
 bool RowCursor::MapRows(uint32_t first, uint32_t end) {
     m_view.Reset();
     m_first = m_end = 0;
+    m_pinEpoch = m_store.PinEpoch();
     MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes,
                  uint64_t(end - first) * m_rowBytes);
     if (!v.IsValid()) return false;
@@ -110,7 +112,13 @@ uint8_t* RowCursor::Row(uint32_t row) {
         uint32_t first =
             WindowStart(row, m_view.IsValid() && row < m_first, m_rowsPerWindow, m_validRows);
         if (!MapRows(first, first + std::min(m_rowsPerWindow, m_validRows))) return nullptr;
+    } else if (m_pinEpoch != m_store.PinEpoch()) {
+        // The block may have been pinned since the window was mapped: a write through the
+        // kept window must mark the seal as a fresh mapping would.
+        m_store.NoteWrite(m_base + uint64_t(m_first) * m_rowBytes,
+                          uint64_t(m_end - m_first) * m_rowBytes);
     }
+    m_pinEpoch = m_store.PinEpoch();
     return m_view.Data() + uint64_t(row - m_first) * m_rowBytes;
 }
 

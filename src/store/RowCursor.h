@@ -76,6 +76,7 @@ private:
     uint32_t m_first = 0;  // rows [m_first, m_end) are mapped
     uint32_t m_end = 0;
     uint32_t m_maps = 0;
+    uint64_t m_pinEpoch = 0;  // the store's pins when the window was last noted
     MappedView m_view;
 };
 

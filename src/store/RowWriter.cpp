@@ -35,6 +35,7 @@ bool RowWriter::Flush() {
         const uint64_t fileBytes = m_store.FileBytes();
         const int fd = m_store.IsOpen() ? m_store.FileHandle() : -1;
         if (fd < 0 || offset > fileBytes || length > fileBytes - offset) m_failed = true;
+        if (!m_failed) m_store.NoteWrite(offset, length);
         for (uint64_t done = 0; !m_failed && done < length;) {
             const ssize_t put = pwrite(fd, src + done, length - done, off_t(offset + done));
             if (put < 0 && errno == EINTR) continue;

@@ -16,6 +16,8 @@
 
 namespace zelvo {
 
+class DocumentWatcher;
+
 class Workspace {
 public:
     static constexpr uint64_t kStrokeBytesPerPixel = 5;
@@ -70,6 +72,11 @@ public:
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
     void SetRunning(bool on) { m_running.store(on, std::memory_order_release); }
 
+    // Told of every document's settled changes and closes (the crash-recovery journal); none
+    // when null. The watcher outlives every document it is told about.
+    DocumentWatcher* Watcher() const { return m_watcher; }
+    void SetWatcher(DocumentWatcher* watcher) { m_watcher = watcher; }
+
     // The number of the next untitled document: 1, 2, 3, ... one per new or opened document.
     int NextUntitledNumber() { return m_untitledNumber++; }
 
@@ -93,6 +100,7 @@ private:
     std::atomic<bool> m_running{false};
     int m_untitledNumber = 1;
     bool m_setUp = false;
+    DocumentWatcher* m_watcher = nullptr;
 };
 
 }  // namespace zelvo

@@ -1,0 +1,1 @@
+zelvo_bench(recovery_bench SOURCES RecoveryBench.cpp LIBS zelvo_recovery)

@@ -1,0 +1,260 @@
+#include "recovery/Recovery.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "doc/Image.h"
+#include "history/PixelEdit.h"
+#include "platform/Disk.h"
+#include "platform/Messages.h"
+#include "recovery/RecoveryJournal.h"
+#include "testsupport/TempDir.h"
+#include "workspace/Workspace.h"
+
+namespace zelvo {
+namespace {
+
+constexpr ColorRef kRed = 0x0000FF;
+
+class RecoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
+        disks.otherAvailable = uint64_t(1) << 40;
+    }
+
+    std::unique_ptr<Workspace> MakeWorkspace() {
+        auto w = std::make_unique<Workspace>(disks);
+        EXPECT_TRUE(w->Setup(dir.Path())) << messages.Last();
+        return w;
+    }
+
+    // Runs `work` in a child process that then dies by SIGKILL, as a crash would leave it.
+    void RunAndKill(const std::function<void(Workspace&, RecoveryJournal&)>& work,
+                    int signal = SIGKILL) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            Workspace w(disks);
+            if (!w.Setup(dir.Path())) _exit(3);
+            RecoveryJournal journal(w);
+            work(w, journal);
+            kill(getpid(), signal);
+            _exit(4);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    }
+
+    static std::unique_ptr<Image> NewRed(Workspace& w, int32_t width, int32_t height) {
+        auto image = std::make_unique<Image>(w);
+        NewImageSize size;
+        size.width = width;
+        size.height = height;
+        size.resolution = 2834;
+        if (!image->NewImage(size)) return nullptr;
+        PixelEdit edit(image->Layers(), image->History());
+        LayerPtr fresh = edit.BeginLayerEdit();
+        if (!fresh || !fresh->FillColor(kRed, 100, 100, false)) return nullptr;
+        edit.CommitLayerEdit(1, "Fill");
+        return image;
+    }
+
+    static uint32_t PixelAt(Layer& layer, int32_t x, int32_t y) {
+        uint32_t v = 0;
+        std::memcpy(&v, layer.Rows()->Row(uint32_t(layer.StoredRowOf(y))) + 4 * x, 4);
+        return v;
+    }
+
+    RecoveryResult RecoverInto(Workspace& w, std::vector<std::unique_ptr<Image>>& out) {
+        return RecoverAll(
+            w, FindRecoveryOffers(w),
+            [&](std::unique_ptr<Image> i, const JournalDocument&) { out.push_back(std::move(i)); });
+    }
+
+    size_t FilesInFolder() const {
+        return size_t(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                    std::filesystem::directory_iterator()));
+    }
+
+    test::TempDir dir;
+    FakeDiskService disks;
+    ScopedRecordingMessages messages;
+};
+
+TEST_F(RecoveryTest, KilledDocumentsComeBackAtTheirLastRecordedState) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a, b;  // never released: the process dies with them
+        a = NewRed(w, 40, 30);
+        b = NewRed(w, 8, 8);
+        a->Layers().CurrentLayer()->SetOpacity(37);
+        a->History().RecordState(a->Layers().CurrentLayer(), {}, kStateLayerOpacity, 0,
+                                 "Set Layer Opacity", {{100}, {}, {}});
+        // An edit begun but never recorded is the edit in progress: it is not kept.
+        PixelEdit edit(b->Layers(), b->History());
+        edit.BeginLayerEdit()->FillColor(0x00FF00, 100, 100, false);
+    });
+    auto w = MakeWorkspace();
+    std::vector<RecoveryOffer> offers = FindRecoveryOffers(*w);
+    ASSERT_EQ(offers.size(), 1u);
+    ASSERT_TRUE(offers[0].readable) << offers[0].why;
+    EXPECT_EQ(DescribeOffer(offers[0])[0],
+              "Untitled-1 \xE2\x80\x94 40 \xC3\x97 30, 1 layer, at \"Set Layer Opacity\"");
+
+    std::vector<std::unique_ptr<Image>> docs;
+    RecoveryResult r = RecoverInto(*w, docs);
+    EXPECT_EQ(r.recovered, 2);
+    EXPECT_EQ(r.refused, 0);
+    ASSERT_EQ(docs.size(), 2u);
+    Layer& a = *docs[0]->Layers().CurrentLayer();
+    EXPECT_EQ(docs[0]->Width(), 40);
+    EXPECT_EQ(a.Opacity(), 37);
+    EXPECT_EQ(PixelAt(a, 39, 29), 0x64FF0000u);
+    EXPECT_TRUE(docs[0]->IsModified());
+    EXPECT_EQ(PixelAt(*docs[1]->Layers().CurrentLayer(), 0, 0), 0x64FF0000u);
+    // Only this run's own scratch file and journal are left.
+    EXPECT_TRUE(FindRecoveryOffers(*w).empty());
+    docs.clear();
+}
+
+// A kill in the middle of an in-place change, a damaged block and a damaged journal are each
+// refused with a reason; a good document beside them still comes back.
+TEST_F(RecoveryTest, DamageIsRefusedClearly) {
+    struct Case {
+        const char* name;
+        std::function<void(Workspace&)> work;
+        std::function<void(const RecoveryOffer&)> damage;
+        const char* message;
+        int recovered;
+    };
+    const std::vector<Case> cases = {
+        {"changed in place",
+         [](Workspace& w) {
+             static std::unique_ptr<Image> a = NewRed(w, 16, 16);
+             a->Layers().CurrentLayer()->Rows()->Row(0)[0] = 1;
+         },
+         nullptr, "being changed when the program stopped", 0},
+        {"damaged guard", [](Workspace& w) { static std::unique_ptr<Image> a = NewRed(w, 16, 16); },
+         [](const RecoveryOffer& o) {
+             const JournalBlock b = o.journal.documents[0].layers[0].block;
+             int fd = open(o.scratchPath.c_str(), O_WRONLY);
+             const uint8_t zero = 0;
+             ASSERT_EQ(pwrite(fd, &zero, 1, b.start + b.size - 1), 1);
+             close(fd);
+         },
+         "pixels in the temporary file are damaged", 0},
+        {"damaged journal",
+         [](Workspace& w) { static std::unique_ptr<Image> a = NewRed(w, 16, 16); },
+         [](const RecoveryOffer& o) {
+             int fd = open(o.journalPath.c_str(), O_WRONLY);
+             ASSERT_EQ(pwrite(fd, "X", 1, 60), 1);
+             close(fd);
+         },
+         "incomplete or damaged", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunAndKill([&](Workspace& w, RecoveryJournal&) { c.work(w); });
+        auto w = MakeWorkspace();
+        std::vector<RecoveryOffer> offers = FindRecoveryOffers(*w);
+        ASSERT_EQ(offers.size(), 1u);
+        if (c.damage) c.damage(offers[0]);
+        offers = FindRecoveryOffers(*w);
+        std::vector<std::unique_ptr<Image>> docs;
+        RecoveryResult r = RecoverInto(*w, docs);
+        EXPECT_EQ(r.recovered, c.recovered);
+        EXPECT_EQ(r.refused, 1);
+        EXPECT_NE(messages.Last().find(c.message), std::string::npos) << messages.Last();
+        EXPECT_TRUE(FindRecoveryOffers(*w).empty());
+    }
+}
+
+// A closed terminal or a logout ends the program by a signal: open documents stay recoverable.
+TEST_F(RecoveryTest, TerminatingSignalsKeepJournaledWork) {
+    for (int signal : {SIGTERM, SIGHUP}) {
+        RunAndKill([](Workspace& w, RecoveryJournal&) { static auto a = NewRed(w, 8, 8); }, signal);
+        auto w = MakeWorkspace();
+        std::vector<std::unique_ptr<Image>> docs;
+        EXPECT_EQ(RecoverInto(*w, docs).recovered, 1) << signal;
+    }
+    // Without a document there is nothing to keep: the file goes as before.
+    RunAndKill([](Workspace&, RecoveryJournal&) {}, SIGTERM);
+    EXPECT_EQ(FilesInFolder(), 0u);
+}
+
+TEST_F(RecoveryTest, LaterKeepsTheFilesDiscardRemovesThem) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a = NewRed(w, 16, 16);
+    });
+    {
+        // A start that neither recovers nor discards leaves the stale file as it is.
+        auto w = MakeWorkspace();
+        EXPECT_EQ(FindRecoveryOffers(*w).size(), 1u);
+        EXPECT_NE(w->Store().FileName(), FindRecoveryOffers(*w)[0].scratchPath);
+    }
+    auto w = MakeWorkspace();
+    std::vector<RecoveryOffer> offers = FindRecoveryOffers(*w);
+    ASSERT_EQ(offers.size(), 1u);
+    EXPECT_EQ(DiscardAll(offers), 1);
+    EXPECT_TRUE(FindRecoveryOffers(*w).empty());
+    w.reset();
+    EXPECT_EQ(FilesInFolder(), 0u);
+}
+
+TEST_F(RecoveryTest, CleanRunLeavesNothingBehind) {
+    {
+        auto w = MakeWorkspace();
+        RecoveryJournal journal(*w);
+        auto a = NewRed(*w, 16, 16);
+        ASSERT_TRUE(a);
+        EXPECT_TRUE(std::filesystem::exists(journal.Path()));
+        a->Release();
+        // Closing the last document removes the journal at once.
+        EXPECT_FALSE(std::filesystem::exists(journal.Path()));
+        a = NewRed(*w, 16, 16);
+    }
+    EXPECT_EQ(FilesInFolder(), 0u);
+}
+
+// Blocks the journal names are never freed or reused, and the first write to one marks its
+// document's seal, also through a window mapped before the block was pinned.
+TEST_F(RecoveryTest, PinnedBlocksStayAndWritesMarkTheSeal) {
+    auto w = MakeWorkspace();
+    FileDynamicStore& s = w->Store();
+    BlockHandle pixels = s.Allocate(4096), seal = s.Allocate(4);
+    ASSERT_TRUE(pixels && seal);
+    RowCursor early(s, pixels, 0, 64, 64);
+    ASSERT_NE(early.Row(0), nullptr);
+    ASSERT_TRUE(s.WriteWord(seal, 0, FileDynamicStore::kSealClean));
+    auto sealWord = [&] {
+        uint32_t v = 0;
+        EXPECT_EQ(pread(s.FileHandle(), &v, 4, off_t(s.Payload(seal).offset)), 4);
+        return v;
+    };
+    s.SetPins({{pixels, seal}});
+    const uint32_t used = s.UsedCount();
+    EXPECT_TRUE(s.Free(pixels));
+    EXPECT_EQ(s.UsedCount(), used);
+    EXPECT_EQ(s.DeferredFrees(), 1u);
+    const BlockHandle other = s.Allocate(4096);
+    EXPECT_NE(other, pixels);
+    EXPECT_EQ(sealWord(), FileDynamicStore::kSealClean);
+    ASSERT_NE(early.Row(1), nullptr);  // the kept window notices the pin
+    EXPECT_EQ(sealWord(), FileDynamicStore::kSealDirty);
+    s.SetPins({});
+    EXPECT_EQ(s.DeferredFrees(), 0u);
+    EXPECT_EQ(s.UsedCount(), used);  // one more allocated, the pinned one gone
+    EXPECT_EQ(s.GetNode(pixels).inUse, 0u);
+    EXPECT_TRUE(s.CheckStore());
+}
+
+}  // namespace
+}  // namespace zelvo
