@@ -10,7 +10,7 @@
 #include <QSlider>
 
 #include "app/CMainFrame.h"
-#include "app/MainFrameCommands.h"
+#include "commands/DocumentRerender.h"
 #include "doc/Image.h"
 #include "layerops/LayerCommands.h"
 #include "layerops/LayersPaletteModel.h"

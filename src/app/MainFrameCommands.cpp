@@ -1,35 +1,28 @@
-// What the menu command groups share: the ids of unnumbered entries, running a command on the
-// active document, and the text and curve drawing that Layer Convert to Selection needs.
 #include "app/MainFrameCommands.h"
 
-#include "app/AppCommands.h"
 #include "app/CMainFrame.h"
-#include "curves/Curve.h"
+#include "clipboard/ClipboardCommands.h"
 #include "doc/Image.h"
-#include "geometry/Geometry.h"
-#include "layers/TextLayer.h"
+#include "platform/QtClipboard.h"
 #include "view/DisplayRefresher.h"
 
 namespace zelvo {
 
-const TurnEntry kTurnEntries[5] = {
-    {"Rotate 90 Clockwise", kRotateClockwise},
-    {"Rotate 90 Counterclockwise", kRotateCounterclockwise},
-    {"Rotate 180", kRotate180},
-    {"Flip Horizontal", kFlipHorizontal},
-    {"Flip Vertical", kFlipVertical},
-};
+namespace {
 
-int MenuId(const char* menu, const char* text) {
-    return MenuCommandId(menu, text);
+// The last copy rectangle, one for the whole run of the frame.
+ClipboardState& FrameClipboardState() {
+    static ClipboardState state;
+    return state;
 }
 
+// Runs `work` on the active document with the refresher held off (it reads layer fields the
+// command changes in place), then redraws it.
 std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&)> work) {
     return [&frame, work = std::move(work)] {
         Image* image = frame.ActiveImage();
         if (!image || !image->IsReady()) return;
         {
-            // The refresher reads layer fields the command changes in place.
             HoldRender hold(image->ViewState());
             work(*image);
         }
@@ -38,23 +31,58 @@ std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&
     };
 }
 
-std::function<bool()> WhenActiveImage(CMainFrame& frame,
-                                      std::function<bool(HistoryManager&)> condition) {
-    return [&frame, condition = std::move(condition)] {
-        Image* image = frame.ActiveImage();
-        return image && image->IsReady() && condition(image->History());
-    };
+CommandDialog DialogOf(int id) {
+    for (const DialogCommand& d : DialogCommands())
+        if (d.id == id) return d.dialog;
+    return nullptr;
 }
 
-void DocumentRerender::RenderText(Layer& layer) {
-    zelvo::RenderText(layer);
+}  // namespace
+
+CommandContext FrameCommandContext(CMainFrame& frame) {
+    return CommandContext::Of(frame.ActiveImage(), &FrameClipboardState());
 }
 
-void DocumentRerender::RenderCurve(Layer& layer, bool forceFill) {
-    const bool filled = layer.IsFilled();
-    if (forceFill) layer.SetFilled(true);
-    zelvo::RenderCurve(layer);
-    layer.SetFilled(filled);
+void RegisterTableCommands(CMainFrame& frame, const AddCommand& add) {
+    // The program's own bitmap goes through the system clipboard; the copy rectangle starts
+    // empty with each frame.
+    static QtClipboard clipboard;
+    SetAppClipboard(&clipboard);
+    FrameClipboardState() = ClipboardState{};
+
+    for (const CommandFamily& family : CommandFamilies()) {
+        for (const CommandEntry& e : family.entries) {
+            if (!e.run) continue;  // the frame's own, or not in the program yet
+            const CommandDialog dialog = DialogOf(e.id);
+            if (e.TakesValues() && !dialog) continue;
+            const CommandEntry* entry = &e;
+            std::function<void()> handler;
+            if (family.name == "history") {
+                // Undo and redo change layers in place: the refresher is held off meanwhile.
+                handler = [&frame, entry] {
+                    Image* image = frame.ActiveImage();
+                    if (!image) return;
+                    HoldRender hold(image->ViewState());
+                    CommandContext context = FrameCommandContext(frame);
+                    RunCommand(*entry, context);
+                };
+            } else if (!e.needsDocument) {
+                handler = [&frame, entry] {
+                    CommandContext context = FrameCommandContext(frame);
+                    RunCommand(*entry, context);
+                };
+            } else {
+                handler = OnActiveImage(frame, [&frame, entry, dialog](Image& image) {
+                    CommandValues values;
+                    if (dialog && !dialog(frame, image, values)) return;
+                    CommandContext context = CommandContext::Of(&image, &FrameClipboardState());
+                    RunCommand(*entry, context, values);
+                });
+            }
+            add(e.id, std::move(handler),
+                [&frame, entry] { return CommandEnabled(*entry, FrameCommandContext(frame)); });
+        }
+    }
 }
 
 }  // namespace zelvo

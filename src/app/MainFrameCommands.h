@@ -1,12 +1,12 @@
-// The menu commands that run the engine on the active document: the Layer, Select, Edit,
-// Image and Filter menus. Each group registers a handler and an enabling condition per
-// command id with the main frame; a handler ends with the frame's DocumentChanged.
+// The menu commands that the command tables run on the active document. The frame registers a
+// handler and an enabling condition per table entry; the rule and the engine call come from
+// the table, and a command taking values gets them from its dialog here (one without a dialog
+// yet stays disabled). A handler ends with the frame's DocumentChanged.
 #pragma once
 
 #include <functional>
 
-#include "history/HistoryManager.h"
-#include "selection/SelectionCommands.h"
+#include "commands/CommandTable.h"
 
 namespace zelvo {
 
@@ -16,33 +16,19 @@ class Image;
 using AddCommand =
     std::function<void(int id, std::function<void()> handler, std::function<bool()> enabled)>;
 
-void RegisterLayerMenuCommands(CMainFrame& frame, const AddCommand& add);
-void RegisterSelectAndEditCommands(CMainFrame& frame, const AddCommand& add);
-void RegisterImageAndFilterCommands(CMainFrame& frame, const AddCommand& add);
-
-// The five turns that Edit > Transform (the current layer) and Image > Rotate Canvas (every
-// layer) both offer, in menu order, with their geometry codes.
-struct TurnEntry {
-    const char* text;
-    int code;
+// The dialog of a command taking values: shows it over `frame` for `image` and fills `values`;
+// false when it was cancelled.
+using CommandDialog = bool (*)(CMainFrame& frame, Image& image, CommandValues& values);
+struct DialogCommand {
+    int id;
+    CommandDialog dialog;
 };
-extern const TurnEntry kTurnEntries[5];
+// The commands whose values come from a dialog of the program.
+const std::vector<DialogCommand>& DialogCommands();
 
-// The id of a menu entry that has no fixed id (0 when the table has no such entry).
-int MenuId(const char* menu, const char* text);
+void RegisterTableCommands(CMainFrame& frame, const AddCommand& add);
 
-// Helpers for the handlers: run `work` on the active document and redraw it; enable when a
-// document is open, ready and `condition` holds for its history.
-std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&)> work);
-std::function<bool()> WhenActiveImage(CMainFrame& frame,
-                                      std::function<bool(HistoryManager&)> condition);
-
-// Text layers are drawn again and curve layers drawn filled for Layer Convert to Selection
-// (and the palette's Ctrl+click), then as they are.
-class DocumentRerender : public SelectionRerender {
-public:
-    void RenderText(Layer& layer) override;
-    void RenderCurve(Layer& layer, bool forceFill) override;
-};
+// The context the active document gives the tables (its copy rectangle kept for the frame).
+CommandContext FrameCommandContext(CMainFrame& frame);
 
 }  // namespace zelvo

@@ -129,10 +129,6 @@ void CMainFrame::RegisterCommands() {
     auto always = [] { return true; };
     auto haveDoc = [this] { return ActiveChild() != nullptr; };
     auto anyDoc = [this] { return !Children().isEmpty(); };
-    auto history = [this]() -> HistoryManager* {
-        Image* image = ActiveImage();
-        return image ? &image->History() : nullptr;
-    };
     auto add = [this](int id, std::function<void()> handler, std::function<bool()> enabled) {
         m_handlers[id] = std::move(handler);
         m_enablers[id] = std::move(enabled);
@@ -155,7 +151,7 @@ void CMainFrame::RegisterCommands() {
     auto printPreview = [this] {
         if (Image* image = ActiveImage()) RunPrintPreview(*image, this);
     };
-    add(MenuCommandId("&File", "Print with Preview..."), printPreview, haveDoc);
+    add(kIdPrintWithPreview, printPreview, haveDoc);
     add(kIdFilePrintPreview, printPreview, haveDoc);
     add(
         kIdFilePrint,
@@ -174,21 +170,6 @@ void CMainFrame::RegisterCommands() {
             },
             [this, i] { return i < m_app.RecentFiles().size(); });
 
-    // Undo and redo change layers in place: the refresher is held off meanwhile.
-    auto onHistory = [this](void (*step)(HistoryManager&)) {
-        return [this, step] {
-            Image* image = ActiveImage();
-            if (!image) return;
-            HoldRender hold(image->ViewState());
-            step(image->History());
-        };
-    };
-    add(kCmdUndoRedo, onHistory([](HistoryManager& h) { UndoRedo(h); }),
-        [history] { return UndoRedoState(history()).enabled; });
-    add(kCmdStepForward, onHistory([](HistoryManager& h) { StepForward(h); }),
-        [history] { return StepForwardState(history()).enabled; });
-    add(kCmdStepBackward, onHistory([](HistoryManager& h) { StepBackward(h); }),
-        [history] { return StepBackwardState(history()).enabled; });
     add(
         kIdSetupTempDisk, [this] { OnSetupTempDisk(); }, always);
 
@@ -215,14 +196,8 @@ void CMainFrame::RegisterCommands() {
     add(
         kIdAbout, [this] { OnAbout(); }, always);
 
-    // The engine's commands on the active document.
-    const AddCommand addDocumentCommand = [add](int id, std::function<void()> handler,
-                                                std::function<bool()> enabled) {
-        if (id != 0) add(id, std::move(handler), std::move(enabled));
-    };
-    RegisterLayerMenuCommands(*this, addDocumentCommand);
-    RegisterSelectAndEditCommands(*this, addDocumentCommand);
-    RegisterImageAndFilterCommands(*this, addDocumentCommand);
+    // The engine's commands, from the command tables.
+    RegisterTableCommands(*this, add);
 }
 
 void CMainFrame::OnCommand(int id) {

@@ -5,13 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/CurvesModel.h"
-#include "adjust/Filters.h"
 #include "batch/BatchRunner.h"
-#include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "batch/TableVerbs.h"
 
 namespace zelvo {
 
@@ -45,7 +43,6 @@ CommandResult Ran(int) {
 CommandResult Adjust(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("adjust needs a command");
     const std::string& what = args[0];
-    Image* img = Documents(s).active;
     std::vector<int> v;
     std::string err, range;
     std::vector<Point> anchors;
@@ -80,25 +77,19 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
     }
     if (!err.empty()) return CommandResult::Script(err);
     if (!range.empty()) return CommandResult::Fail("adjust " + range);
-    if (!img) return CommandResult::Fail("no open document");
-    HistoryManager& h = img->History();
-    if (!CurrentPixelLayer(img->Layers()))
-        return CommandResult::Fail("adjust " + what + ": the command is disabled");
-    if (what == "invert") return CommandResult::From(ApplyInvert(h));
-    if (what == "desaturate") return CommandResult::From(ApplyDesaturate(h));
-    if (what == "brightness-contrast")
-        return CommandResult::From(ApplyBrightnessContrast(h, v[0], v[1]));
-    if (what == "saturation") return Ran(ApplySaturation(h, v[0]));
-    if (what == "color-balance") return Ran(ApplyColorBalance(h, v[0], v[1], v[2]));
-    if (what == "levels") return Ran(ApplyLevels(h, {v[0], v[1], v[2], v[3], v[4]}));
-    if (what == "shadow-highlight")
-        return CommandResult::From(ApplyShadowHighlight(h, v[0], v[1], v[2]));
+    const CommandEntry* entry = FindCommandByVerb("adjust " + what);
+    if (auto refused = Refused(s, entry, "adjust " + what)) return *refused;
+    if (what == "invert" || what == "desaturate" || what == "brightness-contrast" ||
+        what == "shadow-highlight")
+        return CommandResult::From(RunVerb(s, *entry, v));
+    if (what != "curves") return Ran(RunVerb(s, *entry, v));
     CurvesModel model;
     if (!model.SetAnchors(anchors))
         return CommandResult::Fail(
             "adjust curves: anchors must lie in 1..180 with x increasing, at least two");
     if (!model.Changed()) return CommandResult::Ok();
-    return CommandResult::From(ApplyTransfer(h, model.TransferTable(), "Curves"));
+    const Table256 table = model.TransferTable();
+    return CommandResult::From(RunVerb(s, *entry, CommandValues(table.begin(), table.end())));
 }
 
 CommandResult Filter(BatchSession& s, const Args& args) {
@@ -108,7 +99,6 @@ CommandResult Filter(BatchSession& s, const Args& args) {
     std::string err, range;
     bool mono = false;
     std::optional<unsigned> seed;
-    NoiseReducer reducer = NoiseReducer::Small;
     if (what == "blur") {
         err = Numbers(args, 1, 1, 110, v, &range);
     } else if (what == "sharpen") {
@@ -138,36 +128,25 @@ CommandResult Filter(BatchSession& s, const Args& args) {
         }
     } else if (what == "reduce-noise") {
         const std::string k = args.size() == 2 ? args[1] : "";
-        if (k == "small")
-            reducer = NoiseReducer::Small;
-        else if (k == "medium")
-            reducer = NoiseReducer::Medium;
-        else if (k == "big")
-            reducer = NoiseReducer::Big;
-        else if (k == "gray")
-            reducer = NoiseReducer::Gray;
-        else
+        if (k != "small" && k != "medium" && k != "big" && k != "gray")
             err = "filter reduce-noise takes small, medium, big or gray";
     } else {
         return CommandResult::Script("unknown filter command '" + what + "'");
     }
     if (!err.empty()) return CommandResult::Script(err);
     if (!range.empty()) return CommandResult::Fail("filter " + range);
-    Image* img = Documents(s).active;
-    if (!img) return CommandResult::Fail("no open document");
-    HistoryManager& h = img->History();
-    if (!CurrentPixelLayer(img->Layers()))
-        return CommandResult::Fail("filter " + what + ": the command is disabled");
-    if (what == "blur") return CommandResult::From(ApplyBlur(h, v[0]));
-    if (what == "sharpen") return CommandResult::From(ApplySharpen(h));
-    if (what == "sharpen-more") return CommandResult::From(ApplySharpenMore(h, v[0], v[1]));
-    if (what == "mosaic") return CommandResult::From(ApplyMosaic(h, v[0]));
+    // Each reducer is a menu item of its own.
+    const std::string verb =
+        what == "reduce-noise" ? "filter reduce-noise " + args[1] : "filter " + what;
+    const CommandEntry* entry = FindCommandByVerb(verb);
+    if (auto refused = Refused(s, entry, "filter " + what)) return *refused;
     if (what == "add-noise") {
         std::srand(seed ? *seed : unsigned(std::time(nullptr)));
-        return CommandResult::From(ApplyAddNoise(h, v[0], mono));
+        v.push_back(mono ? 1 : 0);
     }
     // No to the large-layer question cancels: the command did not fail.
-    return Ran(ApplyReduceNoise(h, reducer));
+    if (what == "reduce-noise") return Ran(RunVerb(s, *entry));
+    return CommandResult::From(RunVerb(s, *entry, v));
 }
 
 }  // namespace

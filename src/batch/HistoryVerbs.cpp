@@ -4,6 +4,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "batch/TableVerbs.h"
 
 namespace zelvo {
 
@@ -30,24 +31,17 @@ CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
     HistoryManager& h = image->History();
 
     // A disabled menu command does nothing; a script asking for it has gone wrong.
-    auto disabled = [&](const char* name) {
-        return CommandResult::Fail(std::string("history ") + name + ": the command is disabled");
-    };
-    if (what == "undo") {
-        if (!UndoRedoState(&h).enabled) return disabled("undo");
-        UndoRedo(h);
-    } else if (what == "step-backward") {
-        if (!StepBackwardState(&h).enabled) return disabled("step-backward");
-        StepBackward(h);
-    } else if (what == "step-forward") {
-        if (!StepForwardState(&h).enabled) return disabled("step-forward");
-        StepForward(h);
+    const std::string name = "history " + what;
+    if (what == "undo" || what == "step-backward" || what == "step-forward") {
+        const CommandEntry* entry = FindCommandByVerb(name);
+        if (auto refused = Refused(s, entry, name)) return *refused;
+        RunVerb(s, *entry);
     } else if (what == "goto") {
         if (*row < 0 || *row >= HistoryPalette::RowCount(h))
             return CommandResult::Fail("history goto: there is no row " + args[1]);
         h.GoToState(*row, 1);
     } else {
-        if (h.StateCount() == 0) return disabled("delete");
+        if (h.StateCount() == 0) return CommandResult::Fail(name + ": the command is disabled");
         h.DeleteCurrentState();
     }
     return CommandResult::Ok();

@@ -7,12 +7,11 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "batch/TableVerbs.h"
 #include "geometry/CanvasSize.h"
 #include "geometry/CropRebuild.h"
 #include "geometry/ImageSize.h"
 #include "geometry/PrintSize.h"
-#include "geometry/RotateCanvas.h"
-#include "geometry/TransformLayer.h"
 
 namespace zelvo {
 
@@ -40,7 +39,7 @@ std::optional<int32_t> ResolutionOption(const std::string& value) {
     return RoundR4(float(*ppi) * 39.37008f);
 }
 
-CommandResult Size(Image* doc, const Args& args) {
+CommandResult Size(BatchSession& s, Image* doc, const Args& args) {
     if (args.size() < 3 || args.size() > 5)
         return CommandResult::Script("image size takes W H [res=PPI] [scale-styles=0|1]");
     const auto w = ParseInt(args[1]), h = ParseInt(args[2]);
@@ -60,10 +59,8 @@ CommandResult Size(Image* doc, const Args& args) {
             return CommandResult::Script("image size: unknown option '" + args[i] + "'");
         }
     }
-    if (!doc) return CommandResult::Fail("no open document");
+    if (auto refused = Refused(s, FindCommand(kIdImageSize), "image size")) return *refused;
     Image& img = *doc;
-    if (!GeometryCommandEnabled(GeometryCommand::ImageSize, img.History()))
-        return Disabled("image size");
     if (*w < 1 || *h < 1 || *w > kMaxImageSide || *h > kMaxImageSide)
         return CommandResult::Fail("image size: width and height must be 1 .. 10000");
     ImageSizeDialogModel dialog(img.Width(), img.Height(), img.Resolution());
@@ -72,20 +69,17 @@ CommandResult Size(Image* doc, const Args& args) {
     const bool tooLarge = int64_t(*w) * int64_t(*h) > kMaxImagePixels;
     const auto request = dialog.Ok();
     if (!request) return tooLarge ? CommandResult::Fail() : CommandResult::Ok();
-    int32_t newResolution = img.Resolution();
-    if (!ResizeImage(img.History(), *request, newResolution)) return CommandResult::Fail();
-    img.SetResolution(newResolution);
-    return CommandResult::Ok();
+    return CommandResult::From(RunVerb(s, *FindCommand(kIdImageSize),
+                                       {request->width, request->height, request->resolution,
+                                        request->scaleStyles ? 1 : 0}) != 0);
 }
 
-CommandResult Canvas(Image* doc, const Args& args) {
+CommandResult Canvas(BatchSession& s, Image* doc, const Args& args) {
     if (args.size() != 3) return CommandResult::Script("image canvas takes W H");
     const auto w = ParseNumber(args[1]), h = ParseNumber(args[2]);
     if (!w || !h) return CommandResult::Script("image canvas: W and H must be numbers");
-    if (!doc) return CommandResult::Fail("no open document");
+    if (auto refused = Refused(s, FindCommand(kIdCanvasSize), "image canvas")) return *refused;
     Image& img = *doc;
-    if (!GeometryCommandEnabled(GeometryCommand::CanvasSize, img.History()))
-        return Disabled("image canvas");
     CanvasSizeDialogModel dialog(img.Width(), img.Height(), img.Resolution());
     dialog.SetUnit(LengthUnit::Pixels);
     if (!dialog.EditWidth(*w) || !dialog.EditHeight(*h))
@@ -100,10 +94,10 @@ CommandResult Canvas(Image* doc, const Args& args) {
             break;
     }
     return CommandResult::From(
-        ChangeCanvasSize(img.History(), dialog.NewWidth(), dialog.NewHeight()) == 1);
+        RunVerb(s, *FindCommand(kIdCanvasSize), {dialog.NewWidth(), dialog.NewHeight()}) == 1);
 }
 
-CommandResult PrintSize(Image* doc, const Args& args) {
+CommandResult PrintSize(BatchSession& s, Image* doc, const Args& args) {
     if (args.size() < 2 || args.size() > 3)
         return CommandResult::Script("image print-size takes RES [ppi|ppcm]");
     const auto value = ParseNumber(args[1]);
@@ -115,20 +109,14 @@ CommandResult PrintSize(Image* doc, const Args& args) {
         else if (args[2] != "ppi")
             return CommandResult::Script("image print-size: the unit is ppi or ppcm");
     }
-    if (!doc) return CommandResult::Fail("no open document");
+    if (auto refused = Refused(s, FindCommand(kIdPrintSize), "image print-size")) return *refused;
     Image& img = *doc;
-    if (!GeometryCommandEnabled(GeometryCommand::PrintSize, img.History()))
-        return Disabled("image print-size");
     PrintSizeDialogModel dialog(img.Width(), img.Height(), img.Resolution());
     dialog.SetResolutionUnit(unit);
     if (!dialog.EditResolution(*value))
         return CommandResult::Fail(
             "image print-size: the resolution must be 0.01 up to below 10000");
-    if (const auto r = dialog.Ok()) {
-        img.SetResolution(*r);
-        // No history state, but the document now differs from its file.
-        img.SetModified(true);
-    }
+    if (const auto r = dialog.Ok()) RunVerb(s, *FindCommand(kIdPrintSize), {*r});
     return CommandResult::Ok();
 }
 
@@ -177,25 +165,22 @@ CommandResult ImageCommand(BatchSession& s, const Args& args) {
     }
     Image* img = Documents(s).active;
     // Each command checks its words before it asks for a document.
-    if (what == "size") return Size(img, args);
-    if (what == "canvas") return Canvas(img, args);
-    if (what == "print-size") return PrintSize(img, args);
+    if (what == "size") return Size(s, img, args);
+    if (what == "canvas") return Canvas(s, img, args);
+    if (what == "print-size") return PrintSize(s, img, args);
     if (what == "crop") return Crop(img, args);
-    if (!img) return CommandResult::Fail("no open document");
-    if (!GeometryCommandEnabled(GeometryCommand::RotateCanvas, img->History()))
-        return Disabled("image rotate");
-    return CommandResult::From(RotateCanvas(img->History(), *code) == 1);
+    const CommandEntry* entry = FindCommandByVerb("image rotate " + args[1]);
+    if (auto refused = Refused(s, entry, "image rotate")) return *refused;
+    return CommandResult::From(RunVerb(s, *entry) == 1);
 }
 
 CommandResult Transform(BatchSession& s, const Args& args) {
     if (args.size() != 1) return CommandResult::Script("transform takes cw|ccw|180|flip-h|flip-v");
     const auto code = RotateCodeOf(args[0]);
     if (!code) return CommandResult::Script("transform: unknown turn '" + args[0] + "'");
-    Image* img = Documents(s).active;
-    if (!img) return CommandResult::Fail("no open document");
-    if (!GeometryCommandEnabled(GeometryCommand::TransformLayer, img->History()))
-        return Disabled("transform");
-    return CommandResult::From(TransformLayer(img->History(), *code) == 1);
+    const CommandEntry* entry = FindCommandByVerb("transform " + args[0]);
+    if (auto refused = Refused(s, entry, "transform")) return *refused;
+    return CommandResult::From(RunVerb(s, *entry) == 1);
 }
 
 }  // namespace

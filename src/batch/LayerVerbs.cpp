@@ -7,8 +7,8 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "batch/TableVerbs.h"
 #include "history/LayerOpacity.h"
-#include "layerops/LayerCommands.h"
 #include "layerops/LayerStack.h"
 #include "layerops/LinkGroups.h"
 
@@ -17,24 +17,6 @@ namespace zelvo {
 namespace {
 
 using Args = std::vector<std::string>;
-
-struct MenuCommand {
-    const char* word;
-    LayerCommandId id;
-};
-
-constexpr MenuCommand kMenu[] = {
-    {"new", kCmdNewLayer},
-    {"duplicate", kCmdDuplicateLayer},
-    {"delete", kCmdDeleteLayer},
-    {"up", kCmdMoveUp},
-    {"down", kCmdMoveDown},
-    {"merge-linked", kCmdMergeLinked},
-    {"merge-visible", kCmdMergeVisible},
-    {"merge-all", kCmdMergeAll},
-    {"clear-border", kCmdClearBorder},
-    {"rasterize", kCmdRasterize},
-};
 
 // A command that did nothing is fine unless it said why: a message shown is a refusal.
 CommandResult Outcome(BatchSession& s, size_t messagesBefore, int changed) {
@@ -53,15 +35,12 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("layer takes a subcommand");
     const std::string& what = args[0];
     BatchDocuments& docs = Documents(s);
-    for (const MenuCommand& m : kMenu) {
-        if (what != m.word) continue;
+    // The Layer menu's commands.
+    if (const CommandEntry* menu = FindCommandByVerb("layer " + what)) {
         if (args.size() != 1) return CommandResult::Script("layer " + what + " takes no arguments");
-        if (!docs.active) return CommandResult::Fail("no open document");
-        HistoryManager& h = docs.active->History();
-        if (!LayerCommandEnabled(m.id, &h))
-            return CommandResult::Fail("layer " + what + ": the command is disabled");
+        if (auto refused = Refused(s, menu, "layer " + what)) return *refused;
         const size_t before = s.messages.Entries().size();
-        return Outcome(s, before, RunLayerCommand(m.id, h));
+        return Outcome(s, before, RunVerb(s, *menu));
     }
     if (what == "select" || what == "visible" || what == "link") {
         if (args.size() != 2) return CommandResult::Script("layer " + what + " takes N");

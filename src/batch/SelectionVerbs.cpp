@@ -9,12 +9,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
-#include "clipboard/ClipboardCommands.h"
-#include "curves/Curve.h"
-#include "layerops/LayerStack.h"
-#include "layers/TextLayer.h"
-#include "platform/Clipboard.h"
-#include "selection/SelectionCommands.h"
+#include "batch/TableVerbs.h"
 #include "selection/SelectionDialogs.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
@@ -27,22 +22,6 @@ using Args = std::vector<std::string>;
 
 // The colour pair's foreground at start (the Draw Border swatch opens on it).
 constexpr ColorRef kForeground = 0;
-
-CommandResult Disabled(const std::string& command) {
-    return CommandResult::Fail(command + ": the command is disabled");
-}
-
-// Text is drawn again; a curve is drawn filled for the conversion and as it is afterwards.
-class DocumentRerender : public SelectionRerender {
-public:
-    void RenderText(Layer& layer) override { zelvo::RenderText(layer); }
-    void RenderCurve(Layer& layer, bool forceFill) override {
-        const bool filled = layer.IsFilled();
-        if (forceFill) layer.SetFilled(true);
-        zelvo::RenderCurve(layer);
-        layer.SetFilled(filled);
-    }
-};
 
 std::optional<CombineMode> ParseMode(const std::string& word) {
     if (word == "new") return CombineMode::New;
@@ -135,46 +114,28 @@ CommandResult Select(BatchSession& s, const Args& args) {
     }
     Image* img = Documents(s).active;
     if (!img) return CommandResult::Fail("no open document");
-    HistoryManager& h = img->History();
     if (isShape) return Shape(*img, args);
     if (what == "dump") return Dump(*img, args[1]);
 
-    using C = SelectionCommand;
+    // The Select menu's commands, the values as their dialogs take them.
     const std::string name = "select " + what;
-    if (what == "all") {
-        SelectAll(h);
-    } else if (what == "none") {
-        if (!SelectionCommandEnabled(C::Deselect, h)) return Disabled(name);
-        Deselect(h);
-    } else if (what == "reselect") {
-        if (!SelectionCommandEnabled(C::Reselect, h)) return Disabled(name);
-        Reselect(h);
-    } else if (what == "inverse") {
-        if (!SelectionCommandEnabled(C::Inverse, h)) return Disabled(name);
-        InverseSelection(h);
-    } else if (what == "layer") {
-        if (!SelectionCommandEnabled(C::LayerToSelection, h)) return Disabled(name);
-        DocumentRerender rerender;
-        LayerToSelection(h, &rerender);
-    } else if (what == "feather") {
-        if (!SelectionCommandEnabled(C::Feather, h)) return Disabled(name);
+    const CommandEntry* entry = FindCommandByVerb(name);
+    if (auto refused = Refused(s, entry, name)) return *refused;
+    CommandValues values;
+    if (what == "feather") {
         FeatherDialogModel dialog;
         dialog.radius = *value;
         const auto radius = dialog.Ok();
         if (!radius) return CommandResult::Fail();
-        FeatherSelection(h, *radius);
-    } else {
-        const bool contract = what == "contract";
-        if (!SelectionCommandEnabled(contract ? C::Contract : C::Expand, h)) return Disabled(name);
-        ExpandContractDialogModel dialog(contract);
+        values = {*radius};
+    } else if (isValue) {
+        ExpandContractDialogModel dialog(what == "contract");
         dialog.pixels = *value;
         const auto pixels = dialog.Ok();
         if (!pixels) return CommandResult::Fail();
-        if (contract)
-            ContractSelection(h, *pixels);
-        else
-            ExpandSelection(h, *pixels);
+        values = {*pixels};
     }
+    RunVerb(s, *entry, values);
     return CommandResult::Ok();
 }
 
@@ -198,40 +159,21 @@ CommandResult Edit(BatchSession& s, const Args& args) {
             return CommandResult::Script("edit border: W and OPACITY must be whole numbers");
         if (!color) return CommandResult::Script("edit border: the colour is #RRGGBB");
     }
-    Clipboard& clipboard = AppClipboard();
-    if (what == "clean-clipboard") {
-        CleanClipboard(clipboard);
-        return CommandResult::Ok();
-    }
-    Image* img = Documents(s).active;
-    if (!img) return CommandResult::Fail("no open document");
-    HistoryManager& h = img->History();
-    ClipboardState& state = s.State<ClipboardState>("clipboard");
     const std::string name = "edit " + what;
-    if (what == "clear") {
-        if (!SelectionCommandEnabled(SelectionCommand::Clear, h)) return Disabled(name);
-        ClearSelection(h);
-    } else if (what == "border") {
-        if (!SelectionCommandEnabled(SelectionCommand::DrawBorder, h)) return Disabled(name);
+    const CommandEntry* entry = FindCommandByVerb(name);
+    if (auto refused = Refused(s, entry, name)) return *refused;
+    CommandValues values;
+    if (what == "border") {
         DrawBorderDialogModel dialog(kForeground);
         dialog.width = *width;
         dialog.color = ColorRef(*color);
         dialog.opacity = *opacity;
-        const auto values = dialog.Ok();
-        if (!values) return CommandResult::Fail();
-        DrawBorder(h, values->width, values->color, values->opacity);
-    } else if (what == "copy" || what == "cut") {
-        if (!CopyEnabled(h)) return Disabled(name);
-        if (what == "copy")
-            CopySelection(h, clipboard, state);
-        else
-            CutSelection(h, clipboard, state);
-    } else {
-        if (!PasteEnabled(clipboard)) return Disabled(name);
-        auto newLayer = [&h](int32_t w, int32_t hgt) { return PasteAsLayer(h, w, hgt); };
-        if (PasteClipboard(h, clipboard, state, newLayer) != PasteResult::Pasted)
-            return CommandResult::Fail();
+        const auto chosen = dialog.Ok();
+        if (!chosen) return CommandResult::Fail();
+        values = {chosen->width, int32_t(chosen->color), chosen->opacity};
     }
+    const int changed = RunVerb(s, *entry, values);
+    if (what == "paste" && changed != 1) return CommandResult::Fail();
     return CommandResult::Ok();
 }
 

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -23,11 +24,13 @@
 #include "app/CLayersPalette.h"
 #include "app/CPrintSizeDialog.h"
 #include "app/CSelectionPixelsDialog.h"
+#include "app/MainFrameCommands.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "layers/StoredDib.h"
 #include "selection/SelectionMask.h"
+#include "testsupport/BusyToolHost.h"
 
 using namespace zelvo;
 using namespace zelvo::guitest;
@@ -520,6 +523,71 @@ private slots:
         QCOMPARE(image.Width(), 40);
         QCOMPARE(image.History().StateCount(), states);
         QVERIFY(image.IsModified());
+    }
+
+    // Every row of the command tables is a menu item where the table says, with its text and
+    // keys; every dialog the frame offers belongs to a table row that takes values.
+    void everyCommandTableRowIsAMenuItem() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        int rows = 0;
+        for (const CommandFamily& family : CommandFamilies()) {
+            for (const CommandEntry& e : family.entries) {
+                if (e.IsSeparator()) continue;
+                const QString where = QString::fromStdString(e.menu + " / " + e.text);
+                QAction* action = frame.Action(e.id);
+                QVERIFY2(action, qPrintable(where));
+                QVERIFY2(action->text().startsWith(QString::fromStdString(e.text)),
+                         qPrintable(where + " reads " + action->text()));
+                QMenu* menu = frame.Menu(QString::fromStdString(e.menu));
+                QVERIFY2(menu && menu->actions().contains(action), qPrintable(where));
+                QList<QKeySequence> keys;
+                for (const QString& k :
+                     QString::fromStdString(e.keys).split(';', Qt::SkipEmptyParts))
+                    keys.append(QKeySequence(k));
+                QCOMPARE(action->shortcuts(), keys);
+                ++rows;
+            }
+        }
+        QVERIFY(rows > 100);
+        for (const DialogCommand& d : DialogCommands()) {
+            const CommandEntry* e = FindCommand(d.id);
+            QVERIFY(e && e->TakesValues() && e->run);
+        }
+    }
+
+    // A tool in the middle of a drag disables the document commands; triggered anyway (a key
+    // held down), they do nothing. zelvo-batch refuses the same verbs by the same rule.
+    void aBusyToolDisablesTheDocumentCommands() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        Image& image = frame.NewDocument({20, 10, 2834})->GetImage();
+        frame.OnCommand(kIdSelectAll);
+        const char* verbs[] = {"adjust invert", "filter sharpen",   "layer new",
+                               "select none",   "select feather",   "edit clear",
+                               "edit copy",     "edit border",      "image rotate cw",
+                               "image size",    "transform flip-h", "select all"};
+        for (const char* verb : verbs) {
+            const CommandEntry* e = FindCommandByVerb(verb);
+            QVERIFY2(e && e->refusedWhileToolBusy, verb);
+            QVERIFY2(Enabled(frame, e->id), verb);
+        }
+        test::BusyToolHost busy;
+        image.History().SetHost(&busy);
+        const int states = image.History().StateCount();
+        int refused = 0;
+        for (const CommandFamily& family : CommandFamilies())
+            for (const CommandEntry& e : family.entries) {
+                if (!e.refusedWhileToolBusy || !e.run) continue;
+                QVERIFY2(!Enabled(frame, e.id), e.verb.c_str());
+                ++refused;
+            }
+        QVERIFY(refused > 40);
+        // No dialog opens and nothing is recorded.
+        for (const char* verb : verbs) frame.OnCommand(FindCommandByVerb(verb)->id);
+        QCOMPARE(image.History().StateCount(), states);
+        image.History().SetHost(&image);
+        QVERIFY(Enabled(frame, kIdInvert));
     }
 };
 
