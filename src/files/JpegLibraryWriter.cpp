@@ -7,23 +7,13 @@
 #include <jpeglib.h>
 
 #include "files/Codecs.h"
+#include "files/JpegErrors.h"
 
 namespace zelvo {
 
 namespace {
 
 constexpr size_t kOutputBuffer = 1 << 16;
-
-struct ErrorManager {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void ErrorExit(j_common_ptr cinfo) {
-    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void SilentMessage(j_common_ptr, int) {}
 
 struct Destination {
     jpeg_destination_mgr base;
@@ -56,10 +46,8 @@ void TermDestination(j_compress_ptr cinfo) {
 bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality) {
     if (image.IsEmpty() || image.Bits() != 24) return false;
     jpeg_compress_struct cinfo;
-    ErrorManager err;
-    cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = ErrorExit;
-    err.base.emit_message = SilentMessage;
+    JpegErrorManager err;
+    cinfo.err = SetUpJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;

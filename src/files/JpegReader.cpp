@@ -6,6 +6,7 @@
 #include <jpeglib.h>
 
 #include "files/Codecs.h"
+#include "files/JpegErrors.h"
 
 namespace zelvo {
 
@@ -14,20 +15,9 @@ namespace {
 // Progressive files with thousands of tiny scans take ages to decode and are never real.
 constexpr int kMaxScans = 1000;
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    jmp_buf jump;
-};
-
-void ErrorExit(j_common_ptr cinfo) {
-    longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-void SilentMessage(j_common_ptr, int) {}
-
 void LimitScans(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (d->progressive_mode && d->input_scan_number > kMaxScans) ErrorExit(cinfo);
+    if (d->progressive_mode && d->input_scan_number > kMaxScans) JpegErrorExit(cinfo);
 }
 
 // Converts one CMYK row to BGR; Adobe files store the inks inverted.
@@ -49,11 +39,9 @@ void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted
 // Only plain C objects live in this frame: longjmp skips destructors.
 bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out) {
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
     jpeg_progress_mgr progress;
-    cinfo.err = jpeg_std_error(&err.base);
-    err.base.error_exit = ErrorExit;
-    err.base.emit_message = SilentMessage;
+    cinfo.err = SetUpJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         out.Clear();

@@ -1,6 +1,7 @@
 #include "geometry/CanvasSize.h"
 
 #include "geometry/ImageSize.h"
+#include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 
@@ -122,28 +123,12 @@ int ChangeCanvasSize(HistoryManager& history, int32_t width, int32_t height) {
         int64_t(width) * int64_t(height) > kMaxImagePixels || !lm.CheckLayerList())
         return 0;
     WaitCursor wait;
-    const auto same = [](Point p) { return p; };
-    CanvasRebuild rebuild(history);
-    for (const LayerPtr& old : lm.Layers()) {
-        LayerPtr fresh;
-        switch (old->Kind()) {
-            // Nothing changes in a pixel layer: the object goes on in the new list as it is,
-            // its pixels outside the new canvas included.
-            case LayerKind::Pixel:
-                fresh = old;
-                break;
-            case LayerKind::Text:
-            case LayerKind::Curve:
-                fresh = RebuildVectorLayer(lm, *old, width, height, same);
-                break;
-            case LayerKind::Null:
-                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
-                break;
-        }
-        if (!fresh) return 0;
-        rebuild.Add(std::move(fresh));
-    }
-    return rebuild.Commit("Canvas Size", width, height);
+    CanvasLayerRules rules;
+    // Nothing changes in a pixel layer: the object goes on in the new list as it is, its pixels
+    // outside the new canvas included.
+    rules.pixel = [](const LayerPtr& old) { return old; };
+    rules.map = [](Point p) { return p; };
+    return RebuildCanvas(history, "Canvas Size", width, height, rules);
 }
 
 }  // namespace zelvo

@@ -2,6 +2,7 @@
 
 #include "geometry/Geometry.h"
 #include "geometry/ImageSize.h"
+#include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
 
 namespace zelvo {
@@ -21,39 +22,16 @@ int CropRebuild(HistoryManager& history, const Rect& frame, int32_t width, int32
         return {RoundR3(float(p.x - frame.left) * sx), RoundR3(float(p.y - frame.top) * sy)};
     };
 
-    Feedback& progress = AppFeedback();
-    progress.BeginProgress(lm.LayerCount());
-    CanvasRebuild rebuild(history);
-    for (const LayerPtr& old : lm.Layers()) {
-        LayerPtr fresh;
-        switch (old->Kind()) {
-            case LayerKind::Pixel: {
-                const Rect moved = old->Bounds().Offset(-frame.left, -frame.top);
-                fresh = ResampleLayer(lm, *old, ScaledLayerRect(moved, sx, sy), sx, sy, mode,
-                                      canvas, true);
-                break;
-            }
-            case LayerKind::Text: {
-                const float fontScale = old->Text().direction == kTextVertical ? sx : sy;
-                fresh = RebuildVectorLayer(lm, *old, width, height, map, fontScale);
-                break;
-            }
-            case LayerKind::Curve:
-                fresh = RebuildVectorLayer(lm, *old, width, height, map);
-                break;
-            case LayerKind::Null:
-                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
-                break;
-        }
-        if (!fresh) {
-            progress.EndProgress();
-            return 0;
-        }
-        rebuild.Add(std::move(fresh));
-        progress.StepProgress();
-    }
-    progress.EndProgress();
-    if (!rebuild.Commit("Crop", width, height)) return 0;
+    CanvasLayerRules rules;
+    rules.pixel = [&](const LayerPtr& old) {
+        const Rect moved = old->Bounds().Offset(-frame.left, -frame.top);
+        return ResampleLayer(lm, *old, ScaledLayerRect(moved, sx, sy), sx, sy, mode, canvas, true);
+    };
+    rules.map = map;
+    rules.fontScaleHorizontal = sy;
+    rules.fontScaleVertical = sx;
+    rules.showProgress = true;
+    if (!RebuildCanvas(history, "Crop", width, height, rules)) return 0;
     documentResolution = resolution;
     return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "geometry/RebuildCanvas.h"
 #include "geometry/Resample.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
@@ -151,39 +152,18 @@ int ResizeImage(HistoryManager& history, const ImageSizeRequest& request,
         return {RoundR3(float(p.x) * sx), RoundR3(float(p.y) * sy)};
     };
 
-    Feedback& progress = AppFeedback();
-    progress.BeginProgress(lm.LayerCount());
-    CanvasRebuild rebuild(history);
-    for (const LayerPtr& old : lm.Layers()) {
-        LayerPtr fresh;
-        switch (old->Kind()) {
-            case LayerKind::Pixel:
-                fresh = ResampleLayer(lm, *old, ScaledLayerRect(old->Bounds(), sx, sy), sx, sy,
-                                      mode, canvas);
-                break;
-            case LayerKind::Text: {
-                // The font's cell height runs down the canvas for horizontal text and across it
-                // for vertical text.
-                const float fontScale = old->Text().direction == kTextVertical ? sx : sy;
-                fresh = RebuildVectorLayer(lm, *old, width, height, scale, fontScale);
-                break;
-            }
-            case LayerKind::Curve:
-                fresh = RebuildVectorLayer(lm, *old, width, height, scale);
-                break;
-            case LayerKind::Null:
-                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
-                break;
-        }
-        if (!fresh) {
-            progress.EndProgress();
-            return 0;
-        }
-        rebuild.Add(std::move(fresh));
-        progress.StepProgress();
-    }
-    progress.EndProgress();
-    if (!rebuild.Commit("Image Size", width, height)) return 0;
+    CanvasLayerRules rules;
+    rules.pixel = [&](const LayerPtr& old) {
+        return ResampleLayer(lm, *old, ScaledLayerRect(old->Bounds(), sx, sy), sx, sy, mode,
+                             canvas);
+    };
+    rules.map = scale;
+    // The font's cell height runs down the canvas for horizontal text and across it for
+    // vertical text.
+    rules.fontScaleHorizontal = sy;
+    rules.fontScaleVertical = sx;
+    rules.showProgress = true;
+    if (!RebuildCanvas(history, "Image Size", width, height, rules)) return 0;
     documentResolution = request.resolution;
     return 1;
 }

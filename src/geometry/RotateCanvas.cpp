@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
 #include "store/RowCursor.h"
 
@@ -93,35 +94,18 @@ int RotateCanvas(HistoryManager& history, int code) {
     const int32_t W = lm.Image().width, H = lm.Image().height;
     int32_t newWidth = 0, newHeight = 0;
     RotatedCanvasSize(code, W, H, newWidth, newHeight);
-    const auto map = [code, W, H](Point p) { return MapCanvasPoint(p, code, W, H); };
-    CanvasRebuild rebuild(history);
-    for (const LayerPtr& old : lm.Layers()) {
-        LayerPtr fresh;
-        switch (old->Kind()) {
-            case LayerKind::Pixel: {
-                if (!old->HasPixels()) {
-                    fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
-                    break;
-                }
-                const Rect r = MapCanvasRect(old->Bounds(), code, W, H);
-                fresh = NewLayerLike(lm, *old, LayerKind::Pixel, r.Width(), r.Height());
-                if (!fresh) break;
-                fresh->SetPosition(r.left, r.top);
-                if (!TurnPixels(*old, *fresh, code)) fresh.reset();
-                break;
-            }
-            case LayerKind::Text:
-            case LayerKind::Curve:
-                fresh = RebuildVectorLayer(lm, *old, newWidth, newHeight, map);
-                break;
-            case LayerKind::Null:
-                fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
-                break;
-        }
-        if (!fresh) return 0;
-        rebuild.Add(std::move(fresh));
-    }
-    return rebuild.Commit("Rotate Canvas", newWidth, newHeight);
+    CanvasLayerRules rules;
+    rules.pixel = [&](const LayerPtr& old) -> LayerPtr {
+        if (!old->HasPixels()) return NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+        const Rect r = MapCanvasRect(old->Bounds(), code, W, H);
+        LayerPtr fresh = NewLayerLike(lm, *old, LayerKind::Pixel, r.Width(), r.Height());
+        if (!fresh) return nullptr;
+        fresh->SetPosition(r.left, r.top);
+        if (!TurnPixels(*old, *fresh, code)) return nullptr;
+        return fresh;
+    };
+    rules.map = [code, W, H](Point p) { return MapCanvasPoint(p, code, W, H); };
+    return RebuildCanvas(history, "Rotate Canvas", newWidth, newHeight, rules);
 }
 
 }  // namespace zelvo

@@ -1,0 +1,49 @@
+#include "geometry/RebuildCanvas.h"
+
+#include "layers/TextLayer.h"
+#include "platform/Feedback.h"
+
+namespace zelvo {
+
+int RebuildCanvas(HistoryManager& history, const std::string& name, int32_t width, int32_t height,
+                  const CanvasLayerRules& rules) {
+    LayerManager& lm = history.Layers();
+    CanvasRebuild rebuild(history);
+    {
+        // The bar ends before the new list goes in, and on every early return.
+        struct Bar {
+            bool shown;
+            ~Bar() {
+                if (shown) AppFeedback().EndProgress();
+            }
+        } bar{rules.showProgress};
+        if (bar.shown) AppFeedback().BeginProgress(lm.LayerCount());
+        for (const LayerPtr& old : lm.Layers()) {
+            LayerPtr fresh;
+            switch (old->Kind()) {
+                case LayerKind::Pixel:
+                    fresh = rules.pixel(old);
+                    break;
+                case LayerKind::Text: {
+                    const float fontScale = old->Text().direction == kTextVertical
+                                                ? rules.fontScaleVertical
+                                                : rules.fontScaleHorizontal;
+                    fresh = RebuildVectorLayer(lm, *old, width, height, rules.map, fontScale);
+                    break;
+                }
+                case LayerKind::Curve:
+                    fresh = RebuildVectorLayer(lm, *old, width, height, rules.map);
+                    break;
+                case LayerKind::Null:
+                    fresh = NewLayerLike(lm, *old, LayerKind::Null, 0, 0);
+                    break;
+            }
+            if (!fresh) return 0;
+            rebuild.Add(std::move(fresh));
+            if (bar.shown) AppFeedback().StepProgress();
+        }
+    }
+    return rebuild.Commit(name, width, height);
+}
+
+}  // namespace zelvo
