@@ -10,21 +10,14 @@
 #include "files/RasterFile.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/DocumentTestSupport.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
 namespace {
 
-class ImageTest : public ::testing::Test {
+class ImageTest : public test::DocumentFixture {
 protected:
-    void SetUp() override {
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        disks.otherAvailable = uint64_t(1) << 40;
-        workspace = std::make_unique<Workspace>(disks);
-        ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
-    }
-
     FileDynamicStore& Store() { return workspace->Store(); }
 
     // The flattened picture, top row first, 3 bytes a pixel without padding.
@@ -54,11 +47,6 @@ protected:
         EXPECT_TRUE(WriteRasterFile(path, img, kFileBmp, 0, 0));
         return path;
     }
-
-    test::TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<Workspace> workspace;
 };
 
 TEST_F(ImageTest, NewImageIsOneWhiteOpaqueLayer) {

@@ -18,7 +18,7 @@
 #include "platform/Disk.h"
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/StoreTestSupport.h"
 
 namespace zelvo::test {
 
@@ -57,15 +57,12 @@ struct DocumentFacts {
     bool operator==(const DocumentFacts&) const = default;
 };
 
-class GeometryTest : public ::testing::Test {
+class GeometryTest : public StoreFixture {
 protected:
     // A document of w x h whose first layer holds `word(x, y)`.
     template <class F>
     void MakeDocument(int32_t w, int32_t h, F word) {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
+        ASSERT_NO_FATAL_FAILURE(OpenStore());
         image.width = w;
         image.height = h;
         layers = std::make_unique<LayerManager>(*store, GeometryTables(), image, 16, 16);
@@ -82,9 +79,7 @@ protected:
     void TearDown() override {
         history.reset();
         layers.reset();
-        if (store) {
-            EXPECT_EQ(store->UsedCount(), 0u);
-        }
+        ExpectStoreEmpty();
     }
 
     // Writes word(x, y) (canvas coordinates) into every pixel of a 32-bit layer.
@@ -191,10 +186,6 @@ protected:
     void Undo() { history->GoToState(history->CurrentStateIndex() - 1, 0); }
     void Redo() { history->GoToState(history->CurrentStateIndex() + 1, 0); }
 
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
     ImageGeometry image;
     CanvasHost host;
     std::unique_ptr<LayerManager> layers;
