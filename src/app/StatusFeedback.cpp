@@ -49,6 +49,8 @@ void StatusFeedback::ShowPercent(int percent) {
     if (!bar) return;
     if (OnGuiThread()) {
         bar->setValue(percent);
+        // The command runs on this thread: the bar is painted now, not after it.
+        bar->repaint();
         return;
     }
     QMetaObject::invokeMethod(
