@@ -16,8 +16,9 @@
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
+#include "tools/ToolController.h"
 #include "view/DisplayRefresher.h"
-#include "view/ToolController.h"
+#include "view/ToolEvents.h"
 #include "view/ViewZoom.h"
 
 namespace zelvo {
@@ -80,7 +81,7 @@ CZelvoView::CZelvoView(Image& image, DisplayRefresher& refresher, QWidget* paren
       m_image(image),
       m_refresher(refresher),
       m_model(image),
-      m_hand(std::make_unique<HandTool>()) {
+      m_hand(std::make_unique<ToolController>()) {
     setObjectName("ZelvoView");
     setFrameShape(QFrame::NoFrame);
     setAcceptDrops(true);
@@ -103,11 +104,11 @@ CZelvoView::~CZelvoView() {
     Detach();
 }
 
-ToolController* CZelvoView::Tools() const {
+ToolEvents* CZelvoView::Tools() const {
     return m_tools ? m_tools : m_hand.get();
 }
 
-void CZelvoView::SetToolController(ToolController* tools) {
+void CZelvoView::SetToolController(ToolEvents* tools) {
     m_tools = tools;
     // The animator asks the active view's controller whether the outline may move.
     if (m_active) m_refresher.SetToolController(Tools());

@@ -19,7 +19,7 @@ namespace zelvo {
 class DisplayRefresher;
 class Image;
 class ImageProcessor;
-class ToolController;
+class ToolEvents;
 
 class CZelvoView : public QAbstractScrollArea, public NavigatorTarget {
     Q_OBJECT
@@ -30,8 +30,8 @@ public:
     Image& GetImage() { return m_image; }
     ImageView& Model() { return m_model; }
     // The tool controller the events go to (null: none; the view keeps its own Hand tool).
-    void SetToolController(ToolController* tools);
-    ToolController* Tools() const;
+    void SetToolController(ToolEvents* tools);
+    ToolEvents* Tools() const;
 
     // The document changed: everything is rendered again.
     void Invalidate() { RequestRender(1); }
@@ -112,8 +112,8 @@ private:
     Image& m_image;
     DisplayRefresher& m_refresher;
     ImageView m_model;
-    ToolController* m_tools = nullptr;
-    std::unique_ptr<ToolController> m_hand;
+    ToolEvents* m_tools = nullptr;
+    std::unique_ptr<ToolEvents> m_hand;
     QImage m_picture;
     std::vector<OutlinePixel> m_outline;
     bool m_active = false;

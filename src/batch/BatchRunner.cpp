@@ -85,7 +85,7 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
     // Every document of the run is journaled, so a killed run can be recovered by the next.
     RecoveryJournal journal(workspace);
 
-    BatchSession session{workspace, messages, m_out, {}};
+    BatchSession session{workspace, messages, m_out, {}, &m_err};
     int status = kDone;
     for (const ScriptLine& line : lines) {
         std::vector<std::string> args(line.words.begin() + 1, line.words.end());
@@ -103,7 +103,9 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
         }
     }
     m_out.flush();
-    // Documents and their blocks go before the workspace and its store.
+    // The tools let go of their views first; documents and their blocks go before the
+    // workspace and its store.
+    session.state.erase("tools");
     session.state.clear();
     return status;
 }

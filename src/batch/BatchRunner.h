@@ -37,6 +37,8 @@ struct BatchSession {
     std::ostream& out;
     // Per-subsystem state added by command families (documents, ...), owned here.
     std::map<std::string, std::shared_ptr<void>> state;
+    // Standard error, where status-bar texts go.
+    std::ostream* err = nullptr;
 
     template <class T>
     T& State(const std::string& key) {
@@ -79,6 +81,7 @@ void RegisterImageCommands(BatchRunner& runner);
 void RegisterAdjustCommands(BatchRunner& runner);
 void RegisterPrintCommands(BatchRunner& runner);
 void RegisterRecoveryCommands(BatchRunner& runner);
+void RegisterToolCommands(BatchRunner& runner);
 void RegisterAllCommands(BatchRunner& runner);
 
 }  // namespace zelvo

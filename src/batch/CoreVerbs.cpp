@@ -59,6 +59,7 @@ void RegisterAllCommands(BatchRunner& runner) {
     RegisterAdjustCommands(runner);
     RegisterPrintCommands(runner);
     RegisterRecoveryCommands(runner);
+    RegisterToolCommands(runner);
 }
 
 }  // namespace zelvo

@@ -5,6 +5,7 @@
 
 #include "batch/BatchRunner.h"
 #include "batch/Script.h"
+#include "batch/ToolVerbs.h"
 #include "files/RasterFile.h"
 #include "files/SaveOptions.h"
 #include "history/HistoryCommands.h"
@@ -167,7 +168,8 @@ CommandResult Activate(BatchSession& s, const Args& args) {
 }
 
 CommandResult Info(BatchSession& s, const Args& args) {
-    if (!args.empty()) return CommandResult::Script("info takes no arguments");
+    if (args.size() == 1 && args[0] == "tool") return PrintToolInfo(s);
+    if (!args.empty()) return CommandResult::Script("info takes no arguments or tool");
     BatchDocuments& docs = Documents(s);
     if (!docs.active) return NoDocument();
     Image& img = *docs.active;

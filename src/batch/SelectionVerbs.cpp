@@ -60,7 +60,6 @@ CommandResult Shape(Image& img, const Args& args) {
         rest.pop_back();
     }
     HistoryManager& h = img.History();
-    const Rect canvas{0, 0, img.Width(), img.Height()};
     if (what == "polygon") {
         if (rest.size() < 3)
             return CommandResult::Script("select polygon takes X,Y X,Y X,Y … [MODE]");
@@ -70,8 +69,7 @@ CommandResult Shape(Image& img, const Args& args) {
             if (!p) return CommandResult::Script("select polygon: '" + w + "' is not X,Y");
             points.push_back({p->first, p->second});
         }
-        const Rect bounds = PolygonBounds(points).Intersect(canvas);
-        CombineSelection(h, RasterizePolygon(points, bounds), mode, "Polygonal Select");
+        PolygonSelect(h, points, mode, "Polygonal Select");
         return CommandResult::Ok();
     }
     if (rest.size() != 4) return CommandResult::Script("select " + what + " takes L T R B [MODE]");
@@ -81,15 +79,8 @@ CommandResult Shape(Image& img, const Args& args) {
         if (!n) return CommandResult::Script("select " + what + ": L T R B must be whole numbers");
         v[i] = *n;
     }
-    // Corners in any order, as a drag gives them; what lies off the canvas is cut away.
-    const Rect r =
-        Rect{std::min(v[0], v[2]), std::min(v[1], v[3]), std::max(v[0], v[2]), std::max(v[1], v[3])}
-            .Intersect(canvas);
-    if (r.IsEmpty()) return CommandResult::Ok();  // the view is only refreshed
-    if (what == "rect")
-        CombineSelection(h, RasterizeRectangle(r), mode, "Rectangular Select");
-    else
-        CombineSelection(h, RasterizeEllipse(r), mode, "Elliptical Select");
+    // Corners in any order, as a drag gives them, through the marquees' own ending.
+    MarqueeSelect(h, {v[0], v[1]}, {v[2], v[3]}, what == "ellipse", mode);
     return CommandResult::Ok();
 }
 

@@ -285,4 +285,17 @@ bool AskAndClose(Image& image, const SaveOptions& options,
     return true;
 }
 
+bool Image::ToolBusy() {
+    const ToolHooks* tools = m_workspace.Tools();
+    return tools && tools->ToolBusy();
+}
+
+void Image::EndToolInteraction() {
+    if (ToolHooks* tools = m_workspace.Tools()) tools->EndToolInteraction();
+}
+
+void Image::CloseCurveAnchorEdit() {
+    if (ToolHooks* tools = m_workspace.Tools()) tools->CloseCurveAnchorEdit();
+}
+
 }  // namespace zelvo

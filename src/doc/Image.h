@@ -111,6 +111,10 @@ public:
     // HistoryHost
     void Redraw() override { RequestRender(1); }
     void StateSettled() override;
+    // The tool hooks reach the run's tool controller, when there is one.
+    bool ToolBusy() override;
+    void EndToolInteraction() override;
+    void CloseCurveAnchorEdit() override;
     // A deselect state went away: its mask is no longer offered to Reselect.
     void ForgetDeselected(const Layer* selection) override {
         if (m_layers.LastDeselected().get() == selection) m_layers.SetLastDeselected(nullptr, 0, 0);

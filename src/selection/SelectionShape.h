@@ -50,4 +50,13 @@ enum class CombineMode { New, Add, Subtract, Intersect };
 int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMode mode,
                      const std::string& name = "Select");
 
+// The marquees' result: the rectangle between two canvas corners (in any order), clipped to
+// the canvas, filled or with its inscribed ellipse, combined by `mode` under "Rectangular
+// Select" or "Elliptical Select". An empty rectangle changes nothing (0).
+int MarqueeSelect(HistoryManager& history, Point a, Point b, bool ellipse, CombineMode mode);
+// A polygon of canvas points (closed automatically, alternate filling) combined by `mode`
+// under `name` ("Polygonal Select", "Freeform Select").
+int PolygonSelect(HistoryManager& history, const std::vector<Point>& points, CombineMode mode,
+                  const std::string& name);
+
 }  // namespace zelvo

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "view/ToolController.h"
+#include "view/ToolEvents.h"
 
 namespace zelvo {
 
@@ -157,8 +157,8 @@ void DisplayRefresher::SetPreview(Image* image, const ImageProcessor* preview) {
     m_preview.store(preview);
 }
 
-void DisplayRefresher::SetToolController(const ToolController* tools) {
-    const ToolController* old = m_tools.exchange(tools);
+void DisplayRefresher::SetToolController(const ToolEvents* tools) {
+    const ToolEvents* old = m_tools.exchange(tools);
     if (old == tools || !old) return;
     while (m_animating.load()) Nap(HoldRender::kPollMs);
 }
@@ -170,7 +170,7 @@ void DisplayRefresher::AnimatorTick(int state) {
     if (image && image->IsReady()) {
         ImageViewState& vs = image->ViewState();
         vs.animatorBusy.store(true);
-        const ToolController* tools = m_tools.load();
+        const ToolEvents* tools = m_tools.load();
         if (image->IsReady() && vs.outlinePrepared.load() &&
             (!tools || tools->AllowsOutlineAnimation())) {
             const int phase = m_phase.Advance();

@@ -19,7 +19,7 @@
 namespace zelvo {
 
 class ImageProcessor;
-class ToolController;
+class ToolEvents;
 
 // Holds the refresher off an image for the scope's life. Nests.
 class HoldRender {
@@ -77,8 +77,8 @@ public:
     // User-interface thread: the tool controller the animator asks whether the outline may
     // move (null: always). Replacing it waits until the animator is out of its tick, so the
     // old one may go away afterwards.
-    void SetToolController(const ToolController* tools);
-    const ToolController* Tools() const { return m_tools.load(); }
+    void SetToolController(const ToolEvents* tools);
+    const ToolEvents* Tools() const { return m_tools.load(); }
 
     // User-interface thread, inside the image's HoldRender: while an adjustment or filter
     // dialog on `image` previews, every pass over it draws the current layer through `preview`
@@ -117,7 +117,7 @@ private:
     std::atomic<Image*> m_active{nullptr};
     std::atomic<bool> m_refreshing{false};
     std::atomic<bool> m_animating{false};
-    std::atomic<const ToolController*> m_tools{nullptr};
+    std::atomic<const ToolEvents*> m_tools{nullptr};
     std::atomic<Image*> m_previewImage{nullptr};
     std::atomic<const ImageProcessor*> m_preview{nullptr};
     ImageGeometry m_rendered;

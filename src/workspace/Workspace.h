@@ -18,6 +18,17 @@ namespace zelvo {
 
 class DocumentWatcher;
 
+// What the documents ask of the tool controller, which lives above them: whether a tool
+// operation is in progress, ending it before a command acts, and closing the curve tool's
+// pending anchor edit before another history state is recorded.
+class ToolHooks {
+public:
+    virtual ~ToolHooks() = default;
+    virtual bool ToolBusy() const = 0;
+    virtual void EndToolInteraction() = 0;
+    virtual void CloseCurveAnchorEdit() = 0;
+};
+
 class Workspace {
 public:
     static constexpr uint64_t kStrokeBytesPerPixel = 5;
@@ -77,6 +88,10 @@ public:
     DocumentWatcher* Watcher() const { return m_watcher; }
     void SetWatcher(DocumentWatcher* watcher) { m_watcher = watcher; }
 
+    // The tool controller of the run (the main frame's, or the batch runner's); null: none.
+    ToolHooks* Tools() const { return m_tools; }
+    void SetTools(ToolHooks* tools) { m_tools = tools; }
+
     // The number of the next untitled document: 1, 2, 3, ... one per new or opened document.
     int NextUntitledNumber() { return m_untitledNumber++; }
 
@@ -101,6 +116,7 @@ private:
     int m_untitledNumber = 1;
     bool m_setUp = false;
     DocumentWatcher* m_watcher = nullptr;
+    ToolHooks* m_tools = nullptr;
 };
 
 }  // namespace zelvo

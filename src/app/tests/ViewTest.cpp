@@ -20,7 +20,7 @@
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "view/DisplayRefresher.h"
-#include "view/ToolController.h"
+#include "view/ToolEvents.h"
 #include "view/ViewZoom.h"
 
 using namespace zelvo;
@@ -298,12 +298,12 @@ private slots:
         CZelvoView* view = child->View();
         QVERIFY(WaitFor([&] { return view->IsActive(); }));
         DisplayRefresher& display = frame.Threads()->Display();
-        QCOMPARE(display.Tools(), static_cast<const ToolController*>(view->Tools()));
-        struct Holding : ToolController {
+        QCOMPARE(display.Tools(), static_cast<const ToolEvents*>(view->Tools()));
+        struct Holding : ToolEvents {
             bool AllowsOutlineAnimation() const override { return false; }
         } tool;
         view->SetToolController(&tool);
-        QCOMPARE(display.Tools(), static_cast<const ToolController*>(&tool));
+        QCOMPARE(display.Tools(), static_cast<const ToolEvents*>(&tool));
         Image& image = view->GetImage();
         image.ViewState().outlinePrepared.store(true);
         const int phase = display.Phase().Value();

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "view/ImageView.h"
-#include "view/ToolController.h"
+#include "view/ToolEvents.h"
 #include "view/tests/ViewTestSupport.h"
 
 namespace zelvo {
@@ -134,7 +134,7 @@ TEST_F(RefresherTest, AnimatorDrawsOnlyWithAPreparedOutlineAndRunningState) {
     EXPECT_FALSE(image->ViewState().animatorBusy.load());
 
     // A tool that draws over the outline holds it still: nothing drawn, the phase kept.
-    struct Holding : ToolController {
+    struct Holding : ToolEvents {
         std::atomic<bool> allows{false};
         bool AllowsOutlineAnimation() const override { return allows.load(); }
     } tool;
@@ -147,7 +147,8 @@ TEST_F(RefresherTest, AnimatorDrawsOnlyWithAPreparedOutlineAndRunningState) {
     refresher.AnimatorTick(10);
     EXPECT_EQ(phases, (std::vector<int>{98, 96, 94}));
     // The plain controller allows it.
-    HandTool hand;
+    struct Plain : ToolEvents {
+    } hand;
     refresher.SetToolController(&hand);
     refresher.AnimatorTick(10);
     EXPECT_EQ(phases.back(), 92);

@@ -2,7 +2,6 @@
 #include <cmath>
 
 #include "view/ImageView.h"
-#include "view/ToolController.h"
 #include "view/ViewZoom.h"
 #include "view/tests/ViewTestSupport.h"
 
@@ -182,36 +181,6 @@ TEST_F(ImageViewTest, ZoomModesCentreAndScroll) {
     EXPECT_FALSE(view.SetZoom(1.1f));
     EXPECT_TRUE(view.SetZoom(100.0f));
     EXPECT_FLOAT_EQ(view.Zoom(), 8.0f);
-}
-
-TEST_F(ImageViewTest, HandToolScrollsByThePointersMove) {
-    auto image = NewImage(3000, 2000);
-    ImageView view(*image);
-    view.Resize(600, 400);
-    view.SetZoomMode(kZoomActualPixels);
-    const int32_t x0 = view.ScrollX(), y0 = view.ScrollY();
-    HandTool hand;
-    EXPECT_FALSE(hand.Busy());
-    hand.MouseMove(view, {{50, 50}, 0, 0, 0});  // no drag yet: nothing moves
-    EXPECT_EQ(view.ScrollX(), x0);
-    hand.MouseDown(view, {{100, 100}, kLeftButton, kLeftButton, 0});
-    EXPECT_TRUE(hand.Busy());
-    hand.MouseMove(view, {{70, 120}, 0, kLeftButton, 0});
-    EXPECT_EQ(view.ScrollX(), x0 + 30);
-    EXPECT_EQ(view.ScrollY(), y0 - 20);
-    hand.MouseUp(view, {{10, 100}, kLeftButton, 0, 0});
-    EXPECT_FALSE(hand.Busy());
-    EXPECT_EQ(view.ScrollX(), x0 + 90);
-    EXPECT_EQ(view.ScrollY(), y0);
-    // Dragging past the canvas edge stops at the edge.
-    hand.MouseDown(view, {{0, 0}, kLeftButton, kLeftButton, 0});
-    hand.MouseMove(view, {{-5000, -5000}, 0, kLeftButton, 0});
-    EXPECT_EQ(view.ScrollX(), view.MaxScrollX());
-    EXPECT_EQ(view.ScrollY(), view.MaxScrollY());
-    // The right button does not drag.
-    HandTool other;
-    other.MouseDown(view, {{0, 0}, kRightButton, kRightButton, 0});
-    EXPECT_FALSE(other.Busy());
 }
 
 }  // namespace

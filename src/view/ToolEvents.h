@@ -14,7 +14,55 @@ namespace zelvo {
 class ImageView;
 
 enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
-enum KeyModifier : int { kShift = 1, kControl = 2, kAlt = 4 };
+// kSpace: the Space bar is held (the temporary Hand tool); the controller also follows it by
+// the Space key's own down and up.
+enum KeyModifier : int { kShift = 1, kControl = 2, kAlt = 4, kSpace = 8 };
+
+// Key codes as the view delivers them: printable keys by their upper-case character, the
+// others by these codes (the numbers Qt uses, so the GUI view passes its keys unchanged).
+enum ViewKey : int {
+    kKeySpace = 0x20,
+    kKeyEscape = 0x01000000,
+    kKeyReturn = 0x01000004,
+    kKeyEnter = 0x01000005,
+    kKeyDelete = 0x01000007,
+    kKeyLeft = 0x01000012,
+    kKeyUp = 0x01000013,
+    kKeyRight = 0x01000014,
+    kKeyDown = 0x01000015,
+    kKeyShift = 0x01000020,
+    kKeyControl = 0x01000021,
+    kKeyAlt = 0x01000023,
+};
+
+// The pointer a tool asks the view to show.
+enum class CursorShape {
+    Arrow,       // the standard cursor
+    Hand,        // Hand tool, Space held
+    Move,        // Move tool, Ctrl held
+    Cross,       // marquees, crop, measure, gradient
+    Lasso,       // freeform and polygonal marquee
+    Wand,        // magic wand
+    Zoom,        // zoom tool
+    Eyedropper,  // eyedropper
+    Bucket,      // paint bucket
+    Text,        // text tool
+    Pen,         // curve tool
+    Source,      // clone stamp and healing brush with Alt: picking the source
+    Circle,      // brush-driven tools: a circle of CursorInfo::size pixels
+};
+
+struct CursorInfo {
+    CursorShape shape = CursorShape::Arrow;
+    int size = 0;  // the circle's diameter on screen, 5 .. 200
+    friend bool operator==(const CursorInfo&, const CursorInfo&) = default;
+};
+
+// What a right-button press shows.
+struct ContextChoice {
+    enum Kind { None, SubMenu, BrushPopup } kind = None;
+    int subMenu = 0;  // the view's pop-up sub-menu number
+};
 
 struct ViewMouse {
     Point client;
@@ -31,9 +79,9 @@ public:
     virtual void Frame(const Rect& rect, ColorRef color) = 0;
 };
 
-class ToolController {
+class ToolEvents {
 public:
-    virtual ~ToolController() = default;
+    virtual ~ToolEvents() = default;
     virtual void MouseDown(ImageView& /*view*/, const ViewMouse& /*m*/) {}
     virtual void MouseMove(ImageView& /*view*/, const ViewMouse& /*m*/) {}
     virtual void MouseUp(ImageView& /*view*/, const ViewMouse& /*m*/) {}
@@ -53,6 +101,8 @@ public:
     }
     // The mouse capture went away while the controller held it.
     virtual void CaptureLost(ImageView& /*view*/) {}
+    // The view goes away: nothing may keep pointing at it.
+    virtual void ViewClosing(ImageView& /*view*/) {}
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
     // A tool operation is in progress (a drag, a stroke, a polygon being drawn).
     virtual bool Busy() const { return false; }
@@ -62,21 +112,12 @@ public:
     // says no while it does. Asked on the animator thread: it may read only atomics or state
     // that does not change while the controller lives.
     virtual bool AllowsOutlineAnimation() const { return true; }
-};
-
-// The Hand tool: dragging with the left button scrolls the view.
-class HandTool : public ToolController {
-public:
-    void MouseDown(ImageView& view, const ViewMouse& m) override;
-    void MouseMove(ImageView& view, const ViewMouse& m) override;
-    void MouseUp(ImageView& view, const ViewMouse& m) override;
-    void CaptureLost(ImageView&) override { m_dragging = false; }
-    bool Busy() const override { return m_dragging; }
-
-private:
-    bool m_dragging = false;
-    Point m_press;
-    int32_t m_scrollX = 0, m_scrollY = 0;
+    // The right button went down at `client`.
+    virtual ContextChoice ContextMenu(ImageView& /*view*/, Point /*client*/, int /*modifiers*/) {
+        return {};
+    }
+    // The pointer the view shows over the picture now.
+    virtual CursorInfo Cursor(const ImageView& /*view*/) const { return {}; }
 };
 
 }  // namespace zelvo

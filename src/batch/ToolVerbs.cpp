@@ -1,0 +1,354 @@
+// Tools and gestures: `tool`, `color`, `view zoom`, the mouse and key events sent to a virtual
+// view of a document, and `info tool`. Every event goes through the same ToolController the
+// desktop program's view feeds.
+#include "batch/ToolVerbs.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "batch/BatchRunner.h"
+#include "batch/DocumentVerbs.h"
+#include "batch/Script.h"
+#include "tools/VirtualView.h"
+
+namespace zelvo {
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::string Hex(ColorRef c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", RedOf(c), GreenOf(c), BlueOf(c));
+    return text;
+}
+
+// Views of documents that were closed go before anything can reach them.
+void Prune(BatchSession& s, BatchTools& t) {
+    BatchDocuments& docs = Documents(s);
+    for (auto it = t.views.begin(); it != t.views.end();) {
+        bool open = false;
+        for (const auto& d : docs.open) open = open || d.get() == it->first;
+        if (open) {
+            ++it;
+            continue;
+        }
+        t.controller.ViewClosing(*it->second.view);
+        it = t.views.erase(it);
+    }
+}
+
+VirtualViewState& ViewOf(BatchTools& t, Image& image) {
+    VirtualViewState& v = t.views[&image];
+    if (!v.view) v.view = std::make_unique<ImageView>(image);
+    // Laid out again before every event: the canvas may have changed size since.
+    LayOutVirtualView(*v.view, v.zoom, v.scrollX, v.scrollY);
+    return v;
+}
+
+// After an event: the zoom tool and the Hand tool change the view.
+void Remember(VirtualViewState& v) {
+    v.zoom = v.view->Zoom();
+    v.scrollX = int32_t(float(v.view->ScrollX()) / v.zoom);
+    v.scrollY = int32_t(float(v.view->ScrollY()) / v.zoom);
+}
+
+std::optional<int> ParseModifier(const std::string& w) {
+    if (w == "shift") return kShift;
+    if (w == "alt") return kAlt;
+    if (w == "ctrl") return kControl;
+    if (w == "space") return kSpace;
+    return std::nullopt;
+}
+
+struct Gesture {
+    std::vector<Point> points;
+    int modifiers = 0;
+    Image* image = nullptr;
+};
+
+// Points, then modifiers and `doc=N` in any order.
+CommandResult ParseGesture(BatchSession& s, const std::string& verb, const Args& args,
+                           size_t minPoints, size_t maxPoints, Gesture& g) {
+    BatchDocuments& docs = Documents(s);
+    g.image = docs.active;
+    for (const std::string& w : args) {
+        if (auto p = ParsePoint(w); p && g.modifiers == 0) {
+            g.points.push_back({p->first, p->second});
+        } else if (auto m = ParseModifier(w)) {
+            g.modifiers |= *m;
+        } else if (auto d = OptionValue(w, "doc")) {
+            const auto n = ParseInt(*d);
+            if (!n) return CommandResult::Script(verb + ": doc=N takes a number");
+            if (*n < 1 || size_t(*n) > docs.open.size())
+                return CommandResult::Fail(verb + ": there is no document " + *d);
+            g.image = docs.open[size_t(*n - 1)].get();
+        } else {
+            return CommandResult::Script(verb + ": '" + w + "' is not X,Y, a modifier or doc=N");
+        }
+    }
+    if (g.points.size() < minPoints || g.points.size() > maxPoints)
+        return CommandResult::Script(
+            verb + (maxPoints == 1 ? " takes one point X,Y" : " takes at least two points"));
+    if (!g.image) return CommandResult::Fail("no open document");
+    return CommandResult::Ok();
+}
+
+// A refusal shown during the gesture fails the command.
+CommandResult AfterGesture(BatchSession& s, size_t shownBefore) {
+    for (size_t i = shownBefore; i < s.messages.Entries().size(); ++i) {
+        const std::string& text = s.messages.Entries()[i].text;
+        if (text.rfind("Warning:", 0) != 0) return CommandResult::Fail();
+    }
+    return CommandResult::Ok();
+}
+
+CommandResult Mouse(BatchSession& s, const std::string& verb, const Args& args) {
+    Gesture g;
+    const bool many = verb == "drag";
+    if (CommandResult r = ParseGesture(s, verb, args, many ? 2 : 1, many ? 1u << 20 : 1, g);
+        r.kind != CommandResult::Kind::Ok)
+        return r;
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    VirtualViewState& v = ViewOf(t, *g.image);
+    ToolController& c = t.controller;
+    const size_t shown = s.messages.Entries().size();
+    auto event = [&](Point p, int button, int buttons) -> ViewMouse {
+        return {p, button, buttons, g.modifiers};
+    };
+    const Point first = g.points.front(), last = g.points.back();
+    if (verb == "press") {
+        c.MouseDown(*v.view, event(first, kLeftButton, kLeftButton));
+    } else if (verb == "move") {
+        c.MouseMove(*v.view, event(first, 0, kLeftButton));
+    } else if (verb == "release") {
+        c.MouseUp(*v.view, event(first, kLeftButton, 0));
+    } else if (verb == "click") {
+        c.MouseDown(*v.view, event(first, kLeftButton, kLeftButton));
+        Remember(v);
+        ViewOf(t, *g.image);
+        c.MouseUp(*v.view, event(first, kLeftButton, 0));
+    } else if (verb == "dblclick") {
+        c.DoubleClick(*v.view, event(first, kLeftButton, kLeftButton));
+        c.MouseUp(*v.view, event(first, kLeftButton, 0));
+    } else {  // drag
+        c.MouseDown(*v.view, event(first, kLeftButton, kLeftButton));
+        for (size_t i = 1; i < g.points.size(); ++i) {
+            Remember(v);
+            ViewOf(t, *g.image);
+            c.MouseMove(*v.view, event(g.points[i], 0, kLeftButton));
+        }
+        Remember(v);
+        ViewOf(t, *g.image);
+        c.MouseUp(*v.view, event(last, kLeftButton, 0));
+    }
+    Remember(v);
+    return AfterGesture(s, shown);
+}
+
+CommandResult RightClick(BatchSession& s, const Args& args) {
+    Gesture g;
+    if (CommandResult r = ParseGesture(s, "rclick", args, 1, 1, g);
+        r.kind != CommandResult::Kind::Ok)
+        return r;
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    VirtualViewState& v = ViewOf(t, *g.image);
+    const ContextChoice c = t.controller.ContextMenu(*v.view, g.points.front(), g.modifiers);
+    if (c.kind == ContextChoice::BrushPopup)
+        s.out << "menu: brush\n";
+    else if (c.kind == ContextChoice::SubMenu)
+        s.out << "menu: " << c.subMenu << "\n";
+    return CommandResult::Ok();
+}
+
+std::optional<int> KeyCode(const std::string& name) {
+    static const std::map<std::string, int> named = {
+        {"Enter", kKeyReturn},
+        {"Esc", kKeyEscape},
+        {"Delete", kKeyDelete},
+        {"Left", kKeyLeft},
+        {"Right", kKeyRight},
+        {"Up", kKeyUp},
+        {"Down", kKeyDown},
+        {"Space", kKeySpace},
+        {"[", '['},
+        {"]", ']'},
+        {"{", '{'},
+        {"}", '}'},
+    };
+    if (auto it = named.find(name); it != named.end()) return it->second;
+    if (name.size() == 1 && std::isalpha(static_cast<unsigned char>(name[0])))
+        return std::toupper(static_cast<unsigned char>(name[0]));
+    if (name.size() == 1 && name[0] >= '1' && name[0] <= '5') return int(name[0]);
+    return std::nullopt;
+}
+
+CommandResult Key(BatchSession& s, const std::string& verb, const Args& args) {
+    if (args.empty()) return CommandResult::Script(verb + " takes a key name");
+    const auto key = KeyCode(args[0]);
+    if (!key) return CommandResult::Script(verb + ": unknown key '" + args[0] + "'");
+    int modifiers = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const auto m = ParseModifier(args[i]);
+        if (!m) return CommandResult::Script(verb + ": '" + args[i] + "' is not a modifier");
+        modifiers |= *m;
+    }
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    Image* image = Documents(s).active;
+    VirtualViewState* v = image ? &ViewOf(t, *image) : nullptr;
+    const size_t shown = s.messages.Entries().size();
+    auto send = [&](bool down) {
+        if (v)
+            t.controller.Key(*v->view, *key, down, modifiers);
+        else
+            t.controller.KeyWithoutView(*key, down, modifiers);
+    };
+    if (verb != "keyup") send(true);
+    if (verb != "keydown") send(false);
+    if (v) Remember(*v);
+    return AfterGesture(s, shown);
+}
+
+CommandResult Tool(BatchSession& s, const Args& args) {
+    if (args.empty()) return CommandResult::Script("tool takes a tool name");
+    const ToolInfo* info = FindToolByName(args[0]);
+    if (!info) return CommandResult::Script("tool: unknown tool '" + args[0] + "'");
+    // Every value is checked for its form before anything changes.
+    std::vector<std::pair<std::string, std::string>> values;
+    ToolController& c = Tools(s).controller;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const size_t eq = args[i].find('=');
+        if (eq == std::string::npos || eq == 0)
+            return CommandResult::Script("tool: '" + args[i] + "' is not KEY=VALUE");
+        const std::string key = args[i].substr(0, eq);
+        if (!c.Options().HasKey(info->id, key))
+            return CommandResult::Script("tool " + args[0] + " has no option '" + key + "'");
+        values.emplace_back(key, args[i].substr(eq + 1));
+    }
+    if (!c.SelectTool(info->id)) return CommandResult::Fail("tool: busy");
+    for (const auto& [key, value] : values) {
+        std::string why;
+        switch (c.Options().Set(info->id, key, value, &why)) {
+            case ToolOptions::SetResult::Ok:
+                break;
+            case ToolOptions::SetResult::Refused:
+                return CommandResult::Fail();
+            case ToolOptions::SetResult::Malformed:
+                return CommandResult::Script("tool " + args[0] + ": " + why);
+        }
+    }
+    return CommandResult::Ok();
+}
+
+CommandResult Color(BatchSession& s, const Args& args) {
+    ColorPair& pair = Tools(s).controller.Colors();
+    if (args.size() == 1 && args[0] == "swap") {
+        pair.Swap();
+    } else if (args.size() == 1 && args[0] == "reset") {
+        pair.Reset();
+    } else if (args.size() == 2 && (args[0] == "fg" || args[0] == "bg")) {
+        const auto color = ParseColor(args[1]);
+        if (!color) return CommandResult::Script("color: '" + args[1] + "' is not #RRGGBB");
+        if (args[0] == "fg")
+            pair.SetForeground(*color);
+        else
+            pair.SetBackground(*color);
+    } else {
+        return CommandResult::Script("color takes fg|bg #RRGGBB, swap or reset");
+    }
+    return CommandResult::Ok();
+}
+
+CommandResult View(BatchSession& s, const Args& args) {
+    if (args.empty() || args[0] != "zoom" || (args.size() != 2 && args.size() != 5) ||
+        (args.size() == 5 && args[2] != "scroll"))
+        return CommandResult::Script("view takes zoom Z [scroll X Y]");
+    const auto zoom = ParseNumber(args[1]);
+    if (!zoom || !(*zoom > 0))
+        return CommandResult::Script("view zoom: Z must be a number above 0");
+    std::optional<int> x = 0, y = 0;
+    if (args.size() == 5) {
+        x = ParseInt(args[3]);
+        y = ParseInt(args[4]);
+        if (!x || !y) return CommandResult::Script("view zoom: the scroll takes whole numbers");
+    }
+    Image* image = Documents(s).active;
+    if (!image) return CommandResult::Fail("no open document");
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    VirtualViewState& v = t.views[image];
+    v.zoom = float(*zoom);
+    v.scrollX = *x;
+    v.scrollY = *y;
+    Remember(ViewOf(t, *image));
+    return CommandResult::Ok();
+}
+
+}  // namespace
+
+BatchTools::~BatchTools() {
+    if (workspace && workspace->Tools() == &controller) workspace->SetTools(nullptr);
+}
+
+BatchTools& Tools(BatchSession& s) {
+    BatchTools& t = s.State<BatchTools>("tools");
+    if (!t.workspace) {
+        t.workspace = &s.workspace;
+        s.workspace.SetTools(&t.controller);
+        t.controller.onStatus = [&t, &s](const std::string& text) {
+            if (text == t.lastStatus) return;
+            t.lastStatus = text;
+            if (s.err) *s.err << "status: " << text << "\n";
+        };
+    }
+    return t;
+}
+
+CommandResult PrintToolInfo(BatchSession& s) {
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    ToolController& c = t.controller;
+    const ToolInfo* info = FindTool(c.CurrentTool());
+    std::ostream& out = s.out;
+    out << "tool " << c.CurrentTool() << " " << (info ? info->name : "transform")
+        << " busy=" << (c.IsBusy() ? 1 : 0) << " fg=" << Hex(c.Colors().Foreground())
+        << " bg=" << Hex(c.Colors().Background()) << "\n";
+    out << "options";
+    for (const std::string& key : c.Options().Keys(c.CurrentTool()))
+        out << " " << key << "=" << c.Options().Get(c.CurrentTool(), key);
+    out << "\n";
+    float zoom = 1.0f;
+    int32_t sx = 0, sy = 0;
+    if (Image* image = Documents(s).active) {
+        const VirtualViewState& v = ViewOf(t, *image);
+        zoom = v.zoom;
+        sx = v.scrollX;
+        sy = v.scrollY;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "view zoom=%.2f scroll=%d,%d\n", double(zoom), sx, sy);
+    out << text;
+    return CommandResult::Ok();
+}
+
+void RegisterToolCommands(BatchRunner& runner) {
+    runner.Register("tool", Tool);
+    runner.Register("color", Color);
+    runner.Register("view", View);
+    for (const char* verb : {"press", "move", "release", "click", "dblclick", "drag"}) {
+        const std::string name = verb;
+        runner.Register(name,
+                        [name](BatchSession& s, const Args& args) { return Mouse(s, name, args); });
+    }
+    runner.Register("rclick", RightClick);
+    for (const char* verb : {"key", "keydown", "keyup"}) {
+        const std::string name = verb;
+        runner.Register(name,
+                        [name](BatchSession& s, const Args& args) { return Key(s, name, args); });
+    }
+}
+
+}  // namespace zelvo

@@ -1,0 +1,35 @@
+// The batch run's tool controller and the virtual views through which gestures reach the open
+// documents.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "tools/ToolController.h"
+#include "view/ImageView.h"
+
+namespace zelvo {
+
+struct BatchSession;
+struct CommandResult;
+
+struct VirtualViewState {
+    std::unique_ptr<ImageView> view;
+    float zoom = 1.0f;
+    int32_t scrollX = 0, scrollY = 0;  // canvas pixels
+};
+
+struct BatchTools {
+    ToolController controller;
+    std::map<Image*, VirtualViewState> views;
+    std::string lastStatus;
+    Workspace* workspace = nullptr;
+    ~BatchTools();
+};
+
+// Created on first use and registered with the workspace as its tool hooks.
+BatchTools& Tools(BatchSession& s);
+// `info tool`.
+CommandResult PrintToolInfo(BatchSession& s);
+
+}  // namespace zelvo

@@ -1,0 +1,56 @@
+// One tool's handling of the pointer: what a press, a move with the button held, a release,
+// a double-click and the tool's own keys do. The ToolController owns one per tool, checks the
+// rules every tool shares (busy, temporary tools, the common keys) and forwards the rest here.
+// A new tool is one class in its own file, registered in ToolController's constructor.
+#pragma once
+
+#include "view/ToolEvents.h"
+
+namespace zelvo {
+
+class ImageView;
+class ToolController;
+
+class MouseOperation {
+public:
+    explicit MouseOperation(ToolController& tools) : m_tools(tools) {}
+    virtual ~MouseOperation() = default;
+    MouseOperation(const MouseOperation&) = delete;
+    MouseOperation& operator=(const MouseOperation&) = delete;
+
+    // Left button down. Returns whether the tool is busy now (an operation in progress).
+    virtual bool Press(ImageView& view, const ViewMouse& m) = 0;
+    // The pointer moved while the tool is busy.
+    virtual void Move(ImageView& /*view*/, const ViewMouse& /*m*/) {}
+    // Left button up while busy. Returns whether the tool stays busy (a polygon collecting
+    // vertices); the controller clears busy otherwise.
+    virtual bool Release(ImageView& /*view*/, const ViewMouse& /*m*/) { return false; }
+    // A double-click while busy; returns whether the tool stays busy.
+    virtual bool DoubleClick(ImageView& /*view*/, const ViewMouse& /*m*/) { return true; }
+    // The tool's own keys, before the common ones; true when used. `busy` says whether the
+    // tool is in the middle of an operation; `stillBusy` is set to what it is afterwards.
+    virtual bool Key(ImageView& /*view*/, int /*key*/, bool /*down*/, int /*modifiers*/,
+                     bool& /*stillBusy*/) {
+        return false;
+    }
+    // Ends the operation in progress as its release would, with no further movement (a menu
+    // command is about to act, or the mouse capture went away).
+    virtual void Finish(ImageView& /*view*/) {}
+    // Drops the operation in progress without a result (the view goes away).
+    virtual void Abandon() {}
+    // Whether a press may reach the tool while it is busy (the polygon's next vertex).
+    virtual bool TakesPressWhileBusy() const { return false; }
+    // Lines the tool draws over the picture while it works.
+    virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
+    // The selection outline must hold still while the tool draws over it.
+    virtual bool HoldsOutline() const { return false; }
+    virtual CursorShape Cursor() const { return CursorShape::Cross; }
+
+protected:
+    ToolController& Tools() { return m_tools; }
+
+private:
+    ToolController& m_tools;
+};
+
+}  // namespace zelvo

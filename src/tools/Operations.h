@@ -1,0 +1,17 @@
+// The tools' operations, one file each; the controller makes one of each at start.
+#pragma once
+
+#include <memory>
+
+#include "tools/MouseOperation.h"
+
+namespace zelvo {
+
+std::unique_ptr<MouseOperation> MakeHandTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeZoomTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeMarqueeTool(ToolController& tools, bool ellipse);
+std::unique_ptr<MouseOperation> MakeLassoTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakePolygonTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeMagicWandTool(ToolController& tools);
+
+}  // namespace zelvo

@@ -1,0 +1,64 @@
+// What the selection tools share: the mapping of view points to the canvas, the image's area
+// on screen, moving the selection outline by a press inside it, and the arrow-key nudge.
+#pragma once
+
+#include <cstdint>
+
+#include "core/Types.h"
+#include "view/ToolEvents.h"
+
+namespace zelvo {
+
+class Image;
+class Layer;
+class ImageView;
+
+// A client point on the canvas: the offset from the picture's edge divided by the zoom (each
+// quotient truncated), from the first canvas pixel shown.
+Point ViewToCanvas(const ImageView& view, Point client);
+// The client rectangle the picture occupies.
+Rect ScreenArea(const ImageView& view);
+Point ClampToArea(Point p, const Rect& area);
+// Whether the canvas point lies on a selected pixel (inside the mask, value non-zero).
+bool OnSelectedPixel(Image& image, Point canvas);
+// The Shift constraint of drags: the offset snapped to 0, 45 or 90 degrees.
+Point ConstrainAngle(Point offset);
+
+// Moving the selection outline: the mask's rectangle follows the pointer from the press; the
+// release records one state when it moved.
+class OutlineMove {
+public:
+    // Starts when the press lies on a selected pixel in New mode; false otherwise.
+    bool Start(ImageView& view, Point client);
+    bool Active() const { return m_image != nullptr; }
+    void Move(ImageView& view, const ViewMouse& m);
+    void Finish(ImageView& view);
+    void Abandon();
+
+private:
+    Image* m_image = nullptr;
+    const Layer* m_mask = nullptr;
+    Point m_press;
+    Point m_origin;  // the mask's position at the press
+    Point m_offset;  // canvas pixels moved so far
+    bool m_moving = false;
+};
+
+// The arrow keys: each key-down moves the mask by one screen pixel; the key-up (or the next
+// selection press) records the accumulated move as one state.
+class SelectionNudge {
+public:
+    // False when there is no selection to move.
+    bool Step(ImageView& view, int key);
+    void Record();
+    // The document is going away: the pending move is forgotten.
+    void Forget(Image& image);
+
+private:
+    Image* m_image = nullptr;
+    const Layer* m_mask = nullptr;
+    Point m_origin;
+    Point m_offset;
+};
+
+}  // namespace zelvo

@@ -1,0 +1,346 @@
+#include "tools/ToolController.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "doc/Image.h"
+#include "platform/Messages.h"
+#include "selection/SelectionCommands.h"
+#include "tools/Operations.h"
+#include "tools/ZoomTool.h"
+#include "view/ImageView.h"
+
+namespace zelvo {
+
+namespace {
+
+bool IsArrow(int key) {
+    return key == kKeyLeft || key == kKeyRight || key == kKeyUp || key == kKeyDown;
+}
+
+}  // namespace
+
+ToolController::ToolController() {
+    for (size_t i = 0; i < m_remembered.size(); ++i) m_remembered[i] = ToolPairs()[i][0];
+    m_operations[kToolHand] = MakeHandTool(*this);
+    m_operations[kToolZoom] = MakeZoomTool(*this);
+    m_operations[kToolRectMarquee] = MakeMarqueeTool(*this, false);
+    m_operations[kToolEllipseMarquee] = MakeMarqueeTool(*this, true);
+    m_operations[kToolLasso] = MakeLassoTool(*this);
+    m_operations[kToolPolygon] = MakePolygonTool(*this);
+    m_operations[kToolMagicWand] = MakeMagicWandTool(*this);
+}
+
+ToolController::~ToolController() = default;
+
+MouseOperation* ToolController::Operation(int id) const {
+    auto it = m_operations.find(id);
+    return it == m_operations.end() ? nullptr : it->second.get();
+}
+
+void ToolController::ShowStatus(const std::string& text) {
+    if (onStatus) onStatus(text);
+}
+
+bool ToolController::SelectTool(int id) {
+    const ToolInfo* info = FindTool(id);
+    if (!info) return false;
+    const int from = CurrentTool();
+    if (id == from) return true;
+    if (IsBusy()) return false;
+    // Leaving a pair for a tool outside it: the letter comes back to the tool left.
+    const auto pairFrom = PairOf(from);
+    if (pairFrom && PairOf(id) != pairFrom) m_remembered[*pairFrom] = ToolId(from);
+    m_nudge.Record();
+    m_current.store(id, std::memory_order_release);
+    if (onToolChanged) onToolChanged(ToolId(id));
+    ShowStatus(info->hint);
+    return true;
+}
+
+bool ToolController::SelectByLetter(char letter) {
+    const char upper = char(std::toupper(static_cast<unsigned char>(letter)));
+    for (size_t p = 0; p < ToolPairs().size(); ++p) {
+        const ToolPair& pair = ToolPairs()[p];
+        if (FindTool(pair[0])->letter != upper) continue;
+        const bool first = m_remembered[p] == pair[0];
+        if (!SelectTool(first ? pair[0] : pair[1])) return false;
+        m_remembered[p] = first ? pair[1] : pair[0];
+        return true;
+    }
+    for (const ToolInfo& t : ToolTable())
+        if (t.letter == upper && !PairOf(t.id)) return SelectTool(t.id);
+    return false;
+}
+
+void ToolController::EndPendingInteraction() {
+    m_nudge.Record();
+    if (!IsBusy()) return;
+    ImageView* view = m_view;
+    if (m_temporaryActive.load()) {
+        m_temporaryActive.store(false);
+        if (MouseOperation* op = Operation(m_temporary); op && view) op->Finish(*view);
+    } else if (MouseOperation* op = Operation(CurrentTool()); op && view) {
+        SetBusy(false);
+        op->Finish(*view);
+    }
+    SetBusy(false);
+    m_view = nullptr;
+}
+
+bool ToolController::StepDiameter(bool grow) {
+    if (!ToolOptions::HasDiameter(CurrentTool())) return false;
+    const int old = m_options.Diameter();
+    const int step = std::max(1, old * 30 / 100);
+    const int next = std::clamp(grow ? old + step : old - step, 1, 500);
+    if (next == old) return false;
+    m_options.Set(CurrentTool(), "diameter", std::to_string(next));
+    return true;
+}
+
+bool ToolController::SetModeByNumber(int number) {
+    const int tool = CurrentTool();
+    static const char* const selection[] = {"new", "add", "subtract", "intersect"};
+    static const char* const curve[] = {"draw", "select", "convert", "add", "delete"};
+    if ((IsSelectionTool(tool) || tool == kToolPatch) && number >= 1 && number <= 4)
+        return m_options.Set(tool, "mode", selection[number - 1]) == ToolOptions::SetResult::Ok;
+    if (tool == kToolCurve && number >= 1 && number <= 5)
+        return m_options.Set(tool, "mode", curve[number - 1]) == ToolOptions::SetResult::Ok;
+    return false;
+}
+
+bool ToolController::ZoomCommand(ImageView& view, bool in) {
+    if (IsBusy()) return false;
+    m_options.Set(kToolZoom, "zoom", in ? "in" : "out");
+    ZoomClick(view, in);
+    ShowStatus(ZoomRatioText(view.Zoom()));
+    return true;
+}
+
+void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
+    if (m.button != kLeftButton || !view.GetImage().IsReady()) return;
+    const bool space = (m.modifiers & kSpace) || m_spaceHeld;
+    if (!IsBusy() && (space || (m.modifiers & kControl))) {
+        m_nudge.Record();
+        m_temporary = space ? kToolHand : kToolMove;
+        MouseOperation* op = Operation(m_temporary);
+        // The Move tool arrives with its own work; until then Ctrl presses do nothing.
+        if (!op) return;
+        m_view = &view;
+        m_temporaryActive.store(true);
+        SetBusy(true);
+        op->Press(view, m);
+        return;
+    }
+    MouseOperation* op = Operation(CurrentTool());
+    if (!op) return;
+    if (IsBusy() && !op->TakesPressWhileBusy()) return;
+    m_nudge.Record();
+    m_view = &view;
+    SetBusy(op->Press(view, m));
+    if (!IsBusy()) m_view = nullptr;
+}
+
+void ToolController::MouseMove(ImageView& view, const ViewMouse& m) {
+    if (!IsBusy() || &view != m_view) return;
+    if (m_temporaryActive.load()) {
+        if (MouseOperation* op = Operation(m_temporary)) op->Move(view, m);
+        return;
+    }
+    if (MouseOperation* op = Operation(CurrentTool())) op->Move(view, m);
+}
+
+void ToolController::MouseUp(ImageView& view, const ViewMouse& m) {
+    if (m.button != kLeftButton || !IsBusy() || &view != m_view) return;
+    if (m_temporaryActive.load()) {
+        if (MouseOperation* op = Operation(m_temporary)) op->Release(view, m);
+        m_temporaryActive.store(false);
+        SetBusy(false);
+        m_view = nullptr;
+        return;
+    }
+    MouseOperation* op = Operation(CurrentTool());
+    if (!op) return;
+    // The tool's work runs with busy cleared, as a command outside a tool operation would.
+    SetBusy(false);
+    const bool still = op->Release(view, m);
+    SetBusy(still);
+    if (!still) m_view = nullptr;
+}
+
+void ToolController::DoubleClick(ImageView& view, const ViewMouse& m) {
+    if (!IsBusy() || &view != m_view || m_temporaryActive.load()) return;
+    MouseOperation* op = Operation(CurrentTool());
+    if (!op) return;
+    SetBusy(false);
+    const bool still = op->DoubleClick(view, m);
+    SetBusy(still);
+    if (!still) m_view = nullptr;
+}
+
+bool ToolController::Key(ImageView& view, int key, bool down, int modifiers) {
+    return HandleKey(&view, key, down, modifiers);
+}
+
+bool ToolController::KeyWithoutView(int key, bool down, int modifiers) {
+    return HandleKey(nullptr, key, down, modifiers);
+}
+
+bool ToolController::HandleKey(ImageView* view, int key, bool down, int modifiers) {
+    if (key >= 'a' && key <= 'z') key -= 'a' - 'A';
+    if (!down) {
+        if (key == kKeySpace) m_spaceHeld = false;
+        if (m_temporaryCursorShown && (key == kKeySpace || key == kKeyControl))
+            m_temporaryCursorShown = false;
+        if (IsArrow(key)) {
+            m_nudge.Record();
+            return true;
+        }
+        return key == kKeySpace;
+    }
+    // The tool's own keys first (a polygon's Esc, later the crop's Enter and arrows).
+    MouseOperation* op = Operation(CurrentTool());
+    if (op && view && !m_temporaryActive.load()) {
+        const bool busy = IsBusy();
+        bool still = busy;
+        if (busy && view != m_view) {
+            // Keys of another view do not reach an operation in progress elsewhere.
+        } else if (op->Key(*view, key, down, modifiers, still)) {
+            SetBusy(still);
+            if (!still) m_view = nullptr;
+            return true;
+        }
+    }
+    return CommonKeyDown(view, key, modifiers);
+}
+
+bool ToolController::CommonKeyDown(ImageView* view, int key, int modifiers) {
+    const bool busy = IsBusy();
+    if (key == kKeySpace || key == kKeyControl) {
+        if (busy) return key == kKeySpace;
+        if (key == kKeySpace) m_spaceHeld = true;
+        m_temporaryCursor = key == kKeySpace ? CursorShape::Hand : CursorShape::Move;
+        m_temporaryCursorShown = true;
+        return true;
+    }
+    if (modifiers & kAlt) {
+        if (key >= '1' && key <= '5') return SetModeByNumber(key - '0');
+        return false;
+    }
+    if (modifiers & kControl) return false;  // menu accelerators
+    if (key == '[' || key == '{') return StepDiameter(false), true;
+    if (key == ']' || key == '}') return StepDiameter(true), true;
+    if (key == 'X') {
+        m_colors.Swap();
+        return true;
+    }
+    if (key == 'D') {
+        m_colors.Reset();
+        return true;
+    }
+    if (key >= 'A' && key <= 'Z') {
+        SelectByLetter(char(key));
+        return true;
+    }
+    if (IsArrow(key)) {
+        if (busy || !view || CurrentTool() == kToolMove) return false;
+        return m_nudge.Step(*view, key);
+    }
+    if (key == kKeyDelete) {
+        if (busy || !view) return false;
+        HistoryManager& h = view->GetImage().History();
+        if (SelectionCommandEnabled(SelectionCommand::Clear, h) && ClearSelection(h))
+            view->RequestRender(1);
+        return true;
+    }
+    return false;
+}
+
+void ToolController::CaptureLost(ImageView& view) {
+    if (!IsBusy() || &view != m_view) return;
+    // The polygon does not hold the mouse between its clicks.
+    if (!m_temporaryActive.load() && CurrentTool() == kToolPolygon) return;
+    EndPendingInteraction();
+}
+
+void ToolController::ViewClosing(ImageView& view) {
+    m_nudge.Forget(view.GetImage());
+    if (&view != m_view) return;
+    MouseOperation* op = Operation(m_temporaryActive.load() ? m_temporary : CurrentTool());
+    if (op) op->Abandon();
+    m_temporaryActive.store(false);
+    SetBusy(false);
+    m_view = nullptr;
+}
+
+void ToolController::Overlay(ImageView& view, OverlayCanvas& canvas) {
+    if (!IsBusy() || &view != m_view || m_temporaryActive.load()) return;
+    if (MouseOperation* op = Operation(CurrentTool())) op->Overlay(view, canvas);
+}
+
+bool ToolController::PolygonBusy() const {
+    return IsBusy() && !m_temporaryActive.load() && CurrentTool() == kToolPolygon;
+}
+
+bool ToolController::AllowsOutlineAnimation() const {
+    // Read on the animator thread: only the atomics and the fixed table of operations.
+    if (!IsBusy() || m_temporaryActive.load()) return true;
+    const MouseOperation* op = Operation(CurrentTool());
+    return !op || !op->HoldsOutline();
+}
+
+ContextChoice ToolController::ContextMenu(ImageView& /*view*/, Point /*client*/, int modifiers) {
+    const int tool = CurrentTool();
+    const bool busyOwn = tool == kToolCrop || tool == kToolText || tool == kToolFreeTransform;
+    if (IsBusy() && !busyOwn) return {};
+    if (IsBrushDriven(tool) && !(modifiers & kControl)) return {ContextChoice::BrushPopup, 0};
+    const bool space = (modifiers & kSpace) || m_spaceHeld;
+    int menu = 0;
+    if (tool == kToolHand || space)
+        menu = 2;
+    else if (IsSelectionTool(tool))
+        menu = 1;
+    else if (busyOwn && IsBusy())
+        menu = 5;
+    else if (tool == kToolCurve)
+        menu = 6;
+    else if (tool == kToolZoom)
+        menu = 4;
+    return {ContextChoice::SubMenu, menu};
+}
+
+CursorInfo ToolController::Cursor(const ImageView& view) const {
+    if (m_temporaryActive.load())
+        return {m_temporary == kToolHand ? CursorShape::Hand : CursorShape::Move, 0};
+    if (m_temporaryCursorShown) return {m_temporaryCursor, 0};
+    const int tool = CurrentTool();
+    if (tool == kToolHand) return {CursorShape::Hand, 0};
+    if (tool == kToolMove) return {CursorShape::Move, 0};
+    if (m_plainCursors) return {CursorShape::Arrow, 0};
+    if (IsBrushDriven(tool)) {
+        const float zoom = const_cast<ImageView&>(view).Zoom();
+        const int size = std::clamp(int(float(m_options.Diameter()) * zoom), 5, 200);
+        return {CursorShape::Circle, size};
+    }
+    switch (tool) {
+        case kToolLasso:
+        case kToolPolygon:
+            return {CursorShape::Lasso, 0};
+        case kToolMagicWand:
+            return {CursorShape::Wand, 0};
+        case kToolZoom:
+            return {CursorShape::Zoom, 0};
+        case kToolEyedropper:
+            return {CursorShape::Eyedropper, 0};
+        case kToolPaintBucket:
+            return {CursorShape::Bucket, 0};
+        case kToolText:
+            return {CursorShape::Text, 0};
+        case kToolCurve:
+            return {CursorShape::Pen, 0};
+        default:
+            return {CursorShape::Cross, 0};
+    }
+}
+
+}  // namespace zelvo
