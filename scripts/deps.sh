@@ -8,7 +8,7 @@ ZELVO_PACKAGES=(
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libjpeg-turbo-progs
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core clang-format
-  poppler-utils
+  poppler-utils clang libclang-rt-14-dev
 )
 
 zelvo_install_deps() {

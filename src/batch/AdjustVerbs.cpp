@@ -116,7 +116,7 @@ CommandResult Filter(BatchSession& s, const Args& args) {
                 if (args[i] == "mono") {
                     mono = true;
                 } else if (auto n = OptionValue(args[i], "seed")) {
-                    const auto k = ParseInt(*n);
+                    const auto k = ParseWideInt(*n);
                     if (!k || *k < 0)
                         err = "filter add-noise: seed must be a whole number 0 or more";
                     else

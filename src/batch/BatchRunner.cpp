@@ -7,6 +7,7 @@
 #include "batch/Script.h"
 #include "platform/Feedback.h"
 #include "recovery/RecoveryJournal.h"
+#include "store/SpaceFailures.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -89,7 +90,12 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
     int status = kDone;
     for (const ScriptLine& line : lines) {
         std::vector<std::string> args(line.words.begin() + 1, line.words.end());
+        const uint64_t spaceFailures = ScratchSpaceFailures();
         CommandResult r = m_commands[line.words[0]](session, args);
+        // A command that could not get scratch space failed, whatever it returned: the store
+        // has shown the disk message and the command has put back what it changed.
+        if (r.kind == CommandResult::Kind::Ok && ScratchSpaceFailures() != spaceFailures)
+            r = CommandResult::Fail();
         journal.Refresh();
         if (r.kind == CommandResult::Kind::ScriptError) {
             m_err << "line " << line.number << ": " << r.error << "\n";

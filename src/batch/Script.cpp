@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/Limits.h"
+
 namespace zelvo {
 
 LexResult LexLine(const std::string& line) {
@@ -48,21 +50,28 @@ LexResult LexLine(const std::string& line) {
     return r;
 }
 
-std::optional<int> ParseInt(const std::string& s) {
+std::optional<int64_t> ParseWideInt(const std::string& s) {
     if (s.empty()) return std::nullopt;
     errno = 0;
     char* end = nullptr;
     long v = std::strtol(s.c_str(), &end, 10);
     if (*end != '\0' || errno == ERANGE || v < -2147483647L - 1 || v > 2147483647L)
         return std::nullopt;
-    return int(v);
+    return int64_t(v);
+}
+
+std::optional<int> ParseInt(const std::string& s) {
+    const std::optional<int64_t> v = ParseWideInt(s);
+    if (!v || !IsCoordinate(*v)) return std::nullopt;
+    return int(*v);
 }
 
 std::optional<double> ParseNumber(const std::string& s) {
     if (s.empty()) return std::nullopt;
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
-    if (*end != '\0' || v != v) return std::nullopt;
+    // NaN and infinities fail the comparison too.
+    if (*end != '\0' || !(v >= -kMaxCoordinate && v <= kMaxCoordinate)) return std::nullopt;
     return v;
 }
 

@@ -2,6 +2,7 @@
 // word with blanks, a line whose first non-blank character is '#' is a comment.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,12 @@ struct LexResult {
 LexResult LexLine(const std::string& line);
 
 // Parsers for the argument forms the commands share. They return nullopt on malformed input.
+// Numbers are held to what a canvas coordinate may be (within kMaxCoordinate either way): no
+// position, size or amount of a script is larger, and so no sum of them can overflow.
 std::optional<int> ParseInt(const std::string& s);
 std::optional<double> ParseNumber(const std::string& s);
+// Any 32-bit whole number (a random seed).
+std::optional<int64_t> ParseWideInt(const std::string& s);
 // "#RRGGBB" -> 0x00BBGGRR
 std::optional<unsigned> ParseColor(const std::string& s);
 // "x,y"

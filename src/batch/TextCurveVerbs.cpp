@@ -6,6 +6,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "core/Limits.h"
 #include "curves/Curve.h"
 #include "curves/Shapes.h"
 #include "layers/TextLayer.h"
@@ -17,7 +18,7 @@ namespace {
 // The options bars' defaults: the colour pair's foreground (black), the text bar's face and
 // size, the curve tool's fill option.
 constexpr ColorRef kForeground = 0;
-constexpr int32_t kMaxTextSize = 1000;
+constexpr int32_t kMaxTextSize = kMaxFontSize;
 
 // Parses `filled=0|1` and `color=#RRGGBB` words; false with `error` set for a malformed one.
 bool CurveOptions(const std::string& word, bool& filled, ColorRef& color, std::string& error) {

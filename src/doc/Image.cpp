@@ -10,6 +10,7 @@
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 #include "store/RowWriter.h"
+#include "store/SpaceFailures.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -68,15 +69,16 @@ bool Image::NewImage(const NewImageSize& size) {
 bool Image::Open(const std::string& path) {
     RasterReadResult read = ReadRasterFile(path);
     if (!read.ok) {
+        if (read.declined) return false;
+        const uint64_t spaceFailures = ScratchSpaceFailures();
         if (OpenLayered(path)) return true;
-        AppMessages().Show(kCannotOpenText);
+        // A file that could not be taken in for want of scratch space is not at fault: the
+        // store has said the disk is full.
+        if (ScratchSpaceFailures() == spaceFailures) AppMessages().Show(kCannotOpenText);
         return false;
     }
+    // A picture of more than 20 million pixels was agreed to before it was read.
     const int64_t w = read.image.Width(), h = read.image.Height();
-    if (w * h > kWarnPixels)
-        AppMessages().Show(
-            "Images more than 20 million pixels!\n Please use the Image Size function will be "
-            "reduced to 20 million pixels within.");
     WaitCursor wait;
     ProgressRun progress(5);
     m_geometry.width = int32_t(w);

@@ -317,7 +317,7 @@ void ReadRleRows(ByteSource& source, const BmpHeader& h, RasterImage& image, boo
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
     BmpHeader h;
     if (!ReadHeader(source, h)) return false;
-    if (!IsAcceptableRasterSize(h.width, h.height, limits.maxPixels)) return false;
+    if (!AcceptRasterSize(limits, h.width, h.height)) return false;
     if (!out.image.Allocate(int32_t(h.width), int32_t(h.height), 24, RowOrder::BottomUp))
         return false;
     bool incomplete = false;

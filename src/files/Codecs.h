@@ -15,6 +15,10 @@ bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 
+// The most libpng has held at once while reading since the last reset (for the tests).
+size_t PngDecoderPeakBytes();
+void ResetPngDecoderPeakBytes();
+
 // Encoders write the whole file through `file` and return success; the caller commits.
 bool EncodeBmp(SafeFile& file, const RasterImage& image);
 bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality);

@@ -47,7 +47,7 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
     // The frame sits on the logical screen; a frame reaching past it widens the picture.
     const int64_t width = std::max<int64_t>(gif->SWidth, int64_t(d.Left) + d.Width);
     const int64_t height = std::max<int64_t>(gif->SHeight, int64_t(d.Top) + d.Height);
-    if (!IsAcceptableRasterSize(width, height, limits.maxPixels)) return false;
+    if (!AcceptRasterSize(limits, width, height)) return false;
     if (!out.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) return false;
 
     PaletteEntry palette[256] = {};

@@ -50,14 +50,18 @@ bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterIm
     jpeg_create_decompress(&cinfo);
     progress.progress_monitor = LimitScans;
     cinfo.progress = &progress;
-    // Past this libjpeg fails instead of swapping to disk (it has no backing store).
-    cinfo.mem->max_memory_to_use = long(limits.maxPixels) * 8 + (64L << 20);
+    // Past this libjpeg fails instead of swapping to disk (it has no backing store): the
+    // markers first, then what the accepted picture needs (a progressive file keeps every
+    // coefficient, 2 bytes a sample for up to 4 full-size components).
+    cinfo.mem->max_memory_to_use = 16L << 20;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
-        !IsAcceptableRasterSize(cinfo.image_width, cinfo.image_height, limits.maxPixels)) {
+        !AcceptRasterSize(limits, cinfo.image_width, cinfo.image_height)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    cinfo.mem->max_memory_to_use =
+        long(cinfo.image_width) * long(cinfo.image_height) * 8 + (16L << 20);
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);

@@ -1,5 +1,8 @@
 // PNG reading and writing with libpng. libpng reports errors by longjmp; they are caught here.
+#include <atomic>
 #include <csetjmp>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include <png.h>
@@ -27,11 +30,47 @@ void WriteToFile(png_structp png, png_bytep data, size_t size) {
 
 void FlushNothing(png_structp) {}
 
+// libpng's own heap while it reads: no single request may pass kPngLargestRequest (the
+// picture itself is ours, not libpng's; its row buffers are a few rows at most), and the
+// outstanding total is kept for the tests. libpng only warns about an ancillary chunk longer
+// than its chunk limit and allocates it anyway; this is where such a request stops.
+constexpr size_t kPngLargestRequest = 16u << 20;
+std::atomic<size_t> g_pngPeakBytes{0};
+
+struct PngHeap {
+    size_t live = 0;
+};
+
+png_voidp PngAlloc(png_structp png, png_alloc_size_t size) {
+    auto* heap = static_cast<PngHeap*>(png_get_mem_ptr(png));
+    if (size == 0 || size > kPngLargestRequest) return nullptr;
+    // The size rides in front of the block so that the free below can count it back.
+    auto* block = static_cast<size_t*>(std::malloc(size + sizeof(std::max_align_t)));
+    if (!block) return nullptr;
+    *block = size;
+    heap->live += size;
+    size_t peak = g_pngPeakBytes.load(std::memory_order_relaxed);
+    while (heap->live > peak &&
+           !g_pngPeakBytes.compare_exchange_weak(peak, heap->live, std::memory_order_relaxed)) {
+    }
+    return reinterpret_cast<uint8_t*>(block) + sizeof(std::max_align_t);
+}
+
+void PngFree(png_structp png, png_voidp p) {
+    if (!p) return;
+    auto* block = reinterpret_cast<size_t*>(static_cast<uint8_t*>(p) - sizeof(std::max_align_t));
+    // libpng frees its own struct after it has cleared the pointer to our heap.
+    if (auto* heap = png ? static_cast<PngHeap*>(png_get_mem_ptr(png)) : nullptr)
+        heap->live -= *block;
+    std::free(block);
+}
+
 // Only plain C objects live in this frame: longjmp skips destructors. The row pointers are
 // allocated through libpng so that they are freed with it.
 bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
-    png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
+    PngHeap heap;
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump,
+                                               SilentWarning, &heap, PngAlloc, PngFree);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     png_bytep* volatile rows = nullptr;
@@ -43,22 +82,26 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
     }
     png_set_read_fn(png, &cursor, ReadFromCursor);
     png_set_user_limits(png, uint32_t(kMaxRasterSide), uint32_t(kMaxRasterSide));
-    png_set_chunk_malloc_max(png, 64u << 20);
+    png_set_chunk_malloc_max(png, kPngLargestRequest);
+    png_set_chunk_cache_max(png, 256);
     // Damaged ancillary chunks (colour profiles, text) are not worth refusing a picture for.
     png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_WARN_DISCARD);
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
-    if (!IsAcceptableRasterSize(width, height, limits.maxPixels)) {
+    if (!AcceptRasterSize(limits, width, height)) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
-    // Everything becomes 8-bit BGR; alpha and transparency are dropped, not composited.
+    // Everything becomes 8-bit BGR; alpha and transparency are dropped, not composited. A
+    // palette's transparent entries (tRNS) come out of the expansion as an alpha channel,
+    // which goes the same way.
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colorType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (depth == 16) png_set_strip_16(png);
-    if (colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+    if ((colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_strip_alpha(png);
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
     png_set_bgr(png);
@@ -80,6 +123,14 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
 }
 
 }  // namespace
+
+size_t PngDecoderPeakBytes() {
+    return g_pngPeakBytes.load(std::memory_order_relaxed);
+}
+
+void ResetPngDecoderPeakBytes() {
+    g_pngPeakBytes.store(0, std::memory_order_relaxed);
+}
 
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
     uint8_t signature[8];

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "files/RasterImage.h"
@@ -25,13 +26,27 @@ constexpr uint64_t kMinRasterFileSize = 53;
 
 struct ReadLimits {
     int64_t maxPixels = kMaxRasterPixels;
+    // Asked before anything is allocated for a picture of more than kQuietRasterPixels; without
+    // it such a picture is refused.
+    std::function<bool(int64_t width, int64_t height)> confirmLarge;
 };
+
+// The one size rule of every decoder, in 64 bits on the values as read: within the caps and
+// `limits.maxPixels`, and a large picture agreed to.
+bool AcceptRasterSize(const ReadLimits& limits, int64_t width, int64_t height);
+
+// The question asked before a picture of more than 20 million pixels is read.
+constexpr const char* kLargePictureText =
+    "Images more than 20 million pixels!\n Please use the Image Size function will be reduced "
+    "to 20 million pixels within.";
 
 struct RasterReadResult {
     bool ok = false;
     RasterImage image;  // bottom row first
     // A truncated BMP: the missing rows are white and kIncompleteFileText has been shown.
     bool incomplete = false;
+    // The user did not want a picture of more than 20 million pixels read.
+    bool declined = false;
     // On failure the text for the user (kCannotOpenText); the reader does not show it, since
     // the document first tries the file as a layered document.
     std::string message;

@@ -10,9 +10,12 @@
 
 namespace zelvo {
 
-// Files larger than these are refused before anything is allocated for them.
-constexpr int64_t kMaxRasterSide = 100000;
-constexpr int64_t kMaxRasterPixels = 250000000;
+// The sizes the rest of the program holds: a picture up to kQuietRasterPixels opens without a
+// word; a larger one, up to the side and pixel caps, only when the user agrees first (the
+// readers ask before they allocate anything for it); anything beyond is refused.
+constexpr int64_t kMaxRasterSide = 10000;
+constexpr int64_t kQuietRasterPixels = 20000000;
+constexpr int64_t kMaxRasterPixels = kMaxRasterSide * kMaxRasterSide;
 
 enum class RowOrder {
     BottomUp,  // the bottom row first, as a DIB stores it and as the readers return it

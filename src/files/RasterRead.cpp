@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -66,7 +67,16 @@ bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage&
     return DecodeJpeg(bytes.data(), bytes.size(), limits, out);
 }
 
-RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& limits) {
+RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given) {
+    // A file tried as one format after another is asked about once.
+    ReadLimits limits = given;
+    std::optional<bool> asked;
+    if (given.confirmLarge) {
+        limits.confirmLarge = [&given, &asked](int64_t w, int64_t h) {
+            if (!asked) asked = given.confirmLarge(w, h);
+            return *asked;
+        };
+    }
     RasterReadResult out;
     bool ok = false;
     if (source.Size() > kMinRasterFileSize) {
@@ -88,6 +98,7 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
     if (!ok) {
         out = RasterReadResult{};
         out.message = kCannotOpenText;
+        out.declined = asked.has_value() && !*asked;
         return out;
     }
     out.ok = true;
@@ -97,6 +108,12 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
 
 }  // namespace
 
+bool AcceptRasterSize(const ReadLimits& limits, int64_t width, int64_t height) {
+    if (!IsAcceptableRasterSize(width, height, limits.maxPixels)) return false;
+    if (width * height <= kQuietRasterPixels) return true;
+    return limits.confirmLarge && limits.confirmLarge(width, height);
+}
+
 RasterReadResult ReadRasterFile(const std::string& path) {
     FileSource source;
     if (!source.Open(path)) {
@@ -104,7 +121,11 @@ RasterReadResult ReadRasterFile(const std::string& path) {
         out.message = kCannotOpenText;
         return out;
     }
-    return Read(source, ExtensionOf(path), ReadLimits{});
+    ReadLimits limits;
+    limits.confirmLarge = [](int64_t, int64_t) {
+        return AppMessages().Ask(kLargePictureText, Buttons::OkCancel) == Answer::Ok;
+    };
+    return Read(source, ExtensionOf(path), limits);
 }
 
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,

@@ -1,6 +1,8 @@
 #include "files/SafeFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <cstring>
 #include <new>
 #include <random>
+
+#include "platform/ExitCleanup.h"
 
 namespace zelvo {
 
@@ -38,6 +42,36 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+constexpr char kTempMark[] = ".zelvo-tmp-";
+constexpr size_t kTempSuffix = 6;
+
+// ".NAME.zelvo-tmp-XXXXXX"
+bool IsTempName(const char* name) {
+    const size_t n = std::strlen(name), mark = sizeof(kTempMark) - 1;
+    if (name[0] != '.' || n < 2 + mark + kTempSuffix) return false;
+    return std::memcmp(name + n - kTempSuffix - mark, kTempMark, mark) == 0;
+}
+
+// Removes the temporary files of saves that were killed in this folder. A save in progress
+// keeps its file locked, so what can be locked is left over.
+void ReclaimStaleTemps(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsTempName(entry->d_name)) continue;
+        const int fd = openat(dirFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        struct stat a, b;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &a) == 0 && S_ISREG(a.st_mode) &&
+            fstatat(dirFd, entry->d_name, &b, AT_SYMLINK_NOFOLLOW) == 0 && a.st_dev == b.st_dev &&
+            a.st_ino == b.st_ino)
+            unlinkat(dirFd, entry->d_name, 0);
+        close(fd);
+    }
+    closedir(dir);
 }
 
 void SyncFolder(const std::string& folder) {
@@ -78,15 +112,27 @@ bool SafeFile::Open() {
     size_t slash = m_target.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    ReclaimStaleTemps(folder.empty() ? "." : folder);
     std::random_device random;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string suffix(6, 'x');
         for (char& c : suffix) c = kLetters[random() % (sizeof(kLetters) - 1)];
-        std::string path = folder + "." + name + ".zelvo-tmp-" + suffix;
+        std::string path = folder + "." + name + kTempMark + suffix;
         // 0666 lets the umask decide the permissions, as for any newly created file.
         int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // Locked for as long as the save runs, so that no other save takes it for a
+            // leftover; one that did in the instant before the lock has removed the name. (A
+            // file system without locks gets no lock, and no leftover is reclaimed there.)
+            struct stat a, b;
+            if (flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                (fstat(fd, &a) != 0 || stat(path.c_str(), &b) != 0 || a.st_ino != b.st_ino ||
+                 a.st_dev != b.st_dev)) {
+                close(fd);
+                continue;
+            }
+            m_exitEntry = RegisterRemoveAtExit(path, fd);
             m_fd = fd;
             m_tempPath = path;
             struct stat st;
@@ -175,6 +221,8 @@ bool SafeFile::Commit() {
     bool ok = FlushBuffer() && g_ops->Sync(m_fd) == 0;
     if (close(m_fd) != 0) ok = false;
     m_fd = -1;
+    UnregisterRemoveAtExit(m_exitEntry);
+    m_exitEntry = -1;
     if (ok && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) ok = false;
     if (!ok) {
         unlink(m_tempPath.c_str());
@@ -192,10 +240,13 @@ void SafeFile::Abandon() {
         close(m_fd);
         m_fd = -1;
     }
-    if (!m_tempPath.empty()) {
+    if (m_exitEntry >= 0) {
+        RemoveRegistered(m_exitEntry);
+        m_exitEntry = -1;
+    } else if (!m_tempPath.empty()) {
         unlink(m_tempPath.c_str());
-        m_tempPath.clear();
     }
+    m_tempPath.clear();
     m_buffer.clear();
     m_failed = true;
 }

@@ -40,7 +40,8 @@ public:
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
-    // Creates the temporary file ".<name>.zelvo-tmp-XXXXXX" in the target's folder.
+    // Creates the temporary file ".<name>.zelvo-tmp-XXXXXX" in the target's folder, after
+    // removing those that saves killed before they could do it themselves.
     bool Open();
     // Writes at the current position and advances it. Once any write fails, every later call
     // fails and Commit refuses.
@@ -66,6 +67,7 @@ private:
     std::string m_target;
     std::string m_tempPath;
     int m_fd = -1;
+    int m_exitEntry = -1;  // removal of the temporary file at exit and on SIGTERM, SIGINT, SIGHUP
     bool m_failed = false;
     bool m_committed = false;
     uint64_t m_position = 0;

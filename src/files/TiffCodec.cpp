@@ -87,7 +87,7 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterImage& out) {
     char message[1024];
     TIFFRGBAImage img;
     if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) return false;
-    bool ok = IsAcceptableRasterSize(img.width, img.height, limits.maxPixels) &&
+    bool ok = AcceptRasterSize(limits, img.width, img.height) &&
               out.Allocate(int32_t(img.width), int32_t(img.height), 24, RowOrder::BottomUp);
     const uint32_t w = img.width, h = img.height;
     img.req_orientation = ORIENTATION_TOPLEFT;
@@ -132,7 +132,10 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out) 
     if (!((magic[0] == 'I' && magic[1] == 'I') || (magic[0] == 'M' && magic[1] == 'M')))
         return false;
     SourceCursor cursor(source);
-    const tmsize_t maxAlloc = tmsize_t(std::max<int64_t>(limits.maxPixels * 8, 64 << 20));
+    // No single buffer of libtiff (a strip, a tile, a directory array) may be larger than a
+    // picture of the quiet size at 4 bytes a pixel would need.
+    const tmsize_t maxAlloc =
+        tmsize_t(std::max<int64_t>(4 * std::min(limits.maxPixels, kQuietRasterPixels), 16 << 20));
     // "m": no memory mapping; libtiff reads through the cursor.
     TIFF* tif = OpenTiff("rm", &cursor, true, maxAlloc);
     if (!tif) return false;

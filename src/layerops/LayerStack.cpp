@@ -11,6 +11,7 @@
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
+#include "store/SpaceFailures.h"
 
 namespace zelvo {
 
@@ -65,6 +66,12 @@ int CopyErrorOf(LayerKind kind) {
     }
 }
 
+// A copy that could not be made: the internal error, unless the store ran out of disk space
+// on the way (it has shown the disk message, which says what is wrong).
+void ShowCopyFailure(uint64_t spaceFailuresBefore, int code) {
+    if (ScratchSpaceFailures() == spaceFailuresBefore) ShowInternalError(code);
+}
+
 // Puts a new layer just above the current one, makes it current and records the state.
 void InsertAboveCurrent(HistoryManager& history, const LayerPtr& layer, int32_t kind,
                         const std::string& name) {
@@ -106,6 +113,7 @@ int DuplicateLayer(HistoryManager& history) {
     WaitCursor wait;
     const Layer& from = *current;
     auto copy = std::make_shared<Layer>(lm.Store());
+    const uint64_t spaceFailures = ScratchSpaceFailures();
     bool ok;
     if (from.Kind() == LayerKind::Null) {
         ok = copy->Create(0, 0, LayerKind::Null, lm.NextId());
@@ -115,7 +123,7 @@ int DuplicateLayer(HistoryManager& history) {
              CopyRows(from, *copy);
     }
     if (!ok) {
-        ShowInternalError(CopyErrorOf(from.Kind()));
+        ShowCopyFailure(spaceFailures, CopyErrorOf(from.Kind()));
         return 0;
     }
     copy->SetSerial(lm.NextSerial());
@@ -136,6 +144,7 @@ int CopyLayerFrom(HistoryManager& history, const Layer* source, int redraw) {
     WaitCursor wait;
     const Layer& from = *source;
     auto copy = std::make_shared<Layer>(lm.Store());
+    const uint64_t spaceFailures = ScratchSpaceFailures();
     bool ok = true;
     switch (from.Kind()) {
         case LayerKind::Null:
@@ -158,7 +167,7 @@ int CopyLayerFrom(HistoryManager& history, const Layer* source, int redraw) {
         }
     }
     if (!ok) {
-        ShowInternalError(1037);
+        ShowCopyFailure(spaceFailures, 1037);
         return 0;
     }
     copy->SetSerial(lm.NextSerial());

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Limits.h"
 #include "layers/LayerManager.h"
 
 namespace zelvo {
@@ -31,12 +32,11 @@ constexpr uint32_t kMaxLayers = 127;
 // when it lies inside the file where the table says, and its sizes stay within these.
 struct Limits {
     int64_t maxPixels = 20000000;      // pixel layer w x h
-    int32_t maxSide = 10000;           // pixel layer width and height
+    int32_t maxSide = 10000;           // canvas and pixel layer width and height
     uint32_t maxTextBytes = 1u << 20;  // text length + 1
     uint32_t maxAnchors = 99999;
-    // Text origins and anchor coordinates: far enough for any drawing, near enough that
-    // rendering never meets an overflow.
-    int32_t maxCoordinate = 1 << 24;
+    // Layer positions, text origins and anchor coordinates.
+    int32_t maxCoordinate = kMaxCoordinate;
 };
 
 }  // namespace zld

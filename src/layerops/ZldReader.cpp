@@ -139,13 +139,20 @@ bool InRange(int32_t v, int32_t limit) {
     return v >= -limit && v <= limit;
 }
 
+bool IsOpacity(int32_t v) {
+    return v >= 0 && v <= 100;
+}
+
 bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                 std::vector<Planned>& plan) {
     if (header.count == 0) return false;  // a document holds at least one layer
+    // The canvas is one the program could have made: not empty, no side past the limit.
+    if (header.width <= 0 || header.height <= 0 || header.width > limits.maxSide ||
+        header.height > limits.maxSide)
+        return false;
+    const int64_t canvasPixels = int64_t(header.width) * header.height;
     uint64_t pos = kHeaderBytes + uint64_t(kEntryBytes) * header.count;
-    // A pixel layer as wide or high as the canvas is always fine, even past the usual side.
-    const int32_t maxW = std::max(limits.maxSide, header.width);
-    const int32_t maxH = std::max(limits.maxSide, header.height);
+    const int32_t maxW = limits.maxSide, maxH = limits.maxSide;
     for (uint32_t i = 0; i < header.count; ++i) {
         const uint8_t* e = header.table.data() + size_t(kEntryBytes) * i;
         const uint32_t kind = Get32(e);
@@ -179,6 +186,10 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                     return false;
                 if (Get32(h + 40) != pos + kPixelHeaderBytes || Get32(h + 44) != 4 * pixels)
                     return false;
+                if (!InRange(GetSigned(h + 16), limits.maxCoordinate) ||
+                    !InRange(GetSigned(h + 20), limits.maxCoordinate) ||
+                    !IsOpacity(GetSigned(h + 28)))
+                    return false;
                 expected = kPixelHeaderBytes + 4 * pixels;
                 break;
             }
@@ -188,14 +199,17 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                 if (Get32(h + 84) != p.textBytes || Get32(h + 80) != pos + kTextHeaderBytes)
                     return false;
                 if (!InRange(GetSigned(h + 36), limits.maxCoordinate) ||
-                    !InRange(GetSigned(h + 40), limits.maxCoordinate))
+                    !InRange(GetSigned(h + 40), limits.maxCoordinate) ||
+                    !InRange(GetSigned(h + 32), kMaxFontSize) || !IsOpacity(GetSigned(h + 12)))
                     return false;
                 expected = uint64_t(kTextHeaderBytes) + p.textBytes;
                 break;
             }
             case LayerKind::Curve: {
                 p.anchors = Get32(h + 32);
-                if (p.anchors > limits.maxAnchors) return false;
+                // No more anchors than the canvas has pixels: a curve is drawn on it.
+                if (p.anchors > limits.maxAnchors || p.anchors > canvasPixels) return false;
+                if (!IsOpacity(GetSigned(h + 12))) return false;
                 if (Get32(h + 44) != uint64_t(kAnchorBytes) * p.anchors ||
                     Get32(h + 40) != pos + kCurveHeaderBytes)
                     return false;
@@ -206,7 +220,6 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                 break;
         }
         if (length != expected || pos + expected > file.Size()) return false;
-        if (p.kind != LayerKind::Pixel && (header.width <= 0 || header.height <= 0)) return false;
         pos += expected;
         plan.push_back(std::move(p));
     }

@@ -12,13 +12,13 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+#include "platform/ExitCleanup.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
+#include "store/SpaceFailures.h"
 
 namespace zelvo {
 
@@ -48,100 +48,50 @@ void Show(const std::string& text) {
     AppMessages().Show(text);
 }
 
-// ---- Removal of the scratch files at exit and on SIGINT/SIGTERM/SIGHUP ----------------------
-// The file has no delete-on-close on Linux, so live names are kept in a fixed table that a
-// signal handler can walk with async-signal-safe calls only. Each entry remembers the inode
-// and the owning process, so that a forked child or a later holder of the same name is never
-// hurt.
-
-struct LiveFile {
-    std::atomic<int> state{0};  // 0 free, 1 being written, 2 live
-    pid_t pid = 0;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    char path[PATH_MAX] = {};
-    char journal[PATH_MAX + 8] = {};  // the recovery journal beside it
-};
-constexpr int kMaxLive = 16;
-LiveFile g_live[kMaxLive];
-
-void UnlinkLive(const LiveFile& e) {
-    struct stat st;
-    if (e.pid == getpid() && stat(e.path, &st) == 0 && st.st_dev == e.dev && st.st_ino == e.ino)
-        unlink(e.path);
-}
-
-void UnlinkAllLive() {
-    for (auto& e : g_live)
-        if (e.state.load(std::memory_order_acquire) == 2) UnlinkLive(e);
-}
-
-// A file whose journal is still there holds documents that were never closed: a signal (a
-// closed terminal, a logout) leaves it for the next start to recover, as a crash would.
-void UnlinkUnjournaledLive() {
-    for (auto& e : g_live)
-        if (e.state.load(std::memory_order_acquire) == 2 && access(e.journal, F_OK) != 0)
-            UnlinkLive(e);
-}
-
-void OnTerminatingSignal(int sig) {
-    int saved = errno;
-    UnlinkUnjournaledLive();
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    sigaction(sig, &dfl, nullptr);
-    raise(sig);  // delivered with the default action once this handler returns
-    errno = saved;
-}
-
-void InstallCleanupHandlers() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::atexit(UnlinkAllLive);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction old {};
-            if (sigaction(sig, nullptr, &old) != 0) continue;
-            // An ignored signal stays ignored; someone else's handler is left in charge.
-            if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
-            struct sigaction sa {};
-            sa.sa_handler = OnTerminatingSignal;
-            sigemptyset(&sa.sa_mask);
-            sa.sa_flags = SA_RESTART;
-            sigaction(sig, &sa, nullptr);
-        }
-    });
-}
-
-int RegisterLive(const std::string& path, int fd) {
-    struct stat st;
-    if (path.size() >= PATH_MAX || fstat(fd, &st) != 0) return -1;
-    for (int i = 0; i < kMaxLive; ++i) {
-        int expected = 0;
-        if (!g_live[i].state.compare_exchange_strong(expected, 1)) continue;
-        g_live[i].pid = getpid();
-        g_live[i].dev = st.st_dev;
-        g_live[i].ino = st.st_ino;
-        std::memcpy(g_live[i].path, path.c_str(), path.size() + 1);
-        const std::string journal = FileDynamicStore::JournalName(path);
-        std::memcpy(g_live[i].journal, journal.c_str(), journal.size() + 1);
-        g_live[i].state.store(2, std::memory_order_release);
-        return i;
-    }
-    return -1;
-}
-
-void UnregisterLive(int i) {
-    if (i >= 0 && i < kMaxLive) g_live[i].state.store(0, std::memory_order_release);
-}
-
 // ---- Creating a name of the series ---------------------------------------------------------
+
+std::atomic<uint64_t> g_spaceFailures{0};
+
+// Counts a space failure and shows the disk message.
+void ShowNoSpace(const std::string& folder) {
+    g_spaceFailures.fetch_add(1, std::memory_order_acq_rel);
+    Show(
+        Format("Temporary disk %s not enough disk space! \nPlease restart the program Or "
+               "set temporary disk to other Disk partition.\n",
+               folder.c_str()));
+}
 
 enum class TryResult { Created, Held, Failed };
 
+std::string SeriesName(const std::string& dir, int i) {
+    return dir + Format("Photo Temp00%d.temp", i);
+}
+
+// A scratch file with a recovery journal beside it belongs to recovery, not to us.
+bool HasJournal(const std::string& name) {
+    return access(FileDynamicStore::JournalName(name).c_str(), F_OK) == 0;
+}
+
+// Removes the files of the series that no running copy holds (left by a crash or a kill),
+// except those with a journal. The lock tells: every live store keeps its file locked.
+void ReclaimStaleSeries(const std::string& dir) {
+    for (int i = 1; i <= 9; ++i) {
+        const std::string name = SeriesName(dir, i);
+        if (HasJournal(name)) continue;
+        const int fd = open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        struct stat a, b;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &a) == 0 && S_ISREG(a.st_mode) &&
+            stat(name.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+            unlink(name.c_str());
+        close(fd);
+    }
+}
+
 // Opens and locks `name`. Held: another running store has it (or it exists but cannot be
-// opened); Failed: it does not exist and cannot be made.
+// opened, or recovery keeps it); Failed: it does not exist and cannot be made.
 TryResult TryCreate(const std::string& name, int& fdOut) {
+    if (HasJournal(name)) return TryResult::Held;
     for (int attempt = 0; attempt < 4; ++attempt) {
         bool created = true;
         int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -173,6 +123,10 @@ TryResult TryCreate(const std::string& name, int& fdOut) {
 
 }  // namespace
 
+uint64_t ScratchSpaceFailures() {
+    return g_spaceFailures.load(std::memory_order_acquire);
+}
+
 // ---- Life cycle ------------------------------------------------------------------------------
 
 FileDynamicStore::FileDynamicStore(DiskService& disks) : m_disks(disks) {
@@ -190,8 +144,10 @@ void FileDynamicStore::CloseFile(bool removeName) {
     if (m_liveEntry >= 0) {
         // Removing the name while the lock is still held keeps another copy from taking the
         // name in between and losing its new file to our unlink.
-        if (removeName) UnlinkLive(g_live[m_liveEntry]);
-        UnregisterLive(m_liveEntry);
+        if (removeName)
+            RemoveRegistered(m_liveEntry);
+        else
+            UnregisterRemoveAtExit(m_liveEntry);
         m_liveEntry = -1;
     } else if (removeName && !m_fileName.empty()) {
         unlink(m_fileName.c_str());
@@ -282,6 +238,10 @@ bool FileDynamicStore::Open(const std::string& folder) {
         return false;
     }
     m_folder = folder;
+    std::string dir = folder;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    // Before the space is measured: stale files of earlier runs may be what fills the disk.
+    ReclaimStaleSeries(dir);
     if (!SpaceCheck(kOpenSpace)) {
         std::string f = m_folder;
         ClearFields();
@@ -291,12 +251,10 @@ bool FileDynamicStore::Open(const std::string& folder) {
                    f.c_str()));
         return false;
     }
-    std::string dir = folder;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
     int fd = -1;
     std::string name;
     for (int i = 1; i <= 9 && fd < 0; ++i) {
-        name = dir + Format("Photo Temp00%d.temp", i);
+        name = SeriesName(dir, i);
         // A file left by a dead process with a recovery journal beside it holds the user's
         // work: it is never reused here, whatever its lock says.
         if (access(name.c_str(), F_OK) == 0 && access(JournalName(name).c_str(), F_OK) == 0)
@@ -326,8 +284,7 @@ bool FileDynamicStore::Open(const std::string& folder) {
     m_fileBytes.store(kDataStart, std::memory_order_release);
     m_generation.fetch_add(1, std::memory_order_acq_rel);
     WriteEmptyIndex();
-    InstallCleanupHandlers();
-    m_liveEntry = RegisterLive(name, fd);
+    m_liveEntry = RegisterRemoveAtExit(name, fd, JournalName(name));
     m_open = true;
     return true;
 }
@@ -528,7 +485,11 @@ bool FileDynamicStore::Grow(uint32_t b) {
                      (uint64_t(st.st_size) < length && ftruncate(m_file, off_t(length)) != 0)))
         err = errno;
     if (err != 0) {
-        Show(Format("Expansion of temporary file failed, error code=%d", err));
+        // The disk filled up under us (another program, or less space than it said).
+        if (err == ENOSPC || err == EDQUOT)
+            ShowNoSpace(m_folder);
+        else
+            Show(Format("Expansion of temporary file failed, error code=%d", err));
         // Give back whatever was added, so the header describes only bytes the file has.
         if (ftruncate(m_file, off_t(old)) == 0) m_fileBytes.store(old, std::memory_order_release);
         return false;
@@ -589,10 +550,7 @@ BlockHandle FileDynamicStore::Allocate(uint64_t n) {
             return 0;
         }
         if (!SpaceCheck(b)) {
-            Show(
-                Format("Temporary disk %s not enough disk space! \nPlease restart the program Or "
-                       "set temporary disk to other Disk partition.\n",
-                       m_folder.c_str()));
+            ShowNoSpace(m_folder);
             return 0;
         }
         uint32_t start = h.fileSize;

@@ -33,6 +33,13 @@ TEST(Parsers, RejectMalformedNumbersColoursAndPoints) {
     EXPECT_FALSE(ParseInt("4x"));
     EXPECT_FALSE(ParseInt(""));
     EXPECT_FALSE(ParseInt("99999999999"));
+    // Held to the coordinate range; seeds take any 32-bit number.
+    EXPECT_EQ(ParseInt("16777216"), 16777216);
+    EXPECT_EQ(ParseInt("-16777216"), -16777216);
+    EXPECT_FALSE(ParseInt("16777217"));
+    EXPECT_FALSE(ParseInt("-2147483648"));
+    EXPECT_EQ(ParseWideInt("-2147483648"), -2147483648LL);
+    EXPECT_FALSE(ParseWideInt("2147483648"));
     EXPECT_EQ(ParseColor("#FF8000"), 0x0080FFu);  // 0x00BBGGRR
     EXPECT_FALSE(ParseColor("FF8000"));
     EXPECT_FALSE(ParseColor("#FF80G0"));
@@ -43,6 +50,9 @@ TEST(Parsers, RejectMalformedNumbersColoursAndPoints) {
     EXPECT_FALSE(OptionValue("qualityx=12", "quality"));
     EXPECT_EQ(ParseNumber("8.9"), 8.9);
     EXPECT_FALSE(ParseNumber("nan"));
+    EXPECT_FALSE(ParseNumber("inf"));
+    EXPECT_FALSE(ParseNumber("1e300"));
+    EXPECT_EQ(ParseNumber("-16777216"), -16777216.0);
 }
 
 TEST(EscapeForOutput, WritesLineBreaksAsBackslashN) {

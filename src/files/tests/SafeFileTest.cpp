@@ -4,9 +4,12 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 #include "TestImages.h"
 #include "files/RasterFile.h"
@@ -187,6 +190,58 @@ TEST(SafeFile, AbandonedOrDestroyedFilesVanish) {
     EXPECT_FALSE(g.Write("x", 1));
     EXPECT_FALSE(g.Commit());
     EXPECT_TRUE(Names(dir.Path()).empty());
+}
+
+// A save interrupted in a child: by a signal the program can catch, the temporary file goes
+// at once; by SIGKILL it stays until the next save to that folder, which removes it while a
+// save still running in another process keeps its own.
+TEST(SafeFile, InterruptedSavesLeaveNothingAfterTheNextSave) {
+    test::TempDir dir;
+    test::WriteBytes(dir.File("doc.bmp"), {'o', 'l', 'd'});
+    // Another save in progress (this process) must survive the clean-up.
+    SafeFile running(dir.File("other.bmp"));
+    ASSERT_TRUE(running.Open());
+    ASSERT_TRUE(running.Write("r", 1));
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(sig);
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(fds[0]);
+            SafeFile f(dir.File("doc.bmp"));
+            const std::vector<uint8_t> half(300000, 7);
+            const char ok = f.Open() && f.Write(half.data(), half.size()) ? 'y' : 'n';
+            if (write(fds[1], &ok, 1) != 1) _exit(3);
+            for (;;) pause();
+        }
+        close(fds[1]);
+        char ready = 0;
+        ASSERT_EQ(read(fds[0], &ready, 1), 1);
+        close(fds[0]);
+        ASSERT_EQ(ready, 'y');
+        EXPECT_EQ(Names(dir.Path()).size(), 3u);  // doc, its temporary, other's temporary
+        ASSERT_EQ(kill(pid, sig), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(Names(dir.Path()).size(), sig == SIGKILL ? 3u : 2u);
+        // The next save to the folder.
+        SafeFile next(dir.File("new.bmp"));
+        ASSERT_TRUE(next.Open());
+        ASSERT_TRUE(next.Write("n", 1));
+        ASSERT_TRUE(next.Commit());
+        const auto names = Names(dir.Path());
+        ASSERT_EQ(names.size(), 3u);
+        EXPECT_EQ(names[1], "doc.bmp");
+        EXPECT_EQ(names[2], "new.bmp");
+        EXPECT_EQ(names[0].rfind(".other.bmp.zelvo-tmp-", 0), 0u) << names[0];
+        EXPECT_EQ(test::ReadBytes(dir.File("doc.bmp")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+        std::remove(dir.File("new.bmp").c_str());
+    }
+    ASSERT_TRUE(running.Commit());
 }
 
 }  // namespace

@@ -306,6 +306,18 @@ TEST_F(ZldRefusalTest, RecordsThatDisagreeWithTheTableOrTheirHeaderAreRefused) {
         {"unknown kind in the table", kTable + 28, 7, 1},
         {"null layer with a length", kTable + 28 + 20, 4, 1},
         {"record offset past the end", kTable + 3 * 28 + 16, 100000, 0},
+        // Numbers no document of the program holds, refused where they come in.
+        {"canvas width 0", 8, 0, 1},
+        {"canvas height 0", 12, 0, 1},
+        {"canvas side over 10 000", 8, 10001, 1},
+        {"pixel position near 2^31", kPixel + 16, 0x7FFFFFF0u, 1},
+        {"pixel position near -2^31", kPixel + 20, 0x80000000u, 1},
+        {"pixel opacity over 100", kPixel + 28, 101, 1},
+        {"text opacity negative", kText + 12, 0xFFFFFFFFu, 1},
+        {"font size -2^31", kText + 32, 0x80000000u, 1},
+        {"font size past the bar's range", kText + 32, 1001, 1},
+        {"curve opacity far over 100", kCurve + 12, 1000, 1},
+        {"more anchors than the canvas has pixels", kCurve + 32, 16 * 12 + 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,6 +325,45 @@ TEST_F(ZldRefusalTest, RecordsThatDisagreeWithTheTableOrTheirHeaderAreRefused) {
         z.Set32(c.at, c.value);
         EXPECT_EQ(Open(z), std::make_pair(c.check, 0));
     }
+}
+
+// Vector layers that ask for the most a file may: a canvas of 20 million pixels, a curve of
+// 99 999 anchors reaching 16 million pixels out, a text of many long lines, some far off the
+// canvas. They open (and are drawn once, over the rows they reach); a canvas one pixel wide
+// and 20 million high is no canvas of the program's.
+TEST_F(ZldHandBuiltTest, LargestVectorLayersOpenAndTallCanvasesAreRefused) {
+    const int32_t w = 10000, h = 2000;
+    const uint32_t anchors = 99999;
+    std::string text;
+    for (int line = 0; line < 2000; ++line) text += std::string(200, 'W') + "\r\n";
+    const uint32_t textBytes = uint32_t(text.size()) + 1;
+    const uint32_t first = 32 + 28 * 2, second = first + 88 + textBytes;
+    ZldBytes z;
+    z.Header(0, w, h, 2834, 2).Entry(2, w, h, first, 88 + textBytes);
+    z.Entry(3, w, h, second, 48 + 32 * anchors);
+    z.U32(kMarker).U32(2).U32(1).U32(100).U32(1).U32(0).U32(1).U32(textBytes).U32(20);
+    z.I32(-5000).I32(-(1 << 24)).U32(0).Text("Arial", 32).U32(first + 88).U32(textBytes);
+    z.Raw(text.c_str(), textBytes);
+    z.U32(kMarker).U32(3).U32(1).U32(100).U32(1).U32(0).U32(1).U32(1).U32(anchors).U32(0);
+    z.U32(second + 48).U32(32 * anchors);
+    for (uint32_t i = 0; i < anchors; ++i) {
+        const int32_t far = (i % 2 ? 1 : -1) * (1 << 24), y = int32_t(i % 4000) - 1000;
+        z.U32(0).I32(far).I32(y).I32(far / 2).I32(-y).I32(-far).I32(y).U32(1);
+    }
+    z.FixTotal();
+    EXPECT_EQ(Open(z), std::make_pair(1, 1));
+    ASSERT_EQ(opened->layers->LayerCount(), 2);
+    EXPECT_EQ(opened->layers->LayerAt(1)->Anchors().size(), anchors);
+
+    ZldBytes tall;
+    const uint32_t at = 32 + 28;
+    tall.Header(0, 1, 20000000, 2834, 1).Entry(3, 1, 20000000, at, 48 + 32 * 3);
+    tall.U32(kMarker).U32(3).U32(1).U32(100).U32(1).U32(0).U32(1).U32(1).U32(3).U32(0);
+    tall.U32(at + 48).U32(32 * 3);
+    for (int i = 0; i < 3; ++i)
+        tall.U32(0).I32(-(1 << 24)).I32(1 << 24).I32(1 << 24).I32(-(1 << 24)).I32(0).I32(i).U32(1);
+    tall.FixTotal();
+    EXPECT_EQ(Open(tall), std::make_pair(1, 0));
 }
 
 TEST_F(ZldRefusalTest, TruncatedOrPaddedFilesAreRefused) {

@@ -116,6 +116,72 @@ TEST(MaskPainter, ShapesOutsideTheCanvasAreClipped) {
         for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(px[size_t(y)][size_t(x)], x < 5 && y < 5);
 }
 
+// A tall narrow canvas with a path of a hundred thousand corners far outside it, and one with
+// a small shape: the first covers every row, the second only its own. Painting must follow
+// the rows the items reach, not paint the whole path again for every band.
+TEST(MaskPainter, TallCanvasAndFarCornersArePaintedOncePerReach) {
+    const int32_t w = 3, h = 300000;
+    constexpr int32_t kFar = 1 << 24;
+    struct Case {
+        bool huge;
+        int32_t firstRow, lastRow;  // rows expected to hold ink
+    };
+    for (const Case& c : {Case{true, 0, h}, Case{false, 200000, 200010}}) {
+        MaskPainter painter(w, h);
+        std::vector<MaskPoint> corners;
+        if (c.huge) {
+            // The square (-kFar, -kFar)..(kFar, kFar), its left side cut into many corners.
+            for (int32_t i = 0; i < 99996; ++i)
+                corners.push_back({-kFar, -kFar + int32_t(int64_t(2 * kFar) * i / 99996)});
+            corners.insert(corners.end(), {{-kFar, kFar}, {kFar, kFar}, {kFar, -kFar}});
+        } else {
+            corners = {{0, c.firstRow}, {0, c.lastRow}, {w, c.lastRow}, {w, c.firstRow}};
+        }
+        painter.AddBezierFill(Polygon(corners), MaskFill::Alternate);
+        int64_t rows = 0;
+        int32_t first = -1, last = -1;
+        EXPECT_TRUE(painter.Paint([&](int32_t y, const uint8_t* bits) {
+            if (first < 0) first = y;
+            last = y;
+            ++rows;
+            return (bits[0] & 0xE0) == 0xE0;  // all three pixels of the row
+        }));
+        EXPECT_EQ(first, c.firstRow);
+        EXPECT_EQ(last, c.lastRow - 1);
+        EXPECT_EQ(rows, c.lastRow - c.firstRow);
+    }
+}
+
+TEST(MaskPainter, TextFarBelowTheTopIsFoundAndTextOffTheCanvasCostsNothing) {
+    if (SystemFontFamilies().empty()) GTEST_SKIP() << "no fonts installed";
+    const int32_t w = 200, h = 100000;
+    MaskPainter painter(w, h);
+    MaskText inside;
+    inside.face = "Arial";
+    inside.size = 40;
+    inside.x = 10;
+    inside.y = 90000;
+    inside.lines = {"Hg"};
+    MaskText outside = inside;
+    outside.y = -(1 << 24);
+    outside.lines.assign(2000, std::string(50, 'W'));
+    MaskText column = inside;
+    column.vertical = true;
+    column.x = 150;
+    column.y = 50000;
+    painter.AddText(inside);
+    painter.AddText(outside);
+    painter.AddText(column);
+    std::vector<int32_t> rows;
+    EXPECT_TRUE(painter.Paint([&](int32_t y, const uint8_t*) { return rows.push_back(y), true; }));
+    ASSERT_FALSE(rows.empty());
+    // The vertical column runs down from its origin; the line sits in its 40-row cell.
+    EXPECT_GE(rows.front(), 50000);
+    EXPECT_LT(rows.front(), 50000 + 40);
+    EXPECT_GE(rows.back(), 90000);
+    EXPECT_LT(rows.back(), 90000 + 40);
+}
+
 TEST(MaskFonts, CellHeightIsTheRequestedSize) {
     if (SystemFontFamilies().empty()) GTEST_SKIP() << "no fonts installed";
     for (int32_t size : {10, 20, 60, 150}) {

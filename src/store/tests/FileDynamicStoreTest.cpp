@@ -19,6 +19,7 @@
 
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
+#include "store/SpaceFailures.h"
 #include "testsupport/TempDir.h"
 
 namespace zelvo {
@@ -559,6 +560,38 @@ TEST_F(StoreTest, StaleFileIsReused) {
     EXPECT_TRUE(s->CheckStore());
 }
 
+// Runs that were killed leave files of the series that nobody holds; the next start takes
+// them all away, except those whose journal says recovery still wants them, and those a
+// running copy holds.
+TEST_F(StoreTest, StaleFilesOfTheSeriesAreReclaimedAtStart) {
+    auto held = OpenStore();  // 001, held by a running store
+    for (int i : {2, 3, 5, 9}) {
+        int fd = open(dir.File(Format("Photo Temp00%d.temp", i)).c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        std::vector<uint8_t> junk(1 << 20, 0x5A);
+        ASSERT_EQ(write(fd, junk.data(), junk.size()), ssize_t(junk.size()));
+        close(fd);
+    }
+    const std::string kept = dir.File("Photo Temp003.temp");
+    {
+        int fd = open((kept + ".journal").c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    auto s = OpenStore();
+    // 002 was stale: removed, then made again for this store; 003 has a journal.
+    EXPECT_EQ(s->FileName(), dir.File("Photo Temp002.temp"));
+    EXPECT_TRUE(Exists(held->FileName()));
+    EXPECT_TRUE(held->CheckStore());
+    EXPECT_EQ(SizeOf(kept), 1 << 20);
+    EXPECT_FALSE(Exists(dir.File("Photo Temp005.temp")));
+    EXPECT_FALSE(Exists(dir.File("Photo Temp009.temp")));
+    // With 003 still kept for recovery, the next store skips it.
+    auto third = OpenStore();
+    EXPECT_EQ(third->FileName(), dir.File("Photo Temp004.temp"));
+    EXPECT_EQ(SizeOf(kept), 1 << 20);
+}
+
 TEST_F(StoreTest, CreationFailsInAMissingFolder) {
     Store s(disks);
     EXPECT_FALSE(s.Open(dir.File("missing/")));
@@ -656,6 +689,7 @@ TEST_F(StoreTest, FullDiskFailsAtGrowthAndKeepsTheStoreSound) {
     {
         // The fake says there is plenty, so the store tries to grow and the disk itself refuses.
         Store s(disks);
+        const uint64_t failuresBefore = ScratchSpaceFailures();
         ASSERT_TRUE(s.Open(dir.File("small/")));
         std::vector<BlockHandle> blocks;
         BlockHandle h;
@@ -665,8 +699,12 @@ TEST_F(StoreTest, FullDiskFailsAtGrowthAndKeepsTheStoreSound) {
         }
         ASSERT_LT(blocks.size(), 20u);
         EXPECT_GE(blocks.size(), 2u);
+        // A disk that fills up under the store is reported as a full disk, and counted.
         EXPECT_EQ(messages.Last(),
-                  Format("Expansion of temporary file failed, error code=%d", ENOSPC));
+                  Format("Temporary disk %s not enough disk space! \nPlease restart the program "
+                         "Or set temporary disk to other Disk partition.\n",
+                         dir.File("small/").c_str()));
+        EXPECT_EQ(ScratchSpaceFailures(), failuresBefore + 1);
         EXPECT_EQ(int64_t(s.GetHeader().fileSize), SizeOf(s.FileName()));
         EXPECT_EQ(s.UsedCount(), blocks.size());
         EXPECT_TRUE(s.CheckStore());

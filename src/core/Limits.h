@@ -1,0 +1,25 @@
+// The ranges numbers from files and scripts are held to where they come in, so that no
+// arithmetic on them downstream can overflow.
+#pragma once
+
+#include <cstdint>
+
+namespace zelvo {
+
+// The farthest any position may lie from the canvas origin, in each axis: far enough for any
+// drawing, near enough that sums of positions and sizes never overflow 32 bits.
+constexpr int32_t kMaxCoordinate = 1 << 24;
+
+constexpr bool IsCoordinate(int64_t v) {
+    return v >= -kMaxCoordinate && v <= kMaxCoordinate;
+}
+
+constexpr int32_t ClampCoordinate(int64_t v) {
+    return int32_t(v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v);
+}
+
+// The font sizes the text bar and scripts take; a negative size asks for the character height
+// instead of the cell, 0 for the system's default.
+constexpr int32_t kMaxFontSize = 1000;
+
+}  // namespace zelvo
