@@ -29,6 +29,7 @@
 #include "app/StartupRules.h"
 #include "app/StatusFeedback.h"
 #include "doc/Image.h"
+#include "recovery/RecoveryJournal.h"
 
 namespace zelvo {
 
@@ -83,6 +84,7 @@ bool CMainFrame::Create(const Options& options) {
         QCoreApplication::processEvents();
     }
     if (!m_workspace.Setup(options.tempFolder)) return false;
+    StartJournal();
     if (splash) {
         // The start-up dialog stays up about five seconds, but never waits more than three.
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "app/CRecoveryDialog.h"
 #include "app/WorkerThreads.h"
 #include "core/Types.h"
 #include "doc/NewImage.h"
@@ -41,6 +42,7 @@ class CToolsPalette;
 class CZelvoApp;
 class NavigatorTarget;
 class Image;
+class RecoveryJournal;
 class StatusFeedback;
 
 class CMainFrame : public QMainWindow {
@@ -147,6 +149,12 @@ public:
     QProgressBar* ProgressBar() const { return m_progress; }
     StatusFeedback* Feedback() const { return m_feedback.get(); }
 
+    // Crash recovery: when a dead process left documents in its scratch file, asks whether to
+    // recover them (each opens in a window of its own), discard them, or keep them for later.
+    // Returns the choice; Later when there was nothing to offer.
+    CRecoveryDialog::Choice OfferRecovery();
+    RecoveryJournal* Journal() const { return m_journal.get(); }
+
     // Files dropped on the main window open like files named on the command line.
     void OpenDroppedUrls(const QList<QUrl>& urls);
 
@@ -164,6 +172,7 @@ protected:
 
 private:
     bool CreateBars();
+    void StartJournal();
     void BuildMenus();
     void RegisterCommands();
     void RegisterViewCommands();
@@ -191,6 +200,8 @@ private:
 
     CZelvoApp& m_app;
     Workspace m_workspace;
+    // After the workspace: it goes first, once every document has closed.
+    std::unique_ptr<RecoveryJournal> m_journal;
     WorkerShared m_shared;
     std::unique_ptr<WorkerThreads> m_threads;
     std::unique_ptr<StatusFeedback> m_feedback;

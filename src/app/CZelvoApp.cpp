@@ -98,6 +98,8 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     // 7. The palettes are shown for the first time.
     m_frame->ResetPaletteLocations();
     m_frame->UpdateCommandUI();
+    // Work a dead copy of the program left behind is offered once the frame stands.
+    m_frame->OfferRecovery();
     return true;
 }
 

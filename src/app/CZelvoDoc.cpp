@@ -13,6 +13,8 @@ namespace zelvo {
 
 CZelvoDoc::CZelvoDoc(Workspace& workspace) : m_image(std::make_unique<Image>(workspace)) {}
 
+CZelvoDoc::CZelvoDoc(std::unique_ptr<Image> image) : m_image(std::move(image)) {}
+
 CZelvoDoc::~CZelvoDoc() = default;
 
 bool CZelvoDoc::OnNewDocument(const NewImageSize& size) {

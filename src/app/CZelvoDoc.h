@@ -17,6 +17,8 @@ class Workspace;
 class CZelvoDoc {
 public:
     explicit CZelvoDoc(Workspace& workspace);
+    // A document whose image was made elsewhere (crash recovery).
+    explicit CZelvoDoc(std::unique_ptr<Image> image);
     ~CZelvoDoc();
     CZelvoDoc(const CZelvoDoc&) = delete;
     CZelvoDoc& operator=(const CZelvoDoc&) = delete;

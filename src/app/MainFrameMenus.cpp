@@ -25,6 +25,7 @@
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "platform/Messages.h"
+#include "recovery/RecoveryJournal.h"
 #include "view/DisplayRefresher.h"
 
 namespace zelvo {
@@ -214,6 +215,9 @@ void CMainFrame::DocumentChanged(Image& image) {
     // The same path the display refresher takes: the request is served at once.
     image.RequestRender(1);
     OnRefreshTick();
+    // A command that changed the document without a history state (the current layer, say)
+    // still reaches the recovery journal.
+    if (m_journal) m_journal->Refresh();
 }
 
 void CMainFrame::UpdateCommandUI() {

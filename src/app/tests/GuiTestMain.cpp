@@ -19,6 +19,7 @@ QObject* MakeViewTest();
 QObject* MakeNavigatorTest();
 QObject* MakePreviewDialogsTest();
 QObject* MakePrintPreviewTest();
+QObject* MakeRecoveryDialogTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
                             {"NavigatorTest", MakeNavigatorTest},
                             {"CommandsTest", MakeCommandsTest},
                             {"PreviewDialogsTest", MakePreviewDialogsTest},
-                            {"PrintPreviewTest", MakePrintPreviewTest}};
+                            {"PrintPreviewTest", MakePrintPreviewTest},
+                            {"RecoveryDialogTest", MakeRecoveryDialogTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);
