@@ -1,5 +1,7 @@
 #include "app/CCurvesDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -21,6 +23,10 @@ int32_t InputOf(int32_t x) {
 }
 int32_t OutputOf(int32_t y) {
     return 255 - (y - 1) * 255 / (kN - 1);
+}
+
+Point Inside(Point p) {
+    return {std::clamp(p.x, 1, kN), std::clamp(p.y, 1, kN)};
 }
 
 }  // namespace
@@ -75,8 +81,9 @@ void CCurvesGraph::mousePressEvent(QMouseEvent* event) {
     const Point g = GraphOf(event->position().toPoint());
     if (m_model.FreeLine()) {
         m_drawing = true;
-        m_last = g;
-        m_model.DrawFree(g.x, g.y, g.x, g.y);
+        m_last = Inside(g);
+        m_strokes.push_back({m_last});
+        m_model.DrawFree(m_last.x, m_last.y, m_last.x, m_last.y);
     } else {
         m_dragging = m_model.Press(g.x, g.y);
         if (m_dragging < 0) return;
@@ -89,8 +96,10 @@ void CCurvesGraph::mouseMoveEvent(QMouseEvent* event) {
     const Point g = GraphOf(event->position().toPoint());
     if (g.x >= 1 && g.x <= kN && g.y >= 1 && g.y <= kN) m_hover(g.x, g.y);
     if (m_drawing) {
-        m_model.DrawFree(m_last.x, m_last.y, g.x, g.y);
-        m_last = g;
+        const Point to = Inside(g);
+        m_model.DrawFree(m_last.x, m_last.y, to.x, to.y);
+        m_strokes.back().push_back(to);
+        m_last = to;
     } else if (m_dragging >= 0) {
         m_model.Drag(m_dragging, g.x, g.y);
     } else {
@@ -105,8 +114,8 @@ void CCurvesGraph::mouseReleaseEvent(QMouseEvent*) {
     m_drawing = false;
 }
 
-CCurvesDialog::CCurvesDialog(CZelvoView& view, std::atomic<int>* animatorState, QWidget* parent)
-    : CPreviewDialog(view, kPreviewCurves, "Curves", animatorState, parent) {
+CCurvesDialog::CCurvesDialog(CZelvoView& view, QWidget* parent)
+    : CPreviewDialog(view, kPreviewCurves, "Curves", parent) {
     auto* layout = new QGridLayout(this);
     m_graph = new CCurvesGraph(
         m_model, [this] { Changed(false); }, [this](int32_t x, int32_t y) { Hover(x, y); }, this);
@@ -125,6 +134,7 @@ CCurvesDialog::CCurvesDialog(CZelvoView& view, std::atomic<int>* animatorState, 
     layout->addWidget(m_freeLine, 2, 0);
     connect(m_freeLine, &QCheckBox::toggled, this, [this](bool on) {
         m_model.SetFreeLine(on);
+        m_graph->ClearStrokes();
         m_graph->update();
         Changed(false);
     });
@@ -141,6 +151,12 @@ std::vector<int32_t> CCurvesDialog::Params() const {
     std::vector<int32_t> p(t.begin(), t.end());
     p.push_back(m_model.Changed() ? 1 : 0);
     return p;
+}
+
+bool CCurvesDialog::Values(std::vector<int32_t>& values) const {
+    values = Params();
+    values.pop_back();
+    return m_model.Changed();
 }
 
 void CCurvesDialog::Hover(int32_t x, int32_t y) {

@@ -27,6 +27,10 @@ public:
     // The client position of graph point (x, y), both 1..180, and back.
     static QPoint ClientOf(int32_t x, int32_t y) { return {kRamp + kGap + x - 1, y - 1}; }
     static Point GraphOf(QPoint client) { return {client.x() - kRamp - kGap + 1, client.y() + 1}; }
+    // The strokes drawn by hand since "FreeLine" was last switched, each point within the graph
+    // (zelvo-batch's `adjust curves … free …` draws them again).
+    const std::vector<std::vector<Point>>& Strokes() const { return m_strokes; }
+    void ClearStrokes() { m_strokes.clear(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,12 +45,13 @@ private:
     int32_t m_dragging = -1;
     bool m_drawing = false;
     Point m_last{0, 0};
+    std::vector<std::vector<Point>> m_strokes;
 };
 
 class CCurvesDialog : public CPreviewDialog {
     Q_OBJECT
 public:
-    CCurvesDialog(CZelvoView& view, std::atomic<int>* animatorState, QWidget* parent = nullptr);
+    CCurvesDialog(CZelvoView& view, QWidget* parent = nullptr);
 
     const CurvesModel& Model() const { return m_model; }
     CCurvesGraph* Graph() const { return m_graph; }
@@ -56,6 +61,8 @@ public:
 
     // The 256 transfer entries and whether the curve was changed.
     std::vector<int32_t> Params() const override;
+    // The 256 transfer entries; false when the curve was not changed.
+    bool Values(std::vector<int32_t>& values) const override;
 
 private:
     void Hover(int32_t x, int32_t y);

@@ -92,8 +92,8 @@ void CLevelsHandles::mouseReleaseEvent(QMouseEvent*) {
     m_dragging = -1;
 }
 
-CLevelsDialog::CLevelsDialog(CZelvoView& view, std::atomic<int>* animatorState, QWidget* parent)
-    : CPreviewDialog(view, kPreviewLevels, "Levels", animatorState, parent) {
+CLevelsDialog::CLevelsDialog(CZelvoView& view, QWidget* parent)
+    : CPreviewDialog(view, kPreviewLevels, "Levels", parent) {
     auto* layout = new QGridLayout(this);
     auto* channelRow = new QHBoxLayout;
     channelRow->addWidget(new QLabel("Channel:", this));

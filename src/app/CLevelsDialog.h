@@ -44,7 +44,7 @@ private:
 class CLevelsDialog : public CPreviewDialog {
     Q_OBJECT
 public:
-    CLevelsDialog(CZelvoView& view, std::atomic<int>* animatorState, QWidget* parent = nullptr);
+    CLevelsDialog(CZelvoView& view, QWidget* parent = nullptr);
 
     const LevelsInputSlider& Input() const { return m_input; }
     const LevelsOutputSlider& Output() const { return m_output; }

@@ -1,11 +1,11 @@
 // The base of the adjustment and filter dialogs: the image processor's session on the active
 // view. Opening prepares it and shows the preview on the view; every change of the values
 // previews at once or, for the slow ones, on the first tick of a 100 ms timer that comes more
-// than 100 ms after the last change. OK applies the values shown (one history state), Cancel
-// only takes the preview off. The layer is never written before OK.
+// than 100 ms after the last change. OK and Cancel both take the preview off; OK then gives the
+// values to the menu command, which applies them (one history state). The layer is never
+// written by the dialog.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,10 +26,7 @@ class CPreviewDialog : public QDialog {
 public:
     static constexpr int kTimerMs = 100;
 
-    // `animatorState` (optional) is the selection animator's state word, paused while OK
-    // applies.
-    CPreviewDialog(CZelvoView& view, int32_t code, const QString& title,
-                   std::atomic<int>* animatorState, QWidget* parent);
+    CPreviewDialog(CZelvoView& view, int32_t code, const QString& title, QWidget* parent);
     ~CPreviewDialog() override;
 
     // False when the current layer is not a pixel layer (the dialog must not be shown).
@@ -37,12 +34,16 @@ public:
     const ImageProcessor& Processor() const { return m_processor; }
     // The values as the dialog shows them now, in the processor's order for the code.
     virtual std::vector<int32_t> Params() const = 0;
+    // The values OK gives the menu command (its table entry's order); false when OK has
+    // nothing to apply.
+    virtual bool Values(std::vector<int32_t>& values) const {
+        values = Params();
+        return true;
+    }
     // Whether a delayed preview is waiting for the timer.
     bool PreviewPending() const { return m_pending; }
     // The values the view shows (empty before the first preview).
     const std::vector<int32_t>& Previewed() const { return m_previewed; }
-    // Whether OK recorded a history state.
-    bool Applied() const { return m_applied; }
 
     void accept() override;
     void reject() override;
@@ -57,10 +58,9 @@ protected:
 
 private:
     void Tick();
-    void End(int apply);
+    void End();
 
     CZelvoView& m_view;
-    std::atomic<int>* m_animatorState;
     ImageProcessor m_processor;
     QTimer m_timer;
     QElapsedTimer m_clock;
@@ -69,7 +69,7 @@ private:
     bool m_prepared = false;
     bool m_pending = false;
     bool m_ended = false;
-    bool m_applied = false;
+    bool m_shown = false;
 };
 
 }  // namespace zelvo

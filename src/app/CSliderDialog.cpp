@@ -51,10 +51,8 @@ const SliderDialogSpec& SliderDialogSpecOf(SliderDialogKind kind) {
     return kSpecs[0];
 }
 
-CSliderDialog::CSliderDialog(CZelvoView& view, SliderDialogKind kind,
-                             std::atomic<int>* animatorState, QWidget* parent)
-    : CPreviewDialog(view, SliderDialogSpecOf(kind).code, SliderDialogSpecOf(kind).title,
-                     animatorState, parent),
+CSliderDialog::CSliderDialog(CZelvoView& view, SliderDialogKind kind, QWidget* parent)
+    : CPreviewDialog(view, SliderDialogSpecOf(kind).code, SliderDialogSpecOf(kind).title, parent),
       m_spec(SliderDialogSpecOf(kind)) {
     for (const SliderSpec& s : m_spec.sliders()) m_models.emplace_back(s);
     const bool balance = kind == Kind::ColorBalance;
@@ -127,6 +125,12 @@ std::vector<int32_t> CSliderDialog::Params() const {
         p.push_back(0);  // keep the noise field
     }
     return p;
+}
+
+bool CSliderDialog::Values(std::vector<int32_t>& values) const {
+    values = Params();
+    if (m_spec.kind == Kind::AddNoise) values.pop_back();
+    return true;
 }
 
 bool CSliderDialog::Delayed(int i) const {

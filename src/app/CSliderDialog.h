@@ -41,8 +41,7 @@ const SliderDialogSpec& SliderDialogSpecOf(SliderDialogKind kind);
 class CSliderDialog : public CPreviewDialog {
     Q_OBJECT
 public:
-    CSliderDialog(CZelvoView& view, SliderDialogKind kind, std::atomic<int>* animatorState,
-                  QWidget* parent = nullptr);
+    CSliderDialog(CZelvoView& view, SliderDialogKind kind, QWidget* parent = nullptr);
 
     int Count() const { return int(m_models.size()); }
     QSlider* Slider(int i) const { return m_sliders[size_t(i)]; }
@@ -52,6 +51,8 @@ public:
     QCheckBox* MonochromaticBox() const { return m_mono; }
 
     std::vector<int32_t> Params() const override;
+    // The sliders' values as shown (Add Noise: the amount and the "Monochromatic" switch).
+    bool Values(std::vector<int32_t>& values) const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,21 +16,6 @@ ClipboardState& FrameClipboardState() {
     return state;
 }
 
-// Runs `work` on the active document with the refresher held off (it reads layer fields the
-// command changes in place), then redraws it.
-std::function<void()> OnActiveImage(CMainFrame& frame, std::function<void(Image&)> work) {
-    return [&frame, work = std::move(work)] {
-        Image* image = frame.ActiveImage();
-        if (!image || !image->IsReady()) return;
-        {
-            HoldRender hold(image->ViewState());
-            work(*image);
-        }
-        // The command may have closed nothing but changed anything: redraw in every case.
-        if (frame.ActiveImage() == image) frame.DocumentChanged(*image);
-    };
-}
-
 CommandDialog DialogOf(int id) {
     for (const DialogCommand& d : DialogCommands())
         if (d.id == id) return d.dialog;
@@ -72,12 +57,21 @@ void RegisterTableCommands(CMainFrame& frame, const AddCommand& add) {
                     RunCommand(*entry, context);
                 };
             } else {
-                handler = OnActiveImage(frame, [&frame, entry, dialog](Image& image) {
+                handler = [&frame, entry, dialog] {
+                    Image* image = frame.ActiveImage();
+                    if (!image || !image->IsReady()) return;
+                    // The dialog runs before the refresher is held off: a preview dialog draws
+                    // through it while it is open, and no dialog changes a layer.
                     CommandValues values;
-                    if (dialog && !dialog(frame, image, values)) return;
-                    CommandContext context = CommandContext::Of(&image, &FrameClipboardState());
-                    RunCommand(*entry, context, values);
-                });
+                    const bool accepted = !dialog || dialog(frame, *image, values);
+                    if (accepted && frame.ActiveImage() == image) {
+                        HoldRender hold(image->ViewState());
+                        CommandContext context = CommandContext::Of(image, &FrameClipboardState());
+                        RunCommand(*entry, context, values);
+                    }
+                    // Cancel redraws too: a preview may have been shown.
+                    if (frame.ActiveImage() == image) frame.DocumentChanged(*image);
+                };
             }
             add(e.id, std::move(handler),
                 [&frame, entry] { return CommandEnabled(*entry, FrameCommandContext(frame)); });

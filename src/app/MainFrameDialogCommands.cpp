@@ -1,13 +1,18 @@
 // The dialogs of the menu commands that take values: Feather, Expand, Contract, Draw Border,
-// Image Size, Canvas Size and Print Size. Each gives the values its command table entry runs
-// with.
+// Image Size, Canvas Size, Print Size, and the adjustment and filter dialogs that preview on
+// the active view. Each gives the values its command table entry runs with.
 #include "app/CCanvasSizeDialog.h"
+#include "app/CChildFrame.h"
 #include "app/CColorPalette.h"
+#include "app/CCurvesDialog.h"
 #include "app/CDrawBorderDialog.h"
 #include "app/CImageSizeDialog.h"
+#include "app/CLevelsDialog.h"
 #include "app/CMainFrame.h"
 #include "app/CPrintSizeDialog.h"
 #include "app/CSelectionPixelsDialog.h"
+#include "app/CSliderDialog.h"
+#include "app/CZelvoView.h"
 #include "app/MainFrameCommands.h"
 #include "doc/Image.h"
 
@@ -64,6 +69,39 @@ bool PrintSize(CMainFrame& frame, Image& image, CommandValues& values) {
     return true;
 }
 
+// The preview dialogs work on the active window's view of `image`.
+CZelvoView* ViewOf(CMainFrame& frame, Image& image) {
+    CChildFrame* child = frame.ActiveChild();
+    return child && &child->GetImage() == &image ? child->View() : nullptr;
+}
+
+bool RunPreview(CPreviewDialog& dialog, CommandValues& values) {
+    if (!dialog.Prepared() || dialog.exec() != QDialog::Accepted) return false;
+    return dialog.Values(values);
+}
+
+template <SliderDialogKind kind>
+bool Sliders(CMainFrame& frame, Image& image, CommandValues& values) {
+    CZelvoView* view = ViewOf(frame, image);
+    if (!view) return false;
+    CSliderDialog dialog(*view, kind, &frame);
+    return RunPreview(dialog, values);
+}
+
+bool Levels(CMainFrame& frame, Image& image, CommandValues& values) {
+    CZelvoView* view = ViewOf(frame, image);
+    if (!view) return false;
+    CLevelsDialog dialog(*view, &frame);
+    return RunPreview(dialog, values);
+}
+
+bool Curves(CMainFrame& frame, Image& image, CommandValues& values) {
+    CZelvoView* view = ViewOf(frame, image);
+    if (!view) return false;
+    CCurvesDialog dialog(*view, &frame);
+    return RunPreview(dialog, values);
+}
+
 }  // namespace
 
 const std::vector<DialogCommand>& DialogCommands() {
@@ -75,6 +113,16 @@ const std::vector<DialogCommand>& DialogCommands() {
         {kIdImageSize, ImageSize},
         {kIdCanvasSize, CanvasSize},
         {kIdPrintSize, PrintSize},
+        {kIdCurves, Curves},
+        {kIdColorBalance, Sliders<SliderDialogKind::ColorBalance>},
+        {kIdLevels, Levels},
+        {kIdBrightnessContrast, Sliders<SliderDialogKind::BrightnessContrast>},
+        {kIdSaturation, Sliders<SliderDialogKind::Saturation>},
+        {kIdShadowHighlight, Sliders<SliderDialogKind::ShadowHighlight>},
+        {kIdBlur, Sliders<SliderDialogKind::Blur>},
+        {kIdSharpenMore, Sliders<SliderDialogKind::SharpenMore>},
+        {kIdAddNoise, Sliders<SliderDialogKind::AddNoise>},
+        {kIdMosaic, Sliders<SliderDialogKind::Mosaic>},
     };
     return dialogs;
 }

@@ -40,12 +40,57 @@ CommandResult Ran(int) {
     return CommandResult::Ok();
 }
 
+// The words of `adjust curves`: anchors X,Y, then after the word `free` the points of the
+// strokes drawn by hand with "FreeLine" on, `|` starting another stroke. A script error text,
+// or empty.
+std::string CurveWords(const Args& args, std::vector<Point>& anchors,
+                       std::vector<std::vector<Point>>& strokes, bool& freeLine) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "free" && !freeLine) {
+            freeLine = true;
+            strokes.emplace_back();
+            continue;
+        }
+        if (args[i] == "|" && freeLine) {
+            if (!strokes.back().empty()) strokes.emplace_back();
+            continue;
+        }
+        const auto p = ParsePoint(args[i]);
+        if (!p) return "adjust curves: '" + args[i] + "' is not X,Y";
+        (freeLine ? strokes.back() : anchors).push_back({p->first, p->second});
+    }
+    return {};
+}
+
+// The curve the dialog would show: the anchors' curve, then with "FreeLine" on each stroke
+// drawn from its first point through the others. Why it is refused, or empty.
+std::string BuildCurve(const std::vector<Point>& anchors,
+                       const std::vector<std::vector<Point>>& strokes, bool freeLine,
+                       CurvesModel& model) {
+    if (!model.SetAnchors(anchors))
+        return "anchors must lie in 1..180 with x increasing, at least two";
+    if (!freeLine) return {};
+    model.SetFreeLine(true);
+    for (const std::vector<Point>& stroke : strokes) {
+        for (const Point& p : stroke)
+            if (p.x < 1 || p.x > CurvesModel::kSize || p.y < 1 || p.y > CurvesModel::kSize)
+                return "free-line points must lie in 1..180";
+        for (size_t k = 0; k < stroke.size(); ++k) {
+            const Point from = stroke[k == 0 ? 0 : k - 1];
+            model.DrawFree(from.x, from.y, stroke[k].x, stroke[k].y);
+        }
+    }
+    return {};
+}
+
 CommandResult Adjust(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("adjust needs a command");
     const std::string& what = args[0];
     std::vector<int> v;
     std::string err, range;
     std::vector<Point> anchors;
+    std::vector<std::vector<Point>> strokes;
+    bool freeLine = false;
     if (what == "invert" || what == "desaturate") {
         if (args.size() != 1) err = "adjust " + what + " takes no arguments";
     } else if (what == "brightness-contrast") {
@@ -65,13 +110,7 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
             return CommandResult::Fail(
                 "adjust shadow-highlight: Shadows and Highlights are 0..100, Radius 1..256");
     } else if (what == "curves") {
-        for (size_t i = 1; i < args.size() && err.empty(); ++i) {
-            const auto p = ParsePoint(args[i]);
-            if (!p)
-                err = "adjust curves: '" + args[i] + "' is not X,Y";
-            else
-                anchors.push_back({p->first, p->second});
-        }
+        err = CurveWords(args, anchors, strokes, freeLine);
     } else {
         return CommandResult::Script("unknown adjust command '" + what + "'");
     }
@@ -84,9 +123,8 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
         return CommandResult::From(RunVerb(s, *entry, v));
     if (what != "curves") return Ran(RunVerb(s, *entry, v));
     CurvesModel model;
-    if (!model.SetAnchors(anchors))
-        return CommandResult::Fail(
-            "adjust curves: anchors must lie in 1..180 with x increasing, at least two");
+    if (const std::string why = BuildCurve(anchors, strokes, freeLine, model); !why.empty())
+        return CommandResult::Fail("adjust curves: " + why);
     if (!model.Changed()) return CommandResult::Ok();
     const Table256 table = model.TransferTable();
     return CommandResult::From(RunVerb(s, *entry, CommandValues(table.begin(), table.end())));

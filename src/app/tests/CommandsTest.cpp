@@ -277,17 +277,18 @@ private slots:
         const int sharpen = Id("Fi&lter", "Sharpen");
         const int small = Id("Fi&lter/Reduce Noise", "Reduce Small Noise(1-2Pixels)");
         const int flip = Id("&Edit/Transform", "Flip Horizontal");
-        for (int id : {invert, sharpen, small, flip}) QVERIFY(Enabled(frame, id));
+        const int curves = Id("&Image/Adjustments", "Curves...");
+        const int blur = Id("Fi&lter", "Blur...");
+        for (int id : {invert, sharpen, small, flip, curves, blur}) QVERIFY(Enabled(frame, id));
         frame.OnCommand(kIdNewLayer);  // a null layer is current
-        for (int id : {invert, sharpen, small, flip}) QVERIFY(!Enabled(frame, id));
+        for (int id : {invert, sharpen, small, flip, curves, blur}) QVERIFY(!Enabled(frame, id));
         // The canvas commands do not care about the layer.
         QVERIFY(Enabled(frame, Id("&Image", "Image Size")));
         QVERIFY(Enabled(frame, Id("&Image/Rotate Canvas", "Rotate 180")));
         QVERIFY(Enabled(frame, Id("&Select", "Select All")));
-        // The dialog adjustments and filters, the crop and the tools' commands are not offered.
+        // The crop and the tools' commands are not offered.
         for (auto [menu, text] :
-             {std::pair{"&Image/Adjustments", "Curves..."}, std::pair{"Fi&lter", "Blur..."},
-              std::pair{"&Image", "Crop"}, std::pair{"&Edit", "Free Transform"}})
+             {std::pair{"&Image", "Crop"}, std::pair{"&Edit", "Free Transform"}})
             QVERIFY2(!Enabled(frame, Id(menu, text)), text);
         // No document: nothing on a document is offered.
         for (CChildFrame* c : frame.Children()) c->GetImage().SetModified(false);

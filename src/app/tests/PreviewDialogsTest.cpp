@@ -1,6 +1,6 @@
-// The adjustment and filter dialogs over a real document: each opens with its title and
-// defaults; a change previews on the view without writing the layer; OK gives the pixels of
-// the zelvo-batch command at the same values and one history state named after it; Cancel
+// The adjustment and filter dialogs over a real document: each opens from its menu item with
+// its title and defaults; a change previews on the view without writing the layer; OK gives the
+// pixels of the zelvo-batch command at the same values and one history state named after it; Cancel
 // leaves the layer and the history as they were; OK without a change follows the table.
 #include <filesystem>
 #include <memory>
@@ -22,6 +22,7 @@
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
 #include "batch/BatchRunner.h"
+#include "commands/CommandIds.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "layers/StoredDib.h"
@@ -89,13 +90,58 @@ std::vector<uint32_t> BatchResult(Program& program, const std::string& in,
     return words;
 }
 
-std::unique_ptr<CPreviewDialog> Open(CMainFrame& frame, CZelvoView& view, int which) {
-    std::atomic<int>* state = &frame.Shared().animatorState;
-    if (which == 100) return std::make_unique<CLevelsDialog>(view, state, &frame);
-    if (which == 101) return std::make_unique<CCurvesDialog>(view, state, &frame);
-    return std::make_unique<CSliderDialog>(view, SliderDialogKind(which), state, &frame);
+constexpr int kLevels = 100, kCurves = 101, kFreeCurves = 102;
+
+int MenuIdOf(int which) {
+    using K = SliderDialogKind;
+    switch (which) {
+        case kLevels:
+            return kIdLevels;
+        case kCurves:
+        case kFreeCurves:
+            return kIdCurves;
+        default:
+            break;
+    }
+    switch (K(which)) {
+        case K::BrightnessContrast:
+            return kIdBrightnessContrast;
+        case K::Saturation:
+            return kIdSaturation;
+        case K::ColorBalance:
+            return kIdColorBalance;
+        case K::ShadowHighlight:
+            return kIdShadowHighlight;
+        case K::Blur:
+            return kIdBlur;
+        case K::SharpenMore:
+            return kIdSharpenMore;
+        case K::AddNoise:
+            return kIdAddNoise;
+        case K::Mosaic:
+            return kIdMosaic;
+    }
+    return 0;
 }
-constexpr int kLevels = 100, kCurves = 101;
+
+// Runs the menu command of `which` and `drive` on the dialog it opens; a dialog that `drive`
+// leaves open is cancelled. False when no preview dialog came.
+bool RunDialog(CMainFrame& frame, int which, const std::function<void(CPreviewDialog&)>& drive) {
+    bool came = false;
+    WhenModal([&](QWidget* modal) {
+        auto* dialog = dynamic_cast<CPreviewDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        came = true;
+        drive(*dialog);
+        if (dialog->isVisible()) dialog->reject();
+    });
+    frame.UpdateCommandUI();
+    frame.OnCommand(MenuIdOf(which));
+    return came;
+}
 
 // The picture the view shows, waiting until it differs from (or equals) `than`.
 bool PictureBecomes(CZelvoView& view, const QImage& than, bool differ) {
@@ -110,11 +156,10 @@ private slots:
     void initTestCase() { InstallThreadWarningHandler(); }
     void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
 
-    void dialogsOpenWithTheirTitlesAndDefaults() {
+    void dialogsOpenFromTheirMenuItemsWithTitlesAndDefaults() {
         Program program;
         CMainFrame& frame = program.Frame();
-        CChildFrame* child = Photo(frame);
-        QVERIFY(child);
+        QVERIFY(Photo(frame));
         struct Case {
             SliderDialogKind kind;
             const char* title;
@@ -133,32 +178,38 @@ private slots:
             {K::Mosaic, "Mosaic", {"2"}, {2}},
         };
         for (const Case& c : cases) {
-            CSliderDialog dialog(*child->View(), c.kind, nullptr, &frame);
-            QVERIFY(dialog.Prepared());
-            QCOMPARE(dialog.windowTitle(), QString(c.title));
-            QCOMPARE(dialog.Count(), int(c.texts.size()));
-            for (int i = 0; i < dialog.Count(); ++i) {
-                QCOMPARE(dialog.Edit(i)->text(), QString(c.texts[size_t(i)]));
-                QCOMPARE(dialog.Slider(i)->value(), c.values[size_t(i)]);
-            }
-            QCOMPARE(dialog.MonochromaticBox() != nullptr, c.kind == K::AddNoise);
-            if (dialog.MonochromaticBox()) QVERIFY(!dialog.MonochromaticBox()->isChecked());
-            dialog.reject();
+            const bool came = RunDialog(frame, int(c.kind), [&](CPreviewDialog& d) {
+                auto* dialog = dynamic_cast<CSliderDialog*>(&d);
+                QVERIFY(dialog && dialog->Prepared());
+                QCOMPARE(dialog->windowTitle(), QString(c.title));
+                QCOMPARE(dialog->Count(), int(c.texts.size()));
+                for (int i = 0; i < dialog->Count(); ++i) {
+                    QCOMPARE(dialog->Edit(i)->text(), QString(c.texts[size_t(i)]));
+                    QCOMPARE(dialog->Slider(i)->value(), c.values[size_t(i)]);
+                }
+                QCOMPARE(dialog->MonochromaticBox() != nullptr, c.kind == K::AddNoise);
+                if (dialog->MonochromaticBox()) QVERIFY(!dialog->MonochromaticBox()->isChecked());
+            });
+            QVERIFY2(came, c.title);
         }
-        CLevelsDialog levels(*child->View(), nullptr, &frame);
-        QCOMPARE(levels.windowTitle(), QString("Levels"));
-        const char* numbers[] = {"0", "1.00", "255"};
-        for (int i = 0; i < 3; ++i) QCOMPARE(levels.InputEdit(i)->text(), QString(numbers[i]));
-        QCOMPARE(levels.OutputEdit(0)->text(), QString("0"));
-        QCOMPARE(levels.OutputEdit(1)->text(), QString("255"));
-        QCOMPARE(levels.Input().Middle(), 127);
-        levels.reject();
-        CCurvesDialog curves(*child->View(), nullptr, &frame);
-        QCOMPARE(curves.windowTitle(), QString("Curves"));
-        QCOMPARE(curves.Graph()->size(), QSize(180 + 12, 180 + 12));
-        QCOMPARE(curves.Model().Anchors().size(), size_t(2));
-        QVERIFY(!curves.FreeLineBox()->isChecked());
-        curves.reject();
+        QVERIFY(RunDialog(frame, kLevels, [](CPreviewDialog& d) {
+            auto* levels = dynamic_cast<CLevelsDialog*>(&d);
+            QVERIFY(levels);
+            QCOMPARE(levels->windowTitle(), QString("Levels"));
+            const char* numbers[] = {"0", "1.00", "255"};
+            for (int i = 0; i < 3; ++i) QCOMPARE(levels->InputEdit(i)->text(), QString(numbers[i]));
+            QCOMPARE(levels->OutputEdit(0)->text(), QString("0"));
+            QCOMPARE(levels->OutputEdit(1)->text(), QString("255"));
+            QCOMPARE(levels->Input().Middle(), 127);
+        }));
+        QVERIFY(RunDialog(frame, kCurves, [](CPreviewDialog& d) {
+            auto* curves = dynamic_cast<CCurvesDialog*>(&d);
+            QVERIFY(curves);
+            QCOMPARE(curves->windowTitle(), QString("Curves"));
+            QCOMPARE(curves->Graph()->size(), QSize(180 + 12, 180 + 12));
+            QCOMPARE(curves->Model().Anchors().size(), size_t(2));
+            QVERIFY(!curves->FreeLineBox()->isChecked());
+        }));
     }
 
     void slidersAndEditsStayInStep() {
@@ -166,7 +217,7 @@ private slots:
         CMainFrame& frame = program.Frame();
         CChildFrame* child = Photo(frame);
         QVERIFY(child);
-        CSliderDialog dialog(*child->View(), SliderDialogKind::BrightnessContrast, nullptr, &frame);
+        CSliderDialog dialog(*child->View(), SliderDialogKind::BrightnessContrast, &frame);
         dialog.show();
         // Each keystroke that leaves a number within the range moves the slider; anything else
         // is ignored ("101" stays where its "10" put the slider).
@@ -194,7 +245,7 @@ private slots:
         QApplication::sendEvent(dialog.Edit(1), &wheel);
         QCOMPARE(dialog.Slider(1)->value(), 150);
         // Blur's edit: tenths up to 10, whole numbers above.
-        CSliderDialog blur(*child->View(), SliderDialogKind::Blur, nullptr, &frame);
+        CSliderDialog blur(*child->View(), SliderDialogKind::Blur, &frame);
         blur.Slider(0)->setValue(25);
         QCOMPARE(blur.Edit(0)->text(), QString("15"));
         blur.Slider(0)->setValue(7);
@@ -222,28 +273,31 @@ private slots:
         for (int which : {int(K::BrightnessContrast), int(K::Saturation), int(K::ColorBalance),
                           int(K::ShadowHighlight), int(K::Blur), int(K::SharpenMore),
                           int(K::AddNoise), int(K::Mosaic), kLevels, kCurves}) {
-            auto dialog = Open(frame, view, which);
-            dialog->show();
-            if (auto* sliders = dynamic_cast<CSliderDialog*>(dialog.get()))
-                sliders->Slider(0)->setValue(sliders->Slider(0)->maximum() - 3);
-            if (auto* levels = dynamic_cast<CLevelsDialog*>(dialog.get())) {
-                levels->InputEdit(2)->setText("");
-                QTest::keyClicks(levels->InputEdit(2), "120");
-            }
-            if (auto* curves = dynamic_cast<CCurvesDialog*>(dialog.get())) {
-                // Press on the straight line's middle, drag the new anchor up.
-                const QPoint at = CCurvesGraph::ClientOf(90, 91);
-                QTest::mousePress(curves->Graph(), Qt::LeftButton, {}, at);
-                QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(90, 40));
-                QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
-                                    CCurvesGraph::ClientOf(90, 40));
-                QCOMPARE(curves->Model().Anchors().size(), size_t(3));
-                QCOMPARE(curves->InputLabel()->text(), QString("126"));
-            }
-            QVERIFY2(PictureBecomes(view, plain, true), dialog->windowTitle().toUtf8());
-            QCOMPARE(CurrentWords(image), words);
-            dialog->reject();
-            QVERIFY2(PictureBecomes(view, plain, false), dialog->windowTitle().toUtf8());
+            QString title;
+            const bool came = RunDialog(frame, which, [&](CPreviewDialog& dialog) {
+                title = dialog.windowTitle();
+                if (auto* sliders = dynamic_cast<CSliderDialog*>(&dialog))
+                    sliders->Slider(0)->setValue(sliders->Slider(0)->maximum() - 3);
+                if (auto* levels = dynamic_cast<CLevelsDialog*>(&dialog)) {
+                    levels->InputEdit(2)->setText("");
+                    QTest::keyClicks(levels->InputEdit(2), "120");
+                }
+                if (auto* curves = dynamic_cast<CCurvesDialog*>(&dialog)) {
+                    // Press on the straight line's middle, drag the new anchor up.
+                    QTest::mousePress(curves->Graph(), Qt::LeftButton, {},
+                                      CCurvesGraph::ClientOf(90, 91));
+                    QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(90, 40));
+                    QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
+                                        CCurvesGraph::ClientOf(90, 40));
+                    QCOMPARE(curves->Model().Anchors().size(), size_t(3));
+                    QCOMPARE(curves->InputLabel()->text(), QString("126"));
+                }
+                QVERIFY2(PictureBecomes(view, plain, true), title.toUtf8());
+                QCOMPARE(CurrentWords(image), words);
+                dialog.reject();
+            });
+            QVERIFY(came);
+            QVERIFY2(PictureBecomes(view, plain, false), title.toUtf8());
             QCOMPARE(CurrentWords(image), words);
             QCOMPARE(image.History().StateCount(), states);
         }
@@ -279,6 +333,7 @@ private slots:
             {int(K::Mosaic), {6}, "filter mosaic 6", "Mosaic"},
             {kLevels, {}, "", "Levels"},
             {kCurves, {}, "", "Curves"},
+            {kFreeCurves, {}, "", "Curves"},
         };
         for (const Case& c : cases) {
             CChildFrame* child = Photo(frame);
@@ -287,37 +342,55 @@ private slots:
             const std::string in = program.TempFolder() + "/in.zld";
             QVERIFY(image.Save(in, {}));
             const int states = image.History().StateCount();
-            auto dialog = Open(frame, *child->View(), c.which);
             std::string line = c.line;
-            if (auto* sliders = dynamic_cast<CSliderDialog*>(dialog.get()))
-                for (size_t i = 0; i < c.sliders.size(); ++i)
-                    sliders->Slider(int(i))->setValue(c.sliders[i]);
-            if (auto* levels = dynamic_cast<CLevelsDialog*>(dialog.get())) {
-                const std::pair<QLineEdit*, const char*> typed[] = {{levels->InputEdit(0), "20"},
-                                                                    {levels->InputEdit(2), "200"},
-                                                                    {levels->OutputEdit(0), "250"},
-                                                                    {levels->OutputEdit(1), "5"}};
-                for (const auto& [edit, text] : typed) {
-                    edit->setText("");
-                    QTest::keyClicks(edit, text);
+            QVERIFY(RunDialog(frame, c.which, [&](CPreviewDialog& dialog) {
+                if (auto* sliders = dynamic_cast<CSliderDialog*>(&dialog))
+                    for (size_t i = 0; i < c.sliders.size(); ++i)
+                        sliders->Slider(int(i))->setValue(c.sliders[i]);
+                if (auto* levels = dynamic_cast<CLevelsDialog*>(&dialog)) {
+                    const std::pair<QLineEdit*, const char*> typed[] = {
+                        {levels->InputEdit(0), "20"},
+                        {levels->InputEdit(2), "200"},
+                        {levels->OutputEdit(0), "250"},
+                        {levels->OutputEdit(1), "5"}};
+                    for (const auto& [edit, text] : typed) {
+                        edit->setText("");
+                        QTest::keyClicks(edit, text);
+                    }
+                    const LevelsInputSlider& input = levels->Input();
+                    line = "adjust levels 20 " + std::to_string(input.Middle()) + " 200 250 5";
                 }
-                const LevelsInputSlider& in = levels->Input();
-                QCOMPARE(in.Black(), 20);
-                QCOMPARE(in.White(), 200);
-                line = "adjust levels 20 " + std::to_string(in.Middle()) + " 200 250 5";
-            }
-            if (auto* curves = dynamic_cast<CCurvesDialog*>(dialog.get())) {
-                QTest::mousePress(curves->Graph(), Qt::LeftButton, {},
-                                  CCurvesGraph::ClientOf(60, 121));
-                QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(60, 70));
-                QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
-                                    CCurvesGraph::ClientOf(60, 70));
-                line = "adjust curves";
-                for (const Point& a : curves->Model().Anchors())
-                    line += " " + std::to_string(a.x) + "," + std::to_string(a.y);
-            }
-            dialog->accept();
-            QVERIFY(dynamic_cast<CPreviewDialog*>(dialog.get())->Applied());
+                if (auto* curves = dynamic_cast<CCurvesDialog*>(&dialog)) {
+                    auto drag = [&](std::vector<Point> path) {
+                        QTest::mousePress(curves->Graph(), Qt::LeftButton, {},
+                                          CCurvesGraph::ClientOf(path[0].x, path[0].y));
+                        for (const Point& p : path)
+                            QTest::mouseMove(curves->Graph(), CCurvesGraph::ClientOf(p.x, p.y));
+                        QTest::mouseRelease(curves->Graph(), Qt::LeftButton, {},
+                                            CCurvesGraph::ClientOf(path.back().x, path.back().y));
+                    };
+                    drag({{60, 121}, {60, 70}});
+                    if (c.which == kFreeCurves) {
+                        // Strokes by hand over the anchors' curve, one running off the graph.
+                        curves->FreeLineBox()->setChecked(true);
+                        drag({{30, 150}, {45, 120}, {90, 60}});
+                        drag({{120, 40}, {150, 30}, {200, 20}});
+                    }
+                    line = "adjust curves";
+                    for (const Point& a : curves->Model().Anchors())
+                        line += " " + std::to_string(a.x) + "," + std::to_string(a.y);
+                    if (c.which == kFreeCurves) {
+                        line += " free";
+                        for (const auto& stroke : curves->Graph()->Strokes()) {
+                            if (&stroke != &curves->Graph()->Strokes().front()) line += " |";
+                            for (const Point& p : stroke)
+                                line += " " + std::to_string(p.x) + "," + std::to_string(p.y);
+                        }
+                        QCOMPARE(curves->Graph()->Strokes().size(), size_t(2));
+                    }
+                }
+                dialog.accept();
+            }));
             QCOMPARE(image.History().StateCount(), states + 1);
             QCOMPARE(LastState(image), c.state);
             const std::vector<uint32_t> gui = CurrentWords(image);
@@ -346,9 +419,7 @@ private slots:
         };
         for (const auto& [which, applied] : cases) {
             const int states = image.History().StateCount();
-            auto dialog = Open(frame, *child->View(), which);
-            dialog->accept();
-            QCOMPARE(dialog->Applied(), applied);
+            QVERIFY(RunDialog(frame, which, [](CPreviewDialog& dialog) { dialog.accept(); }));
             QCOMPARE(image.History().StateCount(), states + (applied ? 1 : 0));
         }
     }
