@@ -113,6 +113,7 @@ private slots:
         // Commands whose work is not in the program yet are disabled, never faked.
         QVERIFY(!frame.Action(kIdNewLayer)->isEnabled());
         QVERIFY(!frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
+        QVERIFY(!frame.Action(MenuCommandId("&Image", "Crop"))->isEnabled());
         QVERIFY(!frame.Action(kIdZoomIn)->isEnabled());
 
         // With a document the document commands come on.
@@ -123,7 +124,8 @@ private slots:
         QVERIFY(frame.Action(kIdTileVertical)->isEnabled());
         QVERIFY(!frame.Action(kCmdUndoRedo)->isEnabled());  // one state only
         QVERIFY(frame.Action(kIdNewLayer)->isEnabled());
-        QVERIFY(!frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
+        QVERIFY(frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
+        QVERIFY(!frame.Action(MenuCommandId("&Image", "Crop"))->isEnabled());
     }
 
     void statusBarOptionsBarAndProgress() {
