@@ -19,9 +19,9 @@ namespace {
 
 constexpr int32_t kStartDistance = 4;
 
-class LassoTool : public MouseOperation {
+class LassoTool : public OutlineDragOperation {
 public:
-    using MouseOperation::MouseOperation;
+    using OutlineDragOperation::OutlineDragOperation;
 
     bool Press(ImageView& view, const ViewMouse& m) override {
         m_points.clear();
@@ -40,22 +40,6 @@ public:
             Add(view, m_press);
         }
         Add(view, m.client);
-    }
-
-    bool Release(ImageView& view, const ViewMouse& m) override {
-        if (m_move.Active()) {
-            m_move.Move(view, m);
-            m_move.Finish(view);
-            return false;
-        }
-        Move(view, m);
-        Commit(view);
-        return false;
-    }
-
-    void Finish(ImageView& view) override {
-        if (m_move.Active()) return m_move.Finish(view);
-        Commit(view);
     }
 
     void Abandon() override {
@@ -81,7 +65,7 @@ private:
         m_view.push_back(client);
     }
 
-    void Commit(ImageView& view) {
+    void Commit(ImageView& view) override {
         HistoryManager& h = view.GetImage().History();
         const CombineMode mode = Tools().Options().SelectionMode();
         Rect bounds;
@@ -100,7 +84,6 @@ private:
         view.RequestRender(1);
     }
 
-    OutlineMove m_move;
     Point m_press;
     std::vector<Point> m_points;  // canvas
     std::vector<Point> m_view;    // the same points on screen, for the overlay

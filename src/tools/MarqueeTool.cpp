@@ -20,9 +20,10 @@ namespace {
 
 constexpr int32_t kStartDistance = 4;
 
-class MarqueeTool : public MouseOperation {
+class MarqueeTool : public OutlineDragOperation {
 public:
-    MarqueeTool(ToolController& tools, bool ellipse) : MouseOperation(tools), m_ellipse(ellipse) {}
+    MarqueeTool(ToolController& tools, bool ellipse)
+        : OutlineDragOperation(tools), m_ellipse(ellipse) {}
 
     bool Press(ImageView& view, const ViewMouse& m) override {
         m_started = false;
@@ -56,22 +57,6 @@ public:
         m_b = end;
     }
 
-    bool Release(ImageView& view, const ViewMouse& m) override {
-        if (m_move.Active()) {
-            m_move.Move(view, m);
-            m_move.Finish(view);
-            return false;
-        }
-        Move(view, m);
-        Commit(view);
-        return false;
-    }
-
-    void Finish(ImageView& view) override {
-        if (m_move.Active()) return m_move.Finish(view);
-        Commit(view);
-    }
-
     void Abandon() override {
         m_move.Abandon();
         m_started = false;
@@ -99,7 +84,7 @@ public:
     bool HoldsOutline() const override { return true; }
 
 private:
-    void Commit(ImageView& view) {
+    void Commit(ImageView& view) override {
         HistoryManager& h = view.GetImage().History();
         const CombineMode mode = Tools().Options().SelectionMode();
         if (!m_started) {
@@ -112,7 +97,6 @@ private:
     }
 
     const bool m_ellipse;
-    OutlineMove m_move;
     bool m_started = false;
     Point m_press, m_a, m_b;
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/Types.h"
+#include "tools/MouseOperation.h"
 #include "view/ToolEvents.h"
 
 namespace zelvo {
@@ -42,6 +43,34 @@ private:
     Point m_origin;  // the mask's position at the press
     Point m_offset;  // canvas pixels moved so far
     bool m_moving = false;
+};
+
+// A drawn selection shape whose press may instead move the outline: the release, or a forced
+// end, finishes the move or commits the shape.
+class OutlineDragOperation : public MouseOperation {
+public:
+    using MouseOperation::MouseOperation;
+
+    bool Release(ImageView& view, const ViewMouse& m) override {
+        if (m_move.Active()) {
+            m_move.Move(view, m);
+            m_move.Finish(view);
+            return false;
+        }
+        Move(view, m);
+        Commit(view);
+        return false;
+    }
+
+    void Finish(ImageView& view) override {
+        if (m_move.Active()) return m_move.Finish(view);
+        Commit(view);
+    }
+
+protected:
+    virtual void Commit(ImageView& view) = 0;
+
+    OutlineMove m_move;
 };
 
 // The arrow keys: each key-down moves the mask by one screen pixel; the key-up (or the next
