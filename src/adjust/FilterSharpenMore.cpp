@@ -42,7 +42,7 @@ int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius) {
     const LayerPtr layer = CurrentPixelLayer(lm);
     if (!layer) return 0;
     WaitCursor wait;
-    AppFeedback().BeginProgress(3);
+    ProgressRun progress(3);
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
     const int32_t L = ColourTentRadius(radius + 1, w, h);
@@ -61,7 +61,6 @@ int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius) {
             return true;
         },
         3);
-    AppFeedback().EndProgress();
     return done;
 }
 

@@ -142,7 +142,7 @@ int ApplyReduceNoise(HistoryManager& history, NoiseReducer kind) {
         AppMessages().Ask(kLargeLayerQuestion, Buttons::YesNo) != Answer::Yes)
         return 0;
     WaitCursor wait;
-    AppFeedback().BeginProgress(4);
+    ProgressRun progress(4);
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
     const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
@@ -196,7 +196,6 @@ int ApplyReduceNoise(HistoryManager& history, NoiseReducer kind) {
             },
             4);
     }
-    AppFeedback().EndProgress();
     return done;
 }
 

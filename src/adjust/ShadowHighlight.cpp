@@ -165,11 +165,11 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
     const LayerPtr layer = CurrentPixelLayer(lm);
     if (!layer) return 0;
     WaitCursor wait;
-    AppFeedback().BeginProgress(5);
+    ProgressRun progress(5);
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
     const ShadowHighlightTables t(LayerHistogram(*layer), shadows, highlights);
-    AppFeedback().StepProgress();
+    progress.Step();
     // The blur reads the stretched rows through its own reader, ahead of the rows written.
     const std::unique_ptr<RowReader> ahead = LayerRowReader(*layer), src = LayerRowReader(*layer);
     std::vector<uint32_t> aheadLine(static_cast<size_t>(w));
@@ -195,7 +195,6 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
             return true;
         },
         4);
-    AppFeedback().EndProgress();
     return done;
 }
 

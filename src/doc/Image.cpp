@@ -15,18 +15,6 @@
 
 namespace zelvo {
 
-namespace {
-
-// Pauses the progress run for an early return; the run ends with the scope.
-class ProgressRun {
-public:
-    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
-    ~ProgressRun() { AppFeedback().EndProgress(); }
-    void Step() { AppFeedback().StepProgress(); }
-};
-
-}  // namespace
-
 Image::Image(Workspace& workspace)
     : m_workspace(workspace),
       m_layers(workspace.Store(), workspace.Tables(), m_geometry, workspace.ScreenWidth(),

@@ -10,14 +10,8 @@ int RebuildCanvas(HistoryManager& history, const std::string& name, int32_t widt
     LayerManager& lm = history.Layers();
     CanvasRebuild rebuild(history);
     {
-        // The bar ends before the new list goes in, and on every early return.
-        struct Bar {
-            bool shown;
-            ~Bar() {
-                if (shown) AppFeedback().EndProgress();
-            }
-        } bar{rules.showProgress};
-        if (bar.shown) AppFeedback().BeginProgress(lm.LayerCount());
+        // The bar ends before the new list goes in.
+        ProgressRun progress(lm.LayerCount(), rules.showProgress);
         for (const LayerPtr& old : lm.Layers()) {
             LayerPtr fresh;
             switch (old->Kind()) {
@@ -40,7 +34,7 @@ int RebuildCanvas(HistoryManager& history, const std::string& name, int32_t widt
             }
             if (!fresh) return 0;
             rebuild.Add(std::move(fresh));
-            if (bar.shown) AppFeedback().StepProgress();
+            progress.Step();
         }
     }
     return rebuild.Commit(name, width, height);

@@ -139,14 +139,6 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
     return merged.Store().CheckBlock(merged.Block());
 }
 
-// Ends the progress run however the merge returns.
-class ProgressRun {
-public:
-    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
-    ~ProgressRun() { AppFeedback().EndProgress(); }
-    void Step() { AppFeedback().StepProgress(); }
-};
-
 }  // namespace
 
 int MergeLayers(HistoryManager& history, MergeMode mode) {

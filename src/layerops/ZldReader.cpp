@@ -341,13 +341,6 @@ LayerPtr MakeLayer(const File& file, const Planned& p, LayerManager& lm, const H
     return layer;
 }
 
-class ProgressRun {
-public:
-    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
-    ~ProgressRun() { AppFeedback().EndProgress(); }
-    void Step() { AppFeedback().StepProgress(); }
-};
-
 }  // namespace
 
 int CheckLayeredDocument(const std::string& path) {

@@ -159,13 +159,6 @@ bool WriteRecord(SafeFile& file, const Layer& layer, uint32_t offset, uint32_t l
     return false;
 }
 
-class ProgressRun {
-public:
-    explicit ProgressRun(int steps) { AppFeedback().BeginProgress(steps); }
-    ~ProgressRun() { AppFeedback().EndProgress(); }
-    void Step() { AppFeedback().StepProgress(); }
-};
-
 }  // namespace
 
 int WriteLayeredDocument(const std::string& path, LayerManager& lm, int32_t resolution) {

@@ -39,6 +39,26 @@ private:
 Feedback& AppFeedback();
 void SetAppFeedback(Feedback* f);
 
+// One progress run for a scope: the bar ends on every way out, early returns included. A run
+// that is not shown leaves the bar alone.
+class ProgressRun {
+public:
+    explicit ProgressRun(int steps, bool shown = true) : m_shown(shown) {
+        if (m_shown) AppFeedback().BeginProgress(steps);
+    }
+    ~ProgressRun() {
+        if (m_shown) AppFeedback().EndProgress();
+    }
+    void Step() {
+        if (m_shown) AppFeedback().StepProgress();
+    }
+    ProgressRun(const ProgressRun&) = delete;
+    ProgressRun& operator=(const ProgressRun&) = delete;
+
+private:
+    bool m_shown;
+};
+
 // Shows the wait cursor for a scope.
 class WaitCursor {
 public:
