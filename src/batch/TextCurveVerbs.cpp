@@ -7,7 +7,7 @@
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
 #include "core/Limits.h"
-#include "curves/Curve.h"
+#include "curves/CurveDraw.h"
 #include "curves/Shapes.h"
 #include "layers/TextLayer.h"
 
@@ -178,27 +178,8 @@ CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
 
-    // As the Draw mode does it: the first anchor makes the layer, every further one is a "Draw
-    // Line" step, and closing on the first anchor is one more.
-    CurveEdit& curves = image->Curves();
-    const auto corner = [](Point p) { return CurveAnchor{p, p, p, kAnchorLinked}; };
-    const LayerPtr layer = curves.NewCurveLayer("", color, filled);
-    if (!layer) return CommandResult::Fail();
-    layer->Anchors().push_back(corner(points[0]));
-    RenderCurve(*layer);
-    for (size_t i = 1; i < points.size(); ++i) {
-        if (!curves.BeginCurveEdit()) return CommandResult::Fail();
-        layer->Anchors().push_back(corner(points[i]));
-        RenderCurve(*layer);
-        curves.CommitCurveEdit("Draw Line");
-    }
-    if (closed && points.size() >= 2) {
-        if (!curves.BeginCurveEdit()) return CommandResult::Fail();
-        layer->SetClosed(true);
-        RenderCurve(*layer);
-        curves.CommitCurveEdit("Draw Line");
-    }
-    return CommandResult::Ok();
+    return CommandResult::From(
+        DrawCurve(image->Layers(), image->Curves(), points, closed, color, filled) != nullptr);
 }
 
 }  // namespace
