@@ -303,6 +303,7 @@ BatchTools& Tools(BatchSession& s) {
             t.lastStatus = text;
             if (s.err) *s.err << "status: " << text << "\n";
         };
+        t.controller.onActivateDocument = [&s](Image& image) { Documents(s).active = &image; };
     }
     return t;
 }

@@ -38,6 +38,11 @@ public:
     virtual void Finish(ImageView& /*view*/) {}
     // Drops the operation in progress without a result (the view goes away).
     virtual void Abandon() {}
+    // Whether the drag may carry on over another document's view and end there (the Move
+    // tool's drop on another document): its moves and release reach the tool from any view.
+    virtual bool FollowsAcrossViews() const { return false; }
+    // A view other than the operation's own goes away.
+    virtual void ViewGone(ImageView& /*view*/) {}
     // Whether a press may reach the tool while it is busy (the polygon's next vertex).
     virtual bool TakesPressWhileBusy() const { return false; }
     // Lines the tool draws over the picture while it works.

@@ -13,5 +13,6 @@ std::unique_ptr<MouseOperation> MakeMarqueeTool(ToolController& tools, bool elli
 std::unique_ptr<MouseOperation> MakeLassoTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakePolygonTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMagicWandTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeMoveTool(ToolController& tools);
 
 }  // namespace zelvo

@@ -29,6 +29,7 @@ ToolController::ToolController() {
     m_operations[kToolLasso] = MakeLassoTool(*this);
     m_operations[kToolPolygon] = MakePolygonTool(*this);
     m_operations[kToolMagicWand] = MakeMagicWandTool(*this);
+    m_operations[kToolMove] = MakeMoveTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -36,6 +37,17 @@ ToolController::~ToolController() = default;
 MouseOperation* ToolController::Operation(int id) const {
     auto it = m_operations.find(id);
     return it == m_operations.end() ? nullptr : it->second.get();
+}
+
+MouseOperation* ToolController::ActiveOperation() const {
+    return Operation(m_temporaryActive.load() ? m_temporary : CurrentTool());
+}
+
+bool ToolController::Follows(const ImageView& view) const {
+    if (!IsBusy()) return false;
+    if (&view == m_view) return true;
+    const MouseOperation* op = ActiveOperation();
+    return op && op->FollowsAcrossViews();
 }
 
 void ToolController::ShowStatus(const std::string& text) {
@@ -124,7 +136,6 @@ void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
         m_nudge.Record();
         m_temporary = space ? kToolHand : kToolMove;
         MouseOperation* op = Operation(m_temporary);
-        // The Move tool arrives with its own work; until then Ctrl presses do nothing.
         if (!op) return;
         m_view = &view;
         m_temporaryActive.store(true);
@@ -142,7 +153,7 @@ void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
 }
 
 void ToolController::MouseMove(ImageView& view, const ViewMouse& m) {
-    if (!IsBusy() || &view != m_view) return;
+    if (!Follows(view)) return;
     if (m_temporaryActive.load()) {
         if (MouseOperation* op = Operation(m_temporary)) op->Move(view, m);
         return;
@@ -151,7 +162,7 @@ void ToolController::MouseMove(ImageView& view, const ViewMouse& m) {
 }
 
 void ToolController::MouseUp(ImageView& view, const ViewMouse& m) {
-    if (m.button != kLeftButton || !IsBusy() || &view != m_view) return;
+    if (m.button != kLeftButton || !Follows(view)) return;
     if (m_temporaryActive.load()) {
         if (MouseOperation* op = Operation(m_temporary)) op->Release(view, m);
         m_temporaryActive.store(false);
@@ -265,7 +276,10 @@ void ToolController::CaptureLost(ImageView& view) {
 
 void ToolController::ViewClosing(ImageView& view) {
     m_nudge.Forget(view.GetImage());
-    if (&view != m_view) return;
+    if (&view != m_view) {
+        if (MouseOperation* op = IsBusy() ? ActiveOperation() : nullptr) op->ViewGone(view);
+        return;
+    }
     MouseOperation* op = Operation(m_temporaryActive.load() ? m_temporary : CurrentTool());
     if (op) op->Abandon();
     m_temporaryActive.store(false);
@@ -274,8 +288,8 @@ void ToolController::ViewClosing(ImageView& view) {
 }
 
 void ToolController::Overlay(ImageView& view, OverlayCanvas& canvas) {
-    if (!IsBusy() || &view != m_view || m_temporaryActive.load()) return;
-    if (MouseOperation* op = Operation(CurrentTool())) op->Overlay(view, canvas);
+    if (!Follows(view)) return;
+    if (MouseOperation* op = ActiveOperation()) op->Overlay(view, canvas);
 }
 
 bool ToolController::PolygonBusy() const {

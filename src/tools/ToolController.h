@@ -63,6 +63,12 @@ public:
     std::function<void(const std::string&)> onStatus;
     // The current tool changed (the tool box and the options bar follow).
     std::function<void(ToolId)> onToolChanged;
+    // A tool put something into another open document (a layer dropped there): its window
+    // becomes the active one.
+    std::function<void(Image&)> onActivateDocument;
+    void ActivateDocument(Image& image) {
+        if (onActivateDocument) onActivateDocument(image);
+    }
     void ShowStatus(const std::string& text);
 
     // A key when no document is open: the tool letters, the colour and option keys.
@@ -100,6 +106,10 @@ public:
 
 private:
     void SetBusy(bool on) { m_busy.store(on, std::memory_order_release); }
+    // The operation in progress (the temporary one during a Space or Ctrl press).
+    MouseOperation* ActiveOperation() const;
+    // Whether events of `view` belong to the operation in progress.
+    bool Follows(const ImageView& view) const;
     bool HandleKey(ImageView* view, int key, bool down, int modifiers);
     bool CommonKeyDown(ImageView* view, int key, int modifiers);
 
