@@ -70,10 +70,27 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
     return CommandResult::Script("unknown layer command '" + what + "'");
 }
 
+// `align EDGE` and `distribute EDGE`: the Layer menu's items (the Move page's buttons).
+CommandResult LinkedLayersCommand(BatchSession& s, const std::string& verb, const Args& args) {
+    if (args.size() != 1)
+        return CommandResult::Script(verb + " takes top|vcenter|bottom|left|hcenter|right");
+    const CommandEntry* entry = FindCommandByVerb(verb + " " + args[0]);
+    if (!entry) return CommandResult::Script(verb + ": unknown edge '" + args[0] + "'");
+    if (auto refused = Refused(s, entry, verb)) return *refused;
+    const size_t before = s.messages.Entries().size();
+    return Outcome(s, before, RunVerb(s, *entry));
+}
+
 }  // namespace
 
 void RegisterLayerCommands(BatchRunner& runner) {
     runner.Register("layer", LayerCommand);
+    for (const char* verb : {"align", "distribute"}) {
+        const std::string name = verb;
+        runner.Register(name, [name](BatchSession& s, const Args& args) {
+            return LinkedLayersCommand(s, name, args);
+        });
+    }
 }
 
 }  // namespace zelvo

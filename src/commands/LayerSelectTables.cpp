@@ -1,6 +1,7 @@
 // The Layer and Select menus.
 #include "commands/DocumentRerender.h"
 #include "commands/Families.h"
+#include "layerops/AlignLayers.h"
 #include "layerops/LayerCommands.h"
 #include "selection/SelectionCommands.h"
 
@@ -66,12 +67,32 @@ CommandFamily LayerFamily() {
             LayerRow(kCmdRasterize, "Rasterize——Text Layer、Curve Layer", "", "layer rasterize"),
             Separator(kLayer),
         }};
-    // Aligning and distributing belong to the move tool; the anchor commands to the curve tool.
+    // The anchor commands belong to the curve tool.
     static constexpr const char* kEdges[6] = {"Top Edges",  "Vertical Centers",   "Bottom Edges",
                                               "Left Edges", "Horizontal Centers", "Right Edges"};
-    for (int i = 0; i < 6; ++i) f.entries.push_back(FrontEnd(kIdAlignTop + i, kAlign, kEdges[i]));
-    for (int i = 0; i < 6; ++i)
-        f.entries.push_back(FrontEnd(kIdDistributeTop + i, kDistribute, kEdges[i]));
+    static constexpr const char* kAlignVerbs[6] = {"align top",  "align vcenter", "align bottom",
+                                                   "align left", "align hcenter", "align right"};
+    static constexpr const char* kDistributeVerbs[6] = {"distribute top",     "distribute vcenter",
+                                                        "distribute bottom",  "distribute left",
+                                                        "distribute hcenter", "distribute right"};
+    for (int i = 0; i < 6; ++i) {
+        const LayerEdge edge = LayerEdge(i);
+        f.entries.push_back(OnDocument(
+            kIdAlignTop + i, kAlign, kEdges[i], "", kAlignVerbs[i],
+            [](const CommandContext& c) { return AlignEnabled(*c.History()); },
+            [edge](CommandContext& c, const CommandValues&) {
+                return AlignLinkedLayers(*c.History(), edge);
+            }));
+    }
+    for (int i = 0; i < 6; ++i) {
+        const LayerEdge edge = LayerEdge(i);
+        f.entries.push_back(OnDocument(
+            kIdDistributeTop + i, kDistribute, kEdges[i], "", kDistributeVerbs[i],
+            [](const CommandContext& c) { return DistributeEnabled(*c.History()); },
+            [edge](CommandContext& c, const CommandValues&) {
+                return DistributeLinkedLayers(*c.History(), edge);
+            }));
+    }
     f.entries.push_back(FrontEnd(kIdSelectAnchor, kAnchor, "Select Anchor Point"));
     f.entries.push_back(FrontEnd(kIdConvertAnchor, kAnchor, "Convert Anchor Point"));
     f.entries.push_back(FrontEnd(kIdAddAnchor, kAnchor, "Add Anchor Point"));
