@@ -1,7 +1,9 @@
 #include "app/CChildFrame.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 
 #include "app/CMainFrame.h"
 #include "app/CZelvoView.h"
@@ -11,6 +13,9 @@ namespace zelvo {
 CChildFrame::CChildFrame(CMainFrame& frame, std::unique_ptr<CZelvoDoc> doc)
     : m_frame(frame), m_doc(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The window menu's own keys (Ctrl+W for its Close) would shadow the frame's commands.
+    if (QMenu* menu = systemMenu())
+        for (QAction* action : menu->actions()) action->setShortcuts({});
     m_view = new CZelvoView(m_doc->GetImage(), frame.Threads()->Display(), this);
     setWidget(m_view);
     m_doc->onTitleChanged = [this] { UpdateTitle(); };

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "app/ToolIcons.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "view/DisplayRefresher.h"
@@ -45,6 +46,8 @@ CHistoryPalette::CHistoryPalette(QWidget* parent) : QWidget(parent) {
     m_delete = new QPushButton(HistoryPalette::kDeleteCaption, this);
     m_delete->setGeometry(b.left, b.top, b.Width(), b.Height());
     m_delete->setToolTip(HistoryPalette::kDeleteTooltip);
+    m_delete->setIcon(PaletteIcon("history-delete"));
+    m_delete->setIconSize(QSize(12, 12));
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteCurrent(); });
     connect(m_scroll, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing || !m_image) return;

@@ -1,6 +1,7 @@
 #include "app/CLayersPalette.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -10,9 +11,11 @@
 #include <QSlider>
 
 #include "app/CMainFrame.h"
+#include "app/ToolIcons.h"
 #include "commands/DocumentRerender.h"
 #include "doc/Image.h"
 #include "layerops/LayerCommands.h"
+#include "layerops/LayerThumbnail.h"
 #include "layerops/LayersPaletteModel.h"
 #include "view/DisplayRefresher.h"
 
@@ -61,10 +64,15 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
     m_delete->setGeometry(56, 177, 64, 22);
     m_up->setGeometry(120, 177, 40, 22);
     m_down->setGeometry(160, 177, 40, 22);
+    const char* icons[] = {"layer-new", "layer-delete", "layer-up", "layer-down"};
+    int k = 0;
     for (QPushButton* b : {m_new, m_delete, m_up, m_down}) {
         QFont f = b->font();
         f.setPointSize(7);
         b->setFont(f);
+        b->setIcon(PaletteIcon(icons[k++]));
+        b->setIconSize(QSize(12, 12));
+        b->setToolTip(b->text());
     }
     connect(m_new, &QPushButton::clicked, this, [this] { RunCommand(kCmdNewLayer); });
     connect(m_delete, &QPushButton::clicked, this, [this] { RunCommand(kCmdDeleteLayer); });
@@ -198,6 +206,33 @@ void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers modifiers) {
     Changed();
 }
 
+QImage CLayersPalette::Thumbnail(int row) {
+    if (!HaveDocument()) return {};
+    const int index = m_model->LayerIndexOfRow(row);
+    if (index < 0) return {};
+    LayerPtr layer = m_image->Layers().LayerAt(index);
+    if (!layer) return {};
+    const HistoryManager& h = m_image->History();
+    const ThumbnailKey key{layer->Block(),        layer->Width(),         layer->Height(),
+                           layer->Position().x,   layer->Position().y,    m_image->Width(),
+                           m_image->Height(),     int32_t(layer->Kind()), h.LastId(),
+                           h.CurrentStateIndex(), h.StateCount()};
+    auto it = m_thumbnails.find(layer.get());
+    if (it != m_thumbnails.end() && it->second.first == key) return it->second.second;
+    const std::vector<uint32_t> words =
+        LayerThumbnail(*layer, m_image->Width(), m_image->Height(), kThumbnailSide);
+    QImage picture(kThumbnailSide, kThumbnailSide, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    if (words.size() == size_t(kThumbnailSide * kThumbnailSide))
+        for (int y = 0; y < kThumbnailSide; ++y)
+            std::memcpy(picture.scanLine(y), words.data() + size_t(y * kThumbnailSide),
+                        size_t(kThumbnailSide) * 4);
+    // Layers gone from the document leave with their pictures.
+    if (m_thumbnails.size() > 2 * size_t(m_model->RowCount()) + 8) m_thumbnails.clear();
+    m_thumbnails[layer.get()] = {key, picture};
+    return picture;
+}
+
 void CLayersPalette::PaintRows(QWidget* target) {
     QPainter p(target);
     p.fillRect(target->rect(), Qt::white);
@@ -223,7 +258,12 @@ void CLayersPalette::PaintRows(QWidget* target) {
             p.fillRect(name, kCurrentFill);
             p.setPen(Qt::white);
         }
-        p.drawText(name.adjusted(4, 0, 0, 0), Qt::AlignVCenter, QString::fromStdString(info.name));
+        const QImage picture = Thumbnail(modelRow);
+        const QRect thumb(name.left() + 2, r.top() + (kRowHeight - kThumbnailSide) / 2,
+                          kThumbnailSide, kThumbnailSide);
+        if (!picture.isNull()) p.drawImage(thumb, picture);
+        p.drawText(name.adjusted(kThumbnailSide + 6, 0, 0, 0), Qt::AlignVCenter,
+                   QString::fromStdString(info.name));
     }
 }
 

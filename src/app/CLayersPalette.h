@@ -4,8 +4,11 @@
 // through the palette's model; the buttons run the Layer menu's commands.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <tuple>
 
+#include <QImage>
 #include <QWidget>
 
 class QLineEdit;
@@ -28,6 +31,8 @@ public:
     static constexpr int kRowWidth = 180;
     static constexpr int kVisibleRows = 6;  // the scroll bar is disabled below 7 layers
     static constexpr const char* kOpacityTooltip = "Set the transparency of layers";
+    // The picture of each layer at the left of its name column.
+    static constexpr int kThumbnailSide = 21;
 
     explicit CLayersPalette(QWidget* parent = nullptr);
     ~CLayersPalette() override;
@@ -53,6 +58,8 @@ public:
     QPushButton* DownButton() const { return m_down; }
 
     void PaintRows(QWidget* target);
+    // The picture shown for the layer of a row (a null image for an empty row).
+    QImage Thumbnail(int row);
 
 private:
     void ApplyOpacity(int value, bool final);
@@ -76,6 +83,10 @@ private:
     QPushButton* m_up;
     QPushButton* m_down;
     bool m_refreshing = false;
+    // Pictures by layer, redrawn when the layer, the canvas or the history changed.
+    using ThumbnailKey = std::tuple<uint32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                    int32_t, uint32_t, int, int>;
+    std::map<const void*, std::pair<ThumbnailKey, QImage>> m_thumbnails;
 };
 
 }  // namespace zelvo

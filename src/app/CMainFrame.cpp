@@ -13,10 +13,13 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
@@ -32,6 +35,25 @@
 #include "recovery/RecoveryJournal.h"
 
 namespace zelvo {
+
+namespace {
+
+// The window of the options strip: clips the strip to the bar's width; the wheel moves it
+// sideways.
+class StripWindow : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override {
+        const QPoint d = event->angleDelta();
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() - (d.x() != 0 ? d.x() : d.y()) / 2);
+        event->accept();
+    }
+};
+
+}  // namespace
 
 const CMainFrame::PaletteSpec CMainFrame::kPalettes[kPaletteCount] = {
     {"Navigator F8", 200, 150, 32916}, {"Color F7", 200, 150, 32915},
@@ -128,11 +150,22 @@ bool CMainFrame::CreateBars() {
     m_optionsBar = new QToolBar("Options", this);
     m_optionsBar->setObjectName("OptionsBar");
     m_optionsBar->setMovable(false);
-    m_optionsStrip = new QStackedWidget(m_optionsBar);
+    // The strip keeps its width inside a window that clips it, so the bar never widens the
+    // frame; the wheel scrolls it sideways.
+    auto* window = new StripWindow(m_optionsBar);
+    window->setObjectName("OptionsStripWindow");
+    window->setFrameShape(QFrame::NoFrame);
+    window->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    window->setFixedHeight(kOptionsStripHeight);
+    window->setMinimumWidth(kOptionsStripMinWidth);
+    m_optionsStrip = new QStackedWidget(window);
     m_optionsStrip->setFixedSize(kOptionsStripWidth, kOptionsStripHeight);
     // One page per tool arrives with the tools; until then the strip is empty.
     m_optionsStrip->addWidget(new QWidget(m_optionsStrip));
-    m_optionsBar->addWidget(m_optionsStrip);
+    window->setWidget(m_optionsStrip);
+    m_optionsBar->addWidget(window);
     addToolBar(Qt::TopToolBarArea, m_optionsBar);
 
     QStatusBar* bar = statusBar();
@@ -222,6 +255,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_workspace.SetRunning(false);
+    SavePaletteLocations();
     m_workspace.SetPalettesShown(true);
     ToggleAllPalettes();
     hide();

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include "app/CRecoveryDialog.h"
+#include "app/WindowLayout.h"
 #include "app/WorkerThreads.h"
 #include "core/Types.h"
 #include "doc/NewImage.h"
@@ -64,7 +65,9 @@ public:
     static constexpr Rect kProgressRect{655, 2, 785, 18};
     static constexpr int kOptionsStripWidth = 2048;
     static constexpr int kOptionsStripHeight = 25;
+    static constexpr int kOptionsStripMinWidth = 120;
     static constexpr int kCommandUiMs = 250;
+    static constexpr int kPalettesSettleMs = 1500;
 
     struct Options {
         bool splash = true;
@@ -130,7 +133,16 @@ public:
     CNavigatorPalette* NavigatorPalette() const { return m_navigatorPalette; }
     // Points the Navigator at the active view (none while no document is open) and redraws it.
     void RefreshNavigator();
+    // Floats the five palettes at their default places, below the menu bar and off one another.
     void ResetPaletteLocations();
+    // At start: the places of the last run (kept on the screen), else the defaults.
+    void ShowPalettesAtStart();
+    void SavePaletteLocations() const;
+    // Where palettes may float: the client area below the menu bar, on the screen (screen
+    // coordinates).
+    Rect PaletteArea() const;
+    // The room the shown palettes take at the sides of the image windows' area.
+    SideMargins PaletteRoom() const;
     void ToggleAllPalettes();
     void TogglePalette(int index);
     // Repaints the palettes from the active document.
@@ -145,6 +157,7 @@ public:
 
     // Bars.
     QToolBar* OptionsBar() const { return m_optionsBar; }
+    QStackedWidget* OptionsStrip() const { return m_optionsStrip; }
     QLabel* Pane(int index) const { return m_panes[index]; }
     QProgressBar* ProgressBar() const { return m_progress; }
     StatusFeedback* Feedback() const { return m_feedback.get(); }
@@ -167,6 +180,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -178,6 +193,9 @@ private:
     void RegisterViewCommands();
     void ConnectViewThreads();
     void CreatePalettes();
+    QSize ShowFloatingPalette(int index);
+    void PlacePalette(int index, const Rect& place);
+    void FollowFrame();
     void StartThreads();
     void StopThreads();
     CChildFrame* AddChild(std::unique_ptr<class CZelvoDoc> doc, const Rect& slot);
@@ -231,6 +249,10 @@ private:
     bool m_inOpenTick = false;
     bool m_closingAll = false;
     bool m_created = false;
+    // Set while the frame settles after start (the window manager maximises it on its own
+    // time): the palettes follow its client area until then.
+    bool m_palettesFollowFrame = false;
+    bool m_followQueued = false;
     Image* m_paletteImage = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include <QSlider>
 
 #include "app/NavigatorTarget.h"
+#include "app/ToolIcons.h"
 #include "layers/StoredDib.h"
 
 namespace zelvo {
@@ -86,6 +87,13 @@ CNavigatorPalette::CNavigatorPalette(QWidget* parent) : QWidget(parent) {
     // The step buttons must not steal Enter from the zoom box.
     m_zoomOut->setAutoDefault(false);
     m_zoomIn->setAutoDefault(false);
+    // A magnifier says more than the arrows; they stay as the tool-tips.
+    for (auto [button, icon] : {std::pair{m_zoomOut, "zoom-out"}, std::pair{m_zoomIn, "zoom-in"}}) {
+        button->setToolTip(button->text());
+        button->setText({});
+        button->setIcon(PaletteIcon(icon));
+        button->setIconSize(QSize(16, 16));
+    }
 
     connect(m_edit, &QLineEdit::returnPressed, this, [this] { OnZoomEntered(); });
     connect(m_slider, &QSlider::valueChanged, this,

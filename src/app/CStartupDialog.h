@@ -9,7 +9,7 @@ namespace zelvo {
 class CStartupDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "Quorvel start...(About6-10seconds)";
+    static constexpr const char* kCaption = "Zelvo start...(About6-10seconds)";
     static constexpr int kWidth = 430;
     static constexpr int kHeight = 250;
 

@@ -2,6 +2,8 @@
 
 #include <QToolButton>
 
+#include "app/ToolIcons.h"
+
 namespace zelvo {
 
 const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
@@ -45,10 +47,18 @@ const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
 
 CToolsPalette::CToolsPalette(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, kHeight);
+    // The selected tool: its light icon on the selection colour.
+    setStyleSheet(QString("QToolButton { border: 1px solid transparent; border-radius: 3px; }"
+                          "QToolButton:hover { border-color: %1; }"
+                          "QToolButton:checked { background-color: %1; border-color: %2; }")
+                      .arg(kToolSelectedFill.name(), kToolSelectedFill.darker(130).name()));
     int i = 0;
     for (const ToolButtonSpec& spec : Buttons()) {
         auto* b = new QToolButton(this);
         b->setText(QString::fromUtf8(spec.label));
+        b->setIcon(ToolIcon(spec.id));
+        b->setIconSize(QSize(kIconSide, kIconSide));
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setToolTip(QString::fromUtf8(spec.tooltip));
         b->setGeometry(4 + (i % 2) * 41, 4 + (i / 2) * 36, 39, 34);
         const bool isTool = spec.id != 1142 && spec.id != 1143;

@@ -26,6 +26,7 @@ public:
     static constexpr int kWidth = 88;
     static constexpr int kHeight = 580;
     static constexpr int kHandTool = 1025;
+    static constexpr int kIconSide = 22;
 
     explicit CToolsPalette(QWidget* parent = nullptr);
     // Every tool-box button, in tool-box order.

@@ -82,6 +82,9 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     m_frame->setAcceptDrops(true);
     // 6. Shown maximised (before the shell command, so that windows find their room).
     m_frame->ShowMaximised();
+    // 7. The palettes are shown for the first time, where the user left them last; before the
+    // file opens, so that its window takes the room they leave.
+    m_frame->ShowPalettesAtStart();
     m_frame->ResetNewWindowSlot();
     // 5. The shell command: the file named on the command line, else File New, which the first
     // time is the framework's own request and is refused, so the program starts empty.
@@ -95,8 +98,6 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     } else {
         TakeNewDocumentRequest();
     }
-    // 7. The palettes are shown for the first time.
-    m_frame->ResetPaletteLocations();
     m_frame->UpdateCommandUI();
     // Work a dead copy of the program left behind is offered once the frame stands.
     m_frame->OfferRecovery();

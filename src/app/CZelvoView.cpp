@@ -120,6 +120,8 @@ void CZelvoView::SetActive(bool active) {
     if (active) {
         m_refresher.SetToolController(Tools());
         m_refresher.SetActive(&m_image);
+        // The status bar shows the zoom of the active window.
+        if (m_image.IsReady() && m_image.ViewState().firstDrawDone) ShowRatio();
         // The tiles may hold another image: what does not match is rendered.
         if (m_image.IsReady() && m_image.ViewState().hasView) m_model.RequestRender(8);
     } else if (m_refresher.Active() == &m_image) {
@@ -137,6 +139,12 @@ void CZelvoView::Detach() {
 
 void CZelvoView::RequestRender(int code) {
     if (!m_image.IsReady()) return;
+    if (m_model.CanvasChanged()) {
+        // The canvas took another size: scroll bars, layout and navigator follow at once.
+        m_model.CanvasResized();
+        Changed(true);
+        return;
+    }
     if (!m_image.ViewState().hasView) {
         // Not laid out yet: the first layout asks for the full redraw.
         if (viewport()->width() > 0) m_model.LayOutAndRequest(code);
@@ -152,7 +160,7 @@ void CZelvoView::RequestRender(int code) {
 
 void CZelvoView::RequestRenderRect(const Rect& canvasRect) {
     if (!m_image.IsReady()) return;
-    if (m_active && m_image.ViewState().hasView)
+    if (m_active && m_image.ViewState().hasView && !m_model.CanvasChanged())
         m_model.RequestRenderRect(canvasRect);
     else
         RequestRender(1);
@@ -174,7 +182,7 @@ void CZelvoView::ServePending() {
 void CZelvoView::SetZoomMode(int mode) {
     if (!m_image.IsReady()) return;
     m_model.SetZoomMode(mode);
-    Changed(false);
+    Changed(true);
 }
 
 bool CZelvoView::WheelZoom(int delta, bool buttonHeld) {
@@ -184,12 +192,14 @@ bool CZelvoView::WheelZoom(int delta, bool buttonHeld) {
     return true;
 }
 
+void CZelvoView::ShowRatio() {
+    emit statusText(QString::fromStdString(Format("Show ratio：%d%%", int(m_model.Zoom() * 100))));
+}
+
 void CZelvoView::Changed(bool showRatio) {
     SyncScrollBars();
     if (!m_active) RenderHere();
-    if (showRatio)
-        emit statusText(
-            QString::fromStdString(Format("Show ratio：%d%%", int(m_model.Zoom() * 100))));
+    if (showRatio) ShowRatio();
     viewport()->update();
     emit viewChanged();
 }
@@ -346,7 +356,7 @@ void CZelvoView::paintEvent(QPaintEvent*) {
             [this] {
                 const QSize size = viewport()->size();
                 m_model.Resize(size.width(), size.height());
-                if (m_model.FirstDraw()) Changed(false);
+                if (m_model.FirstDraw()) Changed(true);
             },
             Qt::QueuedConnection);
     }

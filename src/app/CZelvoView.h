@@ -53,6 +53,8 @@ public:
     // Printing: no screen painting meanwhile.
     void SetPrinting(bool on) { m_printing = on; }
 
+    // "Show ratio：%d%%" with the zoom, for the status bar.
+    void ShowRatio();
     // Zoom commands: 1 actual pixels, 2 fit on window, 3 print size.
     void SetZoomMode(int mode);
     bool WheelZoom(int delta, bool buttonHeld);
@@ -104,7 +106,7 @@ private:
         int32_t i, j;  // tile row from the bottom (1..128) and column
     };
     void SyncScrollBars();
-    void Changed(bool zoomed);
+    void Changed(bool showRatio);
     void CopyTiles();
     void RenderHere();
     void PaintOutline(int phase);

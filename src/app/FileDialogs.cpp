@@ -30,7 +30,7 @@ QStringList SaveAsFilters() {
     return {
         "JPG,JPEG File (*.jpg *.jpeg)", "GIF File (*.gif)",
         "TIFF File (*.tif *.tiff)",     "PNG File (*.png)",
-        "BMP(24bit) (*.bmp)",           "ZLD File ( Quorvel layers data format) (*.zld)",
+        "BMP(24bit) (*.bmp)",           "ZLD File ( Zelvo layers data format) (*.zld)",
     };
 }
 

@@ -47,9 +47,13 @@ void RegisterTableCommands(CMainFrame& frame, const AddCommand& add) {
                 handler = [&frame, entry] {
                     Image* image = frame.ActiveImage();
                     if (!image) return;
-                    HoldRender hold(image->ViewState());
-                    CommandContext context = FrameCommandContext(frame);
-                    RunCommand(*entry, context);
+                    {
+                        HoldRender hold(image->ViewState());
+                        CommandContext context = FrameCommandContext(frame);
+                        RunCommand(*entry, context);
+                    }
+                    // A step may give back another canvas size: the view follows at once.
+                    frame.DocumentChanged(*image);
                 };
             } else if (!e.needsDocument) {
                 handler = [&frame, entry] {

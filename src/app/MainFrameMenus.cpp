@@ -20,6 +20,7 @@
 #include "app/CPrintPreviewDialog.h"
 #include "app/CTempDiskDialog.h"
 #include "app/CZelvoApp.h"
+#include "app/CZelvoView.h"
 #include "app/FileDialogs.h"
 #include "app/MainFrameCommands.h"
 #include "doc/Image.h"
@@ -212,12 +213,15 @@ void CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::DocumentChanged(Image& image) {
-    // The same path the display refresher takes: the request is served at once.
+    // The same path the display refresher takes: the request is served at once (a view whose
+    // canvas took another size lays itself out anew first).
     image.RequestRender(1);
     OnRefreshTick();
     // A command that changed the document without a history state (the current layer, say)
     // still reaches the recovery journal.
     if (m_journal) m_journal->Refresh();
+    if (CChildFrame* child = ActiveChild(); child && &child->GetImage() == &image)
+        child->View()->ShowRatio();
 }
 
 void CMainFrame::UpdateCommandUI() {

@@ -1,7 +1,14 @@
-// The five floating palettes: creation, Reset Palette Locations, Show/Hide All and the
-// single toggles.
+// The five floating palettes: creation, their places (the defaults, the ones remembered
+// between runs, Reset Palette Locations), Show/Hide All and the single toggles.
+#include <algorithm>
+
 #include <QDockWidget>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QTimer>
 
 #include "app/CColorPalette.h"
 #include "app/CHistoryPalette.h"
@@ -9,8 +16,29 @@
 #include "app/CMainFrame.h"
 #include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
+#include "platform/Disk.h"
 
 namespace zelvo {
+
+namespace {
+
+QRect ToQRect(const Rect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+Rect ToRect(const QRect& r) {
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+QString SettingsPath() {
+    return QString::fromStdString(ConfigPath("zelvo.ini"));
+}
+
+QString PlaceKey(int index) {
+    return QString("Palettes/%1").arg(CMainFrame::kPalettes[index].command);
+}
+
+}  // namespace
 
 void CMainFrame::CreatePalettes() {
     for (int i = 0; i < kPaletteCount; ++i) {
@@ -49,22 +77,97 @@ void CMainFrame::CreatePalettes() {
             [this](const QString& hint) { m_panes[0]->setText(hint); });
 }
 
+Rect CMainFrame::PaletteArea() const {
+    // The client area below the menu bar, in screen coordinates, within the screen.
+    const int top = menuBar() && !menuBar()->isHidden() ? menuBar()->geometry().bottom() + 1 : 0;
+    QRect area(mapToGlobal(QPoint(0, top)), QSize(width(), std::max(0, height() - top)));
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        area = area.intersected(s->availableGeometry());
+    return ToRect(area);
+}
+
+QSize CMainFrame::ShowFloatingPalette(int index) {
+    // A floating palette takes its size when it is shown.
+    QDockWidget* dock = m_palettes[index];
+    dock->setFloating(true);
+    dock->show();
+    return dock->frameGeometry().size();
+}
+
+void CMainFrame::PlacePalette(int index, const Rect& place) {
+    QDockWidget* dock = m_palettes[index];
+    dock->setFloating(true);
+    dock->show();
+    // A window's position is that of its outer frame, once the frame is known; a window just
+    // shown may not know it yet, and is set right.
+    const QPoint target = ToQRect(KeepInside(place, PaletteArea())).topLeft();
+    dock->move(target);
+    const QPoint off = target - dock->frameGeometry().topLeft();
+    if (!off.isNull()) dock->move(dock->pos() + off);
+}
+
 void CMainFrame::ResetPaletteLocations() {
     const int w = m_workspace.ScreenWidth(), h = m_workspace.ScreenHeight();
     const bool smaller = w < 1024 || h < 768;
-    const int x = w - 224;
-    const QPoint at[kPaletteCount] = {
-        {x, 75}, {x, smaller ? 115 : 206}, {x, smaller ? 155 : 327}, {x, smaller ? 305 : 478},
-        {5, 75},
-    };
+    PalettePlaces sizes;
     for (int i = 0; i < kPaletteCount; ++i) {
-        if (!m_palettes[i]) continue;
-        m_palettes[i]->setFloating(true);
-        m_palettes[i]->show();
-        m_palettes[i]->move(at[i]);
+        const QSize s = ShowFloatingPalette(i);
+        sizes[size_t(i)] = {0, 0, s.width(), s.height()};
     }
+    const PalettePlaces places = DefaultPalettePlaces(PaletteArea(), smaller, sizes);
+    for (int i = 0; i < kPaletteCount; ++i) PlacePalette(i, places[size_t(i)]);
     m_workspace.SetPalettesShown(true);
     UpdateCommandUI();
+}
+
+void CMainFrame::ShowPalettesAtStart() {
+    // The places of the last run, each kept on the screen; the defaults for any not stored.
+    if (!m_palettesFollowFrame) {
+        m_palettesFollowFrame = true;
+        QTimer::singleShot(kPalettesSettleMs, this, [this] { m_palettesFollowFrame = false; });
+    }
+    ResetPaletteLocations();
+    QSettings settings(SettingsPath(), QSettings::IniFormat);
+    const Rect area = PaletteArea();
+    for (int i = 0; i < kPaletteCount; ++i) {
+        if (!settings.contains(PlaceKey(i))) continue;
+        const QPoint offset = settings.value(PlaceKey(i)).toPoint();
+        const QSize size = ShowFloatingPalette(i);
+        const Rect place{area.left + offset.x(), area.top + offset.y(),
+                         area.left + offset.x() + size.width(),
+                         area.top + offset.y() + size.height()};
+        PlacePalette(i, place);
+    }
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (m_palettesFollowFrame) FollowFrame();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (m_palettesFollowFrame) FollowFrame();
+}
+
+void CMainFrame::FollowFrame() {
+    // Once, after the frame's geometry changes of this turn of the event loop.
+    if (m_followQueued) return;
+    m_followQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followQueued = false;
+        if (m_palettesFollowFrame && m_workspace.PalettesShown()) ShowPalettesAtStart();
+    });
+}
+
+void CMainFrame::SavePaletteLocations() const {
+    QSettings settings(SettingsPath(), QSettings::IniFormat);
+    const Rect area = PaletteArea();
+    for (int i = 0; i < kPaletteCount; ++i) {
+        if (!m_palettes[i] || !m_palettes[i]->isFloating()) continue;
+        const QPoint at = m_palettes[i]->frameGeometry().topLeft();
+        settings.setValue(PlaceKey(i), QPoint(at.x() - area.left, at.y() - area.top));
+    }
 }
 
 void CMainFrame::ToggleAllPalettes() {

@@ -1,5 +1,6 @@
 // The image windows of the main frame: creation and placement in the new-window slot, the
 // open queue, Cascade and Tile, Close and Close All.
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -54,8 +55,20 @@ Image* CMainFrame::ActiveImage() const {
     return child ? &child->GetImage() : nullptr;
 }
 
+SideMargins CMainFrame::PaletteRoom() const {
+    std::vector<Rect> shown;
+    for (QDockWidget* dock : m_palettes) {
+        if (!dock || dock->isHidden() || !dock->isFloating()) continue;
+        const QRect g = dock->frameGeometry();
+        const QPoint at = m_mdi->viewport()->mapFromGlobal(g.topLeft());
+        shown.push_back({at.x(), at.y(), at.x() + g.width(), at.y() + g.height()});
+    }
+    return PaletteMargins(ClientRect(), shown);
+}
+
 void CMainFrame::ResetNewWindowSlot() {
-    m_app.Slots().Reset(ClientRect(), m_workspace.ScreenWidth(), m_workspace.PalettesShown());
+    m_app.Slots().Reset(ClientRect(), m_workspace.ScreenWidth(), m_workspace.PalettesShown(),
+                        PaletteRoom());
 }
 
 CChildFrame* CMainFrame::AddChild(std::unique_ptr<CZelvoDoc> doc, const Rect& slot) {
@@ -151,8 +164,9 @@ void CMainFrame::Cascade() {
     QList<CChildFrame*> windows;
     for (CChildFrame* c : Children())
         if (!c->isMinimized()) windows.append(c);
-    const std::vector<Rect> cells = CascadeCells(
-        int(windows.size()), ClientRect(), m_workspace.ScreenWidth(), m_workspace.PalettesShown());
+    const std::vector<Rect> cells =
+        CascadeCells(int(windows.size()), ClientRect(), m_workspace.ScreenWidth(),
+                     m_workspace.PalettesShown(), PaletteRoom());
     for (int i = 0; i < windows.size(); ++i) PlaceWindow(windows[i], cells[size_t(i)]);
 }
 
@@ -164,7 +178,7 @@ void CMainFrame::Tile(bool horizontal) {
         if (c->isMaximized()) c->showNormal();
     const std::vector<Rect> cells =
         TileCells(int(windows.size()), horizontal, ClientRect(), m_workspace.ScreenWidth(),
-                  m_workspace.PalettesShown());
+                  m_workspace.PalettesShown(), PaletteRoom());
     for (int i = 0; i < windows.size(); ++i) windows[i]->setGeometry(ToQRect(cells[size_t(i)]));
 }
 

@@ -5,14 +5,30 @@
 
 namespace zelvo {
 
-void WindowSlots::Reset(const Rect& client, int screenWidth, bool palettesShown) {
+SideMargins PaletteMargins(const Rect& client, const std::vector<Rect>& palettes) {
+    SideMargins m{0, 0};
+    const int middle = client.left + client.Width() / 2;
+    for (const Rect& p : palettes) {
+        if (p.Intersect(client).IsEmpty()) continue;
+        if (p.left + p.Width() / 2 < middle)
+            m.left = std::max(m.left, p.right - client.left);
+        else
+            m.right = std::max(m.right, client.right - p.left);
+    }
+    return m;
+}
+
+void WindowSlots::Reset(const Rect& client, int screenWidth, bool palettesShown,
+                        SideMargins margins) {
     int left = client.left, right = client.right;
     const int clientHeight = client.Height();
     const int w = std::max(screenWidth / 2, screenWidth - 474);
-    // Leave room for the palettes on both sides.
-    if (palettesShown && w < client.Width() - 324) {
-        left += 100;
-        right -= 224;
+    // Leave room for the palettes on both sides, unless that leaves less than a usual window
+    // or half the client area.
+    const int room = client.Width() - margins.left - margins.right;
+    if (palettesShown && room >= std::min(w, client.Width() / 2)) {
+        left += margins.left;
+        right -= margins.right;
     }
     const int remaining = right - left;
     if (w < remaining) {
@@ -62,14 +78,14 @@ TileGrid TileGridFor(int n, bool horizontal) {
 }
 
 std::vector<Rect> TileCells(int n, bool horizontal, const Rect& client, int screenWidth,
-                            bool palettesShown) {
+                            bool palettesShown, SideMargins margins) {
     std::vector<Rect> cells;
     const TileGrid grid = TileGridFor(n, horizontal);
     if (grid.columns == 0) return cells;
     Rect work = client;
     if (palettesShown && client.Width() > screenWidth - 150) {
-        work.left += 100;
-        work.right -= 224;
+        work.left += margins.left;
+        work.right -= margins.right;
     }
     const int cw = std::max(1, (work.Width() - 10) / grid.columns);
     const int ch = std::max(1, (work.Height() - 60) / grid.rows);
@@ -81,15 +97,49 @@ std::vector<Rect> TileCells(int n, bool horizontal, const Rect& client, int scre
     return cells;
 }
 
-std::vector<Rect> CascadeCells(int n, const Rect& client, int screenWidth, bool palettesShown) {
+std::vector<Rect> CascadeCells(int n, const Rect& client, int screenWidth, bool palettesShown,
+                               SideMargins margins) {
     WindowSlots slots;
-    slots.Reset(client, screenWidth, palettesShown);
+    slots.Reset(client, screenWidth, palettesShown, margins);
     std::vector<Rect> cells;
     for (int i = 0; i < n; ++i) {
         cells.push_back(slots.Current());
         slots.Advance();
     }
     return cells;
+}
+
+Rect KeepInside(const Rect& r, const Rect& area) {
+    const int x = std::max(area.left, std::min(r.left, area.right - r.Width()));
+    const int y = std::max(area.top, std::min(r.top, area.bottom - r.Height()));
+    return r.Offset(x - r.left, y - r.top);
+}
+
+PalettePlaces DefaultPalettePlaces(const Rect& area, bool smallerScreen,
+                                   const PalettePlaces& sizes) {
+    constexpr int kGap = 2;
+    constexpr int kColumnStep = 224;
+    // The table: the right column top to bottom, then the Tools palette on the left.
+    const int tableY[kPalettePlaces] = {75, smallerScreen ? 115 : 206, smallerScreen ? 155 : 327,
+                                        smallerScreen ? 305 : 478, 75};
+    PalettePlaces places;
+    int x = area.right - kColumnStep;
+    int below = area.top;  // the bottom of the palette above in the column
+    for (int i = 0; i < kPalettePlaces - 1; ++i) {
+        const int w = sizes[size_t(i)].Width(), h = sizes[size_t(i)].Height();
+        int y = std::max(area.top + tableY[i], below + kGap);
+        if (y + h > area.bottom && below > area.top) {
+            x -= kColumnStep;
+            y = area.top + tableY[0];
+        }
+        places[size_t(i)] = KeepInside({x, y, x + w, y + h}, area);
+        below = places[size_t(i)].bottom;
+    }
+    const Rect& tools = sizes[kPalettePlaces - 1];
+    places[kPalettePlaces - 1] = KeepInside(
+        Rect{0, 0, tools.Width(), tools.Height()}.Offset(area.left + 5, area.top + tableY[4]),
+        area);
+    return places;
 }
 
 }  // namespace zelvo

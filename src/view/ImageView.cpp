@@ -121,7 +121,19 @@ void ImageView::LayOutAndRequest(int code) {
         vs.clientHeight = m_clientHeight;
         vs.hasView = true;
     }
+    m_laidOutWidth = m_image.Width();
+    m_laidOutHeight = m_image.Height();
     RequestRender(code);
+}
+
+bool ImageView::CanvasChanged() const {
+    return m_image.IsReady() && m_image.ViewState().hasView &&
+           (m_image.Width() != m_laidOutWidth || m_image.Height() != m_laidOutHeight);
+}
+
+void ImageView::CanvasResized() {
+    ClampScroll();
+    LayOutAndRequest(1);
 }
 
 void ImageView::RequestRender(int code) {

@@ -48,6 +48,12 @@ public:
 
     // Lays out for the current zoom, client and scroll, and hands `code` to the refresher.
     void LayOutAndRequest(int code);
+    // Whether the canvas size differs from the one of the last layout (Image Size, Canvas
+    // Size, a quarter turn, their undo).
+    bool CanvasChanged() const;
+    // After such a change: the scroll position kept within the new extents, laid out anew and
+    // rendered whole.
+    void CanvasResized();
     // Hands a request to the refresher with the current layer list.
     void RequestRender(int code);
     // The refresh of a rectangle (12): the pixels of `canvasRect` changed, as a command that
@@ -62,6 +68,8 @@ private:
     int32_t m_clientHeight = 0;
     int32_t m_scrollX = 0;
     int32_t m_scrollY = 0;
+    int32_t m_laidOutWidth = -1;
+    int32_t m_laidOutHeight = -1;
 };
 
 }  // namespace zelvo

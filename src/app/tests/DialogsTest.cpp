@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(save->nameFilters().size(), 6);
         QCOMPARE(save->nameFilters()[4], QString("BMP(24bit) (*.bmp)"));
-        QCOMPARE(save->nameFilters()[5], QString("ZLD File ( Quorvel layers data format) (*.zld)"));
+        QCOMPARE(save->nameFilters()[5], QString("ZLD File ( Zelvo layers data format) (*.zld)"));
         QCOMPARE(SaveAsResult("/p/a.jpeg", 0), std::string("/p/a.jpeg"));
         QCOMPARE(SaveAsResult("/p/a.png", 0), std::string("/p/a.png.jpg"));
         QCOMPARE(SaveAsResult("/p/b", 2), std::string("/p/b.tif"));

@@ -20,6 +20,7 @@ QObject* MakeNavigatorTest();
 QObject* MakePreviewDialogsTest();
 QObject* MakePrintPreviewTest();
 QObject* MakeRecoveryDialogTest();
+QObject* MakeLayoutTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
                             {"CommandsTest", MakeCommandsTest},
                             {"PreviewDialogsTest", MakePreviewDialogsTest},
                             {"PrintPreviewTest", MakePrintPreviewTest},
-                            {"RecoveryDialogTest", MakeRecoveryDialogTest}};
+                            {"RecoveryDialogTest", MakeRecoveryDialogTest},
+                            {"LayoutTest", MakeLayoutTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

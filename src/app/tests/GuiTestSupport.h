@@ -14,7 +14,13 @@
 #include "platform/Messages.h"
 #include "testsupport/TempDir.h"
 
+class QImage;
 class QWidget;
+
+namespace zelvo {
+class CChildFrame;
+class CZelvoView;
+}  // namespace zelvo
 
 namespace zelvo::guitest {
 
@@ -28,6 +34,14 @@ QStringList TakeThreadWarnings();
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 8000);
 // Runs `fn` on the next modal widget that appears (a dialog opened by the code under test).
 void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs = 8000);
+
+// A document of two layers: random opaque pixels under a half-transparent stripe pattern.
+CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t seed);
+// How many pixels of the view's screenRect in `shown` differ from the display composite
+// (-1 when there is nothing to compare).
+int Mismatches(CZelvoView* view, const QImage& shown);
+// Waits until the window shows the composite of its current layout.
+bool ShowsComposite(CZelvoView* view);
 
 // A 24-bit BMP of one colour, written by hand.
 std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g,

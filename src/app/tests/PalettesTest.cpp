@@ -17,9 +17,12 @@
 #include "app/CHistoryPalette.h"
 #include "app/CLayersPalette.h"
 #include "app/CToolsPalette.h"
+#include "app/ToolIcons.h"
+#include "app/WindowLayout.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
+#include "layerops/LayersPaletteModel.h"
 
 using namespace zelvo;
 using namespace zelvo::guitest;
@@ -85,25 +88,39 @@ private slots:
         CMainFrame& frame = program.Frame();
         frame.ToggleAllPalettes();
         QVERIFY(AllHidden(frame));
-        frame.GetWorkspace().SetScreenSize(800, 600);
         frame.OnCommand(kIdResetPalettes);
         QVERIFY(AllShown(frame));
         QVERIFY(frame.GetWorkspace().PalettesShown());
-        QCOMPARE(frame.Palette(CMainFrame::kNavigator)->pos(), QPoint(576, 75));
-        QCOMPARE(frame.Palette(CMainFrame::kColor)->pos(), QPoint(576, 115));
-        QCOMPARE(frame.Palette(CMainFrame::kHistory)->pos(), QPoint(576, 155));
-        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(576, 305));
-        QCOMPARE(frame.Palette(CMainFrame::kTools)->pos(), QPoint(5, 75));
-        frame.GetWorkspace().SetScreenSize(1280, 1024);
-        frame.ResetPaletteLocations();
-        QCOMPARE(frame.Palette(CMainFrame::kNavigator)->pos(), QPoint(1056, 75));
-        QCOMPARE(frame.Palette(CMainFrame::kColor)->pos(), QPoint(1056, 206));
-        QCOMPARE(frame.Palette(CMainFrame::kHistory)->pos(), QPoint(1056, 327));
-        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(1056, 478));
-        QCOMPARE(frame.Palette(CMainFrame::kTools)->pos(), QPoint(5, 75));
-        frame.GetWorkspace().SetScreenSize(1024, 700);  // one side below counts as smaller
-        frame.ResetPaletteLocations();
-        QCOMPARE(frame.Palette(CMainFrame::kLayers)->pos(), QPoint(800, 305));
+        // The table's places count from the client area below the menu bar.
+        const Rect area = frame.PaletteArea();
+        QCOMPARE(frame.Palette(CMainFrame::kNavigator)->frameGeometry().topLeft(),
+                 QPoint(area.right - 224, area.top + 75));
+        QCOMPARE(frame.Palette(CMainFrame::kTools)->frameGeometry().topLeft(),
+                 QPoint(area.left + 5, area.top + 75));
+
+        // Palettes that leave room for one another take the table's places exactly.
+        const PalettePlaces small = {Rect{0, 0, 200, 30}, Rect{0, 0, 200, 30}, Rect{0, 0, 200, 30},
+                                     Rect{0, 0, 200, 30}, Rect{0, 0, 90, 400}};
+        struct Case {
+            Rect area;
+            bool smaller;
+            int x, colorY, historyY, layersY;
+        };
+        const Case cases[] = {
+            {{0, 0, 800, 600}, true, 576, 115, 155, 305},
+            {{0, 0, 1280, 1024}, false, 1056, 206, 327, 478},
+            {{0, 40, 1024, 700}, true, 800, 115, 155, 305},  // one side below counts
+        };
+        for (const Case& c : cases) {
+            const PalettePlaces p = DefaultPalettePlaces(c.area, c.smaller, small);
+            const int top = c.area.top;
+            QCOMPARE(p[0], (Rect{c.x, top + 75, c.x + 200, top + 105}));
+            for (int i = 1; i < 4; ++i) QCOMPARE(p[size_t(i)].left, c.x);
+            QCOMPARE(p[1].top, top + c.colorY);
+            QCOMPARE(p[2].top, top + c.historyY);
+            QCOMPARE(p[3].top, top + c.layersY);
+            QCOMPARE(p[4], (Rect{5, top + 75, 95, top + 475}));
+        }
     }
 
     void layersPaletteRowsAndClicks() {
@@ -297,6 +314,61 @@ private slots:
         QTest::mouseClick(tools->Button(1025), Qt::LeftButton);
         QCOMPARE(program.Frame().Pane(0)->text(),
                  QString("Click and drag to scroll image in desired direction."));
+    }
+
+    void iconsForEveryToolCrispAtEveryRatio() {
+        Program program;
+        CToolsPalette* tools = program.Frame().ToolsPalette();
+        for (const ToolButtonSpec& spec : CToolsPalette::Buttons()) {
+            const QString id = QString::number(spec.id);
+            QVERIFY2(IconResourceValid(ToolIconPath(spec.id)), qPrintable(id));
+            QVERIFY2(!tools->Button(spec.id)->icon().isNull(), qPrintable(id));
+            for (qreal ratio : {1.0, 1.5, 2.0}) {
+                // Drawn at the screen's pixels, not scaled up from a small picture.
+                const QPixmap normal = tools->Button(spec.id)->icon().pixmap(
+                    QSize(22, 22), ratio, QIcon::Normal, QIcon::Off);
+                const QPixmap selected = tools->Button(spec.id)->icon().pixmap(
+                    QSize(22, 22), ratio, QIcon::Normal, QIcon::On);
+                QCOMPARE(normal.size(), (QSizeF(22, 22) * ratio).toSize());
+                QCOMPARE(normal.devicePixelRatio(), ratio);
+                const QImage n = normal.toImage(), s = selected.toImage();
+                int drawn = 0, lighter = 0;
+                for (int y = 0; y < n.height(); ++y)
+                    for (int x = 0; x < n.width(); ++x) {
+                        if (qAlpha(n.pixel(x, y)) < 64) continue;
+                        ++drawn;
+                        if (qGray(s.pixel(x, y)) > qGray(n.pixel(x, y))) ++lighter;
+                    }
+                QVERIFY2(drawn >= n.width() / 2, qPrintable(id + " draws nothing"));
+                QVERIFY2(lighter > 0, qPrintable(id + " has no selected look"));
+            }
+        }
+        for (const char* name : {"layer-new", "layer-delete", "layer-up", "layer-down",
+                                 "history-delete", "zoom-in", "zoom-out"})
+            QVERIFY2(IconResourceValid(PaletteIconPath(name)), name);
+        QVERIFY(!program.Frame().LayersPalette()->NewLayerButton()->icon().isNull());
+        // The selected tool's button is filled with the selection colour.
+        QToolButton* hand = tools->Button(1025);
+        QVERIFY(hand->isChecked());
+        QCOMPARE(hand->grab().toImage().pixelColor(2, hand->height() / 2), kToolSelectedFill);
+    }
+
+    void layersPaletteShowsEachLayersPicture() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = frame.NewDocument({60, 40, 2834});
+        QVERIFY(child);
+        frame.RefreshPalettes();
+        CLayersPalette* palette = frame.LayersPalette();
+        const int mid = CLayersPalette::kThumbnailSide / 2;
+        QCOMPARE(palette->Thumbnail(0).pixelColor(mid, mid), QColor(Qt::white));
+        // A command that changes the layer's pixels shows at once.
+        frame.OnCommand(MenuCommandId("&Image/Adjustments", "Invert"));
+        QCOMPARE(palette->Thumbnail(0).pixelColor(mid, mid), QColor(Qt::black));
+        QVERIFY(palette->Thumbnail(5).isNull());
+        // Drawn in the row beside the name.
+        const QImage rows = palette->RowsArea()->grab().toImage();
+        QCOMPARE(rows.pixelColor(LayersPaletteModel::kLinkRight + 2 + mid, 12), QColor(Qt::black));
     }
 };
 

@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(StartupWaitMs(5000), 0);
         QCOMPARE(StartupWaitMs(12000), 0);
         CStartupDialog dialog(800, 600);
-        QCOMPARE(dialog.windowTitle(), QString("Quorvel start...(About6-10seconds)"));
+        QCOMPARE(dialog.windowTitle(), QString("Zelvo start...(About6-10seconds)"));
         QCOMPARE(dialog.size(), QSize(430, 250));
         QCOMPARE(dialog.pos(), QPoint((800 - 420) / 2, (600 - 240) / 2));
     }

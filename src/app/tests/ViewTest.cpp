@@ -28,66 +28,6 @@ using namespace zelvo::guitest;
 
 namespace {
 
-// A document of two layers: random opaque pixels under a half-transparent stripe pattern.
-CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t seed) {
-    CChildFrame* child = frame.NewDocument({w, h, 2834});
-    if (!child) return nullptr;
-    Image& image = child->GetImage();
-    std::mt19937 rng(seed);
-    HoldRender hold(image.ViewState());
-    LayerManager& lm = image.Layers();
-    LayerPtr top = lm.AppendLayer(w / 2 + 1, h / 2 + 1, LayerKind::Pixel);
-    if (!top) return nullptr;
-    top->SetPosition(w / 4, h / 3);
-    top->SetOpacity(70);
-    for (Layer* layer : {lm.LayerAt(0).get(), top.get()}) {
-        for (int32_t r = 0; r < layer->Height(); ++r) {
-            uint8_t* row = layer->Rows()->Row(uint32_t(r));
-            for (int32_t c = 0; c < layer->Width(); ++c) {
-                const uint32_t alpha =
-                    layer == top.get() ? uint32_t((c / 7 + r / 5) % 3 * 50) : 100u;
-                const uint32_t word = alpha << 24 | uint32_t(rng() & 0xFFFFFF);
-                std::memcpy(row + 4 * size_t(c), &word, 4);
-            }
-        }
-        layer->ReleaseRows();
-    }
-    return child;
-}
-
-// How many pixels of the view's screenRect differ from the display composite.
-int Mismatches(CZelvoView* view, const QImage& shown) {
-    Image& image = view->GetImage();
-    LayerManager& lm = image.Layers();
-    if (!lm.RenderDisplay()) return -1;
-    Layer& display = *lm.DisplayBuffer();
-    const Rect sr = image.Geometry().screenRect.Intersect({0, 0, shown.width(), shown.height()});
-    int bad = sr.IsEmpty() ? -1 : 0;
-    for (int32_t y = sr.top; y < sr.bottom; ++y) {
-        const uint8_t* row =
-            display.Rows()->Row(uint32_t(StoredDib::StoredRow(y, display.Height())));
-        for (int32_t x = sr.left; x < sr.right; ++x) {
-            const QRgb got = shown.pixel(x, y);
-            if (qBlue(got) != row[4 * x] || qGreen(got) != row[4 * x + 1] ||
-                qRed(got) != row[4 * x + 2])
-                ++bad;
-        }
-    }
-    display.ReleaseRows();
-    return bad;
-}
-
-// Waits until the window shows the composite of its current layout.
-bool ShowsComposite(CZelvoView* view) {
-    return WaitFor(
-        [view] {
-            const QImage shown =
-                view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            return Mismatches(view, shown) == 0;
-        },
-        15000);
-}
-
 void Wheel(QWidget* target, int delta, Qt::MouseButtons buttons = Qt::NoButton) {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
     QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), buttons, Qt::NoModifier,

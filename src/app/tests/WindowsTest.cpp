@@ -75,6 +75,65 @@ private slots:
         QCOMPARE(cells[0].left, 0);
     }
 
+    void palettePlacesStackInsideTheArea() {
+        // Outer sizes of the palettes as the window system frames them.
+        const PalettePlaces real = {Rect{0, 0, 204, 176}, Rect{0, 0, 204, 176},
+                                    Rect{0, 0, 204, 156}, Rect{0, 0, 204, 226},
+                                    Rect{0, 0, 92, 606}};
+        const struct {
+            Rect area;
+            bool smaller;
+            int columns;  // of the right-hand palettes
+        } cases[] = {
+            {{0, 50, 1280, 720}, true, 2},   {{0, 50, 1920, 1080}, false, 1},
+            {{0, 30, 1024, 768}, false, 2},  {{100, 80, 1380, 800}, true, 2},
+            {{0, 45, 1280, 1024}, false, 1}, {{0, 24, 1024, 768}, false, 2},
+        };
+        for (const auto& c : cases) {
+            const PalettePlaces p = DefaultPalettePlaces(c.area, c.smaller, real);
+            QCOMPARE(p[0].left, c.area.right - 224);
+            QCOMPARE(p[0].top, c.area.top + 75);
+            QSet<int> xs;
+            for (size_t i = 0; i < p.size(); ++i) {
+                QCOMPARE(p[i].Width(), real[i].Width());
+                QCOMPARE(p[i].Height(), real[i].Height());
+                QVERIFY(p[i].left >= c.area.left && p[i].right <= c.area.right);
+                QVERIFY(p[i].top >= c.area.top && p[i].bottom <= c.area.bottom);
+                for (size_t j = i + 1; j < p.size(); ++j) QVERIFY(p[i].Intersect(p[j]).IsEmpty());
+                if (i < 4) xs.insert(p[i].left);
+            }
+            QCOMPARE(xs.size(), c.columns);
+        }
+        // KeepInside moves, never resizes; an oversize rectangle keeps to the top-left.
+        const Rect area{0, 20, 500, 400};
+        QCOMPARE(KeepInside({-30, 0, 70, 50}, area), (Rect{0, 20, 100, 70}));
+        QCOMPARE(KeepInside({450, 380, 550, 430}, area), (Rect{400, 350, 500, 400}));
+        QCOMPARE(KeepInside({10, 30, 60, 80}, area), (Rect{10, 30, 60, 80}));
+        QCOMPARE(KeepInside({100, 100, 700, 600}, area), (Rect{0, 20, 600, 520}));
+    }
+
+    void paletteMarginsFollowThePalettes() {
+        const Rect client{0, 0, 1000, 600};
+        QCOMPARE(PaletteMargins(client, {}), (SideMargins{0, 0}));
+        QCOMPARE(PaletteMargins(client, {{5, 75, 97, 680}, {776, 75, 980, 250}}),
+                 (SideMargins{97, 224}));
+        // Two columns on the right; a palette beside the client area takes nothing.
+        QCOMPARE(
+            PaletteMargins(client, {{552, 75, 756, 250}, {776, 75, 980, 250}, {1010, 0, 1100, 50}}),
+            (SideMargins{0, 448}));
+        // The windows take the room between them, narrower than usual when need be.
+        const Rect wide{0, 0, 1280, 650};
+        WindowSlots ws;
+        ws.Reset(wide, 1280, true, {97, 448});
+        QCOMPARE(ws.Left(), 102);
+        QCOMPARE(ws.Width(), 1280 - 97 - 448 - 10);
+        QCOMPARE(TileCells(1, true, wide, 1280, true, {97, 448})[0],
+                 (Rect{97, 5, 97 + 725, 5 + 590}));
+        // Too little room left: the windows use the whole client area as before.
+        ws.Reset(client, 1000, true, {97, 448});
+        QCOMPARE(ws.Left(), 5);
+    }
+
     void tileFiveAndSixtyFiveWindows() {
         Program program;
         CMainFrame& frame = program.Frame();
@@ -99,7 +158,7 @@ private slots:
         const Rect client = frame.ClientRect();
         const std::vector<Rect> cells =
             TileCells(5, true, client, frame.GetWorkspace().ScreenWidth(),
-                      frame.GetWorkspace().PalettesShown());
+                      frame.GetWorkspace().PalettesShown(), frame.PaletteRoom());
         QCOMPARE(frame.Children()[4]->geometry(),
                  QRect(cells[4].left, cells[4].top, cells[4].Width(), cells[4].Height()));
 
@@ -211,7 +270,7 @@ private slots:
         frame.OnCommand(kIdCascade);
         const std::vector<Rect> cells =
             CascadeCells(3, frame.ClientRect(), frame.GetWorkspace().ScreenWidth(),
-                         frame.GetWorkspace().PalettesShown());
+                         frame.GetWorkspace().PalettesShown(), frame.PaletteRoom());
         for (int i = 0; i < 3; ++i)
             QCOMPARE(frame.Children()[i]->geometry(),
                      QRect(cells[size_t(i)].left, cells[size_t(i)].top, cells[size_t(i)].Width(),

@@ -1,0 +1,290 @@
+// The main window on the screen it runs on (CTest runs this suite on several screen sizes and
+// pixel ratios): the frame fits, the palettes float below the menu bar, inside the screen and
+// apart, their places are remembered, image windows keep out of their way, the view is redrawn
+// at once after every command that changes the canvas or the zoom, and every key sequence has
+// one owner.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/AppCommands.h"
+#include "app/CCanvasSizeDialog.h"
+#include "app/CChildFrame.h"
+#include "app/CImageSizeDialog.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "platform/Disk.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+QRect Available() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+int MenuBottom(CMainFrame& frame) {
+    return frame.mapToGlobal(QPoint(0, frame.menuBar()->geometry().bottom() + 1)).y();
+}
+
+std::vector<QRect> PaletteRects(CMainFrame& frame) {
+    std::vector<QRect> rects;
+    for (int p = 0; p < CMainFrame::kPaletteCount; ++p)
+        if (!frame.Palette(p)->isHidden()) rects.push_back(frame.Palette(p)->frameGeometry());
+    return rects;
+}
+
+void ForgetPalettePlaces() {
+    QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
+    settings.remove("Palettes");
+}
+
+// The view agrees with its model: scroll ranges, picture and the composite of its layout.
+bool ViewIsCurrent(CZelvoView* view, QString* why) {
+    ImageView& m = view->Model();
+    const Image& image = view->GetImage();
+    if (view->horizontalScrollBar()->maximum() != m.MaxScrollX() ||
+        view->verticalScrollBar()->maximum() != m.MaxScrollY()) {
+        *why = "scroll bars of an old layout";
+        return false;
+    }
+    const Rect visible = view->VisibleRect();
+    if (visible.right > image.Width() || visible.bottom > image.Height() || visible.IsEmpty()) {
+        *why = "visible rectangle outside the canvas";
+        return false;
+    }
+    if (view->CanvasWidth() != image.Width() || view->CanvasHeight() != image.Height()) {
+        *why = "navigator sees another canvas";
+        return false;
+    }
+    // On a screen of another pixel ratio the grabbed window is scaled: its picture is compared.
+    const bool shown = view->devicePixelRatio() == 1.0
+                           ? ShowsComposite(view)
+                           : WaitFor([view] { return Mismatches(view, view->Picture()) == 0; });
+    if (!shown) {
+        *why = "picture differs from the composite";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        InstallThreadWarningHandler();
+        const QScreen* s = QGuiApplication::primaryScreen();
+        qInfo("screen %dx%d at pixel ratio %.2f", s->geometry().width(), s->geometry().height(),
+              s->devicePixelRatio());
+    }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void frameFitsTheScreen() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        const QRect screen = Available();
+        QVERIFY2(frame.minimumSizeHint().width() <= screen.width(), "minimum wider than screen");
+        QVERIFY(frame.minimumSizeHint().height() <= screen.height());
+        QVERIFY(frame.minimumWidth() <= screen.width());
+        QVERIFY(WaitFor([&] { return screen.contains(frame.frameGeometry()); }));
+        // The options strip keeps its width but is clipped inside the bar.
+        QCOMPARE(frame.OptionsStrip()->width(), CMainFrame::kOptionsStripWidth);
+        QVERIFY(frame.OptionsBar()->width() <= frame.width());
+        QVERIFY(frame.OptionsBar()->minimumSizeHint().width() < screen.width() / 2);
+        // The status bar has its full height from the start.
+        QStatusBar* status = frame.statusBar();
+        QVERIFY(status->height() >= status->sizeHint().height());
+        QVERIFY(frame.Pane(0)->height() >= frame.Pane(0)->sizeHint().height());
+    }
+
+    void palettesLieBelowTheMenuInsideTheScreenApart() {
+        ForgetPalettePlaces();
+        Program program;
+        CMainFrame& frame = program.Frame();
+        const QRect screen = Available();
+        auto check = [&](const char* when) {
+            const std::vector<QRect> rects = PaletteRects(frame);
+            if (rects.size() != size_t(CMainFrame::kPaletteCount)) return QString("hidden");
+            for (size_t i = 0; i < rects.size(); ++i) {
+                if (!screen.contains(rects[i]))
+                    return QString("%1: %2 off the screen").arg(when).arg(i);
+                if (rects[i].top() < MenuBottom(frame))
+                    return QString("%1: %2 over the menu bar").arg(when).arg(i);
+                for (size_t j = i + 1; j < rects.size(); ++j)
+                    if (rects[i].intersects(rects[j]))
+                        return QString("%1: %2 and %3 overlap (%4,%5 %6x%7; %8,%9 %10x%11)")
+                            .arg(when)
+                            .arg(i)
+                            .arg(j)
+                            .arg(rects[i].x())
+                            .arg(rects[i].y())
+                            .arg(rects[i].width())
+                            .arg(rects[i].height())
+                            .arg(rects[j].x())
+                            .arg(rects[j].y())
+                            .arg(rects[j].width())
+                            .arg(rects[j].height());
+            }
+            return QString();
+        };
+        QString fault;
+        QVERIFY2(WaitFor([&] { return (fault = check("first start")).isEmpty(); }),
+                 qPrintable(fault));
+        frame.Palette(CMainFrame::kColor)->move(screen.topLeft());
+        frame.OnCommand(kIdResetPalettes);
+        QVERIFY2(WaitFor([&] { return (fault = check("reset")).isEmpty(); }), qPrintable(fault));
+
+        // Tiled and cascaded windows keep out of the palettes' way.
+        for (int i = 0; i < 3; ++i) QVERIFY(frame.NewDocument({400, 300, 2834}));
+        for (int command : {kIdTileHorizontal, kIdTileVertical, kIdCascade}) {
+            frame.OnCommand(command);
+            for (CChildFrame* child : frame.Children()) {
+                const QRect g(child->mapToGlobal(QPoint(0, 0)), child->size());
+                for (const QRect& p : PaletteRects(frame))
+                    QVERIFY2(!g.intersects(p), qPrintable(QString("command %1").arg(command)));
+            }
+        }
+    }
+
+    void palettePlacesAreRemembered() {
+        ForgetPalettePlaces();
+        QPoint defaultPlace, moved;
+        {
+            Program program;
+            QTest::qWait(CMainFrame::kPalettesSettleMs + 100);  // the frame has settled
+            QDockWidget* layers = program.Frame().Palette(CMainFrame::kLayers);
+            defaultPlace = layers->frameGeometry().topLeft();
+            const Rect area = program.Frame().PaletteArea();
+            moved = QPoint(area.left + 300, area.top + 120);
+            layers->move(moved);
+            QVERIFY(WaitFor([&] { return layers->frameGeometry().topLeft() == moved; }));
+        }
+        {
+            Program program;
+            QTest::qWait(CMainFrame::kPalettesSettleMs + 100);
+            QDockWidget* layers = program.Frame().Palette(CMainFrame::kLayers);
+            QCOMPARE(layers->frameGeometry().topLeft(), moved);
+            program.Frame().OnCommand(kIdResetPalettes);
+            QCOMPARE(layers->frameGeometry().topLeft(), defaultPlace);
+        }
+        ForgetPalettePlaces();
+    }
+
+    void viewIsRedrawnAfterEveryGeometryCommand() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 1500, 1000, 7);
+        QVERIFY(child);
+        child->showMaximized();
+        CZelvoView* view = child->View();
+        Image& image = view->GetImage();
+        QVERIFY(WaitFor([&] { return image.ViewState().firstDrawDone; }));
+        program.Messages().QueueAnswer(Answer::Ok);  // Canvas Size asks before it cuts
+        struct Step {
+            const char* menu;
+            const char* text;
+            int width, height;  // of the canvas afterwards
+        };
+        const Step steps[] = {
+            {"&Image", "Image Size", 900, 600},
+            {"&Image/Rotate Canvas", "Rotate 90 Clockwise", 600, 900},
+            {"&Image", "Canvas Size", 500, 900},
+            {"&Image/Rotate Canvas", "Rotate 90 Counterclockwise", 900, 500},
+            {"&Image/Rotate Canvas", "Rotate 180", 900, 500},
+            {"&Edit/Transform", "Rotate 90 Clockwise", 900, 500},  // the layer only
+            {"&Edit", "Undo", 900, 500},
+            {"&View", "Actual Pixels", 900, 500},
+            {"&View", "Fit On Window", 900, 500},
+        };
+        for (const Step& s : steps) {
+            WhenModal(
+                [](QWidget* w) {
+                    if (auto* d = qobject_cast<CImageSizeDialog*>(w)) {
+                        d->PixelWidthEdit()->setText("900");
+                        emit d->PixelWidthEdit()->editingFinished();
+                        d->accept();
+                    } else if (auto* c = qobject_cast<CCanvasSizeDialog*>(w)) {
+                        c->UnitBox()->setCurrentIndex(2);  // Pixels
+                        c->WidthEdit()->setText("500");
+                        c->accept();
+                    }
+                },
+                200);
+            const int id = MenuCommandId(s.menu, s.text);
+            QVERIFY(id != 0);
+            frame.OnCommand(id);
+            QTest::qWait(250);  // the modal helper gives up
+            QCOMPARE(QSize(image.Width(), image.Height()), QSize(s.width, s.height));
+            QString why;
+            QVERIFY2(ViewIsCurrent(view, &why), qPrintable(QString(s.text) + ": " + why));
+            QCOMPARE(frame.Pane(1)->text(),
+                     QString::fromUtf8("Show ratio：%1%").arg(int(view->Zoom() * 100)));
+        }
+    }
+
+    void everyKeySequenceHasOneOwner() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        QVERIFY(frame.NewDocument({200, 100, 2834}));
+        QVERIFY(frame.NewDocument({200, 100, 2834}));
+        // Every action reachable from the menus, the windows' own menus and any widget.
+        QSet<QAction*> actions;
+        std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+            for (QAction* a : menu->actions()) {
+                actions.insert(a);
+                if (a->menu()) walk(a->menu());
+            }
+        };
+        for (QAction* a : frame.menuBar()->actions())
+            if (a->menu()) walk(a->menu());
+        for (CChildFrame* child : frame.Children())
+            if (child->systemMenu()) walk(child->systemMenu());
+        for (QWidget* w : QApplication::allWidgets())
+            for (QAction* a : w->actions()) actions.insert(a);
+        for (QAction* a : frame.findChildren<QAction*>()) actions.insert(a);
+        QMap<QKeySequence, QString> owner;
+        for (QAction* a : actions)
+            for (const QKeySequence& k : a->shortcuts()) {
+                if (k.isEmpty()) continue;
+                QVERIFY2(
+                    !owner.contains(k),
+                    qPrintable(
+                        QString("%1: %2 and %3").arg(k.toString(), owner.value(k), a->text())));
+                owner.insert(k, a->text());
+            }
+        QVERIFY(owner.contains(QKeySequence("Ctrl+W")));
+
+        // Ctrl+W on a modified image asks whether to save it; Cancel keeps it.
+        frame.Children().last()->GetImage().SetModified(true);
+        program.Messages().QueueAnswer(Answer::Cancel);
+        const size_t asked = program.Messages().Entries().size();
+        QTest::keyClick(&frame, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(WaitFor([&] { return program.Messages().Entries().size() > asked; }));
+        QCOMPARE(frame.Children().size(), 2);
+        frame.Children().last()->GetImage().SetModified(false);
+    }
+};
+
+QObject* MakeLayoutTest() {
+    return new LayoutTest;
+}
+
+#include "LayoutTest.moc"
