@@ -47,6 +47,8 @@ void CMainFrame::CreatePalettes() {
         dock->setObjectName(QString("Palette%1").arg(spec.command));
         dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                           QDockWidget::DockWidgetFloatable);
+        // Showing or placing a palette leaves the keyboard with the image window.
+        dock->setAttribute(Qt::WA_ShowWithoutActivating);
         QWidget* content = nullptr;
         switch (i) {
             case kColor:
@@ -89,15 +91,15 @@ Rect CMainFrame::PaletteArea() const {
 QSize CMainFrame::ShowFloatingPalette(int index) {
     // A floating palette takes its size when it is shown.
     QDockWidget* dock = m_palettes[index];
-    dock->setFloating(true);
-    dock->show();
+    if (!dock->isFloating()) dock->setFloating(true);
+    if (dock->isHidden()) dock->show();
     return dock->frameGeometry().size();
 }
 
 void CMainFrame::PlacePalette(int index, const Rect& place) {
     QDockWidget* dock = m_palettes[index];
-    dock->setFloating(true);
-    dock->show();
+    if (!dock->isFloating()) dock->setFloating(true);
+    if (dock->isHidden()) dock->show();
     // A window's position is that of its outer frame, once the frame is known; a window just
     // shown may not know it yet, and is set right.
     const QPoint target = ToQRect(KeepInside(place, PaletteArea())).topLeft();
