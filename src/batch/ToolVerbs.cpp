@@ -9,6 +9,8 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "tools/CropSize.h"
+#include "tools/CropTool.h"
 #include "tools/VirtualView.h"
 
 namespace zelvo {
@@ -332,7 +334,37 @@ CommandResult PrintToolInfo(BatchSession& s) {
     char text[96];
     std::snprintf(text, sizeof text, "view zoom=%.2f scroll=%d,%d\n", double(zoom), sx, sy);
     out << text;
+    if (c.CurrentTool() == kToolCrop) {
+        if (const auto frame = c.CropFrame()->Frame())
+            out << "frame " << frame->left << " " << frame->top << " " << frame->right << " "
+                << frame->bottom << "\n";
+        CropPresetList& presets = c.CropPresets();
+        out << "presets " << presets.Presets().size() << "\n";
+        for (size_t i = 0; i < presets.Presets().size(); ++i)
+            out << "preset \"" << CropPresetText(presets.Presets()[i]) << "\""
+                << (int(i) == presets.Selected() ? " selected" : "") << "\n";
+    }
     return CommandResult::Ok();
+}
+
+// The crop bar's "+", "-" and a choice in its combo.
+CommandResult CropPreset(BatchSession& s, const Args& args) {
+    ToolController& c = Tools(s).controller;
+    CropPresetList& presets = c.CropPresets();
+    if (args.size() == 1 && args[0] == "add")
+        return CommandResult::From(presets.Add(CropSettingsOf(c.Options())));
+    if (args.size() == 1 && args[0] == "delete") {
+        if (!presets.DeleteSelected()) return CommandResult::Fail("crop-preset: nothing selected");
+        return CommandResult::Ok();
+    }
+    if (args.size() == 2 && args[0] == "choose") {
+        const auto n = ParseInt(args[1]);
+        if (!n) return CommandResult::Script("crop-preset choose takes an entry number");
+        if (!presets.Choose(*n - 1, c.Options()))
+            return CommandResult::Fail("crop-preset: there is no entry " + args[1]);
+        return CommandResult::Ok();
+    }
+    return CommandResult::Script("crop-preset takes add, delete or choose N");
 }
 
 void RegisterToolCommands(BatchRunner& runner) {
@@ -345,6 +377,7 @@ void RegisterToolCommands(BatchRunner& runner) {
                         [name](BatchSession& s, const Args& args) { return Mouse(s, name, args); });
     }
     runner.Register("rclick", RightClick);
+    runner.Register("crop-preset", CropPreset);
     for (const char* verb : {"key", "keydown", "keyup"}) {
         const std::string name = verb;
         runner.Register(name,

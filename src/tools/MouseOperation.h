@@ -45,6 +45,8 @@ public:
     virtual void ViewGone(ImageView& /*view*/) {}
     // Whether a press may reach the tool while it is busy (the polygon's next vertex).
     virtual bool TakesPressWhileBusy() const { return false; }
+    // Such a press on another document's view than the operation's; it stays where it is.
+    virtual void PressElsewhere(ImageView& /*view*/) {}
     // Lines the tool draws over the picture while it works.
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
     // The selection outline must hold still while the tool draws over it.

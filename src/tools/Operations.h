@@ -14,5 +14,6 @@ std::unique_ptr<MouseOperation> MakeLassoTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakePolygonTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMagicWandTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMoveTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeCropTool(ToolController& tools);
 
 }  // namespace zelvo

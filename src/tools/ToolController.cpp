@@ -6,6 +6,7 @@
 #include "doc/Image.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
+#include "tools/CropTool.h"
 #include "tools/Operations.h"
 #include "tools/ZoomTool.h"
 #include "view/ImageView.h"
@@ -30,6 +31,7 @@ ToolController::ToolController() {
     m_operations[kToolPolygon] = MakePolygonTool(*this);
     m_operations[kToolMagicWand] = MakeMagicWandTool(*this);
     m_operations[kToolMove] = MakeMoveTool(*this);
+    m_operations[kToolCrop] = MakeCropTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -100,6 +102,23 @@ void ToolController::EndPendingInteraction() {
     m_view = nullptr;
 }
 
+CropFrameInfo* ToolController::CropFrame() const {
+    return dynamic_cast<CropFrameInfo*>(Operation(kToolCrop));
+}
+
+bool ToolController::CropButton(bool commit) {
+    CropFrameInfo* crop = CropFrame();
+    if (CurrentTool() != kToolCrop || !IsBusy() || !crop->Frame() || m_temporaryActive.load())
+        return false;
+    if (commit)
+        crop->Commit();
+    else
+        crop->Cancel();
+    SetBusy(false);
+    m_view = nullptr;
+    return true;
+}
+
 bool ToolController::StepDiameter(bool grow) {
     if (!ToolOptions::HasDiameter(CurrentTool())) return false;
     const int old = m_options.Diameter();
@@ -146,6 +165,7 @@ void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
     MouseOperation* op = Operation(CurrentTool());
     if (!op) return;
     if (IsBusy() && !op->TakesPressWhileBusy()) return;
+    if (IsBusy() && &view != m_view) return op->PressElsewhere(view);
     m_nudge.Record();
     m_view = &view;
     SetBusy(op->Press(view, m));

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tools/ColorPair.h"
+#include "tools/CropSize.h"
 #include "tools/MouseOperation.h"
 #include "tools/SelectionGesture.h"
 #include "tools/ToolOptions.h"
@@ -23,6 +24,7 @@
 namespace zelvo {
 
 class Image;
+class CropFrameInfo;
 
 class ToolController : public ToolEvents, public ToolHooks {
 public:
@@ -78,6 +80,12 @@ public:
     // False while a tool is busy.
     bool ZoomCommand(ImageView& view, bool in);
 
+    // The crop tool's open frame and its buttons; the bar's crop-size presets.
+    CropFrameInfo* CropFrame() const;
+    // "Commit" (true) or "Cancel" of the crop bar; false when no frame is open.
+    bool CropButton(bool commit);
+    CropPresetList& CropPresets() { return m_cropPresets; }
+
     // The shared gestures of the selection tools.
     SelectionNudge& Nudge() { return m_nudge; }
 
@@ -128,6 +136,7 @@ private:
     std::array<ToolId, 7> m_remembered{};
     ImageView* m_view = nullptr;  // the view of the operation in progress
     SelectionNudge m_nudge;
+    CropPresetList m_cropPresets;
     bool m_plainCursors = false;
 };
 

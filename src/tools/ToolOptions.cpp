@@ -6,6 +6,7 @@
 
 #include "platform/Messages.h"
 #include "selection/SelectionShape.h"
+#include "tools/CropSize.h"
 #include "tools/ToolTable.h"
 
 namespace zelvo {
@@ -129,7 +130,7 @@ const Control* Find(int tool, const std::string& key) {
     return nullptr;
 }
 
-std::string Default(int tool, const Control& c) {
+std::string Default(const Control& c) {
     const std::string key = c.key;
     if (key == "diameter") return "10";
     if (key == "hardness") return "0";
@@ -140,7 +141,8 @@ std::string Default(int tool, const Control& c) {
     if (key == "font") return "Arial";
     if (key == "color") return "#000000";
     if (key == "range") return "midtones";
-    if (key == "width" || key == "height" || key == "res") return tool == kToolCrop ? "0" : "";
+    // The crop size fields start empty: no fixed size.
+    if (key == "width" || key == "height" || key == "res") return "";
     if (c.kind == Kind::Word) return c.words.front();
     return "0";
 }
@@ -158,7 +160,7 @@ ToolOptions::ToolOptions() {
     for (const ToolInfo& t : ToolTable())
         for (const Control* c : Page(t.id)) {
             const std::string k = StorageKey(t.id, c->key);
-            if (!m_values.count(k)) m_values[k] = Default(t.id, *c);
+            if (!m_values.count(k)) m_values[k] = Default(*c);
         }
 }
 
@@ -234,7 +236,19 @@ ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const 
         case Kind::Number: {
             char* end = nullptr;
             const double d = std::strtod(value.c_str(), &end);
-            if (value.empty() || !end || *end != '\0') return malformed(key + " must be a number");
+            // An emptied crop field is no fixed size.
+            const bool cleared = value.empty() && tool == kToolCrop;
+            if (!cleared && (value.empty() || !end || *end != '\0'))
+                return malformed(key + " must be a number");
+            if (tool == kToolCrop) {
+                CropSettings crop = CropSettingsOf(*this);
+                const CropField field = key == "width"    ? CropField::Width
+                                        : key == "height" ? CropField::Height
+                                                          : CropField::Resolution;
+                const bool ok = EditCropField(crop, field, d);
+                StoreCropSettings(*this, crop);
+                return ok ? SetResult::Ok : SetResult::Refused;
+            }
             char text[64];
             std::snprintf(text, sizeof text, "%g", d);
             stored = text;
@@ -243,11 +257,19 @@ ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const 
         case Kind::Text:
             break;
     }
-    std::string& slot = m_values[StorageKey(tool, key)];
-    if (slot == stored) return SetResult::Ok;
-    slot = stored;
-    if (onChange) onChange(c->shared ? 0 : tool, key);
+    SetStored(tool, key, stored);
+    // The size fields are shown in the unit's format.
+    if (tool == kToolCrop && key == "unit") StoreCropSettings(*this, CropSettingsOf(*this));
     return SetResult::Ok;
+}
+
+void ToolOptions::SetStored(int tool, const std::string& key, const std::string& value) {
+    const Control* c = Find(tool, key);
+    if (!c) return;
+    std::string& slot = m_values[StorageKey(tool, key)];
+    if (slot == value) return;
+    slot = value;
+    if (onChange) onChange(c->shared ? 0 : tool, key);
 }
 
 std::string ToolOptions::BarHint(int tool) {

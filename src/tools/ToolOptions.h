@@ -45,6 +45,10 @@ public:
     SetResult Set(int tool, const std::string& key, const std::string& value,
                   std::string* why = nullptr);
 
+    // Puts a value in as the program writes it into a control (a field re-shown after its
+    // check), without the checks of Set.
+    void SetStored(int tool, const std::string& key, const std::string& value);
+
     // The status hint the bar adds for the page: " [] key: Increase or Decrease brush size."
     // for pages with a diameter, the Alt accelerators for the combine and curve modes.
     static std::string BarHint(int tool);

@@ -2,6 +2,7 @@
 # Runs one end-to-end case: ZELVO_BATCH CASE_DIR
 #   CASE_DIR/script.zb        the script, run in a fresh work folder
 #   CASE_DIR/input/           copied into the work folder first
+#   CASE_DIR/config/          copied into the settings folder ($ZELVO_CONFIG_DIR, config/)
 #   CASE_DIR/expected.status  the exit status (default 0)
 #   CASE_DIR/expected.out     standard output, compared exactly when present
 #   CASE_DIR/expected.err     standard error, compared exactly when present
@@ -12,8 +13,11 @@ batch=$(realpath "$1")
 case_dir=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/scratch"
+mkdir -p "$work/scratch" "$work/config"
+# Settings files (.qinf) go to the case's own folder, never the user's.
+export ZELVO_CONFIG_DIR="$work/config"
 [ -d "$case_dir/input" ] && cp -r "$case_dir/input/." "$work/"
+[ -d "$case_dir/config" ] && cp -r "$case_dir/config/." "$work/config/"
 cd "$work"
 "$batch" "$case_dir/script.zb" --temp-dir "$work/scratch" >actual.out 2>actual.err
 status=$?
