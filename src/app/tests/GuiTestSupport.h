@@ -38,10 +38,11 @@ void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs = 8000);
 // A document of two layers: random opaque pixels under a half-transparent stripe pattern.
 CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t seed);
 // How many pixels of the view's screenRect in `shown` differ from the display composite
-// (-1 when there is nothing to compare).
-int Mismatches(CZelvoView* view, const QImage& shown);
+// (-1 when there is nothing to compare); black and white pixels are not counted when
+// `outlineMayShow` (a selection outline is drawn over the picture).
+int Mismatches(CZelvoView* view, const QImage& shown, bool outlineMayShow = false);
 // Waits until the window shows the composite of its current layout.
-bool ShowsComposite(CZelvoView* view);
+bool ShowsComposite(CZelvoView* view, bool outlineMayShow = false);
 
 // A 24-bit BMP of one colour, written by hand.
 std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g,

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDockWidget>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,15 +17,18 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/AppCommands.h"
 #include "app/CCanvasSizeDialog.h"
 #include "app/CChildFrame.h"
 #include "app/CImageSizeDialog.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
@@ -58,7 +62,7 @@ void ForgetPalettePlaces() {
 // The view agrees with its model: scroll ranges, picture and the composite of its layout.
 bool ViewIsCurrent(CZelvoView* view, QString* why) {
     ImageView& m = view->Model();
-    const Image& image = view->GetImage();
+    Image& image = view->GetImage();
     if (view->horizontalScrollBar()->maximum() != m.MaxScrollX() ||
         view->verticalScrollBar()->maximum() != m.MaxScrollY()) {
         *why = "scroll bars of an old layout";
@@ -74,15 +78,71 @@ bool ViewIsCurrent(CZelvoView* view, QString* why) {
         return false;
     }
     // On a screen of another pixel ratio the grabbed window is scaled: its picture is compared.
-    const bool shown = view->devicePixelRatio() == 1.0
-                           ? ShowsComposite(view)
-                           : WaitFor([view] { return Mismatches(view, view->Picture()) == 0; });
+    const bool outline = image.Layers().Selection() != nullptr;
+    const bool shown =
+        view->devicePixelRatio() == 1.0
+            ? ShowsComposite(view, outline)
+            : WaitFor([view, outline] { return Mismatches(view, view->Picture(), outline) == 0; });
     if (!shown) {
         *why = "picture differs from the composite";
         return false;
     }
     return true;
 }
+
+// The navigator follows the view: its zoom, and a thumbnail of the canvas's proportions.
+bool NavigatorIsCurrent(CMainFrame& frame, CZelvoView* view, QString* why) {
+    auto* nav = qobject_cast<CNavigatorPalette*>(frame.Palette(CMainFrame::kNavigator)->widget());
+    if (!nav || nav->Target() != view) {
+        *why = "navigator shows another window";
+        return false;
+    }
+    if (std::abs(nav->Zoom() - view->Zoom()) > 1e-4f) {
+        *why = QString("navigator zoom %1, view %2").arg(nav->Zoom()).arg(view->Zoom());
+        return false;
+    }
+    const QSize t = nav->Thumbnail().size();
+    const int64_t w = view->GetImage().Width(), h = view->GetImage().Height();
+    // Rounding of the thumbnail's sides: one pixel of either.
+    if (t.isEmpty() || std::abs(int64_t(t.width()) * h - int64_t(t.height()) * w) > w + h) {
+        *why = QString("navigator thumbnail %1x%2 for a %3x%4 canvas")
+                   .arg(t.width())
+                   .arg(t.height())
+                   .arg(w)
+                   .arg(h);
+        return false;
+    }
+    return true;
+}
+
+// While it lives, every modal dialog that opens is accepted with the values it shows (rejected
+// when it refuses them twice), the way a user pressing Enter would leave it.
+class AcceptEveryDialog {
+public:
+    AcceptEveryDialog() {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            ++opened;
+            if (dialog == m_last && ++m_tries > 2) {
+                dialog->reject();
+                ++refused;
+                return;
+            }
+            if (dialog != m_last) m_tries = 0;
+            m_last = dialog;
+            dialog->accept();
+        });
+        m_timer.start();
+    }
+    int opened = 0, refused = 0;
+
+private:
+    QTimer m_timer;
+    QDialog* m_last = nullptr;
+    int m_tries = 0;
+};
 
 }  // namespace
 
@@ -240,6 +300,95 @@ private slots:
         }
     }
 
+    void everyMenuCommandLeavesTheViewCurrent() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 640, 480, 21);
+        QVERIFY(child);
+        child->showMaximized();
+        CZelvoView* view = child->View();
+        Image& image = view->GetImage();
+        QVERIFY(WaitFor([&] { return image.ViewState().firstDrawDone; }));
+        // Commands that leave this window, end the program or reach outside it (files, the
+        // printer, the browser, the temporary disk) have tests of their own.
+        const QSet<int> outside = {kIdFileNew,
+                                   kIdFileOpen,
+                                   kIdFileSave,
+                                   kIdFileSaveAs,
+                                   kIdClose,
+                                   kIdCloseAll,
+                                   kIdExit,
+                                   kIdHelp,
+                                   kIdPrintSetup,
+                                   kIdFilePrint,
+                                   kIdFilePrintPreview,
+                                   kIdPrintWithPreview,
+                                   kIdSetupTempDisk,
+                                   kIdRecentFile1,
+                                   kIdRecentFile1 + 1,
+                                   kIdRecentFile1 + 2,
+                                   kIdRecentFile1 + 3};
+        AcceptEveryDialog dialogs;
+        // Runs `action` as the menu does and checks the window afterwards.
+        auto Run = [&](QAction* action, const QString& what) {
+            const float zoomBefore = view->Zoom();
+            action->trigger();
+            QString why;
+            if (frame.ActiveChild() != child)
+                why = "another window is active";
+            else if (view->ToolBusy())
+                why = "a tool stays busy";
+            else if (!ViewIsCurrent(view, &why) || !NavigatorIsCurrent(frame, view, &why)) {
+            } else if (view->Zoom() != zoomBefore &&
+                       frame.Pane(1)->text() !=
+                           QString::fromUtf8("Show ratio：%1%").arg(int(view->Zoom() * 100)))
+                why = "status " + frame.Pane(1)->text();
+            if (why.isEmpty()) return true;
+            QTest::qFail(qPrintable(what + ": " + why), __FILE__, __LINE__);
+            return false;
+        };
+        int ran = 0;
+        QStringList disabled;
+        // Twice: the second pass with a selection and the layers the first pass left, so the
+        // commands that need them run too.
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) frame.OnCommand(kIdSelectAll);
+            for (const MenuCommand& c : MenuCommands()) {
+                if (c.id == 0 || outside.contains(c.id)) continue;
+                QAction* action = frame.Action(c.id);
+                QVERIFY2(action, c.text.c_str());
+                frame.UpdateCommandUI();
+                if (!action->isEnabled()) {
+                    if (pass == 1) disabled << QString::fromStdString(c.text);
+                    continue;
+                }
+                const QString what =
+                    QString("%1 > %2 (pass %3)")
+                        .arg(QString::fromStdString(c.menu), QString::fromStdString(c.text))
+                        .arg(pass + 1);
+                const uint32_t lastState = image.History().LastId();
+                if (!Run(action, what)) return;
+                ++ran;
+                // A command that recorded a state is undone and redone by the menu's toggle;
+                // the view follows each step (a canvas size given back, say).
+                if (c.id != kCmdUndoRedo && image.History().LastId() != lastState &&
+                    frame.Action(kCmdUndoRedo)->isEnabled()) {
+                    if (!Run(frame.Action(kCmdUndoRedo), what + ", undone")) return;
+                    if (!Run(frame.Action(kCmdUndoRedo), what + ", redone")) return;
+                }
+            }
+        }
+        qInfo(
+            "%d commands run, %d dialogs accepted, %d refused their values; disabled with a "
+            "selection: %s",
+            ran, dialogs.opened - dialogs.refused, dialogs.refused,
+            qPrintable(disabled.join(", ")));
+        // The document commands did run: the walk is not a string of disabled entries.
+        QVERIFY(ran > int(MenuCommands().size()) / 2);
+        QVERIFY(dialogs.opened > 5);
+        image.SetModified(false);
+    }
+
     void everyKeySequenceHasOneOwner() {
         Program program;
         CMainFrame& frame = program.Frame();
@@ -261,6 +410,15 @@ private slots:
             for (QAction* a : w->actions()) actions.insert(a);
         for (QAction* a : frame.findChildren<QAction*>()) actions.insert(a);
         QMap<QKeySequence, QString> owner;
+        // Shortcuts not tied to an action (the tools' keys, say) count as owners as well.
+        for (QShortcut* sc : frame.findChildren<QShortcut*>())
+            for (const QKeySequence& k : sc->keys()) {
+                if (k.isEmpty()) continue;
+                QVERIFY2(!owner.contains(k),
+                         qPrintable(QString("%1: two shortcut objects").arg(k.toString())));
+                owner.insert(k,
+                             sc->objectName().isEmpty() ? QString("a shortcut") : sc->objectName());
+            }
         for (QAction* a : actions)
             for (const QKeySequence& k : a->shortcuts()) {
                 if (k.isEmpty()) continue;
