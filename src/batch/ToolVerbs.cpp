@@ -11,6 +11,7 @@
 #include "batch/Script.h"
 #include "tools/CropSize.h"
 #include "tools/CropTool.h"
+#include "tools/MeasureTool.h"
 #include "tools/VirtualView.h"
 
 namespace zelvo {
@@ -334,6 +335,14 @@ CommandResult PrintToolInfo(BatchSession& s) {
     char text[96];
     std::snprintf(text, sizeof text, "view zoom=%.2f scroll=%d,%d\n", double(zoom), sx, sy);
     out << text;
+    Image* active = Documents(s).active;
+    if (c.CurrentTool() == kToolMeasure && active) {
+        if (const auto readouts = c.Measure()->Readouts(*active)) {
+            out << "measure";
+            for (const std::string& text : *readouts) out << " \"" << text << "\"";
+            out << "\n";
+        }
+    }
     if (c.CurrentTool() == kToolCrop) {
         if (const auto frame = c.CropFrame()->Frame())
             out << "frame " << frame->left << " " << frame->top << " " << frame->right << " "
@@ -344,6 +353,15 @@ CommandResult PrintToolInfo(BatchSession& s) {
             out << "preset \"" << CropPresetText(presets.Presets()[i]) << "\""
                 << (int(i) == presets.Selected() ? " selected" : "") << "\n";
     }
+    return CommandResult::Ok();
+}
+
+// The measure bar's "Clear".
+CommandResult Measure(BatchSession& s, const Args& args) {
+    if (args.size() != 1 || args[0] != "clear") return CommandResult::Script("measure takes clear");
+    Image* image = Documents(s).active;
+    if (!image) return CommandResult::Fail("no open document");
+    Tools(s).controller.Measure()->Clear(*image);
     return CommandResult::Ok();
 }
 
@@ -378,6 +396,7 @@ void RegisterToolCommands(BatchRunner& runner) {
     }
     runner.Register("rclick", RightClick);
     runner.Register("crop-preset", CropPreset);
+    runner.Register("measure", Measure);
     for (const char* verb : {"key", "keydown", "keyup"}) {
         const std::string name = verb;
         runner.Register(name,

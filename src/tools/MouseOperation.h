@@ -8,6 +8,7 @@
 
 namespace zelvo {
 
+class Image;
 class ImageView;
 class ToolController;
 
@@ -47,6 +48,10 @@ public:
     virtual bool TakesPressWhileBusy() const { return false; }
     // Such a press on another document's view than the operation's; it stays where it is.
     virtual void PressElsewhere(ImageView& /*view*/) {}
+    // Lines the tool keeps drawing while it is idle (the measure line of the view's document).
+    virtual bool OverlayWhenIdle() const { return false; }
+    // The document's view is closing: what the tool keeps for the document goes.
+    virtual void Forget(const Image& /*image*/) {}
     // Lines the tool draws over the picture while it works.
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
     // The selection outline must hold still while the tool draws over it.

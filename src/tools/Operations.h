@@ -15,5 +15,7 @@ std::unique_ptr<MouseOperation> MakePolygonTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMagicWandTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMoveTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeCropTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeMeasureTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeEyedropperTool(ToolController& tools);
 
 }  // namespace zelvo

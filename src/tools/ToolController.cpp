@@ -7,6 +7,7 @@
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "tools/CropTool.h"
+#include "tools/MeasureTool.h"
 #include "tools/Operations.h"
 #include "tools/ZoomTool.h"
 #include "view/ImageView.h"
@@ -32,6 +33,8 @@ ToolController::ToolController() {
     m_operations[kToolMagicWand] = MakeMagicWandTool(*this);
     m_operations[kToolMove] = MakeMoveTool(*this);
     m_operations[kToolCrop] = MakeCropTool(*this);
+    m_operations[kToolMeasure] = MakeMeasureTool(*this);
+    m_operations[kToolEyedropper] = MakeEyedropperTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -104,6 +107,10 @@ void ToolController::EndPendingInteraction() {
 
 CropFrameInfo* ToolController::CropFrame() const {
     return dynamic_cast<CropFrameInfo*>(Operation(kToolCrop));
+}
+
+MeasureInfo* ToolController::Measure() const {
+    return dynamic_cast<MeasureInfo*>(Operation(kToolMeasure));
 }
 
 bool ToolController::CropButton(bool commit) {
@@ -296,6 +303,7 @@ void ToolController::CaptureLost(ImageView& view) {
 
 void ToolController::ViewClosing(ImageView& view) {
     m_nudge.Forget(view.GetImage());
+    for (auto& [id, op] : m_operations) op->Forget(view.GetImage());
     if (&view != m_view) {
         if (MouseOperation* op = IsBusy() ? ActiveOperation() : nullptr) op->ViewGone(view);
         return;
@@ -308,8 +316,13 @@ void ToolController::ViewClosing(ImageView& view) {
 }
 
 void ToolController::Overlay(ImageView& view, OverlayCanvas& canvas) {
-    if (!Follows(view)) return;
-    if (MouseOperation* op = ActiveOperation()) op->Overlay(view, canvas);
+    if (Follows(view)) {
+        if (MouseOperation* op = ActiveOperation()) op->Overlay(view, canvas);
+        return;
+    }
+    if (m_temporaryActive.load()) return;
+    MouseOperation* op = Operation(CurrentTool());
+    if (op && op->OverlayWhenIdle()) op->Overlay(view, canvas);
 }
 
 bool ToolController::PolygonBusy() const {

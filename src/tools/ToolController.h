@@ -25,6 +25,7 @@ namespace zelvo {
 
 class Image;
 class CropFrameInfo;
+class MeasureInfo;
 
 class ToolController : public ToolEvents, public ToolHooks {
 public:
@@ -85,6 +86,9 @@ public:
     // "Commit" (true) or "Cancel" of the crop bar; false when no frame is open.
     bool CropButton(bool commit);
     CropPresetList& CropPresets() { return m_cropPresets; }
+    // The measure tool's lines; `onReadouts` is told whenever the dragged line changes.
+    MeasureInfo* Measure() const;
+    std::function<void()> onReadouts;
 
     // The shared gestures of the selection tools.
     SelectionNudge& Nudge() { return m_nudge; }
