@@ -48,6 +48,11 @@ CHistoryPalette::CHistoryPalette(QWidget* parent) : QWidget(parent) {
     m_delete->setToolTip(HistoryPalette::kDeleteTooltip);
     m_delete->setIcon(PaletteIcon("history-delete"));
     m_delete->setIconSize(QSize(12, 12));
+    // The caption beside its icon within the button's fixed width.
+    QFont small = m_delete->font();
+    small.setPointSize(7);
+    m_delete->setFont(small);
+    m_delete->setStyleSheet("QPushButton { padding: 0px 1px; }");
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteCurrent(); });
     connect(m_scroll, &QScrollBar::valueChanged, this, [this](int v) {
         if (m_refreshing || !m_image) return;

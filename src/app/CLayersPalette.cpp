@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -60,19 +61,38 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
     m_delete = new QPushButton(LayersPaletteModel::kDeleteLayerCaption, this);
     m_up = new QPushButton(LayersPaletteModel::kUpCaption, this);
     m_down = new QPushButton(LayersPaletteModel::kDownCaption, this);
-    m_new->setGeometry(0, 177, 56, 22);
-    m_delete->setGeometry(56, 177, 64, 22);
-    m_up->setGeometry(120, 177, 40, 22);
-    m_down->setGeometry(160, 177, 40, 22);
+    // The four buttons share the row by what their icon and caption need; a row too narrow for
+    // all four captions shows the arrows alone (their captions stay as tooltips).
     const char* icons[] = {"layer-new", "layer-delete", "layer-up", "layer-down"};
-    int k = 0;
-    for (QPushButton* b : {m_new, m_delete, m_up, m_down}) {
+    QPushButton* buttons[] = {m_new, m_delete, m_up, m_down};
+    int need[4], total = 0;
+    for (int k = 0; k < 4; ++k) {
+        QPushButton* b = buttons[k];
         QFont f = b->font();
         f.setPointSize(7);
         b->setFont(f);
-        b->setIcon(PaletteIcon(icons[k++]));
+        b->setIcon(PaletteIcon(icons[k]));
         b->setIconSize(QSize(12, 12));
         b->setToolTip(b->text());
+        b->setAccessibleName(b->text());
+        b->setStyleSheet("QPushButton { padding: 0px 2px; }");
+        need[k] = 12 + 4 + QFontMetrics(f).horizontalAdvance(b->text()) + 8;
+        total += need[k];
+    }
+    if (total > kWidth) {
+        for (int k = 2; k < 4; ++k) {
+            buttons[k]->setText(QString());
+            total -= need[k];
+            need[k] = 24;
+            total += need[k];
+        }
+    }
+    int x = 0;
+    const int spare = std::max(0, kWidth - total);
+    for (int k = 0; k < 4; ++k) {
+        const int w = k == 3 ? kWidth - x : need[k] + spare / 4;
+        buttons[k]->setGeometry(x, 177, w, 22);
+        x += w;
     }
     connect(m_new, &QPushButton::clicked, this, [this] { RunCommand(kCmdNewLayer); });
     connect(m_delete, &QPushButton::clicked, this, [this] { RunCommand(kCmdDeleteLayer); });

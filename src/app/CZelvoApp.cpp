@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <QSettings>
 
 #include "app/CChildFrame.h"
@@ -21,6 +22,8 @@ CZelvoApp::CZelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Zelvo");
     setApplicationVersion(ZELVO_VERSION);
     setOrganizationName("Zelvo");
+    // Every window, the image windows' title bars included, shows the program's picture.
+    setWindowIcon(QIcon(":/icons/zelvo.svg"));
 }
 
 CZelvoApp::~CZelvoApp() {

@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -387,6 +388,28 @@ private slots:
         QVERIFY(ran > int(MenuCommands().size()) / 2);
         QVERIFY(dialogs.opened > 5);
         image.SetModified(false);
+    }
+
+    void paletteButtonsShowTheirCaptionsWhole() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        for (int p = 0; p < CMainFrame::kPaletteCount; ++p) {
+            QWidget* content = frame.Palette(p)->widget();
+            for (QPushButton* b : content->findChildren<QPushButton*>()) {
+                const QString what = frame.Palette(p)->windowTitle() + ": " + b->toolTip();
+                QVERIFY2(content->rect().contains(b->geometry()), qPrintable(what));
+                // A button showing its caption is as wide as its style asks; one showing its
+                // icon alone keeps the caption as its tooltip.
+                if (b->text().isEmpty())
+                    QVERIFY2(!b->icon().isNull() && !b->toolTip().isEmpty(), qPrintable(what));
+                else
+                    QVERIFY2(b->sizeHint().width() <= b->width(),
+                             qPrintable(QString("%1 needs %2, has %3")
+                                            .arg(what)
+                                            .arg(b->sizeHint().width())
+                                            .arg(b->width())));
+            }
+        }
     }
 
     void everyKeySequenceHasOneOwner() {
