@@ -67,6 +67,7 @@ void WorkerThreads::RunPoller() {
     int sinceRepeat = 0;
     while (Sleep(kPollerMs)) {
         m_shared.pollerTicks.fetch_add(1, std::memory_order_relaxed);
+        if (ToolHooks* tools = m_workspace.Tools()) tools->PainterTick();
         sinceRepeat += kPollerMs;
         if (m_shared.busyMode.load(std::memory_order_acquire) != kBusyModeOpenQueue) {
             sinceRepeat = 0;

@@ -57,6 +57,9 @@ public:
     // The selection outline must hold still while the tool draws over it.
     virtual bool HoldsOutline() const { return false; }
     virtual CursorShape Cursor() const { return CursorShape::Cross; }
+    // Called on the tool poller thread every 20 ms while the tool is busy: a stroke paints
+    // the points published so far. Must touch only what the tool hands over by atomics.
+    virtual void PainterTick() {}
 
 protected:
     ToolController& Tools() { return m_tools; }

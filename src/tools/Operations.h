@@ -17,5 +17,7 @@ std::unique_ptr<MouseOperation> MakeMoveTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeCropTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeMeasureTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEyedropperTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
 
 }  // namespace zelvo

@@ -35,6 +35,8 @@ ToolController::ToolController() {
     m_operations[kToolCrop] = MakeCropTool(*this);
     m_operations[kToolMeasure] = MakeMeasureTool(*this);
     m_operations[kToolEyedropper] = MakeEyedropperTool(*this);
+    m_operations[kToolBrush] = MakeBrushTool(*this);
+    m_operations[kToolEraser] = MakeEraserTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -323,6 +325,12 @@ void ToolController::Overlay(ImageView& view, OverlayCanvas& canvas) {
     if (m_temporaryActive.load()) return;
     MouseOperation* op = Operation(CurrentTool());
     if (op && op->OverlayWhenIdle()) op->Overlay(view, canvas);
+}
+
+void ToolController::PainterTick() {
+    // On the poller thread: only the atomics and the fixed table of operations.
+    if (!IsBusy() || m_temporaryActive.load()) return;
+    if (MouseOperation* op = Operation(CurrentTool())) op->PainterTick();
 }
 
 bool ToolController::PolygonBusy() const {

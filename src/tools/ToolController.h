@@ -112,6 +112,8 @@ public:
     bool ToolBusy() const override { return IsBusy(); }
     void EndToolInteraction() override { EndPendingInteraction(); }
     void CloseCurveAnchorEdit() override {}
+    // The tool poller's turn: the stroke in progress paints what has been published.
+    void PainterTick() override;
 
     // The operation registered for a tool (null for tools still to come).
     MouseOperation* Operation(int id) const;

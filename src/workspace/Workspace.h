@@ -27,6 +27,8 @@ public:
     virtual bool ToolBusy() const = 0;
     virtual void EndToolInteraction() = 0;
     virtual void CloseCurveAnchorEdit() = 0;
+    // Called on the tool poller thread every 20 ms: a stroke in progress paints its points.
+    virtual void PainterTick() {}
 };
 
 class Workspace {
@@ -89,8 +91,9 @@ public:
     void SetWatcher(DocumentWatcher* watcher) { m_watcher = watcher; }
 
     // The tool controller of the run (the main frame's, or the batch runner's); null: none.
-    ToolHooks* Tools() const { return m_tools; }
-    void SetTools(ToolHooks* tools) { m_tools = tools; }
+    // Read by the tool poller thread too.
+    ToolHooks* Tools() const { return m_tools.load(std::memory_order_acquire); }
+    void SetTools(ToolHooks* tools) { m_tools.store(tools, std::memory_order_release); }
 
     // The number of the next untitled document: 1, 2, 3, ... one per new or opened document.
     int NextUntitledNumber() { return m_untitledNumber++; }
@@ -116,7 +119,7 @@ private:
     int m_untitledNumber = 1;
     bool m_setUp = false;
     DocumentWatcher* m_watcher = nullptr;
-    ToolHooks* m_tools = nullptr;
+    std::atomic<ToolHooks*> m_tools{nullptr};
 };
 
 }  // namespace zelvo

@@ -1,0 +1,302 @@
+#include "paint/Stroke.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+#include "history/HistoryManager.h"
+#include "history/PixelEdit.h"
+#include "paint/StrokeGeometry.h"
+#include "platform/Messages.h"
+
+namespace zelvo {
+
+void StrokePoints::Reset(Point first) {
+    if (!m_chunks[0]) m_chunks[0] = std::make_unique<Point[]>(kChunk);
+    m_chunks[0][0] = first;
+    m_count.store(1, std::memory_order_release);
+}
+
+bool StrokePoints::Append(Point p) {
+    const size_t n = m_count.load(std::memory_order_relaxed);
+    if (n >= kChunk * kMaxChunks) return false;
+    std::unique_ptr<Point[]>& chunk = m_chunks[n / kChunk];
+    if (!chunk) chunk = std::make_unique<Point[]>(kChunk);
+    chunk[n % kChunk] = p;
+    m_count.store(n + 1, std::memory_order_release);
+    return true;
+}
+
+void StrokePainter::Begin(const StrokeTarget& target, const StrokePoints& points) {
+    m_target = target;
+    m_points = &points;
+    m_consumed = 0;
+    m_sum = 0;
+    m_touched = 0;
+    m_dabs = 0;
+    m_painted = {};
+    const uint32_t w = uint32_t(target.canvasWidth), h = uint32_t(target.canvasHeight);
+    m_records = std::make_unique<RowCursor>(*target.store, target.records, 0, w * 5, h);
+    const Layer* layer = target.layer.get();
+    m_layerRows = layer && layer->Kind() == LayerKind::Pixel && layer->HasPixels()
+                      ? layer->OpenRows()
+                      : nullptr;
+    m_maskRows = target.mask ? target.mask->OpenRows() : nullptr;
+}
+
+void StrokePainter::End() {
+    m_records.reset();
+    m_layerRows.reset();
+    m_maskRows.reset();
+}
+
+Rect StrokePainter::Consume(bool* ok) {
+    Rect changed;
+    bool good = true;
+    if (!m_points || !m_records) {
+        if (ok) *ok = false;
+        return changed;
+    }
+    const size_t n = m_points->Published();
+    if (m_consumed == 0 && n > 0) {
+        m_last = m_points->At(0);
+        good = Dab(m_last, changed);
+        m_consumed = 1;
+    }
+    const double spacing = Spacing(m_target.tip.side);
+    for (; m_consumed < n; ++m_consumed) {
+        WalkLine(m_points->At(m_consumed - 1), m_points->At(m_consumed), [&](Point q) {
+            const double dx = q.x - m_last.x, dy = q.y - m_last.y;
+            m_sum += std::sqrt(dx * dx + dy * dy);
+            m_last = q;
+            if (m_sum >= spacing) {
+                good = Dab(q, changed) && good;
+                m_sum = 0;
+            }
+        });
+    }
+    if (ok) *ok = good;
+    return changed;
+}
+
+bool StrokePainter::Dab(Point centre, Rect& changed) {
+    const BrushTip& tip = m_target.tip;
+    const Rect dab = DabRect(centre, tip.side);
+    const Rect clip = dab.Intersect({0, 0, m_target.canvasWidth, m_target.canvasHeight});
+    if (clip.IsEmpty()) return true;
+    ++m_dabs;
+    m_painted = m_painted.Union(clip);
+    changed = changed.Union(clip);
+    const PercentTables& t = *m_target.tables;
+    Layer* layer = m_target.layer.get();
+    const Rect lb = m_layerRows ? layer->Bounds() : Rect{};
+    Layer* mask = m_target.mask.get();
+    const Rect mb = mask ? mask->Bounds() : Rect{};
+    const bool eraser = m_target.kind == StrokeKind::Eraser;
+    const uint8_t fore[3] = {BlueOf(m_target.foreground), GreenOf(m_target.foreground),
+                             RedOf(m_target.foreground)};
+    for (int32_t cy = clip.top; cy < clip.bottom; ++cy) {
+        uint8_t* rec = m_records->Row(uint32_t(cy));
+        if (!rec) return false;
+        const uint8_t* lrow = nullptr;
+        if (cy >= lb.top && cy < lb.bottom) {
+            lrow = m_layerRows->Row(uint32_t(layer->StoredRowOf(cy)));
+            if (!lrow) return false;
+        }
+        const uint8_t* mrow = nullptr;
+        if (m_maskRows && cy >= mb.top && cy < mb.bottom) {
+            mrow = m_maskRows->Row(uint32_t(mask->StoredRowOf(cy)));
+            if (!mrow) return false;
+        }
+        const uint8_t* trow = &tip.values[size_t(cy - dab.top) * size_t(tip.side)];
+        for (int32_t cx = clip.left; cx < clip.right; ++cx) {
+            const int tv = trow[cx - dab.left];
+            if (tv == 0) continue;
+            uint8_t* r = rec + 5 * size_t(cx);
+            const int c = r[0];
+            if (c == 0) ++m_touched;
+            const int c2 = std::min(100, tv + t.T100(c, 100 - tv));
+            r[0] = uint8_t(c2);
+            int e = c2;
+            if (mask)
+                e = mrow && cx >= mb.left && cx < mb.right ? t.T100(c2, mrow[cx - mb.left]) : 0;
+            uint8_t p[4] = {0, 0, 0, 0};
+            if (lrow && cx >= lb.left && cx < lb.right)
+                std::memcpy(p, lrow + 4 * size_t(cx - lb.left), 4);
+            const int a = p[3];
+            // Where the selection leaves no strength the pixel stays exactly as it was.
+            if (e == 0) {
+                std::memcpy(r + 1, p, 4);
+                continue;
+            }
+            if (eraser) {
+                r[1] = p[0];
+                r[2] = p[1];
+                r[3] = p[2];
+                r[4] = t.T100(a, 100 - e);
+            } else if (a > 0) {
+                const int k = t.T100(100 - e, a);
+                const int total = std::min(100, e + k);
+                for (int i = 0; i < 3; ++i)
+                    r[1 + i] = uint8_t(
+                        std::min(255, (t.T100(p[i], k) + t.T100(fore[i], e)) * 100 / total));
+                r[4] = uint8_t(total);
+            } else {
+                r[1] = fore[0];
+                r[2] = fore[1];
+                r[3] = fore[2];
+                r[4] = uint8_t(e);
+            }
+        }
+    }
+    return true;
+}
+
+void StrokeSession::Start(StrokeTarget target, Point first) {
+    m_side = std::max<int32_t>(1, target.tip.side);
+    m_points.Reset(first);
+    m_painter.Begin(target, m_points);
+    m_dirty = DabRect(first, m_side);
+    m_started = true;
+    m_stop.store(false);
+    m_active.store(true);
+}
+
+void StrokeSession::Add(Point p) {
+    if (!m_points.Append(p)) return;
+    m_dirty = m_dirty.Union(DabRect(p, m_side));
+}
+
+void StrokeSession::PainterTick() {
+    if (!m_active.load()) return;
+    m_painting.store(true);
+    if (m_active.load() && !m_stop.load()) {
+        const Rect r = m_painter.Consume();
+        if (!r.IsEmpty() && onPainted) onPainted(r);
+    }
+    m_painting.store(false);
+}
+
+void StrokeSession::Stop() {
+    m_stop.store(true);
+    while (m_painting.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!m_active.load()) return;
+    const Rect r = m_painter.Consume();
+    if (!r.IsEmpty() && onPainted) onPainted(r);
+    m_active.store(false);
+}
+
+namespace {
+
+// Zeroes the records of a canvas rectangle.
+void ZeroRecords(const StrokeTarget& t, const Rect& area) {
+    if (area.IsEmpty()) return;
+    RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
+    for (int32_t cy = area.top; cy < area.bottom; ++cy)
+        if (uint8_t* r = rec.Row(uint32_t(cy)))
+            std::memset(r + 5 * size_t(area.left), 0, 5 * size_t(area.Width()));
+}
+
+Rect StrokeArea(StrokeSession& s) {
+    const StrokeTarget& t = s.Painter().Target();
+    return s.Dirty().Union(s.Painter().Painted()).Intersect({0, 0, t.canvasWidth, t.canvasHeight});
+}
+
+int CommitRect(HistoryManager& history, const StrokeTarget& t, Layer& layer, const Rect& dirty,
+               const std::string& name) {
+    PixelEdit edit(history.Layers(), history);
+    const LayerPtr rect = edit.BeginStrokeRect(dirty.left, dirty.top, dirty.right, dirty.bottom);
+    if (!rect) return 0;
+    std::unique_ptr<RowCursor> out = rect->OpenRows();
+    std::unique_ptr<RowCursor> rows = layer.OpenRows();
+    RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
+    const Rect lb = layer.Bounds();
+    static constexpr uint8_t kUnchanged[4] = {0, 0, 0, 101};
+    for (int32_t cy = dirty.top; out && rows && cy < dirty.bottom; ++cy) {
+        uint8_t* o = out->Row(uint32_t(rect->StoredRowOf(cy)));
+        uint8_t* l = rows->Row(uint32_t(layer.StoredRowOf(cy)));
+        uint8_t* r = rec.Row(uint32_t(cy));
+        if (!o || !l || !r) break;
+        l += 4 * size_t(dirty.left - lb.left);
+        r += 5 * size_t(dirty.left);
+        for (int32_t i = 0; i < dirty.Width(); ++i, o += 4, l += 4, r += 5) {
+            if (r[0] == 0) {
+                std::memcpy(o, kUnchanged, 4);
+                continue;
+            }
+            std::memcpy(o, l, 4);
+            std::memcpy(l, r + 1, 4);
+            std::memset(r, 0, 5);
+        }
+    }
+    out.reset();
+    rows.reset();
+    return edit.CommitRectEdit(1, name);
+}
+
+int CommitWhole(HistoryManager& history, const StrokeTarget& t, const Layer& layer,
+                const Rect& dirty, const std::string& name) {
+    const Rect canvas{0, 0, t.canvasWidth, t.canvasHeight};
+    const Rect lb = layer.HasPixels() ? layer.Bounds() : Rect{};
+    Rect area = t.kind == StrokeKind::Brush ? lb.Union(dirty) : lb;
+    if (int64_t(area.Width()) * int64_t(area.Height()) > kMaxLayerPixels) {
+        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        area = area.Intersect(canvas);
+    }
+    if (area.IsEmpty()) return 0;
+    PixelEdit edit(history.Layers(), history);
+    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 1);
+    if (!fresh) return 0;
+    std::unique_ptr<RowCursor> out = fresh->OpenRows();
+    if (!out) return edit.CommitLayerEdit(0), 0;
+    RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
+    const Rect put = dirty.Intersect(area);
+    for (int32_t cy = put.top; cy < put.bottom; ++cy) {
+        uint8_t* o = out->Row(uint32_t(fresh->StoredRowOf(cy)));
+        const uint8_t* r = rec.Row(uint32_t(cy));
+        if (!o || !r) {
+            out.reset();
+            return edit.CommitLayerEdit(0), 0;
+        }
+        o += 4 * size_t(put.left - area.left);
+        r += 5 * size_t(put.left);
+        for (int32_t i = 0; i < put.Width(); ++i, o += 4, r += 5)
+            if (r[0] != 0) std::memcpy(o, r + 1, 4);
+    }
+    out.reset();
+    return edit.CommitLayerEdit(1, name);
+}
+
+}  // namespace
+
+int CommitStroke(HistoryManager& history, StrokeSession& stroke, const std::string& name) {
+    StrokePainter& painter = stroke.Painter();
+    const StrokeTarget t = painter.Target();
+    const Rect dirty = StrokeArea(stroke);
+    const uint64_t touched = painter.Touched();
+    painter.End();
+    int done = 0;
+    LayerManager& lm = history.Layers();
+    const LayerPtr layer = t.layer;
+    if (painter.Dabs() > 0 && !dirty.IsEmpty() && layer && lm.CurrentLayer() == layer) {
+        const bool fast = layer->Kind() == LayerKind::Pixel && layer->HasPixels() &&
+                          layer->Bounds().Intersect(dirty) == dirty &&
+                          int64_t(dirty.Width()) * int64_t(dirty.Height()) <= kFastPathMaxArea &&
+                          touched <= kFastPathMaxTouched && !history.IsStartLayer(layer.get());
+        done = fast ? CommitRect(history, t, *layer, dirty, name)
+                    : CommitWhole(history, t, *layer, dirty, name);
+    }
+    // Whatever happened above, the block is all zeros again for the next stroke.
+    ZeroRecords(t, dirty);
+    return done;
+}
+
+void DiscardStroke(StrokeSession& stroke) {
+    const Rect dirty = StrokeArea(stroke);
+    stroke.Painter().End();
+    ZeroRecords(stroke.Painter().Target(), dirty);
+}
+
+}  // namespace zelvo
