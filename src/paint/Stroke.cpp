@@ -8,6 +8,7 @@
 
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
+#include "paint/PixelRules.h"
 #include "paint/StrokeGeometry.h"
 #include "platform/Messages.h"
 
@@ -125,29 +126,14 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
             uint8_t p[4] = {0, 0, 0, 0};
             if (lrow && cx >= lb.left && cx < lb.right)
                 std::memcpy(p, lrow + 4 * size_t(cx - lb.left), 4);
-            const int a = p[3];
-            // Where the selection leaves no strength the pixel stays exactly as it was.
-            if (e == 0) {
-                std::memcpy(r + 1, p, 4);
-                continue;
-            }
             if (eraser) {
+                // Where the selection leaves no strength the pixel stays exactly as it was.
                 r[1] = p[0];
                 r[2] = p[1];
                 r[3] = p[2];
-                r[4] = t.T100(a, 100 - e);
-            } else if (a > 0) {
-                const int k = t.T100(100 - e, a);
-                const int total = std::min(100, e + k);
-                for (int i = 0; i < 3; ++i)
-                    r[1 + i] = uint8_t(
-                        std::min(255, (t.T100(p[i], k) + t.T100(fore[i], e)) * 100 / total));
-                r[4] = uint8_t(total);
+                r[4] = e == 0 ? p[3] : t.T100(p[3], 100 - e);
             } else {
-                r[1] = fore[0];
-                r[2] = fore[1];
-                r[3] = fore[2];
-                r[4] = uint8_t(e);
+                LayColor(t, p, fore, e, r + 1);
             }
         }
     }

@@ -5,15 +5,15 @@
 
 namespace zelvo {
 
-int32_t Near01(double v) {
+int32_t RoundNear01(double v) {
     const double t = std::trunc(v);
     return int32_t(t) + (v - t >= 0.1 ? 1 : 0);
 }
 
 Point StrokeViewToImage(const ImageGeometry& g, Point client) {
     const double z = g.zoom < 0.01f ? 0.05 : double(g.zoom);
-    return {Near01(double(client.x - g.screenRect.left) / z) + g.visible.left,
-            Near01(double(client.y - g.screenRect.top) / z) + g.visible.top};
+    return {RoundNear01(double(client.x - g.screenRect.left) / z) + g.visible.left,
+            RoundNear01(double(client.y - g.screenRect.top) / z) + g.visible.top};
 }
 
 Point SnapToAngle(Point press, Point point) {

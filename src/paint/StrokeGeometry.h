@@ -12,7 +12,7 @@
 namespace zelvo {
 
 // trunc(v), plus 1 when the fractional part is at least 0.1.
-int32_t Near01(double v);
+int32_t RoundNear01(double v);
 // A client point to the image: near01((client - picture edge) / zoom) + first canvas pixel
 // shown. A zoom below 0.01 counts as 0.05.
 Point StrokeViewToImage(const ImageGeometry& g, Point client);

@@ -19,5 +19,7 @@ std::unique_ptr<MouseOperation> MakeMeasureTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEyedropperTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeBucketTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeGradientTool(ToolController& tools);
 
 }  // namespace zelvo

@@ -37,6 +37,8 @@ ToolController::ToolController() {
     m_operations[kToolEyedropper] = MakeEyedropperTool(*this);
     m_operations[kToolBrush] = MakeBrushTool(*this);
     m_operations[kToolEraser] = MakeEraserTool(*this);
+    m_operations[kToolPaintBucket] = MakeBucketTool(*this);
+    m_operations[kToolGradient] = MakeGradientTool(*this);
 }
 
 ToolController::~ToolController() = default;

@@ -92,7 +92,7 @@ TEST(BrushTip, DiameterTwoIsATwoByTwoSquare) {
 TEST(StrokeGeometry, Near01AndViewToImage) {
     for (auto [v, want] : std::vector<std::pair<double, int>>{
              {0.0, 0}, {0.09, 0}, {0.1, 1}, {2.5, 3}, {3.0, 3}, {-0.5, 0}, {-1.0, -1}}) {
-        EXPECT_EQ(Near01(v), want) << v;
+        EXPECT_EQ(RoundNear01(v), want) << v;
     }
     ImageGeometry g;
     g.screenRect = {10, 20, 500, 500};

@@ -1,0 +1,212 @@
+// The paint bucket and the gradient on small documents: which pixels a fill takes (tolerance
+// box, contiguity, a transparent seed reaching past the layer, the selection), with what
+// colour; the gradient's easing ramp, each type and colour mode against the formulas, its
+// composition over the layer and the selection, and the area it grows the layer to.
+#include "paint/Gradient.h"
+#include "paint/PaintBucket.h"
+#include "paint/tests/PaintTestSupport.h"
+
+namespace zelvo::test {
+namespace {
+
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+const Px kBluePx{255, 0, 0, 100};
+const Px kWhite{255, 255, 255, 100};
+
+class FillTest : public PaintFixture {
+protected:
+    void SetUp() override {
+        PaintFixture::SetUp();
+        Open(20, 10);
+    }
+    int Bucket(Point seed, int tolerance = 32, bool contiguous = true, int opacity = 100) {
+        BucketFill f;
+        f.seed = seed;
+        f.tolerance = tolerance;
+        f.contiguous = contiguous;
+        f.opacity = opacity;
+        f.foreground = kBlue;
+        return PaintBucket(image->History(), *workspace, f);
+    }
+    // Which canvas pixels of the current layer equal `p`, as rows of '#' and '.'.
+    std::vector<std::string> Where(const Px& p) {
+        std::vector<std::string> rows;
+        for (int32_t y = 0; y < image->Height(); ++y) {
+            std::string row;
+            for (int32_t x = 0; x < image->Width(); ++x)
+                row += PixelAt(*Current(), x, y) == p ? '#' : '.';
+            rows.push_back(row);
+        }
+        return rows;
+    }
+};
+
+TEST_F(FillTest, BucketTakesTheToleranceBoxJoinedToTheSeedOrEverywhere) {
+    // A wall at x = 10 splits the white; some pixels lie just inside or outside the box.
+    SetPixels(*Current(), [](int32_t x, int32_t y) -> Px {
+        if (x == 10) return {0, 0, 0, 100};
+        if (x == 3 && y == 3) return {223, 223, 223, 100};  // 32 below in every channel
+        if (x == 4 && y == 3) return {255, 222, 255, 100};  // 33 below in green
+        if (x == 5 && y == 3) return {255, 255, 255, 0};    // transparent: never a colour match
+        return kWhite;
+    });
+    struct Row {
+        bool contiguous;
+        std::vector<std::string> filled;
+    };
+    const std::string left = "##########..........", both = "##########.#########";
+    const std::vector<Row> rows = {
+        {true, {left, left, left, "####..####..........", left, left, left, left, left, left}},
+        {false, {both, both, both, "####..####.#########", both, both, both, both, both, both}},
+    };
+    for (const Row& r : rows) {
+        ASSERT_EQ(Bucket({1, 1}, 32, r.contiguous), 1);
+        EXPECT_EQ(LastState().name, "Paint Bucket Tool");
+        const std::vector<std::string> got = Where(kBluePx);
+        EXPECT_EQ(got, r.filled) << "contiguous " << r.contiguous;
+        image->History().GoToState(image->History().StateCount() - 1, 0);
+    }
+}
+
+TEST_F(FillTest, ATransparentSeedFillsPastTheLayerAndGrowsIt) {
+    LayerPtr small = Layers().AppendLayer(8, 6, LayerKind::Pixel);
+    small->SetPosition(4, 2);
+    ASSERT_TRUE(Layers().SelectLayerByIndex(Layers().LayerCount()));
+    // Opaque except a transparent notch open to the layer's left edge.
+    SetPixels(*small, [](int32_t x, int32_t y) -> Px {
+        return (y == 4 && x < 8) ? Px{} : Px{0, 200, 0, 100};
+    });
+    ASSERT_EQ(Bucket({5, 4}), 1);
+    EXPECT_EQ(Current()->Bounds(), (Rect{0, 0, 20, 10}));
+    const std::string open = "####################";
+    const std::vector<std::string> want = {open,
+                                           open,
+                                           "####........########",
+                                           "####........########",
+                                           "########....########",
+                                           "####........########",
+                                           "####........########",
+                                           "####........########",
+                                           open,
+                                           open};
+    EXPECT_EQ(Where(kBluePx), want);
+}
+
+TEST_F(FillTest, BucketOpacityAndSelectionStrength) {
+    Select({2, 2, 12, 8}, [](int32_t x, int32_t) -> uint8_t { return x < 7 ? 100 : 40; });
+    ASSERT_EQ(Bucket({0, 0}), 0);  // outside the selection: nothing happens
+    EXPECT_EQ(image->History().StateCount(), 1);
+    ASSERT_EQ(Bucket({3, 3}, 32, true, 60), 1);
+    EXPECT_EQ(PixelAt(*Current(), 3, 3), BrushOver(kWhite, kBluePx, 60));
+    EXPECT_EQ(PixelAt(*Current(), 9, 7), BrushOver(kWhite, kBluePx, Pct(60, 40)));
+    EXPECT_EQ(PixelAt(*Current(), 12, 7), kWhite);
+    EXPECT_EQ(PixelAt(*Current(), 1, 3), kWhite);
+    EXPECT_TRUE(RecordsAllZero());
+}
+
+TEST(GradientEasing, RisesFromZeroToOneSymmetrically) {
+    for (int n : {1, 2, 5, 11, 100, 401}) {
+        const std::vector<double> t = GradientEasing(n);
+        ASSERT_EQ(int(t.size()), n);
+        EXPECT_NEAR(t[0], 0.0, 1e-9);
+        for (int i = 1; i < n; ++i) EXPECT_GE(t[size_t(i)] + 1e-12, t[size_t(i - 1)]);
+        for (int i = 1; i < n; ++i) EXPECT_NEAR(t[size_t(i)] + t[size_t(n - i)], 1.0, 1e-6);
+        EXPECT_LE(t.back(), 1.0);
+    }
+}
+
+TEST_F(FillTest, GradientTypesAndColourModesFollowTheFormulas) {
+    const Point start{4, 5}, end{14, 5};
+    const std::vector<double> ramp = GradientEasing(11), half = GradientEasing(6);
+    struct Row {
+        GradientType type;
+        GradientColors colors;
+        // t at canvas x on row 5 (0 start colour, 1 end colour).
+        double (*t)(int32_t x, const std::vector<double>& ramp, const std::vector<double>& half);
+        const char* name;
+    };
+    const std::vector<Row> rows = {
+        {GradientType::Linear, GradientColors::ForeToBack,
+         [](int32_t x, const auto& r, const auto&) {
+             return x < 4 ? 0.0 : x > 14 ? 1.0 : r[size_t(x - 4)];
+         },
+         "Linear Gradient"},
+        {GradientType::Radial, GradientColors::ForeToTransparent,
+         [](int32_t x, const auto& r, const auto&) {
+             const int a = std::abs(x - 4);
+             return a >= 10 ? 1.0 : r[size_t(a)];
+         },
+         "Radial Gradient"},
+        {GradientType::Reflected, GradientColors::TransparentToFore,
+         [](int32_t x, const auto&, const auto& h) {
+             if (x < 4 || x > 14) return 0.0;
+             return x - 4 < 5 ? h[size_t(x - 4)] : 1 - h[size_t(x - 9)];
+         },
+         "Reflected Gradient"},
+    };
+    for (const Row& r : rows) {
+        GradientFill g;
+        g.start = start;
+        g.end = end;
+        g.type = r.type;
+        g.colors = r.colors;
+        g.opacity = 80;
+        g.foreground = Rgb(200, 0, 0);
+        g.background = Rgb(0, 0, 100);
+        ASSERT_EQ(ApplyGradient(image->History(), g), 1);
+        EXPECT_EQ(LastState().name, r.name);
+        for (int32_t x = 0; x < 20; ++x) {
+            const double t = r.t(x, ramp, half);
+            Px want;
+            if (r.colors == GradientColors::ForeToBack) {
+                want = {uint8_t(100 * t), 0, uint8_t(200 * (1 - t)), 80};
+            } else {
+                const int l = int(80 * (r.colors == GradientColors::ForeToTransparent ? 1 - t : t));
+                // Laid over opaque white.
+                want = {uint8_t((100 - l) * 255 / 100), uint8_t((100 - l) * 255 / 100),
+                        uint8_t((l * 200 + (100 - l) * 255) / 100), uint8_t(l + (100 - l))};
+                if (l >= 100) want = {0, 0, 200, uint8_t(l)};
+            }
+            if (r.colors == GradientColors::ForeToBack) {
+                // 80 over opaque white.
+                want = {uint8_t((80 * want.b + 20 * 255) / 100),
+                        uint8_t((80 * want.g + 20 * 255) / 100),
+                        uint8_t((80 * want.r + 20 * 255) / 100), 100};
+            }
+            EXPECT_EQ(PixelAt(*Current(), x, 5), want) << r.name << " x=" << x;
+        }
+        image->History().GoToState(image->History().StateCount() - 1, 0);
+    }
+}
+
+TEST_F(FillTest, GradientSelectionTransparencyAndArea) {
+    LayerPtr small = Layers().AppendLayer(4, 4, LayerKind::Pixel);
+    small->SetPosition(1, 1);
+    ASSERT_TRUE(Layers().SelectLayerByIndex(Layers().LayerCount()));
+    SetPixels(*small, [](int32_t x, int32_t) -> Px { return x == 1 ? Px{10, 20, 30, 40} : Px{}; });
+    Select({3, 0, 9, 10}, [](int32_t x, int32_t) -> uint8_t {
+        return x == 3 ? 0 : x == 4 ? 50 : 100;
+    });
+    GradientFill g;
+    g.start = {0, 0};
+    g.end = {0, 1};  // every pixel from row 1 on is past the end: the end colour
+    g.foreground = Rgb(0, 0, 0);
+    g.background = Rgb(250, 250, 250);
+    g.opacity = 60;
+    ASSERT_EQ(ApplyGradient(image->History(), g), 1);
+    // The layer's bounds joined with the selection's rectangle.
+    EXPECT_EQ(Current()->Bounds(), (Rect{1, 0, 9, 10}));
+    EXPECT_EQ(PixelAt(*Current(), 1, 2), (Px{10, 20, 30, 40}));     // outside the selection
+    EXPECT_EQ(PixelAt(*Current(), 3, 2), Px{});                     // strength 0
+    EXPECT_EQ(PixelAt(*Current(), 4, 2), (Px{250, 250, 250, 30}));  // 60 at half strength
+    EXPECT_EQ(PixelAt(*Current(), 8, 9), (Px{250, 250, 250, 60}));
+    // Over a partly transparent pixel.
+    SetPixels(*Current(), [](int32_t, int32_t) -> Px { return {100, 100, 100, 50}; });
+    ASSERT_EQ(ApplyGradient(image->History(), g), 1);
+    EXPECT_EQ(PixelAt(*Current(), 6, 5),
+              (Px{uint8_t((60 * 250 + 40 * 100) / 100), uint8_t((60 * 250 + 40 * 100) / 100),
+                  uint8_t((60 * 250 + 40 * 100) / 100), uint8_t(60 + 40 * 50 / 100)}));
+}
+
+}  // namespace
+}  // namespace zelvo::test
