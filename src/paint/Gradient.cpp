@@ -148,7 +148,7 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
             int m = 100;
             if (mask) m = mrow && x >= mb.left && x < mb.right ? mrow[x - mb.left] : 0;
             if (m == 0) continue;
-            uint8_t gp[4];
+            uint8_t gp[4] = {0, 0, 0, 0};
             shader.Pixel(x, y, gp);
             int l = gp[3];
             if (m < 100) l = l * m / 100;
