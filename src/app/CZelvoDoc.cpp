@@ -45,19 +45,22 @@ bool CZelvoDoc::DoSaveAs(QWidget* parent) {
 
 bool CZelvoDoc::OnSaveDocument(const std::string& path, QWidget* parent) {
     if (path.empty()) return DoSaveAs(parent);
-    SaveOptions options;
-    const FileFormat format = FormatForPath(path);
-    if (format == FileFormat::Jpeg) {
+    SaveOptionDialogs dialogs;
+    dialogs.jpeg = [parent](SaveOptions& options) {
         CJpegOptionsDialog dialog(parent);
         if (dialog.exec() != QDialog::Accepted) return false;
         options.jpegQuality = dialog.Quality();
-    } else if (format == FileFormat::Tiff) {
+        return true;
+    };
+    dialogs.tiff = [parent](SaveOptions& options) {
         CTiffOptionsDialog dialog(parent);
         if (dialog.exec() != QDialog::Accepted) return false;
         options.tiffCompression = dialog.Compression();
         options.tiffQuality = dialog.Quality();
-    }
-    if (!m_image->Save(path, options)) return false;
+        return true;
+    };
+    const std::optional<SaveOptions> options = ChooseSaveOptions(path, dialogs);
+    if (!options || !m_image->Save(path, *options)) return false;
     if (CZelvoApp* app = CZelvoApp::Instance()) app->SetLastFolderFrom(path);
     if (onTitleChanged) onTitleChanged();
     return true;

@@ -107,15 +107,19 @@ CommandResult Save(BatchSession& s, const Args& args) {
     if (!docs.active) return NoDocument();
 
     // The options dialogs run as the GUI runs them, with the script's values typed in.
-    SaveOptions options;
-    const FileFormat format = FormatForPath(args[0]);
-    if (format == FileFormat::Jpeg) {
+    std::string refused;
+    SaveOptionDialogs dialogs;
+    dialogs.jpeg = [&](SaveOptions& options) {
         JpegOptionsModel dialog;
-        if (quality && !dialog.Controls().TypeText(std::to_string(*quality)))
-            return CommandResult::Fail("save: the JPEG Options dialog takes a quality of 1..12");
+        if (quality && !dialog.Controls().TypeText(std::to_string(*quality))) {
+            refused = "save: the JPEG Options dialog takes a quality of 1..12";
+            return false;
+        }
         dialog.Ok();
         options.jpegQuality = dialog.Quality();
-    } else if (format == FileFormat::Tiff) {
+        return true;
+    };
+    dialogs.tiff = [&](SaveOptions& options) {
         TiffOptionsModel dialog;
         if (compression == "lzw")
             dialog.ChooseLzw();
@@ -123,12 +127,17 @@ CommandResult Save(BatchSession& s, const Args& args) {
             dialog.ChooseJpeg();
         else if (compression == "zip")
             dialog.ChooseZip();
-        if (tiffQuality && !dialog.Controls().TypeText(std::to_string(*tiffQuality)))
-            return CommandResult::Fail("save: the TIFF Options dialog takes a quality of 1..12");
+        if (tiffQuality && !dialog.Controls().TypeText(std::to_string(*tiffQuality))) {
+            refused = "save: the TIFF Options dialog takes a quality of 1..12";
+            return false;
+        }
         options.tiffCompression = dialog.Compression();
         options.tiffQuality = dialog.Quality();
-    }
-    return CommandResult::From(docs.active->Save(args[0], options));
+        return true;
+    };
+    const std::optional<SaveOptions> options = ChooseSaveOptions(args[0], dialogs);
+    if (!options) return CommandResult::Fail(refused);
+    return CommandResult::From(docs.active->Save(args[0], *options));
 }
 
 CommandResult Close(BatchSession& s, const Args& args) {

@@ -54,13 +54,6 @@ struct ImageViewState {
     Rect renderRect;
 };
 
-// What a save needs besides the path: the options the JPEG and TIFF dialogs return.
-struct SaveOptions {
-    int jpegQuality = 8;      // 1..12
-    int tiffCompression = 1;  // 1 none, 5 LZW, 7 JPEG, 8 deflate
-    int tiffQuality = 9;      // 1..12, with JPEG compression
-};
-
 class Image : public LayerEvents, public HistoryHost {
 public:
     static constexpr int32_t kOpenedResolution = 2834;  // 72 pixels per inch

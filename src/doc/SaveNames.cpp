@@ -37,6 +37,17 @@ FileFormat FormatForPath(const std::string& path) {
     return FileFormat::None;
 }
 
+std::optional<SaveOptions> ChooseSaveOptions(const std::string& path,
+                                             const SaveOptionDialogs& dialogs) {
+    SaveOptions options;
+    const FileFormat format = FormatForPath(path);
+    const std::function<bool(SaveOptions&)>* dialog = format == FileFormat::Jpeg   ? &dialogs.jpeg
+                                                      : format == FileFormat::Tiff ? &dialogs.tiff
+                                                                                   : nullptr;
+    if (dialog && *dialog && !(*dialog)(options)) return std::nullopt;
+    return options;
+}
+
 std::string ProposeSaveName(const std::string& path, int untitledNumber) {
     if (path.empty()) return "Untitled-" + std::to_string(untitledNumber);
     for (const char* ext : {".jpeg", ".tiff", ".jpg", ".gif", ".tif", ".png", ".bmp", ".zld"}) {

@@ -1,7 +1,9 @@
-// File names on the save and open roads: the format an extension selects, the name Save As
-// proposes, and the extension a save-dialog filter adds.
+// File names on the save and open roads: the format an extension selects, the options dialog it
+// asks for, the name Save As proposes, and the extension a save-dialog filter adds.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace zelvo {
@@ -11,6 +13,26 @@ enum class FileFormat { None = 0, Bmp = 1, Jpeg = 2, Gif = 3, Tiff = 4, Png = 5,
 
 // By the extension, without regard to case; None for any other extension.
 FileFormat FormatForPath(const std::string& path);
+
+// What a save needs besides the path: the options the JPEG and TIFF dialogs return.
+struct SaveOptions {
+    int jpegQuality = 8;      // 1..12
+    int tiffCompression = 1;  // 1 none, 5 LZW, 7 JPEG, 8 deflate
+    int tiffQuality = 9;      // 1..12, with JPEG compression
+};
+
+// The options dialogs, shown by each front end its own way: the GUI as windows, zelvo-batch on
+// the dialogs' models with the script's values typed in. Each sets its fields of the options and
+// returns false when it was cancelled; one not given leaves its fields at their defaults.
+struct SaveOptionDialogs {
+    std::function<bool(SaveOptions&)> jpeg;  // "JPEG Options": `jpegQuality`
+    std::function<bool(SaveOptions&)> tiff;  // "TIFF Options": `tiffCompression`, `tiffQuality`
+};
+
+// The options a save to `path` is written with: JPEG and TIFF run their dialog, the other
+// formats take none. Nothing when the dialog was cancelled: the save does not happen.
+std::optional<SaveOptions> ChooseSaveOptions(const std::string& path,
+                                             const SaveOptionDialogs& dialogs);
 
 // The path with a known image extension taken off, or "Untitled-N" without a path.
 std::string ProposeSaveName(const std::string& path, int untitledNumber);
