@@ -10,6 +10,7 @@
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
 #include "batch/TableVerbs.h"
+#include "batch/ToolVerbs.h"
 #include "selection/SelectionDialogs.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
@@ -19,9 +20,6 @@ namespace zelvo {
 namespace {
 
 using Args = std::vector<std::string>;
-
-// The colour pair's foreground at start (the Draw Border swatch opens on it).
-constexpr ColorRef kForeground = 0;
 
 std::optional<CombineMode> ParseMode(const std::string& word) {
     if (word == "new") return CombineMode::New;
@@ -155,7 +153,8 @@ CommandResult Edit(BatchSession& s, const Args& args) {
     if (auto refused = Refused(s, entry, name)) return *refused;
     CommandValues values;
     if (what == "border") {
-        DrawBorderDialogModel dialog(kForeground);
+        // The swatch opens on the foreground colour.
+        DrawBorderDialogModel dialog(Tools(s).controller.Colors().Foreground());
         dialog.width = *width;
         dialog.color = ColorRef(*color);
         dialog.opacity = *opacity;

@@ -6,6 +6,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "batch/ToolVerbs.h"
 #include "core/Limits.h"
 #include "curves/CurveDraw.h"
 #include "curves/Shapes.h"
@@ -15,10 +16,13 @@ namespace zelvo {
 
 namespace {
 
-// The options bars' defaults: the colour pair's foreground (black), the text bar's face and
-// size, the curve tool's fill option.
-constexpr ColorRef kForeground = 0;
 constexpr int32_t kMaxTextSize = kMaxFontSize;
+
+// The colour a new layer takes without `color=`: the one on the tool's options bar page.
+ColorRef ToolColor(BatchSession& s, int tool) {
+    const std::optional<unsigned> c = ParseColor(Tools(s).controller.Options().Get(tool, "color"));
+    return c ? ColorRef(*c) : ColorPair::kDefaultForeground;
+}
 
 // Parses `filled=0|1` and `color=#RRGGBB` words; false with `error` set for a malformed one.
 bool CurveOptions(const std::string& word, bool& filled, ColorRef& color, std::string& error) {
@@ -95,7 +99,7 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     if (!x || !y) return CommandResult::Script("text: X and Y must be whole numbers");
     std::string face = "Arial";
     int32_t size = FontSizeList()[kDefaultFontSizeIndex];
-    ColorRef color = kForeground;
+    ColorRef color = ToolColor(s, kToolText);
     bool vertical = false;
     for (size_t i = 3; i < args.size(); ++i) {
         const std::string& w = args[i];
@@ -148,7 +152,7 @@ CommandResult Shape(BatchSession& s, const std::vector<std::string>& args) {
     const std::optional<int> x = ParseInt(args[1]), y = ParseInt(args[2]);
     if (!x || !y) return CommandResult::Script("shape: X and Y must be whole numbers");
     bool filled = true;
-    ColorRef color = kForeground;
+    ColorRef color = ToolColor(s, kToolCurve);
     std::string error;
     for (size_t i = 3; i < args.size(); ++i)
         if (!CurveOptions(args[i], filled, color, error))
@@ -163,7 +167,7 @@ CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {
     const char* usage = "curve takes X,Y X,Y ... [closed] [filled=0|1] [color=#RRGGBB]";
     std::vector<Point> points;
     bool closed = false, filled = true;
-    ColorRef color = kForeground;
+    ColorRef color = ToolColor(s, kToolCurve);
     std::string error;
     for (const std::string& w : args) {
         if (const auto p = ParsePoint(w)) {
