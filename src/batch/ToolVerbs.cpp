@@ -343,6 +343,16 @@ CommandResult PrintToolInfo(BatchSession& s) {
             out << "\n";
         }
     }
+    if (c.CurrentTool() == kToolCurve && active) {
+        const LayerPtr layer = active->Layers().CurrentLayer();
+        if (layer && layer->Kind() == LayerKind::Curve) {
+            out << "curve anchors=" << layer->Anchors().size()
+                << " closed=" << (layer->IsClosed() ? 1 : 0) << "\n";
+            for (const CurveAnchor& a : layer->Anchors())
+                out << "anchor " << a.in.x << "," << a.in.y << " " << a.point.x << "," << a.point.y
+                    << " " << a.out.x << "," << a.out.y << " mode=" << a.mode << "\n";
+        }
+    }
     if (c.CurrentTool() == kToolCrop) {
         if (const auto frame = c.CropFrame()->Frame())
             out << "frame " << frame->left << " " << frame->top << " " << frame->right << " "

@@ -48,6 +48,8 @@ public:
     virtual bool TakesPressWhileBusy() const { return false; }
     // Such a press on another document's view than the operation's; it stays where it is.
     virtual void PressElsewhere(ImageView& /*view*/) {}
+    // Another tool was selected: what the tool keeps between presses ends (a curve being drawn).
+    virtual void Deselected() {}
     // Lines the tool keeps drawing while it is idle (the measure line of the view's document).
     virtual bool OverlayWhenIdle() const { return false; }
     // The document's view is closing: what the tool keeps for the document goes.

@@ -21,5 +21,6 @@ std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBucketTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeGradientTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeCurveTool(ToolController& tools);
 
 }  // namespace zelvo

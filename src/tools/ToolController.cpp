@@ -39,6 +39,7 @@ ToolController::ToolController() {
     m_operations[kToolEraser] = MakeEraserTool(*this);
     m_operations[kToolPaintBucket] = MakeBucketTool(*this);
     m_operations[kToolGradient] = MakeGradientTool(*this);
+    m_operations[kToolCurve] = MakeCurveTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -72,6 +73,7 @@ bool ToolController::SelectTool(int id) {
     // Leaving a pair for a tool outside it: the letter comes back to the tool left.
     const auto pairFrom = PairOf(from);
     if (pairFrom && PairOf(id) != pairFrom) m_remembered[*pairFrom] = ToolId(from);
+    if (MouseOperation* left = Operation(from)) left->Deselected();
     m_nudge.Record();
     m_current.store(id, std::memory_order_release);
     if (onToolChanged) onToolChanged(ToolId(id));
