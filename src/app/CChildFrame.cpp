@@ -7,6 +7,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/CZelvoView.h"
+#include "tools/ToolController.h"
 
 namespace zelvo {
 
@@ -29,11 +30,19 @@ CChildFrame::CChildFrame(CMainFrame& frame, std::unique_ptr<CZelvoDoc> doc)
         if (QLabel* pane = m_frame.Pane(1)) pane->setText(text);
     });
     connect(m_view, &CZelvoView::viewChanged, this, [this] { m_frame.OnViewChanged(this); });
+    // Every view feeds the frame's one tool controller.
+    m_view->SetToolController(&frame.Tools());
+    connect(m_view, &CZelvoView::toolActed, this, [this] { m_frame.OnToolActed(this); });
+    connect(m_view, &CZelvoView::contextMenu, this,
+            [this](int kind, int subMenu, const QPoint& global) {
+                m_frame.ShowViewMenu(this, kind, subMenu, global);
+            });
 }
 
 CChildFrame::~CChildFrame() {
     // The view goes with the QWidget base, after the document: the refresher lets go first,
     // and nothing the base classes emit while they go reaches this object any more.
+    if (!m_closed) m_view->Closing();
     m_view->Detach();
     m_view->disconnect(this);
     disconnect(this, nullptr, this, nullptr);
@@ -55,6 +64,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closed = true;
+    m_view->Closing();
     m_view->Detach();
     event->accept();
     m_frame.OnChildClosed(this);

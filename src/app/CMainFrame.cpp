@@ -33,6 +33,7 @@
 #include "app/StatusFeedback.h"
 #include "doc/Image.h"
 #include "recovery/RecoveryJournal.h"
+#include "tools/ToolController.h"
 
 namespace zelvo {
 
@@ -61,7 +62,7 @@ const CMainFrame::PaletteSpec CMainFrame::kPalettes[kPaletteCount] = {
     {"Tools F4", 88, 580, 32912},
 };
 
-CMainFrame::CMainFrame(CZelvoApp& app) : m_app(app) {
+CMainFrame::CMainFrame(CZelvoApp& app) : m_app(app), m_tools(std::make_unique<ToolController>()) {
     setWindowTitle("Zelvo");
     setObjectName("MainFrame");
 }
@@ -88,6 +89,7 @@ bool CMainFrame::Create(const Options& options) {
     m_mdi->setBackground(palette().color(QPalette::Dark));
     setCentralWidget(m_mdi);
     if (!CreateBars()) return false;
+    SetUpTools();
     BuildMenus();
     RegisterCommands();
     // 3. Docking on all sides.
@@ -226,6 +228,7 @@ void CMainFrame::StopThreads() {
 
 void CMainFrame::ShutDown() {
     StopThreads();
+    if (m_workspace.Tools() == m_tools.get()) m_workspace.SetTools(nullptr);
     if (m_commandUiTimer) m_commandUiTimer->stop();
     if (m_feedback && &AppFeedback() == m_feedback.get()) SetAppFeedback(nullptr);
 }

@@ -39,12 +39,14 @@ class CColorPalette;
 class CHistoryPalette;
 class CLayersPalette;
 class CNavigatorPalette;
+class COptionsBar;
 class CToolsPalette;
 class CZelvoApp;
 class NavigatorTarget;
 class Image;
 class RecoveryJournal;
 class StatusFeedback;
+class ToolController;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -155,6 +157,17 @@ public:
     // Every menu and palette command ends here, so the view's redraw has one entry.
     void DocumentChanged(Image& image);
 
+    // Tools: the frame's one tool controller, the options bar's pages, what a tool's event in
+    // a view leaves to the frame.
+    ToolController& Tools() const { return *m_tools; }
+    COptionsBar* OptionsPages() const { return m_optionsPages; }
+    void ShowToolPage(int tool);
+    // A tool may have changed the document of `child` (history, palettes, recovery journal).
+    void OnToolActed(CChildFrame* child);
+    // The right button in `child`'s view: sub-menu `subMenu` of the view's pop-up menu or the
+    // brush pop-up (ContextChoice kinds).
+    void ShowViewMenu(CChildFrame* child, int kind, int subMenu, const QPoint& global);
+
     // Bars.
     QToolBar* OptionsBar() const { return m_optionsBar; }
     QStackedWidget* OptionsStrip() const { return m_optionsStrip; }
@@ -177,11 +190,15 @@ public:
 signals:
     // The active view zoomed, scrolled or drew anew (the navigator follows it).
     void activeViewChanged();
+    // The current tool changed (the tool box follows).
+    void toolChanged(int tool);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -196,6 +213,8 @@ private:
     QSize ShowFloatingPalette(int index);
     void PlacePalette(int index, const Rect& place);
     void FollowFrame();
+    void SetUpTools();
+    void OnToolChanged(int tool);
     void StartThreads();
     void StopThreads();
     CChildFrame* AddChild(std::unique_ptr<class CZelvoDoc> doc, const Rect& slot);
@@ -217,6 +236,8 @@ private:
     void OnHelp();
 
     CZelvoApp& m_app;
+    // Before the Workspace, which points at it, and after it in destruction.
+    std::unique_ptr<ToolController> m_tools;
     Workspace m_workspace;
     // After the workspace: it goes first, once every document has closed.
     std::unique_ptr<RecoveryJournal> m_journal;
@@ -227,6 +248,7 @@ private:
     QMdiArea* m_mdi = nullptr;
     QToolBar* m_optionsBar = nullptr;
     QStackedWidget* m_optionsStrip = nullptr;
+    COptionsBar* m_optionsPages = nullptr;
     QLabel* m_panes[6] = {};
     QProgressBar* m_progress = nullptr;
     QDockWidget* m_palettes[kPaletteCount] = {};

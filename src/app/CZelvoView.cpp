@@ -5,6 +5,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "app/ToolCursors.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
@@ -22,6 +24,11 @@
 #include "view/ViewZoom.h"
 
 namespace zelvo {
+
+int ToolModifiers(Qt::KeyboardModifiers k) {
+    return (k & Qt::ShiftModifier ? kShift : 0) | (k & Qt::ControlModifier ? kControl : 0) |
+           (k & Qt::AltModifier ? kAlt : 0);
+}
 
 namespace {
 
@@ -38,15 +45,8 @@ ViewMouse ToViewMouse(const QMouseEvent* e) {
     m.client = {p.x(), p.y()};
     m.button = bits(e->button());
     m.buttons = bits(e->buttons());
-    if (e->modifiers() & Qt::ShiftModifier) m.modifiers |= kShift;
-    if (e->modifiers() & Qt::ControlModifier) m.modifiers |= kControl;
-    if (e->modifiers() & Qt::AltModifier) m.modifiers |= kAlt;
+    m.modifiers = ToolModifiers(e->modifiers());
     return m;
-}
-
-int Modifiers(Qt::KeyboardModifiers k) {
-    return (k & Qt::ShiftModifier ? kShift : 0) | (k & Qt::ControlModifier ? kControl : 0) |
-           (k & Qt::AltModifier ? kAlt : 0);
 }
 
 std::vector<std::string> LocalPaths(const QMimeData* data) {
@@ -57,20 +57,31 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
     return paths;
 }
 
+// The tools' lines: a dark dashed line over a light one reads on any picture, as the inverted
+// pixels of a desktop without XOR drawing would.
 class PainterCanvas : public OverlayCanvas {
 public:
-    explicit PainterCanvas(QPainter& p) : m_p(p) {}
+    explicit PainterCanvas(QPainter& p) : m_p(p) { m_p.setBrush(Qt::NoBrush); }
     void Line(Point from, Point to, ColorRef c) override {
-        m_p.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
-        m_p.drawLine(from.x, from.y, to.x, to.y);
+        Draw(c, [&] { m_p.drawLine(from.x, from.y, to.x, to.y); });
     }
     void Frame(const Rect& r, ColorRef c) override {
-        m_p.setPen(QColor(RedOf(c), GreenOf(c), BlueOf(c)));
-        m_p.setBrush(Qt::NoBrush);
-        m_p.drawRect(r.left, r.top, r.Width() - 1, r.Height() - 1);
+        Draw(c, [&] { m_p.drawRect(r.left, r.top, r.Width() - 1, r.Height() - 1); });
     }
 
 private:
+    template <class F>
+    void Draw(ColorRef c, F draw) {
+        const QColor dark(RedOf(c), GreenOf(c), BlueOf(c));
+        const QColor light = dark.lightness() < 128 ? Qt::white : Qt::black;
+        m_p.setPen(QPen(light, 1));
+        draw();
+        QPen dashes(dark, 1, Qt::CustomDashLine);
+        dashes.setDashPattern({4, 4});
+        m_p.setPen(dashes);
+        draw();
+    }
+
     QPainter& m_p;
 };
 
@@ -110,6 +121,8 @@ ToolEvents* CZelvoView::Tools() const {
 
 void CZelvoView::SetToolController(ToolEvents* tools) {
     m_tools = tools;
+    m_cursorSet = false;
+    UpdateCursor();
     // The animator asks the active view's controller whether the outline may move.
     if (m_active) m_refresher.SetToolController(Tools());
 }
@@ -135,6 +148,12 @@ void CZelvoView::Detach() {
     if (m_refresher.Active() == &m_image) m_refresher.SetActive(nullptr);
     // The Hand tool goes with the view: the animator must not ask it any more.
     if (m_refresher.Tools() == Tools()) m_refresher.SetToolController(nullptr);
+}
+
+void CZelvoView::Closing() {
+    if (m_closingSent) return;
+    m_closingSent = true;
+    Tools()->ViewClosing(m_model);
 }
 
 void CZelvoView::RequestRender(int code) {
@@ -231,20 +250,23 @@ void CZelvoView::resizeEvent(QResizeEvent*) {
 
 void CZelvoView::scrollContentsBy(int dx, int dy) {
     if (m_syncing || !m_image.IsReady()) return;
-    // Until the tiles arrive the old picture moves along.
-    if (!m_picture.isNull()) {
-        QImage moved(m_picture.size(), QImage::Format_RGB32);
-        moved.fill(palette().color(QPalette::Dark));
-        QPainter p(&moved);
-        p.drawImage(dx, dy, m_picture);
-        p.end();
-        m_picture = moved;
-        m_outline.clear();
-    }
+    ShiftPicture(dx, dy);
     m_model.ScrollTo(horizontalScrollBar()->value(), verticalScrollBar()->value());
     if (!m_active) RenderHere();
     viewport()->update();
     emit viewChanged();
+}
+
+void CZelvoView::ShiftPicture(int dx, int dy) {
+    // Until the tiles arrive the old picture moves along.
+    if (m_picture.isNull() || (dx == 0 && dy == 0)) return;
+    QImage moved(m_picture.size(), QImage::Format_RGB32);
+    moved.fill(palette().color(QPalette::Dark));
+    QPainter p(&moved);
+    p.drawImage(dx, dy, m_picture);
+    p.end();
+    m_picture = moved;
+    m_outline.clear();
 }
 
 void CZelvoView::OnTilesReady() {
@@ -387,54 +409,135 @@ bool CZelvoView::viewportEvent(QEvent* event) {
     return QAbstractScrollArea::viewportEvent(event);
 }
 
+void CZelvoView::focusOutEvent(QFocusEvent* event) {
+    // A window that takes the focus in the middle of a drag (a message, another program) takes
+    // the mouse too.
+    if (m_captured && event->reason() != Qt::PopupFocusReason) {
+        m_captured = false;
+        if (m_image.IsReady()) {
+            const Before before = Snapshot();
+            Tools()->CaptureLost(m_model);
+            AfterToolEvent(before, true);
+        }
+    }
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+CZelvoView::Before CZelvoView::Snapshot() const {
+    return {m_model.Zoom(), m_model.ScrollX(), m_model.ScrollY(), Tools()->Busy()};
+}
+
+void CZelvoView::AfterToolEvent(const Before& before, bool acted) {
+    const bool busy = Tools()->Busy();
+    if (m_model.Zoom() != before.zoom) {
+        Changed(true);
+    } else if (m_model.ScrollX() != before.scrollX || m_model.ScrollY() != before.scrollY) {
+        ShiftPicture(before.scrollX - m_model.ScrollX(), before.scrollY - m_model.ScrollY());
+        Changed(false);
+    } else if (busy || before.busy) {
+        // The tool's lines over the picture follow the pointer.
+        viewport()->update();
+    }
+    UpdateCursor();
+    if (acted) emit toolActed();
+}
+
+void CZelvoView::UpdateCursor() {
+    const CursorInfo info = Tools()->Cursor(m_model);
+    if (m_cursorSet && info == m_cursor) return;
+    m_cursor = info;
+    m_cursorSet = true;
+    viewport()->setCursor(ToolCursor(info));
+}
+
 void CZelvoView::wheelEvent(QWheelEvent* event) {
     const QPoint d = event->angleDelta();
     // Alt turns the wheel sideways on some systems.
     const int delta = d.y() != 0 ? d.y() : d.x();
-    if (m_image.IsReady() && Tools()->Wheel(m_model, delta, Modifiers(event->modifiers()))) {
+    if (m_image.IsReady() && Tools()->Wheel(m_model, delta, ToolModifiers(event->modifiers()))) {
         event->accept();
         return;
     }
     WheelZoom(delta, event->buttons() != Qt::NoButton);
+    UpdateCursor();
     event->accept();
 }
 
 void CZelvoView::mousePressEvent(QMouseEvent* event) {
     if (!m_image.IsReady()) return;
+    setFocus(Qt::MouseFocusReason);
+    const ViewMouse m = ToViewMouse(event);
+    if (event->button() == Qt::RightButton) {
+        const ContextChoice choice = Tools()->ContextMenu(m_model, m.client, m.modifiers);
+        if (choice.kind != ContextChoice::None)
+            emit contextMenu(choice.kind, choice.subMenu,
+                             viewport()->mapToGlobal(event->position().toPoint()) + QPoint(3, 3));
+        return;
+    }
+    if (event->button() != Qt::LeftButton) return;
     m_captured = true;
-    Tools()->MouseDown(m_model, ToViewMouse(event));
-    Changed(false);
+    const Before before = Snapshot();
+    Tools()->MouseDown(m_model, m);
+    // A click that finished at once (the wand, a zoom step) may have changed the document.
+    AfterToolEvent(before, !Tools()->Busy());
 }
 
 void CZelvoView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_image.IsReady()) return;
-    const bool busy = Tools()->Busy();
-    Tools()->MouseMove(m_model, ToViewMouse(event));
-    if (busy) Changed(false);
+    const Before before = Snapshot();
+    if (before.busy) Tools()->MouseMove(m_model, ToViewMouse(event));
+    AfterToolEvent(before, false);
 }
 
 void CZelvoView::mouseReleaseEvent(QMouseEvent* event) {
-    if (!m_image.IsReady()) return;
+    if (!m_image.IsReady() || event->button() != Qt::LeftButton) return;
     m_captured = false;
+    const Before before = Snapshot();
     Tools()->MouseUp(m_model, ToViewMouse(event));
-    Changed(false);
+    AfterToolEvent(before, true);
 }
 
 void CZelvoView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (m_image.IsReady()) Tools()->DoubleClick(m_model, ToViewMouse(event));
+    if (!m_image.IsReady() || event->button() != Qt::LeftButton) return;
+    const Before before = Snapshot();
+    Tools()->DoubleClick(m_model, ToViewMouse(event));
+    AfterToolEvent(before, true);
 }
 
 void CZelvoView::keyPressEvent(QKeyEvent* event) {
-    if (m_image.IsReady() &&
-        Tools()->Key(m_model, event->key(), true, Modifiers(event->modifiers())))
-        return;
+    if (m_image.IsReady()) {
+        // Held Space and Ctrl repeat; the temporary tool needs only the first.
+        if (event->isAutoRepeat() &&
+            (event->key() == Qt::Key_Space || event->key() == Qt::Key_Control)) {
+            event->accept();
+            return;
+        }
+        const Before before = Snapshot();
+        if (Tools()->Key(m_model, event->key(), true, ToolModifiers(event->modifiers()))) {
+            AfterToolEvent(before, true);
+            event->accept();
+            return;
+        }
+        UpdateCursor();
+    }
     QAbstractScrollArea::keyPressEvent(event);
 }
 
 void CZelvoView::keyReleaseEvent(QKeyEvent* event) {
-    if (m_image.IsReady() &&
-        Tools()->Key(m_model, event->key(), false, Modifiers(event->modifiers())))
-        return;
+    if (m_image.IsReady()) {
+        // A repeating key sends up and down pairs; only the real key-up ends a nudge.
+        if (event->isAutoRepeat()) {
+            event->accept();
+            return;
+        }
+        const Before before = Snapshot();
+        if (Tools()->Key(m_model, event->key(), false, ToolModifiers(event->modifiers()))) {
+            AfterToolEvent(before, true);
+            event->accept();
+            return;
+        }
+        UpdateCursor();
+    }
     QAbstractScrollArea::keyReleaseEvent(event);
 }
 

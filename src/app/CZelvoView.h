@@ -13,6 +13,7 @@
 
 #include "app/NavigatorTarget.h"
 #include "view/ImageView.h"
+#include "view/ToolEvents.h"
 
 namespace zelvo {
 
@@ -20,6 +21,9 @@ class DisplayRefresher;
 class Image;
 class ImageProcessor;
 class ToolEvents;
+
+// The tool controller's modifier bits of a key or mouse event.
+int ToolModifiers(Qt::KeyboardModifiers modifiers);
 
 class CZelvoView : public QAbstractScrollArea, public NavigatorTarget {
     Q_OBJECT
@@ -50,11 +54,17 @@ public:
     bool IsActive() const { return m_active; }
     // Before the image goes: the refresher lets go of it.
     void Detach();
+    // The window is closing while its image is still there: a tool operation in it is dropped.
+    void Closing();
+    // Shows the pointer the tool asks for now (after a tool switch or a change of its options).
+    void UpdateCursor();
     // Printing: no screen painting meanwhile.
     void SetPrinting(bool on) { m_printing = on; }
 
     // "Show ratio：%d%%" with the zoom, for the status bar.
     void ShowRatio();
+    // The model's zoom was changed from outside (the Zoom In and Zoom Out commands).
+    void ModelZoomed() { Changed(true); }
     // Zoom commands: 1 actual pixels, 2 fit on window, 3 print size.
     void SetZoomMode(int mode);
     bool WheelZoom(int delta, bool buttonHeld);
@@ -83,6 +93,11 @@ signals:
     void viewChanged();
     // "Show ratio：%d%%" for the status bar.
     void statusText(const QString& text);
+    // A tool may have changed the document (a release, a click, a key it used).
+    void toolActed();
+    // The right button asks for sub-menu `subMenu` of the view's pop-up menu (kind
+    // ContextChoice::SubMenu) or the brush pop-up (ContextChoice::BrushPopup) at `global`.
+    void contextMenu(int kind, int subMenu, const QPoint& global);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -99,6 +114,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     struct OutlinePixel {
@@ -110,6 +126,15 @@ private:
     void CopyTiles();
     void RenderHere();
     void PaintOutline(int phase);
+    void ShiftPicture(int dx, int dy);
+    // What a tool event left behind: the zoom, the scroll position, the overlay, the pointer.
+    struct Before {
+        float zoom;
+        int32_t scrollX, scrollY;
+        bool busy;
+    };
+    Before Snapshot() const;
+    void AfterToolEvent(const Before& before, bool acted);
 
     Image& m_image;
     DisplayRefresher& m_refresher;
@@ -123,6 +148,9 @@ private:
     bool m_syncing = false;
     bool m_captured = false;
     bool m_firstDrawPosted = false;
+    bool m_closingSent = false;
+    bool m_cursorSet = false;
+    CursorInfo m_cursor;
 };
 
 }  // namespace zelvo

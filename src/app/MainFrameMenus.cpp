@@ -27,6 +27,7 @@
 #include "history/HistoryCommands.h"
 #include "platform/Messages.h"
 #include "recovery/RecoveryJournal.h"
+#include "tools/ToolController.h"
 #include "view/DisplayRefresher.h"
 
 namespace zelvo {
@@ -203,6 +204,11 @@ void CMainFrame::RegisterCommands() {
 }
 
 void CMainFrame::OnCommand(int id) {
+    // Whatever a tool has in progress ends as at its release before any command acts.
+    if (m_tools->IsBusy()) {
+        m_tools->EndPendingInteraction();
+        for (CChildFrame* child : Children()) child->View()->viewport()->update();
+    }
     auto enabled = m_enablers.find(id);
     auto handler = m_handlers.find(id);
     // A command without a handler is not in the program yet and never runs.

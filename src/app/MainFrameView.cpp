@@ -6,6 +6,7 @@
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
 #include "app/CZelvoView.h"
+#include "tools/ToolController.h"
 #include "view/DisplayRefresher.h"
 #include "view/ViewZoom.h"
 
@@ -23,7 +24,20 @@ void CMainFrame::RegisterViewCommands() {
     m_enablers[kIdFitOnWindow] = haveDoc;
     m_handlers[kIdPrintSizeZoom] = [zoom] { zoom(kZoomPrintSize); };
     m_enablers[kIdPrintSizeZoom] = haveDoc;
-    // Zoom In and Zoom Out belong to the zoom tool and stay disabled until it comes.
+    // Zoom In and Zoom Out choose the zoom tool's option and act as one click of it.
+    auto step = [this](bool in) {
+        if (m_shared.busyMode.load() != 0) return;
+        CChildFrame* child = ActiveChild();
+        if (!child || !child->GetImage().IsReady()) return;
+        CZelvoView* view = child->View();
+        const float before = view->Model().Zoom();
+        if (m_tools->ZoomCommand(view->Model(), in) && view->Model().Zoom() != before)
+            view->ModelZoomed();
+    };
+    m_handlers[kIdZoomIn] = [step] { step(true); };
+    m_enablers[kIdZoomIn] = haveDoc;
+    m_handlers[kIdZoomOut] = [step] { step(false); };
+    m_enablers[kIdZoomOut] = haveDoc;
 }
 
 NavigatorTarget* CMainFrame::ActiveNavigatorTarget() const {

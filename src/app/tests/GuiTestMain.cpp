@@ -21,6 +21,7 @@ QObject* MakePreviewDialogsTest();
 QObject* MakePrintPreviewTest();
 QObject* MakeRecoveryDialogTest();
 QObject* MakeLayoutTest();
+QObject* MakeToolsGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
                             {"PreviewDialogsTest", MakePreviewDialogsTest},
                             {"PrintPreviewTest", MakePrintPreviewTest},
                             {"RecoveryDialogTest", MakeRecoveryDialogTest},
-                            {"LayoutTest", MakeLayoutTest}};
+                            {"LayoutTest", MakeLayoutTest},
+                            {"ToolsGuiTest", MakeToolsGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

@@ -121,8 +121,8 @@ private slots:
         QVERIFY(frame.Action(kIdActualPixels)->isEnabled());
         QVERIFY(frame.Action(kIdFitOnWindow)->isEnabled());
         QVERIFY(frame.Action(kIdPrintSizeZoom)->isEnabled());
-        QVERIFY(!frame.Action(kIdZoomIn)->isEnabled());
-        QVERIFY(!frame.Action(kIdZoomOut)->isEnabled());
+        QVERIFY(frame.Action(kIdZoomIn)->isEnabled());
+        QVERIFY(frame.Action(kIdZoomOut)->isEnabled());
 
         frame.Action(kIdActualPixels)->trigger();
         QCOMPARE(view->Zoom(), 1.0f);

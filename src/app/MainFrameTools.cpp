@@ -1,0 +1,162 @@
+// The main frame's side of the tools: the one tool controller of the frame and what follows a
+// tool switch (the tool box, the options bar, the status hint, the views' pointers), the keys
+// that reach the frame without a view, the views' context menus and the brush pop-up.
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+
+#include "app/AppCommands.h"
+#include "app/CBrushPopup.h"
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/COptionsBar.h"
+#include "app/CZelvoView.h"
+#include "platform/Disk.h"
+#include "recovery/RecoveryJournal.h"
+#include "tools/ToolController.h"
+#include "view/ViewZoom.h"
+
+namespace zelvo {
+
+namespace {
+
+// The view's pop-up menu: its sub-menus by the number the tool controller gives, as commands.
+const std::vector<int>& SubMenu(int n) {
+    static const std::vector<int> selection = {
+        kIdSelectAll, kIdDeselect, kIdReselect, kIdInverse,    0,
+        kIdFeather,   0,           kIdSharpen,  kIdSharpenMore};
+    static const std::vector<int> hand = {kIdActualPixels, kIdFitOnWindow, kIdPrintSizeZoom};
+    static const std::vector<int> zoom = {kIdZoomIn,       kIdZoomOut,     0,
+                                          kIdActualPixels, kIdFitOnWindow, kIdPrintSizeZoom};
+    static const std::vector<int> curve = {kIdSelectAnchor, kIdConvertAnchor, kIdAddAnchor,
+                                           kIdDeleteAnchor};
+    static const std::vector<int> rest = {kIdSelectAll, kIdDeselect,   kIdInverse, kIdFeather, 0,
+                                          kIdSharpen,   kIdSharpenMore};
+    static const std::vector<int> none;
+    switch (n) {
+        case 1:
+            return selection;
+        case 2:
+            return hand;
+        case 4:
+            return zoom;
+        case 6:
+            return curve;
+        case 0:
+            return rest;
+        default:
+            return none;  // the crop, text and transform pages bring their own
+    }
+}
+
+}  // namespace
+
+void CMainFrame::SetUpTools() {
+    m_workspace.SetTools(m_tools.get());
+    QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
+    m_tools->SetPlainCursors(settings.value("Tools/PlainCursors", false).toBool());
+    m_tools->onStatus = [this](const std::string& text) {
+        // The zoom ratio has its own pane, as the wheel shows it.
+        const bool ratio = text.rfind("Show ratio", 0) == 0;
+        if (QLabel* pane = m_panes[ratio ? 1 : 0]) pane->setText(QString::fromStdString(text));
+    };
+    m_tools->onToolChanged = [this](ToolId id) { OnToolChanged(id); };
+    m_optionsPages = new COptionsBar(m_optionsStrip, *m_tools, this);
+    // The zoom tool's page ends with the three zoom commands.
+    m_optionsPages->RegisterPage(kToolZoom, [this](COptionsBar& bar, int tool, QWidget* page) {
+        bar.AddGeneratedControls(tool, page);
+        auto* row = qobject_cast<QHBoxLayout*>(page->layout());
+        for (int id : {kIdActualPixels, kIdFitOnWindow, kIdPrintSizeZoom}) {
+            QAction* action = Action(id);
+            auto* button = new QPushButton(action ? action->text() : QString(), page);
+            button->setFixedHeight(22);
+            button->setFocusPolicy(Qt::NoFocus);
+            row->addWidget(button);
+            connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        }
+    });
+    m_tools->Options().onChange = [this](int tool, const std::string& key) {
+        m_optionsPages->ModelChanged(tool, key);
+        // The brush circle follows the diameter.
+        for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+    };
+    ShowToolPage(m_tools->CurrentTool());
+}
+
+void CMainFrame::ShowToolPage(int tool) {
+    if (m_optionsPages) m_optionsPages->Show(tool);
+}
+
+void CMainFrame::OnToolChanged(int id) {
+    ShowToolPage(id);
+    for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+    // The keys go back to the picture.
+    if (CChildFrame* child = ActiveChild()) child->View()->setFocus(Qt::OtherFocusReason);
+    emit toolChanged(id);
+}
+
+void CMainFrame::OnToolActed(CChildFrame* child) {
+    if (child != ActiveChild()) return;
+    UpdateCommandUI();
+    RefreshPalettes();
+    if (m_journal) m_journal->Refresh();
+}
+
+void CMainFrame::ShowViewMenu(CChildFrame* child, int kind, int subMenu, const QPoint& global) {
+    if (child != ActiveChild()) return;
+    if (kind == ContextChoice::BrushPopup) {
+        auto* popup = new CBrushPopup(*m_tools, this);
+        popup->setAttribute(Qt::WA_DeleteOnClose);
+        popup->ShowAt(global);
+        return;
+    }
+    const std::vector<int>& ids = SubMenu(subMenu);
+    if (ids.empty()) return;
+    UpdateCommandUI();
+    QMenu menu(this);
+    for (int id : ids) {
+        if (id == 0) {
+            menu.addSeparator();
+        } else if (QAction* a = Action(id)) {
+            menu.addAction(a);
+        }
+    }
+    menu.exec(global);
+}
+
+namespace {
+
+// A key the view did not use comes on to the frame: it is not offered to the tools again.
+bool FromView() {
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (qobject_cast<CZelvoView*>(w)) return true;
+    return false;
+}
+
+}  // namespace
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    // Without a document the tool letters and the colour keys still work.
+    if (!event->isAutoRepeat() && !FromView() &&
+        m_tools->KeyWithoutView(event->key(), true, ToolModifiers(event->modifiers()))) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void CMainFrame::keyReleaseEvent(QKeyEvent* event) {
+    if (!event->isAutoRepeat() && !FromView() &&
+        m_tools->KeyWithoutView(event->key(), false, ToolModifiers(event->modifiers()))) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyReleaseEvent(event);
+}
+
+}  // namespace zelvo

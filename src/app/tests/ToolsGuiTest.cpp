@@ -1,0 +1,253 @@
+// The tools in the program: tools chosen from the tool box and by their letters, a rectangle
+// dragged on a real view at several zooms and the selection it leaves, the options bar
+// following the model both ways, the colour keys and buttons, and Zoom In / Zoom Out.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/AppCommands.h"
+#include "app/CChildFrame.h"
+#include "app/COptionsBar.h"
+#include "app/CToolsPalette.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "history/HistoryManager.h"
+#include "history/HistoryState.h"
+#include "selection/SelectionMask.h"
+#include "tools/ToolController.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+// The client point of the view that shows canvas point `c` (the view's own mapping rule).
+QPoint ClientOf(CZelvoView* view, Point c) {
+    const ImageGeometry& g = view->GetImage().Geometry();
+    return QPoint(g.screenRect.left + int((c.x - g.visible.left) * g.zoom + 0.5f),
+                  g.screenRect.top + int((c.y - g.visible.top) * g.zoom + 0.5f));
+}
+
+// The canvas point a client point maps to: the offset from the picture's edge divided by the
+// zoom, truncated.
+Point CanvasOf(CZelvoView* view, QPoint p) {
+    const ImageGeometry& g = view->GetImage().Geometry();
+    return {g.visible.left + int(float(p.x() - g.screenRect.left) / g.zoom),
+            g.visible.top + int(float(p.y() - g.screenRect.top) / g.zoom)};
+}
+
+std::string LastStateName(Image& image) {
+    const auto& states = image.History().States();
+    return states.empty() ? std::string() : StateDisplayName(states.back());
+}
+
+Rect SelectionRect(Image& image) {
+    LayerPtr mask = image.Layers().Selection();
+    return mask ? TightRect(*mask) : Rect{};
+}
+
+void Drag(QWidget* target, const std::vector<QPoint>& points) {
+    QTest::mousePress(target, Qt::LeftButton, {}, points.front());
+    for (size_t i = 1; i < points.size(); ++i) QTest::mouseMove(target, points[i]);
+    QTest::mouseRelease(target, Qt::LeftButton, {}, points.back());
+}
+
+CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
+    CChildFrame* child = frame.NewDocument({w, h, 2834});
+    if (!child) return nullptr;
+    child->resize(700, 500);
+    CZelvoView* view = child->View();
+    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
+    view->setFocus();
+    return view;
+}
+
+QString PageName(CMainFrame& frame) {
+    QWidget* page = frame.OptionsStrip()->currentWidget();
+    return page ? page->objectName() : QString();
+}
+
+}  // namespace
+
+class ToolsGuiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void lettersChooseToolsAndTheirPages() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        ToolController& tools = frame.Tools();
+        struct Row {
+            const char* keys;
+            ToolId tool;
+        };
+        // From Hand, in one run: pairs toggle and remember their member.
+        const Row rows[] = {
+            {"M", kToolRectMarquee},    {"M", kToolEllipseMarquee}, {"B", kToolBrush},
+            {"M", kToolEllipseMarquee}, {"L", kToolLasso},          {"L", kToolPolygon},
+            {"W", kToolMagicWand},      {"l", kToolPolygon},        {"Z", kToolZoom},
+            {"H", kToolHand},
+        };
+        for (const Row& r : rows) {
+            QTest::keyClick(view, r.keys[0]);
+            QCOMPARE(int(tools.CurrentTool()), int(r.tool));
+            // The status hint and the options page follow the switch.
+            QCOMPARE(frame.Pane(0)->text().toStdString(), std::string(FindTool(r.tool)->hint));
+            const bool hasPage = !tools.Options().Controls(r.tool).empty();
+            QCOMPARE(PageName(frame),
+                     hasPage ? QString("OptionsPage%1").arg(int(r.tool)) : QString());
+        }
+        // The brush shows its circle: the diameter on screen, clamped to 5..200.
+        QTest::keyClick(view, 'B');
+        const QCursor cursor = view->viewport()->cursor();
+        QCOMPARE(cursor.shape(), Qt::BitmapCursor);
+        const int size = std::clamp(int(10 * view->Zoom()), 5, 200);
+        QCOMPARE(cursor.pixmap().width(), size + 2);
+        QCOMPARE(cursor.hotSpot(), QPoint((size + 2) / 2, (size + 2) / 2));
+    }
+
+    void dragsARectangleAtEveryZoom() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 400, 300);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        QTest::keyClick(view, 'M');
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolRectMarquee));
+        struct Row {
+            float zoom;
+            Point from, to;
+        };
+        const Row rows[] = {
+            {1.0f, {20, 30}, {140, 90}},
+            {1.0f, {140, 90}, {20, 30}},  // reversed
+            {0.5f, {40, 20}, {300, 250}},
+            {2.0f, {10, 10}, {90, 60}},
+        };
+        for (const Row& r : rows) {
+            view->ApplyZoom(r.zoom);
+            view->Model().ScrollTo(0, 0);
+            const QPoint a = ClientOf(view, r.from), b = ClientOf(view, r.to);
+            const QPoint mid = (a + b) / 2;
+            Drag(view->viewport(), {a, mid, b});
+            QVERIFY(!frame.Tools().IsBusy());
+            const Point ca = CanvasOf(view, a), cb = CanvasOf(view, b);
+            const Rect expected{std::min(ca.x, cb.x), std::min(ca.y, cb.y), std::max(ca.x, cb.x),
+                                std::max(ca.y, cb.y)};
+            QCOMPARE(SelectionRect(image), expected);
+            QCOMPARE(LastStateName(image), std::string("Rectangular Select"));
+        }
+        // A click of 3 pixels off the selection is no shape: in New mode it deselects.
+        view->ApplyZoom(1.0f);
+        const QPoint p = ClientOf(view, {300, 250});
+        Drag(view->viewport(), {p, p + QPoint(3, 0)});
+        QCOMPARE(SelectionRect(image), Rect{});
+    }
+
+    void theOptionsBarAndTheModelFollowEachOther() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 200, 100);
+        QVERIFY(view);
+        ToolController& tools = frame.Tools();
+        QTest::keyClick(view, 'W');
+        QWidget* page = frame.OptionsStrip()->currentWidget();
+        auto* range = page->findChild<QLineEdit*>("tolerance");
+        auto* contiguous = page->findChild<QCheckBox*>("contiguous");
+        QVERIFY(range && contiguous);
+        QCOMPARE(range->text(), QString("32"));
+        QVERIFY(contiguous->isChecked());
+        // A value the bar refuses: its message, and the range becomes 0.
+        range->setFocus();
+        range->selectAll();
+        QTest::keyClicks(range, "300");
+        QTest::keyClick(range, Qt::Key_Return);
+        QVERIFY(program.Messages().Contains("Color range is 0~255"));
+        QCOMPARE(tools.Options().Get(kToolMagicWand, "tolerance"), std::string("0"));
+        QCOMPARE(range->text(), QString("0"));
+        range->selectAll();
+        QTest::keyClicks(range, "45");
+        QTest::keyClick(range, Qt::Key_Return);
+        QCOMPARE(tools.Options().Get(kToolMagicWand, "tolerance"), std::string("45"));
+        QTest::mouseClick(contiguous, Qt::LeftButton);
+        QCOMPARE(tools.Options().Get(kToolMagicWand, "contiguous"), std::string("0"));
+        // Alt+3 in the view: Subtract, on this page and on the marquee's, which shares it.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_3, Qt::AltModifier);
+        QCOMPARE(tools.Options().Get(0, "mode"), std::string("subtract"));
+        QVERIFY(page->findChild<QRadioButton*>("mode-subtract")->isChecked());
+        QTest::keyClick(view, 'M');
+        QWidget* marquee = frame.OptionsStrip()->currentWidget();
+        QVERIFY(marquee != page);
+        QVERIFY(marquee->findChild<QRadioButton*>("mode-subtract")->isChecked());
+        QTest::mouseClick(marquee->findChild<QRadioButton*>("mode-add"), Qt::LeftButton);
+        QCOMPARE(tools.Options().Get(0, "mode"), std::string("add"));
+        // The brush page: "]" steps the diameter field.
+        QTest::keyClick(view, 'B');
+        auto* diameter = frame.OptionsStrip()->currentWidget()->findChild<QLineEdit*>("diameter");
+        QVERIFY(diameter);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_BracketRight);
+        QCOMPARE(diameter->text(), QString("13"));
+    }
+
+    void colourKeys() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        ColorPair& pair = frame.Tools().Colors();
+        pair.SetForeground(Rgb(10, 20, 30));
+        // Without a document the frame takes the keys.
+        frame.activateWindow();
+        frame.setFocus();
+        QTest::keyClick(&frame, 'X');
+        QCOMPARE(pair.Foreground(), ColorPair::kDefaultBackground);
+        QCOMPARE(pair.Background(), Rgb(10, 20, 30));
+        CZelvoView* view = OpenView(frame, 100, 100);
+        QVERIFY(view);
+        QTest::keyClick(view, 'D');
+        QCOMPARE(pair.Foreground(), ColorPair::kDefaultForeground);
+        QCOMPARE(pair.Background(), ColorPair::kDefaultBackground);
+    }
+
+    void zoomCommandsStepThroughTheZoomTool() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        view->ApplyZoom(1.0f);
+        frame.UpdateCommandUI();
+        frame.Action(kIdZoomIn)->trigger();
+        QVERIFY(qAbs(view->Zoom() - 1.331f) < 0.001f);
+        QCOMPARE(frame.Tools().Options().Get(kToolZoom, "zoom"), std::string("in"));
+        QCOMPARE(frame.Pane(1)->text(), QString::fromUtf8("Show ratio：133%"));
+        frame.Action(kIdZoomOut)->trigger();
+        QVERIFY(qAbs(view->Zoom() - 1.0f) < 0.001f);
+        QCOMPARE(frame.Tools().Options().Get(kToolZoom, "zoom"), std::string("out"));
+        // A command ends a polygon in progress as its closing would.
+        QTest::keyClick(view, 'L');
+        QTest::keyClick(view, 'L');
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolPolygon));
+        for (Point c : {Point{10, 10}, Point{100, 10}, Point{100, 80}})
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, ClientOf(view, c));
+        QVERIFY(frame.Tools().IsBusy());
+        frame.OnCommand(kIdActualPixels);
+        QVERIFY(!frame.Tools().IsBusy());
+        QCOMPARE(LastStateName(view->GetImage()), std::string("Polygonal Select"));
+    }
+};
+
+QObject* MakeToolsGuiTest() {
+    return new ToolsGuiTest;
+}
+
+#include "ToolsGuiTest.moc"

@@ -1,0 +1,15 @@
+// What the options bar shows for the model's keys and words: "Diameter:" for `diameter`,
+// "3 by 3 Average" for the eyedropper's `3x3`. A key with a caption ending in ':' is drawn as
+// a label and a field (or a list); one without, as a check box or a row of choices.
+#pragma once
+
+#include <string>
+
+namespace zelvo {
+
+std::string OptionCaption(int tool, const std::string& key);
+std::string WordCaption(int tool, const std::string& key, const std::string& word);
+// The unit shown after a number field ("%" for hardness and opacity), empty for none.
+std::string OptionUnit(const std::string& key);
+
+}  // namespace zelvo
