@@ -8,6 +8,7 @@
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
 #include "batch/TableVerbs.h"
+#include "batch/ToolVerbs.h"
 #include "geometry/CanvasSize.h"
 #include "geometry/CropRebuild.h"
 #include "geometry/ImageSize.h"
@@ -175,6 +176,8 @@ CommandResult ImageCommand(BatchSession& s, const Args& args) {
 }
 
 CommandResult Transform(BatchSession& s, const Args& args) {
+    if (!args.empty() && (args[0] == "free" || args[0] == "free-button"))
+        return FreeTransformVerb(s, args);
     if (args.size() != 1) return CommandResult::Script("transform takes cw|ccw|180|flip-h|flip-v");
     const auto code = RotateCodeOf(args[0]);
     if (!code) return CommandResult::Script("transform: unknown turn '" + args[0] + "'");

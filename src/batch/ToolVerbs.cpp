@@ -11,6 +11,7 @@
 #include "batch/Script.h"
 #include "tools/CropSize.h"
 #include "tools/CropTool.h"
+#include "tools/FreeTransformTool.h"
 #include "tools/MeasureTool.h"
 #include "tools/VirtualView.h"
 
@@ -363,6 +364,14 @@ CommandResult PrintToolInfo(BatchSession& s) {
             out << "preset \"" << CropPresetText(presets.Presets()[i]) << "\""
                 << (int(i) == presets.Selected() ? " selected" : "") << "\n";
     }
+    if (const FrameCorners* frame = PendingFreeTransform(c)) {
+        out << "frame";
+        for (const PointD& p : *frame) {
+            std::snprintf(text, sizeof text, " %.2f,%.2f", p.x, p.y);
+            out << text;
+        }
+        out << "\n";
+    }
     return CommandResult::Ok();
 }
 
@@ -393,6 +402,41 @@ CommandResult CropPreset(BatchSession& s, const Args& args) {
         return CommandResult::Ok();
     }
     return CommandResult::Script("crop-preset takes add, delete or choose N");
+}
+
+CommandResult FreeTransformVerb(BatchSession& s, const Args& args) {
+    static const std::map<std::string, FrameButton> buttons = {
+        {"90", FrameButton::Turn90},         {"-90", FrameButton::TurnMinus90},
+        {"180", FrameButton::Turn180},       {"horizontal", FrameButton::Horizontal},
+        {"vertical", FrameButton::Vertical},
+    };
+    const bool button = args[0] == "free-button";
+    if ((!button && args.size() != 1) || (button && args.size() != 2))
+        return CommandResult::Script(
+            "transform takes free, or free-button 90|-90|180|horizontal|vertical|commit|cancel");
+    if (button && args[1] != "commit" && args[1] != "cancel" && !buttons.count(args[1]))
+        return CommandResult::Script("transform free-button: unknown button '" + args[1] + "'");
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    Image* image = Documents(s).active;
+    if (!image) return CommandResult::Fail("no open document");
+    const size_t shown = s.messages.Entries().size();
+    if (!button) {
+        VirtualViewState& v = ViewOf(t, *image);
+        if (t.controller.IsBusy()) return CommandResult::Fail("transform: busy");
+        if (!EnterFreeTransform(t.controller, *v.view)) {
+            if (s.messages.Entries().size() > shown) return CommandResult::Fail();
+            return CommandResult::Fail("transform: nothing to transform on this layer");
+        }
+        return CommandResult::Ok();
+    }
+    bool done;
+    if (args[1] == "commit" || args[1] == "cancel")
+        done = EndFreeTransform(t.controller, args[1] == "commit");
+    else
+        done = FreeTransformButton(t.controller, buttons.at(args[1]));
+    if (!done) return CommandResult::Fail("transform free-button: no free transform is pending");
+    return AfterGesture(s, shown);
 }
 
 void RegisterToolCommands(BatchRunner& runner) {

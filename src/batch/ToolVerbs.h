@@ -31,5 +31,7 @@ struct BatchTools {
 BatchTools& Tools(BatchSession& s);
 // `info tool`.
 CommandResult PrintToolInfo(BatchSession& s);
+// `transform free` and `transform free-button …`.
+CommandResult FreeTransformVerb(BatchSession& s, const std::vector<std::string>& args);
 
 }  // namespace zelvo

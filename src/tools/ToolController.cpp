@@ -40,6 +40,7 @@ ToolController::ToolController() {
     m_operations[kToolPaintBucket] = MakeBucketTool(*this);
     m_operations[kToolGradient] = MakeGradientTool(*this);
     m_operations[kToolCurve] = MakeCurveTool(*this);
+    m_operations[kToolFreeTransform] = MakeFreeTransformTool(*this);
 }
 
 ToolController::~ToolController() = default;
@@ -94,6 +95,29 @@ bool ToolController::SelectByLetter(char letter) {
     for (const ToolInfo& t : ToolTable())
         if (t.letter == upper && !PairOf(t.id)) return SelectTool(t.id);
     return false;
+}
+
+bool ToolController::EnterFreeTransform(ImageView& view) {
+    if (IsBusy() || !view.GetImage().IsReady()) return false;
+    MouseOperation* op = Operation(kToolFreeTransform);
+    m_nudge.Record();
+    if (!op || !StartFreeTransform(*op, view)) return false;
+    m_beforeTransform = CurrentTool();
+    m_current.store(kToolFreeTransform, std::memory_order_release);
+    m_view = &view;
+    SetBusy(true);
+    if (onToolChanged) onToolChanged(kToolFreeTransform);
+    ShowStatus("Using Enter,Esc,Shift,Ctrl key.");
+    return true;
+}
+
+void ToolController::LeaveFreeTransform() {
+    if (CurrentTool() != kToolFreeTransform) return;
+    SetBusy(false);
+    m_view = nullptr;
+    m_current.store(m_beforeTransform, std::memory_order_release);
+    if (onToolChanged) onToolChanged(m_beforeTransform);
+    if (const ToolInfo* info = FindTool(m_beforeTransform)) ShowStatus(info->hint);
 }
 
 void ToolController::EndPendingInteraction() {

@@ -48,6 +48,12 @@ public:
     // The member of pair `pair` the letter selects next from outside the pair.
     ToolId RememberedMember(size_t pair) const { return m_remembered[pair]; }
 
+    // The free-transform mode (Ctrl+T): the current tool becomes 1089 and busy is set until
+    // its commit or cancel brings the tool before it back. False while busy or when the
+    // current layer cannot be transformed.
+    bool EnterFreeTransform(ImageView& view);
+    void LeaveFreeTransform();
+
     // Called by every menu command before it acts on a document: whatever is in progress ends
     // as it would at its release, and busy is cleared.
     void EndPendingInteraction();
@@ -134,6 +140,8 @@ private:
     std::atomic<int> m_current{kToolHand};
     // The temporary tool of the current press (kToolHand for Space, kToolMove for Ctrl).
     ToolId m_temporary = kToolNone;
+    // The tool the free-transform mode brings back.
+    ToolId m_beforeTransform = kToolHand;
     std::atomic<bool> m_temporaryActive{false};
     // The temporary cursor shown while Space or Ctrl is held.
     CursorShape m_temporaryCursor = CursorShape::Arrow;
