@@ -10,11 +10,11 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "BenchDocument.h"
+#include "BenchView.h"
 #include "adjust/ImageProcessor.h"
 #include "doc/Image.h"
 #include "view/DisplayRefresher.h"
@@ -30,24 +30,13 @@ constexpr int32_t kHeight = 3648;
 constexpr int32_t kClientW = 1920;
 constexpr int32_t kClientH = 1080;
 
-struct Setup {
-    std::string folder;
-    std::unique_ptr<Workspace> workspace;
-    std::unique_ptr<Image> image;
-    std::unique_ptr<ImageView> view;
-    std::unique_ptr<DisplayRefresher> refresher;
-
-    Setup() {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        workspace = std::make_unique<Workspace>();
-        workspace->SetScreenSize(kClientW, kClientH);
-        if (!workspace->Setup(folder)) std::abort();
-        image = std::make_unique<Image>(*workspace);
-        if (!image->NewImage({kWidth, kHeight, 2834})) std::abort();
-        // The photograph: opaque noise; a smaller half-transparent layer above it.
-        LayerManager& lm = image->Layers();
+// The photograph: opaque noise; a smaller half-transparent layer above it.
+struct Setup : bench::BenchView {
+    Setup() : BenchView(kWidth, kHeight, kClientW, kClientH, Photograph) {
+        view->SetZoomMode(kZoomFitOnWindow);
+        refresher->Serve(*image, 1);
+    }
+    static void Photograph(LayerManager& lm) {
         bench::FillRandomLayers(lm, kWidth, kHeight, 1);
         RowCursor* rows = lm.LayerAt(0)->Rows();
         for (int32_t r = 0; r < kHeight; ++r) {
@@ -60,19 +49,6 @@ struct Setup {
         top->SetPosition(1000, 800);
         top->SetOpacity(60);
         lm.SelectLayerByIndex(1);
-        view = std::make_unique<ImageView>(*image);
-        view->Resize(kClientW, kClientH);
-        view->SetZoomMode(kZoomFitOnWindow);
-        refresher = std::make_unique<DisplayRefresher>(kClientW, kClientH, workspace->Tables());
-        refresher->Serve(*image, 1);
-    }
-    ~Setup() {
-        refresher.reset();
-        view.reset();
-        image.reset();
-        workspace.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
     }
 };
 

@@ -11,12 +11,12 @@
 #include <stdlib.h>
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "BenchDocument.h"
+#include "BenchView.h"
 #include "doc/Image.h"
 #include "layers/Compositor.h"
 #include "layers/StoredDib.h"
@@ -35,35 +35,11 @@ constexpr int kLayers = 10;
 constexpr int32_t kClientW = 1920;
 constexpr int32_t kClientH = 1080;
 
-struct Setup {
-    std::string folder;
-    std::unique_ptr<Workspace> workspace;
-    std::unique_ptr<Image> image;
-    std::unique_ptr<ImageView> view;
-    std::unique_ptr<DisplayRefresher> refresher;
-
-    Setup() {
-        std::string base = "/var/tmp/zelvo-bench-XXXXXX";
-        if (!mkdtemp(base.data())) std::abort();
-        folder = base + "/";
-        workspace = std::make_unique<Workspace>();
-        workspace->SetScreenSize(kClientW, kClientH);
-        if (!workspace->Setup(folder)) std::abort();
-        image = std::make_unique<Image>(*workspace);
-        if (!image->NewImage({kWidth, kHeight, 2834})) std::abort();
-        bench::FillRandomLayers(image->Layers(), kWidth, kHeight, kLayers);
-        view = std::make_unique<ImageView>(*image);
-        view->Resize(kClientW, kClientH);
-        refresher = std::make_unique<DisplayRefresher>(kClientW, kClientH, workspace->Tables());
-    }
-    ~Setup() {
-        refresher.reset();
-        view.reset();
-        image.reset();
-        workspace.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
+struct Setup : bench::BenchView {
+    Setup()
+        : BenchView(kWidth, kHeight, kClientW, kClientH, [](LayerManager& lm) {
+              bench::FillRandomLayers(lm, kWidth, kHeight, kLayers);
+          }) {}
 };
 
 Setup& TheSetup() {

@@ -55,6 +55,20 @@ std::vector<uint8_t> EncodeCopy(HistoryManager& history, Layer& layer, const Rec
     return dib;
 }
 
+// Copy and Cut: the selection's rectangle of the current layer encoded under the wait cursor,
+// then handed to `keep`. 0 when there is nothing to copy or the encoding failed.
+template <class Keep>
+int CopyThen(HistoryManager& history, ClipboardState& state, Keep keep) {
+    LayerPtr layer;
+    const Rect r = CopyRect(history, &layer);
+    if (r.IsEmpty()) return 0;
+    state.lastCopy = r;
+    WaitCursor wait;
+    const std::vector<uint8_t> dib = EncodeCopy(history, *layer, r);
+    if (dib.empty()) return 0;
+    return keep(dib);
+}
+
 }  // namespace
 
 bool CopyEnabled(HistoryManager& history) {
@@ -66,27 +80,16 @@ bool PasteEnabled(Clipboard& clipboard) {
 }
 
 int CopySelection(HistoryManager& history, Clipboard& clipboard, ClipboardState& state) {
-    LayerPtr layer;
-    const Rect r = CopyRect(history, &layer);
-    if (r.IsEmpty()) return 0;
-    state.lastCopy = r;
-    WaitCursor wait;
-    const std::vector<uint8_t> dib = EncodeCopy(history, *layer, r);
-    if (dib.empty()) return 0;
-    return clipboard.SetDib(dib) ? 1 : 0;
+    return CopyThen(history, state,
+                    [&](const std::vector<uint8_t>& dib) { return clipboard.SetDib(dib) ? 1 : 0; });
 }
 
 int CutSelection(HistoryManager& history, Clipboard& clipboard, ClipboardState& state) {
-    LayerPtr layer;
-    const Rect r = CopyRect(history, &layer);
-    if (r.IsEmpty()) return 0;
-    state.lastCopy = r;
-    WaitCursor wait;
     // Taken from the layer object before the clear replaces it (the history keeps that one).
-    const std::vector<uint8_t> dib = EncodeCopy(history, *layer, r);
-    if (dib.empty()) return 0;
-    ClearSelection(history);
-    return clipboard.SetDib(dib) ? 1 : 0;
+    return CopyThen(history, state, [&](const std::vector<uint8_t>& dib) {
+        ClearSelection(history);
+        return clipboard.SetDib(dib) ? 1 : 0;
+    });
 }
 
 PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,

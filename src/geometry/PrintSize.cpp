@@ -68,26 +68,24 @@ std::string PrintSizeDialogModel::ResolutionText() const {
     return Format("%d", int32_t(m_res));
 }
 
-bool PrintSizeDialogModel::EditWidth(double value) {
-    if (!(value >= 0.01 && value < 3000.0) || m_canvasWidth <= 0) return false;
-    m_width = value;
-    m_height = value * double(m_canvasHeight) / double(m_canvasWidth);
+bool PrintSizeDialogModel::EditSide(double value, int32_t pixels, int32_t otherPixels, double& side,
+                                    double& other) {
+    if (!(value >= 0.01 && value < 3000.0) || pixels <= 0) return false;
+    side = value;
+    other = value * double(otherPixels) / double(pixels);
     const double cm = m_unit == LengthUnit::Inch ? value * kCmPerInch : value;
-    const double perCm = double(m_canvasWidth) / cm;
+    const double perCm = double(pixels) / cm;
     m_res = m_resUnit == DensityUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
     m_edited = true;
     return true;
 }
 
+bool PrintSizeDialogModel::EditWidth(double value) {
+    return EditSide(value, m_canvasWidth, m_canvasHeight, m_width, m_height);
+}
+
 bool PrintSizeDialogModel::EditHeight(double value) {
-    if (!(value >= 0.01 && value < 3000.0) || m_canvasHeight <= 0) return false;
-    m_height = value;
-    m_width = value * double(m_canvasWidth) / double(m_canvasHeight);
-    const double cm = m_unit == LengthUnit::Inch ? value * kCmPerInch : value;
-    const double perCm = double(m_canvasHeight) / cm;
-    m_res = m_resUnit == DensityUnit::PixelsPerInch ? perCm * kCmPerInch : perCm;
-    m_edited = true;
-    return true;
+    return EditSide(value, m_canvasHeight, m_canvasWidth, m_height, m_width);
 }
 
 bool PrintSizeDialogModel::EditResolution(double value) {

@@ -46,6 +46,9 @@ public:
 private:
     double LengthFor(int32_t pixels) const;  // at the resolution shown, in the unit
     void ShowFromResolution();
+    // One side typed: the other keeps the canvas's proportions, and the resolution becomes the
+    // typed side's pixels over its length.
+    bool EditSide(double value, int32_t pixels, int32_t otherPixels, double& side, double& other);
     double PixelsPerUnitLength() const;  // resolution value as pixels per unit of length
 
     int32_t m_canvasWidth;
