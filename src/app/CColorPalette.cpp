@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "tools/ColorPair.h"
+
 namespace zelvo {
 
 namespace {
@@ -15,16 +17,31 @@ ColorRef FromQColor(const QColor& c) {
 }
 }  // namespace
 
-CColorPalette::CColorPalette(QWidget* parent) : QWidget(parent) {
+std::optional<ColorRef> ChooseColor(QWidget* parent, ColorRef old, bool foreground) {
+    const QColor chosen = QColorDialog::getColor(
+        ToQColor(old), parent, foreground ? "Foreground Color" : "Background Color");
+    if (!chosen.isValid()) return std::nullopt;
+    return FromQColor(chosen);
+}
+
+CColorPalette::CColorPalette(ColorPair& colors, QWidget* parent)
+    : QWidget(parent), m_colors(colors) {
     setFixedSize(kWidth, kHeight);
     setToolTip("Click a colour to change it");
 }
 
+ColorRef CColorPalette::Foreground() const {
+    return m_colors.Foreground();
+}
+
+ColorRef CColorPalette::Background() const {
+    return m_colors.Background();
+}
+
 void CColorPalette::SetColors(ColorRef foreground, ColorRef background) {
-    m_foreground = foreground;
-    m_background = background;
-    update();
-    emit colorsChanged();
+    // Whoever shows the pair hears of the change from the pair itself.
+    if (foreground != m_colors.Foreground()) m_colors.SetForeground(foreground);
+    if (background != m_colors.Background()) m_colors.SetBackground(background);
 }
 
 void CColorPalette::paintEvent(QPaintEvent*) {
@@ -32,7 +49,7 @@ void CColorPalette::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), palette().color(QPalette::Window));
     // The background swatch lies under the foreground one.
     for (auto [r, c] :
-         {std::pair{BackgroundRect(), m_background}, std::pair{ForegroundRect(), m_foreground}}) {
+         {std::pair{BackgroundRect(), Background()}, std::pair{ForegroundRect(), Foreground()}}) {
         p.fillRect(r, ToQColor(c));
         p.setPen(Qt::black);
         p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -45,14 +62,12 @@ void CColorPalette::mousePressEvent(QMouseEvent* e) {
     const QPoint at = e->position().toPoint();
     const bool foreground = ForegroundRect().contains(at);
     if (!foreground && !BackgroundRect().contains(at)) return;
-    const ColorRef old = foreground ? m_foreground : m_background;
-    const QColor chosen = QColorDialog::getColor(
-        ToQColor(old), this, foreground ? "Foreground Color" : "Background Color");
-    if (!chosen.isValid()) return;
+    const auto chosen = ChooseColor(this, foreground ? Foreground() : Background(), foreground);
+    if (!chosen) return;
     if (foreground)
-        SetColors(FromQColor(chosen), m_background);
+        m_colors.SetForeground(*chosen);
     else
-        SetColors(m_foreground, FromQColor(chosen));
+        m_colors.SetBackground(*chosen);
 }
 
 }  // namespace zelvo

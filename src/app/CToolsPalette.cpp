@@ -1,10 +1,50 @@
 #include "app/CToolsPalette.h"
 
+#include <QMouseEvent>
+#include <QPainter>
 #include <QToolButton>
 
+#include "app/CColorPalette.h"
 #include "app/ToolIcons.h"
+#include "tools/ToolController.h"
 
 namespace zelvo {
+
+namespace {
+
+// One colour swatch of the pair: drawn from the pair each time, a click opens the chooser.
+class ColorSwatch : public QWidget {
+public:
+    ColorSwatch(ColorPair& colors, bool foreground, QWidget* parent)
+        : QWidget(parent), m_colors(colors), m_foreground(foreground) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const ColorRef c = m_foreground ? m_colors.Foreground() : m_colors.Background();
+        p.fillRect(rect(), QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+        p.setPen(Qt::black);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        p.setPen(Qt::white);
+        p.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton) return;
+        const ColorRef old = m_foreground ? m_colors.Foreground() : m_colors.Background();
+        const auto chosen = ChooseColor(this, old, m_foreground);
+        if (!chosen) return;
+        if (m_foreground)
+            m_colors.SetForeground(*chosen);
+        else
+            m_colors.SetBackground(*chosen);
+    }
+
+private:
+    ColorPair& m_colors;
+    bool m_foreground;
+};
+
+}  // namespace
 
 const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
     static const std::vector<ToolButtonSpec> buttons = {
@@ -45,7 +85,8 @@ const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
     return buttons;
 }
 
-CToolsPalette::CToolsPalette(QWidget* parent) : QWidget(parent) {
+CToolsPalette::CToolsPalette(ToolController& tools, QWidget* parent)
+    : QWidget(parent), m_tools(tools) {
     setFixedSize(kWidth, kHeight);
     // The selected tool: its light icon on the selection colour.
     setStyleSheet(QString("QToolButton { border: 1px solid transparent; border-radius: 3px; }"
@@ -61,19 +102,55 @@ CToolsPalette::CToolsPalette(QWidget* parent) : QWidget(parent) {
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setToolTip(QString::fromUtf8(spec.tooltip));
         b->setGeometry(4 + (i % 2) * 41, 4 + (i / 2) * 36, 39, 34);
-        const bool isTool = spec.id != 1142 && spec.id != 1143;
-        b->setCheckable(isTool);
-        b->setChecked(spec.id == m_current);
-        // Choosing another tool (and the colour buttons) arrives with the tool controller.
-        b->setEnabled(spec.id == kHandTool);
-        const QString hint = QString::fromUtf8(spec.hint);
-        connect(b, &QToolButton::clicked, this, [this, b, hint] {
-            b->setChecked(true);
-            emit toolHint(hint);
-        });
+        b->setCheckable(spec.id != kSwapColors && spec.id != kDefaultColors);
+        // The keyboard stays with the picture.
+        b->setFocusPolicy(Qt::NoFocus);
+        const int id = spec.id;
+        connect(b, &QToolButton::clicked, this, [this, id] { OnButton(id); });
         m_buttons[spec.id] = b;
         ++i;
     }
+    m_background = new ColorSwatch(tools.Colors(), false, this);
+    m_background->setGeometry(BackgroundRect());
+    m_foreground = new ColorSwatch(tools.Colors(), true, this);
+    m_foreground->setGeometry(ForegroundRect());
+    ShowTool(tools.CurrentTool());
+}
+
+void CToolsPalette::OnButton(int id) {
+    if (id == kSwapColors) {
+        m_tools.Colors().Swap();
+    } else if (id == kDefaultColors) {
+        m_tools.Colors().Reset();
+    } else {
+        const bool wasCurrent = m_tools.CurrentTool() == id;
+        // Refused while a tool is busy: the button falls back to the tool that stays.
+        if (m_tools.SelectTool(id) && wasCurrent)
+            if (const ToolInfo* info = FindTool(id)) m_tools.ShowStatus(info->hint);
+    }
+    ShowTool(m_tools.CurrentTool());
+}
+
+void CToolsPalette::ShowTool(int tool) {
+    for (auto& [id, button] : m_buttons)
+        if (button->isCheckable()) button->setChecked(id == tool);
+}
+
+int CToolsPalette::ShownTool() const {
+    for (auto& [id, button] : m_buttons)
+        if (button->isChecked()) return id;
+    return 0;
+}
+
+void CToolsPalette::ShowColors() {
+    m_foreground->update();
+    m_background->update();
+}
+
+QWidget* CToolsPalette::Swatch(int id) const {
+    return id == kForegroundSwatch   ? m_foreground
+           : id == kBackgroundSwatch ? m_background
+                                     : nullptr;
 }
 
 QToolButton* CToolsPalette::Button(int id) const {

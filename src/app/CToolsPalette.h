@@ -1,10 +1,10 @@
 // The Tools palette (F4): the tool box with a button and tool-tip for every tool, the colour
-// swap and reset buttons and the two colour swatches. Only the Hand tool can be chosen until
-// the tools arrive.
+// swap and reset buttons and the two colour swatches. Every button goes through the frame's
+// tool controller; the palette only shows what the controller holds (the current tool, the
+// colour pair), whichever way it changed.
 #pragma once
 
 #include <map>
-#include <string>
 #include <vector>
 
 #include <QWidget>
@@ -12,6 +12,9 @@
 class QToolButton;
 
 namespace zelvo {
+
+class ColorPair;
+class ToolController;
 
 struct ToolButtonSpec {
     int id;
@@ -27,20 +30,30 @@ public:
     static constexpr int kHeight = 580;
     static constexpr int kHandTool = 1025;
     static constexpr int kIconSide = 22;
+    // The background swatch lies under the foreground one, below the buttons.
+    static constexpr QRect ForegroundRect() { return QRect(12, 482, 36, 36); }
+    static constexpr QRect BackgroundRect() { return QRect(36, 506, 36, 36); }
 
-    explicit CToolsPalette(QWidget* parent = nullptr);
+    CToolsPalette(ToolController& tools, QWidget* parent = nullptr);
     // Every tool-box button, in tool-box order.
     static const std::vector<ToolButtonSpec>& Buttons();
     QToolButton* Button(int id) const;
-    int CurrentTool() const { return m_current; }
-
-signals:
-    // The status hint of the tool just selected.
-    void toolHint(const QString& hint);
+    // The swatch of 1053 (foreground) or 1054 (background); null for any other id.
+    QWidget* Swatch(int id) const;
+    // The tool whose button shows selected; 0 when none does (free transform has no button).
+    int ShownTool() const;
+    // Shows `tool` selected and every other button normal.
+    void ShowTool(int tool);
+    // Repaints the swatches from the colour pair.
+    void ShowColors();
 
 private:
+    void OnButton(int id);
+
+    ToolController& m_tools;
     std::map<int, QToolButton*> m_buttons;
-    int m_current = kHandTool;
+    QWidget* m_foreground = nullptr;
+    QWidget* m_background = nullptr;
 };
 
 }  // namespace zelvo

@@ -17,6 +17,7 @@
 #include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
 #include "platform/Disk.h"
+#include "tools/ToolController.h"
 
 namespace zelvo {
 
@@ -52,7 +53,7 @@ void CMainFrame::CreatePalettes() {
         QWidget* content = nullptr;
         switch (i) {
             case kColor:
-                content = m_colorPalette = new CColorPalette(dock);
+                content = m_colorPalette = new CColorPalette(m_tools->Colors(), dock);
                 break;
             case kHistory:
                 content = m_historyPalette = new CHistoryPalette(dock);
@@ -61,7 +62,7 @@ void CMainFrame::CreatePalettes() {
                 content = m_layersPalette = new CLayersPalette(dock);
                 break;
             case kTools:
-                content = m_toolsPalette = new CToolsPalette(dock);
+                content = m_toolsPalette = new CToolsPalette(*m_tools, dock);
                 break;
             default:
                 content = m_navigatorPalette = new CNavigatorPalette(dock);
@@ -75,8 +76,12 @@ void CMainFrame::CreatePalettes() {
     }
     m_palettes[kLayers]->move(800, 470);
     m_palettes[kTools]->move(5, 75);
-    connect(m_toolsPalette, &CToolsPalette::toolHint, this,
-            [this](const QString& hint) { m_panes[0]->setText(hint); });
+    // Both palettes draw the one colour pair: whatever changed it (X, D, a swatch, the
+    // eyedropper), they show it at once.
+    m_tools->Colors().onChange = [this] {
+        m_toolsPalette->ShowColors();
+        m_colorPalette->update();
+    };
 }
 
 Rect CMainFrame::PaletteArea() const {

@@ -15,6 +15,7 @@
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
 #include "app/COptionsBar.h"
+#include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "platform/Disk.h"
 #include "recovery/RecoveryJournal.h"
@@ -94,6 +95,7 @@ void CMainFrame::ShowToolPage(int tool) {
 
 void CMainFrame::OnToolChanged(int id) {
     ShowToolPage(id);
+    if (m_toolsPalette) m_toolsPalette->ShowTool(id);
     for (CChildFrame* child : Children()) child->View()->UpdateCursor();
     // The keys go back to the picture.
     if (CChildFrame* child = ActiveChild()) child->View()->setFocus(Qt::OtherFocusReason);

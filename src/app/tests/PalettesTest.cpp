@@ -310,7 +310,7 @@ private slots:
                  QString("Switch Foreground and Background Colors (X)"));
         QVERIFY(tools->Button(1025)->isChecked());
         QVERIFY(tools->Button(1025)->isEnabled());
-        QVERIFY(!tools->Button(1034)->isEnabled());
+        QVERIFY(tools->Button(1034)->isEnabled());
         QTest::mouseClick(tools->Button(1025), Qt::LeftButton);
         QCOMPARE(program.Frame().Pane(0)->text(),
                  QString("Click and drag to scroll image in desired direction."));

@@ -1,8 +1,11 @@
 // The tools in the program: tools chosen from the tool box and by their letters, a rectangle
 // dragged on a real view at several zooms and the selection it leaves, the options bar
 // following the model both ways, the colour keys and buttons, and Zoom In / Zoom Out.
+#include <functional>
+
 #include <QAction>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -12,6 +15,7 @@
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
+#include "app/CColorPalette.h"
 #include "app/COptionsBar.h"
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
@@ -66,6 +70,12 @@ CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
     if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
     view->setFocus();
     return view;
+}
+
+// The colour a swatch shows in its middle, as drawn on screen.
+ColorRef ShownColor(QWidget* w, QPoint at) {
+    const QColor c = w->grab().toImage().pixelColor(at);
+    return Rgb(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
 }
 
 QString PageName(CMainFrame& frame) {
@@ -217,6 +227,142 @@ private slots:
         QTest::keyClick(view, 'D');
         QCOMPARE(pair.Foreground(), ColorPair::kDefaultForeground);
         QCOMPARE(pair.Background(), ColorPair::kDefaultBackground);
+    }
+
+    void thePaletteShowsTheCurrentToolWhicheverWayItChanged() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        ToolController& tools = frame.Tools();
+        CToolsPalette* palette = frame.ToolsPalette();
+        QCOMPARE(palette->ShownTool(), int(kToolHand));
+        for (const ToolInfo& t : ToolTable())
+            QVERIFY2(palette->Button(t.id)->isEnabled(), t.tooltip);
+        struct Row {
+            int button;  // a palette button, or 0 for the key
+            char key;
+            ToolId tool;
+        };
+        const Row rows[] = {
+            {0, 'M', kToolRectMarquee},
+            {kToolBrush, 0, kToolBrush},
+            {0, 'M', kToolRectMarquee},
+            {0, 'M', kToolEllipseMarquee},
+            {kToolRectMarquee, 0, kToolRectMarquee},
+            {kToolRectMarquee, 0, kToolRectMarquee},  // a click on the current tool keeps it
+            {0, 'B', kToolBrush},
+            {kToolPolygon, 0, kToolPolygon},
+            {0, 'L', kToolLasso},
+            {kToolMeasure, 0, kToolMeasure},
+            {0, 'I', kToolEyedropper},
+            {kToolZoom, 0, kToolZoom},
+            {0, 'H', kToolHand},
+        };
+        for (const Row& r : rows) {
+            frame.Pane(0)->clear();
+            if (r.button) {
+                QTest::mouseClick(palette->Button(r.button), Qt::LeftButton);
+            } else {
+                view->setFocus();
+                QTest::keyClick(view, r.key);
+            }
+            QCOMPARE(int(tools.CurrentTool()), int(r.tool));
+            QCOMPARE(palette->ShownTool(), int(r.tool));
+            QCOMPARE(frame.Pane(0)->text().toStdString(), std::string(FindTool(r.tool)->hint));
+        }
+        // Space and Ctrl lend the Hand and Move tools for one press: the tool stays.
+        QTest::keyClick(view, 'B');
+        QTest::keyPress(view, Qt::Key_Space);
+        QCOMPARE(palette->ShownTool(), int(kToolBrush));
+        QTest::keyRelease(view, Qt::Key_Space);
+        QCOMPARE(palette->ShownTool(), int(kToolBrush));
+        // While a polygon is drawn the switch is refused: the button does not stay pressed.
+        QTest::keyClick(view, 'L');
+        QTest::keyClick(view, 'L');
+        QCOMPARE(int(tools.CurrentTool()), int(kToolPolygon));
+        for (Point c : {Point{10, 10}, Point{100, 10}})
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, ClientOf(view, c));
+        QVERIFY(tools.IsBusy());
+        QTest::mouseClick(palette->Button(kToolBrush), Qt::LeftButton);
+        QCOMPARE(int(tools.CurrentTool()), int(kToolPolygon));
+        QCOMPARE(palette->ShownTool(), int(kToolPolygon));
+        QVERIFY(!palette->Button(kToolBrush)->isChecked());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!tools.IsBusy());
+        QTest::mouseClick(palette->Button(kToolBrush), Qt::LeftButton);
+        QCOMPARE(palette->ShownTool(), int(kToolBrush));
+    }
+
+    void bothPalettesShowTheColourPairAtOnce() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 100, 100);
+        QVERIFY(view);
+        ColorPair& pair = frame.Tools().Colors();
+        CToolsPalette* tools = frame.ToolsPalette();
+        CColorPalette* colors = frame.ColorPalette();
+        const ColorRef red = Rgb(200, 30, 40), blue = Rgb(10, 20, 230);
+        struct Row {
+            const char* what;
+            std::function<void()> act;
+            ColorRef fg, bg;
+        };
+        const Row rows[] = {
+            {"pair", [&] { pair.SetForeground(red); }, red, ColorPair::kDefaultBackground},
+            {"X", [&] { QTest::keyClick(view, 'X'); }, ColorPair::kDefaultBackground, red},
+            {"D", [&] { QTest::keyClick(view, 'D'); }, ColorPair::kDefaultForeground,
+             ColorPair::kDefaultBackground},
+            {"background swatch",
+             [&] {
+                 WhenModal([](QWidget* w) {
+                     auto* chooser = qobject_cast<QColorDialog*>(w);
+                     if (!chooser) return;
+                     chooser->setCurrentColor(QColor(10, 20, 230));
+                     chooser->accept();
+                 });
+                 QTest::mouseClick(tools->Swatch(kBackgroundSwatch), Qt::LeftButton, {},
+                                   QPoint(30, 30));  // off the foreground swatch
+             },
+             ColorPair::kDefaultForeground, blue},
+            {"cancelled chooser",
+             [&] {
+                 WhenModal([](QWidget* w) {
+                     if (auto* chooser = qobject_cast<QColorDialog*>(w)) chooser->reject();
+                 });
+                 QTest::mouseClick(tools->Swatch(kForegroundSwatch), Qt::LeftButton);
+             },
+             ColorPair::kDefaultForeground, blue},
+            {"swap button", [&] { QTest::mouseClick(tools->Button(kSwapColors), Qt::LeftButton); },
+             blue, ColorPair::kDefaultForeground},
+            {"color palette",
+             [&] {
+                 WhenModal([](QWidget* w) {
+                     auto* chooser = qobject_cast<QColorDialog*>(w);
+                     if (!chooser) return;
+                     chooser->setCurrentColor(QColor(200, 30, 40));
+                     chooser->accept();
+                 });
+                 QTest::mouseClick(colors, Qt::LeftButton, {},
+                                   CColorPalette::ForegroundRect().center());
+             },
+             red, ColorPair::kDefaultForeground},
+            {"default button",
+             [&] { QTest::mouseClick(tools->Button(kDefaultColors), Qt::LeftButton); },
+             ColorPair::kDefaultForeground, ColorPair::kDefaultBackground},
+        };
+        for (const Row& r : rows) {
+            r.act();
+            QVERIFY2(pair.Foreground() == r.fg && pair.Background() == r.bg, r.what);
+            // What both palettes draw now, without waiting for anything else to repaint them.
+            QVERIFY2(ShownColor(tools->Swatch(kForegroundSwatch), {18, 18}) == r.fg, r.what);
+            QVERIFY2(ShownColor(tools->Swatch(kBackgroundSwatch), {30, 30}) == r.bg, r.what);
+            QVERIFY2(ShownColor(colors, CColorPalette::ForegroundRect().center()) == r.fg, r.what);
+            QVERIFY2(ShownColor(colors, CColorPalette::BackgroundRect().bottomRight() -
+                                            QPoint(4, 4)) == r.bg,
+                     r.what);
+        }
     }
 
     void zoomCommandsStepThroughTheZoomTool() {
