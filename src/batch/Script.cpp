@@ -118,4 +118,24 @@ std::string EscapeForOutput(const std::string& text) {
     return out;
 }
 
+bool JoinQuotedOptions(std::vector<std::string>& words) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < words.size(); ++i) {
+        std::string w = words[i];
+        const size_t eq = w.find('=');
+        if (eq != std::string::npos && eq + 1 < w.size() && w[eq + 1] == '"') {
+            std::string value = w.substr(eq + 2);
+            while (value.empty() || value.back() != '"') {
+                if (++i >= words.size()) return false;
+                value += " " + words[i];
+            }
+            value.pop_back();
+            w = w.substr(0, eq + 1) + value;
+        }
+        out.push_back(std::move(w));
+    }
+    words = std::move(out);
+    return true;
+}
+
 }  // namespace zelvo

@@ -40,4 +40,9 @@ std::optional<std::string> OptionValue(const std::string& word, const std::strin
 // Writes a message text on one line, with line breaks as the two characters \n.
 std::string EscapeForOutput(const std::string& text);
 
+// The lexer quotes whole words only, so `font="Times New Roman"` arrives in pieces: `font="Times`,
+// `New`, `Roman"`. Joins such a run back into `font=Times New Roman` (blanks inside come back
+// single). False when the closing quote is missing.
+bool JoinQuotedOptions(std::vector<std::string>& words);
+
 }  // namespace zelvo

@@ -61,29 +61,6 @@ std::string EditBoxText(const std::string& scripted) {
     return out;
 }
 
-// The script lexer quotes whole words only, so `font="Times New Roman"` arrives in pieces:
-// `font="Times`, `New`, `Roman"`. Joins such a run back into `font=Times New Roman` (blanks
-// inside come back single). False when the closing quote is missing.
-bool JoinQuotedOptions(std::vector<std::string>& words) {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < words.size(); ++i) {
-        std::string w = words[i];
-        const size_t eq = w.find('=');
-        if (eq != std::string::npos && eq + 1 < w.size() && w[eq + 1] == '"') {
-            std::string value = w.substr(eq + 2);
-            while (value.empty() || value.back() != '"') {
-                if (++i >= words.size()) return false;
-                value += " " + words[i];
-            }
-            value.pop_back();
-            w = w.substr(0, eq + 1) + value;
-        }
-        out.push_back(std::move(w));
-    }
-    words = std::move(out);
-    return true;
-}
-
 CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     std::vector<std::string> args = given;
     if (args.size() > 3) {

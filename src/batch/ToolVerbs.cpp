@@ -27,6 +27,12 @@ std::string Hex(ColorRef c) {
     return text;
 }
 
+// A text as a script writes it: line breaks as `\n`.
+std::string ScriptText(std::string text) {
+    std::erase(text, '\r');
+    return EscapeForOutput(text);
+}
+
 // Views of documents that were closed go before anything can reach them.
 void Prune(BatchSession& s, BatchTools& t) {
     BatchDocuments& docs = Documents(s);
@@ -216,8 +222,12 @@ CommandResult Key(BatchSession& s, const std::string& verb, const Args& args) {
     return AfterGesture(s, shown);
 }
 
-CommandResult Tool(BatchSession& s, const Args& args) {
-    if (args.empty()) return CommandResult::Script("tool takes a tool name");
+CommandResult Tool(BatchSession& s, const Args& given) {
+    if (given.empty()) return CommandResult::Script("tool takes a tool name");
+    // A face name with blanks comes as font="Times New Roman".
+    Args args(given.begin() + 1, given.end());
+    if (!JoinQuotedOptions(args)) return CommandResult::Script("tool: unterminated quote");
+    args.insert(args.begin(), given[0]);
     const ToolInfo* info = FindToolByName(args[0]);
     if (!info) return CommandResult::Script("tool: unknown tool '" + args[0] + "'");
     // Every value is checked for its form before anything changes.
@@ -308,6 +318,11 @@ BatchTools& Tools(BatchSession& s) {
             if (s.err) *s.err << "status: " << text << "\n";
         };
         t.controller.onActivateDocument = [&s](Image& image) { Documents(s).active = &image; };
+        t.controller.activeView = [&s, &t]() -> ImageView* {
+            Prune(s, t);
+            Image* image = Documents(s).active;
+            return image ? ViewOf(t, *image).view.get() : nullptr;
+        };
     }
     return t;
 }
@@ -364,6 +379,11 @@ CommandResult PrintToolInfo(BatchSession& s) {
             out << "preset \"" << CropPresetText(presets.Presets()[i]) << "\""
                 << (int(i) == presets.Selected() ? " selected" : "") << "\n";
     }
+    if (const TextSessionInfo* text = c.TextSession(); text && text->EditImage()) {
+        const Point o = text->Origin();
+        out << "edit " << (text->EditsExisting() ? "existing " : "new ") << o.x << "," << o.y
+            << " \"" << ScriptText(text->Text()) << "\"\n";
+    }
     if (const FrameCorners* frame = PendingFreeTransform(c)) {
         out << "frame";
         for (const PointD& p : *frame) {
@@ -402,6 +422,44 @@ CommandResult CropPreset(BatchSession& s, const Args& args) {
         return CommandResult::Ok();
     }
     return CommandResult::Script("crop-preset takes add, delete or choose N");
+}
+
+// `type "TEXT"`: characters into the open text edit, `\n` a line break as Enter types it.
+CommandResult TypeText(BatchSession& s, const Args& args) {
+    if (args.size() != 1) return CommandResult::Script("type takes one \"TEXT\"");
+    TextSessionInfo* text = Tools(s).controller.TextSession();
+    if (!text->EditImage()) return CommandResult::Fail("type: no text is being edited");
+    std::string typed;
+    for (size_t i = 0; i < args[0].size(); ++i) {
+        if (args[0][i] == '\\' && i + 1 < args[0].size() && args[0][i + 1] == 'n') {
+            typed += "\r\n";
+            ++i;
+        } else {
+            typed += args[0][i];
+        }
+    }
+    text->Type(typed);
+    return CommandResult::Ok();
+}
+
+// The text bar's buttons.
+CommandResult TextButtonVerb(BatchSession& s, const Args& args) {
+    static const std::map<std::string, TextButton> buttons = {
+        {"direction", TextButton::Direction},
+        {"edit-current", TextButton::EditCurrent},
+        {"commit", TextButton::Commit},
+        {"cancel", TextButton::Cancel},
+    };
+    const auto it = args.size() == 1 ? buttons.find(args[0]) : buttons.end();
+    if (it == buttons.end())
+        return CommandResult::Script("text-button takes direction, edit-current, commit or cancel");
+    BatchTools& t = Tools(s);
+    Prune(s, t);
+    if (!Documents(s).active) return CommandResult::Fail("no open document");
+    const size_t shown = s.messages.Entries().size();
+    if (!t.controller.PressTextButton(it->second))
+        return CommandResult::Fail("text-button: " + args[0] + " did nothing here");
+    return AfterGesture(s, shown);
 }
 
 CommandResult FreeTransformVerb(BatchSession& s, const Args& args) {
@@ -451,6 +509,8 @@ void RegisterToolCommands(BatchRunner& runner) {
     runner.Register("rclick", RightClick);
     runner.Register("crop-preset", CropPreset);
     runner.Register("measure", Measure);
+    runner.Register("type", TypeText);
+    runner.Register("text-button", TextButtonVerb);
     for (const char* verb : {"key", "keydown", "keyup"}) {
         const std::string name = verb;
         runner.Register(name,

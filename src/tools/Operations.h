@@ -22,6 +22,7 @@ std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBucketTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeGradientTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeCurveTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeTextTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeFreeTransformTool(ToolController& tools);
 // Puts the free-transform operation's frame over the view's current layer.
 bool StartFreeTransform(MouseOperation& op, ImageView& view);

@@ -41,6 +41,13 @@ ToolController::ToolController() {
     m_operations[kToolGradient] = MakeGradientTool(*this);
     m_operations[kToolCurve] = MakeCurveTool(*this);
     m_operations[kToolFreeTransform] = MakeFreeTransformTool(*this);
+    m_operations[kToolText] = MakeTextTool(*this);
+    m_options.onApply = [this](int tool, const std::string& key) {
+        if (tool != kToolText) return;
+        TextSessionInfo* text = TextSession();
+        text->ApplyOption(
+            key, text->EditView() ? text->EditView() : (activeView ? activeView() : nullptr));
+    };
 }
 
 ToolController::~ToolController() = default;
@@ -154,6 +161,22 @@ bool ToolController::CropButton(bool commit) {
     SetBusy(false);
     m_view = nullptr;
     return true;
+}
+
+TextSessionInfo* ToolController::TextSession() const {
+    return dynamic_cast<TextSessionInfo*>(Operation(kToolText));
+}
+
+bool ToolController::PressTextButton(TextButton button) {
+    if (CurrentTool() != kToolText || m_temporaryActive.load()) return false;
+    TextSessionInfo* text = TextSession();
+    ImageView* view = text->EditView() ? text->EditView() : (activeView ? activeView() : nullptr);
+    if (!view || !view->GetImage().IsReady()) return false;
+    const bool done = text->Button(button, *view);
+    const bool open = text->EditView() != nullptr;
+    SetBusy(open);
+    m_view = open ? view : nullptr;
+    return done;
 }
 
 bool ToolController::StepDiameter(bool grow) {

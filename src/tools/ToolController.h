@@ -16,6 +16,7 @@
 #include "tools/CropSize.h"
 #include "tools/MouseOperation.h"
 #include "tools/SelectionGesture.h"
+#include "tools/TextTool.h"
 #include "tools/ToolOptions.h"
 #include "tools/ToolTable.h"
 #include "view/ToolEvents.h"
@@ -95,6 +96,17 @@ public:
     // The measure tool's lines; `onReadouts` is told whenever the dragged line changes.
     MeasureInfo* Measure() const;
     std::function<void()> onReadouts;
+
+    // The text tool's edit and the buttons of its bar ("Direction", "Edit Current Text Layer",
+    // "Commit", "Cancel"). A button acts on the open edit or else on `activeView`'s document;
+    // false when it did nothing (another tool is current, nothing to act on).
+    TextSessionInfo* TextSession() const;
+    bool PressTextButton(TextButton button);
+    // The view of the active document, for what the bar does without a view's event.
+    std::function<ImageView*()> activeView;
+    // A text edit opened or closed, its values changed, or the bar changed a text layer: the
+    // edit box and the palettes follow.
+    std::function<void()> onTextSession;
 
     // The shared gestures of the selection tools.
     SelectionNudge& Nudge() { return m_nudge; }

@@ -260,6 +260,7 @@ ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const 
     SetStored(tool, key, stored);
     // The size fields are shown in the unit's format.
     if (tool == kToolCrop && key == "unit") StoreCropSettings(*this, CropSettingsOf(*this));
+    if (onApply) onApply(c->shared ? 0 : tool, key);
     return SetResult::Ok;
 }
 

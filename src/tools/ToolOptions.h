@@ -61,6 +61,9 @@ public:
 
     // Told after every change, with the tool whose page changed (0 for a shared value).
     std::function<void(int tool, const std::string& key)> onChange;
+    // Told after every value Set accepts, changed or not (choosing a face again still applies
+    // it): the tool that owns the page acts on it. SetStored does not tell it.
+    std::function<void(int tool, const std::string& key)> onApply;
 
 private:
     std::string StorageKey(int tool, const std::string& key) const;
