@@ -202,6 +202,12 @@ void COptionsBar::AddControl(int tool, int index, QWidget* page, QHBoxLayout* ro
     });
 }
 
+void COptionsBar::Bind(int tool, const std::string& key, std::function<void()> load) {
+    load();
+    m_bindings.push_back({tool, key, std::move(load)});
+}
+
+// Reloads the fields of the key whatever the outcome.
 void COptionsBar::Apply(int tool, const std::string& key, const std::string& value) {
     // A refusal's message box takes the focus, which ends the field's editing once more.
     if (m_applying) return;

@@ -42,6 +42,10 @@ public:
     // The generated controls of `tool`'s page, added to `page`'s row.
     void AddGeneratedControls(int tool, QWidget* page);
     ToolController& Tools() { return m_tools; }
+    // For a page's own controls: `load` shows the model's value of `key` now and after every
+    // change; Apply sets the model as a field does.
+    void Bind(int tool, const std::string& key, std::function<void()> load);
+    void Apply(int tool, const std::string& key, const std::string& value);
 
 private:
     struct Binding {
@@ -50,8 +54,6 @@ private:
         std::function<void()> load;
     };
     void AddControl(int tool, int index, QWidget* page, QHBoxLayout* row);
-    // Sets the model as the bar does; reloads the fields of the key whatever the outcome.
-    void Apply(int tool, const std::string& key, const std::string& value);
     void Load(int tool, const std::string& key);
 
     QStackedWidget* m_strip;

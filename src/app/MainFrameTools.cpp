@@ -15,6 +15,7 @@
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
 #include "app/COptionsBar.h"
+#include "app/CTextToolUi.h"
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "platform/Disk.h"
@@ -81,6 +82,7 @@ void CMainFrame::SetUpTools() {
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
         }
     });
+    new CTextToolUi(this, *m_tools, *m_optionsPages);
     m_tools->Options().onChange = [this](int tool, const std::string& key) {
         m_optionsPages->ModelChanged(tool, key);
         // The brush circle follows the diameter.

@@ -314,4 +314,9 @@ int32_t MaskPainter::LineHeight(const std::string& face, int32_t size) {
     return QFontMetrics(FontForCellHeight(face, size)).height();
 }
 
+int32_t MaskPainter::EmSize(const std::string& face, int32_t size) {
+    if (!EnsureGuiApplication()) return 0;
+    return FontForCellHeight(face, size).pixelSize();
+}
+
 }  // namespace zelvo

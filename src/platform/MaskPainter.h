@@ -56,6 +56,8 @@ public:
 
     // The cell height the text above would get for this face and size (0 when no font).
     static int32_t LineHeight(const std::string& face, int32_t size);
+    // The pixel em size the text above asks the face for (an edit box draws with it).
+    static int32_t EmSize(const std::string& face, int32_t size);
 
 private:
     struct Impl;

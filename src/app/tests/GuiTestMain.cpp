@@ -22,6 +22,7 @@ QObject* MakePrintPreviewTest();
 QObject* MakeRecoveryDialogTest();
 QObject* MakeLayoutTest();
 QObject* MakeToolsGuiTest();
+QObject* MakeTextCurveGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
                             {"PrintPreviewTest", MakePrintPreviewTest},
                             {"RecoveryDialogTest", MakeRecoveryDialogTest},
                             {"LayoutTest", MakeLayoutTest},
-                            {"ToolsGuiTest", MakeToolsGuiTest}};
+                            {"ToolsGuiTest", MakeToolsGuiTest},
+                            {"TextCurveGuiTest", MakeTextCurveGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

@@ -1,0 +1,253 @@
+#include "app/CTextToolUi.h"
+
+#include <QColorDialog>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/COptionsBar.h"
+#include "app/CZelvoView.h"
+#include "layers/TextLayer.h"
+#include "platform/MaskPainter.h"
+#include "tools/ImagePoint.h"
+#include "tools/TextTool.h"
+#include "tools/ToolController.h"
+
+namespace zelvo {
+
+namespace {
+
+constexpr int kControlHeight = 22;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The edit box works in lines ending in LF; the layer keeps CR LF as typed.
+std::string ToLayerText(const QString& box) {
+    std::string out;
+    for (char c : box.toStdString()) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+QString ToBoxText(const std::string& layer) {
+    std::string out;
+    for (char c : layer)
+        if (c != '\r') out += c;
+    return Q(out);
+}
+
+}  // namespace
+
+CTextEditBox::CTextEditBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setObjectName("TextEditBox");
+    setFrameShape(QFrame::NoFrame);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(0);
+    // The picture shows through; a dashed frame tells where the box is.
+    viewport()->setAutoFillBackground(false);
+    setStyleSheet("CTextEditBox { background: transparent; border: 1px dashed #808080; }");
+    setContentsMargins(0, 0, 0, 0);
+}
+
+void CTextEditBox::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & Qt::ControlModifier)) {
+        emit commit();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        emit cancel();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+CTextToolUi::CTextToolUi(CMainFrame* frame, ToolController& tools, COptionsBar& bar)
+    : QObject(frame), m_frame(frame), m_tools(tools) {
+    bar.RegisterPage(kToolText,
+                     [this](COptionsBar& b, int /*tool*/, QWidget* page) { BuildPage(b, page); });
+    m_tools.activeView = [this]() -> ImageView* {
+        CChildFrame* child = m_frame->ActiveChild();
+        return child ? &child->View()->Model() : nullptr;
+    };
+    m_tools.onTextSession = [this] { SessionChanged(); };
+}
+
+void CTextToolUi::BuildPage(COptionsBar& bar, QWidget* page) {
+    auto* row = qobject_cast<QHBoxLayout*>(page->layout());
+    ToolOptions& options = m_tools.Options();
+
+    auto* faces = new QComboBox(page);
+    faces->setObjectName("font");
+    faces->setFixedSize(150, kControlHeight);
+    for (const std::string& f : FontFaceList(SystemFontFamilies())) faces->addItem(Q(f));
+    // Without the face the bar starts with, its first entry is the one chosen.
+    if (faces->count() > 0 && faces->findText(Q(options.Get(kToolText, "font"))) < 0)
+        options.SetStored(kToolText, "font", faces->itemText(0).toStdString());
+    row->addSpacing(46);
+    row->addWidget(faces);
+    connect(faces, &QComboBox::activated, this, [this, &bar, faces](int i) {
+        if (i >= 0) bar.Apply(kToolText, "font", faces->itemText(i).toStdString());
+        Acted();
+    });
+    bar.Bind(kToolText, "font", [faces, &options] {
+        const QString face = Q(options.Get(kToolText, "font"));
+        QSignalBlocker block(faces);
+        int i = faces->findText(face);
+        // A layer made with a face this system lacks still shows its name.
+        if (i < 0 && !face.isEmpty()) faces->insertItem(i = 0, face);
+        faces->setCurrentIndex(i);
+    });
+
+    auto* sizes = new QComboBox(page);
+    sizes->setObjectName("size");
+    sizes->setEditable(true);
+    sizes->setFixedSize(65, kControlHeight);
+    sizes->lineEdit()->setValidator(new QIntValidator(1, 1000, sizes));
+    for (int32_t s : FontSizeList()) sizes->addItem(QString::number(s));
+    row->addSpacing(10);
+    row->addWidget(sizes);
+    auto applySize = [this, &bar, sizes] {
+        bar.Apply(kToolText, "size", sizes->currentText().trimmed().toStdString());
+        Acted();
+    };
+    connect(sizes, &QComboBox::activated, this, applySize);
+    connect(sizes->lineEdit(), &QLineEdit::returnPressed, this, applySize);
+    bar.Bind(kToolText, "size", [sizes, &options] {
+        QSignalBlocker block(sizes);
+        const QString size = Q(options.Get(kToolText, "size"));
+        if (const int i = sizes->findText(size); i >= 0) sizes->setCurrentIndex(i);
+        sizes->setEditText(size);
+    });
+
+    auto* color = new QPushButton(page);
+    color->setObjectName("color");
+    color->setFixedSize(40, kControlHeight - 2);
+    color->setFocusPolicy(Qt::NoFocus);
+    row->addSpacing(15);
+    row->addWidget(color);
+    connect(color, &QPushButton::clicked, this, [this, &bar, page] {
+        const QColor now(Q(m_tools.Options().Get(kToolText, "color")));
+        const QColor picked = QColorDialog::getColor(now, page);
+        if (picked.isValid()) bar.Apply(kToolText, "color", picked.name().toUpper().toStdString());
+        Acted();
+    });
+    bar.Bind(kToolText, "color", [color, &options] {
+        color->setStyleSheet(
+            QString("background-color: %1;").arg(Q(options.Get(kToolText, "color"))));
+    });
+
+    const std::pair<const char*, TextButton> buttons[] = {
+        {"Direction", TextButton::Direction},
+        {"Edit Current Text Layer", TextButton::EditCurrent},
+        {"Commit", TextButton::Commit},
+        {"Cancel", TextButton::Cancel},
+    };
+    for (const auto& [caption, which] : buttons) {
+        auto* b = new QPushButton(caption, page);
+        b->setObjectName(caption);
+        b->setFixedHeight(kControlHeight);
+        b->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, which] { Button(int(which)); });
+    }
+}
+
+void CTextToolUi::Button(int button) {
+    m_tools.PressTextButton(TextButton(button));
+    Acted();
+}
+
+void CTextToolUi::Acted() {
+    CChildFrame* child = m_frame->ActiveChild();
+    m_frame->OnToolActed(child);
+    // The keys go back to the text being typed, or to the picture.
+    if (m_box)
+        m_box->setFocus(Qt::OtherFocusReason);
+    else if (child)
+        child->View()->setFocus(Qt::OtherFocusReason);
+}
+
+void CTextToolUi::SessionChanged() {
+    TextSessionInfo* text = m_tools.TextSession();
+    CZelvoView* view = nullptr;
+    if (text->EditView())
+        for (CChildFrame* child : m_frame->Children())
+            if (&child->View()->Model() == text->EditView()) view = child->View();
+    if (!view) {
+        if (m_box) {
+            // The box may be inside its own key event: it goes once that returns.
+            CZelvoView* was = m_view;
+            m_box->hide();
+            m_box->deleteLater();
+            m_box = nullptr;
+            if (was) was->setFocus(Qt::OtherFocusReason);
+        }
+        m_view = nullptr;
+        m_frame->OnToolActed(m_frame->ActiveChild());
+        return;
+    }
+    if (!m_box || m_view != view) {
+        if (m_box) m_box->deleteLater();
+        m_view = view;
+        m_box = new CTextEditBox(view->viewport());
+        m_loading = true;
+        m_box->setPlainText(ToBoxText(text->Text()));
+        m_loading = false;
+        m_box->moveCursor(QTextCursor::End);
+        connect(m_box, &QPlainTextEdit::textChanged, this, [this] {
+            if (m_loading || !m_box) return;
+            m_tools.TextSession()->SetText(ToLayerText(m_box->toPlainText()));
+            Place();
+        });
+        connect(m_box, &CTextEditBox::commit, this, [this] { Button(int(TextButton::Commit)); });
+        connect(m_box, &CTextEditBox::cancel, this, [this] { Button(int(TextButton::Cancel)); });
+        connect(view, &CZelvoView::viewChanged, m_box, [this] { Place(); });
+        m_box->show();
+        m_box->setFocus(Qt::OtherFocusReason);
+    }
+    Place();
+}
+
+void CTextToolUi::Place() {
+    TextSessionInfo* text = m_tools.TextSession();
+    if (!m_box || !m_view || !text->EditImage()) return;
+    const LayerPtr layer = text->EditImage()->Texts().EditedLayer();
+    if (!layer) return;
+    const TextSettings& t = layer->Text();
+    const float zoom = m_view->Model().Zoom();
+    QFont font(Q(t.face));
+    const int cell = std::max(1, int(float(t.fontSize) * zoom + 0.5f));
+    font.setPixelSize(std::max(1, int(MaskPainter::EmSize(t.face, cell))));
+    if (m_box->font() != font) m_box->setFont(font);
+    QPalette palette = m_box->palette();
+    const ColorRef c = layer->Color();
+    palette.setColor(QPalette::Text, QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+    m_box->setPalette(palette);
+    // Wide and tall enough for every line and one more character.
+    const QFontMetrics metrics(font);
+    int width = metrics.horizontalAdvance("M");
+    int lines = 0;
+    for (QTextBlock b = m_box->document()->begin(); b.isValid(); b = b.next(), ++lines)
+        width =
+            std::max(width, metrics.horizontalAdvance(b.text()) + metrics.horizontalAdvance("M"));
+    const int height = std::max(1, lines) * metrics.lineSpacing() + 4;
+    const Point at = ImageToView(m_view->Model(), text->Origin());
+    m_box->setGeometry(at.x - 1, at.y - 1, width + 4, height);
+    m_box->horizontalScrollBar()->setValue(0);
+    m_box->verticalScrollBar()->setValue(0);
+}
+
+}  // namespace zelvo

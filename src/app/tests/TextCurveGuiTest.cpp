@@ -1,0 +1,132 @@
+// Text and curves on a real view: typing into the in-place edit box and committing it, the text
+// page's buttons and fields.
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include "app/CChildFrame.h"
+#include "app/CTextToolUi.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "history/HistoryManager.h"
+#include "history/HistoryState.h"
+#include "tools/ImagePoint.h"
+#include "tools/ToolController.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
+    CChildFrame* child = frame.NewDocument({w, h, 2834});
+    if (!child) return nullptr;
+    child->resize(700, 500);
+    CZelvoView* view = child->View();
+    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
+    view->setFocus();
+    return view;
+}
+
+std::string LastStateName(Image& image) {
+    const auto& states = image.History().States();
+    return states.empty() ? std::string() : StateDisplayName(states.back());
+}
+
+CTextEditBox* EditBox(CZelvoView* view) {
+    return view->viewport()->findChild<CTextEditBox*>("TextEditBox");
+}
+
+LayerPtr Current(Image& image) {
+    return image.Layers().LayerAt(image.Layers().CurrentIndex());
+}
+
+}  // namespace
+
+class TextCurveGuiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void typesIntoTheBoxAndCommitsIt() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 400, 300);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        view->ApplyZoom(2.0f);
+        view->Model().ScrollTo(0, 0);
+        QTest::keyClick(view, 'T');
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolText));
+        const int layers = image.Layers().LayerCount();
+
+        // A click opens the box at the point, focused, in the bar's size at the view's zoom.
+        const Point origin{30, 20};
+        const Point client = ImageToView(view->Model(), origin);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(client.x, client.y));
+        CTextEditBox* box = EditBox(view);
+        QVERIFY(box);
+        QVERIFY(WaitFor([box] { return box->hasFocus(); }));
+        QVERIFY(std::abs(box->x() + 1 - client.x) <= 1 && std::abs(box->y() + 1 - client.y) <= 1);
+        QVERIFY(box->font().pixelSize() > 60);  // 60 at zoom 2
+        QCOMPARE(frame.Pane(0)->text(), QString("Ctrl+Enter key to submit. Esc key to cancel."));
+        QCOMPARE(image.Layers().LayerCount(), layers + 1);
+
+        QTest::keyClicks(box, "Hello");
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, "world");
+        // Selection and clipboard are the editor's own: copy the first line, paste it below.
+        QTest::keyClick(box, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(frame.Tools().TextSession()->Text(), std::string("Hello\r\nworldHello"));
+        const int wide = box->width();
+        QVERIFY(wide > 100);
+
+        QTest::keyClick(box, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(WaitFor([view] { return EditBox(view) == nullptr; }));
+        QVERIFY(!frame.Tools().IsBusy());
+        QCOMPARE(LastStateName(image), std::string("New Text Layer"));
+        const LayerPtr layer = Current(image);
+        QCOMPARE(int(layer->Kind()), int(LayerKind::Text));
+        QCOMPARE(layer->Text().text, std::string("Hello\r\nworldHello"));
+        QCOMPARE(layer->Text().originX, origin.x);
+        QCOMPARE(layer->Text().originY, origin.y);
+        QVERIFY(view->hasFocus());
+
+        // "Edit Current Text Layer" loads the box; Esc leaves the layer and the history.
+        QWidget* page = frame.OptionsStrip()->currentWidget();
+        auto* edit = page->findChild<QPushButton*>("Edit Current Text Layer");
+        QVERIFY(edit);
+        const int states = image.History().StateCount();
+        edit->click();
+        box = EditBox(view);
+        QVERIFY(box);
+        QCOMPARE(box->toPlainText(), QString("Hello\nworldHello"));
+        QTest::keyClicks(box, "!");
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(WaitFor([view] { return EditBox(view) == nullptr; }));
+        QCOMPARE(Current(image), layer);
+        QCOMPARE(image.History().StateCount(), states);
+
+        // The size field on a committed layer is a state of its own.
+        auto* sizes = page->findChild<QComboBox*>("size");
+        QVERIFY(sizes);
+        sizes->setCurrentIndex(2);
+        emit sizes->activated(2);
+        QCOMPARE(LastStateName(image), std::string("Text Size"));
+        QCOMPARE(Current(image)->Text().fontSize, 30);
+    }
+};
+
+QObject* MakeTextCurveGuiTest() {
+    return new TextCurveGuiTest;
+}
+
+#include "TextCurveGuiTest.moc"
