@@ -153,13 +153,15 @@ CommandResult Edit(BatchSession& s, const Args& args) {
     if (auto refused = Refused(s, entry, name)) return *refused;
     CommandValues values;
     if (what == "border") {
-        // The swatch opens on the foreground colour.
-        DrawBorderDialogModel dialog(Tools(s).controller.Colors().Foreground());
+        // The swatch opens on the foreground colour, and the colour drawn with becomes it.
+        ColorPair& pair = Tools(s).controller.Colors();
+        DrawBorderDialogModel dialog(pair.Foreground());
         dialog.width = *width;
         dialog.color = ColorRef(*color);
         dialog.opacity = *opacity;
         const auto chosen = dialog.Ok();
         if (!chosen) return CommandResult::Fail();
+        pair.SetForeground(chosen->color);
         values = {chosen->width, int32_t(chosen->color), chosen->opacity};
     }
     const int changed = RunVerb(s, *entry, values);
