@@ -16,10 +16,15 @@ namespace zelvo::test {
 
 class DocumentFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeWorkspace()); }
+
+    // The run's workspace; for a screen of `screenW` x `screenH` when given (the display buffer
+    // and the tile grid follow the screen).
+    void MakeWorkspace(int32_t screenW = 0, int32_t screenH = 0) {
         disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
         disks.otherAvailable = uint64_t(1) << 40;
         workspace = std::make_unique<Workspace>(disks);
+        if (screenW > 0) workspace->SetScreenSize(screenW, screenH);
         ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
     }
 

@@ -1,5 +1,5 @@
-// Shared by the selection tests: a real scratch store in a fresh folder, a document's layer
-// manager and history over it, and helpers to make masks and layers from plain arrays and to
+// Shared by the selection tests: a document's layer manager and history over a real scratch
+// store, and helpers to make masks and layers from plain arrays and to
 // read them back as canvas-sized arrays.
 #pragma once
 
@@ -9,22 +9,11 @@
 #include <memory>
 #include <vector>
 
-#include "core/PercentTables.h"
-#include "history/HistoryManager.h"
-#include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
-#include "platform/Disk.h"
-#include "platform/Messages.h"
 #include "selection/SelectionMask.h"
-#include "store/FileDynamicStore.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/LayersFixture.h"
 
 namespace zelvo::test {
-
-inline const PercentTables& Tables() {
-    static const PercentTables tables;
-    return tables;
-}
 
 // Strengths or alphas of the whole canvas, row by row.
 using Grid = std::vector<std::vector<int>>;
@@ -39,18 +28,11 @@ struct ForgettingHost : HistoryHost {
     }
 };
 
-class SelectionTest : public ::testing::Test {
+class SelectionTest : public LayersFixture {
 protected:
     void MakeDocument(int32_t w, int32_t h) {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
-        image.width = w;
-        image.height = h;
-        layers = std::make_unique<LayerManager>(*store, Tables(), image, 16, 16);
+        ASSERT_NO_FATAL_FAILURE(MakeLayers(w, h, &host));
         host.layers = layers.get();
-        history = std::make_unique<HistoryManager>(*layers, &host);
         ASSERT_TRUE(layers->CreateFirstLayer(w, h));
         ASSERT_TRUE(layers->LayerAt(0)->FillColor(Rgb(255, 255, 255), 100, 100, false));
         StateExtra extra;
@@ -59,11 +41,8 @@ protected:
     }
     void SetUp() override { MakeDocument(kW, kH); }
     void TearDown() override {
-        history.reset();
-        layers.reset();
-        if (store) {
-            EXPECT_EQ(store->UsedCount(), 0u);
-        }
+        ReleaseLayers();
+        ExpectStoreEmpty();
     }
 
     static constexpr int32_t kW = 24;
@@ -139,14 +118,7 @@ protected:
     }
     LayerPtr Current() { return layers->LayerAt(layers->CurrentIndex()); }
 
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
-    ImageGeometry image;
     ForgettingHost host;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
 };
 
 // The tent filter by its definition (radius L, |k| <= L - 1 inside the line).

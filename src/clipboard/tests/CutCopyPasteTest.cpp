@@ -48,7 +48,7 @@ protected:
 };
 
 TEST(CopiedPixelTest, OpaqueHalfAndUnselectedPixels) {
-    const PercentTables& t = Tables();
+    const PercentTables& t = SharedTables();
     CopiedPixel p = EncodeCopiedPixel(t, 10, 20, 30, 100, 100);
     EXPECT_EQ(p.b, 10);
     EXPECT_EQ(p.g, 20);

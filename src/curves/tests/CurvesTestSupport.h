@@ -9,20 +9,14 @@
 #include <set>
 #include <utility>
 
-#include "core/PercentTables.h"
 #include "curves/Curve.h"
 #include "curves/CurveEdit.h"
 #include "curves/TextEdit.h"
-#include "history/HistoryManager.h"
 #include "history/LayerListOps.h"
-#include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
 #include "layers/TextLayer.h"
-#include "platform/Disk.h"
 #include "platform/MaskPainter.h"
-#include "platform/Messages.h"
-#include "store/FileDynamicStore.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/LayersFixture.h"
 
 namespace zelvo::test {
 
@@ -55,33 +49,20 @@ inline Ink MaskInk(Layer& layer) {
     return ink;
 }
 
-class VectorTest : public ::testing::Test {
+class VectorTest : public LayersFixture {
 protected:
-    void SetUp() override {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
-        Canvas(64, 48);
-    }
+    void SetUp() override { Canvas(64, 48); }
     void TearDown() override {
         texts.reset();
         curves.reset();
-        history.reset();
-        layers.reset();
+        ReleaseLayers();
     }
 
     // A document of w x h with one white pixel layer, recorded as "New Image".
     void Canvas(int32_t w, int32_t h) {
         texts.reset();
         curves.reset();
-        history.reset();
-        layers.reset();
-        image.width = w;
-        image.height = h;
-        static const PercentTables tables;
-        layers = std::make_unique<LayerManager>(*store, tables, image, 16, 16);
-        history = std::make_unique<HistoryManager>(*layers, &host);
+        ASSERT_NO_FATAL_FAILURE(MakeLayers(w, h, &host));
         curves = std::make_unique<CurveEdit>(*layers, *history);
         texts = std::make_unique<TextEdit>(*layers, *history);
         host.curves = curves.get();
@@ -101,14 +82,7 @@ protected:
 
     static CurveAnchor Corner(int32_t x, int32_t y) { return {{x, y}, {x, y}, {x, y}, 1}; }
 
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
-    ImageGeometry image;
     VectorHost host;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
     std::unique_ptr<CurveEdit> curves;
     std::unique_ptr<TextEdit> texts;
 };

@@ -9,23 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/PercentTables.h"
 #include "curves/Curve.h"
 #include "geometry/Geometry.h"
-#include "history/HistoryManager.h"
-#include "layers/LayerManager.h"
 #include "layers/TextLayer.h"
-#include "platform/Disk.h"
-#include "platform/Messages.h"
-#include "store/FileDynamicStore.h"
-#include "testsupport/StoreTestSupport.h"
+#include "testsupport/LayersFixture.h"
 
 namespace zelvo::test {
-
-inline const PercentTables& GeometryTables() {
-    static const PercentTables tables;
-    return tables;
-}
 
 // A layer's pixels, top row first.
 using Pixels = std::vector<std::vector<uint32_t>>;
@@ -57,16 +46,12 @@ struct DocumentFacts {
     bool operator==(const DocumentFacts&) const = default;
 };
 
-class GeometryTest : public StoreFixture {
+class GeometryTest : public LayersFixture {
 protected:
     // A document of w x h whose first layer holds `word(x, y)`.
     template <class F>
     void MakeDocument(int32_t w, int32_t h, F word) {
-        ASSERT_NO_FATAL_FAILURE(OpenStore());
-        image.width = w;
-        image.height = h;
-        layers = std::make_unique<LayerManager>(*store, GeometryTables(), image, 16, 16);
-        history = std::make_unique<HistoryManager>(*layers, &host);
+        ASSERT_NO_FATAL_FAILURE(MakeLayers(w, h, &host));
         ASSERT_TRUE(layers->CreateFirstLayer(w, h));
         Fill(*layers->LayerAt(0), word);
         StateExtra extra;
@@ -77,8 +62,7 @@ protected:
         MakeDocument(w, h, [](int32_t, int32_t) { return 0x64FFFFFFu; });
     }
     void TearDown() override {
-        history.reset();
-        layers.reset();
+        ReleaseLayers();
         ExpectStoreEmpty();
     }
 
@@ -186,10 +170,7 @@ protected:
     void Undo() { history->GoToState(history->CurrentStateIndex() - 1, 0); }
     void Redo() { history->GoToState(history->CurrentStateIndex() + 1, 0); }
 
-    ImageGeometry image;
     CanvasHost host;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
 };
 
 // A distinct opaque word for every canvas point.

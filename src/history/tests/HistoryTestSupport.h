@@ -1,30 +1,15 @@
-// Shared by the history tests: a real scratch store in a fresh folder (on a fake disk with
-// plenty of space), a layer manager over it, a host that counts what the history asks, and
-// helpers to make and read small pixel layers.
+// Shared by the history tests: a host that counts what the history asks, and helpers to make
+// and read small pixel layers.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <vector>
 
-#include "core/PercentTables.h"
-#include "history/HistoryManager.h"
-#include "layers/LayerManager.h"
-#include "layers/StoredDib.h"
-#include "platform/Disk.h"
-#include "platform/Messages.h"
-#include "store/FileDynamicStore.h"
-#include "store/RowCursor.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/LayersFixture.h"
+#include "testsupport/PixelTestSupport.h"
 
 namespace zelvo::test {
-
-inline const PercentTables& HistoryTables() {
-    static const PercentTables tables;
-    return tables;
-}
 
 struct CountingHost : HistoryHost {
     int modifiedSets = 0;
@@ -63,27 +48,15 @@ struct CountingHost : HistoryHost {
     void ForgetDeselected(const Layer* l) override { forgotten.push_back(l); }
 };
 
-class HistoryTest : public ::testing::Test {
+class HistoryTest : public LayersFixture {
 protected:
     static constexpr int32_t kW = 8;
     static constexpr int32_t kH = 6;
 
-    void SetUp() override {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
-        image.width = kW;
-        image.height = kH;
-        layers = std::make_unique<LayerManager>(*store, HistoryTables(), image, 16, 16);
-        history = std::make_unique<HistoryManager>(*layers, &host);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeLayers(kW, kH, &host)); }
     void TearDown() override {
-        history.reset();
-        layers.reset();
-        if (store) {
-            EXPECT_EQ(store->UsedCount(), 0u);
-        }
+        ReleaseLayers();
+        ExpectStoreEmpty();
     }
 
     // A new document: one opaque layer of the canvas size in `color`, and state 1.
@@ -121,26 +94,7 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
-    ImageGeometry image;
     CountingHost host;
-    std::unique_ptr<LayerManager> layers;
-    std::unique_ptr<HistoryManager> history;
 };
-
-inline uint32_t PixelAt(Layer& layer, int32_t col, int32_t topRow) {
-    uint32_t v;
-    const uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(topRow, layer.Height())));
-    std::memcpy(&v, row + 4 * size_t(col), 4);
-    return v;
-}
-
-inline void SetPixel(Layer& layer, int32_t col, int32_t topRow, uint32_t word) {
-    uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(topRow, layer.Height())));
-    std::memcpy(row + 4 * size_t(col), &word, 4);
-}
 
 }  // namespace zelvo::test

@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "core/PercentTables.h"
 #include "curves/Curve.h"
 #include "history/HistoryManager.h"
 #include "history/LayerListOps.h"
@@ -16,19 +15,12 @@
 #include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
 #include "layers/TextLayer.h"
-#include "platform/Disk.h"
-#include "platform/Feedback.h"
-#include "platform/Messages.h"
-#include "store/FileDynamicStore.h"
 #include "store/RowCursor.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/FeedbackTestSupport.h"
+#include "testsupport/PixelTestSupport.h"
+#include "testsupport/StoreTestSupport.h"
 
 namespace zelvo::test {
-
-inline const PercentTables& OpsTables() {
-    static const PercentTables tables;
-    return tables;
-}
 
 struct OpsHost : HistoryHost {
     bool toolBusy = false;
@@ -41,32 +33,13 @@ struct OpsHost : HistoryHost {
     }
 };
 
-// Counts the progress calls.
-struct CountingFeedback : Feedback {
-    std::vector<int> begun;
-    int steps = 0;
-    int ended = 0;
-    void BeginProgress(int total) override { begun.push_back(total); }
-    void StepProgress() override { ++steps; }
-    void EndProgress() override { ++ended; }
-};
-
-class ScopedFeedback {
-public:
-    explicit ScopedFeedback(Feedback* f) : m_previous(&AppFeedback()) { SetAppFeedback(f); }
-    ~ScopedFeedback() { SetAppFeedback(m_previous); }
-
-private:
-    Feedback* m_previous;
-};
-
 // A document on a real store: its layer manager, history and canvas.
 struct Doc {
     Doc(FileDynamicStore& store, int32_t w, int32_t h) {
         image.width = w;
         image.height = h;
         image.visible = {0, 0, w, h};
-        layers = std::make_unique<LayerManager>(store, OpsTables(), image, 16, 16);
+        layers = std::make_unique<LayerManager>(store, SharedTables(), image, 16, 16);
         history = std::make_unique<HistoryManager>(*layers, &host);
     }
     ~Doc() {
@@ -79,23 +52,18 @@ struct Doc {
     std::unique_ptr<HistoryManager> history;
 };
 
-class LayerOpsTest : public ::testing::Test {
+class LayerOpsTest : public StoreFixture {
 protected:
     static constexpr int32_t kW = 16;
     static constexpr int32_t kH = 12;
 
     void SetUp() override {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
+        ASSERT_NO_FATAL_FAILURE(OpenStore());
         doc = std::make_unique<Doc>(*store, kW, kH);
     }
     void TearDown() override {
         doc.reset();
-        if (store) {
-            EXPECT_EQ(store->UsedCount(), 0u) << "a block was leaked";
-        }
+        ExpectStoreEmpty("a block was leaked");
     }
 
     LayerManager& Lm() { return *doc->layers; }
@@ -159,25 +127,6 @@ protected:
         History().RecordState(l, {}, kind, below, name);
     }
 
-    static uint8_t* StoredRow(Layer& layer, int32_t topRow) {
-        return layer.Rows()->Row(uint32_t(StoredDib::StoredRow(topRow, layer.Height())));
-    }
-    static uint32_t PixelAt(Layer& layer, int32_t col, int32_t topRow) {
-        uint32_t v;
-        std::memcpy(&v, StoredRow(layer, topRow) + 4 * size_t(col), 4);
-        return v;
-    }
-    static void SetPixel(Layer& layer, int32_t col, int32_t topRow, uint32_t word) {
-        std::memcpy(StoredRow(layer, topRow) + 4 * size_t(col), &word, 4);
-    }
-    static bool BitAt(Layer& layer, int32_t col, int32_t topRow) {
-        return (StoredRow(layer, topRow)[col >> 3] >> (7 - (col & 7))) & 1;
-    }
-    static void SetBit(Layer& layer, int32_t col, int32_t topRow, bool on) {
-        uint8_t& b = StoredRow(layer, topRow)[col >> 3];
-        const uint8_t m = uint8_t(0x80 >> (col & 7));
-        b = on ? uint8_t(b | m) : uint8_t(b & ~m);
-    }
     // Every stored byte of the layer's rows.
     static std::vector<uint8_t> Bytes(Layer& layer) {
         std::vector<uint8_t> out;
@@ -198,10 +147,6 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
     std::unique_ptr<Doc> doc;
 };
 

@@ -4,60 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
-#include "core/PercentTables.h"
 #include "layers/Layer.h"
-#include "layers/StoredDib.h"
-#include "platform/Disk.h"
-#include "platform/Messages.h"
-#include "store/FileDynamicStore.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/PixelTestSupport.h"
+#include "testsupport/StoreTestSupport.h"
 
 namespace zelvo::test {
 
-inline const PercentTables& SharedTables() {
-    static const PercentTables tables;
-    return tables;
-}
-
-class StoreTest : public ::testing::Test {
+// The store opened before every test.
+class StoreTest : public StoreFixture {
 protected:
-    void SetUp() override {
-        disks.otherAvailable = uint64_t(1) << 40;
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        store = std::make_unique<FileDynamicStore>(disks);
-        ASSERT_TRUE(store->Open(dir.Path())) << messages.Last();
-    }
-
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<FileDynamicStore> store;
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(OpenStore()); }
 };
-
-// Picture row r (from the top) of a layer's buffer.
-inline uint8_t* TopRow(Layer& layer, int32_t r) {
-    return layer.Rows()->Row(uint32_t(StoredDib::StoredRow(r, layer.Height())));
-}
-
-inline uint32_t PixelAt(Layer& layer, int32_t col, int32_t topRow) {
-    uint32_t v;
-    std::memcpy(&v, TopRow(layer, topRow) + 4 * size_t(col), 4);
-    return v;
-}
-
-inline void SetPixel(Layer& layer, int32_t col, int32_t topRow, uint32_t word) {
-    std::memcpy(TopRow(layer, topRow) + 4 * size_t(col), &word, 4);
-}
-
-inline void SetBit(Layer& layer, int32_t col, int32_t topRow, bool on) {
-    uint8_t& byte = TopRow(layer, topRow)[col / 8];
-    const uint8_t mask = uint8_t(0x80 >> (col % 8));
-    byte = on ? uint8_t(byte | mask) : uint8_t(byte & ~mask);
-}
 
 // A RAM copy of one layer as the reference sees it.
 struct RefLayer {

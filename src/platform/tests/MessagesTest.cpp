@@ -2,6 +2,7 @@
 
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
+#include "testsupport/FeedbackTestSupport.h"
 
 namespace zelvo {
 
@@ -61,22 +62,18 @@ TEST(ProgressRun, EndsOnEveryWayOutAndLeavesAHiddenRunAlone) {
     };
     for (const Case c : {Case{true, false, 1, 2, 1}, Case{true, true, 1, 1, 1},
                          Case{false, false, 0, 0, 0}, Case{false, true, 0, 0, 0}}) {
-        struct Recorder : Feedback {
-            int begun = 0, steps = 0, ended = 0;
-            void BeginProgress(int) override { ++begun; }
-            void StepProgress() override { ++steps; }
-            void EndProgress() override { ++ended; }
-        } rec;
-        Feedback& previous = AppFeedback();
-        SetAppFeedback(&rec);
-        [&] {
-            ProgressRun run(4, c.shown);
-            run.Step();
-            if (c.early) return;
-            run.Step();
-        }();
-        SetAppFeedback(&previous);
-        EXPECT_EQ(rec.begun, c.begun) << c.shown << c.early;
+        test::CountingFeedback rec;
+        {
+            test::ScopedFeedback scoped(&rec);
+            [&] {
+                ProgressRun run(4, c.shown);
+                run.Step();
+                if (c.early) return;
+                run.Step();
+            }();
+        }
+        EXPECT_EQ(rec.begun, c.begun ? std::vector<int>{4} : std::vector<int>{})
+            << c.shown << c.early;
         EXPECT_EQ(rec.steps, c.steps) << c.shown << c.early;
         EXPECT_EQ(rec.ended, c.ended) << c.shown << c.early;
     }

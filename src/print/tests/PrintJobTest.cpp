@@ -6,10 +6,9 @@
 
 #include "doc/Image.h"
 #include "files/RasterImage.h"
-#include "platform/Disk.h"
 #include "platform/Messages.h"
 #include "print/PrintPreviewModel.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/DocumentTestSupport.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -46,22 +45,15 @@ public:
     std::array<uint8_t, 3> topLeft{};
 };
 
-class PrintJobTest : public ::testing::Test {
+class PrintJobTest : public test::DocumentFixture {
 protected:
     void SetUp() override {
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        disks.otherAvailable = uint64_t(1) << 40;
-        workspace = std::make_unique<Workspace>(disks);
-        ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
-        image = std::make_unique<Image>(*workspace);
-        ASSERT_TRUE(image->NewImage({40, 30, 2834}));
+        ASSERT_NO_FATAL_FAILURE(MakeWorkspace());
+        image = NewImage(40, 30);
+        ASSERT_FALSE(HasFailure());  // the document was made
     }
     void TearDown() override { image.reset(); }
 
-    test::TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<Workspace> workspace;
     std::unique_ptr<Image> image;
 };
 

@@ -8,32 +8,16 @@
 #include <memory>
 #include <random>
 
-#include "doc/Image.h"
 #include "layers/StoredDib.h"
-#include "platform/Disk.h"
-#include "platform/Messages.h"
-#include "testsupport/TempDir.h"
+#include "testsupport/DocumentTestSupport.h"
 #include "view/DisplayRefresher.h"
 #include "view/TileRenderer.h"
-#include "workspace/Workspace.h"
 
 namespace zelvo::test {
 
-class ViewFixture : public ::testing::Test {
+class ViewFixture : public DocumentFixture {
 protected:
-    void SetUp() override {
-        disks.disks.push_back({dir.Path(), true, uint64_t(1) << 40});
-        disks.otherAvailable = uint64_t(1) << 40;
-        workspace = std::make_unique<Workspace>(disks);
-        workspace->SetScreenSize(1024, 768);
-        ASSERT_TRUE(workspace->Setup(dir.Path())) << messages.Last();
-    }
-
-    std::unique_ptr<Image> NewImage(int32_t w, int32_t h, int32_t resolution = 2834) {
-        auto image = std::make_unique<Image>(*workspace);
-        EXPECT_TRUE(image->NewImage({w, h, resolution})) << messages.Last();
-        return image;
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(MakeWorkspace(1024, 768)); }
 
     // Writes every pixel of a 32-bit layer from `pixel(col, topRow)`.
     template <typename F>
@@ -105,12 +89,6 @@ public:
                       v = (y - g.originY) % TileCache::kTileSize;
         return refresher.Cache().At(r, c).out[size_t(v) * TileCache::kTileSize + size_t(u)];
     }
-
-protected:
-    TempDir dir;
-    FakeDiskService disks;
-    ScopedRecordingMessages messages;
-    std::unique_ptr<Workspace> workspace;
 };
 
 }  // namespace zelvo::test
