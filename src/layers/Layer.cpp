@@ -4,6 +4,7 @@
 
 #include "core/InternalError.h"
 #include "layers/StoredDib.h"
+#include "store/ZeroedBlock.h"
 
 namespace zelvo {
 
@@ -70,9 +71,8 @@ bool Layer::Create(int32_t width, int32_t height, LayerKind kind, int32_t id, in
     if (width <= 0 || height <= 0 || StoredDib::Stride(width, bitsPerPixel) == 0) return false;
 
     const uint64_t bytes = StoredDib::PayloadBytes(width, height, bitsPerPixel);
-    m_block = m_store.Allocate(bytes);
+    m_block = zeroFill ? AllocateZeroed(m_store, bytes) : m_store.Allocate(bytes);
     if (m_block == 0) return false;  // the store has told the user
-    if (zeroFill) m_store.Fill(m_block, 0, false);
 
     const uint32_t headerBytes = StoredDib::RowsOffset(bitsPerPixel);
     const FileDynamicStore::Span span = m_store.Payload(m_block);

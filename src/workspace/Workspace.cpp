@@ -5,6 +5,7 @@
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 #include "store/TempDisk.h"
+#include "store/ZeroedBlock.h"
 
 namespace zelvo {
 
@@ -49,10 +50,9 @@ void Workspace::SetScreenSize(int width, int height) {
 }
 
 bool Workspace::AllocateStrokeBlock(uint64_t pixels) {
-    m_strokeBlock = m_store.Allocate(pixels * kStrokeBytesPerPixel);
+    m_strokeBlock = AllocateZeroed(m_store, pixels * kStrokeBytesPerPixel);
     if (!m_strokeBlock) return false;
     m_strokeCapacity = pixels;
-    m_store.Fill(m_strokeBlock, 0, false);
     return true;
 }
 

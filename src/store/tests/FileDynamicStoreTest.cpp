@@ -20,6 +20,7 @@
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
 #include "store/SpaceFailures.h"
+#include "store/ZeroedBlock.h"
 #include "testsupport/TempDir.h"
 
 namespace zelvo {
@@ -398,6 +399,30 @@ TEST_F(StoreTest, FillSetsEveryPayloadByte) {
     EXPECT_TRUE(s->CheckBlock(before));
     EXPECT_TRUE(s->CheckBlock(h));
     EXPECT_TRUE(s->CheckBlock(after));
+}
+
+// Space the file grows by is not written again; a reused block has old bytes to clear.
+TEST_F(StoreTest, AllocateZeroedGivesZerosFreshOrReused) {
+    auto s = OpenStore();
+    const uint64_t n = 3 * 0x200000 + 5;
+    auto zeros = [&](BlockHandle h) {
+        Store::Span p = s->Payload(h);
+        auto bytes = ReadAt(s->FileName(), p.offset, p.length);
+        return bytes.size() == p.length &&
+               std::all_of(bytes.begin(), bytes.end(), [](uint8_t v) { return v == 0; });
+    };
+    BlockHandle fresh = AllocateZeroed(*s, n);
+    ASSERT_NE(fresh, 0u);
+    EXPECT_TRUE(zeros(fresh));
+    const uint64_t offset = s->Payload(fresh).offset;
+    s->Fill(fresh, 0x5A, true);
+    s->Allocate(8);  // keeps the freed block from being the file's free tail
+    ASSERT_TRUE(s->Free(fresh));
+    BlockHandle reused = AllocateZeroed(*s, n);
+    ASSERT_NE(reused, 0u);
+    EXPECT_EQ(s->Payload(reused).offset, offset);
+    EXPECT_TRUE(zeros(reused));
+    EXPECT_TRUE(s->CheckBlock(reused));
 }
 
 TEST_F(StoreTest, MapWindowAlignsToTheGranularity) {
