@@ -162,6 +162,9 @@ public:
     ToolController& Tools() const { return *m_tools; }
     COptionsBar* OptionsPages() const { return m_optionsPages; }
     void ShowToolPage(int tool);
+    // The plain-cursor preference: set for this run and the next ones, every view's pointer
+    // redrawn.
+    void SetPlainCursors(bool on);
     // A tool may have changed the document of `child` (history, palettes, recovery journal).
     void OnToolActed(CChildFrame* child);
     // The right button in `child`'s view: sub-menu `subMenu` of the view's pop-up menu or the

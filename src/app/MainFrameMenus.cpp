@@ -68,7 +68,7 @@ void CMainFrame::BuildMenus() {
         menu->addAction(action);
         m_actions[id] = action;
         // The Window menu's palette and bar entries show whether they are visible.
-        if (id == kIdOptionsBar || id == kIdStatusBar ||
+        if (id == kIdOptionsBar || id == kIdStatusBar || id == kIdPlainCursors ||
             (id >= kIdToolsPalette && id <= kIdNavigatorPalette))
             action->setCheckable(true);
     }
@@ -181,6 +181,8 @@ void CMainFrame::RegisterCommands() {
     add(
         kIdStatusBar, [this] { statusBar()->setVisible(statusBar()->isHidden()); }, always);
     add(
+        kIdPlainCursors, [this] { SetPlainCursors(!m_tools->PlainCursors()); }, always);
+    add(
         kIdCascade, [this] { Cascade(); }, anyDoc);
     add(
         kIdTileHorizontal, [this] { Tile(true); }, anyDoc);
@@ -244,6 +246,7 @@ void CMainFrame::UpdateCommandUI() {
             a->setChecked(!m_palettes[p]->isHidden());
     if (QAction* a = Action(kIdOptionsBar)) a->setChecked(!m_optionsBar->isHidden());
     if (QAction* a = Action(kIdStatusBar)) a->setChecked(!statusBar()->isHidden());
+    if (QAction* a = Action(kIdPlainCursors)) a->setChecked(m_tools->PlainCursors());
 }
 
 void CMainFrame::UpdateRecentFiles() {

@@ -91,6 +91,14 @@ void CMainFrame::SetUpTools() {
     ShowToolPage(m_tools->CurrentTool());
 }
 
+void CMainFrame::SetPlainCursors(bool on) {
+    m_tools->SetPlainCursors(on);
+    QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
+    settings.setValue("Tools/PlainCursors", on);
+    for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+    UpdateCommandUI();
+}
+
 void CMainFrame::ShowToolPage(int tool) {
     if (m_optionsPages) m_optionsPages->Show(tool);
 }

@@ -39,8 +39,17 @@ Rect CMainFrame::ClientRect() const {
 }
 
 CChildFrame* CMainFrame::ActiveChild() const {
-    auto* child = qobject_cast<CChildFrame*>(m_mdi->activeSubWindow());
-    return child && !child->IsClosed() ? child : nullptr;
+    // While another program has the keyboard no image window counts as active; the one last
+    // active is still the document the palettes and commands are about.
+    if (QMdiSubWindow* window = m_mdi->activeSubWindow()) {
+        auto* child = qobject_cast<CChildFrame*>(window);
+        return child && !child->IsClosed() ? child : nullptr;
+    }
+    const QList<QMdiSubWindow*> order = m_mdi->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if (auto* child = qobject_cast<CChildFrame*>(*it); child && !child->IsClosed())
+            return child;
+    return nullptr;
 }
 
 QList<CChildFrame*> CMainFrame::Children() const {

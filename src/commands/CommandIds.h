@@ -51,6 +51,7 @@ enum CommandId : int {
     kIdZoomOut = 32900,
     kIdOptionsBar = 59392,
     kIdStatusBar = 59393,
+    kIdPlainCursors = 33100,  // every tool but Hand and Move with the standard pointer
     // Window
     kIdTogglePalettes = 32795,
     kIdResetPalettes = 32869,

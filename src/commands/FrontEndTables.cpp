@@ -45,6 +45,8 @@ CommandFamily ViewFamily() {
                 Separator(kView),
                 FrontEnd(kIdOptionsBar, kView, "Options", "F9"),
                 FrontEnd(kIdStatusBar, kView, "Status Bar", "F10"),
+                Separator(kView),
+                FrontEnd(kIdPlainCursors, kView, "Plain Cursors"),
             }};
 }
 

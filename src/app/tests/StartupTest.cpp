@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <QAction>
+#include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMdiArea>
@@ -16,7 +17,11 @@
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
+#include "app/CHistoryPalette.h"
+#include "app/CLayersPalette.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CStartupDialog.h"
+#include "app/CZelvoView.h"
 #include "app/StartupRules.h"
 #include "app/StatusFeedback.h"
 #include "app/tests/GuiTestSupport.h"
@@ -195,6 +200,31 @@ private slots:
         folder.pop_back();
         QCOMPARE(program.App().LastFolder(), folder);
         QCOMPARE(program.App().RecentFiles().first(), QString::fromStdString(path));
+    }
+
+    void theStartedDocumentFillsThePalettes() {
+        test::TempDir dir;
+        const std::string path = WriteBmp(dir.File("start.bmp"), 40, 30, 20, 200, 10);
+        Program program({QString::fromStdString(path)});
+        QVERIFY(program.Started());
+        CMainFrame& frame = program.Frame();
+        QCOMPARE(frame.Children().size(), 1);
+        CChildFrame* child = frame.Children().first();
+        // Whether the program is active or not: another program may hold the keyboard at start
+        // (a terminal, a window manager that does not hand it over), or take it later.
+        for (QEvent::Type change :
+             {QEvent::None, QEvent::ApplicationDeactivate, QEvent::ApplicationActivate}) {
+            if (change != QEvent::None) {
+                QEvent event(change);
+                QCoreApplication::sendEvent(qApp, &event);
+            }
+            QCoreApplication::processEvents();
+            QCOMPARE(frame.ActiveChild(), child);
+            QCOMPARE(frame.LayersPalette()->Document(), &child->GetImage());
+            QCOMPARE(frame.HistoryPalette()->Document(), &child->GetImage());
+            QCOMPARE(frame.NavigatorPalette()->Target(),
+                     static_cast<NavigatorTarget*>(child->View()));
+        }
     }
 
     void aFileThatCannotOpenEndsTheStart() {

@@ -2,6 +2,7 @@
 // dragged on a real view at several zooms and the selection it leaves, the options bar
 // following the model both ways, the colour keys and buttons, and Zoom In / Zoom Out.
 #include <functional>
+#include <map>
 
 #include <QAction>
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
@@ -23,6 +25,7 @@
 #include "doc/Image.h"
 #include "history/HistoryManager.h"
 #include "history/HistoryState.h"
+#include "platform/Disk.h"
 #include "selection/SelectionMask.h"
 #include "tools/ToolController.h"
 
@@ -362,6 +365,40 @@ private slots:
             QVERIFY2(ShownColor(colors, CColorPalette::BackgroundRect().bottomRight() -
                                             QPoint(4, 4)) == r.bg,
                      r.what);
+        }
+    }
+
+    void plainCursorsFromTheViewMenu() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        QAction* plain = frame.Action(kIdPlainCursors);
+        QVERIFY(plain && plain->isCheckable());
+        const ToolId tools[] = {kToolBrush, kToolRectMarquee, kToolZoom, kToolHand, kToolMove};
+        std::map<int, Qt::CursorShape> own;
+        for (ToolId t : tools) {
+            QVERIFY(frame.Tools().SelectTool(t));
+            own[t] = view->viewport()->cursor().shape();
+        }
+        QCOMPARE(own[kToolBrush], Qt::BitmapCursor);
+        QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
+        for (bool on : {true, false}) {
+            frame.UpdateCommandUI();
+            QCOMPARE(plain->isChecked(), !on);
+            QVERIFY(frame.Tools().SelectTool(kToolBrush));
+            plain->trigger();
+            QCOMPARE(plain->isChecked(), on);
+            QCOMPARE(frame.Tools().PlainCursors(), on);
+            settings.sync();
+            QCOMPARE(settings.value("Tools/PlainCursors").toBool(), on);
+            // The pointer of the tool in hand changes at once, without a move over the view.
+            QCOMPARE(view->viewport()->cursor().shape(), on ? Qt::ArrowCursor : Qt::BitmapCursor);
+            for (ToolId t : tools) {
+                QVERIFY(frame.Tools().SelectTool(t));
+                const bool standard = on && t != kToolHand && t != kToolMove;
+                QCOMPARE(view->viewport()->cursor().shape(), standard ? Qt::ArrowCursor : own[t]);
+            }
         }
     }
 
