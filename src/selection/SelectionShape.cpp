@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace zelvo {
 
@@ -29,7 +30,35 @@ void ShapePlane::SetRun(int32_t y, int32_t from, int32_t to) {
     if (y < m_rect.top || y >= m_rect.bottom) return;
     from = std::max(from, m_rect.left);
     to = std::min(to, m_rect.right);
-    for (int32_t x = from; x < to; ++x) Set(x, y);
+    if (from >= to) return;
+    uint8_t* row = m_bits.data() + size_t(y - m_rect.top) * m_stride;
+    size_t a = size_t(from - m_rect.left), b = size_t(to - m_rect.left);
+    // The partial bytes at both ends, whole bytes between.
+    for (; a < b && a % 8; ++a) row[a / 8] |= uint8_t(0x80 >> (a % 8));
+    for (; b > a && b % 8; --b) row[(b - 1) / 8] |= uint8_t(0x80 >> ((b - 1) % 8));
+    if (a < b) std::memset(row + a / 8, 0xFF, (b - a) / 8);
+}
+
+void ShapePlane::SetRowWhere(int32_t y, int32_t from, const uint8_t* bytes, int32_t count,
+                             uint8_t value) {
+    if (y < m_rect.top || y >= m_rect.bottom) return;
+    const int32_t begin = std::max(from, m_rect.left);
+    const int32_t end = std::min(from + count, m_rect.right);
+    if (begin >= end) return;
+    uint8_t* row = m_bits.data() + size_t(y - m_rect.top) * m_stride;
+    const uint8_t* in = bytes + (begin - from);
+    size_t col = size_t(begin - m_rect.left);
+    const size_t stop = size_t(end - m_rect.left);
+    for (; col < stop && col % 8; ++col, ++in)
+        if (*in == value) row[col / 8] |= uint8_t(0x80 >> (col % 8));
+    // Eight columns to a byte, the leftmost in the high bit.
+    for (; col + 8 <= stop; col += 8, in += 8) {
+        uint8_t bits = 0;
+        for (int k = 0; k < 8; ++k) bits = uint8_t(bits << 1) | uint8_t(in[k] == value);
+        row[col / 8] |= bits;
+    }
+    for (; col < stop; ++col, ++in)
+        if (*in == value) row[col / 8] |= uint8_t(0x80 >> (col % 8));
 }
 
 bool ShapePlane::AnySet() const {

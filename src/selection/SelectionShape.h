@@ -24,6 +24,9 @@ public:
     void Set(int32_t x, int32_t y);
     // Sets the bits of canvas row y, columns from .. to - 1 (clipped to the rectangle).
     void SetRun(int32_t y, int32_t from, int32_t to);
+    // Sets the bits of canvas row y, columns from .. from + count - 1, where the matching byte
+    // of `bytes` equals `value` (clipped to the rectangle).
+    void SetRowWhere(int32_t y, int32_t from, const uint8_t* bytes, int32_t count, uint8_t value);
     bool AnySet() const;
 
 private:

@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/InternalError.h"
 #include "doc/Image.h"
@@ -24,14 +30,107 @@ namespace {
 
 constexpr uint8_t kCandidate = 1;
 constexpr uint8_t kFilled = 2;
+// Candidates are found a band of rows at a time, in row order, when the search first reaches
+// the band: a contiguous area near the seed never reads the rest of the layer.
+constexpr int32_t kBandRows = 64;
 
-// Zeroes the work bytes on every way out: the stroke block is all zeros between uses.
-struct WorkBytes {
-    MappedView view;
-    uint64_t length = 0;
-    ~WorkBytes() {
-        if (view.IsValid()) std::memset(view.Data(), 0, length);
+// The per-channel box as wrapping byte offsets: a byte v passes when uint8(v - low) <= span.
+// The fourth byte (the alpha) passes when it is not zero: low 1, span 254.
+struct ColorBox {
+    uint8_t low[4];
+    uint8_t span[4];
+};
+
+// The candidate bytes of one row of `w` pixels: kCandidate where every byte passes, else 0.
+void MatchRow(const uint8_t* p, int32_t w, const ColorBox& box, uint8_t* out) {
+    int32_t x = 0;
+#if defined(__SSE2__)
+    uint32_t low = 0, span = 0;
+    for (int c = 0; c < 4; ++c) {
+        low |= uint32_t(box.low[c]) << (8 * c);
+        span |= uint32_t(box.span[c]) << (8 * c);
     }
+    const __m128i vlow = _mm_set1_epi32(int32_t(low));
+    const __m128i vspan = _mm_set1_epi32(int32_t(span));
+    const __m128i all = _mm_set1_epi32(-1);
+    const __m128i mark = _mm_set1_epi8(char(kCandidate));
+    for (; x + 16 <= w; x += 16) {
+        __m128i pixel[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * size_t(x + 4 * k)));
+            const __m128i d = _mm_sub_epi8(v, vlow);
+            const __m128i pass = _mm_cmpeq_epi8(_mm_min_epu8(d, vspan), d);
+            pixel[k] = _mm_cmpeq_epi32(pass, all);
+        }
+        const __m128i words = _mm_packs_epi16(_mm_packs_epi32(pixel[0], pixel[1]),
+                                              _mm_packs_epi32(pixel[2], pixel[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_and_si128(words, mark));
+    }
+#endif
+    for (; x < w; ++x) {
+        const uint8_t* q = p + 4 * size_t(x);
+        bool in = true;
+        for (int c = 0; c < 4; ++c) in &= uint8_t(q[c] - box.low[c]) <= box.span[c];
+        out[x] = in ? kCandidate : 0;
+    }
+}
+
+// The work bytes of the search (one per layer pixel, in the stroke work block), filled with
+// candidates a band at a time. The bands it filled are zeroed again on every way out: the
+// stroke block is all zeros between uses.
+class CandidateRows {
+public:
+    CandidateRows(MappedView view, Layer& layer, const ColorBox& box)
+        : m_view(std::move(view)),
+          m_layer(layer),
+          m_rows(layer.Rows()),
+          m_box(box),
+          m_w(layer.Width()),
+          m_h(layer.Height()),
+          m_bands(size_t((m_h + kBandRows - 1) / kBandRows), false) {}
+    ~CandidateRows() {
+        for (size_t b = 0; b < m_bands.size(); ++b)
+            if (m_bands[b]) std::memset(Bytes(int32_t(b) * kBandRows), 0, BandBytes(b));
+        m_layer.ReleaseRows();
+    }
+    bool Failed() const { return m_failed; }
+    // The candidate bytes of row y (top first); null when the layer could not be read.
+    uint8_t* Row(int32_t y) {
+        const size_t b = size_t(y / kBandRows);
+        if (!m_bands[b] && !FillBand(b)) return nullptr;
+        return Bytes(y);
+    }
+
+private:
+    uint8_t* Bytes(int32_t y) { return m_view.Data() + size_t(y) * size_t(m_w); }
+    size_t BandBytes(size_t b) const {
+        const int32_t top = int32_t(b) * kBandRows;
+        return size_t(std::min(kBandRows, m_h - top)) * size_t(m_w);
+    }
+    bool FillBand(size_t b) {
+        if (m_failed || !m_rows) return false;
+        m_bands[b] = true;  // from here on its bytes are to be zeroed
+        const int32_t top = int32_t(b) * kBandRows, bottom = std::min(m_h, top + kBandRows);
+        // Stored rows run bottom-up: the band is read in the file's order.
+        for (int32_t y = bottom - 1; y >= top; --y) {
+            const uint8_t* p = m_rows->Row(uint32_t(StoredDib::StoredRow(y, m_h)));
+            if (!p) {
+                m_failed = true;
+                return false;
+            }
+            MatchRow(p, m_w, m_box, Bytes(y));
+        }
+        return true;
+    }
+
+    MappedView m_view;
+    Layer& m_layer;
+    RowCursor* m_rows;
+    ColorBox m_box;
+    int32_t m_w, m_h;
+    std::vector<bool> m_bands;
+    bool m_failed = false;
 };
 
 struct Span {
@@ -39,12 +138,11 @@ struct Span {
 };
 
 // A scan-line fill over the candidate bytes from the seed; filled bytes become kFilled. The
-// bounding rectangle of what was filled comes back.
-Rect Fill(uint8_t* bytes, int32_t w, int32_t h, Point seed) {
+// bounding rectangle of what was filled comes back; nullopt when the layer could not be read.
+std::optional<Rect> Fill(CandidateRows& rows, int32_t w, int32_t h, Point seed) {
     Rect bounds{seed.x, seed.y, seed.x + 1, seed.y + 1};
     std::vector<Span> stack;
-    auto run = [&](int32_t y, int32_t x) {
-        uint8_t* row = bytes + size_t(y) * size_t(w);
+    auto run = [&](uint8_t* row, int32_t y, int32_t x) {
         int32_t l = x, r = x + 1;
         while (l > 0 && row[l - 1] == kCandidate) --l;
         while (r < w && row[r] == kCandidate) ++r;
@@ -54,16 +152,20 @@ Rect Fill(uint8_t* bytes, int32_t w, int32_t h, Point seed) {
         bounds.top = std::min(bounds.top, y);
         bounds.bottom = std::max(bounds.bottom, y + 1);
         stack.push_back({y, l, r});
+        return r;
     };
-    run(seed.y, seed.x);
+    uint8_t* seedRow = rows.Row(seed.y);
+    if (!seedRow) return std::nullopt;
+    run(seedRow, seed.y, seed.x);
     while (!stack.empty()) {
         const Span s = stack.back();
         stack.pop_back();
         for (int32_t ny : {s.y - 1, s.y + 1}) {
             if (ny < 0 || ny >= h) continue;
-            const uint8_t* row = bytes + size_t(ny) * size_t(w);
+            uint8_t* row = rows.Row(ny);
+            if (!row) return std::nullopt;
             for (int32_t x = s.left; x < s.right; ++x)
-                if (row[x] == kCandidate) run(ny, x);
+                if (row[x] == kCandidate) x = run(row, ny, x);
         }
     }
     return bounds;
@@ -94,10 +196,12 @@ WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int t
         return result;
     }
     // The per-channel box, clipped to 0..255.
-    int lo[3], hi[3];
+    ColorBox box{{0, 0, 0, 1}, {0, 0, 0, 254}};
     for (int c = 0; c < 3; ++c) {
-        lo[c] = std::max(0, int(sp[c]) - tolerance);
-        hi[c] = std::min(255, int(sp[c]) + tolerance);
+        const int lo = std::max(0, int(sp[c]) - tolerance);
+        const int hi = std::min(255, int(sp[c]) + tolerance);
+        box.low[c] = uint8_t(lo);
+        box.span[c] = uint8_t(hi - lo);
     }
 
     const uint64_t pixels = uint64_t(w) * uint64_t(h);
@@ -108,58 +212,47 @@ WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int t
         return result;
     }
     FileDynamicStore& store = workspace.Store();
-    WorkBytes work;
-    work.view = MappedView(store, store.Payload(workspace.StrokeBlock()).offset, pixels);
-    if (!work.view.IsValid()) {
+    MappedView view(store, store.Payload(workspace.StrokeBlock()).offset, pixels);
+    if (!view.IsValid()) {
         ShowInternalError(1054);
         result.status = WandResult::Failed;
         layer.ReleaseRows();
         return result;
     }
-    work.length = pixels;
-    uint8_t* bytes = work.view.Data();
-
-    // Candidates, rows top first; the bounds of all of them serve the non-contiguous search.
-    Rect all;
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* p = rows->Row(uint32_t(StoredDib::StoredRow(y, h)));
-        if (!p) {
-            result.status = WandResult::Failed;
-            layer.ReleaseRows();
-            return result;
-        }
-        uint8_t* out = bytes + size_t(y) * size_t(w);
-        int32_t first = -1, last = -1;
-        for (int32_t x = 0; x < w; ++x, p += 4) {
-            const bool in = p[3] != 0 && p[0] >= lo[0] && p[0] <= hi[0] && p[1] >= lo[1] &&
-                            p[1] <= hi[1] && p[2] >= lo[2] && p[2] <= hi[2];
-            out[x] = in ? kCandidate : 0;
-            if (in) {
-                if (first < 0) first = x;
-                last = x;
-            }
-        }
-        if (first >= 0) all = all.Union({first, y, last + 1, y + 1});
-    }
-    layer.ReleaseRows();
+    CandidateRows candidates(std::move(view), layer, box);
 
     uint8_t keep = kCandidate;
-    Rect bounds = all;
+    Rect bounds;
     if (contiguous) {
-        bounds = Fill(bytes, w, h, local);
+        const std::optional<Rect> filled = Fill(candidates, w, h, local);
+        if (!filled) {
+            result.status = WandResult::Failed;
+            return result;
+        }
+        bounds = *filled;
         keep = kFilled;
+    } else {
+        // Every row: the bounds of all the candidates.
+        for (int32_t y = 0; y < h; ++y) {
+            const uint8_t* row = candidates.Row(y);
+            if (!row) {
+                result.status = WandResult::Failed;
+                return result;
+            }
+            const void* first = std::memchr(row, kCandidate, size_t(w));
+            if (!first) continue;
+            const void* last = memrchr(row, kCandidate, size_t(w));
+            const int32_t l = int32_t(static_cast<const uint8_t*>(first) - row);
+            const int32_t r = int32_t(static_cast<const uint8_t*>(last) - row) + 1;
+            bounds = bounds.Union({l, y, r, y + 1});
+        }
     }
+    // Every row of the bounds holds a candidate the search reached, so it has been read.
     const Rect area = bounds.Offset(pos.x, pos.y).Intersect(canvas);
     result.shape = ShapePlane(area);
     for (int32_t cy = area.top; cy < area.bottom; ++cy) {
-        const uint8_t* row = bytes + size_t(cy - pos.y) * size_t(w);
-        int32_t x = area.left;
-        while (x < area.right) {
-            while (x < area.right && row[x - pos.x] != keep) ++x;
-            const int32_t start = x;
-            while (x < area.right && row[x - pos.x] == keep) ++x;
-            if (x > start) result.shape.SetRun(cy, start, x);
-        }
+        const uint8_t* row = candidates.Row(cy - pos.y);
+        result.shape.SetRowWhere(cy, area.left, row + (area.left - pos.x), area.Width(), keep);
     }
     return result;
 }

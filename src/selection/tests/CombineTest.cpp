@@ -18,6 +18,35 @@ Grid PlaneGrid(const ShapePlane& p, int w, int h) {
     return g;
 }
 
+// Runs and byte-matched rows set exactly the bits of pixel-by-pixel setting: every start and end
+// column around the byte edges, clipped to the plane, over bits already set.
+TEST(ShapeRasterTest, RunsAndMatchedRowsEqualSettingEachPixel) {
+    const Rect plane{-3, 0, 27, 2};
+    std::vector<uint8_t> bytes(40);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i % 3 == 0 || i % 7 == 0 ? 2 : 1);
+    for (int32_t from = -6; from <= 28; ++from)
+        for (int32_t to = from; to <= 31; ++to) {
+            ShapePlane run(plane), matched(plane), expected(plane);
+            for (ShapePlane* p : {&run, &matched, &expected}) p->Set(10, 1);
+            run.SetRun(1, from, to);
+            matched.SetRowWhere(1, from, bytes.data(), to - from, 2);
+            for (int32_t x = from; x < to; ++x) {
+                if (x < plane.left || x >= plane.right) continue;
+                expected.Set(x, 1);
+            }
+            ShapePlane expectedMatch(plane);
+            expectedMatch.Set(10, 1);
+            for (int32_t x = from; x < to; ++x)
+                if (bytes[size_t(x - from)] == 2) expectedMatch.Set(x, 1);
+            for (int32_t x = plane.left; x < plane.right; ++x) {
+                ASSERT_EQ(run.Bit(x, 1), expected.Bit(x, 1)) << from << ".." << to << " at " << x;
+                ASSERT_EQ(matched.Bit(x, 1), expectedMatch.Bit(x, 1))
+                    << from << ".." << to << " at " << x;
+                ASSERT_FALSE(run.Bit(x, 0) || matched.Bit(x, 0));
+            }
+        }
+}
+
 TEST(ShapeRasterTest, RectangleFillsItsPixelsOnly) {
     const ShapePlane p = RasterizeRectangle({2, 3, 5, 4});
     EXPECT_EQ(p.Bounds(), (Rect{2, 3, 5, 4}));

@@ -1,9 +1,14 @@
 // The selection tools through gestures in view coordinates at zooms 1, 0.25 and 3: shapes,
 // clicks, combine modes with their names and warnings, the outline moved and nudged, the lasso
 // and the polygon, and the magic wand over painted layers.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <deque>
+#include <random>
 
 #include "selection/SelectionCommands.h"
+#include "store/RowCursor.h"
 #include "tools/MagicWand.h"
 #include "tools/tests/ToolsTestSupport.h"
 
@@ -243,6 +248,86 @@ TEST_F(MarqueeModifiers, MagicWandToleranceAndContiguity) {
     image->Layers().SelectLayerByIndex(image->Layers().LayerCount());
     Click({5, 30});
     EXPECT_EQ(messages.Last(), "Could not use the magic wand because the target is a curve layer!");
+}
+
+// The wand's search against a plain one (every pixel tested, a breadth-first fill) on a layer
+// of few colours with transparent holes, wider than a multiple of sixteen, taller than several
+// bands of rows, lying partly off the canvas; the work bytes are all zero afterwards.
+TEST_F(MarqueeModifiers, MagicWandSearchEqualsAPlainSearch) {
+    Open(180, 150);
+    constexpr int32_t lw = 203, lh = 190;
+    LayerPtr layer = image->Layers().AppendLayer(lw, lh, LayerKind::Pixel);
+    ASSERT_TRUE(layer);
+    layer->SetPosition(-7, -20);
+    std::mt19937 rng(17);
+    std::vector<uint32_t> pixels(size_t(lw) * lh);
+    const uint8_t levels[] = {0, 40, 120, 200, 255};
+    for (uint32_t& p : pixels) {
+        const auto level = [&] { return uint8_t(levels[rng() % 5] ^ (rng() % 4)); };
+        p = rng() % 20 == 0 ? 0 : StoredDib::PixelWord(Rgb(level(), level(), level()), 100);
+    }
+    Paint(*layer, [&](int32_t x, int32_t y) { return pixels[size_t(y) * lw + size_t(x)]; });
+    const Rect canvas{0, 0, 180, 150};
+    auto channel = [&](size_t i, int c) { return int(pixels[i] >> (8 * c) & 0xFF); };
+    for (int tolerance : {0, 3, 45, 255})
+        for (bool contiguous : {true, false})
+            for (Point seed : {Point{0, 0}, Point{100, 70}, Point{172, 149}, Point{37, 101}}) {
+                const Point l{seed.x + 7, seed.y + 20};
+                const size_t s = size_t(l.y) * lw + size_t(l.x);
+                WandResult r =
+                    MagicWandSearch(*workspace, *layer, seed, tolerance, contiguous, canvas);
+                if (pixels[s] >> 24 == 0) {
+                    EXPECT_EQ(r.status, WandResult::NoSeed);
+                    continue;
+                }
+                ASSERT_EQ(r.status, WandResult::Ok);
+                std::vector<uint8_t> in(pixels.size(), 0);
+                for (size_t i = 0; i < pixels.size(); ++i) {
+                    bool ok = pixels[i] >> 24 != 0;
+                    for (int c = 0; c < 3; ++c)
+                        ok &= std::abs(channel(i, c) - channel(s, c)) <= tolerance;
+                    in[i] = ok;
+                }
+                if (contiguous) {
+                    std::vector<uint8_t> reached(pixels.size(), 0);
+                    std::deque<Point> queue{l};
+                    reached[s] = 1;
+                    while (!queue.empty()) {
+                        const Point p = queue.front();
+                        queue.pop_front();
+                        for (Point n : {Point{p.x - 1, p.y}, Point{p.x + 1, p.y},
+                                        Point{p.x, p.y - 1}, Point{p.x, p.y + 1}}) {
+                            if (n.x < 0 || n.y < 0 || n.x >= lw || n.y >= lh) continue;
+                            const size_t i = size_t(n.y) * lw + size_t(n.x);
+                            if (in[i] && !reached[i]) {
+                                reached[i] = 1;
+                                queue.push_back(n);
+                            }
+                        }
+                    }
+                    in = reached;
+                }
+                Rect bounds;
+                for (int32_t y = 0; y < lh; ++y)
+                    for (int32_t x = 0; x < lw; ++x)
+                        if (in[size_t(y) * lw + size_t(x)])
+                            bounds = bounds.Union({x, y, x + 1, y + 1});
+                const std::string where = std::to_string(tolerance) + (contiguous ? " c " : " n ") +
+                                          std::to_string(seed.x) + "," + std::to_string(seed.y);
+                ASSERT_EQ(r.shape.Bounds(), bounds.Offset(-7, -20).Intersect(canvas)) << where;
+                int wrong = 0;
+                for (int32_t y = 0; y < 150; ++y)
+                    for (int32_t x = 0; x < 180; ++x)
+                        wrong += r.shape.Bit(x, y) != bool(in[size_t(y + 20) * lw + size_t(x + 7)]);
+                EXPECT_EQ(wrong, 0) << where;
+                FileDynamicStore& store = workspace->Store();
+                MappedView work(store, store.Payload(workspace->StrokeBlock()).offset,
+                                uint64_t(lw) * lh);
+                ASSERT_TRUE(work.IsValid());
+                EXPECT_TRUE(std::all_of(work.Data(), work.Data() + size_t(lw) * lh, [](uint8_t b) {
+                    return b == 0;
+                })) << where;
+            }
 }
 
 }  // namespace
