@@ -90,6 +90,8 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
     ++m_dabs;
     m_painted = m_painted.Union(clip);
     changed = changed.Union(clip);
+    if (m_target.kind != StrokeKind::Brush && m_target.kind != StrokeKind::Eraser)
+        return RetouchDab(dab, clip);
     const PercentTables& t = *m_target.tables;
     Layer* layer = m_target.layer.get();
     const Rect lb = m_layerRows ? layer->Bounds() : Rect{};

@@ -12,11 +12,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/PercentTables.h"
 #include "core/Types.h"
 #include "layers/Layer.h"
 #include "paint/BrushTip.h"
+#include "paint/RetouchDabs.h"
 #include "store/FileDynamicStore.h"
 #include "store/RowCursor.h"
 
@@ -24,7 +26,17 @@ namespace zelvo {
 
 class HistoryManager;
 
-enum class StrokeKind { Brush, Eraser };
+// The brush lays colour and the eraser takes alpha; the rest change the layer's own pixels.
+enum class StrokeKind {
+    Brush,
+    Eraser,
+    Lighten,
+    Darken,
+    SpongeSaturate,
+    SpongeDesaturate,
+    Blur,
+    Sharpen
+};
 
 // The stroke's point list: written only by the user-interface thread at indices the painter
 // has not read yet, the count published after the point (release) and read before the points
@@ -58,6 +70,7 @@ struct StrokeTarget {
     LayerPtr mask;   // the selection, null when none
     ColorRef foreground = 0;
     BrushTip tip;
+    RetouchParams retouch;  // the tone and detail tools only
 };
 
 // The dab placement and the dabs: consumes the published points, walks the line between
@@ -82,6 +95,8 @@ public:
 
 private:
     bool Dab(Point centre, Rect& changed);
+    // The dab of the tone and detail tools (in RetouchDabs.cpp).
+    bool RetouchDab(const Rect& dab, const Rect& clip);
 
     StrokeTarget m_target;
     const StrokePoints* m_points = nullptr;
@@ -92,6 +107,7 @@ private:
     uint64_t m_dabs = 0;
     Rect m_painted;
     std::unique_ptr<RowCursor> m_records, m_layerRows, m_maskRows;
+    std::vector<uint8_t> m_retouchLayer, m_retouchRecords;  // a dab's pixels and their ring
 };
 
 // One stroke shared by the user-interface thread and the painter thread, with the flags of the

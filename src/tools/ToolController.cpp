@@ -37,6 +37,8 @@ ToolController::ToolController() {
     m_operations[kToolEyedropper] = MakeEyedropperTool(*this);
     m_operations[kToolBrush] = MakeBrushTool(*this);
     m_operations[kToolEraser] = MakeEraserTool(*this);
+    for (int id : {kToolLightenDarken, kToolSponge, kToolBlur, kToolSharpen})
+        m_operations[id] = MakeRetouchTool(*this, id);
     m_operations[kToolPaintBucket] = MakeBucketTool(*this);
     m_operations[kToolGradient] = MakeGradientTool(*this);
     m_operations[kToolCurve] = MakeCurveTool(*this);
