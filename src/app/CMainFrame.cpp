@@ -143,6 +143,9 @@ bool CMainFrame::Create(const Options& options) {
 }
 
 void CMainFrame::ShowMaximised() {
+    // Already shown behind the start-up dialog: the screen's rectangle set again would become
+    // the client area, and the window manager's title bar would push the status bar off screen.
+    if (isVisible()) return;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
     showMaximized();
