@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "history/HistoryManager.h"
@@ -42,9 +43,51 @@ GradientShader::GradientShader(const GradientFill& g) : m_g(g) {
         m_ux = dx / len;
         m_uy = dy / len;
     }
+    m_d2 = len > 0 ? int64_t(g.end.x - g.start.x) * (g.end.x - g.start.x) +
+                         int64_t(g.end.y - g.start.y) * (g.end.y - g.start.y)
+                   : 1;
     m_opacity = std::clamp(g.opacity, 0, 100);
     const int n = int(std::floor(g.type == GradientType::Reflected ? m_d / 2 : m_d)) + 1;
     m_easing = GradientEasing(n);
+    m_start = Word(0);
+    m_end = Word(1);
+    m_eased.reserve(m_easing.size());
+    for (double e : m_easing) m_eased.push_back(Word(e));
+    if (g.type == GradientType::Reflected) {
+        m_back.reserve(m_easing.size());
+        for (double e : m_easing) m_back.push_back(Word(1 - e));
+    }
+}
+
+void GradientShader::Colour(double t, uint8_t out[4]) const {
+    const GradientFill& g = m_g;
+    const int o = m_opacity;
+    const uint8_t fb = BlueOf(g.foreground), fg = GreenOf(g.foreground), fr = RedOf(g.foreground);
+    switch (g.colors) {
+        case GradientColors::ForeToBack: {
+            auto mix = [&](uint8_t s, uint8_t e) { return uint8_t(e * t + s * (1 - t)); };
+            out[0] = mix(fb, BlueOf(g.background));
+            out[1] = mix(fg, GreenOf(g.background));
+            out[2] = mix(fr, RedOf(g.background));
+            out[3] = uint8_t(o);
+            break;
+        }
+        case GradientColors::ForeToTransparent:
+        case GradientColors::TransparentToFore:
+            out[0] = fb;
+            out[1] = fg;
+            out[2] = fr;
+            out[3] = uint8_t(o * (g.colors == GradientColors::ForeToTransparent ? 1 - t : t));
+            break;
+    }
+}
+
+uint32_t GradientShader::Word(double t) const {
+    uint8_t px[4];
+    Colour(t, px);
+    uint32_t w;
+    std::memcpy(&w, px, 4);
+    return w;
 }
 
 void GradientShader::Pixel(int32_t x, int32_t y, uint8_t out[4]) const {
@@ -76,24 +119,72 @@ void GradientShader::Pixel(int32_t x, int32_t y, uint8_t out[4]) const {
             break;
         }
     }
-    const int o = m_opacity;
-    const uint8_t fb = BlueOf(g.foreground), fg = GreenOf(g.foreground), fr = RedOf(g.foreground);
-    switch (g.colors) {
-        case GradientColors::ForeToBack: {
-            auto mix = [&](uint8_t s, uint8_t e) { return uint8_t(e * t + s * (1 - t)); };
-            out[0] = mix(fb, BlueOf(g.background));
-            out[1] = mix(fg, GreenOf(g.background));
-            out[2] = mix(fr, RedOf(g.background));
-            out[3] = uint8_t(o);
-            break;
+    Colour(t, out);
+}
+
+void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint32_t* out) const {
+    const GradientFill& g = m_g;
+    const double d = m_d;
+    const size_t last = m_easing.size() - 1;
+    // For a >= 0 the floor is the truncation.
+    auto index = [last](double a) { return a < 1 ? 0 : std::min(last, size_t(a)); };
+    const double py = y - g.start.y;
+    // px runs through whole numbers, which the additions keep exact.
+    double px = left - g.start.x;
+    switch (g.type) {
+        case GradientType::Linear: {
+            const double c = py * m_uy;
+            for (int32_t x = left; x < right; ++x, px += 1) {
+                const double along = px * m_ux + c;
+                const double a = std::abs(along), b = std::abs(d - along);
+                if (a > d || b > d)
+                    *out++ = b <= a ? m_end : m_start;
+                else
+                    *out++ = m_eased[index(a)];
+            }
+            return;
         }
-        case GradientColors::ForeToTransparent:
-        case GradientColors::TransparentToFore:
-            out[0] = fb;
-            out[1] = fg;
-            out[2] = fr;
-            out[3] = uint8_t(o * (g.colors == GradientColors::ForeToTransparent ? 1 - t : t));
+        case GradientType::Reflected: {
+            const double c = py * m_uy, h = d / 2;
+            for (int32_t x = left; x < right; ++x, px += 1) {
+                const double a = px * m_ux + c;
+                if (a < 0 || a > d)
+                    *out++ = m_start;
+                else
+                    *out++ = a < h ? m_eased[index(a)] : m_back[index(a - h)];
+            }
+            return;
+        }
+        case GradientType::Radial:
             break;
+    }
+    // Radial: the distance's whole part is the integer square root of px² + py², kept up to
+    // date from pixel to pixel. The rounded distance can differ from it only where the square
+    // is a perfect one or equals the line's; there the distance itself decides.
+    const int64_t iy = int64_t(y) - g.start.y;
+    int64_t ix = int64_t(left) - g.start.x;
+    constexpr int64_t kFar = int64_t(1) << 30;
+    if (std::abs(iy) >= kFar || std::abs(ix) >= kFar || std::abs(ix + (right - left)) >= kFar) {
+        uint8_t p[4];
+        for (int32_t x = left; x < right; ++x) {
+            Pixel(x, y, p);
+            std::memcpy(out++, p, 4);
+        }
+        return;
+    }
+    int64_t n = ix * ix + iy * iy;
+    int64_t k = int64_t(std::sqrt(double(n)));
+    for (int32_t x = left; x < right; ++x, px += 1, n += 2 * ix + 1, ++ix) {
+        while ((k + 1) * (k + 1) <= n) ++k;
+        while (k * k > n) --k;
+        if (n > m_d2) {
+            *out++ = m_end;
+        } else if (n == m_d2 || k * k == n) {
+            const double a = std::hypot(px, py);
+            *out++ = a >= d ? m_end : m_eased[EaseIndex(a)];
+        } else {
+            *out++ = m_eased[std::min(last, size_t(k))];
+        }
     }
 }
 
@@ -107,8 +198,8 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     }
     const Rect canvas = CanvasRect(lm);
     const LayerPtr mask = lm.Selection();
-    const Rect lb =
-        layer->Kind() == LayerKind::Pixel && layer->HasPixels() ? layer->Bounds() : Rect{};
+    const bool pixels = layer->Kind() == LayerKind::Pixel && layer->HasPixels();
+    const Rect lb = pixels ? layer->Bounds() : Rect{};
     Rect area = mask ? lb.Union(mask->Bounds().Intersect(canvas)) : lb.Union(canvas);
     if (int64_t(area.Width()) * int64_t(area.Height()) > kMaxLayerPixels) {
         AppMessages().Show("Images more than 20 million pixels,Will be cut!");
@@ -116,40 +207,60 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     }
     if (area.IsEmpty()) return 0;
     const GradientShader shader(g);
+    // Without a selection an opaque gradient replaces every pixel: the old ones are not read.
+    const bool replace = !mask && shader.Opaque();
 
+    // Every row of the new layer is written whole below, so its block is neither cleared nor
+    // copied into first.
     PixelEdit edit(lm, history);
-    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 1);
+    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
     std::unique_ptr<RowCursor> out = fresh->OpenRows();
     std::unique_ptr<RowCursor> maskRows = mask ? mask->OpenRows() : nullptr;
-    if (!out || (mask && !maskRows)) {
+    const Rect old = replace ? Rect{} : lb.Intersect(area);
+    std::unique_ptr<RowCursor> oldRows = old.IsEmpty() ? nullptr : layer->OpenRows();
+    auto fail = [&] {
         out.reset();
         return edit.CommitLayerEdit(0), 0;
-    }
+    };
+    if (!out || (mask && !maskRows) || (!old.IsEmpty() && !oldRows)) return fail();
     const Rect mb = mask ? mask->Bounds() : Rect{};
+    const int32_t w = area.Width();
+    std::vector<uint32_t> words(size_t(w), 0u);
     ProgressRun progress(4);
     const int32_t quarter = std::max(1, area.Height() / 4);
     for (int32_t y = area.top; y < area.bottom; ++y) {
         if (y > area.top && (y - area.top) % quarter == 0) progress.Step();
         uint8_t* row = out->Row(uint32_t(fresh->StoredRowOf(y)));
-        if (!row) {
-            out.reset();
-            return edit.CommitLayerEdit(0), 0;
+        if (!row) return fail();
+        shader.Row(y, area.left, area.right, words.data());
+        if (replace) {
+            std::memcpy(row, words.data(), 4 * size_t(w));
+            continue;
+        }
+        // The old pixels (transparent off the old layer), then the gradient over them.
+        if (y >= old.top && y < old.bottom) {
+            const uint8_t* src = oldRows->Row(uint32_t(layer->StoredRowOf(y)));
+            if (!src) return fail();
+            std::memset(row, 0, 4 * size_t(old.left - area.left));
+            std::memcpy(row + 4 * size_t(old.left - area.left),
+                        src + 4 * size_t(old.left - lb.left), 4 * size_t(old.Width()));
+            std::memset(row + 4 * size_t(old.right - area.left), 0,
+                        4 * size_t(area.right - old.right));
+        } else {
+            std::memset(row, 0, 4 * size_t(w));
         }
         const uint8_t* mrow = nullptr;
         if (mask && y >= mb.top && y < mb.bottom) {
             mrow = maskRows->Row(uint32_t(mask->StoredRowOf(y)));
-            if (!mrow) {
-                out.reset();
-                return edit.CommitLayerEdit(0), 0;
-            }
+            if (!mrow) return fail();
         }
         for (int32_t x = area.left; x < area.right; ++x) {
             int m = 100;
             if (mask) m = mrow && x >= mb.left && x < mb.right ? mrow[x - mb.left] : 0;
             if (m == 0) continue;
-            uint8_t gp[4] = {0, 0, 0, 0};
-            shader.Pixel(x, y, gp);
+            uint8_t gp[4];
+            std::memcpy(gp, &words[size_t(x - area.left)], 4);
             int l = gp[3];
             if (m < 100) l = l * m / 100;
             uint8_t* p = row + 4 * size_t(x - area.left);

@@ -1,5 +1,6 @@
 #include "paint/PaintBucket.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -19,18 +20,41 @@ namespace {
 
 constexpr uint8_t kCandidate = 1;
 constexpr uint8_t kKept = 2;
+constexpr uint64_t kEightCandidates = 0x0101010101010101ull;
 
-// The candidate bytes live in the stroke work block, which is all zeros between uses.
+// The candidate bytes live in the stroke work block, which is all zeros between uses; only the
+// rows of the search area are ever written.
 struct CandidateBytes {
     MappedView view;
+    size_t dirtyFrom = 0, dirtyBytes = 0;
     ~CandidateBytes() {
-        if (view.IsValid()) std::memset(view.Data(), 0, view.Length());
+        if (view.IsValid() && dirtyBytes) std::memset(view.Data() + dirtyFrom, 0, dirtyBytes);
     }
 };
 
 struct Span {
     int32_t y, left, right;
 };
+
+// The end of the run of candidates from x on (eight bytes at a time over long runs).
+int32_t RunRight(const uint8_t* row, int32_t x, int32_t end) {
+    for (uint64_t v; x + 8 <= end; x += 8) {
+        std::memcpy(&v, row + x, 8);
+        if (v != kEightCandidates) break;
+    }
+    while (x < end && row[x] == kCandidate) ++x;
+    return x;
+}
+
+// The start of the run of candidates that ends just before x.
+int32_t RunLeft(const uint8_t* row, int32_t x, int32_t begin) {
+    for (uint64_t v; x - 8 >= begin; x -= 8) {
+        std::memcpy(&v, row + x - 8, 8);
+        if (v != kEightCandidates) break;
+    }
+    while (x > begin && row[x - 1] == kCandidate) --x;
+    return x;
+}
 
 // Scan-line flood over the candidates of `area` from the seed (edge neighbours); the filled
 // bytes become kKept. Returns the bounds of the fill.
@@ -39,12 +63,11 @@ Rect Flood(uint8_t* bytes, int32_t width, const Rect& area, Point seed) {
     std::vector<Span> stack;
     auto run = [&](int32_t y, int32_t x) {
         uint8_t* row = bytes + size_t(y) * size_t(width);
-        int32_t l = x, r = x + 1;
-        while (l > area.left && row[l - 1] == kCandidate) --l;
-        while (r < area.right && row[r] == kCandidate) ++r;
+        const int32_t l = RunLeft(row, x, area.left), r = RunRight(row, x + 1, area.right);
         std::memset(row + l, kKept, size_t(r - l));
         bounds = bounds.Union({l, y, r, y + 1});
         stack.push_back({y, l, r});
+        return r;
     };
     run(seed.y, seed.x);
     while (!stack.empty()) {
@@ -53,12 +76,59 @@ Rect Flood(uint8_t* bytes, int32_t width, const Rect& area, Point seed) {
         for (int32_t ny : {s.y - 1, s.y + 1}) {
             if (ny < area.top || ny >= area.bottom) continue;
             const uint8_t* row = bytes + size_t(ny) * size_t(width);
-            for (int32_t x = s.left; x < s.right; ++x)
-                if (row[x] == kCandidate) run(ny, x);
+            for (int32_t x = s.left; x < s.right;) {
+                const void* at = std::memchr(row + x, kCandidate, size_t(s.right - x));
+                if (!at) break;
+                x = run(ny, int32_t(static_cast<const uint8_t*>(at) - row));
+            }
         }
     }
     return bounds;
 }
+
+// The brush's colour rule for one strength e over every alpha a pixel may have, as tables of
+// the result channel by old channel, so that a fill without a selection costs three lookups a
+// pixel.
+class LayTable {
+public:
+    LayTable(const PercentTables& t, const uint8_t fore[3], int e) {
+        for (int a = 1; a <= 100; ++a) {
+            const int k = t.T100(100 - e, a);
+            const int total = std::min(100, e + k);
+            m_alpha[a] = uint8_t(total);
+            for (int i = 0; i < 3; ++i)
+                for (int v = 0; v < 256; ++v)
+                    m_channel[a][i][v] =
+                        uint8_t(std::min(255, (t.T100(v, k) + t.T100(fore[i], e)) * 100 / total));
+        }
+        m_fore[0] = fore[0];
+        m_fore[1] = fore[1];
+        m_fore[2] = fore[2];
+        m_e = uint8_t(e);
+    }
+    // Only for 0 < e and a <= 100, as LayColor would give.
+    void Lay(uint8_t* p) const {
+        const int a = p[3];
+        if (a == 0) {
+            p[0] = m_fore[0];
+            p[1] = m_fore[1];
+            p[2] = m_fore[2];
+            p[3] = m_e;
+            return;
+        }
+        const auto& c = m_channel[a];
+        p[0] = c[0][p[0]];
+        p[1] = c[1][p[1]];
+        p[2] = c[2][p[2]];
+        p[3] = m_alpha[a];
+    }
+
+private:
+    uint8_t m_channel[101][3][256];
+    uint8_t m_alpha[101] = {};
+    uint8_t m_fore[3];
+    uint8_t m_e = 0;
+};
 
 }  // namespace
 
@@ -77,12 +147,14 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     const Rect mb = mask ? mask->Bounds() : Rect{};
     const PercentTables& t = workspace.Tables();
     std::unique_ptr<RowCursor> maskRows = mask ? mask->OpenRows() : nullptr;
-    auto maskAt = [&](int32_t x, int32_t y) -> int {
-        if (!mb.Contains({x, y}) || !maskRows) return 0;
-        const uint8_t* row = maskRows->Row(uint32_t(mask->StoredRowOf(y)));
-        return row ? row[x - mb.left] : 0;
+    auto maskRow = [&](int32_t y) -> const uint8_t* {
+        if (!maskRows || y < mb.top || y >= mb.bottom) return nullptr;
+        return maskRows->Row(uint32_t(mask->StoredRowOf(y)));
     };
-    if (mask && maskAt(seed.x, seed.y) == 0) return 0;
+    if (mask) {
+        const uint8_t* row = mb.Contains(seed) ? maskRow(seed.y) : nullptr;
+        if (!row || row[seed.x - mb.left] == 0) return 0;
+    }
 
     const bool pixels = layer->Kind() == LayerKind::Pixel && layer->HasPixels();
     const Rect lb = pixels ? layer->Bounds() : Rect{};
@@ -95,10 +167,12 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
         std::memcpy(seedPx, row + 4 * size_t(seed.x - lb.left), 4);
     }
     const bool transparent = seedPx[3] == 0;
-    int lo[3], hi[3];
+    // Per channel: whether a value lies in the seed's tolerance box.
+    uint8_t inBox[3][256] = {};
     for (int c = 0; c < 3; ++c) {
-        lo[c] = std::max(0, int(seedPx[c]) - fill.tolerance);
-        hi[c] = std::min(255, int(seedPx[c]) + fill.tolerance);
+        const int lo = std::max(0, int(seedPx[c]) - fill.tolerance);
+        const int hi = std::min(255, int(seedPx[c]) + fill.tolerance);
+        for (int v = lo; v <= hi; ++v) inBox[c][v] = 1;
     }
     Rect search = transparent ? canvas : lb.Intersect(canvas);
     if (mask) search = search.Intersect(mb);
@@ -115,31 +189,44 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     }
     uint8_t* bytes = work.view.Data();
     const int32_t w = canvas.Width();
+    work.dirtyFrom = size_t(search.top) * size_t(w);
+    work.dirtyBytes = size_t(search.Height()) * size_t(w);
 
+    // The candidates, a row at a time; the part of a row off the layer is transparent.
     Rect all;
     for (int32_t y = search.top; y < search.bottom; ++y) {
+        uint8_t* out = bytes + size_t(y) * size_t(w);
         const uint8_t* lrow = nullptr;
+        int32_t l0 = search.right, l1 = search.right;  // the row's columns on the layer
         if (y >= lb.top && y < lb.bottom) {
             lrow = layerRows->Row(uint32_t(layer->StoredRowOf(y)));
             if (!lrow) return 0;
+            l0 = std::clamp(lb.left, search.left, search.right);
+            l1 = std::clamp(lb.right, search.left, search.right);
         }
-        uint8_t* out = bytes + size_t(y) * size_t(w);
-        for (int32_t x = search.left; x < search.right; ++x) {
-            const uint8_t* p =
-                lrow && x >= lb.left && x < lb.right ? lrow + 4 * size_t(x - lb.left) : nullptr;
-            bool in;
-            if (transparent)
-                in = !p || p[3] == 0;
-            else
-                in = p && p[3] != 0 && p[0] >= lo[0] && p[0] <= hi[0] && p[1] >= lo[1] &&
-                     p[1] <= hi[1] && p[2] >= lo[2] && p[2] <= hi[2];
-            if (in && mask && maskAt(x, y) == 0) in = false;
-            if (!in) continue;
-            out[x] = kCandidate;
-            all = all.Union({x, y, x + 1, y + 1});
+        if (transparent) {
+            std::memset(out + search.left, kCandidate, size_t(l0 - search.left));
+            std::memset(out + l1, kCandidate, size_t(search.right - l1));
+            for (int32_t x = l0; x < l1; ++x) out[x] = lrow[4 * size_t(x - lb.left) + 3] == 0;
+        } else {
+            for (int32_t x = l0; x < l1; ++x) {
+                const uint8_t* p = lrow + 4 * size_t(x - lb.left);
+                out[x] = uint8_t((p[3] != 0) & inBox[0][p[0]] & inBox[1][p[1]] & inBox[2][p[2]]);
+            }
         }
+        if (mask) {
+            const uint8_t* mrow = maskRow(y);
+            if (!mrow) return 0;
+            for (int32_t x = search.left; x < search.right; ++x)
+                out[x] &= uint8_t(mrow[x - mb.left] != 0);
+        }
+        const uint8_t* first = static_cast<const uint8_t*>(
+            std::memchr(out + search.left, kCandidate, size_t(search.Width())));
+        if (!first) continue;
+        int32_t last = search.right - 1;
+        while (out[last] != kCandidate) --last;
+        all = all.Union({int32_t(first - out), y, last + 1, y + 1});
     }
-    layerRows.reset();
     uint8_t keep = kCandidate;
     Rect filled = all;
     if (fill.contiguous) {
@@ -152,27 +239,57 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
         AppMessages().Show("Images more than 20 million pixels,Will be cut!");
         area = area.Intersect(canvas);
     }
+    // The new layer's rows are written whole below (the old pixels, zeros around them), so
+    // its block needs neither clearing nor a copy first.
     PixelEdit edit(lm, history);
-    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 1);
+    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
     std::unique_ptr<RowCursor> out = fresh->OpenRows();
     if (!out) return edit.CommitLayerEdit(0), 0;
     const uint8_t fore[3] = {BlueOf(fill.foreground), GreenOf(fill.foreground),
                              RedOf(fill.foreground)};
     const int opacity = std::clamp(fill.opacity, 0, 100);
+    const std::unique_ptr<LayTable> table =
+        !mask && opacity > 0 ? std::make_unique<LayTable>(t, fore, opacity) : nullptr;
     const Rect put = filled.Intersect(area);
-    for (int32_t y = put.top; y < put.bottom; ++y) {
+    const Rect old = lb.Intersect(area);
+    auto fail = [&] {
+        out.reset();
+        return edit.CommitLayerEdit(0), 0;
+    };
+    for (int32_t y = area.top; y < area.bottom; ++y) {
         uint8_t* row = out->Row(uint32_t(fresh->StoredRowOf(y)));
-        if (!row) {
-            out.reset();
-            return edit.CommitLayerEdit(0), 0;
+        if (!row) return fail();
+        if (y >= old.top && y < old.bottom) {
+            const uint8_t* src = layerRows->Row(uint32_t(layer->StoredRowOf(y)));
+            if (!src) return fail();
+            std::memset(row, 0, 4 * size_t(old.left - area.left));
+            std::memcpy(row + 4 * size_t(old.left - area.left),
+                        src + 4 * size_t(old.left - lb.left), 4 * size_t(old.Width()));
+            std::memset(row + 4 * size_t(old.right - area.left), 0,
+                        4 * size_t(area.right - old.right));
+        } else {
+            std::memset(row, 0, 4 * size_t(area.Width()));
         }
+        if (y < put.top || y >= put.bottom) continue;
         const uint8_t* cand = bytes + size_t(y) * size_t(w);
-        for (int32_t x = put.left; x < put.right; ++x) {
-            if (cand[x] != keep) continue;
-            const int e = mask ? t.T100(opacity, maskAt(x, y)) : opacity;
+        const uint8_t* mrow = mask ? maskRow(y) : nullptr;
+        if (mask && !mrow) return fail();
+        for (int32_t x = put.left; x < put.right;) {
+            const void* at = std::memchr(cand + x, keep, size_t(put.right - x));
+            if (!at) break;
+            x = int32_t(static_cast<const uint8_t*>(at) - cand);
+            int32_t end = x + 1;
+            while (end < put.right && cand[end] == keep) ++end;
             uint8_t* p = row + 4 * size_t(x - area.left);
-            LayColor(t, p, fore, e, p);
+            for (; x < end; ++x, p += 4) {
+                if (table && p[3] <= 100) {
+                    table->Lay(p);
+                } else {
+                    const int e = mask ? t.T100(opacity, mrow[x - mb.left]) : opacity;
+                    LayColor(t, p, fore, e, p);
+                }
+            }
         }
     }
     out.reset();

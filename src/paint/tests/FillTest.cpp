@@ -208,5 +208,48 @@ TEST_F(FillTest, GradientSelectionTransparencyAndArea) {
                   uint8_t((60 * 250 + 40 * 100) / 100), uint8_t(60 + 40 * 50 / 100)}));
 }
 
+// The row shader against the per-pixel formulas, on lines where rounding is most likely to
+// tell them apart: distances that are whole numbers (3-4-5 lines, axis lines), points exactly
+// on the circle of the radial gradient, lines of no length and reversed ones.
+TEST(GradientShaderRows, EqualThePixelFormulas) {
+    struct Line {
+        Point start, end;
+    };
+    const Line lines[] = {{{0, 0}, {30, 40}},   {{25, 25}, {25, 25}},  {{60, 10}, {0, 10}},
+                          {{7, 90}, {7, 3}},    {{-40, -9}, {85, 77}}, {{50, 50}, {53, 54}},
+                          {{10, 80}, {90, 21}}, {{0, 0}, {1, 0}}};
+    uint32_t row[140];
+    for (const Line& line : lines)
+        for (GradientType type :
+             {GradientType::Linear, GradientType::Radial, GradientType::Reflected})
+            for (GradientColors colors :
+                 {GradientColors::ForeToBack, GradientColors::ForeToTransparent,
+                  GradientColors::TransparentToFore})
+                for (int opacity : {100, 37}) {
+                    GradientFill g;
+                    g.start = line.start;
+                    g.end = line.end;
+                    g.type = type;
+                    g.colors = colors;
+                    g.opacity = opacity;
+                    g.foreground = Rgb(250, 3, 128);
+                    g.background = Rgb(1, 200, 77);
+                    const GradientShader shader(g);
+                    for (int32_t y = -20; y < 110; ++y) {
+                        shader.Row(y, -20, 120, row);
+                        for (int32_t x = -20; x < 120; ++x) {
+                            uint8_t want[4];
+                            shader.Pixel(x, y, want);
+                            uint32_t w;
+                            std::memcpy(&w, want, 4);
+                            ASSERT_EQ(row[x + 20], w)
+                                << "type " << int(type) << " colours " << int(colors) << " line "
+                                << line.start.x << "," << line.start.y << " " << line.end.x << ","
+                                << line.end.y << " at " << x << "," << y;
+                        }
+                    }
+                }
+}
+
 }  // namespace
 }  // namespace zelvo::test
