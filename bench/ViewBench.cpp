@@ -5,7 +5,8 @@
 // exposed tiles only (counted). `inplace` 1 reads the layers through the refresher's kept
 // mapping of the scratch file, 0 copies their rows out by pread as before. BM_TouchFloor reads
 // one word of every cache line a fitted repaint must read, through the same mapping: no
-// compositing can be faster than that on this machine.
+// compositing can be faster than that on this machine. BM_StrokeRefresh is one painter
+// tick's refresh of a brush stroke in progress.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -21,8 +22,10 @@
 #include "layers/Compositor.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
+#include "store/RowCursor.h"
 #include "view/DisplayRefresher.h"
 #include "view/ImageView.h"
+#include "view/StrokeOverlay.h"
 #include "view/ViewZoom.h"
 #include "workspace/Workspace.h"
 
@@ -163,6 +166,53 @@ void BM_TouchFloor(benchmark::State& state) {
     state.counters["MB"] = double(rows.size()) * double(strides.size()) * double(strides[0]) / 1e6;
 }
 
+// One painter tick of a stroke on screen: a 250 x 150 rectangle of records (four dabs of a
+// 100-pixel soft brush, whose tip is 150 pixels) refreshed over the 20-megapixel document, the
+// stroke moving 100 pixels a tick so that it keeps reaching tiles whose split is not built yet.
+// The goal is 60 refreshes a second: under 16.7 ms each.
+void BM_StrokeRefresh(benchmark::State& state) {
+    Setup& s = TheSetup();
+    s.view->SetZoomMode(state.range(0) ? kZoomFitOnWindow : kZoomActualPixels);
+    s.refresher->Serve(*s.image, 1);
+    Workspace& ws = *s.workspace;
+    if (!ws.EnsureStrokeCapacity(kWidth, kHeight)) std::abort();
+    auto overlay = std::make_shared<StrokeOverlay>(ws.Store(), ws.StrokeBlock(), kWidth, kHeight,
+                                                   s.image->Layers().CurrentLayer());
+    ShowStroke(*s.image, overlay);
+    const Rect shown = s.image->Geometry().visible;
+    RowCursor records(ws.Store(), ws.StrokeBlock(), 0, uint32_t(kWidth) * 5, uint32_t(kHeight));
+    auto put = [&](const Rect& r, uint8_t coverage) {
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            uint8_t* row = records.Row(uint32_t(y));
+            if (coverage == 0) {
+                std::memset(row + 5 * size_t(r.left), 0, 5 * size_t(r.Width()));
+                continue;
+            }
+            for (int32_t x = r.left; x < r.right; ++x) {
+                uint8_t* p = row + 5 * size_t(x);
+                p[0] = coverage;
+                p[1] = 0x40, p[2] = 0x80, p[3] = 0xC0, p[4] = 100;
+            }
+        }
+    };
+    int32_t x = shown.left, y = shown.top + shown.Height() / 2 - 75;
+    int tiles = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (x + 250 > shown.right) x = shown.left;
+        const Rect r{x, y, x + 250, y + 150};
+        put(r, 60);
+        overlay->Grow(r);
+        x += 100;
+        state.ResumeTiming();
+        s.view->RequestRenderRect(r);
+        tiles = s.refresher->Serve(*s.image, s.image->ViewState().pendingRender.exchange(0));
+    }
+    ShowStroke(*s.image, nullptr);
+    put(overlay->Bounds(), 0);
+    state.counters["tiles"] = tiles;
+}
+
 BENCHMARK(BM_FullRepaint)
     ->ArgsProduct({{0, 1}, {1, 2}, {0, 1, 2}})
     ->ArgNames({"fit", "threads", "inplace"})
@@ -179,6 +229,12 @@ BENCHMARK(BM_ScrollOneTile)
     ->ArgsProduct({{1, 2}, {0, 1}})
     ->ArgNames({"threads", "inplace"})
     ->MinWarmUpTime(0.3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_StrokeRefresh)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("fit")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_TouchFloor)

@@ -271,6 +271,7 @@ void CZelvoView::ShiftPicture(int dx, int dy) {
 
 void CZelvoView::OnTilesReady() {
     if (!m_active || !m_image.IsReady() || m_printing) return;
+    Rect damage;
     {
         HoldRender hold(m_image.ViewState());
         const ImageGeometry& now = m_image.Geometry();
@@ -281,23 +282,36 @@ void CZelvoView::OnTilesReady() {
             m_refresher.RenderedClientWidth() != m_model.ClientWidth() ||
             m_refresher.RenderedClientHeight() != m_model.ClientHeight())
             return;
-        CopyTiles();
+        // While a stroke paints only its tiles change: they alone are copied and repainted.
+        bool all = false;
+        damage = m_refresher.Renderer().TakeDamage(all);
+        const QSize size(m_model.ClientWidth(), m_model.ClientHeight());
+        if (all || damage.IsEmpty() || m_picture.size() != size) damage = {};
+        CopyTiles(damage);
     }
     PaintOutline(m_refresher.Phase().Value());
-    viewport()->update();
+    if (damage.IsEmpty())
+        viewport()->update();
+    else
+        viewport()->update(damage.left, damage.top, damage.Width(), damage.Height());
 }
 
-void CZelvoView::CopyTiles() {
+void CZelvoView::CopyTiles(const Rect& part) {
     const QSize size(m_model.ClientWidth(), m_model.ClientHeight());
     if (size.isEmpty()) return;
-    if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
-    m_picture.fill(palette().color(QPalette::Dark));
-    m_outline.clear();
+    Rect shown = m_image.Geometry().screenRect.Intersect({0, 0, size.width(), size.height()});
+    if (part.IsEmpty()) {
+        if (m_picture.size() != size) m_picture = QImage(size, QImage::Format_RGB32);
+        m_picture.fill(palette().color(QPalette::Dark));
+        m_outline.clear();
+    } else {
+        shown = shown.Intersect(part);
+        std::erase_if(m_outline, [&](const OutlinePixel& o) { return part.Contains({o.x, o.y}); });
+    }
     const ImageGeometry& g = m_image.Geometry();
     const TileRenderer& renderer = m_refresher.Renderer();
     const TilePlacement& grid = renderer.Grid();
     TileCache& cache = m_refresher.Cache();
-    const Rect shown = g.screenRect.Intersect({0, 0, size.width(), size.height()});
     constexpr int32_t kT = TileCache::kTileSize;
     for (int32_t r = 0; r < grid.rows; ++r)
         for (int32_t c = 0; c < grid.columns; ++c) {

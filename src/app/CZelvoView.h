@@ -123,7 +123,8 @@ private:
     };
     void SyncScrollBars();
     void Changed(bool showRatio);
-    void CopyTiles();
+    // The tiles into the picture: all of it, or only client rectangle `part`.
+    void CopyTiles(const Rect& part = {});
     void RenderHere();
     void PaintOutline(int phase);
     void ShiftPicture(int dx, int dy);

@@ -68,6 +68,17 @@ void CMainFrame::SetUpTools() {
         if (QLabel* pane = m_panes[ratio ? 1 : 0]) pane->setText(QString::fromStdString(text));
     };
     m_tools->onToolChanged = [this](ToolId id) { OnToolChanged(id); };
+    // The painter's rectangles reach the view on the GUI thread; a document closed meanwhile
+    // is no longer among the children and its rectangles are dropped.
+    m_tools->onStrokePainted = [this](Image& image, const Rect& rect) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, at = &image, rect] {
+                for (CChildFrame* child : Children())
+                    if (&child->View()->GetImage() == at) child->View()->RequestRenderRect(rect);
+            },
+            Qt::QueuedConnection);
+    };
     m_optionsPages = new COptionsBar(m_optionsStrip, *m_tools, this);
     // The zoom tool's page ends with the three zoom commands.
     m_optionsPages->RegisterPage(kToolZoom, [this](COptionsBar& bar, int tool, QWidget* page) {
@@ -85,6 +96,7 @@ void CMainFrame::SetUpTools() {
     new CTextToolUi(this, *m_tools, *m_optionsPages);
     m_tools->Options().onChange = [this](int tool, const std::string& key) {
         m_optionsPages->ModelChanged(tool, key);
+        for (CBrushPopup* popup : findChildren<CBrushPopup*>()) popup->ModelChanged(tool, key);
         // The brush circle follows the diameter.
         for (CChildFrame* child : Children()) child->View()->UpdateCursor();
     };

@@ -26,6 +26,7 @@ namespace zelvo {
 
 class Workspace;
 class RasterImage;
+class StrokeOverlay;
 
 // The view state beside the geometry, and the flags of the redraw protocol shared with the
 // display refresher and the outline animator. The user-interface thread changes what the
@@ -42,6 +43,8 @@ struct ImageViewState {
     // requested through the view, so the refresher never walks a list being changed.
     std::vector<LayerPtr> renderLayers;
     LayerPtr renderSelection;
+    // A brush stroke in progress the refresher draws over the layers (null when none).
+    std::shared_ptr<StrokeOverlay> renderStroke;
     std::atomic<bool> holdRender{false};
     std::atomic<bool> renderBusy{false};
     std::atomic<bool> animatorBusy{false};

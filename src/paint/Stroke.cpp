@@ -121,7 +121,6 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
             const int c = r[0];
             if (c == 0) ++m_touched;
             const int c2 = std::min(100, tv + t.T100(c, 100 - tv));
-            r[0] = uint8_t(c2);
             int e = c2;
             if (mask)
                 e = mrow && cx >= mb.left && cx < mb.right ? t.T100(c2, mrow[cx - mb.left]) : 0;
@@ -137,6 +136,9 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
             } else {
                 LayColor(t, p, fore, e, r + 1);
             }
+            // The coverage last: the display reads the records while the painter writes, and
+            // a record it sees covered then already holds a finished pixel.
+            std::atomic_ref<uint8_t>(r[0]).store(uint8_t(c2), std::memory_order_release);
         }
     }
     return true;

@@ -9,6 +9,7 @@
 #include "tools/Operations.h"
 #include "tools/ToolController.h"
 #include "view/ImageView.h"
+#include "view/StrokeOverlay.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -53,6 +54,15 @@ public:
         t.tip = m_tip;
         m_image = &image;
         m_press = m.client;
+        // The view shows the records over the layer while the painter fills them; the painter
+        // tells which rectangles it changed, and the view refreshes only those.
+        auto overlay = std::make_shared<StrokeOverlay>(ws.Store(), t.records, t.canvasWidth,
+                                                       t.canvasHeight, layer);
+        m_stroke.onPainted = [this, &image, shown = overlay.get()](const Rect& r) {
+            shown->Grow(r);
+            if (Tools().onStrokePainted) Tools().onStrokePainted(image, r);
+        };
+        ShowStroke(image, std::move(overlay));
         m_stroke.Start(std::move(t), StrokeViewToImage(image.Geometry(), m.client));
         return true;
     }
@@ -74,6 +84,7 @@ public:
         if (!m_image) return;
         m_stroke.Stop();
         DiscardStroke(m_stroke);
+        ShowStroke(*m_image, nullptr);
         m_image = nullptr;
     }
 
@@ -94,6 +105,8 @@ private:
         m_stroke.Stop();
         CommitStroke(m_image->History(), m_stroke,
                      m_kind == StrokeKind::Brush ? "Brush Tool" : "Eraser Tool");
+        // The tiles keep showing the stroke until the redraw below replaces them.
+        ShowStroke(*m_image, nullptr);
         m_image = nullptr;
         view.RequestRender(1);
     }

@@ -71,6 +71,11 @@ public:
 
     // Status-bar texts (the tool's hint, the zoom ratio, ...).
     std::function<void(const std::string&)> onStatus;
+    // A stroke's painter changed the records of canvas rectangle `rect` of `image`. Called on
+    // the painter's thread (the tool poller, or the user-interface thread at the stroke's
+    // end): it may only hand the rectangle on to the user-interface thread. Set once, before
+    // any stroke.
+    std::function<void(Image& image, const Rect& rect)> onStrokePainted;
     // The current tool changed (the tool box and the options bar follow).
     std::function<void(ToolId)> onToolChanged;
     // A tool put something into another open document (a layer dropped there): its window

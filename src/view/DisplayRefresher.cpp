@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "view/StrokeOverlay.h"
 #include "view/ToolEvents.h"
 
 namespace zelvo {
@@ -52,6 +53,11 @@ void HandToRefresher(Image& image, int code, const Rect& canvasRect) {
     if (!lighter) vs.pendingRender.store(code);
 }
 
+void ShowStroke(Image& image, std::shared_ptr<StrokeOverlay> overlay) {
+    HoldRender hold(image.ViewState());
+    image.ViewState().renderStroke = std::move(overlay);
+}
+
 int OutlinePhase::Advance() {
     int p = m_phase.load(std::memory_order_acquire) - 2;
     if (p < 0) p = kStart;
@@ -99,15 +105,25 @@ int DisplayRefresher::Serve(Image& image, int code) {
     }
     // 3: only the current layer changed; 8: the view moved; 12: the pixels of a rectangle
     // changed; the rest: the pixels changed.
+    const StrokeOverlay* stroke = preview ? nullptr : vs.renderStroke.get();
+    frame.stroke = stroke;
     int tiles;
-    if (preview)
+    if (preview) {
         tiles = m_renderer.RenderPreview(frame, code != 3 && code != 8);
-    else if (code == 3)
-        tiles = m_renderer.RecomposeCurrent(frame);
-    else if (code == kRefreshRect)
-        tiles = m_renderer.RenderRect(frame, vs.renderRect);
-    else
-        tiles = m_renderer.Render(frame, code != 8);
+    } else if (stroke && code == kRefreshRect) {
+        // The painter's rectangle: its tiles keep their split and take the records anew; tiles
+        // a new layout brings in are rendered and then take the whole stroke.
+        const int laid = m_renderer.Render(frame, false);
+        tiles = laid + m_renderer.ShowStroke(frame, laid > 0 ? stroke->Bounds() : vs.renderRect);
+    } else {
+        if (code == 3)
+            tiles = m_renderer.RecomposeCurrent(frame);
+        else if (code == kRefreshRect)
+            tiles = m_renderer.RenderRect(frame, vs.renderRect);
+        else
+            tiles = m_renderer.Render(frame, code != 8);
+        if (stroke) tiles += m_renderer.ShowStroke(frame, stroke->Bounds());
+    }
     m_rendered = frame.geometry;
     m_renderedClientWidth = frame.clientWidth;
     m_renderedClientHeight = frame.clientHeight;

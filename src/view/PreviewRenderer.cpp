@@ -76,6 +76,7 @@ int TileRenderer::RenderPreview(const TileFrame& frame, bool fresh) {
         if (!m_fastScroll) m_table.reset();
     }
     m_previewShown = true;
+    m_damageAll = true;
     const PreviewMaps maps(*frame.preview);
     auto work = [&](int32_t r0, int32_t r1) {
         for (int32_t r = r0; r < r1; ++r) PreviewBand(frame, bands[size_t(r)], current, maps);

@@ -1,6 +1,7 @@
 #include "view/TileRenderer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "layers/StoredDib.h"
 #include "store/RowCursor.h"
 #include "view/LayerRows.h"
+#include "view/StrokeOverlay.h"
 #include "view/ViewZoom.h"
 
 namespace zelvo {
@@ -122,6 +124,7 @@ int TileRenderer::Render(const TileFrame& frame, bool fresh) {
             if (!Matches(t, r, c)) stale.push_back({r, c, &t});
         }
     if (stale.empty()) return 0;
+    m_damageAll = true;
     const MappedLayers* table = PassTable(frame, fresh);
     // Pixel rows of the grid, counted down the slots (line = slot row x 128 + row in the tile).
     int64_t split = kAllLines;
@@ -347,6 +350,7 @@ int TileRenderer::RecomposeCurrent(const TileFrame& frame) {
     m_document = frame.document;
     m_zoom = frame.geometry.zoom;
     Lay(frame);
+    m_damageAll = true;
     std::vector<Stale> all, stale;
     for (int32_t r = 0; r < m_grid.rows; ++r)
         for (int32_t c = 0; c < m_grid.columns; ++c) {
@@ -402,7 +406,36 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
     t.splitCurrent = current;
 }
 
-void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t current) {
+int TileRenderer::ShowStroke(const TileFrame& frame, const Rect& rect) {
+    const StrokeOverlay* stroke = frame.stroke;
+    if (!stroke || !m_cache.IsAllocated() || !frame.layers) return 0;
+    const std::vector<LayerPtr>& layers = *frame.layers;
+    int32_t current = -1;
+    for (size_t i = 0; i < layers.size(); ++i)
+        if (layers[i].get() == stroke->StrokeLayer()) current = int32_t(i);
+    // Paint on a hidden layer shows nothing until it is shown.
+    if (current < 0 || !layers[size_t(current)]->IsVisible()) return 0;
+    const Rect area = rect.Intersect(stroke->Bounds());
+    if (area.IsEmpty()) return 0;
+    RowCursor records(stroke->Store(), stroke->Records(), 0, uint32_t(stroke->Width()) * 5,
+                      uint32_t(stroke->Height()));
+    int n = 0;
+    for (int32_t r = 0; r < m_grid.rows; ++r)
+        for (int32_t c = 0; c < m_grid.columns; ++c) {
+            TileCache::Tile& t = m_cache.At(r, c);
+            if (!Matches(t, r, c) || !ShowsPartOf(t, area)) continue;
+            const Stale s{r, c, &t};
+            if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current)
+                BuildSplit(frame, s, current);
+            ComposeOut(frame, s, current, &records);
+            m_damage = m_damage.Union({SlotX(c), SlotY(r), SlotX(c) + kT, SlotY(r) + kT});
+            ++n;
+        }
+    return n;
+}
+
+void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t current,
+                              RowCursor* records) {
     const Layer* layer = (*frame.layers)[size_t(current)].get();
     std::unique_ptr<LayerRows> src;
     if (Shows(layer)) src = std::make_unique<LayerRows>(layer);
@@ -418,10 +451,16 @@ void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t cu
             else
                 src->row = nullptr;
         }
+        uint8_t* rec = records && cy >= 0 ? records->Row(uint32_t(cy)) : nullptr;
         for (int32_t u = 0; u < kT; ++u) {
             const size_t at = size_t(v) * kT + size_t(u);
             const uint32_t ab = t.above[at], be = t.below[at];
-            const uint32_t p = src && cols[size_t(u + 1)] >= 0 ? src->At(cols[size_t(u + 1)]) : 0u;
+            const int32_t cx = cols[size_t(u + 1)];
+            uint32_t p = src && cx >= 0 ? src->At(cx) : 0u;
+            // The painter writes a record's coverage after its pixel.
+            if (rec && cx >= 0 &&
+                std::atomic_ref<uint8_t>(rec[5 * size_t(cx)]).load(std::memory_order_acquire) != 0)
+                std::memcpy(&p, rec + 5 * size_t(cx) + 1, 4);
             t.out[at] = (t.out[at] & 0xFF000000u) | ComposePixel(ab, be, p, opacity, m_tables);
         }
     }

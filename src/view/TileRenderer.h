@@ -20,6 +20,8 @@
 namespace zelvo {
 
 class ImageProcessor;
+class RowCursor;
+class StrokeOverlay;
 
 // What one pass shows.
 struct TileFrame {
@@ -31,6 +33,8 @@ struct TileFrame {
     int32_t clientHeight = 0;
     // While an adjustment or filter dialog previews: the current layer is drawn through it.
     const ImageProcessor* preview = nullptr;
+    // While a brush stroke paints: its records over the stroke's layer.
+    const StrokeOverlay* stroke = nullptr;
 };
 
 // Where the grid lies over the client area.
@@ -67,6 +71,12 @@ public:
     // recomposed from `below`, `above` and the current layer (the split is built first where
     // it is missing). Returns the number of tiles recomposed.
     int RecomposeCurrent(const TileFrame& frame);
+    // The stroke in progress (frame.stroke) drawn into the laid-out tiles that show part of
+    // canvas rectangle `rect` and of the painted bounds: each is recomposed from its split and
+    // the stroke layer with the records standing in wherever they cover. The split is kept
+    // per tile, so a refresh while painting costs one composition per shown pixel of the
+    // tiles touched. Returns the number of tiles recomposed.
+    int ShowStroke(const TileFrame& frame, const Rect& rect);
 
     // The live preview of an adjustment or filter dialog (frame.preview): every covering tile
     // shows the current layer's pixels passed through the dialog's rule at their selection
@@ -78,6 +88,17 @@ public:
     // The preview is over: its per-tile buffers are freed and no tile matches any more.
     void EndPreview();
     bool PreviewShown() const { return m_previewShown; }
+
+    // The client rectangle of the tiles written since the last call (by the stroke's
+    // refreshes), and in `all` whether a pass wrote tiles anywhere else meanwhile, so that the
+    // window copies and repaints only what changed. Taken under the render hold.
+    Rect TakeDamage(bool& all) {
+        all = m_damageAll;
+        const Rect d = m_damage;
+        m_damage = {};
+        m_damageAll = false;
+        return d;
+    }
 
     const TilePlacement& Grid() const { return m_grid; }
     uint64_t ContentSerial() const { return m_serial; }
@@ -119,7 +140,9 @@ private:
     void FinishTiles(const TileFrame& frame, const std::vector<Stale>& tiles);
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
-    void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current);
+    // `records`: the stroke work block, whose covered records stand in for the layer's pixels.
+    void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current,
+                    RowCursor* records = nullptr);
     struct PreviewMaps;
     // One slot row of the preview: the split and the kept layer words and strengths where
     // they are missing, then every tile's `out` through the dialog's rule.
@@ -136,6 +159,8 @@ private:
     bool m_fastScroll = false;
     bool m_readInPlace = true;
     bool m_previewShown = false;
+    Rect m_damage;
+    bool m_damageAll = false;
     // Kept from frame to frame; made again when the store's file changes.
     StoreMapping m_mapping;
     std::unique_ptr<MappedLayers> m_table;

@@ -23,6 +23,7 @@ QObject* MakeRecoveryDialogTest();
 QObject* MakeLayoutTest();
 QObject* MakeToolsGuiTest();
 QObject* MakeTextCurveGuiTest();
+QObject* MakePaintGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
                             {"RecoveryDialogTest", MakeRecoveryDialogTest},
                             {"LayoutTest", MakeLayoutTest},
                             {"ToolsGuiTest", MakeToolsGuiTest},
-                            {"TextCurveGuiTest", MakeTextCurveGuiTest}};
+                            {"TextCurveGuiTest", MakeTextCurveGuiTest},
+                            {"PaintGuiTest", MakePaintGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);
