@@ -15,8 +15,9 @@
 
 namespace zelvo {
 
-std::vector<double> GradientEasing(int n) {
-    std::vector<double> table(size_t(std::max(1, n)));
+std::vector<double> GradientEasing(int64_t n, int64_t count) {
+    n = std::max<int64_t>(1, n);
+    std::vector<double> table(size_t(std::clamp<int64_t>(count, 1, n)));
     const double x1 = 2.0 * n / 5, x2 = 3.0 * n / 5, x3 = n;
     auto bx = [&](double t) {
         const double u = 1 - t;
@@ -35,7 +36,7 @@ std::vector<double> GradientEasing(int n) {
     return table;
 }
 
-GradientShader::GradientShader(const GradientFill& g) : m_g(g) {
+GradientShader::GradientShader(const GradientFill& g, double reach) : m_g(g) {
     const double dx = g.end.x - g.start.x, dy = g.end.y - g.start.y;
     const double len = std::hypot(dx, dy);
     if (len > 0) {
@@ -47,8 +48,10 @@ GradientShader::GradientShader(const GradientFill& g) : m_g(g) {
                          int64_t(g.end.y - g.start.y) * (g.end.y - g.start.y)
                    : 1;
     m_opacity = std::clamp(g.opacity, 0, 100);
-    const int n = int(std::floor(g.type == GradientType::Reflected ? m_d / 2 : m_d)) + 1;
-    m_easing = GradientEasing(n);
+    const int64_t n = int64_t(std::floor(g.type == GradientType::Reflected ? m_d / 2 : m_d)) + 1;
+    // Indexes are whole parts of distances from the start: at most floor(reach).
+    const int64_t needed = reach < double(INT64_MAX / 2) ? int64_t(reach) + 2 : INT64_MAX;
+    m_easing = GradientEasing(n, needed);
     m_start = Word(0);
     m_end = Word(1);
     m_eased.reserve(m_easing.size());
@@ -206,7 +209,12 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
         area = area.Intersect(canvas);
     }
     if (area.IsEmpty()) return 0;
-    const GradientShader shader(g);
+    // The furthest pixel of the area from the start point.
+    double reach = 0;
+    for (int32_t x : {area.left, area.right - 1})
+        for (int32_t y : {area.top, area.bottom - 1})
+            reach = std::max(reach, std::hypot(double(x) - g.start.x, double(y) - g.start.y));
+    const GradientShader shader(g, reach + 1);
     // Without a selection an opaque gradient replaces every pixel: the old ones are not read.
     const bool replace = !mask && shader.Opaque();
 

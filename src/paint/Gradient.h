@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -28,13 +29,16 @@ struct GradientFill {
 };
 
 // n entries eased from 0 to 1 along the Bezier (0,0) (2n/5,0) (3n/5,1) (n,1): entry i is the
-// curve's height where it passes x = i.
-std::vector<double> GradientEasing(int n);
+// curve's height where it passes x = i. Only the first `count` are made when fewer are asked.
+std::vector<double> GradientEasing(int64_t n, int64_t count = INT64_MAX);
 
 // The gradient's B, G, R, A at each canvas pixel, before the selection and the layer.
 class GradientShader {
 public:
-    explicit GradientShader(const GradientFill& g);
+    // `reach`: no pixel asked for lies further than this from the start point, so the easing
+    // entries past it are never looked up and not made (a line dragged far past the canvas
+    // would otherwise take memory by its length).
+    explicit GradientShader(const GradientFill& g, double reach = 1e300);
     // One pixel by the formulas.
     void Pixel(int32_t x, int32_t y, uint8_t out[4]) const;
     // The words (B, G, R, A from the low byte) of canvas columns [left, right) of row y, the

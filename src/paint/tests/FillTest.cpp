@@ -210,14 +210,15 @@ TEST_F(FillTest, GradientSelectionTransparencyAndArea) {
 
 // The row shader against the per-pixel formulas, on lines where rounding is most likely to
 // tell them apart: distances that are whole numbers (3-4-5 lines, axis lines), points exactly
-// on the circle of the radial gradient, lines of no length and reversed ones.
+// on the circle of the radial gradient, lines of no length, reversed ones and a line reaching
+// far past the pixels (whose easing table is made only as far as they reach).
 TEST(GradientShaderRows, EqualThePixelFormulas) {
     struct Line {
         Point start, end;
     };
     const Line lines[] = {{{0, 0}, {30, 40}},   {{25, 25}, {25, 25}},  {{60, 10}, {0, 10}},
                           {{7, 90}, {7, 3}},    {{-40, -9}, {85, 77}}, {{50, 50}, {53, 54}},
-                          {{10, 80}, {90, 21}}, {{0, 0}, {1, 0}}};
+                          {{10, 80}, {90, 21}}, {{0, 0}, {1, 0}},      {{30, 30}, {400000, 90000}}};
     uint32_t row[140];
     for (const Line& line : lines)
         for (GradientType type :
@@ -235,8 +236,14 @@ TEST(GradientShaderRows, EqualThePixelFormulas) {
                     g.foreground = Rgb(250, 3, 128);
                     g.background = Rgb(1, 200, 77);
                     const GradientShader shader(g);
+                    // Made only as far as the grid's furthest corner, as a fill makes it.
+                    double reach = 0;
+                    for (int32_t x : {-20, 119})
+                        for (int32_t y : {-20, 109})
+                            reach = std::max(reach, std::hypot(x - g.start.x, y - g.start.y));
+                    const GradientShader near(g, reach + 1);
                     for (int32_t y = -20; y < 110; ++y) {
-                        shader.Row(y, -20, 120, row);
+                        near.Row(y, -20, 120, row);
                         for (int32_t x = -20; x < 120; ++x) {
                             uint8_t want[4];
                             shader.Pixel(x, y, want);
