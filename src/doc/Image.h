@@ -106,6 +106,8 @@ public:
     }
     // HistoryHost
     void Redraw() override { RequestRender(1); }
+    int32_t DocumentResolution() const override { return m_resolution; }
+    void SetDocumentResolution(int32_t ppm) override { m_resolution = ppm; }
     void StateSettled() override;
     // The tool hooks reach the run's tool controller, when there is one.
     bool ToolBusy() override;

@@ -17,6 +17,10 @@ public:
     virtual void SetModified(bool /*modified*/) {}
     // The canvas width or height changed: the view geometry is refreshed.
     virtual void CanvasSizeChanged() {}
+    // The document's resolution in pixels per metre (0: the host keeps none), which the
+    // canvas states (Image Size, Crop) carry across undo and redo.
+    virtual int32_t DocumentResolution() const { return 0; }
+    virtual void SetDocumentResolution(int32_t /*ppm*/) {}
     // Rebuild the composite and repaint the view and the palettes.
     virtual void Redraw() {}
     // Repaint the History palette only.

@@ -163,6 +163,8 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
             state.layers = layers;
             state.otherWidth = value(0, m_layers.Image().width);
             state.otherHeight = value(1, m_layers.Image().height);
+            // Image Size and Crop set the new resolution once the state is recorded.
+            state.otherResolution = m_host->DocumentResolution();
             break;
         case kStateCanvasOnly:
             state.otherWidth = value(0, m_layers.Image().width);

@@ -107,7 +107,8 @@ struct HistoryState {
     std::vector<MoveRecord> records;  // kind 21
     int32_t otherWidth = 0;           // kinds 14, 23: the canvas size on the other side
     int32_t otherHeight = 0;
-    BlockHandle curveBlock = 0;  // kind 18
+    int32_t otherResolution = 0;  // kind 14: the resolution on the other side (0: none kept)
+    BlockHandle curveBlock = 0;   // kind 18
 };
 
 // The palette's text for a state: its name, else the name of its kind.

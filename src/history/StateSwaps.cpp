@@ -201,6 +201,11 @@ void HistoryManager::SwapWholeImage(HistoryState& state) {
     SetCanvas(state.otherWidth, state.otherHeight);
     state.otherWidth = w;
     state.otherHeight = h;
+    if (state.otherResolution > 0) {
+        const int32_t r = m_host->DocumentResolution();
+        m_host->SetDocumentResolution(state.otherResolution);
+        state.otherResolution = r;
+    }
 }
 
 void HistoryManager::UndoMerge(HistoryState& state) {

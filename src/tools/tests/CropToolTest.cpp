@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "geometry/ImageSize.h"
 #include "history/HistoryCommands.h"
 #include "selection/SelectionShape.h"
 #include "tools/CropSize.h"
@@ -330,6 +332,44 @@ TEST_P(CropTool, APressWithASelectionOnlyDeselects) {
     EXPECT_EQ(LastStateName(), "Deselect");
     EXPECT_FALSE(Frame());
     EXPECT_FALSE(tools.IsBusy());
+}
+
+TEST_P(CropTool, UndoAndRedoBringTheResolutionBack) {
+    const int32_t before = image->Resolution();
+    struct Row {
+        const char* name;
+        std::function<bool()> run;
+        int32_t after;
+    };
+    const std::vector<Row> rows = {
+        {"Crop",
+         [&] {
+             tools.Options().Set(kToolCrop, "res-unit", "ppcm");
+             tools.Options().Set(kToolCrop, "res", "100");
+             Drag({V(20, 20), V(100, 60)});
+             return tools.CropButton(true);
+         },
+         10000},
+        {"Image Size",
+         [&] {
+             int32_t resolution = image->Resolution();
+             if (!ResizeImage(image->History(), {50, 30, 5000, true}, resolution)) return false;
+             image->SetResolution(resolution);
+             return true;
+         },
+         5000},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(r.run()) << r.name;
+        EXPECT_EQ(LastStateName(), r.name);
+        EXPECT_EQ(image->Resolution(), r.after) << r.name;
+        ASSERT_TRUE(UndoRedo(image->History()));
+        EXPECT_EQ(image->Resolution(), before) << r.name;
+        ASSERT_TRUE(UndoRedo(image->History()));
+        EXPECT_EQ(image->Resolution(), r.after) << r.name;
+        ASSERT_TRUE(UndoRedo(image->History()));
+        LayOutVirtualView(*view, zoom, 0, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zooms, CropTool, ::testing::Values(1.0f, 0.25f, 2.0f));
