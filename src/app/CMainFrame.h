@@ -218,6 +218,12 @@ private:
     void FollowFrame();
     void SetUpTools();
     void OnToolChanged(int tool);
+    // The Move tool's and the free transform's pages, Ctrl+T, the preview (MainFrameMove).
+    void SetUpMoveTools();
+    void RegisterMoveCommands();
+    bool CommandEnabled(int id) const;
+    void UpdateToolPageButtons();
+    void FollowFreeTransform();
     void StartThreads();
     void StopThreads();
     CChildFrame* AddChild(std::unique_ptr<class CZelvoDoc> doc, const Rect& slot);
@@ -252,6 +258,7 @@ private:
     QToolBar* m_optionsBar = nullptr;
     QStackedWidget* m_optionsStrip = nullptr;
     COptionsBar* m_optionsPages = nullptr;
+    std::shared_ptr<class TransformPreview> m_transformPreview;
     QLabel* m_panes[6] = {};
     QProgressBar* m_progress = nullptr;
     QDockWidget* m_palettes[kPaletteCount] = {};

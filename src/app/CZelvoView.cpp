@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
@@ -15,6 +16,7 @@
 #include <QWheelEvent>
 
 #include "app/ToolCursors.h"
+#include "app/TransformPreview.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
@@ -196,6 +198,11 @@ void CZelvoView::ShowPreview(const ImageProcessor* preview) {
 void CZelvoView::ServePending() {
     const int code = m_image.TakeRenderRequest();
     if (code != 0) RequestRender(code);
+}
+
+void CZelvoView::SetTransformPreview(std::shared_ptr<const TransformPreview> preview) {
+    m_transformPreview = std::move(preview);
+    viewport()->update();
 }
 
 void CZelvoView::SetZoomMode(int mode) {
@@ -410,6 +417,7 @@ void CZelvoView::paintEvent(QPaintEvent*) {
             QRect(0, covered.height(), covered.width(), viewport()->height() - covered.height()),
             grey);
     }
+    if (m_transformPreview) m_transformPreview->Paint(p, m_image.Geometry());
     PainterCanvas canvas(p);
     Tools()->Overlay(m_model, canvas);
 }
@@ -496,10 +504,39 @@ void CZelvoView::mousePressEvent(QMouseEvent* event) {
     AfterToolEvent(before, !Tools()->Busy());
 }
 
+CZelvoView* CZelvoView::OtherViewAt(const QPoint& global) const {
+    for (QWidget* w = QApplication::widgetAt(global); w; w = w->parentWidget())
+        if (auto* view = qobject_cast<CZelvoView*>(w))
+            return view != this && view->Tools() == Tools() && view->m_image.IsReady() ? view
+                                                                                       : nullptr;
+    return nullptr;
+}
+
+void CZelvoView::ForwardToOther(CZelvoView* other, const QMouseEvent* event, bool release) {
+    ViewMouse m = ToViewMouse(event);
+    const QPoint local = other->viewport()->mapFromGlobal(event->globalPosition().toPoint());
+    m.client = {local.x(), local.y()};
+    if (release)
+        Tools()->MouseUp(other->m_model, m);
+    else
+        Tools()->MouseMove(other->m_model, m);
+    other->viewport()->update();
+}
+
 void CZelvoView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_image.IsReady()) return;
     const Before before = Snapshot();
-    if (before.busy) Tools()->MouseMove(m_model, ToViewMouse(event));
+    // A drag begun here over another image window goes on there (a layer dropped on another
+    // document); the window left behind loses its drop frame.
+    CZelvoView* other = m_captured && Tools()->DragCrossesViews()
+                            ? OtherViewAt(event->globalPosition().toPoint())
+                            : nullptr;
+    if (m_lastOther && m_lastOther != other) m_lastOther->viewport()->update();
+    m_lastOther = other;
+    if (other)
+        ForwardToOther(other, event, false);
+    else if (before.busy)
+        Tools()->MouseMove(m_model, ToViewMouse(event));
     AfterToolEvent(before, false);
 }
 
@@ -507,7 +544,12 @@ void CZelvoView::mouseReleaseEvent(QMouseEvent* event) {
     if (!m_image.IsReady() || event->button() != Qt::LeftButton) return;
     m_captured = false;
     const Before before = Snapshot();
-    Tools()->MouseUp(m_model, ToViewMouse(event));
+    m_lastOther = nullptr;
+    if (CZelvoView* other =
+            Tools()->DragCrossesViews() ? OtherViewAt(event->globalPosition().toPoint()) : nullptr)
+        ForwardToOther(other, event, true);
+    else
+        Tools()->MouseUp(m_model, ToViewMouse(event));
     AfterToolEvent(before, true);
 }
 

@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPointer>
 
 #include "app/NavigatorTarget.h"
 #include "view/ImageView.h"
@@ -21,6 +22,7 @@ class DisplayRefresher;
 class Image;
 class ImageProcessor;
 class ToolEvents;
+class TransformPreview;
 
 // The tool controller's modifier bits of a key or mouse event.
 int ToolModifiers(Qt::KeyboardModifiers modifiers);
@@ -58,6 +60,8 @@ public:
     void Closing();
     // Shows the pointer the tool asks for now (after a tool switch or a change of its options).
     void UpdateCursor();
+    // A pending free transform of this window's image: drawn over the picture (null: none).
+    void SetTransformPreview(std::shared_ptr<const TransformPreview> preview);
     // Printing: no screen painting meanwhile.
     void SetPrinting(bool on) { m_printing = on; }
 
@@ -136,12 +140,18 @@ private:
     };
     Before Snapshot() const;
     void AfterToolEvent(const Before& before, bool acted);
+    // Another image window fed by the same tools under a screen point, or null.
+    CZelvoView* OtherViewAt(const QPoint& global) const;
+    // Hands a move or release of a drag begun here to `other` in its own coordinates.
+    void ForwardToOther(CZelvoView* other, const QMouseEvent* event, bool release);
 
     Image& m_image;
     DisplayRefresher& m_refresher;
     ImageView m_model;
     ToolEvents* m_tools = nullptr;
     std::unique_ptr<ToolEvents> m_hand;
+    std::shared_ptr<const TransformPreview> m_transformPreview;
+    QPointer<CZelvoView> m_lastOther;  // the other window the drag was over last
     QImage m_picture;
     std::vector<OutlinePixel> m_outline;
     bool m_active = false;

@@ -198,6 +198,7 @@ void CMainFrame::RegisterCommands() {
     add(
         kIdHelp, [this] { OnHelp(); }, always);
     RegisterViewCommands();
+    RegisterMoveCommands();
     add(
         kIdAbout, [this] { OnAbout(); }, always);
 
@@ -247,6 +248,7 @@ void CMainFrame::UpdateCommandUI() {
     if (QAction* a = Action(kIdOptionsBar)) a->setChecked(!m_optionsBar->isHidden());
     if (QAction* a = Action(kIdStatusBar)) a->setChecked(!statusBar()->isHidden());
     if (QAction* a = Action(kIdPlainCursors)) a->setChecked(m_tools->PlainCursors());
+    UpdateToolPageButtons();
 }
 
 void CMainFrame::UpdateRecentFiles() {

@@ -94,6 +94,7 @@ void CMainFrame::SetUpTools() {
         }
     });
     new CTextToolUi(this, *m_tools, *m_optionsPages);
+    SetUpMoveTools();
     m_tools->Options().onChange = [this](int tool, const std::string& key) {
         m_optionsPages->ModelChanged(tool, key);
         for (CBrushPopup* popup : findChildren<CBrushPopup*>()) popup->ModelChanged(tool, key);
@@ -116,6 +117,7 @@ void CMainFrame::ShowToolPage(int tool) {
 }
 
 void CMainFrame::OnToolChanged(int id) {
+    FollowFreeTransform();
     ShowToolPage(id);
     if (m_toolsPalette) m_toolsPalette->ShowTool(id);
     for (CChildFrame* child : Children()) child->View()->UpdateCursor();

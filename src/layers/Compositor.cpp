@@ -82,7 +82,7 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
     for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
         const Layer* layer = it->get();
         if (!layer || layer->Kind() == LayerKind::Null || !layer->IsVisible() ||
-            !layer->HasPixels())
+            layer->HeldFromDisplay() || !layer->HasPixels())
             continue;
         if (layer->BitsPerPixel() != 32 && layer->BitsPerPixel() != 1) continue;
         // Opacity 0 gives I = 0 on every pixel.
@@ -126,7 +126,9 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
 }
 
 bool MappedLayers::Describe(const Layer& layer, Entry& e) {
-    if (layer.Kind() == LayerKind::Null || !layer.IsVisible() || !layer.HasPixels()) return false;
+    if (layer.Kind() == LayerKind::Null || !layer.IsVisible() || layer.HeldFromDisplay() ||
+        !layer.HasPixels())
+        return false;
     if (layer.BitsPerPixel() != 32 && layer.BitsPerPixel() != 1) return false;
     // Opacity 0 gives I = 0 on every pixel.
     if (layer.Opacity() == 0) return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -57,6 +58,10 @@ public:
     bool IsVisible() const { return m_visible; }
     void SetVisible(bool visible) { m_visible = visible; }
     void ToggleVisible() { m_visible = !m_visible; }
+    // While a free transform is pending the view draws this layer itself, through the frame,
+    // and composites leave it out; every command ends the transform, and clears this, first.
+    bool HeldFromDisplay() const { return m_heldFromDisplay.load(std::memory_order_acquire); }
+    void SetHeldFromDisplay(bool held) { m_heldFromDisplay.store(held, std::memory_order_release); }
     // Clamped to 0..100 both ways: a stored value can come from a file.
     int32_t Opacity() const { return Clamp100(m_opacity); }
     void SetOpacity(int32_t opacity) { m_opacity = Clamp100(opacity); }
@@ -123,6 +128,7 @@ private:
     BlockHandle m_block = 0;
     bool m_current = false;
     bool m_visible = true;
+    std::atomic<bool> m_heldFromDisplay{false};  // set on the GUI thread, read by the renderer
     int32_t m_opacity = 100;
     int32_t m_x = 0;
     int32_t m_y = 0;

@@ -155,6 +155,10 @@ public:
         m_image->RequestRender(1);
     }
     bool Pending() const { return m_image != nullptr; }
+    PendingPixelTransform PixelTransform() const {
+        if (!m_image || m_layer->Kind() != LayerKind::Pixel) return {};
+        return {m_image, m_layer};
+    }
     const FrameCorners& Frame() const { return m_frame; }
 
     void End(bool commit) {
@@ -231,6 +235,11 @@ bool EndFreeTransform(ToolController& tools, bool commit) {
 const FrameCorners* PendingFreeTransform(const ToolController& tools) {
     const FreeTransformTool* t = ToolOf(tools);
     return t && t->Pending() ? &t->Frame() : nullptr;
+}
+
+PendingPixelTransform PendingPixelTransformOf(const ToolController& tools) {
+    const FreeTransformTool* t = ToolOf(tools);
+    return t ? t->PixelTransform() : PendingPixelTransform{};
 }
 
 }  // namespace zelvo

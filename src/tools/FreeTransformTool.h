@@ -17,5 +17,12 @@ bool FreeTransformButton(ToolController& tools, FrameButton button);
 bool EndFreeTransform(ToolController& tools, bool commit);
 // The pending frame (canvas coordinates), null when the mode is not pending.
 const FrameCorners* PendingFreeTransform(const ToolController& tools);
+// The pixel layer a pending free transform draws again at its commit, and its document; empty
+// when nothing is pending or the layer is a curve layer (its anchors follow the frame at once).
+struct PendingPixelTransform {
+    Image* image = nullptr;
+    LayerPtr layer;
+};
+PendingPixelTransform PendingPixelTransformOf(const ToolController& tools);
 
 }  // namespace zelvo

@@ -70,6 +70,11 @@ bool ToolController::Follows(const ImageView& view) const {
     return op && op->FollowsAcrossViews();
 }
 
+bool ToolController::DragCrossesViews() const {
+    const MouseOperation* op = IsBusy() ? ActiveOperation() : nullptr;
+    return op && op->FollowsAcrossViews();
+}
+
 void ToolController::ShowStatus(const std::string& text) {
     if (onStatus) onStatus(text);
 }

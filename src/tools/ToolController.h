@@ -126,6 +126,7 @@ public:
     void ViewClosing(ImageView& view) override;
     void Overlay(ImageView& view, OverlayCanvas& canvas) override;
     bool Busy() const override { return IsBusy(); }
+    bool DragCrossesViews() const override;
     bool PolygonBusy() const override;
     bool AllowsOutlineAnimation() const override;
     ContextChoice ContextMenu(ImageView& view, Point client, int modifiers) override;

@@ -106,6 +106,9 @@ public:
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
     // A tool operation is in progress (a drag, a stroke, a polygon being drawn).
     virtual bool Busy() const { return false; }
+    // Whether the operation in progress goes on in another document's view when the pointer
+    // is taken there (a layer dragged onto another document).
+    virtual bool DragCrossesViews() const { return false; }
     // The polygonal marquee is in the middle of a selection (the wheel does not zoom then).
     virtual bool PolygonBusy() const { return false; }
     // Whether the selection outline may be animated now; a tool that draws over the outline

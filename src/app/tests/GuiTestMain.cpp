@@ -24,6 +24,7 @@ QObject* MakeLayoutTest();
 QObject* MakeToolsGuiTest();
 QObject* MakeTextCurveGuiTest();
 QObject* MakePaintGuiTest();
+QObject* MakeMoveGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
                             {"LayoutTest", MakeLayoutTest},
                             {"ToolsGuiTest", MakeToolsGuiTest},
                             {"TextCurveGuiTest", MakeTextCurveGuiTest},
-                            {"PaintGuiTest", MakePaintGuiTest}};
+                            {"PaintGuiTest", MakePaintGuiTest},
+                            {"MoveGuiTest", MakeMoveGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

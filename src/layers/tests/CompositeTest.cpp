@@ -129,6 +129,38 @@ TEST_F(CompositeTest, LayersThatContributeNothingLeaveWhite) {
     for (uint8_t v : Flat(24, 2, 12)) EXPECT_EQ(v, 255);
 }
 
+TEST_F(CompositeTest, ALayerHeldFromDisplayIsLeftOutUntilLetGo) {
+    // The flat composite and the screen's (read in place): the held top layer shows as if it
+    // were hidden, and shows again once let go.
+    RefLayer top = Solid(3, 2, 0x64C86432);
+    top.x = 1;
+    const std::vector<RefLayer> shown = {Solid(4, 4, 0x640A141E), top};
+    RefLayer hiddenTop = top;
+    hiddenTop.visible = false;
+    const std::vector<RefLayer> hidden = {shown[0], hiddenTop};
+    Build(shown, 4, 4, 4, 4);
+    const auto screen = [&] {
+        EXPECT_TRUE(manager->RenderDisplay());
+        std::vector<uint32_t> words;
+        for (int32_t y = 0; y < 4; ++y)
+            for (int32_t x = 0; x < 4; ++x)
+                words.push_back(test::PixelAt(*manager->DisplayBuffer(), x, y) & 0xFFFFFFu);
+        manager->DisplayBuffer()->ReleaseRows();
+        return words;
+    };
+    const std::vector<uint32_t> whole = screen();
+    manager->LayerAt(1)->SetHeldFromDisplay(true);
+    EXPECT_EQ(Flat(24, 1, 0), Reference(hidden));
+    const std::vector<uint32_t> held = screen();
+    EXPECT_NE(held, whole);
+    manager->LayerAt(1)->SetVisible(false);
+    manager->LayerAt(1)->SetHeldFromDisplay(false);
+    EXPECT_EQ(screen(), held);
+    manager->LayerAt(1)->SetVisible(true);
+    EXPECT_EQ(Flat(24, 1, 0), Reference(shown));
+    EXPECT_EQ(screen(), whole);
+}
+
 TEST_F(CompositeTest, LayersPartlyOffTheCanvasMapRowsAndColumns) {
     RefLayer l = Solid(6, 5, 0);
     for (int32_t r = 0; r < 5; ++r)

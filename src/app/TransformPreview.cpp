@@ -1,0 +1,69 @@
+#include "app/TransformPreview.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QPainter>
+#include <QPolygonF>
+#include <QTransform>
+
+#include "layers/StoredDib.h"
+#include "tools/FreeTransformTool.h"
+
+namespace zelvo {
+
+TransformPreview::TransformPreview(const ToolController& tools, const LayerPtr& layer)
+    : m_tools(tools), m_layer(layer) {
+    if (!layer || !layer->HasPixels() || layer->BitsPerPixel() != 32) return;
+    const int32_t w = layer->Width(), h = layer->Height();
+    const int32_t step = (std::max(w, h) + kMaxSide - 1) / kMaxSide;
+    const int32_t pw = (w + step - 1) / step, ph = (h + step - 1) / step;
+    QImage pixels(pw, ph, QImage::Format_ARGB32);
+    RowCursor* rows = layer->Rows();
+    if (!rows) return;
+    for (int32_t y = 0; y < ph; ++y) {
+        const uint8_t* src = rows->Row(uint32_t(StoredDib::StoredRow(y * step, h)));
+        auto* dst = reinterpret_cast<uint32_t*>(pixels.scanLine(y));
+        if (!src) {
+            std::fill(dst, dst + pw, 0u);
+            continue;
+        }
+        for (int32_t x = 0; x < pw; ++x) {
+            uint32_t word;
+            std::memcpy(&word, src + 4 * size_t(x) * size_t(step), 4);
+            // The stored alpha is a percent.
+            const uint32_t alpha = std::min<uint32_t>(word >> 24, 100) * 255 / 100;
+            dst[x] = alpha << 24 | (word & 0x00FFFFFFu);
+        }
+    }
+    layer->ReleaseRows();
+    m_pixels = std::move(pixels);
+}
+
+void TransformPreview::Paint(QPainter& p, const ImageGeometry& g) const {
+    if (const FrameCorners* frame = PendingFreeTransform(m_tools)) Paint(p, g, *frame);
+}
+
+void TransformPreview::Paint(QPainter& p, const ImageGeometry& g, const FrameCorners& frame) const {
+    if (m_pixels.isNull()) return;
+    QPolygonF quad;
+    for (const PointD& c : frame)
+        quad << QPointF(g.screenRect.left + (c.x - g.visible.left) * double(g.zoom),
+                        g.screenRect.top + (c.y - g.visible.top) * double(g.zoom));
+    const QRectF source(0, 0, m_pixels.width(), m_pixels.height());
+    const QPolygonF corners(
+        {source.topLeft(), source.topRight(), source.bottomRight(), source.bottomLeft()});
+    QTransform t;
+    // A frame squeezed to a line has no mapping; nothing of the layer shows then.
+    if (!QTransform::quadToQuad(corners, quad, t)) return;
+    p.save();
+    p.setClipRect(
+        QRect(g.screenRect.left, g.screenRect.top, g.screenRect.Width(), g.screenRect.Height()));
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    p.setOpacity(m_layer->Opacity() / 100.0);
+    p.setTransform(t);
+    p.drawImage(source, m_pixels);
+    p.restore();
+}
+
+}  // namespace zelvo

@@ -1,0 +1,40 @@
+// What the view shows of a pixel layer while its free transform is pending: the layer's pixels
+// taken once at a reduced size and drawn through the frame at every repaint, so the picture
+// follows each drag at once; the commit draws the real pixels afterwards.
+#pragma once
+
+#include <QImage>
+
+#include "geometry/FreeTransform.h"
+#include "layers/ImageGeometry.h"
+#include "layers/Layer.h"
+
+class QPainter;
+
+namespace zelvo {
+
+class ToolController;
+
+class TransformPreview {
+public:
+    // The longer side of the kept copy at most.
+    static constexpr int kMaxSide = 1024;
+
+    // Reads the layer (every n-th pixel of every n-th row when it is larger than kMaxSide);
+    // the frame is asked of `tools` at each paint.
+    TransformPreview(const ToolController& tools, const LayerPtr& layer);
+    const LayerPtr& Layer() const { return m_layer; }
+    const QImage& Pixels() const { return m_pixels; }
+
+    // Draws the kept pixels with the layer's opacity so that the layer's rectangle fills the
+    // pending frame on a view of geometry `g` (nothing once the transform has ended).
+    void Paint(QPainter& p, const ImageGeometry& g) const;
+    void Paint(QPainter& p, const ImageGeometry& g, const FrameCorners& frame) const;
+
+private:
+    const ToolController& m_tools;
+    LayerPtr m_layer;
+    QImage m_pixels;
+};
+
+}  // namespace zelvo
