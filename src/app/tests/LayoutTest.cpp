@@ -334,6 +334,9 @@ private slots:
         auto Run = [&](QAction* action, const QString& what) {
             const float zoomBefore = view->Zoom();
             action->trigger();
+            // Free Transform waits for the user's frame: Esc gives it up, as a user would.
+            if (action == frame.Action(kIdFreeTransform) && view->ToolBusy())
+                QTest::keyClick(view, Qt::Key_Escape);
             QString why;
             if (frame.ActiveChild() != child)
                 why = "another window is active";
