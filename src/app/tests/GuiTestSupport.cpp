@@ -223,4 +223,10 @@ bool ShowsComposite(CZelvoView* view, bool outlineMayShow) {
         15000);
 }
 
+QPoint ClientOf(CZelvoView* view, Point c) {
+    const ImageGeometry& g = view->GetImage().Geometry();
+    return QPoint(g.screenRect.left + int((c.x - g.visible.left) * g.zoom + 0.5f),
+                  g.screenRect.top + int((c.y - g.visible.top) * g.zoom + 0.5f));
+}
+
 }  // namespace zelvo::guitest

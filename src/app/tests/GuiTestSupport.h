@@ -7,10 +7,12 @@
 #include <memory>
 #include <string>
 
+#include <QPoint>
 #include <QStringList>
 
 #include "app/CMainFrame.h"
 #include "app/CZelvoApp.h"
+#include "core/Types.h"
 #include "platform/Messages.h"
 #include "testsupport/TempDir.h"
 
@@ -43,6 +45,9 @@ CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t se
 int Mismatches(CZelvoView* view, const QImage& shown, bool outlineMayShow = false);
 // Waits until the window shows the composite of its current layout.
 bool ShowsComposite(CZelvoView* view, bool outlineMayShow = false);
+
+// The client point of the view that shows canvas point `c` (the view's own mapping rule).
+QPoint ClientOf(CZelvoView* view, Point c);
 
 // A 24-bit BMP of one colour, written by hand.
 std::string WriteBmp(const std::string& path, int width, int height, uint8_t r, uint8_t g,

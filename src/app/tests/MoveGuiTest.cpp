@@ -38,12 +38,6 @@ CZelvoView* OpenLayers(CMainFrame& frame, uint32_t seed) {
     return view;
 }
 
-QPoint ClientOf(CZelvoView* view, Point c) {
-    const ImageGeometry& g = view->GetImage().Geometry();
-    return QPoint(g.screenRect.left + int((c.x - g.visible.left) * g.zoom + 0.5f),
-                  g.screenRect.top + int((c.y - g.visible.top) * g.zoom + 0.5f));
-}
-
 CChildFrame* ChildOf(QWidget* w) {
     while (w && !qobject_cast<CChildFrame*>(w)) w = w->parentWidget();
     return qobject_cast<CChildFrame*>(w);

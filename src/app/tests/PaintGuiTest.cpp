@@ -23,12 +23,6 @@ using namespace zelvo::guitest;
 
 namespace {
 
-QPoint ClientOf(CZelvoView* view, Point c) {
-    const ImageGeometry& g = view->GetImage().Geometry();
-    return QPoint(g.screenRect.left + int((c.x - g.visible.left) * g.zoom + 0.5f),
-                  g.screenRect.top + int((c.y - g.visible.top) * g.zoom + 0.5f));
-}
-
 // The current layer's B, G, R, A word at canvas point `c` (0 outside it).
 uint32_t LayerPixel(Image& image, Point c) {
     const LayerPtr layer = image.Layers().CurrentLayer();

@@ -34,13 +34,6 @@ using namespace zelvo::guitest;
 
 namespace {
 
-// The client point of the view that shows canvas point `c` (the view's own mapping rule).
-QPoint ClientOf(CZelvoView* view, Point c) {
-    const ImageGeometry& g = view->GetImage().Geometry();
-    return QPoint(g.screenRect.left + int((c.x - g.visible.left) * g.zoom + 0.5f),
-                  g.screenRect.top + int((c.y - g.visible.top) * g.zoom + 0.5f));
-}
-
 // The canvas point a client point maps to: the offset from the picture's edge divided by the
 // zoom, truncated.
 Point CanvasOf(CZelvoView* view, QPoint p) {
