@@ -13,6 +13,7 @@
 #include "app/AppCommands.h"
 #include "app/CBrushPopup.h"
 #include "app/CChildFrame.h"
+#include "app/CCropMeasureUi.h"
 #include "app/CMainFrame.h"
 #include "app/COptionsBar.h"
 #include "app/CTextToolUi.h"
@@ -95,6 +96,7 @@ void CMainFrame::SetUpTools() {
     });
     new CTextToolUi(this, *m_tools, *m_optionsPages);
     SetUpMoveTools();
+    new CCropMeasureUi(this, *m_tools, *m_optionsPages);
     m_tools->Options().onChange = [this](int tool, const std::string& key) {
         m_optionsPages->ModelChanged(tool, key);
         for (CBrushPopup* popup : findChildren<CBrushPopup*>()) popup->ModelChanged(tool, key);

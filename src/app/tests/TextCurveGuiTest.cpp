@@ -123,6 +123,39 @@ private slots:
         QCOMPARE(LastStateName(image), std::string("Text Size"));
         QCOMPARE(Current(image)->Text().fontSize, 30);
     }
+
+    void drawsAThreeAnchorCurveAndClosesIt() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        view->ApplyZoom(1.5f);
+        view->Model().ScrollTo(0, 0);
+        QTest::keyClick(view, 'P');
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolCurve));
+        const Point anchors[] = {{20, 20}, {120, 30}, {60, 110}};
+        auto at = [view](Point c) {
+            const Point v = ImageToView(view->Model(), c);
+            return QPoint(v.x, v.y);
+        };
+        for (Point a : anchors) QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(a));
+        const LayerPtr layer = Current(image);
+        QCOMPARE(int(layer->Kind()), int(LayerKind::Curve));
+        QCOMPARE(int(layer->Anchors().size()), 3);
+        QVERIFY(!layer->IsClosed());
+        // Back on the first anchor: the curve closes, no fourth anchor.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(anchors[0]));
+        QVERIFY(Current(image)->IsClosed());
+        QCOMPARE(int(Current(image)->Anchors().size()), 3);
+        for (size_t i = 0; i < 3; ++i) {
+            const Point p = Current(image)->Anchors()[i].point;
+            QVERIFY2(std::abs(p.x - anchors[i].x) <= 1 && std::abs(p.y - anchors[i].y) <= 1,
+                     qPrintable(QString("anchor %1 at %2,%3").arg(i).arg(p.x).arg(p.y)));
+        }
+        QCOMPARE(LastStateName(image), std::string("Draw Line"));
+        QCOMPARE(image.Layers().LayerCount(), 2);
+    }
 };
 
 QObject* MakeTextCurveGuiTest() {
