@@ -25,6 +25,7 @@ QObject* MakeToolsGuiTest();
 QObject* MakeTextCurveGuiTest();
 QObject* MakePaintGuiTest();
 QObject* MakeMoveGuiTest();
+QObject* MakeCropMeasureGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
                             {"ToolsGuiTest", MakeToolsGuiTest},
                             {"TextCurveGuiTest", MakeTextCurveGuiTest},
                             {"PaintGuiTest", MakePaintGuiTest},
-                            {"MoveGuiTest", MakeMoveGuiTest}};
+                            {"MoveGuiTest", MakeMoveGuiTest},
+                            {"CropMeasureGuiTest", MakeCropMeasureGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

@@ -1,0 +1,243 @@
+// The crop, measure and eyedropper tools on a real view: the crop page's frame buttons, shade and
+// presets, the measure read-outs and Clear, the swatches following the eyedropper.
+#include <fstream>
+#include <functional>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include "app/CChildFrame.h"
+#include "app/CColorPalette.h"
+#include "app/CToolsPalette.h"
+#include "app/CZelvoView.h"
+#include "app/tests/GuiTestSupport.h"
+#include "doc/Image.h"
+#include "history/HistoryManager.h"
+#include "history/HistoryState.h"
+#include "tools/CropTool.h"
+#include "tools/MeasureTool.h"
+#include "tools/ToolController.h"
+
+using namespace zelvo;
+using namespace zelvo::guitest;
+
+namespace {
+
+void Drag(QWidget* target, const std::vector<QPoint>& points) {
+    QTest::mousePress(target, Qt::LeftButton, {}, points.front());
+    for (size_t i = 1; i < points.size(); ++i) QTest::mouseMove(target, points[i]);
+    QTest::mouseRelease(target, Qt::LeftButton, {}, points.back());
+}
+
+std::string LastStateName(Image& image) {
+    const auto& states = image.History().States();
+    return states.empty() ? std::string() : StateDisplayName(states.back());
+}
+
+ColorRef ShownColor(QWidget* w, QPoint at) {
+    const QColor c = w->grab().toImage().pixelColor(at);
+    return Rgb(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+}
+
+// A 24-bit BMP whose pixel (x, y) has the colour `at` gives.
+std::string WritePictureBmp(const std::string& path, int w, int h,
+                            const std::function<ColorRef(int, int)>& at) {
+    const uint32_t stride = (uint32_t(w) * 3 + 3) & ~3u, size = stride * uint32_t(h);
+    std::vector<uint8_t> file(54 + size, 0);
+    auto put32 = [&](size_t at32, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at32 + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, 54 + size);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, uint32_t(w));
+    put32(22, uint32_t(h));
+    file[26] = 1;
+    file[28] = 24;
+    put32(34, size);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const ColorRef c = at(x, y);
+            uint8_t* p = &file[54 + stride * uint32_t(h - 1 - y) + uint32_t(x) * 3];
+            p[0] = BlueOf(c);
+            p[1] = GreenOf(c);
+            p[2] = RedOf(c);
+        }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    return path;
+}
+
+CZelvoView* Prepared(CChildFrame* child) {
+    if (!child) return nullptr;
+    child->resize(700, 500);
+    CZelvoView* view = child->View();
+    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
+    view->ApplyZoom(1.0f);
+    view->Model().ScrollTo(0, 0);
+    view->setFocus();
+    return view;
+}
+
+template <typename T>
+T* Find(CMainFrame& frame, const char* name) {
+    QWidget* page = frame.OptionsStrip()->currentWidget();
+    return page ? page->findChild<T*>(name) : nullptr;
+}
+
+}  // namespace
+
+class CropMeasureGuiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallThreadWarningHandler(); }
+    void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void cropPageFollowsTheFrame() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        const std::string start = LastStateName(image);
+        QTest::keyClick(view, 'C');
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolCrop));
+        auto* commit = Find<QPushButton>(frame, "Commit");
+        auto* cancel = Find<QPushButton>(frame, "Cancel");
+        auto* shield = Find<QCheckBox>(frame, "Shield");
+        QVERIFY(commit && cancel && shield);
+        QWidget* page = frame.OptionsStrip()->currentWidget();
+        auto shown = [&](bool open) {
+            return commit->isVisibleTo(page) == open && cancel->isVisibleTo(page) == open &&
+                   shield->isVisibleTo(page) == open;
+        };
+        auto shade = [view] { return view->viewport()->findChild<QWidget*>("CropShade"); };
+        QVERIFY(shown(false));
+        QVERIFY(!shade());
+
+        // Both ways a frame ends: the buttons and the shade follow it.
+        struct Row {
+            QPushButton* button;
+            QSize size;
+            std::string state;
+        };
+        const Row rows[] = {{cancel, {300, 200}, start}, {commit, {120, 80}, "Crop"}};
+        for (const Row& r : rows) {
+            Drag(view->viewport(),
+                 {ClientOf(view, {20, 30}), ClientOf(view, {80, 70}), ClientOf(view, {140, 110})});
+            QVERIFY(frame.Tools().CropFrame()->Frame().has_value());
+            QVERIFY(WaitFor([&] { return shown(true) && shade() && shade()->isVisible(); }));
+            // "Shield" off takes the shade away, on brings it back.
+            shield->click();
+            QVERIFY(WaitFor([&] { return !shade(); }));
+            shield->click();
+            QVERIFY(WaitFor([&] { return shade() != nullptr; }));
+            r.button->click();
+            QVERIFY(!frame.Tools().CropFrame()->Frame().has_value());
+            QVERIFY(WaitFor([&] { return shown(false) && !shade(); }));
+            QCOMPARE(QSize(image.Width(), image.Height()), r.size);
+            QCOMPARE(LastStateName(image), r.state);
+        }
+
+        // "+" keeps the bar's size as a preset shown in the combo; "-" takes it away again.
+        auto* presets = Find<QComboBox>(frame, "presets");
+        QVERIFY(presets);
+        ToolOptions& options = frame.Tools().Options();
+        options.SetStored(kToolCrop, "width", "640");
+        options.SetStored(kToolCrop, "height", "480");
+        const int before = presets->count();
+        Find<QPushButton>(frame, "+")->click();
+        QCOMPARE(presets->count(), before + 1);
+        QCOMPARE(presets->currentText(), QString("640.00x480.00 Pixels"));
+        Find<QPushButton>(frame, "-")->click();
+        QCOMPARE(presets->count(), before);
+        // "<>" exchanges the sizes.
+        Find<QPushButton>(frame, "<>")->click();
+        QCOMPARE(options.Get(kToolCrop, "width"), std::string("480"));
+        QCOMPARE(options.Get(kToolCrop, "height"), std::string("640"));
+    }
+
+    void measurePageShowsTheLineAndClearsIt() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        QVERIFY(view);
+        QVERIFY(frame.Tools().SelectTool(kToolMeasure));
+        frame.UpdateCommandUI();
+        auto text = [&](const char* name) {
+            QLabel* l = Find<QLabel>(frame, name);
+            return l ? l->text() : QString("missing");
+        };
+        QCOMPARE(text("readout-A"), QString("A:"));
+        Drag(view->viewport(),
+             {ClientOf(view, {110, 50}), ClientOf(view, {70, 50}), ClientOf(view, {10, 50})});
+        QVERIFY(WaitFor([&] { return text("readout-D") == "D:100"; }));
+        QCOMPARE(text("readout-X"), QString("X:110"));
+        QCOMPARE(text("readout-Y"), QString("Y:50"));
+        QCOMPARE(text("readout-W"), QString("W:-100"));
+        QCOMPARE(text("readout-H"), QString("H:0"));
+        QCOMPARE(text("readout-A"), QString("A:180.00"));
+        Find<QPushButton>(frame, "Clear")->click();
+        QCOMPARE(text("readout-D"), QString("D:"));
+        QCOMPARE(text("readout-X"), QString("X:"));
+        QVERIFY(!frame.Tools().Measure()->Readouts(view->GetImage()));
+    }
+
+    void eyedropperColoursTheSwatchesAtOnce() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        // Left half red, right half blue, one green pixel at (30, 20).
+        const ColorRef red = Rgb(200, 30, 40), blue = Rgb(10, 20, 230), green = Rgb(20, 180, 60);
+        const std::string path =
+            WritePictureBmp(program.TempFolder() + "/two.bmp", 100, 60, [&](int x, int y) {
+                return x == 30 && y == 20 ? green : x < 50 ? red : blue;
+            });
+        CZelvoView* view = Prepared(frame.OpenDocument(path));
+        QVERIFY(view);
+        view->ApplyZoom(4.0f);
+        view->Model().ScrollTo(0, 0);
+        QVERIFY(frame.Tools().SelectTool(kToolEyedropper));
+        const int states = view->GetImage().History().StateCount();
+        CToolsPalette* tools = frame.ToolsPalette();
+        CColorPalette* colors = frame.ColorPalette();
+        ToolOptions& options = frame.Tools().Options();
+        auto swatches = [&](ColorRef c) {
+            return frame.Tools().Colors().Foreground() == c &&
+                   ShownColor(tools->Swatch(kForegroundSwatch), {18, 18}) == c &&
+                   ShownColor(colors, CColorPalette::ForegroundRect().center()) == c;
+        };
+        // The press takes the pixel, each move while pressed the pixel under it: the swatches
+        // show each colour before the button comes up.
+        QWidget* port = view->viewport();
+        const QPoint onGreen = ClientOf(view, {30, 20}) + QPoint(1, 1);
+        QTest::mousePress(port, Qt::LeftButton, {}, onGreen);
+        QVERIFY(swatches(green));
+        QTest::mouseMove(port, ClientOf(view, {70, 40}));
+        QVERIFY(swatches(blue));
+        QTest::mouseMove(port, ClientOf(view, {10, 40}));
+        QVERIFY(swatches(red));
+        QTest::mouseRelease(port, Qt::LeftButton, {}, ClientOf(view, {10, 40}));
+        // A 3 x 3 mean at zoom 4 still sees the one canvas pixel under a screen pixel well
+        // inside it; at zoom 1 the green pixel is one of nine.
+        options.SetStored(kToolEyedropper, "sample", "3x3");
+        QTest::mouseClick(port, Qt::LeftButton, {}, onGreen);
+        QVERIFY(swatches(green));
+        view->ApplyZoom(1.0f);
+        view->Model().ScrollTo(0, 0);
+        QTest::mouseClick(port, Qt::LeftButton, {}, ClientOf(view, {30, 20}));
+        QVERIFY(swatches(Rgb((8 * 200 + 20) / 9, (8 * 30 + 180) / 9, (8 * 40 + 60) / 9)));
+        QCOMPARE(view->GetImage().History().StateCount(), states);
+    }
+};
+
+QObject* MakeCropMeasureGuiTest() {
+    return new CropMeasureGuiTest;
+}
+
+#include "CropMeasureGuiTest.moc"
