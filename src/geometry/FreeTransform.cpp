@@ -65,6 +65,86 @@ bool CrossRow(const FrameCorners& f, const std::array<PointD, 4>& src, double y,
     return any;
 }
 
+// SampleAt without the calls of the C library: floor and lround by integer conversion (the
+// positions lie far inside int64 and the weights are positive), the same results bit for bit.
+struct Axis {
+    int32_t first, second, weight;
+};
+inline Axis AxisAt(double position, int32_t size) {
+    double base = double(int64_t(position));
+    if (base > position) base -= 1;
+    const double fraction = position - base;
+    const double top = double(std::max(0, size - 1));
+    const auto index = [top](double v) { return int32_t(v < 0 ? 0 : (v > top ? top : v)); };
+    if (fraction >= 0.2 && fraction <= 0.8) {
+        const double w = fraction * 256;
+        int32_t weight = int32_t(w);
+        if (w - weight >= 0.5) ++weight;
+        return {index(base), index(base + 1), weight};
+    }
+    const int32_t nearest = index(fraction < 0.5 ? base : base + 1);
+    return {nearest, nearest, 0};
+}
+
+// The bilinear mix of four pixel words with weights in 1/256, two channels at a time in the
+// two 32-bit halves of a 64-bit word (no half exceeds 25 bits, so nothing carries across).
+inline uint32_t Mix(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, uint32_t wx,
+                    uint32_t wy) {
+    const auto even = [](uint32_t p) {
+        return uint64_t(p & 0xFFu) | uint64_t(p & 0xFF0000u) << 16;
+    };
+    const auto odd = [](uint32_t p) {
+        return uint64_t((p >> 8) & 0xFFu) | uint64_t((p >> 24) & 0xFFu) << 32;
+    };
+    const uint64_t ux = 256 - wx, uy = 256 - wy;
+    constexpr uint64_t kHalf = 0x0000800000008000ull, kByte = 0x000000FF000000FFull;
+    const auto lanes = [&](uint64_t a, uint64_t b, uint64_t c, uint64_t d) {
+        const uint64_t top = a * ux + b * wx, bottom = c * ux + d * wx;
+        return ((top * uy + bottom * wy + kHalf) >> 16) & kByte;
+    };
+    const uint64_t e = lanes(even(p00), even(p01), even(p10), even(p11));
+    const uint64_t o = lanes(odd(p00), odd(p01), odd(p10), odd(p11));
+    return uint32_t(e) | uint32_t(e >> 32) << 16 | uint32_t(o) << 8 | uint32_t(o >> 32) << 24;
+}
+
+// The source layer read in place, and one destination row drawn from it between the row's
+// crossings with the frame.
+struct SourceRows {
+    const uint8_t* rows;  // stored bottom-up
+    uint32_t stride;
+    int32_t sw, sh;
+    int32_t areaLeft, atX;  // the destination's left edge and the source's, on the canvas
+
+    // Columns from..to only, so a band of rows can be drawn in tiles.
+    void DrawRow(uint32_t* line, int32_t from, int32_t to, const Crossing& left,
+                 const Crossing& right) const {
+        const double span = right.x - left.x;
+        const int32_t first = std::max(from, int32_t(std::ceil(left.x - 0.5 + atX - areaLeft)));
+        const int32_t last = std::min(to, int32_t(std::floor(right.x - 0.5 + atX - areaLeft)));
+        const double sx = left.source.x, sy = left.source.y;
+        const double ex = right.source.x - sx, ey = right.source.y - sy;
+        for (int32_t c = first; c <= last; ++c) {
+            // The sums of the row mapping term for term, so every pixel is the rule's.
+            const double x = areaLeft + c + 0.5 - atX;
+            const double s = span > 0 ? (x - left.x) / span : 0;
+            const Axis ax = AxisAt(sx + ex * s - 0.5, sw), ay = AxisAt(sy + ey * s - 0.5, sh);
+            const uint8_t* row0 = rows + size_t(sh - 1 - ay.first) * stride;
+            uint32_t p00;
+            std::memcpy(&p00, row0 + size_t(ax.first) * 4, 4);
+            if ((ax.weight | ay.weight) == 0) {
+                line[c] = p00;
+                continue;
+            }
+            const uint8_t* row1 = rows + size_t(sh - 1 - ay.second) * stride;
+            uint32_t p01, p10, p11;
+            std::memcpy(&p01, row0 + size_t(ax.second) * 4, 4);
+            std::memcpy(&p10, row1 + size_t(ax.first) * 4, 4);
+            std::memcpy(&p11, row1 + size_t(ax.second) * 4, 4);
+            line[c] = Mix(p00, p01, p10, p11, uint32_t(ax.weight), uint32_t(ay.weight));
+        }
+    }
+};
+
 }  // namespace
 
 FrameCorners RectFrame(const Rect& r) {
@@ -240,50 +320,45 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
         edit.CommitLayerEdit(0);
         return 0;
     }
-    const uint32_t stride = old.Stride();
-    const auto pixel = [&](int32_t col, int32_t row) {
-        uint32_t w;
-        std::memcpy(&w, rows + size_t(sh - 1 - row) * stride + size_t(col) * 4, 4);
-        return w;
-    };
+    const SourceRows source{rows, old.Stride(), sw, sh, area.left, at.x};
     const int32_t dw = area.Width(), dh = area.Height();
-    std::vector<uint32_t> line(static_cast<size_t>(dw));
-    for (int32_t r = 0; r < dh; ++r) {
-        std::fill(line.begin(), line.end(), 0u);
-        const double y = area.top + r + 0.5 - at.y;
-        Crossing left{}, right{};
-        if (CrossRow(local, src, y, left, right)) {
-            const double span = right.x - left.x;
-            const int32_t first = std::max(0, int32_t(std::ceil(left.x - 0.5 + at.x - area.left)));
-            const int32_t last =
-                std::min(dw - 1, int32_t(std::floor(right.x - 0.5 + at.x - area.left)));
-            for (int32_t c = first; c <= last; ++c) {
-                const double x = area.left + c + 0.5 - at.x;
-                const double s = span > 0 ? (x - left.x) / span : 0;
-                const PointD p = Lerp(left.source, right.source, s);
-                const SampleAxis ax = SampleAt(p.x - 0.5, sw), ay = SampleAt(p.y - 0.5, sh);
-                const uint32_t p00 = pixel(ax.first, ay.first), p01 = pixel(ax.second, ay.first);
-                const uint32_t p10 = pixel(ax.first, ay.second), p11 = pixel(ax.second, ay.second);
-                uint32_t word = 0;
-                for (int ch = 0; ch < 32; ch += 8) {
-                    const auto mix = [&](uint32_t a, uint32_t b, int32_t w) {
-                        return int32_t((a >> ch) & 0xFF) * (256 - w) +
-                               int32_t((b >> ch) & 0xFF) * w;
-                    };
-                    const int64_t top = mix(p00, p01, ax.weight), bottom = mix(p10, p11, ax.weight);
-                    const int64_t v = (top * (256 - ay.weight) + bottom * ay.weight + 32768) >> 16;
-                    word |= uint32_t(v) << ch;
-                }
-                line[size_t(c)] = word;
+    // A turned row walks across thousands of source rows, each on its own pages: drawing a
+    // band of rows tile by tile keeps the source reads within the caches and the TLB.
+    constexpr int32_t kTileWidth = 128;
+    const int32_t band =
+        int32_t(std::clamp<int64_t>((int64_t(1) << 21) / (int64_t(dw) * 4), 1, 64));
+    std::vector<uint32_t> buffer(size_t(dw) * size_t(band));
+    struct RowSpan {
+        bool any;
+        Crossing left, right;
+    };
+    std::vector<RowSpan> spans(static_cast<size_t>(band));
+    for (int32_t r0 = 0; r0 < dh; r0 += band) {
+        const int32_t count = std::min(band, dh - r0);
+        std::fill(buffer.begin(), buffer.begin() + ptrdiff_t(dw) * count, 0u);
+        for (int32_t i = 0; i < count; ++i) {
+            RowSpan& span = spans[size_t(i)];
+            const double y = area.top + r0 + i + 0.5 - at.y;
+            span.any = CrossRow(local, src, y, span.left, span.right);
+        }
+        for (int32_t c0 = 0; c0 < dw; c0 += kTileWidth) {
+            const int32_t c1 = std::min(dw, c0 + kTileWidth) - 1;
+            for (int32_t i = 0; i < count; ++i) {
+                const RowSpan& span = spans[size_t(i)];
+                if (span.any)
+                    source.DrawRow(buffer.data() + size_t(i) * size_t(dw), c0, c1, span.left,
+                                   span.right);
             }
         }
-        uint8_t* dst = out->Row(uint32_t(dh - 1 - r));
-        if (!dst) {
-            fresh->ReleaseRows();
-            edit.CommitLayerEdit(0);
-            return 0;
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t* dst = out->Row(uint32_t(dh - 1 - (r0 + i)));
+            if (!dst) {
+                fresh->ReleaseRows();
+                edit.CommitLayerEdit(0);
+                return 0;
+            }
+            std::memcpy(dst, buffer.data() + size_t(i) * size_t(dw), size_t(dw) * 4);
         }
-        std::memcpy(dst, line.data(), size_t(dw) * 4);
     }
     out->Flush();
     fresh->ReleaseRows();
