@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -52,6 +53,29 @@ protected:
         bar->setValue(bar->value() - (d.x() != 0 ? d.x() : d.y()) / 2);
         event->accept();
     }
+};
+
+// Keeps the progress bar just after pane 1 while pane 0 widens for a hint longer than its 200
+// pixels and narrows again.
+class ProgressFollower : public QObject {
+public:
+    ProgressFollower(QLabel* pane0, QProgressBar* progress, const Rect& place)
+        : QObject(pane0), m_progress(progress), m_place(place) {
+        pane0->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            const int grown = static_cast<QWidget*>(watched)->width() - CMainFrame::kPane0Width;
+            m_progress->move(m_place.left + std::max(0, grown), m_place.top);
+        }
+        return false;
+    }
+
+private:
+    QProgressBar* m_progress;
+    Rect m_place;
 };
 
 }  // namespace
@@ -181,7 +205,9 @@ bool CMainFrame::CreateBars() {
         m_panes[i]->setFrameShape(QFrame::Panel);
         m_panes[i]->setFrameShadow(QFrame::Sunken);
     }
-    m_panes[0]->setFixedWidth(kPane0Width);
+    // Pane 0 widens to show a whole tool hint while the window has room for it.
+    m_panes[0]->setMinimumWidth(kPane0Width);
+    m_panes[0]->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     m_panes[1]->setFixedWidth(kPane1Width);
     m_panes[2]->setMinimumWidth(kPane2MinWidth);
     bar->addWidget(m_panes[0]);
@@ -203,6 +229,7 @@ bool CMainFrame::CreateBars() {
     m_progress->setGeometry(kProgressRect.left, kProgressRect.top, kProgressRect.Width(),
                             kProgressRect.Height());
     m_progress->raise();
+    new ProgressFollower(m_panes[0], m_progress, kProgressRect);
     m_feedback = std::make_unique<StatusFeedback>(m_progress, m_panes[0]);
     SetAppFeedback(m_feedback.get());
     return true;

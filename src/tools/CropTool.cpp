@@ -14,6 +14,7 @@
 #include "tools/ImagePoint.h"
 #include "tools/Operations.h"
 #include "tools/ToolController.h"
+#include "tools/ToolTable.h"
 #include "view/ImageView.h"
 
 namespace zelvo {
@@ -244,6 +245,9 @@ private:
     }
 
     void Close() {
+        // The Enter/Esc hint goes with the frame it was about.
+        if (m_real && Tools().CurrentTool() == kToolCrop)
+            if (const ToolInfo* info = FindTool(kToolCrop)) Tools().ShowStatus(info->hint);
         m_image = nullptr;
         m_dragging = false;
         m_real = false;

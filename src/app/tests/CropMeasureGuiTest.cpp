@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include "tools/CropTool.h"
 #include "tools/MeasureTool.h"
 #include "tools/ToolController.h"
+#include "tools/ToolTable.h"
 
 using namespace zelvo;
 using namespace zelvo::guitest;
@@ -133,6 +135,8 @@ private slots:
                  {ClientOf(view, {20, 30}), ClientOf(view, {80, 70}), ClientOf(view, {140, 110})});
             QVERIFY(frame.Tools().CropFrame()->Frame().has_value());
             QVERIFY(WaitFor([&] { return shown(true) && shade() && shade()->isVisible(); }));
+            QCOMPARE(frame.Pane(0)->text(),
+                     QString("Submitted by the Enter key, press Esc key to cancel."));
             // "Shield" off takes the shade away, on brings it back.
             shield->click();
             QVERIFY(WaitFor([&] { return !shade(); }));
@@ -143,6 +147,7 @@ private slots:
             QVERIFY(WaitFor([&] { return shown(false) && !shade(); }));
             QCOMPARE(QSize(image.Width(), image.Height()), r.size);
             QCOMPARE(LastStateName(image), r.state);
+            QCOMPARE(frame.Pane(0)->text().toStdString(), std::string(FindTool(kToolCrop)->hint));
         }
 
         // "+" keeps the bar's size as a preset shown in the combo; "-" takes it away again.
@@ -161,6 +166,30 @@ private slots:
         Find<QPushButton>(frame, "<>")->click();
         QCOMPARE(options.Get(kToolCrop, "width"), std::string("480"));
         QCOMPARE(options.Get(kToolCrop, "height"), std::string("640"));
+    }
+
+    void theStatusPaneShowsWholeHints() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        frame.resize(1280, 700);
+        QLabel* pane = frame.Pane(0);
+        std::vector<std::string> texts = {"Ctrl+Enter key to submit. Esc key to cancel.",
+                                          "Alt + mouse wheel，zoom display image."};
+        for (const ToolInfo& t : ToolTable()) texts.push_back(t.hint);
+        for (const std::string& text : texts) {
+            frame.Tools().ShowStatus(text);
+            QCOMPARE(pane->text(), QString::fromStdString(text));
+            const int needed =
+                pane->fontMetrics().horizontalAdvance(pane->text()) + 2 * pane->frameWidth();
+            QVERIFY2(WaitFor([&] { return pane->width() >= std::max(needed, 200); }), text.c_str());
+            // The progress bar keeps clear of pane 1, which moves along.
+            QVERIFY2(frame.ProgressBar()->x() > frame.Pane(1)->geometry().right(), text.c_str());
+            QVERIFY2(frame.Pane(1)->x() >= pane->geometry().right(), text.c_str());
+        }
+        // Back to a short text: the pane and the bar return to their places.
+        frame.Tools().ShowStatus("Short");
+        QVERIFY(WaitFor([&] { return pane->width() == 200; }));
+        QCOMPARE(frame.ProgressBar()->geometry(), QRect(655, 2, 130, 16));
     }
 
     void measurePageShowsTheLineAndClearsIt() {
