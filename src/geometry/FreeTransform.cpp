@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "layers/StoreMapping.h"
 #include "layers/StoredDib.h"
 #include "platform/Feedback.h"
@@ -314,9 +315,9 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     const uint64_t bytes = uint64_t(old.Stride()) * uint64_t(sh);
     const uint8_t* rows =
         mapping.Cover(store, rowsAt + bytes) ? mapping.At(rowsAt, bytes) : nullptr;
-    RowCursor* out = fresh->Rows();
+    // The new block written by pwrite: mapped, every page of it would fault.
+    std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh);
     if (!rows || !out) {
-        fresh->ReleaseRows();
         edit.CommitLayerEdit(0);
         return 0;
     }
@@ -353,15 +354,19 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
         for (int32_t i = 0; i < count; ++i) {
             uint8_t* dst = out->Row(uint32_t(dh - 1 - (r0 + i)));
             if (!dst) {
-                fresh->ReleaseRows();
+                out.reset();
                 edit.CommitLayerEdit(0);
                 return 0;
             }
             std::memcpy(dst, buffer.data() + size_t(i) * size_t(dw), size_t(dw) * 4);
         }
     }
-    out->Flush();
-    fresh->ReleaseRows();
+    const bool written = out->Flush();
+    out.reset();
+    if (!written) {
+        edit.CommitLayerEdit(0);
+        return 0;
+    }
     return edit.CommitLayerEdit(1, "Free Transform");
 }
 

@@ -7,6 +7,7 @@
 #include "core/InternalError.h"
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "paint/PixelRules.h"
 #include "paint/Stroke.h"
 #include "platform/Messages.h"
@@ -146,7 +147,7 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     const LayerPtr mask = lm.Selection();
     const Rect mb = mask ? mask->Bounds() : Rect{};
     const PercentTables& t = workspace.Tables();
-    std::unique_ptr<RowCursor> maskRows = mask ? mask->OpenRows() : nullptr;
+    std::unique_ptr<RowReader> maskRows = mask ? OpenRowReader(*mask) : nullptr;
     auto maskRow = [&](int32_t y) -> const uint8_t* {
         if (!maskRows || y < mb.top || y >= mb.bottom) return nullptr;
         return maskRows->Row(uint32_t(mask->StoredRowOf(y)));
@@ -158,7 +159,7 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
 
     const bool pixels = layer->Kind() == LayerKind::Pixel && layer->HasPixels();
     const Rect lb = pixels ? layer->Bounds() : Rect{};
-    std::unique_ptr<RowCursor> layerRows = pixels ? layer->OpenRows() : nullptr;
+    std::unique_ptr<RowReader> layerRows = pixels ? OpenRowReader(*layer) : nullptr;
     if (pixels && !layerRows) return 0;
     uint8_t seedPx[4] = {0, 0, 0, 0};
     if (lb.Contains(seed)) {
@@ -244,7 +245,8 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     PixelEdit edit(lm, history);
     const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
-    std::unique_ptr<RowCursor> out = fresh->OpenRows();
+    // Written by pwrite: a mapped window would fault on every page of the new block.
+    std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh);
     if (!out) return edit.CommitLayerEdit(0), 0;
     const uint8_t fore[3] = {BlueOf(fill.foreground), GreenOf(fill.foreground),
                              RedOf(fill.foreground)};
@@ -292,6 +294,7 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
             }
         }
     }
+    if (!out->Flush()) return fail();
     out.reset();
     return edit.CommitLayerEdit(1, "Paint Bucket Tool");
 }

@@ -208,6 +208,50 @@ TEST_F(FillTest, GradientSelectionTransparencyAndArea) {
                   uint8_t((60 * 250 + 40 * 100) / 100), uint8_t(60 + 40 * 50 / 100)}));
 }
 
+// Layers of several write windows (4 MiB each) of the new block, filled going up the stored
+// rows as the fills go: every row lands in its place.
+TEST_F(FillTest, FillsOfLayersLargerThanAWriteWindowPutEveryRowInPlace) {
+    Open(1100, 1000);
+    const auto pixels = [&] {
+        std::vector<uint32_t> all;
+        const LayerPtr l = Current();
+        const std::unique_ptr<RowCursor> rows = l->OpenRows();
+        for (int32_t y = 0; y < l->Height(); ++y) {
+            const uint8_t* row = rows->Row(uint32_t(l->StoredRowOf(y)));
+            if (!row) return std::vector<uint32_t>{};
+            all.resize(all.size() + size_t(l->Width()));
+            std::memcpy(&all[all.size() - size_t(l->Width())], row, 4 * size_t(l->Width()));
+        }
+        return all;
+    };
+    GradientFill g;
+    g.start = {-30, 20};
+    g.end = {1000, 940};
+    g.foreground = Rgb(250, 3, 128);
+    g.background = Rgb(1, 200, 77);
+    ASSERT_EQ(ApplyGradient(image->History(), g), 1);
+    const GradientShader shader(g);
+    std::vector<uint32_t> want(1100 * 1000);
+    for (int32_t y = 0; y < 1000; ++y)
+        for (int32_t x = 0; x < 1100; ++x) {
+            uint8_t p[4];
+            shader.Pixel(x, y, p);
+            std::memcpy(&want[size_t(y) * 1100 + size_t(x)], p, 4);
+        }
+    ASSERT_EQ(pixels(), want);
+    // Every pixel of the seed's colour, wherever it lies, and no other.
+    ASSERT_EQ(Bucket({0, 0}, 0, false), 1);
+    const uint32_t seed = want[0];
+    uint32_t blue;
+    std::memcpy(&blue, &kBluePx, 4);
+    int taken = 0;
+    for (uint32_t& w : want)
+        if (w == seed) w = blue, ++taken;
+    EXPECT_GT(taken, 1000);
+    EXPECT_LT(taken, 1100 * 1000 / 10);
+    EXPECT_EQ(pixels(), want);
+}
+
 // The row shader against the per-pixel formulas, on lines where rounding is most likely to
 // tell them apart: distances that are whole numbers (3-4-5 lines, axis lines), points exactly
 // on the circle of the radial gradient, lines of no length, reversed ones and a line reaching
