@@ -640,7 +640,11 @@ Rect CZelvoView::VisibleRect() const {
 
 std::vector<uint8_t> CZelvoView::Thumbnail(int32_t width, int32_t height) {
     if (!m_image.IsReady()) return {};
-    return m_image.Layers().RenderThumbnail(width, height);
+    std::vector<uint8_t> dib = m_image.Layers().RenderThumbnail(width, height);
+    // A layer held by a pending free transform is out of the composite; its preview stands in.
+    if (m_transformPreview)
+        m_transformPreview->PaintOverThumbnail(dib, m_image.Width(), m_image.Height());
+    return dib;
 }
 
 void CZelvoView::ScrollToZoomedPoint(int32_t x, int32_t y) {

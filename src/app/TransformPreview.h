@@ -3,6 +3,9 @@
 // follows each drag at once; the commit draws the real pixels afterwards.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include <QImage>
 
 #include "geometry/FreeTransform.h"
@@ -30,6 +33,10 @@ public:
     // pending frame on a view of geometry `g` (nothing once the transform has ended).
     void Paint(QPainter& p, const ImageGeometry& g) const;
     void Paint(QPainter& p, const ImageGeometry& g, const FrameCorners& frame) const;
+    // Draws the same over `dib`, a 24-bit thumbnail (header and bottom-up rows) of the whole
+    // canvas of canvasWidth x canvasHeight, whose composite leaves the held layer out.
+    void PaintOverThumbnail(std::vector<uint8_t>& dib, int32_t canvasWidth,
+                            int32_t canvasHeight) const;
 
 private:
     const ToolController& m_tools;

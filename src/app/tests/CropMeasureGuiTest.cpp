@@ -3,6 +3,8 @@
 #include <fstream>
 #include <functional>
 
+#include <cstdlib>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -13,6 +15,7 @@
 
 #include "app/CChildFrame.h"
 #include "app/CColorPalette.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
@@ -91,6 +94,16 @@ template <typename T>
 T* Find(CMainFrame& frame, const char* name) {
     QWidget* page = frame.OptionsStrip()->currentWidget();
     return page ? page->findChild<T*>(name) : nullptr;
+}
+
+// Whether the navigator's thumbnail shows `c` (within a step of smoothing) at the fraction
+// (fx, fy) of its width and height.
+bool ThumbnailShows(CMainFrame& frame, double fx, double fy, ColorRef c) {
+    const QImage& t = frame.NavigatorPalette()->Thumbnail();
+    if (t.isNull()) return false;
+    const QColor shown = t.pixelColor(int(fx * t.width()), int(fy * t.height()));
+    return std::abs(shown.red() - RedOf(c)) <= 4 && std::abs(shown.green() - GreenOf(c)) <= 4 &&
+           std::abs(shown.blue() - BlueOf(c)) <= 4;
 }
 
 }  // namespace
@@ -190,6 +203,39 @@ private slots:
         frame.Tools().ShowStatus("Short");
         QVERIFY(WaitFor([&] { return pane->width() == 200; }));
         QCOMPARE(frame.ProgressBar()->geometry(), QRect(655, 2, 130, 16));
+    }
+
+    void theNavigatorShowsALayerHeldByAFreeTransform() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        const ColorRef red = Rgb(200, 30, 40), blue = Rgb(10, 20, 230), white = Rgb(255, 255, 255);
+        const std::string path = WritePictureBmp(program.TempFolder() + "/halves.bmp", 200, 100,
+                                                 [&](int x, int) { return x < 100 ? red : blue; });
+        CZelvoView* view = Prepared(frame.OpenDocument(path));
+        QVERIFY(view);
+        const LayerPtr layer = view->GetImage().Layers().CurrentLayer();
+        frame.UpdateCommandUI();
+        QTest::keyClick(&frame, Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(layer->HeldFromDisplay());
+        // Held out of the composite, the layer still shows in the thumbnail through its preview.
+        QVERIFY(WaitFor([&] {
+            return ThumbnailShows(frame, 0.25, 0.5, red) && ThumbnailShows(frame, 0.75, 0.5, blue);
+        }));
+        // The frame dragged to the top-left quarter: the thumbnail follows, white elsewhere.
+        Drag(view->viewport(),
+             {ClientOf(view, {200, 100}), ClientOf(view, {150, 75}), ClientOf(view, {100, 50})});
+        QVERIFY(WaitFor([&] {
+            return ThumbnailShows(frame, 0.12, 0.25, red) &&
+                   ThumbnailShows(frame, 0.38, 0.25, blue) &&
+                   ThumbnailShows(frame, 0.75, 0.75, white) &&
+                   ThumbnailShows(frame, 0.25, 0.75, white);
+        }));
+        QTest::keyClick(view, Qt::Key_Escape);
+        QVERIFY(!layer->HeldFromDisplay());
+        QVERIFY(WaitFor([&] {
+            return ThumbnailShows(frame, 0.25, 0.75, red) &&
+                   ThumbnailShows(frame, 0.75, 0.75, blue);
+        }));
     }
 
     void measurePageShowsTheLineAndClearsIt() {
