@@ -144,6 +144,22 @@ void COptionsBar::AddControl(int tool, int index, QWidget* page, QHBoxLayout* ro
         });
         return;
     }
+    if (const std::vector<std::string> choices = NumberChoices(tool, key);
+        c.kind == ToolOptions::ControlInfo::Int && !choices.empty()) {
+        label();
+        auto* combo = new QComboBox(page);
+        combo->setObjectName(name);
+        combo->setFixedHeight(kControlHeight);
+        for (const std::string& choice : choices) combo->addItem(Q(choice));
+        row->addWidget(combo);
+        connect(combo, &QComboBox::activated, this,
+                [this, tool, key](int i) { Apply(tool, key, std::to_string(i)); });
+        bind([combo, &options, tool, key] {
+            QSignalBlocker block(combo);
+            combo->setCurrentIndex(options.GetInt(tool, key));
+        });
+        return;
+    }
     if (c.kind == ToolOptions::ControlInfo::Color) {
         label();
         auto* button = new QPushButton(page);

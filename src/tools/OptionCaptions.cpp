@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "curves/Shapes.h"
 #include "tools/ToolTable.h"
 
 namespace zelvo {
@@ -112,6 +113,11 @@ std::string WordCaption(int /*tool*/, const std::string& key, const std::string&
     for (const Word& w : kWords)
         if (key == w.key && word == w.word) return w.text;
     return Capitalised(word);
+}
+
+std::vector<std::string> NumberChoices(int tool, const std::string& key) {
+    if (tool == kToolCurve && key == "shape") return ShapeNames();
+    return {};
 }
 
 std::string OptionUnit(const std::string& key) {

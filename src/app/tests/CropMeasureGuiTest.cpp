@@ -19,6 +19,7 @@
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
+#include "curves/Shapes.h"
 #include "doc/Image.h"
 #include "history/HistoryManager.h"
 #include "history/HistoryState.h"
@@ -236,6 +237,35 @@ private slots:
             return ThumbnailShows(frame, 0.25, 0.75, red) &&
                    ThumbnailShows(frame, 0.75, 0.75, blue);
         }));
+    }
+
+    void theCurveShapeListPlacesAShape() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        QTest::keyClick(view, 'P');
+        auto* shapes = Find<QComboBox>(frame, "shape");
+        QVERIFY(shapes);
+        QCOMPARE(shapes->count(), kShapeCount + 1);
+        for (int i = 0; i <= kShapeCount; ++i)
+            QCOMPARE(shapes->itemText(i).toStdString(), ShapeNames()[size_t(i)]);
+        QCOMPARE(shapes->currentIndex(), 0);
+        const int heart = ShapeIndex("Heart-shaped");
+        shapes->setCurrentIndex(heart);
+        emit shapes->activated(heart);
+        QCOMPARE(frame.Tools().Options().GetInt(kToolCurve, "shape"), heart);
+        const int layers = image.Layers().LayerCount();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, ClientOf(view, {40, 30}));
+        QCOMPARE(image.Layers().LayerCount(), layers + 1);
+        const LayerPtr placed = image.Layers().CurrentLayer();
+        QCOMPARE(placed->Anchors().size(), ShapeTemplate(heart).size());
+        QCOMPARE(placed->Anchors()[0].point.x, ShapeTemplate(heart)[0].point.x + 40);
+        QCOMPARE(frame.Pane(0)->text(), QString("Using Free Transform adjust the size of Curves."));
+        // The list follows the model whichever way it changed.
+        frame.Tools().Options().Set(kToolCurve, "shape", "2");
+        QCOMPARE(shapes->currentIndex(), 2);
     }
 
     void measurePageShowsTheLineAndClearsIt() {
