@@ -1,5 +1,8 @@
 #include "paint/PaintBucket.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -45,6 +48,29 @@ int32_t RunRight(const uint8_t* row, int32_t x, int32_t end) {
     }
     while (x < end && row[x] == kCandidate) ++x;
     return x;
+}
+
+// The end of the run of `value` bytes from x on.
+int32_t RunEnd(const uint8_t* row, int32_t x, int32_t end, uint8_t value) {
+    const uint64_t eight = kEightCandidates * value;
+    for (uint64_t v; x + 8 <= end; x += 8) {
+        std::memcpy(&v, row + x, 8);
+        if (v != eight) break;
+    }
+    while (x < end && row[x] == value) ++x;
+    return x;
+}
+
+// Takes the write faults of a mapped range in one call instead of one trap per page (dear on a
+// virtual machine). Only a hint: without it the pages fault in as they are touched.
+void PrefaultForWrite(uint8_t* data, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t from = uintptr_t(data) / page * page;
+    madvise(reinterpret_cast<void*>(from), uintptr_t(data) + bytes - from, MADV_POPULATE_WRITE);
+#else
+    (void)data, (void)bytes;
+#endif
 }
 
 // The start of the run of candidates that ends just before x.
@@ -106,7 +132,19 @@ public:
         m_fore[1] = fore[1];
         m_fore[2] = fore[2];
         m_e = uint8_t(e);
+        // At full strength every pixel comes out as the colour itself: one word for all.
+        m_solid = true;
+        for (int a = 1; a <= 100; ++a) {
+            m_solid = m_solid && m_alpha[a] == e;
+            for (int i = 0; i < 3; ++i)
+                for (int v = 0; v < 256; ++v) m_solid = m_solid && m_channel[a][i][v] == fore[i];
+        }
+        const uint8_t word[4] = {fore[0], fore[1], fore[2], uint8_t(e)};
+        std::memcpy(&m_word, word, 4);
     }
+    // Whether every pixel of alpha 0..100 becomes Word().
+    bool Solid() const { return m_solid; }
+    uint32_t Word() const { return m_word; }
     // Only for 0 < e and a <= 100, as LayColor would give.
     void Lay(uint8_t* p) const {
         const int a = p[3];
@@ -129,6 +167,8 @@ private:
     uint8_t m_alpha[101] = {};
     uint8_t m_fore[3];
     uint8_t m_e = 0;
+    bool m_solid = false;
+    uint32_t m_word = 0;
 };
 
 }  // namespace
@@ -168,12 +208,15 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
         std::memcpy(seedPx, row + 4 * size_t(seed.x - lb.left), 4);
     }
     const bool transparent = seedPx[3] == 0;
-    // Per channel: whether a value lies in the seed's tolerance box.
-    uint8_t inBox[3][256] = {};
+    // The seed's tolerance box per channel: v lies in it when uint8_t(v - low) <= span, a test
+    // without lookups that the compiler can run on many pixels at once.
+    uint8_t boxLow[3], boxSpan[3], boxAny = 1;  // no box at all below tolerance 0
     for (int c = 0; c < 3; ++c) {
         const int lo = std::max(0, int(seedPx[c]) - fill.tolerance);
         const int hi = std::min(255, int(seedPx[c]) + fill.tolerance);
-        for (int v = lo; v <= hi; ++v) inBox[c][v] = 1;
+        boxLow[c] = uint8_t(lo);
+        boxSpan[c] = uint8_t(std::max(hi - lo, 0));
+        if (hi < lo) boxAny = 0;
     }
     Rect search = transparent ? canvas : lb.Intersect(canvas);
     if (mask) search = search.Intersect(mb);
@@ -192,6 +235,7 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     const int32_t w = canvas.Width();
     work.dirtyFrom = size_t(search.top) * size_t(w);
     work.dirtyBytes = size_t(search.Height()) * size_t(w);
+    PrefaultForWrite(bytes + work.dirtyFrom, work.dirtyBytes);
 
     // The candidates, a row at a time; the part of a row off the layer is transparent.
     Rect all;
@@ -210,10 +254,11 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
             std::memset(out + l1, kCandidate, size_t(search.right - l1));
             for (int32_t x = l0; x < l1; ++x) out[x] = lrow[4 * size_t(x - lb.left) + 3] == 0;
         } else {
-            for (int32_t x = l0; x < l1; ++x) {
-                const uint8_t* p = lrow + 4 * size_t(x - lb.left);
-                out[x] = uint8_t((p[3] != 0) & inBox[0][p[0]] & inBox[1][p[1]] & inBox[2][p[2]]);
-            }
+            const uint8_t* p = lrow + 4 * size_t(l0 - lb.left);
+            for (int32_t x = l0; x < l1; ++x, p += 4)
+                out[x] = uint8_t(boxAny & (p[3] != 0) & (uint8_t(p[0] - boxLow[0]) <= boxSpan[0]) &
+                                 (uint8_t(p[1] - boxLow[1]) <= boxSpan[1]) &
+                                 (uint8_t(p[2] - boxLow[2]) <= boxSpan[2]));
         }
         if (mask) {
             const uint8_t* mrow = maskRow(y);
@@ -281,9 +326,18 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
             const void* at = std::memchr(cand + x, keep, size_t(put.right - x));
             if (!at) break;
             x = int32_t(static_cast<const uint8_t*>(at) - cand);
-            int32_t end = x + 1;
-            while (end < put.right && cand[end] == keep) ++end;
+            const int32_t end = RunEnd(cand, x + 1, put.right, keep);
             uint8_t* p = row + 4 * size_t(x - area.left);
+            if (table && table->Solid()) {
+                const uint32_t word = table->Word();
+                for (; x < end; ++x, p += 4) {
+                    if (p[3] <= 100)
+                        std::memcpy(p, &word, 4);
+                    else
+                        LayColor(t, p, fore, opacity, p);
+                }
+                continue;
+            }
             for (; x < end; ++x, p += 4) {
                 if (table && p[3] <= 100) {
                     table->Lay(p);

@@ -68,6 +68,31 @@ TEST_F(FillTest, BucketTakesTheToleranceBoxJoinedToTheSeedOrEverywhere) {
     }
 }
 
+TEST_F(FillTest, TheToleranceBoxEndsExactlyAtItsEdgesAndAtZeroAnd255) {
+    // Row 0 holds the seed (r 10, g 128, b 250) and then one pixel per probe colour.
+    const std::vector<Px> probes = {{230, 108, 0, 100},  {255, 148, 30, 100}, {229, 128, 10, 100},
+                                    {250, 107, 10, 100}, {250, 149, 10, 100}, {250, 128, 31, 100},
+                                    {250, 128, 10, 0},   {250, 128, 10, 100}};
+    SetPixels(*Current(), [&](int32_t x, int32_t y) -> Px {
+        if (y > 0 || x > int32_t(probes.size())) return {0, 0, 0, 100};
+        return x == 0 ? Px{250, 128, 10, 100} : probes[size_t(x - 1)];
+    });
+    const struct {
+        int tolerance;
+        std::string row0;  // of the first nine pixels
+    } cases[] = {
+        {20, "###.....#"},
+        {0, "#.......#"},
+        {-1, "........."},
+        {255, "#######.#"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Bucket({0, 0}, c.tolerance, false), 1) << c.tolerance;
+        EXPECT_EQ(Where(kBluePx)[0].substr(0, 9), c.row0) << c.tolerance;
+        image->History().GoToState(image->History().StateCount() - 1, 0);
+    }
+}
+
 TEST_F(FillTest, ATransparentSeedFillsPastTheLayerAndGrowsIt) {
     LayerPtr small = Layers().AppendLayer(8, 6, LayerKind::Pixel);
     small->SetPosition(4, 2);
