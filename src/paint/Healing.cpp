@@ -1,11 +1,13 @@
 #include "paint/Healing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "platform/Messages.h"
 #include "store/RowCursor.h"
 
 namespace zelvo {
@@ -245,6 +247,68 @@ bool HealRecords(const HealSetup& setup, const Rect& area) {
     if (r.IsEmpty()) return true;
     if (!setup.store || !setup.records) return false;
     return Healer(setup, r).Run();
+}
+
+bool PreviewHeal(const HealSetup& s, const Rect& area) {
+    const Rect r = area.Intersect({0, 0, s.canvasWidth, s.canvasHeight});
+    if (r.IsEmpty()) return true;
+    if (!s.store || !s.records) return false;
+    RowCursor records(*s.store, s.records, 0, uint32_t(s.canvasWidth) * 5,
+                      uint32_t(s.canvasHeight));
+    std::unique_ptr<RowCursor> dest = OpenPixels(s.layer), src = OpenPixels(s.source);
+    std::unique_ptr<RowCursor> maskRows = s.mask ? s.mask->OpenRows() : nullptr;
+    const Rect mb = s.mask ? s.mask->Bounds() : Rect{};
+    const int32_t w = r.Width();
+    std::vector<Px> p(static_cast<size_t>(w)), q(static_cast<size_t>(w));
+    for (int32_t cy = r.top; cy < r.bottom; ++cy) {
+        if (!ReadSpan(s.layer, dest.get(), cy, r.left, w, p.data()) ||
+            !ReadSpan(s.source, src.get(), cy + s.sourceOffset.y, r.left + s.sourceOffset.x, w,
+                      q.data()))
+            return false;
+        const int32_t my = cy - s.maskOffset.y;
+        const uint8_t* mrow = nullptr;
+        if (maskRows && my >= mb.top && my < mb.bottom) {
+            mrow = maskRows->Row(uint32_t(s.mask->StoredRowOf(my)));
+            if (!mrow) return false;
+        }
+        uint8_t* rec = records.Row(uint32_t(cy));
+        if (!rec) return false;
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t mx = r.left + x - s.maskOffset.x;
+            const int v = !s.mask                                  ? 100
+                          : mrow && mx >= mb.left && mx < mb.right ? mrow[mx - mb.left]
+                                                                   : 0;
+            if (v <= 0) continue;
+            const Px& pd = p[size_t(x)];
+            const Px& ps = q[size_t(x)];
+            Px out = pd;
+            if (ps.c[3] != 0 && pd.c[3] == 0) {
+                out = ps;
+                out.c[3] = uint8_t(ps.c[3] * v / 100);
+            } else if (ps.c[3] != 0) {
+                for (int ch = 0; ch < 4; ++ch)
+                    out.c[ch] = uint8_t(pd.c[ch] + (ps.c[ch] - pd.c[ch]) * v / 100);
+            }
+            uint8_t* r5 = rec + 5 * size_t(r.left + x);
+            std::memcpy(r5 + 1, out.c, 4);
+            // The coverage last: the display may be reading the records meanwhile.
+            std::atomic_ref<uint8_t>(r5[0]).store(uint8_t(std::min(v, 100)),
+                                                  std::memory_order_release);
+        }
+    }
+    return true;
+}
+
+bool ConfirmHealSize(const Rect& area) {
+    const int64_t n = int64_t(area.Width()) * int64_t(area.Height());
+    if (area.IsEmpty() || n <= 2999999) return true;
+    const char* text =
+        n > 9999999
+            ? "Due to the size of patches is large, may need 1~2minutes, whether or not to "
+              "continue??"
+            : "Due to the size of patches is large, may need to take some time, whether or not to "
+              "continue?";
+    return AppMessages().Ask(text, Buttons::YesNo) == Answer::Yes;
 }
 
 }  // namespace zelvo

@@ -31,4 +31,14 @@ struct HealSetup {
 // had; the records are then left partly written and the caller discards the stroke.
 bool HealRecords(const HealSetup& setup, const Rect& area);
 
+// The look of a heal before it runs (the patch being dragged): every record of `area` whose
+// weight is non-zero takes the source pixel laid over the layer's by the weight (all of it
+// without a mask), coverage the weight; the rest are left alone. False when a row could not be
+// mapped.
+bool PreviewHeal(const HealSetup& setup, const Rect& area);
+
+// Heals of over 2,999,999 pixels take a while: the user is asked first (two wordings, by size).
+// False when the answer is No.
+bool ConfirmHealSize(const Rect& area);
+
 }  // namespace zelvo

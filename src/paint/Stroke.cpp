@@ -178,9 +178,6 @@ void StrokeSession::Stop() {
     m_active.store(false);
 }
 
-namespace {
-
-// Zeroes the records of a canvas rectangle.
 void ZeroRecords(const StrokeTarget& t, const Rect& area) {
     if (area.IsEmpty()) return;
     RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
@@ -188,6 +185,8 @@ void ZeroRecords(const StrokeTarget& t, const Rect& area) {
         if (uint8_t* r = rec.Row(uint32_t(cy)))
             std::memset(r + 5 * size_t(area.left), 0, 5 * size_t(area.Width()));
 }
+
+namespace {
 
 Rect StrokeArea(StrokeSession& s) {
     const StrokeTarget& t = s.Painter().Target();
@@ -227,10 +226,10 @@ int CommitRect(HistoryManager& history, const StrokeTarget& t, Layer& layer, con
 }
 
 int CommitWhole(HistoryManager& history, const StrokeTarget& t, const Layer& layer,
-                const Rect& dirty, const std::string& name) {
+                const Rect& dirty, bool grow, const std::string& name) {
     const Rect canvas{0, 0, t.canvasWidth, t.canvasHeight};
     const Rect lb = layer.HasPixels() ? layer.Bounds() : Rect{};
-    Rect area = t.kind == StrokeKind::Brush ? lb.Union(dirty) : lb;
+    Rect area = grow ? lb.Union(dirty) : lb;
     if (int64_t(area.Width()) * int64_t(area.Height()) > kMaxLayerPixels) {
         AppMessages().Show("Images more than 20 million pixels,Will be cut!");
         area = area.Intersect(canvas);
@@ -261,26 +260,35 @@ int CommitWhole(HistoryManager& history, const StrokeTarget& t, const Layer& lay
 
 }  // namespace
 
+int CommitRecords(HistoryManager& history, const StrokeTarget& t, const Rect& area,
+                  uint64_t touched, bool grow, const std::string& name) {
+    const Rect dirty = area.Intersect({0, 0, t.canvasWidth, t.canvasHeight});
+    int done = 0;
+    const LayerPtr layer = t.layer;
+    if (!dirty.IsEmpty() && layer && history.Layers().CurrentLayer() == layer) {
+        const bool fast = layer->Kind() == LayerKind::Pixel && layer->HasPixels() &&
+                          layer->Bounds().Intersect(dirty) == dirty &&
+                          int64_t(dirty.Width()) * int64_t(dirty.Height()) <= kFastPathMaxArea &&
+                          touched <= kFastPathMaxTouched && !history.IsStartLayer(layer.get());
+        done = fast ? CommitRect(history, t, *layer, dirty, name)
+                    : CommitWhole(history, t, *layer, dirty, grow, name);
+    }
+    // Whatever happened above, the block is all zeros again for the next stroke.
+    ZeroRecords(t, dirty);
+    return done;
+}
+
 int CommitStroke(HistoryManager& history, StrokeSession& stroke, const std::string& name) {
     StrokePainter& painter = stroke.Painter();
     const StrokeTarget t = painter.Target();
     const Rect dirty = StrokeArea(stroke);
     const uint64_t touched = painter.Touched();
     painter.End();
-    int done = 0;
-    LayerManager& lm = history.Layers();
-    const LayerPtr layer = t.layer;
-    if (painter.Dabs() > 0 && !dirty.IsEmpty() && layer && lm.CurrentLayer() == layer) {
-        const bool fast = layer->Kind() == LayerKind::Pixel && layer->HasPixels() &&
-                          layer->Bounds().Intersect(dirty) == dirty &&
-                          int64_t(dirty.Width()) * int64_t(dirty.Height()) <= kFastPathMaxArea &&
-                          touched <= kFastPathMaxTouched && !history.IsStartLayer(layer.get());
-        done = fast ? CommitRect(history, t, *layer, dirty, name)
-                    : CommitWhole(history, t, *layer, dirty, name);
+    if (painter.Dabs() == 0) {
+        ZeroRecords(t, dirty);
+        return 0;
     }
-    // Whatever happened above, the block is all zeros again for the next stroke.
-    ZeroRecords(t, dirty);
-    return done;
+    return CommitRecords(history, t, dirty, touched, t.kind == StrokeKind::Brush, name);
 }
 
 void DiscardStroke(StrokeSession& stroke) {

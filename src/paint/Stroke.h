@@ -154,6 +154,12 @@ private:
 int CommitStroke(HistoryManager& history, StrokeSession& stroke, const std::string& name);
 // The stroke's records cleared without a state (the view went away mid-stroke).
 void DiscardStroke(StrokeSession& stroke);
+// The same commit for records filled without dabs (the patch): `area` holds every covered
+// record, `touched` of them; `grow` lets the layer grow to take what lies outside it.
+int CommitRecords(HistoryManager& history, const StrokeTarget& target, const Rect& area,
+                  uint64_t touched, bool grow, const std::string& name);
+// Zeroes the records of a canvas rectangle.
+void ZeroRecords(const StrokeTarget& target, const Rect& area);
 
 // The limits of the fast path.
 constexpr int64_t kFastPathMaxArea = 1000000;

@@ -21,6 +21,7 @@ std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
 // Lighten/darken, sponge, blur or sharpen by tool id.
 std::unique_ptr<MouseOperation> MakeRetouchTool(ToolController& tools, int id);
+std::unique_ptr<MouseOperation> MakePatchTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBucketTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeGradientTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeCurveTool(ToolController& tools);

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "doc/Image.h"
+#include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
+#include "selection/SelectionShape.h"
 #include "view/ImageView.h"
 #include "view/ViewZoom.h"
 
@@ -101,6 +104,56 @@ void OutlineMove::Finish(ImageView& view) {
 void OutlineMove::Abandon() {
     if (m_image && m_image->Layers().Selection().get() == m_mask) PlaceMask(*m_image, m_origin);
     m_image = nullptr;
+}
+
+void FreeformOutline::Begin(ImageView& view, Point client) {
+    Clear();
+    m_press = ClampToArea(client, ScreenArea(view));
+}
+
+void FreeformOutline::Add(ImageView& view, Point client) {
+    if (m_points.empty()) {
+        constexpr int64_t kStartDistance = 4;
+        const int64_t dx = client.x - m_press.x, dy = client.y - m_press.y;
+        if (dx * dx + dy * dy < kStartDistance * kStartDistance) return;
+        Append(view, m_press);
+    }
+    Append(view, client);
+}
+
+void FreeformOutline::Append(ImageView& view, Point client) {
+    Image& image = view.GetImage();
+    Point p = ViewToCanvas(view, client);
+    p.x = std::clamp(p.x, 0, image.Width());
+    p.y = std::clamp(p.y, 0, image.Height());
+    m_points.push_back(p);
+    m_view.push_back(client);
+}
+
+void FreeformOutline::Commit(ImageView& view, CombineMode mode, const char* name) {
+    HistoryManager& h = view.GetImage().History();
+    Rect bounds;
+    if (!m_points.empty()) {
+        bounds = {m_points[0].x, m_points[0].y, m_points[0].x, m_points[0].y};
+        for (const Point& p : m_points)
+            bounds = {std::min(bounds.left, p.x), std::min(bounds.top, p.y),
+                      std::max(bounds.right, p.x), std::max(bounds.bottom, p.y)};
+    }
+    if (!bounds.IsEmpty())
+        PolygonSelect(h, m_points, mode, name);
+    else if (mode == CombineMode::New && HasSelection(h.Layers()))
+        Deselect(h);
+    Clear();
+    view.RequestRender(1);
+}
+
+void FreeformOutline::Clear() {
+    m_points.clear();
+    m_view.clear();
+}
+
+void FreeformOutline::Overlay(OverlayCanvas& canvas) const {
+    for (size_t i = 1; i < m_view.size(); ++i) canvas.Line(m_view[i - 1], m_view[i], 0);
 }
 
 bool SelectionNudge::Step(ImageView& view, int key) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/Types.h"
 #include "tools/MouseOperation.h"
@@ -13,6 +14,7 @@ namespace zelvo {
 class Image;
 class Layer;
 class ImageView;
+enum class CombineMode;
 
 // A client point on the canvas: the offset from the picture's edge divided by the zoom (each
 // quotient truncated), from the first canvas pixel shown.
@@ -35,6 +37,9 @@ public:
     void Move(ImageView& view, const ViewMouse& m);
     void Finish(ImageView& view);
     void Abandon();
+    // Canvas pixels moved so far; whether the pointer has moved at all.
+    Point Offset() const { return m_offset; }
+    bool Moved() const { return m_moving; }
 
 private:
     Image* m_image = nullptr;
@@ -43,6 +48,26 @@ private:
     Point m_origin;  // the mask's position at the press
     Point m_offset;  // canvas pixels moved so far
     bool m_moving = false;
+};
+
+// The freeform outline of the lasso and the patch tool: once the pointer is 4 screen pixels
+// from the press, every position joins it in canvas coordinates, held to the canvas; the
+// release closes it and combines the polygon with the selection under the tool's name, or,
+// when nothing was collected, removes the selection in New mode.
+class FreeformOutline {
+public:
+    void Begin(ImageView& view, Point client);
+    void Add(ImageView& view, Point client);
+    void Commit(ImageView& view, CombineMode mode, const char* name);
+    void Clear();
+    void Overlay(OverlayCanvas& canvas) const;
+
+private:
+    void Append(ImageView& view, Point client);
+
+    Point m_press;
+    std::vector<Point> m_points;  // canvas
+    std::vector<Point> m_view;    // the same points on screen, for the overlay
 };
 
 // A drawn selection shape whose press may instead move the outline: the release, or a forced

@@ -39,6 +39,7 @@ ToolController::ToolController() {
     m_operations[kToolEraser] = MakeEraserTool(*this);
     for (int id : {kToolLightenDarken, kToolSponge, kToolBlur, kToolSharpen})
         m_operations[id] = MakeRetouchTool(*this, id);
+    m_operations[kToolPatch] = MakePatchTool(*this);
     m_operations[kToolPaintBucket] = MakeBucketTool(*this);
     m_operations[kToolGradient] = MakeGradientTool(*this);
     m_operations[kToolCurve] = MakeCurveTool(*this);

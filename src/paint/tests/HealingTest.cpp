@@ -1,8 +1,10 @@
 // The healing pass against values worked out from its rules by hand: a 3 x 3 patch whose
 // membrane uses every direction, the selection weight (also shifted), a source partly outside
 // the layer, a source over an empty destination, and a uniform source healed onto a gradient,
-// which must give the gradient back.
+// which must give the gradient back. The patch: where each mode heals and samples, both modes on
+// flat areas, and the large-area question whose No leaves the layer as it was.
 #include "paint/Healing.h"
+#include "paint/Patch.h"
 #include "paint/tests/PaintTestSupport.h"
 
 namespace zelvo::test {
@@ -152,6 +154,112 @@ TEST_F(HealingTest, UniformSourceOntoAGradientGivesTheGradient) {
             EXPECT_EQ(Healed(x, y), gradient(x, y)) << x << "," << y;
         }
     EXPECT_GT(covered, 150);
+}
+
+TEST(PatchPlan, SourceHealsTheSelectionDestinationTheMovedOutline) {
+    struct Row {
+        PatchMode mode;
+        Point offset;
+        PatchPlan want;
+    };
+    const Rect mask{10, 10, 30, 20};
+    const Row rows[] = {
+        {PatchMode::Source, {15, -4}, {{10, 10, 30, 20}, {15, -4}, {0, 0}}},
+        {PatchMode::Destination, {15, -4}, {{25, 6, 40, 16}, {-15, 4}, {15, -4}}},
+        // The healed area is held to the canvas (40 x 30).
+        {PatchMode::Destination, {-12, 12}, {{0, 22, 18, 30}, {12, -12}, {-12, 12}}},
+        {PatchMode::Source, {-12, 12}, {{10, 10, 30, 20}, {-12, 12}, {0, 0}}},
+    };
+    for (const Row& r : rows) {
+        const PatchPlan got = PlanPatch(mask, r.offset, r.mode, 40, 30);
+        EXPECT_EQ(got.area, r.want.area) << int(r.mode) << " " << r.offset.x;
+        EXPECT_EQ(got.sourceOffset, r.want.sourceOffset);
+        EXPECT_EQ(got.maskOffset, r.want.maskOffset);
+    }
+}
+
+class PatchTest : public HealingTest {
+protected:
+    // Flat grey 100 left of column 20, flat (B 200, G 150, R 50) from it on, a red 3 x 3 blemish
+    // at (7..9, 14..16), and the selection (4..12, 11..19) at `strength`.
+    void OpenFlatHalves(uint8_t strength) {
+        Open(40, 30);
+        SetPixels(*Current(), [](int32_t x, int32_t y) {
+            if (x >= 7 && x <= 9 && y >= 14 && y <= 16) return Px{0, 0, 255, 100};
+            return x < 20 ? Px{100, 100, 100, 100} : Px{200, 150, 50, 100};
+        });
+        Select({4, 11, 13, 20}, [&](int32_t, int32_t) { return strength; });
+    }
+    int Patch(Point offset, PatchMode mode) {
+        return ApplyPatch(image->History(), *workspace, offset, mode);
+    }
+};
+
+TEST_F(PatchTest, BothModesHealFlatAreasByTheRule) {
+    struct Row {
+        PatchMode mode;
+        uint8_t strength;
+        Point at;
+        Px want;
+    };
+    const Px grey{100, 100, 100, 100}, right{200, 150, 50, 100}, red{0, 0, 255, 100};
+    const Row rows[] = {
+        // Source: the blemish takes the flat right half's detail (none) on the left's colour.
+        {PatchMode::Source, 100, {8, 15}, grey},
+        {PatchMode::Source, 100, {28, 15}, right},
+        // Half strength: 0 + 100 * 50 / 100 and 255 - 155 * 50 / 100 (truncated toward zero).
+        {PatchMode::Source, 50, {8, 15}, {50, 50, 178, 100}},
+        // Destination: red + right - left, clamped; the selected area stays.
+        {PatchMode::Destination, 100, {28, 15}, {100, 50, 205, 100}},
+        {PatchMode::Destination, 100, {25, 12}, right},
+        {PatchMode::Destination, 100, {8, 15}, red},
+        {PatchMode::Destination, 50, {28, 15}, {150, 100, 127, 100}},
+    };
+    for (const Row& r : rows) {
+        OpenFlatHalves(r.strength);
+        const size_t states = image->History().States().size();
+        ASSERT_EQ(Patch({20, 0}, r.mode), 1);
+        EXPECT_EQ(image->History().States().size(), states + 1);
+        EXPECT_EQ(LastState().name, "Patch Tool");
+        EXPECT_EQ(PixelAt(*Current(), r.at.x, r.at.y), r.want)
+            << int(r.mode) << " at " << r.at.x << "," << r.at.y << " strength " << int(r.strength);
+        EXPECT_TRUE(RecordsAllZero());
+    }
+}
+
+TEST_F(PatchTest, NoToTheLargeAreaQuestionLeavesTheLayer) {
+    struct Row {
+        int32_t w, h;
+        const char* question;  // null: none asked
+    };
+    const Row rows[] = {
+        {2999999, 1, nullptr},
+        {1000, 3000,
+         "Due to the size of patches is large, may need to take some time, whether "
+         "or not to continue?"},
+        {5000, 2001,
+         "Due to the size of patches is large, may need 1~2minutes, whether or not "
+         "to continue??"},
+    };
+    for (const Row& r : rows) {
+        messages.Clear();
+        if (r.question) messages.QueueAnswer(Answer::No);
+        EXPECT_EQ(ConfirmHealSize({0, 0, r.w, r.h}), r.question == nullptr) << r.w;
+        EXPECT_EQ(messages.Last(), r.question ? r.question : "");
+    }
+    // A real patch of 2000 x 1501 pixels answered No.
+    Open(2000, 1501);
+    SetPixels(*Current(), [](int32_t x, int32_t y) {
+        return Px{uint8_t(x), uint8_t(y), uint8_t(x + y), 100};
+    });
+    Select({0, 0, 2000, 1501}, [](int32_t, int32_t) { return uint8_t(100); });
+    const size_t states = image->History().States().size();
+    messages.QueueAnswer(Answer::No);
+    EXPECT_EQ(Patch({5, 5}, PatchMode::Source), 0);
+    EXPECT_EQ(image->History().States().size(), states);
+    for (const Point p : {Point{0, 0}, Point{700, 900}, Point{1999, 1500}})
+        EXPECT_EQ(PixelAt(*Current(), p.x, p.y),
+                  (Px{uint8_t(p.x), uint8_t(p.y), uint8_t(p.x + p.y), 100}));
 }
 
 }  // namespace
