@@ -20,29 +20,35 @@ PatchPlan PlanPatch(const Rect& maskBounds, Point offset, PatchMode mode, int32_
 }
 
 int ApplyPatch(HistoryManager& history, Workspace& ws, Point offset, PatchMode mode) {
+    const Rect canvas = CanvasRect(history.Layers());
+    if (!ws.EnsureStrokeCapacity(canvas.right, canvas.bottom)) return 0;
+    StrokeTarget base;
+    base.store = &ws.Store();
+    base.tables = &ws.Tables();
+    base.records = ws.StrokeBlock();
+    base.canvasWidth = canvas.right;
+    base.canvasHeight = canvas.bottom;
+    return ApplyPatch(history, base, offset, mode);
+}
+
+int ApplyPatch(HistoryManager& history, const StrokeTarget& base, Point offset, PatchMode mode) {
     LayerManager& lm = history.Layers();
     const LayerPtr layer = lm.CurrentLayer();
     const LayerPtr mask = lm.Selection();
     if (!layer || layer->Kind() != LayerKind::Pixel || !layer->HasPixels() || !mask ||
         (offset.x == 0 && offset.y == 0))
         return 0;
-    const Rect canvas = CanvasRect(lm);
-    const PatchPlan plan = PlanPatch(mask->Bounds(), offset, mode, canvas.right, canvas.bottom);
+    const PatchPlan plan =
+        PlanPatch(mask->Bounds(), offset, mode, base.canvasWidth, base.canvasHeight);
     if (plan.area.IsEmpty() || !ConfirmHealSize(plan.area)) return 0;
-    if (!ws.EnsureStrokeCapacity(canvas.right, canvas.bottom)) return 0;
-    StrokeTarget t;
-    t.store = &ws.Store();
-    t.tables = &ws.Tables();
-    t.records = ws.StrokeBlock();
-    t.canvasWidth = canvas.right;
-    t.canvasHeight = canvas.bottom;
+    StrokeTarget t = base;
     t.layer = layer;
     t.mask = mask;
     // The selection's values over the healed area become the records' coverage.
     uint64_t touched = 0;
     bool mapped = true;
     {
-        RowCursor rec(ws.Store(), t.records, 0, uint32_t(t.canvasWidth) * 5,
+        RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5,
                       uint32_t(t.canvasHeight));
         std::unique_ptr<RowCursor> rows = mask->OpenRows();
         const Rect mb = mask->Bounds();

@@ -8,6 +8,7 @@
 
 #include "core/Types.h"
 #include "paint/Healing.h"
+#include "paint/Stroke.h"
 
 namespace zelvo {
 
@@ -31,5 +32,8 @@ PatchPlan PlanPatch(const Rect& maskBounds, Point offset, PatchMode mode, int32_
 // Tool". The large-area question may stop it (nothing changes then). Returns 1 when a state
 // was recorded.
 int ApplyPatch(HistoryManager& history, Workspace& workspace, Point offset, PatchMode mode);
+// The same with the records and tables of `base` (its store, tables, records and canvas size;
+// the records all zero), which must hold the canvas.
+int ApplyPatch(HistoryManager& history, const StrokeTarget& base, Point offset, PatchMode mode);
 
 }  // namespace zelvo
