@@ -2,9 +2,11 @@
 #include "adjust/AdjustPass.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
+#include "core/RowBands.h"
 #include "history/PixelEdit.h"
 #include "platform/Feedback.h"
 #include "selection/SelectionMask.h"
@@ -47,17 +49,24 @@ bool WriteLayerPixels(Layer& layer, const PixelBuffer& buf) {
     return true;
 }
 
-std::unique_ptr<RowReader> LayerRowReader(const Layer& layer) {
+std::unique_ptr<RowReader> LayerRowReader(const Layer& layer, uint64_t windowBytes) {
     return std::make_unique<RowReader>(layer.Store(), layer.Block(), layer.RowsOffset(),
-                                       layer.Stride(), uint32_t(layer.Height()));
+                                       layer.Stride(), uint32_t(layer.Height()), windowBytes);
 }
 
-RowRing::RowRing(int32_t width, int32_t height, int32_t keep, RowSource source)
+uint64_t BandWindowBytes(int32_t bands) {
+    constexpr uint64_t kLeast = 256u << 10;  // below this the calls start to cost more than copying
+    return std::max(kLeast, RowCursor::kDefaultWindowBytes / uint64_t(std::max(bands, 1)));
+}
+
+RowRing::RowRing(int32_t width, int32_t height, int32_t keep, RowSource source, int32_t first)
     : m_width(std::max(width, 0)),
       m_height(std::max(height, 0)),
       m_keep(std::clamp(keep, 1, std::max(m_height, 1))),
       m_source(std::move(source)),
-      m_rows(size_t(m_keep) * size_t(m_width)) {}
+      m_rows(size_t(m_keep) * size_t(m_width)),
+      m_first(std::clamp(first, 0, m_height)),
+      m_next(m_first) {}
 
 const uint32_t* RowRing::Row(int32_t row) {
     if (row < 0 || row >= m_height || m_failed) return nullptr;
@@ -70,18 +79,19 @@ const uint32_t* RowRing::Row(int32_t row) {
         std::memcpy(Slot(m_next), src, 4 * size_t(m_width));
         ++m_next;
     }
-    if (row < m_next - m_keep) {
+    if (row < m_next - m_keep || row < m_first) {
         m_failed = true;  // the pass reached further back than its ring: a fault, not an edge
         return nullptr;
     }
     return Slot(row);
 }
 
-StrengthRows::StrengthRows(const LayerManager& layers, int32_t left, int32_t width)
+StrengthRows::StrengthRows(const LayerManager& layers, int32_t left, int32_t width,
+                           uint64_t windowBytes)
     : m_mask(layers.Selection()), m_left(left), m_width(std::max(width, 0)) {
     if (!m_mask) return;
     m_line.assign(size_t(m_width), 0);
-    if (m_mask->HasPixels()) m_rows = LayerRowReader(*m_mask);
+    if (m_mask->HasPixels()) m_rows = LayerRowReader(*m_mask, windowBytes);
 }
 
 const uint8_t* StrengthRows::Row(int32_t cy) {
@@ -133,21 +143,72 @@ int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& r
     return edit.CommitLayerEdit(1, name);
 }
 
+int RunBandFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
+                  const BandFill& makeFill, int32_t progressSteps) {
+    LayerManager& lm = history.Layers();
+    if (!CurrentPixelLayer(lm) || rect.IsEmpty()) return 0;
+    PixelEdit edit(lm, history);
+    const LayerPtr fresh = rectEdit
+                               ? edit.BeginRectEdit(rect.left, rect.top, rect.right, rect.bottom, 0)
+                               : edit.BeginLayerEdit();
+    if (!fresh) return 0;
+    const int32_t w = fresh->Width(), h = fresh->Height();
+    std::atomic<bool> failed{w != rect.Width() || h != rect.Height()};
+    std::atomic<int32_t> done{0};
+    int32_t stepped = 0;
+    auto step = [&](int32_t rows) {
+        for (; progressSteps > 0 && stepped < int64_t(progressSteps) * rows / h; ++stepped)
+            AppFeedback().StepProgress();
+    };
+    // A few rows a band at least: each band pays for its own windows and the rows it looks at
+    // around its own.
+    constexpr int32_t kLeastBandRows = 16;
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
+    if (!failed)
+        ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool caller) {
+            // Written by pwrite from a bounded buffer: no page of the new block is mapped.
+            // Bands write disjoint rows, each through its own writer.
+            RowWriter out(fresh->Store(), fresh->Block(), fresh->RowsOffset(), fresh->Stride(),
+                          uint32_t(h), window);
+            const RowFill fill = makeFill(first, end, window);
+            std::vector<uint32_t> line(size_t(std::max(w, 0)));
+            for (int32_t row = first; row < end && !failed.load(std::memory_order_relaxed); ++row) {
+                uint8_t* dst = fill(row, line.data()) ? out.Row(uint32_t(row)) : nullptr;
+                if (!dst) {
+                    failed = true;
+                    break;
+                }
+                std::memcpy(dst, line.data(), 4 * size_t(w));
+                const int32_t all = done.fetch_add(1, std::memory_order_relaxed) + 1;
+                if (caller) step(all);
+            }
+            if (!out.Flush()) failed = true;
+        });
+    if (failed) {
+        edit.CommitLayerEdit(0);
+        return 0;
+    }
+    step(h);
+    return edit.CommitLayerEdit(1, name);
+}
+
 int RunRowAdjustment(HistoryManager& history, const std::string& name, const RowRule& rule) {
     LayerManager& lm = history.Layers();
     const LayerPtr old = CurrentPixelLayer(lm);
     if (!old) return 0;
     const Rect b = old->Bounds();
     const int32_t w = old->Width();
-    const std::unique_ptr<RowReader> src = LayerRowReader(*old);
-    StrengthRows strength(lm, b.left, w);
-    std::vector<uint32_t> in(static_cast<size_t>(w));
-    return RunRowFilter(history, name, b, false, [&](int32_t row, uint32_t* out) {
-        const uint8_t* s = src->Row(uint32_t(row));
-        if (!s) return false;
-        std::memcpy(in.data(), s, 4 * size_t(w));
-        rule(in.data(), strength.Row(b.bottom - 1 - row), out, w);
-        return true;
+    return RunBandFilter(history, name, b, false, [&](int32_t, int32_t, uint64_t window) {
+        auto src = std::shared_ptr<RowReader>(LayerRowReader(*old, window));
+        auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+        auto in = std::make_shared<std::vector<uint32_t>>(size_t(w));
+        return RowFill([=, &rule](int32_t row, uint32_t* out) {
+            const uint8_t* s = src->Row(uint32_t(row));
+            if (!s) return false;
+            std::memcpy(in->data(), s, 4 * size_t(w));
+            rule(in->data(), strength->Row(b.bottom - 1 - row), out, w);
+            return true;
+        });
     });
 }
 

@@ -63,20 +63,25 @@ bool WriteLayerPixels(Layer& layer, const PixelBuffer& buf);
 
 // A layer's stored rows (row 0 is the bottom row) copied out through the reader's own bounded
 // window.
-std::unique_ptr<RowReader> LayerRowReader(const Layer& layer);
+std::unique_ptr<RowReader> LayerRowReader(const Layer& layer,
+                                          uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
+// The window of each of a pass's readers and writers when `bands` bands run at once, so that
+// the pass's memory stays that of one band.
+uint64_t BandWindowBytes(int32_t bands);
 
 // Source rows for a pass: the `width` pixel words of row `row` (stored order), valid until the
 // next call; null when the row cannot be read. Rows are asked for in increasing order.
 using RowSource = std::function<const uint8_t*(int32_t row)>;
 
-// Rows 0..height-1 of a source, taken in increasing order and kept in a ring of the last
+// Rows first..height-1 of a source, taken in increasing order and kept in a ring of the last
 // `keep`, so that a pass can look a bounded number of rows back and ahead: its memory is
-// keep x width, whatever the height.
+// keep x width, whatever the height. A band starts its ring at the first row it looks at.
 class RowRing {
 public:
-    RowRing(int32_t width, int32_t height, int32_t keep, RowSource source);
+    RowRing(int32_t width, int32_t height, int32_t keep, RowSource source, int32_t first = 0);
     // Row `row`, after taking every row up to it. Null outside 0..height-1; a row that has
-    // already left the ring, or a source that failed, also sets Failed().
+    // already left the ring or lies before the first, or a source that failed, also sets
+    // Failed().
     const uint32_t* Row(int32_t row);
     bool Failed() const { return m_failed; }
     int32_t Width() const { return m_width; }
@@ -88,7 +93,8 @@ private:
     int32_t m_width, m_height, m_keep;
     RowSource m_source;
     std::vector<uint32_t> m_rows;
-    int32_t m_next = 0;  // the first row not taken yet
+    int32_t m_first = 0;  // rows before it are never taken
+    int32_t m_next = 0;   // the first row not taken yet
     bool m_failed = false;
 };
 
@@ -97,7 +103,8 @@ private:
 // order). Without a selection Row() is null.
 class StrengthRows {
 public:
-    StrengthRows(const LayerManager& layers, int32_t left, int32_t width);
+    StrengthRows(const LayerManager& layers, int32_t left, int32_t width,
+                 uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
     bool Active() const { return m_mask != nullptr; }
     // Strengths of canvas row `cy`, 0 outside the mask.
     const uint8_t* Row(int32_t cy);
@@ -119,11 +126,21 @@ using RowFill = std::function<bool(int32_t row, uint32_t* out)>;
 int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
                  const RowFill& fill, int32_t progressSteps = 0);
 
+// RunRowFilter in row bands on PassThreads() threads: `makeFill(first, end)` is called on each
+// band's thread to make that band's own filler (its own readers, rings and strength rows, with
+// windows of BandWindowBytes), which is then asked for rows first..end-1 in increasing order.
+// A filler's rows must not depend on where its band starts, so that the result is the same for
+// any thread count. Progress is stepped on the calling thread only.
+using BandFill = std::function<RowFill(int32_t first, int32_t end, uint64_t windowBytes)>;
+int RunBandFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
+                  const BandFill& makeFill, int32_t progressSteps = 0);
+
 // Runs `rule` over every row of the current pixel layer into a replacement object and
 // commits it as one "pixel edit, whole layer" state named `name`. `rule` gets the old row,
 // the row's strengths (null without a selection) and the new row, `n` pixels each. Pixels
 // outside the mask come with strength 0; the rule leaves those unchanged. Returns 1 when a
-// state was recorded, 0 when there is no pixel layer or the store failed.
+// state was recorded, 0 when there is no pixel layer or the store failed. Rows run in bands
+// on several threads at once: `rule` must be safe to call so.
 using RowRule =
     std::function<void(const uint32_t* src, const uint8_t* strength, uint32_t* dst, int32_t n)>;
 int RunRowAdjustment(HistoryManager& history, const std::string& name, const RowRule& rule);

@@ -23,11 +23,15 @@ class BoxRows {
 public:
     using RowAt = std::function<const uint32_t*(int32_t)>;
 
-    BoxRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt)
+    // Next() first gives row `first`: a band of a pass starts its own sums there. The sums
+    // are exact integers, so they do not depend on where they started.
+    BoxRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, int32_t first = 0)
         : m_w(std::max(width, 0)),
           m_h(std::max(height, 0)),
           m_radius(std::max(radius, 0)),
-          m_rowAt(std::move(rowAt)) {
+          m_rowAt(std::move(rowAt)),
+          m_first(std::clamp(first, 0, m_h)),
+          m_y(m_first) {
         for (auto* v : {&m_cc, &m_cb, &m_cg, &m_cr, &m_ca}) v->assign(size_t(m_w), 0);
         for (auto* v : {&m_s.count, &m_s.b, &m_s.g, &m_s.r, &m_s.a, &m_s.area})
             v->assign(size_t(m_w), 0);
@@ -37,8 +41,9 @@ public:
     const BoxRow* Next() {
         const int32_t y = m_y;
         if (y >= m_h) return nullptr;
-        if (y == 0)
-            for (int32_t k = 0; k < m_radius && k < m_h; ++k)
+        // Before row y the columns hold rows y - radius - 1 .. y + radius - 1.
+        if (y == m_first)
+            for (int32_t k = std::max(0, y - m_radius - 1); k < y + m_radius && k < m_h; ++k)
                 if (!AddRow(k, 1)) return nullptr;
         if (y + m_radius < m_h && !AddRow(y + m_radius, 1)) return nullptr;
         if (y - m_radius - 1 >= 0 && !AddRow(y - m_radius - 1, -1)) return nullptr;
@@ -86,7 +91,8 @@ private:
     RowAt m_rowAt;
     std::vector<int32_t> m_cc, m_cb, m_cg, m_cr, m_ca;  // column sums over the window's rows
     BoxRow m_s;
-    int32_t m_y = 0;
+    int32_t m_first;
+    int32_t m_y;
 };
 
 // Calls `row(y, sums)` for y = 0..height-1 in order, over a whole buffer.

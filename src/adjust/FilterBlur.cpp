@@ -1,6 +1,6 @@
 // Filter > Blur...: a five-point Gaussian for slider values 1..10 (sigma = value / 10), a box
 // blur of radius value - 10 above, which grows the layer by the radius within the canvas.
-// Applied row by row: the Gaussian keeps three rows, the box blur 2r + 2.
+// Applied row by row in bands: the Gaussian keeps three rows, the box blur 2r + 2.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -60,19 +60,24 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
     const Rect b = layer.Bounds();
     const int32_t w = layer.Width(), h = layer.Height();
     const GaussianWeights k(slider);
-    const std::unique_ptr<RowReader> src = LayerRowReader(layer);
-    RowRing ring(w, h, 3, [&](int32_t row) { return src->Row(uint32_t(row)); });
-    StrengthRows strength(history.Layers(), b.left, w);
-    return RunRowFilter(history, "Blur", b, false, [&](int32_t row, uint32_t* out) {
-        // Stored rows run bottom-up: the canvas row above is the next stored row.
-        const uint32_t* above = ring.Row(row + 1);
-        const uint32_t* mid = ring.Row(row);
-        const uint32_t* below = ring.Row(row - 1);
-        if (!mid || ring.Failed()) return false;
-        GaussianRow(k, above, mid, below, w, out);
-        if (const uint8_t* s = strength.Row(b.bottom - 1 - row))
-            for (int32_t x = 0; x < w; ++x) out[x] = GaussianSelectionMix(mid[x], out[x], s[x]);
-        return true;
+    LayerManager& lm = history.Layers();
+    return RunBandFilter(history, "Blur", b, false, [&](int32_t first, int32_t, uint64_t window) {
+        std::shared_ptr<RowReader> src = LayerRowReader(layer, window);
+        // The band looks one row back from its first.
+        auto ring = std::make_shared<RowRing>(
+            w, h, 3, [src](int32_t row) { return src->Row(uint32_t(row)); }, first - 1);
+        auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+        return RowFill([=](int32_t row, uint32_t* out) {
+            // Stored rows run bottom-up: the canvas row above is the next stored row.
+            const uint32_t* above = ring->Row(row + 1);
+            const uint32_t* mid = ring->Row(row);
+            const uint32_t* below = ring->Row(row - 1);
+            if (!mid || ring->Failed()) return false;
+            GaussianRow(k, above, mid, below, w, out);
+            if (const uint8_t* s = strength->Row(b.bottom - 1 - row))
+                for (int32_t x = 0; x < w; ++x) out[x] = GaussianSelectionMix(mid[x], out[x], s[x]);
+            return true;
+        });
     });
 }
 
@@ -88,30 +93,40 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
     const int32_t gw = grown.Width(), gh = grown.Height();
     // The layer's rows laid into the grown rectangle, transparent around them.
     const int32_t from = std::max(b.left, grown.left), to = std::min(b.right, grown.right);
-    const std::unique_ptr<RowReader> src = LayerRowReader(layer);
-    std::vector<uint32_t> padded(size_t(gw), 0);
-    RowRing ring(gw, gh, BoxRingRows(radius), [&](int32_t row) -> const uint8_t* {
-        std::fill(padded.begin(), padded.end(), 0u);
-        const int32_t cy = grown.bottom - 1 - row;
-        if (cy >= b.top && cy < b.bottom && from < to) {
-            const uint8_t* line = src->Row(uint32_t(b.bottom - 1 - cy));
-            if (!line) return nullptr;
-            std::memcpy(&padded[size_t(from - grown.left)], line + 4 * size_t(from - b.left),
-                        4 * size_t(to - from));
-        }
-        return reinterpret_cast<const uint8_t*>(padded.data());
-    });
-    BoxRows sums(gw, gh, radius, [&](int32_t row) { return ring.Row(row); });
-    StrengthRows strength(lm, grown.left, gw);
-    return RunRowFilter(history, "Blur", grown, true, [&](int32_t row, uint32_t* out) {
-        const BoxRow* s = sums.Next();
-        const uint32_t* old = ring.Row(row);
-        if (!s || !old) return false;
-        BoxBlurRow(*s, gw, out);
-        if (const uint8_t* st = strength.Row(grown.bottom - 1 - row))
-            for (int32_t x = 0; x < gw; ++x) out[x] = BoxSelectionMix(old[x], out[x], st[x]);
-        return true;
-    });
+    return RunBandFilter(
+        history, "Blur", grown, true, [&](int32_t first, int32_t, uint64_t window) {
+            std::shared_ptr<RowReader> src = LayerRowReader(layer, window);
+            auto padded = std::make_shared<std::vector<uint32_t>>(size_t(gw), 0);
+            // The sums of the band's first row start from the rows of its window and the one
+            // leaving it.
+            auto ring = std::make_shared<RowRing>(
+                gw, gh, BoxRingRows(radius),
+                [=, &b](int32_t row) -> const uint8_t* {
+                    std::fill(padded->begin(), padded->end(), 0u);
+                    const int32_t cy = grown.bottom - 1 - row;
+                    if (cy >= b.top && cy < b.bottom && from < to) {
+                        const uint8_t* line = src->Row(uint32_t(b.bottom - 1 - cy));
+                        if (!line) return nullptr;
+                        std::memcpy(&padded->at(size_t(from - grown.left)),
+                                    line + 4 * size_t(from - b.left), 4 * size_t(to - from));
+                    }
+                    return reinterpret_cast<const uint8_t*>(padded->data());
+                },
+                first - radius - 1);
+            auto sums = std::make_shared<BoxRows>(
+                gw, gh, radius, [ring](int32_t row) { return ring->Row(row); }, first);
+            auto strength = std::make_shared<StrengthRows>(lm, grown.left, gw, window);
+            return RowFill([=](int32_t row, uint32_t* out) {
+                const BoxRow* s = sums->Next();
+                const uint32_t* old = ring->Row(row);
+                if (!s || !old) return false;
+                BoxBlurRow(*s, gw, out);
+                if (const uint8_t* st = strength->Row(grown.bottom - 1 - row))
+                    for (int32_t x = 0; x < gw; ++x)
+                        out[x] = BoxSelectionMix(old[x], out[x], st[x]);
+                return true;
+            });
+        });
 }
 
 }  // namespace

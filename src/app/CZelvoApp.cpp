@@ -1,5 +1,7 @@
 #include "app/CZelvoApp.h"
 
+#include <algorithm>
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
@@ -8,6 +10,7 @@
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
 #include "app/StartupRules.h"
+#include "core/RowBands.h"
 #include "platform/Disk.h"
 
 namespace zelvo {
@@ -69,6 +72,7 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
         m_installedMessages = true;
     }
     LoadRecentFiles();
+    LoadThreadSetting();
     m_firstNewRequest = true;
     // 3. The main frame.
     m_frame = std::make_unique<CMainFrame>(*this);
@@ -140,6 +144,14 @@ void CZelvoApp::AddRecentFile(const QString& path) {
     while (m_recent.size() > kRecentFileCount) m_recent.removeLast();
     SaveRecentFiles();
     if (m_frame) m_frame->UpdateRecentFiles();
+}
+
+void CZelvoApp::LoadThreadSetting() {
+    // A cap only: a missing or malformed value leaves every core to the pixel passes.
+    QSettings settings(SettingsPath(), QSettings::IniFormat);
+    const std::string text = settings.value("Performance/Threads").toString().toStdString();
+    const int32_t n = ParseThreadCount(text.c_str());
+    SetPassThreadLimit(n > 0 ? std::min(n, MachineCores()) : 0);
 }
 
 void CZelvoApp::LoadRecentFiles() {

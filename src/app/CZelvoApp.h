@@ -61,6 +61,8 @@ public:
 
 private:
     void LoadRecentFiles();
+    // The [Performance] Threads cap of the pixel passes.
+    void LoadThreadSetting();
     void SaveRecentFiles() const;
 
     std::unique_ptr<CMainFrame> m_frame;

@@ -1,10 +1,12 @@
-// zelvo-batch SCRIPT [--temp-dir DIR]: runs a script of editing commands without windows.
+// zelvo-batch SCRIPT [--temp-dir DIR] [--threads N]: runs a script of editing commands without
+// windows.
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "batch/BatchRunner.h"
+#include "core/RowBands.h"
 
 int main(int argc, char** argv) {
     std::optional<std::string> script;
@@ -13,18 +15,26 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--temp-dir" && i + 1 < argc) {
             tempDir = argv[++i];
+        } else if (a == "--threads" && i + 1 < argc) {
+            const int32_t n = zelvo::ParseThreadCount(argv[++i]);
+            if (n == 0) {
+                std::cerr << "--threads wants a whole number from 1 to " << zelvo::kMostPassThreads
+                          << ", not " << argv[i] << "\n";
+                return 2;
+            }
+            zelvo::SetPassThreadLimit(n);
         } else if (a == "-h" || a == "--help") {
-            std::cout << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+            std::cout << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR] [--threads N]\n";
             return 0;
         } else if (!script && (a == "-" || a.empty() || a[0] != '-')) {
             script = a;
         } else {
-            std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+            std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR] [--threads N]\n";
             return 2;
         }
     }
     if (!script) {
-        std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR]\n";
+        std::cerr << "usage: zelvo-batch SCRIPT|- [--temp-dir DIR] [--threads N]\n";
         return 2;
     }
     zelvo::BatchRunner runner(std::cout, std::cerr);

@@ -1,0 +1,84 @@
+// Every adjustment and filter gives the same pixels, byte for byte, whatever number of row
+// bands it runs in: 1, 2 and 8 threads on a layer tall enough for 8 bands, with and without a
+// feathered selection.
+#include "adjust/Adjustments.h"
+#include "adjust/Filters.h"
+#include "adjust/tests/AdjustTestSupport.h"
+#include "core/RowBands.h"
+#include "history/HistoryCommands.h"
+
+namespace zelvo::test {
+namespace {
+
+class ThreadCountTest : public AdjustTest {
+protected:
+    static constexpr int32_t kTallW = 37, kTallH = 181;
+    void SetUp() override { MakeDocument(kTallW, kTallH); }
+};
+
+TEST_F(ThreadCountTest, EveryCommandGivesTheSamePixelsOnAnyNumberOfThreads) {
+    struct Case {
+        const char* name;
+        std::function<int(HistoryManager&)> run;
+    };
+    LevelsValues levels;
+    levels.inBlack = 20, levels.inMiddle = 90, levels.outWhite = 230;
+    Table256 curve{};
+    for (int v = 0; v < 256; ++v) curve[size_t(v)] = uint8_t(255 - v / 2);
+    const Case cases[] = {
+        {"Invert", [](HistoryManager& h) { return ApplyInvert(h); }},
+        {"Desaturate", [](HistoryManager& h) { return ApplyDesaturate(h); }},
+        {"Levels", [&](HistoryManager& h) { return ApplyLevels(h, levels); }},
+        {"Curves", [&](HistoryManager& h) { return ApplyTransfer(h, curve, "Curves"); }},
+        {"Brightness/Contrast",
+         [](HistoryManager& h) { return ApplyBrightnessContrast(h, 30, -40); }},
+        {"Saturation", [](HistoryManager& h) { return ApplySaturation(h, 60); }},
+        {"Color Balance", [](HistoryManager& h) { return ApplyColorBalance(h, 40, -30, 20); }},
+        {"Blur 4", [](HistoryManager& h) { return ApplyBlur(h, 4); }},
+        {"Blur 17", [](HistoryManager& h) { return ApplyBlur(h, 17); }},
+        {"Sharpen", [](HistoryManager& h) { return ApplySharpen(h); }},
+        {"Sharpen More", [](HistoryManager& h) { return ApplySharpenMore(h, 80, 3); }},
+        {"Mosaic", [](HistoryManager& h) { return ApplyMosaic(h, 7); }},
+        {"Reduce Small Noise",
+         [](HistoryManager& h) { return ApplyReduceNoise(h, NoiseReducer::Small); }},
+        {"Reduce Big Noise",
+         [](HistoryManager& h) { return ApplyReduceNoise(h, NoiseReducer::Big); }},
+        {"Reduce Gray Noise",
+         [](HistoryManager& h) { return ApplyReduceNoise(h, NoiseReducer::Gray); }},
+        {"Shadow/Highlight", [](HistoryManager& h) { return ApplyShadowHighlight(h, 40, 30, 5); }},
+    };
+    {
+        const ScopedPassThreads eight(8);
+        ASSERT_EQ(RowBandCount(kTallH - 6, 16), 8);  // the layer below really runs in 8 bands
+    }
+    for (bool selection : {false, true}) {
+        RandomLayer({3, 2, kTallW - 2, kTallH - 4});
+        if (selection) RandomSelection({0, 10, kTallW - 5, kTallH - 20});
+        PixelBuffer before;
+        ASSERT_TRUE(ReadLayerPixels(*Current(), before));
+        for (const Case& c : cases) {
+            Rect firstBounds;
+            PixelBuffer first;
+            for (int32_t threads : {1, 2, 8}) {
+                const ScopedPassThreads scoped(threads);
+                ASSERT_EQ(c.run(*history), 1) << c.name << " on " << threads;
+                PixelBuffer now;
+                ASSERT_TRUE(ReadLayerPixels(*Current(), now));
+                if (threads == 1) {
+                    firstBounds = Current()->Bounds();
+                    first = now;
+                    EXPECT_NE(now.px, before.px) << c.name << ": the command changed nothing";
+                } else {
+                    EXPECT_EQ(Current()->Bounds(), firstBounds) << c.name << " on " << threads;
+                    EXPECT_TRUE(now.px == first.px)
+                        << c.name << (selection ? " with" : " without")
+                        << " a selection differs on " << threads << " threads";
+                }
+                ASSERT_EQ(UndoRedo(*history), 1) << c.name;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zelvo::test

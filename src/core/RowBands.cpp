@@ -1,0 +1,92 @@
+#include "core/RowBands.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace zelvo {
+
+namespace {
+std::atomic<int32_t> g_limit{0};
+}  // namespace
+
+int32_t MachineCores() {
+#ifdef _OPENMP
+    // Honours the process's CPU affinity, as the pool does.
+    return std::max(1, omp_get_num_procs());
+#else
+    return int32_t(std::max(1u, std::thread::hardware_concurrency()));
+#endif
+}
+
+int32_t PassThreads() {
+#ifdef _OPENMP
+    const int32_t limit = g_limit.load(std::memory_order_relaxed);
+    return limit > 0 ? limit : MachineCores();
+#else
+    return 1;  // built without OpenMP: every pass runs on the caller
+#endif
+}
+
+void SetPassThreadLimit(int32_t threads) {
+    g_limit.store(std::max(threads, 0), std::memory_order_relaxed);
+}
+
+int32_t PassThreadLimit() {
+    return g_limit.load(std::memory_order_relaxed);
+}
+
+int32_t ParseThreadCount(const char* text) {
+    if (!text || *text < '0' || *text > '9') return 0;
+    errno = 0;
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || n < 1 || n > kMostPassThreads) return 0;
+    return int32_t(n);
+}
+
+int32_t RowBandCount(int32_t rows, int32_t minRows) {
+    if (rows <= 0) return 0;
+    const int32_t most = std::max<int32_t>(1, rows / std::max<int32_t>(minRows, 1));
+    return std::min(PassThreads(), most);
+}
+
+void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body) {
+    const int32_t bands = RowBandCount(rows, minRows);
+    if (bands <= 0) return;
+    auto bandFirst = [&](int32_t i) { return int32_t(int64_t(rows) * i / bands); };
+    if (bands == 1) {
+        body(0, rows, true);
+        return;
+    }
+    std::exception_ptr failure;
+    std::mutex failureLock;
+#ifdef _OPENMP
+    // schedule(static, 1) hands band i to thread i of the team; thread 0 is the caller.
+#pragma omp parallel for num_threads(bands) schedule(static, 1)
+#endif
+    for (int32_t i = 0; i < bands; ++i) {
+        bool caller = i == 0;
+#ifdef _OPENMP
+        caller = omp_get_thread_num() == 0;
+#endif
+        try {
+            body(bandFirst(i), bandFirst(i + 1), caller);
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(failureLock);
+            if (!failure) failure = std::current_exception();
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace zelvo

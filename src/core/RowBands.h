@@ -1,0 +1,49 @@
+// The one place pixel passes go parallel: rows [0, rows) cut into contiguous bands, one per
+// thread, on OpenMP's pool. A band's result must depend on its rows only, so that the output is
+// the same for any thread count. Store access, progress and messages stay with the caller:
+// bands report through atomics, and exceptions never leave a worker.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace zelvo {
+
+// The machine's cores (at least 1).
+int32_t MachineCores();
+// Threads a pass uses: the limit when one is set (> 0), else every core. A limit above the
+// cores is honoured (the bands then share the cores), so that any split can be tried.
+int32_t PassThreads();
+constexpr int32_t kMostPassThreads = 256;
+void SetPassThreadLimit(int32_t threads);
+int32_t PassThreadLimit();
+// Reads a thread count as the settings and `--threads` give it: 1..kMostPassThreads; 0 on
+// anything else (no number, trailing text, out of range).
+int32_t ParseThreadCount(const char* text);
+
+// Sets the limit for its lifetime (tests and benchmarks).
+class ScopedPassThreads {
+public:
+    explicit ScopedPassThreads(int32_t threads) : m_old(PassThreadLimit()) {
+        SetPassThreadLimit(threads);
+    }
+    ~ScopedPassThreads() { SetPassThreadLimit(m_old); }
+    ScopedPassThreads(const ScopedPassThreads&) = delete;
+    ScopedPassThreads& operator=(const ScopedPassThreads&) = delete;
+
+private:
+    int32_t m_old;
+};
+
+// body(first, end, caller) for contiguous bands covering [0, rows) in order, each of at least
+// `minRows` rows (the last may be shorter when rows < minRows), at most PassThreads() of them
+// at once. `caller` is true for the band run on the calling thread: only it may step progress
+// or touch anything that belongs to that thread. The first exception a band throws is
+// rethrown here after every band has ended.
+using BandBody = std::function<void(int32_t first, int32_t end, bool caller)>;
+void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body);
+
+// How many bands ForEachRowBand would cut `rows` into now.
+int32_t RowBandCount(int32_t rows, int32_t minRows);
+
+}  // namespace zelvo
