@@ -12,12 +12,26 @@
 #include <memory>
 #include <string>
 
+#include <benchmark/benchmark.h>
+
 #include "core/PercentTables.h"
+#include "core/RowBands.h"
 #include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
 #include "store/FileDynamicStore.h"
 
 namespace zelvo::bench {
+
+// A pass at one thread and on every core: the benchmark's last argument is the thread count
+// (0: every core), its time the wall clock's.
+inline void OneAndAllThreads(benchmark::internal::Benchmark* b) {
+    b->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime();
+}
+// The thread count of the benchmark's argument `index` for the benchmark's lifetime.
+struct BenchThreads : ScopedPassThreads {
+    BenchThreads(const benchmark::State& state, int index)
+        : ScopedPassThreads(int32_t(state.range(index))) {}
+};
 
 struct BenchDocument {
     std::string folder;

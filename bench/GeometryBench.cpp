@@ -48,6 +48,7 @@ struct Document : bench::BenchDocument {
 };
 
 void Resample150(benchmark::State& state, ResampleMode mode) {
+    const bench::BenchThreads threads(state, 0);
     RecordingMessages quiet;
     SetAppMessages(&quiet);
     Document doc;
@@ -73,6 +74,7 @@ void BM_ImageSize150Smooth(benchmark::State& state) {
 }
 
 void BM_Rotate90Pixels(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 0);
     RecordingMessages quiet;
     SetAppMessages(&quiet);
     Document doc;
@@ -90,6 +92,7 @@ void BM_Rotate90Pixels(benchmark::State& state) {
 // The command as the menu runs it: every layer rebuilt, one "Rotate Canvas" state (states past
 // twenty give their layers back to the store).
 void BM_RotateCanvasCommand(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 0);
     RecordingMessages quiet;
     SetAppMessages(&quiet);
     Document doc;
@@ -153,10 +156,10 @@ void BM_StoreWriteFloor(benchmark::State& state) {
     SetAppMessages(nullptr);
 }
 
-BENCHMARK(BM_ImageSize150Nearest)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ImageSize150Smooth)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Rotate90Pixels)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RotateCanvasCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImageSize150Nearest)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImageSize150Smooth)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Rotate90Pixels)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RotateCanvasCommand)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FreeTransformCommit)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StoreWriteFloor)
     ->Args({kHeight, kWidth})

@@ -117,6 +117,7 @@ void ReportFloor(benchmark::State& state, double bytes) {
 }
 
 void BM_RenderFlat(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 0);
     Stack& s = TheStack();
     const size_t stride = (size_t(kWidth) * 3 + 3) / 4 * 4;
     std::vector<uint8_t> out(stride * kHeight);
@@ -181,7 +182,10 @@ void BM_FillLayerRows(benchmark::State& state) {
     ReportFloor(state, 2.0 * double(stride) * kHeight);
 }
 
-BENCHMARK(BM_RenderFlat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RenderFlat)
+    ->Apply(bench::OneAndAllThreads)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_RenderDisplay)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RenderThumbnail)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FillLayerRows)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();

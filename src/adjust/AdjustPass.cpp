@@ -55,8 +55,7 @@ std::unique_ptr<RowReader> LayerRowReader(const Layer& layer, uint64_t windowByt
 }
 
 uint64_t BandWindowBytes(int32_t bands) {
-    constexpr uint64_t kLeast = 256u << 10;  // below this the calls start to cost more than copying
-    return std::max(kLeast, RowCursor::kDefaultWindowBytes / uint64_t(std::max(bands, 1)));
+    return BandWindowBytes(RowCursor::kDefaultWindowBytes, bands);
 }
 
 RowRing::RowRing(int32_t width, int32_t height, int32_t keep, RowSource source, int32_t first)
@@ -160,9 +159,6 @@ int RunBandFilter(HistoryManager& history, const std::string& name, const Rect& 
         for (; progressSteps > 0 && stepped < int64_t(progressSteps) * rows / h; ++stepped)
             AppFeedback().StepProgress();
     };
-    // A few rows a band at least: each band pays for its own windows and the rows it looks at
-    // around its own.
-    constexpr int32_t kLeastBandRows = 16;
     const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     if (!failed)
         ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool caller) {

@@ -1,6 +1,7 @@
 #include "adjust/ColourTent.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -16,13 +17,16 @@ struct TentRows::Sums {
     std::vector<Acc> s, right, left;
 };
 
-TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, const uint8_t* map)
+TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, const uint8_t* map,
+                   int32_t first)
     : m_w(std::max(width, 0)),
       m_h(std::max(height, 0)),
       m_L(std::clamp(radius, 1, std::max(1, std::min(m_w, m_h)))),
       m_rowAt(std::move(rowAt)),
       m_map(map),
-      m_ringRows(2 * m_L + 1) {
+      m_ringRows(2 * m_L + 1),
+      m_first(std::clamp(first, 0, m_h)),
+      m_y(m_first) {
     const size_t planes = 3 * size_t(m_w);
     m_ring.resize(size_t(m_ringRows) * planes);
     m_column.resize(size_t(m_w));
@@ -54,6 +58,29 @@ bool TentRows::Load(int32_t row) {
         }
     }
     return true;
+}
+
+template <class Acc>
+void TentRows::StartAt(Sums<Acc>& st, int32_t y) {
+    const size_t n = 3 * size_t(m_w);
+    const int32_t L = m_L;
+    for (int32_t k = std::max(0, y - L); k < std::min(m_h, y + L); ++k) {
+        const uint8_t* row = &m_ring[size_t(k % m_ringRows) * n];
+        const Acc weight = Acc(L - std::abs(k - y));
+        for (size_t i = 0; i < n; ++i) {
+            if (k >= y)
+                st.right[i] += row[i];
+            else
+                st.left[i] += row[i];
+            if (weight > 0) st.s[i] += weight * row[i];
+        }
+    }
+    // The weight as the slide would have kept it.
+    m_weight = int64_t(L) * (L + 1) / 2;
+    for (int32_t k = 1; k <= y; ++k) {
+        if (k < L) m_weight += L - k;
+        if (k > m_h - L) m_weight += m_h - k - L;
+    }
 }
 
 template <class Acc>
@@ -100,13 +127,21 @@ void TentRows::Step(Sums<Acc>& st, int32_t y) {
 const uint32_t* TentRows::Next() {
     const int32_t y = m_y;
     if (y >= m_h || m_w == 0) return nullptr;
+    const bool starting = y == m_first && y > 0;
     if (y == 0) {
         for (int32_t k = 0; k < m_L; ++k)
+            if (!Load(k)) return nullptr;
+    } else if (starting) {
+        for (int32_t k = std::max(0, y - m_L); k < std::min(m_h, y + m_L); ++k)
             if (!Load(k)) return nullptr;
     } else if (y + m_L - 1 < m_h && !Load(y + m_L - 1)) {
         return nullptr;
     }
-    if (m_small)
+    if (starting && m_small)
+        StartAt(*m_small, y);
+    else if (starting)
+        StartAt(*m_large, y);
+    else if (m_small)
         Step(*m_small, y);
     else
         Step(*m_large, y);

@@ -20,8 +20,10 @@ public:
     // A `width` x `height` image whose rows come from `rowAt` (each asked once, in increasing
     // order, and only read during the call). L is clamped to 1..min(width, height). `map`
     // (256 entries, or null) replaces every channel value before it is blurred.
+    // Next() first gives row `first` (a band of a pass starts there); its sums are then made
+    // directly from the rows around it, which gives the same exact integers as sliding there.
     TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt,
-             const uint8_t* map = nullptr);
+             const uint8_t* map = nullptr, int32_t first = 0);
     ~TentRows();
     TentRows(const TentRows&) = delete;
     TentRows& operator=(const TentRows&) = delete;
@@ -38,6 +40,8 @@ private:
     bool Load(int32_t row);
     template <class Acc>
     void Step(Sums<Acc>& s, int32_t y);
+    template <class Acc>
+    void StartAt(Sums<Acc>& s, int32_t y);
 
     int32_t m_w, m_h, m_L;
     RowAt m_rowAt;
@@ -49,6 +53,7 @@ private:
     std::unique_ptr<Sums<int32_t>> m_small;  // L up to 2048: 255 L^2 fits 32 bits
     std::unique_ptr<Sums<int64_t>> m_large;
     int64_t m_weight = 0;
+    int32_t m_first = 0;
     int32_t m_y = 0;
 };
 

@@ -46,18 +46,24 @@ int ApplySharpen(HistoryManager& history) {
     if (!layer) return 0;
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height(), radius = SharpenRadius(w, h);
-    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
-    RowRing ring(w, h, BoxRingRows(radius), [&](int32_t row) { return src->Row(uint32_t(row)); });
-    BoxRows sums(w, h, radius, [&](int32_t row) { return ring.Row(row); });
-    StrengthRows strength(lm, b.left, w);
-    return RunRowFilter(history, "Sharpen", b, true, [&](int32_t row, uint32_t* out) {
-        const BoxRow* s = sums.Next();
-        const uint32_t* old = ring.Row(row);
-        if (!s || !old) return false;
-        SharpenRow(*s, old, w, out);
-        if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
-            for (int32_t x = 0; x < w; ++x) out[x] = BoxSelectionMix(old[x], out[x], st[x]);
-        return true;
+    return RunBandFilter(history, "Sharpen", b, true, [&](int32_t first, int32_t, uint64_t window) {
+        std::shared_ptr<RowReader> src = LayerRowReader(*layer, window);
+        // The band's sums start from the rows of its first window and the one leaving it.
+        auto ring = std::make_shared<RowRing>(
+            w, h, BoxRingRows(radius), [src](int32_t row) { return src->Row(uint32_t(row)); },
+            first - radius - 1);
+        auto sums = std::make_shared<BoxRows>(
+            w, h, radius, [ring](int32_t row) { return ring->Row(row); }, first);
+        auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+        return RowFill([=](int32_t row, uint32_t* out) {
+            const BoxRow* s = sums->Next();
+            const uint32_t* old = ring->Row(row);
+            if (!s || !old) return false;
+            SharpenRow(*s, old, w, out);
+            if (const uint8_t* st = strength->Row(b.bottom - 1 - row))
+                for (int32_t x = 0; x < w; ++x) out[x] = BoxSelectionMix(old[x], out[x], st[x]);
+            return true;
+        });
     });
 }
 

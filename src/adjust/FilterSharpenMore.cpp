@@ -46,19 +46,24 @@ int ApplySharpenMore(HistoryManager& history, int32_t amount, int32_t radius) {
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
     const int32_t L = ColourTentRadius(radius + 1, w, h);
-    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
-    // The blur reads L - 1 rows ahead of the row it gives; the ring keeps the row itself too.
-    RowRing ring(w, h, L + 1, [&](int32_t row) { return src->Row(uint32_t(row)); });
-    TentRows blurred(w, h, L, [&](int32_t row) { return ring.Row(row); });
-    StrengthRows strength(lm, b.left, w);
-    const int done = RunRowFilter(
+    const int done = RunBandFilter(
         history, "Sharpen", b, false,
-        [&](int32_t row, uint32_t* out) {
-            const uint32_t* bl = blurred.Next();
-            const uint32_t* old = ring.Row(row);
-            if (!bl || !old) return false;
-            SharpenMoreRow(old, bl, strength.Row(b.bottom - 1 - row), amount, w, out);
-            return true;
+        [&](int32_t first, int32_t, uint64_t window) {
+            std::shared_ptr<RowReader> src = LayerRowReader(*layer, window);
+            // The blur reads L - 1 rows ahead of the row it gives, and a band's first row
+            // starts from the L rows before it; the ring keeps the row itself too.
+            auto ring = std::make_shared<RowRing>(
+                w, h, L + 1, [src](int32_t row) { return src->Row(uint32_t(row)); }, first - L);
+            auto blurred = std::make_shared<TentRows>(
+                w, h, L, [ring](int32_t row) { return ring->Row(row); }, nullptr, first);
+            auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+            return RowFill([=](int32_t row, uint32_t* out) {
+                const uint32_t* bl = blurred->Next();
+                const uint32_t* old = ring->Row(row);
+                if (!bl || !old) return false;
+                SharpenMoreRow(old, bl, strength->Row(b.bottom - 1 - row), amount, w, out);
+                return true;
+            });
         },
         3);
     return done;

@@ -70,22 +70,30 @@ int ApplyMosaic(HistoryManager& history, int32_t cell) {
     const int32_t n = std::clamp(cell, 2, 200);
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
-    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
-    // One band of cell rows: summed first, then written with the old pixels still at hand.
-    RowRing band(w, h, n, [&](int32_t row) { return src->Row(uint32_t(row)); });
-    StrengthRows strength(lm, b.left, w);
-    std::vector<uint32_t> cells;
-    return RunRowFilter(history, "Mosaic", b, false, [&](int32_t row, uint32_t* out) {
-        if (row % n == 0 && !BandCells([&](int32_t r) { return band.Row(r); }, w, row,
-                                       std::min(h, row + n), n, cells))
-            return false;
-        for (int32_t x = 0; x < w; ++x) out[x] = cells[size_t(x / n)];
-        if (const uint8_t* s = strength.Row(b.bottom - 1 - row)) {
-            const uint32_t* old = band.Row(row);
-            if (!old) return false;
-            for (int32_t x = 0; x < w; ++x) out[x] = MosaicSelectionMix(old[x], out[x], s[x]);
-        }
-        return true;
+    return RunBandFilter(history, "Mosaic", b, false, [&](int32_t first, int32_t, uint64_t window) {
+        std::shared_ptr<RowReader> src = LayerRowReader(*layer, window);
+        // One band of cell rows: summed first, then written with the old pixels still at hand.
+        // A pass band may start inside a cell: it sums that whole cell first.
+        const int32_t firstCell = first - first % n;
+        auto cellRows = std::make_shared<RowRing>(
+            w, h, n, [src](int32_t row) { return src->Row(uint32_t(row)); }, firstCell);
+        auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+        auto cells = std::make_shared<std::vector<uint32_t>>();
+        return RowFill([=](int32_t row, uint32_t* out) {
+            if (row % n == 0 || row == first) {
+                const int32_t top = row - row % n;
+                if (!BandCells([&](int32_t r) { return cellRows->Row(r); }, w, top,
+                               std::min(h, top + n), n, *cells))
+                    return false;
+            }
+            for (int32_t x = 0; x < w; ++x) out[x] = (*cells)[size_t(x / n)];
+            if (const uint8_t* s = strength->Row(b.bottom - 1 - row)) {
+                const uint32_t* old = cellRows->Row(row);
+                if (!old) return false;
+                for (int32_t x = 0; x < w; ++x) out[x] = MosaicSelectionMix(old[x], out[x], s[x]);
+            }
+            return true;
+        });
     });
 }
 

@@ -145,54 +145,69 @@ int ApplyReduceNoise(HistoryManager& history, NoiseReducer kind) {
     ProgressRun progress(4);
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width(), h = layer->Height();
-    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
-    StrengthRows strength(lm, b.left, w);
     int done = 0;
     if (kind == NoiseReducer::Small) {
         const int32_t radius = SmallRadius(w, h);
-        RowRing ring(w, h, BoxRingRows(radius),
-                     [&](int32_t row) { return src->Row(uint32_t(row)); });
-        BoxRows sums(w, h, radius, [&](int32_t row) { return ring.Row(row); });
-        done = RunRowFilter(
+        done = RunBandFilter(
             history, "Reduce Small Noise", b, true,
-            [&](int32_t row, uint32_t* out) {
-                const BoxRow* s = sums.Next();
-                // Stored rows run bottom-up: the canvas row above is the next stored row.
-                const uint32_t* above = ring.Row(row + 1);
-                const uint32_t* mid = ring.Row(row);
-                const uint32_t* below = ring.Row(row - 1);
-                if (!s || !mid || ring.Failed()) return false;
-                ReduceSmallRow(*s, above, mid, below, w, out);
-                if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
-                    for (int32_t x = 0; x < w; ++x) out[x] = BoxSelectionMix(mid[x], out[x], st[x]);
-                return true;
+            [&](int32_t first, int32_t, uint64_t window) {
+                std::shared_ptr<RowReader> src = LayerRowReader(*layer, window);
+                auto ring = std::make_shared<RowRing>(
+                    w, h, BoxRingRows(radius),
+                    [src](int32_t row) { return src->Row(uint32_t(row)); }, first - radius - 1);
+                auto sums = std::make_shared<BoxRows>(
+                    w, h, radius, [ring](int32_t row) { return ring->Row(row); }, first);
+                auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+                return RowFill([=](int32_t row, uint32_t* out) {
+                    const BoxRow* s = sums->Next();
+                    // Stored rows run bottom-up: the canvas row above is the next stored row.
+                    const uint32_t* above = ring->Row(row + 1);
+                    const uint32_t* mid = ring->Row(row);
+                    const uint32_t* below = ring->Row(row - 1);
+                    if (!s || !mid || ring->Failed()) return false;
+                    ReduceSmallRow(*s, above, mid, below, w, out);
+                    if (const uint8_t* st = strength->Row(b.bottom - 1 - row))
+                        for (int32_t x = 0; x < w; ++x)
+                            out[x] = BoxSelectionMix(mid[x], out[x], st[x]);
+                    return true;
+                });
             },
             4);
     } else {
         const Radii r(kind);
         const int32_t small = ColourTentRadius(r.small, w, h),
                       large = ColourTentRadius(r.large, w, h);
-        // Both blurs read ahead of the row they give; the ring keeps the row itself too.
-        RowRing ring(w, h, std::max(small, large) + 1,
-                     [&](int32_t row) { return src->Row(uint32_t(row)); });
-        TentRows narrow(w, h, small, [&](int32_t row) { return ring.Row(row); });
-        TentRows wide(w, h, large, [&](int32_t row) { return ring.Row(row); });
-        std::vector<uint8_t> k(static_cast<size_t>(w));
         const char* name = kind == NoiseReducer::Medium ? "Reduce Medium Noise"
                            : kind == NoiseReducer::Big  ? "Reduce Big Noise"
                                                         : "Reduce Gray Noise";
-        done = RunRowFilter(
+        done = RunBandFilter(
             history, name, b, false,
-            [&](int32_t row, uint32_t* out) {
-                const uint32_t* na = narrow.Next();
-                const uint32_t* wi = wide.Next();
-                const uint32_t* old = ring.Row(row);
-                if (!na || !wi || !old) return false;
-                ReduceRow(old, na, wi, r.limit, w, out, k.data());
-                if (const uint8_t* st = strength.Row(b.bottom - 1 - row))
-                    for (int32_t x = 0; x < w; ++x)
-                        out[x] = ReduceMix(old[x], out[x], k[size_t(x)], st[x]);
-                return true;
+            [&](int32_t first, int32_t, uint64_t window) {
+                std::shared_ptr<RowReader> src = LayerRowReader(*layer, window);
+                // Both blurs read ahead of the row they give; the ring keeps the row itself
+                // too. A band after the first starts both blurs from the rows before it: the
+                // ring then reaches back that far as well.
+                const int32_t most = std::max(small, large);
+                auto ring = std::make_shared<RowRing>(
+                    w, h, first > 0 ? 2 * most + 1 : most + 1,
+                    [src](int32_t row) { return src->Row(uint32_t(row)); }, first - most);
+                auto narrow = std::make_shared<TentRows>(
+                    w, h, small, [ring](int32_t row) { return ring->Row(row); }, nullptr, first);
+                auto wide = std::make_shared<TentRows>(
+                    w, h, large, [ring](int32_t row) { return ring->Row(row); }, nullptr, first);
+                auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+                auto k = std::make_shared<std::vector<uint8_t>>(size_t(w));
+                return RowFill([=, &r](int32_t row, uint32_t* out) {
+                    const uint32_t* na = narrow->Next();
+                    const uint32_t* wi = wide->Next();
+                    const uint32_t* old = ring->Row(row);
+                    if (!na || !wi || !old) return false;
+                    ReduceRow(old, na, wi, r.limit, w, out, k->data());
+                    if (const uint8_t* st = strength->Row(b.bottom - 1 - row))
+                        for (int32_t x = 0; x < w; ++x)
+                            out[x] = ReduceMix(old[x], out[x], (*k)[size_t(x)], st[x]);
+                    return true;
+                });
             },
             4);
     }

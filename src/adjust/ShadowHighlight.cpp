@@ -170,29 +170,34 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
     const int32_t w = layer->Width(), h = layer->Height();
     const ShadowHighlightTables t(LayerHistogram(*layer), shadows, highlights);
     progress.Step();
-    // The blur reads the stretched rows through its own reader, ahead of the rows written.
-    const std::unique_ptr<RowReader> ahead = LayerRowReader(*layer), src = LayerRowReader(*layer);
-    std::vector<uint32_t> aheadLine(static_cast<size_t>(w));
-    TentRows blurred(
-        w, h, std::min({radius, w, h}),
-        [&](int32_t row) -> const uint32_t* {
-            const uint8_t* line = ahead->Row(uint32_t(row));
-            if (!line) return nullptr;
-            std::memcpy(aheadLine.data(), line, 4 * size_t(w));
-            return aheadLine.data();
-        },
-        t.map.data());
-    StrengthRows strength(lm, b.left, w);
-    std::vector<uint32_t> in(static_cast<size_t>(w));
-    const int done = RunRowFilter(
+    const int32_t L = std::min({radius, w, h});
+    const int done = RunBandFilter(
         history, "Shadow/Highlight", b, false,
-        [&](int32_t row, uint32_t* out) {
-            const uint32_t* bl = blurred.Next();
-            const uint8_t* line = src->Row(uint32_t(row));
-            if (!bl || !line) return false;
-            std::memcpy(in.data(), line, 4 * size_t(w));
-            ShadowHighlightRow(t, in.data(), bl, strength.Row(b.bottom - 1 - row), w, out);
-            return true;
+        [&](int32_t first, int32_t, uint64_t window) {
+            // The blur reads the stretched rows through its own reader, ahead of the rows
+            // written.
+            std::shared_ptr<RowReader> ahead = LayerRowReader(*layer, window),
+                                       src = LayerRowReader(*layer, window);
+            auto aheadLine = std::make_shared<std::vector<uint32_t>>(size_t(w));
+            auto blurred = std::make_shared<TentRows>(
+                w, h, L,
+                [ahead, aheadLine, w](int32_t row) -> const uint32_t* {
+                    const uint8_t* line = ahead->Row(uint32_t(row));
+                    if (!line) return nullptr;
+                    std::memcpy(aheadLine->data(), line, 4 * size_t(w));
+                    return aheadLine->data();
+                },
+                t.map.data(), first);
+            auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
+            auto in = std::make_shared<std::vector<uint32_t>>(size_t(w));
+            return RowFill([=, &t](int32_t row, uint32_t* out) {
+                const uint32_t* bl = blurred->Next();
+                const uint8_t* line = src->Row(uint32_t(row));
+                if (!bl || !line) return false;
+                std::memcpy(in->data(), line, 4 * size_t(w));
+                ShadowHighlightRow(t, in->data(), bl, strength->Row(b.bottom - 1 - row), w, out);
+                return true;
+            });
         },
         4);
     return done;

@@ -54,6 +54,11 @@ int32_t ParseThreadCount(const char* text) {
     return int32_t(n);
 }
 
+uint64_t BandWindowBytes(uint64_t bytes, int32_t bands) {
+    constexpr uint64_t kLeast = 256u << 10;
+    return std::max(std::min(kLeast, bytes), bytes / uint64_t(std::max(bands, 1)));
+}
+
 int32_t RowBandCount(int32_t rows, int32_t minRows) {
     if (rows <= 0) return 0;
     const int32_t most = std::max<int32_t>(1, rows / std::max<int32_t>(minRows, 1));

@@ -40,8 +40,14 @@ private:
 // at once. `caller` is true for the band run on the calling thread: only it may step progress
 // or touch anything that belongs to that thread. The first exception a band throws is
 // rethrown here after every band has ended.
+constexpr int32_t kLeastBandRows = 16;  // a band pays for its own windows and look-around rows
 using BandBody = std::function<void(int32_t first, int32_t end, bool caller)>;
 void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body);
+
+// The share of a pass's `bytes` of windows each of `bands` bands gets, so that the pass's
+// memory stays that of one band (never below 256 KiB, where calls start to cost more than
+// copying).
+uint64_t BandWindowBytes(uint64_t bytes, int32_t bands);
 
 // How many bands ForEachRowBand would cut `rows` into now.
 int32_t RowBandCount(int32_t rows, int32_t minRows);

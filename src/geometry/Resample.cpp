@@ -1,11 +1,14 @@
 #include "geometry/Resample.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "geometry/Geometry.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
@@ -82,50 +85,67 @@ AxisTaps BuildTaps(int32_t first, int32_t count, float s, int32_t n) {
     return t;
 }
 
+// Runs body(first, end, in, out) over bands of the output's stored rows [first, end), each band
+// with its own reader of `src` and cursor of `dst`; false when any band failed.
+bool InRowBands(const Layer& src, const Layer& dst,
+                const std::function<bool(int32_t, int32_t, RowReader&, RowCursor&)>& body) {
+    if (!src.HasPixels() || !dst.HasPixels()) return false;
+    const int32_t rows = dst.Height();
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(rows, kLeastBandRows));
+    std::atomic<bool> ok{true};
+    ForEachRowBand(rows, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(),
+                     uint32_t(src.Height()), window);
+        RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(rows),
+                      window);
+        if (!body(first, end, in, out)) ok = false;
+    });
+    return ok;
+}
+
 bool ResampleNearest(Layer& src, Layer& dst, const Rect& full, float sx, float sy) {
     const Rect kept = dst.Bounds();
-    const int32_t w = src.Width(), h = src.Height(), kw = kept.Width(), kh = kept.Height();
+    const int32_t w = src.Width(), h = src.Height(), kw = kept.Width();
     std::vector<int32_t> column(static_cast<size_t>(kw));
     for (int32_t o = 0; o < kw; ++o)
         column[size_t(o)] = NearestIndex(kept.left - full.left + o, sx, w);
-    RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h));
-    std::unique_ptr<RowCursor> out = dst.OpenRows();
-    if (!out) return false;
-    std::vector<uint32_t> line(static_cast<size_t>(kw));
-    int32_t lineSource = -1;
-    // Stored rows bottom-up, so both blocks are walked forward.
-    for (int32_t r = 0; r < kh; ++r) {
-        const int32_t y = kept.bottom - 1 - r;
-        const int32_t source = h - 1 - NearestIndex(y - full.top, sy, h);
-        if (source != lineSource) {
-            const uint8_t* s = in.Row(uint32_t(source));
-            if (!s) return false;
-            const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-            for (int32_t o = 0; o < kw; ++o) line[size_t(o)] = sp[column[size_t(o)]];
-            lineSource = source;
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+        std::vector<uint32_t> line(static_cast<size_t>(kw));
+        int32_t lineSource = -1;
+        // Stored rows bottom-up, so both blocks are walked forward.
+        for (int32_t r = first; r < end; ++r) {
+            const int32_t y = kept.bottom - 1 - r;
+            const int32_t source = h - 1 - NearestIndex(y - full.top, sy, h);
+            if (source != lineSource) {
+                const uint8_t* s = in.Row(uint32_t(source));
+                if (!s) return false;
+                const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
+                for (int32_t o = 0; o < kw; ++o) line[size_t(o)] = sp[column[size_t(o)]];
+                lineSource = source;
+            }
+            uint8_t* d = out.Row(uint32_t(r));
+            if (!d) return false;
+            std::memcpy(d, line.data(), 4 * size_t(kw));
         }
-        uint8_t* d = out->Row(uint32_t(r));
-        if (!d) return false;
-        std::memcpy(d, line.data(), 4 * size_t(kw));
-    }
-    return true;
+        return true;
+    });
 }
 
 bool ResampleCopy(Layer& src, Layer& dst, const Rect& full) {
     const Rect kept = dst.Bounds();
-    const int32_t h = src.Height(), kh = kept.Height();
+    const int32_t h = src.Height();
     const size_t from = 4 * size_t(kept.left - full.left);
-    RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h));
-    std::unique_ptr<RowCursor> out = dst.OpenRows();
-    if (!out) return false;
-    for (int32_t r = 0; r < kh; ++r) {
-        const int32_t y = kept.bottom - 1 - r;
-        const uint8_t* s = in.Row(uint32_t(h - 1 - ClampIndex(y - full.top, h)));
-        uint8_t* d = out->Row(uint32_t(r));
-        if (!s || !d) return false;
-        std::memcpy(d, s + from, 4 * size_t(kept.Width()));
-    }
-    return true;
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+        for (int32_t r = first; r < end; ++r) {
+            const int32_t y = kept.bottom - 1 - r;
+            const uint8_t* s = in.Row(uint32_t(h - 1 - ClampIndex(y - full.top, h)));
+            uint8_t* d = out.Row(uint32_t(r));
+            if (!s || !d) return false;
+            std::memcpy(d, s + from, 4 * size_t(kept.Width()));
+        }
+        return true;
+    });
 }
 
 bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy) {
@@ -134,62 +154,61 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
     const AxisTaps cols = BuildTaps(kept.left - full.left, kw, sx, w);
     const AxisTaps rows = BuildTaps(kept.top - full.top, kh, sy, h);
     const int32_t c0 = cols.lowest, span = cols.highest - cols.lowest + 1;
-    // Per source column, the row taps summed: colour of the opaque samples, their weight, alpha.
-    std::vector<uint32_t> sumB(static_cast<size_t>(span)), sumG(sumB.size()), sumR(sumB.size()),
-        sumW(sumB.size()), sumA(sumB.size());
-    RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h));
-    std::unique_ptr<RowCursor> out = dst.OpenRows();
-    if (!out) return false;
-
-    for (int32_t r = 0; r < kh; ++r) {
-        const int32_t o = kh - 1 - r;  // output row from the top of the kept part
-        std::fill(sumB.begin(), sumB.end(), 0u);
-        std::fill(sumG.begin(), sumG.end(), 0u);
-        std::fill(sumR.begin(), sumR.end(), 0u);
-        std::fill(sumW.begin(), sumW.end(), 0u);
-        std::fill(sumA.begin(), sumA.end(), 0u);
-        for (int32_t k = rows.start[size_t(o)]; k < rows.start[size_t(o) + 1]; ++k) {
-            const uint8_t* s = in.Row(uint32_t(h - 1 - rows.index[size_t(k)]));
-            if (!s) return false;
-            const uint32_t wy = rows.weight[size_t(k)];
-            const bool alphaTap = rows.alpha[size_t(k)] != 0;
-            s += 4 * size_t(c0);
-            for (int32_t c = 0; c < span; ++c, s += 4) {
-                const uint32_t a = s[3];
-                if (alphaTap) sumA[size_t(c)] += a;
-                if (a == 0) continue;
-                sumB[size_t(c)] += wy * s[0];
-                sumG[size_t(c)] += wy * s[1];
-                sumR[size_t(c)] += wy * s[2];
-                sumW[size_t(c)] += wy;
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+        // Per source column, the row taps summed: colour of the opaque samples, their weight,
+        // alpha.
+        std::vector<uint32_t> sumB(static_cast<size_t>(span)), sumG(sumB.size()), sumR(sumB.size()),
+            sumW(sumB.size()), sumA(sumB.size());
+        for (int32_t r = first; r < end; ++r) {
+            const int32_t o = kh - 1 - r;  // output row from the top of the kept part
+            std::fill(sumB.begin(), sumB.end(), 0u);
+            std::fill(sumG.begin(), sumG.end(), 0u);
+            std::fill(sumR.begin(), sumR.end(), 0u);
+            std::fill(sumW.begin(), sumW.end(), 0u);
+            std::fill(sumA.begin(), sumA.end(), 0u);
+            for (int32_t k = rows.start[size_t(o)]; k < rows.start[size_t(o) + 1]; ++k) {
+                const uint8_t* s = in.Row(uint32_t(h - 1 - rows.index[size_t(k)]));
+                if (!s) return false;
+                const uint32_t wy = rows.weight[size_t(k)];
+                const bool alphaTap = rows.alpha[size_t(k)] != 0;
+                s += 4 * size_t(c0);
+                for (int32_t c = 0; c < span; ++c, s += 4) {
+                    const uint32_t a = s[3];
+                    if (alphaTap) sumA[size_t(c)] += a;
+                    if (a == 0) continue;
+                    sumB[size_t(c)] += wy * s[0];
+                    sumG[size_t(c)] += wy * s[1];
+                    sumR[size_t(c)] += wy * s[2];
+                    sumW[size_t(c)] += wy;
+                }
+            }
+            const uint64_t rowAlphas = rows.alphaCount[size_t(o)];
+            uint8_t* d = out.Row(uint32_t(r));
+            if (!d) return false;
+            for (int32_t x = 0; x < kw; ++x, d += 4) {
+                uint64_t b = 0, g = 0, red = 0, wsum = 0, a = 0;
+                for (int32_t k = cols.start[size_t(x)]; k < cols.start[size_t(x) + 1]; ++k) {
+                    const size_t c = size_t(cols.index[size_t(k)] - c0);
+                    const uint64_t wx = cols.weight[size_t(k)];
+                    b += wx * sumB[c];
+                    g += wx * sumG[c];
+                    red += wx * sumR[c];
+                    wsum += wx * sumW[c];
+                    if (cols.alpha[size_t(k)]) a += sumA[c];
+                }
+                const uint64_t alphaDiv = rowAlphas * cols.alphaCount[size_t(x)];
+                d[3] = uint8_t(alphaDiv ? (a + alphaDiv / 2) / alphaDiv : 0);
+                if (wsum == 0) {
+                    d[0] = d[1] = d[2] = 0;
+                    continue;
+                }
+                d[0] = uint8_t((b + wsum / 2) / wsum);
+                d[1] = uint8_t((g + wsum / 2) / wsum);
+                d[2] = uint8_t((red + wsum / 2) / wsum);
             }
         }
-        const uint64_t rowAlphas = rows.alphaCount[size_t(o)];
-        uint8_t* d = out->Row(uint32_t(r));
-        if (!d) return false;
-        for (int32_t x = 0; x < kw; ++x, d += 4) {
-            uint64_t b = 0, g = 0, red = 0, wsum = 0, a = 0;
-            for (int32_t k = cols.start[size_t(x)]; k < cols.start[size_t(x) + 1]; ++k) {
-                const size_t c = size_t(cols.index[size_t(k)] - c0);
-                const uint64_t wx = cols.weight[size_t(k)];
-                b += wx * sumB[c];
-                g += wx * sumG[c];
-                red += wx * sumR[c];
-                wsum += wx * sumW[c];
-                if (cols.alpha[size_t(k)]) a += sumA[c];
-            }
-            const uint64_t alphaDiv = rowAlphas * cols.alphaCount[size_t(x)];
-            d[3] = uint8_t(alphaDiv ? (a + alphaDiv / 2) / alphaDiv : 0);
-            if (wsum == 0) {
-                d[0] = d[1] = d[2] = 0;
-                continue;
-            }
-            d[0] = uint8_t((b + wsum / 2) / wsum);
-            d[1] = uint8_t((g + wsum / 2) / wsum);
-            d[2] = uint8_t((red + wsum / 2) / wsum);
-        }
-    }
-    return true;
+        return true;
+    });
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "geometry/RotateCanvas.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
 #include "store/RowCursor.h"
@@ -16,24 +18,32 @@ namespace {
 // Flips and the half turn: each output row is one source row, reversed or not.
 bool TurnRows(Layer& src, Layer& dst, int code) {
     const int32_t w = src.Width(), h = src.Height();
-    RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h));
-    std::unique_ptr<RowCursor> out = dst.OpenRows();
-    if (!out) return false;
     const bool mirror = code == kRotate180 || code == kFlipHorizontal;
     const bool upsideDown = code == kRotate180 || code == kFlipVertical;
-    for (int32_t r = 0; r < h; ++r) {
-        const uint8_t* s = in.Row(uint32_t(upsideDown ? h - 1 - r : r));
-        uint8_t* d = out->Row(uint32_t(r));
-        if (!s || !d) return false;
-        if (!mirror) {
-            std::memcpy(d, s, 4 * size_t(w));
-            continue;
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::atomic<bool> ok{true};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h), window);
+        RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(h),
+                      window);
+        for (int32_t r = first; r < end && ok; ++r) {
+            const uint8_t* s = in.Row(uint32_t(upsideDown ? h - 1 - r : r));
+            uint8_t* d = out.Row(uint32_t(r));
+            if (!s || !d) {
+                ok = false;
+                return;
+            }
+            if (!mirror) {
+                std::memcpy(d, s, 4 * size_t(w));
+                continue;
+            }
+            const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
+            uint32_t* dp = reinterpret_cast<uint32_t*>(d);
+            for (int32_t x = 0; x < w; ++x) dp[x] = sp[w - 1 - x];
         }
-        const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-        uint32_t* dp = reinterpret_cast<uint32_t*>(d);
-        for (int32_t x = 0; x < w; ++x) dp[x] = sp[w - 1 - x];
-    }
-    return true;
+    });
+    return ok;
 }
 
 // Quarter turns. Output row Y (from the top) is source column Y (clockwise) or w - 1 - Y
@@ -44,33 +54,54 @@ bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes) {
     const bool clockwise = code == kRotateClockwise;
     const int32_t band = int32_t(std::clamp<size_t>(bandBytes / (4 * size_t(h)), 1, size_t(w)));
     std::vector<uint32_t> buffer(size_t(band) * size_t(h));
-    std::unique_ptr<RowCursor> out = dst.OpenRows();
-    if (!out) return false;
-    // Bands from the bottom output rows up, so the output block is written forward.
-    for (int32_t end = w; end > 0; end -= band) {
+    if (!dst.HasPixels()) return false;
+    std::atomic<bool> ok{true};
+    // Bands from the bottom output rows up, so the output block is written forward. Within a
+    // band, row bands of the source fill their own columns of the buffer, then row bands of
+    // the output copy their own rows out of it.
+    for (int32_t end = w; end > 0 && ok; end -= band) {
         const int32_t first = std::max(0, end - band), count = end - first;
-        RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h));
-        for (int32_t stored = 0; stored < h; ++stored) {
-            const uint8_t* s = in.Row(uint32_t(stored));
-            if (!s) return false;
-            const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-            const int32_t j = h - 1 - stored;
-            const size_t X = size_t(clockwise ? h - 1 - j : j);
-            uint32_t* d = buffer.data() + X;
-            if (clockwise) {
-                for (int32_t k = 0; k < count; ++k) d[size_t(k) * size_t(h)] = sp[first + k];
-            } else {
-                for (int32_t k = 0; k < count; ++k)
-                    d[size_t(k) * size_t(h)] = sp[w - 1 - (first + k)];
+        const uint64_t inWindow =
+            BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+        ForEachRowBand(h, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
+            RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h),
+                         inWindow);
+            for (int32_t stored = from; stored < to; ++stored) {
+                const uint8_t* s = in.Row(uint32_t(stored));
+                if (!s) {
+                    ok = false;
+                    return;
+                }
+                const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
+                const int32_t j = h - 1 - stored;
+                const size_t X = size_t(clockwise ? h - 1 - j : j);
+                uint32_t* d = buffer.data() + X;
+                if (clockwise) {
+                    for (int32_t k = 0; k < count; ++k) d[size_t(k) * size_t(h)] = sp[first + k];
+                } else {
+                    for (int32_t k = 0; k < count; ++k)
+                        d[size_t(k) * size_t(h)] = sp[w - 1 - (first + k)];
+                }
             }
-        }
-        for (int32_t k = count - 1; k >= 0; --k) {
-            uint8_t* d = out->Row(uint32_t(w - 1 - (first + k)));
-            if (!d) return false;
-            std::memcpy(d, buffer.data() + size_t(k) * size_t(h), 4 * size_t(h));
-        }
+        });
+        if (!ok) break;
+        const uint64_t outWindow =
+            BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(count, 1));
+        ForEachRowBand(count, 1, [&](int32_t from, int32_t to, bool) {
+            RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(w),
+                          outWindow);
+            // Output row w - end + i holds buffer row count - 1 - i.
+            for (int32_t i = from; i < to; ++i) {
+                uint8_t* d = out.Row(uint32_t(w - end + i));
+                if (!d) {
+                    ok = false;
+                    return;
+                }
+                std::memcpy(d, buffer.data() + size_t(count - 1 - i) * size_t(h), 4 * size_t(h));
+            }
+        });
     }
-    return true;
+    return ok;
 }
 
 }  // namespace

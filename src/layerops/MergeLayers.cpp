@@ -1,11 +1,13 @@
 #include "layerops/MergeLayers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "core/InternalError.h"
+#include "core/RowBands.h"
 #include "history/LayerListOps.h"
 #include "platform/Feedback.h"
 #include "store/RowCursor.h"
@@ -62,8 +64,8 @@ struct Source {
     uint8_t b = 0, g = 0, r = 0;  // a mask layer's colour
 };
 
-// Composites the shown layers of the set (top first) into `merged` over its bounds.
-bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
+// The shown layers of the set, top first, each with its own reader.
+std::vector<Source> MergeSources(const std::vector<Member>& set, uint64_t window) {
     std::vector<Source> sources;
     for (auto it = set.rbegin(); it != set.rend(); ++it) {
         const Layer& l = *it->layer;
@@ -72,71 +74,92 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
         Source s;
         s.layer = &l;
         s.rows = std::make_unique<RowReader>(l.Store(), l.Block(), l.RowsOffset(), l.Stride(),
-                                             uint32_t(l.Height()));
+                                             uint32_t(l.Height()), window);
         s.opacity = l.Opacity();
         s.b = BlueOf(l.Color());
         s.g = GreenOf(l.Color());
         s.r = RedOf(l.Color());
         sources.push_back(std::move(s));
     }
-    std::unique_ptr<RowCursor> out = merged.OpenRows();
-    if (!out) return false;
+    return sources;
+}
+
+// Composites the shown layers of the set (top first) into `merged` over its bounds, in bands
+// of rows each with its own readers and cursor.
+bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
+    if (!merged.HasPixels()) return false;
     const Rect u = merged.Bounds();
-    const int32_t width = u.Width();
-    // The walk goes bottom-up through the output, as the buffers store their rows.
-    for (int32_t cy = u.bottom - 1; cy >= u.top; --cy) {
-        uint8_t* dst = out->Row(uint32_t(u.bottom - 1 - cy));
-        if (!dst) return false;
-        for (Source& s : sources) {
-            const int32_t row = s.layer->StoredRowOf(cy);
-            s.row = row >= 0 && row < s.layer->Height() ? s.rows->Row(uint32_t(row)) : nullptr;
-            if (row >= 0 && row < s.layer->Height() && !s.row) return false;
-        }
-        for (int32_t i = 0; i < width; ++i) {
-            const int32_t cx = u.left + i;
-            int32_t cov = 100, b = 0, g = 0, r = 0;
-            for (const Source& s : sources) {
-                if (!s.row) continue;
-                const int32_t col = cx - s.layer->Position().x;
-                if (col < 0 || col >= s.layer->Width()) continue;
-                int32_t pb, pg, pr, a;
-                if (s.layer->BitsPerPixel() == 32) {
-                    const uint8_t* p = s.row + 4 * size_t(col);
-                    pb = p[0];
-                    pg = p[1];
-                    pr = p[2];
-                    a = p[3];
-                } else if ((s.row[col >> 3] >> (7 - (col & 7))) & 1) {
-                    pb = s.b;
-                    pg = s.g;
-                    pr = s.r;
-                    a = 100;
-                } else {
-                    continue;
+    const int32_t width = u.Width(), height = u.Height();
+    const int32_t bands = RowBandCount(height, kLeastBandRows);
+    const uint64_t window = BandWindowBytes(RowCursor::kDefaultWindowBytes, bands);
+    const uint64_t sourceWindow = BandWindowBytes(window, int32_t(std::max<size_t>(set.size(), 1)));
+    std::atomic<bool> ok{true};
+    ForEachRowBand(height, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        std::vector<Source> sources = MergeSources(set, sourceWindow);
+        RowCursor out(merged.Store(), merged.Block(), merged.RowsOffset(), merged.Stride(),
+                      uint32_t(height), window);
+        // The walk goes bottom-up through the output, as the buffers store their rows.
+        for (int32_t stored = first; stored < end && ok; ++stored) {
+            const int32_t cy = u.bottom - 1 - stored;
+            uint8_t* dst = out.Row(uint32_t(stored));
+            if (!dst) {
+                ok = false;
+                return;
+            }
+            for (Source& s : sources) {
+                const int32_t row = s.layer->StoredRowOf(cy);
+                s.row = row >= 0 && row < s.layer->Height() ? s.rows->Row(uint32_t(row)) : nullptr;
+                if (row >= 0 && row < s.layer->Height() && !s.row) {
+                    ok = false;
+                    return;
                 }
-                const int32_t in = s.opacity * a * cov / 10000;
-                b += in * pb / 100;
-                g += in * pg / 100;
-                r += in * pr / 100;
-                cov -= in;
-                if (cov < 1) break;
             }
-            const int32_t alpha = 100 - std::max(cov, 0);
-            if (alpha > 0 && alpha < 100) {
-                // Straight colour: the sums hold it weighted by the coverage taken.
-                b = b * 100 / alpha;
-                g = g * 100 / alpha;
-                r = r * 100 / alpha;
+            for (int32_t i = 0; i < width; ++i) {
+                const int32_t cx = u.left + i;
+                int32_t cov = 100, b = 0, g = 0, r = 0;
+                for (const Source& s : sources) {
+                    if (!s.row) continue;
+                    const int32_t col = cx - s.layer->Position().x;
+                    if (col < 0 || col >= s.layer->Width()) continue;
+                    int32_t pb, pg, pr, a;
+                    if (s.layer->BitsPerPixel() == 32) {
+                        const uint8_t* p = s.row + 4 * size_t(col);
+                        pb = p[0];
+                        pg = p[1];
+                        pr = p[2];
+                        a = p[3];
+                    } else if ((s.row[col >> 3] >> (7 - (col & 7))) & 1) {
+                        pb = s.b;
+                        pg = s.g;
+                        pr = s.r;
+                        a = 100;
+                    } else {
+                        continue;
+                    }
+                    const int32_t in = s.opacity * a * cov / 10000;
+                    b += in * pb / 100;
+                    g += in * pg / 100;
+                    r += in * pr / 100;
+                    cov -= in;
+                    if (cov < 1) break;
+                }
+                const int32_t alpha = 100 - std::max(cov, 0);
+                if (alpha > 0 && alpha < 100) {
+                    // Straight colour: the sums hold it weighted by the coverage taken.
+                    b = b * 100 / alpha;
+                    g = g * 100 / alpha;
+                    r = r * 100 / alpha;
+                }
+                uint8_t* d = dst + 4 * size_t(i);
+                d[0] = uint8_t(std::min(b, 255));
+                d[1] = uint8_t(std::min(g, 255));
+                d[2] = uint8_t(std::min(r, 255));
+                d[3] = uint8_t(alpha);
             }
-            uint8_t* d = dst + 4 * size_t(i);
-            d[0] = uint8_t(std::min(b, 255));
-            d[1] = uint8_t(std::min(g, 255));
-            d[2] = uint8_t(std::min(r, 255));
-            d[3] = uint8_t(alpha);
         }
-    }
-    out->Flush();
-    return merged.Store().CheckBlock(merged.Block());
+        out.Flush();
+    });
+    return ok && merged.Store().CheckBlock(merged.Block());
 }
 
 }  // namespace

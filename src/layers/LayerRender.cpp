@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/InternalError.h"
+#include "core/RowBands.h"
 #include "layers/Compositor.h"
 #include "layers/LayerManager.h"
 #include "layers/StoredDib.h"
@@ -41,14 +42,17 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
     const bool topFirst =
         format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
 
-    std::vector<int32_t> canvasRows(static_cast<size_t>(h));
-    for (int32_t cy = 0; cy < h; ++cy) canvasRows[size_t(cy)] = cy;
-    Compositor compositor(m_layers, canvasRows, 0, w);
-    for (int32_t cy = 0; cy < h; ++cy) {
-        compositor.ComposeRow(cy, 0, nullptr, w);
-        const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
-        compositor.StoreBgr(dst + outRow * stride, step);
-    }
+    // Bands of canvas rows, each with its own compositor, write disjoint rows of `dst`.
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        std::vector<int32_t> canvasRows;
+        for (int32_t cy = first; cy < end; ++cy) canvasRows.push_back(cy);
+        Compositor compositor(m_layers, canvasRows, 0, w);
+        for (int32_t cy = first; cy < end; ++cy) {
+            compositor.ComposeRow(cy, 0, nullptr, w);
+            const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
+            compositor.StoreBgr(dst + outRow * stride, step);
+        }
+    });
     return true;
 }
 
