@@ -12,6 +12,7 @@
 
 #include "core/PercentTables.h"
 #include "layers/Layer.h"
+#include "layers/StoreMapping.h"
 #include "layers/StoredDib.h"
 #include "store/RowCursor.h"
 
@@ -20,19 +21,40 @@ namespace zelvo {
 struct LayerRows {
     const Layer* layer;
     std::unique_ptr<RowReader> reader;
+    const uint8_t* mapped = nullptr;  // stored row 0, when read in place
     const uint8_t* row = nullptr;
     uint32_t colorWord;
 
-    explicit LayerRows(const Layer* l)
-        : layer(l),
-          reader(std::make_unique<RowReader>(l->Store(), l->Block(), l->RowsOffset(), l->Stride(),
-                                             uint32_t(l->Height()),
-                                             std::max<uint64_t>(l->Stride(), uint64_t(256) << 10))),
-          colorWord(StoredDib::PixelWord(l->Color(), 100)) {}
+    // With `mapping`, the rows are read in place when it can cover them: a tile then touches
+    // only the pages of its own columns instead of copying whole rows.
+    explicit LayerRows(const Layer* l, StoreMapping* mapping = nullptr)
+        : layer(l), colorWord(StoredDib::PixelWord(l->Color(), 100)) {
+        if (mapping) mapped = MapRows(*l, *mapping);
+        if (!mapped)
+            reader = std::make_unique<RowReader>(
+                l->Store(), l->Block(), l->RowsOffset(), l->Stride(), uint32_t(l->Height()),
+                std::max<uint64_t>(l->Stride(), uint64_t(256) << 10));
+    }
+
+    static const uint8_t* MapRows(const Layer& l, StoreMapping& mapping) {
+        if (!l.HasPixels()) return nullptr;
+        const FileDynamicStore& store = l.Store();
+        const FileDynamicStore::Span payload = store.Payload(l.Block());
+        const uint64_t bytes = uint64_t(l.Stride()) * uint64_t(l.Height());
+        if (payload.length < l.RowsOffset() || payload.length - l.RowsOffset() < bytes)
+            return nullptr;
+        const uint64_t at = payload.offset + l.RowsOffset();
+        return mapping.Cover(store, at + bytes) ? mapping.At(at, bytes) : nullptr;
+    }
 
     void Fetch(int32_t cy) {
         const int32_t stored = layer->StoredRowOf(cy);
-        row = stored >= 0 && stored < layer->Height() ? reader->Row(uint32_t(stored)) : nullptr;
+        if (stored < 0 || stored >= layer->Height())
+            row = nullptr;
+        else if (mapped)
+            row = mapped + size_t(stored) * layer->Stride();
+        else
+            row = reader->Row(uint32_t(stored));
     }
     // The pixel word at canvas column cx (0 where the layer has none).
     uint32_t At(int32_t cx) const {
@@ -61,12 +83,12 @@ inline bool Shows(const Layer* l) {
 // with their places in the list.
 inline void SplitSources(const std::vector<LayerPtr>& layers, int32_t current,
                          std::vector<std::unique_ptr<LayerRows>>& sources,
-                         std::vector<int32_t>& index) {
+                         std::vector<int32_t>& index, StoreMapping* mapping = nullptr) {
     for (int32_t i = int32_t(layers.size()) - 1; i >= 0; --i) {
         if (i == current) continue;
         const Layer* l = layers[size_t(i)].get();
         if (!Shows(l) || l->Opacity() == 0) continue;
-        sources.push_back(std::make_unique<LayerRows>(l));
+        sources.push_back(std::make_unique<LayerRows>(l, mapping));
         index.push_back(i);
     }
 }

@@ -195,6 +195,7 @@ const MappedLayers* TileRenderer::PassTable(const TileFrame& frame, bool fresh) 
     if (!(m_fastScroll && !fresh && m_table && m_table->Describes(*frame.layers))) {
         m_table.reset();
         m_table = std::make_unique<MappedLayers>(*frame.layers, m_mapping);
+        m_mappingsSeen = m_mapping.Mappings();
         ++m_tablesBuilt;
     }
     return m_table->Complete() ? m_table.get() : nullptr;
@@ -379,7 +380,8 @@ void TileRenderer::BuildSplit(const TileFrame& frame, const Stale& s, int32_t cu
     // Sources top first; `index` keeps their place against the current layer.
     std::vector<std::unique_ptr<LayerRows>> sources;
     std::vector<int32_t> index;
-    SplitSources(layers, current, sources, index);
+    SplitSources(layers, current, sources, index, m_readInPlace ? &m_mapping : nullptr);
+    NoteMappings();
     TileCache::Tile& t = *s.tile;
     for (int32_t v = 0; v < kT; ++v) {
         const int32_t cy = rows[size_t(v + 1)];
@@ -427,24 +429,43 @@ int TileRenderer::ShowStroke(const TileFrame& frame, const Rect& rect) {
             const Stale s{r, c, &t};
             if (!t.splitValid || t.splitContent != m_serial || t.splitCurrent != current)
                 BuildSplit(frame, s, current);
-            ComposeOut(frame, s, current, &records);
+            ComposeOut(frame, s, current, &records, &area);
             m_damage = m_damage.Union({SlotX(c), SlotY(r), SlotX(c) + kT, SlotY(r) + kT});
             ++n;
         }
     return n;
 }
 
+void TileRenderer::NoteMappings() {
+    // A mapping made again would leave the kept table pointing into the old one.
+    if (m_mapping.Mappings() != m_mappingsSeen) m_table.reset();
+    m_mappingsSeen = m_mapping.Mappings();
+}
+
 void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t current,
-                              RowCursor* records) {
+                              RowCursor* records, const Rect* only) {
     const Layer* layer = (*frame.layers)[size_t(current)].get();
     std::unique_ptr<LayerRows> src;
-    if (Shows(layer)) src = std::make_unique<LayerRows>(layer);
+    if (Shows(layer))
+        src = std::make_unique<LayerRows>(layer, m_readInPlace ? &m_mapping : nullptr);
+    NoteMappings();
     const int32_t opacity = layer ? layer->Opacity() : 0;
     const std::vector<int32_t>& cols = m_columnMaps[size_t(s.slotColumn)];
     const std::vector<int32_t>& rows = m_rowMaps[size_t(s.slotRow)];
     TileCache::Tile& t = *s.tile;
+    // Only the pixels showing `only` change; the rest of the tile already shows them right.
+    int32_t u0 = 0, u1 = kT;
+    if (only) {
+        while (u0 < kT &&
+               (cols[size_t(u0 + 1)] < only->left || cols[size_t(u0 + 1)] >= only->right))
+            ++u0;
+        u1 = u0;
+        while (u1 < kT && cols[size_t(u1 + 1)] >= only->left && cols[size_t(u1 + 1)] < only->right)
+            ++u1;
+    }
     for (int32_t v = 0; v < kT; ++v) {
         const int32_t cy = rows[size_t(v + 1)];
+        if (only && (cy < only->top || cy >= only->bottom)) continue;
         if (src) {
             if (cy >= 0)
                 src->Fetch(cy);
@@ -452,7 +473,7 @@ void TileRenderer::ComposeOut(const TileFrame& frame, const Stale& s, int32_t cu
                 src->row = nullptr;
         }
         uint8_t* rec = records && cy >= 0 ? records->Row(uint32_t(cy)) : nullptr;
-        for (int32_t u = 0; u < kT; ++u) {
+        for (int32_t u = u0; u < u1; ++u) {
             const size_t at = size_t(v) * kT + size_t(u);
             const uint32_t ab = t.above[at], be = t.below[at];
             const int32_t cx = cols[size_t(u + 1)];

@@ -141,8 +141,11 @@ private:
     void MarkOutline(const TileFrame& frame, const Stale& s);
     void BuildSplit(const TileFrame& frame, const Stale& s, int32_t current);
     // `records`: the stroke work block, whose covered records stand in for the layer's pixels.
+    // `only`: compose just the pixels showing these canvas pixels.
     void ComposeOut(const TileFrame& frame, const Stale& s, int32_t current,
-                    RowCursor* records = nullptr);
+                    RowCursor* records = nullptr, const Rect* only = nullptr);
+    // After reading layers through the kept mapping: drops the table if it was made again.
+    void NoteMappings();
     struct PreviewMaps;
     // One slot row of the preview: the split and the kept layer words and strengths where
     // they are missing, then every tile's `out` through the dialog's rule.
@@ -164,6 +167,7 @@ private:
     // Kept from frame to frame; made again when the store's file changes.
     StoreMapping m_mapping;
     std::unique_ptr<MappedLayers> m_table;
+    uint32_t m_mappingsSeen = 0;
     long m_tablesBuilt = 0;
     // The maps of the slots laid out now, 130 entries each (pixel -1 .. 128).
     std::vector<std::vector<int32_t>> m_columnMaps;

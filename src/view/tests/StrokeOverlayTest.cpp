@@ -125,6 +125,69 @@ TEST_F(StrokeOverlayTest, PaintedTilesShowTheRecordsOverTheLayer) {
     }
 }
 
+// A stroke painted over several ticks, each refreshing only the rectangle it painted (over
+// records already shown, across tile edges): the tiles end showing what the commit shows.
+TEST_F(StrokeOverlayTest, AStrokePaintedTickByTickShowsWhatItsCommitShows) {
+    std::mt19937 rng(777);
+    DisplayRefresher refresher(1024, 768, workspace->Tables());
+    for (const float zoom : {1.0f, 0.37f, 2.5f}) {
+        SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+        auto image = RandomDocument(rng, 310, 230, 3);
+        LayerManager& lm = image->Layers();
+        lm.SelectLayerByIndex(1);
+        const LayerPtr layer = lm.CurrentLayer();
+        layer->SetVisible(true);
+        ImageView view(*image);
+        view.Resize(420, 330);
+        view.FirstDraw();
+        view.SetZoom(zoom);
+        view.RequestRender(3);
+        refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+        ASSERT_TRUE(workspace->EnsureStrokeCapacity(image->Width(), image->Height()));
+        const BlockHandle block = workspace->StrokeBlock();
+        const uint32_t rowBytes = uint32_t(image->Width()) * 5;
+        auto overlay = std::make_shared<StrokeOverlay>(workspace->Store(), block, image->Width(),
+                                                       image->Height(), layer);
+        ShowStroke(*image, overlay);
+        RowCursor rec(workspace->Store(), block, 0, rowBytes, uint32_t(image->Height()));
+        for (int tick = 0; tick < 6; ++tick) {
+            const int32_t x = int32_t(rng() % 250), y = int32_t(rng() % 180);
+            const Rect painted{x, y, x + 20 + int32_t(rng() % 40), y + 10 + int32_t(rng() % 40)};
+            for (int32_t row = painted.top; row < painted.bottom; ++row) {
+                uint8_t* r = rec.Row(uint32_t(row));
+                ASSERT_NE(r, nullptr);
+                for (int32_t col = painted.left; col < painted.right; ++col) {
+                    uint8_t* p = r + 5 * size_t(col);
+                    p[0] = uint8_t(1 + rng() % 100);
+                    for (int i = 1; i < 4; ++i) p[i] = uint8_t(rng());
+                    p[4] = uint8_t(rng() % 101);
+                }
+            }
+            overlay->Grow(painted);
+            view.RequestRenderRect(painted);
+            refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+        }
+        const std::vector<uint32_t> shown = Tiles(refresher, *image);
+
+        const Rect all = overlay->Bounds();
+        for (int32_t row = all.top; row < all.bottom; ++row) {
+            uint8_t* r = rec.Row(uint32_t(row));
+            uint8_t* l = layer->Rows()->Row(uint32_t(layer->StoredRowOf(row)));
+            ASSERT_TRUE(r && l);
+            for (int32_t col = all.left; col < all.right; ++col) {
+                uint8_t* p = r + 5 * size_t(col);
+                if (p[0] != 0) std::copy(p + 1, p + 5, l + 4 * size_t(col - layer->Position().x));
+                std::fill(p, p + 5, uint8_t(0));
+            }
+        }
+        layer->ReleaseRows();
+        ShowStroke(*image, nullptr);
+        view.RequestRender(3);
+        refresher.Serve(*image, image->ViewState().pendingRender.exchange(0));
+        EXPECT_EQ(shown, Tiles(refresher, *image));
+    }
+}
+
 TEST_F(StrokeOverlayTest, BoundsGrowFromTwoThreadsToTheUnion) {
     StrokeOverlay overlay(workspace->Store(), 0, 100, 100, nullptr);
     EXPECT_TRUE(overlay.Bounds().IsEmpty());
