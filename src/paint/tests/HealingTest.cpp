@@ -2,8 +2,10 @@
 // membrane uses every direction, the selection weight (also shifted), a source partly outside
 // the layer, a source over an empty destination, and a uniform source healed onto a gradient,
 // which must give the gradient back. The patch: where each mode heals and samples, both modes on
-// flat areas, and the large-area question whose No leaves the layer as it was.
+// flat areas, and the large-area question whose No leaves the layer as it was. The healing
+// brush: its preview paint replaced by the heal, a source partly outside the layer, and No.
 #include "paint/Healing.h"
+#include "paint/HealingBrush.h"
 #include "paint/Patch.h"
 #include "paint/tests/PaintTestSupport.h"
 
@@ -260,6 +262,61 @@ TEST_F(PatchTest, NoToTheLargeAreaQuestionLeavesTheLayer) {
     for (const Point p : {Point{0, 0}, Point{700, 900}, Point{1999, 1500}})
         EXPECT_EQ(PixelAt(*Current(), p.x, p.y),
                   (Px{uint8_t(p.x), uint8_t(p.y), uint8_t(p.x + p.y), 100}));
+}
+
+using HealingBrushTest = HealingTest;
+
+TEST_F(HealingBrushTest, TheHealReplacesThePreviewAndLeavesPixelsWithoutSource) {
+    // Flat grey 100 on the left; on the right from column 30 a checkerboard, so a healed pixel
+    // takes its detail; the stroke runs along column 8 and takes its source 30 further right,
+    // where columns 38 and 39 lie on the layer and 40 on does not.
+    Open(40, 20);
+    SetPixels(*Current(), [](int32_t x, int32_t y) {
+        if (x < 30) return Px{100, 100, 100, 80};
+        const uint8_t v = (x + y) % 2 ? 120 : 60;
+        return Px{v, uint8_t(v + 10), uint8_t(v + 20), 100};
+    });
+    StrokeSession s;
+    Paint(s, StrokeKind::Brush, BuildTip(5, 100, 100), Rgb(255, 0, 0), {{8, 6}, {8, 13}});
+    ASSERT_EQ(CommitHealingStroke(image->History(), s, {30, 0}), 1);
+    EXPECT_EQ(LastState().name, "Healing Brush Tool");
+    EXPECT_TRUE(RecordsAllZero());
+    int healed = 0;
+    for (int32_t y = 4; y <= 15; ++y)
+        for (int32_t x = 6; x <= 10; ++x) {
+            const Px p = PixelAt(*Current(), x, y);
+            // Nowhere the brush's red preview; the layer's alpha everywhere.
+            EXPECT_NE(p, (Px{0, 0, 255, 100})) << x << "," << y;
+            EXPECT_EQ(p.a, 80) << x << "," << y;
+            if (x == 10) {
+                EXPECT_EQ(p, (Px{100, 100, 100, 80})) << "source outside, y=" << y;
+            }
+            healed += p.b != 100;
+        }
+    EXPECT_GT(healed, 10) << "the checkerboard's detail came over";
+}
+
+TEST_F(HealingBrushTest, NoToTheSizeQuestionLeavesTheLayerUnchanged) {
+    // A 500-pixel hard tip drawn corner to corner over 2000 x 1501 pixels: its dirty rectangle
+    // is the whole canvas, 3,002,000 pixels.
+    Open(2000, 1501);
+    SetPixels(*Current(), [](int32_t x, int32_t y) {
+        return Px{uint8_t(x), uint8_t(y), uint8_t(x ^ y), 100};
+    });
+    const size_t states = image->History().States().size();
+    StrokeSession s;
+    Paint(s, StrokeKind::Brush, BuildTip(500, 100, 100), Rgb(255, 0, 0),
+          {{249, 249}, {1750, 1251}});
+    messages.QueueAnswer(Answer::No);
+    EXPECT_EQ(CommitHealingStroke(image->History(), s, {-100, 0}), 0);
+    EXPECT_EQ(messages.Last(),
+              "Due to the size of patches is large, may need to take some time, "
+              "whether or not to continue?");
+    EXPECT_EQ(image->History().States().size(), states);
+    EXPECT_TRUE(RecordsAllZero());
+    for (const Point p : {Point{250, 250}, Point{1000, 750}, Point{1750, 1250}})
+        EXPECT_EQ(PixelAt(*Current(), p.x, p.y),
+                  (Px{uint8_t(p.x), uint8_t(p.y), uint8_t(p.x ^ p.y), 100}));
 }
 
 }  // namespace
