@@ -140,8 +140,8 @@ public:
     // At start: the places of the last run (kept on the screen), else the defaults.
     void ShowPalettesAtStart();
     void SavePaletteLocations() const;
-    // Where palettes may float: the client area below the menu bar, on the screen (screen
-    // coordinates).
+    // Where palettes may float: the client area between the menu bar and the status bar, on the
+    // screen (screen coordinates).
     Rect PaletteArea() const;
     // The room the shown palettes take at the sides of the image windows' area.
     SideMargins PaletteRoom() const;

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "app/CColorPalette.h"
@@ -85,9 +86,15 @@ void CMainFrame::CreatePalettes() {
 }
 
 Rect CMainFrame::PaletteArea() const {
-    // The client area below the menu bar, in screen coordinates, within the screen.
+    // The client area below the menu bar and above the status bar (whose hints a palette would
+    // hide), in screen coordinates, within the screen.
     const int top = menuBar() && !menuBar()->isHidden() ? menuBar()->geometry().bottom() + 1 : 0;
-    QRect area(mapToGlobal(QPoint(0, top)), QSize(width(), std::max(0, height() - top)));
+    QStatusBar* status = statusBar();
+    // Its height, not its place: before the first layout the place is not known yet.
+    const int bottom = status && status->isVisibleTo(this)
+                           ? height() - std::max(status->height(), status->sizeHint().height())
+                           : height();
+    QRect area(mapToGlobal(QPoint(0, top)), QSize(width(), std::max(0, bottom - top)));
     if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
         area = area.intersected(s->availableGeometry());
     return ToRect(area);

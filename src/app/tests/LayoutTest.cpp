@@ -189,6 +189,9 @@ private slots:
                     return QString("%1: %2 off the screen").arg(when).arg(i);
                 if (rects[i].top() < MenuBottom(frame))
                     return QString("%1: %2 over the menu bar").arg(when).arg(i);
+                // The status bar's hints stay in sight.
+                if (rects[i].bottom() >= frame.statusBar()->mapToGlobal(QPoint(0, 0)).y())
+                    return QString("%1: %2 over the status bar").arg(when).arg(i);
                 for (size_t j = i + 1; j < rects.size(); ++j)
                     if (rects[i].intersects(rects[j]))
                         return QString("%1: %2 and %3 overlap (%4,%5 %6x%7; %8,%9 %10x%11)")
@@ -209,6 +212,12 @@ private slots:
         QString fault;
         QVERIFY2(WaitFor([&] { return (fault = check("first start")).isEmpty(); }),
                  qPrintable(fault));
+        // Palettes are placed above the status bar, or down to the frame's edge without it.
+        const int statusTop = frame.statusBar()->mapToGlobal(QPoint(0, 0)).y();
+        QVERIFY(frame.PaletteArea().bottom <= statusTop);
+        frame.statusBar()->hide();
+        QVERIFY(frame.PaletteArea().bottom > statusTop);
+        frame.statusBar()->show();
         frame.Palette(CMainFrame::kColor)->move(screen.topLeft());
         frame.OnCommand(kIdResetPalettes);
         QVERIFY2(WaitFor([&] { return (fault = check("reset")).isEmpty(); }), qPrintable(fault));
