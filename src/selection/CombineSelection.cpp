@@ -1,6 +1,10 @@
 // A selection tool's shape combined with the current selection: New, Add, Subtract or
 // Intersect, each over its own rectangle, with the empty-result rules.
+#include <cstring>
+#include <memory>
 #include <vector>
+
+#include "layers/LayerRows.h"
 
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
@@ -45,32 +49,40 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
 
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;
-    std::vector<uint8_t> old(size_t(area.Width()));
+    const int32_t w = area.Width();
+    std::vector<uint8_t> old(static_cast<size_t>(w)), bits(static_cast<size_t>(w));
     bool any = false;
-    for (int32_t cy = area.top; cy < area.bottom; ++cy) {
-        if (current) ReadMaskRow(*current, cy, area.left, area.Width(), old.data());
-        uint8_t* dst = MaskRow(*mask, cy);
-        if (!dst) return 0;
-        for (int32_t i = 0; i < area.Width(); ++i) {
-            const bool bit = shape.Bit(area.left + i, cy);
-            uint8_t v = 0;
+    {
+        // The new mask's rows go to the file by pwrite: mapped, each of its pages would fault.
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*mask);
+        if (!out) return 0;
+        const size_t stride = mask->Stride();
+        for (int32_t cy = area.top; cy < area.bottom; ++cy) {
+            if (current) ReadMaskRow(*current, cy, area.left, w, old.data());
+            uint8_t* dst = out->Row(uint32_t(mask->StoredRowOf(cy)));
+            if (!dst) return 0;
+            shape.RowBytes(cy, area.left, w, bits.data());
+            const uint8_t* b = bits.data();
+            const uint8_t* o = old.data();
+            uint8_t seen = 0;
             switch (mode) {
                 case CombineMode::New:
-                    v = bit ? 100 : 0;
+                    for (int32_t i = 0; i < w; ++i) seen |= dst[i] = uint8_t(b[i] * 100);
                     break;
                 case CombineMode::Add:
-                    v = bit ? 100 : old[size_t(i)];
+                    for (int32_t i = 0; i < w; ++i) seen |= dst[i] = b[i] ? uint8_t(100) : o[i];
                     break;
                 case CombineMode::Subtract:
-                    v = bit ? 0 : old[size_t(i)];
+                    for (int32_t i = 0; i < w; ++i) seen |= dst[i] = b[i] ? uint8_t(0) : o[i];
                     break;
                 case CombineMode::Intersect:
-                    v = bit ? old[size_t(i)] : 0;
+                    for (int32_t i = 0; i < w; ++i) seen |= dst[i] = b[i] ? o[i] : uint8_t(0);
                     break;
             }
-            dst[i] = v;
-            any = any || v != 0;
+            std::memset(dst + w, 0, stride - size_t(w));
+            any = any || seen != 0;
         }
+        if (!out->Flush()) return 0;
     }
     if (current) current->ReleaseRows();
     // Add keeps what was selected, so only the other modes can come out empty.

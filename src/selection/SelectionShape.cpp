@@ -61,6 +61,26 @@ void ShapePlane::SetRowWhere(int32_t y, int32_t from, const uint8_t* bytes, int3
         if (*in == value) row[col / 8] |= uint8_t(0x80 >> (col % 8));
 }
 
+void ShapePlane::RowBytes(int32_t y, int32_t from, int32_t count, uint8_t* out) const {
+    if (count <= 0) return;
+    std::memset(out, 0, size_t(count));
+    if (y < m_rect.top || y >= m_rect.bottom) return;
+    const int32_t begin = std::max(from, m_rect.left);
+    const int32_t end = std::min(from + count, m_rect.right);
+    if (begin >= end) return;
+    const uint8_t* row = m_bits.data() + size_t(y - m_rect.top) * m_stride;
+    uint8_t* o = out + (begin - from);
+    size_t col = size_t(begin - m_rect.left);
+    const size_t stop = size_t(end - m_rect.left);
+    for (; col < stop && col % 8; ++col) *o++ = (row[col / 8] >> (7 - col % 8)) & 1;
+    // Eight columns from each byte, the leftmost in the high bit.
+    for (; col + 8 <= stop; col += 8, o += 8) {
+        const uint8_t bits = row[col / 8];
+        for (int k = 0; k < 8; ++k) o[k] = (bits >> (7 - k)) & 1;
+    }
+    for (; col < stop; ++col) *o++ = (row[col / 8] >> (7 - col % 8)) & 1;
+}
+
 bool ShapePlane::AnySet() const {
     return std::any_of(m_bits.begin(), m_bits.end(), [](uint8_t b) { return b != 0; });
 }

@@ -38,6 +38,12 @@ TEST(ShapeRasterTest, RunsAndMatchedRowsEqualSettingEachPixel) {
             expectedMatch.Set(10, 1);
             for (int32_t x = from; x < to; ++x)
                 if (bytes[size_t(x - from)] == 2) expectedMatch.Set(x, 1);
+            // The same row read back as bytes, outside the plane as zeros.
+            std::vector<uint8_t> got(size_t(to - from), 9);
+            matched.RowBytes(1, from, to - from, got.data());
+            for (int32_t x = from; x < to; ++x)
+                ASSERT_EQ(got[size_t(x - from)], expectedMatch.Bit(x, 1) ? 1 : 0)
+                    << from << ".." << to << " at " << x;
             for (int32_t x = plane.left; x < plane.right; ++x) {
                 ASSERT_EQ(run.Bit(x, 1), expected.Bit(x, 1)) << from << ".." << to << " at " << x;
                 ASSERT_EQ(matched.Bit(x, 1), expectedMatch.Bit(x, 1))
