@@ -80,6 +80,11 @@ void CMainFrame::SetUpTools() {
             },
             Qt::QueuedConnection);
     };
+    // The clone source's cross over another document's window follows the stroke.
+    m_tools->onRepaintView = [this](Image& image) {
+        for (CChildFrame* child : Children())
+            if (&child->View()->GetImage() == &image) child->View()->viewport()->update();
+    };
     m_optionsPages = new COptionsBar(m_optionsStrip, *m_tools, this);
     // The zoom tool's page ends with the three zoom commands.
     m_optionsPages->RegisterPage(kToolZoom, [this](COptionsBar& bar, int tool, QWidget* page) {

@@ -1,6 +1,7 @@
 #include "paint/RetouchDabs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -191,8 +192,9 @@ bool StrokePainter::RetouchDab(const Rect& dab, const Rect& clip) {
                 }
             }
             uint8_t* r = rec + 5 * size_t(cx);
-            r[0] = uint8_t(c2);
             std::memcpy(r + 1, out, 4);
+            // The coverage last, as the brush does: the display reads the records meanwhile.
+            std::atomic_ref<uint8_t>(r[0]).store(uint8_t(c2), std::memory_order_release);
         }
     }
     return true;

@@ -45,12 +45,18 @@ void StrokePainter::Begin(const StrokeTarget& target, const StrokePoints& points
                       ? layer->OpenRows()
                       : nullptr;
     m_maskRows = target.mask ? target.mask->OpenRows() : nullptr;
+    const Layer* source = target.sourceLayer.get();
+    m_sourceRows = target.kind == StrokeKind::Clone && !target.sourceAll && source &&
+                           source->Kind() == LayerKind::Pixel && source->HasPixels()
+                       ? source->OpenRows()
+                       : nullptr;
 }
 
 void StrokePainter::End() {
     m_records.reset();
     m_layerRows.reset();
     m_maskRows.reset();
+    m_sourceRows.reset();
 }
 
 Rect StrokePainter::Consume(bool* ok) {
@@ -90,6 +96,7 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
     ++m_dabs;
     m_painted = m_painted.Union(clip);
     changed = changed.Union(clip);
+    if (m_target.kind == StrokeKind::Clone) return CloneDab(dab, clip);
     if (m_target.kind != StrokeKind::Brush && m_target.kind != StrokeKind::Eraser)
         return RetouchDab(dab, clip);
     const PercentTables& t = *m_target.tables;
@@ -288,7 +295,7 @@ int CommitStroke(HistoryManager& history, StrokeSession& stroke, const std::stri
         ZeroRecords(t, dirty);
         return 0;
     }
-    return CommitRecords(history, t, dirty, touched, t.kind == StrokeKind::Brush, name);
+    return CommitRecords(history, t, dirty, touched, GrowsLayer(t.kind), name);
 }
 
 void DiscardStroke(StrokeSession& stroke) {

@@ -35,8 +35,14 @@ enum class StrokeKind {
     SpongeSaturate,
     SpongeDesaturate,
     Blur,
-    Sharpen
+    Sharpen,
+    Clone
 };
+
+// Whether a stroke of the kind that leaves the layer grows the layer to take it.
+inline bool GrowsLayer(StrokeKind kind) {
+    return kind == StrokeKind::Brush || kind == StrokeKind::Clone;
+}
 
 // The stroke's point list: written only by the user-interface thread at indices the painter
 // has not read yet, the count published after the point (release) and read before the points
@@ -71,6 +77,14 @@ struct StrokeTarget {
     ColorRef foreground = 0;
     BrushTip tip;
     RetouchParams retouch;  // the tone and detail tools only
+    // The clone stamp: a stroke point p samples p + sourceOffset of `sourceLayer`, or with
+    // `sourceAll` the composite of `sourceLayers` (its document's stack) over its canvas of
+    // sourceWidth x sourceHeight, as the display shows it.
+    LayerPtr sourceLayer;
+    bool sourceAll = false;
+    std::vector<LayerPtr> sourceLayers;
+    int32_t sourceWidth = 0, sourceHeight = 0;
+    Point sourceOffset;
 };
 
 // The dab placement and the dabs: consumes the published points, walks the line between
@@ -97,6 +111,10 @@ private:
     bool Dab(Point centre, Rect& changed);
     // The dab of the tone and detail tools (in RetouchDabs.cpp).
     bool RetouchDab(const Rect& dab, const Rect& clip);
+    // The clone stamp's dab (in CloneDab.cpp).
+    bool CloneDab(const Rect& dab, const Rect& clip);
+    // The source pixels under canvas rectangle `clip` into m_cloneSource, row by row.
+    bool ReadSource(const Rect& clip);
 
     StrokeTarget m_target;
     const StrokePoints* m_points = nullptr;
@@ -108,6 +126,8 @@ private:
     Rect m_painted;
     std::unique_ptr<RowCursor> m_records, m_layerRows, m_maskRows;
     std::vector<uint8_t> m_retouchLayer, m_retouchRecords;  // a dab's pixels and their ring
+    std::unique_ptr<RowCursor> m_sourceRows;
+    std::vector<uint8_t> m_cloneSource;  // a clone dab's source pixels
 };
 
 // One stroke shared by the user-interface thread and the painter thread, with the flags of the

@@ -56,6 +56,9 @@ public:
     virtual void Forget(const Image& /*image*/) {}
     // Lines the tool draws over the picture while it works.
     virtual void Overlay(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
+    // Lines the tool draws while it works over the view of another document than its own
+    // (the clone source's cross).
+    virtual void OverlayOther(ImageView& /*view*/, OverlayCanvas& /*canvas*/) {}
     // The selection outline must hold still while the tool draws over it.
     virtual bool HoldsOutline() const { return false; }
     virtual CursorShape Cursor() const { return CursorShape::Cross; }

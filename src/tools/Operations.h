@@ -19,6 +19,7 @@ std::unique_ptr<MouseOperation> MakeMeasureTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEyedropperTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeCloneTool(ToolController& tools);
 // Lighten/darken, sponge, blur or sharpen by tool id.
 std::unique_ptr<MouseOperation> MakeRetouchTool(ToolController& tools, int id);
 std::unique_ptr<MouseOperation> MakePatchTool(ToolController& tools);

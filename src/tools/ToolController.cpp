@@ -37,6 +37,7 @@ ToolController::ToolController() {
     m_operations[kToolEyedropper] = MakeEyedropperTool(*this);
     m_operations[kToolBrush] = MakeBrushTool(*this);
     m_operations[kToolEraser] = MakeEraserTool(*this);
+    m_operations[kToolCloneStamp] = MakeCloneTool(*this);
     for (int id : {kToolLightenDarken, kToolSponge, kToolBlur, kToolSharpen})
         m_operations[id] = MakeRetouchTool(*this, id);
     m_operations[kToolPatch] = MakePatchTool(*this);
@@ -46,6 +47,9 @@ ToolController::ToolController() {
     m_operations[kToolFreeTransform] = MakeFreeTransformTool(*this);
     m_operations[kToolText] = MakeTextTool(*this);
     m_options.onApply = [this](int tool, const std::string& key) {
+        // Turning "Aligned" off lets the next aligned stroke fix its offset anew.
+        if (tool == kToolCloneStamp && key == "aligned" && m_options.GetInt(tool, key) == 0)
+            m_source.offsetFixed = false;
         if (tool != kToolText) return;
         TextSessionInfo* text = TextSession();
         text->ApplyOption(
@@ -218,6 +222,7 @@ bool ToolController::ZoomCommand(ImageView& view, bool in) {
 
 void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
     if (m.button != kLeftButton || !view.GetImage().IsReady()) return;
+    m_altHeld = (m.modifiers & kAlt) != 0;
     const bool space = (m.modifiers & kSpace) || m_spaceHeld;
     if (!IsBusy() && (space || (m.modifiers & kControl))) {
         m_nudge.Record();
@@ -241,6 +246,7 @@ void ToolController::MouseDown(ImageView& view, const ViewMouse& m) {
 }
 
 void ToolController::MouseMove(ImageView& view, const ViewMouse& m) {
+    m_altHeld = (m.modifiers & kAlt) != 0;
     if (!Follows(view)) return;
     if (m_temporaryActive.load()) {
         if (MouseOperation* op = Operation(m_temporary)) op->Move(view, m);
@@ -287,6 +293,8 @@ bool ToolController::KeyWithoutView(int key, bool down, int modifiers) {
 
 bool ToolController::HandleKey(ImageView* view, int key, bool down, int modifiers) {
     if (key >= 'a' && key <= 'z') key -= 'a' - 'A';
+    // The Alt key's own events may not carry the modifier yet (down) or still (up).
+    m_altHeld = key == kKeyAlt ? down : (modifiers & kAlt) != 0;
     if (!down) {
         if (key == kKeySpace) m_spaceHeld = false;
         if (m_temporaryCursorShown && (key == kKeySpace || key == kKeyControl))
@@ -364,6 +372,7 @@ void ToolController::CaptureLost(ImageView& view) {
 
 void ToolController::ViewClosing(ImageView& view) {
     m_nudge.Forget(view.GetImage());
+    if (m_source.view == &view) m_source.Clear();
     for (auto& [id, op] : m_operations) op->Forget(view.GetImage());
     if (&view != m_view) {
         if (MouseOperation* op = IsBusy() ? ActiveOperation() : nullptr) op->ViewGone(view);
@@ -383,7 +392,10 @@ void ToolController::Overlay(ImageView& view, OverlayCanvas& canvas) {
     }
     if (m_temporaryActive.load()) return;
     MouseOperation* op = Operation(CurrentTool());
-    if (op && op->OverlayWhenIdle()) op->Overlay(view, canvas);
+    if (op && IsBusy())
+        op->OverlayOther(view, canvas);
+    else if (op && op->OverlayWhenIdle())
+        op->Overlay(view, canvas);
 }
 
 void ToolController::PainterTick() {
@@ -431,6 +443,8 @@ CursorInfo ToolController::Cursor(const ImageView& view) const {
     if (tool == kToolHand) return {CursorShape::Hand, 0};
     if (tool == kToolMove) return {CursorShape::Move, 0};
     if (m_plainCursors) return {CursorShape::Arrow, 0};
+    if ((tool == kToolCloneStamp || tool == kToolHealingBrush) && m_altHeld && !IsBusy())
+        return {CursorShape::Source, 0};
     if (IsBrushDriven(tool)) {
         const float zoom = const_cast<ImageView&>(view).Zoom();
         const int size = std::clamp(int(float(m_options.Diameter()) * zoom), 5, 200);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/CloneSource.h"
 #include "tools/ColorPair.h"
 #include "tools/CropSize.h"
 #include "tools/MouseOperation.h"
@@ -116,6 +117,15 @@ public:
     // The shared gestures of the selection tools.
     SelectionNudge& Nudge() { return m_nudge; }
 
+    // The clone stamp's and healing brush's source (Alt-click).
+    CloneSource& Source() { return m_source; }
+    // A tool's lines over the view of another document than the one it works on changed (the
+    // clone source's cross): that view repaints. User-interface thread.
+    std::function<void(Image&)> onRepaintView;
+    void RepaintView(Image& image) {
+        if (onRepaintView) onRepaintView(image);
+    }
+
     // ToolEvents
     void MouseDown(ImageView& view, const ViewMouse& m) override;
     void MouseMove(ImageView& view, const ViewMouse& m) override;
@@ -170,6 +180,8 @@ private:
     SelectionNudge m_nudge;
     CropPresetList m_cropPresets;
     bool m_plainCursors = false;
+    CloneSource m_source;
+    bool m_altHeld = false;  // the source cursor of the clone stamp and healing brush
 };
 
 }  // namespace zelvo

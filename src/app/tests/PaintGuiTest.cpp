@@ -108,6 +108,37 @@ private slots:
         QCOMPARE(image.History().States().size(), statesBefore + 3);
     }
 
+    void aRetouchStrokeShowsWhilePaintingAsTheBrushDoes() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 400, 300);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        ToolController& tools = frame.Tools();
+        QVERIFY(tools.SelectTool(kToolLightenDarken));
+        tools.Options().Set(0, "diameter", "9");
+        tools.Options().Set(0, "hardness", "100");
+        tools.Options().Set(kToolLightenDarken, "tone", "dark");
+        tools.Options().Set(kToolLightenDarken, "range", "highlights");
+        const Point from{40, 100}, to{300, 100}, mid{170, 100};
+        QVERIFY(ShowsComposite(view));
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, ClientOf(view, from));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(view->viewport(),
+                             ClientOf(view, {from.x + (to.x - from.x) * i / 8, from.y}));
+        QVERIFY(tools.IsBusy());
+        // Dark over white in the highlights takes 85 off at full coverage.
+        QVERIFY2(WaitFor([&] { return Shown(view, ClientOf(view, mid)) == 0xAAAAAAu; }),
+                 "the darkening does not show while painting");
+        QCOMPARE(LayerPixel(image, mid), 0x64FFFFFFu);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, ClientOf(view, to));
+        QVERIFY(!tools.IsBusy());
+        QCOMPARE(LayerPixel(image, mid), 0x64AAAAAAu);
+        QCOMPARE(StateDisplayName(image.History().States().back()), std::string("Darken Tool"));
+        QVERIFY(ShowsComposite(view));
+        QVERIFY(!image.ViewState().renderStroke);
+    }
+
     void thePopupSlidersAndTheModelFollowEachOther() {
         Program program;
         CMainFrame& frame = program.Frame();
