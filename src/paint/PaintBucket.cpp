@@ -1,8 +1,5 @@
 #include "paint/PaintBucket.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -59,18 +56,6 @@ int32_t RunEnd(const uint8_t* row, int32_t x, int32_t end, uint8_t value) {
     }
     while (x < end && row[x] == value) ++x;
     return x;
-}
-
-// Takes the write faults of a mapped range in one call instead of one trap per page (dear on a
-// virtual machine). Only a hint: without it the pages fault in as they are touched.
-void PrefaultForWrite(uint8_t* data, size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    const uintptr_t from = uintptr_t(data) / page * page;
-    madvise(reinterpret_cast<void*>(from), uintptr_t(data) + bytes - from, MADV_POPULATE_WRITE);
-#else
-    (void)data, (void)bytes;
-#endif
 }
 
 // The start of the run of candidates that ends just before x.

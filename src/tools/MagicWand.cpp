@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "core/InternalError.h"
 #include "doc/Image.h"
 #include "layers/Layer.h"
+#include "layers/LayerRows.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
@@ -84,7 +86,7 @@ public:
     CandidateRows(MappedView view, Layer& layer, const ColorBox& box)
         : m_view(std::move(view)),
           m_layer(layer),
-          m_rows(layer.Rows()),
+          m_rows(OpenRowReader(layer)),
           m_box(box),
           m_w(layer.Width()),
           m_h(layer.Height()),
@@ -112,6 +114,7 @@ private:
         if (m_failed || !m_rows) return false;
         m_bands[b] = true;  // from here on its bytes are to be zeroed
         const int32_t top = int32_t(b) * kBandRows, bottom = std::min(m_h, top + kBandRows);
+        PrefaultForWrite(Bytes(top), BandBytes(b));
         // Stored rows run bottom-up: the band is read in the file's order.
         for (int32_t y = bottom - 1; y >= top; --y) {
             const uint8_t* p = m_rows->Row(uint32_t(StoredDib::StoredRow(y, m_h)));
@@ -126,7 +129,8 @@ private:
 
     MappedView m_view;
     Layer& m_layer;
-    RowCursor* m_rows;
+    // Read by pread: the layer is only read, and a mapped window would fault on every page.
+    std::unique_ptr<RowReader> m_rows;
     ColorBox m_box;
     int32_t m_w, m_h;
     std::vector<bool> m_bands;
