@@ -13,11 +13,22 @@ uint32_t DesaturatePixel(uint32_t p, int32_t s) {
                      ChA(p));
 }
 
+uint32_t DesaturateFull(uint32_t p) {
+    // At 100 the mix gives the mean itself; the division by 3 is a multiply-shift, exact up
+    // to 3 x 255.
+    const uint32_t grey = ((p & 0xff) + ((p >> 8) & 0xff) + ((p >> 16) & 0xff)) * 43691u >> 17;
+    return (p >> 24) == 0 ? p : (p & 0xff000000u) | grey * 0x010101u;
+}
+
 int ApplyDesaturate(HistoryManager& history) {
     return RunRowAdjustment(history, "Desaturate",
                             [](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+                                if (!s) {
+                                    for (int32_t i = 0; i < n; ++i) dst[i] = DesaturateFull(src[i]);
+                                    return;
+                                }
                                 for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = DesaturatePixel(src[i], s ? s[i] : 100);
+                                    dst[i] = DesaturatePixel(src[i], s[i]);
                             });
 }
 

@@ -11,11 +11,19 @@ uint32_t InvertPixel(uint32_t p, int32_t s) {
                      StrengthMix(r, 255 - r, s), ChA(p));
 }
 
+uint32_t InvertFull(uint32_t p) {
+    // At 100 the mix gives 255 - v itself: B, G and R flip, A stays.
+    return (p >> 24) == 0 ? p : p ^ 0x00ffffffu;
+}
+
 int ApplyInvert(HistoryManager& history) {
     return RunRowAdjustment(history, "Invert Color",
                             [](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = InvertPixel(src[i], s ? s[i] : 100);
+                                if (!s) {
+                                    for (int32_t i = 0; i < n; ++i) dst[i] = InvertFull(src[i]);
+                                    return;
+                                }
+                                for (int32_t i = 0; i < n; ++i) dst[i] = InvertPixel(src[i], s[i]);
                             });
 }
 

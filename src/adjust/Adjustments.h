@@ -19,6 +19,9 @@ using Table256 = std::array<int32_t, 256>;
 // Invert ("Invert Color") and Desaturate: transparent pixels are kept.
 uint32_t InvertPixel(uint32_t p, int32_t strength);
 uint32_t DesaturatePixel(uint32_t p, int32_t strength);
+// The same at strength 100, without the mix (the passes without a selection).
+uint32_t InvertFull(uint32_t p);
+uint32_t DesaturateFull(uint32_t p);
 int ApplyInvert(HistoryManager& history);
 int ApplyDesaturate(HistoryManager& history);
 

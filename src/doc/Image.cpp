@@ -1,9 +1,11 @@
 #include "doc/Image.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "core/RowBands.h"
 #include "doc/DocumentWatcher.h"
 #include "files/RasterFile.h"
 #include "layerops/Zld.h"
@@ -144,23 +146,33 @@ void Image::StateSettled() {
 bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
     LayerPtr layer = m_layers.CurrentLayer();
     if (!layer || !layer->HasPixels()) return false;
-    const int32_t w = picture.Width();
+    const int32_t w = picture.Width(), h = picture.Height();
     // Whole rows go to the file by pwrite: mapping every page of a fresh layer costs a fault
-    // per page, and a full disk becomes a failed write instead of a crash.
-    RowWriter rows(m_layers.Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
-                   uint32_t(layer->Height()));
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        uint8_t* dst = rows.Row(uint32_t(y));  // both bottom row first
-        if (!dst) return false;
-        const uint8_t* src = picture.BottomRow(y);
-        for (int32_t x = 0; x < w; ++x) {
-            dst[4 * x] = src[3 * x];
-            dst[4 * x + 1] = src[3 * x + 1];
-            dst[4 * x + 2] = src[3 * x + 2];
-            dst[4 * x + 3] = 100;
+    // per page, and a full disk becomes a failed write instead of a crash. Bands of rows each
+    // have their own writer.
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::atomic<bool> ok{true};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        RowWriter rows(m_layers.Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
+                       uint32_t(layer->Height()), window);
+        for (int32_t y = first; y < end && ok; ++y) {
+            uint8_t* dst = rows.Row(uint32_t(y));  // both bottom row first
+            if (!dst) {
+                ok = false;
+                return;
+            }
+            const uint8_t* src = picture.BottomRow(y);
+            for (int32_t x = 0; x < w; ++x) {
+                dst[4 * x] = src[3 * x];
+                dst[4 * x + 1] = src[3 * x + 1];
+                dst[4 * x + 2] = src[3 * x + 2];
+                dst[4 * x + 3] = 100;
+            }
         }
-    }
-    return rows.Flush() && m_layers.Store().CheckBlock(layer->Block());
+        if (!rows.Flush()) ok = false;
+    });
+    return ok && m_layers.Store().CheckBlock(layer->Block());
 }
 
 void Image::Finish(const std::string& path, int32_t resolution) {

@@ -66,21 +66,35 @@ bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes) {
         ForEachRowBand(h, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
             RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h),
                          inWindow);
-            for (int32_t stored = from; stored < to; ++stored) {
-                const uint8_t* s = in.Row(uint32_t(stored));
-                if (!s) {
-                    ok = false;
-                    return;
+            // Sixteen source rows at a time, so that each buffer row takes a whole cache line
+            // of them at once instead of one word per source row.
+            constexpr int32_t kGroup = 16;
+            std::vector<uint32_t> group(size_t(kGroup) * size_t(count));
+            for (int32_t g0 = from; g0 < to; g0 += kGroup) {
+                const int32_t n = std::min(kGroup, to - g0);
+                for (int32_t i = 0; i < n; ++i) {
+                    const uint8_t* s = in.Row(uint32_t(g0 + i));
+                    if (!s) {
+                        ok = false;
+                        return;
+                    }
+                    const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
+                    uint32_t* line = group.data() + size_t(i) * size_t(count);
+                    if (clockwise)
+                        std::memcpy(line, sp + first, 4 * size_t(count));
+                    else
+                        for (int32_t k = 0; k < count; ++k) line[k] = sp[w - 1 - (first + k)];
                 }
-                const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-                const int32_t j = h - 1 - stored;
-                const size_t X = size_t(clockwise ? h - 1 - j : j);
-                uint32_t* d = buffer.data() + X;
-                if (clockwise) {
-                    for (int32_t k = 0; k < count; ++k) d[size_t(k) * size_t(h)] = sp[first + k];
-                } else {
-                    for (int32_t k = 0; k < count; ++k)
-                        d[size_t(k) * size_t(h)] = sp[w - 1 - (first + k)];
+                // Stored row `stored` lands in buffer column `stored` (clockwise) or
+                // h - 1 - stored (counterclockwise).
+                for (int32_t k = 0; k < count; ++k) {
+                    uint32_t* d = buffer.data() + size_t(k) * size_t(h);
+                    const uint32_t* c = group.data() + size_t(k);
+                    if (clockwise)
+                        for (int32_t i = 0; i < n; ++i) d[g0 + i] = c[size_t(i) * size_t(count)];
+                    else
+                        for (int32_t i = 0; i < n; ++i)
+                            d[h - 1 - g0 - i] = c[size_t(i) * size_t(count)];
                 }
             }
         });

@@ -509,3 +509,22 @@ TEST_F(AdjustRowsTest, RowAdjustmentsOnEveryShapeMatchTheRule) {
 
 }  // namespace
 }  // namespace zelvo::test
+
+namespace zelvo::test {
+namespace {
+
+// The passes without a selection skip the strength mix: the same words as the mix at 100, over
+// every B, G, R triple on a grid through both ends and every kind of alpha.
+TEST(FullStrength, InvertAndDesaturateGiveTheMixAt100) {
+    for (int a : {0, 1, 57, 100})
+        for (int b = 0; b < 256; b += 3)
+            for (int g = 0; g < 256; g += 5)
+                for (int r : {0, 1, 2, 127, 128, 253, 254, 255}) {
+                    const uint32_t p = MakePixel(b, g, r, a);
+                    ASSERT_EQ(InvertFull(p), InvertPixel(p, 100)) << std::hex << p;
+                    ASSERT_EQ(DesaturateFull(p), DesaturatePixel(p, 100)) << std::hex << p;
+                }
+}
+
+}  // namespace
+}  // namespace zelvo::test

@@ -3,6 +3,7 @@
 // states and their undo.
 #include <gtest/gtest.h>
 
+#include "core/RowBands.h"
 #include "geometry/RotateCanvas.h"
 #include "geometry/TransformLayer.h"
 #include "geometry/tests/GeometryTestSupport.h"
@@ -32,23 +33,36 @@ protected:
 };
 
 TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeAndBandSize) {
-    MakeDocument(7, 5, Distinct);
-    const LayerPtr src = layers->LayerAt(0);
-    const Pixels p = ReadPixels(*src);
-    for (int code = kRotateCounterclockwise; code <= kFlipVertical; ++code) {
-        // One band, bands of two rows, and bands of one row (the buffer's smallest).
-        for (size_t band : {kTurnBandBytes, size_t(2 * 4 * 5), size_t(1)}) {
-            int32_t w = 0, h = 0;
-            RotatedCanvasSize(code, 7, 5, w, h);
-            Layer dst(*store);
-            ASSERT_TRUE(dst.Create(w, h, LayerKind::Pixel, 99));
-            ASSERT_TRUE(TurnPixels(*src, dst, code, band));
-            EXPECT_EQ(ReadPixels(dst), Expected(p, code)) << "code " << code << " band " << band;
+    // A picture lower than the quarter turn's group of source rows, and one taller than two
+    // groups with a part group left; on one thread and in three bands of rows.
+    struct Size {
+        int32_t w, h;
+    };
+    for (const Size size : {Size{7, 5}, Size{23, 41}}) {
+        MakeDocument(size.w, size.h, Distinct);
+        const LayerPtr src = layers->LayerAt(0);
+        const Pixels p = ReadPixels(*src);
+        for (int32_t threads : {1, 3}) {
+            const ScopedPassThreads scoped(threads);
+            for (int code = kRotateCounterclockwise; code <= kFlipVertical; ++code) {
+                // One band, bands of two rows, and bands of one row (the buffer's smallest).
+                for (size_t band : {kTurnBandBytes, size_t(2 * 4 * size.h), size_t(1)}) {
+                    int32_t w = 0, h = 0;
+                    RotatedCanvasSize(code, size.w, size.h, w, h);
+                    Layer dst(*store);
+                    ASSERT_TRUE(dst.Create(w, h, LayerKind::Pixel, 99));
+                    ASSERT_TRUE(TurnPixels(*src, dst, code, band));
+                    EXPECT_EQ(ReadPixels(dst), Expected(p, code))
+                        << size.w << "x" << size.h << " code " << code << " band " << band
+                        << " threads " << threads;
+                }
+            }
         }
     }
+    const LayerPtr src = layers->LayerAt(0);
     Layer wrong(*store);
-    ASSERT_TRUE(wrong.Create(7, 5, LayerKind::Pixel, 98));
-    EXPECT_FALSE(TurnPixels(*src, wrong, kRotateClockwise));  // needs 5 x 7
+    ASSERT_TRUE(wrong.Create(23, 41, LayerKind::Pixel, 98));
+    EXPECT_FALSE(TurnPixels(*src, wrong, kRotateClockwise));  // needs 41 x 23
     EXPECT_FALSE(TurnPixels(*src, wrong, 6));
 }
 
