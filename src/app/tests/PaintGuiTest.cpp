@@ -2,6 +2,7 @@
 // while the button is still down (the tool poller paints, the view refreshes the painted
 // rectangles) and lands in the layer at the release as one history state; the brush pop-up's
 // sliders and the options model follow each other; non-raster layers are refused.
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
@@ -137,6 +138,51 @@ private slots:
         QCOMPARE(StateDisplayName(image.History().States().back()), std::string("Darken Tool"));
         QVERIFY(ShowsComposite(view));
         QVERIFY(!image.ViewState().renderStroke);
+    }
+
+    void theClonePageTheAltClickAndAClonedStrokeShownLive() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 400, 300);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        ToolController& tools = frame.Tools();
+        tools.Colors().SetForeground(Rgb(0, 0, 200));
+        QTest::keyClick(view, 'B');
+        tools.Options().Set(0, "diameter", "21");
+        tools.Options().Set(0, "hardness", "100");
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, ClientOf(view, {60, 60}));
+        QTest::keyClick(view, 'S');
+        QCOMPARE(int(tools.CurrentTool()), int(kToolCloneStamp));
+        QWidget* page = frame.OptionsStrip()->currentWidget();
+        auto* aligned = page->findChild<QCheckBox*>("aligned");
+        auto* all = page->findChild<QCheckBox*>("all-layers");
+        QVERIFY(aligned && all);
+        QVERIFY(!aligned->isChecked() && !all->isChecked());
+        QTest::mouseClick(aligned, Qt::LeftButton);
+        QCOMPARE(tools.Options().Get(kToolCloneStamp, "aligned"), std::string("1"));
+        // Alt held: the source cursor; the Alt-click picks the source and paints nothing.
+        view->setFocus();
+        QTest::keyPress(view, Qt::Key_Alt);
+        QCOMPARE(view->viewport()->cursor().hotSpot(), QPoint(16, 16));
+        const size_t states = image.History().States().size();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::AltModifier,
+                          ClientOf(view, {60, 60}));
+        QTest::keyRelease(view, Qt::Key_Alt);
+        QVERIFY(tools.Source().view != nullptr);
+        QCOMPARE(image.History().States().size(), states);
+        QVERIFY(view->viewport()->cursor().hotSpot() != QPoint(16, 16));
+        // The copied blue shows before the release.
+        const Point at{250, 150};
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, ClientOf(view, at));
+        QTest::mouseMove(view->viewport(), ClientOf(view, {at.x + 2, at.y}));
+        QVERIFY2(WaitFor([&] { return Shown(view, ClientOf(view, at)) == 0x0000C8u; }),
+                 "the clone does not show while painting");
+        QCOMPARE(LayerPixel(image, at), 0x64FFFFFFu);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, ClientOf(view, {at.x + 2, at.y}));
+        QCOMPARE(LayerPixel(image, at), 0x640000C8u);
+        QCOMPARE(StateDisplayName(image.History().States().back()),
+                 std::string("Clone Stamp Tool"));
     }
 
     void thePopupSlidersAndTheModelFollowEachOther() {
