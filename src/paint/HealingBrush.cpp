@@ -5,18 +5,23 @@
 
 namespace zelvo {
 
-int CommitHealingStroke(HistoryManager& history, StrokeSession& stroke, Point sourceOffset) {
+namespace {
+
+Rect DirtyRect(StrokeSession& stroke) {
+    const StrokeTarget& t = stroke.Painter().Target();
+    return stroke.Dirty()
+        .Union(stroke.Painter().Painted())
+        .Intersect({0, 0, t.canvasWidth, t.canvasHeight});
+}
+
+}  // namespace
+
+bool HealStroke(StrokeSession& stroke, Point sourceOffset) {
     StrokePainter& painter = stroke.Painter();
-    const StrokeTarget t = painter.Target();
-    const Rect dirty =
-        stroke.Dirty().Union(painter.Painted()).Intersect({0, 0, t.canvasWidth, t.canvasHeight});
-    if (painter.Dabs() == 0 || dirty.IsEmpty() || !t.layer || t.layer->Kind() != LayerKind::Pixel ||
-        !ConfirmHealSize(dirty)) {
-        DiscardStroke(stroke);
-        return 0;
-    }
-    const uint64_t touched = painter.Touched();
-    painter.End();
+    const StrokeTarget& t = painter.Target();
+    const Rect dirty = DirtyRect(stroke);
+    if (painter.Dabs() == 0 || dirty.IsEmpty()) return true;
+    if (!t.layer || t.layer->Kind() != LayerKind::Pixel || !ConfirmHealSize(dirty)) return false;
     HealSetup s;
     s.store = t.store;
     s.records = t.records;
@@ -26,12 +31,22 @@ int CommitHealingStroke(HistoryManager& history, StrokeSession& stroke, Point so
     s.source = t.layer.get();
     s.sourceOffset = sourceOffset;
     s.mask = t.mask.get();
-    if (!HealRecords(s, dirty)) {
-        // The clone preview is no heal: nothing is committed rather than the preview.
-        ZeroRecords(t, dirty);
-        AppMessages().Show("程序内部出现错误! 1052");
+    if (HealRecords(s, dirty)) return true;
+    // The clone preview is no heal: nothing is committed rather than the preview.
+    AppMessages().Show("程序内部出现错误! 1052");
+    return false;
+}
+
+int CommitHealingStroke(HistoryManager& history, StrokeSession& stroke, Point sourceOffset) {
+    StrokePainter& painter = stroke.Painter();
+    if (painter.Dabs() == 0 || !HealStroke(stroke, sourceOffset)) {
+        DiscardStroke(stroke);
         return 0;
     }
+    const StrokeTarget t = painter.Target();
+    const Rect dirty = DirtyRect(stroke);
+    const uint64_t touched = painter.Touched();
+    painter.End();
     return CommitRecords(history, t, dirty, touched, true, "Healing Brush Tool");
 }
 

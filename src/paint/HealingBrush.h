@@ -8,6 +8,12 @@
 
 namespace zelvo {
 
+// After StrokeSession::Stop, before the commit: the large-area question, then the healing pass
+// over the stroke's dirty rectangle, the source `sourceOffset` from each pixel on the stroke's
+// layer, weighted by the stroke's selection. False when the stroke is to be discarded (No, or
+// the pass could not run, which is reported).
+bool HealStroke(StrokeSession& stroke, Point sourceOffset);
+
 // After StrokeSession::Stop: the large-area question first (No discards the stroke and the
 // layer stays as it was), then the healing pass over the stroke's dirty rectangle, the source
 // `sourceOffset` from each pixel on the stroke's layer, weighted by the stroke's selection, and
