@@ -20,6 +20,7 @@ std::unique_ptr<MouseOperation> MakeEyedropperTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeBrushTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeEraserTool(ToolController& tools);
 std::unique_ptr<MouseOperation> MakeCloneTool(ToolController& tools);
+std::unique_ptr<MouseOperation> MakeHealingBrushTool(ToolController& tools);
 // Lighten/darken, sponge, blur or sharpen by tool id.
 std::unique_ptr<MouseOperation> MakeRetouchTool(ToolController& tools, int id);
 std::unique_ptr<MouseOperation> MakePatchTool(ToolController& tools);

@@ -38,6 +38,7 @@ ToolController::ToolController() {
     m_operations[kToolBrush] = MakeBrushTool(*this);
     m_operations[kToolEraser] = MakeEraserTool(*this);
     m_operations[kToolCloneStamp] = MakeCloneTool(*this);
+    m_operations[kToolHealingBrush] = MakeHealingBrushTool(*this);
     for (int id : {kToolLightenDarken, kToolSponge, kToolBlur, kToolSharpen})
         m_operations[id] = MakeRetouchTool(*this, id);
     m_operations[kToolPatch] = MakePatchTool(*this);
