@@ -72,7 +72,7 @@ ReadBufferPool& ReadBuffers() {
 }  // namespace
 
 Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
-                       int32_t colBegin, int32_t colEnd) {
+                       int32_t colBegin, int32_t colEnd, uint64_t allWindowsBytes) {
     struct Shown {
         const Layer* layer;
         std::vector<uint32_t> plan;
@@ -100,7 +100,7 @@ Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<in
     }
     // The buffers' sum stays bounded however many layers there are.
     const uint64_t window =
-        shown.empty() ? 0 : std::min<uint64_t>(kWindowBytes, kAllWindowsBytes / shown.size());
+        shown.empty() ? 0 : std::min<uint64_t>(kWindowBytes, allWindowsBytes / shown.size());
     for (Shown& v : shown) {
         const Layer* layer = v.layer;
         const bool mask = layer->BitsPerPixel() == 1;

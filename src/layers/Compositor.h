@@ -71,9 +71,10 @@ public:
     // Builds the table of contributing layers, top first, for a pass that composes the canvas
     // rows `rows` in that order (monotonic; repeats allowed) within canvas columns
     // [colBegin, colEnd). Pixels of a layer outside the canvas never take part: callers ask
-    // only for canvas points.
+    // only for canvas points. Passes that run several compositors at once give each a share of
+    // the buffers' budget.
     Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
-               int32_t colBegin, int32_t colEnd);
+               int32_t colBegin, int32_t colEnd, uint64_t allWindowsBytes = kAllWindowsBytes);
     // Reads the table's layers in place; any pass of rows and columns.
     explicit Compositor(const MappedLayers& table);
     ~Compositor();

@@ -42,11 +42,14 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
     const bool topFirst =
         format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
 
-    // Bands of canvas rows, each with its own compositor, write disjoint rows of `dst`.
+    // Bands of canvas rows, each with its own compositor, write disjoint rows of `dst`; their
+    // read buffers together stay within one compositor's budget, whatever the core count.
+    const uint64_t budget =
+        BandWindowBytes(Compositor::kAllWindowsBytes, RowBandCount(h, kLeastBandRows));
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         std::vector<int32_t> canvasRows;
         for (int32_t cy = first; cy < end; ++cy) canvasRows.push_back(cy);
-        Compositor compositor(m_layers, canvasRows, 0, w);
+        Compositor compositor(m_layers, canvasRows, 0, w, budget);
         for (int32_t cy = first; cy < end; ++cy) {
             compositor.ComposeRow(cy, 0, nullptr, w);
             const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
