@@ -55,18 +55,11 @@ bool StrokePainter::CloneDab(const Rect& dab, const Rect& clip) {
     const Rect mb = mask ? mask->Bounds() : Rect{};
     const size_t w = size_t(clip.Width());
     for (int32_t cy = clip.top; cy < clip.bottom; ++cy) {
-        uint8_t* rec = m_records->Row(uint32_t(cy));
-        if (!rec) return false;
-        const uint8_t* lrow = nullptr;
-        if (cy >= lb.top && cy < lb.bottom) {
-            lrow = m_layerRows->Row(uint32_t(layer->StoredRowOf(cy)));
-            if (!lrow) return false;
-        }
-        const uint8_t* mrow = nullptr;
-        if (m_maskRows && cy >= mb.top && cy < mb.bottom) {
-            mrow = m_maskRows->Row(uint32_t(mask->StoredRowOf(cy)));
-            if (!mrow) return false;
-        }
+        DabRow row;
+        if (!RowOf(cy, row)) return false;
+        uint8_t* rec = row.records;
+        const uint8_t* lrow = row.layer;
+        const uint8_t* mrow = row.mask;
         const uint8_t* src = &m_cloneSource[size_t(cy - clip.top) * w * 4];
         for (int32_t cx = clip.left; cx < clip.right; ++cx) {
             const int tv = tip.At(cy - dab.top, cx - dab.left);

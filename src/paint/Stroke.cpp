@@ -88,6 +88,23 @@ Rect StrokePainter::Consume(bool* ok) {
     return changed;
 }
 
+bool StrokePainter::RowOf(int32_t cy, DabRow& row) {
+    row = {};
+    row.records = m_records->Row(uint32_t(cy));
+    if (!row.records) return false;
+    const Layer* layer = m_target.layer.get();
+    if (m_layerRows && cy >= layer->Bounds().top && cy < layer->Bounds().bottom) {
+        row.layer = m_layerRows->Row(uint32_t(layer->StoredRowOf(cy)));
+        if (!row.layer) return false;
+    }
+    const Layer* mask = m_target.mask.get();
+    if (m_maskRows && cy >= mask->Bounds().top && cy < mask->Bounds().bottom) {
+        row.mask = m_maskRows->Row(uint32_t(mask->StoredRowOf(cy)));
+        if (!row.mask) return false;
+    }
+    return true;
+}
+
 bool StrokePainter::Dab(Point centre, Rect& changed) {
     const BrushTip& tip = m_target.tip;
     const Rect dab = DabRect(centre, tip.side);
@@ -108,18 +125,11 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
     const uint8_t fore[3] = {BlueOf(m_target.foreground), GreenOf(m_target.foreground),
                              RedOf(m_target.foreground)};
     for (int32_t cy = clip.top; cy < clip.bottom; ++cy) {
-        uint8_t* rec = m_records->Row(uint32_t(cy));
-        if (!rec) return false;
-        const uint8_t* lrow = nullptr;
-        if (cy >= lb.top && cy < lb.bottom) {
-            lrow = m_layerRows->Row(uint32_t(layer->StoredRowOf(cy)));
-            if (!lrow) return false;
-        }
-        const uint8_t* mrow = nullptr;
-        if (m_maskRows && cy >= mb.top && cy < mb.bottom) {
-            mrow = m_maskRows->Row(uint32_t(mask->StoredRowOf(cy)));
-            if (!mrow) return false;
-        }
+        DabRow row;
+        if (!RowOf(cy, row)) return false;
+        uint8_t* rec = row.records;
+        const uint8_t* lrow = row.layer;
+        const uint8_t* mrow = row.mask;
         const uint8_t* trow = &tip.values[size_t(cy - dab.top) * size_t(tip.side)];
         for (int32_t cx = clip.left; cx < clip.right; ++cx) {
             const int tv = trow[cx - dab.left];

@@ -115,6 +115,14 @@ private:
     bool CloneDab(const Rect& dab, const Rect& clip);
     // The source pixels under canvas rectangle `clip` into m_cloneSource, row by row.
     bool ReadSource(const Rect& clip);
+    // Canvas row `cy` of the records, the layer and the selection (null where the layer or the
+    // selection has no such row); false when a row cannot be mapped.
+    struct DabRow {
+        uint8_t* records = nullptr;
+        const uint8_t* layer = nullptr;
+        const uint8_t* mask = nullptr;
+    };
+    bool RowOf(int32_t cy, DabRow& row);
 
     StrokeTarget m_target;
     const StrokePoints* m_points = nullptr;
