@@ -19,6 +19,7 @@
 #include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
 #include "store/FileDynamicStore.h"
+#include "store/RowCursor.h"
 
 namespace zelvo::bench {
 
@@ -62,6 +63,16 @@ struct BenchDocument {
     }
     BenchDocument(const BenchDocument&) = delete;
     BenchDocument& operator=(const BenchDocument&) = delete;
+
+    // A stroke's work block for a canvas of width x height: five bytes a pixel, all zero.
+    BlockHandle ZeroedStrokeRecords(int32_t width, int32_t height) {
+        const BlockHandle block = store->Allocate(uint64_t(width) * uint64_t(height) * 5);
+        if (!block) std::abort();
+        RowCursor rows(*store, block, 0, uint32_t(width) * 5, uint32_t(height));
+        for (int32_t y = 0; y < height; ++y)
+            std::memset(rows.Row(uint32_t(y)), 0, size_t(width) * 5);
+        return block;
+    }
 };
 
 // Fills the first layer and appends `count - 1` more of width x height with xorshift noise: every

@@ -27,11 +27,7 @@ struct CloneDocument : bench::BenchDocument {
 
     CloneDocument() : BenchDocument(kWidth, kHeight) {
         bench::FillRandomLayers(*layers, kWidth, kHeight, 2);
-        records = store->Allocate(uint64_t(kWidth) * uint64_t(kHeight) * 5);
-        if (!records) std::abort();
-        RowCursor rows(*store, records, 0, uint32_t(kWidth) * 5, uint32_t(kHeight));
-        for (int32_t y = 0; y < kHeight; ++y)
-            std::memset(rows.Row(uint32_t(y)), 0, size_t(kWidth) * 5);
+        records = ZeroedStrokeRecords(kWidth, kHeight);
     }
 };
 

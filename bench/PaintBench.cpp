@@ -50,11 +50,7 @@ struct PaintDocument : bench::BenchDocument {
     PaintDocument(int32_t width, int32_t height)
         : BenchDocument(width, height), w(width), h(height) {
         bench::FillRandomLayers(*layers, width, height, 1);
-        records = store->Allocate(uint64_t(width) * uint64_t(height) * 5);
-        if (!records) std::abort();
-        RowCursor rows(*store, records, 0, uint32_t(width) * 5, uint32_t(height));
-        for (int32_t y = 0; y < height; ++y)
-            std::memset(rows.Row(uint32_t(y)), 0, size_t(width) * 5);
+        records = ZeroedStrokeRecords(width, height);
     }
     StrokeTarget Target(const BrushTip& tip) {
         StrokeTarget t;
