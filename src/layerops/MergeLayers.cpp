@@ -9,6 +9,7 @@
 #include "core/InternalError.h"
 #include "core/RowBands.h"
 #include "history/LayerListOps.h"
+#include "layers/BlendRuns.h"
 #include "platform/Feedback.h"
 #include "store/RowCursor.h"
 
@@ -55,13 +56,12 @@ std::vector<Member> MergeSet(LayerManager& lm, MergeMode mode) {
     return set;
 }
 
-// One contributing layer's source row for the output row being built.
+// One contributing layer's reader and what the blend needs of it.
 struct Source {
     const Layer* layer = nullptr;
     std::unique_ptr<RowReader> rows;
-    const uint8_t* row = nullptr;  // null when the output row is outside the layer
-    int32_t opacity = 0;
-    uint8_t b = 0, g = 0, r = 0;  // a mask layer's colour
+    uint16_t opacity = 0;
+    uint32_t colorWord = 0;  // a mask layer's set bit: its colour at alpha 100
 };
 
 // The shown layers of the set, top first, each with its own reader.
@@ -75,17 +75,18 @@ std::vector<Source> MergeSources(const std::vector<Member>& set, uint64_t window
         s.layer = &l;
         s.rows = std::make_unique<RowReader>(l.Store(), l.Block(), l.RowsOffset(), l.Stride(),
                                              uint32_t(l.Height()), window);
-        s.opacity = l.Opacity();
-        s.b = BlueOf(l.Color());
-        s.g = GreenOf(l.Color());
-        s.r = RedOf(l.Color());
+        s.opacity = uint16_t(l.Opacity());
+        s.colorWord = uint32_t(BlueOf(l.Color())) | uint32_t(GreenOf(l.Color())) << 8 |
+                      uint32_t(RedOf(l.Color())) << 16 | 100u << 24;
         sources.push_back(std::move(s));
     }
     return sources;
 }
 
 // Composites the shown layers of the set (top first) into `merged` over its bounds, in bands
-// of rows each with its own readers and cursor.
+// of rows each with its own readers and cursor. Each output row is built layer by layer with
+// the flatten's blend; a pixel whose coverage has run out takes nothing from lower layers, as
+// when it stops there.
 bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
     if (!merged.HasPixels()) return false;
     const Rect u = merged.Bounds();
@@ -98,6 +99,9 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
         std::vector<Source> sources = MergeSources(set, sourceWindow);
         RowCursor out(merged.Store(), merged.Block(), merged.RowsOffset(), merged.Stride(),
                       uint32_t(height), window);
+        std::vector<int16_t> cov(static_cast<size_t>(width));
+        std::vector<uint16_t> b(static_cast<size_t>(width)), g(b.size()), r(b.size());
+        std::vector<uint32_t> expanded(static_cast<size_t>(width));
         // The walk goes bottom-up through the output, as the buffers store their rows.
         for (int32_t stored = first; stored < end && ok; ++stored) {
             const int32_t cy = u.bottom - 1 - stored;
@@ -106,56 +110,42 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
                 ok = false;
                 return;
             }
+            std::fill(cov.begin(), cov.end(), int16_t(100));
+            std::fill(b.begin(), b.end(), uint16_t(0));
+            std::fill(g.begin(), g.end(), uint16_t(0));
+            std::fill(r.begin(), r.end(), uint16_t(0));
             for (Source& s : sources) {
-                const int32_t row = s.layer->StoredRowOf(cy);
-                s.row = row >= 0 && row < s.layer->Height() ? s.rows->Row(uint32_t(row)) : nullptr;
-                if (row >= 0 && row < s.layer->Height() && !s.row) {
+                const Layer& l = *s.layer;
+                const int32_t row = l.StoredRowOf(cy);
+                if (row < 0 || row >= l.Height()) continue;
+                const uint8_t* src = s.rows->Row(uint32_t(row));
+                if (!src) {
                     ok = false;
                     return;
                 }
-            }
-            for (int32_t i = 0; i < width; ++i) {
-                const int32_t cx = u.left + i;
-                int32_t cov = 100, b = 0, g = 0, r = 0;
-                for (const Source& s : sources) {
-                    if (!s.row) continue;
-                    const int32_t col = cx - s.layer->Position().x;
-                    if (col < 0 || col >= s.layer->Width()) continue;
-                    int32_t pb, pg, pr, a;
-                    if (s.layer->BitsPerPixel() == 32) {
-                        const uint8_t* p = s.row + 4 * size_t(col);
-                        pb = p[0];
-                        pg = p[1];
-                        pr = p[2];
-                        a = p[3];
-                    } else if ((s.row[col >> 3] >> (7 - (col & 7))) & 1) {
-                        pb = s.b;
-                        pg = s.g;
-                        pr = s.r;
-                        a = 100;
-                    } else {
-                        continue;
+                // Output pixels [lo, hi) lie over the layer's columns.
+                const int32_t x = l.Position().x;
+                const int32_t lo = std::max(0, x - u.left);
+                const int32_t hi =
+                    int32_t(std::min<int64_t>(width, int64_t(x) + l.Width() - u.left));
+                if (lo >= hi) continue;
+                const int32_t col0 = u.left + lo - x;
+                const uint8_t* px = reinterpret_cast<const uint8_t*>(expanded.data());
+                if (l.BitsPerPixel() == 32) {
+                    px = src + 4 * size_t(col0);
+                } else {
+                    for (int32_t i = 0; i < hi - lo; ++i) {
+                        const int32_t c = col0 + i;
+                        const bool set = (src[c >> 3] >> (7 - (c & 7))) & 1;
+                        expanded[size_t(i)] = set ? s.colorWord : 0u;
                     }
-                    const int32_t in = s.opacity * a * cov / 10000;
-                    b += in * pb / 100;
-                    g += in * pg / 100;
-                    r += in * pr / 100;
-                    cov -= in;
-                    if (cov < 1) break;
                 }
-                const int32_t alpha = 100 - std::max(cov, 0);
-                if (alpha > 0 && alpha < 100) {
-                    // Straight colour: the sums hold it weighted by the coverage taken.
-                    b = b * 100 / alpha;
-                    g = g * 100 / alpha;
-                    r = r * 100 / alpha;
-                }
-                uint8_t* d = dst + 4 * size_t(i);
-                d[0] = uint8_t(std::min(b, 255));
-                d[1] = uint8_t(std::min(g, 255));
-                d[2] = uint8_t(std::min(r, 255));
-                d[3] = uint8_t(alpha);
+                const uint32_t alive = BlendRun(px, hi - lo, s.opacity, cov.data() + lo,
+                                                b.data() + lo, g.data() + lo, r.data() + lo);
+                if (!alive && lo == 0 && hi == width) break;
             }
+            StraightRun(width, cov.data(), b.data(), g.data(), r.data(), expanded.data());
+            std::memcpy(dst, expanded.data(), 4 * size_t(width));
         }
         out.Flush();
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "layers/BlendRuns.h"
 #include "layers/StoredDib.h"
 
 namespace zelvo {
@@ -13,9 +14,26 @@ namespace {
 // between 1 and 4 KiB on the view benchmark's fitted repaint).
 constexpr size_t kPrefetchBytes = 2048;
 
-// One layer's run of 32-bit pixels (4 bytes each, B G R A) over the accumulators. Returns
-// whether any pixel of the run still has coverage left.
-//
+// The sums plus the white left behind (cov x 255 / 100), low 8 bits, as B G R words.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishRun(
+    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b,
+    const uint16_t* __restrict g, const uint16_t* __restrict r, uint32_t* __restrict out) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int16_t c = cov[i];
+        const uint16_t w = c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
+        out[i] = uint32_t(uint8_t(b[i] + w)) | uint32_t(uint8_t(g[i] + w)) << 8 |
+                 uint32_t(uint8_t(r[i] + w)) << 16;
+    }
+}
+
+// Shared by every pass of the process, so read buffers keep their pages between frames.
+ReadBufferPool& ReadBuffers() {
+    static ReadBufferPool pool(Compositor::kKeptBufferBytes);
+    return pool;
+}
+
+}  // namespace
+
 // I = opacity x alpha x cov / 10000 needs 22 bits as one product, so it is taken in two steps
 // that stay within 16 bits: with k = opacity x cov = 100 kh + kl, k x alpha = 100 y + z for
 // y = kh x alpha and z = kl x alpha, and floor(floor(x / 100) / 100) = floor(x / 10000) gives
@@ -51,25 +69,25 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) uint32_t Ble
     return alive;
 }
 
-// The sums plus the white left behind (cov x 255 / 100), low 8 bits, as B G R words.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishRun(
+// The quotient x 100 / alpha for 0 < alpha < 100 has x <= 255 x alpha / 100, so x x 100 is
+// below 2^15 and a single-precision quotient lies at least 1 / 99 from the next integer, far
+// more than its rounding error: truncating it gives the integer quotient on every lane. With
+// alpha 0 every sum is 0 and with alpha 100 the division is exact, so those lanes divide by
+// 100 and need no branch.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StraightRun(
     int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b,
     const uint16_t* __restrict g, const uint16_t* __restrict r, uint32_t* __restrict out) {
     for (int32_t i = 0; i < n; ++i) {
-        const int16_t c = cov[i];
-        const uint16_t w = c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
-        out[i] = uint32_t(uint8_t(b[i] + w)) | uint32_t(uint8_t(g[i] + w)) << 8 |
-                 uint32_t(uint8_t(r[i] + w)) << 16;
+        const int32_t c = cov[i];
+        const int32_t alpha = 100 - (c > 0 ? c : 0);
+        const float d = float(alpha == 0 ? 100 : alpha);
+        const int32_t qb = int32_t(float(int32_t(b[i]) * 100) / d);
+        const int32_t qg = int32_t(float(int32_t(g[i]) * 100) / d);
+        const int32_t qr = int32_t(float(int32_t(r[i]) * 100) / d);
+        out[i] = uint32_t(qb < 255 ? qb : 255) | uint32_t(qg < 255 ? qg : 255) << 8 |
+                 uint32_t(qr < 255 ? qr : 255) << 16 | uint32_t(alpha) << 24;
     }
 }
-
-// Shared by every pass of the process, so read buffers keep their pages between frames.
-ReadBufferPool& ReadBuffers() {
-    static ReadBufferPool pool(Compositor::kKeptBufferBytes);
-    return pool;
-}
-
-}  // namespace
 
 Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
                        int32_t colBegin, int32_t colEnd, uint64_t allWindowsBytes) {

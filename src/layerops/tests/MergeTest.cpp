@@ -1,6 +1,9 @@
 // Merge Linked, Visible and All: the set, the result's bounds and place, its pixels against a
 // plain reference of the merge rule, undo and redo, and the edge cases.
+#include <algorithm>
 #include <random>
+
+#include "core/RowBands.h"
 
 #include "layerops/LayerCommands.h"
 #include "layerops/LinkGroups.h"
@@ -57,6 +60,47 @@ uint32_t ReferenceMerged(const std::vector<Ref>& set, int cx, int cy) {
         r = r * 100 / alpha;
     }
     return (uint32_t(alpha) << 24) | (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+
+// The merge as a plain per-pixel loop, written before it moved onto the flatten's blend: any
+// alpha byte (0..255, where a pixel can overshoot the coverage), stopping once coverage is
+// under 1 and capping each channel at 255. The blend must give these bytes exactly.
+uint32_t ScalarMerged(const std::vector<Ref>& set, int cx, int cy) {
+    int32_t cov = 100, b = 0, g = 0, r = 0;
+    for (auto it = set.rbegin(); it != set.rend(); ++it) {
+        const Ref& l = *it;
+        if (l.kind == LayerKind::Null || !l.visible || !l.bounds.Contains({cx, cy})) continue;
+        const uint32_t v =
+            l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) + size_t(cx - l.bounds.left)];
+        int32_t pb, pg, pr, a;
+        if (l.kind == LayerKind::Pixel) {
+            pb = v & 255;
+            pg = (v >> 8) & 255;
+            pr = (v >> 16) & 255;
+            a = int32_t(v >> 24);
+        } else if (v) {
+            pb = BlueOf(l.color);
+            pg = GreenOf(l.color);
+            pr = RedOf(l.color);
+            a = 100;
+        } else {
+            continue;
+        }
+        const int32_t in = l.opacity * a * cov / 10000;
+        b += in * pb / 100;
+        g += in * pg / 100;
+        r += in * pr / 100;
+        cov -= in;
+        if (cov < 1) break;
+    }
+    const int32_t alpha = 100 - std::max(cov, 0);
+    if (alpha > 0 && alpha < 100) {
+        b = b * 100 / alpha;
+        g = g * 100 / alpha;
+        r = r * 100 / alpha;
+    }
+    return uint32_t(alpha) << 24 | uint32_t(std::min(r, 255)) << 16 |
+           uint32_t(std::min(g, 255)) << 8 | uint32_t(std::min(b, 255));
 }
 
 class MergeTest : public LayerOpsTest {
@@ -150,6 +194,64 @@ TEST_F(MergeTest, RandomStacksMatchTheReference) {
         History().GoToState(History().StateCount(), 0);
         EXPECT_EQ(Lm().LayerAt(k), merged);
         EXPECT_EQ(Lm().LayerCount(), int(others.size()) + 1);
+    }
+}
+
+// Wide layers (every vector width and its remainder), alpha bytes past 100, masks, hidden and
+// zero-opacity layers, at 1, 2 and 8 threads: the merged bytes are the scalar loop's.
+TEST_F(MergeTest, MergeAllMatchesTheScalarLoop) {
+    struct Case {
+        int maxAlpha;  // alpha bytes 0..maxAlpha
+        int maxWidth;
+        int layers;
+        int threads;
+    };
+    const Case cases[] = {{100, 70, 4, 1},  {255, 70, 4, 1},  {255, 37, 6, 2},
+                          {100, 100, 3, 8}, {255, 100, 5, 8}, {140, 9, 6, 2}};
+    std::mt19937 rng(20261208);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (const Case& c : cases) {
+        for (int round = 0; round < 4; ++round) {
+            SCOPED_TRACE(testing::Message() << "alpha " << c.maxAlpha << " width " << c.maxWidth
+                                            << " threads " << c.threads << " round " << round);
+            const ScopedPassThreads threads(c.threads);
+            doc = std::make_unique<Doc>(*store, kW, kH);
+            OpenImage()->SetOpacity(pick(0, 100));
+            for (int i = 0; i < c.layers; ++i) {
+                if (pick(0, 5) == 0) {
+                    LayerPtr m = AddCurve({}, false, true, Rgb(uint8_t(pick(0, 255)), 9, 200));
+                    for (int y = 0; y < kH; ++y)
+                        for (int x = 0; x < kW; ++x) SetBit(*m, x, y, pick(0, 1) == 0);
+                    m->SetOpacity(pick(0, 100));
+                    continue;
+                }
+                const int w = pick(1, c.maxWidth), h = pick(1, 40);
+                LayerPtr p = AddPixel(pick(-30, kW + 10), pick(-20, kH + 10), w, h, 0);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const int a = pick(0, 3) == 0 ? std::min(100, c.maxAlpha)
+                                                      : (pick(0, 4) == 0 ? 0 : pick(0, c.maxAlpha));
+                        SetPixel(*p, x, y,
+                                 uint32_t(a) << 24 | uint32_t(pick(0, 255)) << 16 |
+                                     uint32_t(pick(0, 255)) << 8 | uint32_t(pick(0, 255)));
+                    }
+                p->SetOpacity(pick(0, 4) == 0 ? 100 : pick(0, 100));
+                p->SetVisible(pick(0, 5) != 0);
+            }
+            std::vector<Ref> set;
+            Rect u;
+            for (const LayerPtr& l : Lm().Layers()) {
+                set.push_back(Capture(l));
+                u = u.Union(l->Bounds());
+            }
+            ASSERT_EQ(MergeLayers(History(), MergeMode::All), 1);
+            LayerPtr merged = Lm().LayerAt(0);
+            ASSERT_EQ(merged->Bounds(), u);
+            for (int32_t cy = u.top; cy < u.bottom; ++cy)
+                for (int32_t cx = u.left; cx < u.right; ++cx)
+                    ASSERT_EQ(PixelAt(*merged, cx - u.left, cy - u.top), ScalarMerged(set, cx, cy))
+                        << cx << "," << cy;
+        }
     }
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "layers/BlendRuns.h"
 #include "layers/LayerManager.h"
 #include "layers/tests/LayersTestSupport.h"
 
@@ -379,6 +381,35 @@ TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
     manager->DestroyAll();
     EXPECT_EQ(store->UsedCount(), before);
     EXPECT_TRUE(store->CheckStore());
+}
+
+// The merge's finish divides in floating point: every sum a run can hold (0..1023) under every
+// coverage a pixel can end with (-255..100) gives the integer quotient.
+TEST(StraightRunTest, DividesBackExactlyForEverySumAndCoverage) {
+    constexpr int32_t kSums = 1024;
+    std::vector<int16_t> cov(kSums);
+    std::vector<uint16_t> b(kSums), g(kSums), r(kSums);
+    std::vector<uint32_t> out(kSums);
+    for (int32_t i = 0; i < kSums; ++i) {
+        b[size_t(i)] = uint16_t(i);
+        g[size_t(i)] = uint16_t(kSums - 1 - i);
+        r[size_t(i)] = uint16_t(i * 7 % kSums);
+    }
+    for (int32_t c = -255; c <= 100; ++c) {
+        std::fill(cov.begin(), cov.end(), int16_t(c));
+        // An odd count leaves a tail past every vector width.
+        StraightRun(kSums - 1, cov.data(), b.data(), g.data(), r.data(), out.data());
+        const int32_t alpha = 100 - std::max(c, 0);
+        for (int32_t i = 0; i < kSums - 1; ++i) {
+            auto back = [alpha](int32_t v) {
+                if (alpha > 0 && alpha < 100) v = v * 100 / alpha;
+                return uint32_t(std::min(v, 255));
+            };
+            const uint32_t want = uint32_t(alpha) << 24 | back(r[size_t(i)]) << 16 |
+                                  back(g[size_t(i)]) << 8 | back(b[size_t(i)]);
+            ASSERT_EQ(out[size_t(i)], want) << "cov " << c << " sum " << i;
+        }
+    }
 }
 
 }  // namespace
