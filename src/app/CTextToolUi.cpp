@@ -2,6 +2,9 @@
 
 #include <QColorDialog>
 #include <QComboBox>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -175,9 +178,29 @@ void CTextToolUi::Acted() {
     m_frame->OnToolActed(child);
     // The keys go back to the text being typed, or to the picture.
     if (m_box)
-        m_box->setFocus(Qt::OtherFocusReason);
+        FocusBox();
     else if (child)
         child->View()->setFocus(Qt::OtherFocusReason);
+}
+
+void CTextToolUi::FocusBox() {
+    // A turned box gets keys through its host.
+    if (m_host) m_host->setFocus(Qt::OtherFocusReason);
+    if (m_box) m_box->setFocus(Qt::OtherFocusReason);
+}
+
+void CTextToolUi::DropBox() {
+    if (m_box) m_box->hide();
+    // The host's scene owns the proxy, which owns the turned box.
+    if (m_host) {
+        m_host->hide();
+        m_host->deleteLater();
+    } else if (m_box) {
+        m_box->deleteLater();
+    }
+    m_box = nullptr;
+    m_host = nullptr;
+    m_proxy = nullptr;
 }
 
 void CTextToolUi::SessionChanged() {
@@ -190,35 +213,72 @@ void CTextToolUi::SessionChanged() {
         if (m_box) {
             // The box may be inside its own key event: it goes once that returns.
             CZelvoView* was = m_view;
-            m_box->hide();
-            m_box->deleteLater();
-            m_box = nullptr;
+            DropBox();
             if (was) was->setFocus(Qt::OtherFocusReason);
         }
         m_view = nullptr;
         m_frame->OnToolActed(m_frame->ActiveChild());
         return;
     }
-    if (!m_box || m_view != view) {
-        if (m_box) m_box->deleteLater();
-        m_view = view;
-        m_box = new CTextEditBox(view->viewport());
-        m_loading = true;
-        m_box->setPlainText(ToBoxText(text->Text()));
-        m_loading = false;
-        m_box->moveCursor(QTextCursor::End);
-        connect(m_box, &QPlainTextEdit::textChanged, this, [this] {
-            if (m_loading || !m_box) return;
-            m_tools.TextSession()->SetText(ToLayerText(m_box->toPlainText()));
-            Place();
-        });
-        connect(m_box, &CTextEditBox::commit, this, [this] { Button(int(TextButton::Commit)); });
-        connect(m_box, &CTextEditBox::cancel, this, [this] { Button(int(TextButton::Cancel)); });
-        connect(view, &CZelvoView::viewChanged, m_box, [this] { Place(); });
-        m_box->show();
-        m_box->setFocus(Qt::OtherFocusReason);
-    }
+    const LayerPtr layer = text->EditImage() ? text->EditImage()->Texts().EditedLayer() : nullptr;
+    const bool vertical = layer && layer->Text().direction == kTextVertical;
+    if (!m_box || m_view != view || vertical != m_vertical) OpenBox(view, vertical);
     Place();
+}
+
+void CTextToolUi::OpenBox(CZelvoView* view, bool vertical) {
+    // Turning the box keeps the caret and the selection where they were.
+    int anchor = -1, position = -1;
+    if (m_box && m_view == view) {
+        const QTextCursor c = m_box->textCursor();
+        anchor = c.anchor();
+        position = c.position();
+    }
+    if (m_box) DropBox();
+    m_view = view;
+    m_vertical = vertical;
+    if (vertical) {
+        m_host = new QGraphicsView(view->viewport());
+        m_host->setObjectName("TextEditHost");
+        m_host->setFrameShape(QFrame::NoFrame);
+        m_host->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_host->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_host->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_host->setStyleSheet("QGraphicsView { background: transparent; border: none; }");
+        m_host->viewport()->setAutoFillBackground(false);
+        auto* scene = new QGraphicsScene(m_host);
+        m_host->setScene(scene);
+        m_box = new CTextEditBox(nullptr);
+        // The proxy draws its widget as a window, which would fill it with the window colour.
+        m_box->setAttribute(Qt::WA_NoSystemBackground);
+        m_proxy = scene->addWidget(m_box);
+        // A quarter clockwise, as the layer draws vertical lines: columns run down, then left.
+        m_proxy->setRotation(90);
+    } else {
+        m_box = new CTextEditBox(view->viewport());
+    }
+    m_loading = true;
+    m_box->setPlainText(ToBoxText(m_tools.TextSession()->Text()));
+    m_loading = false;
+    if (position >= 0) {
+        QTextCursor c(m_box->document());
+        c.setPosition(anchor);
+        c.setPosition(position, QTextCursor::KeepAnchor);
+        m_box->setTextCursor(c);
+    } else {
+        m_box->moveCursor(QTextCursor::End);
+    }
+    connect(m_box, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_loading || !m_box) return;
+        m_tools.TextSession()->SetText(ToLayerText(m_box->toPlainText()));
+        Place();
+    });
+    connect(m_box, &CTextEditBox::commit, this, [this] { Button(int(TextButton::Commit)); });
+    connect(m_box, &CTextEditBox::cancel, this, [this] { Button(int(TextButton::Cancel)); });
+    connect(view, &CZelvoView::viewChanged, m_box, [this] { Place(); });
+    if (m_host) m_host->show();
+    m_box->show();
+    FocusBox();
 }
 
 void CTextToolUi::Place() {
@@ -243,9 +303,18 @@ void CTextToolUi::Place() {
     for (QTextBlock b = m_box->document()->begin(); b.isValid(); b = b.next(), ++lines)
         width =
             std::max(width, metrics.horizontalAdvance(b.text()) + metrics.horizontalAdvance("M"));
+    width += 4;
     const int height = std::max(1, lines) * metrics.lineSpacing() + 4;
     const Point at = ImageToView(m_view->Model(), text->Origin());
-    m_box->setGeometry(at.x - 1, at.y - 1, width + 4, height);
+    if (m_host && m_proxy) {
+        // Turned, the box's top edge lies along the origin's column and its lines go left.
+        m_box->resize(width, height);
+        m_proxy->setPos(height, 0);
+        m_host->scene()->setSceneRect(0, 0, height, width);
+        m_host->setGeometry(at.x + 1 - height, at.y - 1, height, width);
+    } else {
+        m_box->setGeometry(at.x - 1, at.y - 1, width, height);
+    }
     m_box->horizontalScrollBar()->setValue(0);
     m_box->verticalScrollBar()->setValue(0);
 }

@@ -1,6 +1,7 @@
 // Text and curves on a real view: typing into the in-place edit box and committing it, the text
 // page's buttons and fields.
 #include <QComboBox>
+#include <QGraphicsView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -13,6 +14,7 @@
 #include "doc/Image.h"
 #include "history/HistoryManager.h"
 #include "history/HistoryState.h"
+#include "layers/TextSettings.h"
 #include "tools/ImagePoint.h"
 #include "tools/ToolController.h"
 
@@ -38,6 +40,28 @@ std::string LastStateName(Image& image) {
 
 CTextEditBox* EditBox(CZelvoView* view) {
     return view->viewport()->findChild<CTextEditBox*>("TextEditBox");
+}
+
+// The box wherever it lives: upright on the viewport or turned inside its host.
+CTextEditBox* AnyBox(CMainFrame& frame) {
+    auto* ui = frame.findChild<CTextToolUi*>();
+    return ui ? ui->Box() : nullptr;
+}
+
+QGraphicsView* Host(CZelvoView* view) {
+    return view->viewport()->findChild<QGraphicsView*>("TextEditHost");
+}
+
+// The bounding rectangle of the dark pixels of `image`, translucent ones not counted.
+QRect Ink(const QImage& image) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 128 && c.red() < 100 && c.green() < 100 && c.blue() < 100)
+                ink |= QRect(x, y, 1, 1);
+        }
+    return ink;
 }
 
 LayerPtr Current(Image& image) {
@@ -122,6 +146,79 @@ private slots:
         emit sizes->activated(2);
         QCOMPARE(LastStateName(image), std::string("Text Size"));
         QCOMPARE(Current(image)->Text().fontSize, 30);
+    }
+
+    void theBoxTurnsWithTheDirection() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 400, 300);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        view->ApplyZoom(1.0f);
+        view->Model().ScrollTo(0, 0);
+        QTest::keyClick(view, 'T');
+        frame.Tools().Options().Set(kToolText, "color", "#000000");
+        const Point origin{200, 30};
+        const Point client = ImageToView(view->Model(), origin);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(client.x, client.y));
+        QVERIFY(EditBox(view));
+        QTest::keyClicks(EditBox(view), "Hello");
+        QTest::keyClick(EditBox(view), Qt::Key_Return);
+        QTest::keyClicks(EditBox(view), "ab");
+        QTest::keyClick(EditBox(view), Qt::Key_Left, Qt::ShiftModifier);
+        auto* direction =
+            frame.OptionsStrip()->currentWidget()->findChild<QPushButton*>("Direction");
+        QVERIFY(direction);
+
+        // Each press turns the open box; the text, caret and selection stay, keys still reach it.
+        const bool turned[] = {true, false, true};
+        for (bool vertical : turned) {
+            direction->click();
+            CTextEditBox* box = AnyBox(frame);
+            QVERIFY(box);
+            QVERIFY(WaitFor([&] { return (Host(view) != nullptr) == vertical; }));
+            QCOMPARE(box->parentWidget() == view->viewport(), !vertical);
+            QCOMPARE(box->toPlainText(), QString("Hello\nab"));
+            QCOMPARE(box->textCursor().selectedText(), QString("b"));
+            QVERIFY(WaitFor([box] { return box->hasFocus(); }));
+            if (!vertical) {
+                QVERIFY(box->width() > box->height());
+                continue;
+            }
+            // A column as tall as the first line is wide, its right edge on the origin.
+            const QRect host = Host(view)->geometry();
+            QVERIFY2(host.height() > host.width() && host.height() == box->width() &&
+                         host.width() == box->height(),
+                     qPrintable(QString("host %1 x %2").arg(host.width()).arg(host.height())));
+            QVERIFY(std::abs(host.right() + 1 - (client.x + 1)) <= 1);
+            QCOMPARE(host.top(), client.y - 1);
+            const QRect ink = Ink(Host(view)->grab().toImage());
+            QVERIFY2(ink.height() > ink.width(),
+                     qPrintable(QString("ink %1 x %2").arg(ink.width()).arg(ink.height())));
+        }
+        QTest::keyClick(AnyBox(frame), Qt::Key_End);
+        QTest::keyClicks(AnyBox(frame), "!");
+        QCOMPARE(frame.Tools().TextSession()->Text(), std::string("Hello\r\nab!"));
+        const QRect host = Host(view)->geometry();
+
+        // The committed layer draws where the turned box stood.
+        QTest::keyClick(AnyBox(frame), Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(!AnyBox(frame));
+        QVERIFY(WaitFor([view] { return Host(view) == nullptr; }));
+        QCOMPARE(LastStateName(image), std::string("New Text Layer"));
+        QCOMPARE(Current(image)->Text().direction, int32_t(kTextVertical));
+        QVERIFY(ShowsComposite(view));
+        const QRect ink = Ink(view->Picture());
+        QVERIFY2(host.adjusted(-2, -2, 2, 2).contains(ink) && ink.height() > ink.width(),
+                 qPrintable(QString("ink %1,%2 %3 x %4 in host %5,%6 %7 x %8")
+                                .arg(ink.x())
+                                .arg(ink.y())
+                                .arg(ink.width())
+                                .arg(ink.height())
+                                .arg(host.x())
+                                .arg(host.y())
+                                .arg(host.width())
+                                .arg(host.height())));
     }
 
     void drawsAThreeAnchorCurveAndClosesIt() {
