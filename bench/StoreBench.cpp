@@ -3,6 +3,7 @@
 // plain memcpy of the same 80 MB in RAM.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
 #include "store/RowCursor.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 namespace {
@@ -198,6 +200,45 @@ void BM_PreadRead(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(state.iterations() * kImageBytes));
 }
 BENCHMARK(BM_PreadRead)->Unit(benchmark::kMillisecond);
+
+// A new 20-megapixel layer written whole through RowWriter, as an edit writes its result.
+// arg 0: every block is kept (each write lands on space the file has just grown by); 1: the
+// block is freed after the write, so the next one reuses its space, still in the page cache;
+// 2: as 1, but the freed space is first punched out of the file, as a store that gave freed
+// blocks back to the disk would do.
+void BM_NewLayerWrite(benchmark::State& state) {
+    FileDynamicStore& store = *Env().store;
+    std::vector<uint8_t> row(kRowBytes, 0x44);
+    std::vector<BlockHandle> kept;
+    for (auto _ : state) {
+        const BlockHandle h = store.Allocate(kImageBytes);
+        if (!h) {
+            state.SkipWithError("no block");
+            break;
+        }
+        {
+            RowWriter rows(store, h, 0, kRowBytes, kHeight);
+            for (uint32_t r = 0; r < kHeight; ++r) std::memcpy(rows.Row(r), row.data(), kRowBytes);
+            if (!rows.Flush()) state.SkipWithError("write failed");
+        }
+        state.PauseTiming();
+        if (state.range(0) == 0) {
+            kept.push_back(h);
+        } else {
+            if (state.range(0) == 2) {
+                const FileDynamicStore::Span p = store.Payload(h);
+                fallocate(store.FileHandle(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                          off_t(p.offset), off_t(p.length));
+            }
+            store.Free(h);
+        }
+        state.ResumeTiming();
+    }
+    for (BlockHandle h : kept) store.Free(h);
+    store.Shrink();
+    state.SetBytesProcessed(int64_t(state.iterations() * kImageBytes));
+}
+BENCHMARK(BM_NewLayerWrite)->Arg(0)->Arg(1)->Arg(2)->Iterations(8)->Unit(benchmark::kMillisecond);
 
 // The floor: the same 80 MB copied between two buffers already in RAM.
 void BM_MemcpyInRam(benchmark::State& state) {

@@ -425,6 +425,59 @@ TEST_F(StoreTest, AllocateZeroedGivesZerosFreshOrReused) {
     EXPECT_TRUE(s->CheckBlock(reused));
 }
 
+// An editing session: every edit writes a new layer-sized block while the history keeps the
+// last 20 and gives back the oldest. Freed blocks are taken again before the file grows (they
+// are still in the page cache), so the file stops growing once the history is full; each
+// pattern of sizes has its own bound.
+TEST_F(StoreTest, HistoryChurnReusesFreedBlocksAndKeepsTheFileBounded) {
+    constexpr size_t kKept = 20;
+    constexpr uint64_t kLayer = 1 << 20;
+    struct Case {
+        const char* name;
+        std::vector<uint64_t> sizes;  // the edits' block sizes, in turn
+        std::vector<uint64_t> masks;  // small blocks each edit allocates and frees again
+    };
+    const Case cases[] = {
+        {"same size", {kLayer}, {}},
+        {"two sizes", {kLayer, kLayer / 2 + 12}, {}},
+        {"growing and shrinking", {kLayer, kLayer + 4096, kLayer + 8192, kLayer - 4096}, {}},
+        {"with masks", {kLayer, kLayer - 100}, {3000, 70000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto s = OpenStore();
+        std::vector<BlockHandle> history;
+        uint64_t largest = 0, afterFull = 0;
+        for (uint64_t n : c.sizes) largest = std::max(largest, n);
+        for (uint64_t n : c.masks) largest = std::max(largest, n);
+        for (int edit = 0; edit < 400; ++edit) {
+            std::vector<BlockHandle> masks;
+            for (uint64_t n : c.masks) masks.push_back(s->Allocate(n));
+            const uint64_t n = c.sizes[size_t(edit) % c.sizes.size()];
+            const uint32_t before = s->GetHeader().fileSize;
+            const bool fits = s->GetHeader().largestFree >= ((n + 3) & ~uint64_t(3)) + 16;
+            const BlockHandle h = s->Allocate(n);
+            ASSERT_NE(h, 0u) << edit;
+            // A free block that fits is always taken before the file grows.
+            if (fits) {
+                EXPECT_EQ(s->GetHeader().fileSize, before) << edit;
+            }
+            for (BlockHandle m : masks) ASSERT_TRUE(s->Free(m));
+            history.push_back(h);
+            if (history.size() > kKept) {
+                ASSERT_TRUE(s->Free(history.front()));
+                history.erase(history.begin());
+            }
+            if (edit == 100) afterFull = s->GetHeader().fileSize;
+        }
+        const uint64_t fileSize = s->GetHeader().fileSize;
+        EXPECT_EQ(fileSize, afterFull);
+        EXPECT_LE(fileSize, Store::kDataStart + (kKept + 3) * (largest + 32));
+        EXPECT_TRUE(s->CheckStore());
+        EXPECT_TRUE(messages.Entries().empty());
+    }
+}
+
 TEST_F(StoreTest, MapWindowAlignsToTheGranularity) {
     auto s = OpenStore();
     EXPECT_EQ(s->Granularity(), kAllocationGranularity);
