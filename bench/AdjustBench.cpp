@@ -16,6 +16,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include "BenchDocument.h"
 #include "adjust/AdjustPass.h"
@@ -137,6 +138,16 @@ void BM_ReduceNoise(benchmark::State& s) {
         s, [kind](HistoryManager& h) { return ApplyReduceNoise(h, kind); }, 1);
 }
 
+// The memory floor of a pass over the layer: one memcpy of its pixels.
+void BM_CopyLayerFloor(benchmark::State& s) {
+    std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 1), to(from.size(), 0);
+    for (auto _ : s) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+    }
+    s.SetItemsProcessed(s.iterations() * int64_t(kWidth) * kHeight);
+}
+
 // ImageMagick's Gaussian blur of sigma S over the same picture as a PPM; a box of radius r has
 // about the extent of a Gaussian with sigma r / 2.
 void BM_ImageMagickBlur(benchmark::State& s) {
@@ -171,6 +182,7 @@ void BM_ImageMagickBlur(benchmark::State& s) {
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth) * kHeight);
 }
 
+BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Invert)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

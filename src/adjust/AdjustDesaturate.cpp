@@ -2,6 +2,7 @@
 // transparent pixels stay as they are.
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
+#include "adjust/MixRuns.h"
 
 namespace zelvo {
 
@@ -27,8 +28,14 @@ int ApplyDesaturate(HistoryManager& history) {
                                     for (int32_t i = 0; i < n; ++i) dst[i] = DesaturateFull(src[i]);
                                     return;
                                 }
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = DesaturatePixel(src[i], s[i]);
+                                if (!StrengthsArePercents(s, n)) {
+                                    for (int32_t i = 0; i < n; ++i)
+                                        dst[i] = DesaturatePixel(src[i], s[i]);
+                                    return;
+                                }
+                                // A transparent pixel's result is itself, so the mix keeps it.
+                                for (int32_t i = 0; i < n; ++i) dst[i] = DesaturateFull(src[i]);
+                                MixRun(src, dst, s, dst, n, false);
                             });
 }
 

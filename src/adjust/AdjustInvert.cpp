@@ -1,6 +1,7 @@
 // Image > Adjustments > Invert: 255 - v on B, G and R; transparent pixels stay as they are.
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
+#include "adjust/MixRuns.h"
 
 namespace zelvo {
 
@@ -23,7 +24,14 @@ int ApplyInvert(HistoryManager& history) {
                                     for (int32_t i = 0; i < n; ++i) dst[i] = InvertFull(src[i]);
                                     return;
                                 }
-                                for (int32_t i = 0; i < n; ++i) dst[i] = InvertPixel(src[i], s[i]);
+                                if (!StrengthsArePercents(s, n)) {
+                                    for (int32_t i = 0; i < n; ++i)
+                                        dst[i] = InvertPixel(src[i], s[i]);
+                                    return;
+                                }
+                                // A transparent pixel's result is itself, so the mix keeps it.
+                                for (int32_t i = 0; i < n; ++i) dst[i] = InvertFull(src[i]);
+                                MixRun(src, dst, s, dst, n, false);
                             });
 }
 

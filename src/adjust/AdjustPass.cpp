@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -55,7 +56,11 @@ std::unique_ptr<RowReader> LayerRowReader(const Layer& layer, uint64_t windowByt
 }
 
 uint64_t BandWindowBytes(int32_t bands) {
-    return BandWindowBytes(RowCursor::kDefaultWindowBytes, bands);
+    // Small windows stay in the core's cache between the read, the rule and the write, and the
+    // allocator keeps their buffers from pass to pass: larger ones come fresh from the kernel
+    // every time, each page faulted in and zeroed.
+    constexpr uint64_t kPassWindowBytes = 256u << 10;
+    return BandWindowBytes(kPassWindowBytes, bands);
 }
 
 RowRing::RowRing(int32_t width, int32_t height, int32_t keep, RowSource source, int32_t first)
@@ -169,12 +174,15 @@ int RunBandFilter(HistoryManager& history, const std::string& name, const Rect& 
             const RowFill fill = makeFill(first, end, window);
             std::vector<uint32_t> line(size_t(std::max(w, 0)));
             for (int32_t row = first; row < end && !failed.load(std::memory_order_relaxed); ++row) {
-                uint8_t* dst = fill(row, line.data()) ? out.Row(uint32_t(row)) : nullptr;
-                if (!dst) {
+                // The writer's rows are word-aligned: the filler writes straight into them (a
+                // failed fill cancels the whole edit, so a half-written row is never kept).
+                uint8_t* dst = out.Row(uint32_t(row));
+                const bool direct = dst && reinterpret_cast<uintptr_t>(dst) % 4 == 0;
+                if (!dst || !fill(row, direct ? reinterpret_cast<uint32_t*>(dst) : line.data())) {
                     failed = true;
                     break;
                 }
-                std::memcpy(dst, line.data(), 4 * size_t(w));
+                if (!direct) std::memcpy(dst, line.data(), 4 * size_t(w));
                 const int32_t all = done.fetch_add(1, std::memory_order_relaxed) + 1;
                 if (caller) step(all);
             }
@@ -201,8 +209,13 @@ int RunRowAdjustment(HistoryManager& history, const std::string& name, const Row
         return RowFill([=, &rule](int32_t row, uint32_t* out) {
             const uint8_t* s = src->Row(uint32_t(row));
             if (!s) return false;
-            std::memcpy(in->data(), s, 4 * size_t(w));
-            rule(in->data(), strength->Row(b.bottom - 1 - row), out, w);
+            // The reader's rows are word-aligned and read in place; a copy only otherwise.
+            const uint32_t* words = reinterpret_cast<const uint32_t*>(s);
+            if (reinterpret_cast<uintptr_t>(s) % 4 != 0) {
+                std::memcpy(in->data(), s, 4 * size_t(w));
+                words = in->data();
+            }
+            rule(words, strength->Row(b.bottom - 1 - row), out, w);
             return true;
         });
     });

@@ -5,6 +5,7 @@
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/BezierSearch.h"
+#include "adjust/MixRuns.h"
 
 namespace zelvo {
 
@@ -57,10 +58,16 @@ uint32_t ChannelTablesPixel(const ChannelTables& t, uint32_t p, int32_t s) {
 int ApplyColorBalance(HistoryManager& history, int32_t vR, int32_t vG, int32_t vB) {
     if (vR == 0 && vG == 0 && vB == 0) return 0;  // OK without a change applies nothing
     const ChannelTables t = BuildColorBalanceTables(vR, vG, vB);
+    // Without a selection every pixel is mixed at 100, which gives the table's value itself.
     return RunRowAdjustment(history, "Color Balance",
                             [&t](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = ChannelTablesPixel(t, src[i], s ? s[i] : 100);
+                                if (s && !StrengthsArePercents(s, n)) {
+                                    for (int32_t i = 0; i < n; ++i)
+                                        dst[i] = ChannelTablesPixel(t, src[i], s[i]);
+                                    return;
+                                }
+                                ChannelTableRun(src, t.b.data(), t.g.data(), t.r.data(), dst, n);
+                                if (s) MixRun(src, dst, s, dst, n, false);
                             });
 }
 

@@ -6,6 +6,7 @@
 
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
+#include "adjust/MixRuns.h"
 #include "platform/Messages.h"
 #include "store/RowPlanReader.h"
 
@@ -54,10 +55,21 @@ uint32_t TransferPixel(const Table256& t, uint32_t p, int32_t s) {
 }
 
 int ApplyTransfer(HistoryManager& history, const Table256& t, const std::string& name) {
+    // A table with entries outside 0..255 is clamped after the mix, not before: such a table,
+    // and strengths above 100, keep the per-pixel rule.
+    const bool bytes =
+        std::all_of(t.begin(), t.end(), [](int32_t v) { return v >= 0 && v <= 255; });
+    std::array<uint8_t, 256> t8{};
+    for (size_t v = 0; v < 256; ++v) t8[v] = uint8_t(t[v]);
     return RunRowAdjustment(history, name,
-                            [&t](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = TransferPixel(t, src[i], s ? s[i] : -1);
+                            [&](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+                                if (!bytes || (s && !StrengthsArePercents(s, n))) {
+                                    for (int32_t i = 0; i < n; ++i)
+                                        dst[i] = TransferPixel(t, src[i], s ? s[i] : -1);
+                                    return;
+                                }
+                                ChannelTableRun(src, t8.data(), t8.data(), t8.data(), dst, n);
+                                if (s) MixRun(src, dst, s, dst, n, false);
                             });
 }
 

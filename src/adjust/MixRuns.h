@@ -1,0 +1,21 @@
+// Row kernels of the table adjustments and of the strength mix, on whole runs of pixel words.
+#pragma once
+
+#include <cstdint>
+
+namespace zelvo {
+
+// dst[i] = src[i] with B, G and R each looked up in its own table; A kept.
+void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
+                     uint32_t* dst, int32_t n);
+
+// Whether every strength of the run is a percent (0..100), as MixRun needs.
+bool StrengthsArePercents(const uint8_t* strength, int32_t n);
+
+// The strength mix of B, G and R (and A when `mixAlpha`, else A of `old`):
+// new = v + trunc((r - v) x s / 100) with v from old[i], r from res[i] and s = strength[i]
+// in 0..100. dst may be res.
+void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
+            int32_t n, bool mixAlpha);
+
+}  // namespace zelvo

@@ -1,0 +1,126 @@
+// The row kernels of the table adjustments and the strength mix: the mix over its whole domain,
+// and every pass that uses them against its per-pixel rule, with and without a selection and
+// with strength bytes past 100.
+#include "adjust/Adjustments.h"
+#include "adjust/MixRuns.h"
+#include "adjust/tests/AdjustTestSupport.h"
+#include "history/HistoryCommands.h"
+
+namespace zelvo::test {
+namespace {
+
+// Every v and r in 0..255 under every strength 0..100, on every channel, with and without A.
+TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
+    constexpr int32_t kPairs = 256 * 256;
+    std::vector<uint32_t> old(kPairs), res(kPairs), out(kPairs);
+    std::vector<uint8_t> strength(kPairs);
+    for (int32_t i = 0; i < kPairs; ++i) {
+        const int v = i >> 8, r = i & 255;
+        // Each channel sees other pairs too, so lanes cannot stand in for one another.
+        old[size_t(i)] = MakePixel(v, 255 - v, v ^ 0x5a, v);
+        res[size_t(i)] = MakePixel(r, 255 - r, r ^ 0xa5, 255 - r);
+    }
+    for (bool mixAlpha : {false, true})
+        for (int s = 0; s <= 100; ++s) {
+            std::fill(strength.begin(), strength.end(), uint8_t(s));
+            // One pixel short of the whole, so the scalar tail runs too.
+            MixRun(old.data(), res.data(), strength.data(), out.data(), kPairs - 1, mixAlpha);
+            for (int32_t i = 0; i < kPairs - 1; ++i) {
+                const uint32_t o = old[size_t(i)], r = res[size_t(i)];
+                const uint32_t want =
+                    MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
+                              StrengthMix(ChR(o), ChR(r), s),
+                              mixAlpha ? StrengthMix(ChA(o), ChA(r), s) : ChA(o));
+                ASSERT_EQ(out[size_t(i)], want)
+                    << "s " << s << " pair " << i << " alpha " << mixAlpha;
+            }
+        }
+    // Mixed strengths within one block of four, written over the result in place.
+    std::vector<uint32_t> inPlace(res.begin(), res.begin() + 1001);
+    for (int32_t i = 0; i < 1001; ++i) strength[size_t(i)] = uint8_t(i * 37 % 101);
+    MixRun(old.data(), inPlace.data(), strength.data(), inPlace.data(), 1001, false);
+    for (int32_t i = 0; i < 1001; ++i) {
+        const uint32_t o = old[size_t(i)], r = res[size_t(i)];
+        const int s = strength[size_t(i)];
+        ASSERT_EQ(inPlace[size_t(i)],
+                  MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
+                            StrengthMix(ChR(o), ChR(r), s), ChA(o)))
+            << i;
+    }
+}
+
+TEST(MixRunTest, StrengthsArePercentsFindsAnyByteOver100) {
+    std::vector<uint8_t> s(37, 100);
+    EXPECT_TRUE(StrengthsArePercents(s.data(), 37));
+    for (size_t at : {size_t(0), size_t(17), size_t(36)})
+        for (int bad : {101, 128, 255}) {
+            s[at] = uint8_t(bad);
+            EXPECT_FALSE(StrengthsArePercents(s.data(), 37)) << at << " " << bad;
+            EXPECT_TRUE(StrengthsArePercents(s.data(), int32_t(at)));
+            s[at] = 100;
+        }
+}
+
+class MixPassTest : public AdjustTest {
+protected:
+    void SetUp() override { MakeDocument(53, 20); }
+};
+
+// Each pass on the kernels gives its per-pixel rule's words: no selection, a feathered one, and
+// one whose bytes run past 100 (which the kernels leave to the rule).
+TEST_F(MixPassTest, PassesOnTheKernelsGiveThePerPixelRule) {
+    LevelsValues levels;
+    levels.inBlack = 20, levels.inMiddle = 90, levels.outWhite = 230;
+    Table256 curve{}, wild{};
+    for (int v = 0; v < 256; ++v) {
+        curve[size_t(v)] = 255 - v / 2;
+        wild[size_t(v)] = 3 * v - 200;  // entries outside 0..255
+    }
+    const ChannelTables balance = BuildColorBalanceTables(40, -30, 20);
+    struct Case {
+        const char* name;
+        std::function<int(HistoryManager&)> run;
+        std::function<uint32_t(uint32_t p, int s)> rule;  // s is -1 without a selection
+    };
+    const Case cases[] = {
+        {"Levels", [&](HistoryManager& h) { return ApplyLevels(h, levels); },
+         [&](uint32_t p, int s) { return TransferPixel(BuildLevelsTable(levels), p, s); }},
+        {"Curves", [&](HistoryManager& h) { return ApplyTransfer(h, curve, "Curves"); },
+         [&](uint32_t p, int s) { return TransferPixel(curve, p, s); }},
+        {"Curves past the ends",
+         [&](HistoryManager& h) { return ApplyTransfer(h, wild, "Curves"); },
+         [&](uint32_t p, int s) { return TransferPixel(wild, p, s); }},
+        {"Color Balance", [](HistoryManager& h) { return ApplyColorBalance(h, 40, -30, 20); },
+         [&](uint32_t p, int s) { return ChannelTablesPixel(balance, p, s < 0 ? 100 : s); }},
+        {"Invert", [](HistoryManager& h) { return ApplyInvert(h); },
+         [](uint32_t p, int s) { return s < 0 ? InvertFull(p) : InvertPixel(p, s); }},
+        {"Desaturate", [](HistoryManager& h) { return ApplyDesaturate(h); },
+         [](uint32_t p, int s) { return s < 0 ? DesaturateFull(p) : DesaturatePixel(p, s); }},
+        {"Saturation -70", [](HistoryManager& h) { return ApplySaturation(h, -70); },
+         [](uint32_t p, int s) { return SaturationPixel(-70, p, s); }},
+        {"Saturation 45", [](HistoryManager& h) { return ApplySaturation(h, 45); },
+         [](uint32_t p, int s) { return SaturationPixel(45, p, s); }},
+    };
+    for (int selection : {0, 1, 2}) {
+        if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
+        RandomLayer({1, 0, 52, 19});
+        if (selection == 1) RandomSelection({0, 2, 50, 20});
+        if (selection == 2) {
+            Grid g = Canvas();
+            for (auto& row : g)
+                for (int& v : row) v = Rand(0, 3) == 0 ? Rand(101, 255) : Rand(0, 100);
+            Select({0, 0, 53, 20}, g);
+        }
+        for (const Case& c : cases) {
+            const Snapshot s = Take();
+            ASSERT_EQ(c.run(*history), 1) << c.name;
+            ExpectLayer(
+                s.bounds, [&](int x, int y) { return c.rule(s.Old(x, y), s.S(x, y)); },
+                std::string(c.name) + " selection " + std::to_string(selection));
+            ASSERT_EQ(UndoRedo(*history), 1) << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zelvo::test
