@@ -9,8 +9,10 @@
 
 #include <jpeglib.h>
 
+#include "BaselineJpegReference.h"
 #include "TestImages.h"
 #include "files/BaselineJpegWriter.h"
+#include "files/Codecs.h"
 #include "files/RasterFile.h"
 #include "files/SafeFile.h"
 #include "testsupport/TempDir.h"
@@ -213,6 +215,94 @@ TEST(JpegWrite, LowerLevelsGoThroughTheLibrary) {
     auto r = ReadRasterFile(dir.File("l.jpg"));
     ASSERT_TRUE(r.ok);
     EXPECT_LE(test::MaxDifference(r.image, image), 12);
+}
+
+// The picture kinds that stress different parts of the writer.
+enum class Content { Smooth, Random, Extremes, ManyColours };
+
+RasterImage MakePicture(Content content, int w, int h, std::mt19937& random) {
+    switch (content) {
+        case Content::Smooth:
+            return test::SmoothImage(w, h, RowOrder::TopDown);
+        case Content::Random:
+            return test::RandomImage(w, h, random);
+        case Content::Extremes: {
+            // Flat blocks of black, white and pure colours over fine black and white checks:
+            // the largest DC values and steps, the largest AC values, many 0xFF bytes.
+            static const uint8_t kColours[4][3] = {
+                {0, 0, 0}, {255, 255, 255}, {255, 0, 0}, {0, 0, 255}};
+            RasterImage image;
+            image.Allocate(w, h, 24, RowOrder::BottomUp);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    uint8_t* p = image.TopRow(y) + 3 * x;
+                    if (y < h / 2)
+                        std::memcpy(p, kColours[(x / 8 + y / 8 * 3) % 4], 3);
+                    else
+                        std::memset(p, (x / 3 + y / 5 + x * y) % 2 ? 255 : 0, 3);
+                }
+            return image;
+        }
+        case Content::ManyColours: {
+            // Consecutive pixels step through the colour cube, hitting every exact quotient of
+            // the colour conversion many times.
+            RasterImage image;
+            image.Allocate(w, h, 24, RowOrder::TopDown);
+            uint32_t colour = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x, colour += 40503) {
+                    uint8_t* p = image.TopRow(y) + 3 * x;
+                    p[0] = uint8_t(colour);
+                    p[1] = uint8_t(colour >> 8);
+                    p[2] = uint8_t(colour >> 16);
+                }
+            return image;
+        }
+    }
+    return {};
+}
+
+// Read back from the temporary file: committing would sync hundreds of files to the disk.
+std::vector<uint8_t> OwnWriterBytes(const RasterImage& image, int quality,
+                                    const std::string& path) {
+    SafeFile file(path);
+    if (!file.Open() || !EncodeBaselineJpeg(file, image, quality)) return {};
+    std::vector<uint8_t> bytes(file.Size());
+    bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// The vectorised writer against the scalar one it replaced, byte for byte.
+TEST(JpegWrite, OwnWriterMatchesTheScalarReference) {
+    test::TempDir dir;
+    std::mt19937 random(7);
+    const std::pair<int, int> sizes[] = {{1, 1},    {2, 3},   {7, 9},   {8, 8},  {9, 7},
+                                         {16, 16},  {17, 33}, {31, 15}, {33, 8}, {63, 65},
+                                         {257, 19}, {40, 1},  {1, 40}};
+    for (Content content :
+         {Content::Smooth, Content::Random, Content::Extremes, Content::ManyColours})
+        for (auto [w, h] : sizes) {
+            const RasterImage image = MakePicture(content, w, h, random);
+            for (int quality : {0, 1, 10, 50, 75, 90, 99, 100, 101}) {
+                SCOPED_TRACE(testing::Message()
+                             << int(content) << " " << w << "x" << h << " q" << quality);
+                const auto expected = test::ReferenceBaselineJpeg(image, quality);
+                ASSERT_GT(expected.size(), 600u);
+                EXPECT_EQ(OwnWriterBytes(image, quality, dir.File("o.jpg")), expected);
+            }
+        }
+    // Large enough for the writer to hand its buffer to the file several times.
+    for (Content content : {Content::Random, Content::ManyColours}) {
+        SCOPED_TRACE(int(content));
+        const RasterImage image = MakePicture(content, 703, 495, random);
+        const auto expected = test::ReferenceBaselineJpeg(image, 100);
+        ASSERT_GT(expected.size(), size_t(1) << 20);
+        EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("big.jpg")), expected);
+    }
+    RasterImage indexed;
+    ASSERT_TRUE(indexed.Allocate(8, 8, 8));
+    EXPECT_TRUE(test::ReferenceBaselineJpeg(indexed, 100).empty());
+    EXPECT_TRUE(OwnWriterBytes(indexed, 100, dir.File("i.jpg")).empty());
 }
 
 // Fails the first write of the first file only, as a full disk would during the own writer.
