@@ -60,6 +60,11 @@ GradientShader::GradientShader(const GradientFill& g, double reach) : m_g(g) {
         m_back.reserve(m_easing.size());
         for (double e : m_easing) m_back.push_back(Word(1 - e));
     }
+    m_words.reserve(2 + m_eased.size() + m_back.size());
+    m_words.push_back(m_start);
+    m_words.push_back(m_end);
+    m_words.insert(m_words.end(), m_eased.begin(), m_eased.end());
+    m_words.insert(m_words.end(), m_back.begin(), m_back.end());
 }
 
 void GradientShader::Colour(double t, uint8_t out[4]) const {
@@ -125,42 +130,91 @@ void GradientShader::Pixel(int32_t x, int32_t y, uint8_t out[4]) const {
     Colour(t, out);
 }
 
-void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint32_t* out) const {
+namespace {
+
+// Pixels shaded per call of the run kernels: their entry codes stay in the first-level cache.
+constexpr int32_t kRunPixels = 512;
+
+// The kernels below keep the formulas' order of operations per pixel (a product, then a sum:
+// the library is built without fused multiply-adds), so every lane rounds as Pixel does. An
+// entry code is 0 for the start word, 1 for the end word, 2 + i for easing entry i (and, for
+// the reflected ramp, 2 + `backFrom` + i for its falling half). For a >= 0 the truncation of
+// min(a, last) is the entry min(floor(a), last) that Pixel looks up.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void LinearRun(
+    double px, double ux, double c, double d, double last, const uint32_t* __restrict words,
+    int32_t n, uint8_t* __restrict out) {
+    int32_t code[kRunPixels];
+    for (int32_t i = 0; i < n; ++i) {
+        const double along = (px + double(i)) * ux + c;
+        const double a = std::fabs(along), b = std::fabs(d - along);
+        const int32_t inside = 2 + int32_t(std::min(a, last));
+        // Selects written so that the compiler runs many pixels at once.
+        const int32_t edge = b <= a ? 1 : 0;
+        const int32_t near = a > d ? edge : inside;
+        code[i] = b > d ? edge : near;
+    }
+    for (int32_t i = 0; i < n; ++i) std::memcpy(out + 4 * size_t(i), &words[code[i]], 4);
+}
+
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ReflectedRun(
+    double px, double ux, double c, double d, double h, double last, int32_t backFrom,
+    const uint32_t* __restrict words, int32_t n, uint8_t* __restrict out) {
+    int32_t code[kRunPixels];
+    for (int32_t i = 0; i < n; ++i) {
+        const double a = (px + double(i)) * ux + c;
+        // Clamped at 0 too, so that the codes of pixels off the line stay in range.
+        const int32_t rising = 2 + int32_t(std::max(0.0, std::min(a, last)));
+        const int32_t falling = 2 + backFrom + int32_t(std::max(0.0, std::min(a - h, last)));
+        const bool off = (a < 0) | (a > d);
+        code[i] = off ? 0 : (a < h ? rising : falling);
+    }
+    for (int32_t i = 0; i < n; ++i) std::memcpy(out + 4 * size_t(i), &words[code[i]], 4);
+}
+
+}  // namespace
+
+void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint8_t* out) const {
     const GradientFill& g = m_g;
     const double d = m_d;
     const size_t last = m_easing.size() - 1;
-    // For a >= 0 the floor is the truncation.
-    auto index = [last](double a) { return a < 1 ? 0 : std::min(last, size_t(a)); };
     const double py = y - g.start.y;
     // px runs through whole numbers, which the additions keep exact.
     double px = left - g.start.x;
+    // Entry codes are 32-bit: a table that long (never made in practice) takes the formulas.
+    const bool coded = m_words.size() < size_t(INT32_MAX);
     switch (g.type) {
-        case GradientType::Linear: {
-            const double c = py * m_uy;
-            for (int32_t x = left; x < right; ++x, px += 1) {
-                const double along = px * m_ux + c;
-                const double a = std::abs(along), b = std::abs(d - along);
-                if (a > d || b > d)
-                    *out++ = b <= a ? m_end : m_start;
-                else
-                    *out++ = m_eased[index(a)];
-            }
-            return;
-        }
+        case GradientType::Linear:
         case GradientType::Reflected: {
-            const double c = py * m_uy, h = d / 2;
-            for (int32_t x = left; x < right; ++x, px += 1) {
-                const double a = px * m_ux + c;
-                if (a < 0 || a > d)
-                    *out++ = m_start;
+            const double c = py * m_uy;
+            if (!coded) break;
+            for (int32_t x = left; x < right;) {
+                const int32_t n = std::min(kRunPixels, right - x);
+                if (g.type == GradientType::Linear)
+                    LinearRun(px, m_ux, c, d, double(last), m_words.data(), n, out);
                 else
-                    *out++ = a < h ? m_eased[index(a)] : m_back[index(a - h)];
+                    ReflectedRun(px, m_ux, c, d, d / 2, double(last), int32_t(m_eased.size()),
+                                 m_words.data(), n, out);
+                x += n;
+                px += n;
+                out += 4 * size_t(n);
             }
             return;
         }
         case GradientType::Radial:
             break;
     }
+    if (g.type != GradientType::Radial) {
+        uint8_t p[4];
+        for (int32_t x = left; x < right; ++x, out += 4) {
+            Pixel(x, y, p);
+            std::memcpy(out, p, 4);
+        }
+        return;
+    }
+    auto put = [&out](uint32_t w) {
+        std::memcpy(out, &w, 4);
+        out += 4;
+    };
     // Radial: the distance's whole part is the integer square root of px² + py², kept up to
     // date from pixel to pixel. The rounded distance can differ from it only where the square
     // is a perfect one or equals the line's; there the distance itself decides.
@@ -169,9 +223,9 @@ void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint32_t* out) 
     constexpr int64_t kFar = int64_t(1) << 30;
     if (std::abs(iy) >= kFar || std::abs(ix) >= kFar || std::abs(ix + (right - left)) >= kFar) {
         uint8_t p[4];
-        for (int32_t x = left; x < right; ++x) {
+        for (int32_t x = left; x < right; ++x, out += 4) {
             Pixel(x, y, p);
-            std::memcpy(out++, p, 4);
+            std::memcpy(out, p, 4);
         }
         return;
     }
@@ -181,12 +235,12 @@ void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint32_t* out) 
         while ((k + 1) * (k + 1) <= n) ++k;
         while (k * k > n) --k;
         if (n > m_d2) {
-            *out++ = m_end;
+            put(m_end);
         } else if (n == m_d2 || k * k == n) {
             const double a = std::hypot(px, py);
-            *out++ = a >= d ? m_end : m_eased[EaseIndex(a)];
+            put(a >= d ? m_end : m_eased[EaseIndex(a)]);
         } else {
-            *out++ = m_eased[std::min(last, size_t(k))];
+            put(m_eased[std::min(last, size_t(k))]);
         }
     }
 }
@@ -236,18 +290,18 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     if (!out || (mask && !maskRows) || (!old.IsEmpty() && !oldRows)) return fail();
     const Rect mb = mask ? mask->Bounds() : Rect{};
     const int32_t w = area.Width();
-    std::vector<uint32_t> words(size_t(w), 0u);
+    std::vector<uint32_t> words(replace ? 0 : size_t(w), 0u);
     ProgressRun progress(4);
     const int32_t quarter = std::max(1, area.Height() / 4);
     for (int32_t y = area.top; y < area.bottom; ++y) {
         if (y > area.top && (y - area.top) % quarter == 0) progress.Step();
         uint8_t* row = out->Row(uint32_t(fresh->StoredRowOf(y)));
         if (!row) return fail();
-        shader.Row(y, area.left, area.right, words.data());
         if (replace) {
-            std::memcpy(row, words.data(), 4 * size_t(w));
+            shader.Row(y, area.left, area.right, row);
             continue;
         }
+        shader.Row(y, area.left, area.right, words.data());
         // The old pixels (transparent off the old layer), then the gradient over them.
         if (y >= old.top && y < old.bottom) {
             const uint8_t* src = oldRows->Row(uint32_t(layer->StoredRowOf(y)));

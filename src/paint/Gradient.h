@@ -44,7 +44,10 @@ public:
     // The words (B, G, R, A from the low byte) of canvas columns [left, right) of row y, the
     // same as Pixel gives: the colour of every easing entry is made once, and a pixel costs
     // its distance along the line and a lookup.
-    void Row(int32_t y, int32_t left, int32_t right, uint32_t* out) const;
+    void Row(int32_t y, int32_t left, int32_t right, uint8_t* out) const;
+    void Row(int32_t y, int32_t left, int32_t right, uint32_t* out) const {
+        Row(y, left, right, reinterpret_cast<uint8_t*>(out));
+    }
     // The line's length in canvas pixels (1 for a line of no length).
     double Length() const { return m_d; }
     // Whether every pixel comes out fully opaque (it then replaces the layer's pixel).
@@ -67,6 +70,8 @@ private:
     // The words of t = 0, t = 1, t = each easing entry and t = 1 - each entry.
     uint32_t m_start = 0, m_end = 0;
     std::vector<uint32_t> m_eased, m_back;
+    // The start word, the end word, then m_eased and m_back: what a row's entry codes index.
+    std::vector<uint32_t> m_words;
     int64_t m_d2 = 0;  // the line's squared length, exact
 };
 

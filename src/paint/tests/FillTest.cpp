@@ -288,7 +288,8 @@ TEST(GradientShaderRows, EqualThePixelFormulas) {
     const Line lines[] = {{{0, 0}, {30, 40}},   {{25, 25}, {25, 25}},  {{60, 10}, {0, 10}},
                           {{7, 90}, {7, 3}},    {{-40, -9}, {85, 77}}, {{50, 50}, {53, 54}},
                           {{10, 80}, {90, 21}}, {{0, 0}, {1, 0}},      {{30, 30}, {400000, 90000}}};
-    uint32_t row[140];
+    constexpr int32_t kWideLeft = -600, kWideRight = 621;
+    uint32_t row[kWideRight - kWideLeft];
     for (const Line& line : lines)
         for (GradientType type :
              {GradientType::Linear, GradientType::Radial, GradientType::Reflected})
@@ -307,24 +308,67 @@ TEST(GradientShaderRows, EqualThePixelFormulas) {
                     const GradientShader shader(g);
                     // Made only as far as the grid's furthest corner, as a fill makes it.
                     double reach = 0;
-                    for (int32_t x : {-20, 119})
+                    for (int32_t x : {-20, 119, kWideLeft, kWideRight - 1})
                         for (int32_t y : {-20, 109})
                             reach = std::max(reach, std::hypot(x - g.start.x, y - g.start.y));
                     const GradientShader near(g, reach + 1);
-                    for (int32_t y = -20; y < 110; ++y) {
-                        near.Row(y, -20, 120, row);
-                        for (int32_t x = -20; x < 120; ++x) {
+                    auto check = [&](int32_t y, int32_t left, int32_t right) {
+                        near.Row(y, left, right, row);
+                        for (int32_t x = left; x < right; ++x) {
                             uint8_t want[4];
                             shader.Pixel(x, y, want);
                             uint32_t w;
                             std::memcpy(&w, want, 4);
-                            ASSERT_EQ(row[x + 20], w)
+                            ASSERT_EQ(row[x - left], w)
                                 << "type " << int(type) << " colours " << int(colors) << " line "
                                 << line.start.x << "," << line.start.y << " " << line.end.x << ","
                                 << line.end.y << " at " << x << "," << y;
                         }
+                    };
+                    for (int32_t y = -20; y < 110; ++y) check(y, -20, 120);
+                    // Rows longer than the shader's runs, and runs of one pixel.
+                    for (int32_t y : {-20, 37, 109}) {
+                        check(y, kWideLeft, kWideRight);
+                        check(y, 5, 6);
                     }
                 }
+}
+
+// Rows where a distance rounded once, as a fused multiply-add gives it, lands on the other
+// side of a whole number or of the middle than the formulas' product-then-sum: the row shader
+// must not be built to fuse them.
+TEST(GradientShaderRows, RoundLikeTheFormulasWhereAFusedSumWouldNot) {
+    struct Case {
+        GradientType type;
+        Point start, end;
+        int32_t y, x;
+    };
+    const Case cases[] = {
+        {GradientType::Reflected, {213, 722}, {1194, 1034}, 707, 1298},
+        {GradientType::Reflected, {728, 1175}, {1120, 881}, 35, 3},
+        {GradientType::Linear, {144, 353}, {36, 434}, 457, 187},
+        {GradientType::Reflected, {790, 86}, {532, -86}, 147, 563},
+        {GradientType::Linear, {-15, 673}, {156, 874}, 19, 1161},
+        {GradientType::Reflected, {105, 1311}, {1205, 431}, 631, 1365},
+    };
+    for (const Case& c : cases) {
+        GradientFill g;
+        g.type = c.type;
+        g.start = c.start;
+        g.end = c.end;
+        g.foreground = Rgb(255, 0, 0);
+        g.background = Rgb(0, 0, 255);
+        const GradientShader shader(g);
+        uint32_t row[64];
+        shader.Row(c.y, c.x - 32, c.x + 32, row);
+        for (int32_t x = c.x - 32; x < c.x + 32; ++x) {
+            uint8_t want[4];
+            shader.Pixel(x, c.y, want);
+            uint32_t w;
+            std::memcpy(&w, want, 4);
+            EXPECT_EQ(row[x - c.x + 32], w) << c.start.x << "," << c.start.y << " at " << x;
+        }
+    }
 }
 
 }  // namespace
