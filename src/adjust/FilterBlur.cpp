@@ -7,6 +7,7 @@
 
 #include "adjust/BoxSums.h"
 #include "adjust/Filters.h"
+#include "adjust/MixRuns.h"
 #include "selection/SelectionMask.h"
 
 namespace zelvo {
@@ -22,26 +23,85 @@ struct GaussianWeights {
     }
 };
 
-// One row: `mid` with its canvas neighbours `above` and `below` (null at the edges). The
-// neighbours are added left, right, above, below: the sums are in floating point.
-void GaussianRow(const GaussianWeights& k, const uint32_t* above, const uint32_t* mid,
-                 const uint32_t* below, int32_t w, uint32_t* out) {
+// One pixel of a row: `mid` with its canvas neighbours `above` and `below` (null at the edges).
+// The neighbours are added left, right, above, below: the sums are in floating point.
+inline uint32_t GaussianPixel(const GaussianWeights& k, const uint32_t* above, const uint32_t* mid,
+                              const uint32_t* below, int32_t w, int32_t x) {
     const double w0 = k.w0, w1 = k.w1;
-    for (int32_t x = 0; x < w; ++x) {
-        const uint32_t c = mid[x];
-        double sb = w0 * ChB(c), sg = w0 * ChG(c), sr = w0 * ChR(c), sa = w0 * ChA(c), sw = w0;
-        auto add = [&](uint32_t p) {
-            if (ChA(p) == 0) return;
-            sb += w1 * ChB(p), sg += w1 * ChG(p), sr += w1 * ChR(p), sa += w1 * ChA(p);
-            sw += w1;
-        };
-        if (x > 0) add(mid[x - 1]);
-        if (x + 1 < w) add(mid[x + 1]);
-        if (above) add(above[x]);
-        if (below) add(below[x]);
-        const int a = std::min(100, int(sa / sw + 0.5));
-        out[x] = MakePixel(int(sb / sw), int(sg / sw), int(sr / sw), a);
+    const uint32_t c = mid[x];
+    double sb = w0 * ChB(c), sg = w0 * ChG(c), sr = w0 * ChR(c), sa = w0 * ChA(c), sw = w0;
+    auto add = [&](uint32_t p) {
+        if (ChA(p) == 0) return;
+        sb += w1 * ChB(p), sg += w1 * ChG(p), sr += w1 * ChR(p), sa += w1 * ChA(p);
+        sw += w1;
+    };
+    if (x > 0) add(mid[x - 1]);
+    if (x + 1 < w) add(mid[x + 1]);
+    if (above) add(above[x]);
+    if (below) add(below[x]);
+    const int a = std::min(100, int(sa / sw + 0.5));
+    return MakePixel(int(sb / sw), int(sg / sw), int(sr / sw), a);
+}
+
+// The vector helpers below are internal and inlined: no call crosses an ABI boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using V4u = uint32_t __attribute__((vector_size(16)));
+using V4i = int32_t __attribute__((vector_size(16)));
+using V4l = int64_t __attribute__((vector_size(32)));
+using V4d = double __attribute__((vector_size(32)));
+
+inline V4u Load4(const uint32_t* p) {
+    V4u v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline V4d ToDouble(V4u v) {
+    return __builtin_convertvector(V4i(v), V4d);
+}
+
+// Four pixels of GaussianPixel at once, every lane through the same operations in the same
+// order. A transparent neighbour adds +0.0 where the scalar rule adds nothing, which leaves
+// the (non-negative) sums as they are. The file is built without contracting a product and a
+// sum into one rounding, as the scalar rule is.
+struct GaussianSums {
+    V4d b, g, r, a, w;
+    void Add(V4u p, V4d w1) {
+        const V4l on = __builtin_convertvector(V4i((p >> 24) != 0), V4l);
+        auto part = [&on](V4d x) { return V4d(V4l(x) & on); };
+        b += part(w1 * ToDouble(p & 0xff));
+        g += part(w1 * ToDouble((p >> 8) & 0xff));
+        r += part(w1 * ToDouble((p >> 16) & 0xff));
+        a += part(w1 * ToDouble(p >> 24));
+        w += part(w1);
     }
+};
+
+// One row: GaussianPixel at every x; the inner pixels, which have both side neighbours, four
+// at a time.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void GaussianRow(
+    const GaussianWeights& k, const uint32_t* above, const uint32_t* mid, const uint32_t* below,
+    int32_t w, uint32_t* out) {
+    if (w <= 0) return;
+    out[0] = GaussianPixel(k, above, mid, below, w, 0);
+    const V4d w0 = {k.w0, k.w0, k.w0, k.w0}, w1 = {k.w1, k.w1, k.w1, k.w1};
+    int32_t x = 1;
+    for (; x + 4 <= w - 1; x += 4) {
+        const V4u c = Load4(mid + x);
+        GaussianSums s{w0 * ToDouble(c & 0xff), w0 * ToDouble((c >> 8) & 0xff),
+                       w0 * ToDouble((c >> 16) & 0xff), w0 * ToDouble(c >> 24), w0};
+        s.Add(Load4(mid + x - 1), w1);
+        s.Add(Load4(mid + x + 1), w1);
+        if (above) s.Add(Load4(above + x), w1);
+        if (below) s.Add(Load4(below + x), w1);
+        const V4i qb = __builtin_convertvector(s.b / s.w, V4i);
+        const V4i qg = __builtin_convertvector(s.g / s.w, V4i);
+        const V4i qr = __builtin_convertvector(s.r / s.w, V4i);
+        V4i qa = __builtin_convertvector(s.a / s.w + 0.5, V4i);
+        qa = qa < 100 ? qa : 100;
+        const V4u words = V4u(qb) | V4u(qg) << 8 | V4u(qr) << 16 | V4u(qa) << 24;
+        std::memcpy(out + x, &words, sizeof words);
+    }
+    for (; x < w; ++x) out[x] = GaussianPixel(k, above, mid, below, w, x);
 }
 
 void BoxBlurRow(const BoxRow& s, int32_t w, uint32_t* out) {
@@ -74,8 +134,13 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
             const uint32_t* below = ring->Row(row - 1);
             if (!mid || ring->Failed()) return false;
             GaussianRow(k, above, mid, below, w, out);
-            if (const uint8_t* s = strength->Row(b.bottom - 1 - row))
-                for (int32_t x = 0; x < w; ++x) out[x] = GaussianSelectionMix(mid[x], out[x], s[x]);
+            if (const uint8_t* s = strength->Row(b.bottom - 1 - row)) {
+                if (StrengthsArePercents(s, w))
+                    MixRun(mid, out, s, out, w, true);
+                else
+                    for (int32_t x = 0; x < w; ++x)
+                        out[x] = GaussianSelectionMix(mid[x], out[x], s[x]);
+            }
             return true;
         });
     });

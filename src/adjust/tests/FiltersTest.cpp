@@ -330,6 +330,43 @@ TEST_F(FiltersTest, GaussianBlurMatchesTheFivePointRule) {
     });
 }
 
+// The Gaussian's row kernel takes four pixels at a time in double precision: on every slider,
+// on flat areas (where a sum can land a hair under the value itself), on transparent holes and
+// on every width past the vector's, it gives the scalar rule's words (GaussianRef's sums).
+TEST_F(FiltersTest, GaussianRowsMatchTheScalarSumsOnEveryShape) {
+    struct Case {
+        int32_t w, h;
+        int flat;  // 0: random colours; 1: one colour everywhere; 2: few colours, many holes
+    };
+    const Case cases[] = {{1, 1, 0},  {2, 3, 0},  {5, 2, 1},  {6, 4, 0}, {9, 5, 2},
+                          {13, 3, 1}, {37, 6, 0}, {64, 4, 2}, {71, 3, 1}};
+    for (const Case& c : cases)
+        for (int value = 0; value < (c.flat == 1 ? 256 : 1); value += 3) {
+            PixelBuffer in{c.w, c.h, std::vector<uint32_t>(size_t(c.w) * size_t(c.h))};
+            for (uint32_t& p : in.px) {
+                if (c.flat == 1) {
+                    p = W_(value, 255 - value, value / 2, 1 + value % 100);
+                } else if (c.flat == 2) {
+                    const int k = Rand(0, 2);
+                    p = k == 0 ? 0u : W_(k * 100, 255, 17, k == 1 ? 100 : Rand(1, 100));
+                } else {
+                    p = W_(Rand(0, 255), Rand(0, 255), Rand(0, 255), Rand(0, 3) ? Rand(0, 100) : 0);
+                }
+            }
+            Snapshot s;
+            s.bounds = {0, 0, c.w, c.h};
+            s.px = in;
+            for (int slider = 1; slider <= 10; ++slider) {
+                const PixelBuffer out = GaussianBlurResult(in, slider);
+                for (int32_t y = 0; y < c.h; ++y)
+                    for (int32_t x = 0; x < c.w; ++x)
+                        ASSERT_EQ(out.At(x, y), GaussianRef(s, slider, x, y))
+                            << c.w << "x" << c.h << " value " << value << " slider " << slider
+                            << " at " << x << "," << y;
+            }
+        }
+}
+
 TEST_F(FiltersTest, BoxBlurGrowsTheLayerWithinTheCanvas) {
     Rounds([&](bool) {
         const int b = Rand(11, 14), r = b - 10;
