@@ -105,8 +105,9 @@ void COptionsBar::AddControl(int tool, int index, QWidget* page, QHBoxLayout* ro
     }
     if (c.kind == ToolOptions::ControlInfo::Word) {
         std::vector<std::string> words = c.words;
-        if (caption.empty()) {
-            // A row of choices, as the combine mode's radio buttons.
+        // Uncaptioned choices, and the patch's two, are a row of radio buttons.
+        if (caption.empty() || key == "patch") {
+            label();
             auto* group = new QButtonGroup(page);
             group->setExclusive(true);
             for (int w = 0; w < int(words.size()); ++w) {

@@ -33,70 +33,6 @@ using namespace zelvo::guitest;
 
 namespace {
 
-void Drag(QWidget* target, const std::vector<QPoint>& points) {
-    QTest::mousePress(target, Qt::LeftButton, {}, points.front());
-    for (size_t i = 1; i < points.size(); ++i) QTest::mouseMove(target, points[i]);
-    QTest::mouseRelease(target, Qt::LeftButton, {}, points.back());
-}
-
-std::string LastStateName(Image& image) {
-    const auto& states = image.History().States();
-    return states.empty() ? std::string() : StateDisplayName(states.back());
-}
-
-ColorRef ShownColor(QWidget* w, QPoint at) {
-    const QColor c = w->grab().toImage().pixelColor(at);
-    return Rgb(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
-}
-
-// A 24-bit BMP whose pixel (x, y) has the colour `at` gives.
-std::string WritePictureBmp(const std::string& path, int w, int h,
-                            const std::function<ColorRef(int, int)>& at) {
-    const uint32_t stride = (uint32_t(w) * 3 + 3) & ~3u, size = stride * uint32_t(h);
-    std::vector<uint8_t> file(54 + size, 0);
-    auto put32 = [&](size_t at32, uint32_t v) {
-        for (int i = 0; i < 4; ++i) file[at32 + size_t(i)] = uint8_t(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, 54 + size);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, uint32_t(w));
-    put32(22, uint32_t(h));
-    file[26] = 1;
-    file[28] = 24;
-    put32(34, size);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const ColorRef c = at(x, y);
-            uint8_t* p = &file[54 + stride * uint32_t(h - 1 - y) + uint32_t(x) * 3];
-            p[0] = BlueOf(c);
-            p[1] = GreenOf(c);
-            p[2] = RedOf(c);
-        }
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    return path;
-}
-
-CZelvoView* Prepared(CChildFrame* child) {
-    if (!child) return nullptr;
-    child->resize(700, 500);
-    CZelvoView* view = child->View();
-    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
-    view->ApplyZoom(1.0f);
-    view->Model().ScrollTo(0, 0);
-    view->setFocus();
-    return view;
-}
-
-template <typename T>
-T* Find(CMainFrame& frame, const char* name) {
-    QWidget* page = frame.OptionsStrip()->currentWidget();
-    return page ? page->findChild<T*>(name) : nullptr;
-}
-
 // Whether the navigator's thumbnail shows `c` (within a step of smoothing) at the fraction
 // (fx, fy) of its width and height.
 bool ThumbnailShows(CMainFrame& frame, double fx, double fy, ColorRef c) {
@@ -118,15 +54,15 @@ private slots:
     void cropPageFollowsTheFrame() {
         Program program;
         CMainFrame& frame = program.Frame();
-        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        CZelvoView* view = ReadyView(frame.NewDocument({300, 200, 2834}), {700, 500}, true);
         QVERIFY(view);
         Image& image = view->GetImage();
         const std::string start = LastStateName(image);
         QTest::keyClick(view, 'C');
         QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolCrop));
-        auto* commit = Find<QPushButton>(frame, "Commit");
-        auto* cancel = Find<QPushButton>(frame, "Cancel");
-        auto* shield = Find<QCheckBox>(frame, "Shield");
+        auto* commit = PageChild<QPushButton>(frame, "Commit");
+        auto* cancel = PageChild<QPushButton>(frame, "Cancel");
+        auto* shield = PageChild<QCheckBox>(frame, "Shield");
         QVERIFY(commit && cancel && shield);
         QWidget* page = frame.OptionsStrip()->currentWidget();
         auto shown = [&](bool open) {
@@ -165,19 +101,19 @@ private slots:
         }
 
         // "+" keeps the bar's size as a preset shown in the combo; "-" takes it away again.
-        auto* presets = Find<QComboBox>(frame, "presets");
+        auto* presets = PageChild<QComboBox>(frame, "presets");
         QVERIFY(presets);
         ToolOptions& options = frame.Tools().Options();
         options.SetStored(kToolCrop, "width", "640");
         options.SetStored(kToolCrop, "height", "480");
         const int before = presets->count();
-        Find<QPushButton>(frame, "+")->click();
+        PageChild<QPushButton>(frame, "+")->click();
         QCOMPARE(presets->count(), before + 1);
         QCOMPARE(presets->currentText(), QString("640.00x480.00 Pixels"));
-        Find<QPushButton>(frame, "-")->click();
+        PageChild<QPushButton>(frame, "-")->click();
         QCOMPARE(presets->count(), before);
         // "<>" exchanges the sizes.
-        Find<QPushButton>(frame, "<>")->click();
+        PageChild<QPushButton>(frame, "<>")->click();
         QCOMPARE(options.Get(kToolCrop, "width"), std::string("480"));
         QCOMPARE(options.Get(kToolCrop, "height"), std::string("640"));
     }
@@ -210,9 +146,9 @@ private slots:
         Program program;
         CMainFrame& frame = program.Frame();
         const ColorRef red = Rgb(200, 30, 40), blue = Rgb(10, 20, 230), white = Rgb(255, 255, 255);
-        const std::string path = WritePictureBmp(program.TempFolder() + "/halves.bmp", 200, 100,
-                                                 [&](int x, int) { return x < 100 ? red : blue; });
-        CZelvoView* view = Prepared(frame.OpenDocument(path));
+        const std::string path = WriteBmp(program.TempFolder() + "/halves.bmp", 200, 100,
+                                          [&](int x, int) { return x < 100 ? red : blue; });
+        CZelvoView* view = ReadyView(frame.OpenDocument(path), {700, 500}, true);
         QVERIFY(view);
         const LayerPtr layer = view->GetImage().Layers().CurrentLayer();
         frame.UpdateCommandUI();
@@ -242,11 +178,11 @@ private slots:
     void theCurveShapeListPlacesAShape() {
         Program program;
         CMainFrame& frame = program.Frame();
-        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        CZelvoView* view = ReadyView(frame.NewDocument({300, 200, 2834}), {700, 500}, true);
         QVERIFY(view);
         Image& image = view->GetImage();
         QTest::keyClick(view, 'P');
-        auto* shapes = Find<QComboBox>(frame, "shape");
+        auto* shapes = PageChild<QComboBox>(frame, "shape");
         QVERIFY(shapes);
         QCOMPARE(shapes->count(), kShapeCount + 1);
         for (int i = 0; i <= kShapeCount; ++i)
@@ -271,12 +207,12 @@ private slots:
     void measurePageShowsTheLineAndClearsIt() {
         Program program;
         CMainFrame& frame = program.Frame();
-        CZelvoView* view = Prepared(frame.NewDocument({300, 200, 2834}));
+        CZelvoView* view = ReadyView(frame.NewDocument({300, 200, 2834}), {700, 500}, true);
         QVERIFY(view);
         QVERIFY(frame.Tools().SelectTool(kToolMeasure));
         frame.UpdateCommandUI();
         auto text = [&](const char* name) {
-            QLabel* l = Find<QLabel>(frame, name);
+            QLabel* l = PageChild<QLabel>(frame, name);
             return l ? l->text() : QString("missing");
         };
         QCOMPARE(text("readout-A"), QString("A:"));
@@ -288,7 +224,7 @@ private slots:
         QCOMPARE(text("readout-W"), QString("W:-100"));
         QCOMPARE(text("readout-H"), QString("H:0"));
         QCOMPARE(text("readout-A"), QString("A:180.00"));
-        Find<QPushButton>(frame, "Clear")->click();
+        PageChild<QPushButton>(frame, "Clear")->click();
         QCOMPARE(text("readout-D"), QString("D:"));
         QCOMPARE(text("readout-X"), QString("X:"));
         QVERIFY(!frame.Tools().Measure()->Readouts(view->GetImage()));
@@ -300,10 +236,10 @@ private slots:
         // Left half red, right half blue, one green pixel at (30, 20).
         const ColorRef red = Rgb(200, 30, 40), blue = Rgb(10, 20, 230), green = Rgb(20, 180, 60);
         const std::string path =
-            WritePictureBmp(program.TempFolder() + "/two.bmp", 100, 60, [&](int x, int y) {
+            WriteBmp(program.TempFolder() + "/two.bmp", 100, 60, [&](int x, int y) {
                 return x == 30 && y == 20 ? green : x < 50 ? red : blue;
             });
-        CZelvoView* view = Prepared(frame.OpenDocument(path));
+        CZelvoView* view = ReadyView(frame.OpenDocument(path), {700, 500}, true);
         QVERIFY(view);
         view->ApplyZoom(4.0f);
         view->Model().ScrollTo(0, 0);

@@ -26,6 +26,7 @@ QObject* MakeTextCurveGuiTest();
 QObject* MakePaintGuiTest();
 QObject* MakeMoveGuiTest();
 QObject* MakeCropMeasureGuiTest();
+QObject* MakeRetouchGuiTest();
 
 int main(int argc, char** argv) {
     // Settings and presets go to a folder of the run's own.
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
                             {"TextCurveGuiTest", MakeTextCurveGuiTest},
                             {"PaintGuiTest", MakePaintGuiTest},
                             {"MoveGuiTest", MakeMoveGuiTest},
-                            {"CropMeasureGuiTest", MakeCropMeasureGuiTest}};
+                            {"CropMeasureGuiTest", MakeCropMeasureGuiTest},
+                            {"RetouchGuiTest", MakeRetouchGuiTest}};
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> rest = {argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i) rest.push_back(argv[i]);

@@ -16,6 +16,8 @@
 #include "app/CChildFrame.h"
 #include "app/CZelvoView.h"
 #include "doc/Image.h"
+#include "history/HistoryManager.h"
+#include "history/HistoryState.h"
 #include "layers/StoredDib.h"
 #include "view/DisplayRefresher.h"
 
@@ -96,12 +98,13 @@ void WhenModal(std::function<void(QWidget*)> fn, int timeoutMs) {
     timer->start();
 }
 
-std::string WriteBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+std::string WriteBmp(const std::string& path, int w, int h,
+                     const std::function<ColorRef(int, int)>& at) {
     const int stride = (w * 3 + 3) / 4 * 4;
     const uint32_t pixels = uint32_t(stride * h);
     std::vector<uint8_t> f(54 + pixels, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+    auto put32 = [&](size_t offset, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[offset + size_t(i)] = uint8_t(v >> (8 * i));
     };
     f[0] = 'B';
     f[1] = 'M';
@@ -113,18 +116,24 @@ std::string WriteBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g
     f[26] = 1;
     f[28] = 24;
     put32(34, pixels);
+    // Rows are stored bottom-up.
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const size_t at = 54 + size_t(y * stride + x * 3);
-            f[at] = b;
-            f[at + 1] = g;
-            f[at + 2] = r;
+            const ColorRef c = at(x, y);
+            const size_t p = 54 + size_t((h - 1 - y) * stride + x * 3);
+            f[p] = BlueOf(c);
+            f[p + 1] = GreenOf(c);
+            f[p + 2] = RedOf(c);
         }
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return {};
     std::fwrite(f.data(), 1, f.size(), out);
     std::fclose(out);
     return path;
+}
+
+std::string WriteBmp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    return WriteBmp(path, w, h, [c = Rgb(r, g, b)](int, int) { return c; });
 }
 
 Program::Program(const QStringList& args) {
@@ -186,6 +195,72 @@ CChildFrame* RandomDocument(CMainFrame& frame, int32_t w, int32_t h, uint32_t se
         layer->ReleaseRows();
     }
     return child;
+}
+
+CChildFrame* PictureDocument(CMainFrame& frame, int32_t w, int32_t h,
+                             const std::function<ColorRef(int, int)>& at) {
+    CChildFrame* child = frame.NewDocument({w, h, 2834});
+    if (!child) return nullptr;
+    Image& image = child->GetImage();
+    HoldRender hold(image.ViewState());
+    Layer& layer = *image.Layers().LayerAt(0);
+    for (int32_t y = 0; y < layer.Height(); ++y) {
+        uint8_t* row = layer.Rows()->Row(uint32_t(layer.StoredRowOf(y)));
+        for (int32_t x = 0; x < layer.Width(); ++x) {
+            const ColorRef c = at(x, y);
+            uint8_t* p = row + 4 * size_t(x);
+            p[0] = BlueOf(c);
+            p[1] = GreenOf(c);
+            p[2] = RedOf(c);
+            p[3] = 100;
+        }
+    }
+    layer.ReleaseRows();
+    return child;
+}
+
+CZelvoView* ReadyView(CChildFrame* child, QSize size, bool home) {
+    if (!child) return nullptr;
+    child->resize(size);
+    CZelvoView* view = child->View();
+    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
+    if (home) {
+        view->ApplyZoom(1.0f);
+        view->Model().ScrollTo(0, 0);
+    }
+    view->setFocus();
+    return view;
+}
+
+CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
+    return ReadyView(frame.NewDocument({w, h, 2834}));
+}
+
+std::string LastStateName(Image& image) {
+    const auto& states = image.History().States();
+    return states.empty() ? std::string() : StateDisplayName(states.back());
+}
+
+uint32_t LayerPixel(Image& image, Point c) {
+    const LayerPtr layer = image.Layers().CurrentLayer();
+    const Rect b = layer->Bounds();
+    if (!b.Contains(c)) return 0;
+    uint32_t w = 0;
+    const uint8_t* row = layer->Rows()->Row(uint32_t(layer->StoredRowOf(c.y)));
+    if (row) std::memcpy(&w, row + 4 * size_t(c.x - b.left), 4);
+    layer->ReleaseRows();
+    return w;
+}
+
+void Drag(QWidget* target, const std::vector<QPoint>& points, Qt::KeyboardModifiers keys) {
+    QTest::mousePress(target, Qt::LeftButton, keys, points.front());
+    for (size_t i = 1; i < points.size(); ++i) QTest::mouseMove(target, points[i]);
+    QTest::mouseRelease(target, Qt::LeftButton, keys, points.back());
+}
+
+ColorRef ShownColor(QWidget* w, QPoint at) {
+    const QColor c = w->grab().toImage().pixelColor(at);
+    return Rgb(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
 }
 
 // How many pixels of the view's screenRect differ from the display composite.

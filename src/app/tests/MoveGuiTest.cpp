@@ -28,14 +28,8 @@ namespace {
 CZelvoView* OpenLayers(CMainFrame& frame, uint32_t seed) {
     CChildFrame* child = RandomDocument(frame, 240, 180, seed);
     if (!child) return nullptr;
-    child->resize(600, 450);
-    CZelvoView* view = child->View();
     child->GetImage().Layers().SelectLayerByIndex(2);
-    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
-    view->ApplyZoom(1.0f);
-    view->Model().ScrollTo(0, 0);
-    view->setFocus();
-    return view;
+    return ReadyView(child, {600, 450}, true);
 }
 
 CChildFrame* ChildOf(QWidget* w) {
@@ -44,15 +38,7 @@ CChildFrame* ChildOf(QWidget* w) {
 }
 
 void Drag(QWidget* target, QPoint from, QPoint to) {
-    QTest::mousePress(target, Qt::LeftButton, {}, from);
-    QTest::mouseMove(target, (from + to) / 2);
-    QTest::mouseMove(target, to);
-    QTest::mouseRelease(target, Qt::LeftButton, {}, to);
-}
-
-std::string LastStateName(Image& image) {
-    const auto& states = image.History().States();
-    return states.empty() ? std::string() : StateDisplayName(states.back());
+    guitest::Drag(target, {from, (from + to) / 2, to});
 }
 
 QAbstractButton* PageButton(CMainFrame& frame, const QString& text) {

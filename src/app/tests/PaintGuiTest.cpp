@@ -24,31 +24,9 @@ using namespace zelvo::guitest;
 
 namespace {
 
-// The current layer's B, G, R, A word at canvas point `c` (0 outside it).
-uint32_t LayerPixel(Image& image, Point c) {
-    const LayerPtr layer = image.Layers().CurrentLayer();
-    const Rect b = layer->Bounds();
-    if (!b.Contains(c)) return 0;
-    uint32_t w = 0;
-    const uint8_t* row = layer->Rows()->Row(uint32_t(layer->StoredRowOf(c.y)));
-    if (row) std::memcpy(&w, row + 4 * size_t(c.x - b.left), 4);
-    layer->ReleaseRows();
-    return w;
-}
-
 // The picture's R, G, B at a client point.
 QRgb Shown(CZelvoView* view, QPoint p) {
     return view->Picture().pixel(p) & 0xFFFFFFu;
-}
-
-CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
-    CChildFrame* child = frame.NewDocument({w, h, 2834});
-    if (!child) return nullptr;
-    child->resize(700, 500);
-    CZelvoView* view = child->View();
-    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
-    view->setFocus();
-    return view;
 }
 
 }  // namespace

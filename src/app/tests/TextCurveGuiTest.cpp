@@ -23,21 +23,6 @@ using namespace zelvo::guitest;
 
 namespace {
 
-CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
-    CChildFrame* child = frame.NewDocument({w, h, 2834});
-    if (!child) return nullptr;
-    child->resize(700, 500);
-    CZelvoView* view = child->View();
-    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
-    view->setFocus();
-    return view;
-}
-
-std::string LastStateName(Image& image) {
-    const auto& states = image.History().States();
-    return states.empty() ? std::string() : StateDisplayName(states.back());
-}
-
 CTextEditBox* EditBox(CZelvoView* view) {
     return view->viewport()->findChild<CTextEditBox*>("TextEditBox");
 }

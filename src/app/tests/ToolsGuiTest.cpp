@@ -42,36 +42,9 @@ Point CanvasOf(CZelvoView* view, QPoint p) {
             g.visible.top + int(float(p.y() - g.screenRect.top) / g.zoom)};
 }
 
-std::string LastStateName(Image& image) {
-    const auto& states = image.History().States();
-    return states.empty() ? std::string() : StateDisplayName(states.back());
-}
-
 Rect SelectionRect(Image& image) {
     LayerPtr mask = image.Layers().Selection();
     return mask ? TightRect(*mask) : Rect{};
-}
-
-void Drag(QWidget* target, const std::vector<QPoint>& points) {
-    QTest::mousePress(target, Qt::LeftButton, {}, points.front());
-    for (size_t i = 1; i < points.size(); ++i) QTest::mouseMove(target, points[i]);
-    QTest::mouseRelease(target, Qt::LeftButton, {}, points.back());
-}
-
-CZelvoView* OpenView(CMainFrame& frame, int w, int h) {
-    CChildFrame* child = frame.NewDocument({w, h, 2834});
-    if (!child) return nullptr;
-    child->resize(700, 500);
-    CZelvoView* view = child->View();
-    if (!WaitFor([view] { return view->GetImage().ViewState().firstDrawDone; })) return nullptr;
-    view->setFocus();
-    return view;
-}
-
-// The colour a swatch shows in its middle, as drawn on screen.
-ColorRef ShownColor(QWidget* w, QPoint at) {
-    const QColor c = w->grab().toImage().pixelColor(at);
-    return Rgb(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
 }
 
 QString PageName(CMainFrame& frame) {
