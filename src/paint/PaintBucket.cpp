@@ -12,6 +12,7 @@
 #include "paint/Stroke.h"
 #include "platform/Messages.h"
 #include "selection/SelectionMask.h"
+#include "store/KeptView.h"
 #include "store/RowCursor.h"
 #include "workspace/Workspace.h"
 
@@ -23,13 +24,23 @@ constexpr uint8_t kCandidate = 1;
 constexpr uint8_t kKept = 2;
 constexpr uint64_t kEightCandidates = 0x0101010101010101ull;
 
+// The stroke work block stays mapped from one fill to the next: the first touch of each page
+// of a new mapping would cost more than the fill itself on a virtual machine.
+KeptView& StrokeBlockView() {
+    static KeptView kept;
+    return kept;
+}
+
 // The candidate bytes live in the stroke work block, which is all zeros between uses; only the
 // rows of the search area are ever written.
 struct CandidateBytes {
     MappedView view;
+    KeptView::Key key;
     size_t dirtyFrom = 0, dirtyBytes = 0;
     ~CandidateBytes() {
-        if (view.IsValid() && dirtyBytes) std::memset(view.Data() + dirtyFrom, 0, dirtyBytes);
+        if (!view.IsValid()) return;
+        if (dirtyBytes) std::memset(view.Data() + dirtyFrom, 0, dirtyBytes);
+        StrokeBlockView().Give(std::move(view), key);
     }
 };
 
@@ -210,9 +221,9 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
     if (!workspace.EnsureStrokeCapacity(canvas.Width(), canvas.Height())) return 0;
     CandidateBytes work;
     FileDynamicStore& store = workspace.Store();
-    work.view = MappedView(store, store.Payload(workspace.StrokeBlock()).offset,
-                           uint64_t(canvas.Width()) * uint64_t(canvas.Height()));
-    if (!work.view.IsValid()) {
+    work.view = StrokeBlockView().Take(store, workspace.StrokeBlock(), work.key);
+    if (!work.view.IsValid() ||
+        work.view.Length() < uint64_t(canvas.Width()) * uint64_t(canvas.Height())) {
         ShowInternalError(1051);
         return 0;
     }
