@@ -149,23 +149,28 @@ bool SafeFile::Open() {
     return false;
 }
 
-bool SafeFile::FlushBuffer() {
-    if (m_buffer.empty()) return !m_failed;
-    const uint8_t* p = m_buffer.data();
-    size_t left = m_buffer.size();
-    uint64_t offset = m_bufferStart;
-    while (left > 0 && !m_failed) {
-        ssize_t n = g_ops->PWrite(m_fd, p, left, off_t(offset));
+namespace {
+
+// Writes all of `size` bytes at `offset`; false once the disk refuses.
+bool WriteAll(int fd, const uint8_t* p, size_t size, uint64_t offset) {
+    while (size > 0) {
+        ssize_t n = g_ops->PWrite(fd, p, size, off_t(offset));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            m_failed = true;
-            break;
-        }
+        if (n <= 0) return false;
         p += n;
-        left -= size_t(n);
+        size -= size_t(n);
         offset += uint64_t(n);
     }
-    if (!m_failed) m_fileSize = std::max(m_fileSize, offset);
+    return true;
+}
+
+}  // namespace
+
+bool SafeFile::FlushBuffer() {
+    if (m_buffer.empty()) return !m_failed;
+    if (!m_failed && !WriteAll(m_fd, m_buffer.data(), m_buffer.size(), m_bufferStart))
+        m_failed = true;
+    if (!m_failed) m_fileSize = std::max(m_fileSize, m_bufferStart + m_buffer.size());
     m_buffer.clear();
     return !m_failed;
 }
@@ -178,6 +183,19 @@ bool SafeFile::Write(const void* data, size_t size) {
         m_bufferStart = m_position;
     }
     const uint8_t* p = static_cast<const uint8_t*>(data);
+    if (size >= kBufferSize) {
+        // Large pieces (whole pictures, encoders' chunks) go straight to the file instead of
+        // through a copy into the buffer.
+        if (!FlushBuffer()) return false;
+        if (!WriteAll(m_fd, p, size, m_position)) {
+            m_failed = true;
+            return false;
+        }
+        m_position += size;
+        m_fileSize = std::max(m_fileSize, m_position);
+        m_bufferStart = m_position;
+        return true;
+    }
     try {
         m_buffer.insert(m_buffer.end(), p, p + size);
     } catch (const std::bad_alloc&) {

@@ -175,6 +175,65 @@ TEST(SafeFile, SeeksReadsAndRewritesLikeAFile) {
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"s.bin"});
 }
 
+// Pieces below and above the buffer's size, in any order and after seeks, land where a plain
+// file would put them; a disk that fills during a large piece fails the save.
+TEST(SafeFile, LargeAndSmallPiecesLandInPlace) {
+    struct Step {
+        uint64_t seekTo;  // UINT64_MAX: no seek
+        size_t size;
+    };
+    constexpr uint64_t kHere = UINT64_MAX;
+    constexpr size_t kLarge = 300000, kHuge = 1 << 20;
+    const std::vector<std::vector<Step>> cases = {
+        {{kHere, 10}, {kHere, kLarge}, {kHere, 7}},
+        {{kHere, kHuge}, {kHere, kLarge}},
+        {{kHere, 100}, {kHere, kLarge}, {50, 20}, {kHere, kLarge}, {3, 5}},
+        {{kHere, kLarge}, {100, kLarge}, {kHere, 1}},
+        {{5000, kHuge}, {0, 10}},
+    };
+    test::TempDir dir;
+    uint8_t value = 1;
+    for (size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(c);
+        std::vector<uint8_t> expected;
+        SafeFile f(dir.File("p.bin"));
+        ASSERT_TRUE(f.Open());
+        uint64_t at = 0;
+        for (const Step& step : cases[c]) {
+            if (step.seekTo != kHere) {
+                ASSERT_TRUE(f.Seek(step.seekTo));
+                at = step.seekTo;
+            }
+            std::vector<uint8_t> piece(step.size);
+            for (uint8_t& b : piece) b = value++;
+            ASSERT_TRUE(f.Write(piece.data(), piece.size()));
+            if (expected.size() < at + piece.size()) expected.resize(at + piece.size());
+            std::copy(piece.begin(), piece.end(), expected.begin() + ptrdiff_t(at));
+            at += piece.size();
+            EXPECT_EQ(f.Position(), at);
+            EXPECT_EQ(f.Size(), expected.size());
+        }
+        ASSERT_TRUE(f.Commit());
+        EXPECT_EQ(test::ReadBytes(dir.File("p.bin")), expected);
+    }
+    test::WriteBytes(dir.File("p.bin"), {'o', 'l', 'd'});
+    for (size_t budget : {size_t(0), size_t(100), size_t(kLarge - 1)}) {
+        SCOPED_TRACE(budget);
+        FaultyOps ops;
+        ops.budget = budget;
+        ScopedFileOps scoped(&ops);
+        SafeFile f(dir.File("p.bin"));
+        ASSERT_TRUE(f.Open());
+        const std::vector<uint8_t> piece(kLarge, 9);
+        EXPECT_TRUE(f.Write(piece.data(), 10));
+        EXPECT_FALSE(f.Write(piece.data(), piece.size()));
+        EXPECT_FALSE(f.Write(piece.data(), 1));
+        EXPECT_FALSE(f.Commit());
+        EXPECT_EQ(test::ReadBytes(dir.File("p.bin")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    }
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"p.bin"});
+}
+
 TEST(SafeFile, AbandonedOrDestroyedFilesVanish) {
     test::TempDir dir;
     {
