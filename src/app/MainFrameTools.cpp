@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 
@@ -25,6 +26,52 @@
 #include "view/ViewZoom.h"
 
 namespace zelvo {
+
+namespace {
+
+// Alt turns the clone and heal cursors into the source cursor wherever the keys go (a palette,
+// the options bar), and the menu bar keeps a lone Alt's release for its keyboard mode: the
+// cursors of the views follow both, under a pointer that does not move.
+class AltFollower : public QObject {
+public:
+    AltFollower(CMainFrame* frame, ToolController& tools)
+        : QObject(frame), m_frame(frame), m_tools(tools) {
+        qApp->installEventFilter(this);
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (now && now == m_frame->menuBar()) Follow(false, 0);
+        });
+    }
+    ~AltFollower() override {
+        if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool press = event->type() == QEvent::KeyPress;
+        if (!press && event->type() != QEvent::KeyRelease) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // A view passes its own keys to the tools.
+        if (key->key() == Qt::Key_Alt && !key->isAutoRepeat() && !InView(watched))
+            Follow(press, ToolModifiers(key->modifiers()));
+        return false;
+    }
+
+private:
+    static bool InView(QObject* o) {
+        for (; o; o = o->parent())
+            if (qobject_cast<CZelvoView*>(o)) return true;
+        return false;
+    }
+
+    void Follow(bool down, int modifiers) {
+        m_tools.KeyWithoutView(kKeyAlt, down, modifiers);
+        for (CChildFrame* child : m_frame->Children()) child->View()->UpdateCursor();
+    }
+
+    CMainFrame* m_frame;
+    ToolController& m_tools;
+};
+
+}  // namespace
 
 namespace {
 
@@ -100,6 +147,7 @@ void CMainFrame::SetUpTools() {
         }
     });
     new CTextToolUi(this, *m_tools, *m_optionsPages);
+    new AltFollower(this, *m_tools);
     SetUpMoveTools();
     new CCropMeasureUi(this, *m_tools, *m_optionsPages);
     m_tools->Options().onChange = [this](int tool, const std::string& key) {

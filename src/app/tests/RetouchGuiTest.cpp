@@ -2,10 +2,13 @@
 // the healing brush's Alt-click source, its stroke and the size question's two answers. The
 // pictures are grey ramps with a red blemish, so a heal must give back the ramp where the
 // blemish was, not the colour of the place it copied from.
+#include <QMenuBar>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTest>
 
 #include "app/CChildFrame.h"
+#include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
@@ -52,6 +55,37 @@ class RetouchGuiTest : public QObject {
 private slots:
     void initTestCase() { InstallThreadWarningHandler(); }
     void cleanup() { QVERIFY2(TakeThreadWarnings().isEmpty(), "Qt warned of off-thread GUI use"); }
+
+    void theSourceCursorFollowsAltUnderAStillPointer() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 300, 200);
+        QVERIFY(view);
+        ToolController& tools = frame.Tools();
+        auto source = [view] { return view->viewport()->cursor().hotSpot() == QPoint(16, 16); };
+        struct Row {
+            const char* keysTo;
+            ToolId tool;
+            QWidget* target;
+        };
+        // The view's own keys, and keys that go to the frame, a palette or the options bar.
+        const Row rows[] = {{"view", kToolCloneStamp, view},
+                            {"frame", kToolHealingBrush, &frame},
+                            {"tools palette", kToolCloneStamp, frame.ToolsPalette()},
+                            {"options bar", kToolHealingBrush, frame.OptionsStrip()}};
+        for (const Row& r : rows) {
+            QVERIFY(tools.SelectTool(r.tool));
+            r.target->setFocus();
+            QVERIFY2(!source(), r.keysTo);
+            // A lone Alt, no mouse event: the menu bar takes its release.
+            QTest::keyPress(r.target, Qt::Key_Alt, Qt::AltModifier);
+            QVERIFY2(source(), r.keysTo);
+            QTest::keyRelease(r.target, Qt::Key_Alt);
+            QVERIFY2(!source(), r.keysTo);
+            // Back to the picture for the next row, out of the menu bar's keyboard mode.
+            QTest::keyClick(frame.menuBar(), Qt::Key_Escape);
+        }
+    }
 
     void patchOutlineThenDragHealsInBothModes() {
         // Ramp 40 + x / 2 with the blemish on [50, 70) x [50, 70); a clean copy of its
