@@ -7,6 +7,7 @@
 
 #include "core/RowBands.h"
 #include "doc/DocumentWatcher.h"
+#include "files/PixelRows.h"
 #include "files/RasterFile.h"
 #include "layerops/Zld.h"
 #include "platform/Feedback.h"
@@ -162,13 +163,7 @@ bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
                 ok = false;
                 return;
             }
-            const uint8_t* src = picture.BottomRow(y);
-            for (int32_t x = 0; x < w; ++x) {
-                dst[4 * x] = src[3 * x];
-                dst[4 * x + 1] = src[3 * x + 1];
-                dst[4 * x + 2] = src[3 * x + 2];
-                dst[4 * x + 3] = 100;
-            }
+            ExpandBgrRow(picture.BottomRow(y), dst, w, 100);
         }
         if (!rows.Flush()) ok = false;
     });

@@ -2,6 +2,8 @@
 // bytes to its decoder.
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -54,17 +56,14 @@ bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterRea
 bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
     if (auto* memory = dynamic_cast<MemorySource*>(&source))
         return DecodeJpeg(memory->Data(), size_t(memory->Size()), limits, out);
-    // The whole file is read first; a file that cannot be read to its end is refused.
-    std::vector<uint8_t> bytes;
-    try {
-        bytes.resize(size_t(source.Size()));
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-    if (source.ReadAt(0, bytes.data(), bytes.size()) != bytes.size()) return false;
-    return DecodeJpeg(bytes.data(), bytes.size(), limits, out);
+    // The whole file is read first; a file that cannot be read to its end is refused. The
+    // buffer is not zeroed first: the read fills all of it.
+    const uint64_t size = source.Size();
+    if (size > uint64_t(PTRDIFF_MAX)) return false;
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(size)]);
+    if (!bytes) return false;
+    if (source.ReadAt(0, bytes.get(), size_t(size)) != size) return false;
+    return DecodeJpeg(bytes.get(), size_t(size), limits, out);
 }
 
 RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given) {
