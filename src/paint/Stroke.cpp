@@ -8,6 +8,7 @@
 
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "paint/PixelRules.h"
 #include "paint/StrokeGeometry.h"
 #include "platform/Messages.h"
@@ -42,13 +43,13 @@ void StrokePainter::Begin(const StrokeTarget& target, const StrokePoints& points
     m_records = std::make_unique<RowCursor>(*target.store, target.records, 0, w * 5, h);
     const Layer* layer = target.layer.get();
     m_layerRows = layer && layer->Kind() == LayerKind::Pixel && layer->HasPixels()
-                      ? layer->OpenRows()
+                      ? OpenRowReader(*layer)
                       : nullptr;
-    m_maskRows = target.mask ? target.mask->OpenRows() : nullptr;
+    m_maskRows = target.mask ? OpenRowReader(*target.mask) : nullptr;
     const Layer* source = target.sourceLayer.get();
     m_sourceRows = target.kind == StrokeKind::Clone && !target.sourceAll && source &&
                            source->Kind() == LayerKind::Pixel && source->HasPixels()
-                       ? source->OpenRows()
+                       ? OpenRowReader(*source)
                        : nullptr;
 }
 

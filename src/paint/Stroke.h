@@ -132,9 +132,13 @@ private:
     uint64_t m_touched = 0;
     uint64_t m_dabs = 0;
     Rect m_painted;
-    std::unique_ptr<RowCursor> m_records, m_layerRows, m_maskRows;
+    std::unique_ptr<RowCursor> m_records;
+    // The painter only reads these: their windows are copied by pread, since mapping a fresh
+    // window costs a fault on every page (dear on a virtual machine) each time a wavy stroke
+    // moves it.
+    std::unique_ptr<RowReader> m_layerRows, m_maskRows;
     std::vector<uint8_t> m_retouchLayer, m_retouchRecords;  // a dab's pixels and their ring
-    std::unique_ptr<RowCursor> m_sourceRows;
+    std::unique_ptr<RowReader> m_sourceRows;
     std::vector<uint8_t> m_cloneSource;  // a clone dab's source pixels
 };
 
