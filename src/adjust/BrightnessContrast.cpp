@@ -3,6 +3,7 @@
 // processed like the others.
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
+#include "adjust/MixRuns.h"
 
 namespace zelvo {
 
@@ -33,8 +34,14 @@ int ApplyBrightnessContrast(HistoryManager& history, int32_t brightness, int32_t
     const BrightnessContrastTable t = BuildBrightnessContrastTable(brightness, contrast);
     return RunRowAdjustment(history, "Brightness/Contrast",
                             [&t](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+                                if (!s) {
+                                    // Full strength everywhere: one table for every channel.
+                                    const uint8_t* full = t[100].data();
+                                    ChannelTableRun(src, full, full, full, dst, n);
+                                    return;
+                                }
                                 for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = BrightnessContrastPixel(t, src[i], s ? s[i] : 100);
+                                    dst[i] = BrightnessContrastPixel(t, src[i], s[i]);
                             });
 }
 

@@ -77,6 +77,7 @@ TEST_F(MixPassTest, PassesOnTheKernelsGiveThePerPixelRule) {
         wild[size_t(v)] = 3 * v - 200;  // entries outside 0..255
     }
     const ChannelTables balance = BuildColorBalanceTables(40, -30, 20);
+    const BrightnessContrastTable contrast = BuildBrightnessContrastTable(30, 40);
     struct Case {
         const char* name;
         std::function<int(HistoryManager&)> run;
@@ -92,6 +93,9 @@ TEST_F(MixPassTest, PassesOnTheKernelsGiveThePerPixelRule) {
          [&](uint32_t p, int s) { return TransferPixel(wild, p, s); }},
         {"Color Balance", [](HistoryManager& h) { return ApplyColorBalance(h, 40, -30, 20); },
          [&](uint32_t p, int s) { return ChannelTablesPixel(balance, p, s < 0 ? 100 : s); }},
+        {"Brightness/Contrast",
+         [](HistoryManager& h) { return ApplyBrightnessContrast(h, 30, 40); },
+         [&](uint32_t p, int s) { return BrightnessContrastPixel(contrast, p, s < 0 ? 100 : s); }},
         {"Invert", [](HistoryManager& h) { return ApplyInvert(h); },
          [](uint32_t p, int s) { return s < 0 ? InvertFull(p) : InvertPixel(p, s); }},
         {"Desaturate", [](HistoryManager& h) { return ApplyDesaturate(h); },

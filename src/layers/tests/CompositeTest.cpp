@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "layers/BlendRuns.h"
 #include "layers/LayerManager.h"
 #include "layers/tests/LayersTestSupport.h"
@@ -300,7 +301,11 @@ TEST_F(RandomStacks, EveryRenderMatchesTheReference) {
         if (trial % 7 == 0) refs.push_back(Solid(w, h, 0x64123456));  // opaque top: early stop
         const int32_t sw = 64, sh = 48;
         Build(refs, w, h, sw, sh);
-        SCOPED_TRACE(testing::Message() << "trial " << trial << " " << w << "x" << h);
+        // The flatten runs in bands: 1, 2 and 8 threads in turn.
+        const int32_t threads = trial % 3 == 0 ? 1 : (trial % 3 == 1 ? 2 : 8);
+        const ScopedPassThreads scoped(threads);
+        SCOPED_TRACE(testing::Message()
+                     << "trial " << trial << " " << w << "x" << h << " threads " << threads);
 
         const std::vector<uint8_t> expected = Reference(refs);
         EXPECT_EQ(Flat(24, 1, 0), expected);
