@@ -198,6 +198,21 @@ void StrokeSession::Stop() {
 
 void ZeroRecords(const StrokeTarget& t, const Rect& area) {
     if (area.IsEmpty()) return;
+    // Outside the area the records are zero already, so whole rows are written: by pwrite
+    // from one zero buffer, without mapping (and faulting in) the block's pages.
+    {
+        RowWriter rows(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5,
+                       uint32_t(t.canvasHeight), 1u << 20);
+        bool ok = true;
+        for (int32_t cy = area.top; ok && cy < area.bottom; ++cy) {
+            uint8_t* r = rows.Row(uint32_t(cy));
+            if (r)
+                std::memset(r, 0, 5 * size_t(t.canvasWidth));
+            else
+                ok = false;
+        }
+        if (ok && rows.Flush()) return;
+    }
     RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
     for (int32_t cy = area.top; cy < area.bottom; ++cy)
         if (uint8_t* r = rec.Row(uint32_t(cy)))
@@ -253,25 +268,52 @@ int CommitWhole(HistoryManager& history, const StrokeTarget& t, const Layer& lay
         area = area.Intersect(canvas);
     }
     if (area.IsEmpty()) return 0;
+    // Every row of the new layer is written whole below (the old pixels, zeros around them,
+    // the records over them), by pwrite: its block is neither cleared nor copied into first,
+    // and no page of it is mapped.
     PixelEdit edit(history.Layers(), history);
-    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 1);
+    const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
-    std::unique_ptr<RowCursor> out = fresh->OpenRows();
-    if (!out) return edit.CommitLayerEdit(0), 0;
-    RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
+    std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh);
+    // The old pixels carried over where the new layer covers them, as a 32-bit pixel layer has
+    // them; none otherwise.
+    const bool carried = layer.Kind() == LayerKind::Pixel && layer.BitsPerPixel() == 32;
+    const Rect old = carried ? lb.Intersect(area) : Rect{};
+    const std::unique_ptr<RowReader> rows = old.IsEmpty() ? nullptr : OpenRowReader(layer);
     const Rect put = dirty.Intersect(area);
-    for (int32_t cy = put.top; cy < put.bottom; ++cy) {
+    std::unique_ptr<RowReader> rec;
+    if (!put.IsEmpty())
+        rec = std::make_unique<RowReader>(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5,
+                                          uint32_t(t.canvasHeight));
+    auto fail = [&] {
+        out.reset();
+        return edit.CommitLayerEdit(0), 0;
+    };
+    if (!out || (!old.IsEmpty() && !rows)) return fail();
+    const size_t width = size_t(area.Width());
+    for (int32_t cy = area.top; cy < area.bottom; ++cy) {
         uint8_t* o = out->Row(uint32_t(fresh->StoredRowOf(cy)));
-        const uint8_t* r = rec.Row(uint32_t(cy));
-        if (!o || !r) {
-            out.reset();
-            return edit.CommitLayerEdit(0), 0;
+        if (!o) return fail();
+        if (cy >= old.top && cy < old.bottom) {
+            const uint8_t* l = rows->Row(uint32_t(layer.StoredRowOf(cy)));
+            if (!l) return fail();
+            std::memset(o, 0, 4 * size_t(old.left - area.left));
+            std::memcpy(o + 4 * size_t(old.left - area.left), l + 4 * size_t(old.left - lb.left),
+                        4 * size_t(old.Width()));
+            std::memset(o + 4 * size_t(old.right - area.left), 0,
+                        4 * size_t(area.right - old.right));
+        } else {
+            std::memset(o, 0, 4 * width);
         }
+        if (cy < put.top || cy >= put.bottom) continue;
+        const uint8_t* r = rec->Row(uint32_t(cy));
+        if (!r) return fail();
         o += 4 * size_t(put.left - area.left);
         r += 5 * size_t(put.left);
         for (int32_t i = 0; i < put.Width(); ++i, o += 4, r += 5)
             if (r[0] != 0) std::memcpy(o, r + 1, 4);
     }
+    if (!out->Flush()) return fail();
     out.reset();
     return edit.CommitLayerEdit(1, name);
 }

@@ -67,7 +67,7 @@ private:
 // What a stroke paints with and into, fixed at the press.
 struct StrokeTarget {
     StrokeKind kind = StrokeKind::Brush;
-    const FileDynamicStore* store = nullptr;
+    FileDynamicStore* store = nullptr;
     const PercentTables* tables = nullptr;
     BlockHandle records = 0;  // the stroke work block, at least width x height records
     int32_t canvasWidth = 0;
