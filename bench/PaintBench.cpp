@@ -5,11 +5,16 @@
 // image), a paint-bucket fill of the whole layer (goal 100 ms), and a full-canvas gradient
 // beside a memcpy of the layer's bytes (goal within 3x).
 //
-// Measured on the shared 2-core machine under load (CPU time, release build): the stroke
-// painter 1363 ms for 322 dabs of a 150-pixel tip (about 4 ms a dab); the commit 46 ms through
-// the changed rectangle, 996 ms through the whole layer; resident growth 6.1 MB at 20
-// megapixels and 5.9 MB at 2 (no growth with the image); the bucket 1389 ms (goal 100 ms: not
-// met); the gradient 1261 ms against 5 to 8 ms for the memcpy (goal 3x: not met).
+// Measured on the shared 2-core virtual machine under heavy load (CPU time, release build,
+// ranges over repeated runs): the stroke painter 1.2 to 1.5 s for 322 dabs of a 150-pixel tip;
+// the commit 35 to 55 ms through the changed rectangle, 127 to 184 ms through the whole layer;
+// resident growth 6 to 7.5 MB at 20 megapixels and 3 to 7 MB at 2, the peak about 8 MB above
+// the start at both (no growth with the image). The bucket 42 to 77 ms with the history full
+// (goal met), 118 to 216 ms for the first fills; the gradient 26 to 33 ms with the history
+// full, 37 to 146 ms for the first edits, against 4.4 to 6.7 ms for the memcpy (goal 3x: not
+// met). The first edits of a document write their new layer on space the file has just grown
+// by, whose pages the virtual machine hands out slowly (BM_MemcpyIntoFreshMemory); later ones
+// reuse the blocks the history gives back, still in the page cache.
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
 

@@ -205,7 +205,8 @@ BENCHMARK(BM_PreadRead)->Unit(benchmark::kMillisecond);
 // arg 0: every block is kept (each write lands on space the file has just grown by); 1: the
 // block is freed after the write, so the next one reuses its space, still in the page cache;
 // 2: as 1, but the freed space is first punched out of the file, as a store that gave freed
-// blocks back to the disk would do.
+// blocks back to the disk would do. Measured (CPU, loaded 2-core virtual machine): grown space
+// 15 to 67 ms, reused 7.5 to 9.3 ms, punched and reused 11.7 to 14 ms: freed blocks are kept.
 void BM_NewLayerWrite(benchmark::State& state) {
     FileDynamicStore& store = *Env().store;
     std::vector<uint8_t> row(kRowBytes, 0x44);
