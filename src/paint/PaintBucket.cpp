@@ -1,6 +1,9 @@
 #include "paint/PaintBucket.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -22,7 +25,6 @@ namespace {
 
 constexpr uint8_t kCandidate = 1;
 constexpr uint8_t kKept = 2;
-constexpr uint64_t kEightCandidates = 0x0101010101010101ull;
 
 // The stroke work block stays mapped from one fill to the next: the first touch of each page
 // of a new mapping would cost more than the fill itself on a virtual machine.
@@ -48,35 +50,51 @@ struct Span {
     int32_t y, left, right;
 };
 
-// The end of the run of candidates from x on (eight bytes at a time over long runs).
-int32_t RunRight(const uint8_t* row, int32_t x, int32_t end) {
-    for (uint64_t v; x + 8 <= end; x += 8) {
-        std::memcpy(&v, row + x, 8);
-        if (v != kEightCandidates) break;
-    }
-    while (x < end && row[x] == kCandidate) ++x;
-    return x;
-}
-
-// The end of the run of `value` bytes from x on.
+// The end of the run of `value` bytes from x on, sixteen bytes at a time over long runs.
 int32_t RunEnd(const uint8_t* row, int32_t x, int32_t end, uint8_t value) {
-    const uint64_t eight = kEightCandidates * value;
-    for (uint64_t v; x + 8 <= end; x += 8) {
-        std::memcpy(&v, row + x, 8);
-        if (v != eight) break;
+    const __m128i v = _mm_set1_epi8(char(value));
+    for (; x + 16 <= end; x += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+        const unsigned other = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(b, v))) & 0xFFFFu;
+        if (other) return x + std::countr_zero(other);
     }
     while (x < end && row[x] == value) ++x;
     return x;
 }
 
+// The end of the run of candidates from x on.
+int32_t RunRight(const uint8_t* row, int32_t x, int32_t end) {
+    return RunEnd(row, x, end, kCandidate);
+}
+
 // The start of the run of candidates that ends just before x.
 int32_t RunLeft(const uint8_t* row, int32_t x, int32_t begin) {
-    for (uint64_t v; x - 8 >= begin; x -= 8) {
-        std::memcpy(&v, row + x - 8, 8);
-        if (v != kEightCandidates) break;
+    const __m128i v = _mm_set1_epi8(char(kCandidate));
+    for (; x - 16 >= begin; x -= 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x - 16));
+        const unsigned other = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(b, v))) & 0xFFFFu;
+        if (other) return x - 16 + (32 - std::countl_zero(other));
     }
     while (x > begin && row[x - 1] == kCandidate) --x;
     return x;
+}
+
+// Whether no pixel of the n at p has an alpha byte above 100.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) bool AllPercent(
+    const uint8_t* p, int32_t n) {
+    uint32_t worst = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t w;
+        std::memcpy(&w, p + 4 * size_t(i), 4);
+        worst = std::max(worst, w >> 24);
+    }
+    return worst <= 100;
+}
+
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void PutWord(uint8_t* p,
+                                                                                 int32_t n,
+                                                                                 uint32_t word) {
+    for (int32_t i = 0; i < n; ++i) std::memcpy(p + 4 * size_t(i), &word, 4);
 }
 
 // Scan-line flood over the candidates of `area` from the seed (edge neighbours); the filled
@@ -326,6 +344,11 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
             uint8_t* p = row + 4 * size_t(x - area.left);
             if (table && table->Solid()) {
                 const uint32_t word = table->Word();
+                if (AllPercent(p, end - x)) {
+                    PutWord(p, end - x, word);
+                    x = end;
+                    continue;
+                }
                 for (; x < end; ++x, p += 4) {
                     if (p[3] <= 100)
                         std::memcpy(p, &word, 4);

@@ -2,6 +2,8 @@
 // box, contiguity, a transparent seed reaching past the layer, the selection), with what
 // colour; the gradient's easing ramp, each type and colour mode against the formulas, its
 // composition over the layer and the selection, and the area it grows the layer to.
+#include <random>
+
 #include "paint/Gradient.h"
 #include "paint/PaintBucket.h"
 #include "paint/tests/PaintTestSupport.h"
@@ -66,6 +68,35 @@ TEST_F(FillTest, BucketTakesTheToleranceBoxJoinedToTheSeedOrEverywhere) {
         EXPECT_EQ(got, r.filled) << "contiguous " << r.contiguous;
         image->History().GoToState(image->History().StateCount() - 1, 0);
     }
+}
+
+// Walls at every offset within the long runs the fill scans in blocks: the contiguous fill
+// against a plain 4-connected flood of the same picture.
+TEST_F(FillTest, ContiguousFillMatchesAPlainFloodAcrossLongRuns) {
+    constexpr int32_t kW = 83, kH = 9;
+    Open(kW, kH);
+    std::mt19937 rng(4242);
+    std::vector<std::string> wall(kH, std::string(kW, '.'));
+    for (int32_t y = 0; y < kH; ++y)
+        for (int i = 0; i < 4; ++i) wall[size_t(y)][rng() % kW] = '#';
+    wall[4][40] = '.';
+    SetPixels(*Current(), [&](int32_t x, int32_t y) -> Px {
+        return wall[size_t(y)][size_t(x)] == '#' ? Px{0, 0, 0, 100} : kWhite;
+    });
+    std::vector<std::string> want(kH, std::string(kW, '.'));
+    std::vector<Point> todo{{40, 4}};
+    while (!todo.empty()) {
+        const Point p = todo.back();
+        todo.pop_back();
+        if (p.x < 0 || p.y < 0 || p.x >= kW || p.y >= kH) continue;
+        char& c = want[size_t(p.y)][size_t(p.x)];
+        if (c == '#' || wall[size_t(p.y)][size_t(p.x)] == '#') continue;
+        c = '#';
+        todo.insert(todo.end(), {{p.x + 1, p.y}, {p.x - 1, p.y}, {p.x, p.y + 1}, {p.x, p.y - 1}});
+    }
+    ASSERT_EQ(Bucket({40, 4}, 0), 1);
+    EXPECT_EQ(Where(kBluePx), want);
+    EXPECT_TRUE(RecordsAllZero());
 }
 
 TEST_F(FillTest, TheToleranceBoxEndsExactlyAtItsEdgesAndAtZeroAnd255) {
