@@ -35,13 +35,35 @@ bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
     if (!AllocateStrokeBlock(kStartStrokePixels) || !m_store.CheckBlock(m_strokeBlock))
         return FailStart();
 
-    m_smallWorkBuffer.assign(kSmallWorkBufferBytes, 0);
-    m_largeWorkBuffer.assign(kLargeWorkBufferBytes, 0);
-    m_tables = std::make_unique<PercentTables>();
-    m_thumbnail.assign(kThumbnailBytes, 0);
     m_setUp = true;
     SetRunning(true);
     return true;
+}
+
+const PercentTables& Workspace::Tables() const {
+    std::call_once(m_tablesOnce, [this] { m_tables = std::make_unique<PercentTables>(); });
+    return *m_tables;
+}
+
+uint8_t* Workspace::SmallWorkBuffer() {
+    std::call_once(m_buffersOnce, [this] { AllocateBuffers(); });
+    return m_smallWorkBuffer.data();
+}
+
+uint8_t* Workspace::LargeWorkBuffer() {
+    std::call_once(m_buffersOnce, [this] { AllocateBuffers(); });
+    return m_largeWorkBuffer.data();
+}
+
+uint8_t* Workspace::NavigatorThumbnail() {
+    std::call_once(m_buffersOnce, [this] { AllocateBuffers(); });
+    return m_thumbnail.data();
+}
+
+void Workspace::AllocateBuffers() {
+    m_smallWorkBuffer.assign(kSmallWorkBufferBytes, 0);
+    m_largeWorkBuffer.assign(kLargeWorkBufferBytes, 0);
+    m_thumbnail.assign(kThumbnailBytes, 0);
 }
 
 void Workspace::SetScreenSize(int width, int height) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,7 +48,7 @@ public:
     Workspace& operator=(const Workspace&) = delete;
 
     // Chooses the temporary disk (unless `forcedFolder` is given), opens the scratch store
-    // there and allocates the shared blocks, tables and buffers. On failure the user has been
+    // there and allocates the stroke block. On failure the user has been
     // told and the program should not start. Called once.
     bool Setup(const std::optional<std::string>& forcedFolder = std::nullopt);
 
@@ -72,11 +73,11 @@ public:
     // the store, and a grown stroke block goes back to the start-up size.
     bool ResetStore();
 
-    // Built by Setup.
-    const PercentTables& Tables() const { return *m_tables; }
-    uint8_t* SmallWorkBuffer() { return m_smallWorkBuffer.data(); }
-    uint8_t* LargeWorkBuffer() { return m_largeWorkBuffer.data(); }
-    uint8_t* NavigatorThumbnail() { return m_thumbnail.data(); }
+    // Built on first use, from any thread: a run that opens no document never pays for them.
+    const PercentTables& Tables() const;
+    uint8_t* SmallWorkBuffer();
+    uint8_t* LargeWorkBuffer();
+    uint8_t* NavigatorThumbnail();
 
     bool PalettesShown() const { return m_palettesShown; }
     void SetPalettesShown(bool shown) { m_palettesShown = shown; }
@@ -100,6 +101,7 @@ public:
 
 private:
     bool AllocateStrokeBlock(uint64_t pixels);
+    void AllocateBuffers();
     bool FailStart();
 
     std::atomic<bool> m_printing{false};
@@ -110,7 +112,9 @@ private:
     int m_screenHeight = kDefaultScreenHeight;
     BlockHandle m_strokeBlock = 0;
     uint64_t m_strokeCapacity = kStartStrokePixels;
-    std::unique_ptr<PercentTables> m_tables;
+    mutable std::once_flag m_tablesOnce;
+    mutable std::unique_ptr<PercentTables> m_tables;
+    std::once_flag m_buffersOnce;
     std::vector<uint8_t> m_smallWorkBuffer;
     std::vector<uint8_t> m_largeWorkBuffer;
     std::vector<uint8_t> m_thumbnail;

@@ -1,5 +1,3 @@
-#include "platform/PdfPageWriter.h"
-
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -7,11 +5,11 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
-#include "platform/MaskPainter.h"
+#include "platform/QtModule.h"
 
-namespace zelvo {
+namespace zelvo::qt {
 
-struct PdfPageWriter::Impl {
+struct QtPdfPage::Impl {
     QString path;
     QSizeF sheetMm;
     int dpi = 300;
@@ -20,14 +18,14 @@ struct PdfPageWriter::Impl {
     std::unique_ptr<QPainter> painter;
 };
 
-PdfPageWriter::PdfPageWriter(std::string path, double sheetWidthMm, double sheetHeightMm, int dpi)
+QtPdfPage::QtPdfPage(const std::string& path, double sheetWidthMm, double sheetHeightMm, int dpi)
     : m_impl(std::make_unique<Impl>()) {
     m_impl->path = QString::fromStdString(path);
     m_impl->sheetMm = QSizeF(sheetWidthMm, sheetHeightMm);
     m_impl->dpi = dpi;
 }
 
-PdfPageWriter::~PdfPageWriter() {
+QtPdfPage::~QtPdfPage() {
     // An unfinished page: the painter goes first, and the save file is dropped uncommitted.
     if (m_impl->painter && m_impl->painter->isActive()) m_impl->painter->end();
     m_impl->painter.reset();
@@ -35,7 +33,7 @@ PdfPageWriter::~PdfPageWriter() {
     if (m_impl->file) m_impl->file->cancelWriting();
 }
 
-bool PdfPageWriter::Begin(const std::string& title) {
+bool QtPdfPage::Begin(const std::string& title) {
     if (!EnsureGuiApplication()) return false;
     m_impl->file = std::make_unique<QSaveFile>(m_impl->path);
     if (!m_impl->file->open(QIODevice::WriteOnly)) return false;
@@ -55,15 +53,15 @@ bool PdfPageWriter::Begin(const std::string& title) {
     return m_impl->painter->begin(m_impl->writer.get());
 }
 
-void PdfPageWriter::DrawBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride,
-                            int32_t left, int32_t top, int32_t right, int32_t bottom) {
+void QtPdfPage::DrawBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride,
+                        int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (!m_impl->painter || !m_impl->painter->isActive() || !rows || width <= 0 || height <= 0)
         return;
     const QImage picture(rows, width, height, qsizetype(stride), QImage::Format_BGR888);
     m_impl->painter->drawImage(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), picture);
 }
 
-bool PdfPageWriter::End() {
+bool QtPdfPage::End() {
     if (!m_impl->painter || !m_impl->painter->isActive()) return false;
     if (!m_impl->painter->end()) return false;
     m_impl->painter.reset();
@@ -71,4 +69,4 @@ bool PdfPageWriter::End() {
     return m_impl->file->commit();
 }
 
-}  // namespace zelvo
+}  // namespace zelvo::qt

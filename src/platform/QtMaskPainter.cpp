@@ -1,7 +1,7 @@
 // Mask drawing with QPainter on Grayscale8 bands. Antialiasing is off for shapes and text, so
 // every pixel comes out either 0 or 255 and the threshold below only packs what Qt decided:
 // a pixel is ink when its centre lies inside the shape, the rule the masks are read with.
-#include "platform/MaskPainter.h"
+#include "platform/QtModule.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <new>
 
-namespace zelvo {
+namespace zelvo::qt {
 
 namespace {
 
@@ -119,7 +119,7 @@ QPainterPath BezierPath(const std::vector<MaskPoint>& points, const QRectF& keep
 
 }  // namespace
 
-struct MaskPainter::Impl {
+struct QtMaskPainter::Impl {
     struct TextItem {
         QFont font;
         int32_t lineHeight = 0;
@@ -137,14 +137,14 @@ struct MaskPainter::Impl {
     std::vector<PathItem> paths;
 };
 
-MaskPainter::MaskPainter(int32_t width, int32_t height) : m_impl(std::make_unique<Impl>()) {
+QtMaskPainter::QtMaskPainter(int32_t width, int32_t height) : m_impl(std::make_unique<Impl>()) {
     m_impl->width = std::max(0, width);
     m_impl->height = std::max(0, height);
 }
 
-MaskPainter::~MaskPainter() = default;
+QtMaskPainter::~QtMaskPainter() = default;
 
-int32_t MaskPainter::AddText(const MaskText& text) {
+int32_t QtMaskPainter::AddText(const MaskText& text) {
     if (!EnsureGuiApplication()) return 0;
     Impl::TextItem item;
     item.font = FontForCellHeight(text.face, text.size);
@@ -157,7 +157,7 @@ int32_t MaskPainter::AddText(const MaskText& text) {
     return h;
 }
 
-void MaskPainter::AddBezierFill(const std::vector<MaskPoint>& points, MaskFill rule) {
+void QtMaskPainter::AddBezierFill(const std::vector<MaskPoint>& points, MaskFill rule) {
     Impl::PathItem item;
     item.path = BezierPath(points, QRectF(-2, -2, m_impl->width + 4, m_impl->height + 4));
     item.path.setFillRule(rule == MaskFill::Alternate ? Qt::OddEvenFill : Qt::WindingFill);
@@ -165,7 +165,7 @@ void MaskPainter::AddBezierFill(const std::vector<MaskPoint>& points, MaskFill r
     m_impl->paths.push_back(std::move(item));
 }
 
-void MaskPainter::AddBezierStroke(const std::vector<MaskPoint>& points, int32_t penWidth) {
+void QtMaskPainter::AddBezierStroke(const std::vector<MaskPoint>& points, int32_t penWidth) {
     Impl::PathItem item;
     item.penWidth = std::max(1, penWidth);
     const qreal pad = item.penWidth + 2;
@@ -175,7 +175,7 @@ void MaskPainter::AddBezierStroke(const std::vector<MaskPoint>& points, int32_t 
     m_impl->paths.push_back(std::move(item));
 }
 
-bool MaskPainter::Paint(const std::function<bool(int32_t y, const uint8_t* bits)>& row) {
+bool QtMaskPainter::Paint(const std::function<bool(int32_t y, const uint8_t* bits)>& row) {
     const int32_t w = m_impl->width, h = m_impl->height;
     if (w == 0 || h == 0 || (m_impl->texts.empty() && m_impl->paths.empty())) return true;
     if (!m_impl->texts.empty() && !EnsureGuiApplication()) return false;
@@ -309,14 +309,14 @@ bool MaskPainter::Paint(const std::function<bool(int32_t y, const uint8_t* bits)
     return true;
 }
 
-int32_t MaskPainter::LineHeight(const std::string& face, int32_t size) {
+int32_t QtMaskPainter::LineHeight(const std::string& face, int32_t size) {
     if (!EnsureGuiApplication()) return 0;
     return QFontMetrics(FontForCellHeight(face, size)).height();
 }
 
-int32_t MaskPainter::EmSize(const std::string& face, int32_t size) {
+int32_t QtMaskPainter::EmSize(const std::string& face, int32_t size) {
     if (!EnsureGuiApplication()) return 0;
     return FontForCellHeight(face, size).pixelSize();
 }
 
-}  // namespace zelvo
+}  // namespace zelvo::qt

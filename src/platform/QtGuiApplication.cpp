@@ -9,19 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/MaskPainter.h"
+#include "platform/QtModule.h"
 
-// fontconfig keeps a cache allocated for the life of the process that it never hands back;
-// leak checking in sanitizer builds must not count it against us, nor report that it did on
-// standard error, which carries zelvo-batch's messages.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-extern "C" const char* __lsan_default_options() {
-    return "print_suppressions=0";
-}
-
-namespace zelvo {
+namespace zelvo::qt {
 
 namespace {
 
@@ -76,4 +66,33 @@ std::vector<std::string> SystemFontFamilies() {
     return out;
 }
 
-}  // namespace zelvo
+namespace {
+
+class Services final : public QtServices {
+public:
+    bool EnsureGuiApplication() override { return qt::EnsureGuiApplication(); }
+    std::vector<std::string> SystemFontFamilies() override { return qt::SystemFontFamilies(); }
+    int32_t LineHeight(const std::string& face, int32_t size) override {
+        return QtMaskPainter::LineHeight(face, size);
+    }
+    int32_t EmSize(const std::string& face, int32_t size) override {
+        return QtMaskPainter::EmSize(face, size);
+    }
+    std::unique_ptr<MaskPainterBackend> NewMaskPainter(int32_t width, int32_t height) override {
+        return std::make_unique<QtMaskPainter>(width, height);
+    }
+    std::unique_ptr<PdfPageBackend> NewPdfPage(const std::string& path, double widthMm,
+                                               double heightMm, int dpi) override {
+        return std::make_unique<QtPdfPage>(path, widthMm, heightMm, dpi);
+    }
+};
+
+}  // namespace
+
+}  // namespace zelvo::qt
+
+extern "C" zelvo::QtServices* zelvo_qt_services() {
+    // Never destroyed: the module is never unloaded.
+    static auto* services = new zelvo::qt::Services();
+    return services;
+}
