@@ -166,7 +166,9 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
             std::fill(sumR.begin(), sumR.end(), 0u);
             std::fill(sumW.begin(), sumW.end(), 0u);
             std::fill(sumA.begin(), sumA.end(), 0u);
-            for (int32_t k = rows.start[size_t(o)]; k < rows.start[size_t(o) + 1]; ++k) {
+            // Taps in stored-row order (the reverse of theirs), so the reader's window only
+            // moves forward: the integer sums do not depend on the order.
+            for (int32_t k = rows.start[size_t(o) + 1] - 1; k >= rows.start[size_t(o)]; --k) {
                 const uint8_t* s = in.Row(uint32_t(h - 1 - rows.index[size_t(k)]));
                 if (!s) return false;
                 const uint32_t wy = rows.weight[size_t(k)];
