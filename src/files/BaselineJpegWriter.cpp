@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "files/Codecs.h"
+#include "files/PixelRows.h"
 
 namespace zelvo {
 
@@ -159,25 +160,11 @@ void ConvertRow(const uint8_t* bgr, int width, int paddedWidth, uint8_t* scratch
     uint8_t* red = scratch + 2 * paddedWidth;
     int x = 0;
     for (; x + 16 <= width; x += 16) {
-        // Sixteen pixels split into their channels by repeated byte interleaving.
-        const __m128i* p = reinterpret_cast<const __m128i*>(bgr + 3 * x);
-        const __m128i t00 = _mm_loadu_si128(p), t01 = _mm_loadu_si128(p + 1),
-                      t02 = _mm_loadu_si128(p + 2);
-        const __m128i t10 = _mm_unpacklo_epi8(t00, _mm_unpackhi_epi64(t01, t01));
-        const __m128i t11 = _mm_unpacklo_epi8(_mm_unpackhi_epi64(t00, t00), t02);
-        const __m128i t12 = _mm_unpacklo_epi8(t01, _mm_unpackhi_epi64(t02, t02));
-        const __m128i t20 = _mm_unpacklo_epi8(t10, _mm_unpackhi_epi64(t11, t11));
-        const __m128i t21 = _mm_unpacklo_epi8(_mm_unpackhi_epi64(t10, t10), t12);
-        const __m128i t22 = _mm_unpacklo_epi8(t11, _mm_unpackhi_epi64(t12, t12));
-        const __m128i t30 = _mm_unpacklo_epi8(t20, _mm_unpackhi_epi64(t21, t21));
-        const __m128i t31 = _mm_unpacklo_epi8(_mm_unpackhi_epi64(t20, t20), t22);
-        const __m128i t32 = _mm_unpacklo_epi8(t21, _mm_unpackhi_epi64(t22, t22));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + x),
-                         _mm_unpacklo_epi8(t30, _mm_unpackhi_epi64(t31, t31)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + x),
-                         _mm_unpacklo_epi8(_mm_unpackhi_epi64(t30, t30), t32));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + x),
-                         _mm_unpacklo_epi8(t31, _mm_unpackhi_epi64(t32, t32)));
+        __m128i b, g, r;
+        SplitBgr16(bgr + 3 * x, b, g, r);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + x), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + x), g);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + x), r);
     }
     for (; x < width; ++x) {
         blue[x] = bgr[3 * x];
