@@ -358,7 +358,8 @@ private slots:
                         QTest::keyClicks(edit, text);
                     }
                     const LevelsInputSlider& input = levels->Input();
-                    line = "adjust levels 20 " + std::to_string(input.Middle()) + " 200 250 5";
+                    line = std::string("adjust levels 20 ") + std::to_string(input.Middle()) +
+                           " 200 250 5";
                 }
                 if (auto* curves = dynamic_cast<CCurvesDialog*>(&dialog)) {
                     auto drag = [&](std::vector<Point> path) {
@@ -378,13 +379,14 @@ private slots:
                     }
                     line = "adjust curves";
                     for (const Point& a : curves->Model().Anchors())
-                        line += " " + std::to_string(a.x) + "," + std::to_string(a.y);
+                        line += std::string(" ") + std::to_string(a.x) + "," + std::to_string(a.y);
                     if (c.which == kFreeCurves) {
                         line += " free";
                         for (const auto& stroke : curves->Graph()->Strokes()) {
                             if (&stroke != &curves->Graph()->Strokes().front()) line += " |";
                             for (const Point& p : stroke)
-                                line += " " + std::to_string(p.x) + "," + std::to_string(p.y);
+                                line += std::string(" ") + std::to_string(p.x) + "," +
+                                        std::to_string(p.y);
                         }
                         QCOMPARE(curves->Graph()->Strokes().size(), size_t(2));
                     }

@@ -200,8 +200,9 @@ private slots:
         test::TempDir dir;
         QStringList names;
         for (int i = 0; i < 3; ++i)
-            names << QString::fromStdString(WriteBmp(dir.File("f" + std::to_string(i) + ".bmp"), 16,
-                                                     12, 10, uint8_t(80 * i), 30));
+            names << QString::fromStdString(
+                WriteBmp(dir.File(std::string("f") + std::to_string(i) + ".bmp"), 16, 12, 10,
+                         uint8_t(80 * i), 30));
         Program program;
         CMainFrame& frame = program.Frame();
         // Through the open dialog: three names chosen at once.
