@@ -67,14 +67,11 @@ bool StrokePainter::CloneDab(const Rect& dab, const Rect& clip) {
             uint8_t* r = rec + 5 * size_t(cx);
             const int c = r[0];
             if (c == 0) ++m_touched;
-            const int c2 = std::min(100, tv + t.T100(c, 100 - tv));
-            int q = c2;
-            if (mask)
-                q = mrow && cx >= mb.left && cx < mb.right ? t.T100(c2, mrow[cx - mb.left]) : 0;
+            const int c2 = AddCoverage(t, c, tv);
+            const int q = SelectionShare(t, c2, mask != nullptr, mrow, mb, cx);
             const uint8_t* s = src + 4 * size_t(cx - clip.left);
-            uint8_t p[4] = {0, 0, 0, 0};
-            if (lrow && cx >= lb.left && cx < lb.right)
-                std::memcpy(p, lrow + 4 * size_t(cx - lb.left), 4);
+            uint8_t p[4];
+            LayerPixelAt(lrow, lb, cx, p);
             // The source's own alpha thins the strength: a transparent source leaves the pixel.
             LayColor(t, p, s, t.T100(s[3], q), r + 1);
             std::atomic_ref<uint8_t>(r[0]).store(uint8_t(c2), std::memory_order_release);

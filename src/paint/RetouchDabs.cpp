@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "paint/PixelRules.h"
 #include "paint/Stroke.h"
 #include "paint/StrokeGeometry.h"
 
@@ -132,10 +133,8 @@ bool StrokePainter::RetouchDab(const Rect& dab, const Rect& clip) {
             const size_t i = at(cx, cy);
             const int c = m_retouchRecords[i * 5];
             if (c == 0) ++m_touched;
-            const int c2 = std::min(100, tv + t.T100(c, 100 - tv));
-            int e = c2;
-            if (mask)
-                e = mrow && cx >= mb.left && cx < mb.right ? t.T100(c2, mrow[cx - mb.left]) : 0;
+            const int c2 = AddCoverage(t, c, tv);
+            const int e = SelectionShare(t, c2, mask != nullptr, mrow, mb, cx);
             const uint8_t* p = &m_retouchLayer[i * 4];
             uint8_t out[4] = {p[0], p[1], p[2], p[3]};
             if (p[3] != 0) {

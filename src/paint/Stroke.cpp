@@ -138,13 +138,10 @@ bool StrokePainter::Dab(Point centre, Rect& changed) {
             uint8_t* r = rec + 5 * size_t(cx);
             const int c = r[0];
             if (c == 0) ++m_touched;
-            const int c2 = std::min(100, tv + t.T100(c, 100 - tv));
-            int e = c2;
-            if (mask)
-                e = mrow && cx >= mb.left && cx < mb.right ? t.T100(c2, mrow[cx - mb.left]) : 0;
-            uint8_t p[4] = {0, 0, 0, 0};
-            if (lrow && cx >= lb.left && cx < lb.right)
-                std::memcpy(p, lrow + 4 * size_t(cx - lb.left), 4);
+            const int c2 = AddCoverage(t, c, tv);
+            const int e = SelectionShare(t, c2, mask != nullptr, mrow, mb, cx);
+            uint8_t p[4];
+            LayerPixelAt(lrow, lb, cx, p);
             if (eraser) {
                 // Where the selection leaves no strength the pixel stays exactly as it was.
                 r[1] = p[0];
