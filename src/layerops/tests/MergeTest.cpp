@@ -23,6 +23,27 @@ struct Ref {
     std::vector<uint32_t> px;  // top row first; masks 0/1
 };
 
+// Layer l's B, G, R and alpha at canvas (cx, cy); false where it adds nothing there (null,
+// hidden, outside, or an empty point of a shape).
+bool SampleLayer(const Ref& l, int cx, int cy, int& pb, int& pg, int& pr, int& a) {
+    if (l.kind == LayerKind::Null || !l.visible || !l.bounds.Contains({cx, cy})) return false;
+    const uint32_t v =
+        l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) + size_t(cx - l.bounds.left)];
+    if (l.kind == LayerKind::Pixel) {
+        pb = v & 255;
+        pg = (v >> 8) & 255;
+        pr = (v >> 16) & 255;
+        a = int(v >> 24);
+        return true;
+    }
+    if (!v) return false;
+    pb = BlueOf(l.color);
+    pg = GreenOf(l.color);
+    pr = RedOf(l.color);
+    a = 100;
+    return true;
+}
+
 // The merged pixel at canvas (cx, cy), layers bottom first, written from the rule: top layer
 // first, each adds its colour by opacity x alpha of what coverage is left, until under 1; the
 // alpha is what was covered and a colour under partial alpha is divided back by it.
@@ -30,23 +51,8 @@ uint32_t ReferenceMerged(const std::vector<Ref>& set, int cx, int cy) {
     int cov = 100, b = 0, g = 0, r = 0;
     for (auto it = set.rbegin(); it != set.rend() && cov >= 1; ++it) {
         const Ref& l = *it;
-        if (l.kind == LayerKind::Null || !l.visible || !l.bounds.Contains({cx, cy})) continue;
-        const uint32_t v =
-            l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) + size_t(cx - l.bounds.left)];
         int pb, pg, pr, a;
-        if (l.kind == LayerKind::Pixel) {
-            pb = v & 255;
-            pg = (v >> 8) & 255;
-            pr = (v >> 16) & 255;
-            a = int(v >> 24);
-        } else if (v) {
-            pb = BlueOf(l.color);
-            pg = GreenOf(l.color);
-            pr = RedOf(l.color);
-            a = 100;
-        } else {
-            continue;
-        }
+        if (!SampleLayer(l, cx, cy, pb, pg, pr, a)) continue;
         const int in = l.opacity * a * cov / 10000;
         b += in * pb / 100;
         g += in * pg / 100;
@@ -69,23 +75,8 @@ uint32_t ScalarMerged(const std::vector<Ref>& set, int cx, int cy) {
     int32_t cov = 100, b = 0, g = 0, r = 0;
     for (auto it = set.rbegin(); it != set.rend(); ++it) {
         const Ref& l = *it;
-        if (l.kind == LayerKind::Null || !l.visible || !l.bounds.Contains({cx, cy})) continue;
-        const uint32_t v =
-            l.px[size_t(cy - l.bounds.top) * size_t(l.bounds.Width()) + size_t(cx - l.bounds.left)];
-        int32_t pb, pg, pr, a;
-        if (l.kind == LayerKind::Pixel) {
-            pb = v & 255;
-            pg = (v >> 8) & 255;
-            pr = (v >> 16) & 255;
-            a = int32_t(v >> 24);
-        } else if (v) {
-            pb = BlueOf(l.color);
-            pg = GreenOf(l.color);
-            pr = RedOf(l.color);
-            a = 100;
-        } else {
-            continue;
-        }
+        int pb, pg, pr, a;
+        if (!SampleLayer(l, cx, cy, pb, pg, pr, a)) continue;
         const int32_t in = l.opacity * a * cov / 10000;
         b += in * pb / 100;
         g += in * pg / 100;
