@@ -1,126 +1,281 @@
 #include "geometry/RotateCanvas.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <memory>
-#include <vector>
+#include <new>
 
 #include "core/RowBands.h"
 #include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
-#include "store/RowCursor.h"
+#include "store/FileDynamicStore.h"
 
 namespace zelvo {
 
 namespace {
 
-// Flips and the half turn: each output row is one source row, reversed or not.
-bool TurnRows(Layer& src, Layer& dst, int code) {
+// Quarter turns, in stored rows (bottom-up) on both sides: clockwise, output row o holds source
+// column w - 1 - o with source row x at position x; counterclockwise, output row o holds source
+// column o with source row h - 1 - x at position x.
+struct TurnSource {
+    const uint8_t* rows = nullptr;  // stored row 0
+    size_t stride = 0;
+    int32_t w = 0, h = 0;
+    bool clockwise = false;
+
+    const uint32_t* Row(int32_t r) const {
+        return reinterpret_cast<const uint32_t*>(rows + size_t(r) * stride);
+    }
+    uint32_t Pixel(int32_t o, int32_t x) const {
+        return clockwise ? Row(x)[w - 1 - o] : Row(h - 1 - x)[o];
+    }
+};
+
+using V4 = uint32_t __attribute__((vector_size(16)));
+using V8 = uint32_t __attribute__((vector_size(32)));
+using V16 = uint32_t __attribute__((vector_size(64)));
+using M4 = int32_t __attribute__((vector_size(16)));
+using M8 = int32_t __attribute__((vector_size(32)));
+using M16 = int32_t __attribute__((vector_size(64)));
+
+// d[j][i] = s[i][j] for an N x N tile, N the lanes of V: log2(N) rounds of interleaving row k
+// with row k + N / 2 turn rows into columns. Inlined into each target's function, so the same
+// text becomes SSE2, AVX2 or AVX-512 code.
+template <typename V, typename M>
+[[gnu::always_inline]] inline void TransposeTile(const uint32_t* const* s, uint32_t* const* d) {
+    constexpr int N = int(sizeof(V) / 4);
+    // Lanes 0, N, 1, N + 1, ... of the pair, and the same from the middle on.
+    M lo, hi;
+    if constexpr (N == 4) {
+        lo = M{0, 4, 1, 5};
+        hi = M{2, 6, 3, 7};
+    } else if constexpr (N == 8) {
+        lo = M{0, 8, 1, 9, 2, 10, 3, 11};
+        hi = M{4, 12, 5, 13, 6, 14, 7, 15};
+    } else {
+        lo = M{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
+        hi = M{8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
+    }
+    V r[N];
+    for (int i = 0; i < N; ++i) std::memcpy(&r[i], s[i], sizeof(V));
+    for (int round = N; round > 1; round /= 2) {
+        V t[N];
+        for (int k = 0; k < N / 2; ++k) {
+            t[2 * k] = __builtin_shuffle(r[k], r[k + N / 2], lo);
+            t[2 * k + 1] = __builtin_shuffle(r[k], r[k + N / 2], hi);
+        }
+        for (int i = 0; i < N; ++i) r[i] = t[i];
+    }
+    for (int i = 0; i < N; ++i) std::memcpy(d[i], &r[i], sizeof(V));
+}
+
+// Output rows [o0, o1) into `out` (row o at out + (o - o0) x h): N output rows at a time, each
+// swept across every source row by N x N tiles, so the source lines of a group stay in cache
+// for the next group and every output row is written forward.
+template <typename V, typename M>
+[[gnu::always_inline]] inline void TurnBandWith(const TurnSource& g, int32_t o0, int32_t o1,
+                                                uint32_t* out) {
+    constexpr int32_t N = int32_t(sizeof(V) / 4);
+    const int32_t h = g.h;
+    auto line = [&](int32_t o) { return out + size_t(o - o0) * size_t(h); };
+    int32_t ob = o0;
+    for (; ob + N <= o1; ob += N) {
+        int32_t x = 0;
+        for (; x + N <= h; x += N) {
+            const uint32_t* s[N];
+            uint32_t* d[N];
+            for (int32_t i = 0; i < N; ++i) {
+                if (g.clockwise) {
+                    s[i] = g.Row(x + i) + (g.w - N - ob);
+                    d[i] = line(ob + N - 1 - i) + x;
+                } else {
+                    s[i] = g.Row(h - 1 - x - i) + ob;
+                    d[i] = line(ob + i) + x;
+                }
+            }
+            TransposeTile<V, M>(s, d);
+        }
+        for (; x < h; ++x)
+            for (int32_t o = ob; o < ob + N; ++o) line(o)[x] = g.Pixel(o, x);
+    }
+    for (; ob < o1; ++ob)
+        for (int32_t x = 0; x < h; ++x) line(ob)[x] = g.Pixel(ob, x);
+}
+
+void TurnBandSse2(const TurnSource& g, int32_t o0, int32_t o1, uint32_t* out) {
+    TurnBandWith<V4, M4>(g, o0, o1, out);
+}
+__attribute__((target("avx2"))) void TurnBandAvx2(const TurnSource& g, int32_t o0, int32_t o1,
+                                                  uint32_t* out) {
+    TurnBandWith<V8, M8>(g, o0, o1, out);
+}
+__attribute__((target("arch=x86-64-v4"))) void TurnBandAvx512(const TurnSource& g, int32_t o0,
+                                                              int32_t o1, uint32_t* out) {
+    TurnBandWith<V16, M16>(g, o0, o1, out);
+}
+
+using TurnBandFn = void (*)(const TurnSource&, int32_t, int32_t, uint32_t*);
+
+TurnBandFn TurnBandFor(TurnPath path) {
+    if (path == TurnPath::Best)
+        path = TurnPathSupported(TurnPath::Avx512) ? TurnPath::Avx512
+               : TurnPathSupported(TurnPath::Avx2) ? TurnPath::Avx2
+                                                   : TurnPath::Sse2;
+    if (!TurnPathSupported(path)) return nullptr;
+    switch (path) {
+        case TurnPath::Avx512:
+            return TurnBandAvx512;
+        case TurnPath::Avx2:
+            return TurnBandAvx2;
+        default:
+            return TurnBandSse2;
+    }
+}
+
+// The source block's rows mapped read-only, whole: a turn reads every source row once per
+// group of output rows, and a read fault maps a run of resident pages at once, where copying
+// the rows out would cost a copy of the layer per band. Read-only, it can never change a
+// pinned block.
+class ReadOnlyRows {
+public:
+    explicit ReadOnlyRows(const Layer& layer) {
+        const FileDynamicStore& store = layer.Store();
+        const FileDynamicStore::Span p = store.Payload(layer.Block());
+        const uint64_t length = uint64_t(layer.Stride()) * uint64_t(layer.Height());
+        if (p.length < layer.RowsOffset() || p.length - layer.RowsOffset() < length) return;
+        const uint64_t offset = p.offset + layer.RowsOffset();
+        if (offset + length > store.FileBytes()) return;
+        const FileDynamicStore::Window win = store.MapWindow(offset, length);
+        const int fd = store.FileHandle();
+        if (fd < 0) return;
+        void* v = mmap(nullptr, win.viewLength, PROT_READ, MAP_SHARED, fd, off_t(win.viewOffset));
+        if (v == MAP_FAILED) return;
+        m_base = static_cast<uint8_t*>(v);
+        m_length = win.viewLength;
+        m_rows = m_base + win.delta;
+    }
+    ~ReadOnlyRows() {
+        if (m_base) munmap(m_base, m_length);
+    }
+    ReadOnlyRows(const ReadOnlyRows&) = delete;
+    ReadOnlyRows& operator=(const ReadOnlyRows&) = delete;
+    const uint8_t* Rows() const { return m_rows; }
+
+private:
+    uint8_t* m_base = nullptr;
+    size_t m_length = 0;
+    const uint8_t* m_rows = nullptr;
+};
+
+// Writes `count` whole rows of `layer` from `rows` by pwrite: the new block is never mapped, so
+// none of its pages faults.
+bool WriteRows(Layer& layer, int32_t first, int32_t count, const uint32_t* rows) {
+    FileDynamicStore& store = layer.Store();
+    const FileDynamicStore::Span p = store.Payload(layer.Block());
+    const uint64_t offset = p.offset + layer.RowsOffset() + uint64_t(first) * layer.Stride();
+    const uint64_t length = uint64_t(count) * layer.Stride();
+    if (offset + length > p.offset + p.length || offset + length > store.FileBytes()) return false;
+    const int fd = store.FileHandle();
+    if (fd < 0) return false;
+    store.NoteWrite(offset, length);
+    const uint8_t* src = reinterpret_cast<const uint8_t*>(rows);
+    for (uint64_t done = 0; done < length;) {
+        const ssize_t put = pwrite(fd, src + done, length - done, off_t(offset + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += uint64_t(put);
+    }
+    return true;
+}
+
+// Flips and the half turn: each output row is one source row, reversed or not, gathered in a
+// band of whole rows and written as one run.
+bool TurnRows(Layer& src, Layer& dst, int code, size_t bandBytes) {
     const int32_t w = src.Width(), h = src.Height();
     const bool mirror = code == kRotate180 || code == kFlipHorizontal;
     const bool upsideDown = code == kRotate180 || code == kFlipVertical;
-    const uint64_t window =
-        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    if (src.Stride() != 4 * uint32_t(w) || dst.Stride() != 4 * uint32_t(w)) return false;
+    const ReadOnlyRows rows(src);
+    if (!rows.Rows()) return false;
+    constexpr int32_t kMostBandRows = 64;
+    const int32_t band =
+        int32_t(std::clamp<size_t>(bandBytes / (4 * size_t(w)), 1, size_t(kMostBandRows)));
     std::atomic<bool> ok{true};
-    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h), window);
-        RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(h),
-                      window);
-        for (int32_t r = first; r < end && ok; ++r) {
-            const uint8_t* s = in.Row(uint32_t(upsideDown ? h - 1 - r : r));
-            uint8_t* d = out.Row(uint32_t(r));
-            if (!s || !d) {
-                ok = false;
-                return;
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
+        std::unique_ptr<uint32_t[]> buffer(new (std::nothrow) uint32_t[size_t(band) * size_t(w)]);
+        if (!buffer) {
+            ok = false;
+            return;
+        }
+        for (int32_t r0 = from; r0 < to && ok; r0 += band) {
+            const int32_t n = std::min(band, to - r0);
+            for (int32_t r = r0; r < r0 + n; ++r) {
+                const uint32_t* sp = reinterpret_cast<const uint32_t*>(
+                    rows.Rows() + size_t(upsideDown ? h - 1 - r : r) * src.Stride());
+                uint32_t* dp = buffer.get() + size_t(r - r0) * size_t(w);
+                if (mirror)
+                    for (int32_t x = 0; x < w; ++x) dp[x] = sp[w - 1 - x];
+                else
+                    std::memcpy(dp, sp, 4 * size_t(w));
             }
-            if (!mirror) {
-                std::memcpy(d, s, 4 * size_t(w));
-                continue;
-            }
-            const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-            uint32_t* dp = reinterpret_cast<uint32_t*>(d);
-            for (int32_t x = 0; x < w; ++x) dp[x] = sp[w - 1 - x];
+            if (!WriteRows(dst, r0, n, buffer.get())) ok = false;
         }
     });
     return ok;
 }
 
-// Quarter turns. Output row Y (from the top) is source column Y (clockwise) or w - 1 - Y
-// (counterclockwise); the source row j (from the top) lands in output column h - 1 - j
-// (clockwise) or j (counterclockwise).
-bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes) {
+bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath path) {
     const int32_t w = src.Width(), h = src.Height();
-    const bool clockwise = code == kRotateClockwise;
-    const int32_t band = int32_t(std::clamp<size_t>(bandBytes / (4 * size_t(h)), 1, size_t(w)));
-    std::vector<uint32_t> buffer(size_t(band) * size_t(h));
-    if (!dst.HasPixels()) return false;
+    const TurnBandFn turn = TurnBandFor(path);
+    // 32-bit rows have no padding: each output band is one run of the new block.
+    if (!turn || src.Stride() != 4 * uint32_t(w) || dst.Stride() != 4 * uint32_t(h)) return false;
+    const ReadOnlyRows rows(src);
+    if (!rows.Rows()) return false;
+    TurnSource g;
+    g.rows = rows.Rows();
+    g.stride = src.Stride();
+    g.w = w;
+    g.h = h;
+    g.clockwise = code == kRotateClockwise;
+    // Each thread's buffer holds a few groups of output rows, sent to the file as one write.
+    constexpr int32_t kMostBandRows = 64;
+    const int32_t band =
+        int32_t(std::clamp<size_t>(bandBytes / (4 * size_t(h)), 1, size_t(kMostBandRows)));
     std::atomic<bool> ok{true};
-    // Bands from the bottom output rows up, so the output block is written forward. Within a
-    // band, row bands of the source fill their own columns of the buffer, then row bands of
-    // the output copy their own rows out of it.
-    for (int32_t end = w; end > 0 && ok; end -= band) {
-        const int32_t first = std::max(0, end - band), count = end - first;
-        const uint64_t inWindow =
-            BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
-        ForEachRowBand(h, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
-            RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(), uint32_t(h),
-                         inWindow);
-            // Sixteen source rows at a time, so that each buffer row takes a whole cache line
-            // of them at once instead of one word per source row.
-            constexpr int32_t kGroup = 16;
-            std::vector<uint32_t> group(size_t(kGroup) * size_t(count));
-            for (int32_t g0 = from; g0 < to; g0 += kGroup) {
-                const int32_t n = std::min(kGroup, to - g0);
-                for (int32_t i = 0; i < n; ++i) {
-                    const uint8_t* s = in.Row(uint32_t(g0 + i));
-                    if (!s) {
-                        ok = false;
-                        return;
-                    }
-                    const uint32_t* sp = reinterpret_cast<const uint32_t*>(s);
-                    uint32_t* line = group.data() + size_t(i) * size_t(count);
-                    if (clockwise)
-                        std::memcpy(line, sp + first, 4 * size_t(count));
-                    else
-                        for (int32_t k = 0; k < count; ++k) line[k] = sp[w - 1 - (first + k)];
-                }
-                // Stored row `stored` lands in buffer column `stored` (clockwise) or
-                // h - 1 - stored (counterclockwise).
-                for (int32_t k = 0; k < count; ++k) {
-                    uint32_t* d = buffer.data() + size_t(k) * size_t(h);
-                    const uint32_t* c = group.data() + size_t(k);
-                    if (clockwise)
-                        for (int32_t i = 0; i < n; ++i) d[g0 + i] = c[size_t(i) * size_t(count)];
-                    else
-                        for (int32_t i = 0; i < n; ++i)
-                            d[h - 1 - g0 - i] = c[size_t(i) * size_t(count)];
-                }
-            }
-        });
-        if (!ok) break;
-        const uint64_t outWindow =
-            BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(count, 1));
-        ForEachRowBand(count, 1, [&](int32_t from, int32_t to, bool) {
-            RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(w),
-                          outWindow);
-            // Output row w - end + i holds buffer row count - 1 - i.
-            for (int32_t i = from; i < to; ++i) {
-                uint8_t* d = out.Row(uint32_t(w - end + i));
-                if (!d) {
-                    ok = false;
-                    return;
-                }
-                std::memcpy(d, buffer.data() + size_t(count - 1 - i) * size_t(h), 4 * size_t(h));
-            }
-        });
-    }
+    ForEachRowBand(w, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
+        std::unique_ptr<uint32_t[]> buffer(new (std::nothrow) uint32_t[size_t(band) * size_t(h)]);
+        if (!buffer) {
+            ok = false;
+            return;
+        }
+        for (int32_t o = from; o < to && ok; o += band) {
+            const int32_t n = std::min(band, to - o);
+            turn(g, o, o + n, buffer.get());
+            if (!WriteRows(dst, o, n, buffer.get())) ok = false;
+        }
+    });
     return ok;
 }
 
 }  // namespace
 
-bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes) {
+bool TurnPathSupported(TurnPath path) {
+    switch (path) {
+        case TurnPath::Avx512:
+            return __builtin_cpu_supports("x86-64-v4");
+        case TurnPath::Avx2:
+            return __builtin_cpu_supports("avx2");
+        default:
+            return true;
+    }
+}
+
+bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath path) {
     if (src.BitsPerPixel() != 32 || dst.BitsPerPixel() != 32 || !src.HasPixels() ||
         !dst.HasPixels() || code < kRotateCounterclockwise || code > kFlipVertical)
         return false;
@@ -128,8 +283,8 @@ bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes) {
     RotatedCanvasSize(code, src.Width(), src.Height(), w, h);
     if (dst.Width() != w || dst.Height() != h) return false;
     if (code == kRotateCounterclockwise || code == kRotateClockwise)
-        return TurnQuarter(src, dst, code, bandBytes);
-    return TurnRows(src, dst, code);
+        return TurnQuarter(src, dst, code, bandBytes, path);
+    return TurnRows(src, dst, code, bandBytes);
 }
 
 int RotateCanvas(HistoryManager& history, int code) {

@@ -32,29 +32,36 @@ protected:
     }
 };
 
-TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeAndBandSize) {
-    // A picture lower than the quarter turn's group of source rows, and one taller than two
-    // groups with a part group left; on one thread and in three bands of rows.
+TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeBandSizeAndPath) {
+    // A picture lower than a tile of the quarter turn, one with whole tiles of 4, 8 and 16 and
+    // a part tile left both ways, and one wider than a band of 64 rows; on one thread and in
+    // three bands of rows; with every instruction set the processor has.
     struct Size {
         int32_t w, h;
     };
-    for (const Size size : {Size{7, 5}, Size{23, 41}}) {
+    for (const Size size : {Size{7, 5}, Size{23, 41}, Size{150, 19}}) {
         MakeDocument(size.w, size.h, Distinct);
         const LayerPtr src = layers->LayerAt(0);
         const Pixels p = ReadPixels(*src);
         for (int32_t threads : {1, 3}) {
             const ScopedPassThreads scoped(threads);
             for (int code = kRotateCounterclockwise; code <= kFlipVertical; ++code) {
-                // One band, bands of two rows, and bands of one row (the buffer's smallest).
-                for (size_t band : {kTurnBandBytes, size_t(2 * 4 * size.h), size_t(1)}) {
-                    int32_t w = 0, h = 0;
-                    RotatedCanvasSize(code, size.w, size.h, w, h);
-                    Layer dst(*store);
-                    ASSERT_TRUE(dst.Create(w, h, LayerKind::Pixel, 99));
-                    ASSERT_TRUE(TurnPixels(*src, dst, code, band));
-                    EXPECT_EQ(ReadPixels(dst), Expected(p, code))
-                        << size.w << "x" << size.h << " code " << code << " band " << band
-                        << " threads " << threads;
+                const Pixels expected = Expected(p, code);
+                for (TurnPath path : {TurnPath::Sse2, TurnPath::Avx2, TurnPath::Avx512}) {
+                    if (!TurnPathSupported(path)) continue;
+                    // Whole bands, bands of 20 rows (a tile of 16 and a part), of two rows and
+                    // of one row (the buffer's smallest).
+                    for (size_t band : {kTurnBandBytes, size_t(20 * 4 * size.h),
+                                        size_t(2 * 4 * size.h), size_t(1)}) {
+                        int32_t w = 0, h = 0;
+                        RotatedCanvasSize(code, size.w, size.h, w, h);
+                        Layer dst(*store);
+                        ASSERT_TRUE(dst.Create(w, h, LayerKind::Pixel, 99));
+                        ASSERT_TRUE(TurnPixels(*src, dst, code, band, path));
+                        EXPECT_EQ(ReadPixels(dst), expected)
+                            << size.w << "x" << size.h << " code " << code << " band " << band
+                            << " threads " << threads << " path " << int(path);
+                    }
                 }
             }
         }
