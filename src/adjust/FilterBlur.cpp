@@ -3,7 +3,9 @@
 // Applied row by row in bands: the Gaussian keeps three rows, the box blur 2r + 2.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "adjust/BoxSums.h"
 #include "adjust/Filters.h"
@@ -45,60 +47,122 @@ inline uint32_t GaussianPixel(const GaussianWeights& k, const uint32_t* above, c
 
 // The vector helpers below are internal and inlined: no call crosses an ABI boundary.
 #pragma GCC diagnostic ignored "-Wpsabi"
-using V4u = uint32_t __attribute__((vector_size(16)));
-using V4i = int32_t __attribute__((vector_size(16)));
-using V4l = int64_t __attribute__((vector_size(32)));
-using V4d = double __attribute__((vector_size(32)));
+using V8u = uint32_t __attribute__((vector_size(32)));
+using V8i = int32_t __attribute__((vector_size(32)));
+using V8l = int64_t __attribute__((vector_size(64)));
+using V8d = double __attribute__((vector_size(64)));
 
-inline V4u Load4(const uint32_t* p) {
-    V4u v;
+inline V8u Load8(const uint32_t* p) {
+    V8u v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline V4d ToDouble(V4u v) {
-    return __builtin_convertvector(V4i(v), V4d);
+inline V8d Load8(const double* p) {
+    V8d v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store8(double* p, V8d v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline V8d ToDouble(V8u v) {
+    return __builtin_convertvector(V8i(v), V8d);
+}
+inline V8d Splat(double v) {
+    return V8d{} + v;
 }
 
-// Four pixels of GaussianPixel at once, every lane through the same operations in the same
-// order. A transparent neighbour adds +0.0 where the scalar rule adds nothing, which leaves
-// the (non-negative) sums as they are. The file is built without contracting a product and a
-// sum into one rounding, as the scalar rule is.
-struct GaussianSums {
-    V4d b, g, r, a, w;
-    void Add(V4u p, V4d w1) {
-        const V4l on = __builtin_convertvector(V4i((p >> 24) != 0), V4l);
-        auto part = [&on](V4d x) { return V4d(V4l(x) & on); };
-        b += part(w1 * ToDouble(p & 0xff));
-        g += part(w1 * ToDouble((p >> 8) & 0xff));
-        r += part(w1 * ToDouble((p >> 16) & 0xff));
-        a += part(w1 * ToDouble(p >> 24));
-        w += part(w1);
+// What one source pixel adds to each neighbour's sums, per channel plane (B, G, R, A, weight):
+// w1 times the channel, or +0.0 for a transparent pixel, where the scalar rule adds nothing
+// and which leaves the (non-negative) sums as they are. Every pixel is a neighbour of four
+// others, so its terms are worked out once per source row instead of once per neighbour.
+constexpr size_t kTermPlanes = 5;
+
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillTerms(
+    double w1, const uint32_t* px, int32_t w, double* terms) {
+    const size_t n = size_t(w);
+    double *b = terms, *g = b + n, *r = g + n, *a = r + n, *wt = a + n;
+    const V8d w1v = Splat(w1);
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const V8u p = Load8(px + x);
+        const V8l on = __builtin_convertvector(V8i((p >> 24) != 0), V8l);
+        auto part = [&on](V8d v) { return V8d(V8l(v) & on); };
+        Store8(b + x, part(w1v * ToDouble(p & 0xff)));
+        Store8(g + x, part(w1v * ToDouble((p >> 8) & 0xff)));
+        Store8(r + x, part(w1v * ToDouble((p >> 16) & 0xff)));
+        Store8(a + x, part(w1v * ToDouble(p >> 24)));
+        Store8(wt + x, part(w1v));
     }
+    for (; x < w; ++x) {
+        const uint32_t p = px[x];
+        const bool on = ChA(p) != 0;
+        b[x] = on ? w1 * ChB(p) : 0.0;
+        g[x] = on ? w1 * ChG(p) : 0.0;
+        r[x] = on ? w1 * ChR(p) : 0.0;
+        a[x] = on ? w1 * ChA(p) : 0.0;
+        wt[x] = on ? w1 : 0.0;
+    }
+}
+
+// The terms of the last three source rows a band asked for (the rows above, at and below an
+// output row), each filled once.
+class GaussianTerms {
+public:
+    GaussianTerms(double w1, int32_t w)
+        : m_w1(w1), m_w(w), m_planes(3 * kTermPlanes * size_t(std::max(w, 0))) {}
+    // The terms of source row `row` whose pixels are `px` (null: none).
+    const double* Of(int32_t row, const uint32_t* px) {
+        if (!px) return nullptr;
+        const size_t slot = size_t((row % 3 + 3) % 3);
+        double* t = m_planes.data() + slot * kTermPlanes * size_t(m_w);
+        if (m_rows[slot] != row) {
+            FillTerms(m_w1, px, m_w, t);
+            m_rows[slot] = row;
+        }
+        return t;
+    }
+
+private:
+    double m_w1;
+    int32_t m_w;
+    std::vector<double> m_planes;
+    int32_t m_rows[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
 };
 
-// One row: GaussianPixel at every x; the inner pixels, which have both side neighbours, four
-// at a time.
+// One row: GaussianPixel at every x; the inner pixels, which have both side neighbours, eight
+// at a time, every lane through the scalar rule's operations in its order (the file is built
+// without contracting a product and a sum into one rounding). `*Terms` are the rows' terms.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void GaussianRow(
     const GaussianWeights& k, const uint32_t* above, const uint32_t* mid, const uint32_t* below,
-    int32_t w, uint32_t* out) {
+    int32_t w, uint32_t* out, const double* aboveTerms, const double* midTerms,
+    const double* belowTerms) {
     if (w <= 0) return;
     out[0] = GaussianPixel(k, above, mid, below, w, 0);
-    const V4d w0 = {k.w0, k.w0, k.w0, k.w0}, w1 = {k.w1, k.w1, k.w1, k.w1};
+    const size_t n = size_t(w);
+    const V8d w0 = Splat(k.w0);
     int32_t x = 1;
-    for (; x + 4 <= w - 1; x += 4) {
-        const V4u c = Load4(mid + x);
-        GaussianSums s{w0 * ToDouble(c & 0xff), w0 * ToDouble((c >> 8) & 0xff),
-                       w0 * ToDouble((c >> 16) & 0xff), w0 * ToDouble(c >> 24), w0};
-        s.Add(Load4(mid + x - 1), w1);
-        s.Add(Load4(mid + x + 1), w1);
-        if (above) s.Add(Load4(above + x), w1);
-        if (below) s.Add(Load4(below + x), w1);
-        const V4i qb = __builtin_convertvector(s.b / s.w, V4i);
-        const V4i qg = __builtin_convertvector(s.g / s.w, V4i);
-        const V4i qr = __builtin_convertvector(s.r / s.w, V4i);
-        V4i qa = __builtin_convertvector(s.a / s.w + 0.5, V4i);
+    for (; x + 8 <= w - 1; x += 8) {
+        const V8u c = Load8(mid + x);
+        V8d sb = w0 * ToDouble(c & 0xff), sg = w0 * ToDouble((c >> 8) & 0xff),
+            sr = w0 * ToDouble((c >> 16) & 0xff), sa = w0 * ToDouble(c >> 24), sw = w0;
+        auto add = [&](const double* t) {
+            sb += Load8(t);
+            sg += Load8(t + n);
+            sr += Load8(t + 2 * n);
+            sa += Load8(t + 3 * n);
+            sw += Load8(t + 4 * n);
+        };
+        add(midTerms + x - 1);
+        add(midTerms + x + 1);
+        if (above) add(aboveTerms + x);
+        if (below) add(belowTerms + x);
+        const V8i qb = __builtin_convertvector(sb / sw, V8i);
+        const V8i qg = __builtin_convertvector(sg / sw, V8i);
+        const V8i qr = __builtin_convertvector(sr / sw, V8i);
+        V8i qa = __builtin_convertvector(sa / sw + 0.5, V8i);
         qa = qa < 100 ? qa : 100;
-        const V4u words = V4u(qb) | V4u(qg) << 8 | V4u(qr) << 16 | V4u(qa) << 24;
+        const V8u words = V8u(qb) | V8u(qg) << 8 | V8u(qr) << 16 | V8u(qa) << 24;
         std::memcpy(out + x, &words, sizeof words);
     }
     for (; x < w; ++x) out[x] = GaussianPixel(k, above, mid, below, w, x);
@@ -126,6 +190,7 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
         // The band looks one row back from its first.
         auto ring = std::make_shared<RowRing>(
             w, h, 3, [src](int32_t row) { return src->Row(uint32_t(row)); }, first - 1);
+        auto terms = std::make_shared<GaussianTerms>(k.w1, w);
         auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
         return RowFill([=](int32_t row, uint32_t* out) {
             // Stored rows run bottom-up: the canvas row above is the next stored row.
@@ -133,7 +198,8 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
             const uint32_t* mid = ring->Row(row);
             const uint32_t* below = ring->Row(row - 1);
             if (!mid || ring->Failed()) return false;
-            GaussianRow(k, above, mid, below, w, out);
+            GaussianRow(k, above, mid, below, w, out, terms->Of(row + 1, above),
+                        terms->Of(row, mid), terms->Of(row - 1, below));
             if (const uint8_t* s = strength->Row(b.bottom - 1 - row)) {
                 if (StrengthsArePercents(s, w))
                     MixRun(mid, out, s, out, w, true);
@@ -200,10 +266,13 @@ PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider) {
     const GaussianWeights k(slider);
     const int32_t w = src.width, h = src.height;
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
-    auto row = [&](int32_t y) { return &src.px[size_t(y) * size_t(w)]; };
+    GaussianTerms terms(k.w1, w);
+    auto row = [&](int32_t y) {
+        return y >= 0 && y < h ? &src.px[size_t(y) * size_t(w)] : nullptr;
+    };
     for (int32_t y = 0; y < h; ++y)
-        GaussianRow(k, y > 0 ? row(y - 1) : nullptr, row(y), y + 1 < h ? row(y + 1) : nullptr, w,
-                    &out.px[size_t(y) * size_t(w)]);
+        GaussianRow(k, row(y - 1), row(y), row(y + 1), w, &out.px[size_t(y) * size_t(w)],
+                    terms.Of(y - 1, row(y - 1)), terms.Of(y, row(y)), terms.Of(y + 1, row(y + 1)));
     return out;
 }
 
