@@ -10,6 +10,7 @@
 
 #include <stdlib.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/Filters.h"
+#include "adjust/MixRuns.h"
 #include "core/PercentTables.h"
 #include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
@@ -138,6 +140,26 @@ void BM_ReduceNoise(benchmark::State& s) {
         s, [kind](HistoryManager& h) { return ApplyReduceNoise(h, kind); }, 1);
 }
 
+// The channel lookup alone on one row of the picture, in cache, on each path the CPU has.
+void BM_TableLookupRow(benchmark::State& s) {
+    const auto path = TableLookupPath(s.range(0));
+    if (!TableLookupPathRuns(path)) {
+        s.SkipWithError("the CPU lacks this path");
+        return;
+    }
+    std::array<uint8_t, 256> tb, tg, tr;
+    for (int v = 0; v < 256; ++v)
+        tb[size_t(v)] = uint8_t(255 - v), tg[size_t(v)] = uint8_t(v / 2),
+        tr[size_t(v)] = uint8_t(v * 3);
+    std::vector<uint32_t> row(static_cast<size_t>(kWidth)), out(row.size());
+    for (int32_t x = 0; x < kWidth; ++x) row[size_t(x)] = PicturePixel(x, 7, x % 16);
+    for (auto _ : s) {
+        ChannelTableRunOn(path, row.data(), tb.data(), tg.data(), tr.data(), out.data(), kWidth);
+        benchmark::DoNotOptimize(out.data());
+    }
+    s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
+}
+
 // The memory floor of a pass over the layer: one memcpy of its pixels.
 void BM_CopyLayerFloor(benchmark::State& s) {
     std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 1), to(from.size(), 0);
@@ -183,6 +205,9 @@ void BM_ImageMagickBlur(benchmark::State& s) {
 }
 
 BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableLookupRow)
+    ->ArgName("path")
+    ->DenseRange(int(TableLookupPath::Scalar), int(TableLookupPath::Avx512Vbmi));
 BENCHMARK(BM_Invert)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

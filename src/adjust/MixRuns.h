@@ -5,9 +5,16 @@
 
 namespace zelvo {
 
-// dst[i] = src[i] with B, G and R each looked up in its own table; A kept.
+// dst[i] = src[i] with B, G and R each looked up in its own table; A kept. dst may be src.
+// Runs on the fastest of the lookup's code paths that the CPU has.
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n);
+
+// The lookup's code paths, each giving the same words: the tests run every one the CPU has.
+enum class TableLookupPath { Scalar, Avx2, Avx512Vbmi };
+bool TableLookupPathRuns(TableLookupPath path);
+void ChannelTableRunOn(TableLookupPath path, const uint32_t* src, const uint8_t* tb,
+                       const uint8_t* tg, const uint8_t* tr, uint32_t* dst, int32_t n);
 
 // Whether every strength of the run is a percent (0..100), as MixRun needs.
 bool StrengthsArePercents(const uint8_t* strength, int32_t n);
