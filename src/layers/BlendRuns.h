@@ -1,5 +1,8 @@
 // The compositing rule's vectorised steps over a run of pixels, shared by the flatten and the
 // layer merge so that both give the same sums.
+//
+// Each step is built once per instruction set (the same integer arithmetic on every one) and
+// the best one the CPU has is used; tests pick each level the CPU has in turn.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +20,26 @@ uint32_t BlendRun(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov, 
 // capped at 255.
 void StraightRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
                  const uint16_t* r, uint32_t* out);
+
+// A flattened run from the accumulators: each sum plus the white left behind
+// (max(cov, 0) x 255 / 100), low 8 bits, as B G R bytes at out + i x step. step is 3 (packed)
+// or 4 (the fourth byte of each word is left as it is).
+void FinishRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
+               const uint16_t* r, uint8_t* out, int step);
+
+enum class RunLevel { Plain, Avx2, Avx512 };
+bool RunLevelAvailable(RunLevel level);
+
+// The runs use `level` (one the CPU has) while it lives; set it before a pass starts.
+class ScopedRunLevel {
+public:
+    explicit ScopedRunLevel(RunLevel level);
+    ~ScopedRunLevel();
+    ScopedRunLevel(const ScopedRunLevel&) = delete;
+    ScopedRunLevel& operator=(const ScopedRunLevel&) = delete;
+
+private:
+    int m_old;
+};
 
 }  // namespace zelvo

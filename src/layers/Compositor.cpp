@@ -14,18 +14,6 @@ namespace {
 // between 1 and 4 KiB on the view benchmark's fitted repaint).
 constexpr size_t kPrefetchBytes = 2048;
 
-// The sums plus the white left behind (cov x 255 / 100), low 8 bits, as B G R words.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishRun(
-    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b,
-    const uint16_t* __restrict g, const uint16_t* __restrict r, uint32_t* __restrict out) {
-    for (int32_t i = 0; i < n; ++i) {
-        const int16_t c = cov[i];
-        const uint16_t w = c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
-        out[i] = uint32_t(uint8_t(b[i] + w)) | uint32_t(uint8_t(g[i] + w)) << 8 |
-                 uint32_t(uint8_t(r[i] + w)) << 16;
-    }
-}
-
 // Shared by every pass of the process, so read buffers keep their pages between frames.
 ReadBufferPool& ReadBuffers() {
     static ReadBufferPool pool(Compositor::kKeptBufferBytes);
@@ -33,61 +21,6 @@ ReadBufferPool& ReadBuffers() {
 }
 
 }  // namespace
-
-// I = opacity x alpha x cov / 10000 needs 22 bits as one product, so it is taken in two steps
-// that stay within 16 bits: with k = opacity x cov = 100 kh + kl, k x alpha = 100 y + z for
-// y = kh x alpha and z = kl x alpha, and floor(floor(x / 100) / 100) = floor(x / 10000) gives
-// I = (y + z / 100) / 100 exactly.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) uint32_t BlendRun(
-    const uint8_t* __restrict px, int32_t n, uint16_t opacity, int16_t* __restrict cov,
-    uint16_t* __restrict b, uint16_t* __restrict g, uint16_t* __restrict r) {
-    uint16_t alive = 0;
-    for (int32_t i = 0; i < n; ++i) {
-        uint32_t p;
-        std::memcpy(&p, px + 4 * size_t(i), 4);
-        const uint16_t pb = uint16_t(p & 0xFFu);
-        const uint16_t pg = uint16_t((p >> 8) & 0xFFu);
-        const uint16_t pr = uint16_t((p >> 16) & 0xFFu);
-        const uint16_t pa = uint16_t(p >> 24);
-        const int16_t c = cov[i];
-        // A pixel that is finished (coverage <= 0, possible only with alpha bytes above 100)
-        // takes nothing more.
-        const uint16_t cp = c > 0 ? uint16_t(c) : uint16_t(0);
-        const uint16_t k = uint16_t(opacity * cp);              // <= 10000
-        const uint16_t kh = uint16_t(k / 100u);                 // <= 100
-        const uint16_t kl = uint16_t(k - kh * 100u);            // <= 99
-        const uint16_t y = uint16_t(kh * pa);                   // <= 25500
-        const uint16_t z = uint16_t(uint16_t(kl * pa) / 100u);  // <= 252
-        const uint16_t in = uint16_t(uint16_t(y + z) / 100u);   // <= 255
-        b[i] = uint16_t(b[i] + uint16_t(uint16_t(in * pb) / 100u));
-        g[i] = uint16_t(g[i] + uint16_t(uint16_t(in * pg) / 100u));
-        r[i] = uint16_t(r[i] + uint16_t(uint16_t(in * pr) / 100u));
-        const int16_t left = int16_t(c - int16_t(in));
-        cov[i] = left;
-        alive |= uint16_t(left > 0);
-    }
-    return alive;
-}
-
-// The quotient x 100 / alpha for 0 < alpha < 100 has x <= 255 x alpha / 100, so x x 100 is
-// below 2^15 and a single-precision quotient lies at least 1 / 99 from the next integer, far
-// more than its rounding error: truncating it gives the integer quotient on every lane. With
-// alpha 0 every sum is 0 and with alpha 100 the division is exact, so those lanes divide by
-// 100 and need no branch.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StraightRun(
-    int32_t n, const int16_t* __restrict cov, const uint16_t* __restrict b,
-    const uint16_t* __restrict g, const uint16_t* __restrict r, uint32_t* __restrict out) {
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t c = cov[i];
-        const int32_t alpha = 100 - (c > 0 ? c : 0);
-        const float d = float(alpha == 0 ? 100 : alpha);
-        const int32_t qb = int32_t(float(int32_t(b[i]) * 100) / d);
-        const int32_t qg = int32_t(float(int32_t(g[i]) * 100) / d);
-        const int32_t qr = int32_t(float(int32_t(r[i]) * 100) / d);
-        out[i] = uint32_t(qb < 255 ? qb : 255) | uint32_t(qg < 255 ? qg : 255) << 8 |
-                 uint32_t(qr < 255 ? qr : 255) << 16 | uint32_t(alpha) << 24;
-    }
-}
 
 Compositor::Compositor(const std::vector<LayerPtr>& layers, const std::vector<int32_t>& rows,
                        int32_t colBegin, int32_t colEnd, uint64_t allWindowsBytes) {
@@ -327,34 +260,7 @@ void Compositor::ComposeRow(int32_t cy, int32_t firstCol, const int32_t* cols, i
 }
 
 void Compositor::StoreBgr(uint8_t* out, int step) {
-    // m_pixels is free again once the row is composed.
-    uint32_t* words = m_pixels.data();
-    FinishRun(m_n, m_cov.data(), m_b.data(), m_g.data(), m_r.data(), words);
-    if (step == 4) {
-        for (int32_t i = 0; i < m_n; ++i) {
-            uint8_t* p = out + 4 * size_t(i);
-            uint32_t old;
-            std::memcpy(&old, p, 4);
-            const uint32_t w = (old & 0xFF000000u) | words[i];
-            std::memcpy(p, &w, 4);
-        }
-        return;
-    }
-    // Four pixels make three whole words; the rest go byte by byte, so nothing past the last
-    // pixel is touched.
-    int32_t i = 0;
-    for (; i + 4 <= m_n; i += 4) {
-        const uint32_t* w = words + i;
-        const uint32_t packed[3] = {w[0] | w[1] << 24, w[1] >> 8 | w[2] << 16,
-                                    w[2] >> 16 | w[3] << 8};
-        std::memcpy(out + 3 * size_t(i), packed, 12);
-    }
-    for (; i < m_n; ++i) {
-        uint8_t* p = out + 3 * size_t(i);
-        p[0] = uint8_t(words[i]);
-        p[1] = uint8_t(words[i] >> 8);
-        p[2] = uint8_t(words[i] >> 16);
-    }
+    FinishRun(m_n, m_cov.data(), m_b.data(), m_g.data(), m_r.data(), out, step);
 }
 
 }  // namespace zelvo

@@ -388,31 +388,104 @@ TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
     EXPECT_TRUE(store->CheckStore());
 }
 
-// The merge's finish divides in floating point: every sum a run can hold (0..1023) under every
-// coverage a pixel can end with (-255..100) gives the integer quotient.
-TEST(StraightRunTest, DividesBackExactlyForEverySumAndCoverage) {
-    constexpr int32_t kSums = 1024;
-    std::vector<int16_t> cov(kSums);
-    std::vector<uint16_t> b(kSums), g(kSums), r(kSums);
-    std::vector<uint32_t> out(kSums);
-    for (int32_t i = 0; i < kSums; ++i) {
-        b[size_t(i)] = uint16_t(i);
-        g[size_t(i)] = uint16_t(kSums - 1 - i);
-        r[size_t(i)] = uint16_t(i * 7 % kSums);
+const RunLevel kLevels[] = {RunLevel::Plain, RunLevel::Avx2, RunLevel::Avx512};
+
+// Every instruction-set level the CPU has against the rule in plain integers, over random runs
+// whose lengths leave tails past every vector width; unusual values included (alpha bytes
+// above 100, finished pixels with coverage below 0).
+TEST(BlendRunsTest, EveryLevelMatchesThePlainRule) {
+    std::mt19937 rng(7);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int levels = 0;
+    for (RunLevel level : kLevels) {
+        if (!RunLevelAvailable(level)) continue;
+        ++levels;
+        const ScopedRunLevel scoped(level);
+        for (int32_t n : {0, 1, 15, 16, 17, 31, 33, 64, 65, 127, 200, 1001}) {
+            SCOPED_TRACE(testing::Message() << "level " << int(level) << " n " << n);
+            const size_t m = size_t(n);
+            std::vector<uint32_t> px(m);
+            std::vector<int16_t> cov(m);
+            std::vector<uint16_t> b(m), g(m), r(m);
+            for (size_t i = 0; i < m; ++i) {
+                const int a = pick(0, 9) == 0 ? pick(101, 255) : pick(0, 100);
+                px[i] = uint32_t(a) << 24 | uint32_t(pick(0, 0xFFFFFF));
+                cov[i] = int16_t(pick(0, 7) == 0 ? pick(-255, 0) : pick(1, 100));
+                b[i] = uint16_t(pick(0, 999));
+                g[i] = uint16_t(pick(0, 999));
+                r[i] = uint16_t(pick(0, 999));
+            }
+            const uint16_t opacity = uint16_t(pick(0, 2) == 0 ? 100 : pick(0, 100));
+
+            std::vector<int16_t> wantCov = cov;
+            std::vector<uint16_t> wantB = b, wantG = g, wantR = r;
+            uint32_t wantAlive = 0;
+            for (size_t i = 0; i < m; ++i) {
+                const int in = opacity * int(px[i] >> 24) * std::max<int>(cov[i], 0) / 10000;
+                wantB[i] = uint16_t(wantB[i] + in * int(px[i] & 255) / 100);
+                wantG[i] = uint16_t(wantG[i] + in * int((px[i] >> 8) & 255) / 100);
+                wantR[i] = uint16_t(wantR[i] + in * int((px[i] >> 16) & 255) / 100);
+                wantCov[i] = int16_t(cov[i] - in);
+                wantAlive |= wantCov[i] > 0 ? 1u : 0u;
+            }
+            const uint32_t alive = BlendRun(reinterpret_cast<const uint8_t*>(px.data()), n, opacity,
+                                            cov.data(), b.data(), g.data(), r.data());
+            EXPECT_EQ(alive != 0, wantAlive != 0);
+            EXPECT_EQ(cov, wantCov);
+            EXPECT_EQ(b, wantB);
+            EXPECT_EQ(g, wantG);
+            EXPECT_EQ(r, wantR);
+
+            // Finished into packed bytes and into words: guard bytes past the run and the
+            // words' fourth bytes stay as they were.
+            for (int step : {3, 4}) {
+                std::vector<uint8_t> out(m * size_t(step) + 8);
+                for (uint8_t& v : out) v = uint8_t(pick(0, 255));
+                std::vector<uint8_t> want = out;
+                for (size_t i = 0; i < m; ++i) {
+                    const int w = std::max<int>(cov[i], 0) * 255 / 100;
+                    want[i * size_t(step)] = uint8_t(b[i] + w);
+                    want[i * size_t(step) + 1] = uint8_t(g[i] + w);
+                    want[i * size_t(step) + 2] = uint8_t(r[i] + w);
+                }
+                FinishRun(n, cov.data(), b.data(), g.data(), r.data(), out.data(), step);
+                EXPECT_EQ(out, want) << "step " << step;
+            }
+        }
     }
-    for (int32_t c = -255; c <= 100; ++c) {
-        std::fill(cov.begin(), cov.end(), int16_t(c));
-        // An odd count leaves a tail past every vector width.
-        StraightRun(kSums - 1, cov.data(), b.data(), g.data(), r.data(), out.data());
-        const int32_t alpha = 100 - std::max(c, 0);
-        for (int32_t i = 0; i < kSums - 1; ++i) {
-            auto back = [alpha](int32_t v) {
-                if (alpha > 0 && alpha < 100) v = v * 100 / alpha;
-                return uint32_t(std::min(v, 255));
-            };
-            const uint32_t want = uint32_t(alpha) << 24 | back(r[size_t(i)]) << 16 |
-                                  back(g[size_t(i)]) << 8 | back(b[size_t(i)]);
-            ASSERT_EQ(out[size_t(i)], want) << "cov " << c << " sum " << i;
+    EXPECT_GE(levels, 1);
+}
+
+// The merge's finish divides in floating point: every sum a run can hold (0..1023) under every
+// coverage a pixel can end with (-255..100) gives the integer quotient, on every level.
+TEST(StraightRunTest, DividesBackExactlyForEverySumAndCoverage) {
+    for (RunLevel level : kLevels) {
+        if (!RunLevelAvailable(level)) continue;
+        const ScopedRunLevel scoped(level);
+        SCOPED_TRACE(testing::Message() << "level " << int(level));
+        constexpr int32_t kSums = 1024;
+        std::vector<int16_t> cov(kSums);
+        std::vector<uint16_t> b(kSums), g(kSums), r(kSums);
+        std::vector<uint32_t> out(kSums);
+        for (int32_t i = 0; i < kSums; ++i) {
+            b[size_t(i)] = uint16_t(i);
+            g[size_t(i)] = uint16_t(kSums - 1 - i);
+            r[size_t(i)] = uint16_t(i * 7 % kSums);
+        }
+        for (int32_t c = -255; c <= 100; ++c) {
+            std::fill(cov.begin(), cov.end(), int16_t(c));
+            // An odd count leaves a tail past every vector width.
+            StraightRun(kSums - 1, cov.data(), b.data(), g.data(), r.data(), out.data());
+            const int32_t alpha = 100 - std::max(c, 0);
+            for (int32_t i = 0; i < kSums - 1; ++i) {
+                auto back = [alpha](int32_t v) {
+                    if (alpha > 0 && alpha < 100) v = v * 100 / alpha;
+                    return uint32_t(std::min(v, 255));
+                };
+                const uint32_t want = uint32_t(alpha) << 24 | back(r[size_t(i)]) << 16 |
+                                      back(g[size_t(i)]) << 8 | back(b[size_t(i)]);
+                ASSERT_EQ(out[size_t(i)], want) << "cov " << c << " sum " << i;
+            }
         }
     }
 }

@@ -1,0 +1,204 @@
+// Built with -O3 in every configuration (see CMakeLists.txt), so that the sanitised test build
+// runs the same vector code as the release.
+#include "layers/BlendRuns.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace zelvo {
+
+namespace {
+
+#define ZELVO_RUN_BODY inline __attribute__((always_inline))
+
+// I = opacity x alpha x cov / 10000 needs 22 bits as one product, so it is taken in two steps
+// that stay within 16 bits: with k = opacity x cov = 100 kh + kl, k x alpha = 100 y + z for
+// y = kh x alpha and z = kl x alpha, and floor(floor(x / 100) / 100) = floor(x / 10000) gives
+// I = (y + z / 100) / 100 exactly.
+ZELVO_RUN_BODY uint32_t BlendBody(const uint8_t* __restrict px, int32_t n, uint16_t opacity,
+                                  int16_t* __restrict cov, uint16_t* __restrict b,
+                                  uint16_t* __restrict g, uint16_t* __restrict r) {
+    uint16_t alive = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        uint32_t p;
+        std::memcpy(&p, px + 4 * size_t(i), 4);
+        const uint16_t pb = uint16_t(p & 0xFFu);
+        const uint16_t pg = uint16_t((p >> 8) & 0xFFu);
+        const uint16_t pr = uint16_t((p >> 16) & 0xFFu);
+        const uint16_t pa = uint16_t(p >> 24);
+        const int16_t c = cov[i];
+        // A pixel that is finished (coverage <= 0, possible only with alpha bytes above 100)
+        // takes nothing more.
+        const uint16_t cp = c > 0 ? uint16_t(c) : uint16_t(0);
+        const uint16_t k = uint16_t(opacity * cp);              // <= 10000
+        const uint16_t kh = uint16_t(k / 100u);                 // <= 100
+        const uint16_t kl = uint16_t(k - kh * 100u);            // <= 99
+        const uint16_t y = uint16_t(kh * pa);                   // <= 25500
+        const uint16_t z = uint16_t(uint16_t(kl * pa) / 100u);  // <= 252
+        const uint16_t in = uint16_t(uint16_t(y + z) / 100u);   // <= 255
+        b[i] = uint16_t(b[i] + uint16_t(uint16_t(in * pb) / 100u));
+        g[i] = uint16_t(g[i] + uint16_t(uint16_t(in * pg) / 100u));
+        r[i] = uint16_t(r[i] + uint16_t(uint16_t(in * pr) / 100u));
+        const int16_t left = int16_t(c - int16_t(in));
+        cov[i] = left;
+        alive |= uint16_t(left > 0);
+    }
+    return alive;
+}
+
+// The quotient x 100 / alpha for 0 < alpha < 100 has x <= 255 x alpha / 100, so x x 100 is
+// below 2^15 and a single-precision quotient lies at least 1 / 99 from the next integer, far
+// more than its rounding error: truncating it gives the integer quotient on every lane. With
+// alpha 0 every sum is 0 and with alpha 100 the division is exact, so those lanes divide by
+// 100 and need no branch.
+ZELVO_RUN_BODY void StraightBody(int32_t n, const int16_t* __restrict cov,
+                                 const uint16_t* __restrict b, const uint16_t* __restrict g,
+                                 const uint16_t* __restrict r, uint32_t* __restrict out) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t c = cov[i];
+        const int32_t alpha = 100 - (c > 0 ? c : 0);
+        const float d = float(alpha == 0 ? 100 : alpha);
+        const int32_t qb = int32_t(float(int32_t(b[i]) * 100) / d);
+        const int32_t qg = int32_t(float(int32_t(g[i]) * 100) / d);
+        const int32_t qr = int32_t(float(int32_t(r[i]) * 100) / d);
+        out[i] = uint32_t(qb < 255 ? qb : 255) | uint32_t(qg < 255 ? qg : 255) << 8 |
+                 uint32_t(qr < 255 ? qr : 255) << 16 | uint32_t(alpha) << 24;
+    }
+}
+
+ZELVO_RUN_BODY uint16_t White(int16_t c) {
+    return c > 0 ? uint16_t(uint16_t(uint16_t(c) * 255u) / 100u) : uint16_t(0);
+}
+
+// Straight into the output: a separate pass over words and a repack cost as much again.
+ZELVO_RUN_BODY void FinishPackedBody(int32_t n, const int16_t* __restrict cov,
+                                     const uint16_t* __restrict b, const uint16_t* __restrict g,
+                                     const uint16_t* __restrict r, uint8_t* __restrict out) {
+    for (int32_t i = 0; i < n; ++i) {
+        const uint16_t w = White(cov[i]);
+        out[3 * size_t(i)] = uint8_t(b[i] + w);
+        out[3 * size_t(i) + 1] = uint8_t(g[i] + w);
+        out[3 * size_t(i) + 2] = uint8_t(r[i] + w);
+    }
+}
+
+ZELVO_RUN_BODY void FinishWordsBody(int32_t n, const int16_t* __restrict cov,
+                                    const uint16_t* __restrict b, const uint16_t* __restrict g,
+                                    const uint16_t* __restrict r, uint8_t* __restrict out) {
+    for (int32_t i = 0; i < n; ++i) {
+        const uint16_t w = White(cov[i]);
+        uint32_t old;
+        std::memcpy(&old, out + 4 * size_t(i), 4);
+        const uint32_t word = (old & 0xFF000000u) | uint32_t(uint8_t(b[i] + w)) |
+                              uint32_t(uint8_t(g[i] + w)) << 8 | uint32_t(uint8_t(r[i] + w)) << 16;
+        std::memcpy(out + 4 * size_t(i), &word, 4);
+    }
+}
+
+struct Runs {
+    uint32_t (*blend)(const uint8_t*, int32_t, uint16_t, int16_t*, uint16_t*, uint16_t*, uint16_t*);
+    void (*straight)(int32_t, const int16_t*, const uint16_t*, const uint16_t*, const uint16_t*,
+                     uint32_t*);
+    void (*packed)(int32_t, const int16_t*, const uint16_t*, const uint16_t*, const uint16_t*,
+                   uint8_t*);
+    void (*words)(int32_t, const int16_t*, const uint16_t*, const uint16_t*, const uint16_t*,
+                  uint8_t*);
+};
+
+// One set of the runs compiled for TARGET.
+#define ZELVO_RUNS(NAME, TARGET)                                                                  \
+    TARGET uint32_t Blend##NAME(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov,     \
+                                uint16_t* b, uint16_t* g, uint16_t* r) {                          \
+        return BlendBody(px, n, opacity, cov, b, g, r);                                           \
+    }                                                                                             \
+    TARGET void Straight##NAME(int32_t n, const int16_t* cov, const uint16_t* b,                  \
+                               const uint16_t* g, const uint16_t* r, uint32_t* out) {             \
+        StraightBody(n, cov, b, g, r, out);                                                       \
+    }                                                                                             \
+    TARGET void Packed##NAME(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g, \
+                             const uint16_t* r, uint8_t* out) {                                   \
+        FinishPackedBody(n, cov, b, g, r, out);                                                   \
+    }                                                                                             \
+    TARGET void Words##NAME(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,  \
+                            const uint16_t* r, uint8_t* out) {                                    \
+        FinishWordsBody(n, cov, b, g, r, out);                                                    \
+    }                                                                                             \
+    constexpr Runs k##NAME##Runs = {Blend##NAME, Straight##NAME, Packed##NAME, Words##NAME};
+
+ZELVO_RUNS(Plain, )
+#if defined(__x86_64__)
+ZELVO_RUNS(Avx2, __attribute__((target("avx2"))))
+ZELVO_RUNS(Avx512, __attribute__((target("arch=x86-64-v4"))))
+#endif
+
+bool Has(RunLevel level) {
+    switch (level) {
+        case RunLevel::Plain:
+            return true;
+#if defined(__x86_64__)
+        case RunLevel::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case RunLevel::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
+                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+#endif
+        default:
+            return false;
+    }
+}
+
+int BestLevel() {
+    static const int best = Has(RunLevel::Avx512) ? int(RunLevel::Avx512)
+                            : Has(RunLevel::Avx2) ? int(RunLevel::Avx2)
+                                                  : int(RunLevel::Plain);
+    return best;
+}
+
+// -1: the best level.
+std::atomic<int> g_forced{-1};
+
+const Runs& Active() {
+    int level = g_forced.load(std::memory_order_relaxed);
+    if (level < 0) level = BestLevel();
+#if defined(__x86_64__)
+    if (level == int(RunLevel::Avx512)) return kAvx512Runs;
+    if (level == int(RunLevel::Avx2)) return kAvx2Runs;
+#endif
+    return kPlainRuns;
+}
+
+}  // namespace
+
+uint32_t BlendRun(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov, uint16_t* b,
+                  uint16_t* g, uint16_t* r) {
+    return Active().blend(px, n, opacity, cov, b, g, r);
+}
+
+void StraightRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
+                 const uint16_t* r, uint32_t* out) {
+    Active().straight(n, cov, b, g, r, out);
+}
+
+void FinishRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
+               const uint16_t* r, uint8_t* out, int step) {
+    if (step == 3)
+        Active().packed(n, cov, b, g, r, out);
+    else
+        Active().words(n, cov, b, g, r, out);
+}
+
+bool RunLevelAvailable(RunLevel level) {
+    return Has(level);
+}
+
+ScopedRunLevel::ScopedRunLevel(RunLevel level) : m_old(g_forced.load()) {
+    g_forced.store(Has(level) ? int(level) : -1);
+}
+
+ScopedRunLevel::~ScopedRunLevel() {
+    g_forced.store(m_old);
+}
+
+}  // namespace zelvo
