@@ -45,7 +45,7 @@ using M16 = int32_t __attribute__((vector_size(64)));
 
 // d[j][i] = s[i][j] for an N x N tile, N the lanes of V: log2(N) rounds of interleaving row k
 // with row k + N / 2 turn rows into columns. Inlined into each target's function, so the same
-// text becomes SSE2, AVX2 or AVX-512 code.
+// text becomes SSE2 or AVX-512 code.
 template <typename V, typename M>
 [[gnu::always_inline]] inline void TransposeTile(const uint32_t* const* s, uint32_t* const* d) {
     constexpr int N = int(sizeof(V) / 4);
@@ -54,9 +54,6 @@ template <typename V, typename M>
     if constexpr (N == 4) {
         lo = M{0, 4, 1, 5};
         hi = M{2, 6, 3, 7};
-    } else if constexpr (N == 8) {
-        lo = M{0, 8, 1, 9, 2, 10, 3, 11};
-        hi = M{4, 12, 5, 13, 6, 14, 7, 15};
     } else {
         lo = M{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23};
         hi = M{8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31};
@@ -74,37 +71,80 @@ template <typename V, typename M>
     for (int i = 0; i < N; ++i) std::memcpy(d[i], &r[i], sizeof(V));
 }
 
-// Output rows [o0, o1) into `out` (row o at out + (o - o0) x h): N output rows at a time, each
-// swept across every source row by N x N tiles, so the source lines of a group stay in cache
-// for the next group and every output row is written forward.
+// The 8 x 8 tile for AVX2, whose shuffles stay inside 128-bit halves but one: interleave words
+// of row pairs, then double words of those, then swap halves across.
+template <>
+[[gnu::always_inline]] inline void TransposeTile<V8, M8>(const uint32_t* const* s,
+                                                         uint32_t* const* d) {
+    const M8 lo32{0, 8, 1, 9, 4, 12, 5, 13}, hi32{2, 10, 3, 11, 6, 14, 7, 15};
+    const M8 lo64{0, 1, 8, 9, 4, 5, 12, 13}, hi64{2, 3, 10, 11, 6, 7, 14, 15};
+    const M8 front{0, 1, 2, 3, 8, 9, 10, 11}, back{4, 5, 6, 7, 12, 13, 14, 15};
+    V8 r[8], t[8], u[8];
+    for (int i = 0; i < 8; ++i) std::memcpy(&r[i], s[i], sizeof(V8));
+    for (int k = 0; k < 8; k += 2) {
+        t[k] = __builtin_shuffle(r[k], r[k + 1], lo32);
+        t[k + 1] = __builtin_shuffle(r[k], r[k + 1], hi32);
+    }
+    // u[0..3] hold columns (0, 4), (1, 5), (2, 6), (3, 7) of rows 0-3; u[4..7] of rows 4-7.
+    for (int k = 0; k < 8; k += 4) {
+        u[k] = __builtin_shuffle(t[k], t[k + 2], lo64);
+        u[k + 1] = __builtin_shuffle(t[k], t[k + 2], hi64);
+        u[k + 2] = __builtin_shuffle(t[k + 1], t[k + 3], lo64);
+        u[k + 3] = __builtin_shuffle(t[k + 1], t[k + 3], hi64);
+    }
+    for (int j = 0; j < 4; ++j) {
+        r[j] = __builtin_shuffle(u[j], u[j + 4], front);
+        r[j + 4] = __builtin_shuffle(u[j], u[j + 4], back);
+    }
+    for (int i = 0; i < 8; ++i) std::memcpy(d[i], &r[i], sizeof(V8));
+}
+
+// Output rows [o0, o1) into `out` (row o at out + (o - o0) x h), by N x N tiles: the source is
+// taken a run of rows at a time, and each run goes to every group of N output rows before the
+// next, so that a source row's page is looked up once per band and not once per group, while
+// the run's lines stay in cache from one group to the next.
 template <typename V, typename M>
 [[gnu::always_inline]] inline void TurnBandWith(const TurnSource& g, int32_t o0, int32_t o1,
                                                 uint32_t* out) {
     constexpr int32_t N = int32_t(sizeof(V) / 4);
+    constexpr int32_t kRun = 64;  // a multiple of every N
     const int32_t h = g.h;
     auto line = [&](int32_t o) { return out + size_t(o - o0) * size_t(h); };
-    int32_t ob = o0;
-    for (; ob + N <= o1; ob += N) {
-        int32_t x = 0;
-        for (; x + N <= h; x += N) {
-            const uint32_t* s[N];
-            uint32_t* d[N];
-            for (int32_t i = 0; i < N; ++i) {
-                if (g.clockwise) {
-                    s[i] = g.Row(x + i) + (g.w - N - ob);
-                    d[i] = line(ob + N - 1 - i) + x;
-                } else {
-                    s[i] = g.Row(h - 1 - x - i) + ob;
-                    d[i] = line(ob + i) + x;
+    // The band's columns of source row `x`'s stored row: each row is a page of its own, which
+    // the hardware does not fetch ahead, so the next run's lines are asked for one run early.
+    const int32_t firstColumn = g.clockwise ? g.w - o1 : o0;
+    const size_t bandBytes = 4 * size_t(o1 - o0);
+    auto prefetchRow = [&](int32_t x) {
+        const uint8_t* p =
+            reinterpret_cast<const uint8_t*>(g.Row(g.clockwise ? x : h - 1 - x) + firstColumn);
+        for (size_t b = 0; b < bandBytes; b += 64) __builtin_prefetch(p + b);
+    };
+    for (int32_t x0 = 0; x0 < h; x0 += kRun) {
+        const int32_t x1 = std::min(h, x0 + kRun);
+        for (int32_t x = x0 + kRun; x < std::min(h, x1 + kRun); ++x) prefetchRow(x);
+        int32_t ob = o0;
+        for (; ob + N <= o1; ob += N) {
+            int32_t x = x0;
+            for (; x + N <= x1; x += N) {
+                const uint32_t* s[N];
+                uint32_t* d[N];
+                for (int32_t i = 0; i < N; ++i) {
+                    if (g.clockwise) {
+                        s[i] = g.Row(x + i) + (g.w - N - ob);
+                        d[i] = line(ob + N - 1 - i) + x;
+                    } else {
+                        s[i] = g.Row(h - 1 - x - i) + ob;
+                        d[i] = line(ob + i) + x;
+                    }
                 }
+                TransposeTile<V, M>(s, d);
             }
-            TransposeTile<V, M>(s, d);
+            for (; x < x1; ++x)
+                for (int32_t o = ob; o < ob + N; ++o) line(o)[x] = g.Pixel(o, x);
         }
-        for (; x < h; ++x)
-            for (int32_t o = ob; o < ob + N; ++o) line(o)[x] = g.Pixel(o, x);
+        for (; ob < o1; ++ob)
+            for (int32_t x = x0; x < x1; ++x) line(ob)[x] = g.Pixel(ob, x);
     }
-    for (; ob < o1; ++ob)
-        for (int32_t x = 0; x < h; ++x) line(ob)[x] = g.Pixel(ob, x);
 }
 
 void TurnBandSse2(const TurnSource& g, int32_t o0, int32_t o1, uint32_t* out) {

@@ -34,12 +34,13 @@ protected:
 
 TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeBandSizeAndPath) {
     // A picture lower than a tile of the quarter turn, one with whole tiles of 4, 8 and 16 and
-    // a part tile left both ways, and one wider than a band of 64 rows; on one thread and in
-    // three bands of rows; with every instruction set the processor has.
+    // a part tile left both ways, one wider than a band of 64 rows and one taller than two runs
+    // of 64 source rows; on one thread and in three bands of rows; with every instruction set
+    // the processor has.
     struct Size {
         int32_t w, h;
     };
-    for (const Size size : {Size{7, 5}, Size{23, 41}, Size{150, 19}}) {
+    for (const Size size : {Size{7, 5}, Size{23, 41}, Size{150, 19}, Size{40, 150}}) {
         MakeDocument(size.w, size.h, Distinct);
         const LayerPtr src = layers->LayerAt(0);
         const Pixels p = ReadPixels(*src);
