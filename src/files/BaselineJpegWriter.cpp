@@ -207,10 +207,19 @@ void ConvertRow(const uint8_t* bgr, int width, int paddedWidth, uint8_t* scratch
     }
 }
 
+// The entropy coder's state, kept in locals while a group of blocks is coded (held in the
+// writer, every byte stored could alias it and it would live in memory): fewer than eight
+// pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
+struct BitCursor {
+    uint64_t bits;
+    int count;
+    uint8_t* at;
+};
+
 // Entropy-coded bytes gathered in a buffer that goes to the file in large writes.
 class BitWriter {
 public:
-    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + kSlack) {}
+    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes) {}
     void Bytes(const uint8_t* p, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             m_buffer[m_at++] = p[i];
@@ -225,30 +234,35 @@ public:
         const uint8_t b[2] = {uint8_t(w >> 8), uint8_t(w)};
         Bytes(b, 2);
     }
-    // `value` holds no bits above `count`, which is 1 to 27. Bits gather in a 64-bit word that
-    // leaves whole when full.
-    void Bits(uint32_t value, int count) {
-        m_free -= count;
-        if (m_free >= 0) {
-            m_bits = (m_bits << count) | value;
-            return;
+    // The bit state for coding one group of blocks into the raw area.
+    BitCursor Take() { return {m_bits, m_count, m_raw}; }
+    // Stuffs the group's bytes into the buffer.
+    void Give(const BitCursor& c) {
+        m_bits = c.bits;
+        m_count = c.count;
+        uint8_t* out = m_buffer.data() + m_at;
+        const uint8_t* p = m_raw;
+        // Sixteen bytes at a time while they hold no 0xFF (the buffer's slack takes the
+        // overshoot).
+        const __m128i ones = _mm_set1_epi8(char(0xFF));
+        for (; p + 16 <= c.at; p += 16, out += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, ones))) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
         }
-        // The word takes the first bits of `value`; the rest start the next one (the bits above
-        // them are shifted out before they could be written).
-        Word64((m_bits << (count + m_free)) | (uint64_t(value) >> -m_free));
-        m_free += 64;
-        m_bits = value;
+        for (; p < c.at; ++p) {
+            *out++ = *p;
+            if (*p == 0xFF) *out++ = 0;
+        }
+        m_at = size_t(out - m_buffer.data());
+        if (m_at >= kChunk) Drain();
     }
     // Pads the last byte with one bits and sends out what is left.
     void FlushBits() {
-        const int pending = (64 - m_free) % 8;
-        if (pending) Bits((1u << (8 - pending)) - 1, 8 - pending);
-        for (int left = 64 - m_free; left > 0; left -= 8) Byte(uint8_t(m_bits >> (left - 8)));
-        m_free = 64;
-    }
-    // Called between blocks: keeps room for the largest block there can be.
-    void Reserve() {
-        if (m_at >= kChunk) Drain();
+        BitCursor c = Take();
+        if (c.count)
+            Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | uint64_t(8 - c.count));
+        Give(c);
     }
     bool Finish() {
         if (m_at > 0 && m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
@@ -257,26 +271,23 @@ public:
     }
     bool Ok() const { return m_ok; }
 
+    // `code` holds up to 27 bits at its top and their number in its low six bits. No branch:
+    // eight bytes are stored every time and the cursor moves by the whole ones.
+    static void Put(BitCursor& c, uint64_t code) {
+        c.bits |= (code & ~uint64_t(63)) >> c.count;
+        c.count += int(code & 63);
+        const uint64_t big = __builtin_bswap64(c.bits);
+        std::memcpy(c.at, &big, 8);
+        c.at += c.count >> 3;
+        c.bits <<= c.count & ~7;
+        c.count &= 7;
+    }
+
 private:
     static constexpr size_t kChunk = size_t(1) << 20;
-    // More than twelve blocks of 64 codes of 27 bits each, every byte stuffed, can take.
-    static constexpr size_t kSlack = 16384;
+    // More than twelve blocks of 64 codes of 27 bits each take, every byte stuffed.
+    static constexpr size_t kGroupBytes = 8192;
 
-    void Byte(uint8_t b) {
-        m_buffer[m_at++] = b;
-        if (b == 0xFF) m_buffer[m_at++] = 0;  // byte stuffing
-    }
-    void Word64(uint64_t word) {
-        // Some byte is 0xFF exactly when ~word has a zero byte; those words go byte by byte.
-        const uint64_t inverse = ~word;
-        if (((inverse - 0x0101010101010101u) & ~inverse & 0x8080808080808080u) == 0) {
-            const uint64_t big = __builtin_bswap64(word);
-            std::memcpy(&m_buffer[m_at], &big, 8);
-            m_at += 8;
-            return;
-        }
-        for (int shift = 56; shift >= 0; shift -= 8) Byte(uint8_t(word >> shift));
-    }
     void Drain() {
         if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
         m_at = 0;
@@ -284,8 +295,9 @@ private:
     SafeFile& m_file;
     std::vector<uint8_t> m_buffer;
     size_t m_at = 0;
+    uint8_t m_raw[kGroupBytes / 2 + 8];
     uint64_t m_bits = 0;
-    int m_free = 64;
+    int m_count = 0;
     bool m_ok = true;
 };
 
@@ -304,16 +316,17 @@ inline int Category(int v) {
 }
 
 // Each symbol's code followed by the value bits (negative values as one's complement), packed
-// as bits << 5 | count: one load per coefficient.
-inline uint32_t Packed(const HuffmanCodes& codes, int symbol, int v, int cat) {
-    const uint32_t valueBits = uint32_t(v < 0 ? v - 1 : v) & ((1u << cat) - 1);
-    return ((uint32_t(codes.code[symbol]) << cat | valueBits) << 5) |
-           uint32_t(codes.length[symbol] + cat);
+// as BitWriter::Put takes them: one load per coefficient.
+inline uint64_t Packed(const HuffmanCodes& codes, int symbol, int v, int cat) {
+    const uint64_t valueBits = uint64_t(v < 0 ? v - 1 : v) & ((uint64_t(1) << cat) - 1);
+    const int count = codes.length[symbol] + cat;
+    if (count == 0) return 0;  // a zero AC value, never coded through the table
+    return (uint64_t(codes.code[symbol]) << cat | valueBits) << (64 - count) | uint64_t(count);
 }
 
 struct DcTable {
     static constexpr int kMax = 2047;
-    uint32_t entry[2 * kMax + 1];
+    uint64_t entry[2 * kMax + 1];
     explicit DcTable(const HuffmanCodes& codes) {
         for (int v = -kMax; v <= kMax; ++v) {
             const int cat = v ? Category(v) : 0;
@@ -325,8 +338,8 @@ struct DcTable {
 // Runs of 0 to 15 zeros before a value of -1023 to 1023; the end of block and the run of 16.
 struct AcTable {
     static constexpr int kMax = 1023;
-    uint32_t entry[16][2 * kMax + 1];
-    uint32_t endOfBlock, zeroRun;
+    uint64_t entry[16][2 * kMax + 1];
+    uint64_t endOfBlock, zeroRun;
     explicit AcTable(const HuffmanCodes& codes) {
         for (int run = 0; run < 16; ++run)
             for (int v = -kMax; v <= kMax; ++v) {
@@ -345,8 +358,8 @@ struct Component {
     int previousDc = 0;
 };
 
-inline void Put(BitWriter& w, uint32_t packed) {
-    w.Bits(packed >> 5, int(packed & 31));
+inline void Put(BitCursor& w, uint64_t packed) {
+    BitWriter::Put(w, packed);
 }
 
 // Transposes four vectors of four 32-bit lanes.
@@ -395,7 +408,7 @@ void TransformBlocks(const float* plane, size_t planeWidth, const Component& c,
     }
 }
 
-void EncodeBlock(BitWriter& w, const int16_t* coef, Component& c) {
+inline void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
     const int diff = std::clamp(coef[0] - c.previousDc, -DcTable::kMax, DcTable::kMax);
     c.previousDc = coef[0];
     Put(w, c.dc->entry[diff + DcTable::kMax]);
@@ -419,6 +432,14 @@ void EncodeBlock(BitWriter& w, const int16_t* coef, Component& c) {
         Put(w, c.ac->entry[run][coef[k] + AcTable::kMax]);
     }
     if (last < 63) Put(w, c.ac->endOfBlock);
+}
+
+// The blocks of one group, pixel by pixel the three components.
+BitCursor EncodeGroup(BitCursor cursor, const int16_t (*coef)[kLanes][64], int lanes,
+                      Component* comps) {
+    for (int lane = 0; lane < lanes; ++lane)
+        for (int c = 0; c < 3; ++c) EncodeBlock(cursor, coef[c][lane], comps[c]);
+    return cursor;
 }
 
 }  // namespace
@@ -510,9 +531,7 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
             for (int c = 0; c < 3; ++c)
                 TransformBlocks(plane[c] + 8 * bx, planeWidth, comps[c], coef[c]);
             const int lanes = std::min(kLanes, blocksAcross - bx);
-            w.Reserve();
-            for (int lane = 0; lane < lanes; ++lane)
-                for (int c = 0; c < 3; ++c) EncodeBlock(w, coef[c][lane], comps[c]);
+            w.Give(EncodeGroup(w.Take(), coef, lanes, comps));
         }
     }
     w.FlushBits();
