@@ -247,10 +247,9 @@ void FileDynamicStore::WriteEmptyIndex() {
     // clearing it here would only dirty 3 MB of pages.
     std::memcpy(m_headerView + kHeaderBytes, kStartGuard, kGuardBytes);
     std::memcpy(m_headerView + kIndexEndGuard, kEndGuard, kGuardBytes);
-    long page = sysconf(_SC_PAGESIZE);
-    uint64_t lastPage = kIndexEndGuard / uint64_t(page) * uint64_t(page);
-    msync(m_headerView, kHeaderBytes + kGuardBytes, MS_SYNC);
-    msync(m_headerView + lastPage, kDataStart - lastPage, MS_SYNC);
+    // Not synced to the disk: the shared mapping is what every reader of the file sees, and
+    // after a crash recovery reads only the blocks its journal names, never this index, so
+    // waiting for the disk here (milliseconds on a real disk at every start) would buy nothing.
 }
 
 // ---- Index records -----------------------------------------------------------------------------
