@@ -5,11 +5,12 @@
 #include "files/BaselineJpegWriter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "files/Codecs.h"
 #include "files/PixelRows.h"
@@ -105,59 +106,248 @@ struct HuffmanCodes {
 const float kAanScale[8] = {1.0f, 1.387039845f, 1.306562965f, 1.175875602f,
                             1.0f, 0.785694958f, 0.541196100f, 0.275899379f};
 
-// Blocks side by side in the lanes of one vector: the DCT and the quantisation treat each lane
-// exactly as a scalar float would, so the coefficients do not depend on the grouping.
-constexpr int kLanes = 4;
-constexpr int kGroupWidth = 8 * kLanes;
+// The most blocks coded side by side (one per float lane of the widest vectors).
+constexpr int kMaxLanes = 16;
 
-// One pass of the AAN forward DCT over 8 vectors `step` apart.
-inline void Dct8(__m128* d, int step) {
-    const __m128 k0707 = _mm_set1_ps(0.707106781f), k0382 = _mm_set1_ps(0.382683433f);
-    const __m128 k0541 = _mm_set1_ps(0.541196100f), k1306 = _mm_set1_ps(1.306562965f);
-    __m128 tmp0 = d[0] + d[7 * step], tmp7 = d[0] - d[7 * step];
-    __m128 tmp1 = d[step] + d[6 * step], tmp6 = d[step] - d[6 * step];
-    __m128 tmp2 = d[2 * step] + d[5 * step], tmp5 = d[2 * step] - d[5 * step];
-    __m128 tmp3 = d[3 * step] + d[4 * step], tmp4 = d[3 * step] - d[4 * step];
-    __m128 tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
-    __m128 tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-    d[0] = tmp10 + tmp11;
-    d[4 * step] = tmp10 - tmp11;
-    __m128 z1 = (tmp12 + tmp13) * k0707;
-    d[2 * step] = tmp13 + z1;
-    d[6 * step] = tmp13 - z1;
-    tmp10 = tmp4 + tmp5;
-    tmp11 = tmp5 + tmp6;
-    tmp12 = tmp6 + tmp7;
-    __m128 z5 = (tmp10 - tmp12) * k0382;
-    __m128 z2 = k0541 * tmp10 + z5;
-    __m128 z4 = k1306 * tmp12 + z5;
-    __m128 z3 = tmp11 * k0707;
-    __m128 z11 = tmp7 + z3, z13 = tmp7 - z3;
-    d[5 * step] = z13 + z2;
-    d[3 * step] = z13 - z2;
-    d[step] = z11 + z4;
-    d[7 * step] = z11 - z4;
+struct JpegKernels {
+    int lanes;
+    void (*convert)(const uint8_t* blue, const uint8_t* green, const uint8_t* red, int count,
+                    float* y, float* cb, float* cr);
+    void (*transform)(const float* plane, size_t planeWidth, const float* reciprocal,
+                      int16_t (*coef)[64]);
+};
+
+#define ZELVO_JPEG_BODY inline __attribute__((always_inline))
+
+namespace plain {
+
+constexpr int kW = 4;
+typedef float F __attribute__((vector_size(16)));
+typedef int32_t I __attribute__((vector_size(16)));
+
+ZELVO_JPEG_BODY I Trunc(F v) {
+    return __builtin_convertvector(v, I);
+}
+ZELVO_JPEG_BODY F ToFloat(I v) {
+    return __builtin_convertvector(v, F);
+}
+ZELVO_JPEG_BODY F FromBytes(const uint8_t* p) {
+    int32_t four;
+    std::memcpy(&four, p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    return ToFloat(I(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), zero), zero)));
 }
 
-// The integer colour conversion of one row into three planes of floats (minus 128), eight
-// rows of kPlaneWidth apart. The numerators are whole numbers below 2^24, exact in floats; the
-// quotient from the reciprocal is off by at most one and the exact remainder corrects it, so
-// the result is the integer division's.
-inline __m128 Quotient(__m128 n, float divisor) {
-    const __m128 d = _mm_set1_ps(divisor);
-    __m128 q = _mm_cvtepi32_ps(_mm_cvttps_epi32(n * _mm_set1_ps(1.0f / divisor)));
-    const __m128 r = n - q * d;
-    const __m128 one = _mm_set1_ps(1.0f);
-    q = q + _mm_and_ps(_mm_cmpge_ps(r, d), one);
-    return q - _mm_and_ps(_mm_cmplt_ps(r, _mm_setzero_ps()), one);
+// Transposes four vectors of four 32-bit lanes.
+ZELVO_JPEG_BODY void Transpose(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
+    const __m128i ab0 = _mm_unpacklo_epi32(a, b), ab1 = _mm_unpackhi_epi32(a, b);
+    const __m128i cd0 = _mm_unpacklo_epi32(c, d), cd1 = _mm_unpackhi_epi32(c, d);
+    a = _mm_unpacklo_epi64(ab0, cd0);
+    b = _mm_unpackhi_epi64(ab0, cd0);
+    c = _mm_unpacklo_epi64(ab1, cd1);
+    d = _mm_unpackhi_epi64(ab1, cd1);
 }
 
-void ConvertRow(const uint8_t* bgr, int width, int paddedWidth, uint8_t* scratch, float* y,
-                float* cb, float* cr) {
-    // Rows and columns past the picture repeat its last row and column.
+// v[8 r + c] holds pixel (r, c) of each block, one block per lane.
+ZELVO_JPEG_BODY void LoadBlocks(const float* plane, size_t planeWidth, F* v) {
+    for (int r = 0; r < 8; ++r)
+        for (int half = 0; half < 2; ++half) {
+            __m128 q[4];
+            for (int lane = 0; lane < kW; ++lane)
+                q[lane] = _mm_loadu_ps(plane + size_t(r) * planeWidth + 8 * lane + 4 * half);
+            _MM_TRANSPOSE4_PS(q[0], q[1], q[2], q[3]);
+            for (int i = 0; i < 4; ++i) v[8 * r + 4 * half + i] = F(q[i]);
+        }
+}
+
+// Coefficients k to k + 7 of each lane's block, from q[i] = coefficient k + i of every lane.
+ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
+    __m128i t[8];
+    for (int i = 0; i < 8; ++i) t[i] = __m128i(q[i]);
+    Transpose(t[0], t[1], t[2], t[3]);
+    Transpose(t[4], t[5], t[6], t[7]);
+    const __m128i high = _mm_set1_epi16(1023), low = _mm_set1_epi16(-1023);
+    for (int lane = 0; lane < kW; ++lane) {
+        const __m128i packed = _mm_packs_epi32(t[lane], t[4 + lane]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coef[lane] + k),
+                         _mm_max_epi16(_mm_min_epi16(packed, high), low));
+        // The DC value is kept whole; it is clamped only as a difference.
+        if (k == 0) coef[lane][0] = int16_t(_mm_cvtsi128_si32(t[lane]));
+    }
+}
+
+#include "files/BaselineJpegKernels.h"
+
+}  // namespace plain
+
+#if defined(__x86_64__)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+
+constexpr int kW = 8;
+typedef float F __attribute__((vector_size(32)));
+typedef int32_t I __attribute__((vector_size(32)));
+
+ZELVO_JPEG_BODY I Trunc(F v) {
+    return __builtin_convertvector(v, I);
+}
+ZELVO_JPEG_BODY F ToFloat(I v) {
+    return __builtin_convertvector(v, F);
+}
+ZELVO_JPEG_BODY F FromBytes(const uint8_t* p) {
+    return ToFloat(I(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)))));
+}
+
+// Transposes eight vectors of eight 32-bit lanes.
+ZELVO_JPEG_BODY void Transpose8(__m256* r) {
+    __m256 t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
+        t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
+        u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
+        u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
+        u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x20);
+        r[i + 4] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x31);
+    }
+}
+
+// Eight blocks' rows r: rows[c] holds pixel (r, c) of each block.
+ZELVO_JPEG_BODY void LoadRows8(const float* row, __m256* rows) {
+    for (int b = 0; b < 8; ++b) rows[b] = _mm256_loadu_ps(row + 8 * b);
+    Transpose8(rows);
+}
+
+// Eight blocks' coefficients k to k + 7 from t[i] = coefficient k + i of each block.
+ZELVO_JPEG_BODY void StoreCoefs8(__m256* t, int k, int16_t (*coef)[64]) {
+    Transpose8(t);
+    const __m128i high = _mm_set1_epi16(1023), low = _mm_set1_epi16(-1023);
+    for (int b = 0; b < 8; ++b) {
+        const __m256i q = _mm256_castps_si256(t[b]);
+        const __m128i packed =
+            _mm_packs_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coef[b] + k),
+                         _mm_max_epi16(_mm_min_epi16(packed, high), low));
+        // The DC value is kept whole; it is clamped only as a difference.
+        if (k == 0) coef[b][0] = int16_t(_mm_cvtsi128_si32(_mm256_castsi256_si128(q)));
+    }
+}
+
+ZELVO_JPEG_BODY void LoadBlocks(const float* plane, size_t planeWidth, F* v) {
+    for (int r = 0; r < 8; ++r) {
+        __m256 rows[8];
+        LoadRows8(plane + size_t(r) * planeWidth, rows);
+        for (int c = 0; c < 8; ++c) v[8 * r + c] = F(rows[c]);
+    }
+}
+
+ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
+    __m256 t[8];
+    for (int i = 0; i < 8; ++i) t[i] = _mm256_castsi256_ps(__m256i(q[i]));
+    StoreCoefs8(t, k, coef);
+}
+
+#include "files/BaselineJpegKernels.h"
+
+}  // namespace avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("arch=x86-64-v4")
+namespace avx512 {
+
+constexpr int kW = 16;
+typedef float F __attribute__((vector_size(64)));
+typedef int32_t I __attribute__((vector_size(64)));
+
+ZELVO_JPEG_BODY I Trunc(F v) {
+    return __builtin_convertvector(v, I);
+}
+ZELVO_JPEG_BODY F ToFloat(I v) {
+    return __builtin_convertvector(v, F);
+}
+ZELVO_JPEG_BODY F FromBytes(const uint8_t* p) {
+    // The zero-masked forms: the plain ones trip GCC 12's uninitialised-value warning.
+    return ToFloat(I(
+        _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))));
+}
+
+// Sixteen blocks as two groups of eight.
+ZELVO_JPEG_BODY void LoadBlocks(const float* plane, size_t planeWidth, F* v) {
+    for (int r = 0; r < 8; ++r) {
+        __m256 low[8], high[8];
+        avx2::LoadRows8(plane + size_t(r) * planeWidth, low);
+        avx2::LoadRows8(plane + size_t(r) * planeWidth + 64, high);
+        for (int c = 0; c < 8; ++c)
+            v[8 * r + c] = F(_mm512_insertf32x8(_mm512_castps256_ps512(low[c]), high[c], 1));
+    }
+}
+
+ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
+    __m256 low[8], high[8];
+    for (int i = 0; i < 8; ++i) {
+        // Halves by copying: the extract intrinsics trip GCC 12's uninitialised-value warning.
+        std::memcpy(&low[i], &q[i], sizeof(__m256));
+        std::memcpy(&high[i], reinterpret_cast<const char*>(&q[i]) + sizeof(__m256),
+                    sizeof(__m256));
+    }
+    avx2::StoreCoefs8(low, k, coef);
+    avx2::StoreCoefs8(high, k, coef + 8);
+}
+
+#include "files/BaselineJpegKernels.h"
+
+}  // namespace avx512
+#pragma GCC pop_options
+#endif
+
+bool HasLevel(JpegLevel level) {
+    switch (level) {
+        case JpegLevel::Plain:
+            return true;
+#if defined(__x86_64__)
+        case JpegLevel::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case JpegLevel::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
+                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+#endif
+        default:
+            return false;
+    }
+}
+
+// -1: the best level the CPU has.
+std::atomic<int> g_forcedLevel{-1};
+
+const JpegKernels& ActiveKernels() {
+    static const int best = HasLevel(JpegLevel::Avx512) ? int(JpegLevel::Avx512)
+                            : HasLevel(JpegLevel::Avx2) ? int(JpegLevel::Avx2)
+                                                        : int(JpegLevel::Plain);
+    const int forced = g_forcedLevel.load(std::memory_order_relaxed);
+    const int level = forced < 0 ? best : forced;
+#if defined(__x86_64__)
+    if (level == int(JpegLevel::Avx512)) return avx512::kKernels;
+    if (level == int(JpegLevel::Avx2)) return avx2::kKernels;
+#endif
+    return plain::kKernels;
+}
+
+// One row's b, g, r triples split into three byte planes of `count` bytes (a multiple of 16),
+// then converted; columns past the picture repeat its last column.
+void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int count,
+                uint8_t* scratch, float* y, float* cb, float* cr) {
     uint8_t* blue = scratch;
-    uint8_t* green = scratch + paddedWidth;
-    uint8_t* red = scratch + 2 * paddedWidth;
+    uint8_t* green = scratch + count;
+    uint8_t* red = scratch + 2 * count;
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         __m128i b, g, r;
@@ -171,40 +361,12 @@ void ConvertRow(const uint8_t* bgr, int width, int paddedWidth, uint8_t* scratch
         green[x] = bgr[3 * x + 1];
         red[x] = bgr[3 * x + 2];
     }
-    for (x = width; x < paddedWidth; ++x) {
+    for (x = width; x < count; ++x) {
         blue[x] = blue[width - 1];
         green[x] = green[width - 1];
         red[x] = red[width - 1];
     }
-    const __m128i zero = _mm_setzero_si128();
-    const __m128 bias = _mm_set1_ps(128.0f);
-    for (x = 0; x < paddedWidth; x += 16) {
-        const __m128i b8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue + x));
-        const __m128i g8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green + x));
-        const __m128i r8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(red + x));
-        const __m128i b16[2] = {_mm_unpacklo_epi8(b8, zero), _mm_unpackhi_epi8(b8, zero)};
-        const __m128i g16[2] = {_mm_unpacklo_epi8(g8, zero), _mm_unpackhi_epi8(g8, zero)};
-        const __m128i r16[2] = {_mm_unpacklo_epi8(r8, zero), _mm_unpackhi_epi8(r8, zero)};
-        for (int i = 0; i < 4; ++i) {
-            const __m128i b32 = i & 1 ? _mm_unpackhi_epi16(b16[i >> 1], zero)
-                                      : _mm_unpacklo_epi16(b16[i >> 1], zero);
-            const __m128i g32 = i & 1 ? _mm_unpackhi_epi16(g16[i >> 1], zero)
-                                      : _mm_unpacklo_epi16(g16[i >> 1], zero);
-            const __m128i r32 = i & 1 ? _mm_unpackhi_epi16(r16[i >> 1], zero)
-                                      : _mm_unpacklo_epi16(r16[i >> 1], zero);
-            const __m128 b = _mm_cvtepi32_ps(b32), g = _mm_cvtepi32_ps(g32),
-                         r = _mm_cvtepi32_ps(r32);
-            const __m128 ny =
-                _mm_set1_ps(299.0f) * r + _mm_set1_ps(587.0f) * g + _mm_set1_ps(114.0f) * b;
-            const __m128 ncb = _mm_set1_ps(-1687.0f) * r - _mm_set1_ps(3313.0f) * g +
-                               _mm_set1_ps(5000.0f) * b + _mm_set1_ps(1280000.0f);
-            const __m128 ncr = _mm_set1_ps(5000.0f) * r - _mm_set1_ps(4187.0f) * g -
-                               _mm_set1_ps(813.0f) * b + _mm_set1_ps(1280000.0f);
-            _mm_storeu_ps(y + x + 4 * i, Quotient(ny, 1000.0f) - bias);
-            _mm_storeu_ps(cb + x + 4 * i, Quotient(ncb, 10000.0f) - bias);
-            _mm_storeu_ps(cr + x + 4 * i, Quotient(ncr, 10000.0f) - bias);
-        }
-    }
+    kernels.convert(blue, green, red, count, y, cb, cr);
 }
 
 // The entropy coder's state, kept in locals while a group of blocks is coded (held in the
@@ -219,7 +381,7 @@ struct BitCursor {
 // Entropy-coded bytes gathered in a buffer that goes to the file in large writes.
 class BitWriter {
 public:
-    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes) {}
+    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes + 16) {}
     void Bytes(const uint8_t* p, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             m_buffer[m_at++] = p[i];
@@ -285,8 +447,9 @@ public:
 
 private:
     static constexpr size_t kChunk = size_t(1) << 20;
-    // More than twelve blocks of 64 codes of 27 bits each take, every byte stuffed.
-    static constexpr size_t kGroupBytes = 8192;
+    // More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for
+    // the DC and 26 for each AC value, 208 bytes in all.
+    static constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
 
     void Drain() {
         if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
@@ -295,7 +458,7 @@ private:
     SafeFile& m_file;
     std::vector<uint8_t> m_buffer;
     size_t m_at = 0;
-    uint8_t m_raw[kGroupBytes / 2 + 8];
+    uint8_t m_raw[kGroupBytes + 8];
     uint64_t m_bits = 0;
     int m_count = 0;
     bool m_ok = true;
@@ -354,58 +517,12 @@ struct AcTable {
 struct Component {
     const DcTable* dc;
     const AcTable* ac;
-    __m128 reciprocal[64];
+    float reciprocal[64];
     int previousDc = 0;
 };
 
 inline void Put(BitCursor& w, uint64_t packed) {
     BitWriter::Put(w, packed);
-}
-
-// Transposes four vectors of four 32-bit lanes.
-inline void Transpose(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
-    const __m128i ab0 = _mm_unpacklo_epi32(a, b), ab1 = _mm_unpackhi_epi32(a, b);
-    const __m128i cd0 = _mm_unpacklo_epi32(c, d), cd1 = _mm_unpackhi_epi32(c, d);
-    a = _mm_unpacklo_epi64(ab0, cd0);
-    b = _mm_unpackhi_epi64(ab0, cd0);
-    c = _mm_unpacklo_epi64(ab1, cd1);
-    d = _mm_unpackhi_epi64(ab1, cd1);
-}
-
-// The DCT of kLanes blocks of one plane starting at `plane` (rows kPlaneWidth apart) and their
-// quantised coefficients in zig-zag order: coef[lane][k], AC values clamped to +-1023.
-void TransformBlocks(const float* plane, size_t planeWidth, const Component& c,
-                     int16_t (*coef)[64]) {
-    __m128 v[64];
-    for (int r = 0; r < 8; ++r)
-        for (int half = 0; half < 2; ++half) {
-            __m128 q[4];
-            for (int lane = 0; lane < kLanes; ++lane)
-                q[lane] = _mm_loadu_ps(plane + size_t(r) * planeWidth + 8 * lane + 4 * half);
-            _MM_TRANSPOSE4_PS(q[0], q[1], q[2], q[3]);
-            for (int i = 0; i < 4; ++i) v[8 * r + 4 * half + i] = q[i];
-        }
-    for (int i = 0; i < 8; ++i) Dct8(v + 8 * i, 1);
-    for (int i = 0; i < 8; ++i) Dct8(v + i, 8);
-    const __m128 half = _mm_set1_ps(0.5f);
-    const __m128i high = _mm_set1_epi16(1023), low = _mm_set1_epi16(-1023);
-    for (int k = 0; k < 64; k += 8) {
-        __m128i q[8];
-        for (int i = 0; i < 8; ++i) {
-            const int n = kJpegZigZag[k + i];
-            // Adding 0.5 and truncating toward zero rounds negative values up, not away from zero.
-            q[i] = _mm_cvttps_epi32(v[n] * c.reciprocal[n] + half);
-        }
-        Transpose(q[0], q[1], q[2], q[3]);
-        Transpose(q[4], q[5], q[6], q[7]);
-        for (int lane = 0; lane < kLanes; ++lane) {
-            const __m128i packed = _mm_packs_epi32(q[lane], q[4 + lane]);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef[lane] + k),
-                             _mm_max_epi16(_mm_min_epi16(packed, high), low));
-            // The DC value is kept whole; it is clamped only as a difference.
-            if (k == 0) coef[lane][0] = int16_t(_mm_cvtsi128_si32(q[lane]));
-        }
-    }
 }
 
 inline void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
@@ -435,7 +552,7 @@ inline void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
 }
 
 // The blocks of one group, pixel by pixel the three components.
-BitCursor EncodeGroup(BitCursor cursor, const int16_t (*coef)[kLanes][64], int lanes,
+BitCursor EncodeGroup(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
                       Component* comps) {
     for (int lane = 0; lane < lanes; ++lane)
         for (int c = 0; c < 3; ++c) EncodeBlock(cursor, coef[c][lane], comps[c]);
@@ -443,6 +560,18 @@ BitCursor EncodeGroup(BitCursor cursor, const int16_t (*coef)[kLanes][64], int l
 }
 
 }  // namespace
+
+bool JpegLevelAvailable(JpegLevel level) {
+    return HasLevel(level);
+}
+
+ScopedJpegLevel::ScopedJpegLevel(JpegLevel level) : m_old(g_forcedLevel.load()) {
+    g_forcedLevel.store(HasLevel(level) ? int(level) : -1);
+}
+
+ScopedJpegLevel::~ScopedJpegLevel() {
+    g_forcedLevel.store(m_old);
+}
 
 bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality) {
     if (image.IsEmpty() || image.Bits() != 24 || image.Width() > 65535 || image.Height() > 65535)
@@ -456,8 +585,12 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     static const AcTable acLum{HuffmanCodes(kAcLuminance)};
     static const AcTable acChrom{HuffmanCodes(kAcChrominance)};
 
-    // Whole groups of kLanes blocks; the lanes past the picture's last block are never coded.
-    const int planeWidth = (paddedWidth + kGroupWidth - 1) / kGroupWidth * kGroupWidth;
+    // Whole groups of blocks side by side; the lanes past the picture's last block are never
+    // coded.
+    const JpegKernels& kernels = ActiveKernels();
+    const int groupWidth = 8 * kernels.lanes;
+    const int planeWidth = (paddedWidth + groupWidth - 1) / groupWidth * groupWidth;
+    const int convertWidth = (paddedWidth + 15) / 16 * 16;
     const int blocksAcross = paddedWidth / 8;
     std::vector<float> planes;
     std::vector<uint8_t> scratch;
@@ -514,23 +647,23 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
         const auto& q = c == 0 ? lumQuant : chromQuant;
         for (int row = 0; row < 8; ++row)
             for (int col = 0; col < 8; ++col)
-                comps[c].reciprocal[row * 8 + col] = _mm_set1_ps(
-                    1.0f / (float(q[row * 8 + col]) * kAanScale[row] * kAanScale[col] * 8.0f));
+                comps[c].reciprocal[row * 8 + col] =
+                    1.0f / (float(q[row * 8 + col]) * kAanScale[row] * kAanScale[col] * 8.0f);
     }
 
     float* plane[3] = {planes.data(), planes.data() + size_t(planeWidth) * 8,
                        planes.data() + size_t(planeWidth) * 16};
-    alignas(16) int16_t coef[3][kLanes][64];
+    alignas(16) int16_t coef[3][kMaxLanes][64];
     for (int band = 0; band < height && w.Ok(); band += 8) {
         for (int r = 0; r < 8; ++r) {
             const size_t at = size_t(r) * planeWidth;
-            ConvertRow(image.TopRow(std::min(band + r, height - 1)), width, planeWidth,
+            ConvertRow(kernels, image.TopRow(std::min(band + r, height - 1)), width, convertWidth,
                        scratch.data(), plane[0] + at, plane[1] + at, plane[2] + at);
         }
-        for (int bx = 0; bx < blocksAcross; bx += kLanes) {
+        for (int bx = 0; bx < blocksAcross; bx += kernels.lanes) {
             for (int c = 0; c < 3; ++c)
-                TransformBlocks(plane[c] + 8 * bx, planeWidth, comps[c], coef[c]);
-            const int lanes = std::min(kLanes, blocksAcross - bx);
+                kernels.transform(plane[c] + 8 * bx, planeWidth, comps[c].reciprocal, coef[c]);
+            const int lanes = std::min(kernels.lanes, blocksAcross - bx);
             w.Give(EncodeGroup(w.Take(), coef, lanes, comps));
         }
     }

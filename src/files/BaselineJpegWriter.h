@@ -15,4 +15,22 @@ extern const std::array<uint8_t, 64> kJpegChrominanceBase;
 // An Annex K table scaled by the library quality Q, in natural order.
 std::array<uint8_t, 64> ScaledQuantTable(const std::array<uint8_t, 64>& base, int quality);
 
+// The writer's colour conversion and DCT are built once per instruction set (the same float
+// operations in the same order on every one) and the best one the CPU has is used; tests pick
+// each level the CPU has in turn.
+enum class JpegLevel { Plain, Avx2, Avx512 };
+bool JpegLevelAvailable(JpegLevel level);
+
+// The writer uses `level` (one the CPU has) while this lives.
+class ScopedJpegLevel {
+public:
+    explicit ScopedJpegLevel(JpegLevel level);
+    ~ScopedJpegLevel();
+    ScopedJpegLevel(const ScopedJpegLevel&) = delete;
+    ScopedJpegLevel& operator=(const ScopedJpegLevel&) = delete;
+
+private:
+    int m_old;
+};
+
 }  // namespace zelvo

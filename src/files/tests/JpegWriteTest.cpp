@@ -272,33 +272,41 @@ std::vector<uint8_t> OwnWriterBytes(const RasterImage& image, int quality,
     return bytes;
 }
 
-// The vectorised writer against the scalar one it replaced, byte for byte.
+// The vectorised writer against the scalar one it replaced, byte for byte, with every
+// instruction set the CPU has.
 TEST(JpegWrite, OwnWriterMatchesTheScalarReference) {
     test::TempDir dir;
-    std::mt19937 random(7);
-    const std::pair<int, int> sizes[] = {{1, 1},    {2, 3},   {7, 9},   {8, 8},  {9, 7},
-                                         {16, 16},  {17, 33}, {31, 15}, {33, 8}, {63, 65},
-                                         {257, 19}, {40, 1},  {1, 40}};
-    for (Content content :
-         {Content::Smooth, Content::Random, Content::Extremes, Content::ManyColours})
-        for (auto [w, h] : sizes) {
-            const RasterImage image = MakePicture(content, w, h, random);
-            for (int quality : {0, 1, 10, 50, 75, 90, 99, 100, 101}) {
-                SCOPED_TRACE(testing::Message()
-                             << int(content) << " " << w << "x" << h << " q" << quality);
-                const auto expected = test::ReferenceBaselineJpeg(image, quality);
-                ASSERT_GT(expected.size(), 600u);
-                EXPECT_EQ(OwnWriterBytes(image, quality, dir.File("o.jpg")), expected);
+    const std::pair<int, int> sizes[] = {{1, 1},    {2, 3},   {7, 9},   {8, 8},   {9, 7},
+                                         {16, 16},  {17, 33}, {31, 15}, {33, 8},  {63, 65},
+                                         {257, 19}, {40, 1},  {1, 40},  {129, 9}, {135, 17}};
+    int levels = 0;
+    for (JpegLevel level : {JpegLevel::Plain, JpegLevel::Avx2, JpegLevel::Avx512}) {
+        if (!JpegLevelAvailable(level)) continue;
+        ++levels;
+        ScopedJpegLevel scoped(level);
+        std::mt19937 random(7);
+        for (Content content :
+             {Content::Smooth, Content::Random, Content::Extremes, Content::ManyColours})
+            for (auto [w, h] : sizes) {
+                const RasterImage image = MakePicture(content, w, h, random);
+                for (int quality : {0, 1, 10, 50, 75, 90, 99, 100, 101}) {
+                    SCOPED_TRACE(testing::Message() << "level " << int(level) << " " << int(content)
+                                                    << " " << w << "x" << h << " q" << quality);
+                    const auto expected = test::ReferenceBaselineJpeg(image, quality);
+                    ASSERT_GT(expected.size(), 600u);
+                    EXPECT_EQ(OwnWriterBytes(image, quality, dir.File("o.jpg")), expected);
+                }
             }
+        // Large enough for the writer to hand its buffer to the file several times.
+        for (Content content : {Content::Random, Content::ManyColours}) {
+            SCOPED_TRACE(testing::Message() << "level " << int(level) << " " << int(content));
+            const RasterImage image = MakePicture(content, 703, 495, random);
+            const auto expected = test::ReferenceBaselineJpeg(image, 100);
+            ASSERT_GT(expected.size(), size_t(1) << 20);
+            EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("big.jpg")), expected);
         }
-    // Large enough for the writer to hand its buffer to the file several times.
-    for (Content content : {Content::Random, Content::ManyColours}) {
-        SCOPED_TRACE(int(content));
-        const RasterImage image = MakePicture(content, 703, 495, random);
-        const auto expected = test::ReferenceBaselineJpeg(image, 100);
-        ASSERT_GT(expected.size(), size_t(1) << 20);
-        EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("big.jpg")), expected);
     }
+    EXPECT_GE(levels, 1);
     RasterImage indexed;
     ASSERT_TRUE(indexed.Allocate(8, 8, 8));
     EXPECT_TRUE(test::ReferenceBaselineJpeg(indexed, 100).empty());
