@@ -12,6 +12,7 @@
 #include "geometry/Geometry.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -86,9 +87,10 @@ AxisTaps BuildTaps(int32_t first, int32_t count, float s, int32_t n) {
 }
 
 // Runs body(first, end, in, out) over bands of the output's stored rows [first, end), each band
-// with its own reader of `src` and cursor of `dst`; false when any band failed.
+// with its own reader of `src` and writer of `dst` (whole rows by pwrite: the new block's pages
+// are never mapped, so they never fault); false when any band failed.
 bool InRowBands(const Layer& src, const Layer& dst,
-                const std::function<bool(int32_t, int32_t, RowReader&, RowCursor&)>& body) {
+                const std::function<bool(int32_t, int32_t, RowReader&, RowWriter&)>& body) {
     if (!src.HasPixels() || !dst.HasPixels()) return false;
     const int32_t rows = dst.Height();
     const uint64_t window =
@@ -97,9 +99,9 @@ bool InRowBands(const Layer& src, const Layer& dst,
     ForEachRowBand(rows, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(),
                      uint32_t(src.Height()), window);
-        RowCursor out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(rows),
+        RowWriter out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(rows),
                       window);
-        if (!body(first, end, in, out)) ok = false;
+        if (!body(first, end, in, out) || !out.Flush()) ok = false;
     });
     return ok;
 }
@@ -110,7 +112,7 @@ bool ResampleNearest(Layer& src, Layer& dst, const Rect& full, float sx, float s
     std::vector<int32_t> column(static_cast<size_t>(kw));
     for (int32_t o = 0; o < kw; ++o)
         column[size_t(o)] = NearestIndex(kept.left - full.left + o, sx, w);
-    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowWriter& out) {
         std::vector<uint32_t> line(static_cast<size_t>(kw));
         int32_t lineSource = -1;
         // Stored rows bottom-up, so both blocks are walked forward.
@@ -136,7 +138,7 @@ bool ResampleCopy(Layer& src, Layer& dst, const Rect& full) {
     const Rect kept = dst.Bounds();
     const int32_t h = src.Height();
     const size_t from = 4 * size_t(kept.left - full.left);
-    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowWriter& out) {
         for (int32_t r = first; r < end; ++r) {
             const int32_t y = kept.bottom - 1 - r;
             const uint8_t* s = in.Row(uint32_t(h - 1 - ClampIndex(y - full.top, h)));
@@ -148,13 +150,12 @@ bool ResampleCopy(Layer& src, Layer& dst, const Rect& full) {
     });
 }
 
-bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy) {
+// One pixel at a time in 64-bit sums: for any tap sums.
+bool SmoothPlain(Layer& src, Layer& dst, const AxisTaps& cols, const AxisTaps& rows) {
     const Rect kept = dst.Bounds();
-    const int32_t w = src.Width(), h = src.Height(), kw = kept.Width(), kh = kept.Height();
-    const AxisTaps cols = BuildTaps(kept.left - full.left, kw, sx, w);
-    const AxisTaps rows = BuildTaps(kept.top - full.top, kh, sy, h);
+    const int32_t h = src.Height(), kw = kept.Width(), kh = kept.Height();
     const int32_t c0 = cols.lowest, span = cols.highest - cols.lowest + 1;
-    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowCursor& out) {
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowWriter& out) {
         // Per source column, the row taps summed: colour of the opaque samples, their weight,
         // alpha.
         std::vector<uint32_t> sumB(static_cast<size_t>(span)), sumG(sumB.size()), sumR(sumB.size()),
@@ -213,7 +214,203 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
     });
 }
 
+// The vector path's helpers are internal and inlined: no call crosses an ABI boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using V16u = uint32_t __attribute__((vector_size(64)));
+using V8u = uint32_t __attribute__((vector_size(32)));
+using V8i = int32_t __attribute__((vector_size(32)));
+using V8l = int64_t __attribute__((vector_size(64)));
+using V8d = double __attribute__((vector_size(64)));
+
+// Adds one row tap of weight `wy` to the column sums (planes B, G, R, weight, alpha of
+// `stride` words): what the plain path adds, without its branch (a transparent pixel weighs 0).
+[[gnu::always_inline]] inline void AddRowTap(const uint8_t* s, int32_t span, uint32_t wy,
+                                             bool alphaTap, uint32_t* sums, size_t stride) {
+    uint32_t *sb = sums, *sg = sb + stride, *sr = sg + stride, *sw = sr + stride, *sa = sw + stride;
+    const uint32_t alphaMask = alphaTap ? ~0u : 0u;
+    int32_t c = 0;
+    for (; c + 16 <= span; c += 16) {
+        V16u p, b, g, r, wt, a;
+        std::memcpy(&p, s + 4 * size_t(c), sizeof p);
+        std::memcpy(&b, sb + c, sizeof b);
+        std::memcpy(&g, sg + c, sizeof g);
+        std::memcpy(&r, sr + c, sizeof r);
+        std::memcpy(&wt, sw + c, sizeof wt);
+        std::memcpy(&a, sa + c, sizeof a);
+        const V16u alpha = p >> 24;
+        const V16u on = V16u(alpha != 0) & wy;
+        b += on * (p & 0xff);
+        g += on * ((p >> 8) & 0xff);
+        r += on * ((p >> 16) & 0xff);
+        wt += on;
+        a += alpha & alphaMask;
+        std::memcpy(sb + c, &b, sizeof b);
+        std::memcpy(sg + c, &g, sizeof g);
+        std::memcpy(sr + c, &r, sizeof r);
+        std::memcpy(sw + c, &wt, sizeof wt);
+        std::memcpy(sa + c, &a, sizeof a);
+    }
+    for (; c < span; ++c) {
+        const uint8_t* q = s + 4 * size_t(c);
+        const uint32_t on = q[3] != 0 ? wy : 0;
+        sb[c] += on * q[0];
+        sg[c] += on * q[1];
+        sr[c] += on * q[2];
+        sw[c] += on;
+        sa[c] += q[3] & alphaMask;
+    }
+}
+
+// trunc(n / d) lane by lane, 0 where d is 0. Exact in doubles: n and d are integers below 2^31,
+// so the rounded quotient never reaches the next integer.
+[[gnu::always_inline]] inline V8u Quotient(const V8i& n, const V8i& d) {
+    const V8i zero = d == 0;
+    const V8d q = __builtin_convertvector(n, V8d) / __builtin_convertvector(zero ? 1 : d, V8d);
+    return V8u(__builtin_convertvector(q, V8i) & ~zero);
+}
+
+// One output row from the column sums, eight pixels at a time: each pixel's taps summed one by
+// one, then the four rounded divisions of the plain path at once. The caller has checked that
+// every sum stays below 2^31.
+[[gnu::always_inline]] inline void FinishRow(const AxisTaps& cols, int32_t c0, uint32_t rowAlphas,
+                                             const uint32_t* sums, size_t stride, int32_t kw,
+                                             uint8_t* d) {
+    const uint32_t *sb = sums, *sg = sb + stride, *sr = sg + stride, *sw = sr + stride,
+                   *sa = sw + stride;
+    for (int32_t x0 = 0; x0 < kw; x0 += 8) {
+        int32_t nb[8] = {}, ng[8] = {}, nr[8] = {}, nw[8] = {}, na[8] = {}, da[8] = {};
+        const int32_t n = std::min(8, kw - x0);
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t x = x0 + i;
+            uint32_t b = 0, g = 0, red = 0, wsum = 0, a = 0;
+            for (int32_t k = cols.start[size_t(x)]; k < cols.start[size_t(x) + 1]; ++k) {
+                const size_t c = size_t(cols.index[size_t(k)] - c0);
+                const uint32_t wx = cols.weight[size_t(k)];
+                b += wx * sb[c];
+                g += wx * sg[c];
+                red += wx * sr[c];
+                wsum += wx * sw[c];
+                if (cols.alpha[size_t(k)]) a += sa[c];
+            }
+            const uint32_t alphaDiv = rowAlphas * cols.alphaCount[size_t(x)];
+            nb[i] = int32_t(b + wsum / 2);
+            ng[i] = int32_t(g + wsum / 2);
+            nr[i] = int32_t(red + wsum / 2);
+            nw[i] = int32_t(wsum);
+            na[i] = int32_t(a + alphaDiv / 2);
+            da[i] = int32_t(alphaDiv);
+        }
+        auto load = [](const int32_t* v) {
+            V8i r;
+            std::memcpy(&r, v, sizeof r);
+            return r;
+        };
+        const V8i w = load(nw);
+        const V8u words = Quotient(load(nb), w) | Quotient(load(ng), w) << 8 |
+                          Quotient(load(nr), w) << 16 | Quotient(load(na), load(da)) << 24;
+        std::memcpy(d + 4 * size_t(x0), &words, 4 * size_t(n));
+    }
+}
+
+// The vector path for one processor: every output row of [first, end).
+[[gnu::always_inline]] inline bool SmoothRows(int32_t first, int32_t end, RowReader& in,
+                                              RowWriter& out, const AxisTaps& cols,
+                                              const AxisTaps& rows, int32_t h, int32_t kh,
+                                              int32_t kw, std::vector<uint32_t>& sums) {
+    const int32_t c0 = cols.lowest, span = cols.highest - cols.lowest + 1;
+    const size_t stride = size_t(span);
+    for (int32_t r = first; r < end; ++r) {
+        const int32_t o = kh - 1 - r;
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int32_t k = rows.start[size_t(o) + 1] - 1; k >= rows.start[size_t(o)]; --k) {
+            const uint8_t* s = in.Row(uint32_t(h - 1 - rows.index[size_t(k)]));
+            if (!s) return false;
+            AddRowTap(s + 4 * size_t(c0), span, rows.weight[size_t(k)], rows.alpha[size_t(k)] != 0,
+                      sums.data(), stride);
+        }
+        uint8_t* d = out.Row(uint32_t(r));
+        if (!d) return false;
+        FinishRow(cols, c0, rows.alphaCount[size_t(o)], sums.data(), stride, kw, d);
+    }
+    return true;
+}
+
+using SmoothRowsFn = bool (*)(int32_t, int32_t, RowReader&, RowWriter&, const AxisTaps&,
+                              const AxisTaps&, int32_t, int32_t, int32_t, std::vector<uint32_t>&);
+
+__attribute__((target("arch=x86-64-v4"))) bool SmoothRowsV4(
+    int32_t first, int32_t end, RowReader& in, RowWriter& out, const AxisTaps& cols,
+    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw, std::vector<uint32_t>& sums) {
+    return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
+}
+__attribute__((target("avx2"))) bool SmoothRowsAvx2(int32_t first, int32_t end, RowReader& in,
+                                                    RowWriter& out, const AxisTaps& cols,
+                                                    const AxisTaps& rows, int32_t h, int32_t kh,
+                                                    int32_t kw, std::vector<uint32_t>& sums) {
+    return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
+}
+bool SmoothRowsBase(int32_t first, int32_t end, RowReader& in, RowWriter& out, const AxisTaps& cols,
+                    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw,
+                    std::vector<uint32_t>& sums) {
+    return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
+}
+
+// The largest sum of weights over one output's taps.
+uint64_t MostWeight(const AxisTaps& t) {
+    uint64_t most = 0;
+    for (size_t o = 0; o + 1 < t.start.size(); ++o) {
+        uint64_t sum = 0;
+        for (int32_t k = t.start[o]; k < t.start[o + 1]; ++k) sum += t.weight[size_t(k)];
+        most = std::max(most, sum);
+    }
+    return most;
+}
+
+bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy,
+                    ResampleArithmetic arithmetic) {
+    const Rect kept = dst.Bounds();
+    const int32_t w = src.Width(), h = src.Height(), kw = kept.Width(), kh = kept.Height();
+    const AxisTaps cols = BuildTaps(kept.left - full.left, kw, sx, w);
+    const AxisTaps rows = BuildTaps(kept.top - full.top, kh, sy, h);
+    // The vector path sums in 32 bits: every sum is below 256 x the column and row weights.
+    const bool small = MostWeight(cols) * MostWeight(rows) < (uint64_t(1) << 23);
+    if (arithmetic == ResampleArithmetic::Best) arithmetic = BestResampleArithmetic();
+    if (arithmetic == ResampleArithmetic::Plain || !small ||
+        !ResampleArithmeticAvailable(arithmetic))
+        return SmoothPlain(src, dst, cols, rows);
+    const SmoothRowsFn fn = arithmetic == ResampleArithmetic::V4     ? SmoothRowsV4
+                            : arithmetic == ResampleArithmetic::Avx2 ? SmoothRowsAvx2
+                                                                     : SmoothRowsBase;
+    const size_t span = size_t(cols.highest - cols.lowest + 1);
+    return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowWriter& out) {
+        std::vector<uint32_t> sums(5 * span);
+        return fn(first, end, in, out, cols, rows, h, kh, kw, sums);
+    });
+}
+
 }  // namespace
+
+bool ResampleArithmeticAvailable(ResampleArithmetic arithmetic) {
+    switch (arithmetic) {
+        case ResampleArithmetic::V4:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
+                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2") &&
+                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+        case ResampleArithmetic::Avx2:
+            return __builtin_cpu_supports("avx2");
+        default:
+            return true;
+    }
+}
+
+ResampleArithmetic BestResampleArithmetic() {
+    static const ResampleArithmetic best =
+        ResampleArithmeticAvailable(ResampleArithmetic::V4)     ? ResampleArithmetic::V4
+        : ResampleArithmeticAvailable(ResampleArithmetic::Avx2) ? ResampleArithmetic::Avx2
+                                                                : ResampleArithmetic::Base;
+    return best;
+}
 
 Rect ScaledLayerRect(const Rect& r, float sx, float sy) {
     const int32_t left = RoundR3(float(r.left) * sx), top = RoundR3(float(r.top) * sy);
@@ -221,14 +418,14 @@ Rect ScaledLayerRect(const Rect& r, float sx, float sy) {
             top + RoundR3(float(r.Height()) * sy)};
 }
 
-bool ResamplePixels(Layer& src, Layer& dst, const Rect& full, float sx, float sy,
-                    ResampleMode mode) {
+bool ResamplePixels(Layer& src, Layer& dst, const Rect& full, float sx, float sy, ResampleMode mode,
+                    ResampleArithmetic arithmetic) {
     if (src.BitsPerPixel() != 32 || dst.BitsPerPixel() != 32 || !src.HasPixels() ||
         !dst.HasPixels() || !(sx > 0.0f) || !(sy > 0.0f))
         return false;
     if (mode == ResampleMode::Nearest) return ResampleNearest(src, dst, full, sx, sy);
     if (sx == 1.0f && sy == 1.0f) return ResampleCopy(src, dst, full);
-    return ResampleSmooth(src, dst, full, sx, sy);
+    return ResampleSmooth(src, dst, full, sx, sy, arithmetic);
 }
 
 LayerPtr ResampleLayer(LayerManager& layers, Layer& old, const Rect& full, float sx, float sy,

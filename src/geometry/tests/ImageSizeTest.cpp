@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "geometry/ImageSize.h"
 #include "geometry/Resample.h"
@@ -204,6 +205,54 @@ TEST_F(ImageSizeTest, SmoothEnlargementInterpolatesColourAndTakesTheUpperLeftAlp
                     << i << "," << j << " " << shift;
             }
         }
+}
+
+// The smooth resampler's vector paths give the plain path's words on every shape: reductions
+// and enlargements on either axis, one axis unscaled, a part of the scaled rectangle kept,
+// transparent pixels that keep a colour, partial alpha, widths on both sides of the vectors'.
+TEST_F(ImageSizeTest, SmoothVectorPathsGiveThePlainPathsWords) {
+    MakeDocument(4, 4);
+    struct Case {
+        int32_t w, h, dw, dh;
+        bool cut;  // keep the scaled rectangle less a margin only
+    };
+    const Case cases[] = {{40, 30, 26, 20, false}, {37, 23, 61, 40, true}, {50, 9, 17, 14, false},
+                          {5, 40, 33, 7, true},    {100, 3, 7, 3, false},  {31, 31, 31, 62, true},
+                          {1, 1, 19, 5, false},    {64, 48, 16, 12, true}, {300, 10, 11, 10, false},
+                          {17, 2, 40, 1, false}};
+    std::mt19937 rng(27);
+    const ResampleArithmetic paths[] = {ResampleArithmetic::Best, ResampleArithmetic::Base,
+                                        ResampleArithmetic::Avx2, ResampleArithmetic::V4};
+    int compared = 0;
+    for (const Case& c : cases) {
+        Layer src(*store);
+        ASSERT_TRUE(src.Create(c.w, c.h, LayerKind::Pixel, 900));
+        Fill(src, [&](int32_t, int32_t) {
+            const uint32_t colour = rng() & 0xFFFFFFu, kind = rng() % 4;
+            const uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 100 : 1 + rng() % 100;
+            return alpha << 24 | colour;
+        });
+        const float sx = float(c.dw) / float(c.w), sy = float(c.dh) / float(c.h);
+        const Rect full{-3, -2, c.dw - 3, c.dh - 2};
+        const Rect kept =
+            c.cut ? Rect{full.left + 1, full.top, full.right - 2, full.bottom - 1} : full;
+        const auto resample = [&](ResampleArithmetic arithmetic) {
+            Layer dst(*store);
+            EXPECT_TRUE(dst.Create(kept.Width(), kept.Height(), LayerKind::Pixel, 901));
+            dst.SetPosition(kept.left, kept.top);
+            EXPECT_TRUE(ResamplePixels(src, dst, full, sx, sy, ResampleMode::Smooth, arithmetic));
+            return ReadPixels(dst);
+        };
+        const Pixels plain = resample(ResampleArithmetic::Plain);
+        ASSERT_EQ(plain.size(), size_t(kept.Height()));
+        for (ResampleArithmetic path : paths) {
+            if (!ResampleArithmeticAvailable(path)) continue;
+            ASSERT_EQ(resample(path), plain)
+                << c.w << "x" << c.h << " to " << c.dw << "x" << c.dh << " path " << int(path);
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 2 * int(std::size(cases)));  // Best and Base everywhere
 }
 
 TEST_F(ImageSizeTest, AResolutionOnlyChangeCopiesThePixels) {
