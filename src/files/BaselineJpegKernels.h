@@ -1,7 +1,8 @@
 // The JPEG writer's colour conversion, DCT and quantisation, written once and included by
 // BaselineJpegWriter.cpp once per instruction set, inside a namespace that supplies kW (floats
 // per vector, also the blocks coded side by side), the vector types F and I and the steps that
-// differ between instruction sets: FromBytes, Trunc, ToFloat, LoadBlocks and StoreCoefs.
+// differ between instruction sets: FromBytes, Trunc, ToFloat, LoadBlocks, StoreCoefs and
+// NonzeroMask.
 // Every lane does the scalar float operations in the scalar order (no contraction), so the
 // coefficients do not depend on the instruction set. No include guard on purpose.
 
@@ -77,6 +78,35 @@ ZELVO_JPEG_BODY void TransformBody(const float* plane, size_t planeWidth, const 
     }
 }
 
+ZELVO_JPEG_BODY void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
+    const int diff = std::clamp(coef[0] - c.previousDc, -DcTable::kMax, DcTable::kMax);
+    c.previousDc = coef[0];
+    BitWriter::Put(w, c.dc->entry[diff + DcTable::kMax]);
+    // Locals: every byte the coder stores could otherwise alias them.
+    const AcTable* ac = c.ac;
+    const uint64_t* entries = &ac->entry[0][0];
+    uint64_t nonzero = NonzeroMask(coef) & ~uint64_t(1);
+    int64_t last = 0;
+    while (nonzero) {
+        const int64_t k = __builtin_ctzll(nonzero);
+        nonzero &= nonzero - 1;
+        int64_t run = k - last - 1;
+        last = k;
+        if (__builtin_expect(run > 15, 0))
+            for (; run > 15; run -= 16) BitWriter::Put(w, ac->zeroRun);
+        BitWriter::Put(w, entries[(run << 11) + 1024 + coef[k]]);
+    }
+    if (last < 63) BitWriter::Put(w, ac->endOfBlock);
+}
+
+// The blocks of one group, pixel by pixel the three components.
+BitCursor Encode(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
+                 Component* comps) {
+    for (int lane = 0; lane < lanes; ++lane)
+        for (int c = 0; c < 3; ++c) EncodeBlock(cursor, coef[c][lane], comps[c]);
+    return cursor;
+}
+
 void Convert(const uint8_t* blue, const uint8_t* green, const uint8_t* red, int count, float* y,
              float* cb, float* cr) {
     ConvertBody(blue, green, red, count, y, cb, cr);
@@ -87,4 +117,4 @@ void Transform(const float* plane, size_t planeWidth, const float* reciprocal,
     TransformBody(plane, planeWidth, reciprocal, coef);
 }
 
-constexpr JpegKernels kKernels = {kW, Convert, Transform};
+constexpr JpegKernels kKernels = {kW, Convert, Transform, Encode};

@@ -109,12 +109,174 @@ const float kAanScale[8] = {1.0f, 1.387039845f, 1.306562965f, 1.175875602f,
 // The most blocks coded side by side (one per float lane of the widest vectors).
 constexpr int kMaxLanes = 16;
 
+// The entropy coder's state, kept in locals while a group of blocks is coded (held in the
+// writer, every byte stored could alias it and it would live in memory): fewer than eight
+// pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
+struct BitCursor {
+    uint64_t bits;
+    int count;
+    uint8_t* at;
+};
+
+// Entropy-coded bytes gathered in a buffer that goes to the file in large writes.
+class BitWriter {
+public:
+    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes + 16) {}
+    void Bytes(const uint8_t* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            m_buffer[m_at++] = p[i];
+            if (m_at >= kChunk) Drain();
+        }
+    }
+    void Marker(uint8_t m) {
+        const uint8_t b[2] = {0xFF, m};
+        Bytes(b, 2);
+    }
+    void Word(unsigned w) {
+        const uint8_t b[2] = {uint8_t(w >> 8), uint8_t(w)};
+        Bytes(b, 2);
+    }
+    // The bit state for coding one group of blocks into the raw area.
+    BitCursor Take() { return {m_bits, m_count, m_raw}; }
+    // Stuffs the group's bytes into the buffer.
+    void Give(const BitCursor& c) {
+        m_bits = c.bits;
+        m_count = c.count;
+        uint8_t* out = m_buffer.data() + m_at;
+        const uint8_t* p = m_raw;
+        // Sixteen bytes at a time; only those holding a 0xFF go byte by byte (the buffer's
+        // slack takes the overshoot).
+        const __m128i ones = _mm_set1_epi8(char(0xFF));
+        for (; p + 16 <= c.at; p += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (!_mm_movemask_epi8(_mm_cmpeq_epi8(v, ones))) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+                out += 16;
+                continue;
+            }
+            for (int i = 0; i < 16; ++i) {
+                *out++ = p[i];
+                if (p[i] == 0xFF) *out++ = 0;
+            }
+        }
+        for (; p < c.at; ++p) {
+            *out++ = *p;
+            if (*p == 0xFF) *out++ = 0;
+        }
+        m_at = size_t(out - m_buffer.data());
+        if (m_at >= kChunk) Drain();
+    }
+    // Pads the last byte with one bits and sends out what is left.
+    void FlushBits() {
+        BitCursor c = Take();
+        if (c.count)
+            Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | uint64_t(8 - c.count));
+        Give(c);
+    }
+    bool Finish() {
+        if (m_at > 0 && m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
+        m_at = 0;
+        return m_ok;
+    }
+    bool Ok() const { return m_ok; }
+
+    // `code` holds up to 27 bits at its top and their number in its low six bits. No branch:
+    // eight bytes are stored every time and the cursor moves by the whole ones.
+    static inline __attribute__((always_inline)) void Put(BitCursor& c, uint64_t code) {
+        c.bits |= (code & ~uint64_t(63)) >> c.count;
+        c.count += int(code & 63);
+        const uint64_t big = __builtin_bswap64(c.bits);
+        std::memcpy(c.at, &big, 8);
+        c.at += c.count >> 3;
+        c.bits <<= c.count & ~7;
+        c.count &= 7;
+    }
+
+private:
+    static constexpr size_t kChunk = size_t(1) << 20;
+    // More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for
+    // the DC and 26 for each AC value, 208 bytes in all.
+    static constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
+
+    void Drain() {
+        if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
+        m_at = 0;
+    }
+    SafeFile& m_file;
+    std::vector<uint8_t> m_buffer;
+    size_t m_at = 0;
+    uint8_t m_raw[kGroupBytes + 8];
+    uint64_t m_bits = 0;
+    int m_count = 0;
+    bool m_ok = true;
+};
+
+void WriteHuffmanTable(BitWriter& w, int classAndId, const HuffmanSpec& spec) {
+    w.Marker(0xC4);
+    w.Word(unsigned(2 + 1 + 16 + spec.values.size()));
+    const uint8_t id = uint8_t(classAndId);
+    w.Bytes(&id, 1);
+    w.Bytes(spec.bits, 16);
+    w.Bytes(spec.values.data(), spec.values.size());
+}
+
+// Bits needed for the magnitude of a nonzero value.
+inline int Category(int v) {
+    return 32 - __builtin_clz(unsigned(v < 0 ? -v : v));
+}
+
+// Each symbol's code followed by the value bits (negative values as one's complement), packed
+// as BitWriter::Put takes them: one load per coefficient.
+inline uint64_t Packed(const HuffmanCodes& codes, int symbol, int v, int cat) {
+    const uint64_t valueBits = uint64_t(v < 0 ? v - 1 : v) & ((uint64_t(1) << cat) - 1);
+    const int count = codes.length[symbol] + cat;
+    if (count == 0) return 0;  // a zero AC value, never coded through the table
+    return (uint64_t(codes.code[symbol]) << cat | valueBits) << (64 - count) | uint64_t(count);
+}
+
+struct DcTable {
+    static constexpr int kMax = 2047;
+    uint64_t entry[2 * kMax + 1];
+    explicit DcTable(const HuffmanCodes& codes) {
+        for (int v = -kMax; v <= kMax; ++v) {
+            const int cat = v ? Category(v) : 0;
+            entry[v + kMax] = Packed(codes, cat, v, cat);
+        }
+    }
+};
+
+// Runs of 0 to 15 zeros before a value of -1023 to 1023 (rows of 2048 so that a row is a
+// shift away); the end of block and the run of 16.
+struct AcTable {
+    static constexpr int kMax = 1023;
+    uint64_t entry[16][2048];
+    uint64_t endOfBlock, zeroRun;
+    explicit AcTable(const HuffmanCodes& codes) {
+        for (int run = 0; run < 16; ++run)
+            for (int v = -kMax; v <= kMax; ++v) {
+                const int cat = v ? Category(v) : 0;
+                entry[run][v + 1024] = Packed(codes, run << 4 | cat, v, cat);
+            }
+        endOfBlock = Packed(codes, 0x00, 0, 0);
+        zeroRun = Packed(codes, 0xF0, 0, 0);
+    }
+};
+
+struct Component {
+    const DcTable* dc;
+    const AcTable* ac;
+    float reciprocal[64];
+    int previousDc = 0;
+};
+
 struct JpegKernels {
     int lanes;
     void (*convert)(const uint8_t* blue, const uint8_t* green, const uint8_t* red, int count,
                     float* y, float* cb, float* cr);
     void (*transform)(const float* plane, size_t planeWidth, const float* reciprocal,
                       int16_t (*coef)[64]);
+    BitCursor (*encode)(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
+                        Component* comps);
 };
 
 #define ZELVO_JPEG_BODY inline __attribute__((always_inline))
@@ -176,13 +338,26 @@ ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
     }
 }
 
+// One bit per coefficient that is not zero.
+ZELVO_JPEG_BODY uint64_t NonzeroMask(const int16_t* coef) {
+    const __m128i zero = _mm_setzero_si128();
+    uint64_t nonzero = 0;
+    for (int i = 0; i < 8; i += 2) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * i + 8));
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+        nonzero |= uint64_t(uint16_t(~_mm_movemask_epi8(zeros))) << (8 * i);
+    }
+    return nonzero;
+}
+
 #include "files/BaselineJpegKernels.h"
 
 }  // namespace plain
 
 #if defined(__x86_64__)
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,bmi,bmi2")
 namespace avx2 {
 
 constexpr int kW = 8;
@@ -253,6 +428,8 @@ ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
     StoreCoefs8(t, k, coef);
 }
 
+using plain::NonzeroMask;
+
 #include "files/BaselineJpegKernels.h"
 
 }  // namespace avx2
@@ -301,6 +478,12 @@ ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
     avx2::StoreCoefs8(high, k, coef + 8);
 }
 
+ZELVO_JPEG_BODY uint64_t NonzeroMask(const int16_t* coef) {
+    const __m512i low = _mm512_loadu_si512(coef), high = _mm512_loadu_si512(coef + 32);
+    return uint64_t(_mm512_test_epi16_mask(low, low)) | uint64_t(_mm512_test_epi16_mask(high, high))
+                                                            << 32;
+}
+
 #include "files/BaselineJpegKernels.h"
 
 }  // namespace avx512
@@ -313,7 +496,8 @@ bool HasLevel(JpegLevel level) {
             return true;
 #if defined(__x86_64__)
         case JpegLevel::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                   __builtin_cpu_supports("bmi2");
         case JpegLevel::Avx512:
             return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                    __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
@@ -367,196 +551,6 @@ void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int c
         red[x] = red[width - 1];
     }
     kernels.convert(blue, green, red, count, y, cb, cr);
-}
-
-// The entropy coder's state, kept in locals while a group of blocks is coded (held in the
-// writer, every byte stored could alias it and it would live in memory): fewer than eight
-// pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
-struct BitCursor {
-    uint64_t bits;
-    int count;
-    uint8_t* at;
-};
-
-// Entropy-coded bytes gathered in a buffer that goes to the file in large writes.
-class BitWriter {
-public:
-    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes + 16) {}
-    void Bytes(const uint8_t* p, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            m_buffer[m_at++] = p[i];
-            if (m_at >= kChunk) Drain();
-        }
-    }
-    void Marker(uint8_t m) {
-        const uint8_t b[2] = {0xFF, m};
-        Bytes(b, 2);
-    }
-    void Word(unsigned w) {
-        const uint8_t b[2] = {uint8_t(w >> 8), uint8_t(w)};
-        Bytes(b, 2);
-    }
-    // The bit state for coding one group of blocks into the raw area.
-    BitCursor Take() { return {m_bits, m_count, m_raw}; }
-    // Stuffs the group's bytes into the buffer.
-    void Give(const BitCursor& c) {
-        m_bits = c.bits;
-        m_count = c.count;
-        uint8_t* out = m_buffer.data() + m_at;
-        const uint8_t* p = m_raw;
-        // Sixteen bytes at a time while they hold no 0xFF (the buffer's slack takes the
-        // overshoot).
-        const __m128i ones = _mm_set1_epi8(char(0xFF));
-        for (; p + 16 <= c.at; p += 16, out += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, ones))) break;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-        }
-        for (; p < c.at; ++p) {
-            *out++ = *p;
-            if (*p == 0xFF) *out++ = 0;
-        }
-        m_at = size_t(out - m_buffer.data());
-        if (m_at >= kChunk) Drain();
-    }
-    // Pads the last byte with one bits and sends out what is left.
-    void FlushBits() {
-        BitCursor c = Take();
-        if (c.count)
-            Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | uint64_t(8 - c.count));
-        Give(c);
-    }
-    bool Finish() {
-        if (m_at > 0 && m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
-        m_at = 0;
-        return m_ok;
-    }
-    bool Ok() const { return m_ok; }
-
-    // `code` holds up to 27 bits at its top and their number in its low six bits. No branch:
-    // eight bytes are stored every time and the cursor moves by the whole ones.
-    static void Put(BitCursor& c, uint64_t code) {
-        c.bits |= (code & ~uint64_t(63)) >> c.count;
-        c.count += int(code & 63);
-        const uint64_t big = __builtin_bswap64(c.bits);
-        std::memcpy(c.at, &big, 8);
-        c.at += c.count >> 3;
-        c.bits <<= c.count & ~7;
-        c.count &= 7;
-    }
-
-private:
-    static constexpr size_t kChunk = size_t(1) << 20;
-    // More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for
-    // the DC and 26 for each AC value, 208 bytes in all.
-    static constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
-
-    void Drain() {
-        if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
-        m_at = 0;
-    }
-    SafeFile& m_file;
-    std::vector<uint8_t> m_buffer;
-    size_t m_at = 0;
-    uint8_t m_raw[kGroupBytes + 8];
-    uint64_t m_bits = 0;
-    int m_count = 0;
-    bool m_ok = true;
-};
-
-void WriteHuffmanTable(BitWriter& w, int classAndId, const HuffmanSpec& spec) {
-    w.Marker(0xC4);
-    w.Word(unsigned(2 + 1 + 16 + spec.values.size()));
-    const uint8_t id = uint8_t(classAndId);
-    w.Bytes(&id, 1);
-    w.Bytes(spec.bits, 16);
-    w.Bytes(spec.values.data(), spec.values.size());
-}
-
-// Bits needed for the magnitude of a nonzero value.
-inline int Category(int v) {
-    return 32 - __builtin_clz(unsigned(v < 0 ? -v : v));
-}
-
-// Each symbol's code followed by the value bits (negative values as one's complement), packed
-// as BitWriter::Put takes them: one load per coefficient.
-inline uint64_t Packed(const HuffmanCodes& codes, int symbol, int v, int cat) {
-    const uint64_t valueBits = uint64_t(v < 0 ? v - 1 : v) & ((uint64_t(1) << cat) - 1);
-    const int count = codes.length[symbol] + cat;
-    if (count == 0) return 0;  // a zero AC value, never coded through the table
-    return (uint64_t(codes.code[symbol]) << cat | valueBits) << (64 - count) | uint64_t(count);
-}
-
-struct DcTable {
-    static constexpr int kMax = 2047;
-    uint64_t entry[2 * kMax + 1];
-    explicit DcTable(const HuffmanCodes& codes) {
-        for (int v = -kMax; v <= kMax; ++v) {
-            const int cat = v ? Category(v) : 0;
-            entry[v + kMax] = Packed(codes, cat, v, cat);
-        }
-    }
-};
-
-// Runs of 0 to 15 zeros before a value of -1023 to 1023; the end of block and the run of 16.
-struct AcTable {
-    static constexpr int kMax = 1023;
-    uint64_t entry[16][2 * kMax + 1];
-    uint64_t endOfBlock, zeroRun;
-    explicit AcTable(const HuffmanCodes& codes) {
-        for (int run = 0; run < 16; ++run)
-            for (int v = -kMax; v <= kMax; ++v) {
-                const int cat = v ? Category(v) : 0;
-                entry[run][v + kMax] = Packed(codes, run << 4 | cat, v, cat);
-            }
-        endOfBlock = Packed(codes, 0x00, 0, 0);
-        zeroRun = Packed(codes, 0xF0, 0, 0);
-    }
-};
-
-struct Component {
-    const DcTable* dc;
-    const AcTable* ac;
-    float reciprocal[64];
-    int previousDc = 0;
-};
-
-inline void Put(BitCursor& w, uint64_t packed) {
-    BitWriter::Put(w, packed);
-}
-
-inline void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
-    const int diff = std::clamp(coef[0] - c.previousDc, -DcTable::kMax, DcTable::kMax);
-    c.previousDc = coef[0];
-    Put(w, c.dc->entry[diff + DcTable::kMax]);
-    // One bit per AC coefficient that is not zero.
-    const __m128i zero = _mm_setzero_si128();
-    uint64_t nonzero = 0;
-    for (int i = 0; i < 8; i += 2) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * i + 8));
-        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
-        nonzero |= uint64_t(uint16_t(~_mm_movemask_epi8(zeros))) << (8 * i);
-    }
-    nonzero &= ~uint64_t(1);
-    int last = 0;
-    while (nonzero) {
-        const int k = __builtin_ctzll(nonzero);
-        nonzero &= nonzero - 1;
-        int run = k - last - 1;
-        last = k;
-        for (; run > 15; run -= 16) Put(w, c.ac->zeroRun);
-        Put(w, c.ac->entry[run][coef[k] + AcTable::kMax]);
-    }
-    if (last < 63) Put(w, c.ac->endOfBlock);
-}
-
-// The blocks of one group, pixel by pixel the three components.
-BitCursor EncodeGroup(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
-                      Component* comps) {
-    for (int lane = 0; lane < lanes; ++lane)
-        for (int c = 0; c < 3; ++c) EncodeBlock(cursor, coef[c][lane], comps[c]);
-    return cursor;
 }
 
 }  // namespace
@@ -664,7 +658,7 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
             for (int c = 0; c < 3; ++c)
                 kernels.transform(plane[c] + 8 * bx, planeWidth, comps[c].reciprocal, coef[c]);
             const int lanes = std::min(kernels.lanes, blocksAcross - bx);
-            w.Give(EncodeGroup(w.Take(), coef, lanes, comps));
+            w.Give(kernels.encode(w.Take(), coef, lanes, comps));
         }
     }
     w.FlushBits();
