@@ -5,7 +5,9 @@
 # Needs the release build (./run.sh --help >/dev/null) and, for the peers, Debian's
 #   apt-get install imagemagick libvips-tools python3-pil libjpeg-turbo-progs
 # A peer that is missing leaves its cells empty. Every job reads its input from and writes its
-# output to a tmpfs-backed folder when /dev/shm is there. The jobs run interleaved (one run of
+# output to a tmpfs-backed folder when /dev/shm is there. Zelvo's scratch file goes where a user's
+# goes, its own default temporary folder (always a disk file system: the store never chooses
+# tmpfs); ZELVO_TEMP=FOLDER puts it in FOLDER instead, e.g. on tmpfs as the first tables did. The jobs run interleaved (one run of
 # every tool in turn, RUNS times) so that a slow spell of a shared machine hits all of them;
 # the table shows medians of the wall clock, on one thread and on every core.
 set -euo pipefail
@@ -64,9 +66,16 @@ print(f"{16 * len(a) / best / 1e9:.1f}")
 EOF
 )
 
+scratch=()
+if [ -n "${ZELVO_TEMP:-}" ]; then
+    scratch=(--temp-dir "$ZELVO_TEMP")
+    scratch_text="in \`$ZELVO_TEMP\` ($(findmnt -n -o FSTYPE -T "$ZELVO_TEMP" || echo unknown), set by ZELVO_TEMP)"
+else
+    scratch_text="in its default temporary folder, as a user's is (on the disk of /var/tmp: $(findmnt -n -o FSTYPE -T /var/tmp || echo unknown) here)"
+fi
 zelvo() {  # THREADS SCRIPT-LINES...
     local threads=$1; shift
-    printf '%s\n' "$@" | "$batch" - --temp-dir "$work" --threads "$threads" >/dev/null 2>&1
+    printf '%s\n' "$@" | "$batch" - "${scratch[@]}" --threads "$threads" >/dev/null 2>&1
 }
 pil_run() {  # THREADS PYTHON
     "$pil" -c "from PIL import Image, ImageFilter; $2"
@@ -170,8 +179,9 @@ median() { tr ' ' '\n' | { grep -v '^$' || true; } | sort -g | awk '{a[NR]=$1} E
     echo "time in seconds of $runs interleaved runs of the whole job (start, read, pass, write), on one"
     echo "thread and on all $cores cores (\`--threads\`, \`-limit thread\`, \`VIPS_CONCURRENCY\`; Pillow,"
     echo "djpeg and cjpeg run on one). libvips reads the JPEG (it has no BMP loader) and writes its own"
-    echo "format for the passes. Figures taken on a machine shared with other work are noisy, the"
-    echo "all-core ones most."
+    echo "format for the passes. Zelvo's scratch file is $scratch_text;"
+    echo "the inputs and outputs of every tool are on tmpfs. Figures taken on a machine shared with"
+    echo "other work are noisy, the all-core ones most."
     echo
     echo "| job | Zelvo 1 | Zelvo all | ImageMagick 1 | ImageMagick all | libvips 1 | libvips all | Pillow | djpeg/cjpeg |"
     echo "|---|---|---|---|---|---|---|---|---|"
