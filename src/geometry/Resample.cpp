@@ -89,6 +89,8 @@ AxisTaps BuildTaps(int32_t first, int32_t count, float s, int32_t n) {
 // Runs body(first, end, in, out) over bands of the output's stored rows [first, end), each band
 // with its own reader of `src` and writer of `dst` (whole rows by pwrite: the new block's pages
 // are never mapped, so they never fault); false when any band failed.
+constexpr uint64_t kCachedWindowBytes = 256u << 10;
+
 bool InRowBands(const Layer& src, const Layer& dst,
                 const std::function<bool(int32_t, int32_t, RowReader&, RowWriter&)>& body) {
     if (!src.HasPixels() || !dst.HasPixels()) return false;
@@ -97,10 +99,13 @@ bool InRowBands(const Layer& src, const Layer& dst,
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(rows, kLeastBandRows));
     std::atomic<bool> ok{true};
     ForEachRowBand(rows, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        // Every row is used as soon as it is read and written as soon as it is made: windows
+        // that stay in the core's cache are filled and emptied there.
+        const uint64_t cached = std::min<uint64_t>(window, kCachedWindowBytes);
         RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(),
-                     uint32_t(src.Height()), window);
+                     uint32_t(src.Height()), cached);
         RowWriter out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(rows),
-                      window);
+                      cached);
         if (!body(first, end, in, out) || !out.Flush()) ok = false;
     });
     return ok;
@@ -216,142 +221,188 @@ bool SmoothPlain(Layer& src, Layer& dst, const AxisTaps& cols, const AxisTaps& r
 
 // The vector path's helpers are internal and inlined: no call crosses an ABI boundary.
 #pragma GCC diagnostic ignored "-Wpsabi"
-using V16u = uint32_t __attribute__((vector_size(64)));
 using V8u = uint32_t __attribute__((vector_size(32)));
 using V8i = int32_t __attribute__((vector_size(32)));
-using V8l = int64_t __attribute__((vector_size(64)));
 using V8d = double __attribute__((vector_size(64)));
+using V8f = float __attribute__((vector_size(32)));
+constexpr int32_t kLanes = 8;
 
-// Adds one row tap of weight `wy` to the column sums (planes B, G, R, weight, alpha of
-// `stride` words): what the plain path adds, without its branch (a transparent pixel weighs 0).
-[[gnu::always_inline]] inline void AddRowTap(const uint8_t* s, int32_t span, uint32_t wy,
-                                             bool alphaTap, uint32_t* sums, size_t stride) {
-    uint32_t *sb = sums, *sg = sb + stride, *sr = sg + stride, *sw = sr + stride, *sa = sw + stride;
-    const uint32_t alphaMask = alphaTap ? ~0u : 0u;
-    int32_t c = 0;
-    for (; c + 16 <= span; c += 16) {
-        V16u p, b, g, r, wt, a;
-        std::memcpy(&p, s + 4 * size_t(c), sizeof p);
-        std::memcpy(&b, sb + c, sizeof b);
-        std::memcpy(&g, sg + c, sizeof g);
-        std::memcpy(&r, sr + c, sizeof r);
-        std::memcpy(&wt, sw + c, sizeof wt);
-        std::memcpy(&a, sa + c, sizeof a);
-        const V16u alpha = p >> 24;
-        const V16u on = V16u(alpha != 0) & wy;
-        b += on * (p & 0xff);
-        g += on * ((p >> 8) & 0xff);
-        r += on * ((p >> 16) & 0xff);
-        wt += on;
-        a += alpha & alphaMask;
-        std::memcpy(sb + c, &b, sizeof b);
-        std::memcpy(sg + c, &g, sizeof g);
-        std::memcpy(sr + c, &r, sizeof r);
-        std::memcpy(sw + c, &wt, sizeof wt);
-        std::memcpy(sa + c, &a, sizeof a);
+inline V8u Load8(const uint32_t* p) {
+    V8u v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store8(uint32_t* p, const V8u& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The column taps laid out for eight outputs at a time: every output gets as many taps as the
+// one with most, the extra ones weighing 0 with no alpha; the outputs are padded to a multiple
+// of eight the same way. Tap t of output x is entry t * width + x.
+struct LaneTaps {
+    int32_t lowest = 0;           // the lowest source column read
+    int32_t count = 0;            // taps per output
+    int32_t width = 0;            // outputs, padded
+    std::vector<uint32_t> index;  // source column counted from AxisTaps::lowest
+    std::vector<uint32_t> weight;
+    std::vector<uint32_t> alpha;       // ~0 for an alpha tap
+    std::vector<uint32_t> alphaCount;  // per output
+};
+
+LaneTaps LayTaps(const AxisTaps& t, int32_t outputs) {
+    LaneTaps l;
+    l.lowest = t.lowest;
+    for (int32_t o = 0; o < outputs; ++o)
+        l.count = std::max(l.count, t.start[size_t(o) + 1] - t.start[size_t(o)]);
+    l.width = (outputs + kLanes - 1) / kLanes * kLanes;
+    const size_t n = size_t(l.count) * size_t(l.width);
+    l.index.assign(n, 0);
+    l.weight.assign(n, 0);
+    l.alpha.assign(n, 0);
+    l.alphaCount.assign(size_t(l.width), 0);
+    for (int32_t o = 0; o < outputs; ++o) {
+        for (int32_t k = t.start[size_t(o)]; k < t.start[size_t(o) + 1]; ++k) {
+            const size_t at = size_t(k - t.start[size_t(o)]) * size_t(l.width) + size_t(o);
+            l.index[at] = uint32_t(t.index[size_t(k)] - t.lowest);
+            l.weight[at] = t.weight[size_t(k)];
+            l.alpha[at] = t.alpha[size_t(k)] ? ~0u : 0u;
+        }
+        l.alphaCount[size_t(o)] = t.alphaCount[size_t(o)];
     }
-    for (; c < span; ++c) {
-        const uint8_t* q = s + 4 * size_t(c);
-        const uint32_t on = q[3] != 0 ? wy : 0;
-        sb[c] += on * q[0];
-        sg[c] += on * q[1];
-        sr[c] += on * q[2];
-        sw[c] += on;
-        sa[c] += q[3] & alphaMask;
+    return l;
+}
+
+// One source row's column taps summed for every output column, in planes B, G, R (of the
+// opaque samples, weighted), weight, alpha (of the alpha taps) of `width` words: the plain
+// path's sums with the two axes taken the other way round, which integer sums allow. `s` is
+// the row from the lowest column the taps read.
+[[gnu::always_inline]] inline void SumColumnTaps(const LaneTaps& taps, const uint8_t* s,
+                                                 uint32_t* planes) {
+    const size_t stride = size_t(taps.width);
+    for (int32_t x = 0; x < taps.width; x += kLanes) {
+        V8u b{}, g{}, r{}, wt{}, a{};
+        for (int32_t t = 0; t < taps.count; ++t) {
+            const size_t at = size_t(t) * stride + size_t(x);
+            const uint32_t* index = taps.index.data() + at;
+            V8u p;
+            for (int32_t lane = 0; lane < kLanes; ++lane) {
+                uint32_t word;
+                std::memcpy(&word, s + 4 * size_t(index[lane]), 4);
+                p[lane] = word;
+            }
+            const V8u alpha = p >> 24;
+            const V8u on = V8u(alpha != 0) & Load8(taps.weight.data() + at);
+            b += on * (p & 0xff);
+            g += on * ((p >> 8) & 0xff);
+            r += on * ((p >> 16) & 0xff);
+            wt += on;
+            a += alpha & Load8(taps.alpha.data() + at);
+        }
+        Store8(planes + size_t(x), b);
+        Store8(planes + stride + size_t(x), g);
+        Store8(planes + 2 * stride + size_t(x), r);
+        Store8(planes + 3 * stride + size_t(x), wt);
+        Store8(planes + 4 * stride + size_t(x), a);
     }
 }
 
-// trunc(n / d) lane by lane, 0 where d is 0. Exact in doubles: n and d are integers below 2^31,
-// so the rounded quotient never reaches the next integer.
-[[gnu::always_inline]] inline V8u Quotient(const V8i& n, const V8i& d) {
-    const V8i zero = d == 0;
-    const V8d q = __builtin_convertvector(n, V8d) / __builtin_convertvector(zero ? 1 : d, V8d);
+// trunc(n / d) lane by lane, 0 where d is 0, for integers n and d with n + d below 2^31 (in
+// doubles) or 2^23 (in floats). Exact either way: the rounded quotient of integers that small
+// never reaches the next integer, as it lies at least 1 / d below it, more than half a unit in
+// the last place.
+template <class V8r>
+[[gnu::always_inline]] inline V8u Quotient(const V8u& n, const V8u& d) {
+    const V8i zero = V8i(d == 0);
+    const V8r q = __builtin_convertvector(V8i(n), V8r) /
+                  __builtin_convertvector(zero ? V8i{} + 1 : V8i(d), V8r);
     return V8u(__builtin_convertvector(q, V8i) & ~zero);
 }
 
-// One output row from the column sums, eight pixels at a time: each pixel's taps summed one by
-// one, then the four rounded divisions of the plain path at once. The caller has checked that
-// every sum stays below 2^31.
-[[gnu::always_inline]] inline void FinishRow(const AxisTaps& cols, int32_t c0, uint32_t rowAlphas,
-                                             const uint32_t* sums, size_t stride, int32_t kw,
-                                             uint8_t* d) {
-    const uint32_t *sb = sums, *sg = sb + stride, *sr = sg + stride, *sw = sr + stride,
-                   *sa = sw + stride;
-    for (int32_t x0 = 0; x0 < kw; x0 += 8) {
-        int32_t nb[8] = {}, ng[8] = {}, nr[8] = {}, nw[8] = {}, na[8] = {}, da[8] = {};
-        const int32_t n = std::min(8, kw - x0);
-        for (int32_t i = 0; i < n; ++i) {
-            const int32_t x = x0 + i;
-            uint32_t b = 0, g = 0, red = 0, wsum = 0, a = 0;
-            for (int32_t k = cols.start[size_t(x)]; k < cols.start[size_t(x) + 1]; ++k) {
-                const size_t c = size_t(cols.index[size_t(k)] - c0);
-                const uint32_t wx = cols.weight[size_t(k)];
-                b += wx * sb[c];
-                g += wx * sg[c];
-                red += wx * sr[c];
-                wsum += wx * sw[c];
-                if (cols.alpha[size_t(k)]) a += sa[c];
-            }
-            const uint32_t alphaDiv = rowAlphas * cols.alphaCount[size_t(x)];
-            nb[i] = int32_t(b + wsum / 2);
-            ng[i] = int32_t(g + wsum / 2);
-            nr[i] = int32_t(red + wsum / 2);
-            nw[i] = int32_t(wsum);
-            na[i] = int32_t(a + alphaDiv / 2);
-            da[i] = int32_t(alphaDiv);
-        }
-        auto load = [](const int32_t* v) {
-            V8i r;
-            std::memcpy(&r, v, sizeof r);
-            return r;
-        };
-        const V8i w = load(nw);
-        const V8u words = Quotient(load(nb), w) | Quotient(load(ng), w) << 8 |
-                          Quotient(load(nr), w) << 16 | Quotient(load(na), load(da)) << 24;
-        std::memcpy(d + 4 * size_t(x0), &words, 4 * size_t(n));
-    }
+template <class V8r>
+[[gnu::always_inline]] inline V8u Words(const V8u& b, const V8u& g, const V8u& r, const V8u& wsum,
+                                        const V8u& a, const V8u& alphaDiv) {
+    const V8u half = wsum / 2;
+    return Quotient<V8r>(b + half, wsum) | Quotient<V8r>(g + half, wsum) << 8 |
+           Quotient<V8r>(r + half, wsum) << 16 | Quotient<V8r>(a + alphaDiv / 2, alphaDiv) << 24;
 }
 
-// The vector path for one processor: every output row of [first, end).
+// A row's column sums, kept for the few output rows that read it.
+struct SummedRows {
+    SummedRows(int32_t slots, size_t words, bool narrow)
+        : rows(size_t(slots), INT32_MIN), planes(slots * words), narrow(narrow) {}
+    std::vector<int32_t> rows;
+    std::vector<uint32_t> planes;
+    bool narrow;  // every sum is small enough to divide in floats
+};
+
+// The vector path: every output row of [first, end), each from its rows' column sums.
 [[gnu::always_inline]] inline bool SmoothRows(int32_t first, int32_t end, RowReader& in,
-                                              RowWriter& out, const AxisTaps& cols,
+                                              RowWriter& out, const LaneTaps& cols,
                                               const AxisTaps& rows, int32_t h, int32_t kh,
-                                              int32_t kw, std::vector<uint32_t>& sums) {
-    const int32_t c0 = cols.lowest, span = cols.highest - cols.lowest + 1;
-    const size_t stride = size_t(span);
+                                              int32_t kw, SummedRows& cache) {
+    const bool narrow = cache.narrow;
+    const size_t stride = size_t(cols.width), words = 5 * stride;
+    const size_t slots = cache.rows.size();
+    std::vector<const uint32_t*> taps;
     for (int32_t r = first; r < end; ++r) {
         const int32_t o = kh - 1 - r;
-        std::fill(sums.begin(), sums.end(), 0u);
+        taps.clear();
+        // Taps in stored-row order, so the reader's window only moves forward.
         for (int32_t k = rows.start[size_t(o) + 1] - 1; k >= rows.start[size_t(o)]; --k) {
-            const uint8_t* s = in.Row(uint32_t(h - 1 - rows.index[size_t(k)]));
-            if (!s) return false;
-            AddRowTap(s + 4 * size_t(c0), span, rows.weight[size_t(k)], rows.alpha[size_t(k)] != 0,
-                      sums.data(), stride);
+            const int32_t row = h - 1 - rows.index[size_t(k)];
+            const size_t slot = size_t(row) % slots;
+            uint32_t* planes = cache.planes.data() + slot * words;
+            if (cache.rows[slot] != row) {
+                const uint8_t* s = in.Row(uint32_t(row));
+                if (!s) return false;
+                SumColumnTaps(cols, s + 4 * size_t(cols.lowest), planes);
+                cache.rows[slot] = row;
+            }
+            taps.push_back(planes);
         }
-        uint8_t* d = out.Row(uint32_t(r));
+        uint32_t* d = reinterpret_cast<uint32_t*>(out.Row(uint32_t(r)));
         if (!d) return false;
-        FinishRow(cols, c0, rows.alphaCount[size_t(o)], sums.data(), stride, kw, d);
+        const uint32_t rowAlphas = rows.alphaCount[size_t(o)];
+        for (int32_t x = 0; x < kw; x += kLanes) {
+            V8u b{}, g{}, red{}, wsum{}, a{};
+            for (size_t k = 0; k < taps.size(); ++k) {
+                const size_t tap = size_t(rows.start[size_t(o) + 1]) - 1 - k;
+                const uint32_t wy = rows.weight[tap];
+                const uint32_t* p = taps[k] + x;
+                b += wy * Load8(p);
+                g += wy * Load8(p + stride);
+                red += wy * Load8(p + 2 * stride);
+                wsum += wy * Load8(p + 3 * stride);
+                if (rows.alpha[tap]) a += Load8(p + 4 * stride);
+            }
+            const V8u alphaDiv = rowAlphas * Load8(cols.alphaCount.data() + x);
+            const V8u words8 = narrow ? Words<V8f>(b, g, red, wsum, a, alphaDiv)
+                                      : Words<V8d>(b, g, red, wsum, a, alphaDiv);
+            if (x + kLanes <= kw)
+                std::memcpy(d + x, &words8, sizeof words8);
+            else
+                std::memcpy(d + x, &words8, 4 * size_t(kw - x));
+        }
     }
     return true;
 }
 
-using SmoothRowsFn = bool (*)(int32_t, int32_t, RowReader&, RowWriter&, const AxisTaps&,
-                              const AxisTaps&, int32_t, int32_t, int32_t, std::vector<uint32_t>&);
+using SmoothRowsFn = bool (*)(int32_t, int32_t, RowReader&, RowWriter&, const LaneTaps&,
+                              const AxisTaps&, int32_t, int32_t, int32_t, SummedRows&);
 
 __attribute__((target("arch=x86-64-v4"))) bool SmoothRowsV4(
-    int32_t first, int32_t end, RowReader& in, RowWriter& out, const AxisTaps& cols,
-    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw, std::vector<uint32_t>& sums) {
+    int32_t first, int32_t end, RowReader& in, RowWriter& out, const LaneTaps& cols,
+    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw, SummedRows& sums) {
     return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
 }
 __attribute__((target("avx2"))) bool SmoothRowsAvx2(int32_t first, int32_t end, RowReader& in,
-                                                    RowWriter& out, const AxisTaps& cols,
+                                                    RowWriter& out, const LaneTaps& cols,
                                                     const AxisTaps& rows, int32_t h, int32_t kh,
-                                                    int32_t kw, std::vector<uint32_t>& sums) {
+                                                    int32_t kw, SummedRows& sums) {
     return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
 }
-bool SmoothRowsBase(int32_t first, int32_t end, RowReader& in, RowWriter& out, const AxisTaps& cols,
-                    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw,
-                    std::vector<uint32_t>& sums) {
+bool SmoothRowsBase(int32_t first, int32_t end, RowReader& in, RowWriter& out, const LaneTaps& cols,
+                    const AxisTaps& rows, int32_t h, int32_t kh, int32_t kw, SummedRows& sums) {
     return SmoothRows(first, end, in, out, cols, rows, h, kh, kw, sums);
 }
 
@@ -372,8 +423,10 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
     const int32_t w = src.Width(), h = src.Height(), kw = kept.Width(), kh = kept.Height();
     const AxisTaps cols = BuildTaps(kept.left - full.left, kw, sx, w);
     const AxisTaps rows = BuildTaps(kept.top - full.top, kh, sy, h);
-    // The vector path sums in 32 bits: every sum is below 256 x the column and row weights.
-    const bool small = MostWeight(cols) * MostWeight(rows) < (uint64_t(1) << 23);
+    // The vector path sums in 32 bits and divides in floats or doubles: every sum and divisor
+    // together stay below 257 x the most weight an output pixel gathers.
+    const uint64_t weight = MostWeight(cols) * MostWeight(rows);
+    const bool small = weight < (uint64_t(1) << 23);
     if (arithmetic == ResampleArithmetic::Best) arithmetic = BestResampleArithmetic();
     if (arithmetic == ResampleArithmetic::Plain || !small ||
         !ResampleArithmeticAvailable(arithmetic))
@@ -381,10 +434,14 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
     const SmoothRowsFn fn = arithmetic == ResampleArithmetic::V4     ? SmoothRowsV4
                             : arithmetic == ResampleArithmetic::Avx2 ? SmoothRowsAvx2
                                                                      : SmoothRowsBase;
-    const size_t span = size_t(cols.highest - cols.lowest + 1);
+    const LaneTaps lanes = LayTaps(cols, kw);
+    // An output row reads at most this many rows, each summed once for all that read it.
+    int32_t rowTaps = 0;
+    for (int32_t o = 0; o < kh; ++o)
+        rowTaps = std::max(rowTaps, rows.start[size_t(o) + 1] - rows.start[size_t(o)]);
     return InRowBands(src, dst, [&](int32_t first, int32_t end, RowReader& in, RowWriter& out) {
-        std::vector<uint32_t> sums(5 * span);
-        return fn(first, end, in, out, cols, rows, h, kh, kw, sums);
+        SummedRows sums(rowTaps + 1, 5 * size_t(lanes.width), 257 * weight < (uint64_t(1) << 23));
+        return fn(first, end, in, out, lanes, rows, h, kh, kw, sums);
     });
 }
 
