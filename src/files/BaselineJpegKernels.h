@@ -78,25 +78,38 @@ ZELVO_JPEG_BODY void TransformBody(const float* plane, size_t planeWidth, const 
     }
 }
 
+// A block's codes go out in pairs, the DC with the first AC.
 ZELVO_JPEG_BODY void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
     const int diff = std::clamp(coef[0] - c.previousDc, -DcTable::kMax, DcTable::kMax);
     c.previousDc = coef[0];
-    BitWriter::Put(w, c.dc->entry[diff + DcTable::kMax]);
+    BitWriter::Add(w, c.dc->entry[diff + DcTable::kMax]);
     // Locals: every byte the coder stores could otherwise alias them.
     const AcTable* ac = c.ac;
-    const uint64_t* entries = &ac->entry[0][0];
+    const uint64_t* entries = &ac->entry[0][0] + 1024;
     uint64_t nonzero = NonzeroMask(coef) & ~uint64_t(1);
     int64_t last = 0;
-    while (nonzero) {
+    // The code of the next nonzero value, after the runs of 16 zeros before it (each sent on
+    // its own, the pending codes first).
+    auto next = [&]() {
         const int64_t k = __builtin_ctzll(nonzero);
         nonzero &= nonzero - 1;
         int64_t run = k - last - 1;
         last = k;
-        if (__builtin_expect(run > 15, 0))
+        if (__builtin_expect(run > 15, 0)) {
+            BitWriter::Commit(w);
             for (; run > 15; run -= 16) BitWriter::Put(w, ac->zeroRun);
-        BitWriter::Put(w, entries[(run << 11) + 1024 + coef[k]]);
+        }
+        return entries[(run << 11) + coef[k]];
+    };
+    for (;;) {
+        if (!nonzero) break;
+        BitWriter::Add(w, next());
+        BitWriter::Commit(w);
+        if (!nonzero) break;
+        BitWriter::Add(w, next());
     }
-    if (last < 63) BitWriter::Put(w, ac->endOfBlock);
+    if (last < 63) BitWriter::Add(w, ac->endOfBlock);
+    BitWriter::Commit(w);
 }
 
 // The blocks of one group, pixel by pixel the three components.

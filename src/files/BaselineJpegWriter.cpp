@@ -114,7 +114,7 @@ constexpr int kMaxLanes = 16;
 // pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
 struct BitCursor {
     uint64_t bits;
-    int count;
+    uint64_t count;
     uint8_t* at;
 };
 
@@ -137,11 +137,11 @@ public:
         Bytes(b, 2);
     }
     // The bit state for coding one group of blocks into the raw area.
-    BitCursor Take() { return {m_bits, m_count, m_raw}; }
+    BitCursor Take() { return {m_bits, uint64_t(m_count), m_raw}; }
     // Stuffs the group's bytes into the buffer.
     void Give(const BitCursor& c) {
         m_bits = c.bits;
-        m_count = c.count;
+        m_count = int(c.count);
         uint8_t* out = m_buffer.data() + m_at;
         const uint8_t* p = m_raw;
         // Sixteen bytes at a time; only those holding a 0xFF go byte by byte (the buffer's
@@ -169,8 +169,7 @@ public:
     // Pads the last byte with one bits and sends out what is left.
     void FlushBits() {
         BitCursor c = Take();
-        if (c.count)
-            Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | uint64_t(8 - c.count));
+        if (c.count) Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | (8 - c.count));
         Give(c);
     }
     bool Finish() {
@@ -180,16 +179,24 @@ public:
     }
     bool Ok() const { return m_ok; }
 
-    // `code` holds up to 27 bits at its top and their number in its low six bits. No branch:
-    // eight bytes are stored every time and the cursor moves by the whole ones.
-    static inline __attribute__((always_inline)) void Put(BitCursor& c, uint64_t code) {
+    // `code` holds up to 27 bits at its top and their number in its low six bits. Add leaves
+    // them pending; at most two codes may be pending (with the eight bits that can be left
+    // over, 61 bits) before Commit. No branch: Commit stores eight bytes every time and moves
+    // the cursor by the whole ones.
+    static inline __attribute__((always_inline)) void Add(BitCursor& c, uint64_t code) {
         c.bits |= (code & ~uint64_t(63)) >> c.count;
-        c.count += int(code & 63);
+        c.count += code & 63;
+    }
+    static inline __attribute__((always_inline)) void Commit(BitCursor& c) {
         const uint64_t big = __builtin_bswap64(c.bits);
         std::memcpy(c.at, &big, 8);
         c.at += c.count >> 3;
-        c.bits <<= c.count & ~7;
+        c.bits <<= c.count & 56;
         c.count &= 7;
+    }
+    static inline __attribute__((always_inline)) void Put(BitCursor& c, uint64_t code) {
+        Add(c, code);
+        Commit(c);
     }
 
 private:
