@@ -140,9 +140,11 @@ void BM_ReduceNoise(benchmark::State& s) {
         s, [kind](HistoryManager& h) { return ApplyReduceNoise(h, kind); }, 1);
 }
 
-// The channel lookup alone on one row of the picture, in cache, on each path the CPU has.
+// The channel lookup alone on one row of the picture, in cache, on each path the CPU has, with
+// three tables (Color Balance) and with one (Levels, Curves).
 void BM_TableLookupRow(benchmark::State& s) {
     const auto path = TableLookupPath(s.range(0));
+    const bool shared = s.range(1) != 0;
     if (!TableLookupPathRuns(path)) {
         s.SkipWithError("the CPU lacks this path");
         return;
@@ -154,7 +156,8 @@ void BM_TableLookupRow(benchmark::State& s) {
     std::vector<uint32_t> row(static_cast<size_t>(kWidth)), out(row.size());
     for (int32_t x = 0; x < kWidth; ++x) row[size_t(x)] = PicturePixel(x, 7, x % 16);
     for (auto _ : s) {
-        ChannelTableRunOn(path, row.data(), tb.data(), tg.data(), tr.data(), out.data(), kWidth);
+        ChannelTableRunOn(path, row.data(), tb.data(), shared ? tb.data() : tg.data(),
+                          shared ? tb.data() : tr.data(), out.data(), kWidth);
         benchmark::DoNotOptimize(out.data());
     }
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
@@ -206,8 +209,10 @@ void BM_ImageMagickBlur(benchmark::State& s) {
 
 BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TableLookupRow)
-    ->ArgName("path")
-    ->DenseRange(int(TableLookupPath::Scalar), int(TableLookupPath::Avx512Vbmi));
+    ->ArgsProduct({benchmark::CreateDenseRange(int(TableLookupPath::Scalar),
+                                               int(TableLookupPath::Avx512Vbmi), 1),
+                   {0, 1}})
+    ->ArgNames({"path", "shared"});
 BENCHMARK(BM_Invert)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

@@ -52,14 +52,21 @@ __attribute__((target("avx2"))) void TableRunAvx2(const uint32_t* src, const uin
 
 // Sixteen pixels at a time. A 128-entry byte lookup is one two-register permute that reads the
 // index's low seven bits; a 256-entry table is two of them, one for each value of the high bit.
-// Each of the six half-table lookups rewrites only its channel's bytes whose high bit selects
-// that half, and keeps every other byte of its index register: so each byte is still the
-// source's when its own lookup reads it, and A is never touched.
+// Each half-table lookup rewrites only the bytes of its channels whose high bit selects that
+// half, and keeps every other byte of its index register: so each byte is still the source's
+// when its own lookup reads it, and A is never touched. With one table for B, G and R (Levels,
+// Curves, Brightness/Contrast) two lookups serve all three channels.
+template <bool kShared>
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookupVbmi(
     const __m512i (&t)[3][4], __m512i x) {
     constexpr __mmask64 kB = 0x1111111111111111ull, kG = kB << 1, kR = kB << 2;
     const __mmask64 high = _mm512_movepi8_mask(x);
     __m512i r = x;
+    if constexpr (kShared) {
+        constexpr __mmask64 kBgr = kB | kG | kR;
+        r = _mm512_mask2_permutex2var_epi8(t[0][0], r, _kandn_mask64(high, kBgr), t[0][1]);
+        return _mm512_mask2_permutex2var_epi8(t[0][2], r, _kand_mask64(high, kBgr), t[0][3]);
+    }
     r = _mm512_mask2_permutex2var_epi8(t[0][0], r, _kandn_mask64(high, kB), t[0][1]);
     r = _mm512_mask2_permutex2var_epi8(t[0][2], r, _kand_mask64(high, kB), t[0][3]);
     r = _mm512_mask2_permutex2var_epi8(t[1][0], r, _kandn_mask64(high, kG), t[1][1]);
@@ -67,6 +74,22 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i LookupVbmi
     r = _mm512_mask2_permutex2var_epi8(t[2][0], r, _kandn_mask64(high, kR), t[2][1]);
     r = _mm512_mask2_permutex2var_epi8(t[2][2], r, _kand_mask64(high, kR), t[2][3]);
     return r;
+}
+
+template <bool kShared>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TableLoopVbmi(const __m512i (&t)[3][4],
+                                                                          const uint32_t* src,
+                                                                          uint32_t* dst,
+                                                                          int32_t n) {
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        _mm512_storeu_si512(dst + i, LookupVbmi<kShared>(t, _mm512_loadu_si512(src + i)));
+    if (i < n) {
+        // The last few pixels through masked loads and stores, which touch no word past n.
+        const __mmask16 rest = __mmask16((1u << (n - i)) - 1);
+        _mm512_mask_storeu_epi32(dst + i, rest,
+                                 LookupVbmi<kShared>(t, _mm512_maskz_loadu_epi32(rest, src + i)));
+    }
 }
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TableRunVbmi(const uint32_t* src,
@@ -78,15 +101,10 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TableRunVbmi(const u
     const uint8_t* tables[3] = {tb, tg, tr};
     for (int c = 0; c < 3; ++c)
         for (int q = 0; q < 4; ++q) t[c][q] = _mm512_loadu_si512(tables[c] + 64 * q);
-    int32_t i = 0;
-    for (; i + 16 <= n; i += 16)
-        _mm512_storeu_si512(dst + i, LookupVbmi(t, _mm512_loadu_si512(src + i)));
-    if (i < n) {
-        // The last few pixels through masked loads and stores, which touch no word past n.
-        const __mmask16 rest = __mmask16((1u << (n - i)) - 1);
-        _mm512_mask_storeu_epi32(dst + i, rest,
-                                 LookupVbmi(t, _mm512_maskz_loadu_epi32(rest, src + i)));
-    }
+    if (std::memcmp(tb, tg, 256) == 0 && std::memcmp(tb, tr, 256) == 0)
+        TableLoopVbmi<true>(t, src, dst, n);
+    else
+        TableLoopVbmi<false>(t, src, dst, n);
 }
 
 TableLookupPath FastestTableLookup() {

@@ -54,36 +54,40 @@ TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
 }
 
 // Every lookup path the CPU has, against the three lookups written out: every value on every
-// channel (each channel through its own table, A any byte), runs of every length around the
-// vector widths, out of place at an odd start and in place.
+// channel (each channel through its own table, then all through one, A any byte), runs of every
+// length around the vector widths, out of place at an odd start and in place.
 TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
     std::mt19937 rng(7);
-    std::array<std::array<uint8_t, 256>, 3> t;
-    for (auto& table : t)
+    using Tables = std::array<std::array<uint8_t, 256>, 3>;
+    Tables own;
+    for (auto& table : own)
         for (uint8_t& e : table) e = uint8_t(rng());
+    const Tables shared = {own[1], own[1], own[1]};
     constexpr int32_t kMost = 256 * 3 + 19;
     std::vector<uint32_t> src(kMost + 1), want(kMost + 1);
-    for (int32_t i = 0; i <= kMost; ++i) {
+    for (int32_t i = 0; i <= kMost; ++i)
         src[size_t(i)] = MakePixel(i & 255, (i * 7 + 3) & 255, (i * 131 + 5) & 255, (i * 11) & 255);
-        const uint32_t p = src[size_t(i)];
-        want[size_t(i)] =
-            MakePixel(t[0][size_t(ChB(p))], t[1][size_t(ChG(p))], t[2][size_t(ChR(p))], ChA(p));
-    }
-    for (TableLookupPath path :
-         {TableLookupPath::Scalar, TableLookupPath::Avx2, TableLookupPath::Avx512Vbmi}) {
-        if (!TableLookupPathRuns(path)) continue;
-        for (int32_t n : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 256, 257, kMost}) {
-            const std::string at = "path " + std::to_string(int(path)) + " n " + std::to_string(n);
-            // A guard word after the run must stay as it was.
-            std::vector<uint32_t> out(size_t(n) + 1, 0xdeadbeefu);
-            ChannelTableRunOn(path, src.data() + 1, t[0].data(), t[1].data(), t[2].data(),
-                              out.data(), n);
-            ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, want.begin() + 1)) << at;
-            EXPECT_EQ(out[size_t(n)], 0xdeadbeefu) << at;
-            std::vector<uint32_t> inPlace(src.begin(), src.begin() + n);
-            ChannelTableRunOn(path, inPlace.data(), t[0].data(), t[1].data(), t[2].data(),
-                              inPlace.data(), n);
-            ASSERT_TRUE(std::equal(inPlace.begin(), inPlace.end(), want.begin())) << at;
+    for (const Tables* t : {static_cast<const Tables*>(&own), &shared}) {
+        const uint8_t *tb = (*t)[0].data(), *tg = (*t)[1].data(), *tr = (*t)[2].data();
+        for (int32_t i = 0; i <= kMost; ++i) {
+            const uint32_t p = src[size_t(i)];
+            want[size_t(i)] = MakePixel(tb[ChB(p)], tg[ChG(p)], tr[ChR(p)], ChA(p));
+        }
+        for (TableLookupPath path :
+             {TableLookupPath::Scalar, TableLookupPath::Avx2, TableLookupPath::Avx512Vbmi}) {
+            if (!TableLookupPathRuns(path)) continue;
+            for (int32_t n : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 256, 257, kMost}) {
+                const std::string at = "path " + std::to_string(int(path)) + " n " +
+                                       std::to_string(n) + (t == &own ? " own" : " shared");
+                // A guard word after the run must stay as it was.
+                std::vector<uint32_t> out(size_t(n) + 1, 0xdeadbeefu);
+                ChannelTableRunOn(path, src.data() + 1, tb, tg, tr, out.data(), n);
+                ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, want.begin() + 1)) << at;
+                EXPECT_EQ(out[size_t(n)], 0xdeadbeefu) << at;
+                std::vector<uint32_t> inPlace(src.begin(), src.begin() + n);
+                ChannelTableRunOn(path, inPlace.data(), tb, tg, tr, inPlace.data(), n);
+                ASSERT_TRUE(std::equal(inPlace.begin(), inPlace.end(), want.begin())) << at;
+            }
         }
     }
 }
