@@ -112,11 +112,15 @@ ZELVO_JPEG_BODY void EncodeBlock(BitCursor& w, const int16_t* coef, Component& c
     BitWriter::Commit(w);
 }
 
+// Codes one block: EncodeBlock, or where the instruction set allows a faster way that falls
+// back to it; defined after this file.
+ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c);
+
 // The blocks of one group, pixel by pixel the three components.
 BitCursor Encode(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
                  Component* comps) {
     for (int lane = 0; lane < lanes; ++lane)
-        for (int c = 0; c < 3; ++c) EncodeBlock(cursor, coef[c][lane], comps[c]);
+        for (int c = 0; c < 3; ++c) CodeBlock(cursor, coef[c][lane], comps[c]);
     return cursor;
 }
 

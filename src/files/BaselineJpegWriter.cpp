@@ -360,6 +360,10 @@ ZELVO_JPEG_BODY uint64_t NonzeroMask(const int16_t* coef) {
 
 #include "files/BaselineJpegKernels.h"
 
+ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
+    EncodeBlock(w, coef, c);
+}
+
 }  // namespace plain
 
 #if defined(__x86_64__)
@@ -439,6 +443,10 @@ using plain::NonzeroMask;
 
 #include "files/BaselineJpegKernels.h"
 
+ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
+    EncodeBlock(w, coef, c);
+}
+
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -492,6 +500,95 @@ ZELVO_JPEG_BODY uint64_t NonzeroMask(const int16_t* coef) {
 }
 
 #include "files/BaselineJpegKernels.h"
+
+// Lane i of a 32-lane shift table: i - step, or 0 where that is negative (those lanes are
+// masked off).
+struct ShiftIndexes {
+    alignas(64) uint16_t iota[2][32];
+    alignas(64) uint16_t back[6][32];   // steps 1, 2, 4, 8, 16 and lane 31 everywhere
+    alignas(64) uint16_t joinBack[32];  // of two halves: lane 0 takes the first's lane 31
+    ShiftIndexes() {
+        for (int i = 0; i < 32; ++i) {
+            iota[0][i] = uint16_t(i);
+            iota[1][i] = uint16_t(32 + i);
+            for (int s = 0; s < 5; ++s) back[s][i] = uint16_t(i >= (1 << s) ? i - (1 << s) : 0);
+            back[5][i] = 31;
+            joinBack[i] = uint16_t(i == 0 ? 31 : 32 + i - 1);
+        }
+    }
+};
+
+ZELVO_JPEG_BODY __m512i Load(const uint16_t* p) {
+    return _mm512_load_si512(p);
+}
+
+// The runs of zeros come from a prefix maximum of the nonzero values' positions over the
+// block, and the nonzero values' table indexes are packed together, so the coding loop only
+// loads; a block with a run of 16 zeros or more takes the scalar way.
+ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) {
+    static const ShiftIndexes kIdx;
+    const __m512i low = _mm512_loadu_si512(coef), high = _mm512_loadu_si512(coef + 32);
+    const __mmask32 nzLow = _mm512_test_epi16_mask(low, low) & ~__mmask32(1);
+    const __mmask32 nzHigh = _mm512_test_epi16_mask(high, high);
+    // The DC's position 0 stands for "no value yet".
+    __m512i pLow = _mm512_maskz_mov_epi16(nzLow, Load(kIdx.iota[0]));
+    __m512i pHigh = _mm512_maskz_mov_epi16(nzHigh, Load(kIdx.iota[1]));
+    for (int s = 0; s < 5; ++s) {
+        const __mmask32 keep = ~__mmask32((1u << (1 << s)) - 1);
+        const __m512i back = Load(kIdx.back[s]);
+        pLow = _mm512_max_epu16(pLow, _mm512_maskz_permutexvar_epi16(keep, back, pLow));
+        pHigh = _mm512_max_epu16(pHigh, _mm512_maskz_permutexvar_epi16(keep, back, pHigh));
+    }
+    pHigh = _mm512_max_epu16(pHigh, _mm512_permutexvar_epi16(Load(kIdx.back[5]), pLow));
+    // The last nonzero position before each one.
+    const __m512i before = _mm512_set1_epi16(1);
+    const __m512i prevLow = _mm512_maskz_permutexvar_epi16(~__mmask32(1), Load(kIdx.back[0]), pLow);
+    const __m512i prevHigh = _mm512_permutex2var_epi16(pLow, Load(kIdx.joinBack), pHigh);
+    const __m512i runLow = _mm512_sub_epi16(_mm512_sub_epi16(Load(kIdx.iota[0]), prevLow), before);
+    const __m512i runHigh =
+        _mm512_sub_epi16(_mm512_sub_epi16(Load(kIdx.iota[1]), prevHigh), before);
+    const __m512i fifteen = _mm512_set1_epi16(15);
+    if (_mm512_mask_cmpgt_epu16_mask(nzLow, runLow, fifteen) |
+        _mm512_mask_cmpgt_epu16_mask(nzHigh, runHigh, fifteen)) {
+        EncodeBlock(w, coef, c);
+        return;
+    }
+    // run x 2048 + value + 1024 stays below 2^15.
+    const __m512i offset = _mm512_set1_epi16(1024);
+    const __m512i index[2] = {
+        _mm512_add_epi16(_mm512_add_epi16(_mm512_slli_epi16(runLow, 11), low), offset),
+        _mm512_add_epi16(_mm512_add_epi16(_mm512_slli_epi16(runHigh, 11), high), offset)};
+    const __mmask32 nz[2] = {nzLow, nzHigh};
+    alignas(64) uint32_t list[64 + 16];
+    int count = 0;
+    for (int half = 0; half < 2; ++half)
+        for (int quarter = 0; quarter < 2; ++quarter) {
+            __m256i part;
+            std::memcpy(&part, reinterpret_cast<const char*>(&index[half]) + 32 * quarter, 32);
+            const __mmask16 mask = __mmask16(nz[half] >> (16 * quarter));
+            _mm512_storeu_si512(list + count, _mm512_maskz_compress_epi32(
+                                                  mask, _mm512_maskz_cvtepu16_epi32(0xFFFF, part)));
+            count += __builtin_popcount(mask);
+        }
+
+    const int diff = std::clamp(coef[0] - c.previousDc, -DcTable::kMax, DcTable::kMax);
+    c.previousDc = coef[0];
+    BitWriter::Add(w, c.dc->entry[diff + DcTable::kMax]);
+    const AcTable* ac = c.ac;
+    const uint64_t* entries = &ac->entry[0][0];
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        BitWriter::Add(w, entries[list[i]]);
+        BitWriter::Commit(w);
+        BitWriter::Add(w, entries[list[i + 1]]);
+    }
+    if (i < count) {
+        BitWriter::Add(w, entries[list[i]]);
+        BitWriter::Commit(w);
+    }
+    if (!(nzHigh >> 31)) BitWriter::Add(w, ac->endOfBlock);
+    BitWriter::Commit(w);
+}
 
 }  // namespace avx512
 #pragma GCC pop_options
