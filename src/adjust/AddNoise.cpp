@@ -1,12 +1,69 @@
 // Filter > Add Noise...: each pixel may take a colour of a small palette (or a grey),
 // weighted by the amount. All draws come from the C runtime's rand(), one per pixel, row by
 // row.
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <cstring>
 
 #include "adjust/Filters.h"
 
 namespace zelvo {
+
+namespace {
+
+// The C runtime's rand() sequence without its lock taken once per number. glibc's rand() is
+// random(): its state is lent to a private generator of the same algorithm (random_r) and
+// handed back advanced, so the next rand() goes on where these draws stopped. Where a step
+// fails the draws are plain rand() calls.
+class RandDraws {
+public:
+    RandDraws() {
+        if (initstate_r(1, m_own, sizeof m_own, &m_data) != 0) return;
+        m_global = initstate(1, m_spare, sizeof m_spare);
+        if (!m_global) return;
+        if (setstate_r(m_global, &m_data) != 0) {
+            setstate(m_global);
+            m_global = nullptr;
+        }
+    }
+    ~RandDraws() {
+        if (!m_global) return;
+        // Leaving the lent state notes in it where the draws stopped.
+        setstate_r(m_own, &m_data);
+        setstate(m_global);
+    }
+    RandDraws(const RandDraws&) = delete;
+    RandDraws& operator=(const RandDraws&) = delete;
+
+    int Next() {
+        if (!m_global) return std::rand();
+        int32_t v = 0;
+        random_r(&m_data, &v);
+        return v;
+    }
+
+private:
+    alignas(8) char m_own[128];
+    alignas(8) char m_spare[128];
+    random_data m_data{};
+    char* m_global = nullptr;
+};
+
+void DrawNoise(RandDraws& draws, uint32_t* line, int32_t width, bool mono) {
+    for (int32_t x = 0; x < width; ++x) {
+        line[x] = 0;
+        if (mono) {
+            const int n = draws.Next() % 11;
+            if (n < 10) line[x] = MakePixel(26 * n, 26 * n, 26 * n, 1);
+        } else {
+            const int n = draws.Next() % 150;
+            if (n < 125) line[x] = NoisePaletteColour(n) | 1u << 24;
+        }
+    }
+}
+
+}  // namespace
 
 uint32_t NoisePaletteColour(int32_t index) {
     static const int kSteps[5] = {0, 64, 128, 192, 255};
@@ -15,22 +72,15 @@ uint32_t NoisePaletteColour(int32_t index) {
 }
 
 void DrawNoiseRow(uint32_t* line, int32_t width, bool mono) {
-    for (int32_t x = 0; x < width; ++x) {
-        line[x] = 0;
-        if (mono) {
-            const int n = std::rand() % 11;
-            if (n < 10) line[x] = MakePixel(26 * n, 26 * n, 26 * n, 1);
-        } else {
-            const int n = std::rand() % 150;
-            if (n < 125) line[x] = NoisePaletteColour(n) | 1u << 24;
-        }
-    }
+    RandDraws draws;
+    DrawNoise(draws, line, width, mono);
 }
 
 std::vector<uint32_t> DrawNoiseField(int32_t width, int32_t height, bool mono) {
     std::vector<uint32_t> field(size_t(width) * size_t(height), 0);
+    RandDraws draws;
     for (int32_t row = 0; row < height; ++row)
-        DrawNoiseRow(&field[size_t(height - 1 - row) * size_t(width)], width, mono);
+        DrawNoise(draws, &field[size_t(height - 1 - row) * size_t(width)], width, mono);
     return field;
 }
 
@@ -52,12 +102,13 @@ int ApplyAddNoise(HistoryManager& history, int32_t amount, bool mono) {
     const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
     StrengthRows strength(lm, b.left, w);
     std::vector<uint32_t> noise(static_cast<size_t>(w));
+    RandDraws draws;
     // The draws go row by row in stored order, as the field of the preview is drawn.
     return RunRowFilter(history, "Add Noise", b, false, [&](int32_t row, uint32_t* out) {
         const uint8_t* line = src->Row(uint32_t(row));
         if (!line) return false;
         std::memcpy(out, line, 4 * size_t(w));
-        DrawNoiseRow(noise.data(), w, mono);
+        DrawNoise(draws, noise.data(), w, mono);
         const uint8_t* s = strength.Row(b.bottom - 1 - row);
         for (int32_t x = 0; x < w; ++x)
             out[x] = NoisePixel(out[x], noise[size_t(x)], amount, s ? s[x] : 100);

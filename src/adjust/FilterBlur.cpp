@@ -62,10 +62,10 @@ inline V8d Load8(const double* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void Store8(double* p, V8d v) {
+inline void Store8(double* p, const V8d& v) {
     std::memcpy(p, &v, sizeof v);
 }
-inline V8d ToDouble(V8u v) {
+inline V8d ToDouble(const V8u& v) {
     return __builtin_convertvector(V8i(v), V8d);
 }
 inline V8d Splat(double v) {
@@ -87,7 +87,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillTer
     for (; x + 8 <= w; x += 8) {
         const V8u p = Load8(px + x);
         const V8l on = __builtin_convertvector(V8i((p >> 24) != 0), V8l);
-        auto part = [&on](V8d v) { return V8d(V8l(v) & on); };
+        auto part = [&on](const V8d& v) { return V8d(V8l(v) & on); };
         Store8(b + x, part(w1v * ToDouble(p & 0xff)));
         Store8(g + x, part(w1v * ToDouble((p >> 8) & 0xff)));
         Store8(r + x, part(w1v * ToDouble((p >> 16) & 0xff)));

@@ -428,6 +428,30 @@ TEST_F(FiltersTest, AddNoiseDrawsOncePerPixelInStoredOrder) {
     });
 }
 
+// The draws are rand()'s own sequence and use it up: after the command (and after a preview
+// field) rand() goes on with the number that follows the last draw, for either kind of noise
+// and with a generator reseeded in between.
+TEST_F(FiltersTest, AddNoiseLeavesRandWhereItsDrawsStopped) {
+    AddPixelLayer({0, 0, 23, 9}, [](int x, int y) { return W_(x, y, 7, 100); });
+    const auto after = [](unsigned seed, size_t draws) {
+        std::srand(seed);
+        for (size_t i = 0; i < draws; ++i) std::rand();
+        return std::rand();
+    };
+    for (const bool mono : {false, true})
+        for (const unsigned seed : {1u, 12345u}) {
+            std::srand(seed);
+            ASSERT_EQ(ApplyAddNoise(*history, 40, mono), 1);
+            const int next = std::rand();
+            EXPECT_EQ(next, after(seed, 23 * 9)) << mono << " " << seed;
+            std::srand(seed + 1);
+            const std::vector<uint32_t> field = DrawNoiseField(17, 5, mono);
+            const int nextAfterField = std::rand();
+            EXPECT_EQ(nextAfterField, after(seed + 1, 17 * 5)) << mono << " " << seed;
+            ASSERT_EQ(field.size(), size_t(17 * 5));
+        }
+}
+
 TEST_F(FiltersTest, AddNoiseAmountZeroChangesNothingAndHundredGivesPaletteColours) {
     LayerPtr l = AddPixelLayer({0, 0, 20, 15}, [](int x, int y) { return W_(x, y, 33, 100); });
     std::srand(7);
