@@ -2,8 +2,13 @@
 // runs the same vector code as the release.
 #include "layers/BlendRuns.h"
 
+#include <array>
 #include <atomic>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace zelvo {
 
@@ -129,6 +134,76 @@ ZELVO_RUNS(Plain, )
 #if defined(__x86_64__)
 ZELVO_RUNS(Avx2, __attribute__((target("avx2"))))
 ZELVO_RUNS(Avx512, __attribute__((target("arch=x86-64-v4"))))
+
+#define ZELVO_VBMI __attribute__((target("arch=x86-64-v4,avx512vbmi")))
+
+// floor(x / 100) for x < 43691 in one high multiply: 41944 / 2^22 exceeds 1 / 100 by
+// 96 / (100 x 2^22), which adds less than 1 / 100 to any such quotient.
+ZELVO_VBMI inline __m512i Div100Short(__m512i x) {
+    return _mm512_srli_epi16(_mm512_mulhi_epu16(x, _mm512_set1_epi16(short(41944))), 6);
+}
+
+// floor(x / 100) for every 16-bit x.
+ZELVO_VBMI inline __m512i Div100(__m512i x) {
+    return _mm512_srli_epi16(
+        _mm512_mulhi_epu16(_mm512_srli_epi16(x, 2), _mm512_set1_epi16(short(5243))), 1);
+}
+
+// The byte of channel `c` of each of 32 pixels (128 bytes, two registers), as a byte index
+// into the pair in the low byte of each 16-bit lane.
+constexpr std::array<uint8_t, 64> ChannelIndex(int c) {
+    std::array<uint8_t, 64> t{};
+    for (int i = 0; i < 32; ++i) t[size_t(2 * i)] = uint8_t(4 * i + c);
+    return t;
+}
+alignas(64) constexpr std::array<uint8_t, 64> kChannel[4] = {ChannelIndex(0), ChannelIndex(1),
+                                                             ChannelIndex(2), ChannelIndex(3)};
+
+// BlendBody written out for 32 pixels a step: the compiler's version spends a third of its
+// instructions taking the channels apart, where one byte permute per channel does it. The
+// divisions by 100 of values known to stay below 43691 take one multiply fewer.
+ZELVO_VBMI uint32_t BlendVbmi(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov,
+                              uint16_t* b, uint16_t* g, uint16_t* r) {
+    const __m512i ib = _mm512_load_si512(kChannel[0].data());
+    const __m512i ig = _mm512_load_si512(kChannel[1].data());
+    const __m512i ir = _mm512_load_si512(kChannel[2].data());
+    const __m512i ia = _mm512_load_si512(kChannel[3].data());
+    const __mmask64 lowBytes = 0x5555555555555555ull;
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i hundred = _mm512_set1_epi16(100);
+    const __m512i op = _mm512_set1_epi16(short(opacity));
+    __mmask32 alive = 0;
+    int32_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m512i p0 = _mm512_loadu_si512(px + 4 * size_t(i));
+        const __m512i p1 = _mm512_loadu_si512(px + 4 * size_t(i) + 64);
+        const __m512i pb = _mm512_maskz_permutex2var_epi8(lowBytes, p0, ib, p1);
+        const __m512i pg = _mm512_maskz_permutex2var_epi8(lowBytes, p0, ig, p1);
+        const __m512i pr = _mm512_maskz_permutex2var_epi8(lowBytes, p0, ir, p1);
+        const __m512i pa = _mm512_maskz_permutex2var_epi8(lowBytes, p0, ia, p1);
+        const __m512i c = _mm512_loadu_si512(cov + i);
+        const __m512i k = _mm512_mullo_epi16(_mm512_max_epi16(c, zero), op);  // <= 10000
+        const __m512i kh = Div100Short(k);
+        const __m512i kl = _mm512_sub_epi16(k, _mm512_mullo_epi16(kh, hundred));
+        const __m512i y = _mm512_mullo_epi16(kh, pa);               // <= 25500
+        const __m512i z = Div100Short(_mm512_mullo_epi16(kl, pa));  // of <= 25245
+        const __m512i in = Div100Short(_mm512_add_epi16(y, z));     // of <= 25752
+        _mm512_storeu_si512(
+            b + i, _mm512_add_epi16(_mm512_loadu_si512(b + i), Div100(_mm512_mullo_epi16(in, pb))));
+        _mm512_storeu_si512(
+            g + i, _mm512_add_epi16(_mm512_loadu_si512(g + i), Div100(_mm512_mullo_epi16(in, pg))));
+        _mm512_storeu_si512(
+            r + i, _mm512_add_epi16(_mm512_loadu_si512(r + i), Div100(_mm512_mullo_epi16(in, pr))));
+        const __m512i left = _mm512_sub_epi16(c, in);
+        _mm512_storeu_si512(cov + i, left);
+        alive |= _mm512_cmpgt_epi16_mask(left, zero);
+    }
+    const uint32_t tail =
+        BlendBody(px + 4 * size_t(i), n - i, opacity, cov + i, b + i, g + i, r + i);
+    return uint32_t(alive != 0) | tail;
+}
+
+constexpr Runs kAvx512VbmiRuns = {BlendVbmi, StraightAvx512, PackedAvx512, WordsAvx512};
 #endif
 
 bool Has(RunLevel level) {
@@ -143,6 +218,8 @@ bool Has(RunLevel level) {
                    __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
                    __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
                    __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+        case RunLevel::Avx512Vbmi:
+            return Has(RunLevel::Avx512) && __builtin_cpu_supports("avx512vbmi");
 #endif
         default:
             return false;
@@ -150,9 +227,10 @@ bool Has(RunLevel level) {
 }
 
 int BestLevel() {
-    static const int best = Has(RunLevel::Avx512) ? int(RunLevel::Avx512)
-                            : Has(RunLevel::Avx2) ? int(RunLevel::Avx2)
-                                                  : int(RunLevel::Plain);
+    static const int best = Has(RunLevel::Avx512Vbmi) ? int(RunLevel::Avx512Vbmi)
+                            : Has(RunLevel::Avx512)   ? int(RunLevel::Avx512)
+                            : Has(RunLevel::Avx2)     ? int(RunLevel::Avx2)
+                                                      : int(RunLevel::Plain);
     return best;
 }
 
@@ -163,6 +241,7 @@ const Runs& Active() {
     int level = g_forced.load(std::memory_order_relaxed);
     if (level < 0) level = BestLevel();
 #if defined(__x86_64__)
+    if (level == int(RunLevel::Avx512Vbmi)) return kAvx512VbmiRuns;
     if (level == int(RunLevel::Avx512)) return kAvx512Runs;
     if (level == int(RunLevel::Avx2)) return kAvx2Runs;
 #endif

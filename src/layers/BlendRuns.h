@@ -27,7 +27,7 @@ void StraightRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_
 void FinishRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
                const uint16_t* r, uint8_t* out, int step);
 
-enum class RunLevel { Plain, Avx2, Avx512 };
+enum class RunLevel { Plain, Avx2, Avx512, Avx512Vbmi };
 bool RunLevelAvailable(RunLevel level);
 
 // The runs use `level` (one the CPU has) while it lives; set it before a pass starts.

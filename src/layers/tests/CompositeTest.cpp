@@ -388,7 +388,8 @@ TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
     EXPECT_TRUE(store->CheckStore());
 }
 
-const RunLevel kLevels[] = {RunLevel::Plain, RunLevel::Avx2, RunLevel::Avx512};
+const RunLevel kLevels[] = {RunLevel::Plain, RunLevel::Avx2, RunLevel::Avx512,
+                            RunLevel::Avx512Vbmi};
 
 // Every instruction-set level the CPU has against the rule in plain integers, over random runs
 // whose lengths leave tails past every vector width; unusual values included (alpha bytes
@@ -454,6 +455,42 @@ TEST(BlendRunsTest, EveryLevelMatchesThePlainRule) {
         }
     }
     EXPECT_GE(levels, 1);
+}
+
+// Every opacity, alpha byte and coverage a pixel can meet (all coverages at or below 0 act
+// alike), on every level the CPU has.
+TEST(BlendRunsTest, EveryLevelBlendsEveryOpacityAlphaAndCoverage) {
+    std::vector<uint32_t> px;
+    std::vector<int16_t> cov0;
+    for (int a = 0; a <= 255; ++a)
+        for (int c = -2; c <= 100; ++c) {
+            const int cv = c == -2 ? -255 : c;
+            px.push_back(uint32_t(a) << 24 | uint32_t(a * 7 + c + 2) % 256u << 16 |
+                         uint32_t(255 - a) << 8 | uint32_t(c * 5 + 10) % 256u);
+            cov0.push_back(int16_t(cv));
+        }
+    const size_t m = px.size();
+    for (int opacity = 0; opacity <= 100; ++opacity) {
+        std::vector<int16_t> wantCov(m);
+        std::vector<uint16_t> wantB(m), wantG(m), wantR(m);
+        for (size_t i = 0; i < m; ++i) {
+            const int in = opacity * int(px[i] >> 24) * std::max<int>(cov0[i], 0) / 10000;
+            wantCov[i] = int16_t(cov0[i] - in);
+            wantB[i] = uint16_t(7 + in * int(px[i] & 255) / 100);
+            wantG[i] = uint16_t(in * int((px[i] >> 8) & 255) / 100);
+            wantR[i] = uint16_t(999 + in * int((px[i] >> 16) & 255) / 100);
+        }
+        for (RunLevel level : kLevels) {
+            if (!RunLevelAvailable(level)) continue;
+            const ScopedRunLevel scoped(level);
+            std::vector<int16_t> cov = cov0;
+            std::vector<uint16_t> b(m, 7), g(m, 0), r(m, 999);
+            BlendRun(reinterpret_cast<const uint8_t*>(px.data()), int32_t(m), uint16_t(opacity),
+                     cov.data(), b.data(), g.data(), r.data());
+            ASSERT_TRUE(cov == wantCov && b == wantB && g == wantG && r == wantR)
+                << "level " << int(level) << " opacity " << opacity;
+        }
+    }
 }
 
 // The merge's finish divides in floating point: every sum a run can hold (0..1023) under every
