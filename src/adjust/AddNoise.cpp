@@ -50,17 +50,21 @@ private:
     char* m_global = nullptr;
 };
 
-void DrawNoise(RandDraws& draws, uint32_t* line, int32_t width, bool mono) {
-    for (int32_t x = 0; x < width; ++x) {
-        line[x] = 0;
-        if (mono) {
-            const int n = draws.Next() % 11;
-            if (n < 10) line[x] = MakePixel(26 * n, 26 * n, 26 * n, 1);
-        } else {
-            const int n = draws.Next() % 150;
-            if (n < 125) line[x] = NoisePaletteColour(n) | 1u << 24;
-        }
+// The noise word of each draw's remainder: a palette colour or grey with A = 1, or 0 (none).
+struct NoiseWords {
+    uint32_t colour[150] = {}, grey[11] = {};
+    NoiseWords() {
+        for (int n = 0; n < 125; ++n) colour[n] = NoisePaletteColour(n) | 1u << 24;
+        for (int n = 0; n < 10; ++n) grey[n] = MakePixel(26 * n, 26 * n, 26 * n, 1);
     }
+};
+
+void DrawNoise(RandDraws& draws, uint32_t* line, int32_t width, bool mono) {
+    static const NoiseWords words;
+    if (mono)
+        for (int32_t x = 0; x < width; ++x) line[x] = words.grey[draws.Next() % 11];
+    else
+        for (int32_t x = 0; x < width; ++x) line[x] = words.colour[draws.Next() % 150];
 }
 
 }  // namespace
@@ -99,7 +103,7 @@ int ApplyAddNoise(HistoryManager& history, int32_t amount, bool mono) {
     if (!layer) return 0;
     const Rect b = layer->Bounds();
     const int32_t w = layer->Width();
-    const std::unique_ptr<RowReader> src = LayerRowReader(*layer);
+    const std::unique_ptr<RowReader> src = LayerRowReader(*layer, BandWindowBytes(1));
     StrengthRows strength(lm, b.left, w);
     std::vector<uint32_t> noise(static_cast<size_t>(w));
     RandDraws draws;

@@ -122,19 +122,20 @@ int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& r
     const int32_t w = fresh->Width(), h = fresh->Height();
     bool ok = w == rect.Width() && h == rect.Height();
     {
-        // Written by pwrite from a bounded buffer: no page of the new block is mapped.
+        // Written by pwrite from a bounded buffer that stays in the core's cache: no page of
+        // the new block is mapped.
         RowWriter out(fresh->Store(), fresh->Block(), fresh->RowsOffset(), fresh->Stride(),
-                      uint32_t(h));
+                      uint32_t(h), BandWindowBytes(1));
         std::vector<uint32_t> line(size_t(std::max(w, 0)));
         int32_t stepped = 0;
         for (int32_t row = 0; ok && row < h; ++row) {
-            ok = fill(row, line.data());
-            uint8_t* dst = ok ? out.Row(uint32_t(row)) : nullptr;
-            if (!dst) {
-                ok = false;
-                break;
-            }
-            std::memcpy(dst, line.data(), 4 * size_t(w));
+            // Filled straight into the writer's row when it is word-aligned (a failed fill
+            // cancels the whole edit).
+            uint8_t* dst = out.Row(uint32_t(row));
+            const bool direct = dst && reinterpret_cast<uintptr_t>(dst) % 4 == 0;
+            ok = dst && fill(row, direct ? reinterpret_cast<uint32_t*>(dst) : line.data());
+            if (!ok) break;
+            if (!direct) std::memcpy(dst, line.data(), 4 * size_t(w));
             for (; progressSteps > 0 && stepped < int64_t(progressSteps) * (row + 1) / h; ++stepped)
                 AppFeedback().StepProgress();
         }
