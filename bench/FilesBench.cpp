@@ -18,7 +18,10 @@
 
 #include <jpeglib.h>
 
+#include "files/BaselineJpegWriter.h"
+#include "files/Codecs.h"
 #include "files/RasterFile.h"
+#include "files/SafeFile.h"
 
 extern char** environ;
 
@@ -99,6 +102,23 @@ void BM_Save(benchmark::State& state, Format f) {
             state.SkipWithError("save failed");
     SetRate(state);
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
+}
+
+// The own JPEG writer alone (quality 12) with each instruction set the CPU has, into a
+// temporary file that is never committed.
+void BM_SaveQ12Level(benchmark::State& state, JpegLevel level) {
+    if (!JpegLevelAvailable(level)) {
+        state.SkipWithError("the CPU lacks this instruction set");
+        return;
+    }
+    ScopedJpegLevel scoped(level);
+    const RasterImage& image = Photo(RowOrder::BottomUp);
+    for (auto _ : state) {
+        SafeFile file(Folder() + "level.jpg");
+        if (!file.Open() || !EncodeBaselineJpeg(file, image, JpegLibraryQuality(12)))
+            state.SkipWithError("save failed");
+    }
+    SetRate(state);
 }
 
 void BM_Open(benchmark::State& state, Format f) {
@@ -203,6 +223,13 @@ void Register() {
             ->Unit(benchmark::kMillisecond)
             ->Iterations(3);
     }
+    const std::pair<const char*, JpegLevel> levels[] = {
+        {"plain", JpegLevel::Plain}, {"avx2", JpegLevel::Avx2}, {"avx512", JpegLevel::Avx512}};
+    for (auto [name, level] : levels)
+        benchmark::RegisterBenchmark((std::string("SaveQ12Writer/") + name).c_str(),
+                                     BM_SaveQ12Level, level)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     benchmark::RegisterBenchmark("Reference/djpeg photo.jpg", BM_DjpegDecode)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3)
