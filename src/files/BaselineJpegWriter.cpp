@@ -481,16 +481,38 @@ ZELVO_JPEG_BODY void LoadBlocks(const float* plane, size_t planeWidth, F* v) {
     }
 }
 
+// Narrowed to 16 bits first (with saturation, as the packs of the other levels), then eight
+// by eight 16-bit transposes in each 128-bit half: blocks 0 to 7 in the low halves, 8 to 15
+// in the high ones.
 ZELVO_JPEG_BODY void StoreCoefs(const I* q, int k, int16_t (*coef)[64]) {
-    __m256 low[8], high[8];
-    for (int i = 0; i < 8; ++i) {
-        // Halves by copying: the extract intrinsics trip GCC 12's uninitialised-value warning.
-        std::memcpy(&low[i], &q[i], sizeof(__m256));
-        std::memcpy(&high[i], reinterpret_cast<const char*>(&q[i]) + sizeof(__m256),
-                    sizeof(__m256));
+    __m256i r[8], a[8], b[8];
+    for (int i = 0; i < 8; ++i) r[i] = _mm512_maskz_cvtsepi32_epi16(0xFFFF, __m512i(q[i]));
+    for (int i = 0; i < 8; i += 2) {
+        a[i] = _mm256_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm256_unpackhi_epi16(r[i], r[i + 1]);
     }
-    avx2::StoreCoefs8(low, k, coef);
-    avx2::StoreCoefs8(high, k, coef + 8);
+    for (int i = 0; i < 8; i += 4)
+        for (int j = 0; j < 2; ++j) {
+            b[i + 2 * j] = _mm256_unpacklo_epi32(a[i + j], a[i + j + 2]);
+            b[i + 2 * j + 1] = _mm256_unpackhi_epi32(a[i + j], a[i + j + 2]);
+        }
+    const __m256i high = _mm256_set1_epi16(1023), low = _mm256_set1_epi16(-1023);
+    for (int j = 0; j < 4; ++j)
+        for (int h = 0; h < 2; ++h) {
+            const __m256i block =
+                h ? _mm256_unpackhi_epi64(b[j], b[j + 4]) : _mm256_unpacklo_epi64(b[j], b[j + 4]);
+            const __m256i clamped = _mm256_max_epi16(_mm256_min_epi16(block, high), low);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef[2 * j + h] + k),
+                             _mm256_castsi256_si128(clamped));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(coef[2 * j + h + 8] + k),
+                             _mm256_extracti128_si256(clamped, 1));
+        }
+    // The DC value is kept whole; it is clamped only as a difference.
+    if (k == 0) {
+        alignas(32) int16_t dc[16];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(dc), r[0]);
+        for (int lane = 0; lane < 16; ++lane) coef[lane][0] = dc[lane];
+    }
 }
 
 ZELVO_JPEG_BODY uint64_t NonzeroMask(const int16_t* coef) {
