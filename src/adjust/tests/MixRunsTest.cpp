@@ -92,6 +92,39 @@ TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
     }
 }
 
+// Saturation's vector paths against its one-pixel rule: every value, every strength byte (0
+// keeps the pixel, past 100 overshoots) on random pixels and the corners of the cube, with runs
+// that end off the vector widths.
+TEST(SaturationRunTest, EveryPathGivesThePixelRuleForEveryValueAndStrength) {
+    std::mt19937 rng(11);
+    constexpr int32_t kRun = 256 * 24 + 7;
+    std::vector<uint32_t> src(kRun), out(kRun);
+    std::vector<uint8_t> strength(kRun);
+    for (int32_t i = 0; i < kRun; ++i) {
+        const uint32_t p = uint32_t(rng());
+        // Every eighth pixel a corner of the cube or a grey: clamped and unmoved channels.
+        src[size_t(i)] = i % 8 == 0 ? MakePixel((i >> 3) & 1 ? 255 : 0, (i >> 4) & 1 ? 255 : 0,
+                                                (i >> 5) & 1 ? 255 : 0, 100)
+                         : i % 8 == 1 ? MakePixel(i & 255, i & 255, i & 255, 7)
+                                      : p;
+        strength[size_t(i)] = uint8_t(i * 37 % 256);
+    }
+    bool ran = false;
+    for (SaturationPath path : {SaturationPath::Avx2, SaturationPath::Avx512}) {
+        if (!SaturationPathRuns(path)) continue;
+        ran = true;
+        for (int32_t value = -100; value <= 100; ++value)
+            for (int32_t n : {kRun, 3}) {
+                SaturationRunOn(path, value, src.data(), strength.data(), out.data(), n);
+                for (int32_t i = 0; i < n; ++i)
+                    ASSERT_EQ(out[size_t(i)],
+                              SaturationPixel(value, src[size_t(i)], strength[size_t(i)]))
+                        << "path " << int(path) << " value " << value << " pixel " << i;
+            }
+    }
+    if (!ran) GTEST_SKIP() << "the CPU has no vector path";
+}
+
 TEST(MixRunTest, StrengthsArePercentsFindsAnyByteOver100) {
     std::vector<uint8_t> s(37, 100);
     EXPECT_TRUE(StrengthsArePercents(s.data(), 37));
