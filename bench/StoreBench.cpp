@@ -241,6 +241,36 @@ void BM_NewLayerWrite(benchmark::State& state) {
 }
 BENCHMARK(BM_NewLayerWrite)->Arg(0)->Arg(1)->Arg(2)->Iterations(8)->Unit(benchmark::kMillisecond);
 
+// A new layer's block zero-filled on space a freed block leaves (what every new layer of a
+// session that has freed one pays before its pass writes it). Measured (CPU, loaded 2-core
+// virtual machine, ext4): through 2 MB mapped windows 316 to 363 ms, by pwrite 8.2 to 9.5 ms.
+void BM_ZeroReusedBlock(benchmark::State& state) {
+    FileDynamicStore& store = *Env().store;
+    const BlockHandle first = store.Allocate(kImageBytes);
+    if (!first) {
+        state.SkipWithError("no block");
+        return;
+    }
+    store.Fill(first, 0x33, false);
+    store.Free(first);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const BlockHandle h = store.Allocate(kImageBytes);
+        state.ResumeTiming();
+        if (!h) {
+            state.SkipWithError("no block");
+            break;
+        }
+        store.Fill(h, 0, false);
+        state.PauseTiming();
+        store.Free(h);
+        state.ResumeTiming();
+    }
+    store.Shrink();
+    state.SetBytesProcessed(int64_t(state.iterations() * kImageBytes));
+}
+BENCHMARK(BM_ZeroReusedBlock)->Iterations(8)->Unit(benchmark::kMillisecond);
+
 // The floor: the same 80 MB copied between two buffers already in RAM.
 void BM_MemcpyInRam(benchmark::State& state) {
     std::vector<uint8_t> from(kImageBytes, 0x5A), to(kImageBytes, 0);

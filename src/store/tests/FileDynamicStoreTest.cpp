@@ -6,6 +6,8 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "store/RowCursor.h"
@@ -331,6 +333,39 @@ TEST_F(StoreTest, FillSetsEveryPayloadByte) {
     EXPECT_TRUE(s->CheckBlock(before));
     EXPECT_TRUE(s->CheckBlock(h));
     EXPECT_TRUE(s->CheckBlock(after));
+}
+
+// Fill writes without mapping: it must still mark a pinned block's seal before the first byte
+// changes, and a block that a damaged index stretches past the file's end must not grow it.
+TEST_F(StoreTest, FillMarksAPinnedSealAndNeverGrowsTheFile) {
+    auto s = OpenStore();
+    const BlockHandle seal = s->Allocate(8);
+    const BlockHandle pinned = s->Allocate(0x200000 + 7);
+    ASSERT_TRUE(seal && pinned);
+    s->SetPins({{pinned, seal}});
+    auto sealWord = [&] {
+        const auto bytes = ReadAt(s->FileName(), s->Payload(seal).offset, 4);
+        uint32_t v = 0;
+        std::memcpy(&v, bytes.data(), 4);
+        return v;
+    };
+    ASSERT_EQ(sealWord(), Store::kSealClean);
+    s->Fill(pinned, 0x21, false);
+    EXPECT_EQ(sealWord(), Store::kSealDirty);
+    s->SetPins({});
+
+    const BlockHandle last = s->Allocate(1000);
+    ASSERT_NE(last, 0u);
+    const uint64_t bytes = s->FileBytes();
+    uint8_t* sizeWord = s->IndexViewForTesting() + last + 8;  // Node::size
+    uint32_t size = 0;
+    std::memcpy(&size, sizeWord, 4);
+    const uint32_t stretched = size + 0x300000;
+    std::memcpy(sizeWord, &stretched, 4);
+    s->Fill(last, 0x42, false);
+    std::memcpy(sizeWord, &size, 4);
+    EXPECT_EQ(s->FileBytes(), bytes);
+    EXPECT_EQ(std::filesystem::file_size(s->FileName()), bytes);
 }
 
 // Space the file grows by is not written again; a reused block has old bytes to clear.
