@@ -147,6 +147,7 @@ void BM_RenderDisplay(benchmark::State& state) {
 
 // The navigator's thumbnail: a few hundred canvas rows of every layer, each read whole.
 void BM_RenderThumbnail(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 1);
     Stack& s = TheStack();
     const int32_t w = int32_t(state.range(0)), h = w * 3 / 4;
     for (auto _ : state) {
@@ -223,7 +224,12 @@ BENCHMARK(BM_RenderFlat)
     ->MinTime(2.0);
 BENCHMARK(BM_BlendRow)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderDisplay)->Arg(100)->Arg(25)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RenderThumbnail)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RenderThumbnail)
+    ->ArgNames({"width", "threads"})
+    ->Args({200, 1})
+    ->Args({200, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_FillLayerRows)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

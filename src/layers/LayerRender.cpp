@@ -77,12 +77,17 @@ std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height
     std::vector<int32_t> canvasRows(static_cast<size_t>(th));
     for (int32_t j = 0; j < th; ++j)
         canvasRows[size_t(j)] = std::min(int32_t(float(j) / s), ch - 1);
-    Compositor compositor(m_layers, canvasRows, cols.front(), cols.back() + 1);
-    for (int32_t j = 0; j < th; ++j) {
-        const int32_t cy = canvasRows[size_t(j)];
-        compositor.ComposeRow(cy, 0, cols.data(), tw);
-        compositor.StoreBgr(rows + size_t(StoredDib::StoredRow(j, th)) * stride, 3);
-    }
+    // Bands of thumbnail rows as in the flatten: each composes and writes its own rows.
+    const uint64_t budget =
+        BandWindowBytes(Compositor::kAllWindowsBytes, RowBandCount(th, kLeastBandRows));
+    ForEachRowBand(th, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::vector<int32_t> bandRows(canvasRows.begin() + first, canvasRows.begin() + end);
+        Compositor compositor(m_layers, bandRows, cols.front(), cols.back() + 1, budget);
+        for (int32_t j = first; j < end; ++j) {
+            compositor.ComposeRow(canvasRows[size_t(j)], 0, cols.data(), tw);
+            compositor.StoreBgr(rows + size_t(StoredDib::StoredRow(j, th)) * stride, 3);
+        }
+    });
     return dib;
 }
 

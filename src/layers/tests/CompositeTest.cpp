@@ -375,6 +375,45 @@ TEST_F(RandomStacks, EveryRenderMatchesTheReference) {
     manager.reset();
 }
 
+// Thumbnails tall enough for several bands, with layers partly off the canvas and masks: the
+// bytes are the same at 1, 2 and 8 threads and match the rule at the sampled points.
+TEST_F(RandomStacks, ThumbnailsAreTheSameAtAnyThreadCount) {
+    std::mt19937 rng(99);
+    // canvas w x h, thumbnail box tw x th: reduced and enlarged
+    const int32_t sizes[][4] = {
+        {60, 100, 100, 70}, {40, 30, 90, 80}, {150, 130, 120, 110}, {93, 151, 100, 85}};
+    for (int trial = 0; trial < 4; ++trial) {
+        const auto [w, h, tw, th] = sizes[trial];
+        std::vector<RefLayer> refs;
+        for (int i = 0; i < 5; ++i) refs.push_back(RandomLayer(rng, w, h));
+        Build(refs, w, h);
+        std::vector<uint8_t> first;
+        for (int32_t threads : {1, 2, 8}) {
+            const ScopedPassThreads scoped(threads);
+            const std::vector<uint8_t> dib = manager->RenderThumbnail(tw, th);
+            ASSERT_GT(dib.size(), 40u);
+            if (first.empty()) first = dib;
+            EXPECT_EQ(dib, first) << "trial " << trial << " threads " << threads;
+        }
+        int32_t ow, oh;
+        std::memcpy(&ow, &first[4], 4);
+        std::memcpy(&oh, &first[8], 4);
+        ASSERT_GE(oh, 2 * kLeastBandRows) << "trial " << trial;
+        const float s = std::min(float(tw) / float(w), float(th) / float(h));
+        const size_t stride = (size_t(ow) * 3 + 3) / 4 * 4;
+        for (int32_t j = 0; j < oh; ++j)
+            for (int32_t i = 0; i < ow; ++i) {
+                uint8_t bgr[3];
+                ReferencePixel(refs, std::min(int32_t(float(i) / s), w - 1),
+                               std::min(int32_t(float(j) / s), h - 1), bgr);
+                const uint8_t* p = &first[40 + size_t(oh - 1 - j) * stride + size_t(i) * 3];
+                ASSERT_TRUE(p[0] == bgr[0] && p[1] == bgr[1] && p[2] == bgr[2])
+                    << "trial " << trial << " at " << i << "," << j;
+            }
+    }
+    manager.reset();
+}
+
 TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
     const uint32_t before = store->UsedCount();
     RefLayer mask;
