@@ -25,8 +25,8 @@ bool StrengthsArePercents(const uint8_t* strength, int32_t n);
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha);
 
-// Saturation's rule under a selection (SaturationPixel with strength[i]) on a run, on each of
-// its code paths, which give the same words.
+// Saturation's rule on a run (SaturationPixel with strength[i], or with -1 when `strength` is
+// null: no selection), on each of its code paths, which give the same words.
 enum class SaturationPath { Scalar, Avx2, Avx512 };
 bool SaturationPathRuns(SaturationPath path);
 void SaturationRunOn(SaturationPath path, int32_t value, const uint32_t* src,

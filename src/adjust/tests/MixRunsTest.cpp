@@ -92,37 +92,41 @@ TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
     }
 }
 
-// Saturation's vector paths against its one-pixel rule: every value, every strength byte (0
-// keeps the pixel, past 100 overshoots) on random pixels and the corners of the cube, with runs
-// that end off the vector widths.
+// Saturation's paths against its one-pixel rule, with and without a selection: every value,
+// every strength byte (0 keeps the pixel, past 100 overshoots) on random pixels, every channel
+// sum 0..765 and the corners of the cube, with runs that end off the vector widths.
 TEST(SaturationRunTest, EveryPathGivesThePixelRuleForEveryValueAndStrength) {
     std::mt19937 rng(11);
     constexpr int32_t kRun = 256 * 24 + 7;
     std::vector<uint32_t> src(kRun), out(kRun);
     std::vector<uint8_t> strength(kRun);
     for (int32_t i = 0; i < kRun; ++i) {
-        const uint32_t p = uint32_t(rng());
-        // Every eighth pixel a corner of the cube or a grey: clamped and unmoved channels.
-        src[size_t(i)] = i % 8 == 0 ? MakePixel((i >> 3) & 1 ? 255 : 0, (i >> 4) & 1 ? 255 : 0,
-                                                (i >> 5) & 1 ? 255 : 0, 100)
-                         : i % 8 == 1 ? MakePixel(i & 255, i & 255, i & 255, 7)
-                                      : p;
+        src[size_t(i)] = uint32_t(rng());
         strength[size_t(i)] = uint8_t(i * 37 % 256);
     }
-    bool ran = false;
-    for (SaturationPath path : {SaturationPath::Avx2, SaturationPath::Avx512}) {
+    for (int32_t sum = 0; sum <= 765; ++sum)
+        src[size_t(sum * 7)] = MakePixel(std::min(sum, 255), std::clamp(sum - 255, 0, 255),
+                                         std::max(sum - 510, 0), 100);
+    for (int32_t c = 0; c < 8; ++c)
+        src[size_t(c * 7 + 1)] = MakePixel(c & 1 ? 255 : 0, c & 2 ? 255 : 0, c & 4 ? 255 : 0, 3);
+    for (SaturationPath path :
+         {SaturationPath::Scalar, SaturationPath::Avx2, SaturationPath::Avx512}) {
         if (!SaturationPathRuns(path)) continue;
-        ran = true;
-        for (int32_t value = -100; value <= 100; ++value)
-            for (int32_t n : {kRun, 3}) {
-                SaturationRunOn(path, value, src.data(), strength.data(), out.data(), n);
-                for (int32_t i = 0; i < n; ++i)
-                    ASSERT_EQ(out[size_t(i)],
-                              SaturationPixel(value, src[size_t(i)], strength[size_t(i)]))
-                        << "path " << int(path) << " value " << value << " pixel " << i;
-            }
+        for (bool selected : {false, true}) {
+            // The scalar path's selected rule is the pixel rule itself.
+            if (selected && path == SaturationPath::Scalar) continue;
+            for (int32_t value = -100; value <= 100; ++value)
+                for (int32_t n : {kRun, 3}) {
+                    const uint8_t* s = selected ? strength.data() : nullptr;
+                    SaturationRunOn(path, value, src.data(), s, out.data(), n);
+                    for (int32_t i = 0; i < n; ++i)
+                        ASSERT_EQ(out[size_t(i)],
+                                  SaturationPixel(value, src[size_t(i)], s ? s[i] : -1))
+                            << "path " << int(path) << " value " << value << " pixel " << i
+                            << " selected " << selected;
+                }
+        }
     }
-    if (!ran) GTEST_SKIP() << "the CPU has no vector path";
 }
 
 TEST(MixRunTest, StrengthsArePercentsFindsAnyByteOver100) {
