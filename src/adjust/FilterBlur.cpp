@@ -78,8 +78,8 @@ inline V8d Splat(double v) {
 // others, so its terms are worked out once per source row instead of once per neighbour.
 constexpr size_t kTermPlanes = 5;
 
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillTerms(
-    double w1, const uint32_t* px, int32_t w, double* terms) {
+[[gnu::always_inline]] inline void FillTerms(double w1, const uint32_t* px, int32_t w,
+                                             double* terms) {
     const size_t n = size_t(w);
     double *b = terms, *g = b + n, *r = g + n, *a = r + n, *wt = a + n;
     const V8d w1v = Splat(w1);
@@ -105,38 +105,13 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillTer
     }
 }
 
-// The terms of the last three source rows a band asked for (the rows above, at and below an
-// output row), each filled once.
-class GaussianTerms {
-public:
-    GaussianTerms(double w1, int32_t w)
-        : m_w1(w1), m_w(w), m_planes(3 * kTermPlanes * size_t(std::max(w, 0))) {}
-    // The terms of source row `row` whose pixels are `px` (null: none).
-    const double* Of(int32_t row, const uint32_t* px) {
-        if (!px) return nullptr;
-        const size_t slot = size_t((row % 3 + 3) % 3);
-        double* t = m_planes.data() + slot * kTermPlanes * size_t(m_w);
-        if (m_rows[slot] != row) {
-            FillTerms(m_w1, px, m_w, t);
-            m_rows[slot] = row;
-        }
-        return t;
-    }
-
-private:
-    double m_w1;
-    int32_t m_w;
-    std::vector<double> m_planes;
-    int32_t m_rows[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
-};
-
 // One row: GaussianPixel at every x; the inner pixels, which have both side neighbours, eight
 // at a time, every lane through the scalar rule's operations in its order (the file is built
 // without contracting a product and a sum into one rounding). `*Terms` are the rows' terms.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void GaussianRow(
-    const GaussianWeights& k, const uint32_t* above, const uint32_t* mid, const uint32_t* below,
-    int32_t w, uint32_t* out, const double* aboveTerms, const double* midTerms,
-    const double* belowTerms) {
+[[gnu::always_inline]] inline void GaussianRow(const GaussianWeights& k, const uint32_t* above,
+                                               const uint32_t* mid, const uint32_t* below,
+                                               int32_t w, uint32_t* out, const double* aboveTerms,
+                                               const double* midTerms, const double* belowTerms) {
     if (w <= 0) return;
     out[0] = GaussianPixel(k, above, mid, below, w, 0);
     const size_t n = size_t(w);
@@ -168,6 +143,80 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Gaussia
     for (; x < w; ++x) out[x] = GaussianPixel(k, above, mid, below, w, x);
 }
 
+// The two kernels built for each processor level: the same operations in the same order,
+// in lanes as wide as the level has.
+struct BlurKernels {
+    void (*fillTerms)(double, const uint32_t*, int32_t, double*);
+    void (*row)(const GaussianWeights&, const uint32_t*, const uint32_t*, const uint32_t*, int32_t,
+                uint32_t*, const double*, const double*, const double*);
+};
+
+#define ZELVO_BLUR_KERNELS(NAME, TARGET)                                                           \
+    TARGET void FillTerms##NAME(double w1, const uint32_t* px, int32_t w, double* terms) {         \
+        FillTerms(w1, px, w, terms);                                                               \
+    }                                                                                              \
+    TARGET void GaussianRow##NAME(const GaussianWeights& k, const uint32_t* above,                 \
+                                  const uint32_t* mid, const uint32_t* below, int32_t w,           \
+                                  uint32_t* out, const double* aboveTerms, const double* midTerms, \
+                                  const double* belowTerms) {                                      \
+        GaussianRow(k, above, mid, below, w, out, aboveTerms, midTerms, belowTerms);               \
+    }
+ZELVO_BLUR_KERNELS(V4, __attribute__((target("arch=x86-64-v4"))))
+ZELVO_BLUR_KERNELS(Avx2, __attribute__((target("avx2"))))
+ZELVO_BLUR_KERNELS(Base, )
+#undef ZELVO_BLUR_KERNELS
+
+bool HasV4() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2") &&
+           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+}
+
+BlurKernels KernelsFor(BlurLevel level) {
+    if (level == BlurLevel::Best)
+        level = HasV4()                          ? BlurLevel::V4
+                : __builtin_cpu_supports("avx2") ? BlurLevel::Avx2
+                                                 : BlurLevel::Base;
+    switch (level) {
+        case BlurLevel::V4:
+            return {FillTermsV4, GaussianRowV4};
+        case BlurLevel::Avx2:
+            return {FillTermsAvx2, GaussianRowAvx2};
+        default:
+            return {FillTermsBase, GaussianRowBase};
+    }
+}
+
+// The terms of the last three source rows a band asked for (the rows above, at and below an
+// output row), each filled once.
+class GaussianTerms {
+public:
+    GaussianTerms(double w1, int32_t w, const BlurKernels& kernels)
+        : m_w1(w1),
+          m_w(w),
+          m_fill(kernels.fillTerms),
+          m_planes(3 * kTermPlanes * size_t(std::max(w, 0))) {}
+    // The terms of source row `row` whose pixels are `px` (null: none).
+    const double* Of(int32_t row, const uint32_t* px) {
+        if (!px) return nullptr;
+        const size_t slot = size_t((row % 3 + 3) % 3);
+        double* t = m_planes.data() + slot * kTermPlanes * size_t(m_w);
+        if (m_rows[slot] != row) {
+            m_fill(m_w1, px, m_w, t);
+            m_rows[slot] = row;
+        }
+        return t;
+    }
+
+private:
+    double m_w1;
+    int32_t m_w;
+    void (*m_fill)(double, const uint32_t*, int32_t, double*);
+    std::vector<double> m_planes;
+    int32_t m_rows[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
+};
+
 void BoxBlurRow(const BoxRow& s, int32_t w, uint32_t* out) {
     for (int32_t x = 0; x < w; ++x) {
         const size_t i = size_t(x);
@@ -190,7 +239,8 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
         // The band looks one row back from its first.
         auto ring = std::make_shared<RowRing>(
             w, h, 3, [src](int32_t row) { return src->Row(uint32_t(row)); }, first - 1);
-        auto terms = std::make_shared<GaussianTerms>(k.w1, w);
+        const BlurKernels kernels = KernelsFor(BlurLevel::Best);
+        auto terms = std::make_shared<GaussianTerms>(k.w1, w, kernels);
         auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
         return RowFill([=](int32_t row, uint32_t* out) {
             // Stored rows run bottom-up: the canvas row above is the next stored row.
@@ -198,7 +248,7 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
             const uint32_t* mid = ring->Row(row);
             const uint32_t* below = ring->Row(row - 1);
             if (!mid || ring->Failed()) return false;
-            GaussianRow(k, above, mid, below, w, out, terms->Of(row + 1, above),
+            kernels.row(k, above, mid, below, w, out, terms->Of(row + 1, above),
                         terms->Of(row, mid), terms->Of(row - 1, below));
             if (const uint8_t* s = strength->Row(b.bottom - 1 - row)) {
                 if (StrengthsArePercents(s, w))
@@ -262,16 +312,28 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
 
 }  // namespace
 
-PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider) {
+bool BlurLevelAvailable(BlurLevel level) {
+    switch (level) {
+        case BlurLevel::V4:
+            return HasV4();
+        case BlurLevel::Avx2:
+            return __builtin_cpu_supports("avx2");
+        default:
+            return true;
+    }
+}
+
+PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider, BlurLevel level) {
     const GaussianWeights k(slider);
     const int32_t w = src.width, h = src.height;
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
-    GaussianTerms terms(k.w1, w);
+    const BlurKernels kernels = KernelsFor(level);
+    GaussianTerms terms(k.w1, w, kernels);
     auto row = [&](int32_t y) {
         return y >= 0 && y < h ? &src.px[size_t(y) * size_t(w)] : nullptr;
     };
     for (int32_t y = 0; y < h; ++y)
-        GaussianRow(k, row(y - 1), row(y), row(y + 1), w, &out.px[size_t(y) * size_t(w)],
+        kernels.row(k, row(y - 1), row(y), row(y + 1), w, &out.px[size_t(y) * size_t(w)],
                     terms.Of(y - 1, row(y - 1)), terms.Of(y, row(y)), terms.Of(y + 1, row(y + 1)));
     return out;
 }

@@ -330,7 +330,8 @@ TEST_F(FiltersTest, GaussianBlurMatchesTheFivePointRule) {
     });
 }
 
-// The Gaussian's row kernel takes four pixels at a time in double precision: on every slider,
+// The Gaussian's row kernel takes eight pixels at a time in double precision: at every level the
+// processor has, on every slider,
 // on flat areas (where a sum can land a hair under the value itself), on transparent holes and
 // on every width past the vector's, it gives the scalar rule's words (GaussianRef's sums).
 TEST_F(FiltersTest, GaussianRowsMatchTheScalarSumsOnEveryShape) {
@@ -356,14 +357,17 @@ TEST_F(FiltersTest, GaussianRowsMatchTheScalarSumsOnEveryShape) {
             Snapshot s;
             s.bounds = {0, 0, c.w, c.h};
             s.px = in;
-            for (int slider = 1; slider <= 10; ++slider) {
-                const PixelBuffer out = GaussianBlurResult(in, slider);
-                for (int32_t y = 0; y < c.h; ++y)
-                    for (int32_t x = 0; x < c.w; ++x)
-                        ASSERT_EQ(out.At(x, y), GaussianRef(s, slider, x, y))
-                            << c.w << "x" << c.h << " value " << value << " slider " << slider
-                            << " at " << x << "," << y;
-            }
+            for (int slider = 1; slider <= 10; ++slider)
+                for (BlurLevel level :
+                     {BlurLevel::Best, BlurLevel::Base, BlurLevel::Avx2, BlurLevel::V4}) {
+                    if (!BlurLevelAvailable(level)) continue;
+                    const PixelBuffer out = GaussianBlurResult(in, slider, level);
+                    for (int32_t y = 0; y < c.h; ++y)
+                        for (int32_t x = 0; x < c.w; ++x)
+                            ASSERT_EQ(out.At(x, y), GaussianRef(s, slider, x, y))
+                                << c.w << "x" << c.h << " value " << value << " slider " << slider
+                                << " level " << int(level) << " at " << x << "," << y;
+                }
         }
 }
 
