@@ -101,10 +101,10 @@ void BM_BrightnessContrast(benchmark::State& s) {
 void BM_Saturation(benchmark::State& s) {
     Run(s, [](HistoryManager& h) { return ApplySaturation(h, 40); });
 }
-// Saturation under a selection over the whole layer whose strengths run 0..100 across each row:
-// the rule in doubles, pixel by pixel. Undo takes the selection back, so it is set again before
-// every run.
-void BM_SaturationSelected(benchmark::State& s) {
+// A command under a selection over the whole layer whose strengths run 0..100 across each row.
+// Undo takes the selection back, so it is set again before every run.
+template <class F>
+void RunSelected(benchmark::State& s, F command) {
     const bench::BenchThreads threads(s, 0);
     Document& doc = TheDocument();
     const Rect all{0, 0, kWidth, kHeight};
@@ -121,7 +121,7 @@ void BM_SaturationSelected(benchmark::State& s) {
         doc.layers->SetSelectionObject(mask);
         doc.layers->SetSelectionBounds(all);
         s.ResumeTiming();
-        if (ApplySaturation(*doc.history, 40) != 1) s.SkipWithError("the command recorded nothing");
+        if (command(*doc.history) != 1) s.SkipWithError("the command recorded nothing");
         s.PauseTiming();
         doc.Undo();
         s.ResumeTiming();
@@ -129,6 +129,15 @@ void BM_SaturationSelected(benchmark::State& s) {
     doc.layers->SetSelectionObject(nullptr);
     doc.layers->SetSelectionBounds({});
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth) * kHeight);
+}
+void BM_SaturationSelected(benchmark::State& s) {
+    RunSelected(s, [](HistoryManager& h) { return ApplySaturation(h, 40); });
+}
+void BM_BrightnessContrastSelected(benchmark::State& s) {
+    RunSelected(s, [](HistoryManager& h) { return ApplyBrightnessContrast(h, 20, 30); });
+}
+void BM_LevelsSelected(benchmark::State& s) {
+    RunSelected(s, [](HistoryManager& h) { return ApplyLevels(h, {20, 120, 230, 0, 255}); });
 }
 void BM_ColorBalance(benchmark::State& s) {
     Run(s, [](HistoryManager& h) { return ApplyColorBalance(h, 30, -20, 10); });
@@ -248,6 +257,10 @@ BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMilli
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Saturation)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaturationSelected)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrightnessContrastSelected)
+    ->Apply(bench::OneAndAllThreads)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LevelsSelected)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColorBalance)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Levels)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Curves)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

@@ -40,8 +40,17 @@ int ApplyBrightnessContrast(HistoryManager& history, int32_t brightness, int32_t
                                     ChannelTableRun(src, full, full, full, dst, n);
                                     return;
                                 }
-                                for (int32_t i = 0; i < n; ++i)
-                                    dst[i] = BrightnessContrastPixel(t, src[i], s[i]);
+                                // Row i of the table is row 100 mixed by strength i, so
+                                // percents take the full row's lookup and the mix; bytes past
+                                // 100 keep the per-pixel rule (they take row 100).
+                                if (!StrengthsArePercents(s, n)) {
+                                    for (int32_t i = 0; i < n; ++i)
+                                        dst[i] = BrightnessContrastPixel(t, src[i], s[i]);
+                                    return;
+                                }
+                                const uint8_t* full = t[100].data();
+                                ChannelTableRun(src, full, full, full, dst, n);
+                                MixRun(src, dst, s, dst, n, false);
                             });
 }
 
