@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "adjust/Filters.h"
 
@@ -15,10 +16,12 @@ namespace {
 // The C runtime's rand() sequence without its lock taken once per number. glibc's rand() is
 // random(): its state is lent to a private generator of the same algorithm (random_r) and
 // handed back advanced, so the next rand() goes on where these draws stopped. Where a step
-// fails the draws are plain rand() calls.
+// fails the draws are plain rand() calls. One lender at a time: a second one (a preview drawing
+// its field while a command runs) would hand back the first one's borrowed buffer, which dies
+// with it.
 class RandDraws {
 public:
-    RandDraws() {
+    RandDraws() : m_lock(LenderMutex()) {
         if (initstate_r(1, m_own, sizeof m_own, &m_data) != 0) return;
         m_global = initstate(1, m_spare, sizeof m_spare);
         if (!m_global) return;
@@ -44,6 +47,13 @@ public:
     }
 
 private:
+    static std::mutex& LenderMutex() {
+        static std::mutex m;
+        return m;
+    }
+
+    // First member: taken before the state is lent, let go after it is handed back.
+    std::lock_guard<std::mutex> m_lock;
     alignas(8) char m_own[128];
     alignas(8) char m_spare[128];
     random_data m_data{};

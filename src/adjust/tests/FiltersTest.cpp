@@ -2,6 +2,7 @@
 // selection, against references written straight from each rule; and their edge cases.
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "adjust/Filters.h"
 #include "adjust/tests/AdjustTestSupport.h"
@@ -454,6 +455,23 @@ TEST_F(FiltersTest, AddNoiseLeavesRandWhereItsDrawsStopped) {
             EXPECT_EQ(nextAfterField, after(seed + 1, 17 * 5)) << mono << " " << seed;
             ASSERT_EQ(field.size(), size_t(17 * 5));
         }
+}
+
+// Fields drawn on two threads at once take their numbers from the one sequence, each draw once:
+// afterwards rand() stands exactly as far on as all the fields' pixels together.
+TEST_F(FiltersTest, AddNoiseFieldsOnTwoThreadsShareTheOneSequence) {
+    constexpr int kFields = 40, kW = 301, kH = 67;
+    std::srand(99);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < kFields; ++i) DrawNoiseField(kW, kH, i % 2 != 0);
+        });
+    for (std::thread& t : threads) t.join();
+    const int next = std::rand();
+    std::srand(99);
+    for (int i = 0; i < 2 * kFields * kW * kH; ++i) std::rand();
+    EXPECT_EQ(next, std::rand());
 }
 
 TEST_F(FiltersTest, AddNoiseAmountZeroChangesNothingAndHundredGivesPaletteColours) {
