@@ -24,6 +24,11 @@ bool StrengthsArePercents(const uint8_t* strength, int32_t n);
 // in 0..100. dst may be res.
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha);
+// The mix's code paths, each giving the same words.
+enum class MixPath { Sse2, Avx512 };
+bool MixPathRuns(MixPath path);
+void MixRunOn(MixPath path, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
+              uint32_t* dst, int32_t n, bool mixAlpha);
 
 // Saturation's rule on a run (SaturationPixel with strength[i], or with -1 when `strength` is
 // null: no selection), on each of its code paths, which give the same words.

@@ -14,7 +14,7 @@ namespace zelvo::test {
 namespace {
 
 // Every v and r in 0..255 under every strength 0..100, on every channel, with and without A.
-TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
+void EveryValuePairAndStrength(MixPath path) {
     constexpr int32_t kPairs = 256 * 256;
     std::vector<uint32_t> old(kPairs), res(kPairs), out(kPairs);
     std::vector<uint8_t> strength(kPairs);
@@ -28,7 +28,8 @@ TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
         for (int s = 0; s <= 100; ++s) {
             std::fill(strength.begin(), strength.end(), uint8_t(s));
             // One pixel short of the whole, so the scalar tail runs too.
-            MixRun(old.data(), res.data(), strength.data(), out.data(), kPairs - 1, mixAlpha);
+            MixRunOn(path, old.data(), res.data(), strength.data(), out.data(), kPairs - 1,
+                     mixAlpha);
             for (int32_t i = 0; i < kPairs - 1; ++i) {
                 const uint32_t o = old[size_t(i)], r = res[size_t(i)];
                 const uint32_t want =
@@ -36,21 +37,26 @@ TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
                               StrengthMix(ChR(o), ChR(r), s),
                               mixAlpha ? StrengthMix(ChA(o), ChA(r), s) : ChA(o));
                 ASSERT_EQ(out[size_t(i)], want)
-                    << "s " << s << " pair " << i << " alpha " << mixAlpha;
+                    << "path " << int(path) << " s " << s << " pair " << i << " alpha " << mixAlpha;
             }
         }
     // Mixed strengths within one block of four, written over the result in place.
     std::vector<uint32_t> inPlace(res.begin(), res.begin() + 1001);
     for (int32_t i = 0; i < 1001; ++i) strength[size_t(i)] = uint8_t(i * 37 % 101);
-    MixRun(old.data(), inPlace.data(), strength.data(), inPlace.data(), 1001, false);
+    MixRunOn(path, old.data(), inPlace.data(), strength.data(), inPlace.data(), 1001, false);
     for (int32_t i = 0; i < 1001; ++i) {
         const uint32_t o = old[size_t(i)], r = res[size_t(i)];
         const int s = strength[size_t(i)];
         ASSERT_EQ(inPlace[size_t(i)],
                   MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
                             StrengthMix(ChR(o), ChR(r), s), ChA(o)))
-            << i;
+            << "path " << int(path) << " " << i;
     }
+}
+
+TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
+    for (MixPath path : {MixPath::Sse2, MixPath::Avx512})
+        if (MixPathRuns(path)) EveryValuePairAndStrength(path);
 }
 
 // Every lookup path the CPU has, against the three lookups written out: every value on every
