@@ -202,6 +202,27 @@ void BM_TableLookupRow(benchmark::State& s) {
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
 }
 
+// The strength mix alone on one row, in cache, on each path the CPU has.
+void BM_MixRow(benchmark::State& s) {
+    const auto path = MixPath(s.range(0));
+    if (!MixPathRuns(path)) {
+        s.SkipWithError("the CPU lacks this path");
+        return;
+    }
+    std::vector<uint32_t> old(static_cast<size_t>(kWidth)), res(old.size()), out(old.size());
+    std::vector<uint8_t> strength(old.size());
+    for (int32_t x = 0; x < kWidth; ++x) {
+        old[size_t(x)] = PicturePixel(x, 7, x % 16);
+        res[size_t(x)] = ~old[size_t(x)];
+        strength[size_t(x)] = uint8_t(x % 101);
+    }
+    for (auto _ : s) {
+        MixRunOn(path, old.data(), res.data(), strength.data(), out.data(), kWidth, false);
+        benchmark::DoNotOptimize(out.data());
+    }
+    s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
+}
+
 // The memory floor of a pass over the layer: one memcpy of its pixels.
 void BM_CopyLayerFloor(benchmark::State& s) {
     std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 1), to(from.size(), 0);
@@ -247,6 +268,7 @@ void BM_ImageMagickBlur(benchmark::State& s) {
 }
 
 BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixRow)->ArgName("path")->DenseRange(int(MixPath::Sse2), int(MixPath::Avx512));
 BENCHMARK(BM_TableLookupRow)
     ->ArgsProduct({benchmark::CreateDenseRange(int(TableLookupPath::Scalar),
                                                int(TableLookupPath::Avx512Vbmi), 1),

@@ -243,8 +243,47 @@ __attribute__((target("avx512f,avx512bw"))) void MixRunAvx512(const uint32_t* ol
     MixRunSse2(old + i, res + i, strength + i, dst + i, n - i, mixAlpha);
 }
 
+// The same on AVX2: eight pixels, two lanes of four.
+__attribute__((target("avx2"))) inline __m256i MixLanes256(__m256i v, __m256i r, __m256i s) {
+    const __m256i d = _mm256_sub_epi16(r, v);
+    const __m256i sign = _mm256_srai_epi16(d, 15);
+    const __m256i x = _mm256_mullo_epi16(_mm256_abs_epi16(d), s);
+    const __m256i q =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(int16_t(41944))), 6);
+    return _mm256_add_epi16(v, _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign));
+}
+
+__attribute__((target("avx2"))) void MixRunAvx2(const uint32_t* old, const uint32_t* res,
+                                                const uint8_t* strength, uint32_t* dst, int32_t n,
+                                                bool mixAlpha) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i laneMask =
+        mixAlpha ? _mm256_set1_epi16(-1) : _mm256_set1_epi64x(0x0000ffffffffffffll);
+    const __m256i loPattern = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1));
+    const __m256i hiPattern = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1));
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i s32 =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(strength + i)));
+        const __m256i sLo = _mm256_and_si256(_mm256_shuffle_epi8(s32, loPattern), laneMask);
+        const __m256i sHi = _mm256_and_si256(_mm256_shuffle_epi8(s32, hiPattern), laneMask);
+        const __m256i o = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(old + i));
+        const __m256i r = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(res + i));
+        const __m256i lo =
+            MixLanes256(_mm256_unpacklo_epi8(o, zero), _mm256_unpacklo_epi8(r, zero), sLo);
+        const __m256i hi =
+            MixLanes256(_mm256_unpackhi_epi8(o, zero), _mm256_unpackhi_epi8(r, zero), sHi);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_packus_epi16(lo, hi));
+    }
+    MixRunSse2(old + i, res + i, strength + i, dst + i, n - i, mixAlpha);
+}
+
 MixPath FastestMix() {
-    return MixPathRuns(MixPath::Avx512) ? MixPath::Avx512 : MixPath::Sse2;
+    for (MixPath p : {MixPath::Avx512, MixPath::Avx2})
+        if (MixPathRuns(p)) return p;
+    return MixPath::Sse2;
 }
 
 }  // namespace
@@ -252,12 +291,14 @@ MixPath FastestMix() {
 bool MixPathRuns(MixPath path) {
     if (path == MixPath::Avx512)
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    if (path == MixPath::Avx2) return __builtin_cpu_supports("avx2");
     return true;
 }
 
 void MixRunOn(MixPath path, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
               uint32_t* dst, int32_t n, bool mixAlpha) {
     if (path == MixPath::Avx512) return MixRunAvx512(old, res, strength, dst, n, mixAlpha);
+    if (path == MixPath::Avx2) return MixRunAvx2(old, res, strength, dst, n, mixAlpha);
     MixRunSse2(old, res, strength, dst, n, mixAlpha);
 }
 

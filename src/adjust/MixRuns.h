@@ -25,7 +25,7 @@ bool StrengthsArePercents(const uint8_t* strength, int32_t n);
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha);
 // The mix's code paths, each giving the same words.
-enum class MixPath { Sse2, Avx512 };
+enum class MixPath { Sse2, Avx2, Avx512 };
 bool MixPathRuns(MixPath path);
 void MixRunOn(MixPath path, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
               uint32_t* dst, int32_t n, bool mixAlpha);

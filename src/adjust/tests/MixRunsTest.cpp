@@ -55,7 +55,7 @@ void EveryValuePairAndStrength(MixPath path) {
 }
 
 TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
-    for (MixPath path : {MixPath::Sse2, MixPath::Avx512})
+    for (MixPath path : {MixPath::Sse2, MixPath::Avx2, MixPath::Avx512})
         if (MixPathRuns(path)) EveryValuePairAndStrength(path);
 }
 
