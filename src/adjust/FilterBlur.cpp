@@ -10,6 +10,7 @@
 #include "adjust/BoxSums.h"
 #include "adjust/Filters.h"
 #include "adjust/MixRuns.h"
+#include "core/CpuLevel.h"
 #include "selection/SelectionMask.h"
 
 namespace zelvo {
@@ -166,18 +167,11 @@ ZELVO_BLUR_KERNELS(Avx2, __attribute__((target("avx2"))))
 ZELVO_BLUR_KERNELS(Base, )
 #undef ZELVO_BLUR_KERNELS
 
-bool HasV4() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2") &&
-           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
-}
-
 BlurKernels KernelsFor(BlurLevel level) {
     if (level == BlurLevel::Best)
-        level = HasV4()                          ? BlurLevel::V4
-                : __builtin_cpu_supports("avx2") ? BlurLevel::Avx2
-                                                 : BlurLevel::Base;
+        level = CpuRuns(CpuLevel::V4)     ? BlurLevel::V4
+                : CpuRuns(CpuLevel::Avx2) ? BlurLevel::Avx2
+                                          : BlurLevel::Base;
     switch (level) {
         case BlurLevel::V4:
             return {FillTermsV4, GaussianRowV4};
@@ -315,9 +309,9 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
 bool BlurLevelAvailable(BlurLevel level) {
     switch (level) {
         case BlurLevel::V4:
-            return HasV4();
+            return CpuRuns(CpuLevel::V4);
         case BlurLevel::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         default:
             return true;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "adjust/AdjustPass.h"
+#include "core/CpuLevel.h"
 
 namespace zelvo {
 
@@ -118,10 +119,9 @@ TableLookupPath FastestTableLookup() {
 bool TableLookupPathRuns(TableLookupPath path) {
     switch (path) {
         case TableLookupPath::Avx512Vbmi:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vbmi");
+            return CpuRuns(CpuLevel::Avx512Vbmi);
         case TableLookupPath::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         case TableLookupPath::Scalar:
             return true;
     }
@@ -289,9 +289,8 @@ MixPath FastestMix() {
 }  // namespace
 
 bool MixPathRuns(MixPath path) {
-    if (path == MixPath::Avx512)
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    if (path == MixPath::Avx2) return __builtin_cpu_supports("avx2");
+    if (path == MixPath::Avx512) return CpuRuns(CpuLevel::V4);
+    if (path == MixPath::Avx2) return CpuRuns(CpuLevel::Avx2);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
 #include "adjust/MixRuns.h"
+#include "core/CpuLevel.h"
 
 namespace zelvo {
 
@@ -195,9 +196,9 @@ void FullRunScalar(int32_t value, const uint32_t* src, uint32_t* dst, int32_t n)
 bool SaturationPathRuns(SaturationPath path) {
     switch (path) {
         case SaturationPath::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+            return CpuRuns(CpuLevel::V4);
         case SaturationPath::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         case SaturationPath::Scalar:
             return true;
     }

@@ -12,6 +12,7 @@
 
 #include <immintrin.h>
 
+#include "core/CpuLevel.h"
 #include "files/Codecs.h"
 #include "files/PixelRows.h"
 
@@ -622,13 +623,9 @@ bool HasLevel(JpegLevel level) {
             return true;
 #if defined(__x86_64__)
         case JpegLevel::Avx2:
-            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                   __builtin_cpu_supports("bmi2");
+            return CpuRuns(CpuLevel::Avx2);
         case JpegLevel::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
-                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+            return CpuRuns(CpuLevel::V4);
 #endif
         default:
             return false;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/CpuLevel.h"
 #include "core/RowBands.h"
 #include "geometry/Geometry.h"
 #include "platform/Messages.h"
@@ -450,12 +451,9 @@ bool ResampleSmooth(Layer& src, Layer& dst, const Rect& full, float sx, float sy
 bool ResampleArithmeticAvailable(ResampleArithmetic arithmetic) {
     switch (arithmetic) {
         case ResampleArithmetic::V4:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512dq") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx2") &&
-                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+            return CpuRuns(CpuLevel::V4);
         case ResampleArithmetic::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         default:
             return true;
     }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "core/CpuLevel.h"
 #include "core/RowBands.h"
 #include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
@@ -307,9 +308,9 @@ bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath pa
 bool TurnPathSupported(TurnPath path) {
     switch (path) {
         case TurnPath::Avx512:
-            return __builtin_cpu_supports("x86-64-v4");
+            return CpuRuns(CpuLevel::V4);
         case TurnPath::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         default:
             return true;
     }

@@ -10,6 +10,8 @@
 #include <immintrin.h>
 #endif
 
+#include "core/CpuLevel.h"
+
 namespace zelvo {
 
 namespace {
@@ -212,14 +214,11 @@ bool Has(RunLevel level) {
             return true;
 #if defined(__x86_64__)
         case RunLevel::Avx2:
-            return __builtin_cpu_supports("avx2");
+            return CpuRuns(CpuLevel::Avx2);
         case RunLevel::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                   __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-                   __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
-                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("fma");
+            return CpuRuns(CpuLevel::V4);
         case RunLevel::Avx512Vbmi:
-            return Has(RunLevel::Avx512) && __builtin_cpu_supports("avx512vbmi");
+            return CpuRuns(CpuLevel::Avx512Vbmi);
 #endif
         default:
             return false;
