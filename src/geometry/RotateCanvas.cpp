@@ -1,11 +1,9 @@
 #include "geometry/RotateCanvas.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,6 +13,7 @@
 #include "geometry/RebuildCanvas.h"
 #include "platform/Feedback.h"
 #include "store/FileDynamicStore.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -220,18 +219,8 @@ bool WriteRows(Layer& layer, int32_t first, int32_t count, const uint32_t* rows)
     const FileDynamicStore::Span p = store.Payload(layer.Block());
     const uint64_t offset = p.offset + layer.RowsOffset() + uint64_t(first) * layer.Stride();
     const uint64_t length = uint64_t(count) * layer.Stride();
-    if (offset + length > p.offset + p.length || offset + length > store.FileBytes()) return false;
-    const int fd = store.FileHandle();
-    if (fd < 0) return false;
-    store.NoteWrite(offset, length);
-    const uint8_t* src = reinterpret_cast<const uint8_t*>(rows);
-    for (uint64_t done = 0; done < length;) {
-        const ssize_t put = pwrite(fd, src + done, length - done, off_t(offset + done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += uint64_t(put);
-    }
-    return true;
+    if (offset + length > p.offset + p.length) return false;
+    return WriteStoreBytes(store, offset, reinterpret_cast<const uint8_t*>(rows), length);
 }
 
 // Flips and the half turn: each output row is one source row, reversed or not, gathered in a

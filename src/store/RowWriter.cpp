@@ -9,6 +9,21 @@
 
 namespace zelvo {
 
+bool WriteStoreBytes(FileDynamicStore& store, uint64_t offset, const uint8_t* bytes,
+                     uint64_t length) {
+    const uint64_t fileBytes = store.FileBytes();
+    const int fd = store.IsOpen() ? store.FileHandle() : -1;
+    if (fd < 0 || offset > fileBytes || length > fileBytes - offset) return false;
+    store.NoteWrite(offset, length);
+    for (uint64_t done = 0; done < length;) {
+        const ssize_t put = pwrite(fd, bytes + done, length - done, off_t(offset + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += uint64_t(put);
+    }
+    return true;
+}
+
 RowWriter::RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
                      uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
     : m_store(store), m_rowBytes(rowBytes) {
@@ -32,18 +47,7 @@ bool RowWriter::Flush() {
         const uint8_t* src = m_buffer.get() + uint64_t(m_lo - m_windowFirst) * m_rowBytes;
         const uint64_t offset = m_base + uint64_t(m_lo) * m_rowBytes;
         const uint64_t length = uint64_t(m_hi - m_lo) * m_rowBytes;
-        const uint64_t fileBytes = m_store.FileBytes();
-        const int fd = m_store.IsOpen() ? m_store.FileHandle() : -1;
-        if (fd < 0 || offset > fileBytes || length > fileBytes - offset) m_failed = true;
-        if (!m_failed) m_store.NoteWrite(offset, length);
-        for (uint64_t done = 0; !m_failed && done < length;) {
-            const ssize_t put = pwrite(fd, src + done, length - done, off_t(offset + done));
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0)
-                m_failed = true;
-            else
-                done += uint64_t(put);
-        }
+        m_failed = !WriteStoreBytes(m_store, offset, src, length);
         ++m_writes;
     }
     m_lo = m_hi = 0;

@@ -12,6 +12,11 @@
 
 namespace zelvo {
 
+// Sends `length` bytes to the store's file at `offset` by pwrite, noting the range as written
+// first. False when the range passes the file's end or a write fails.
+bool WriteStoreBytes(FileDynamicStore& store, uint64_t offset, const uint8_t* bytes,
+                     uint64_t length);
+
 class RowWriter {
 public:
     RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
