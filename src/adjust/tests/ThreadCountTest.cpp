@@ -80,5 +80,20 @@ TEST_F(ThreadCountTest, EveryCommandGivesTheSamePixelsOnAnyNumberOfThreads) {
     }
 }
 
+// The histogram Levels and Shadow/Highlight take is counted in bands of the sampled rows: every
+// sampled row once, whatever the bands, for layers sampled every row and every 2nd row.
+TEST_F(ThreadCountTest, TheLayerHistogramIsTheSameOnAnyNumberOfThreads) {
+    for (const Rect r : {Rect{0, 0, kTallW, kTallH}, Rect{0, 0, 1100, kTallH}}) {
+        const LayerPtr l = RandomLayer(r);
+        PixelBuffer whole;
+        ASSERT_TRUE(ReadLayerPixels(*l, whole));
+        const auto want = SampledHistogram(whole.px, whole.width, whole.height);
+        for (int32_t threads : {1, 2, 8}) {
+            const ScopedPassThreads scoped(threads);
+            EXPECT_EQ(LayerHistogram(*l), want) << r.Width() << " wide on " << threads;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zelvo::test
