@@ -1,6 +1,8 @@
 // Every adjustment and filter gives the same pixels, byte for byte, whatever number of row
 // bands it runs in: 1, 2 and 8 threads on a layer tall enough for 8 bands, with and without a
 // feathered selection.
+#include <cstdlib>
+
 #include "adjust/Adjustments.h"
 #include "adjust/Filters.h"
 #include "adjust/tests/AdjustTestSupport.h"
@@ -46,6 +48,17 @@ TEST_F(ThreadCountTest, EveryCommandGivesTheSamePixelsOnAnyNumberOfThreads) {
         {"Reduce Gray Noise",
          [](HistoryManager& h) { return ApplyReduceNoise(h, NoiseReducer::Gray); }},
         {"Shadow/Highlight", [](HistoryManager& h) { return ApplyShadowHighlight(h, 40, 30, 5); }},
+        // The same draws each time: rand() starts from the same seed.
+        {"Add Noise",
+         [](HistoryManager& h) {
+             std::srand(77);
+             return ApplyAddNoise(h, 60, false);
+         }},
+        {"Add Noise mono",
+         [](HistoryManager& h) {
+             std::srand(78);
+             return ApplyAddNoise(h, 100, true);
+         }},
     };
     {
         const ScopedPassThreads eight(8);
@@ -78,6 +91,23 @@ TEST_F(ThreadCountTest, EveryCommandGivesTheSamePixelsOnAnyNumberOfThreads) {
             }
         }
     }
+}
+
+// Bands of Add Noise start their draws that many rows on, and rand() goes on after the last
+// pixel's draw whatever the bands.
+TEST_F(ThreadCountTest, AddNoiseLeavesRandAfterItsLastDrawOnAnyNumberOfThreads) {
+    const LayerPtr l = RandomLayer({0, 0, kTallW, kTallH});
+    for (int32_t threads : {1, 2, 8})
+        for (const unsigned seed : {1u, 4321u}) {
+            const ScopedPassThreads scoped(threads);
+            std::srand(seed);
+            ASSERT_EQ(ApplyAddNoise(*history, 50, threads == 2), 1);
+            const int next = std::rand();
+            std::srand(seed);
+            for (int32_t i = 0; i < kTallW * kTallH; ++i) std::rand();
+            EXPECT_EQ(next, std::rand()) << threads << " threads, seed " << seed;
+            ASSERT_EQ(UndoRedo(*history), 1);
+        }
 }
 
 // The histogram Levels and Shadow/Highlight take is counted in bands of the sampled rows: every
