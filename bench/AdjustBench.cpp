@@ -9,7 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
+#include <time.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -75,17 +77,52 @@ Document& TheDocument() {
     return doc;
 }
 
+double CpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The CPU time of the calling thread and of the whole process over the commands run, reported
+// per command as main_cpu_ms and other_cpu_ms (the other threads). On a machine other programs
+// keep busy the wall time of a run on several threads says little; the longer of the two shows
+// what it would take on cores of its own (with OMP_WAIT_POLICY=passive, so that waiting threads
+// sleep instead of spinning).
+class CommandCpu {
+public:
+    void Start() {
+        m_main0 = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        m_all0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    }
+    void Stop() {
+        m_main += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - m_main0;
+        m_all += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - m_all0;
+    }
+    void Report(benchmark::State& state) const {
+        const double n = double(std::max<int64_t>(state.iterations(), 1));
+        state.counters["main_cpu_ms"] = m_main * 1e3 / n;
+        state.counters["other_cpu_ms"] = (m_all - m_main) * 1e3 / n;
+    }
+
+private:
+    double m_main0 = 0, m_all0 = 0, m_main = 0, m_all = 0;
+};
+
 // The benchmark's argument `threadsArg` is its thread count.
 template <class F>
 void Run(benchmark::State& state, F command, int threadsArg = 0) {
     const bench::BenchThreads threads(state, threadsArg);
     Document& doc = TheDocument();
+    CommandCpu cpu;
     for (auto _ : state) {
+        cpu.Start();
         if (command(*doc.history) != 1) state.SkipWithError("the command recorded nothing");
+        cpu.Stop();
         state.PauseTiming();
         doc.Undo();
         state.ResumeTiming();
     }
+    cpu.Report(state);
     state.SetItemsProcessed(state.iterations() * int64_t(kWidth) * kHeight);
 }
 
@@ -116,18 +153,22 @@ void RunSelected(benchmark::State& s, F command) {
         for (int32_t x = 0; x < kWidth; ++x) row[x] = uint8_t(x % 101);
     }
     mask->ReleaseRows();
+    CommandCpu cpu;
     for (auto _ : s) {
         s.PauseTiming();
         doc.layers->SetSelectionObject(mask);
         doc.layers->SetSelectionBounds(all);
         s.ResumeTiming();
+        cpu.Start();
         if (command(*doc.history) != 1) s.SkipWithError("the command recorded nothing");
+        cpu.Stop();
         s.PauseTiming();
         doc.Undo();
         s.ResumeTiming();
     }
     doc.layers->SetSelectionObject(nullptr);
     doc.layers->SetSelectionBounds({});
+    cpu.Report(s);
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth) * kHeight);
 }
 void BM_SaturationSelected(benchmark::State& s) {
