@@ -112,12 +112,15 @@ struct Runs {
                   uint8_t*);
 };
 
-// One set of the runs compiled for TARGET.
-#define ZELVO_RUNS(NAME, TARGET)                                                                  \
-    TARGET uint32_t Blend##NAME(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov,     \
-                                uint16_t* b, uint16_t* g, uint16_t* r) {                          \
-        return BlendBody(px, n, opacity, cov, b, g, r);                                           \
-    }                                                                                             \
+// The blend compiled for TARGET.
+#define ZELVO_BLEND(NAME, TARGET)                                                             \
+    TARGET uint32_t Blend##NAME(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov, \
+                                uint16_t* b, uint16_t* g, uint16_t* r) {                      \
+        return BlendBody(px, n, opacity, cov, b, g, r);                                       \
+    }
+
+// The finishing runs compiled for TARGET.
+#define ZELVO_FINISH(NAME, TARGET)                                                                \
     TARGET void Straight##NAME(int32_t n, const int16_t* cov, const uint16_t* b,                  \
                                const uint16_t* g, const uint16_t* r, uint32_t* out) {             \
         StraightBody(n, cov, b, g, r, out);                                                       \
@@ -129,23 +132,94 @@ struct Runs {
     TARGET void Words##NAME(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,  \
                             const uint16_t* r, uint8_t* out) {                                    \
         FinishWordsBody(n, cov, b, g, r, out);                                                    \
-    }                                                                                             \
-    constexpr Runs k##NAME##Runs = {Blend##NAME, Straight##NAME, Packed##NAME, Words##NAME};
+    }
 
-ZELVO_RUNS(Plain, )
+ZELVO_BLEND(Plain, )
+ZELVO_FINISH(Plain, )
+constexpr Runs kPlainRuns = {BlendPlain, StraightPlain, PackedPlain, WordsPlain};
 #if defined(__x86_64__)
-ZELVO_RUNS(Avx2, __attribute__((target("avx2"))))
-ZELVO_RUNS(Avx512, __attribute__((target("arch=x86-64-v4"))))
-
-#define ZELVO_VBMI __attribute__((target("arch=x86-64-v4,avx512vbmi")))
+#define ZELVO_AVX2 __attribute__((target("avx2")))
 
 // floor(x / 100) for x < 43691 in one high multiply: 41944 / 2^22 exceeds 1 / 100 by
 // 96 / (100 x 2^22), which adds less than 1 / 100 to any such quotient.
+ZELVO_AVX2 inline __m256i Div100Short(__m256i x) {
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(short(41944))), 6);
+}
+// floor(x / 100) for every 16-bit x.
+ZELVO_AVX2 inline __m256i Div100(__m256i x) {
+    return _mm256_srli_epi16(
+        _mm256_mulhi_epu16(_mm256_srli_epi16(x, 2), _mm256_set1_epi16(short(5243))), 1);
+}
+
+// BlendBody written out for 16 pixels a step with the same arithmetic as the AVX-512 step
+// below. The compiler's version takes the channels apart word by word; here the two halves of
+// the 16 pixels are crossed so that each byte shuffle yields four pixels' blue and green (or red
+// and alpha) as words, and one unpack puts eight of a channel in pixel order.
+ZELVO_AVX2 uint32_t BlendAvx2(const uint8_t* px, int32_t n, uint16_t opacity, int16_t* cov,
+                              uint16_t* b, uint16_t* g, uint16_t* r) {
+    constexpr char Z = char(0x80);
+    const __m256i blueGreen = _mm256_setr_epi8(0, Z, 4, Z, 8, Z, 12, Z, 1, Z, 5, Z, 9, Z, 13, Z,  //
+                                               0, Z, 4, Z, 8, Z, 12, Z, 1, Z, 5, Z, 9, Z, 13, Z);
+    const __m256i redAlpha = _mm256_setr_epi8(2, Z, 6, Z, 10, Z, 14, Z, 3, Z, 7, Z, 11, Z, 15, Z, 2,
+                                              Z, 6, Z, 10, Z, 14, Z, 3, Z, 7, Z, 11, Z, 15, Z);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i hundred = _mm256_set1_epi16(100);
+    const __m256i op = _mm256_set1_epi16(short(opacity));
+    __m256i alive = zero;
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i p0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px + 4 * size_t(i)));
+        const __m256i p1 =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px + 4 * size_t(i) + 32));
+        // q0: pixels 0-3 and 8-11; q1: pixels 4-7 and 12-15.
+        const __m256i q0 = _mm256_permute2x128_si256(p0, p1, 0x20);
+        const __m256i q1 = _mm256_permute2x128_si256(p0, p1, 0x31);
+        const __m256i bg0 = _mm256_shuffle_epi8(q0, blueGreen);
+        const __m256i bg1 = _mm256_shuffle_epi8(q1, blueGreen);
+        const __m256i ra0 = _mm256_shuffle_epi8(q0, redAlpha);
+        const __m256i ra1 = _mm256_shuffle_epi8(q1, redAlpha);
+        const __m256i pb = _mm256_unpacklo_epi64(bg0, bg1);
+        const __m256i pg = _mm256_unpackhi_epi64(bg0, bg1);
+        const __m256i pr = _mm256_unpacklo_epi64(ra0, ra1);
+        const __m256i pa = _mm256_unpackhi_epi64(ra0, ra1);
+        __m256i* cv = reinterpret_cast<__m256i*>(cov + i);
+        __m256i* bv = reinterpret_cast<__m256i*>(b + i);
+        __m256i* gv = reinterpret_cast<__m256i*>(g + i);
+        __m256i* rv = reinterpret_cast<__m256i*>(r + i);
+        const __m256i c = _mm256_loadu_si256(cv);
+        const __m256i k = _mm256_mullo_epi16(_mm256_max_epi16(c, zero), op);  // <= 10000
+        const __m256i kh = Div100Short(k);
+        const __m256i kl = _mm256_sub_epi16(k, _mm256_mullo_epi16(kh, hundred));
+        const __m256i y = _mm256_mullo_epi16(kh, pa);               // <= 25500
+        const __m256i z = Div100Short(_mm256_mullo_epi16(kl, pa));  // of <= 25245
+        const __m256i in = Div100Short(_mm256_add_epi16(y, z));     // of <= 25752
+        _mm256_storeu_si256(
+            bv, _mm256_add_epi16(_mm256_loadu_si256(bv), Div100(_mm256_mullo_epi16(in, pb))));
+        _mm256_storeu_si256(
+            gv, _mm256_add_epi16(_mm256_loadu_si256(gv), Div100(_mm256_mullo_epi16(in, pg))));
+        _mm256_storeu_si256(
+            rv, _mm256_add_epi16(_mm256_loadu_si256(rv), Div100(_mm256_mullo_epi16(in, pr))));
+        const __m256i left = _mm256_sub_epi16(c, in);
+        _mm256_storeu_si256(cv, left);
+        alive = _mm256_or_si256(alive, _mm256_cmpgt_epi16(left, zero));
+    }
+    const uint32_t tail =
+        BlendBody(px + 4 * size_t(i), n - i, opacity, cov + i, b + i, g + i, r + i);
+    return uint32_t(_mm256_movemask_epi8(alive) != 0) | tail;
+}
+
+ZELVO_FINISH(Avx2, ZELVO_AVX2)
+constexpr Runs kAvx2Runs = {BlendAvx2, StraightAvx2, PackedAvx2, WordsAvx2};
+ZELVO_BLEND(Avx512, __attribute__((target("arch=x86-64-v4"))))
+ZELVO_FINISH(Avx512, __attribute__((target("arch=x86-64-v4"))))
+constexpr Runs kAvx512Runs = {BlendAvx512, StraightAvx512, PackedAvx512, WordsAvx512};
+
+#define ZELVO_VBMI __attribute__((target("arch=x86-64-v4,avx512vbmi")))
+
 ZELVO_VBMI inline __m512i Div100Short(__m512i x) {
     return _mm512_srli_epi16(_mm512_mulhi_epu16(x, _mm512_set1_epi16(short(41944))), 6);
 }
 
-// floor(x / 100) for every 16-bit x.
 ZELVO_VBMI inline __m512i Div100(__m512i x) {
     return _mm512_srli_epi16(
         _mm512_mulhi_epu16(_mm512_srli_epi16(x, 2), _mm512_set1_epi16(short(5243))), 1);
