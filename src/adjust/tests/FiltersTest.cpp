@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "adjust/ColourTent.h"
 #include "adjust/Filters.h"
 #include "adjust/tests/AdjustTestSupport.h"
 
@@ -403,6 +404,24 @@ TEST_F(FiltersTest, SharpenMatchesTheBoxRule) {
         ExpectLayer(
             s.bounds, [&](int x, int y) { return SharpenRef(s, x, y); }, "sharpen");
     });
+}
+
+// The colour tent blur row by row against its definition, from a single pixel to radii as wide
+// as the picture, where the sums and weights are largest.
+TEST_F(FiltersTest, ColourTentBlurMatchesTheDefinition) {
+    const struct {
+        int32_t w, h, radius;
+    } cases[] = {{1, 1, 1}, {5, 3, 2}, {64, 40, 17}, {70, 300, 256}, {301, 9, 300}};
+    for (const auto& c : cases) {
+        PixelBuffer b{c.w, c.h, std::vector<uint32_t>(size_t(c.w) * size_t(c.h))};
+        // Random colours and every fourth pixel white, around which quotients come out whole.
+        for (uint32_t& p : b.px)
+            p = Rand(0, 3) == 0 ? W_(255, 255, 255, 100)
+                                : W_(Rand(0, 255), Rand(0, 255), Rand(0, 255), Rand(0, 100));
+        const PixelBuffer got = ColourTentBlur(b, c.radius);
+        EXPECT_TRUE(got.px == TentRef(b, c.radius))
+            << c.w << " x " << c.h << " radius " << c.radius;
+    }
 }
 
 TEST_F(FiltersTest, SharpenMoreMatchesTheTentRule) {
