@@ -2,6 +2,9 @@
 // layer): rows are filled in the writer's own bounded buffer and go to the file by one pwrite
 // per run, so no page of the block is mapped. A mapped window pays a fault on every page, which
 // is dear on a virtual machine; and a full disk shows as a failed write, not as a crash.
+// A rising pass writes whole aligned stretches of the file, holding back the bytes past the last
+// boundary for the next run: the page cache then builds large pages for the block, and every
+// later write into them costs about half of what writes across page boundaries do.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +47,19 @@ private:
     uint32_t m_rowsPerWindow = 1;
     uint32_t m_windowFirst = 0;   // the buffer's first slot holds this row
     uint32_t m_lo = 0, m_hi = 0;  // rows [m_lo, m_hi) are held
+    // Writes of a rising pass end on multiples of m_align (0: no alignment); the m_carry bytes
+    // before row m_lo that a run held back lie just before it in the buffer, whose first
+    // m_align bytes are kept for them.
+    uint64_t m_align = 0;
+    uint64_t m_carry = 0;
     bool m_failed = false;
     uint32_t m_writes = 0;
+
+    uint8_t* Slot(uint32_t row) const {
+        return m_buffer.get() + m_align + uint64_t(row - m_windowFirst) * m_rowBytes;
+    }
+    // Writes the held bytes up to the last aligned boundary and keeps the rest as carry.
+    bool FlushAligned();
     std::unique_ptr<uint8_t[]> m_buffer;
 };
 

@@ -51,15 +51,19 @@ protected:
 TEST_F(RowWriterTest, RowsInAnyOrderReachTheFileAndNothingElseIsTouched) {
     std::mt19937 rng(11);
     const uint32_t rowBytes = 300, rows = 80, offset = 40;
-    for (int order = 0; order < 4; ++order) {
+    // A small window, and one large enough that a rising pass writes aligned stretches and
+    // holds back the rest.
+    for (int order = 0; order < 8; ++order) {
         SCOPED_TRACE(order);
+        const bool wide = order >= 4;
+        const uint64_t window = wide ? 60 * rowBytes + 10 : 7 * rowBytes + 10;
         BlockHandle h = MakeBlock(offset, rowBytes, rows);
         // Rising, falling, shuffled, and a subset with rows asked twice.
         std::vector<uint32_t> seq(rows);
         std::iota(seq.begin(), seq.end(), 0u);
-        if (order == 1) std::reverse(seq.begin(), seq.end());
-        if (order == 2) std::shuffle(seq.begin(), seq.end(), rng);
-        if (order == 3) {
+        if (order % 4 == 1) std::reverse(seq.begin(), seq.end());
+        if (order % 4 == 2) std::shuffle(seq.begin(), seq.end(), rng);
+        if (order % 4 == 3) {
             seq.clear();
             for (uint32_t r = 5; r < 70; r += (r % 7 == 0 ? 3 : 1)) {
                 seq.push_back(r);
@@ -68,7 +72,7 @@ TEST_F(RowWriterTest, RowsInAnyOrderReachTheFileAndNothingElseIsTouched) {
         }
         std::vector<uint8_t> expect = Payload(h);
         {
-            RowWriter w(store, h, offset, rowBytes, rows, 7 * rowBytes + 10);
+            RowWriter w(store, h, offset, rowBytes, rows, window);
             for (uint32_t r : seq) {
                 uint8_t* p = w.Row(r);
                 ASSERT_NE(p, nullptr) << r;
