@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -18,6 +20,7 @@
 
 #include <jpeglib.h>
 
+#include "core/RowBands.h"
 #include "files/BaselineJpegWriter.h"
 #include "files/Codecs.h"
 #include "files/RasterFile.h"
@@ -104,21 +107,39 @@ void BM_Save(benchmark::State& state, Format f) {
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }
 
-// The own JPEG writer alone (quality 12) with each instruction set the CPU has, into a
-// temporary file that is never committed.
-void BM_SaveQ12Level(benchmark::State& state, JpegLevel level) {
+double CpuMs(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// The own JPEG writer alone (quality 12) with each instruction set the CPU has, on `threads`
+// threads (0: every core), into a temporary file that is never committed. main_cpu_ms and
+// other_cpu_ms are the CPU time of the calling thread and of the others per save: on a machine
+// other programs keep busy, the longer of the two shows what a save would take on cores of its
+// own (run with OMP_WAIT_POLICY=passive, so that waiting threads sleep instead of spinning).
+void BM_SaveQ12Level(benchmark::State& state, JpegLevel level, int threads) {
     if (!JpegLevelAvailable(level)) {
         state.SkipWithError("the CPU lacks this instruction set");
         return;
     }
     ScopedJpegLevel scoped(level);
+    ScopedPassThreads scopedThreads(threads);
     const RasterImage& image = Photo(RowOrder::BottomUp);
+    double main = 0, all = 0;
     for (auto _ : state) {
         SafeFile file(Folder() + "level.jpg");
-        if (!file.Open() || !EncodeBaselineJpeg(file, image, JpegLibraryQuality(12)))
+        if (!file.Open()) state.SkipWithError("save failed");
+        const double main0 = CpuMs(CLOCK_THREAD_CPUTIME_ID), all0 = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
+        if (!EncodeBaselineJpeg(file, image, JpegLibraryQuality(12)))
             state.SkipWithError("save failed");
+        main += CpuMs(CLOCK_THREAD_CPUTIME_ID) - main0;
+        all += CpuMs(CLOCK_PROCESS_CPUTIME_ID) - all0;
     }
     SetRate(state);
+    const double n = double(std::max<int64_t>(state.iterations(), 1));
+    state.counters["main_cpu_ms"] = main / n;
+    state.counters["other_cpu_ms"] = (all - main) / n;
 }
 
 void BM_Open(benchmark::State& state, Format f) {
@@ -226,10 +247,14 @@ void Register() {
     const std::pair<const char*, JpegLevel> levels[] = {
         {"plain", JpegLevel::Plain}, {"avx2", JpegLevel::Avx2}, {"avx512", JpegLevel::Avx512}};
     for (auto [name, level] : levels)
-        benchmark::RegisterBenchmark((std::string("SaveQ12Writer/") + name).c_str(),
-                                     BM_SaveQ12Level, level)
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(3);
+        for (int threads : {1, 0})
+            benchmark::RegisterBenchmark(
+                (std::string("SaveQ12Writer/") + name + (threads ? "/threads:1" : "/threads:all"))
+                    .c_str(),
+                BM_SaveQ12Level, level, threads)
+                ->Unit(benchmark::kMillisecond)
+                ->Iterations(3)
+                ->UseRealTime();
     benchmark::RegisterBenchmark("Reference/djpeg photo.jpg", BM_DjpegDecode)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3)

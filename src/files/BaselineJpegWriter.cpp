@@ -1,18 +1,21 @@
 // The program's own baseline JPEG writer used at the highest quality: 4:4:4, the Annex K
-// Huffman tables, a floating-point AAN DCT. It works through the picture eight rows at a time,
-// four blocks at once in SSE2 lanes (the x86-64 baseline; built without FMA contraction so
-// every lane rounds as the scalar float arithmetic would).
+// Huffman tables, a floating-point AAN DCT. It works through the picture in stripes of MCU
+// rows, one a thread, eight rows at a time, four blocks at once in SSE2 lanes (the x86-64 baseline;
+// built without FMA contraction so every lane rounds as the scalar float arithmetic would).
 #include "files/BaselineJpegWriter.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include <immintrin.h>
+#include <sys/mman.h>
 
 #include "core/CpuLevel.h"
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 #include "files/PixelRows.h"
 
@@ -110,6 +113,10 @@ const float kAanScale[8] = {1.0f, 1.387039845f, 1.306562965f, 1.175875602f,
 // The most blocks coded side by side (one per float lane of the widest vectors).
 constexpr int kMaxLanes = 16;
 
+// More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for the DC
+// and 26 for each AC value, 208 bytes in all.
+constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
+
 // The entropy coder's state, kept in locals while a group of blocks is coded (held in the
 // writer, every byte stored could alias it and it would live in memory): fewer than eight
 // pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
@@ -167,6 +174,36 @@ public:
         m_at = size_t(out - m_buffer.data());
         if (m_at >= kChunk) Drain();
     }
+    // Continues the stream with `bytes` whole bytes coded elsewhere (unstuffed) and
+    // `tailCount` (< 8) bits at the top of `tail`: shifted to the bit where the stream stands,
+    // eight bytes at a time.
+    void Append(const uint8_t* p, size_t bytes, uint64_t tail, int tailCount) {
+        constexpr size_t kPart = (kGroupBytes - 8) / 8 * 8;
+        while (bytes > 0) {
+            const size_t part = std::min(bytes, kPart);
+            BitCursor c = Take();
+            const uint64_t shift = c.count;
+            size_t i = 0;
+            for (; i + 8 <= part; i += 8) {
+                uint64_t word;
+                std::memcpy(&word, p + i, 8);
+                word = __builtin_bswap64(word);
+                const uint64_t big = __builtin_bswap64(c.bits | word >> shift);
+                std::memcpy(c.at, &big, 8);
+                c.at += 8;
+                c.bits = word << (63 - shift) << 1;  // nothing left over when shift is 0
+            }
+            for (; i < part; ++i) Put(c, uint64_t(p[i]) << 56 | 8);
+            Give(c);
+            p += part;
+            bytes -= part;
+        }
+        if (tailCount > 0) {
+            BitCursor c = Take();
+            Put(c, (tail & ~uint64_t(63)) | uint64_t(tailCount));
+            Give(c);
+        }
+    }
     // Pads the last byte with one bits and sends out what is left.
     void FlushBits() {
         BitCursor c = Take();
@@ -202,9 +239,6 @@ public:
 
 private:
     static constexpr size_t kChunk = size_t(1) << 20;
-    // More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for
-    // the DC and 26 for each AC value, 208 bytes in all.
-    static constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
 
     void Drain() {
         if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
@@ -217,6 +251,85 @@ private:
     uint64_t m_bits = 0;
     int m_count = 0;
     bool m_ok = true;
+};
+
+// A stripe's entropy-coded bits, unstuffed, gathered in memory: where they fall in the file's
+// bytes (and so where 0xFF needs its zero) depends on the stripes before it. The memory is
+// mapped in huge pages where the system gives them: a fresh 4 KiB page costs a fault, and a
+// picture's coded bits are tens of megabytes.
+class RawBits {
+public:
+    RawBits() = default;
+    RawBits(RawBits&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)),
+          m_size(other.m_size),
+          m_capacity(std::exchange(other.m_capacity, 0)),
+          m_bits(other.m_bits),
+          m_count(other.m_count) {}
+    RawBits(const RawBits&) = delete;
+    RawBits& operator=(const RawBits&) = delete;
+    ~RawBits() {
+        if (m_data) munmap(m_data, m_capacity);
+    }
+    RawBits& operator=(RawBits&& other) noexcept {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+        std::swap(m_bits, other.m_bits);
+        std::swap(m_count, other.m_count);
+        return *this;
+    }
+
+    // Room for about `bytes` (a guess: more is had when needed). Throws std::bad_alloc when
+    // the memory cannot be had, as Take does.
+    void Reserve(size_t bytes) {
+        if (bytes + kGroupBytes + 8 > m_capacity) Grow(bytes + kGroupBytes + 8);
+    }
+    BitCursor Take() {
+        if (m_size + kGroupBytes + 8 > m_capacity) Grow(2 * m_capacity);
+        return {m_bits, m_count, m_data + m_size};
+    }
+    void Give(const BitCursor& c) {
+        m_bits = c.bits;
+        m_count = c.count;
+        m_size = size_t(c.at - m_data);
+    }
+    bool Ok() const { return true; }
+    const uint8_t* Data() const { return m_data; }
+    size_t Size() const { return m_size; }
+    uint64_t PendingBits() const { return m_bits; }
+    int PendingCount() const { return int(m_count); }
+
+private:
+    static constexpr size_t kHuge = size_t(2) << 20;
+
+    void Grow(size_t least) {
+        const size_t capacity = (std::max(least, kHuge) + kHuge - 1) / kHuge * kHuge;
+        void* p;
+        if (m_data) {
+            p = mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
+        } else {
+            // Over-mapped by a huge page and trimmed, so that the start is aligned to one.
+            p = mmap(nullptr, capacity + kHuge, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (p != MAP_FAILED) {
+                const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+                const uintptr_t aligned = (at + kHuge - 1) / kHuge * kHuge;
+                if (aligned > at) munmap(p, aligned - at);
+                if (aligned + capacity < at + capacity + kHuge)
+                    munmap(reinterpret_cast<void*>(aligned + capacity),
+                           at + capacity + kHuge - aligned - capacity);
+                p = reinterpret_cast<void*>(aligned);
+            }
+        }
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        madvise(p, capacity, MADV_HUGEPAGE);
+        m_data = static_cast<uint8_t*>(p);
+        m_capacity = capacity;
+    }
+    uint8_t* m_data = nullptr;
+    size_t m_size = 0, m_capacity = 0;
+    uint64_t m_bits = 0, m_count = 0;
 };
 
 void WriteHuffmanTable(BitWriter& w, int classAndId, const HuffmanSpec& spec) {
@@ -676,6 +789,72 @@ void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int c
     kernels.convert(blue, green, red, count, y, cb, cr);
 }
 
+// What every stripe of a picture shares.
+struct PictureSetup {
+    const RasterImage& image;
+    const JpegKernels& kernels;
+    int width, height;
+    int planeWidth, convertWidth, blocksAcross;
+};
+
+// A thread's eight picture rows as three float planes.
+class StripeRows {
+public:
+    // Throws std::bad_alloc when the memory cannot be had.
+    explicit StripeRows(const PictureSetup& s)
+        : m_setup(s), m_planes(size_t(s.planeWidth) * 8 * 3), m_scratch(size_t(s.planeWidth) * 3) {
+        for (int c = 0; c < 3; ++c) plane[c] = m_planes.data() + size_t(s.planeWidth) * 8 * c;
+    }
+    // Rows past the picture repeat its last row.
+    void Convert(int mcuRow) {
+        const PictureSetup& s = m_setup;
+        for (int r = 0; r < 8; ++r) {
+            const size_t at = size_t(r) * s.planeWidth;
+            ConvertRow(s.kernels, s.image.TopRow(std::min(8 * mcuRow + r, s.height - 1)), s.width,
+                       s.convertWidth, m_scratch.data(), plane[0] + at, plane[1] + at,
+                       plane[2] + at);
+        }
+    }
+    float* plane[3];
+
+private:
+    const PictureSetup& m_setup;
+    std::vector<float> m_planes;
+    std::vector<uint8_t> m_scratch;
+};
+
+// Codes MCU rows [first, end) into `sink` (a BitWriter or RawBits) until it fails or `stop`
+// is set.
+template <class Sink>
+void CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* comps, int first,
+                int end, const std::atomic<bool>& stop) {
+    alignas(16) int16_t coef[3][kMaxLanes][64];
+    for (int m = first; m < end && sink.Ok() && !stop.load(std::memory_order_relaxed); ++m) {
+        rows.Convert(m);
+        for (int bx = 0; bx < s.blocksAcross; bx += s.kernels.lanes) {
+            for (int c = 0; c < 3; ++c)
+                s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth),
+                                    comps[c].reciprocal, coef[c]);
+            const int lanes = std::min(s.kernels.lanes, s.blocksAcross - bx);
+            sink.Give(s.kernels.encode(sink.Take(), coef, lanes, comps));
+        }
+    }
+}
+
+// The DC predictions a stripe starts from: the quantised DC values of the last block of the
+// MCU row before it, recomputed rather than waited for.
+void SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, int mcuRow) {
+    rows.Convert(mcuRow);
+    const int last = s.blocksAcross - 1;
+    const int bx = last / s.kernels.lanes * s.kernels.lanes;
+    alignas(16) int16_t coef[kMaxLanes][64];
+    for (int c = 0; c < 3; ++c) {
+        s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth), comps[c].reciprocal,
+                            coef);
+        comps[c].previousDc = coef[last - bx][0];
+    }
+}
+
 }  // namespace
 
 bool JpegLevelAvailable(JpegLevel level) {
@@ -709,14 +888,7 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     const int planeWidth = (paddedWidth + groupWidth - 1) / groupWidth * groupWidth;
     const int convertWidth = (paddedWidth + 15) / 16 * 16;
     const int blocksAcross = paddedWidth / 8;
-    std::vector<float> planes;
-    std::vector<uint8_t> scratch;
-    try {
-        planes.resize(size_t(planeWidth) * 8 * 3);
-        scratch.resize(size_t(planeWidth) * 3);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    const PictureSetup setup{image, kernels, width, height, planeWidth, convertWidth, blocksAcross};
     BitWriter w(file);
     w.Marker(0xD8);
     static const uint8_t kApp0[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0,
@@ -768,22 +940,50 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
                     1.0f / (float(q[row * 8 + col]) * kAanScale[row] * kAanScale[col] * 8.0f);
     }
 
-    float* plane[3] = {planes.data(), planes.data() + size_t(planeWidth) * 8,
-                       planes.data() + size_t(planeWidth) * 16};
-    alignas(16) int16_t coef[3][kMaxLanes][64];
-    for (int band = 0; band < height && w.Ok(); band += 8) {
-        for (int r = 0; r < 8; ++r) {
-            const size_t at = size_t(r) * planeWidth;
-            ConvertRow(kernels, image.TopRow(std::min(band + r, height - 1)), width, convertWidth,
-                       scratch.data(), plane[0] + at, plane[1] + at, plane[2] + at);
-        }
-        for (int bx = 0; bx < blocksAcross; bx += kernels.lanes) {
-            for (int c = 0; c < 3; ++c)
-                kernels.transform(plane[c] + 8 * bx, planeWidth, comps[c].reciprocal, coef[c]);
-            const int lanes = std::min(kernels.lanes, blocksAcross - bx);
-            w.Give(kernels.encode(w.Take(), coef, lanes, comps));
-        }
+    // Stripes of MCU rows, one a thread, each transformed and coded on its own. The caller
+    // codes the first straight into the file; the others keep their bits in memory until the
+    // caller joins them on at whatever bit the stream has reached.
+    struct Stripe {
+        int first = -1;
+        RawBits bits;
+    };
+    const int mcuRows = (height + 7) / 8;
+    std::vector<Stripe> stripes;
+    try {
+        stripes.resize(size_t(RowBandCount(mcuRows, 1)));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    std::atomic<int> taken{0};
+    std::atomic<bool> stop{false}, failed{false};
+    ForEachRowBand(mcuRows, 1, [&](int32_t first, int32_t end, bool caller) {
+        try {
+            StripeRows rows(setup);
+            Component own[3] = {comps[0], comps[1], comps[2]};
+            if (first > 0) SetPredictions(setup, rows, own, first - 1);
+            if (first == 0 && caller) {
+                CodeStripe(w, setup, rows, own, first, end, stop);
+                if (!w.Ok()) stop.store(true);
+                return;
+            }
+            const size_t slot = size_t(taken.fetch_add(1));
+            if (slot >= stripes.size()) throw std::bad_alloc();
+            stripes[slot].first = first;
+            // About one and a half bytes a pixel, what a photograph takes at the highest
+            // quality; more is mapped when needed.
+            stripes[slot].bits.Reserve(size_t(end - first) * size_t(blocksAcross) * 96);
+            CodeStripe(stripes[slot].bits, setup, rows, own, first, end, stop);
+        } catch (const std::bad_alloc&) {
+            failed.store(true);
+            stop.store(true);
+        }
+    });
+    if (failed.load()) return false;
+    std::sort(stripes.begin(), stripes.begin() + taken.load(),
+              [](const Stripe& a, const Stripe& b) { return a.first < b.first; });
+    for (int i = 0; i < taken.load() && w.Ok(); ++i)
+        w.Append(stripes[i].bits.Data(), stripes[i].bits.Size(), stripes[i].bits.PendingBits(),
+                 stripes[i].bits.PendingCount());
     w.FlushBits();
     w.Marker(0xD9);
     return w.Finish() && !file.Failed();

@@ -11,6 +11,7 @@
 
 #include "BaselineJpegReference.h"
 #include "TestImages.h"
+#include "core/RowBands.h"
 #include "files/BaselineJpegWriter.h"
 #include "files/Codecs.h"
 #include "files/RasterFile.h"
@@ -313,6 +314,48 @@ TEST(JpegWrite, OwnWriterMatchesTheScalarReference) {
     EXPECT_TRUE(OwnWriterBytes(indexed, 100, dir.File("i.jpg")).empty());
 }
 
+// Stripes coded on several threads and joined at whatever bit the stream reached: the file is
+// the one-thread file, byte for byte, whatever the split (a stripe of one MCU row, a picture of
+// one, joins inside 0xFF runs, a stripe larger than the writer's buffer).
+TEST(JpegWrite, AnyThreadCountWritesTheSameFile) {
+    test::TempDir dir;
+    const std::pair<int, int> sizes[] = {{1, 1},   {40, 1},   {1, 40},   {17, 33},
+                                         {63, 65}, {257, 19}, {129, 9},  {135, 17},
+                                         {9, 130}, {33, 71},  {200, 57}, {24, 24}};
+    {
+        const ScopedPassThreads eight(8);
+        ASSERT_EQ(RowBandCount(130 / 8 + 1, 1), 8);  // the tallest picture really splits in 8
+    }
+    for (JpegLevel level : {JpegLevel::Plain, JpegLevel::Avx2, JpegLevel::Avx512}) {
+        if (!JpegLevelAvailable(level)) continue;
+        ScopedJpegLevel scoped(level);
+        std::mt19937 random(11);
+        for (Content content :
+             {Content::Smooth, Content::Random, Content::Extremes, Content::ManyColours})
+            for (auto [w, h] : sizes) {
+                const RasterImage image = MakePicture(content, w, h, random);
+                for (int quality : {0, 100}) {
+                    const auto expected = test::ReferenceBaselineJpeg(image, quality);
+                    ASSERT_GT(expected.size(), 600u);
+                    for (int threads : {1, 2, 8}) {
+                        SCOPED_TRACE(testing::Message()
+                                     << "level " << int(level) << " " << int(content) << " " << w
+                                     << "x" << h << " q" << quality << " on " << threads);
+                        const ScopedPassThreads scopedThreads(threads);
+                        EXPECT_EQ(OwnWriterBytes(image, quality, dir.File("t.jpg")), expected);
+                    }
+                }
+            }
+        const RasterImage image = MakePicture(Content::Random, 703, 495, random);
+        const auto expected = test::ReferenceBaselineJpeg(image, 100);
+        for (int threads : {2, 8}) {
+            SCOPED_TRACE(testing::Message() << "level " << int(level) << " on " << threads);
+            const ScopedPassThreads scopedThreads(threads);
+            EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("big.jpg")), expected);
+        }
+    }
+}
+
 // Fails the first write of the first file only, as a full disk would during the own writer.
 class FailFirstFile : public FileOps {
 public:
@@ -332,22 +375,26 @@ private:
 };
 
 TEST(JpegWrite, OwnWriterFailureFallsBackToTheLibrary) {
-    test::TempDir dir;
-    const auto image = test::SmoothImage(40, 40, RowOrder::BottomUp);
-    FailFirstFile ops;
-    {
-        ScopedFileOps scoped(&ops);
-        ASSERT_TRUE(WriteRasterFile(dir.File("f.jpg"), image, kFileJpeg, 12, 0));
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(threads);
+        const ScopedPassThreads scopedThreads(threads);
+        test::TempDir dir;
+        const auto image = test::SmoothImage(40, 40, RowOrder::BottomUp);
+        FailFirstFile ops;
+        {
+            ScopedFileOps scoped(&ops);
+            ASSERT_TRUE(WriteRasterFile(dir.File("f.jpg"), image, kFileJpeg, 12, 0));
+        }
+        const auto bytes = test::ReadBytes(dir.File("f.jpg"));
+        auto segments = Segments(bytes);
+        ASSERT_EQ(segments.count(0xC0), 1u);
+        EXPECT_EQ(segments.find(0xC0)->second[7], 0x22);  // written by the library
+        for (const auto& [id, entries] : QuantTables(bytes))
+            EXPECT_EQ(entries, std::vector<int>(64, 1)) << id;
+        auto r = ReadRasterFile(dir.File("f.jpg"));
+        ASSERT_TRUE(r.ok);
+        EXPECT_LE(test::MaxDifference(r.image, image), 6);
     }
-    const auto bytes = test::ReadBytes(dir.File("f.jpg"));
-    auto segments = Segments(bytes);
-    ASSERT_EQ(segments.count(0xC0), 1u);
-    EXPECT_EQ(segments.find(0xC0)->second[7], 0x22);  // written by the library
-    for (const auto& [id, entries] : QuantTables(bytes))
-        EXPECT_EQ(entries, std::vector<int>(64, 1)) << id;
-    auto r = ReadRasterFile(dir.File("f.jpg"));
-    ASSERT_TRUE(r.ok);
-    EXPECT_LE(test::MaxDifference(r.image, image), 6);
 }
 
 }  // namespace
