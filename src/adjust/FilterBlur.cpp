@@ -144,12 +144,48 @@ constexpr size_t kTermPlanes = 5;
     for (; x < w; ++x) out[x] = GaussianPixel(k, above, mid, below, w, x);
 }
 
-// The two kernels built for each processor level: the same operations in the same order,
-// in lanes as wide as the level has.
+inline uint32_t BoxBlurPixel(const BoxRow& s, size_t i) {
+    const int a = s.a[i] / s.area[i];
+    if (a == 0 || s.count[i] == 0) return MakePixel(0, 0, 0, a);
+    return MakePixel(s.b[i] / s.count[i], s.g[i] / s.count[i], s.r[i] / s.count[i], a);
+}
+
+[[gnu::always_inline]] inline V8i Load8(const std::vector<int32_t>& v, int32_t x) {
+    V8i r;
+    std::memcpy(&r, v.data() + x, sizeof r);
+    return r;
+}
+[[gnu::always_inline]] inline V8i Quotient(const V8i& n, const V8i& d) {
+    return __builtin_convertvector(
+        __builtin_convertvector(n, V8d) / __builtin_convertvector(d, V8d), V8i);
+}
+
+// BoxBlurPixel eight pixels at a time. The sums are non-negative and at most 255 times a window
+// of (2 * 100 + 1)^2 pixels, far below 2^53, so each truncated double quotient is exactly the
+// integer one; a count of 0 (whose sums are 0) is divided as 1 and its channels masked off.
+[[gnu::always_inline]] inline void BoxBlurRow(const BoxRow& s, int32_t w, uint32_t* out) {
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8) {
+        const V8i count = Load8(s.count, x), one = count < 1;  // -1 where the count is 0
+        const V8i divisor = count - one;
+        const V8i a = Quotient(Load8(s.a, x), Load8(s.area, x));
+        const V8i colour = Quotient(Load8(s.b, x), divisor) |
+                           Quotient(Load8(s.g, x), divisor) << 8 |
+                           Quotient(Load8(s.r, x), divisor) << 16;
+        const V8i keep = ~((a == 0) | one);
+        const V8u words = V8u(colour & keep) | V8u(a) << 24;
+        std::memcpy(out + x, &words, sizeof words);
+    }
+    for (; x < w; ++x) out[x] = BoxBlurPixel(s, size_t(x));
+}
+
+// The kernels built for each processor level: the same operations in the same order, in
+// lanes as wide as the level has.
 struct BlurKernels {
     void (*fillTerms)(double, const uint32_t*, int32_t, double*);
     void (*row)(const GaussianWeights&, const uint32_t*, const uint32_t*, const uint32_t*, int32_t,
                 uint32_t*, const double*, const double*, const double*);
+    void (*boxRow)(const BoxRow&, int32_t, uint32_t*);
 };
 
 #define ZELVO_BLUR_KERNELS(NAME, TARGET)                                                           \
@@ -161,6 +197,9 @@ struct BlurKernels {
                                   uint32_t* out, const double* aboveTerms, const double* midTerms, \
                                   const double* belowTerms) {                                      \
         GaussianRow(k, above, mid, below, w, out, aboveTerms, midTerms, belowTerms);               \
+    }                                                                                              \
+    TARGET void BoxBlurRow##NAME(const BoxRow& s, int32_t w, uint32_t* out) {                      \
+        BoxBlurRow(s, w, out);                                                                     \
     }
 ZELVO_BLUR_KERNELS(V4, __attribute__((target("arch=x86-64-v4"))))
 ZELVO_BLUR_KERNELS(Avx2, __attribute__((target("avx2"))))
@@ -174,11 +213,11 @@ BlurKernels KernelsFor(BlurLevel level) {
                                           : BlurLevel::Base;
     switch (level) {
         case BlurLevel::V4:
-            return {FillTermsV4, GaussianRowV4};
+            return {FillTermsV4, GaussianRowV4, BoxBlurRowV4};
         case BlurLevel::Avx2:
-            return {FillTermsAvx2, GaussianRowAvx2};
+            return {FillTermsAvx2, GaussianRowAvx2, BoxBlurRowAvx2};
         default:
-            return {FillTermsBase, GaussianRowBase};
+            return {FillTermsBase, GaussianRowBase, BoxBlurRowBase};
     }
 }
 
@@ -210,18 +249,6 @@ private:
     std::vector<double> m_planes;
     int32_t m_rows[3] = {INT32_MIN, INT32_MIN, INT32_MIN};
 };
-
-void BoxBlurRow(const BoxRow& s, int32_t w, uint32_t* out) {
-    for (int32_t x = 0; x < w; ++x) {
-        const size_t i = size_t(x);
-        const int a = s.a[i] / s.area[i];
-        if (a == 0 || s.count[i] == 0) {
-            out[x] = MakePixel(0, 0, 0, a);
-            continue;
-        }
-        out[x] = MakePixel(s.b[i] / s.count[i], s.g[i] / s.count[i], s.r[i] / s.count[i], a);
-    }
-}
 
 int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
     const Rect b = layer.Bounds();
@@ -291,11 +318,12 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
             auto sums = std::make_shared<BoxRows>(
                 gw, gh, radius, [ring](int32_t row) { return ring->Row(row); }, first);
             auto strength = std::make_shared<StrengthRows>(lm, grown.left, gw, window);
+            const BlurKernels kernels = KernelsFor(BlurLevel::Best);
             return RowFill([=](int32_t row, uint32_t* out) {
                 const BoxRow* s = sums->Next();
                 const uint32_t* old = ring->Row(row);
                 if (!s || !old) return false;
-                BoxBlurRow(*s, gw, out);
+                kernels.boxRow(*s, gw, out);
                 if (const uint8_t* st = strength->Row(grown.bottom - 1 - row))
                     for (int32_t x = 0; x < gw; ++x)
                         out[x] = BoxSelectionMix(old[x], out[x], st[x]);
@@ -341,8 +369,9 @@ uint32_t GaussianSelectionMix(uint32_t o, uint32_t r, int32_t s) {
 
 PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius) {
     PixelBuffer out{padded.width, padded.height, std::vector<uint32_t>(padded.px.size())};
+    const BlurKernels kernels = KernelsFor(BlurLevel::Best);
     ForEachBoxRow(padded, radius, [&](int32_t y, const BoxRow& s) {
-        BoxBlurRow(s, out.width, &out.px[size_t(y) * size_t(out.width)]);
+        kernels.boxRow(s, out.width, &out.px[size_t(y) * size_t(out.width)]);
     });
     return out;
 }

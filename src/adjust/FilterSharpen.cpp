@@ -19,7 +19,8 @@ void SharpenRow(const BoxRow& s, const uint32_t* src, int32_t w, uint32_t* out) 
     for (int32_t x = 0; x < w; ++x) {
         const size_t i = size_t(x);
         const uint32_t p = src[x];
-        if (s.a[i] / s.area[i] == 0) {
+        // The mean alpha a / area is 0 exactly when a < area (a >= 0, area >= 1): no division.
+        if (s.a[i] < s.area[i]) {
             out[x] = 0;
             continue;
         }
