@@ -942,48 +942,49 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
 
     // Stripes of MCU rows, one a thread, each transformed and coded on its own. The caller
     // codes the first straight into the file; the others keep their bits in memory until the
-    // caller joins them on at whatever bit the stream has reached.
-    struct Stripe {
-        int first = -1;
-        RawBits bits;
-    };
+    // caller joins them on at whatever bit the stream has reached. The caller's stripe is a
+    // tenth shorter than the others: the file's writes and the join are its work too.
     const int mcuRows = (height + 7) / 8;
-    std::vector<Stripe> stripes;
+    const int count = RowBandCount(mcuRows, 1);
+    const int callerRows = count > 1 ? std::max(1, int(int64_t(mcuRows) * 9 / (10 * count))) : 0;
+    auto stripeFirst = [&](int i) {
+        if (i == 0 || count == 1) return i == 0 ? 0 : mcuRows;
+        return callerRows + int(int64_t(mcuRows - callerRows) * (i - 1) / (count - 1));
+    };
+    std::vector<RawBits> stripes;
     try {
-        stripes.resize(size_t(RowBandCount(mcuRows, 1)));
+        stripes.resize(size_t(count));
     } catch (const std::bad_alloc&) {
         return false;
     }
-    std::atomic<int> taken{0};
-    std::atomic<bool> stop{false}, failed{false};
-    ForEachRowBand(mcuRows, 1, [&](int32_t first, int32_t end, bool caller) {
+    std::atomic<bool> stop{false}, failed{false}, direct{false};
+    ForEachRowBand(count, 1, [&](int32_t firstStripe, int32_t endStripe, bool caller) {
         try {
             StripeRows rows(setup);
-            Component own[3] = {comps[0], comps[1], comps[2]};
-            if (first > 0) SetPredictions(setup, rows, own, first - 1);
-            if (first == 0 && caller) {
-                CodeStripe(w, setup, rows, own, first, end, stop);
-                if (!w.Ok()) stop.store(true);
-                return;
+            for (int i = firstStripe; i < endStripe; ++i) {
+                const int first = stripeFirst(i), end = stripeFirst(i + 1);
+                Component own[3] = {comps[0], comps[1], comps[2]};
+                if (first > 0) SetPredictions(setup, rows, own, first - 1);
+                if (i == 0 && caller) {
+                    CodeStripe(w, setup, rows, own, first, end, stop);
+                    if (!w.Ok()) stop.store(true);
+                    direct.store(true);
+                    continue;
+                }
+                // About one and a half bytes a pixel, what a photograph takes at the highest
+                // quality; more is mapped when needed.
+                stripes[size_t(i)].Reserve(size_t(end - first) * size_t(blocksAcross) * 96);
+                CodeStripe(stripes[size_t(i)], setup, rows, own, first, end, stop);
             }
-            const size_t slot = size_t(taken.fetch_add(1));
-            if (slot >= stripes.size()) throw std::bad_alloc();
-            stripes[slot].first = first;
-            // About one and a half bytes a pixel, what a photograph takes at the highest
-            // quality; more is mapped when needed.
-            stripes[slot].bits.Reserve(size_t(end - first) * size_t(blocksAcross) * 96);
-            CodeStripe(stripes[slot].bits, setup, rows, own, first, end, stop);
         } catch (const std::bad_alloc&) {
             failed.store(true);
             stop.store(true);
         }
     });
     if (failed.load()) return false;
-    std::sort(stripes.begin(), stripes.begin() + taken.load(),
-              [](const Stripe& a, const Stripe& b) { return a.first < b.first; });
-    for (int i = 0; i < taken.load() && w.Ok(); ++i)
-        w.Append(stripes[i].bits.Data(), stripes[i].bits.Size(), stripes[i].bits.PendingBits(),
-                 stripes[i].bits.PendingCount());
+    for (int i = direct.load() ? 1 : 0; i < count && w.Ok(); ++i)
+        w.Append(stripes[size_t(i)].Data(), stripes[size_t(i)].Size(),
+                 stripes[size_t(i)].PendingBits(), stripes[size_t(i)].PendingCount());
     w.FlushBits();
     w.Marker(0xD9);
     return w.Finish() && !file.Failed();
