@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "core/RowBands.h"
@@ -57,9 +58,108 @@ bool Image::NewImage(const NewImageSize& size) {
     return true;
 }
 
+namespace {
+
+// One band of the first layer's rows. Whole rows go to the file by pwrite: mapping every page of
+// a fresh layer costs a fault per page, and a full disk becomes a failed write, not a crash.
+class LayerRows : public RasterRows {
+public:
+    LayerRows(FileDynamicStore& store, const Layer& layer, uint64_t window)
+        : m_rows(store, layer.Block(), layer.RowsOffset(), layer.Stride(), uint32_t(layer.Height()),
+                 window),
+          m_width(layer.Width()) {}
+    bool Put(int32_t y, const uint8_t* bgr) override {
+        uint8_t* dst = m_rows.Row(uint32_t(y));  // both bottom row first
+        if (!dst) return false;
+        ExpandBgrRow(bgr, dst, m_width, 100);
+        return true;
+    }
+    bool Flush() override { return m_rows.Flush(); }
+
+private:
+    RowWriter m_rows;
+    int32_t m_width;
+};
+
+// Makes the first layer as soon as the reader knows the picture's size, and takes the rows as
+// they are decoded, so that a picture read from a file is never held whole in memory.
+class FirstLayerSink : public RasterSink {
+public:
+    FirstLayerSink(LayerManager& layers, ImageGeometry& geometry)
+        : m_layers(layers), m_geometry(geometry) {}
+
+    bool Start(int32_t width, int32_t height) override {
+        m_started = true;
+        m_wait.emplace();
+        m_progress.emplace(5);
+        m_geometry.width = width;
+        m_geometry.height = height;
+        m_progress->Step();
+        if (!m_layers.CreateFirstLayer(width, height)) {
+            m_layerFailed = true;  // the store has said why
+            return false;
+        }
+        m_layer = m_layers.CurrentLayer();
+        if (!m_layer || !m_layer->HasPixels()) {
+            m_rowsFailed = true;
+            return false;
+        }
+        m_window =
+            BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(height, kLeastBandRows));
+        m_progress->Step();
+        return true;
+    }
+    std::unique_ptr<RasterRows> Band(int32_t, int32_t) override {
+        return std::make_unique<LayerRows>(m_layers.Store(), *m_layer, m_window);
+    }
+
+    void MarkRowsFailed() { m_rowsFailed = true; }
+    // After the last row: whether the layer holds every row.
+    bool Finish() {
+        if (!m_layers.Store().CheckBlock(m_layer->Block())) {
+            m_rowsFailed = true;
+            return false;
+        }
+        m_progress->Step();
+        return true;
+    }
+    void Step() { m_progress->Step(); }
+
+    bool Started() const { return m_started; }
+    bool LayerFailed() const { return m_layerFailed; }
+    bool RowsFailed() const { return m_rowsFailed; }
+
+private:
+    LayerManager& m_layers;
+    ImageGeometry& m_geometry;
+    LayerPtr m_layer;
+    uint64_t m_window = 0;
+    bool m_started = false;
+    bool m_layerFailed = false;
+    bool m_rowsFailed = false;
+    std::optional<WaitCursor> m_wait;
+    std::optional<ProgressRun> m_progress;
+};
+
+}  // namespace
+
 bool Image::Open(const std::string& path) {
-    RasterReadResult read = ReadRasterFile(path);
+    FirstLayerSink sink(m_layers, m_geometry);
+    RasterReadResult read = ReadRasterFile(path, &sink);
+    auto fail = [&]() {
+        // A picture that cannot be copied whole is not opened at all: a document with missing
+        // rows would be saved over the original without anyone noticing.
+        if (sink.RowsFailed()) AppMessages().Show("This image file can not be a complete open!");
+        m_layers.DestroyAll();
+        m_geometry = {};
+        return false;
+    };
     if (!read.ok) {
+        if (sink.Started()) {
+            // Only a layer that could not be made or filled, or memory, fails a read this late.
+            if (!sink.LayerFailed() && !sink.RowsFailed()) AppMessages().Show(kCannotOpenText);
+            return fail();
+        }
         if (read.declined) return false;
         const uint64_t spaceFailures = ScratchSpaceFailures();
         if (OpenLayered(path)) return true;
@@ -69,39 +169,23 @@ bool Image::Open(const std::string& path) {
         return false;
     }
     // A picture of more than 20 million pixels was agreed to before it was read.
-    const int64_t w = read.image.Width(), h = read.image.Height();
-    WaitCursor wait;
-    ProgressRun progress(5);
-    m_geometry.width = int32_t(w);
-    m_geometry.height = int32_t(h);
-    progress.Step();
-    if (!m_layers.CreateFirstLayer(int32_t(w), int32_t(h))) {
-        m_layers.DestroyAll();
-        m_geometry = {};
-        return false;
+    if (!read.streamed) {
+        if (!sink.Start(read.image.Width(), read.image.Height())) return fail();
+        if (!CopyIntoFirstLayer(read.image)) {
+            sink.MarkRowsFailed();
+            return fail();
+        }
+        read.image.Clear();
     }
-    progress.Step();
-    if (!CopyIntoFirstLayer(read.image)) {
-        // A picture that cannot be copied whole is not opened at all: a document with missing
-        // rows would be saved over the original without anyone noticing.
-        AppMessages().Show("This image file can not be a complete open!");
-        m_layers.DestroyAll();
-        m_geometry = {};
-        return false;
-    }
-    read.image.Clear();
-    progress.Step();
-    if (!m_workspace.EnsureStrokeCapacity(int32_t(w), int32_t(h))) {
-        m_layers.DestroyAll();
-        m_geometry = {};
-        return false;
-    }
-    progress.Step();
+    if (!sink.Finish()) return fail();
+    const int32_t w = m_geometry.width, h = m_geometry.height;
+    if (!m_workspace.EnsureStrokeCapacity(w, h)) return fail();
+    sink.Step();
     m_untitledNumber = m_workspace.NextUntitledNumber();
     Finish(path, kOpenedResolution);
     m_history.RecordState(nullptr, m_layers.Layers(), kStateOpenImage, 0, "Open Image File",
-                          {{int32_t(w), int32_t(h)}, {}, {}});
-    progress.Step();
+                          {{w, h}, {}, {}});
+    sink.Step();
     return true;
 }
 
@@ -147,27 +231,17 @@ void Image::StateSettled() {
 bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
     LayerPtr layer = m_layers.CurrentLayer();
     if (!layer || !layer->HasPixels()) return false;
-    const int32_t w = picture.Width(), h = picture.Height();
-    // Whole rows go to the file by pwrite: mapping every page of a fresh layer costs a fault
-    // per page, and a full disk becomes a failed write instead of a crash. Bands of rows each
-    // have their own writer.
+    const int32_t h = picture.Height();
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
     std::atomic<bool> ok{true};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        RowWriter rows(m_layers.Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
-                       uint32_t(layer->Height()), window);
-        for (int32_t y = first; y < end && ok; ++y) {
-            uint8_t* dst = rows.Row(uint32_t(y));  // both bottom row first
-            if (!dst) {
-                ok = false;
-                return;
-            }
-            ExpandBgrRow(picture.BottomRow(y), dst, w, 100);
-        }
+        LayerRows rows(m_layers.Store(), *layer, window);
+        for (int32_t y = first; y < end && ok; ++y)
+            if (!rows.Put(y, picture.BottomRow(y))) ok = false;
         if (!rows.Flush()) ok = false;
     });
-    return ok && m_layers.Store().CheckBlock(layer->Block());
+    return ok;
 }
 
 void Image::Finish(const std::string& path, int32_t resolution) {

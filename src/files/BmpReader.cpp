@@ -2,11 +2,13 @@
 // A file that ends early still opens: the rows that are missing come out white.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 
 namespace zelvo {
@@ -134,13 +136,6 @@ bool ReadHeader(ByteSource& source, BmpHeader& h) {
     return true;
 }
 
-void FillWhite(RasterImage& image, int64_t fromRow, bool topDown) {
-    for (int64_t r = fromRow; r < image.Height(); ++r) {
-        uint8_t* row = topDown ? image.TopRow(int32_t(r)) : image.BottomRow(int32_t(r));
-        std::memset(row, 255, size_t(image.Width()) * 3);
-    }
-}
-
 void ConvertRow(const BmpHeader& h, const uint8_t* src, uint8_t* dst, const Channel* channels) {
     const int64_t w = h.width;
     switch (h.bits) {
@@ -186,41 +181,73 @@ void ConvertRow(const BmpHeader& h, const uint8_t* src, uint8_t* dst, const Chan
     }
 }
 
-// Uncompressed rows, read in chunks; returns false only when memory runs out.
-bool ReadPlainRows(ByteSource& source, const BmpHeader& h, RasterImage& image, bool& incomplete) {
+// The pixel bytes each band reads at once, shared out between the bands.
+constexpr uint64_t kChunkBytes = uint64_t(4) << 20;
+
+// Uncompressed rows, read from the source in chunks of many rows into one buffer per band and
+// handed to the sink converted; returns false when the sink or memory fails.
+bool ReadPlainRows(ByteSource& source, const BmpHeader& h, RasterSink& sink, bool& incomplete) {
+    const int32_t width = int32_t(h.width), height = int32_t(h.height);
     const uint64_t srcStride = uint64_t(DibStride(h.width, h.bits));
-    const int64_t rowsPerChunk = std::max<int64_t>(1, int64_t((1u << 20) / srcStride));
+    // Only rows wholly inside the file are read; the ones after them come out white.
+    const uint64_t size = source.Size();
+    const uint64_t available = size > h.dataStart ? size - h.dataStart : 0;
+    const int64_t whole = int64_t(std::min<uint64_t>(uint64_t(height), available / srcStride));
+    const uint64_t chunkBytes = BandWindowBytes(kChunkBytes, RowBandCount(height, kLeastBandRows));
+    const int64_t rowsPerChunk = std::max<int64_t>(1, int64_t(chunkBytes / srcStride));
     const Channel channels[3] = {Channel(h.masks[0]), Channel(h.masks[1]), Channel(h.masks[2])};
-    // 24-bit bottom-up rows already have our layout and go straight into the image.
-    const bool direct = h.bits == 24 && !h.topDown;
-    std::vector<uint8_t> chunk;
-    if (!direct) {
+    std::atomic<bool> ok{true}, shortRead{false};
+    ForEachRowBand(height, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         try {
-            chunk.resize(size_t(rowsPerChunk * srcStride));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
-    for (int64_t row = 0; row < h.height; row += rowsPerChunk) {
-        const int64_t rows = std::min(rowsPerChunk, h.height - row);
-        uint8_t* into = direct ? image.BottomRow(int32_t(row)) : chunk.data();
-        const size_t want = size_t(rows * srcStride);
-        const size_t got = source.ReadAt(h.dataStart + uint64_t(row) * srcStride, into, want);
-        const int64_t complete = int64_t(got / srcStride);
-        if (!direct) {
-            for (int64_t r = 0; r < complete; ++r) {
-                uint8_t* dst =
-                    h.topDown ? image.TopRow(int32_t(row + r)) : image.BottomRow(int32_t(row + r));
-                ConvertRow(h, chunk.data() + r * srcStride, dst, channels);
+            std::unique_ptr<RasterRows> rows = sink.Band(first, end);
+            if (!rows) {
+                ok = false;
+                return;
             }
+            const int64_t chunkRows = std::min<int64_t>(rowsPerChunk, end - first);
+            std::vector<uint8_t> chunk(size_t(chunkRows * int64_t(srcStride)));
+            // 24-bit rows already are b, g, r triples and go out as read.
+            std::vector<uint8_t> line(h.bits == 24 ? 0 : size_t(width) * 3);
+            std::vector<uint8_t> white;
+            for (int32_t y0 = first; y0 < end && ok; y0 += int32_t(chunkRows)) {
+                const int32_t y1 = int32_t(std::min<int64_t>(end, y0 + chunkRows));
+                // The rows in file order: the first of them in the file and how many are there.
+                const int64_t fileFirst = h.topDown ? height - y1 : y0;
+                const int64_t present = std::clamp<int64_t>(whole - fileFirst, 0, y1 - y0);
+                int64_t got = 0;
+                if (present > 0) {
+                    const size_t want = size_t(present * int64_t(srcStride));
+                    got = int64_t(source.ReadAt(h.dataStart + uint64_t(fileFirst) * srcStride,
+                                                chunk.data(), want) /
+                                  srcStride);
+                    if (got < present) shortRead = true;
+                }
+                for (int32_t y = y0; y < y1; ++y) {
+                    const int64_t at = (h.topDown ? height - 1 - y : y) - fileFirst;
+                    const uint8_t* bgr = nullptr;
+                    if (at >= got) {
+                        if (white.empty()) white.assign(size_t(width) * 3, 255);
+                        bgr = white.data();
+                    } else if (h.bits == 24) {
+                        bgr = chunk.data() + at * int64_t(srcStride);
+                    } else {
+                        ConvertRow(h, chunk.data() + at * int64_t(srcStride), line.data(),
+                                   channels);
+                        bgr = line.data();
+                    }
+                    if (!rows->Put(y, bgr)) {
+                        ok = false;
+                        break;
+                    }
+                }
+            }
+            if (!rows->Flush()) ok = false;
+        } catch (const std::bad_alloc&) {
+            ok = false;
         }
-        if (got < want) {
-            FillWhite(image, row + complete, h.topDown);
-            incomplete = true;
-            return true;
-        }
-    }
-    return true;
+    });
+    if (whole < height || shortRead) incomplete = true;
+    return ok;
 }
 
 class ChunkReader {
@@ -245,64 +272,80 @@ private:
     size_t m_at = 0;
 };
 
-void ReadRleRows(ByteSource& source, const BmpHeader& h, RasterImage& image, bool& incomplete) {
+// RLE rows: the runs only move forwards, so each row goes to the sink once it is left.
+bool ReadRleRows(ByteSource& source, const BmpHeader& h, RasterSink& sink, bool& incomplete) {
+    const int32_t width = int32_t(h.width), height = int32_t(h.height);
+    std::unique_ptr<RasterRows> rows = sink.Band(0, height);
+    if (!rows) return false;
     const PaletteEntry background = h.palette[0];
-    for (int64_t y = 0; y < h.height; ++y) {
-        uint8_t* row = image.BottomRow(int32_t(y));
-        for (int64_t x = 0; x < h.width; ++x) {
-            row[3 * x] = background.blue;
-            row[3 * x + 1] = background.green;
-            row[3 * x + 2] = background.red;
+    const PaletteEntry white{255, 255, 255};
+    // The row being decoded; rows not reached keep the background.
+    std::vector<uint8_t> line(size_t(width) * 3);
+    auto fill = [&](int64_t from, const PaletteEntry& e) {
+        for (int64_t i = std::max<int64_t>(from, 0); i < width; ++i) {
+            line[3 * i] = e.blue;
+            line[3 * i + 1] = e.green;
+            line[3 * i + 2] = e.red;
         }
-    }
-    auto put = [&](int64_t x, int64_t y, uint8_t index) {
-        if (x < 0 || x >= h.width || y >= h.height) return;
-        uint8_t* p = image.BottomRow(int32_t(y)) + 3 * x;
-        const PaletteEntry& e = h.palette[index];
-        p[0] = e.blue;
-        p[1] = e.green;
-        p[2] = e.red;
     };
-    auto reader = std::make_unique<ChunkReader>(source, h.dataStart);
-    const bool four = h.compression == kBiRle4;
     int64_t x = 0, y = 0;
+    bool ok = true;
+    // Sends the row being decoded, then rows of `rest` up to row `to`, and starts row `to`.
+    auto moveTo = [&](int64_t to, const PaletteEntry& rest) {
+        if (y < height && ok) ok = rows->Put(int32_t(y), line.data());
+        fill(0, rest);
+        for (int64_t r = y + 1; r < std::min<int64_t>(to, height) && ok; ++r)
+            ok = rows->Put(int32_t(r), line.data());
+        y = to;
+    };
+    auto put = [&](int64_t px, uint8_t index) {
+        if (px < 0 || px >= width) return;
+        const PaletteEntry& e = h.palette[index];
+        line[3 * px] = e.blue;
+        line[3 * px + 1] = e.green;
+        line[3 * px + 2] = e.red;
+    };
+    auto finish = [&]() {
+        moveTo(height, background);
+        return rows->Flush() && ok;
+    };
     auto truncated = [&]() {
         // The rest of the current row and every later row never arrived.
-        if (y < h.height) {
-            uint8_t* row = image.BottomRow(int32_t(y));
-            for (int64_t i = std::max<int64_t>(x, 0); i < h.width; ++i)
-                std::memset(row + 3 * i, 255, 3);
-            FillWhite(image, y + 1, false);
-            incomplete = true;
-        }
+        fill(x, white);
+        moveTo(height, white);
+        incomplete = true;
+        return rows->Flush() && ok;
     };
-    while (y < h.height) {
+    fill(0, background);
+    auto reader = std::make_unique<ChunkReader>(source, h.dataStart);
+    const bool four = h.compression == kBiRle4;
+    while (y < height && ok) {
         uint8_t n, c;
         if (!reader->Next(n) || !reader->Next(c)) return truncated();
         if (n > 0) {
-            for (int i = 0; i < n; ++i, ++x) put(x, y, four ? ((i & 1) ? c & 15 : c >> 4) : c);
+            for (int i = 0; i < n; ++i, ++x) put(x, four ? ((i & 1) ? c & 15 : c >> 4) : c);
             continue;
         }
         if (c == 0) {
             x = 0;
-            ++y;
+            moveTo(y + 1, background);
         } else if (c == 1) {
-            return;
+            return finish();
         } else if (c == 2) {
             uint8_t dx, dy;
             if (!reader->Next(dx) || !reader->Next(dy)) return truncated();
             x += dx;
-            y += dy;
+            if (dy > 0) moveTo(y + dy, background);
         } else {
             const int bytes = four ? (c + 1) / 2 : c;
             uint8_t v = 0;
             for (int i = 0; i < bytes; ++i) {
                 if (!reader->Next(v)) return truncated();
                 if (four) {
-                    put(x++, y, v >> 4);
-                    if (2 * i + 1 < c) put(x++, y, v & 15);
+                    put(x++, v >> 4);
+                    if (2 * i + 1 < c) put(x++, v & 15);
                 } else {
-                    put(x++, y, v);
+                    put(x++, v);
                 }
             }
             if (bytes & 1) {
@@ -310,30 +353,23 @@ void ReadRleRows(ByteSource& source, const BmpHeader& h, RasterImage& image, boo
             }
         }
     }
+    return finish();
 }
 
 }  // namespace
 
-bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
+bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete) {
     BmpHeader h;
     if (!ReadHeader(source, h)) return false;
     if (!AcceptRasterSize(limits, h.width, h.height)) return false;
-    if (!out.image.Allocate(int32_t(h.width), int32_t(h.height), 24, RowOrder::BottomUp))
-        return false;
-    bool incomplete = false;
+    if (!sink.Start(int32_t(h.width), int32_t(h.height))) return false;
     try {
-        if (h.compression == kBiRle4 || h.compression == kBiRle8) {
-            ReadRleRows(source, h, out.image, incomplete);
-        } else if (!ReadPlainRows(source, h, out.image, incomplete)) {
-            out.image.Clear();
-            return false;
-        }
+        if (h.compression == kBiRle4 || h.compression == kBiRle8)
+            return ReadRleRows(source, h, sink, incomplete);
+        return ReadPlainRows(source, h, sink, incomplete);
     } catch (const std::bad_alloc&) {
-        out.image.Clear();
         return false;
     }
-    out.incomplete = incomplete;
-    return true;
 }
 
 }  // namespace zelvo

@@ -8,8 +8,9 @@
 
 namespace zelvo {
 
-// Decoders fill `out.image` bottom row first and return success; BMP may set `out.incomplete`.
-bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterReadResult& out);
+// Decoders fill `out.image` bottom row first and return success. BMP hands its rows to `sink`
+// instead and sets `incomplete` for a file that ends early.
+bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
 bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out);
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out);

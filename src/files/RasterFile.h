@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "files/RasterImage.h"
@@ -45,6 +46,8 @@ struct RasterReadResult {
     RasterImage image;  // bottom row first
     // A truncated BMP: the missing rows are white and kIncompleteFileText has been shown.
     bool incomplete = false;
+    // The rows went to the sink given to ReadRasterFile; `image` stays empty.
+    bool streamed = false;
     // The user did not want a picture of more than 20 million pixels read.
     bool declined = false;
     // On failure the text for the user (kCannotOpenText); the reader does not show it, since
@@ -52,7 +55,33 @@ struct RasterReadResult {
     std::string message;
 };
 
+// One band's rows on their way out of a decoder, used by one thread.
+class RasterRows {
+public:
+    virtual ~RasterRows() = default;
+    // Row `y` counted from the bottom, as `width` b, g, r triples; false when it cannot be kept.
+    virtual bool Put(int32_t y, const uint8_t* bgr) = 0;
+    // Called once after the band's last row; false when what was put cannot be kept.
+    virtual bool Flush() = 0;
+};
+
+// Where a decoder that can hand its rows over as it decodes them puts them (BMP does), so that
+// a large picture never sits whole in memory.
+class RasterSink {
+public:
+    virtual ~RasterSink() = default;
+    // Called once on the reading thread, after the header passed every check and the size was
+    // agreed to, before any row; false ends the read as failed.
+    virtual bool Start(int32_t width, int32_t height) = 0;
+    // A writer for rows [first, end) counted from the bottom, each of which it is given once.
+    // Bands are disjoint and may be written on several threads at once; nullptr fails the read.
+    virtual std::unique_ptr<RasterRows> Band(int32_t first, int32_t end) = 0;
+};
+
 RasterReadResult ReadRasterFile(const std::string& path);
+// The same, except that a format that can stream sends its rows to `sink` (and sets
+// `streamed`); the others come back in the result's image as before.
+RasterReadResult ReadRasterFile(const std::string& path, RasterSink* sink);
 // The same decoding for bytes in memory; `extension` is what follows the last '.' of the name.
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,
                                   const ReadLimits& limits = {});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -40,6 +41,34 @@ Kind KindOf(ByteSource& source, const std::string& extension) {
     return Kind::None;
 }
 
+// The rows of a streaming decoder kept in the result's image, for the callers that want one.
+class ImageRows : public RasterRows {
+public:
+    explicit ImageRows(RasterImage& image) : m_image(image) {}
+    bool Put(int32_t y, const uint8_t* bgr) override {
+        std::memcpy(m_image.BottomRow(y), bgr, size_t(m_image.Width()) * 3);
+        return true;
+    }
+    bool Flush() override { return true; }
+
+private:
+    RasterImage& m_image;
+};
+
+class ImageSink : public RasterSink {
+public:
+    explicit ImageSink(RasterImage& image) : m_image(image) {}
+    bool Start(int32_t width, int32_t height) override {
+        return m_image.Allocate(width, height, 24, RowOrder::BottomUp);
+    }
+    std::unique_ptr<RasterRows> Band(int32_t, int32_t) override {
+        return std::make_unique<ImageRows>(m_image);
+    }
+
+private:
+    RasterImage& m_image;
+};
+
 bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
     switch (kind) {
         case Kind::Gif:
@@ -66,7 +95,8 @@ bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage&
     return DecodeJpeg(bytes.get(), size_t(size), limits, out);
 }
 
-RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given) {
+RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given,
+                      RasterSink* sink) {
     // A file tried as one format after another is asked about once.
     ReadLimits limits = given;
     std::optional<bool> asked;
@@ -81,7 +111,9 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
     if (source.Size() > kMinRasterFileSize) {
         const Kind kind = KindOf(source, extension);
         if (kind == Kind::Bmp) {
-            ok = DecodeBmp(source, limits, out);
+            ImageSink own(out.image);
+            ok = DecodeBmp(source, limits, sink ? *sink : own, out.incomplete);
+            out.streamed = sink != nullptr;
         } else if (kind == Kind::Jpeg) {
             ok = DecodeJpegSource(source, limits, out.image);
         } else if (kind != Kind::None) {
@@ -114,6 +146,10 @@ bool AcceptRasterSize(const ReadLimits& limits, int64_t width, int64_t height) {
 }
 
 RasterReadResult ReadRasterFile(const std::string& path) {
+    return ReadRasterFile(path, nullptr);
+}
+
+RasterReadResult ReadRasterFile(const std::string& path, RasterSink* sink) {
     FileSource source;
     if (!source.Open(path)) {
         RasterReadResult out;
@@ -124,13 +160,13 @@ RasterReadResult ReadRasterFile(const std::string& path) {
     limits.confirmLarge = [](int64_t, int64_t) {
         return AppMessages().Ask(kLargePictureText, Buttons::OkCancel) == Answer::Ok;
     };
-    return Read(source, ExtensionOf(path), limits);
+    return Read(source, ExtensionOf(path), limits, sink);
 }
 
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,
                                   const ReadLimits& limits) {
     MemorySource source(data, data ? size : 0);
-    return Read(source, extension, limits);
+    return Read(source, extension, limits, nullptr);
 }
 
 }  // namespace zelvo

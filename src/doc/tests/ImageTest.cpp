@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "files/RasterFile.h"
+#include "files/tests/TestImages.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
 #include "testsupport/DocumentTestSupport.h"
@@ -152,6 +155,79 @@ TEST_F(ImageTest, UnreadableFilesOpenNothingAndLeakNothing) {
         EXPECT_FALSE(image.IsReady());
         EXPECT_EQ(image.Layers().LayerCount(), 0);
         EXPECT_EQ(Store().UsedCount(), 1u);
+    }
+}
+
+TEST_F(ImageTest, EveryBmpLayoutGoesIntoTheLayerRowForRow) {
+    struct Case {
+        test::BmpLayout layout;
+        int32_t width, height;
+    };
+    const Case cases[] = {
+        {{24, 0, false}, 1500, 1000}, {{32, 3, true}, 61, 70}, {{8, 1, false}, 61, 70},
+        {{4, 0, false}, 61, 70},      {{16, 0, true}, 61, 70},
+    };
+    std::mt19937 random(5);
+    for (const Case& c : cases) {
+        for (int32_t kept : {c.height, c.height / 3}) {
+            SCOPED_TRACE(testing::Message() << c.layout.bits << " bits, compression "
+                                            << c.layout.compression << ", rows kept " << kept);
+            const test::BmpCase bmp = test::MakeBmpCase(c.layout, c.width, c.height, kept, random);
+            test::WriteBytes(dir.File("v.bmp"), bmp.bytes);
+            for (int32_t threads : {1, 3}) {
+                ScopedPassThreads scoped(threads);
+                messages.Clear();
+                Image image(*workspace);
+                ASSERT_TRUE(image.Open(dir.File("v.bmp"))) << messages.Last();
+                EXPECT_EQ(messages.Contains("Can not open this file integrity!"), kept < c.height);
+                ASSERT_EQ(image.Width(), c.width);
+                ASSERT_EQ(image.Height(), c.height);
+                RowCursor* rows = image.Layers().CurrentLayer()->Rows();
+                int32_t wrong = 0;
+                for (int32_t y = 0; y < c.height; ++y) {
+                    const uint8_t* got = rows->Row(uint32_t(y));  // bottom row first
+                    const uint8_t* want = bmp.expected.BottomRow(y);
+                    for (int32_t x = 0; x < c.width; ++x)
+                        wrong +=
+                            std::memcmp(got + 4 * x, want + 3 * x, 3) != 0 || got[4 * x + 3] != 100;
+                }
+                EXPECT_EQ(wrong, 0) << threads;
+            }
+        }
+    }
+}
+
+TEST_F(ImageTest, AMalformedBmpOpensNothingAndLeavesTheOpenDocumentAsItWas) {
+    std::string good = WritePatternBmp("good.bmp", 40, 30);
+    Image open(*workspace);
+    ASSERT_TRUE(open.Open(good));
+    const std::vector<uint8_t> before = Flat(open);
+    const uint64_t used = Store().UsedCount();
+    std::mt19937 random(9);
+    const std::vector<uint8_t> bytes = test::MakeBmpCase({24, 0, false}, 40, 30, 30, random).bytes;
+    auto with = [&](size_t at, uint32_t value) {
+        std::vector<uint8_t> b = bytes;
+        test::Put32(b, at, value);
+        return b;
+    };
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {
+        {"cut in the headers", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 40)},
+        {"past the pixel cap", with(18, 20000)},
+        {"negative width", with(18, uint32_t(-40))},
+        {"unknown compression", with(30, 9)},
+        {"unknown header size", with(14, 20)},
+    };
+    for (const auto& [name, file] : files) {
+        SCOPED_TRACE(name);
+        test::WriteBytes(dir.File("bad.bmp"), file);
+        messages.Clear();
+        Image image(*workspace);
+        EXPECT_FALSE(image.Open(dir.File("bad.bmp")));
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{"This file should not be opened!"});
+        EXPECT_FALSE(image.IsReady());
+        EXPECT_EQ(image.Layers().LayerCount(), 0);
+        EXPECT_EQ(Store().UsedCount(), used);
+        EXPECT_EQ(Flat(open), before);
     }
 }
 

@@ -1,7 +1,11 @@
 // Reading BMP files of every depth and compression, cut-off files and malformed headers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
+
+#include "core/RowBands.h"
 
 #include "TestImages.h"
 #include "files/RasterFile.h"
@@ -235,6 +239,126 @@ TEST(BmpRead, ShortFilesNeverOpen) {
     auto r = ReadBytesAs(bytes);
     EXPECT_TRUE(r.ok);
     EXPECT_TRUE(r.incomplete);
+}
+
+// Keeps the rows a reader streams and counts every breach of the sink's rules.
+class RecordingSink : public RasterSink {
+public:
+    bool Start(int32_t width, int32_t height) override {
+        ++starts;
+        puts.assign(size_t(height), 0);
+        return image.Allocate(width, height, 24, RowOrder::BottomUp);
+    }
+    std::unique_ptr<RasterRows> Band(int32_t first, int32_t end) override {
+        return std::make_unique<Rows>(*this, first, end);
+    }
+
+    RasterImage image;
+    int starts = 0;
+    std::vector<int> puts;  // per row; bands are disjoint, so no two threads share an element
+    std::atomic<int> outside{0}, putsAfterFlush{0};
+
+private:
+    class Rows : public RasterRows {
+    public:
+        Rows(RecordingSink& sink, int32_t first, int32_t end)
+            : m_sink(sink), m_first(first), m_end(end) {}
+        bool Put(int32_t y, const uint8_t* bgr) override {
+            if (y < m_first || y >= m_end) return ++m_sink.outside, false;
+            if (m_flushed) ++m_sink.putsAfterFlush;
+            ++m_sink.puts[size_t(y)];
+            std::memcpy(m_sink.image.BottomRow(y), bgr, size_t(m_sink.image.Width()) * 3);
+            return true;
+        }
+        bool Flush() override { return m_flushed = true; }
+
+    private:
+        RecordingSink& m_sink;
+        int32_t m_first, m_end;
+        bool m_flushed = false;
+    };
+};
+
+TEST(BmpRead, EveryLayoutStreamsWhatItDecodesWholeOnAnyThreadCount) {
+    struct Case {
+        test::BmpLayout layout;
+        int32_t width, height;
+    };
+    // Small pictures of every layout, and two of more than the reader's chunk of rows.
+    const Case cases[] = {
+        {{1, 0, false}, 37, 50},      {{4, 0, false}, 37, 50},     {{8, 0, false}, 37, 50},
+        {{8, 0, true}, 37, 50},       {{4, 2, false}, 37, 50},     {{8, 1, false}, 37, 50},
+        {{16, 0, false}, 37, 50},     {{16, 3, true}, 37, 50},     {{24, 0, false}, 37, 50},
+        {{24, 0, true}, 37, 50},      {{32, 0, false}, 37, 50},    {{32, 3, false}, 37, 50},
+        {{24, 0, false}, 1500, 1000}, {{32, 0, true}, 1100, 1000},
+    };
+    std::mt19937 random(11);
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        for (int32_t kept : {c.height, c.height * 2 / 3, 0}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.layout.bits << " bits, compression " << c.layout.compression
+                         << (c.layout.topDown ? " top-down" : "") << ", " << c.width << " x "
+                         << c.height << ", rows kept " << kept);
+            const test::BmpCase bmp = test::MakeBmpCase(c.layout, c.width, c.height, kept, random);
+            test::WriteBytes(dir.File("v.bmp"), bmp.bytes);
+            ScopedRecordingMessages messages;
+            const RasterReadResult whole = ReadBytesAs(bmp.bytes);
+            ASSERT_TRUE(whole.ok);
+            EXPECT_EQ(whole.incomplete, kept < c.height);
+            EXPECT_TRUE(test::SamePixels(whole.image, bmp.expected));
+            for (int32_t threads : {1, 3}) {
+                ScopedPassThreads scoped(threads);
+                RecordingSink sink;
+                const RasterReadResult streamed = ReadRasterFile(dir.File("v.bmp"), &sink);
+                ASSERT_TRUE(streamed.ok) << threads;
+                EXPECT_TRUE(streamed.streamed);
+                EXPECT_TRUE(streamed.image.IsEmpty());
+                EXPECT_EQ(streamed.incomplete, kept < c.height);
+                EXPECT_EQ(sink.starts, 1);
+                EXPECT_EQ(sink.puts, std::vector<int>(size_t(c.height), 1)) << threads;
+                EXPECT_EQ(sink.outside, 0);
+                EXPECT_EQ(sink.putsAfterFlush, 0);
+                EXPECT_TRUE(test::SamePixels(sink.image, bmp.expected)) << threads;
+            }
+        }
+    }
+}
+
+// A sink whose rows cannot be kept (a full scratch disk) fails the read; one that cannot start
+// fails it before any row.
+TEST(BmpRead, ASinkThatFailsFailsTheRead) {
+    class Failing : public RasterSink {
+    public:
+        explicit Failing(bool start) : m_start(start) {}
+        bool Start(int32_t, int32_t) override { return m_start; }
+        std::unique_ptr<RasterRows> Band(int32_t, int32_t) override {
+            ++bands;
+            class Rows : public RasterRows {
+                bool Put(int32_t, const uint8_t*) override { return false; }
+                bool Flush() override { return true; }
+            };
+            return std::make_unique<Rows>();
+        }
+        std::atomic<int> bands{0};
+
+    private:
+        bool m_start;
+    };
+    std::mt19937 random(3);
+    test::TempDir dir;
+    for (const test::BmpLayout layout : {test::BmpLayout{24, 0, false}, {8, 1, false}}) {
+        test::WriteBytes(dir.File("f.bmp"), test::MakeBmpCase(layout, 20, 40, 40, random).bytes);
+        for (bool start : {false, true}) {
+            ScopedRecordingMessages messages;
+            Failing sink(start);
+            const RasterReadResult r = ReadRasterFile(dir.File("f.bmp"), &sink);
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(r.message, "This file should not be opened!");
+            EXPECT_EQ(sink.bands > 0, start);
+            EXPECT_TRUE(messages.Entries().empty());
+        }
+    }
 }
 
 TEST(BmpRead, MissingFileFails) {

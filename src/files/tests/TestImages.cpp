@@ -1,5 +1,6 @@
 #include "TestImages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -80,6 +81,117 @@ std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, int bits, uint32_t c
     for (size_t i = 0; i < colours; ++i, at += 4) std::memcpy(&v[at], &palette[3 * i], 3);
     v.insert(v.end(), data.begin(), data.end());
     return v;
+}
+
+namespace {
+
+// The value of a `bits`-wide channel on 0..255, rounded.
+uint8_t Scale(uint32_t value, int bits) {
+    const uint32_t max = (1u << bits) - 1;
+    return uint8_t((value * 255 + max / 2) / max);
+}
+
+// One row of palette indices in RLE8 or RLE4 form, ending with an end of line: runs where the
+// index repeats, literal stretches elsewhere.
+void EncodeRleRow(const std::vector<int>& index, bool four, std::vector<uint8_t>& out) {
+    const size_t w = index.size();
+    size_t i = 0;
+    while (i < w) {
+        size_t run = 1;
+        while (i + run < w && run < 255 && index[i + run] == index[i]) ++run;
+        if (run >= 3 || w - i < 3) {
+            out.push_back(uint8_t(run));
+            out.push_back(uint8_t(four ? index[i] * 17 : index[i]));
+            i += run;
+            continue;
+        }
+        const size_t n = std::min<size_t>(w - i, 20);
+        out.push_back(0);
+        out.push_back(uint8_t(n));
+        const size_t bytes = four ? (n + 1) / 2 : n;
+        for (size_t b = 0; b < bytes; ++b) {
+            if (four) {
+                const int lo = 2 * b + 1 < n ? index[i + 2 * b + 1] : 0;
+                out.push_back(uint8_t(index[i + 2 * b] << 4 | lo));
+            } else {
+                out.push_back(uint8_t(index[i + b]));
+            }
+        }
+        if (bytes & 1) out.push_back(0);
+        i += n;
+    }
+    out.push_back(0);
+    out.push_back(0);
+}
+
+}  // namespace
+
+BmpCase MakeBmpCase(const BmpLayout& layout, int32_t width, int32_t height, int32_t keptRows,
+                    std::mt19937& random) {
+    BmpCase c;
+    c.expected.Allocate(width, height, 24, RowOrder::BottomUp);
+    const bool rle = layout.compression == 1 || layout.compression == 2;
+    const bool paletted = layout.bits <= 8;
+    std::vector<uint8_t> palette;
+    if (paletted)
+        for (int i = 0; i < 3 << layout.bits; ++i) palette.push_back(uint8_t(random()));
+    std::vector<uint32_t> masks;
+    if (layout.compression == 3)
+        masks = layout.bits == 16 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x001F}
+                                  : std::vector<uint32_t>{0x000000FF, 0x0000FF00, 0x00FF0000};
+    const size_t stride = size_t(DibStride(width, layout.bits));
+    std::vector<uint8_t> data;
+    size_t keptBytes = 0;
+    for (int32_t f = 0; f < height; ++f) {
+        // File row f is picture row f from the bottom, or from the top in a top-down file.
+        uint8_t* out = layout.topDown ? c.expected.TopRow(f) : c.expected.BottomRow(f);
+        std::vector<int> index(size_t(width), 0);
+        std::vector<uint8_t> row(rle ? 0 : stride, 0);
+        for (int32_t x = 0; x < width; ++x) {
+            uint8_t* px = out + 3 * x;
+            if (paletted) {
+                // Repeats now and then, so that RLE has runs to make.
+                int v = x > 0 && random() % 3 == 0 ? index[size_t(x) - 1]
+                                                   : int(random() % (1u << layout.bits));
+                index[size_t(x)] = v;
+                std::memcpy(px, &palette[3 * size_t(v)], 3);
+                if (!rle)
+                    row[size_t(x) * layout.bits / 8] |=
+                        uint8_t(v << (8 - layout.bits - (x * layout.bits) % 8));
+            } else if (layout.bits == 16) {
+                const uint32_t v = random() & 0xFFFF;
+                row[2 * size_t(x)] = uint8_t(v);
+                row[2 * size_t(x) + 1] = uint8_t(v >> 8);
+                if (layout.compression == 3) {
+                    px[0] = Scale(v & 31, 5), px[1] = Scale((v >> 5) & 63, 6);
+                    px[2] = Scale(v >> 11, 5);
+                } else {
+                    px[0] = Scale(v & 31, 5), px[1] = Scale((v >> 5) & 31, 5);
+                    px[2] = Scale((v >> 10) & 31, 5);
+                }
+            } else {
+                const int size = layout.bits / 8;
+                for (int k = 0; k < size; ++k) row[size_t(x) * size + k] = uint8_t(random());
+                const uint8_t* p = &row[size_t(x) * size];
+                // Bit fields here hold red in the low byte.
+                if (layout.compression == 3)
+                    px[0] = p[2], px[1] = p[1], px[2] = p[0];
+                else
+                    std::memcpy(px, p, 3);
+            }
+        }
+        if (rle)
+            EncodeRleRow(index, layout.compression == 2, data);
+        else
+            data.insert(data.end(), row.begin(), row.end());
+        if (f < keptRows) keptBytes = data.size();
+        if (f >= keptRows) std::memset(out, 255, size_t(width) * 3);
+    }
+    if (rle) data.insert(data.end(), {0, 1});
+    if (keptRows < height) data.resize(rle ? keptBytes : keptBytes + stride / 2);
+    c.bytes = MakeBmp(width, layout.topDown ? -height : height, layout.bits, layout.compression,
+                      palette, data, masks);
+    return c;
 }
 
 int MaxDifference(const RasterImage& a, const RasterImage& b) {

@@ -27,6 +27,22 @@ std::vector<uint8_t> MakeBmp(int32_t width, int32_t height, int bits, uint32_t c
                              const std::vector<uint8_t>& palette, const std::vector<uint8_t>& data,
                              const std::vector<uint32_t>& masks = {});
 
+// One of the pixel layouts a BMP reader takes.
+struct BmpLayout {
+    int bits;
+    uint32_t compression;  // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields
+    bool topDown;
+};
+struct BmpCase {
+    std::vector<uint8_t> bytes;
+    RasterImage expected;  // what a reader must make of `bytes`, bottom row first
+};
+// A random picture stored as `layout`, with only its first `keptRows` rows in file order in the
+// file (an uncompressed file also keeps half of the next row): the rows missing, and for an
+// uncompressed file the half row too, are white in `expected`.
+BmpCase MakeBmpCase(const BmpLayout& layout, int32_t width, int32_t height, int32_t keptRows,
+                    std::mt19937& random);
+
 // Largest difference of any channel between two 24-bit images of the same size, compared by
 // picture row (so the row orders may differ).
 int MaxDifference(const RasterImage& a, const RasterImage& b);
