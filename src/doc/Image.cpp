@@ -41,7 +41,6 @@ std::string Image::Title() const {
 bool Image::NewImage(const NewImageSize& size) {
     if (!CheckNewImageSize(size.width, size.height)) return false;
     WaitCursor wait;
-    if (!m_workspace.EnsureStrokeCapacity(size.width, size.height)) return false;
     m_geometry.width = size.width;
     m_geometry.height = size.height;
     if (!m_layers.CreateFirstLayer(size.width, size.height) ||
@@ -179,7 +178,6 @@ bool Image::Open(const std::string& path) {
     }
     if (!sink.Finish()) return fail();
     const int32_t w = m_geometry.width, h = m_geometry.height;
-    if (!m_workspace.EnsureStrokeCapacity(w, h)) return fail();
     sink.Step();
     m_untitledNumber = m_workspace.NextUntitledNumber();
     Finish(path, kOpenedResolution);
@@ -193,8 +191,7 @@ bool Image::OpenLayered(const std::string& path) {
     WaitCursor wait;
     int32_t resolution = 0;
     if (!CheckLayeredDocument(path) || !ReadLayeredDocument(path, m_layers, resolution) ||
-        !m_layers.CreateDisplayBuffer() ||
-        !m_workspace.EnsureStrokeCapacity(m_geometry.width, m_geometry.height)) {
+        !m_layers.CreateDisplayBuffer()) {
         m_layers.DestroyAll();
         m_geometry = {};
         return false;
@@ -208,8 +205,7 @@ bool Image::OpenLayered(const std::string& path) {
 }
 
 bool Image::FinishRecovered(const std::string& path, int32_t resolution) {
-    if (IsReady() || m_layers.LayerCount() == 0 || !m_layers.CreateDisplayBuffer() ||
-        !m_workspace.EnsureStrokeCapacity(m_geometry.width, m_geometry.height)) {
+    if (IsReady() || m_layers.LayerCount() == 0 || !m_layers.CreateDisplayBuffer()) {
         m_layers.DestroyAll();
         m_geometry = {};
         return false;

@@ -98,6 +98,11 @@ public:
     Rect Consume(bool* ok = nullptr);
     // Lets go of the mapped windows.
     void End();
+    // Lets go of the target too (its layers, selection and sources).
+    void Release() {
+        End();
+        m_target = {};
+    }
 
     // The dab spacing: a quarter of the tip side, at least 1.
     static double Spacing(int32_t side) { return side * 0.25 < 1.0 ? 1.0 : side * 0.25; }
@@ -160,6 +165,10 @@ public:
     void Stop();
     bool Active() const { return m_active.load(); }
     bool Started() const { return m_started; }
+    // After the commit or the discard: a tool kept for the next stroke must hold nothing of a
+    // document that may close, or a clean-up of the store would hand its blocks' places to
+    // other blocks while the tool still names them.
+    void Release() { m_painter.Release(); }
 
     // Told on the painter's thread of each rectangle of records it changed.
     std::function<void(const Rect&)> onPainted;

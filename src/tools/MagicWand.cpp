@@ -209,7 +209,9 @@ WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int t
     }
 
     const uint64_t pixels = uint64_t(w) * uint64_t(h);
-    if (pixels > workspace.StrokeCapacity() * Workspace::kStrokeBytesPerPixel &&
+    // One byte a pixel: a block reserved for a smaller canvas may well hold it already.
+    if ((!workspace.StrokeBlock() ||
+         pixels > workspace.StrokeCapacity() * Workspace::kStrokeBytesPerPixel) &&
         !workspace.EnsureStrokeCapacity(w, h)) {
         result.status = WandResult::Failed;
         layer.ReleaseRows();

@@ -70,6 +70,8 @@ public:
         ClearPreview();
         m_move.Abandon();
         m_image = nullptr;
+        m_layer.reset();
+        m_mask.reset();
     }
 
     void Overlay(ImageView& /*view*/, OverlayCanvas& canvas) override { m_outline.Overlay(canvas); }

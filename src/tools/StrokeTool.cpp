@@ -75,6 +75,7 @@ void StrokeTool::Abandon() {
     m_stroke.Stop();
     DiscardStroke(m_stroke);
     ShowStroke(image, nullptr);
+    m_stroke.Release();
     m_image = nullptr;
     Ended(image, false);
 }
@@ -101,6 +102,7 @@ void StrokeTool::End(ImageView& view) {
         DiscardStroke(m_stroke);
     // The tiles keep showing the stroke until the redraw below replaces them.
     ShowStroke(image, nullptr);
+    m_stroke.Release();
     m_image = nullptr;
     view.RequestRender(1);
     Ended(image, committed);

@@ -29,11 +29,10 @@ bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
     } else {
         m_tempFolder = ChooseTempFolder(m_disks);
     }
+    // Opening has proved the folder takes a locked file with its index reserved and written
+    // and has 100 MB free. The stroke block waits for the first stroke: a run that never
+    // paints never reserves it (on tmpfs reserving alone costs tens of milliseconds).
     if (m_tempFolder.empty() || !m_store.Open(m_tempFolder)) return FailStart();
-
-    // A store without its stroke block could open documents but never paint: refuse to start.
-    if (!AllocateStrokeBlock(kStartStrokePixels) || !m_store.CheckBlock(m_strokeBlock))
-        return FailStart();
 
     m_setUp = true;
     SetRunning(true);
@@ -81,7 +80,7 @@ bool Workspace::AllocateStrokeBlock(uint64_t pixels) {
 bool Workspace::EnsureStrokeCapacity(int width, int height) {
     if (!m_store.IsOpen()) return false;
     uint64_t pixels = width > 0 && height > 0 ? uint64_t(width) * uint64_t(height) : 0;
-    // A block lost to a full disk in an earlier clean-up is tried again here.
+    // The first stroke reserves it, and the first after a clean-up gave it up.
     if (!m_strokeBlock) return AllocateStrokeBlock(std::max(pixels, m_strokeCapacity));
     if (pixels <= m_strokeCapacity) return true;
     // The new block is taken before the old one goes, so a full disk keeps the old one.
@@ -98,16 +97,14 @@ bool Workspace::EnsureStrokeCapacity(int width, int height) {
 
 bool Workspace::ResetStore() {
     if (!m_store.IsOpen()) return false;
-    bool grown = m_strokeCapacity != kStartStrokePixels;
-    if (m_store.UsedCount() > 1) {
+    const bool grown = m_strokeCapacity != kStartStrokePixels;
+    if (m_store.UsedCount() > (m_strokeBlock ? 1u : 0u)) {
         AppFeedback().StatusText("Clean up temporary disk");
         WaitCursor wait;
-        if (m_strokeBlock) m_store.Free(m_strokeBlock);
+        // The stroke block goes with the rest: the file shrinks to its index, and the next
+        // stroke reserves fresh space, which needs no zero-filling.
         m_strokeBlock = 0;
         m_store.Reset();
-        // A grown block is replaced by the start-up one just below; zero-filling it first
-        // would only write hundreds of megabytes to throw them away.
-        if (!grown && !AllocateStrokeBlock(m_strokeCapacity)) return false;
     }
     if (grown) {
         AppFeedback().StatusText("Clean up temporary disk.");
@@ -115,7 +112,6 @@ bool Workspace::ResetStore() {
         m_strokeBlock = 0;
         m_store.Shrink();
         m_strokeCapacity = kStartStrokePixels;
-        if (!AllocateStrokeBlock(kStartStrokePixels)) return false;
     }
     return true;
 }

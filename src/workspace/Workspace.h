@@ -47,8 +47,8 @@ public:
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // Chooses the temporary disk (unless `forcedFolder` is given), opens the scratch store
-    // there and allocates the stroke block. On failure the user has been
+    // Chooses the temporary disk (unless `forcedFolder` is given) and opens the scratch store
+    // there; the stroke block waits for the first stroke. On failure the user has been
     // told and the program should not start. Called once.
     bool Setup(const std::optional<std::string>& forcedFolder = std::nullopt);
 
@@ -63,14 +63,14 @@ public:
     int ScreenHeight() const { return m_screenHeight; }
     void SetScreenSize(int width, int height);
 
-    // The per-stroke work block: 5 bytes per pixel for StrokeCapacity() pixels, zero-filled.
-    BlockHandle StrokeBlock() const { return m_strokeBlock; }
+    // The per-stroke work block: 5 bytes per pixel for StrokeCapacity() pixels, zero-filled;
+    BlockHandle StrokeBlock() const { return m_strokeBlock; }  // 0 until a stroke asks for it
     uint64_t StrokeCapacity() const { return m_strokeCapacity; }
-    // Replaces the stroke block by a larger zero-filled one when width x height pixels do not
-    // fit; the old block stays when the new one cannot be had.
+    // Reserves the stroke block, or a larger zero-filled one when width x height pixels do not
+    // fit; false (the store has said why) leaves the old block, and nothing may use the block.
     bool EnsureStrokeCapacity(int width, int height);
-    // The clean-up after the last document closed: everything but a fresh stroke block leaves
-    // the store, and a grown stroke block goes back to the start-up size.
+    // The clean-up after the last document closed: when anything else is left, the whole store
+    // is emptied; a grown stroke block goes, so the next one has the start-up size.
     bool ResetStore();
 
     // Built on first use, from any thread: a run that opens no document never pays for them.

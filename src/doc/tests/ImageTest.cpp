@@ -64,8 +64,9 @@ TEST_F(ImageTest, NewImageIsOneWhiteOpaqueLayer) {
     EXPECT_EQ(layer->Kind(), LayerKind::Pixel);
     EXPECT_EQ(layer->Opacity(), 100);
     EXPECT_EQ(Flat(image), std::vector<uint8_t>(40 * 30 * 3, 255));
-    // the stroke block, the layer and the display buffer
-    EXPECT_EQ(Store().UsedCount(), 3u);
+    // the layer and the display buffer: the stroke block waits for the first stroke
+    EXPECT_EQ(Store().UsedCount(), 2u);
+    EXPECT_EQ(workspace->StrokeBlock(), 0u);
 }
 
 TEST_F(ImageTest, RefusedNewImageLeavesNothingBehind) {
@@ -76,7 +77,7 @@ TEST_F(ImageTest, RefusedNewImageLeavesNothingBehind) {
               "more than 10,000 pixels!");
     EXPECT_FALSE(image.IsReady());
     EXPECT_EQ(image.Layers().LayerCount(), 0);
-    EXPECT_EQ(Store().UsedCount(), 1u);
+    EXPECT_EQ(Store().UsedCount(), 0u);
 }
 
 TEST_F(ImageTest, UntitledNumbersCountNewAndOpenedDocuments) {
@@ -154,7 +155,7 @@ TEST_F(ImageTest, UnreadableFilesOpenNothingAndLeakNothing) {
         EXPECT_EQ(messages.Last(), "This file should not be opened!");
         EXPECT_FALSE(image.IsReady());
         EXPECT_EQ(image.Layers().LayerCount(), 0);
-        EXPECT_EQ(Store().UsedCount(), 1u);
+        EXPECT_EQ(Store().UsedCount(), 0u);
     }
 }
 
@@ -239,6 +240,9 @@ TEST_F(ImageTest, ALargePictureOpensWithTheTwentyMillionWarning) {
         "Images more than 20 million pixels!\n Please use the Image Size function will be reduced "
         "to 20 million pixels within."));
     EXPECT_EQ(image.Width(), 6000);
+    // Opening reserves no stroke block; the first stroke reserves one for the whole canvas.
+    EXPECT_EQ(workspace->StrokeBlock(), 0u);
+    ASSERT_TRUE(workspace->EnsureStrokeCapacity(image.Width(), image.Height()));
     EXPECT_GE(workspace->StrokeCapacity(), 24000000u);
 }
 
@@ -266,7 +270,7 @@ TEST_F(ImageTest, TheCloseQuestionDecidesWhatHappens) {
     EXPECT_FALSE(image.IsReady());
 }
 
-TEST_F(ImageTest, ClosingEveryDocumentReturnsTheStoreToItsStrokeBlock) {
+TEST_F(ImageTest, ClosingEveryDocumentEmptiesTheStore) {
     std::string path = WritePatternBmp("p.bmp", 300, 200);
     {
         Image a(*workspace), b(*workspace);
@@ -279,12 +283,13 @@ TEST_F(ImageTest, ClosingEveryDocumentReturnsTheStoreToItsStrokeBlock) {
         EXPECT_EQ(messages.Entries().size(), 1u);
     }
     ASSERT_TRUE(workspace->ResetStore());
-    EXPECT_EQ(Store().UsedCount(), 1u);
+    EXPECT_EQ(Store().UsedCount(), 0u);
     EXPECT_EQ(Store().FreeCount(), 0u);
+    EXPECT_EQ(workspace->StrokeBlock(), 0u);
     EXPECT_TRUE(Store().CheckStore());
-    // the empty index and one 100 000 000-byte stroke block with its guards
+    // nothing but the empty index
     EXPECT_EQ(std::filesystem::file_size(Store().FileName()),
-              uint64_t(FileDynamicStore::kDataStart) + 100000000 + 16);
+              uint64_t(FileDynamicStore::kDataStart));
 }
 
 TEST_F(ImageTest, ClosingWithATextEditOpenLeavesNoBlockBehind) {
@@ -295,9 +300,9 @@ TEST_F(ImageTest, ClosingWithATextEditOpenLeavesNoBlockBehind) {
         EXPECT_EQ(image.Layers().LayerCount(), 2);
         EXPECT_TRUE(AskAndClose(image, {}, nullptr));
         EXPECT_EQ(image.Texts().EditMode(), TextEdit::Mode::None);
-        EXPECT_EQ(Store().UsedCount(), 1u);
+        EXPECT_EQ(Store().UsedCount(), 0u);
     }
-    EXPECT_EQ(Store().UsedCount(), 1u);
+    EXPECT_EQ(Store().UsedCount(), 0u);
 }
 
 }  // namespace

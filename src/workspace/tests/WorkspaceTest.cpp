@@ -86,7 +86,7 @@ protected:
     std::optional<std::string> m_oldConfig;
 };
 
-TEST_F(WorkspaceTest, SetupOpensTheStoreWithOneZeroFilledStrokeBlock) {
+TEST_F(WorkspaceTest, SetupOpensAnEmptyStoreAndTheFirstStrokeReservesAZeroFilledBlock) {
     Workspace ws;
     EXPECT_FALSE(ws.IsRunning());
     ASSERT_TRUE(ws.Setup(m_scratch.Path()));
@@ -95,7 +95,15 @@ TEST_F(WorkspaceTest, SetupOpensTheStoreWithOneZeroFilledStrokeBlock) {
     ASSERT_TRUE(ws.Store().IsOpen());
     EXPECT_EQ(ws.Store().Folder(), m_scratch.Path());
     EXPECT_TRUE(std::filesystem::exists(ws.Store().FileName()));
+    EXPECT_TRUE(ws.IsRunning());
 
+    EXPECT_EQ(ws.Store().UsedCount(), 0u);
+    EXPECT_EQ(ws.StrokeBlock(), 0u);
+    EXPECT_EQ(std::filesystem::file_size(ws.Store().FileName()),
+              uint64_t(FileDynamicStore::kDataStart));
+
+    // A small canvas still gets the start-up size.
+    ASSERT_TRUE(ws.EnsureStrokeCapacity(30, 20));
     EXPECT_EQ(ws.Store().UsedCount(), 1u);
     EXPECT_EQ(ws.Store().GetHeader().usedCount, 1u);
     ASSERT_NE(ws.StrokeBlock(), 0u);
@@ -104,7 +112,7 @@ TEST_F(WorkspaceTest, SetupOpensTheStoreWithOneZeroFilledStrokeBlock) {
     EXPECT_TRUE(ws.Store().CheckBlock(ws.StrokeBlock()));
     EXPECT_TRUE(ws.Store().CheckStore());
     EXPECT_TRUE(SampledRowsAreZero(ws.Store(), ws.StrokeBlock()));
-    EXPECT_TRUE(ws.IsRunning());
+    EXPECT_TRUE(m_messages.Entries().empty());
 }
 
 TEST_F(WorkspaceTest, ForcedFolderGetsItsTrailingSlash) {
@@ -125,7 +133,7 @@ TEST_F(WorkspaceTest, SetupWithoutAForcedFolderUsesTheChosenDisk) {
     ASSERT_TRUE(ws.Setup());
     EXPECT_EQ(ws.TempFolder(), m_scratch.Path());
     EXPECT_TRUE(ws.Store().IsOpen());
-    EXPECT_EQ(ws.Store().UsedCount(), 1u);
+    EXPECT_EQ(ws.Store().UsedCount(), 0u);
     EXPECT_TRUE(m_messages.Entries().empty());
 }
 
@@ -185,7 +193,7 @@ TEST_F(WorkspaceTest, SetupRunsOnce) {
     Workspace ws;
     ASSERT_TRUE(ws.Setup(m_scratch.Path()));
     EXPECT_FALSE(ws.Setup(m_scratch.Path()));
-    EXPECT_EQ(ws.Store().UsedCount(), 1u);
+    EXPECT_EQ(ws.Store().UsedCount(), 0u);
 }
 
 TEST_F(WorkspaceTest, SharedTablesBuffersAndFlags) {
@@ -234,6 +242,7 @@ TEST_F(WorkspaceTest, UntitledNumbersCountFromOne) {
 TEST_F(WorkspaceTest, StrokeBlockGrowsOnlyWhenAnImageNeedsMorePixels) {
     Workspace ws;
     ASSERT_TRUE(ws.Setup(m_scratch.Path()));
+    ASSERT_TRUE(ws.EnsureStrokeCapacity(1, 1));
     BlockHandle first = ws.StrokeBlock();
     for (auto [w, h] :
          {std::pair{5000, 4000}, {4000, 5000}, {1, 20000000}, {100, 100}, {0, 9}, {-5, 10000}}) {
@@ -263,12 +272,14 @@ TEST_F(WorkspaceTest, StrokeBlockGrowsOnlyWhenAnImageNeedsMorePixels) {
     EXPECT_EQ(ws.StrokeCapacity(), 5001u * 4000);
 }
 
-TEST_F(WorkspaceTest, ResetStoreLeavesOneFreshStrokeBlock) {
+TEST_F(WorkspaceTest, ResetStoreEmptiesTheStoreAndTheNextStrokeGetsZeros) {
     Workspace ws;
     ASSERT_TRUE(ws.Setup(m_scratch.Path()));
+    // Nothing at all, then only the stroke block: nothing to clean.
+    EXPECT_TRUE(ws.ResetStore());
+    EXPECT_EQ(ws.Store().UsedCount(), 0u);
+    ASSERT_TRUE(ws.EnsureStrokeCapacity(100, 100));
     BlockHandle stroke = ws.StrokeBlock();
-
-    // Only the stroke block: nothing to clean.
     EXPECT_TRUE(ws.ResetStore());
     EXPECT_EQ(ws.StrokeBlock(), stroke);
     EXPECT_TRUE(m_feedback.texts.empty());
@@ -279,12 +290,16 @@ TEST_F(WorkspaceTest, ResetStoreLeavesOneFreshStrokeBlock) {
 
     ASSERT_TRUE(ws.ResetStore());
     EXPECT_EQ(m_feedback.texts, std::vector<std::string>{"Clean up temporary disk"});
-    EXPECT_EQ(ws.Store().UsedCount(), 1u);
+    EXPECT_EQ(ws.Store().UsedCount(), 0u);
     EXPECT_EQ(ws.Store().FreeCount(), 0u);
-    ASSERT_NE(ws.StrokeBlock(), 0u);
+    EXPECT_EQ(ws.StrokeBlock(), 0u);
+    EXPECT_EQ(ws.Store().GetHeader().fileSize, FileDynamicStore::kDataStart);
+    EXPECT_TRUE(ws.Store().CheckStore());
+
+    // The next stroke is handed the scribbled bytes' place again: they must read as zeros.
+    ASSERT_TRUE(ws.EnsureStrokeCapacity(100, 100));
     EXPECT_EQ(ws.Store().Payload(ws.StrokeBlock()).length, 100000000u);
     EXPECT_EQ(ws.StrokeCapacity(), 20000000u);
-    // The reset store hands out the scribbled bytes again: they must have been zeroed.
     EXPECT_EQ(ws.Store().Payload(ws.StrokeBlock()).offset,
               uint64_t(FileDynamicStore::kDataStart) + FileDynamicStore::kGuardBytes);
     EXPECT_TRUE(SampledRowsAreZero(ws.Store(), ws.StrokeBlock()));
@@ -292,33 +307,67 @@ TEST_F(WorkspaceTest, ResetStoreLeavesOneFreshStrokeBlock) {
     EXPECT_TRUE(m_messages.Entries().empty());
 }
 
-TEST_F(WorkspaceTest, ResetStoreReturnsAGrownStrokeBlockToTheStartSize) {
+TEST_F(WorkspaceTest, ResetStoreGivesUpAGrownStrokeBlock) {
     Workspace ws;
     ASSERT_TRUE(ws.Setup(m_scratch.Path()));
-    ASSERT_TRUE(ws.EnsureStrokeCapacity(6000, 4000));
-    ASSERT_NE(ws.Store().Allocate(4096), 0u);
+    struct Row {
+        bool other;  // another block is left besides the stroke block
+        std::vector<std::string> texts;
+    };
+    for (const Row& row : {Row{true, {"Clean up temporary disk", "Clean up temporary disk."}},
+                           Row{false, {"Clean up temporary disk."}}}) {
+        m_feedback.texts.clear();
+        ASSERT_TRUE(ws.EnsureStrokeCapacity(6000, 4000));
+        if (row.other) {
+            ASSERT_NE(ws.Store().Allocate(4096), 0u);
+        }
+        ASSERT_TRUE(ws.ResetStore());
+        EXPECT_EQ(m_feedback.texts, row.texts) << row.other;
+        EXPECT_EQ(ws.Store().UsedCount(), 0u);
+        EXPECT_EQ(ws.StrokeBlock(), 0u);
+        EXPECT_EQ(ws.StrokeCapacity(), 20000000u);
+        EXPECT_EQ(ws.Store().GetHeader().fileSize, FileDynamicStore::kDataStart);
+        EXPECT_TRUE(ws.Store().CheckStore());
+        // The next block has the start-up size again.
+        ASSERT_TRUE(ws.EnsureStrokeCapacity(100, 100));
+        EXPECT_EQ(ws.Store().Payload(ws.StrokeBlock()).length, 100000000u);
+        EXPECT_TRUE(SampledRowsAreZero(ws.Store(), ws.StrokeBlock()));
+    }
+}
 
-    ASSERT_TRUE(ws.ResetStore());
-    EXPECT_EQ(m_feedback.texts,
-              (std::vector<std::string>{"Clean up temporary disk", "Clean up temporary disk."}));
-    EXPECT_EQ(ws.Store().UsedCount(), 1u);
-    EXPECT_EQ(ws.StrokeCapacity(), 20000000u);
-    EXPECT_EQ(ws.Store().Payload(ws.StrokeBlock()).length, 100000000u);
-    // Nothing but the index and the one block is left in the file.
-    EXPECT_EQ(ws.Store().GetHeader().fileSize, FileDynamicStore::kDataStart + 100000016u);
-    EXPECT_TRUE(SampledRowsAreZero(ws.Store(), ws.StrokeBlock()));
-
-    // Grown with nothing else in the store: only the second clean-up runs.
-    m_feedback.texts.clear();
-    ASSERT_TRUE(ws.EnsureStrokeCapacity(5000, 4001));
-    ASSERT_EQ(ws.Store().UsedCount(), 1u);
-    ASSERT_TRUE(ws.ResetStore());
-    EXPECT_EQ(m_feedback.texts, std::vector<std::string>{"Clean up temporary disk."});
-    EXPECT_EQ(ws.Store().UsedCount(), 1u);
-    EXPECT_EQ(ws.StrokeCapacity(), 20000000u);
-    EXPECT_EQ(ws.Store().Payload(ws.StrokeBlock()).length, 100000000u);
-    EXPECT_EQ(ws.Store().GetHeader().fileSize, FileDynamicStore::kDataStart + 100000016u);
-    EXPECT_TRUE(ws.Store().CheckStore());
+TEST_F(WorkspaceTest, AStrokeBlockThatCannotBeHadIsRefusedWithTheStoresMessage) {
+    FakeDiskService disks;
+    disks.disks = {{m_scratch.Path(), true, 5 * kGB}};
+    Workspace ws(disks);
+    ASSERT_TRUE(ws.Setup(m_scratch.Path()));
+    const std::string noSpace = "Temporary disk " + m_scratch.Path() +
+                                " not enough disk space! \nPlease restart the program Or set "
+                                "temporary disk to other Disk partition.\n";
+    struct Row {
+        int width, height;    // the canvas asked for
+        bool reservedBefore;  // a start-up size block is already there
+    };
+    for (const Row& row : {Row{30, 20, false}, Row{6000, 4000, true}}) {
+        ws.ResetStore();
+        if (row.reservedBefore) {
+            ASSERT_TRUE(ws.EnsureStrokeCapacity(1, 1));
+        }
+        const BlockHandle before = ws.StrokeBlock();
+        const uint64_t fileSize = ws.Store().GetHeader().fileSize;
+        m_messages.Clear();
+        disks.disks[0].available = 90000000;  // less than any stroke block
+        EXPECT_FALSE(ws.EnsureStrokeCapacity(row.width, row.height)) << row.width;
+        EXPECT_TRUE(m_messages.Contains(noSpace)) << row.width;
+        EXPECT_EQ(ws.StrokeBlock(), before);
+        EXPECT_EQ(ws.StrokeCapacity(), 20000000u);
+        EXPECT_EQ(ws.Store().GetHeader().fileSize, fileSize);
+        EXPECT_TRUE(ws.Store().CheckStore());
+        // With the space back the same request succeeds.
+        disks.disks[0].available = 5 * kGB;
+        EXPECT_TRUE(ws.EnsureStrokeCapacity(row.width, row.height)) << row.width;
+        EXPECT_NE(ws.StrokeBlock(), 0u);
+        EXPECT_GE(ws.StrokeCapacity(), uint64_t(row.width) * uint64_t(row.height));
+    }
 }
 
 TEST_F(WorkspaceTest, WithoutSetupNothingIsAllocated) {
