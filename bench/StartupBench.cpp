@@ -1,6 +1,7 @@
 // The fixed cost of a job beside its codec and its pass: setting up and closing the workspace
-// (scratch file, stroke block, recovery journal), and opening a 20-megapixel BMP into a
-// document and closing it. bench/startup.sh times the whole empty zelvo-batch run.
+// (scratch file and recovery journal; the stroke block waits for a stroke), and opening a
+// 20-megapixel BMP into a document and closing it. bench/startup.sh times the whole empty
+// zelvo-batch run.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 

@@ -392,6 +392,46 @@ TEST_F(StoreTest, AllocateZeroedGivesZerosFreshOrReused) {
     EXPECT_TRUE(s->CheckBlock(reused));
 }
 
+// Reused space is zeroed alike on a disk file system and on tmpfs: a mapping of the old bytes
+// that is still open reads the zeros, and the blocks on both sides, whose pages the unaligned
+// edges share, keep their bytes.
+TEST_F(StoreTest, ReusedSpaceReadsAsZerosThroughOpenViewsAndSparesItsNeighbours) {
+    std::string shm = "/dev/shm/zelvo-test-XXXXXX";
+    const bool haveShm = mkdtemp(shm.data()) != nullptr;
+    const uint64_t n = 3 * 0x200000 + 5;
+    for (const std::string& folder : {dir.Path(), haveShm ? shm + "/" : std::string()}) {
+        if (folder.empty()) continue;
+        SCOPED_TRACE(folder);
+        Store s(disks);
+        ASSERT_TRUE(s.Open(folder));
+        const BlockHandle before = s.Allocate(4099), old = s.Allocate(n), after = s.Allocate(8);
+        ASSERT_TRUE(before && old && after);
+        s.Fill(before, 0x11, false);
+        s.Fill(after, 0x77, false);
+        const Store::Span p = s.Payload(old);
+        MappedView held(s, p.offset, p.length);
+        ASSERT_TRUE(held.IsValid());
+        std::memset(held.Data(), 0x5A, p.length);
+        ASSERT_TRUE(s.Free(old));
+        const BlockHandle reused = AllocateZeroed(s, n);
+        ASSERT_EQ(s.Payload(reused).offset, p.offset);
+        auto all = [](const uint8_t* b, size_t len, uint8_t v) {
+            return std::all_of(b, b + len, [v](uint8_t x) { return x == v; });
+        };
+        const auto disk = ReadAt(s.FileName(), p.offset, p.length);
+        EXPECT_EQ(disk.size(), p.length);
+        EXPECT_TRUE(all(disk.data(), disk.size(), 0));
+        EXPECT_TRUE(all(held.Data(), p.length, 0));
+        for (auto [h, v] : {std::pair{before, uint8_t(0x11)}, {after, uint8_t(0x77)}}) {
+            const Store::Span q = s.Payload(h);
+            const auto bytes = ReadAt(s.FileName(), q.offset, q.length);
+            EXPECT_TRUE(bytes.size() == q.length && all(bytes.data(), bytes.size(), v)) << h;
+        }
+        EXPECT_TRUE(s.CheckStore());
+    }
+    if (haveShm) std::filesystem::remove_all(shm);
+}
+
 // An editing session: every edit writes a new layer-sized block while the history keeps the
 // last 20 and gives back the oldest. Freed blocks are taken again before the file grows (they
 // are still in the page cache), so the file stops growing once the history is full; each
