@@ -155,7 +155,8 @@ bool Image::Open(const std::string& path) {
     };
     if (!read.ok) {
         if (sink.Started()) {
-            // Only a layer that could not be made or filled, or memory, fails a read this late.
+            // This late a read fails for a layer that could not be made or filled, for memory,
+            // or for a JPEG broken past its header.
             if (!sink.LayerFailed() && !sink.RowsFailed()) AppMessages().Show(kCannotOpenText);
             return fail();
         }

@@ -8,10 +8,10 @@
 
 namespace zelvo {
 
-// Decoders fill `out.image` bottom row first and return success. BMP hands its rows to `sink`
-// instead and sets `incomplete` for a file that ends early.
+// Decoders fill `out.image` bottom row first and return success. BMP and JPEG hand their rows
+// to `sink` instead; BMP sets `incomplete` for a file that ends early.
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
-bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out);
+bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink);
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out);

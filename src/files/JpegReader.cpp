@@ -1,7 +1,9 @@
-// JPEG decoding with libjpeg from the whole file in memory. libjpeg reports errors by
-// longjmp; they are caught here and become a failed read.
+// JPEG decoding with libjpeg from the whole file in memory, row by row into a sink. libjpeg reports
+// errors by longjmp; they are caught here and become a failed read.
 #include <csetjmp>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include <jpeglib.h>
 
@@ -36,15 +38,16 @@ void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted
     }
 }
 
-// Only plain C objects live in this frame: longjmp skips destructors.
-bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out) {
+// Only plain C objects live in this frame: longjmp skips destructors. The rows' writer is
+// therefore the caller's.
+bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink,
+            std::unique_ptr<RasterRows>& rows) {
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     jpeg_progress_mgr progress;
     cinfo.err = SetUpJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
-        out.Clear();
         return false;
     }
     jpeg_create_decompress(&cinfo);
@@ -65,34 +68,40 @@ bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterIm
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
-    if (!out.Allocate(int32_t(cinfo.output_width), int32_t(cinfo.output_height), 24,
-                      RowOrder::BottomUp)) {
+    const int32_t height = int32_t(cinfo.output_height);
+    if (!sink.Start(int32_t(cinfo.output_width), height) || !(rows = sink.Band(0, height))) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    JSAMPARRAY cmykRow = nullptr;
-    if (cmyk)
-        cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                             cinfo.output_width * 4, 1);
+    const j_common_ptr common = reinterpret_cast<j_common_ptr>(&cinfo);
+    JSAMPARRAY line =
+        (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, cinfo.output_width * (cmyk ? 4 : 3), 1);
+    JSAMPARRAY bgr =
+        cmyk ? (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, cinfo.output_width * 3, 1) : line;
+    // The rows come top row first and go out as they come.
     while (cinfo.output_scanline < cinfo.output_height) {
-        uint8_t* row = out.TopRow(int32_t(cinfo.output_scanline));
-        if (cmyk) {
-            jpeg_read_scanlines(&cinfo, cmykRow, 1);
-            CmykToBgr(cmykRow[0], row, cinfo.output_width, cinfo.saw_Adobe_marker);
-        } else {
-            JSAMPROW rows[1] = {row};
-            jpeg_read_scanlines(&cinfo, rows, 1);
+        const int32_t y = height - 1 - int32_t(cinfo.output_scanline);
+        jpeg_read_scanlines(&cinfo, line, 1);
+        if (cmyk) CmykToBgr(line[0], bgr[0], cinfo.output_width, cinfo.saw_Adobe_marker);
+        if (!rows->Put(y, bgr[0])) {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
         }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    return true;
+    return rows->Flush();
 }
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterImage& out) {
-    return Decode(data, size, limits, out);
+bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink) {
+    std::unique_ptr<RasterRows> rows;
+    try {
+        return Decode(data, size, limits, sink, rows);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 }  // namespace zelvo

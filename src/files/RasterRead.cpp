@@ -82,9 +82,9 @@ bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterRea
     }
 }
 
-bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     if (auto* memory = dynamic_cast<MemorySource*>(&source))
-        return DecodeJpeg(memory->Data(), size_t(memory->Size()), limits, out);
+        return DecodeJpeg(memory->Data(), size_t(memory->Size()), limits, sink);
     // The whole file is read first; a file that cannot be read to its end is refused. The
     // buffer is not zeroed first: the read fills all of it.
     const uint64_t size = source.Size();
@@ -92,7 +92,7 @@ bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterImage&
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(size)]);
     if (!bytes) return false;
     if (source.ReadAt(0, bytes.get(), size_t(size)) != size) return false;
-    return DecodeJpeg(bytes.get(), size_t(size), limits, out);
+    return DecodeJpeg(bytes.get(), size_t(size), limits, sink);
 }
 
 RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given,
@@ -110,12 +110,13 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
     bool ok = false;
     if (source.Size() > kMinRasterFileSize) {
         const Kind kind = KindOf(source, extension);
+        ImageSink own(out.image);
         if (kind == Kind::Bmp) {
-            ImageSink own(out.image);
             ok = DecodeBmp(source, limits, sink ? *sink : own, out.incomplete);
             out.streamed = sink != nullptr;
         } else if (kind == Kind::Jpeg) {
-            ok = DecodeJpegSource(source, limits, out.image);
+            ok = DecodeJpegSource(source, limits, sink ? *sink : own);
+            out.streamed = sink != nullptr;
         } else if (kind != Kind::None) {
             ok = DecodeAs(kind, source, limits, out);
             // A file named for one of these formats may hold another of them.

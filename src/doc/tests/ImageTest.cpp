@@ -198,6 +198,22 @@ TEST_F(ImageTest, EveryBmpLayoutGoesIntoTheLayerRowForRow) {
     }
 }
 
+TEST_F(ImageTest, AJpegGoesIntoTheLayerAsItDecodes) {
+    ASSERT_TRUE(WriteRasterFile(dir.File("s.jpg"), test::SmoothImage(333, 211), kFileJpeg, 10, 0));
+    const std::vector<uint8_t> bytes = test::ReadBytes(dir.File("s.jpg"));
+    const RasterReadResult whole = ReadRasterMemory(bytes.data(), bytes.size(), "jpg");
+    ASSERT_TRUE(whole.ok);
+    Image image(*workspace);
+    ASSERT_TRUE(image.Open(dir.File("s.jpg"))) << messages.Last();
+    RowCursor* rows = image.Layers().CurrentLayer()->Rows();
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < whole.image.Height(); ++y)
+        for (int32_t x = 0; x < whole.image.Width(); ++x)
+            wrong += std::memcmp(rows->Row(uint32_t(y)) + 4 * x, whole.image.BottomRow(y) + 3 * x,
+                                 3) != 0;
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(ImageTest, AMalformedBmpOpensNothingAndLeavesTheOpenDocumentAsItWas) {
     std::string good = WritePatternBmp("good.bmp", 40, 30);
     Image open(*workspace);

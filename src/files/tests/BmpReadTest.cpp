@@ -241,44 +241,6 @@ TEST(BmpRead, ShortFilesNeverOpen) {
     EXPECT_TRUE(r.incomplete);
 }
 
-// Keeps the rows a reader streams and counts every breach of the sink's rules.
-class RecordingSink : public RasterSink {
-public:
-    bool Start(int32_t width, int32_t height) override {
-        ++starts;
-        puts.assign(size_t(height), 0);
-        return image.Allocate(width, height, 24, RowOrder::BottomUp);
-    }
-    std::unique_ptr<RasterRows> Band(int32_t first, int32_t end) override {
-        return std::make_unique<Rows>(*this, first, end);
-    }
-
-    RasterImage image;
-    int starts = 0;
-    std::vector<int> puts;  // per row; bands are disjoint, so no two threads share an element
-    std::atomic<int> outside{0}, putsAfterFlush{0};
-
-private:
-    class Rows : public RasterRows {
-    public:
-        Rows(RecordingSink& sink, int32_t first, int32_t end)
-            : m_sink(sink), m_first(first), m_end(end) {}
-        bool Put(int32_t y, const uint8_t* bgr) override {
-            if (y < m_first || y >= m_end) return ++m_sink.outside, false;
-            if (m_flushed) ++m_sink.putsAfterFlush;
-            ++m_sink.puts[size_t(y)];
-            std::memcpy(m_sink.image.BottomRow(y), bgr, size_t(m_sink.image.Width()) * 3);
-            return true;
-        }
-        bool Flush() override { return m_flushed = true; }
-
-    private:
-        RecordingSink& m_sink;
-        int32_t m_first, m_end;
-        bool m_flushed = false;
-    };
-};
-
 TEST(BmpRead, EveryLayoutStreamsWhatItDecodesWholeOnAnyThreadCount) {
     struct Case {
         test::BmpLayout layout;
@@ -309,7 +271,7 @@ TEST(BmpRead, EveryLayoutStreamsWhatItDecodesWholeOnAnyThreadCount) {
             EXPECT_TRUE(test::SamePixels(whole.image, bmp.expected));
             for (int32_t threads : {1, 3}) {
                 ScopedPassThreads scoped(threads);
-                RecordingSink sink;
+                test::RecordingSink sink;
                 const RasterReadResult streamed = ReadRasterFile(dir.File("v.bmp"), &sink);
                 ASSERT_TRUE(streamed.ok) << threads;
                 EXPECT_TRUE(streamed.streamed);
