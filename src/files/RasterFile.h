@@ -65,9 +65,8 @@ public:
     virtual bool Flush() = 0;
 };
 
-// Where a decoder that can hand its rows over as it decodes them puts them (BMP and JPEG do), so
-// that
-// a large picture never sits whole in memory.
+// Where a decoder that can hand its rows over as it decodes them puts them (BMP, JPEG and TIFF do),
+// so that a large picture never sits whole in memory.
 class RasterSink {
 public:
     virtual ~RasterSink() = default;

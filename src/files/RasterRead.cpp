@@ -69,14 +69,33 @@ private:
     RasterImage& m_image;
 };
 
-bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out) {
+// Notes whether the decoder got as far as its rows: a file whose rows have begun to go out is
+// tried as no other format.
+class StartWatch : public RasterSink {
+public:
+    explicit StartWatch(RasterSink& sink) : m_sink(sink) {}
+    bool Start(int32_t width, int32_t height) override {
+        started = true;
+        return m_sink.Start(width, height);
+    }
+    std::unique_ptr<RasterRows> Band(int32_t first, int32_t end) override {
+        return m_sink.Band(first, end);
+    }
+    bool started = false;
+
+private:
+    RasterSink& m_sink;
+};
+
+bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out,
+              RasterSink& sink) {
     switch (kind) {
         case Kind::Gif:
             return DecodeGif(source, limits, out.image);
         case Kind::Png:
             return DecodePng(source, limits, out.image);
         case Kind::Tiff:
-            return DecodeTiff(source, limits, out.image);
+            return DecodeTiff(source, limits, sink);
         default:
             return false;
     }
@@ -118,13 +137,15 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
             ok = DecodeJpegSource(source, limits, sink ? *sink : own);
             out.streamed = sink != nullptr;
         } else if (kind != Kind::None) {
-            ok = DecodeAs(kind, source, limits, out);
+            StartWatch watch(sink ? *sink : own);
+            ok = DecodeAs(kind, source, limits, out, watch);
             // A file named for one of these formats may hold another of them.
             for (Kind other : {Kind::Png, Kind::Tiff, Kind::Gif}) {
-                if (ok || other == kind) continue;
+                if (ok || other == kind || watch.started) continue;
                 out.image.Clear();
-                ok = DecodeAs(other, source, limits, out);
+                ok = DecodeAs(other, source, limits, out, watch);
             }
+            out.streamed = sink != nullptr && watch.started;
         }
     }
     if (!ok) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -83,50 +84,56 @@ TIFF* OpenTiff(const char* mode, thandle_t handle, bool reading, tmsize_t maxAll
     return tif;
 }
 
-bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterImage& out) {
+bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     char message[1024];
     TIFFRGBAImage img;
     if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) return false;
-    bool ok = AcceptRasterSize(limits, img.width, img.height) &&
-              out.Allocate(int32_t(img.width), int32_t(img.height), 24, RowOrder::BottomUp);
     const uint32_t w = img.width, h = img.height;
+    bool ok = AcceptRasterSize(limits, w, h) && sink.Start(int32_t(w), int32_t(h));
     img.req_orientation = ORIENTATION_TOPLEFT;
     // A band of rows at a time keeps the 32-bit RGBA copy small.
     const uint32_t band = std::max<uint32_t>(1, (1u << 20) / (w ? w : 1));
     std::vector<uint32_t> rgba;
+    std::vector<uint8_t> line;
+    std::unique_ptr<RasterRows> rows;
     if (ok) {
         try {
             rgba.resize(size_t(w) * std::min(band, h));
+            line.resize(size_t(w) * 3);
+            rows = sink.Band(0, int32_t(h));
+            ok = rows != nullptr;
         } catch (const std::bad_alloc&) {
             ok = false;
         }
     }
     for (uint32_t row = 0; ok && row < h; row += band) {
-        const uint32_t rows = std::min(band, h - row);
+        const uint32_t count = std::min(band, h - row);
         img.row_offset = int(row);
         img.col_offset = 0;
-        if (!TIFFRGBAImageGet(&img, rgba.data(), w, rows)) {
+        if (!TIFFRGBAImageGet(&img, rgba.data(), w, count)) {
             ok = false;
             break;
         }
-        for (uint32_t r = 0; r < rows; ++r) {
-            uint8_t* dst = out.TopRow(int32_t(row + r));
+        for (uint32_t r = 0; ok && r < count; ++r) {
             const uint32_t* src = rgba.data() + size_t(r) * w;
+            uint8_t* dst = line.data();
             for (uint32_t x = 0; x < w; ++x, dst += 3) {
                 dst[0] = uint8_t(TIFFGetB(src[x]));
                 dst[1] = uint8_t(TIFFGetG(src[x]));
                 dst[2] = uint8_t(TIFFGetR(src[x]));
             }
+            // Top row first in, bottom row first out.
+            ok = rows->Put(int32_t(h - 1 - (row + r)), line.data());
         }
     }
+    if (ok) ok = rows->Flush();
     TIFFRGBAImageEnd(&img);
-    if (!ok) out.Clear();
     return ok;
 }
 
 }  // namespace
 
-bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     uint8_t magic[4];
     if (source.ReadAt(0, magic, 4) != 4) return false;
     if (!((magic[0] == 'I' && magic[1] == 'I') || (magic[0] == 'M' && magic[1] == 'M')))
@@ -139,7 +146,7 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterImage& out) 
     // "m": no memory mapping; libtiff reads through the cursor.
     TIFF* tif = OpenTiff("rm", &cursor, true, maxAlloc);
     if (!tif) return false;
-    bool ok = ReadPage(tif, limits, out);
+    bool ok = ReadPage(tif, limits, sink);
     TIFFClose(tif);
     return ok;
 }
