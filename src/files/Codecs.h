@@ -8,11 +8,11 @@
 
 namespace zelvo {
 
-// Decoders fill `out.image` bottom row first and return success. BMP, JPEG and TIFF hand their
-// rows to `sink` instead; BMP sets `incomplete` for a file that ends early.
+// Decoders fill `out.image` bottom row first and return success. BMP, JPEG, TIFF and PNG hand
+// their rows to `sink` instead; BMP sets `incomplete` for a file that ends early.
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
 bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink);
-bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out);
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out);
 

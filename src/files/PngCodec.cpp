@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include <png.h>
 
@@ -65,19 +67,22 @@ void PngFree(png_structp png, png_voidp p) {
     std::free(block);
 }
 
-// Only plain C objects live in this frame: longjmp skips destructors. The row pointers are
-// allocated through libpng so that they are freed with it.
-bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
+// Only plain C objects live in this frame: longjmp skips destructors. The row buffers are
+// allocated through libpng so that they are freed with it; the rows' writer and the picture an
+// interlaced file needs whole are the caller's.
+bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
+            std::unique_ptr<RasterRows>& out, RasterImage& whole) {
     PngHeap heap;
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump,
                                                SilentWarning, &heap, PngAlloc, PngFree);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     png_bytep* volatile rows = nullptr;
+    png_bytep volatile line = nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         if (rows) png_free(png, rows);
+        if (line) png_free(png, line);
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-        out.Clear();
         return false;
     }
     png_set_read_fn(png, &cursor, ReadFromCursor);
@@ -105,21 +110,40 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterImage& out) {
     if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
     png_set_bgr(png);
-    png_set_interlace_handling(png);
+    const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8 ||
-        !out.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) {
+        !sink.Start(int32_t(width), int32_t(height)) || !(out = sink.Band(0, int32_t(height)))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        out.Clear();
         return false;
     }
-    rows = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = out.TopRow(int32_t(y));
-    png_read_image(png, rows);
-    png_read_end(png, nullptr);
-    png_free(png, rows);
+    bool ok = true;
+    if (passes > 1) {
+        // Every pass goes over every row: the picture is gathered whole first.
+        if (!whole.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) {
+            png_destroy_read_struct(&png, &info, nullptr);
+            return false;
+        }
+        rows = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
+        for (png_uint_32 y = 0; y < height; ++y) rows[y] = whole.TopRow(int32_t(y));
+        png_read_image(png, rows);
+        for (png_uint_32 y = 0; y < height && ok; ++y)
+            ok = out->Put(int32_t(height - 1 - y), whole.TopRow(int32_t(y)));
+        png_free(png, rows);
+        rows = nullptr;
+    } else {
+        // Top row first in, bottom row first out, one row at a time.
+        line = static_cast<png_bytep>(png_malloc(png, size_t(width) * 3));
+        for (png_uint_32 y = 0; y < height && ok; ++y) {
+            png_read_row(png, line, nullptr);
+            ok = out->Put(int32_t(height - 1 - y), line);
+        }
+    }
+    if (ok) png_read_end(png, nullptr);
+    if (line) png_free(png, line);
+    line = nullptr;
     png_destroy_read_struct(&png, &info, nullptr);
-    return true;
+    return ok && out->Flush();
 }
 
 }  // namespace
@@ -132,11 +156,17 @@ void ResetPngDecoderPeakBytes() {
     g_pngPeakBytes.store(0, std::memory_order_relaxed);
 }
 
-bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     uint8_t signature[8];
     if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
     SourceCursor cursor(source);
-    return Decode(cursor, limits, out);
+    std::unique_ptr<RasterRows> rows;
+    RasterImage whole;
+    try {
+        return Decode(cursor, limits, sink, rows, whole);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool EncodePng(SafeFile& file, const RasterImage& image) {

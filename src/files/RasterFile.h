@@ -65,7 +65,7 @@ public:
     virtual bool Flush() = 0;
 };
 
-// Where a decoder that can hand its rows over as it decodes them puts them (BMP, JPEG and TIFF do),
+// Where a decoder that can hand its rows over as it decodes them puts them (all but GIF do),
 // so that a large picture never sits whole in memory.
 class RasterSink {
 public:

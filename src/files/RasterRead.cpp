@@ -93,7 +93,7 @@ bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterRea
         case Kind::Gif:
             return DecodeGif(source, limits, out.image);
         case Kind::Png:
-            return DecodePng(source, limits, out.image);
+            return DecodePng(source, limits, sink);
         case Kind::Tiff:
             return DecodeTiff(source, limits, sink);
         default:

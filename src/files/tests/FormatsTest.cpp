@@ -231,20 +231,26 @@ TEST(RasterRead, PngNeedsItsName) {
     EXPECT_FALSE(ReadRasterFile(dir.File("d.png/plain")).ok);
 }
 
-TEST(RasterRead, JpegAndTiffStreamTheRowsTheyWouldDecodeWhole) {
+TEST(RasterRead, JpegTiffAndPngStreamTheRowsTheyWouldDecodeWhole) {
     test::TempDir dir;
     struct Format {
         const char* ext;
         int type, compression;
     };
     for (const Format& format : {Format{"jpg", kFileJpeg, 0}, Format{"tif", kFileTiff, kTiffLzw},
-                                 Format{"tif", kFileTiff, kTiffJpeg}}) {
+                                 Format{"tif", kFileTiff, kTiffJpeg}, Format{"png", kFilePng, 0}}) {
         SCOPED_TRACE(format.ext);
         std::vector<std::vector<uint8_t>> files;
-        const std::string corpus = format.type == kFileJpeg ? "/jpeg" : "/tiff";
+        const std::string corpus = format.type == kFileJpeg   ? "/jpeg"
+                                   : format.type == kFileTiff ? "/tiff"
+                                                              : "/png";
         for (const auto& e :
              std::filesystem::directory_iterator(std::string(ZELVO_FUZZ_CORPUS_DIR) + corpus))
             files.push_back(test::ReadBytes(e.path().string()));
+        if (format.type == kFilePng) {  // an interlaced one, gathered whole before its rows go
+            WriteRgbaPng(dir.File("i.png"), 40, 30);
+            files.push_back(test::ReadBytes(dir.File("i.png")));
+        }
         ASSERT_FALSE(files.empty());
         // A larger one of our own, whole, cut short and damaged past its header.
         const std::string path = dir.File(std::string("s.") + format.ext);
