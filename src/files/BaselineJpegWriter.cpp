@@ -481,8 +481,12 @@ ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) 
 }  // namespace plain
 
 #if defined(__x86_64__)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,bmi,bmi2")
+#endif
 namespace avx2 {
 
 constexpr int kW = 8;
@@ -562,10 +566,18 @@ ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) 
 }
 
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("arch=x86-64-v4"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("arch=x86-64-v4")
+#endif
 namespace avx512 {
 
 constexpr int kW = 16;
@@ -727,7 +739,11 @@ ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) 
 }
 
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
 
 bool HasLevel(JpegLevel level) {
