@@ -11,36 +11,12 @@ namespace zelvo {
 
 namespace {
 
-// The tent filter along one line of column results (0..255), as the selection's line filter
-// gives it: sums of at most 255 L^2 and weights of at most L^2 for L <= 2048, so that the
-// double quotient truncates to exactly the integer one, at a fraction of a 64-bit division's
-// cost.
-void TentLine(const int32_t* in, int32_t* out, int32_t n, int32_t radius) {
-    if (n <= 0) return;
-    const int64_t L = radius < 1 ? 1 : (radius > n ? n : radius);
-    if (L == 1) {
-        std::copy(in, in + n, out);
-        return;
-    }
-    auto at = [&](int64_t i) -> int64_t { return (i >= 0 && i < n) ? int64_t(in[i]) : 0; };
-    // Right half: samples x .. x+L-1; left half: x-L .. x-1.
-    int64_t s = 0, right = 0, left = 0;
-    for (int64_t k = 0; k < L; ++k) {
-        s += (L - k) * at(k);
-        right += at(k);
-    }
-    int64_t w = L * (L + 1) / 2;
-    out[0] = int32_t(double(s) / double(w));
-    for (int64_t x = 1; x < n; ++x) {
-        const int64_t moving = at(x - 1);
-        right += at(x + L - 1) - moving;
-        left += moving - at(x - L - 1);
-        s += right - left;
-        if (x < L) w += L - x;
-        if (x > n - L) w += n - x - L;
-        out[x] = int32_t(double(s) / double(w));
-    }
-}
+// The tent filter's quotient for a line of column results (0..255): sums of at most 255 L^2
+// and weights of at most L^2 for L <= 2048, so that the double quotient truncates to exactly
+// the integer one, at a fraction of a 64-bit division's cost.
+struct ByteSumQuotient {
+    int64_t operator()(int64_t s, int64_t w) const { return int64_t(double(s) / double(w)); }
+};
 
 }  // namespace
 
@@ -195,7 +171,8 @@ const uint32_t* TentRows::Next() {
             for (size_t x = 0; x < w; ++x) m_column[x] = int32_t(s[x] / m_weight);
         }
         if (m_small)
-            TentLine(m_column.data(), m_line.data(), m_w, m_L);
+            TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, m_w, m_L,
+                                    ByteSumQuotient{});
         else
             TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, m_w, m_L);
         for (size_t x = 0; x < w; ++x) m_out[x] |= uint32_t(m_line[x]) << (8 * c);

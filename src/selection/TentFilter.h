@@ -11,11 +11,17 @@
 
 namespace zelvo {
 
+// floor(S / W) of the non-negative sums.
+struct IntegerQuotient {
+    int64_t operator()(int64_t s, int64_t w) const { return s / w; }
+};
+
 // One line. `in` and `out` must not overlap; the steps are in elements, so a column of an
-// image can be filtered in place of a row. L is clamped to 1..n.
-template <class T>
+// image can be filtered in place of a row. L is clamped to 1..n. `quotient` may stand in a
+// cheaper division where the caller knows it gives floor(S / W) for its sums.
+template <class T, class Quotient = IntegerQuotient>
 void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, int32_t n,
-                    int32_t radius) {
+                    int32_t radius, Quotient quotient = {}) {
     if (n <= 0) return;
     const int64_t L = radius < 1 ? 1 : (radius > n ? n : radius);
     if (L == 1) {
@@ -30,7 +36,7 @@ void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, in
         right += at(k);
     }
     int64_t w = L * (L + 1) / 2;
-    out[0] = T(s / w);
+    out[0] = T(quotient(s, w));
     for (int64_t x = 1; x < n; ++x) {
         const int64_t moving = at(x - 1);
         right += at(x + L - 1) - moving;
@@ -38,7 +44,7 @@ void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, in
         s += right - left;
         if (x < L) w += L - x;
         if (x > n - L) w += n - x - L;
-        out[x * outStep] = T(s / w);
+        out[x * outStep] = T(quotient(s, w));
     }
 }
 
