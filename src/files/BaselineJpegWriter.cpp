@@ -1,23 +1,20 @@
 // The program's own baseline JPEG writer used at the highest quality: 4:4:4, the Annex K
-// Huffman tables, a floating-point AAN DCT. It works through the picture in stripes of MCU
-// rows, one a thread, eight rows at a time, four blocks at once in SSE2 lanes (the x86-64 baseline;
-// built without FMA contraction so every lane rounds as the scalar float arithmetic would).
+// Huffman tables, a floating-point AAN DCT. Its stripes of MCU rows, one a thread, live in
+// BaselineJpegStripes.cpp; here are the headers, the tables and the kernels that code eight rows
+// at a time, four blocks at once in SSE2 lanes (the x86-64 baseline; built without FMA
+// contraction so every lane rounds as the scalar float arithmetic would).
 #include "files/BaselineJpegWriter.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <new>
-#include <utility>
 #include <vector>
 
 #include <immintrin.h>
-#include <sys/mman.h>
 
 #include "core/CpuLevel.h"
-#include "core/RowBands.h"
+#include "files/BaselineJpegCoder.h"
 #include "files/Codecs.h"
-#include "files/PixelRows.h"
 
 namespace zelvo {
 
@@ -51,6 +48,8 @@ std::array<uint8_t, 64> ScaledQuantTable(const std::array<uint8_t, 64>& base, in
     for (int i = 0; i < 64; ++i) out[i] = uint8_t(std::clamp((scale * base[i] + 50) / 100, 1, 255));
     return out;
 }
+
+namespace jpeg {
 
 namespace {
 
@@ -110,228 +109,6 @@ struct HuffmanCodes {
 const float kAanScale[8] = {1.0f, 1.387039845f, 1.306562965f, 1.175875602f,
                             1.0f, 0.785694958f, 0.541196100f, 0.275899379f};
 
-// The most blocks coded side by side (one per float lane of the widest vectors).
-constexpr int kMaxLanes = 16;
-
-// More than a group of 3 x 16 blocks can take: a block's codes need at most 22 bits for the DC
-// and 26 for each AC value, 208 bytes in all.
-constexpr size_t kGroupBytes = 3 * kMaxLanes * 256;
-
-// The entropy coder's state, kept in locals while a group of blocks is coded (held in the
-// writer, every byte stored could alias it and it would live in memory): fewer than eight
-// pending bits at the top of `bits`, whole bytes going out unstuffed at `at`.
-struct BitCursor {
-    uint64_t bits;
-    uint64_t count;
-    uint8_t* at;
-};
-
-// Entropy-coded bytes gathered in a buffer that goes to the file in large writes.
-class BitWriter {
-public:
-    explicit BitWriter(SafeFile& file) : m_file(file), m_buffer(kChunk + 2 * kGroupBytes + 16) {}
-    void Bytes(const uint8_t* p, size_t n) {
-        for (size_t i = 0; i < n; ++i) {
-            m_buffer[m_at++] = p[i];
-            if (m_at >= kChunk) Drain();
-        }
-    }
-    void Marker(uint8_t m) {
-        const uint8_t b[2] = {0xFF, m};
-        Bytes(b, 2);
-    }
-    void Word(unsigned w) {
-        const uint8_t b[2] = {uint8_t(w >> 8), uint8_t(w)};
-        Bytes(b, 2);
-    }
-    // The bit state for coding one group of blocks into the raw area.
-    BitCursor Take() { return {m_bits, uint64_t(m_count), m_raw}; }
-    // Stuffs the group's bytes into the buffer.
-    void Give(const BitCursor& c) {
-        m_bits = c.bits;
-        m_count = int(c.count);
-        uint8_t* out = m_buffer.data() + m_at;
-        const uint8_t* p = m_raw;
-        // Sixteen bytes at a time; only those holding a 0xFF go byte by byte (the buffer's
-        // slack takes the overshoot).
-        const __m128i ones = _mm_set1_epi8(char(0xFF));
-        for (; p + 16 <= c.at; p += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            if (!_mm_movemask_epi8(_mm_cmpeq_epi8(v, ones))) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
-                out += 16;
-                continue;
-            }
-            for (int i = 0; i < 16; ++i) {
-                *out++ = p[i];
-                if (p[i] == 0xFF) *out++ = 0;
-            }
-        }
-        for (; p < c.at; ++p) {
-            *out++ = *p;
-            if (*p == 0xFF) *out++ = 0;
-        }
-        m_at = size_t(out - m_buffer.data());
-        if (m_at >= kChunk) Drain();
-    }
-    // Continues the stream with `bytes` whole bytes coded elsewhere (unstuffed) and
-    // `tailCount` (< 8) bits at the top of `tail`: shifted to the bit where the stream stands,
-    // eight bytes at a time.
-    void Append(const uint8_t* p, size_t bytes, uint64_t tail, int tailCount) {
-        constexpr size_t kPart = (kGroupBytes - 8) / 8 * 8;
-        while (bytes > 0) {
-            const size_t part = std::min(bytes, kPart);
-            BitCursor c = Take();
-            const uint64_t shift = c.count;
-            size_t i = 0;
-            for (; i + 8 <= part; i += 8) {
-                uint64_t word;
-                std::memcpy(&word, p + i, 8);
-                word = __builtin_bswap64(word);
-                const uint64_t big = __builtin_bswap64(c.bits | word >> shift);
-                std::memcpy(c.at, &big, 8);
-                c.at += 8;
-                c.bits = word << (63 - shift) << 1;  // nothing left over when shift is 0
-            }
-            for (; i < part; ++i) Put(c, uint64_t(p[i]) << 56 | 8);
-            Give(c);
-            p += part;
-            bytes -= part;
-        }
-        if (tailCount > 0) {
-            BitCursor c = Take();
-            Put(c, (tail & ~uint64_t(63)) | uint64_t(tailCount));
-            Give(c);
-        }
-    }
-    // Pads the last byte with one bits and sends out what is left.
-    void FlushBits() {
-        BitCursor c = Take();
-        if (c.count) Put(c, ((uint64_t(1) << (8 - c.count)) - 1) << (56 + c.count) | (8 - c.count));
-        Give(c);
-    }
-    bool Finish() {
-        if (m_at > 0 && m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
-        m_at = 0;
-        return m_ok;
-    }
-    bool Ok() const { return m_ok; }
-
-    // `code` holds up to 27 bits at its top and their number in its low six bits. Add leaves
-    // them pending; at most two codes may be pending (with the eight bits that can be left
-    // over, 61 bits) before Commit. No branch: Commit stores eight bytes every time and moves
-    // the cursor by the whole ones.
-    static inline __attribute__((always_inline)) void Add(BitCursor& c, uint64_t code) {
-        c.bits |= (code & ~uint64_t(63)) >> c.count;
-        c.count += code & 63;
-    }
-    static inline __attribute__((always_inline)) void Commit(BitCursor& c) {
-        const uint64_t big = __builtin_bswap64(c.bits);
-        std::memcpy(c.at, &big, 8);
-        c.at += c.count >> 3;
-        c.bits <<= c.count & 56;
-        c.count &= 7;
-    }
-    static inline __attribute__((always_inline)) void Put(BitCursor& c, uint64_t code) {
-        Add(c, code);
-        Commit(c);
-    }
-
-private:
-    static constexpr size_t kChunk = size_t(1) << 20;
-
-    void Drain() {
-        if (m_ok) m_ok = m_file.Write(m_buffer.data(), m_at);
-        m_at = 0;
-    }
-    SafeFile& m_file;
-    std::vector<uint8_t> m_buffer;
-    size_t m_at = 0;
-    uint8_t m_raw[kGroupBytes + 8];
-    uint64_t m_bits = 0;
-    int m_count = 0;
-    bool m_ok = true;
-};
-
-// A stripe's entropy-coded bits, unstuffed, gathered in memory: where they fall in the file's
-// bytes (and so where 0xFF needs its zero) depends on the stripes before it. The memory is
-// mapped in huge pages where the system gives them: a fresh 4 KiB page costs a fault, and a
-// picture's coded bits are tens of megabytes.
-class RawBits {
-public:
-    RawBits() = default;
-    RawBits(RawBits&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)),
-          m_size(other.m_size),
-          m_capacity(std::exchange(other.m_capacity, 0)),
-          m_bits(other.m_bits),
-          m_count(other.m_count) {}
-    RawBits(const RawBits&) = delete;
-    RawBits& operator=(const RawBits&) = delete;
-    ~RawBits() {
-        if (m_data) munmap(m_data, m_capacity);
-    }
-    RawBits& operator=(RawBits&& other) noexcept {
-        std::swap(m_data, other.m_data);
-        std::swap(m_size, other.m_size);
-        std::swap(m_capacity, other.m_capacity);
-        std::swap(m_bits, other.m_bits);
-        std::swap(m_count, other.m_count);
-        return *this;
-    }
-
-    // Room for about `bytes` (a guess: more is had when needed). Throws std::bad_alloc when
-    // the memory cannot be had, as Take does.
-    void Reserve(size_t bytes) {
-        if (bytes + kGroupBytes + 8 > m_capacity) Grow(bytes + kGroupBytes + 8);
-    }
-    BitCursor Take() {
-        if (m_size + kGroupBytes + 8 > m_capacity) Grow(2 * m_capacity);
-        return {m_bits, m_count, m_data + m_size};
-    }
-    void Give(const BitCursor& c) {
-        m_bits = c.bits;
-        m_count = c.count;
-        m_size = size_t(c.at - m_data);
-    }
-    bool Ok() const { return true; }
-    const uint8_t* Data() const { return m_data; }
-    size_t Size() const { return m_size; }
-    uint64_t PendingBits() const { return m_bits; }
-    int PendingCount() const { return int(m_count); }
-
-private:
-    static constexpr size_t kHuge = size_t(2) << 20;
-
-    void Grow(size_t least) {
-        const size_t capacity = (std::max(least, kHuge) + kHuge - 1) / kHuge * kHuge;
-        void* p;
-        if (m_data) {
-            p = mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
-        } else {
-            // Over-mapped by a huge page and trimmed, so that the start is aligned to one.
-            p = mmap(nullptr, capacity + kHuge, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (p != MAP_FAILED) {
-                const uintptr_t at = reinterpret_cast<uintptr_t>(p);
-                const uintptr_t aligned = (at + kHuge - 1) / kHuge * kHuge;
-                if (aligned > at) munmap(p, aligned - at);
-                if (aligned + capacity < at + capacity + kHuge)
-                    munmap(reinterpret_cast<void*>(aligned + capacity),
-                           at + capacity + kHuge - aligned - capacity);
-                p = reinterpret_cast<void*>(aligned);
-            }
-        }
-        if (p == MAP_FAILED) throw std::bad_alloc();
-        madvise(p, capacity, MADV_HUGEPAGE);
-        m_data = static_cast<uint8_t*>(p);
-        m_capacity = capacity;
-    }
-    uint8_t* m_data = nullptr;
-    size_t m_size = 0, m_capacity = 0;
-    uint64_t m_bits = 0, m_count = 0;
-};
-
 void WriteHuffmanTable(BitWriter& w, int classAndId, const HuffmanSpec& spec) {
     w.Marker(0xC4);
     w.Word(unsigned(2 + 1 + 16 + spec.values.size()));
@@ -354,6 +131,8 @@ inline uint64_t Packed(const HuffmanCodes& codes, int symbol, int v, int cat) {
     if (count == 0) return 0;  // a zero AC value, never coded through the table
     return (uint64_t(codes.code[symbol]) << cat | valueBits) << (64 - count) | uint64_t(count);
 }
+
+}  // namespace
 
 struct DcTable {
     static constexpr int kMax = 2047;
@@ -383,22 +162,7 @@ struct AcTable {
     }
 };
 
-struct Component {
-    const DcTable* dc;
-    const AcTable* ac;
-    float reciprocal[64];
-    int previousDc = 0;
-};
-
-struct JpegKernels {
-    int lanes;
-    void (*convert)(const uint8_t* blue, const uint8_t* green, const uint8_t* red, int count,
-                    float* y, float* cb, float* cr);
-    void (*transform)(const float* plane, size_t planeWidth, const float* reciprocal,
-                      int16_t (*coef)[64]);
-    BitCursor (*encode)(BitCursor cursor, const int16_t (*coef)[kMaxLanes][64], int lanes,
-                        Component* comps);
-};
+namespace {
 
 #define ZELVO_JPEG_BODY inline __attribute__((always_inline))
 
@@ -777,117 +541,26 @@ const JpegKernels& ActiveKernels() {
     return plain::kKernels;
 }
 
-// One row's b, g, r triples split into three byte planes of `count` bytes (a multiple of 16),
-// then converted; columns past the picture repeat its last column.
-void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int count,
-                uint8_t* scratch, float* y, float* cb, float* cr) {
-    uint8_t* blue = scratch;
-    uint8_t* green = scratch + count;
-    uint8_t* red = scratch + 2 * count;
-    int x = 0;
-    for (; x + 16 <= width; x += 16) {
-        __m128i b, g, r;
-        SplitBgr16(bgr + 3 * x, b, g, r);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + x), b);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + x), g);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + x), r);
-    }
-    for (; x < width; ++x) {
-        blue[x] = bgr[3 * x];
-        green[x] = bgr[3 * x + 1];
-        red[x] = bgr[3 * x + 2];
-    }
-    for (x = width; x < count; ++x) {
-        blue[x] = blue[width - 1];
-        green[x] = green[width - 1];
-        red[x] = red[width - 1];
-    }
-    kernels.convert(blue, green, red, count, y, cb, cr);
-}
-
-// What every stripe of a picture shares.
-struct PictureSetup {
-    const RasterImage& image;
-    const JpegKernels& kernels;
-    int width, height;
-    int planeWidth, convertWidth, blocksAcross;
-};
-
-// A thread's eight picture rows as three float planes.
-class StripeRows {
-public:
-    // Throws std::bad_alloc when the memory cannot be had.
-    explicit StripeRows(const PictureSetup& s)
-        : m_setup(s), m_planes(size_t(s.planeWidth) * 8 * 3), m_scratch(size_t(s.planeWidth) * 3) {
-        for (int c = 0; c < 3; ++c) plane[c] = m_planes.data() + size_t(s.planeWidth) * 8 * c;
-    }
-    // Rows past the picture repeat its last row.
-    void Convert(int mcuRow) {
-        const PictureSetup& s = m_setup;
-        for (int r = 0; r < 8; ++r) {
-            const size_t at = size_t(r) * s.planeWidth;
-            ConvertRow(s.kernels, s.image.TopRow(std::min(8 * mcuRow + r, s.height - 1)), s.width,
-                       s.convertWidth, m_scratch.data(), plane[0] + at, plane[1] + at,
-                       plane[2] + at);
-        }
-    }
-    float* plane[3];
-
-private:
-    const PictureSetup& m_setup;
-    std::vector<float> m_planes;
-    std::vector<uint8_t> m_scratch;
-};
-
-// Codes MCU rows [first, end) into `sink` (a BitWriter or RawBits) until it fails or `stop`
-// is set.
-template <class Sink>
-void CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* comps, int first,
-                int end, const std::atomic<bool>& stop) {
-    alignas(16) int16_t coef[3][kMaxLanes][64];
-    for (int m = first; m < end && sink.Ok() && !stop.load(std::memory_order_relaxed); ++m) {
-        rows.Convert(m);
-        for (int bx = 0; bx < s.blocksAcross; bx += s.kernels.lanes) {
-            for (int c = 0; c < 3; ++c)
-                s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth),
-                                    comps[c].reciprocal, coef[c]);
-            const int lanes = std::min(s.kernels.lanes, s.blocksAcross - bx);
-            sink.Give(s.kernels.encode(sink.Take(), coef, lanes, comps));
-        }
-    }
-}
-
-// The DC predictions a stripe starts from: the quantised DC values of the last block of the
-// MCU row before it, recomputed rather than waited for.
-void SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, int mcuRow) {
-    rows.Convert(mcuRow);
-    const int last = s.blocksAcross - 1;
-    const int bx = last / s.kernels.lanes * s.kernels.lanes;
-    alignas(16) int16_t coef[kMaxLanes][64];
-    for (int c = 0; c < 3; ++c) {
-        s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth), comps[c].reciprocal,
-                            coef);
-        comps[c].previousDc = coef[last - bx][0];
-    }
-}
-
 }  // namespace
 
+}  // namespace jpeg
+
 bool JpegLevelAvailable(JpegLevel level) {
-    return HasLevel(level);
+    return jpeg::HasLevel(level);
 }
 
-ScopedJpegLevel::ScopedJpegLevel(JpegLevel level) : m_old(g_forcedLevel.load()) {
-    g_forcedLevel.store(HasLevel(level) ? int(level) : -1);
+ScopedJpegLevel::ScopedJpegLevel(JpegLevel level) : m_old(jpeg::g_forcedLevel.load()) {
+    jpeg::g_forcedLevel.store(jpeg::HasLevel(level) ? int(level) : -1);
 }
 
 ScopedJpegLevel::~ScopedJpegLevel() {
-    g_forcedLevel.store(m_old);
+    jpeg::g_forcedLevel.store(m_old);
 }
 
 bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality) {
     if (image.IsEmpty() || image.Bits() != 24 || image.Width() > 65535 || image.Height() > 65535)
         return false;
+    using namespace jpeg;
     const int width = image.Width(), height = image.Height();
     const int paddedWidth = (width + 7) / 8 * 8;
     const auto lumQuant = ScaledQuantTable(kJpegLuminanceBase, libraryQuality);
@@ -956,51 +629,7 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
                     1.0f / (float(q[row * 8 + col]) * kAanScale[row] * kAanScale[col] * 8.0f);
     }
 
-    // Stripes of MCU rows, one a thread, each transformed and coded on its own. The caller
-    // codes the first straight into the file; the others keep their bits in memory until the
-    // caller joins them on at whatever bit the stream has reached. The caller's stripe is a
-    // tenth shorter than the others: the file's writes and the join are its work too.
-    const int mcuRows = (height + 7) / 8;
-    const int count = RowBandCount(mcuRows, 1);
-    const int callerRows = count > 1 ? std::max(1, int(int64_t(mcuRows) * 9 / (10 * count))) : 0;
-    auto stripeFirst = [&](int i) {
-        if (i == 0 || count == 1) return i == 0 ? 0 : mcuRows;
-        return callerRows + int(int64_t(mcuRows - callerRows) * (i - 1) / (count - 1));
-    };
-    std::vector<RawBits> stripes;
-    try {
-        stripes.resize(size_t(count));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    std::atomic<bool> stop{false}, failed{false}, direct{false};
-    ForEachRowBand(count, 1, [&](int32_t firstStripe, int32_t endStripe, bool caller) {
-        try {
-            StripeRows rows(setup);
-            for (int i = firstStripe; i < endStripe; ++i) {
-                const int first = stripeFirst(i), end = stripeFirst(i + 1);
-                Component own[3] = {comps[0], comps[1], comps[2]};
-                if (first > 0) SetPredictions(setup, rows, own, first - 1);
-                if (i == 0 && caller) {
-                    CodeStripe(w, setup, rows, own, first, end, stop);
-                    if (!w.Ok()) stop.store(true);
-                    direct.store(true);
-                    continue;
-                }
-                // About one and a half bytes a pixel, what a photograph takes at the highest
-                // quality; more is mapped when needed.
-                stripes[size_t(i)].Reserve(size_t(end - first) * size_t(blocksAcross) * 96);
-                CodeStripe(stripes[size_t(i)], setup, rows, own, first, end, stop);
-            }
-        } catch (const std::bad_alloc&) {
-            failed.store(true);
-            stop.store(true);
-        }
-    });
-    if (failed.load()) return false;
-    for (int i = direct.load() ? 1 : 0; i < count && w.Ok(); ++i)
-        w.Append(stripes[size_t(i)].Data(), stripes[size_t(i)].Size(),
-                 stripes[size_t(i)].PendingBits(), stripes[size_t(i)].PendingCount());
+    if (!CodeStripes(w, setup, comps)) return false;
     w.FlushBits();
     w.Marker(0xD9);
     return w.Finish() && !file.Failed();
