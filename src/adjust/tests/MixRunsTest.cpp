@@ -8,6 +8,7 @@
 #include "adjust/Adjustments.h"
 #include "adjust/MixRuns.h"
 #include "adjust/tests/AdjustTestSupport.h"
+#include "core/CpuLevel.h"
 #include "history/HistoryCommands.h"
 
 namespace zelvo::test {
@@ -209,6 +210,53 @@ TEST_F(MixPassTest, PassesOnTheKernelsGiveThePerPixelRule) {
                 std::string(c.name) + " selection " + std::to_string(selection));
             ASSERT_EQ(UndoRedo(*history), 1) << c.name;
         }
+    }
+}
+
+// The Shadow/Highlight kernels against the scalar row on random rows: channels tied after the
+// stretch (often at 0), blurred values of 0, tones at or below 0, transparent pixels under
+// partial strengths, strengths past 100, and widths off the vector length. Nothing past the
+// row is written.
+TEST(ShadowHighlightRowTest, KernelsMatchTheScalarRow) {
+    std::mt19937 rng(11);
+    auto any = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    struct Case {
+        int toneLow, toneHigh;
+        bool selection;
+    };
+    const Case cases[] = {{-200, 200, false}, {-200, 0, false}, {-200, 200, true}, {-200, 0, true}};
+    for (CpuLevel level : {CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
+        for (const Case& c : cases)
+            for (int32_t w : {1, 15, 16, 17, 40, 333}) {
+                const Table256 S = StretchTable({any(0, 100), any(100, 255)});
+                Table256 T;
+                for (int32_t& t : T) t = any(c.toneLow, c.toneHigh);
+                const size_t n = size_t(w);
+                std::vector<uint32_t> src(n), blurred(n);
+                std::vector<uint8_t> strength(n);
+                for (int32_t x = 0; x < w; ++x) {
+                    const int base = any(0, 255);
+                    auto ch = [&] { return any(0, 2) == 0 ? any(0, 255) : base; };
+                    src[size_t(x)] = MakePixel(ch(), ch(), ch(), any(0, 3) == 0 ? 0 : any(1, 100));
+                    auto bl = [&] { return any(0, 3) == 0 ? 0 : any(0, 255); };
+                    blurred[size_t(x)] = MakePixel(bl(), bl(), bl(), 100);
+                    const int pick = any(0, 4);
+                    strength[size_t(x)] = uint8_t(pick == 0   ? 0
+                                                  : pick == 1 ? 100
+                                                  : pick == 2 ? 255
+                                                              : any(1, 99));
+                }
+                const uint8_t* s = c.selection ? strength.data() : nullptr;
+                std::vector<uint32_t> want(n), got(n + 16, 0xdeadbeefu);
+                ShadowHighlightRowOn(std::nullopt, S, T, src.data(), blurred.data(), s, w,
+                                     want.data());
+                ShadowHighlightRowOn(level, S, T, src.data(), blurred.data(), s, w, got.data());
+                for (int32_t x = 0; x < w + 16; ++x)
+                    ASSERT_EQ(got[size_t(x)], x < w ? want[size_t(x)] : 0xdeadbeefu)
+                        << "level " << int(level) << " tones " << c.toneLow << ".." << c.toneHigh
+                        << " selection " << c.selection << " width " << w << " x " << x;
+            }
     }
 }
 
