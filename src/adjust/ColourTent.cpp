@@ -5,20 +5,65 @@
 #include <cstring>
 #include <memory>
 
+#include "core/CpuLevel.h"
 #include "selection/TentFilter.h"
 
 namespace zelvo {
 
 namespace {
 
-// The tent filter's quotient for a line of column results (0..255): sums of at most 255 L^2
-// and weights of at most L^2 for L <= 2048, so that the double quotient truncates to exactly
-// the integer one, at a fraction of a 64-bit division's cost.
-struct ByteSumQuotient {
-    int64_t operator()(int64_t s, int64_t w) const { return int64_t(double(s) / double(w)); }
+// The weighted sums of a line as the tent filter makes them, kept whole to be divided after.
+struct WeightedSum {
+    int64_t operator()(int64_t s, int64_t) const { return s; }
 };
 
+// The product by the rounded reciprocal is within one of the quotient (the relative error of a
+// few units in the last place is far below 1 / s), and the remainder sets it right: the exact
+// integer quotient for a multiply, where a division takes many times as long.
+inline void FloorQuotientsPlain(const int32_t* s, int32_t w, int32_t* q, size_t n) {
+    const double inverse = 1.0 / double(w);
+    for (size_t i = 0; i < n; ++i) {
+        const int32_t t = int32_t(double(s[i]) * inverse);
+        const int32_t r = s[i] - t * w;
+        q[i] = t + int32_t(r >= w) - int32_t(r < 0);
+    }
+}
+
+#define ZELVO_TENT_KERNELS(NAME, TARGET)                                                  \
+    TARGET void FloorQuotients##NAME(const int32_t* s, int32_t w, int32_t* q, size_t n) { \
+        FloorQuotientsPlain(s, w, q, n);                                                  \
+    }
+ZELVO_TENT_KERNELS(V4, __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl"))))
+ZELVO_TENT_KERNELS(Avx2, __attribute__((target("avx2"))))
+ZELVO_TENT_KERNELS(Base, )
+#undef ZELVO_TENT_KERNELS
+
+std::optional<CpuLevel> FastestLevel() {
+    static const std::optional<CpuLevel> level =
+        CpuRuns(CpuLevel::V4)     ? std::optional<CpuLevel>(CpuLevel::V4)
+        : CpuRuns(CpuLevel::Avx2) ? std::optional<CpuLevel>(CpuLevel::Avx2)
+                                  : std::nullopt;
+    return level;
+}
+
+// The sum of the tent's weights L - |k| over the offsets inside a line of n at x: L^2 less the
+// triangles cut off at either end.
+int64_t LineWeight(int64_t L, int64_t n, int64_t x) {
+    auto cut = [](int64_t j) { return j > 0 ? j * (j + 1) / 2 : 0; };
+    return L * L - cut(L - 1 - x) - cut(x - (n - L));
+}
+
 }  // namespace
+
+void FloorQuotients(std::optional<CpuLevel> level, const int32_t* s, int32_t w, int32_t* q,
+                    size_t n) {
+    if (level == CpuLevel::V4)
+        FloorQuotientsV4(s, w, q, n);
+    else if (level == CpuLevel::Avx2)
+        FloorQuotientsAvx2(s, w, q, n);
+    else
+        FloorQuotientsBase(s, w, q, n);
+}
 
 // The running state of the line filter kept per column and channel: the weighted sum and the
 // sums of the right half (rows y .. y+L-1) and the left half (y-L .. y-1).
@@ -158,23 +203,28 @@ const uint32_t* TentRows::Next() {
         Step(*m_large, y);
     const size_t w = size_t(m_w);
     std::fill(m_out.begin(), m_out.end(), 100u << 24);
+    const std::optional<CpuLevel> level = FastestLevel();
     for (int c = 0; c < 3; ++c) {
         if (m_small) {
-            // The sums are sums of bytes (0 <= s < 2^31, far below 2^53), so the double quotient
-            // truncates to exactly the integer one, and divides many lanes at a time where an
-            // integer division takes one.
-            const int32_t* s = m_small->s.data() + size_t(c) * w;
-            const double d = double(m_weight);
-            for (size_t x = 0; x < w; ++x) m_column[x] = int32_t(double(s[x]) / d);
+            // Sums of bytes under weights of at most L^2 for L <= 2048: every sum plus its weight
+            // stays below 2^31, in the range of the exact quotients by a reciprocal.
+            const int32_t L = m_L, n = m_w;
+            FloorQuotients(level, m_small->s.data() + size_t(c) * w, int32_t(m_weight),
+                           m_column.data(), w);
+            TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, n, L, WeightedSum{});
+            // The weight is L^2 from L - 1 to n - L, and less towards the ends.
+            const int32_t inner = std::min(L - 1, n), outer = std::max(n - L + 1, inner);
+            FloorQuotients(level, m_line.data() + inner, L * L, m_line.data() + inner,
+                           size_t(outer - inner));
+            for (int32_t x = 0; x < inner; ++x)
+                m_line[size_t(x)] = int32_t(m_line[size_t(x)] / LineWeight(L, n, x));
+            for (int32_t x = outer; x < n; ++x)
+                m_line[size_t(x)] = int32_t(m_line[size_t(x)] / LineWeight(L, n, x));
         } else {
             const int64_t* s = m_large->s.data() + size_t(c) * w;
             for (size_t x = 0; x < w; ++x) m_column[x] = int32_t(s[x] / m_weight);
-        }
-        if (m_small)
-            TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, m_w, m_L,
-                                    ByteSumQuotient{});
-        else
             TentFilterLine<int32_t>(m_column.data(), 1, m_line.data(), 1, m_w, m_L);
+        }
         for (size_t x = 0; x < w; ++x) m_out[x] |= uint32_t(m_line[x]) << (8 * c);
     }
     ++m_y;

@@ -17,8 +17,9 @@ struct IntegerQuotient {
 };
 
 // One line. `in` and `out` must not overlap; the steps are in elements, so a column of an
-// image can be filtered in place of a row. L is clamped to 1..n. `quotient` may stand in a
-// cheaper division where the caller knows it gives floor(S / W) for its sums.
+// image can be filtered in place of a row. L is clamped to 1..n. `quotient(S, W)` gives what
+// is written: it may stand in a cheaper division where the caller knows it gives floor(S / W)
+// for its sums, or keep S for the caller to divide afterwards (L = 1 writes the samples).
 template <class T, class Quotient = IntegerQuotient>
 void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, int32_t n,
                     int32_t radius, Quotient quotient = {}) {

@@ -1,7 +1,9 @@
 // The filters on random small layers with random alpha, with and without a random feathered
 // selection, against references written straight from each rule; and their edge cases.
+#include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 #include "adjust/ColourTent.h"
@@ -421,6 +423,32 @@ TEST_F(FiltersTest, ColourTentBlurMatchesTheDefinition) {
         const PixelBuffer got = ColourTentBlur(b, c.radius);
         EXPECT_TRUE(got.px == TentRef(b, c.radius))
             << c.w << " x " << c.h << " radius " << c.radius;
+    }
+}
+
+// The tent's quotients by a reciprocal against integer division where they are hardest: whole
+// quotients, one below and one past them, and the largest sums, on every level this processor
+// runs and the plain one, over lengths off the vector width.
+TEST(FloorQuotientsTest, EveryLevelGivesTheIntegerQuotient) {
+    for (int32_t w : {1, 3, 7, 100, 961, 65536, 2048 * 2048}) {
+        std::vector<int32_t> sums;
+        const int32_t top = (INT32_MAX - w) / w;
+        for (int32_t k : {0, 1, 2, 255, top / 2, top - 1, top})
+            for (int32_t d : {-1, 0, 1}) {
+                const int64_t v = int64_t(k) * w + d;
+                if (v >= 0 && v + w < INT32_MAX) sums.push_back(int32_t(v));
+            }
+        sums.push_back(INT32_MAX - w - 1);
+        for (std::optional<CpuLevel> level :
+             {std::optional<CpuLevel>(), std::optional<CpuLevel>(CpuLevel::Avx2),
+              std::optional<CpuLevel>(CpuLevel::V4)}) {
+            if (level && !CpuRuns(*level)) continue;
+            std::vector<int32_t> q(sums.size(), -1);
+            FloorQuotients(level, sums.data(), w, q.data(), sums.size());
+            for (size_t i = 0; i < sums.size(); ++i)
+                ASSERT_EQ(q[i], sums[i] / w) << "weight " << w << " sum " << sums[i] << " level "
+                                             << (level ? int(*level) : -1);
+        }
     }
 }
 
