@@ -17,15 +17,16 @@ struct WeightedSum {
     int64_t operator()(int64_t s, int64_t) const { return s; }
 };
 
-// The product by the rounded reciprocal is within one of the quotient (the relative error of a
-// few units in the last place is far below 1 / s), and the remainder sets it right: the exact
-// integer quotient for a multiply, where a division takes many times as long.
+// The product by the rounded reciprocal is off from s / w by less than (s / w) 2^-51, under
+// 1 / w for s < 2^31: it never reaches the next whole number, and falls short of a whole
+// quotient by at most one, which the remainder sets right. The exact integer quotient for a
+// multiply, where a division takes many times as long.
 inline void FloorQuotientsPlain(const int32_t* s, int32_t w, int32_t* q, size_t n) {
     const double inverse = 1.0 / double(w);
     for (size_t i = 0; i < n; ++i) {
         const int32_t t = int32_t(double(s[i]) * inverse);
         const int32_t r = s[i] - t * w;
-        q[i] = t + int32_t(r >= w) - int32_t(r < 0);
+        q[i] = t + int32_t(r >= w);
     }
 }
 
