@@ -67,11 +67,12 @@ void FloorQuotients(std::optional<CpuLevel> level, const int32_t* s, int32_t w, 
 }
 
 // The running state of the line filter kept per column and channel: the weighted sum and the
-// sums of the right half (rows y .. y+L-1) and the left half (y-L .. y-1).
+// sum of the right half (rows y .. y+L-1) less that of the left half (y-L .. y-1), by which
+// the weighted sum moves on; two streams for a row step instead of three.
 template <class Acc>
 struct TentRows::Sums {
-    explicit Sums(size_t n) : s(n, 0), right(n, 0), left(n, 0) {}
-    std::vector<Acc> s, right, left;
+    explicit Sums(size_t n) : s(n, 0), d(n, 0) {}
+    std::vector<Acc> s, d;
 };
 
 TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, const uint8_t* map,
@@ -126,9 +127,9 @@ void TentRows::StartAt(Sums<Acc>& st, int32_t y) {
         const Acc weight = Acc(L - std::abs(k - y));
         for (size_t i = 0; i < n; ++i) {
             if (k >= y)
-                st.right[i] += row[i];
+                st.d[i] += row[i];
             else
-                st.left[i] += row[i];
+                st.d[i] -= row[i];
             if (weight > 0) st.s[i] += weight * row[i];
         }
     }
@@ -151,7 +152,7 @@ void TentRows::Step(Sums<Acc>& st, int32_t y) {
             const Acc weight = Acc(L - k);
             for (size_t i = 0; i < n; ++i) {
                 st.s[i] += weight * row[i];
-                st.right[i] += row[i];
+                st.d[i] += row[i];
             }
         }
         m_weight = int64_t(L) * (L + 1) / 2;
@@ -161,20 +162,19 @@ void TentRows::Step(Sums<Acc>& st, int32_t y) {
     const uint8_t* moving = slot(y - 1);
     const uint8_t* in = entering < m_h ? slot(entering) : nullptr;
     const uint8_t* gone = leaving >= 0 ? slot(leaving) : nullptr;
+    // Row y - 1 passes from the right half to the left, `in` enters the right and `gone`
+    // leaves the left.
     Acc* s = st.s.data();
-    Acc* right = st.right.data();
-    Acc* left = st.left.data();
+    Acc* d = st.d.data();
     if (in && gone) {
         for (size_t i = 0; i < n; ++i) {
-            right[i] += Acc(in[i]) - moving[i];
-            left[i] += Acc(moving[i]) - gone[i];
-            s[i] += right[i] - left[i];
+            d[i] += Acc(in[i]) - 2 * Acc(moving[i]) + gone[i];
+            s[i] += d[i];
         }
     } else {
         for (size_t i = 0; i < n; ++i) {
-            right[i] += Acc(in ? in[i] : 0) - moving[i];
-            left[i] += Acc(moving[i]) - (gone ? gone[i] : 0);
-            s[i] += right[i] - left[i];
+            d[i] += Acc(in ? in[i] : 0) - 2 * Acc(moving[i]) + (gone ? gone[i] : 0);
+            s[i] += d[i];
         }
     }
     if (y < L) m_weight += L - y;
