@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "adjust/MixRuns.h"
 #include "core/CpuLevel.h"
 #include "selection/TentFilter.h"
 
@@ -105,15 +106,13 @@ bool TentRows::Load(int32_t row) {
     uint8_t* g = b + m_w;
     uint8_t* r = g + m_w;
     if (m_map) {
-        for (int32_t x = 0; x < m_w; ++x) {
-            const uint32_t p = src[x];
-            b[x] = m_map[p & 0xff], g[x] = m_map[(p >> 8) & 0xff], r[x] = m_map[(p >> 16) & 0xff];
-        }
-    } else {
-        for (int32_t x = 0; x < m_w; ++x) {
-            const uint32_t p = src[x];
-            b[x] = uint8_t(p), g[x] = uint8_t(p >> 8), r[x] = uint8_t(p >> 16);
-        }
+        // Mapped by the table kernel into the output row, free until Next() fills it.
+        ChannelTableRun(src, m_map, m_map, m_map, m_out.data(), m_w);
+        src = m_out.data();
+    }
+    for (int32_t x = 0; x < m_w; ++x) {
+        const uint32_t p = src[x];
+        b[x] = uint8_t(p), g[x] = uint8_t(p >> 8), r[x] = uint8_t(p >> 16);
     }
     return true;
 }
