@@ -223,9 +223,9 @@ void BM_ReduceNoise(benchmark::State& s) {
 // The channel lookup alone on one row of the picture, in cache, on each path the CPU has, with
 // three tables (Color Balance) and with one (Levels, Curves).
 void BM_TableLookupRow(benchmark::State& s) {
-    const auto path = TableLookupPath(s.range(0));
+    const auto level = CpuLevel(s.range(0));
     const bool shared = s.range(1) != 0;
-    if (!TableLookupPathRuns(path)) {
+    if (!CpuRuns(level)) {
         s.SkipWithError("the CPU lacks this path");
         return;
     }
@@ -236,7 +236,7 @@ void BM_TableLookupRow(benchmark::State& s) {
     std::vector<uint32_t> row(static_cast<size_t>(kWidth)), out(row.size());
     for (int32_t x = 0; x < kWidth; ++x) row[size_t(x)] = PicturePixel(x, 7, x % 16);
     for (auto _ : s) {
-        ChannelTableRunOn(path, row.data(), tb.data(), shared ? tb.data() : tg.data(),
+        ChannelTableRunOn(level, row.data(), tb.data(), shared ? tb.data() : tg.data(),
                           shared ? tb.data() : tr.data(), out.data(), kWidth);
         benchmark::DoNotOptimize(out.data());
     }
@@ -245,8 +245,8 @@ void BM_TableLookupRow(benchmark::State& s) {
 
 // The strength mix alone on one row, in cache, on each path the CPU has.
 void BM_MixRow(benchmark::State& s) {
-    const auto path = MixPath(s.range(0));
-    if (!MixPathRuns(path)) {
+    const auto level = CpuLevel(s.range(0));
+    if (!CpuRuns(level)) {
         s.SkipWithError("the CPU lacks this path");
         return;
     }
@@ -258,7 +258,7 @@ void BM_MixRow(benchmark::State& s) {
         strength[size_t(x)] = uint8_t(x % 101);
     }
     for (auto _ : s) {
-        MixRunOn(path, old.data(), res.data(), strength.data(), out.data(), kWidth, false);
+        MixRunOn(level, old.data(), res.data(), strength.data(), out.data(), kWidth, false);
         benchmark::DoNotOptimize(out.data());
     }
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
@@ -309,12 +309,10 @@ void BM_ImageMagickBlur(benchmark::State& s) {
 }
 
 BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MixRow)->ArgName("path")->DenseRange(int(MixPath::Sse2), int(MixPath::Avx512));
+BENCHMARK(BM_MixRow)->ArgName("level")->DenseRange(int(CpuLevel::Base), int(CpuLevel::V4));
 BENCHMARK(BM_TableLookupRow)
-    ->ArgsProduct({benchmark::CreateDenseRange(int(TableLookupPath::Scalar),
-                                               int(TableLookupPath::Avx512Vbmi), 1),
-                   {0, 1}})
-    ->ArgNames({"path", "shared"});
+    ->ArgsProduct({{int(CpuLevel::Base), int(CpuLevel::Avx2), int(CpuLevel::Avx512Vbmi)}, {0, 1}})
+    ->ArgNames({"level", "shared"});
 BENCHMARK(BM_Invert)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

@@ -118,8 +118,8 @@ double CpuMs(clockid_t clock) {
 // other_cpu_ms are the CPU time of the calling thread and of the others per save: on a machine
 // other programs keep busy, the longer of the two shows what a save would take on cores of its
 // own (run with OMP_WAIT_POLICY=passive, so that waiting threads sleep instead of spinning).
-void BM_SaveQ12Level(benchmark::State& state, JpegLevel level, int threads) {
-    if (!JpegLevelAvailable(level)) {
+void BM_SaveQ12Level(benchmark::State& state, CpuLevel level, int threads) {
+    if (!CpuRuns(level)) {
         state.SkipWithError("the CPU lacks this instruction set");
         return;
     }
@@ -244,8 +244,8 @@ void Register() {
             ->Unit(benchmark::kMillisecond)
             ->Iterations(3);
     }
-    const std::pair<const char*, JpegLevel> levels[] = {
-        {"plain", JpegLevel::Plain}, {"avx2", JpegLevel::Avx2}, {"avx512", JpegLevel::Avx512}};
+    const std::pair<const char*, CpuLevel> levels[] = {
+        {"plain", CpuLevel::Base}, {"avx2", CpuLevel::Avx2}, {"avx512", CpuLevel::V4}};
     for (auto [name, level] : levels)
         for (int threads : {1, 0})
             benchmark::RegisterBenchmark(

@@ -96,11 +96,11 @@ void BM_Rotate90Pixels(benchmark::State& state) {
     SetAppMessages(nullptr);
 }
 
-// The turn alone on one thread with each instruction set's tiles (1 SSE2, 2 AVX2, 3 AVX-512).
+// The turn alone on one thread with each instruction set's tiles (0 SSE2, 1 AVX2, 2 AVX-512).
 void BM_Rotate90PixelsPath(benchmark::State& state) {
     const ScopedPassThreads threads(1);
-    const TurnPath path = TurnPath(state.range(0));
-    if (!TurnPathSupported(path)) {
+    const CpuLevel level = CpuLevel(state.range(0));
+    if (!CpuRuns(level)) {
         state.SkipWithError("the processor lacks this instruction set");
         return;
     }
@@ -111,7 +111,7 @@ void BM_Rotate90PixelsPath(benchmark::State& state) {
     for (auto _ : state) {
         Layer dst(*doc.store);
         if (!dst.Create(kHeight, kWidth, LayerKind::Pixel, 999)) std::abort();
-        if (!TurnPixels(src, dst, kRotateClockwise, kTurnBandBytes, path)) std::abort();
+        if (!TurnPixels(src, dst, kRotateClockwise, kTurnBandBytes, level)) std::abort();
     }
     state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight / 1e6,
                                                 benchmark::Counter::kIsIterationInvariantRate);
@@ -191,8 +191,8 @@ BENCHMARK(BM_ImageSize67SmoothPlain)->Apply(bench::OneAndAllThreads)->Unit(bench
 BENCHMARK(BM_ImageSize67Smooth)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate90Pixels)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate90PixelsPath)
-    ->ArgName("path")
-    ->DenseRange(1, 3)
+    ->ArgName("level")
+    ->DenseRange(int(CpuLevel::Base), int(CpuLevel::V4))
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateCanvasCommand)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

@@ -163,8 +163,8 @@ void BM_RenderThumbnail(benchmark::State& state) {
 // CPU has (0 plain, 1 AVX2, 2 AVX-512, 3 AVX-512 with byte permutes): the compute share of
 // BM_RenderFlat, 3000 of these a flatten.
 void BM_BlendRow(benchmark::State& state) {
-    const RunLevel level = RunLevel(state.range(0));
-    if (!RunLevelAvailable(level)) {
+    const CpuLevel level = CpuLevel(state.range(0));
+    if (!CpuRuns(level)) {
         state.SkipWithError("level not available on this CPU");
         return;
     }

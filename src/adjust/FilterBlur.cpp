@@ -206,15 +206,12 @@ ZELVO_BLUR_KERNELS(Avx2, __attribute__((target("avx2"))))
 ZELVO_BLUR_KERNELS(Base, )
 #undef ZELVO_BLUR_KERNELS
 
-BlurKernels KernelsFor(BlurLevel level) {
-    if (level == BlurLevel::Best)
-        level = CpuRuns(CpuLevel::V4)     ? BlurLevel::V4
-                : CpuRuns(CpuLevel::Avx2) ? BlurLevel::Avx2
-                                          : BlurLevel::Base;
+BlurKernels KernelsFor(CpuLevel level) {
     switch (level) {
-        case BlurLevel::V4:
+        case CpuLevel::Avx512Vbmi:
+        case CpuLevel::V4:
             return {FillTermsV4, GaussianRowV4, BoxBlurRowV4};
-        case BlurLevel::Avx2:
+        case CpuLevel::Avx2:
             return {FillTermsAvx2, GaussianRowAvx2, BoxBlurRowAvx2};
         default:
             return {FillTermsBase, GaussianRowBase, BoxBlurRowBase};
@@ -260,7 +257,7 @@ int ApplyGaussian(HistoryManager& history, const Layer& layer, int32_t slider) {
         // The band looks one row back from its first.
         auto ring = std::make_shared<RowRing>(
             w, h, 3, [src](int32_t row) { return src->Row(uint32_t(row)); }, first - 1);
-        const BlurKernels kernels = KernelsFor(BlurLevel::Best);
+        const BlurKernels kernels = KernelsFor(BestCpuLevel());
         auto terms = std::make_shared<GaussianTerms>(k.w1, w, kernels);
         auto strength = std::make_shared<StrengthRows>(lm, b.left, w, window);
         return RowFill([=](int32_t row, uint32_t* out) {
@@ -318,7 +315,7 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
             auto sums = std::make_shared<BoxRows>(
                 gw, gh, radius, [ring](int32_t row) { return ring->Row(row); }, first);
             auto strength = std::make_shared<StrengthRows>(lm, grown.left, gw, window);
-            const BlurKernels kernels = KernelsFor(BlurLevel::Best);
+            const BlurKernels kernels = KernelsFor(BestCpuLevel());
             return RowFill([=](int32_t row, uint32_t* out) {
                 const BoxRow* s = sums->Next();
                 const uint32_t* old = ring->Row(row);
@@ -334,18 +331,7 @@ int ApplyBoxBlur(HistoryManager& history, const Layer& layer, int32_t slider) {
 
 }  // namespace
 
-bool BlurLevelAvailable(BlurLevel level) {
-    switch (level) {
-        case BlurLevel::V4:
-            return CpuRuns(CpuLevel::V4);
-        case BlurLevel::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        default:
-            return true;
-    }
-}
-
-PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider, BlurLevel level) {
+PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider, CpuLevel level) {
     const GaussianWeights k(slider);
     const int32_t w = src.width, h = src.height;
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
@@ -369,7 +355,7 @@ uint32_t GaussianSelectionMix(uint32_t o, uint32_t r, int32_t s) {
 
 PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius) {
     PixelBuffer out{padded.width, padded.height, std::vector<uint32_t>(padded.px.size())};
-    const BlurKernels kernels = KernelsFor(BlurLevel::Best);
+    const BlurKernels kernels = KernelsFor(BestCpuLevel());
     ForEachBoxRow(padded, radius, [&](int32_t y, const BoxRow& s) {
         kernels.boxRow(s, out.width, &out.px[size_t(y) * size_t(out.width)]);
     });

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "adjust/AdjustPass.h"
+#include "core/CpuLevel.h"
 #include "history/HistoryManager.h"
 
 namespace zelvo {
@@ -15,12 +16,11 @@ namespace zelvo {
 // Blur, slider 1..110: five-point Gaussian up to 10, box blur of radius b - 10 above (its
 // windows are cut at the edges of the buffer it is given: the layer's pixels laid into the
 // grown rectangle, transparent around them).
-// The Gaussian's kernels run in lanes of the processor level named (`Best`: the widest this
-// one has); every level gives the same words, and tests run each the processor has.
-enum class BlurLevel { Best, Base, Avx2, V4 };
-bool BlurLevelAvailable(BlurLevel level);
+// The Gaussian's kernels run in lanes of the processor level named (one this processor runs;
+// kernels for Base, Avx2 and V4); every level gives the same words, and tests run each the
+// processor has.
 PixelBuffer GaussianBlurResult(const PixelBuffer& src, int32_t slider,
-                               BlurLevel level = BlurLevel::Best);
+                               CpuLevel level = BestCpuLevel());
 // The Gaussian's selection rule: every channel and A mix by the strength.
 uint32_t GaussianSelectionMix(uint32_t old, uint32_t result, int32_t strength);
 PixelBuffer BoxBlurResult(const PixelBuffer& padded, int32_t radius);

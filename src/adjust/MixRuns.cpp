@@ -108,42 +108,25 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TableRunVbmi(const u
         TableLoopVbmi<false>(t, src, dst, n);
 }
 
-TableLookupPath FastestTableLookup() {
-    for (TableLookupPath p : {TableLookupPath::Avx512Vbmi, TableLookupPath::Avx2})
-        if (TableLookupPathRuns(p)) return p;
-    return TableLookupPath::Scalar;
-}
-
 }  // namespace
 
-bool TableLookupPathRuns(TableLookupPath path) {
-    switch (path) {
-        case TableLookupPath::Avx512Vbmi:
-            return CpuRuns(CpuLevel::Avx512Vbmi);
-        case TableLookupPath::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        case TableLookupPath::Scalar:
-            return true;
-    }
-    return false;
-}
-
-void ChannelTableRunOn(TableLookupPath path, const uint32_t* src, const uint8_t* tb,
-                       const uint8_t* tg, const uint8_t* tr, uint32_t* dst, int32_t n) {
-    switch (path) {
-        case TableLookupPath::Avx512Vbmi:
+void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, const uint8_t* tg,
+                       const uint8_t* tr, uint32_t* dst, int32_t n) {
+    switch (level) {
+        case CpuLevel::Avx512Vbmi:
             return TableRunVbmi(src, tb, tg, tr, dst, n);
-        case TableLookupPath::Avx2:
+        case CpuLevel::V4:
+        case CpuLevel::Avx2:
             return TableRunAvx2(src, tb, tg, tr, dst, n);
-        case TableLookupPath::Scalar:
+        case CpuLevel::Base:
             return TableRunScalar(src, tb, tg, tr, dst, n);
     }
 }
 
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n) {
-    static const TableLookupPath fastest = FastestTableLookup();
-    ChannelTableRunOn(fastest, src, tb, tg, tr, dst, n);
+    static const CpuLevel best = BestCpuLevel();
+    ChannelTableRunOn(best, src, tb, tg, tr, dst, n);
 }
 
 namespace {
@@ -280,31 +263,19 @@ __attribute__((target("avx2"))) void MixRunAvx2(const uint32_t* old, const uint3
     MixRunSse2(old + i, res + i, strength + i, dst + i, n - i, mixAlpha);
 }
 
-MixPath FastestMix() {
-    for (MixPath p : {MixPath::Avx512, MixPath::Avx2})
-        if (MixPathRuns(p)) return p;
-    return MixPath::Sse2;
-}
-
 }  // namespace
 
-bool MixPathRuns(MixPath path) {
-    if (path == MixPath::Avx512) return CpuRuns(CpuLevel::V4);
-    if (path == MixPath::Avx2) return CpuRuns(CpuLevel::Avx2);
-    return true;
-}
-
-void MixRunOn(MixPath path, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
+void MixRunOn(CpuLevel level, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
               uint32_t* dst, int32_t n, bool mixAlpha) {
-    if (path == MixPath::Avx512) return MixRunAvx512(old, res, strength, dst, n, mixAlpha);
-    if (path == MixPath::Avx2) return MixRunAvx2(old, res, strength, dst, n, mixAlpha);
+    if (level >= CpuLevel::V4) return MixRunAvx512(old, res, strength, dst, n, mixAlpha);
+    if (level >= CpuLevel::Avx2) return MixRunAvx2(old, res, strength, dst, n, mixAlpha);
     MixRunSse2(old, res, strength, dst, n, mixAlpha);
 }
 
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha) {
-    static const MixPath fastest = FastestMix();
-    MixRunOn(fastest, old, res, strength, dst, n, mixAlpha);
+    static const CpuLevel best = BestCpuLevel();
+    MixRunOn(best, old, res, strength, dst, n, mixAlpha);
 }
 
 }  // namespace zelvo

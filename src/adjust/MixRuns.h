@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/CpuLevel.h"
+
 namespace zelvo {
 
 // dst[i] = src[i] with B, G and R each looked up in its own table; A kept. dst may be src.
@@ -10,11 +12,10 @@ namespace zelvo {
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n);
 
-// The lookup's code paths, each giving the same words: the tests run every one the CPU has.
-enum class TableLookupPath { Scalar, Avx2, Avx512Vbmi };
-bool TableLookupPathRuns(TableLookupPath path);
-void ChannelTableRunOn(TableLookupPath path, const uint32_t* src, const uint8_t* tb,
-                       const uint8_t* tg, const uint8_t* tr, uint32_t* dst, int32_t n);
+// The lookup at `level` (one the CPU runs; kernels for Base, Avx2 and Avx512Vbmi), each
+// giving the same words: the tests run every one the CPU has.
+void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, const uint8_t* tg,
+                       const uint8_t* tr, uint32_t* dst, int32_t n);
 
 // Whether every strength of the run is a percent (0..100), as MixRun needs.
 bool StrengthsArePercents(const uint8_t* strength, int32_t n);
@@ -24,17 +25,13 @@ bool StrengthsArePercents(const uint8_t* strength, int32_t n);
 // in 0..100. dst may be res.
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha);
-// The mix's code paths, each giving the same words.
-enum class MixPath { Sse2, Avx2, Avx512 };
-bool MixPathRuns(MixPath path);
-void MixRunOn(MixPath path, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
+// The mix at `level` (kernels for Base, Avx2 and V4), each giving the same words.
+void MixRunOn(CpuLevel level, const uint32_t* old, const uint32_t* res, const uint8_t* strength,
               uint32_t* dst, int32_t n, bool mixAlpha);
 
 // Saturation's rule on a run (SaturationPixel with strength[i], or with -1 when `strength` is
-// null: no selection), on each of its code paths, which give the same words.
-enum class SaturationPath { Scalar, Avx2, Avx512 };
-bool SaturationPathRuns(SaturationPath path);
-void SaturationRunOn(SaturationPath path, int32_t value, const uint32_t* src,
-                     const uint8_t* strength, uint32_t* dst, int32_t n);
+// null: no selection) at `level` (kernels for Base, Avx2 and V4), each giving the same words.
+void SaturationRunOn(CpuLevel level, int32_t value, const uint32_t* src, const uint8_t* strength,
+                     uint32_t* dst, int32_t n);
 
 }  // namespace zelvo

@@ -193,27 +193,16 @@ void FullRunScalar(int32_t value, const uint32_t* src, uint32_t* dst, int32_t n)
 
 }  // namespace
 
-bool SaturationPathRuns(SaturationPath path) {
-    switch (path) {
-        case SaturationPath::Avx512:
-            return CpuRuns(CpuLevel::V4);
-        case SaturationPath::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        case SaturationPath::Scalar:
-            return true;
-    }
-    return false;
-}
-
-void SaturationRunOn(SaturationPath path, int32_t value, const uint32_t* src, const uint8_t* s,
+void SaturationRunOn(CpuLevel level, int32_t value, const uint32_t* src, const uint8_t* s,
                      uint32_t* dst, int32_t n) {
-    switch (path) {
-        case SaturationPath::Avx512:
+    switch (level) {
+        case CpuLevel::Avx512Vbmi:
+        case CpuLevel::V4:
             return s ? SaturationRunAvx512(value, src, s, dst, n)
                      : FullRunAvx512(value, src, dst, n);
-        case SaturationPath::Avx2:
+        case CpuLevel::Avx2:
             return s ? SaturationRunAvx2(value, src, s, dst, n) : FullRunAvx2(value, src, dst, n);
-        case SaturationPath::Scalar:
+        case CpuLevel::Base:
             if (!s) return FullRunScalar(value, src, dst, n);
             for (int32_t i = 0; i < n; ++i) dst[i] = SaturationPixel(value, src[i], s[i]);
             return;
@@ -222,16 +211,10 @@ void SaturationRunOn(SaturationPath path, int32_t value, const uint32_t* src, co
 
 int ApplySaturation(HistoryManager& history, int32_t value) {
     if (value == 0) return 0;  // OK without a change applies nothing
-    static const SaturationPath fastest = [] {
-        for (SaturationPath p : {SaturationPath::Avx512, SaturationPath::Avx2})
-            if (SaturationPathRuns(p)) return p;
-        return SaturationPath::Scalar;
-    }();
-    return RunRowAdjustment(
-        history, "Saturation",
-        [value](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
-            SaturationRunOn(fastest, value, src, s, dst, n);
-        });
+    static const CpuLevel best = BestCpuLevel();
+    return RunRowAdjustment(history, "Saturation",
+                            [value](const uint32_t* src, const uint8_t* s, uint32_t* dst,
+                                    int32_t n) { SaturationRunOn(best, value, src, s, dst, n); });
 }
 
 }  // namespace zelvo

@@ -19,8 +19,10 @@ bool V4() {
 }  // namespace
 
 bool CpuRuns(CpuLevel level) {
-#if defined(__x86_64__)
     switch (level) {
+        case CpuLevel::Base:
+            return true;
+#if defined(__x86_64__)
         case CpuLevel::Avx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
                    __builtin_cpu_supports("bmi2");
@@ -28,10 +30,20 @@ bool CpuRuns(CpuLevel level) {
             return V4();
         case CpuLevel::Avx512Vbmi:
             return V4() && __builtin_cpu_supports("avx512vbmi");
-    }
+#else
+        default:
+            break;
 #endif
-    (void)level;
+    }
     return false;
+}
+
+CpuLevel BestCpuLevel() {
+    static const CpuLevel best = CpuRuns(CpuLevel::Avx512Vbmi) ? CpuLevel::Avx512Vbmi
+                                 : CpuRuns(CpuLevel::V4)       ? CpuLevel::V4
+                                 : CpuRuns(CpuLevel::Avx2)     ? CpuLevel::Avx2
+                                                               : CpuLevel::Base;
+    return best;
 }
 
 }  // namespace zelvo

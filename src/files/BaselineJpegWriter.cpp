@@ -510,33 +510,15 @@ ZELVO_JPEG_BODY void CodeBlock(BitCursor& w, const int16_t* coef, Component& c) 
 #endif
 #endif
 
-bool HasLevel(JpegLevel level) {
-    switch (level) {
-        case JpegLevel::Plain:
-            return true;
-#if defined(__x86_64__)
-        case JpegLevel::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        case JpegLevel::Avx512:
-            return CpuRuns(CpuLevel::V4);
-#endif
-        default:
-            return false;
-    }
-}
-
 // -1: the best level the CPU has.
 std::atomic<int> g_forcedLevel{-1};
 
 const JpegKernels& ActiveKernels() {
-    static const int best = HasLevel(JpegLevel::Avx512) ? int(JpegLevel::Avx512)
-                            : HasLevel(JpegLevel::Avx2) ? int(JpegLevel::Avx2)
-                                                        : int(JpegLevel::Plain);
     const int forced = g_forcedLevel.load(std::memory_order_relaxed);
-    const int level = forced < 0 ? best : forced;
+    const CpuLevel level = forced < 0 ? BestCpuLevel() : CpuLevel(forced);
 #if defined(__x86_64__)
-    if (level == int(JpegLevel::Avx512)) return avx512::kKernels;
-    if (level == int(JpegLevel::Avx2)) return avx2::kKernels;
+    if (level >= CpuLevel::V4) return avx512::kKernels;
+    if (level >= CpuLevel::Avx2) return avx2::kKernels;
 #endif
     return plain::kKernels;
 }
@@ -545,12 +527,8 @@ const JpegKernels& ActiveKernels() {
 
 }  // namespace jpeg
 
-bool JpegLevelAvailable(JpegLevel level) {
-    return jpeg::HasLevel(level);
-}
-
-ScopedJpegLevel::ScopedJpegLevel(JpegLevel level) : m_old(jpeg::g_forcedLevel.load()) {
-    jpeg::g_forcedLevel.store(jpeg::HasLevel(level) ? int(level) : -1);
+ScopedJpegLevel::ScopedJpegLevel(CpuLevel level) : m_old(jpeg::g_forcedLevel.load()) {
+    jpeg::g_forcedLevel.store(CpuRuns(level) ? int(level) : -1);
 }
 
 ScopedJpegLevel::~ScopedJpegLevel() {

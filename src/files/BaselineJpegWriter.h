@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/CpuLevel.h"
+
 namespace zelvo {
 
 // Zig-zag position k -> natural (row-major) index of the coefficient.
@@ -16,15 +18,12 @@ extern const std::array<uint8_t, 64> kJpegChrominanceBase;
 std::array<uint8_t, 64> ScaledQuantTable(const std::array<uint8_t, 64>& base, int quality);
 
 // The writer's colour conversion and DCT are built once per instruction set (the same float
-// operations in the same order on every one) and the best one the CPU has is used; tests pick
-// each level the CPU has in turn.
-enum class JpegLevel { Plain, Avx2, Avx512 };
-bool JpegLevelAvailable(JpegLevel level);
-
-// The writer uses `level` (one the CPU has) while this lives.
+// operations in the same order on every one; kernels for Base, Avx2 and V4) and the best one
+// the CPU has is used; tests pick each level the CPU has in turn. The writer uses `level` (one
+// the CPU has) while this lives.
 class ScopedJpegLevel {
 public:
-    explicit ScopedJpegLevel(JpegLevel level);
+    explicit ScopedJpegLevel(CpuLevel level);
     ~ScopedJpegLevel();
     ScopedJpegLevel(const ScopedJpegLevel&) = delete;
     ScopedJpegLevel& operator=(const ScopedJpegLevel&) = delete;

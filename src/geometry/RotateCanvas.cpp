@@ -161,16 +161,13 @@ __attribute__((target("arch=x86-64-v4"))) void TurnBandAvx512(const TurnSource& 
 
 using TurnBandFn = void (*)(const TurnSource&, int32_t, int32_t, uint32_t*);
 
-TurnBandFn TurnBandFor(TurnPath path) {
-    if (path == TurnPath::Best)
-        path = TurnPathSupported(TurnPath::Avx512) ? TurnPath::Avx512
-               : TurnPathSupported(TurnPath::Avx2) ? TurnPath::Avx2
-                                                   : TurnPath::Sse2;
-    if (!TurnPathSupported(path)) return nullptr;
-    switch (path) {
-        case TurnPath::Avx512:
+TurnBandFn TurnBandFor(CpuLevel level) {
+    if (!CpuRuns(level)) return nullptr;
+    switch (level) {
+        case CpuLevel::Avx512Vbmi:
+        case CpuLevel::V4:
             return TurnBandAvx512;
-        case TurnPath::Avx2:
+        case CpuLevel::Avx2:
             return TurnBandAvx2;
         default:
             return TurnBandSse2;
@@ -259,9 +256,9 @@ bool TurnRows(Layer& src, Layer& dst, int code, size_t bandBytes) {
     return ok;
 }
 
-bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath path) {
+bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes, CpuLevel level) {
     const int32_t w = src.Width(), h = src.Height();
-    const TurnBandFn turn = TurnBandFor(path);
+    const TurnBandFn turn = TurnBandFor(level);
     // 32-bit rows have no padding: each output band is one run of the new block.
     if (!turn || src.Stride() != 4 * uint32_t(w) || dst.Stride() != 4 * uint32_t(h)) return false;
     const ReadOnlyRows rows(src);
@@ -294,18 +291,7 @@ bool TurnQuarter(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath pa
 
 }  // namespace
 
-bool TurnPathSupported(TurnPath path) {
-    switch (path) {
-        case TurnPath::Avx512:
-            return CpuRuns(CpuLevel::V4);
-        case TurnPath::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        default:
-            return true;
-    }
-}
-
-bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath path) {
+bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes, CpuLevel level) {
     if (src.BitsPerPixel() != 32 || dst.BitsPerPixel() != 32 || !src.HasPixels() ||
         !dst.HasPixels() || code < kRotateCounterclockwise || code > kFlipVertical)
         return false;
@@ -313,7 +299,7 @@ bool TurnPixels(Layer& src, Layer& dst, int code, size_t bandBytes, TurnPath pat
     RotatedCanvasSize(code, src.Width(), src.Height(), w, h);
     if (dst.Width() != w || dst.Height() != h) return false;
     if (code == kRotateCounterclockwise || code == kRotateClockwise)
-        return TurnQuarter(src, dst, code, bandBytes, path);
+        return TurnQuarter(src, dst, code, bandBytes, level);
     return TurnRows(src, dst, code, bandBytes);
 }
 

@@ -282,41 +282,16 @@ ZELVO_VBMI uint32_t BlendVbmi(const uint8_t* px, int32_t n, uint16_t opacity, in
 constexpr Runs kAvx512VbmiRuns = {BlendVbmi, StraightAvx512, PackedAvx512, WordsAvx512};
 #endif
 
-bool Has(RunLevel level) {
-    switch (level) {
-        case RunLevel::Plain:
-            return true;
-#if defined(__x86_64__)
-        case RunLevel::Avx2:
-            return CpuRuns(CpuLevel::Avx2);
-        case RunLevel::Avx512:
-            return CpuRuns(CpuLevel::V4);
-        case RunLevel::Avx512Vbmi:
-            return CpuRuns(CpuLevel::Avx512Vbmi);
-#endif
-        default:
-            return false;
-    }
-}
-
-int BestLevel() {
-    static const int best = Has(RunLevel::Avx512Vbmi) ? int(RunLevel::Avx512Vbmi)
-                            : Has(RunLevel::Avx512)   ? int(RunLevel::Avx512)
-                            : Has(RunLevel::Avx2)     ? int(RunLevel::Avx2)
-                                                      : int(RunLevel::Plain);
-    return best;
-}
-
 // -1: the best level.
 std::atomic<int> g_forced{-1};
 
 const Runs& Active() {
     int level = g_forced.load(std::memory_order_relaxed);
-    if (level < 0) level = BestLevel();
+    if (level < 0) level = int(BestCpuLevel());
 #if defined(__x86_64__)
-    if (level == int(RunLevel::Avx512Vbmi)) return kAvx512VbmiRuns;
-    if (level == int(RunLevel::Avx512)) return kAvx512Runs;
-    if (level == int(RunLevel::Avx2)) return kAvx2Runs;
+    if (level == int(CpuLevel::Avx512Vbmi)) return kAvx512VbmiRuns;
+    if (level == int(CpuLevel::V4)) return kAvx512Runs;
+    if (level == int(CpuLevel::Avx2)) return kAvx2Runs;
 #endif
     return kPlainRuns;
 }
@@ -341,12 +316,8 @@ void FinishRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t*
         Active().words(n, cov, b, g, r, out);
 }
 
-bool RunLevelAvailable(RunLevel level) {
-    return Has(level);
-}
-
-ScopedRunLevel::ScopedRunLevel(RunLevel level) : m_old(g_forced.load()) {
-    g_forced.store(Has(level) ? int(level) : -1);
+ScopedRunLevel::ScopedRunLevel(CpuLevel level) : m_old(g_forced.load()) {
+    g_forced.store(CpuRuns(level) ? int(level) : -1);
 }
 
 ScopedRunLevel::~ScopedRunLevel() {

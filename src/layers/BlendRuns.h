@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "core/CpuLevel.h"
+
 namespace zelvo {
 
 // One layer's run of 32-bit pixels (B G R A bytes) over the accumulators: each pixel adds
@@ -27,13 +29,11 @@ void StraightRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_
 void FinishRun(int32_t n, const int16_t* cov, const uint16_t* b, const uint16_t* g,
                const uint16_t* r, uint8_t* out, int step);
 
-enum class RunLevel { Plain, Avx2, Avx512, Avx512Vbmi };
-bool RunLevelAvailable(RunLevel level);
-
-// The runs use `level` (one the CPU has) while it lives; set it before a pass starts.
+// The runs use `level` (one the CPU has; a kernel for each level) while it lives; set it before
+// a pass starts.
 class ScopedRunLevel {
 public:
-    explicit ScopedRunLevel(RunLevel level);
+    explicit ScopedRunLevel(CpuLevel level);
     ~ScopedRunLevel();
     ScopedRunLevel(const ScopedRunLevel&) = delete;
     ScopedRunLevel& operator=(const ScopedRunLevel&) = delete;

@@ -15,7 +15,7 @@ namespace zelvo::test {
 namespace {
 
 // Every v and r in 0..255 under every strength 0..100, on every channel, with and without A.
-void EveryValuePairAndStrength(MixPath path) {
+void EveryValuePairAndStrength(CpuLevel level) {
     constexpr int32_t kPairs = 256 * 256;
     std::vector<uint32_t> old(kPairs), res(kPairs), out(kPairs);
     std::vector<uint8_t> strength(kPairs);
@@ -29,7 +29,7 @@ void EveryValuePairAndStrength(MixPath path) {
         for (int s = 0; s <= 100; ++s) {
             std::fill(strength.begin(), strength.end(), uint8_t(s));
             // One pixel short of the whole, so the scalar tail runs too.
-            MixRunOn(path, old.data(), res.data(), strength.data(), out.data(), kPairs - 1,
+            MixRunOn(level, old.data(), res.data(), strength.data(), out.data(), kPairs - 1,
                      mixAlpha);
             for (int32_t i = 0; i < kPairs - 1; ++i) {
                 const uint32_t o = old[size_t(i)], r = res[size_t(i)];
@@ -37,30 +37,30 @@ void EveryValuePairAndStrength(MixPath path) {
                     MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
                               StrengthMix(ChR(o), ChR(r), s),
                               mixAlpha ? StrengthMix(ChA(o), ChA(r), s) : ChA(o));
-                ASSERT_EQ(out[size_t(i)], want)
-                    << "path " << int(path) << " s " << s << " pair " << i << " alpha " << mixAlpha;
+                ASSERT_EQ(out[size_t(i)], want) << "level " << int(level) << " s " << s << " pair "
+                                                << i << " alpha " << mixAlpha;
             }
         }
     // Mixed strengths within one block of four, written over the result in place.
     std::vector<uint32_t> inPlace(res.begin(), res.begin() + 1001);
     for (int32_t i = 0; i < 1001; ++i) strength[size_t(i)] = uint8_t(i * 37 % 101);
-    MixRunOn(path, old.data(), inPlace.data(), strength.data(), inPlace.data(), 1001, false);
+    MixRunOn(level, old.data(), inPlace.data(), strength.data(), inPlace.data(), 1001, false);
     for (int32_t i = 0; i < 1001; ++i) {
         const uint32_t o = old[size_t(i)], r = res[size_t(i)];
         const int s = strength[size_t(i)];
         ASSERT_EQ(inPlace[size_t(i)],
                   MakePixel(StrengthMix(ChB(o), ChB(r), s), StrengthMix(ChG(o), ChG(r), s),
                             StrengthMix(ChR(o), ChR(r), s), ChA(o)))
-            << "path " << int(path) << " " << i;
+            << "level " << int(level) << " " << i;
     }
 }
 
 TEST(MixRunTest, EveryValuePairAndStrengthMatchesTheIntegerMix) {
-    for (MixPath path : {MixPath::Sse2, MixPath::Avx2, MixPath::Avx512})
-        if (MixPathRuns(path)) EveryValuePairAndStrength(path);
+    for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4})
+        if (CpuRuns(level)) EveryValuePairAndStrength(level);
 }
 
-// Every lookup path the CPU has, against the three lookups written out: every value on every
+// Every lookup kernel the CPU has, against the three lookups written out: every value on every
 // channel (each channel through its own table, then all through one, A any byte), runs of every
 // length around the vector widths, out of place at an odd start and in place.
 TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
@@ -80,26 +80,25 @@ TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
             const uint32_t p = src[size_t(i)];
             want[size_t(i)] = MakePixel(tb[ChB(p)], tg[ChG(p)], tr[ChR(p)], ChA(p));
         }
-        for (TableLookupPath path :
-             {TableLookupPath::Scalar, TableLookupPath::Avx2, TableLookupPath::Avx512Vbmi}) {
-            if (!TableLookupPathRuns(path)) continue;
+        for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::Avx512Vbmi}) {
+            if (!CpuRuns(level)) continue;
             for (int32_t n : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 256, 257, kMost}) {
-                const std::string at = "path " + std::to_string(int(path)) + " n " +
+                const std::string at = "level " + std::to_string(int(level)) + " n " +
                                        std::to_string(n) + (t == &own ? " own" : " shared");
                 // A guard word after the run must stay as it was.
                 std::vector<uint32_t> out(size_t(n) + 1, 0xdeadbeefu);
-                ChannelTableRunOn(path, src.data() + 1, tb, tg, tr, out.data(), n);
+                ChannelTableRunOn(level, src.data() + 1, tb, tg, tr, out.data(), n);
                 ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, want.begin() + 1)) << at;
                 EXPECT_EQ(out[size_t(n)], 0xdeadbeefu) << at;
                 std::vector<uint32_t> inPlace(src.begin(), src.begin() + n);
-                ChannelTableRunOn(path, inPlace.data(), tb, tg, tr, inPlace.data(), n);
+                ChannelTableRunOn(level, inPlace.data(), tb, tg, tr, inPlace.data(), n);
                 ASSERT_TRUE(std::equal(inPlace.begin(), inPlace.end(), want.begin())) << at;
             }
         }
     }
 }
 
-// Saturation's paths against its one-pixel rule, with and without a selection: every value,
+// Saturation's kernels against its one-pixel rule, with and without a selection: every value,
 // every strength byte (0 keeps the pixel, past 100 overshoots) on random pixels, every channel
 // sum 0..765 and the corners of the cube, with runs that end off the vector widths.
 TEST(SaturationRunTest, EveryPathGivesThePixelRuleForEveryValueAndStrength) {
@@ -116,20 +115,19 @@ TEST(SaturationRunTest, EveryPathGivesThePixelRuleForEveryValueAndStrength) {
                                          std::max(sum - 510, 0), 100);
     for (int32_t c = 0; c < 8; ++c)
         src[size_t(c * 7 + 1)] = MakePixel(c & 1 ? 255 : 0, c & 2 ? 255 : 0, c & 4 ? 255 : 0, 3);
-    for (SaturationPath path :
-         {SaturationPath::Scalar, SaturationPath::Avx2, SaturationPath::Avx512}) {
-        if (!SaturationPathRuns(path)) continue;
+    for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
         for (bool selected : {false, true}) {
-            // The scalar path's selected rule is the pixel rule itself.
-            if (selected && path == SaturationPath::Scalar) continue;
+            // The scalar kernel's selected rule is the pixel rule itself.
+            if (selected && level == CpuLevel::Base) continue;
             for (int32_t value = -100; value <= 100; ++value)
                 for (int32_t n : {kRun, 3}) {
                     const uint8_t* s = selected ? strength.data() : nullptr;
-                    SaturationRunOn(path, value, src.data(), s, out.data(), n);
+                    SaturationRunOn(level, value, src.data(), s, out.data(), n);
                     for (int32_t i = 0; i < n; ++i)
                         ASSERT_EQ(out[size_t(i)],
                                   SaturationPixel(value, src[size_t(i)], s ? s[i] : -1))
-                            << "path " << int(path) << " value " << value << " pixel " << i
+                            << "level " << int(level) << " value " << value << " pixel " << i
                             << " selected " << selected;
                 }
         }

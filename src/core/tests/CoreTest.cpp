@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+
+#include "core/CpuLevel.h"
 #include "core/InternalError.h"
 #include "core/PercentTables.h"
 #include "core/Types.h"
@@ -34,6 +37,17 @@ TEST(Rect, IntersectAndUnionTreatEmptyAsNothing) {
     EXPECT_TRUE((Rect{3, 3, 3, 9}).IsEmpty());
     EXPECT_FALSE(a.Contains({10, 0}));
     EXPECT_TRUE(a.Contains({9, 9}));
+}
+
+// A kernel chosen for a level relies on every level below it: levels nest, and the best one is
+// the last this processor runs.
+TEST(CpuLevel, LevelsNestAndTheBestIsTheHighestRun) {
+    const CpuLevel levels[] = {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4, CpuLevel::Avx512Vbmi};
+    EXPECT_TRUE(CpuRuns(CpuLevel::Base));
+    for (size_t i = 1; i < std::size(levels); ++i) {
+        EXPECT_TRUE(!CpuRuns(levels[i]) || CpuRuns(levels[i - 1])) << i;
+        EXPECT_EQ(levels[i] <= BestCpuLevel(), CpuRuns(levels[i])) << i;
+    }
 }
 
 }  // namespace zelvo

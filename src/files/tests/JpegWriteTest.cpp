@@ -281,8 +281,8 @@ TEST(JpegWrite, OwnWriterMatchesTheScalarReference) {
                                          {16, 16},  {17, 33}, {31, 15}, {33, 8},  {63, 65},
                                          {257, 19}, {40, 1},  {1, 40},  {129, 9}, {135, 17}};
     int levels = 0;
-    for (JpegLevel level : {JpegLevel::Plain, JpegLevel::Avx2, JpegLevel::Avx512}) {
-        if (!JpegLevelAvailable(level)) continue;
+    for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
         ++levels;
         ScopedJpegLevel scoped(level);
         std::mt19937 random(7);
@@ -326,8 +326,8 @@ TEST(JpegWrite, AnyThreadCountWritesTheSameFile) {
         const ScopedPassThreads eight(8);
         ASSERT_EQ(RowBandCount(130 / 8 + 1, 1), 8);  // the tallest picture really splits in 8
     }
-    for (JpegLevel level : {JpegLevel::Plain, JpegLevel::Avx2, JpegLevel::Avx512}) {
-        if (!JpegLevelAvailable(level)) continue;
+    for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
         ScopedJpegLevel scoped(level);
         std::mt19937 random(11);
         for (Content content :

@@ -48,8 +48,8 @@ TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeBandSizeAndPath) 
             const ScopedPassThreads scoped(threads);
             for (int code = kRotateCounterclockwise; code <= kFlipVertical; ++code) {
                 const Pixels expected = Expected(p, code);
-                for (TurnPath path : {TurnPath::Sse2, TurnPath::Avx2, TurnPath::Avx512}) {
-                    if (!TurnPathSupported(path)) continue;
+                for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+                    if (!CpuRuns(level)) continue;
                     // Whole bands, bands of 20 rows (a tile of 16 and a part), of two rows and
                     // of one row (the buffer's smallest).
                     for (size_t band : {kTurnBandBytes, size_t(20 * 4 * size.h),
@@ -58,10 +58,10 @@ TEST_F(RotateTest, TurnPixelsMatchesThePointMappingForEveryCodeBandSizeAndPath) 
                         RotatedCanvasSize(code, size.w, size.h, w, h);
                         Layer dst(*store);
                         ASSERT_TRUE(dst.Create(w, h, LayerKind::Pixel, 99));
-                        ASSERT_TRUE(TurnPixels(*src, dst, code, band, path));
+                        ASSERT_TRUE(TurnPixels(*src, dst, code, band, level));
                         EXPECT_EQ(ReadPixels(dst), expected)
                             << size.w << "x" << size.h << " code " << code << " band " << band
-                            << " threads " << threads << " path " << int(path);
+                            << " threads " << threads << " level " << int(level);
                     }
                 }
             }

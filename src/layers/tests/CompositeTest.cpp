@@ -427,8 +427,7 @@ TEST_F(CompositeTest, DestroyAllReturnsEveryBlock) {
     EXPECT_TRUE(store->CheckStore());
 }
 
-const RunLevel kLevels[] = {RunLevel::Plain, RunLevel::Avx2, RunLevel::Avx512,
-                            RunLevel::Avx512Vbmi};
+const CpuLevel kLevels[] = {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4, CpuLevel::Avx512Vbmi};
 
 // Every instruction-set level the CPU has against the rule in plain integers, over random runs
 // whose lengths leave tails past every vector width; unusual values included (alpha bytes
@@ -437,8 +436,8 @@ TEST(BlendRunsTest, EveryLevelMatchesThePlainRule) {
     std::mt19937 rng(7);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     int levels = 0;
-    for (RunLevel level : kLevels) {
-        if (!RunLevelAvailable(level)) continue;
+    for (CpuLevel level : kLevels) {
+        if (!CpuRuns(level)) continue;
         ++levels;
         const ScopedRunLevel scoped(level);
         for (int32_t n : {0, 1, 15, 16, 17, 31, 33, 64, 65, 127, 200, 1001}) {
@@ -519,8 +518,8 @@ TEST(BlendRunsTest, EveryLevelBlendsEveryOpacityAlphaAndCoverage) {
             wantG[i] = uint16_t(in * int((px[i] >> 8) & 255) / 100);
             wantR[i] = uint16_t(999 + in * int((px[i] >> 16) & 255) / 100);
         }
-        for (RunLevel level : kLevels) {
-            if (!RunLevelAvailable(level)) continue;
+        for (CpuLevel level : kLevels) {
+            if (!CpuRuns(level)) continue;
             const ScopedRunLevel scoped(level);
             std::vector<int16_t> cov = cov0;
             std::vector<uint16_t> b(m, 7), g(m, 0), r(m, 999);
@@ -535,8 +534,8 @@ TEST(BlendRunsTest, EveryLevelBlendsEveryOpacityAlphaAndCoverage) {
 // The merge's finish divides in floating point: every sum a run can hold (0..1023) under every
 // coverage a pixel can end with (-255..100) gives the integer quotient, on every level.
 TEST(StraightRunTest, DividesBackExactlyForEverySumAndCoverage) {
-    for (RunLevel level : kLevels) {
-        if (!RunLevelAvailable(level)) continue;
+    for (CpuLevel level : kLevels) {
+        if (!CpuRuns(level)) continue;
         const ScopedRunLevel scoped(level);
         SCOPED_TRACE(testing::Message() << "level " << int(level));
         constexpr int32_t kSums = 1024;
