@@ -8,13 +8,20 @@
 
 namespace zelvo {
 
-// Decoders fill `out.image` bottom row first and return success. BMP, JPEG, TIFF and PNG hand
-// their rows to `sink` instead; BMP sets `incomplete` for a file that ends early.
+// Decoders hand their rows to `sink` and return success; BMP sets `incomplete` for a file that
+// ends early.
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
-bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink);
-bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
+// JPEG is read `chunkBytes` at a time.
+constexpr size_t kJpegChunkBytes = 64u << 10;
+bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
+                size_t chunkBytes = kJpegChunkBytes);
+// An interlaced PNG's passes each go over every row, so it is decoded once for each band of
+// rows of about `bandBytes`, each time keeping only that band.
+constexpr size_t kPngBandBytes = 16u << 20;
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
+               size_t bandBytes = kPngBandBytes);
 bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
-bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out);
+bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
 
 // The most libpng has held at once while reading since the last reset (for the tests).
 size_t PngDecoderPeakBytes();

@@ -1,6 +1,7 @@
 // GIF reading (the first frame on its logical screen) and single-frame GIF89a writing of an
 // 8-bit indexed picture, with giflib.
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -40,7 +41,11 @@ bool SkipExtension(GifFileType* gif) {
     return true;
 }
 
-bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
+// The first frame on its logical screen, handed to `sink` row by row as it is decoded: the rows
+// outside the frame first, then the frame's rows in the file's order (an interlaced frame's four
+// passes go straight to their rows).
+bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterSink& sink,
+               std::unique_ptr<RasterRows>& rows) {
     if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
     const GifImageDesc& d = gif->Image;
     if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0) return false;
@@ -48,7 +53,8 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
     const int64_t width = std::max<int64_t>(gif->SWidth, int64_t(d.Left) + d.Width);
     const int64_t height = std::max<int64_t>(gif->SHeight, int64_t(d.Top) + d.Height);
     if (!AcceptRasterSize(limits, width, height)) return false;
-    if (!out.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) return false;
+    if (!sink.Start(int32_t(width), int32_t(height)) || !(rows = sink.Band(0, int32_t(height))))
+        return false;
 
     PaletteEntry palette[256] = {};
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
@@ -64,44 +70,46 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterImage& out) {
         const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
         background = {c.Blue, c.Green, c.Red};
     }
-    for (int32_t y = 0; y < out.Height(); ++y) {
-        uint8_t* row = out.StoredRow(y);
-        for (int32_t x = 0; x < out.Width(); ++x) {
-            row[3 * x] = background.blue;
-            row[3 * x + 1] = background.green;
-            row[3 * x + 2] = background.red;
-        }
+    // One row of the picture; what lies beside the frame stays the background.
+    std::vector<uint8_t> bgr(size_t(width) * 3);
+    for (size_t x = 0; x < size_t(width); ++x) {
+        bgr[3 * x] = background.blue;
+        bgr[3 * x + 1] = background.green;
+        bgr[3 * x + 2] = background.red;
     }
+    const int32_t bottom = int32_t(height) - 1;
+    for (int64_t y = 0; y < height; ++y)
+        if ((y < d.Top || y >= int64_t(d.Top) + d.Height) &&
+            !rows->Put(int32_t(bottom - y), bgr.data()))
+            return false;
 
     std::vector<GifPixelType> line(size_t(d.Width));
     auto putLine = [&](int y) {
-        uint8_t* row = out.TopRow(d.Top + y) + 3 * size_t(d.Left);
-        for (int x = 0; x < d.Width; ++x, row += 3) {
+        if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return false;
+        uint8_t* p = bgr.data() + 3 * size_t(d.Left);
+        for (int x = 0; x < d.Width; ++x, p += 3) {
             const PaletteEntry& e = palette[line[x]];
-            row[0] = e.blue;
-            row[1] = e.green;
-            row[2] = e.red;
+            p[0] = e.blue;
+            p[1] = e.green;
+            p[2] = e.red;
         }
+        return rows->Put(bottom - (d.Top + y), bgr.data());
     };
     if (d.Interlace) {
         static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
-            for (int y = kStart[pass]; y < d.Height; y += kStep[pass]) {
-                if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return false;
-                putLine(y);
-            }
+            for (int y = kStart[pass]; y < d.Height; y += kStep[pass])
+                if (!putLine(y)) return false;
     } else {
-        for (int y = 0; y < d.Height; ++y) {
-            if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR) return false;
-            putLine(y);
-        }
+        for (int y = 0; y < d.Height; ++y)
+            if (!putLine(y)) return false;
     }
-    return true;
+    return rows->Flush();
 }
 
 }  // namespace
 
-bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
+bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     uint8_t magic[6];
     if (source.ReadAt(0, magic, 6) != 6 || magic[0] != 'G' || magic[1] != 'I' || magic[2] != 'F')
         return false;
@@ -109,13 +117,13 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
     int error = 0;
     GifCloser closer{DGifOpen(&cursor, ReadFromCursor, &error)};
     if (!closer.gif) return false;
+    std::unique_ptr<RasterRows> rows;
     try {
         for (;;) {
             GifRecordType type;
             if (DGifGetRecordType(closer.gif, &type) == GIF_ERROR) break;
             if (type == IMAGE_DESC_RECORD_TYPE) {
-                if (ReadFrame(closer.gif, limits, out)) return true;
-                break;
+                return ReadFrame(closer.gif, limits, sink, rows);
             }
             if (type == EXTENSION_RECORD_TYPE) {
                 if (!SkipExtension(closer.gif)) break;
@@ -125,7 +133,6 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterImage& out) {
         }
     } catch (const std::bad_alloc&) {
     }
-    out.Clear();
     return false;
 }
 

@@ -1,11 +1,15 @@
-// JPEG decoding with libjpeg from the whole file in memory, row by row into a sink. libjpeg reports
-// errors by longjmp; they are caught here and become a failed read.
+// JPEG decoding with libjpeg, the file read in chunks as libjpeg asks for it and the rows handed
+// to a sink as they come. libjpeg reports errors by longjmp; they are caught here and become a
+// failed read.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
 #include <new>
 
 #include <jpeglib.h>
+// jerror.h after jpeglib.h: it needs its types.
+#include <jerror.h>
 
 #include "files/Codecs.h"
 #include "files/JpegErrors.h"
@@ -20,6 +24,64 @@ constexpr int kMaxScans = 1000;
 void LimitScans(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->progressive_mode && d->input_scan_number > kMaxScans) JpegErrorExit(cinfo);
+}
+
+// libjpeg's source: `chunk` bytes of the file at a time into `buffer`. At the end of the file it
+// acts as libjpeg's own memory source does, warning and supplying an end-of-image marker for
+// as long as it is asked, so a truncated file decodes as far as it goes with the rest filled
+// in by libjpeg. A file that cannot be read up to its end fails instead.
+struct ChunkSource {
+    jpeg_source_mgr base;
+    ByteSource* source;
+    uint64_t position;
+    size_t chunk;
+    JOCTET* buffer;
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<ChunkSource*>(cinfo->src);
+    const uint64_t size = src->source->Size();
+    const size_t want =
+        src->position < size ? size_t(std::min<uint64_t>(src->chunk, size - src->position)) : 0;
+    if (want == 0) {
+        static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->base.next_input_byte = kEndOfImage;
+        src->base.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    if (src->source->ReadAt(src->position, src->buffer, want) != want)
+        JpegErrorExit(reinterpret_cast<j_common_ptr>(cinfo));
+    src->position += want;
+    src->base.next_input_byte = src->buffer;
+    src->base.bytes_in_buffer = want;
+    return TRUE;
+}
+
+// What lies inside the file is skipped without reading it; past its end the skip goes on
+// through the supplied markers as libjpeg's own sources do.
+void SkipInput(j_decompress_ptr cinfo, long count) {
+    auto* src = reinterpret_cast<ChunkSource*>(cinfo->src);
+    if (count <= 0) return;
+    size_t n = size_t(count);
+    if (n > src->base.bytes_in_buffer) {
+        n -= src->base.bytes_in_buffer;
+        src->base.bytes_in_buffer = 0;
+        const uint64_t size = src->source->Size();
+        const uint64_t left = src->position < size ? size - src->position : 0;
+        const uint64_t jump = std::min<uint64_t>(n, left);
+        src->position += jump;
+        n -= size_t(jump);
+    }
+    while (n > src->base.bytes_in_buffer) {
+        n -= src->base.bytes_in_buffer;
+        FillInput(cinfo);
+    }
+    src->base.next_input_byte += n;
+    src->base.bytes_in_buffer -= n;
 }
 
 // Converts one CMYK row to BGR; Adobe files store the inks inverted.
@@ -40,7 +102,7 @@ void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted
 
 // Only plain C objects live in this frame: longjmp skips destructors. The rows' writer is
 // therefore the caller's.
-bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink,
+bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
             std::unique_ptr<RasterRows>& rows) {
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
@@ -57,7 +119,14 @@ bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSi
     // markers first, then what the accepted picture needs (a progressive file keeps every
     // coefficient, 2 bytes a sample for up to 4 full-size components).
     cinfo.mem->max_memory_to_use = 16L << 20;
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    source.base.init_source = InitSource;
+    source.base.fill_input_buffer = FillInput;
+    source.base.skip_input_data = SkipInput;
+    source.base.resync_to_restart = jpeg_resync_to_restart;
+    source.base.term_source = TermSource;
+    source.base.next_input_byte = nullptr;
+    source.base.bytes_in_buffer = 0;
+    cinfo.src = &source.base;
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
         !AcceptRasterSize(limits, cinfo.image_width, cinfo.image_height)) {
         jpeg_destroy_decompress(&cinfo);
@@ -95,10 +164,15 @@ bool Decode(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSi
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, const ReadLimits& limits, RasterSink& sink) {
+bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t chunkBytes) {
     std::unique_ptr<RasterRows> rows;
     try {
-        return Decode(data, size, limits, sink, rows);
+        // The buffer is ours, not libjpeg's, so that libjpeg's memory limit is left to the
+        // picture.
+        chunkBytes = std::max<size_t>(chunkBytes, 1);
+        std::unique_ptr<JOCTET[]> buffer(new JOCTET[chunkBytes]);
+        ChunkSource chunks{{}, &source, 0, chunkBytes, buffer.get()};
+        return Decode(chunks, limits, sink, rows);
     } catch (const std::bad_alloc&) {
         return false;
     }

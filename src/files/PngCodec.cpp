@@ -1,4 +1,5 @@
 // PNG reading and writing with libpng. libpng reports errors by longjmp; they are caught here.
+#include <algorithm>
 #include <atomic>
 #include <csetjmp>
 #include <cstddef>
@@ -67,20 +68,21 @@ void PngFree(png_structp png, png_voidp p) {
     std::free(block);
 }
 
-// Only plain C objects live in this frame: longjmp skips destructors. The row buffers are
-// allocated through libpng so that they are freed with it; the rows' writer and the picture an
-// interlaced file needs whole are the caller's.
+// One read of the file from its start. Only plain C objects live in this frame: longjmp skips
+// destructors. The row buffer is allocated through libpng so that it is freed with it; the rows'
+// writer and the band are the caller's. The first read checks the size and starts the sink;
+// an interlaced file's reads gather rows [`first`, `next`) counted from the top into `band` and
+// stop as soon as they are complete, but for the last band.
 bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
-            std::unique_ptr<RasterRows>& out, RasterImage& whole) {
+            std::unique_ptr<RasterRows>& out, size_t bandBytes, RasterImage& band,
+            png_uint_32 first, png_uint_32& next, bool& done) {
     PngHeap heap;
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump,
                                                SilentWarning, &heap, PngAlloc, PngFree);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
-    png_bytep* volatile rows = nullptr;
     png_bytep volatile line = nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
-        if (rows) png_free(png, rows);
         if (line) png_free(png, line);
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         return false;
@@ -95,7 +97,9 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
     png_uint_32 width = 0, height = 0;
     int depth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
-    if (!AcceptRasterSize(limits, width, height)) {
+    // A later read must find the picture the first one started, even if the file has changed.
+    const bool sameAsBand = first > 0 && int64_t(width) == band.Width() && height > first;
+    if (first == 0 ? !AcceptRasterSize(limits, width, height) : !sameAsBand) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
@@ -113,37 +117,47 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_channels(png, info) != 3 || png_get_bit_depth(png, info) != 8 ||
-        !sink.Start(int32_t(width), int32_t(height)) || !(out = sink.Band(0, int32_t(height)))) {
+        (first == 0 && (!sink.Start(int32_t(width), int32_t(height)) ||
+                        !(out = sink.Band(0, int32_t(height)))))) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
     bool ok = true;
     if (passes > 1) {
-        // Every pass goes over every row: the picture is gathered whole first.
-        if (!whole.Allocate(int32_t(width), int32_t(height), 24, RowOrder::BottomUp)) {
-            png_destroy_read_struct(&png, &info, nullptr);
-            return false;
+        if (first == 0) {
+            const size_t bandRows = std::max<size_t>(1, bandBytes / (size_t(width) * 3));
+            if (!band.Allocate(int32_t(width), int32_t(std::min<size_t>(bandRows, height)), 24,
+                               RowOrder::TopDown)) {
+                png_destroy_read_struct(&png, &info, nullptr);
+                return false;
+            }
         }
-        rows = static_cast<png_bytepp>(png_malloc(png, sizeof(png_bytep) * height));
-        for (png_uint_32 y = 0; y < height; ++y) rows[y] = whole.TopRow(int32_t(y));
-        png_read_image(png, rows);
-        for (png_uint_32 y = 0; y < height && ok; ++y)
-            ok = out->Put(int32_t(height - 1 - y), whole.TopRow(int32_t(y)));
-        png_free(png, rows);
-        rows = nullptr;
+        next = std::min<png_uint_32>(height, first + png_uint_32(band.Height()));
+        // Rows outside the band are decoded and dropped: each row's filter needs the one before.
+        for (int pass = 0; pass < passes; ++pass)
+            for (png_uint_32 y = 0; y < height; ++y) {
+                const bool inBand = y >= first && y < next;
+                png_read_row(png, inBand ? band.TopRow(int32_t(y - first)) : nullptr, nullptr);
+                if (pass == passes - 1 && y + 1 == next) break;
+            }
+        for (png_uint_32 y = first; y < next && ok; ++y)
+            ok = out->Put(int32_t(height - 1 - y), band.TopRow(int32_t(y - first)));
     } else {
         // Top row first in, bottom row first out, one row at a time.
+        next = height;
         line = static_cast<png_bytep>(png_malloc(png, size_t(width) * 3));
         for (png_uint_32 y = 0; y < height && ok; ++y) {
             png_read_row(png, line, nullptr);
             ok = out->Put(int32_t(height - 1 - y), line);
         }
     }
-    if (ok) png_read_end(png, nullptr);
+    // The end of the file is checked once every row is out.
+    done = next == height;
+    if (ok && done) png_read_end(png, nullptr);
     if (line) png_free(png, line);
     line = nullptr;
     png_destroy_read_struct(&png, &info, nullptr);
-    return ok && out->Flush();
+    return ok && (!done || out->Flush());
 }
 
 }  // namespace
@@ -156,14 +170,22 @@ void ResetPngDecoderPeakBytes() {
     g_pngPeakBytes.store(0, std::memory_order_relaxed);
 }
 
-bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
+bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t bandBytes) {
     uint8_t signature[8];
     if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
     SourceCursor cursor(source);
     std::unique_ptr<RasterRows> rows;
-    RasterImage whole;
+    RasterImage band;
     try {
-        return Decode(cursor, limits, sink, rows, whole);
+        png_uint_32 first = 0, next = 0;
+        bool done = false;
+        while (!done) {
+            cursor.SetPosition(0);
+            if (!Decode(cursor, limits, sink, rows, bandBytes, band, first, next, done))
+                return false;
+            first = next;
+        }
+        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -65,8 +65,8 @@ public:
     virtual bool Flush() = 0;
 };
 
-// Where a decoder that can hand its rows over as it decodes them puts them (all but GIF do),
-// so that a large picture never sits whole in memory.
+// Where a decoder hands its rows over as it decodes them, so that a large picture never sits
+// whole in memory.
 class RasterSink {
 public:
     virtual ~RasterSink() = default;
@@ -79,8 +79,8 @@ public:
 };
 
 RasterReadResult ReadRasterFile(const std::string& path);
-// The same, except that a format that can stream sends its rows to `sink` (and sets
-// `streamed`); the others come back in the result's image as before.
+// The same, except that the rows go to `sink` (and `streamed` is set) instead of the result's
+// image.
 RasterReadResult ReadRasterFile(const std::string& path, RasterSink* sink);
 // The same decoding for bytes in memory; `extension` is what follows the last '.' of the name.
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -87,11 +86,10 @@ private:
     RasterSink& m_sink;
 };
 
-bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterReadResult& out,
-              RasterSink& sink) {
+bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     switch (kind) {
         case Kind::Gif:
-            return DecodeGif(source, limits, out.image);
+            return DecodeGif(source, limits, sink);
         case Kind::Png:
             return DecodePng(source, limits, sink);
         case Kind::Tiff:
@@ -99,19 +97,6 @@ bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterRea
         default:
             return false;
     }
-}
-
-bool DecodeJpegSource(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
-    if (auto* memory = dynamic_cast<MemorySource*>(&source))
-        return DecodeJpeg(memory->Data(), size_t(memory->Size()), limits, sink);
-    // The whole file is read first; a file that cannot be read to its end is refused. The
-    // buffer is not zeroed first: the read fills all of it.
-    const uint64_t size = source.Size();
-    if (size > uint64_t(PTRDIFF_MAX)) return false;
-    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(size)]);
-    if (!bytes) return false;
-    if (source.ReadAt(0, bytes.get(), size_t(size)) != size) return false;
-    return DecodeJpeg(bytes.get(), size_t(size), limits, sink);
 }
 
 RasterReadResult Read(ByteSource& source, const std::string& extension, const ReadLimits& given,
@@ -134,16 +119,15 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
             ok = DecodeBmp(source, limits, sink ? *sink : own, out.incomplete);
             out.streamed = sink != nullptr;
         } else if (kind == Kind::Jpeg) {
-            ok = DecodeJpegSource(source, limits, sink ? *sink : own);
+            ok = DecodeJpeg(source, limits, sink ? *sink : own);
             out.streamed = sink != nullptr;
         } else if (kind != Kind::None) {
             StartWatch watch(sink ? *sink : own);
-            ok = DecodeAs(kind, source, limits, out, watch);
+            ok = DecodeAs(kind, source, limits, watch);
             // A file named for one of these formats may hold another of them.
             for (Kind other : {Kind::Png, Kind::Tiff, Kind::Gif}) {
                 if (ok || other == kind || watch.started) continue;
-                out.image.Clear();
-                ok = DecodeAs(other, source, limits, out, watch);
+                ok = DecodeAs(other, source, limits, watch);
             }
             out.streamed = sink != nullptr && watch.started;
         }

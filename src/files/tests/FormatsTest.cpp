@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <tiffio.h>
 
 #include "TestImages.h"
+#include "files/Codecs.h"
 #include "files/RasterFile.h"
 #include "platform/Messages.h"
 #include "testsupport/TempDir.h"
@@ -147,40 +149,64 @@ TEST(TiffWrite, JpegQualityFollowsTheLevel) {
     EXPECT_EQ(TiffJpegQuality(12), 100);
 }
 
-// A GIF written with giflib directly, interlaced, with a local palette of 4 greys.
-void WriteInterlacedGif(const std::string& path, int width, int height) {
+// A GIF written with giflib directly: a frame of w x h at (left, top) on a screen of sw x sh
+// whose background is grey 80 * 3, with a local palette of 4 greys; pixel (x, y) of the frame
+// is grey 80 * ((x + y) % 4).
+void WriteGif(const std::string& path, int sw, int sh, int left, int top, int w, int h,
+              bool interlaced) {
     int error = 0;
     GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
     ASSERT_NE(gif, nullptr);
     GifColorType colours[4] = {{0, 0, 0}, {80, 80, 80}, {160, 160, 160}, {240, 240, 240}};
     ColorMapObject* map = GifMakeMapObject(4, colours);
-    EGifPutScreenDesc(gif, width, height, 2, 0, map);
-    EGifPutImageDesc(gif, 0, 0, width, height, true, map);
-    std::vector<GifPixelType> line(width);
+    EGifPutScreenDesc(gif, sw, sh, 2, 3, map);
+    EGifPutImageDesc(gif, left, top, w, h, interlaced, map);
+    std::vector<GifPixelType> line(w);
+    auto put = [&](int y) {
+        for (int x = 0; x < w; ++x) line[x] = GifPixelType((x + y) % 4);
+        EGifPutLine(gif, line.data(), w);
+    };
     static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < height; y += kStep[pass]) {
-            for (int x = 0; x < width; ++x) line[x] = GifPixelType((x + y) % 4);
-            EGifPutLine(gif, line.data(), width);
-        }
+    for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass)
+        for (int y = interlaced ? kStart[pass] : 0; y < h; y += interlaced ? kStep[pass] : 1)
+            put(y);
     EGifCloseFile(gif, &error);
     GifFreeMapObject(map);
 }
 
 TEST(GifRead, InterlacedRowsLandInPlace) {
     test::TempDir dir;
-    WriteInterlacedGif(dir.File("i.gif"), 9, 11);
-    auto r = ReadRasterFile(dir.File("i.gif"));
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.image.Width(), 9);
-    ASSERT_EQ(r.image.Height(), 11);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 9; ++x) {
-            const uint8_t grey = uint8_t(80 * ((x + y) % 4));
-            const uint8_t* p = r.image.TopRow(y) + 3 * x;
-            EXPECT_EQ(p[0], grey);
-            EXPECT_EQ(p[1], grey);
-            EXPECT_EQ(p[2], grey);
+    struct Frame {
+        int sw, sh, left, top, w;
+    };
+    // The whole screen, and a frame inside a larger one with background all round.
+    for (const Frame f : {Frame{9, 0, 0, 0, 9}, Frame{12, 5, 2, 3, 7}})
+        for (int h = 1; h <= 9; ++h) {
+            SCOPED_TRACE(testing::Message() << "frame at " << f.left << "," << f.top << " " << h);
+            const int sh = f.sh + h;
+            WriteGif(dir.File("i.gif"), f.sw, sh, f.left, f.top, f.w, h, true);
+            test::RecordingSink sink;
+            auto r = ReadRasterFile(dir.File("i.gif"), &sink);
+            ASSERT_TRUE(r.ok);
+            EXPECT_TRUE(r.streamed);
+            ASSERT_EQ(sink.image.Width(), f.sw);
+            ASSERT_EQ(sink.image.Height(), sh);
+            EXPECT_EQ(sink.puts, std::vector<int>(size_t(sh), 1));
+            for (int y = 0; y < sh; ++y)
+                for (int x = 0; x < f.sw; ++x) {
+                    const int fx = x - f.left, fy = y - f.top;
+                    const bool inFrame = fx >= 0 && fx < f.w && fy >= 0 && fy < h;
+                    const uint8_t grey = uint8_t(80 * (inFrame ? (fx + fy) % 4 : 3));
+                    const uint8_t* p = sink.image.TopRow(y) + 3 * x;
+                    ASSERT_EQ(p[0], grey) << x << "," << y;
+                    ASSERT_EQ(p[1], grey);
+                    ASSERT_EQ(p[2], grey);
+                }
+            // The same frame stored plainly reads the same.
+            WriteGif(dir.File("p.gif"), f.sw, sh, f.left, f.top, f.w, h, false);
+            auto plain = ReadRasterFile(dir.File("p.gif"));
+            ASSERT_TRUE(plain.ok);
+            EXPECT_TRUE(test::SamePixels(plain.image, sink.image));
         }
 }
 
@@ -231,25 +257,31 @@ TEST(RasterRead, PngNeedsItsName) {
     EXPECT_FALSE(ReadRasterFile(dir.File("d.png/plain")).ok);
 }
 
-TEST(RasterRead, JpegTiffAndPngStreamTheRowsTheyWouldDecodeWhole) {
+TEST(RasterRead, EveryFormatStreamsTheRowsItWouldDecodeWhole) {
     test::TempDir dir;
     struct Format {
         const char* ext;
         int type, compression;
     };
     for (const Format& format : {Format{"jpg", kFileJpeg, 0}, Format{"tif", kFileTiff, kTiffLzw},
-                                 Format{"tif", kFileTiff, kTiffJpeg}, Format{"png", kFilePng, 0}}) {
+                                 Format{"tif", kFileTiff, kTiffJpeg}, Format{"png", kFilePng, 0},
+                                 Format{"gif", kFileGif, 0}}) {
         SCOPED_TRACE(format.ext);
         std::vector<std::vector<uint8_t>> files;
         const std::string corpus = format.type == kFileJpeg   ? "/jpeg"
                                    : format.type == kFileTiff ? "/tiff"
+                                   : format.type == kFileGif  ? "/gif"
                                                               : "/png";
         for (const auto& e :
              std::filesystem::directory_iterator(std::string(ZELVO_FUZZ_CORPUS_DIR) + corpus))
             files.push_back(test::ReadBytes(e.path().string()));
-        if (format.type == kFilePng) {  // an interlaced one, gathered whole before its rows go
+        if (format.type == kFilePng) {  // an interlaced one
             WriteRgbaPng(dir.File("i.png"), 40, 30);
             files.push_back(test::ReadBytes(dir.File("i.png")));
+        }
+        if (format.type == kFileGif) {  // an interlaced frame with background round it
+            WriteGif(dir.File("i.gif"), 40, 30, 3, 5, 30, 20, true);
+            files.push_back(test::ReadBytes(dir.File("i.gif")));
         }
         ASSERT_FALSE(files.empty());
         // A larger one of our own, whole, cut short and damaged past its header.
@@ -283,6 +315,79 @@ TEST(RasterRead, JpegTiffAndPngStreamTheRowsTheyWouldDecodeWhole) {
         }
         EXPECT_GE(opened, files.size() - 2);
     }
+}
+
+// The bytes of a file whose reads fail from `failAt` on, as a disk that cannot be read would.
+class UnreadableFrom : public ByteSource {
+public:
+    UnreadableFrom(const std::vector<uint8_t>& bytes, uint64_t failAt)
+        : m_bytes(bytes.data(), bytes.size()), m_failAt(failAt) {}
+    uint64_t Size() const override { return m_bytes.Size(); }
+    size_t ReadAt(uint64_t offset, void* data, size_t size) override {
+        if (offset >= m_failAt) return 0;
+        return m_bytes.ReadAt(offset, data, size_t(std::min<uint64_t>(size, m_failAt - offset)));
+    }
+
+private:
+    MemorySource m_bytes;
+    uint64_t m_failAt;
+};
+
+// `bytes` with an APP1 segment of `length` bytes after the start-of-image marker.
+std::vector<uint8_t> WithApp1(std::vector<uint8_t> bytes, size_t length) {
+    std::vector<uint8_t> segment = {0xFF, 0xE1, uint8_t((length + 2) >> 8), uint8_t(length + 2)};
+    for (size_t i = 0; i < length; ++i) segment.push_back(uint8_t(i * 13));
+    bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+    return bytes;
+}
+
+TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
+    test::TempDir dir;
+    std::vector<std::vector<uint8_t>> bases;
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::string(ZELVO_FUZZ_CORPUS_DIR) + "/jpeg"))
+        bases.push_back(test::ReadBytes(e.path().string()));
+    ASSERT_TRUE(WriteRasterFile(dir.File("s.jpg"), test::SmoothImage(90, 70), kFileJpeg, 8, 0));
+    // Large segments that libjpeg skips, across chunks and, cut short, past the end.
+    const size_t plainSize = test::ReadBytes(dir.File("s.jpg")).size();
+    bases.push_back(WithApp1(WithApp1(test::ReadBytes(dir.File("s.jpg")), 30000), 40000));
+    std::vector<std::vector<uint8_t>> files;
+    for (const auto& base : bases) {
+        files.push_back(base);
+        for (size_t k = 1; k < 8; ++k)
+            files.push_back({base.begin(), base.begin() + ptrdiff_t(base.size() * k / 8)});
+        std::vector<uint8_t> damaged = base;
+        for (size_t i = base.size() / 2; i < base.size() / 2 + 16; ++i) damaged[i] ^= uint8_t(i);
+        files.push_back(damaged);
+    }
+    size_t opened = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        MemorySource whole(files[i].data(), files[i].size());
+        test::RecordingSink expected;
+        const bool ok = DecodeJpeg(whole, {}, expected, files[i].size());
+        opened += ok;
+        for (size_t chunk : {size_t(1), size_t(2), size_t(7), size_t(4096)}) {
+            SCOPED_TRACE(chunk);
+            MemorySource source(files[i].data(), files[i].size());
+            test::RecordingSink sink;
+            ASSERT_EQ(DecodeJpeg(source, {}, sink, chunk), ok);
+            if (!ok) continue;
+            EXPECT_EQ(sink.puts, expected.puts);
+            EXPECT_TRUE(test::SamePixels(sink.image, expected.image));
+        }
+    }
+    // Files cut short in their pictures still open, with libjpeg's fill for what is missing.
+    EXPECT_GT(opened, bases.size());
+    // A file that cannot be read to its end is refused, though the same bytes cut there open.
+    const std::vector<uint8_t>& own = bases.back();
+    const std::vector<uint8_t> half(own.begin(), own.end() - ptrdiff_t(plainSize / 3));
+    MemorySource cut(half.data(), half.size());
+    test::RecordingSink cutSink;
+    EXPECT_TRUE(DecodeJpeg(cut, {}, cutSink, 4096));
+    UnreadableFrom unreadable(own, half.size());
+    test::RecordingSink failSink;
+    EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
 }
 
 TEST(RasterRead, DamagedLibraryFilesFailCleanly) {

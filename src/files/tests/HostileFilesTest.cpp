@@ -161,6 +161,43 @@ TEST(PngMatrix, EveryColourTypeAndDepthOpensWithItsColours) {
     EXPECT_EQ(files, 2 * (5 * 2 + 2 * 2 + 4 * 2) + 2 * (2 + 2));
 }
 
+TEST(PngInterlaced, ReadBandByBandItIsThePictureWrittenPlain) {
+    test::TempDir dir;
+    struct Layout {
+        int colorType, depth;
+    };
+    for (const Layout layout : {Layout{PNG_COLOR_TYPE_RGB, 8}, Layout{PNG_COLOR_TYPE_PALETTE, 2},
+                                Layout{PNG_COLOR_TYPE_GRAY_ALPHA, 16}})
+        for (int h = 1; h <= 9; ++h)
+            for (int w : {1, 6, 13}) {
+                SCOPED_TRACE(testing::Message()
+                             << "type " << layout.colorType << " " << w << "x" << h);
+                ASSERT_TRUE(WritePng(dir.File("p.png"), layout.colorType, layout.depth, false,
+                                     false, w, h));
+                ASSERT_TRUE(
+                    WritePng(dir.File("i.png"), layout.colorType, layout.depth, false, true, w, h));
+                const RasterReadResult plain = ReadRasterFile(dir.File("p.png"));
+                ASSERT_TRUE(plain.ok);
+                const auto bytes = test::ReadBytes(dir.File("i.png"));
+                // Bands of one row up to the whole picture, and a size between whole rows.
+                for (size_t band : {size_t(1), size_t(w) * 3 * 2, size_t(w) * 3 * 3 + 2,
+                                    size_t(w) * 3 * size_t(h)}) {
+                    SCOPED_TRACE(band);
+                    MemorySource source(bytes.data(), bytes.size());
+                    test::RecordingSink sink;
+                    ASSERT_TRUE(DecodePng(source, {}, sink, band));
+                    EXPECT_EQ(sink.starts, 1);
+                    EXPECT_EQ(sink.puts, std::vector<int>(size_t(h), 1));
+                    EXPECT_EQ(sink.putsAfterFlush, 0);
+                    EXPECT_TRUE(test::SamePixels(sink.image, plain.image));
+                    // Cut short, it fails in any band.
+                    MemorySource cut(bytes.data(), bytes.size() - 20);
+                    test::RecordingSink cutSink;
+                    EXPECT_FALSE(DecodePng(cut, {}, cutSink, band));
+                }
+            }
+}
+
 // ---- Sizes claimed by headers ---------------------------------------------------------------
 
 uint32_t Crc(const uint8_t* p, size_t n) {
