@@ -68,14 +68,21 @@ void PngFree(png_structp png, png_voidp p) {
     std::free(block);
 }
 
+// Where the reads of an interlaced file have got to.
+struct Bands {
+    RasterImage rows;  // the band, top row first
+    png_uint_32 width = 0, height = 0;
+    png_uint_32 first = 0;  // the band's first row counted from the top
+    bool done = false;
+};
+
 // One read of the file from its start. Only plain C objects live in this frame: longjmp skips
 // destructors. The row buffer is allocated through libpng so that it is freed with it; the rows'
-// writer and the band are the caller's. The first read checks the size and starts the sink;
-// an interlaced file's reads gather rows [`first`, `next`) counted from the top into `band` and
-// stop as soon as they are complete, but for the last band.
+// writer and the bands are the caller's. The first read checks the size and starts the sink;
+// an interlaced file's reads each gather the next band of rows and stop as soon as it is
+// complete, but for the last band.
 bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
-            std::unique_ptr<RasterRows>& out, size_t bandBytes, RasterImage& band,
-            png_uint_32 first, png_uint_32& next, bool& done) {
+            std::unique_ptr<RasterRows>& out, size_t bandBytes, Bands& bands) {
     PngHeap heap;
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump,
                                                SilentWarning, &heap, PngAlloc, PngFree);
@@ -98,8 +105,9 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
     int depth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr);
     // A later read must find the picture the first one started, even if the file has changed.
-    const bool sameAsBand = first > 0 && int64_t(width) == band.Width() && height > first;
-    if (first == 0 ? !AcceptRasterSize(limits, width, height) : !sameAsBand) {
+    const png_uint_32 first = bands.first;
+    if (first == 0 ? !AcceptRasterSize(limits, width, height)
+                   : width != bands.width || height != bands.height || interlace == 0) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
@@ -123,28 +131,31 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
         return false;
     }
     bool ok = true;
+    png_uint_32 next = height;
     if (passes > 1) {
         if (first == 0) {
             const size_t bandRows = std::max<size_t>(1, bandBytes / (size_t(width) * 3));
-            if (!band.Allocate(int32_t(width), int32_t(std::min<size_t>(bandRows, height)), 24,
-                               RowOrder::TopDown)) {
+            bands.width = width;
+            bands.height = height;
+            if (!bands.rows.Allocate(int32_t(width), int32_t(std::min<size_t>(bandRows, height)),
+                                     24, RowOrder::TopDown)) {
                 png_destroy_read_struct(&png, &info, nullptr);
                 return false;
             }
         }
-        next = std::min<png_uint_32>(height, first + png_uint_32(band.Height()));
+        next = std::min<png_uint_32>(height, first + png_uint_32(bands.rows.Height()));
         // Rows outside the band are decoded and dropped: each row's filter needs the one before.
         for (int pass = 0; pass < passes; ++pass)
             for (png_uint_32 y = 0; y < height; ++y) {
                 const bool inBand = y >= first && y < next;
-                png_read_row(png, inBand ? band.TopRow(int32_t(y - first)) : nullptr, nullptr);
+                png_read_row(png, inBand ? bands.rows.TopRow(int32_t(y - first)) : nullptr,
+                             nullptr);
                 if (pass == passes - 1 && y + 1 == next) break;
             }
         for (png_uint_32 y = first; y < next && ok; ++y)
-            ok = out->Put(int32_t(height - 1 - y), band.TopRow(int32_t(y - first)));
+            ok = out->Put(int32_t(height - 1 - y), bands.rows.TopRow(int32_t(y - first)));
     } else {
         // Top row first in, bottom row first out, one row at a time.
-        next = height;
         line = static_cast<png_bytep>(png_malloc(png, size_t(width) * 3));
         for (png_uint_32 y = 0; y < height && ok; ++y) {
             png_read_row(png, line, nullptr);
@@ -152,12 +163,13 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
         }
     }
     // The end of the file is checked once every row is out.
-    done = next == height;
-    if (ok && done) png_read_end(png, nullptr);
+    bands.first = next;
+    bands.done = next == height;
+    if (ok && bands.done) png_read_end(png, nullptr);
     if (line) png_free(png, line);
     line = nullptr;
     png_destroy_read_struct(&png, &info, nullptr);
-    return ok && (!done || out->Flush());
+    return ok && (!bands.done || out->Flush());
 }
 
 }  // namespace
@@ -175,15 +187,11 @@ bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink, s
     if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
     SourceCursor cursor(source);
     std::unique_ptr<RasterRows> rows;
-    RasterImage band;
+    Bands bands;
     try {
-        png_uint_32 first = 0, next = 0;
-        bool done = false;
-        while (!done) {
+        while (!bands.done) {
             cursor.SetPosition(0);
-            if (!Decode(cursor, limits, sink, rows, bandBytes, band, first, next, done))
-                return false;
-            first = next;
+            if (!Decode(cursor, limits, sink, rows, bandBytes, bands)) return false;
         }
         return true;
     } catch (const std::bad_alloc&) {
