@@ -16,7 +16,7 @@ constexpr size_t kJpegChunkBytes = 64u << 10;
 bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
                 size_t chunkBytes = kJpegChunkBytes);
 // An interlaced PNG's passes each go over every row, so it is decoded once for each band of
-// rows of about `bandBytes`, each time keeping only that band.
+// rows whose even rows take about `bandBytes`, each time keeping only that band.
 constexpr size_t kPngBandBytes = 16u << 20;
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
                size_t bandBytes = kPngBandBytes);

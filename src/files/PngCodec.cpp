@@ -70,7 +70,7 @@ void PngFree(png_structp png, png_voidp p) {
 
 // Where the reads of an interlaced file have got to.
 struct Bands {
-    RasterImage rows;  // the band, top row first
+    RasterImage rows;  // the band's even rows, top row first
     png_uint_32 width = 0, height = 0;
     png_uint_32 first = 0;  // the band's first row counted from the top
     bool done = false;
@@ -133,27 +133,37 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
     bool ok = true;
     png_uint_32 next = height;
     if (passes > 1) {
+        // Only the even rows are kept from pass to pass: the last pass brings the odd rows whole.
         if (first == 0) {
-            const size_t bandRows = std::max<size_t>(1, bandBytes / (size_t(width) * 3));
+            const size_t evenRows = std::max<size_t>(1, bandBytes / (size_t(width) * 3));
             bands.width = width;
             bands.height = height;
-            if (!bands.rows.Allocate(int32_t(width), int32_t(std::min<size_t>(bandRows, height)),
-                                     24, RowOrder::TopDown)) {
+            if (!bands.rows.Allocate(int32_t(width),
+                                     int32_t(std::min<size_t>(evenRows, (height + 1) / 2)), 24,
+                                     RowOrder::TopDown)) {
                 png_destroy_read_struct(&png, &info, nullptr);
                 return false;
             }
         }
-        next = std::min<png_uint_32>(height, first + png_uint_32(bands.rows.Height()));
+        next = std::min<png_uint_32>(height, first + 2 * png_uint_32(bands.rows.Height()));
+        line = static_cast<png_bytep>(png_malloc(png, size_t(width) * 3));
         // Rows outside the band are decoded and dropped: each row's filter needs the one before.
-        for (int pass = 0; pass < passes; ++pass)
-            for (png_uint_32 y = 0; y < height; ++y) {
-                const bool inBand = y >= first && y < next;
-                png_read_row(png, inBand ? bands.rows.TopRow(int32_t(y - first)) : nullptr,
-                             nullptr);
-                if (pass == passes - 1 && y + 1 == next) break;
+        for (int pass = 0; pass < passes && ok; ++pass) {
+            const bool last = pass == passes - 1;
+            if (last)  // the band's even rows are complete
+                for (png_uint_32 y = first; y < next && ok; y += 2)
+                    ok = out->Put(int32_t(height - 1 - y),
+                                  bands.rows.TopRow(int32_t((y - first) / 2)));
+            for (png_uint_32 y = 0; y < height && ok; ++y) {
+                const bool inBand = y >= first && y < next, odd = y % 2;
+                png_bytep row = nullptr;
+                if (inBand && odd && last) row = line;
+                if (inBand && !odd && !last) row = bands.rows.TopRow(int32_t((y - first) / 2));
+                png_read_row(png, row, nullptr);
+                if (row == line) ok = out->Put(int32_t(height - 1 - y), line);
+                if (last && y + 1 == next) break;
             }
-        for (png_uint_32 y = first; y < next && ok; ++y)
-            ok = out->Put(int32_t(height - 1 - y), bands.rows.TopRow(int32_t(y - first)));
+        }
     } else {
         // Top row first in, bottom row first out, one row at a time.
         line = static_cast<png_bytep>(png_malloc(png, size_t(width) * 3));
