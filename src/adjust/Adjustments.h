@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,10 +86,9 @@ int ApplyShadowHighlight(HistoryManager& history, int32_t shadows, int32_t highl
                          int32_t radius);
 // One row of the rule with the stretch table S (0..255) and the tone table T (fitting 16
 // bits): `blurred` holds the tent-blurred stretched channels, `strength` is null without a
-// selection. The kernel built for `level`, which the processor must run, or without a level the
-// scalar one.
-void ShadowHighlightRowOn(std::optional<CpuLevel> level, const Table256& S, const Table256& T,
-                          const uint32_t* src, const uint32_t* blurred, const uint8_t* strength,
-                          int32_t w, uint32_t* out);
+// selection. The best kernel built at or below `level`, which the processor must run.
+void ShadowHighlightRowOn(CpuLevel level, const Table256& S, const Table256& T, const uint32_t* src,
+                          const uint32_t* blurred, const uint8_t* strength, int32_t w,
+                          uint32_t* out);
 
 }  // namespace zelvo

@@ -42,14 +42,6 @@ ZELVO_TENT_KERNELS(Avx2, __attribute__((target("avx2"))))
 ZELVO_TENT_KERNELS(Base, )
 #undef ZELVO_TENT_KERNELS
 
-std::optional<CpuLevel> FastestLevel() {
-    static const std::optional<CpuLevel> level =
-        CpuRuns(CpuLevel::V4)     ? std::optional<CpuLevel>(CpuLevel::V4)
-        : CpuRuns(CpuLevel::Avx2) ? std::optional<CpuLevel>(CpuLevel::Avx2)
-                                  : std::nullopt;
-    return level;
-}
-
 #define ZELVO_V4 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
 
 // Lanes shifted up by k, zeros in: the zero-masked form is the plain one without GCC 12's false
@@ -109,14 +101,16 @@ int64_t LineWeight(int64_t L, int64_t n, int64_t x) {
 
 }  // namespace
 
-void FloorQuotients(std::optional<CpuLevel> level, const int32_t* s, int32_t w, int32_t* q,
-                    size_t n) {
-    if (level == CpuLevel::V4)
-        FloorQuotientsV4(s, w, q, n);
-    else if (level == CpuLevel::Avx2)
-        FloorQuotientsAvx2(s, w, q, n);
-    else
-        FloorQuotientsBase(s, w, q, n);
+void FloorQuotients(CpuLevel level, const int32_t* s, int32_t w, int32_t* q, size_t n) {
+    switch (level) {
+        case CpuLevel::Avx512Vbmi:
+        case CpuLevel::V4:
+            return FloorQuotientsV4(s, w, q, n);
+        case CpuLevel::Avx2:
+            return FloorQuotientsAvx2(s, w, q, n);
+        case CpuLevel::Base:
+            return FloorQuotientsBase(s, w, q, n);
+    }
 }
 
 // The running state of the line filter kept per column and channel: the weighted sum and the
@@ -255,7 +249,7 @@ const uint32_t* TentRows::Next() {
         Step(*m_large, y);
     const size_t w = size_t(m_w);
     std::fill(m_out.begin(), m_out.end(), 100u << 24);
-    const std::optional<CpuLevel> level = FastestLevel();
+    static const CpuLevel level = BestCpuLevel();
     for (int c = 0; c < 3; ++c) {
         if (m_small) {
             // Sums of bytes under weights of at most L^2 for L <= 2048: every sum plus its weight
@@ -263,7 +257,7 @@ const uint32_t* TentRows::Next() {
             const int32_t L = m_L, n = m_w;
             int32_t* column = m_column.data() + L;
             FloorQuotients(level, m_small->s.data() + size_t(c) * w, int32_t(m_weight), column, w);
-            if (level == CpuLevel::V4)
+            if (level >= CpuLevel::V4)
                 TentSumsV4(m_column.data(), n, L, m_line.data());
             else
                 TentFilterLine<int32_t>(column, 1, m_line.data(), 1, n, L, WeightedSum{});

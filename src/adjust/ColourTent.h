@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "adjust/AdjustPass.h"
@@ -63,10 +62,9 @@ private:
 // every output pixel has A = 100.
 PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius);
 
-// q[i] = floor(s[i] / w) for 0 <= s[i], 0 < w and s[i] + w < 2^31, by the kernel built for
-// `level` (which the processor must run) or without a level by the plain one.
-void FloorQuotients(std::optional<CpuLevel> level, const int32_t* s, int32_t w, int32_t* q,
-                    size_t n);
+// q[i] = floor(s[i] / w) for 0 <= s[i], 0 < w and s[i] + w < 2^31, by the best kernel built
+// at or below `level`, which the processor must run.
+void FloorQuotients(CpuLevel level, const int32_t* s, int32_t w, int32_t* q, size_t n);
 
 // The radius of a colour tent blur as the filters take it: min(L, width, height) within 0..256.
 int32_t ColourTentRadius(int32_t radius, int32_t width, int32_t height);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <optional>
 
 #include "adjust/AdjustPass.h"
 #include "adjust/Adjustments.h"
@@ -275,10 +274,10 @@ ZELVO_V4 void ShadowHighlightRowV4(const Table256& S, const Table256& T, const u
 
 }  // namespace
 
-void ShadowHighlightRowOn(std::optional<CpuLevel> level, const Table256& S, const Table256& T,
-                          const uint32_t* src, const uint32_t* blurred, const uint8_t* strength,
-                          int32_t w, uint32_t* out) {
-    if (level == CpuLevel::V4)
+void ShadowHighlightRowOn(CpuLevel level, const Table256& S, const Table256& T, const uint32_t* src,
+                          const uint32_t* blurred, const uint8_t* strength, int32_t w,
+                          uint32_t* out) {
+    if (level >= CpuLevel::V4)
         ShadowHighlightRowV4(S, T, src, blurred, strength, w, out);
     else
         ShadowHighlightRowScalar(S, T, src, blurred, strength, w, out);
@@ -291,9 +290,8 @@ namespace {
 void ShadowHighlightRow(const ShadowHighlightTables& t, const uint32_t* src,
                         const uint32_t* blurred, const uint8_t* strength, int32_t w,
                         uint32_t* out) {
-    static const std::optional<CpuLevel> fastest =
-        CpuRuns(CpuLevel::V4) ? std::optional<CpuLevel>(CpuLevel::V4) : std::nullopt;
-    ShadowHighlightRowOn(fastest, t.S, t.T, src, blurred, strength, w, out);
+    static const CpuLevel best = BestCpuLevel();
+    ShadowHighlightRowOn(best, t.S, t.T, src, blurred, strength, w, out);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <optional>
 #include <thread>
 
 #include "adjust/ColourTent.h"
@@ -438,15 +437,13 @@ TEST(FloorQuotientsTest, EveryLevelGivesTheIntegerQuotient) {
                 if (v >= 0 && v + w < INT32_MAX) sums.push_back(int32_t(v));
             }
         sums.push_back(INT32_MAX - w - 1);
-        for (std::optional<CpuLevel> level :
-             {std::optional<CpuLevel>(), std::optional<CpuLevel>(CpuLevel::Avx2),
-              std::optional<CpuLevel>(CpuLevel::V4)}) {
-            if (level && !CpuRuns(*level)) continue;
+        for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+            if (!CpuRuns(level)) continue;
             std::vector<int32_t> q(sums.size(), -1);
             FloorQuotients(level, sums.data(), w, q.data(), sums.size());
             for (size_t i = 0; i < sums.size(); ++i)
-                ASSERT_EQ(q[i], sums[i] / w) << "weight " << w << " sum " << sums[i] << " level "
-                                             << (level ? int(*level) : -1);
+                ASSERT_EQ(q[i], sums[i] / w)
+                    << "weight " << w << " sum " << sums[i] << " level " << int(level);
         }
     }
 }

@@ -250,7 +250,7 @@ TEST(ShadowHighlightRowTest, KernelsMatchTheScalarRow) {
                 }
                 const uint8_t* s = c.selection ? strength.data() : nullptr;
                 std::vector<uint32_t> want(n), got(n + 16, 0xdeadbeefu);
-                ShadowHighlightRowOn(std::nullopt, S, T, src.data(), blurred.data(), s, w,
+                ShadowHighlightRowOn(CpuLevel::Base, S, T, src.data(), blurred.data(), s, w,
                                      want.data());
                 ShadowHighlightRowOn(level, S, T, src.data(), blurred.data(), s, w, got.data());
                 for (int32_t x = 0; x < w + 16; ++x)
