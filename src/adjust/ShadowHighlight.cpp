@@ -272,6 +272,120 @@ ZELVO_V4 void ShadowHighlightRowV4(const Table256& S, const Table256& T, const u
 
 #undef ZELVO_V4
 
+#define ZELVO_AVX2 __attribute__((target("avx2")))
+
+// The 64-bit lane masks of four 32-bit lane masks.
+ZELVO_AVX2 inline __m256d Wide(__m128i mask) {
+    return _mm256_castsi256_pd(_mm256_cvtepi32_epi64(mask));
+}
+
+// GainV4 on four lanes with m0 all ones where m is 0.
+ZELVO_AVX2 inline __m256d GainAvx2(__m128i tm, __m128i bl, __m128i m0) {
+    const __m256d one = _mm256_set1_pd(1);
+    const __m128i zero = _mm_setzero_si128();
+    const __m256d capped = _mm256_and_pd(Wide(_mm_cmpgt_epi32(tm, zero)), one);
+    // Lanes with a blurred value of 0 divide by 1 and take the capped gain instead.
+    const __m128i none = _mm_cmpeq_epi32(bl, zero);
+    const __m256d q = _mm256_div_pd(_mm256_cvtepi32_pd(tm),
+                                    _mm256_cvtepi32_pd(_mm_max_epi32(bl, _mm_set1_epi32(1))));
+    const __m256d g = _mm256_min_pd(_mm256_blendv_pd(q, capped, Wide(none)), one);
+    return _mm256_andnot_pd(Wide(m0), g);
+}
+
+// FullV4 and MixedHalfV4 on four lanes of one channel.
+ZELVO_AVX2 inline __m128i FullAvx2(__m256d g, __m128i sv) {
+    return _mm_add_epi32(sv, _mm256_cvttpd_epi32(_mm256_mul_pd(g, _mm256_cvtepi32_pd(sv))));
+}
+ZELVO_AVX2 inline __m128i MixedAvx2(__m256d g, __m128i sv, __m128i v, __m256d s) {
+    const __m256d x =
+        _mm256_mul_pd(_mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_set1_pd(1), g),
+                                                                _mm256_cvtepi32_pd(sv)),
+                                                  _mm256_cvtepi32_pd(v)),
+                                    s),
+                      _mm256_set1_pd(0.01));
+    return _mm_add_epi32(v, _mm256_cvttpd_epi32(x));
+}
+
+// One channel of eight lanes, from the gains of the low and the high four; `part` (all ones
+// where the strength is under 100) takes the strength-mixed form with strengths s0, s1.
+ZELVO_AVX2 inline __m256i ChannelAvx2(__m256d g0, __m256d g1, __m256i sv, __m256i v, __m256i part,
+                                      __m256d s0, __m256d s1, bool mixed) {
+    const __m128i svLo = _mm256_castsi256_si128(sv), svHi = _mm256_extracti128_si256(sv, 1);
+    __m256i o = _mm256_set_m128i(FullAvx2(g1, svHi), FullAvx2(g0, svLo));
+    if (mixed) {
+        const __m256i m = _mm256_set_m128i(MixedAvx2(g1, svHi, _mm256_extracti128_si256(v, 1), s1),
+                                           MixedAvx2(g0, svLo, _mm256_castsi256_si128(v), s0));
+        o = _mm256_blendv_epi8(o, m, part);
+    }
+    return _mm256_min_epi32(_mm256_max_epi32(o, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+}
+
+// a >= b lane by lane.
+ZELVO_AVX2 inline __m256i AtLeast(__m256i a, __m256i b) {
+    return _mm256_cmpeq_epi32(_mm256_max_epi32(a, b), a);
+}
+
+// Eight pixels at a time, the last few by the scalar row.
+ZELVO_AVX2 void ShadowHighlightRowAvx2(const Table256& S, const Table256& T, const uint32_t* src,
+                                       const uint32_t* blurred, const uint8_t* strength, int32_t w,
+                                       uint32_t* out) {
+    const std::array<int32_t, 256> st = StretchedTones(S, T);
+    const int* table = st.data();
+    const __m256i low = _mm256_set1_epi32(0xff), half = _mm256_set1_epi32(0xffff);
+    const __m256i alpha = _mm256_set1_epi32(int32_t(0xff000000u)), zero = _mm256_setzero_si256();
+    int32_t i = 0;
+    for (; i + 8 <= w; i += 8) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i b = _mm256_and_si256(p, low);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(p, 8), low);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(p, 16), low);
+        const __m256i pb = _mm256_i32gather_epi32(table, b, 4);
+        const __m256i pg = _mm256_i32gather_epi32(table, g, 4);
+        const __m256i pr = _mm256_i32gather_epi32(table, r, 4);
+        const __m256i sb = _mm256_and_si256(pb, half), sg = _mm256_and_si256(pg, half),
+                      sr = _mm256_and_si256(pr, half);
+        const __m256i red = _mm256_and_si256(AtLeast(sr, sg), AtLeast(sr, sb));
+        const __m256i green = _mm256_andnot_si256(red, AtLeast(sg, sb));
+        const __m256i pm = _mm256_blendv_epi8(_mm256_blendv_epi8(pb, pg, green), pr, red);
+        const __m256i shift = _mm256_or_si256(_mm256_and_si256(green, _mm256_set1_epi32(8)),
+                                              _mm256_and_si256(red, _mm256_set1_epi32(16)));
+        const __m256i bl = _mm256_and_si256(
+            _mm256_srlv_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(blurred + i)),
+                              shift),
+            low);
+        const __m256i tm = _mm256_srai_epi32(pm, 16);
+        const __m256i m0 = _mm256_cmpeq_epi32(_mm256_and_si256(pm, half), zero);
+        const __m256d g0 = GainAvx2(_mm256_castsi256_si128(tm), _mm256_castsi256_si128(bl),
+                                    _mm256_castsi256_si128(m0));
+        const __m256d g1 =
+            GainAvx2(_mm256_extracti128_si256(tm, 1), _mm256_extracti128_si256(bl, 1),
+                     _mm256_extracti128_si256(m0, 1));
+        __m256i keep = zero, part = zero;
+        __m256d s0 = _mm256_setzero_pd(), s1 = _mm256_setzero_pd();
+        if (strength) {
+            const __m256i s = _mm256_cvtepu8_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(strength + i)));
+            part = _mm256_cmpgt_epi32(_mm256_set1_epi32(100), s);
+            keep = _mm256_or_si256(
+                _mm256_cmpeq_epi32(s, zero),
+                _mm256_and_si256(part, _mm256_cmpeq_epi32(_mm256_srli_epi32(p, 24), zero)));
+            s0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(s));
+            s1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(s, 1));
+        }
+        const bool mixed = !_mm256_testz_si256(_mm256_andnot_si256(keep, part), part);
+        const __m256i o = _mm256_or_si256(
+            _mm256_or_si256(ChannelAvx2(g0, g1, sb, b, part, s0, s1, mixed),
+                            _mm256_slli_epi32(ChannelAvx2(g0, g1, sg, g, part, s0, s1, mixed), 8)),
+            _mm256_or_si256(_mm256_slli_epi32(ChannelAvx2(g0, g1, sr, r, part, s0, s1, mixed), 16),
+                            _mm256_and_si256(p, alpha)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(o, p, keep));
+    }
+    ShadowHighlightRowScalar(S, T, src + i, blurred + i, strength ? strength + i : nullptr, w - i,
+                             out + i);
+}
+
+#undef ZELVO_AVX2
+
 }  // namespace
 
 void ShadowHighlightRowOn(CpuLevel level, const Table256& S, const Table256& T, const uint32_t* src,
@@ -279,6 +393,8 @@ void ShadowHighlightRowOn(CpuLevel level, const Table256& S, const Table256& T, 
                           uint32_t* out) {
     if (level >= CpuLevel::V4)
         ShadowHighlightRowV4(S, T, src, blurred, strength, w, out);
+    else if (level == CpuLevel::Avx2)
+        ShadowHighlightRowAvx2(S, T, src, blurred, strength, w, out);
     else
         ShadowHighlightRowScalar(S, T, src, blurred, strength, w, out);
 }

@@ -226,7 +226,7 @@ TEST(ShadowHighlightRowTest, KernelsMatchTheScalarRow) {
     // under a partial strength, where a rounding out of order shows.
     const Case cases[] = {{-200, 200, false}, {-200, 0, false}, {-200, 200, true},
                           {-200, 0, true},    {200, 200, true}, {0, 0, true}};
-    for (CpuLevel level : {CpuLevel::V4}) {
+    for (CpuLevel level : {CpuLevel::Avx2, CpuLevel::V4}) {
         if (!CpuRuns(level)) continue;
         for (const Case& c : cases)
             for (int32_t w : {1, 15, 16, 17, 40, 333}) {
