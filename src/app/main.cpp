@@ -8,8 +8,10 @@
 
 #include "app/CMainFrame.h"
 #include "app/CZelvoApp.h"
+#include "core/RowBands.h"
 
 int main(int argc, char** argv) {
+    zelvo::WaitPassivelyBetweenPasses(argv);
     zelvo::CZelvoApp app(argc, argv);
     QString error;
     auto options = zelvo::CZelvoApp::ParseCommandLine(app.arguments(), &error);

@@ -9,6 +9,7 @@
 #include "core/RowBands.h"
 
 int main(int argc, char** argv) {
+    zelvo::WaitPassivelyBetweenPasses(argv);
     std::optional<std::string> script;
     std::optional<std::string> tempDir;
     for (int i = 1; i < argc; ++i) {

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include <unistd.h>
+
 #ifdef _OPENMP
 #include <omp.h>
 #endif
@@ -43,6 +45,19 @@ void SetPassThreadLimit(int32_t threads) {
 
 int32_t PassThreadLimit() {
     return g_limit.load(std::memory_order_relaxed);
+}
+
+void WaitPassivelyBetweenPasses(char** argv) {
+#if defined(_OPENMP) && defined(__linux__)
+    // On two cores with anything else running, the spinning thread took the core the caller
+    // needed: a Levels pass took 11-12 ms on two threads beside one busy process, against 8 ms
+    // waiting passively, and the same 4.6 ms either way on an idle machine.
+    if (!argv || !argv[0] || std::getenv("OMP_WAIT_POLICY")) return;
+    if (setenv("OMP_WAIT_POLICY", "PASSIVE", 1) != 0) return;
+    execv("/proc/self/exe", argv);
+#else
+    (void)argv;
+#endif
 }
 
 int32_t ParseThreadCount(const char* text) {

@@ -21,6 +21,13 @@ int32_t PassThreadLimit();
 // anything else (no number, trailing text, out of range).
 int32_t ParseThreadCount(const char* text);
 
+// libgomp's idle threads spin for milliseconds after every parallel region unless told, in the
+// environment the program starts with, to wait passively. Programs call this first thing with
+// their arguments: when the environment names no policy, it sets the passive one and runs the
+// same program again in place. A policy the user set is kept; if the restart fails, the program
+// goes on as it is.
+void WaitPassivelyBetweenPasses(char** argv);
+
 // Sets the limit for its lifetime (tests and benchmarks).
 class ScopedPassThreads {
 public:

@@ -1,12 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/RowBands.h"
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
 
 namespace zelvo {
 
@@ -66,5 +76,68 @@ TEST(RowBands, ThreadCountsFromSettingsAreWholeNumbersInRange) {
     const ScopedPassThreads none(0);
     EXPECT_EQ(PassThreads(), cores);
 }
+
+#ifdef _OPENMP
+// What the OpenMP runtime read from the environment when it was loaded (it prints it on stderr).
+std::string RuntimeSettings() {
+    std::fflush(stderr);
+    FILE* text = std::tmpfile();
+    if (!text) return {};
+    const int saved = dup(2);
+    dup2(fileno(text), 2);
+    omp_display_env(1);
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::rewind(text);
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, text)) > 0;) out.append(buf, n);
+    std::fclose(text);
+    return out;
+}
+
+// This program's arguments, as it was started.
+std::vector<std::string> CommandLine() {
+    std::vector<std::string> args;
+    FILE* f = std::fopen("/proc/self/cmdline", "rb");
+    if (!f) return args;
+    std::string arg;
+    for (int c; (c = std::fgetc(f)) != EOF;) {
+        if (c != 0) {
+            arg += char(c);
+        } else {
+            args.push_back(arg);
+            arg.clear();
+        }
+    }
+    std::fclose(f);
+    return args;
+}
+
+// CTest runs this with no policy in the environment (and ZELVO_TEST_NO_POLICY set), and with
+// OMP_WAIT_POLICY=active and OMP_MAX_ACTIVE_LEVELS=3.
+TEST(RowBands, DISABLED_ProgramsStartAgainSoIdleThreadsWaitPassively) {
+    const bool userChose = !std::getenv("ZELVO_TEST_NO_POLICY");
+    if (!std::getenv("OMP_WAIT_POLICY")) {
+        std::vector<std::string> args = CommandLine();
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        WaitPassivelyBetweenPasses(argv.data());
+        FAIL() << "the program did not start again";
+    }
+    std::string policy = std::getenv("OMP_WAIT_POLICY");
+    for (char& c : policy) c = char(std::toupper(static_cast<unsigned char>(c)));
+    // The runtime shows an unset policy as passive too; only the spin count tells them apart.
+    const std::string expected =
+        userChose ? "OMP_WAIT_POLICY = '" + policy + "'" : "GOMP_SPINCOUNT = '0'";
+    const std::string shown = RuntimeSettings();
+    EXPECT_NE(shown.find(expected), std::string::npos) << shown;
+    if (const char* levels = std::getenv("OMP_MAX_ACTIVE_LEVELS")) {
+        EXPECT_EQ(omp_get_max_active_levels(), std::atoi(levels));
+    }
+}
+#endif
 
 }  // namespace zelvo
