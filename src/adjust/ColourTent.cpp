@@ -123,7 +123,7 @@ struct TentRows::Sums {
 };
 
 TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, const uint8_t* map,
-                   int32_t first)
+                   int32_t first, CpuLevel level)
     : m_w(std::max(width, 0)),
       m_h(std::max(height, 0)),
       m_L(std::clamp(radius, 1, std::max(1, std::min(m_w, m_h)))),
@@ -131,7 +131,8 @@ TentRows::TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt, c
       m_map(map),
       m_ringRows(2 * m_L + 1),
       m_first(std::clamp(first, 0, m_h)),
-      m_y(m_first) {
+      m_y(m_first),
+      m_level(level) {
     const size_t planes = 3 * size_t(m_w);
     m_ring.resize(size_t(m_ringRows) * planes);
     m_column.resize(size_t(m_w) + 2 * size_t(m_L));  // L zeros on either side of the line
@@ -249,7 +250,7 @@ const uint32_t* TentRows::Next() {
         Step(*m_large, y);
     const size_t w = size_t(m_w);
     std::fill(m_out.begin(), m_out.end(), 100u << 24);
-    static const CpuLevel level = BestCpuLevel();
+    const CpuLevel level = m_level;
     for (int c = 0; c < 3; ++c) {
         if (m_small) {
             // Sums of bytes under weights of at most L^2 for L <= 2048: every sum plus its weight
@@ -285,11 +286,12 @@ int32_t ColourTentRadius(int32_t radius, int32_t width, int32_t height) {
     return std::clamp(std::min({radius, width, height}), 0, 256);
 }
 
-PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius) {
+PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius, CpuLevel level) {
     const int32_t w = src.width, h = src.height;
     PixelBuffer out{w, h, std::vector<uint32_t>(src.px.size())};
-    TentRows rows(w, h, ColourTentRadius(radius, w, h),
-                  [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; });
+    TentRows rows(
+        w, h, ColourTentRadius(radius, w, h),
+        [&src](int32_t y) { return &src.px[size_t(y) * size_t(src.width)]; }, nullptr, 0, level);
     for (int32_t y = 0; y < h; ++y) {
         const uint32_t* line = rows.Next();
         if (!line) break;

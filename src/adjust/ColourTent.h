@@ -23,8 +23,9 @@ public:
     // (256 entries, or null) replaces every channel value before it is blurred.
     // Next() first gives row `first` (a band of a pass starts there); its sums are then made
     // directly from the rows around it, which gives the same exact integers as sliding there.
+    // `level` picks the kernels (the tests run each one the processor has).
     TentRows(int32_t width, int32_t height, int32_t radius, RowAt rowAt,
-             const uint8_t* map = nullptr, int32_t first = 0);
+             const uint8_t* map = nullptr, int32_t first = 0, CpuLevel level = BestCpuLevel());
     ~TentRows();
     TentRows(const TentRows&) = delete;
     TentRows& operator=(const TentRows&) = delete;
@@ -56,11 +57,12 @@ private:
     int64_t m_weight = 0;
     int32_t m_first = 0;
     int32_t m_y = 0;
+    CpuLevel m_level;
 };
 
 // The whole colour tent blur of a buffer with radius min(L, width, height) clamped to 0..256;
 // every output pixel has A = 100.
-PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius);
+PixelBuffer ColourTentBlur(const PixelBuffer& src, int32_t radius, CpuLevel level = BestCpuLevel());
 
 // q[i] = floor(s[i] / w) for 0 <= s[i], 0 < w and s[i] + w < 2^31, by the best kernel built
 // at or below `level`, which the processor must run.
