@@ -112,7 +112,6 @@ public:
         return std::make_unique<LayerRows>(m_layers.Store(), *m_layer, m_window);
     }
 
-    void MarkRowsFailed() { m_rowsFailed = true; }
     // After the last row: whether the layer holds every row.
     bool Finish() {
         if (!m_layers.Store().CheckBlock(m_layer->Block())) {
@@ -168,15 +167,6 @@ bool Image::Open(const std::string& path) {
         if (ScratchSpaceFailures() == spaceFailures) AppMessages().Show(kCannotOpenText);
         return false;
     }
-    // A picture of more than 20 million pixels was agreed to before it was read.
-    if (!read.streamed) {
-        if (!sink.Start(read.image.Width(), read.image.Height())) return fail();
-        if (!CopyIntoFirstLayer(read.image)) {
-            sink.MarkRowsFailed();
-            return fail();
-        }
-        read.image.Clear();
-    }
     if (!sink.Finish()) return fail();
     const int32_t w = m_geometry.width, h = m_geometry.height;
     sink.Step();
@@ -223,22 +213,6 @@ bool Image::FinishRecovered(const std::string& path, int32_t resolution) {
 void Image::StateSettled() {
     if (IsReady())
         if (DocumentWatcher* w = m_workspace.Watcher()) w->DocumentChanged(*this);
-}
-
-bool Image::CopyIntoFirstLayer(const RasterImage& picture) {
-    LayerPtr layer = m_layers.CurrentLayer();
-    if (!layer || !layer->HasPixels()) return false;
-    const int32_t h = picture.Height();
-    const uint64_t window =
-        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
-    std::atomic<bool> ok{true};
-    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        LayerRows rows(m_layers.Store(), *layer, window);
-        for (int32_t y = first; y < end && ok; ++y)
-            if (!rows.Put(y, picture.BottomRow(y))) ok = false;
-        if (!rows.Flush()) ok = false;
-    });
-    return ok;
 }
 
 void Image::Finish(const std::string& path, int32_t resolution) {

@@ -136,7 +136,6 @@ public:
     ImageViewState& ViewState() { return m_viewState; }
 
 private:
-    bool CopyIntoFirstLayer(const RasterImage& picture);
     // The layered (.zld) reading of Open, after the flat reading failed.
     bool OpenLayered(const std::string& path);
     bool SaveFlat(const std::string& path, FileFormat format, const SaveOptions& options);

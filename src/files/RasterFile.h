@@ -46,8 +46,6 @@ struct RasterReadResult {
     RasterImage image;  // bottom row first
     // A truncated BMP: the missing rows are white and kIncompleteFileText has been shown.
     bool incomplete = false;
-    // The rows went to the sink given to ReadRasterFile; `image` stays empty.
-    bool streamed = false;
     // The user did not want a picture of more than 20 million pixels read.
     bool declined = false;
     // On failure the text for the user (kCannotOpenText); the reader does not show it, since
@@ -79,8 +77,7 @@ public:
 };
 
 RasterReadResult ReadRasterFile(const std::string& path);
-// The same, except that the rows go to `sink` (and `streamed` is set) instead of the result's
-// image.
+// The same, except that the rows go to `sink` instead of the result's image.
 RasterReadResult ReadRasterFile(const std::string& path, RasterSink* sink);
 // The same decoding for bytes in memory; `extension` is what follows the last '.' of the name.
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,

@@ -117,10 +117,8 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
         ImageSink own(out.image);
         if (kind == Kind::Bmp) {
             ok = DecodeBmp(source, limits, sink ? *sink : own, out.incomplete);
-            out.streamed = sink != nullptr;
         } else if (kind == Kind::Jpeg) {
             ok = DecodeJpeg(source, limits, sink ? *sink : own);
-            out.streamed = sink != nullptr;
         } else if (kind != Kind::None) {
             StartWatch watch(sink ? *sink : own);
             ok = DecodeAs(kind, source, limits, watch);
@@ -129,7 +127,6 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
                 if (ok || other == kind || watch.started) continue;
                 ok = DecodeAs(other, source, limits, watch);
             }
-            out.streamed = sink != nullptr && watch.started;
         }
     }
     if (!ok) {
