@@ -19,6 +19,27 @@
 
 namespace zelvo {
 
+namespace {
+
+// The flattened layers as an encoder's row source, rendered band by band on demand.
+class FlatRows : public RowSource {
+public:
+    FlatRows(const LayerManager& layers, RowOrder order) : m_layers(layers), m_order(order) {}
+    int32_t Width() const override { return m_layers.Image().width; }
+    int32_t Height() const override { return m_layers.Image().height; }
+    RowOrder Order() const override { return m_order; }
+    bool Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,
+              size_t stride) const override {
+        return m_layers.RenderFlatRows(first, end, order == RowOrder::TopDown, dst, stride, 3);
+    }
+
+private:
+    const LayerManager& m_layers;
+    RowOrder m_order;
+};
+
+}  // namespace
+
 Image::Image(Workspace& workspace)
     : m_workspace(workspace),
       m_layers(workspace.Store(), workspace.Tables(), m_geometry, workspace.ScreenWidth(),
@@ -264,21 +285,18 @@ bool Image::SaveFlat(const std::string& path, FileFormat format, const SaveOptio
     const int option = format == FileFormat::Jpeg   ? options.jpegQuality
                        : format == FileFormat::Tiff ? options.tiffCompression
                                                     : 0;
-    // RenderFlat decides the row order from the format; the buffer is labelled to match.
+    if (Width() <= 0 || Height() <= 0) return false;
+    // The encoder renders the rows a band at a time as it writes them; the order the picture
+    // is said to be kept in is the one RenderFlat gives the format (the GIF palette follows it).
     const bool topDown = format == FileFormat::Tiff || format == FileFormat::Png ||
                          (format == FileFormat::Jpeg && option != 12);
-    RasterImage flat;
-    if (!flat.Allocate(Width(), Height(), 24, topDown ? RowOrder::TopDown : RowOrder::BottomUp)) {
-        AppMessages().Show("Not enough memory to save the image.");
-        return false;
-    }
-    if (!m_layers.RenderFlat(flat.Data(), flat.Stride(), 24, type, option)) return false;
-    progress.Step();
+    const FlatRows flat(m_layers, topDown ? RowOrder::TopDown : RowOrder::BottomUp);
     const int quality = format == FileFormat::Tiff ? options.tiffQuality : options.jpegQuality;
     if (!WriteRasterFile(path, flat, type, quality, options.tiffCompression)) {
         AppMessages().Show("The file could not be written: " + path);
         return false;
     }
+    progress.Step();
     progress.Step();
     return true;
 }

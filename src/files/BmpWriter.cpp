@@ -18,9 +18,10 @@ void Put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-bool EncodeBmp(SafeFile& file, const RasterImage& image) {
-    if (image.IsEmpty() || image.Bits() != 24) return false;
-    const uint64_t imageSize = uint64_t(image.Stride()) * uint64_t(image.Height());
+bool EncodeBmp(SafeFile& file, const RowSource& rows) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
+    const size_t stride = size_t(DibStride(rows.Width(), 24));
+    const uint64_t imageSize = uint64_t(stride) * uint64_t(rows.Height());
     if (imageSize + 54 > 0xFFFFFFFFu) return false;
     uint8_t h[54] = {};
     h[0] = 'B';
@@ -28,15 +29,17 @@ bool EncodeBmp(SafeFile& file, const RasterImage& image) {
     Put32(h + 2, uint32_t(imageSize + 54));
     Put32(h + 10, 54);
     Put32(h + 14, 40);
-    Put32(h + 18, uint32_t(image.Width()));
-    Put32(h + 22, uint32_t(image.Height()));
+    Put32(h + 18, uint32_t(rows.Width()));
+    Put32(h + 22, uint32_t(rows.Height()));
     Put16(h + 26, 1);
     Put16(h + 28, 24);
     Put32(h + 34, uint32_t(imageSize));
     if (!file.Write(h, sizeof h)) return false;
-    if (image.Order() == RowOrder::BottomUp) return file.Write(image.Data(), image.ByteSize());
-    for (int32_t y = 0; y < image.Height(); ++y)
-        if (!file.Write(image.BottomRow(y), image.Stride())) return false;
+    SaveBands bands(rows, RowOrder::BottomUp, stride);
+    for (int32_t y = 0; y < rows.Height(); ++y) {
+        const uint8_t* row = bands.Row(y);
+        if (!row || !file.Write(row, stride)) return false;
+    }
     return true;
 }
 

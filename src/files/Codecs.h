@@ -4,6 +4,7 @@
 #include "files/ByteSource.h"
 #include "files/RasterFile.h"
 #include "files/RasterImage.h"
+#include "files/RowSource.h"
 #include "files/SafeFile.h"
 
 namespace zelvo {
@@ -27,12 +28,14 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
 size_t PngDecoderPeakBytes();
 void ResetPngDecoderPeakBytes();
 
-// Encoders write the whole file through `file` and return success; the caller commits.
-bool EncodeBmp(SafeFile& file, const RasterImage& image);
-bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality);
+// Encoders write the whole file through `file` and return success; the caller commits. They
+// take 24-bit rows from `rows` a band at a time (GIF its 8-bit indices).
+bool EncodeBmp(SafeFile& file, const RowSource& rows);
+bool EncodeJpegLibrary(SafeFile& file, const RowSource& rows, int libraryQuality);
 bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality);
-bool EncodePng(SafeFile& file, const RasterImage& image);
-bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int quality);
-bool EncodeGif(SafeFile& file, const RasterImage& indexed);
+bool EncodePng(SafeFile& file, const RowSource& rows);
+bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int quality);
+bool EncodeGif(SafeFile& file, const RowSource& indexed,
+               const std::array<PaletteEntry, 256>& palette);
 
 }  // namespace zelvo

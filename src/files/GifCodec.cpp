@@ -136,26 +136,29 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     return false;
 }
 
-bool EncodeGif(SafeFile& file, const RasterImage& indexed) {
-    if (indexed.IsEmpty() || indexed.Bits() != 8 || indexed.Width() > 65535 ||
-        indexed.Height() > 65535)
+bool EncodeGif(SafeFile& file, const RowSource& indexed,
+               const std::array<PaletteEntry, 256>& palette) {
+    if (indexed.Width() <= 0 || indexed.Height() <= 0 || indexed.Bits() != 8 ||
+        indexed.Width() > 65535 || indexed.Height() > 65535)
         return false;
+    SaveBands bands(indexed, RowOrder::TopDown, size_t(indexed.Width()));
     int error = 0;
     GifFileType* gif = EGifOpen(&file, WriteToFile, &error);
     if (!gif) return false;
     EGifSetGifVersion(gif, true);
     GifColorType colors[256];
     for (int i = 0; i < 256; ++i) {
-        const PaletteEntry& e = indexed.Palette()[i];
+        const PaletteEntry& e = palette[i];
         colors[i] = {e.red, e.green, e.blue};
     }
     ColorMapObject* map = GifMakeMapObject(256, colors);
     bool ok =
         map && EGifPutScreenDesc(gif, indexed.Width(), indexed.Height(), 8, 0, map) != GIF_ERROR &&
         EGifPutImageDesc(gif, 0, 0, indexed.Width(), indexed.Height(), false, nullptr) != GIF_ERROR;
-    for (int32_t y = 0; ok && y < indexed.Height(); ++y)
-        ok = EGifPutLine(gif, const_cast<GifPixelType*>(indexed.TopRow(y)), indexed.Width()) !=
-             GIF_ERROR;
+    for (int32_t y = 0; ok && y < indexed.Height(); ++y) {
+        uint8_t* row = bands.Row(y);
+        ok = row && EGifPutLine(gif, row, indexed.Width()) != GIF_ERROR;
+    }
     // Closing writes the trailer and frees the handle whatever happened before.
     if (EGifCloseFile(gif, &error) == GIF_ERROR) ok = false;
     if (map) GifFreeMapObject(map);

@@ -43,8 +43,9 @@ void TermDestination(j_compress_ptr cinfo) {
 
 }  // namespace
 
-bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQuality) {
-    if (image.IsEmpty() || image.Bits() != 24) return false;
+bool EncodeJpegLibrary(SafeFile& file, const RowSource& rows, int libraryQuality) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
+    SaveBands bands(rows, RowOrder::TopDown, size_t(rows.Width()) * 3);
     jpeg_compress_struct cinfo;
     JpegErrorManager err;
     cinfo.err = SetUpJpegErrors(err);
@@ -61,16 +62,20 @@ bool EncodeJpegLibrary(SafeFile& file, const RasterImage& image, int libraryQual
     dest->file = &file;
     cinfo.dest = &dest->base;
 
-    cinfo.image_width = JDIMENSION(image.Width());
-    cinfo.image_height = JDIMENSION(image.Height());
+    cinfo.image_width = JDIMENSION(rows.Width());
+    cinfo.image_height = JDIMENSION(rows.Height());
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, libraryQuality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {const_cast<JSAMPLE*>(image.TopRow(int32_t(cinfo.next_scanline)))};
-        jpeg_write_scanlines(&cinfo, rows, 1);
+        JSAMPROW row[1] = {bands.Row(int32_t(cinfo.next_scanline))};
+        if (!row[0]) {
+            jpeg_destroy_compress(&cinfo);
+            return false;
+        }
+        jpeg_write_scanlines(&cinfo, row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);

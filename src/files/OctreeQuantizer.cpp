@@ -123,13 +123,15 @@ private:
 
 }  // namespace
 
-bool BuildOctreePalette(const RasterImage& image, OctreePalette& palette) {
-    if (image.IsEmpty() || image.Bits() != 24) return false;
+bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
     try {
         auto tree = std::make_unique<Octree>();
-        for (int32_t y = 0; y < image.Height(); ++y) {
-            const uint8_t* p = image.StoredRow(y);
-            for (int32_t x = 0; x < image.Width(); ++x, p += 3) tree->Add(p[0], p[1], p[2]);
+        SaveBands bands(rows, rows.Order(), size_t(rows.Width()) * 3);
+        for (int32_t y = 0; y < rows.Height(); ++y) {
+            const uint8_t* p = bands.Row(y);
+            if (!p) return false;
+            for (int32_t x = 0; x < rows.Width(); ++x, p += 3) tree->Add(p[0], p[1], p[2]);
         }
         palette.count = std::min(tree->Palette(palette.entries), kMaxColours);
     } catch (const std::bad_alloc&) {
@@ -198,22 +200,29 @@ uint8_t NearestColour::Find(uint8_t b, uint8_t g, uint8_t r) {
     return index;
 }
 
-bool QuantizeForGif(const RasterImage& image, RasterImage& indexed) {
-    OctreePalette palette;
-    if (!BuildOctreePalette(image, palette)) return false;
-    if (!indexed.Allocate(image.Width(), image.Height(), 8, image.Order())) return false;
-    indexed.Palette() = palette.entries;
+QuantizedRows::QuantizedRows(const RowSource& colours,
+                             const std::array<PaletteEntry, 256>& palette)
+    : m_colours(colours), m_nearest(std::make_unique<NearestColour>(palette)) {}
+
+bool QuantizedRows::Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,
+                         size_t stride) const {
+    const int32_t width = m_colours.Width();
+    const size_t bgrStride = size_t(width) * 3;
+    // The colours come a band at a time, however many indexed rows are asked for.
+    const int32_t most = SaveBandRows(bgrStride, end - first);
     try {
-        auto nearest = std::make_unique<NearestColour>(palette.entries);
-        for (int32_t y = 0; y < image.Height(); ++y) {
-            const uint8_t* src = image.StoredRow(y);
-            uint8_t* dst = indexed.StoredRow(y);
-            for (int32_t x = 0; x < image.Width(); ++x, src += 3)
-                dst[x] = nearest->Find(src[0], src[1], src[2]);
-        }
+        m_bgr.resize(size_t(most) * bgrStride);
     } catch (const std::bad_alloc&) {
-        indexed.Clear();
         return false;
+    }
+    for (int32_t y = first; y < end; y += most) {
+        const int32_t n = std::min(most, end - y);
+        if (!m_colours.Fill(y, y + n, order, m_bgr.data(), bgrStride)) return false;
+        for (int32_t r = 0; r < n; ++r, dst += stride) {
+            const uint8_t* src = m_bgr.data() + size_t(r) * bgrStride;
+            for (int32_t x = 0; x < width; ++x, src += 3)
+                dst[x] = m_nearest->Find(src[0], src[1], src[2]);
+        }
     }
     return true;
 }

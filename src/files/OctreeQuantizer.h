@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <vector>
 
 #include "files/RasterImage.h"
+#include "files/RowSource.h"
 
 namespace zelvo {
 
@@ -13,8 +16,9 @@ struct OctreePalette {
     int count = 0;                            // leaves found, 1..256
 };
 
-// False when memory runs out or the image is not a 24-bit one.
-bool BuildOctreePalette(const RasterImage& image, OctreePalette& palette);
+// Visits the pixels in the rows' own order (the tree depends on it). False when memory runs
+// out, the rows cannot be had or are not 24-bit ones.
+bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette);
 
 // The index of the palette colour nearest to (b, g, r) by squared distance, the lowest index
 // among equals; all 256 entries take part.
@@ -36,8 +40,23 @@ private:
     std::array<uint8_t, 1 << 14> m_cacheIndex;
 };
 
-// An 8-bit image of the same size and row order with the octree palette; false when memory
-// runs out.
-bool QuantizeForGif(const RasterImage& image, RasterImage& indexed);
+// The 24-bit rows of `colours` as indices of their nearest colours in `palette`. Fill is for
+// one thread at a time (the search keeps a cache); std::bad_alloc when the search cannot be
+// made.
+class QuantizedRows : public RowSource {
+public:
+    QuantizedRows(const RowSource& colours, const std::array<PaletteEntry, 256>& palette);
+    int32_t Width() const override { return m_colours.Width(); }
+    int32_t Height() const override { return m_colours.Height(); }
+    int Bits() const override { return 8; }
+    RowOrder Order() const override { return m_colours.Order(); }
+    bool Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,
+              size_t stride) const override;
+
+private:
+    const RowSource& m_colours;
+    const std::unique_ptr<NearestColour> m_nearest;
+    mutable std::vector<uint8_t> m_bgr;  // a band of the colours' rows
+};
 
 }  // namespace zelvo

@@ -209,8 +209,9 @@ bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink, s
     }
 }
 
-bool EncodePng(SafeFile& file, const RasterImage& image) {
-    if (image.IsEmpty() || image.Bits() != 24) return false;
+bool EncodePng(SafeFile& file, const RowSource& rows) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
+    SaveBands bands(rows, RowOrder::TopDown, size_t(rows.Width()) * 3);
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
     if (!png) return false;
@@ -220,13 +221,19 @@ bool EncodePng(SafeFile& file, const RasterImage& image) {
         return false;
     }
     png_set_write_fn(png, &file, WriteToFile, FlushNothing);
-    png_set_IHDR(png, info, png_uint_32(image.Width()), png_uint_32(image.Height()), 8,
+    png_set_IHDR(png, info, png_uint_32(rows.Width()), png_uint_32(rows.Height()), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_set_bgr(png);
-    for (int32_t y = 0; y < image.Height(); ++y)
-        png_write_row(png, const_cast<png_bytep>(image.TopRow(y)));
+    for (int32_t y = 0; y < rows.Height(); ++y) {
+        uint8_t* row = bands.Row(y);
+        if (!row) {
+            png_destroy_write_struct(&png, &info);
+            return false;
+        }
+        png_write_row(png, row);
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return !file.Failed();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "files/RasterImage.h"
+#include "files/RowSource.h"
 
 namespace zelvo {
 
@@ -83,9 +84,12 @@ RasterReadResult ReadRasterFile(const std::string& path, RasterSink* sink);
 RasterReadResult ReadRasterMemory(const uint8_t* data, size_t size, const std::string& extension,
                                   const ReadLimits& limits = {});
 
-// Writes `image` (24-bit, or for GIF 8-bit indexed; a 24-bit image given for GIF is quantised
-// here) as `type`. `quality` is the JPEG level 1..12 or the TIFF JPEG level; `compression`
-// the TIFF compression. The previous file at `path` is kept intact on any failure.
+// Writes the 24-bit `rows` as `type` (quantised here for GIF), taking them a band at a time.
+// `quality` is the JPEG level 1..12 or the TIFF JPEG level; `compression` the TIFF
+// compression. The previous file at `path` is kept intact on any failure.
+bool WriteRasterFile(const std::string& path, const RowSource& rows, int type, int quality,
+                     int compression);
+// The same for `image`, which may also be 8-bit indexed for GIF.
 bool WriteRasterFile(const std::string& path, const RasterImage& image, int type, int quality,
                      int compression);
 

@@ -1,6 +1,7 @@
 // WriteRasterFile: picks the encoder for the type and writes through a SafeFile, so a failed
 // save leaves the previous file as it was.
 #include <algorithm>
+#include <new>
 
 #include "files/Codecs.h"
 #include "files/OctreeQuantizer.h"
@@ -24,35 +25,53 @@ bool WriteWith(const std::string& path, Encode encode) {
 
 }  // namespace
 
-bool WriteRasterFile(const std::string& path, const RasterImage& image, int type, int quality,
+bool WriteRasterFile(const std::string& path, const RowSource& rows, int type, int quality,
                      int compression) {
-    if (image.IsEmpty()) return false;
-    if (type == kFileGif) {
-        if (image.Bits() == 8)
-            return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, image); });
-        RasterImage indexed;
-        if (!QuantizeForGif(image, indexed)) return false;
-        return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, indexed); });
-    }
-    if (image.Bits() != 24) return false;
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
     switch (type) {
+        case kFileGif: {
+            // Two passes over the rows: the palette from all of them, then each row's indices.
+            OctreePalette palette;
+            if (!BuildOctreePalette(rows, palette)) return false;
+            try {
+                const QuantizedRows indexed(rows, palette.entries);
+                return WriteWith(path,
+                                 [&](SafeFile& f) { return EncodeGif(f, indexed, palette.entries); });
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+        }
         case kFileBmp:
-            return WriteWith(path, [&](SafeFile& f) { return EncodeBmp(f, image); });
+            return WriteWith(path, [&](SafeFile& f) { return EncodeBmp(f, rows); });
         case kFileJpeg: {
             const int q = JpegLibraryQuality(quality);
-            if (q == 100 &&
-                WriteWith(path, [&](SafeFile& f) { return EncodeBaselineJpeg(f, image, q); }))
+            if (q == 100 && WriteWith(path, [&](SafeFile& f) {
+                    RasterImage image;
+                    return image.Allocate(rows.Width(), rows.Height(), 24, rows.Order()) &&
+                           rows.Fill(0, rows.Height(), rows.Order(), image.Data(),
+                                     image.Stride()) &&
+                           EncodeBaselineJpeg(f, image, q);
+                }))
                 return true;
-            return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, image, q); });
+            return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, rows, q); });
         }
         case kFileTiff:
-            return WriteWith(
-                path, [&](SafeFile& f) { return EncodeTiff(f, image, compression, quality); });
+            return WriteWith(path,
+                             [&](SafeFile& f) { return EncodeTiff(f, rows, compression, quality); });
         case kFilePng:
-            return WriteWith(path, [&](SafeFile& f) { return EncodePng(f, image); });
+            return WriteWith(path, [&](SafeFile& f) { return EncodePng(f, rows); });
         default:
             return false;
     }
+}
+
+bool WriteRasterFile(const std::string& path, const RasterImage& image, int type, int quality,
+                     int compression) {
+    if (image.IsEmpty()) return false;
+    const RasterImageRows rows(image);
+    if (type == kFileGif && image.Bits() == 8)
+        return WriteWith(path, [&](SafeFile& f) { return EncodeGif(f, rows, image.Palette()); });
+    return WriteRasterFile(path, rows, type, quality, compression);
 }
 
 }  // namespace zelvo

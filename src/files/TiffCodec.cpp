@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include <tiffio.h>
@@ -155,15 +156,15 @@ int TiffJpegQuality(int level) {
     return std::clamp(level, 1, 12) + 88;
 }
 
-bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int quality) {
-    if (image.IsEmpty() || image.Bits() != 24) return false;
+bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int quality) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
     TIFF* tif = OpenTiff("w", &file, false, 0);
     if (!tif) return false;
     uint16_t codec = COMPRESSION_NONE;
     if (compression == kTiffLzw) codec = COMPRESSION_LZW;
     if (compression == kTiffJpeg) codec = COMPRESSION_JPEG;
     if (compression == kTiffDeflate) codec = COMPRESSION_ADOBE_DEFLATE;
-    const uint32_t w = uint32_t(image.Width()), h = uint32_t(image.Height());
+    const uint32_t w = uint32_t(rows.Width()), h = uint32_t(rows.Height());
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w) &&
               TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h) &&
               TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
@@ -175,22 +176,16 @@ bool EncodeTiff(SafeFile& file, const RasterImage& image, int compression, int q
     if (ok && codec == COMPRESSION_JPEG)
         ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(quality));
     if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    std::vector<uint8_t> row;
-    if (ok) {
-        try {
-            row.resize(size_t(w) * 3);
-        } catch (const std::bad_alloc&) {
+    SaveBands bands(rows, RowOrder::TopDown, size_t(w) * 3);
+    for (int32_t y = 0; ok && y < rows.Height(); ++y) {
+        // b, g, r turned into r, g, b in place before libtiff takes the row.
+        uint8_t* row = bands.Row(y);
+        if (!row) {
             ok = false;
+            break;
         }
-    }
-    for (uint32_t y = 0; ok && y < h; ++y) {
-        const uint8_t* src = image.TopRow(int32_t(y));
-        for (uint32_t x = 0; x < w; ++x) {
-            row[3 * x] = src[3 * x + 2];
-            row[3 * x + 1] = src[3 * x + 1];
-            row[3 * x + 2] = src[3 * x];
-        }
-        ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+        for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+        ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
     }
     if (ok) ok = TIFFFlush(tif) == 1;
     TIFFClose(tif);

@@ -106,6 +106,12 @@ public:
     // The whole canvas at scale 1 into `dst` (rows `stride` bytes apart, 24 or 32 bits per
     // pixel, fourth byte of a 32-bit pixel untouched). Row order by format, see FlatFormat.
     bool RenderFlat(uint8_t* dst, size_t stride, int bits, int format, int option);
+    // Rows [first, end) of that flat picture, counted from the top when `topFirst`, else from
+    // the bottom, into `dst` in that order (`step` 3 or 4 bytes a pixel). The same bytes as the
+    // whole picture has there; safe to call from several threads at once while the layers do
+    // not change.
+    bool RenderFlatRows(int32_t first, int32_t end, bool topFirst, uint8_t* dst, size_t stride,
+                        int step) const;
     // A 24-bit DIB (header + bottom-up rows) of the canvas fitted into width x height; empty
     // when nothing can be drawn.
     std::vector<uint8_t> RenderThumbnail(int32_t width, int32_t height);

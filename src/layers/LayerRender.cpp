@@ -41,18 +41,30 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
     if (stride < size_t(w) * size_t(step)) return false;
     const bool topFirst =
         format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
+    return RenderFlatRows(0, h, topFirst, dst, stride, step);
+}
+
+bool LayerManager::RenderFlatRows(int32_t first, int32_t end, bool topFirst, uint8_t* dst,
+                                  size_t stride, int step) const {
+    const int32_t w = m_image.width, h = m_image.height;
+    if (!dst || w <= 0 || first < 0 || end > h || first >= end || (step != 3 && step != 4) ||
+        stride < size_t(w) * size_t(step))
+        return false;
+    // The canvas rows asked for, [low, low + count), composed top to bottom whatever the order.
+    const int32_t count = end - first;
+    const int32_t low = topFirst ? first : h - end;
 
     // Bands of canvas rows, each with its own compositor, write disjoint rows of `dst`; their
     // read buffers together stay within one compositor's budget, whatever the core count.
     const uint64_t budget =
-        BandWindowBytes(Compositor::kAllWindowsBytes, RowBandCount(h, kLeastBandRows));
-    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        BandWindowBytes(Compositor::kAllWindowsBytes, RowBandCount(count, kLeastBandRows));
+    ForEachRowBand(count, kLeastBandRows, [&](int32_t bandFirst, int32_t bandEnd, bool) {
         std::vector<int32_t> canvasRows;
-        for (int32_t cy = first; cy < end; ++cy) canvasRows.push_back(cy);
+        for (int32_t cy = low + bandFirst; cy < low + bandEnd; ++cy) canvasRows.push_back(cy);
         Compositor compositor(m_layers, canvasRows, 0, w, budget);
-        for (int32_t cy = first; cy < end; ++cy) {
+        for (const int32_t cy : canvasRows) {
             compositor.ComposeRow(cy, 0, nullptr, w);
-            const size_t outRow = size_t(topFirst ? cy : h - 1 - cy);
+            const size_t outRow = size_t(topFirst ? cy - first : h - 1 - cy - first);
             compositor.StoreBgr(dst + outRow * stride, step);
         }
     });

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "TestImages.h"
 #include "files/OctreeQuantizer.h"
@@ -127,7 +128,7 @@ RasterImage ImageOfColours(const std::vector<std::array<uint8_t, 3>>& colours, i
 TEST(Octree, ThreeColoursThenZeros) {
     const auto image = ImageOfColours({{{200, 10, 10}}, {{10, 200, 10}}, {{10, 10, 200}}}, 10, 10);
     OctreePalette palette;
-    ASSERT_TRUE(BuildOctreePalette(image, palette));
+    ASSERT_TRUE(BuildOctreePalette(RasterImageRows(image), palette));
     EXPECT_EQ(palette.count, 3);
     std::set<std::array<uint8_t, 3>> first;
     for (int i = 0; i < 3; ++i)
@@ -145,7 +146,7 @@ TEST(Octree, ThreeHundredColoursGiveAtMost256) {
         colours.push_back({uint8_t(i % 256), uint8_t(i * 7 % 256), uint8_t(i / 2)});
     const auto image = ImageOfColours(colours, 30, 20);
     OctreePalette palette;
-    ASSERT_TRUE(BuildOctreePalette(image, palette));
+    ASSERT_TRUE(BuildOctreePalette(RasterImageRows(image), palette));
     EXPECT_LE(palette.count, 256);
     EXPECT_GT(palette.count, 0);
     const auto reference = ReferencePalette(image);
@@ -159,7 +160,7 @@ TEST(Octree, MatchesThePlainOctreeOnRandomImages) {
         const int bits = 2 + round;  // from 64 possible colours to many thousands
         const auto image = test::RandomImage(41 + round * 13, 29 + round * 7, random, bits);
         OctreePalette palette;
-        ASSERT_TRUE(BuildOctreePalette(image, palette));
+        ASSERT_TRUE(BuildOctreePalette(RasterImageRows(image), palette));
         const auto reference = ReferencePalette(image);
         for (int i = 0; i < 256; ++i) ASSERT_EQ(palette.entries[i], reference[i]) << i;
     }
@@ -188,18 +189,25 @@ TEST(NearestColour, AgreesWithBruteForceAndPrefersTheLowestIndex) {
 TEST(GifQuantise, EveryPixelTakesItsNearestPaletteColour) {
     std::mt19937 random(2);
     const auto image = test::RandomImage(50, 40, random, 6);
-    RasterImage indexed;
-    ASSERT_TRUE(QuantizeForGif(image, indexed));
+    const RasterImageRows colours(image);
+    OctreePalette palette;
+    ASSERT_TRUE(BuildOctreePalette(colours, palette));
+    const auto reference = ReferencePalette(image);
+    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), palette.entries.begin()));
+    // Bands of a few rows, filled top down into rows with a tail the fill must leave alone.
+    const ScopedSaveBandBytes smallBands(150 * 7);
+    const QuantizedRows indexed(colours, palette.entries);
     ASSERT_EQ(indexed.Bits(), 8);
     ASSERT_EQ(indexed.Order(), image.Order());
-    ASSERT_EQ(indexed.Stride(), size_t(52));
-    const auto reference = ReferencePalette(image);
-    EXPECT_TRUE(std::equal(reference.begin(), reference.end(), indexed.Palette().begin()));
-    for (int y = 0; y < 40; ++y)
+    std::vector<uint8_t> rows(40 * 52, 0xEE);
+    ASSERT_TRUE(indexed.Fill(0, 40, RowOrder::TopDown, rows.data(), 52));
+    for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < 50; ++x) {
-            const uint8_t* p = image.StoredRow(y) + 3 * x;
-            ASSERT_EQ(indexed.StoredRow(y)[x], BruteNearest(indexed.Palette(), p[0], p[1], p[2]));
+            const uint8_t* p = image.TopRow(y) + 3 * x;
+            ASSERT_EQ(rows[size_t(52 * y + x)], BruteNearest(palette.entries, p[0], p[1], p[2]));
         }
+        ASSERT_EQ(rows[size_t(52 * y + 50)], 0xEE);
+    }
 }
 
 TEST(GifQuantise, SavedFileCarriesThePalette) {

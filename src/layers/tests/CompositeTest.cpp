@@ -377,6 +377,49 @@ TEST_F(RandomStacks, EveryRenderMatchesTheReference) {
 
 // Thumbnails tall enough for several bands, with layers partly off the canvas and masks: the
 // bytes are the same at 1, 2 and 8 threads and match the rule at the sampled points.
+TEST_F(RandomStacks, BandsOfRowsAreTheRowsOfTheWholeRender) {
+    std::mt19937 rng(4242);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int trial = 0; trial < 12; ++trial) {
+        const int32_t w = pick(1, 40), h = pick(1, 70);
+        std::vector<RefLayer> refs;
+        for (int i = pick(1, 5); i > 0; --i) refs.push_back(RandomLayer(rng, w, h));
+        Build(refs, w, h);
+        const std::vector<uint8_t> expected = Reference(refs);
+        const int step = trial % 2 ? 4 : 3;
+        const size_t stride = size_t(w) * size_t(step) + 2;
+        const ScopedPassThreads scoped(trial % 3 + 1);
+        for (const bool topFirst : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " " << w << "x" << h
+                                            << " step " << step << " top " << topFirst);
+            // Rows in uneven bands; each band is written alone, in the order's sequence.
+            std::vector<uint8_t> out(stride * size_t(h), 0xAB);
+            for (int32_t first = 0, end; first < h; first = end) {
+                end = std::min(h, first + pick(1, 20));
+                ASSERT_TRUE(manager->RenderFlatRows(first, end, topFirst,
+                                                    out.data() + size_t(first) * stride, stride,
+                                                    step));
+            }
+            for (int32_t i = 0; i < h; ++i) {
+                const int32_t y = topFirst ? i : h - 1 - i;
+                const uint8_t* row = out.data() + size_t(i) * stride;
+                for (int32_t x = 0; x < w; ++x) {
+                    ASSERT_EQ(std::memcmp(row + x * step, &expected[3 * size_t(y * w + x)], 3), 0)
+                        << x << "," << y;
+                    if (step == 4) {
+                        ASSERT_EQ(row[x * 4 + 3], 0xAB) << "fourth byte written";
+                    }
+                }
+                for (size_t k = size_t(w) * size_t(step); k < stride; ++k)
+                    ASSERT_EQ(row[k], 0xAB) << "padding written";
+            }
+        }
+        std::vector<uint8_t> buf(stride * 2);
+        EXPECT_FALSE(manager->RenderFlatRows(h - 1, h + 1, true, buf.data(), stride, step));
+        EXPECT_FALSE(manager->RenderFlatRows(1, 1, false, buf.data(), stride, step));
+    }
+}
+
 TEST_F(RandomStacks, ThumbnailsAreTheSameAtAnyThreadCount) {
     std::mt19937 rng(99);
     // canvas w x h, thumbnail box tw x th: reduced and enlarged
