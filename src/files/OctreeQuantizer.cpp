@@ -200,8 +200,7 @@ uint8_t NearestColour::Find(uint8_t b, uint8_t g, uint8_t r) {
     return index;
 }
 
-QuantizedRows::QuantizedRows(const RowSource& colours,
-                             const std::array<PaletteEntry, 256>& palette)
+QuantizedRows::QuantizedRows(const RowSource& colours, const std::array<PaletteEntry, 256>& palette)
     : m_colours(colours), m_nearest(std::make_unique<NearestColour>(palette)) {}
 
 bool QuantizedRows::Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,

@@ -35,8 +35,8 @@ bool WriteRasterFile(const std::string& path, const RowSource& rows, int type, i
             if (!BuildOctreePalette(rows, palette)) return false;
             try {
                 const QuantizedRows indexed(rows, palette.entries);
-                return WriteWith(path,
-                                 [&](SafeFile& f) { return EncodeGif(f, indexed, palette.entries); });
+                return WriteWith(
+                    path, [&](SafeFile& f) { return EncodeGif(f, indexed, palette.entries); });
             } catch (const std::bad_alloc&) {
                 return false;
             }
@@ -56,8 +56,8 @@ bool WriteRasterFile(const std::string& path, const RowSource& rows, int type, i
             return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, rows, q); });
         }
         case kFileTiff:
-            return WriteWith(path,
-                             [&](SafeFile& f) { return EncodeTiff(f, rows, compression, quality); });
+            return WriteWith(
+                path, [&](SafeFile& f) { return EncodeTiff(f, rows, compression, quality); });
         case kFilePng:
             return WriteWith(path, [&](SafeFile& f) { return EncodePng(f, rows); });
         default:

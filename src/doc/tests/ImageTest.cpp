@@ -10,6 +10,7 @@
 
 #include "core/RowBands.h"
 #include "files/RasterFile.h"
+#include "files/RowSource.h"
 #include "files/tests/TestImages.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
@@ -128,6 +129,47 @@ TEST_F(ImageTest, SaveThenOpenGivesTheSamePixels) {
     Image b(*workspace);
     ASSERT_TRUE(b.Open(out));
     EXPECT_EQ(Flat(a), Flat(b));
+}
+
+TEST_F(ImageTest, SavingRendersBandsIntoTheSameFileAsTheWholeFlatPicture) {
+    struct Output {
+        const char* ext;
+        int type;
+        SaveOptions options;
+    } outputs[] = {
+        {"bmp", kFileBmp, {}},          {"png", kFilePng, {}},
+        {"gif", kFileGif, {}},          {"jpg", kFileJpeg, {8, 1, 9}},
+        {"jpg", kFileJpeg, {12, 1, 9}}, {"tif", kFileTiff, {8, 1, 9}},
+        {"tif", kFileTiff, {8, 5, 9}},  {"tif", kFileTiff, {8, 7, 4}},
+        {"tif", kFileTiff, {8, 8, 9}},
+    };
+    const int32_t sizes[][2] = {{1, 1}, {7, 5}, {45, 38}};
+    for (const auto& size : sizes) {
+        Image image(*workspace);
+        ASSERT_TRUE(image.Open(WritePatternBmp("in.bmp", size[0], size[1])));
+        for (const Output& o : outputs) {
+            SCOPED_TRACE(testing::Message() << o.ext << " " << o.options.jpegQuality << " "
+                                            << o.options.tiffCompression << " " << size[0]);
+            // The whole picture rendered in the format's row order and written at once.
+            const bool topDown = o.type == kFileTiff || o.type == kFilePng ||
+                                 (o.type == kFileJpeg && o.options.jpegQuality != 12);
+            RasterImage flat;
+            ASSERT_TRUE(flat.Allocate(size[0], size[1], 24,
+                                      topDown ? RowOrder::TopDown : RowOrder::BottomUp));
+            ASSERT_TRUE(image.Layers().RenderFlat(flat.Data(), flat.Stride(), 24, o.type,
+                                                  o.options.jpegQuality));
+            const std::string whole = dir.File(std::string("whole.") + o.ext);
+            ASSERT_TRUE(
+                WriteRasterFile(whole, flat, o.type,
+                                o.type == kFileTiff ? o.options.tiffQuality : o.options.jpegQuality,
+                                o.options.tiffCompression));
+            // Bands of five rows, so that the larger picture crosses several.
+            const ScopedSaveBandBytes bands(size_t(size[0]) * 3 * 5);
+            const std::string saved = dir.File(std::string("saved.") + o.ext);
+            ASSERT_TRUE(image.Save(saved, o.options));
+            EXPECT_EQ(test::ReadBytes(saved), test::ReadBytes(whole));
+        }
+    }
 }
 
 TEST_F(ImageTest, SaveRefusalsKeepTheDocumentModified) {

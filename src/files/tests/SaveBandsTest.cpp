@@ -22,7 +22,7 @@ struct Output {
     int type, quality, compression;
 };
 const Output kOutputs[] = {
-    {"a.bmp", kFileBmp, 0, 0},         {"a.png", kFilePng, 0, 0},
+    {"a.bmp", kFileBmp, 0, 0},          {"a.png", kFilePng, 0, 0},
     {"a.tif", kFileTiff, 9, kTiffNone}, {"b.tif", kFileTiff, 9, kTiffLzw},
     {"c.tif", kFileTiff, 3, kTiffJpeg}, {"d.tif", kFileTiff, 9, kTiffDeflate},
     {"a.jpg", kFileJpeg, 8, 0},         {"b.jpg", kFileJpeg, 12, 0},

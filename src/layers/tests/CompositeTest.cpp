@@ -390,15 +390,14 @@ TEST_F(RandomStacks, BandsOfRowsAreTheRowsOfTheWholeRender) {
         const size_t stride = size_t(w) * size_t(step) + 2;
         const ScopedPassThreads scoped(trial % 3 + 1);
         for (const bool topFirst : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "trial " << trial << " " << w << "x" << h
-                                            << " step " << step << " top " << topFirst);
+            SCOPED_TRACE(testing::Message() << "trial " << trial << " " << w << "x" << h << " step "
+                                            << step << " top " << topFirst);
             // Rows in uneven bands; each band is written alone, in the order's sequence.
             std::vector<uint8_t> out(stride * size_t(h), 0xAB);
             for (int32_t first = 0, end; first < h; first = end) {
                 end = std::min(h, first + pick(1, 20));
-                ASSERT_TRUE(manager->RenderFlatRows(first, end, topFirst,
-                                                    out.data() + size_t(first) * stride, stride,
-                                                    step));
+                ASSERT_TRUE(manager->RenderFlatRows(
+                    first, end, topFirst, out.data() + size_t(first) * stride, stride, step));
             }
             for (int32_t i = 0; i < h; ++i) {
                 const int32_t y = topFirst ? i : h - 1 - i;
