@@ -8,7 +8,7 @@
 
 #include <immintrin.h>
 
-#include "files/RasterImage.h"
+#include "files/RowSource.h"
 #include "files/SafeFile.h"
 
 namespace zelvo::jpeg {
@@ -152,14 +152,14 @@ struct JpegKernels {
 
 // What every stripe of a picture shares.
 struct PictureSetup {
-    const RasterImage& image;
+    const RowSource& rows;  // filled from every stripe's thread at once
     const JpegKernels& kernels;
     int width, height;
     int planeWidth, convertWidth, blocksAcross;
 };
 
 // Codes the picture's MCU rows into `w` in stripes, one a thread, and joins them on; false
-// when the memory for them cannot be had.
+// when the memory for them or the picture's rows cannot be had.
 bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps);
 
 }  // namespace zelvo::jpeg

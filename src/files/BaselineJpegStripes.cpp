@@ -125,40 +125,47 @@ void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int c
     kernels.convert(blue, green, red, count, y, cb, cr);
 }
 
-// A thread's eight picture rows as three float planes.
+// A thread's eight picture rows as three float planes, taken from its own band of the rows.
 class StripeRows {
 public:
     // Throws std::bad_alloc when the memory cannot be had.
     explicit StripeRows(const PictureSetup& s)
-        : m_setup(s), m_planes(size_t(s.planeWidth) * 8 * 3), m_scratch(size_t(s.planeWidth) * 3) {
+        : m_setup(s),
+          m_bands(s.rows, RowOrder::TopDown, size_t(s.width) * 3),
+          m_planes(size_t(s.planeWidth) * 8 * 3),
+          m_scratch(size_t(s.planeWidth) * 3) {
+        if (!m_bands.Ready()) throw std::bad_alloc();
         for (int c = 0; c < 3; ++c) plane[c] = m_planes.data() + size_t(s.planeWidth) * 8 * c;
     }
-    // Rows past the picture repeat its last row.
-    void Convert(int mcuRow) {
+    // Rows past the picture repeat its last row. False when the rows cannot be had.
+    bool Convert(int mcuRow) {
         const PictureSetup& s = m_setup;
         for (int r = 0; r < 8; ++r) {
             const size_t at = size_t(r) * s.planeWidth;
-            ConvertRow(s.kernels, s.image.TopRow(std::min(8 * mcuRow + r, s.height - 1)), s.width,
-                       s.convertWidth, m_scratch.data(), plane[0] + at, plane[1] + at,
-                       plane[2] + at);
+            const uint8_t* row = m_bands.Row(std::min(8 * mcuRow + r, s.height - 1));
+            if (!row) return false;
+            ConvertRow(s.kernels, row, s.width, s.convertWidth, m_scratch.data(), plane[0] + at,
+                       plane[1] + at, plane[2] + at);
         }
+        return true;
     }
     float* plane[3];
 
 private:
     const PictureSetup& m_setup;
+    SaveBands m_bands;
     std::vector<float> m_planes;
     std::vector<uint8_t> m_scratch;
 };
 
 // Codes MCU rows [first, end) into `sink` (a BitWriter or RawBits) until it fails or `stop`
-// is set.
+// is set; false when the rows cannot be had.
 template <class Sink>
-void CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* comps, int first,
+bool CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* comps, int first,
                 int end, const std::atomic<bool>& stop) {
     alignas(16) int16_t coef[3][kMaxLanes][64];
     for (int m = first; m < end && sink.Ok() && !stop.load(std::memory_order_relaxed); ++m) {
-        rows.Convert(m);
+        if (!rows.Convert(m)) return false;
         for (int bx = 0; bx < s.blocksAcross; bx += s.kernels.lanes) {
             for (int c = 0; c < 3; ++c)
                 s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth),
@@ -167,12 +174,13 @@ void CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* 
             sink.Give(s.kernels.encode(sink.Take(), coef, lanes, comps));
         }
     }
+    return true;
 }
 
 // The DC predictions a stripe starts from: the quantised DC values of the last block of the
-// MCU row before it, recomputed rather than waited for.
-void SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, int mcuRow) {
-    rows.Convert(mcuRow);
+// MCU row before it, recomputed rather than waited for. False when the rows cannot be had.
+bool SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, int mcuRow) {
+    if (!rows.Convert(mcuRow)) return false;
     const int last = s.blocksAcross - 1;
     const int bx = last / s.kernels.lanes * s.kernels.lanes;
     alignas(16) int16_t coef[kMaxLanes][64];
@@ -181,6 +189,7 @@ void SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, i
                             coef);
         comps[c].previousDc = coef[last - bx][0];
     }
+    return true;
 }
 
 }  // namespace
@@ -238,17 +247,22 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
             for (int i = firstStripe; i < endStripe; ++i) {
                 const int first = stripeFirst(i), end = stripeFirst(i + 1);
                 Component own[3] = {comps[0], comps[1], comps[2]};
-                if (first > 0) SetPredictions(setup, rows, own, first - 1);
+                bool had = first == 0 || SetPredictions(setup, rows, own, first - 1);
                 if (i == 0 && caller) {
-                    CodeStripe(w, setup, rows, own, first, end, stop);
+                    had = had && CodeStripe(w, setup, rows, own, first, end, stop);
                     if (!w.Ok()) stop.store(true);
                     direct.store(true);
-                    continue;
+                } else if (had) {
+                    // About one and a half bytes a pixel, what a photograph takes at the
+                    // highest quality; more is mapped when needed.
+                    stripes[size_t(i)].Reserve(size_t(end - first) * size_t(setup.blocksAcross) *
+                                               96);
+                    had = CodeStripe(stripes[size_t(i)], setup, rows, own, first, end, stop);
                 }
-                // About one and a half bytes a pixel, what a photograph takes at the highest
-                // quality; more is mapped when needed.
-                stripes[size_t(i)].Reserve(size_t(end - first) * size_t(setup.blocksAcross) * 96);
-                CodeStripe(stripes[size_t(i)], setup, rows, own, first, end, stop);
+                if (!had) {
+                    failed.store(true);
+                    stop.store(true);
+                }
             }
         } catch (const std::bad_alloc&) {
             failed.store(true);

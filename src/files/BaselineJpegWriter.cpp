@@ -535,11 +535,12 @@ ScopedJpegLevel::~ScopedJpegLevel() {
     jpeg::g_forcedLevel.store(m_old);
 }
 
-bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality) {
-    if (image.IsEmpty() || image.Bits() != 24 || image.Width() > 65535 || image.Height() > 65535)
+bool EncodeBaselineJpeg(SafeFile& file, const RowSource& rows, int libraryQuality) {
+    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24 || rows.Width() > 65535 ||
+        rows.Height() > 65535)
         return false;
     using namespace jpeg;
-    const int width = image.Width(), height = image.Height();
+    const int width = rows.Width(), height = rows.Height();
     const int paddedWidth = (width + 7) / 8 * 8;
     const auto lumQuant = ScaledQuantTable(kJpegLuminanceBase, libraryQuality);
     const auto chromQuant = ScaledQuantTable(kJpegChrominanceBase, libraryQuality);
@@ -555,7 +556,7 @@ bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQua
     const int planeWidth = (paddedWidth + groupWidth - 1) / groupWidth * groupWidth;
     const int convertWidth = (paddedWidth + 15) / 16 * 16;
     const int blocksAcross = paddedWidth / 8;
-    const PictureSetup setup{image, kernels, width, height, planeWidth, convertWidth, blocksAcross};
+    const PictureSetup setup{rows, kernels, width, height, planeWidth, convertWidth, blocksAcross};
     BitWriter w(file);
     w.Marker(0xD8);
     static const uint8_t kApp0[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0,

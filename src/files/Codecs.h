@@ -32,7 +32,7 @@ void ResetPngDecoderPeakBytes();
 // take 24-bit rows from `rows` a band at a time (GIF its 8-bit indices).
 bool EncodeBmp(SafeFile& file, const RowSource& rows);
 bool EncodeJpegLibrary(SafeFile& file, const RowSource& rows, int libraryQuality);
-bool EncodeBaselineJpeg(SafeFile& file, const RasterImage& image, int libraryQuality);
+bool EncodeBaselineJpeg(SafeFile& file, const RowSource& rows, int libraryQuality);
 bool EncodePng(SafeFile& file, const RowSource& rows);
 bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int quality);
 bool EncodeGif(SafeFile& file, const RowSource& indexed,

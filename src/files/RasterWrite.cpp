@@ -45,13 +45,8 @@ bool WriteRasterFile(const std::string& path, const RowSource& rows, int type, i
             return WriteWith(path, [&](SafeFile& f) { return EncodeBmp(f, rows); });
         case kFileJpeg: {
             const int q = JpegLibraryQuality(quality);
-            if (q == 100 && WriteWith(path, [&](SafeFile& f) {
-                    RasterImage image;
-                    return image.Allocate(rows.Width(), rows.Height(), 24, rows.Order()) &&
-                           rows.Fill(0, rows.Height(), rows.Order(), image.Data(),
-                                     image.Stride()) &&
-                           EncodeBaselineJpeg(f, image, q);
-                }))
+            if (q == 100 &&
+                WriteWith(path, [&](SafeFile& f) { return EncodeBaselineJpeg(f, rows, q); }))
                 return true;
             return WriteWith(path, [&](SafeFile& f) { return EncodeJpegLibrary(f, rows, q); });
         }

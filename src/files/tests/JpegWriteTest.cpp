@@ -267,7 +267,7 @@ RasterImage MakePicture(Content content, int w, int h, std::mt19937& random) {
 std::vector<uint8_t> OwnWriterBytes(const RasterImage& image, int quality,
                                     const std::string& path) {
     SafeFile file(path);
-    if (!file.Open() || !EncodeBaselineJpeg(file, image, quality)) return {};
+    if (!file.Open() || !EncodeBaselineJpeg(file, RasterImageRows(image), quality)) return {};
     std::vector<uint8_t> bytes(file.Size());
     bytes.resize(file.ReadAt(0, bytes.data(), bytes.size()));
     return bytes;
