@@ -1,6 +1,7 @@
 #include "files/RowSource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -11,7 +12,8 @@ namespace {
 // A few megabytes: large enough that a band costs little more than the rows it holds, small
 // beside any picture worth banding.
 constexpr size_t kDefaultSaveBandBytes = size_t(4) << 20;
-size_t g_saveBandBytes = kDefaultSaveBandBytes;
+// Read by every stripe thread of a save; set only by tests between saves.
+std::atomic<size_t> g_saveBandBytes{kDefaultSaveBandBytes};
 
 }  // namespace
 
@@ -26,20 +28,14 @@ bool RasterImageRows::Fill(int32_t first, int32_t end, RowOrder order, uint8_t* 
 }
 
 int32_t SaveBandRows(size_t rowBytes, int32_t height) {
-    const size_t rows = rowBytes ? g_saveBandBytes / rowBytes : 1;
+    const size_t rows = rowBytes ? g_saveBandBytes.load(std::memory_order_relaxed) / rowBytes : 1;
     return int32_t(std::clamp<size_t>(rows, 1, size_t(std::max(height, 1))));
 }
 
-size_t SaveBandBytes() {
-    return g_saveBandBytes;
-}
-
-ScopedSaveBandBytes::ScopedSaveBandBytes(size_t bytes) : m_old(g_saveBandBytes) {
-    g_saveBandBytes = bytes;
-}
+ScopedSaveBandBytes::ScopedSaveBandBytes(size_t bytes) : m_old(g_saveBandBytes.exchange(bytes)) {}
 
 ScopedSaveBandBytes::~ScopedSaveBandBytes() {
-    g_saveBandBytes = m_old;
+    g_saveBandBytes.store(m_old);
 }
 
 SaveBands::SaveBands(const RowSource& source, RowOrder order, size_t stride)

@@ -44,10 +44,9 @@ private:
     const RasterImage& m_image;
 };
 
-// The rows an encoder asks for at once: about SaveBandBytes() of `rowBytes`-long rows, at
-// least one, at most `height`.
+// The rows an encoder asks for at once: a few megabytes of `rowBytes`-long rows, at least
+// one, at most `height`.
 int32_t SaveBandRows(size_t rowBytes, int32_t height);
-size_t SaveBandBytes();
 // Sets the band size for its lifetime (tests cross band boundaries on small pictures).
 class ScopedSaveBandBytes {
 public:
