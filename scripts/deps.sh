@@ -7,7 +7,7 @@ ZELVO_PACKAGES=(
   qt6-base-dev qt6-svg-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libjpeg-turbo-progs
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation2 fonts-dejavu-core clang-format
+  fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei clang-format
   poppler-utils clang libclang-rt-14-dev
 )
 
