@@ -125,8 +125,7 @@ void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, c
 
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n) {
-    static const CpuLevel best = BestCpuLevel();
-    ChannelTableRunOn(best, src, tb, tg, tr, dst, n);
+    ChannelTableRunOn(BestCpuLevel(), src, tb, tg, tr, dst, n);
 }
 
 namespace {
@@ -274,8 +273,7 @@ void MixRunOn(CpuLevel level, const uint32_t* old, const uint32_t* res, const ui
 
 void MixRun(const uint32_t* old, const uint32_t* res, const uint8_t* strength, uint32_t* dst,
             int32_t n, bool mixAlpha) {
-    static const CpuLevel best = BestCpuLevel();
-    MixRunOn(best, old, res, strength, dst, n, mixAlpha);
+    MixRunOn(BestCpuLevel(), old, res, strength, dst, n, mixAlpha);
 }
 
 }  // namespace zelvo

@@ -211,10 +211,11 @@ void SaturationRunOn(CpuLevel level, int32_t value, const uint32_t* src, const u
 
 int ApplySaturation(HistoryManager& history, int32_t value) {
     if (value == 0) return 0;  // OK without a change applies nothing
-    static const CpuLevel best = BestCpuLevel();
-    return RunRowAdjustment(history, "Saturation",
-                            [value](const uint32_t* src, const uint8_t* s, uint32_t* dst,
-                                    int32_t n) { SaturationRunOn(best, value, src, s, dst, n); });
+    return RunRowAdjustment(
+        history, "Saturation",
+        [value](const uint32_t* src, const uint8_t* s, uint32_t* dst, int32_t n) {
+            SaturationRunOn(BestCpuLevel(), value, src, s, dst, n);
+        });
 }
 
 }  // namespace zelvo

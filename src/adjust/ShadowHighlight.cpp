@@ -406,8 +406,7 @@ namespace {
 void ShadowHighlightRow(const ShadowHighlightTables& t, const uint32_t* src,
                         const uint32_t* blurred, const uint8_t* strength, int32_t w,
                         uint32_t* out) {
-    static const CpuLevel best = BestCpuLevel();
-    ShadowHighlightRowOn(best, t.S, t.T, src, blurred, strength, w, out);
+    ShadowHighlightRowOn(BestCpuLevel(), t.S, t.T, src, blurred, strength, w, out);
 }
 
 }  // namespace

@@ -288,9 +288,8 @@ bool Image::SaveFlat(const std::string& path, FileFormat format, const SaveOptio
     if (Width() <= 0 || Height() <= 0) return false;
     // The encoder renders the rows a band at a time as it writes them; the order the picture
     // is said to be kept in is the one RenderFlat gives the format (the GIF palette follows it).
-    const bool topDown = format == FileFormat::Tiff || format == FileFormat::Png ||
-                         (format == FileFormat::Jpeg && option != 12);
-    const FlatRows flat(m_layers, topDown ? RowOrder::TopDown : RowOrder::BottomUp);
+    const FlatRows flat(m_layers,
+                        FlatRowsTopFirst(type, option) ? RowOrder::TopDown : RowOrder::BottomUp);
     const int quality = format == FileFormat::Tiff ? options.tiffQuality : options.jpegQuality;
     if (!WriteRasterFile(path, flat, type, quality, options.tiffCompression)) {
         AppMessages().Show("The file could not be written: " + path);

@@ -39,6 +39,12 @@ enum FlatFormat : int {
     kFormatPng = 5
 };
 
+// Whether a flat picture for `format` is kept top row first (TIFF, PNG, JPEG through libjpeg)
+// rather than bottom row first (BMP, GIF, the own quality-12 JPEG writer).
+constexpr bool FlatRowsTopFirst(int format, int option) {
+    return format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
+}
+
 class LayerManager {
 public:
     static constexpr int kMaxLayers = 100;

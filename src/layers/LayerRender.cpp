@@ -39,9 +39,7 @@ bool LayerManager::RenderFlat(uint8_t* dst, size_t stride, int bits, int format,
     if (!dst || w <= 0 || h <= 0) return false;
     const int step = bits / 8;
     if (stride < size_t(w) * size_t(step)) return false;
-    const bool topFirst =
-        format == kFormatTiff || format == kFormatPng || (format == kFormatJpeg && option != 12);
-    return RenderFlatRows(0, h, topFirst, dst, stride, step);
+    return RenderFlatRows(0, h, FlatRowsTopFirst(format, option), dst, stride, step);
 }
 
 bool LayerManager::RenderFlatRows(int32_t first, int32_t end, bool topFirst, uint8_t* dst,
