@@ -1,9 +1,14 @@
-// The baseline JPEG writer's stripes: MCU rows coded a stripe per thread, each starting from
-// the DC predictions of the row above it, the stripes after the caller's kept unstuffed in
-// memory and joined on at whatever bit the stream has reached.
+// The baseline JPEG writer's stripes: runs of MCU rows taken in order by every thread of the
+// pass, each starting from the DC predictions of the row above it. A stripe coded while the
+// stream has not reached it is kept unstuffed in one of a few reused buffers until the caller
+// joins it on at whatever bit the stream has reached, so the bits waiting stay bounded however
+// large the picture.
 #include <algorithm>
 #include <atomic>
+#include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -20,35 +25,23 @@ namespace zelvo::jpeg {
 namespace {
 
 // A stripe's entropy-coded bits, unstuffed, gathered in memory: where they fall in the file's
-// bytes (and so where 0xFF needs its zero) depends on the stripes before it. The memory is
-// mapped in huge pages where the system gives them: a fresh 4 KiB page costs a fault, and a
-// picture's coded bits are tens of megabytes.
+// bytes (and so where 0xFF needs its zero) depends on the stripes before it. Mapped rather than
+// allocated so that growing moves no bytes and only the pages written count; reused stripe after
+// stripe, so each page is faulted in once.
 class RawBits {
 public:
     RawBits() = default;
-    RawBits(RawBits&& other) noexcept
-        : m_data(std::exchange(other.m_data, nullptr)),
-          m_size(other.m_size),
-          m_capacity(std::exchange(other.m_capacity, 0)),
-          m_bits(other.m_bits),
-          m_count(other.m_count) {}
     RawBits(const RawBits&) = delete;
     RawBits& operator=(const RawBits&) = delete;
     ~RawBits() {
         if (m_data) munmap(m_data, m_capacity);
     }
-    RawBits& operator=(RawBits&& other) noexcept {
-        std::swap(m_data, other.m_data);
-        std::swap(m_size, other.m_size);
-        std::swap(m_capacity, other.m_capacity);
-        std::swap(m_bits, other.m_bits);
-        std::swap(m_count, other.m_count);
-        return *this;
-    }
 
-    // Room for about `bytes` (a guess: more is had when needed). Throws std::bad_alloc when
-    // the memory cannot be had, as Take does.
-    void Reserve(size_t bytes) {
+    // Empties it for the next stripe, with room for about `bytes` (a guess: more is had when
+    // needed). Throws std::bad_alloc when the memory cannot be had, as Take does.
+    void Restart(size_t bytes) {
+        m_size = 0;
+        m_bits = m_count = 0;
         if (bytes + kGroupBytes + 8 > m_capacity) Grow(bytes + kGroupBytes + 8);
     }
     BitCursor Take() {
@@ -67,29 +60,14 @@ public:
     int PendingCount() const { return int(m_count); }
 
 private:
-    static constexpr size_t kHuge = size_t(2) << 20;
+    static constexpr size_t kGrain = size_t(64) << 10;
 
     void Grow(size_t least) {
-        const size_t capacity = (std::max(least, kHuge) + kHuge - 1) / kHuge * kHuge;
-        void* p;
-        if (m_data) {
-            p = mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
-        } else {
-            // Over-mapped by a huge page and trimmed, so that the start is aligned to one.
-            p = mmap(nullptr, capacity + kHuge, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (p != MAP_FAILED) {
-                const uintptr_t at = reinterpret_cast<uintptr_t>(p);
-                const uintptr_t aligned = (at + kHuge - 1) / kHuge * kHuge;
-                if (aligned > at) munmap(p, aligned - at);
-                if (aligned + capacity < at + capacity + kHuge)
-                    munmap(reinterpret_cast<void*>(aligned + capacity),
-                           at + capacity + kHuge - aligned - capacity);
-                p = reinterpret_cast<void*>(aligned);
-            }
-        }
+        const size_t capacity = (std::max(least, kGrain) + kGrain - 1) / kGrain * kGrain;
+        void* p = m_data ? mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
+                         : mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
-        madvise(p, capacity, MADV_HUGEPAGE);
         m_data = static_cast<uint8_t*>(p);
         m_capacity = capacity;
     }
@@ -97,6 +75,7 @@ private:
     size_t m_size = 0, m_capacity = 0;
     uint64_t m_bits = 0, m_count = 0;
 };
+
 // One row's b, g, r triples split into three byte planes of `count` bytes (a multiple of 16),
 // then converted; columns past the picture repeat its last column.
 void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int count,
@@ -128,24 +107,27 @@ void ConvertRow(const JpegKernels& kernels, const uint8_t* bgr, int width, int c
 // A thread's eight picture rows as three float planes, taken from its own band of the rows.
 class StripeRows {
 public:
-    // Throws std::bad_alloc when the memory cannot be had.
-    explicit StripeRows(const PictureSetup& s)
+    // Bands of `bandRows` rows (SaveBandRows when 0). Throws std::bad_alloc when the memory
+    // cannot be had.
+    StripeRows(const PictureSetup& s, int bandRows)
         : m_setup(s),
-          m_bands(s.rows, RowOrder::TopDown, size_t(s.width) * 3),
+          m_bands(s.rows, RowOrder::TopDown, size_t(s.width) * 3, bandRows),
           m_planes(size_t(s.planeWidth) * 8 * 3),
           m_scratch(size_t(s.planeWidth) * 3) {
         if (!m_bands.Ready()) throw std::bad_alloc();
         for (int c = 0; c < 3; ++c) plane[c] = m_planes.data() + size_t(s.planeWidth) * 8 * c;
     }
-    // Rows past the picture repeat its last row. False when the rows cannot be had.
-    bool Convert(int mcuRow) {
+    // Columns from `column` (a multiple of 16 below the width) on; rows past the picture repeat
+    // its last row. False when the rows cannot be had.
+    bool Convert(int mcuRow, int column = 0) {
         const PictureSetup& s = m_setup;
         for (int r = 0; r < 8; ++r) {
-            const size_t at = size_t(r) * s.planeWidth;
+            const size_t at = size_t(r) * s.planeWidth + size_t(column);
             const uint8_t* row = m_bands.Row(std::min(8 * mcuRow + r, s.height - 1));
             if (!row) return false;
-            ConvertRow(s.kernels, row, s.width, s.convertWidth, m_scratch.data(), plane[0] + at,
-                       plane[1] + at, plane[2] + at);
+            ConvertRow(s.kernels, row + 3 * size_t(column), s.width - column,
+                       s.convertWidth - column, m_scratch.data(), plane[0] + at, plane[1] + at,
+                       plane[2] + at);
         }
         return true;
     }
@@ -180,9 +162,9 @@ bool CodeStripe(Sink& sink, const PictureSetup& s, StripeRows& rows, Component* 
 // The DC predictions a stripe starts from: the quantised DC values of the last block of the
 // MCU row before it, recomputed rather than waited for. False when the rows cannot be had.
 bool SetPredictions(const PictureSetup& s, StripeRows& rows, Component* comps, int mcuRow) {
-    if (!rows.Convert(mcuRow)) return false;
     const int last = s.blocksAcross - 1;
     const int bx = last / s.kernels.lanes * s.kernels.lanes;
+    if (!rows.Convert(mcuRow, 8 * bx)) return false;
     alignas(16) int16_t coef[kMaxLanes][64];
     for (int c = 0; c < 3; ++c) {
         s.kernels.transform(rows.plane[c] + 8 * bx, size_t(s.planeWidth), comps[c].reciprocal,
@@ -223,57 +205,133 @@ void BitWriter::Append(const uint8_t* p, size_t bytes, uint64_t tail, int tailCo
 }
 
 bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps) {
-    // Stripes of MCU rows, one a thread, each transformed and coded on its own. The caller
-    // codes the first straight into the file; the others keep their bits in memory until the
-    // caller joins them on at whatever bit the stream has reached. The caller's stripe is a
-    // tenth shorter than the others: the file's writes and the join are its work too.
     const int mcuRows = (setup.height + 7) / 8;
-    const int count = RowBandCount(mcuRows, 1);
-    const int callerRows = count > 1 ? std::max(1, int(int64_t(mcuRows) * 9 / (10 * count))) : 0;
-    auto stripeFirst = [&](int i) {
-        if (i == 0 || count == 1) return i == 0 ? 0 : mcuRows;
-        return callerRows + int(int64_t(mcuRows - callerRows) * (i - 1) / (count - 1));
-    };
-    std::vector<RawBits> stripes;
+    int threads = PassThreads();
+    if (threads == 1 || mcuRows == 1) {
+        try {
+            StripeRows rows(setup, 0);
+            Component own[3] = {comps[0], comps[1], comps[2]};
+            const std::atomic<bool> never{false};
+            return CodeStripe(w, setup, rows, own, 0, mcuRows, never);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    // Every stripe but the first starts a band at the MCU row before it, for its predictions:
+    // a band of `span` MCU rows holds a stripe and that row, so every row is rendered once but
+    // those. The threads' bands share the memory of one; at least four stripes a thread.
+    const int bandRows = SaveBandRows(size_t(setup.width) * 3, INT32_MAX) / threads;
+    const int span = std::max(2, std::min(bandRows / 8, (mcuRows + 4 * threads - 1) / (4 * threads) + 1));
+    // Stripe 0 is [0, span), stripe i > 0 [i (span - 1) + 1, (i + 1) (span - 1) + 1).
+    auto stripeFirst = [&](int i) { return std::min(mcuRows, i == 0 ? 0 : i * (span - 1) + 1); };
+    const int count = mcuRows <= span ? 1 : 1 + (mcuRows - span + span - 2) / (span - 1);
+    threads = std::min(threads, count);
+    // A stripe waits in one of `slots` buffers from being coded until it is joined on: one a
+    // thread, and one more so that a finished stripe need not hold up its thread.
+    const int slots = threads + 1;
+    std::vector<RawBits> raw;
+    std::vector<char> finished;  // of each stripe coded into its buffer
     try {
-        stripes.resize(size_t(count));
+        raw = std::vector<RawBits>(size_t(slots));
+        finished.resize(size_t(count));
     } catch (const std::bad_alloc&) {
         return false;
     }
-    std::atomic<bool> stop{false}, failed{false}, direct{false};
-    ForEachRowBand(count, 1, [&](int32_t firstStripe, int32_t endStripe, bool caller) {
-        try {
-            StripeRows rows(setup);
-            for (int i = firstStripe; i < endStripe; ++i) {
-                const int first = stripeFirst(i), end = stripeFirst(i + 1);
-                Component own[3] = {comps[0], comps[1], comps[2]};
-                bool had = first == 0 || SetPredictions(setup, rows, own, first - 1);
-                if (i == 0 && caller) {
-                    had = had && CodeStripe(w, setup, rows, own, first, end, stop);
-                    if (!w.Ok()) stop.store(true);
-                    direct.store(true);
-                } else if (had) {
-                    // About one and a half bytes a pixel, what a photograph takes at the
-                    // highest quality; more is mapped when needed.
-                    stripes[size_t(i)].Reserve(size_t(end - first) * size_t(setup.blocksAcross) *
-                                               96);
-                    had = CodeStripe(stripes[size_t(i)], setup, rows, own, first, end, stop);
-                }
-                if (!had) {
-                    failed.store(true);
-                    stop.store(true);
-                }
+    // About one and a half bytes a pixel, what a photograph takes at the highest quality.
+    const size_t guess = size_t(span - 1) * size_t(setup.blocksAcross) * 96;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    int next = 0;    // the first stripe no thread has taken
+    int joined = 0;  // the stripes on the stream
+    std::atomic<bool> stop{false};
+    bool failed = false;
+    auto fail = [&] {
+        const std::lock_guard<std::mutex> hold(lock);
+        failed = true;
+        stop.store(true);
+        changed.notify_all();
+    };
+    // Codes stripe i with `rows`, onto the stream when `direct`, else into its buffer.
+    auto code = [&](StripeRows& rows, int i, bool direct) {
+        const int first = stripeFirst(i), end = stripeFirst(i + 1);
+        Component own[3] = {comps[0], comps[1], comps[2]};
+        if (first > 0 && !SetPredictions(setup, rows, own, first - 1)) return false;
+        if (direct) return CodeStripe(w, setup, rows, own, first, end, stop);
+        RawBits& bits = raw[size_t(i % slots)];
+        bits.Restart(guess);
+        return CodeStripe(bits, setup, rows, own, first, end, stop);
+    };
+    // The caller writes the stream: it joins finished stripes in order, codes a stripe straight
+    // onto the stream when every one before it is on, and otherwise takes the next stripe like
+    // the other threads. The others only code stripes into buffers.
+    auto callerLoop = [&](StripeRows& rows) {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!stop.load()) {
+            if (joined < count && finished[size_t(joined)]) {
+                const RawBits& bits = raw[size_t(joined % slots)];
+                hold.unlock();
+                w.Append(bits.Data(), bits.Size(), bits.PendingBits(), bits.PendingCount());
+                hold.lock();
+                if (!w.Ok()) stop.store(true);
+                ++joined;
+                changed.notify_all();
+                continue;
             }
+            if (joined == count) break;
+            // Nothing left to take, or the next stripe's buffer still holds an earlier one:
+            // wait for the stripe to join.
+            if (next == count || next - joined >= slots) {
+                changed.wait(hold, [&] { return stop.load() || finished[size_t(joined)]; });
+                continue;
+            }
+            const int i = next++;
+            const bool direct = i == joined;
+            hold.unlock();
+            const bool had = code(rows, i, direct);
+            hold.lock();
+            if (!had) {
+                failed = true;
+                stop.store(true);
+            } else if (direct) {
+                if (!w.Ok()) stop.store(true);
+                joined = i + 1;
+            } else {
+                finished[size_t(i)] = 1;
+            }
+            changed.notify_all();
+        }
+    };
+    auto workerLoop = [&](StripeRows& rows) {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!stop.load() && next < count) {
+            const int i = next++;
+            changed.wait(hold, [&] { return stop.load() || i - joined < slots; });
+            if (stop.load()) break;
+            hold.unlock();
+            const bool had = code(rows, i, false);
+            hold.lock();
+            if (!had) {
+                failed = true;
+                stop.store(true);
+            } else {
+                finished[size_t(i)] = 1;
+            }
+            changed.notify_all();
+        }
+    };
+    ForEachRowBand(threads, 1, [&](int32_t, int32_t, bool caller) {
+        try {
+            StripeRows rows(setup, 8 * span);
+            if (caller)
+                callerLoop(rows);
+            else
+                workerLoop(rows);
         } catch (const std::bad_alloc&) {
-            failed.store(true);
-            stop.store(true);
+            fail();
         }
     });
-    if (failed.load()) return false;
-    for (int i = direct.load() ? 1 : 0; i < count && w.Ok(); ++i)
-        w.Append(stripes[size_t(i)].Data(), stripes[size_t(i)].Size(),
-                 stripes[size_t(i)].PendingBits(), stripes[size_t(i)].PendingCount());
-    return true;
+    return !failed && w.Ok();
 }
 
 }  // namespace zelvo::jpeg

@@ -38,12 +38,13 @@ ScopedSaveBandBytes::~ScopedSaveBandBytes() {
     g_saveBandBytes.store(m_old);
 }
 
-SaveBands::SaveBands(const RowSource& source, RowOrder order, size_t stride)
+SaveBands::SaveBands(const RowSource& source, RowOrder order, size_t stride, int32_t rows)
     : m_source(source), m_order(order), m_stride(stride) {
-    const int32_t rows = SaveBandRows(stride, source.Height());
+    const int32_t bandRows = rows > 0 ? std::clamp(rows, 1, std::max(source.Height(), 1))
+                                      : SaveBandRows(stride, source.Height());
     try {
-        m_buffer.resize(size_t(rows) * stride);
-        m_rows = rows;
+        m_buffer.resize(size_t(bandRows) * stride);
+        m_rows = bandRows;
     } catch (const std::bad_alloc&) {
     }
 }

@@ -64,8 +64,9 @@ private:
 // jump skips no destructor.
 class SaveBands {
 public:
-    // `stride` bytes a row (its tail beyond the pixels stays zero).
-    SaveBands(const RowSource& source, RowOrder order, size_t stride);
+    // `stride` bytes a row (its tail beyond the pixels stays zero); bands of `rows` rows (at
+    // most the picture's), or of SaveBandRows when 0.
+    SaveBands(const RowSource& source, RowOrder order, size_t stride, int32_t rows = 0);
     // False when the buffer could not be had.
     bool Ready() const { return m_rows > 0; }
     // Row `y` of the order; a row outside the band held starts the next band there. Null when
