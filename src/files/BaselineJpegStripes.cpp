@@ -221,7 +221,8 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
     // a band of `span` MCU rows holds a stripe and that row, so every row is rendered once but
     // those. The threads' bands share the memory of one; at least four stripes a thread.
     const int bandRows = SaveBandRows(size_t(setup.width) * 3, INT32_MAX) / threads;
-    const int span = std::max(2, std::min(bandRows / 8, (mcuRows + 4 * threads - 1) / (4 * threads) + 1));
+    const int span =
+        std::max(2, std::min(bandRows / 8, (mcuRows + 4 * threads - 1) / (4 * threads) + 1));
     // Stripe 0 is [0, span), stripe i > 0 [i (span - 1) + 1, (i + 1) (span - 1) + 1).
     auto stripeFirst = [&](int i) { return std::min(mcuRows, i == 0 ? 0 : i * (span - 1) + 1); };
     const int count = mcuRows <= span ? 1 : 1 + (mcuRows - span + span - 2) / (span - 1);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <random>
 
 #include <jpeglib.h>
 
@@ -354,6 +355,57 @@ TEST(JpegWrite, AnyThreadCountWritesTheSameFile) {
             EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("big.jpg")), expected);
         }
     }
+}
+
+// Bands held small make stripes of one MCU row, many more than the threads and than the
+// buffers they wait in; a short picture makes fewer stripes than threads.
+TEST(JpegWrite, StripesOfAnySizeWriteTheSameFile) {
+    test::TempDir dir;
+    struct Case {
+        int width, height, threads;
+        size_t bandBytes;  // 0: the default
+    };
+    const Case cases[] = {{40, 200, 2, 1}, {40, 200, 3, 1},      {40, 200, 8, 1},
+                          {257, 24, 8, 1}, {33, 17, 8, 0},       {135, 160, 2, 0},
+                          {16, 200, 1, 1}, {703, 480, 2, 135000}};
+    std::mt19937 random(5);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " on " << c.threads
+                                        << " in bands of " << c.bandBytes);
+        const RasterImage image = MakePicture(Content::Random, c.width, c.height, random);
+        const auto expected = test::ReferenceBaselineJpeg(image, 100);
+        const ScopedPassThreads threads(c.threads);
+        const ScopedSaveBandBytes bands(c.bandBytes ? c.bandBytes : size_t(4) << 20);
+        EXPECT_EQ(OwnWriterBytes(image, 100, dir.File("s.jpg")), expected);
+    }
+}
+
+// The rows of an image, failing from row `failFrom` on, whichever thread asks.
+class RowsFailingFrom : public RasterImageRows {
+public:
+    RowsFailingFrom(const RasterImage& image, int32_t failFrom)
+        : RasterImageRows(image), m_failFrom(failFrom) {}
+    bool Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,
+              size_t stride) const override {
+        return end <= m_failFrom && RasterImageRows::Fill(first, end, order, dst, stride);
+    }
+
+private:
+    int32_t m_failFrom;
+};
+
+TEST(JpegWrite, RowsFailingInAnyStripeFailTheWriter) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(40, 200, RowOrder::TopDown);
+    const ScopedSaveBandBytes bands(1);
+    for (int threads : {1, 2, 8})
+        for (int32_t failFrom : {0, 7, 8, 100, 199}) {
+            SCOPED_TRACE(testing::Message() << "row " << failFrom << " on " << threads);
+            const ScopedPassThreads scopedThreads(threads);
+            SafeFile file(dir.File("f.jpg"));
+            ASSERT_TRUE(file.Open());
+            EXPECT_FALSE(EncodeBaselineJpeg(file, RowsFailingFrom(image, failFrom), 100));
+        }
 }
 
 // Fails the first write of the first file only, as a full disk would during the own writer.
