@@ -158,8 +158,9 @@ struct PictureSetup {
     int planeWidth, convertWidth, blocksAcross;
 };
 
-// Codes the picture's MCU rows into `w` in stripes, one a thread, and joins them on; false
-// when the memory for them or the picture's rows cannot be had.
+// Codes the picture's MCU rows into `w` in stripes shared out among the threads, joined on in
+// order; false when the memory for them or the picture's rows cannot be had, or the file's
+// writes fail.
 bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps);
 
 }  // namespace zelvo::jpeg

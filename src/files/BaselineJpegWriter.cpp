@@ -1,8 +1,8 @@
 // The program's own baseline JPEG writer used at the highest quality: 4:4:4, the Annex K
-// Huffman tables, a floating-point AAN DCT. Its stripes of MCU rows, one a thread, live in
-// BaselineJpegStripes.cpp; here are the headers, the tables and the kernels that code eight rows
-// at a time, four blocks at once in SSE2 lanes (the x86-64 baseline; built without FMA
-// contraction so every lane rounds as the scalar float arithmetic would).
+// Huffman tables, a floating-point AAN DCT. Its stripes of MCU rows, shared out among the
+// threads, live in BaselineJpegStripes.cpp; here are the headers, the tables and the kernels
+// that code eight rows at a time, four blocks at once in SSE2 lanes (the x86-64 baseline; built
+// without FMA contraction so every lane rounds as the scalar float arithmetic would).
 #include "files/BaselineJpegWriter.h"
 
 #include <algorithm>

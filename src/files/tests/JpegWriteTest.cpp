@@ -317,7 +317,7 @@ TEST(JpegWrite, OwnWriterMatchesTheScalarReference) {
 
 // Stripes coded on several threads and joined at whatever bit the stream reached: the file is
 // the one-thread file, byte for byte, whatever the split (a stripe of one MCU row, a picture of
-// one, joins inside 0xFF runs, a stripe larger than the writer's buffer).
+// one, joins inside 0xFF runs, a file larger than the writer's buffer).
 TEST(JpegWrite, AnyThreadCountWritesTheSameFile) {
     test::TempDir dir;
     const std::pair<int, int> sizes[] = {{1, 1},   {40, 1},   {1, 40},   {17, 33},
