@@ -26,8 +26,9 @@ namespace {
 
 // A stripe's entropy-coded bits, unstuffed, gathered in memory: where they fall in the file's
 // bytes (and so where 0xFF needs its zero) depends on the stripes before it. Mapped rather than
-// allocated so that growing moves no bytes and only the pages written count; reused stripe after
-// stripe, so each page is faulted in once.
+// allocated so that growing moves no bytes; the first room is mapped in at once (every page
+// faulted in on its own costs a trap, on virtual machines a dear one) and reused stripe after
+// stripe.
 class RawBits {
 public:
     RawBits() = default;
@@ -66,7 +67,7 @@ private:
         const size_t capacity = (std::max(least, kGrain) + kGrain - 1) / kGrain * kGrain;
         void* p = m_data ? mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE)
                          : mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
-                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+                                MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_POPULATE, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
         m_data = static_cast<uint8_t*>(p);
         m_capacity = capacity;
