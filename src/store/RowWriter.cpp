@@ -1,5 +1,6 @@
 #include "store/RowWriter.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +63,15 @@ bool RowWriter::Flush() {
     m_lo = m_hi = 0;
     m_carry = 0;
     return !m_failed;
+}
+
+bool RowWriter::FlushToDisk() {
+    if (!Flush()) return false;
+    if (m_validRows != 0 && m_store.IsOpen())
+        sync_file_range(
+            m_store.FileHandle(), off_t(m_base), off_t(uint64_t(m_validRows) * m_rowBytes),
+            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    return true;
 }
 
 bool RowWriter::FlushAligned() {

@@ -36,6 +36,9 @@ public:
     uint8_t* Row(uint32_t row);
     // Sends the held rows to the file. False once any write has failed.
     bool Flush();
+    // Flush, then waits until every row of the block has reached the disk, as a flushed mapped
+    // view would have.
+    bool FlushToDisk();
     bool Failed() const { return m_failed; }
     uint32_t WriteCount() const { return m_writes; }
 
