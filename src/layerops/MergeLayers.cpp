@@ -12,6 +12,7 @@
 #include "layers/BlendRuns.h"
 #include "platform/Feedback.h"
 #include "store/RowCursor.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -97,7 +98,9 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
     std::atomic<bool> ok{true};
     ForEachRowBand(height, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         std::vector<Source> sources = MergeSources(set, sourceWindow);
-        RowCursor out(merged.Store(), merged.Block(), merged.RowsOffset(), merged.Stride(),
+        // Written by pwrite from a bounded buffer, not through a mapped window: no page takes
+        // a fault, and the merged layer lies in large pages of the page cache.
+        RowWriter out(merged.Store(), merged.Block(), merged.RowsOffset(), merged.Stride(),
                       uint32_t(height), window);
         std::vector<int16_t> cov(static_cast<size_t>(width));
         std::vector<uint16_t> b(static_cast<size_t>(width)), g(b.size()), r(b.size());
@@ -147,7 +150,7 @@ bool ComposeMerged(const std::vector<Member>& set, Layer& merged) {
             StraightRun(width, cov.data(), b.data(), g.data(), r.data(), expanded.data());
             std::memcpy(dst, expanded.data(), 4 * size_t(width));
         }
-        out.Flush();
+        if (!out.Flush()) ok = false;
     });
     return ok && merged.Store().CheckBlock(merged.Block());
 }
