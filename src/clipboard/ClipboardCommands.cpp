@@ -10,6 +10,7 @@
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -117,21 +118,22 @@ PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
     const bool intoNewLayer = current->Kind() != LayerKind::Null;
     if (intoNewLayer && !newLayer) return PasteResult::NeedsNewLayer;
 
-    // Fills the rows of `dst` (a layer placed at target) from the bitmap.
+    // Fills every row of `dst` (a layer of exactly the target's place and size) from the
+    // bitmap: whole rows by pwrite, in stored order, rather than through a mapped window, so no
+    // page takes a fault and the page cache keeps the layer in large pages.
     std::vector<uint8_t> line(size_t(layout->width) * 4);
     auto fill = [&](Layer& dst) {
-        std::unique_ptr<RowCursor> rows = dst.OpenRows();
-        if (!rows) return false;
-        for (int32_t cy = target.top; cy < target.bottom; ++cy) {
-            uint8_t* row = rows->Row(uint32_t(dst.StoredRowOf(cy)));
+        if (!dst.HasPixels() || dst.BitsPerPixel() != 32 || dst.Bounds() != target) return false;
+        RowWriter rows(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(),
+                       uint32_t(dst.Height()));
+        for (int32_t cy = target.bottom - 1; cy >= target.top; --cy) {
+            uint8_t* row = rows.Row(uint32_t(dst.StoredRowOf(cy)));
             if (!row) return false;
             DecodeDibRow(*data, *layout, cy - origin.y, decode, line.data());
-            std::memcpy(row + 4 * size_t(target.left - dst.Position().x),
-                        line.data() + 4 * size_t(target.left - origin.x),
+            std::memcpy(row, line.data() + 4 * size_t(target.left - origin.x),
                         4 * size_t(target.Width()));
         }
-        rows->Flush();
-        return true;
+        return rows.Flush();
     };
 
     WaitCursor wait;
