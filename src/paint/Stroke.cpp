@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "history/HistoryManager.h"
@@ -228,12 +229,17 @@ int CommitRect(HistoryManager& history, const StrokeTarget& t, Layer& layer, con
     PixelEdit edit(history.Layers(), history);
     const LayerPtr rect = edit.BeginStrokeRect(dirty.left, dirty.top, dirty.right, dirty.bottom);
     if (!rect) return 0;
-    std::unique_ptr<RowCursor> out = rect->OpenRows();
+    // The rectangle's rows are new and written whole: by pwrite in stored order rather than
+    // through a mapped window, so none of its pages takes a fault.
+    std::optional<RowWriter> out;
+    if (rect->HasPixels() && rect->Stride() == 4 * uint32_t(rect->Width()))
+        out.emplace(rect->Store(), rect->Block(), rect->RowsOffset(), rect->Stride(),
+                    uint32_t(rect->Height()));
     std::unique_ptr<RowCursor> rows = layer.OpenRows();
     RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
     const Rect lb = layer.Bounds();
     static constexpr uint8_t kUnchanged[4] = {0, 0, 0, 101};
-    for (int32_t cy = dirty.top; out && rows && cy < dirty.bottom; ++cy) {
+    for (int32_t cy = dirty.bottom - 1; out && rows && cy >= dirty.top; --cy) {
         uint8_t* o = out->Row(uint32_t(rect->StoredRowOf(cy)));
         uint8_t* l = rows->Row(uint32_t(layer.StoredRowOf(cy)));
         uint8_t* r = rec.Row(uint32_t(cy));
@@ -250,7 +256,7 @@ int CommitRect(HistoryManager& history, const StrokeTarget& t, Layer& layer, con
             std::memset(r, 0, 5);
         }
     }
-    out.reset();
+    if (out) out->Flush();
     rows.reset();
     return edit.CommitRectEdit(1, name);
 }
