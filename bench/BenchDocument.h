@@ -18,9 +18,9 @@
 #include "core/RowBands.h"
 #include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
+#include "layers/LayerRows.h"
 #include "store/FileDynamicStore.h"
 #include "store/RowCursor.h"
-#include "store/RowWriter.h"
 
 namespace zelvo::bench {
 
@@ -86,10 +86,10 @@ inline void FillRandomLayers(LayerManager& lm, int32_t width, int32_t height, in
         LayerPtr layer = i == 0 ? lm.LayerAt(0) : lm.AppendLayer(width, height, LayerKind::Pixel);
         if (!layer) std::abort();
         layer->SetOpacity(60 + 4 * i);
-        RowWriter rows(layer->Store(), layer->Block(), layer->RowsOffset(), layer->Stride(),
-                       uint32_t(height));
+        const std::unique_ptr<RowWriter> rows = OpenRowWriter(*layer);
+        if (!rows) std::abort();
         for (int32_t r = 0; r < height; ++r) {
-            uint8_t* row = rows.Row(uint32_t(r));
+            uint8_t* row = rows->Row(uint32_t(r));
             if (!row) std::abort();
             for (int32_t c = 0; c < width; ++c) {
                 seed ^= seed << 13;
@@ -100,7 +100,7 @@ inline void FillRandomLayers(LayerManager& lm, int32_t width, int32_t height, in
                 std::memcpy(row + 4 * size_t(c), &word, 4);
             }
         }
-        if (!rows.Flush()) std::abort();
+        if (!rows->Flush()) std::abort();
     }
 }
 

@@ -6,11 +6,11 @@
 
 #include "clipboard/ClipboardDib.h"
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -123,17 +123,17 @@ PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
     // page takes a fault and the page cache keeps the layer in large pages.
     std::vector<uint8_t> line(size_t(layout->width) * 4);
     auto fill = [&](Layer& dst) {
-        if (!dst.HasPixels() || dst.BitsPerPixel() != 32 || dst.Bounds() != target) return false;
-        RowWriter rows(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(),
-                       uint32_t(dst.Height()));
+        if (dst.BitsPerPixel() != 32 || dst.Bounds() != target) return false;
+        const std::unique_ptr<RowWriter> rows = OpenRowWriter(dst);
+        if (!rows) return false;
         for (int32_t cy = target.bottom - 1; cy >= target.top; --cy) {
-            uint8_t* row = rows.Row(uint32_t(dst.StoredRowOf(cy)));
+            uint8_t* row = rows->Row(uint32_t(dst.StoredRowOf(cy)));
             if (!row) return false;
             DecodeDibRow(*data, *layout, cy - origin.y, decode, line.data());
             std::memcpy(row, line.data() + 4 * size_t(target.left - origin.x),
                         4 * size_t(target.Width()));
         }
-        return rows.Flush();
+        return rows->Flush();
     };
 
     WaitCursor wait;

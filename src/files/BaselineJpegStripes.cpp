@@ -271,10 +271,18 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
     int joined = 0;  // the stripes on the stream
     std::atomic<bool> stop{false};
     bool failed = false;
-    auto fail = [&] {
-        const std::lock_guard<std::mutex> hold(lock);
-        failed = true;
-        stop.store(true);
+    // With the lock held: how coding stripe i ended, onto the stream (`direct`) or into its
+    // buffer.
+    auto record = [&](int i, bool had, bool direct) {
+        if (!had) {
+            failed = true;
+            stop.store(true);
+        } else if (direct) {
+            if (!w.Ok()) stop.store(true);
+            joined = i + 1;
+        } else {
+            finished[size_t(i)] = 1;
+        }
         changed.notify_all();
     };
     // Codes stripe i with `rows`, onto the stream when `direct`, else into its buffer.
@@ -315,16 +323,7 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
             hold.unlock();
             const bool had = code(rows, i, direct);
             hold.lock();
-            if (!had) {
-                failed = true;
-                stop.store(true);
-            } else if (direct) {
-                if (!w.Ok()) stop.store(true);
-                joined = i + 1;
-            } else {
-                finished[size_t(i)] = 1;
-            }
-            changed.notify_all();
+            record(i, had, direct);
         }
     };
     auto workerLoop = [&](StripeRows& rows) {
@@ -336,13 +335,7 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
             hold.unlock();
             const bool had = code(rows, i, false);
             hold.lock();
-            if (!had) {
-                failed = true;
-                stop.store(true);
-            } else {
-                finished[size_t(i)] = 1;
-            }
-            changed.notify_all();
+            record(i, had, false);
         }
     };
     ForEachRowBand(threads, 1, [&](int32_t, int32_t, bool caller) {
@@ -353,7 +346,8 @@ bool CodeStripes(BitWriter& w, const PictureSetup& setup, const Component* comps
             else
                 workerLoop(rows);
         } catch (const std::bad_alloc&) {
-            fail();
+            const std::lock_guard<std::mutex> hold(lock);
+            record(0, false, false);
         }
     });
     return !failed && w.Ok();

@@ -5,8 +5,7 @@
 
 #include "core/InternalError.h"
 #include "history/LayerListOps.h"
-#include "store/RowCursor.h"
-#include "store/RowWriter.h"
+#include "layers/LayerRows.h"
 
 namespace zelvo {
 
@@ -25,23 +24,22 @@ namespace {
 bool CopyOverlap(Layer& from, Layer& to) {
     const Rect area = from.Bounds().Intersect(to.Bounds());
     if (area.IsEmpty()) return true;
-    if (!from.HasPixels() || !to.HasPixels()) return false;
-    RowReader src(from.Store(), from.Block(), from.RowsOffset(), from.Stride(),
-                  uint32_t(from.Height()));
     // The new layer's rows are written whole by pwrite, not through a mapped window (no page
     // takes a fault, and the page cache keeps the layer in large pages): the new layer starts
     // zeroed, so its row is zero outside the overlap.
-    RowWriter dst(to.Store(), to.Block(), to.RowsOffset(), to.Stride(), uint32_t(to.Height()));
+    const std::unique_ptr<RowReader> src = OpenRowReader(from);
+    const std::unique_ptr<RowWriter> dst = OpenRowWriter(to);
+    if (!src || !dst) return false;
     const Rect fb = from.Bounds(), tb = to.Bounds();
     const size_t before = 4 * size_t(area.left - tb.left), part = 4 * size_t(area.Width());
     for (int32_t cy = area.bottom - 1; cy >= area.top; --cy) {
-        const uint8_t* s = src.Row(uint32_t(fb.bottom - 1 - cy));
-        uint8_t* d = dst.Row(uint32_t(tb.bottom - 1 - cy));
+        const uint8_t* s = src->Row(uint32_t(fb.bottom - 1 - cy));
+        uint8_t* d = dst->Row(uint32_t(tb.bottom - 1 - cy));
         if (!s || !d) return false;
         std::memset(d, 0, to.Stride());
         std::memcpy(d + before, s + 4 * size_t(area.left - fb.left), part);
     }
-    return dst.Flush();
+    return dst->Flush();
 }
 
 }  // namespace

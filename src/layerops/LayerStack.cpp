@@ -7,11 +7,10 @@
 #include "curves/Curve.h"
 #include "history/LayerListOps.h"
 #include "layerops/LinkGroups.h"
+#include "layers/LayerRows.h"
 #include "layers/TextLayer.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
-#include "store/RowCursor.h"
-#include "store/RowWriter.h"
 #include "store/SpaceFailures.h"
 
 namespace zelvo {
@@ -24,24 +23,21 @@ bool CopyRows(const Layer& from, Layer& to) {
     if (from.Width() != to.Width() || from.Height() != to.Height() ||
         from.BitsPerPixel() != to.BitsPerPixel())
         return false;
-    if (!to.HasPixels()) return false;
     RowReader src(from.Store(), from.Block(), from.RowsOffset(), from.Stride(),
                   uint32_t(from.Height()));
-    {
-        // Written by pwrite in whole aligned stretches, not through a mapped window: no page
-        // takes a fault, and the copy lies in large pages of the page cache, which every later
-        // read of it copies faster. The copy is in the file for every reader once written;
-        // nothing needs it on the disk itself.
-        RowWriter dst(to.Store(), to.Block(), to.RowsOffset(), to.Stride(), uint32_t(to.Height()));
-        for (uint32_t r = 0; r < uint32_t(from.Height()); ++r) {
-            const uint8_t* s = src.Row(r);
-            uint8_t* d = dst.Row(r);
-            if (!s || !d) return false;
-            std::memcpy(d, s, from.Stride());
-        }
-        if (!dst.Flush()) return false;
+    // Written by pwrite in whole aligned stretches, not through a mapped window: no page takes
+    // a fault, and the copy lies in large pages of the page cache, which every later read of it
+    // copies faster. The copy is in the file for every reader once written; nothing needs it on
+    // the disk itself.
+    const std::unique_ptr<RowWriter> dst = OpenRowWriter(to);
+    if (!dst) return false;
+    for (uint32_t r = 0; r < uint32_t(from.Height()); ++r) {
+        const uint8_t* s = src.Row(r);
+        uint8_t* d = dst->Row(r);
+        if (!s || !d) return false;
+        std::memcpy(d, s, from.Stride());
     }
-    return to.Store().CheckBlock(to.Block());
+    return dst->Flush() && to.Store().CheckBlock(to.Block());
 }
 
 // The properties a copy takes over besides its content.

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <thread>
 
 #include "history/HistoryManager.h"
@@ -231,10 +230,7 @@ int CommitRect(HistoryManager& history, const StrokeTarget& t, Layer& layer, con
     if (!rect) return 0;
     // The rectangle's rows are new and written whole: by pwrite in stored order rather than
     // through a mapped window, so none of its pages takes a fault.
-    std::optional<RowWriter> out;
-    if (rect->HasPixels() && rect->Stride() == 4 * uint32_t(rect->Width()))
-        out.emplace(rect->Store(), rect->Block(), rect->RowsOffset(), rect->Stride(),
-                    uint32_t(rect->Height()));
+    std::unique_ptr<RowWriter> out = OpenRowWriter(*rect);
     std::unique_ptr<RowCursor> rows = layer.OpenRows();
     RowCursor rec(*t.store, t.records, 0, uint32_t(t.canvasWidth) * 5, uint32_t(t.canvasHeight));
     const Rect lb = layer.Bounds();
