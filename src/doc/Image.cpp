@@ -101,12 +101,57 @@ private:
     int32_t m_width;
 };
 
+// A decoder's scratch room as blocks of the store, freed when the read is over.
+class StoreScratch : public DecodeScratch {
+public:
+    explicit StoreScratch(FileDynamicStore& store) : m_store(store) {}
+    ~StoreScratch() override {
+        for (BlockHandle b : m_blocks) m_store.Free(b);
+    }
+    StoreScratch(const StoreScratch&) = delete;
+    StoreScratch& operator=(const StoreScratch&) = delete;
+
+    int Borrow(uint64_t bytes) noexcept override {
+        try {
+            m_blocks.reserve(m_blocks.size() + 1);
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
+        const BlockHandle b = m_store.Allocate(bytes);
+        if (!b) return -1;
+        m_blocks.push_back(b);
+        return int(m_blocks.size() - 1);
+    }
+    bool Write(int area, uint64_t offset, const void* data, size_t n) noexcept override {
+        const uint64_t at = Place(area, offset, n);
+        return at != 0 && WriteStoreBytes(m_store, at, static_cast<const uint8_t*>(data), n);
+    }
+    bool Read(int area, uint64_t offset, void* data, size_t n) noexcept override {
+        const uint64_t at = Place(area, offset, n);
+        return at != 0 && ReadStoreBytes(m_store, at, static_cast<uint8_t*>(data), n);
+    }
+
+private:
+    // The file offset of bytes [offset, offset + n) of `area`; 0 when they are not all in it.
+    uint64_t Place(int area, uint64_t offset, size_t n) const {
+        if (area < 0 || size_t(area) >= m_blocks.size()) return 0;
+        const FileDynamicStore::Span p = m_store.Payload(m_blocks[size_t(area)]);
+        if (p.length == 0 || offset > p.length || n > p.length - offset) return 0;
+        return p.offset + offset;
+    }
+
+    FileDynamicStore& m_store;
+    std::vector<BlockHandle> m_blocks;
+};
+
 // Makes the first layer as soon as the reader knows the picture's size, and takes the rows as
 // they are decoded, so that a picture read from a file is never held whole in memory.
 class FirstLayerSink : public RasterSink {
 public:
     FirstLayerSink(LayerManager& layers, ImageGeometry& geometry)
-        : m_layers(layers), m_geometry(geometry) {}
+        : m_layers(layers), m_geometry(geometry), m_scratch(layers.Store()) {}
+
+    DecodeScratch* Scratch() override { return &m_scratch; }
 
     bool Start(int32_t width, int32_t height) override {
         m_started = true;
@@ -151,6 +196,7 @@ public:
 private:
     LayerManager& m_layers;
     ImageGeometry& m_geometry;
+    StoreScratch m_scratch;
     LayerPtr m_layer;
     uint64_t m_window = 0;
     bool m_started = false;

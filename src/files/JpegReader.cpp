@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -84,6 +85,116 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     src->base.bytes_in_buffer -= n;
 }
 
+// libjpeg keeps every coefficient of a progressive or multi-scan picture until its last scan,
+// 2 bytes a sample (60 MB at 20 MP), in the virtual block arrays of its memory manager. With
+// scratch room from the sink those arrays are taken over here: each lives in an area of the
+// scratch, and a window of a few block rows is in memory, written back and loaded as libjpeg
+// moves through it, as libjpeg's own manager would do with a backing store (which Debian's
+// build lacks). Plain C structures in libjpeg's pools: an error may longjmp out of any call.
+struct ScratchArray {
+    JBLOCKARRAY rows;  // the window's rows, in `blocks`
+    JBLOCKROW blocks;
+    JDIMENSION width, height, maxAccess;
+    JDIMENSION rowsInMem;
+    JDIMENSION firstRow;        // the array row in rows[0]
+    JDIMENSION firstUndefined;  // rows from here on have never been written
+    bool preZero, dirty;
+    int area;  // -1: the whole array is in memory
+    ScratchArray* next;
+};
+
+struct ScratchMemory {
+    DecodeScratch* scratch;
+    ScratchArray* unrealized;
+    void* (*allocSmall)(j_common_ptr, int, size_t);
+    void* (*allocLarge)(j_common_ptr, int, size_t);
+    void (*realize)(j_common_ptr);
+};
+
+ScratchMemory& MemoryOf(j_common_ptr cinfo) {
+    return *static_cast<ScratchMemory*>(cinfo->client_data);
+}
+
+jvirt_barray_ptr RequestBlocks(j_common_ptr cinfo, int pool, boolean preZero, JDIMENSION width,
+                               JDIMENSION height, JDIMENSION maxAccess) {
+    ScratchMemory& m = MemoryOf(cinfo);
+    if (pool != JPOOL_IMAGE) ERREXIT1(cinfo, JERR_BAD_POOL_ID, pool);
+    auto* a = static_cast<ScratchArray*>(m.allocSmall(cinfo, pool, sizeof(ScratchArray)));
+    *a = ScratchArray{nullptr, nullptr, width,        height, maxAccess, 0,
+                      0,       0,       preZero != 0, false,  -1,        m.unrealized};
+    m.unrealized = a;
+    return reinterpret_cast<jvirt_barray_ptr>(a);
+}
+
+void RealizeArrays(j_common_ptr cinfo) {
+    ScratchMemory& m = MemoryOf(cinfo);
+    m.realize(cinfo);  // libjpeg's own sample arrays, if any
+    uint64_t inMemory = 0;
+    for (ScratchArray* a = m.unrealized; a; a = a->next) {
+        const uint64_t rowBytes = uint64_t(a->width) * sizeof(JBLOCK);
+        a->rowsInMem = std::max<JDIMENSION>(a->height, 1);
+        if (rowBytes == 0) continue;
+        const uint64_t window =
+            std::max<uint64_t>(m.scratch->WindowBytes() / rowBytes, std::max(a->maxAccess, 1u));
+        if (window < a->height) {
+            a->area = m.scratch->Borrow(rowBytes * a->height);
+            if (a->area >= 0) a->rowsInMem = JDIMENSION(window);
+        }
+        inMemory += rowBytes * a->rowsInMem;
+    }
+    // Without room on the disk the arrays are held whole, within libjpeg's limit.
+    if (inMemory > uint64_t(std::max(cinfo->mem->max_memory_to_use, 0L)))
+        ERREXIT(cinfo, JERR_NO_BACKING_STORE);
+    for (ScratchArray* a = m.unrealized; a; a = a->next) {
+        // One piece, so that the window goes to and from the scratch in one call.
+        a->blocks = static_cast<JBLOCKROW>(
+            m.allocLarge(cinfo, JPOOL_IMAGE,
+                         std::max<size_t>(size_t(a->width) * a->rowsInMem, 1) * sizeof(JBLOCK)));
+        a->rows = static_cast<JBLOCKARRAY>(
+            m.allocSmall(cinfo, JPOOL_IMAGE, size_t(a->rowsInMem) * sizeof(JBLOCKROW)));
+        for (JDIMENSION i = 0; i < a->rowsInMem; ++i) a->rows[i] = a->blocks + size_t(i) * a->width;
+    }
+    m.unrealized = nullptr;
+}
+
+// The window's rows that hold something, to or from the scratch.
+void TransferWindow(j_common_ptr cinfo, const ScratchArray& a, bool writing) {
+    const JDIMENSION end = std::min({a.firstRow + a.rowsInMem, a.firstUndefined, a.height});
+    if (end <= a.firstRow) return;
+    const size_t rowBytes = size_t(a.width) * sizeof(JBLOCK);
+    const uint64_t at = uint64_t(a.firstRow) * rowBytes;
+    const size_t n = size_t(end - a.firstRow) * rowBytes;
+    DecodeScratch& scratch = *MemoryOf(cinfo).scratch;
+    if (writing ? !scratch.Write(a.area, at, a.blocks, n) : !scratch.Read(a.area, at, a.blocks, n))
+        ERREXIT(cinfo, writing ? JERR_TFILE_WRITE : JERR_TFILE_READ);
+}
+
+JBLOCKARRAY AccessBlocks(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION start,
+                         JDIMENSION count, boolean writable) {
+    ScratchArray& a = *reinterpret_cast<ScratchArray*>(ptr);
+    const JDIMENSION end = start + count;
+    if (end > a.height || end < start || count > a.maxAccess || !a.rows)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    if (start < a.firstRow || end > a.firstRow + a.rowsInMem) {
+        if (a.dirty) TransferWindow(cinfo, a, true);
+        a.dirty = false;
+        // Going on, the window starts at the rows asked for; going back, it ends with them.
+        a.firstRow = start > a.firstRow ? start : (end > a.rowsInMem ? end - a.rowsInMem : 0);
+        TransferWindow(cinfo, a, false);
+    }
+    if (a.firstUndefined < end) {
+        // A writer may not skip rows; a reader may look ahead, and sees zeros.
+        if (a.firstUndefined < start && writable) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        JDIMENSION row = std::max(a.firstUndefined, start);
+        if (writable) a.firstUndefined = end;
+        if (!a.preZero && !writable) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        for (; a.preZero && row < end; ++row)
+            std::memset(a.rows[row - a.firstRow], 0, size_t(a.width) * sizeof(JBLOCK));
+    }
+    if (writable) a.dirty = true;
+    return a.rows + (start - a.firstRow);
+}
+
 // Converts one CMYK row to BGR; Adobe files store the inks inverted.
 void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted) {
     for (JDIMENSION x = 0; x < width; ++x, src += 4, dst += 3) {
@@ -107,17 +218,28 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     jpeg_progress_mgr progress;
+    ScratchMemory memory{sink.Scratch(), nullptr, nullptr, nullptr, nullptr};
     cinfo.err = SetUpJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    if (memory.scratch) {
+        jpeg_memory_mgr& mem = *cinfo.mem;
+        memory.allocSmall = mem.alloc_small;
+        memory.allocLarge = mem.alloc_large;
+        memory.realize = mem.realize_virt_arrays;
+        cinfo.client_data = &memory;
+        mem.request_virt_barray = RequestBlocks;
+        mem.realize_virt_arrays = RealizeArrays;
+        mem.access_virt_barray = AccessBlocks;
+    }
     progress.progress_monitor = LimitScans;
     cinfo.progress = &progress;
-    // Past this libjpeg fails instead of swapping to disk (it has no backing store): the
-    // markers first, then what the accepted picture needs (a progressive file keeps every
-    // coefficient, 2 bytes a sample for up to 4 full-size components).
+    // Past this libjpeg fails: the markers first, then what the accepted picture needs (a
+    // progressive file keeps every coefficient, 2 bytes a sample for up to 4 full-size
+    // components, in memory unless the sink lends scratch room).
     cinfo.mem->max_memory_to_use = 16L << 20;
     source.base.init_source = InitSource;
     source.base.fill_input_buffer = FillInput;

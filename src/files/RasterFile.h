@@ -64,11 +64,29 @@ public:
     virtual bool Flush() = 0;
 };
 
+// Room on the scratch disk that a decoder may borrow while it reads, for what a format makes
+// it keep of the whole picture before the first row can go out. Used by one thread; everything
+// borrowed is given back when the scratch goes.
+class DecodeScratch {
+public:
+    virtual ~DecodeScratch() = default;
+    // A new area of `bytes` (its contents undefined): its number, or -1 when there is no room.
+    // The decoder calls these from inside its C library: they must not throw.
+    virtual int Borrow(uint64_t bytes) noexcept = 0;
+    // False when the range is not inside the area or the disk fails.
+    virtual bool Write(int area, uint64_t offset, const void* data, size_t n) noexcept = 0;
+    virtual bool Read(int area, uint64_t offset, void* data, size_t n) noexcept = 0;
+    // How many bytes of each area the decoder may hold in memory at once.
+    virtual size_t WindowBytes() const noexcept { return size_t(512) << 10; }
+};
+
 // Where a decoder hands its rows over as it decodes them, so that a large picture never sits
 // whole in memory.
 class RasterSink {
 public:
     virtual ~RasterSink() = default;
+    // Scratch room for the decoder, or nullptr: it then keeps what it must in memory.
+    virtual DecodeScratch* Scratch() { return nullptr; }
     // Called once on the reading thread, after the header passed every check and the size was
     // agreed to, before any row; false ends the read as failed.
     virtual bool Start(int32_t width, int32_t height) = 0;

@@ -80,6 +80,7 @@ public:
     std::unique_ptr<RasterRows> Band(int32_t first, int32_t end) override {
         return m_sink.Band(first, end);
     }
+    DecodeScratch* Scratch() override { return m_sink.Scratch(); }
     bool started = false;
 
 private:

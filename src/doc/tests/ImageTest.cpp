@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "core/RowBands.h"
@@ -129,6 +130,26 @@ TEST_F(ImageTest, SaveThenOpenGivesTheSamePixels) {
     Image b(*workspace);
     ASSERT_TRUE(b.Open(out));
     EXPECT_EQ(Flat(a), Flat(b));
+}
+
+// A progressive picture's coefficients wait in blocks of the store while it is read, and those
+// blocks are free again once it is open.
+TEST_F(ImageTest, ProgressiveJpegOpensThroughTheStoreAndGivesItsRoomBack) {
+    std::mt19937 random(3);
+    const std::string path = dir.File("p.jpg");
+    test::WriteBytes(path, test::ProgressiveJpeg(900, 700, 3, random));
+    const RasterReadResult inMemory = ReadRasterFile(path);
+    ASSERT_TRUE(inMemory.ok);
+    Image image(*workspace);
+    ASSERT_TRUE(image.Open(path)) << messages.Last();
+    std::vector<uint8_t> expected;
+    for (int32_t y = 0; y < 700; ++y)
+        expected.insert(expected.end(), inMemory.image.TopRow(y),
+                        inMemory.image.TopRow(y) + 3 * 900);
+    EXPECT_EQ(Flat(image), expected);
+    EXPECT_EQ(Store().UsedCount(), 2u);  // the layer and the display buffer
+    EXPECT_GT(Store().FreeCount(), 0u);
+    EXPECT_TRUE(Store().CheckStore());
 }
 
 TEST_F(ImageTest, SavingRendersBandsIntoTheSameFileAsTheWholeFlatPicture) {

@@ -388,6 +388,108 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
     EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
 }
 
+// Scratch room in memory that can be told to refuse, or to fail after some transfers.
+class MemoryScratch : public DecodeScratch {
+public:
+    int Borrow(uint64_t bytes) noexcept override {
+        if (refuse) return -1;
+        areas.emplace_back(bytes);
+        return int(areas.size() - 1);
+    }
+    bool Write(int area, uint64_t offset, const void* data, size_t n) noexcept override {
+        if (!Transfer(area, offset, n)) return false;
+        std::memcpy(areas[size_t(area)].data() + offset, data, n);
+        return true;
+    }
+    bool Read(int area, uint64_t offset, void* data, size_t n) noexcept override {
+        if (!Transfer(area, offset, n)) return false;
+        std::memcpy(data, areas[size_t(area)].data() + offset, n);
+        return true;
+    }
+    size_t WindowBytes() const noexcept override { return window; }
+
+    std::vector<std::vector<uint8_t>> areas;
+    size_t window = 1;
+    bool refuse = false;
+    int transfersLeft = -1;  // below 0: never fails
+    int outside = 0, transfers = 0;
+
+private:
+    bool Transfer(int area, uint64_t offset, size_t n) {
+        if (transfersLeft == 0) return false;
+        if (transfersLeft > 0) --transfersLeft;
+        ++transfers;
+        const bool inside =
+            area >= 0 && size_t(area) < areas.size() && offset + n <= areas[size_t(area)].size();
+        outside += !inside;
+        return inside;
+    }
+};
+
+class ScratchSink : public test::RecordingSink {
+public:
+    DecodeScratch* Scratch() override { return &scratch; }
+    MemoryScratch scratch;
+};
+
+// A progressive file keeps its coefficients in the scratch, a window of block rows at a time,
+// and decodes exactly as libjpeg does with them all in memory: whole, cut short (where libjpeg
+// smooths blocks across five rows) and damaged; grey, colour and CMYK; with windows of the
+// fewest rows libjpeg needs and of several.
+TEST(JpegRead, ProgressiveCoefficientsInTheScratchDecodeAsInMemory) {
+    std::mt19937 random(7);
+    struct Case {
+        int width, height, components;
+    };
+    for (const Case c : {Case{300, 200, 3}, Case{161, 131, 1}, Case{130, 90, 4}}) {
+        const std::vector<uint8_t> whole =
+            test::ProgressiveJpeg(c.width, c.height, c.components, random);
+        std::vector<std::vector<uint8_t>> files = {whole};
+        for (size_t k : {3, 6})
+            files.push_back({whole.begin(), whole.begin() + ptrdiff_t(whole.size() * k / 8)});
+        std::vector<uint8_t> damaged = whole;
+        for (size_t i = whole.size() / 2; i < whole.size() / 2 + 16; ++i) damaged[i] ^= uint8_t(i);
+        files.push_back(damaged);
+        for (size_t f = 0; f < files.size(); ++f) {
+            SCOPED_TRACE(testing::Message() << c.components << " components, file " << f);
+            MemorySource plain(files[f].data(), files[f].size());
+            test::RecordingSink expected;
+            const bool ok = DecodeJpeg(plain, {}, expected);
+            EXPECT_TRUE(ok || f == 3);
+            for (size_t window : {size_t(1), size_t(20000)}) {
+                MemorySource source(files[f].data(), files[f].size());
+                ScratchSink sink;
+                sink.scratch.window = window;
+                ASSERT_EQ(DecodeJpeg(source, {}, sink), ok);
+                EXPECT_EQ(sink.scratch.areas.size(), size_t(c.components));
+                EXPECT_GT(sink.scratch.transfers, c.components);
+                EXPECT_EQ(sink.scratch.outside, 0);
+                if (!ok) continue;
+                EXPECT_EQ(sink.puts, expected.puts);
+                EXPECT_TRUE(test::SamePixels(sink.image, expected.image));
+            }
+        }
+    }
+    // No room: the coefficients stay in memory. A scratch that fails fails the read.
+    const std::vector<uint8_t> file = test::ProgressiveJpeg(200, 150, 3, random);
+    MemorySource plain(file.data(), file.size());
+    test::RecordingSink expected;
+    ASSERT_TRUE(DecodeJpeg(plain, {}, expected));
+    MemorySource source(file.data(), file.size());
+    ScratchSink refused;
+    refused.scratch.refuse = true;
+    ASSERT_TRUE(DecodeJpeg(source, {}, refused));
+    EXPECT_EQ(refused.scratch.transfers, 0);
+    EXPECT_TRUE(test::SamePixels(refused.image, expected.image));
+    for (int after : {0, 5}) {
+        MemorySource again(file.data(), file.size());
+        ScratchSink failing;
+        failing.scratch.transfersLeft = after;
+        EXPECT_FALSE(DecodeJpeg(again, {}, failing));
+        EXPECT_EQ(failing.scratch.transfers, after);
+    }
+}
+
 TEST(RasterRead, DamagedLibraryFilesFailCleanly) {
     test::TempDir dir;
     const auto image = test::SmoothImage(40, 30);

@@ -2,12 +2,45 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include <jpeglib.h>
+
 namespace zelvo::test {
+
+std::vector<uint8_t> ProgressiveJpeg(int width, int height, int components, std::mt19937& random) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = components;
+    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(size_t(width) * size_t(components));
+    while (c.next_scanline < c.image_height) {
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = JSAMPLE((i * 3 + c.next_scanline * 5) / 8 % 224 + random() % 32);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> bytes(out, out + size);
+    std::free(out);
+    jpeg_destroy_compress(&c);
+    return bytes;
+}
 
 RasterImage SmoothImage(int width, int height, RowOrder order) {
     RasterImage image;

@@ -19,6 +19,10 @@ RasterImage SmoothImage(int width, int height, RowOrder order = RowOrder::TopDow
 // Random pixels drawn from `colours` (0x00BBGGRR-free: b, g, r triples).
 RasterImage RandomImage(int width, int height, std::mt19937& random, int colourBits = 8);
 
+// A progressive JPEG written by libjpeg (quality 90) of a smooth picture with grain, in
+// `components` channels: 1 grey, 3 RGB (4:2:0) or 4 CMYK.
+std::vector<uint8_t> ProgressiveJpeg(int width, int height, int components, std::mt19937& random);
+
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
