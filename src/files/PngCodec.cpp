@@ -132,7 +132,30 @@ bool Decode(SourceCursor& cursor, const ReadLimits& limits, RasterSink& sink,
     }
     bool ok = true;
     png_uint_32 next = height;
-    if (passes > 1) {
+    const size_t rowBytes = size_t(width) * 3;
+    DecodeScratch* scratch = passes == 7 && first == 0 ? sink.Scratch() : nullptr;
+    const int area = scratch ? scratch->Borrow(uint64_t(rowBytes) * ((height + 1) / 2)) : -1;
+    if (area >= 0) {
+        // Adam7: the first six passes bring parts of the even rows, which wait in the scratch
+        // from pass to pass, and the last brings the odd rows whole; the file is decoded once.
+        line = static_cast<png_bytep>(png_malloc(png, rowBytes));
+        for (int pass = 0; pass < passes && ok; ++pass) {
+            for (png_uint_32 y = 0; y < height && ok; ++y) {
+                const uint64_t at = uint64_t(y / 2) * rowBytes;
+                const bool inPass = PNG_ROW_IN_INTERLACE_PASS(y, pass);
+                // A row's first pass finds nothing to keep.
+                const int firstPass = y % 8 == 0 ? 0 : y % 4 == 0 ? 2 : 4;
+                if (inPass && pass < 6 && pass > firstPass)
+                    ok = scratch->Read(area, at, line, rowBytes);
+                png_read_row(png, ok && inPass ? line : nullptr, nullptr);
+                if (inPass && pass < 6) ok = ok && scratch->Write(area, at, line, rowBytes);
+                if (pass == 6) {
+                    if (!inPass) ok = scratch->Read(area, at, line, rowBytes);
+                    ok = ok && out->Put(int32_t(height - 1 - y), line);
+                }
+            }
+        }
+    } else if (passes > 1) {
         // Only the even rows are kept from pass to pass: the last pass brings the odd rows whole.
         if (first == 0) {
             const size_t evenRows = std::max<size_t>(1, bandBytes / (size_t(width) * 3));

@@ -388,50 +388,6 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
     EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
 }
 
-// Scratch room in memory that can be told to refuse, or to fail after some transfers.
-class MemoryScratch : public DecodeScratch {
-public:
-    int Borrow(uint64_t bytes) noexcept override {
-        if (refuse) return -1;
-        areas.emplace_back(bytes);
-        return int(areas.size() - 1);
-    }
-    bool Write(int area, uint64_t offset, const void* data, size_t n) noexcept override {
-        if (!Transfer(area, offset, n)) return false;
-        std::memcpy(areas[size_t(area)].data() + offset, data, n);
-        return true;
-    }
-    bool Read(int area, uint64_t offset, void* data, size_t n) noexcept override {
-        if (!Transfer(area, offset, n)) return false;
-        std::memcpy(data, areas[size_t(area)].data() + offset, n);
-        return true;
-    }
-    size_t WindowBytes() const noexcept override { return window; }
-
-    std::vector<std::vector<uint8_t>> areas;
-    size_t window = 1;
-    bool refuse = false;
-    int transfersLeft = -1;  // below 0: never fails
-    int outside = 0, transfers = 0;
-
-private:
-    bool Transfer(int area, uint64_t offset, size_t n) {
-        if (transfersLeft == 0) return false;
-        if (transfersLeft > 0) --transfersLeft;
-        ++transfers;
-        const bool inside =
-            area >= 0 && size_t(area) < areas.size() && offset + n <= areas[size_t(area)].size();
-        outside += !inside;
-        return inside;
-    }
-};
-
-class ScratchSink : public test::RecordingSink {
-public:
-    DecodeScratch* Scratch() override { return &scratch; }
-    MemoryScratch scratch;
-};
-
 // A progressive file keeps its coefficients in the scratch, a window of block rows at a time,
 // and decodes exactly as libjpeg does with them all in memory: whole, cut short (where libjpeg
 // smooths blocks across five rows) and damaged; grey, colour and CMYK; with windows of the
@@ -458,7 +414,7 @@ TEST(JpegRead, ProgressiveCoefficientsInTheScratchDecodeAsInMemory) {
             EXPECT_TRUE(ok || f == 3);
             for (size_t window : {size_t(1), size_t(20000)}) {
                 MemorySource source(files[f].data(), files[f].size());
-                ScratchSink sink;
+                test::ScratchSink sink;
                 sink.scratch.window = window;
                 ASSERT_EQ(DecodeJpeg(source, {}, sink), ok);
                 EXPECT_EQ(sink.scratch.areas.size(), size_t(c.components));
@@ -476,14 +432,14 @@ TEST(JpegRead, ProgressiveCoefficientsInTheScratchDecodeAsInMemory) {
     test::RecordingSink expected;
     ASSERT_TRUE(DecodeJpeg(plain, {}, expected));
     MemorySource source(file.data(), file.size());
-    ScratchSink refused;
+    test::ScratchSink refused;
     refused.scratch.refuse = true;
     ASSERT_TRUE(DecodeJpeg(source, {}, refused));
     EXPECT_EQ(refused.scratch.transfers, 0);
     EXPECT_TRUE(test::SamePixels(refused.image, expected.image));
     for (int after : {0, 5}) {
         MemorySource again(file.data(), file.size());
-        ScratchSink failing;
+        test::ScratchSink failing;
         failing.scratch.transfersLeft = after;
         EXPECT_FALSE(DecodeJpeg(again, {}, failing));
         EXPECT_EQ(failing.scratch.transfers, after);

@@ -161,6 +161,19 @@ TEST(PngMatrix, EveryColourTypeAndDepthOpensWithItsColours) {
     EXPECT_EQ(files, 2 * (5 * 2 + 2 * 2 + 4 * 2) + 2 * (2 + 2));
 }
 
+// Counts the bytes a decoder reads.
+class CountingSource : public MemorySource {
+public:
+    explicit CountingSource(const std::vector<uint8_t>& bytes)
+        : MemorySource(bytes.data(), bytes.size()) {}
+    size_t ReadAt(uint64_t offset, void* data, size_t size) override {
+        const size_t n = MemorySource::ReadAt(offset, data, size);
+        read += n;
+        return n;
+    }
+    size_t read = 0;
+};
+
 TEST(PngInterlaced, ReadBandByBandItIsThePictureWrittenPlain) {
     test::TempDir dir;
     struct Layout {
@@ -194,6 +207,30 @@ TEST(PngInterlaced, ReadBandByBandItIsThePictureWrittenPlain) {
                     MemorySource cut(bytes.data(), bytes.size() - 20);
                     test::RecordingSink cutSink;
                     EXPECT_FALSE(DecodePng(cut, {}, cutSink, band));
+                }
+                // With scratch room the even rows wait there and the file is read once; without
+                // room it is read band by band; a failing scratch fails the read.
+                for (int failAfter : {-1, 0, 3}) {
+                    for (bool refuse : {false, true}) {
+                        SCOPED_TRACE(testing::Message()
+                                     << "fail after " << failAfter << " refuse " << refuse);
+                        CountingSource source(bytes);
+                        test::ScratchSink sink;
+                        sink.scratch.refuse = refuse;
+                        sink.scratch.transfersLeft = failAfter;
+                        const bool ok = DecodePng(source, {}, sink, 1);
+                        EXPECT_EQ(sink.scratch.outside, 0);
+                        if (!refuse && failAfter >= 0) {
+                            EXPECT_FALSE(ok);
+                            EXPECT_EQ(sink.scratch.transfers, failAfter);
+                            continue;
+                        }
+                        ASSERT_TRUE(ok);
+                        EXPECT_EQ(sink.puts, std::vector<int>(size_t(h), 1));
+                        EXPECT_TRUE(test::SamePixels(sink.image, plain.image));
+                        // (and its signature once more first)
+                        EXPECT_EQ(source.read <= bytes.size() + 8, !refuse || h <= 2);
+                    }
                 }
             }
 }

@@ -89,6 +89,50 @@ private:
     };
 };
 
+// Scratch room in memory that can be told to refuse, or to fail after some transfers.
+class MemoryScratch : public DecodeScratch {
+public:
+    int Borrow(uint64_t bytes) noexcept override {
+        if (refuse) return -1;
+        areas.emplace_back(bytes);
+        return int(areas.size() - 1);
+    }
+    bool Write(int area, uint64_t offset, const void* data, size_t n) noexcept override {
+        if (!Transfer(area, offset, n)) return false;
+        std::memcpy(areas[size_t(area)].data() + offset, data, n);
+        return true;
+    }
+    bool Read(int area, uint64_t offset, void* data, size_t n) noexcept override {
+        if (!Transfer(area, offset, n)) return false;
+        std::memcpy(data, areas[size_t(area)].data() + offset, n);
+        return true;
+    }
+    size_t WindowBytes() const noexcept override { return window; }
+
+    std::vector<std::vector<uint8_t>> areas;
+    size_t window = 1;
+    bool refuse = false;
+    int transfersLeft = -1;  // below 0: never fails
+    int outside = 0, transfers = 0;
+
+private:
+    bool Transfer(int area, uint64_t offset, size_t n) {
+        if (transfersLeft == 0) return false;
+        if (transfersLeft > 0) --transfersLeft;
+        ++transfers;
+        const bool inside =
+            area >= 0 && size_t(area) < areas.size() && offset + n <= areas[size_t(area)].size();
+        outside += !inside;
+        return inside;
+    }
+};
+
+class ScratchSink : public RecordingSink {
+public:
+    DecodeScratch* Scratch() override { return &scratch; }
+    MemoryScratch scratch;
+};
+
 // Largest difference of any channel between two 24-bit images of the same size, compared by
 // picture row (so the row orders may differ).
 int MaxDifference(const RasterImage& a, const RasterImage& b);
