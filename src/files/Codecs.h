@@ -16,8 +16,9 @@ bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, b
 constexpr size_t kJpegChunkBytes = 64u << 10;
 bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
                 size_t chunkBytes = kJpegChunkBytes);
-// An interlaced PNG's passes each go over every row, so it is decoded once for each band of
-// rows whose even rows take about `bandBytes`, each time keeping only that band.
+// An interlaced PNG's passes each go over every row. With scratch room from the sink its even
+// rows wait there from pass to pass and it is decoded once; without, it is decoded once for each
+// band of rows whose even rows take about `bandBytes`, each time keeping only that band.
 constexpr size_t kPngBandBytes = 16u << 20;
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
                size_t bandBytes = kPngBandBytes);
