@@ -136,6 +136,7 @@ void BM_RotateCanvasCommand(benchmark::State& state) {
 // about its centre, so the frame's box (about 57 megapixels) is cut to the canvas and 20
 // megapixels are drawn through the row mapping, one "Free Transform" state each time.
 void BM_FreeTransformCommit(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 0);
     RecordingMessages quiet;
     SetAppMessages(&quiet);
     Document doc;
@@ -196,7 +197,7 @@ BENCHMARK(BM_Rotate90PixelsPath)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateCanvasCommand)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FreeTransformCommit)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FreeTransformCommit)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreWriteFloor)
     ->Args({kHeight, kWidth})
     ->Args({7500, 6000})

@@ -1,9 +1,11 @@
 #include "geometry/FreeTransform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
+#include "core/RowBands.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
 #include "layers/StoreMapping.h"
@@ -281,6 +283,53 @@ SampleAxis SampleAt(double position, int32_t size) {
     return {nearest, nearest, 0};
 }
 
+namespace {
+
+// Draws destination rows [first, end) of a frame `dw` x `dh` into `out` (row r of the
+// destination lies at source-layer height top + r); false when a row cannot be written or
+// another band has failed.
+bool DrawFrameRows(const SourceRows& source, const FrameCorners& local,
+                   const std::array<PointD, 4>& src, double top, int32_t dw, int32_t dh,
+                   int32_t first, int32_t end, RowWriter& out, const std::atomic<bool>& failed) {
+    // A turned row walks across thousands of source rows, each on its own pages: drawing a
+    // band of rows tile by tile keeps the source reads within the caches and the TLB.
+    constexpr int32_t kTileWidth = 128;
+    const int32_t band =
+        int32_t(std::clamp<int64_t>((int64_t(1) << 21) / (int64_t(dw) * 4), 1, 64));
+    std::vector<uint32_t> buffer(size_t(dw) * size_t(band));
+    struct RowSpan {
+        bool any;
+        Crossing left, right;
+    };
+    std::vector<RowSpan> spans(static_cast<size_t>(band));
+    for (int32_t r0 = first; r0 < end; r0 += band) {
+        if (failed.load(std::memory_order_relaxed)) return false;
+        const int32_t count = std::min(band, end - r0);
+        std::fill(buffer.begin(), buffer.begin() + ptrdiff_t(dw) * count, 0u);
+        for (int32_t i = 0; i < count; ++i) {
+            RowSpan& span = spans[size_t(i)];
+            span.any = CrossRow(local, src, top + r0 + i + 0.5, span.left, span.right);
+        }
+        for (int32_t c0 = 0; c0 < dw; c0 += kTileWidth) {
+            const int32_t c1 = std::min(dw, c0 + kTileWidth) - 1;
+            for (int32_t i = 0; i < count; ++i) {
+                const RowSpan& span = spans[size_t(i)];
+                if (span.any)
+                    source.DrawRow(buffer.data() + size_t(i) * size_t(dw), c0, c1, span.left,
+                                   span.right);
+            }
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            uint8_t* dst = out.Row(uint32_t(dh - 1 - (r0 + i)));
+            if (!dst) return false;
+            std::memcpy(dst, buffer.data() + size_t(i) * size_t(dw), size_t(dw) * 4);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     LayerManager& lm = history.Layers();
     const LayerPtr layer = lm.LayerAt(lm.CurrentIndex());
@@ -315,55 +364,24 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     const uint64_t bytes = uint64_t(old.Stride()) * uint64_t(sh);
     const uint8_t* rows =
         mapping.Cover(store, rowsAt + bytes) ? mapping.At(rowsAt, bytes) : nullptr;
-    // The new block written by pwrite: mapped, every page of it would fault.
-    std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh);
-    if (!rows || !out) {
+    if (!rows) {
         edit.CommitLayerEdit(0);
         return 0;
     }
     const SourceRows source{rows, old.Stride(), sw, sh, area.left, at.x};
     const int32_t dw = area.Width(), dh = area.Height();
-    // A turned row walks across thousands of source rows, each on its own pages: drawing a
-    // band of rows tile by tile keeps the source reads within the caches and the TLB.
-    constexpr int32_t kTileWidth = 128;
-    const int32_t band =
-        int32_t(std::clamp<int64_t>((int64_t(1) << 21) / (int64_t(dw) * 4), 1, 64));
-    std::vector<uint32_t> buffer(size_t(dw) * size_t(band));
-    struct RowSpan {
-        bool any;
-        Crossing left, right;
-    };
-    std::vector<RowSpan> spans(static_cast<size_t>(band));
-    for (int32_t r0 = 0; r0 < dh; r0 += band) {
-        const int32_t count = std::min(band, dh - r0);
-        std::fill(buffer.begin(), buffer.begin() + ptrdiff_t(dw) * count, 0u);
-        for (int32_t i = 0; i < count; ++i) {
-            RowSpan& span = spans[size_t(i)];
-            const double y = area.top + r0 + i + 0.5 - at.y;
-            span.any = CrossRow(local, src, y, span.left, span.right);
-        }
-        for (int32_t c0 = 0; c0 < dw; c0 += kTileWidth) {
-            const int32_t c1 = std::min(dw, c0 + kTileWidth) - 1;
-            for (int32_t i = 0; i < count; ++i) {
-                const RowSpan& span = spans[size_t(i)];
-                if (span.any)
-                    source.DrawRow(buffer.data() + size_t(i) * size_t(dw), c0, c1, span.left,
-                                   span.right);
-            }
-        }
-        for (int32_t i = 0; i < count; ++i) {
-            uint8_t* dst = out->Row(uint32_t(dh - 1 - (r0 + i)));
-            if (!dst) {
-                out.reset();
-                edit.CommitLayerEdit(0);
-                return 0;
-            }
-            std::memcpy(dst, buffer.data() + size_t(i) * size_t(dw), size_t(dw) * 4);
-        }
-    }
-    const bool written = out->Flush();
-    out.reset();
-    if (!written) {
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(dh, kLeastBandRows));
+    std::atomic<bool> failed{false};
+    ForEachRowBand(dh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        // Each band through its own writer, by pwrite: mapped, every page would fault.
+        RowWriter out(fresh->Store(), fresh->Block(), fresh->RowsOffset(), fresh->Stride(),
+                      uint32_t(dh), window);
+        if (!DrawFrameRows(source, local, src, area.top - at.y, dw, dh, first, end, out, failed) ||
+            !out.Flush())
+            failed = true;
+    });
+    if (failed) {
         edit.CommitLayerEdit(0);
         return 0;
     }
