@@ -212,6 +212,7 @@ void BM_BucketFill(benchmark::State& state) {
 BENCHMARK(BM_BucketFill)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_Gradient(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 1);
     PaintDocument& d = Big();
     GradientFill g;
     g.start = {0, 0};
@@ -223,8 +224,16 @@ void BM_Gradient(benchmark::State& state) {
     for (auto _ : state)
         if (ApplyGradient(*d.history, g) != 1) state.SkipWithError("no state");
 }
-// arg 0: the first edits of a document; 1: with the history full (see the bucket).
-BENCHMARK(BM_Gradient)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+// full 0: the first edits of a document; 1: with the history full (see the bucket), on one
+// thread and on all.
+BENCHMARK(BM_Gradient)
+    ->ArgNames({"full", "threads"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 void BM_MemcpyOfTheLayer(benchmark::State& state) {
     std::vector<uint8_t> from(size_t(kWidth) * kHeight * 4, 1), to(from.size());

@@ -288,9 +288,12 @@ namespace {
 // Draws destination rows [first, end) of a frame `dw` x `dh` into `out` (row r of the
 // destination lies at source-layer height top + r); false when a row cannot be written or
 // another band has failed.
-bool DrawFrameRows(const SourceRows& source, const FrameCorners& local,
+bool DrawFrameRows(const SourceRows& rows, const FrameCorners& local,
                    const std::array<PointD, 4>& src, double top, int32_t dw, int32_t dh,
                    int32_t first, int32_t end, RowWriter& out, const std::atomic<bool>& failed) {
+    // A copy of its own: the pixels stored could alias the caller's fields, which the row loop
+    // would then read again after every store.
+    const SourceRows source = rows;
     // A turned row walks across thousands of source rows, each on its own pages: drawing a
     // band of rows tile by tile keeps the source reads within the caches and the TLB.
     constexpr int32_t kTileWidth = 128;
@@ -375,10 +378,10 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     std::atomic<bool> failed{false};
     ForEachRowBand(dh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         // Each band through its own writer, by pwrite: mapped, every page would fault.
-        RowWriter out(fresh->Store(), fresh->Block(), fresh->RowsOffset(), fresh->Stride(),
-                      uint32_t(dh), window);
-        if (!DrawFrameRows(source, local, src, area.top - at.y, dw, dh, first, end, out, failed) ||
-            !out.Flush())
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, window);
+        if (!out ||
+            !DrawFrameRows(source, local, src, area.top - at.y, dw, dh, first, end, *out, failed) ||
+            !out->Flush())
             failed = true;
     });
     if (failed) {

@@ -16,16 +16,18 @@
 
 namespace zelvo {
 
-inline std::unique_ptr<RowReader> OpenRowReader(const Layer& layer) {
+inline std::unique_ptr<RowReader> OpenRowReader(
+    const Layer& layer, uint64_t windowBytes = RowCursor::kDefaultWindowBytes) {
     if (!layer.HasPixels()) return nullptr;
     return std::make_unique<RowReader>(layer.Store(), layer.Block(), layer.RowsOffset(),
-                                       layer.Stride(), uint32_t(layer.Height()));
+                                       layer.Stride(), uint32_t(layer.Height()), windowBytes);
 }
 
-inline std::unique_ptr<RowWriter> OpenRowWriter(const Layer& layer) {
+inline std::unique_ptr<RowWriter> OpenRowWriter(
+    const Layer& layer, uint64_t windowBytes = RowCursor::kDefaultWindowBytes) {
     if (!layer.HasPixels()) return nullptr;
     return std::make_unique<RowWriter>(layer.Store(), layer.Block(), layer.RowsOffset(),
-                                       layer.Stride(), uint32_t(layer.Height()));
+                                       layer.Stride(), uint32_t(layer.Height()), windowBytes);
 }
 
 // Takes the write faults of a mapped range in one call instead of one trap per page (dear on a

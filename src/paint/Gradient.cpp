@@ -1,10 +1,13 @@
 #include "paint/Gradient.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
+#include "core/RowBands.h"
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
@@ -245,6 +248,64 @@ void GradientShader::Row(int32_t y, int32_t left, int32_t right, uint8_t* out) c
     }
 }
 
+namespace {
+
+// Row y of a gradient edit over `area`: the gradient alone, or the old pixels (transparent off
+// the old layer's `old` part) with the gradient over them through the mask. False when a row
+// cannot be read or written.
+bool GradientRow(const GradientShader& shader, int32_t y, const Rect& area, const Layer& fresh,
+                 RowWriter& out, const Layer& layer, const Rect& old, RowReader* oldRows,
+                 const Layer* mask, const Rect& mb, RowReader* maskRows,
+                 std::vector<uint32_t>& words) {
+    uint8_t* row = out.Row(uint32_t(fresh.StoredRowOf(y)));
+    if (!row) return false;
+    if (words.empty()) {
+        shader.Row(y, area.left, area.right, row);
+        return true;
+    }
+    const Rect lb = layer.Bounds();
+    const int32_t w = area.Width();
+    shader.Row(y, area.left, area.right, words.data());
+    if (y >= old.top && y < old.bottom) {
+        const uint8_t* src = oldRows->Row(uint32_t(layer.StoredRowOf(y)));
+        if (!src) return false;
+        std::memset(row, 0, 4 * size_t(old.left - area.left));
+        std::memcpy(row + 4 * size_t(old.left - area.left), src + 4 * size_t(old.left - lb.left),
+                    4 * size_t(old.Width()));
+        std::memset(row + 4 * size_t(old.right - area.left), 0, 4 * size_t(area.right - old.right));
+    } else {
+        std::memset(row, 0, 4 * size_t(w));
+    }
+    const uint8_t* mrow = nullptr;
+    if (mask && y >= mb.top && y < mb.bottom) {
+        mrow = maskRows->Row(uint32_t(mask->StoredRowOf(y)));
+        if (!mrow) return false;
+    }
+    for (int32_t x = area.left; x < area.right; ++x) {
+        int m = 100;
+        if (mask) m = mrow && x >= mb.left && x < mb.right ? mrow[x - mb.left] : 0;
+        if (m == 0) continue;
+        uint8_t gp[4];
+        std::memcpy(gp, &words[size_t(x - area.left)], 4);
+        int l = gp[3];
+        if (m < 100) l = l * m / 100;
+        uint8_t* p = row + 4 * size_t(x - area.left);
+        const int a = p[3];
+        if (l >= 100 || a == 0) {
+            p[0] = gp[0];
+            p[1] = gp[1];
+            p[2] = gp[2];
+            p[3] = uint8_t(l);
+        } else {
+            for (int i = 0; i < 3; ++i) p[i] = uint8_t((l * gp[i] + (100 - l) * p[i]) / 100);
+            p[3] = uint8_t(l + (100 - l) * a / 100);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     LayerManager& lm = history.Layers();
     const LayerPtr layer = lm.CurrentLayer();
@@ -277,71 +338,43 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     PixelEdit edit(lm, history);
     const LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
-    // The new rows go to the file by pwrite and the old ones come by pread: a mapped window
-    // would pay a page fault (and, on fresh space, a cleared page) for every 4 KiB.
-    std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh);
-    const std::unique_ptr<RowReader> maskRows = mask ? OpenRowReader(*mask) : nullptr;
     const Rect old = replace ? Rect{} : lb.Intersect(area);
-    const std::unique_ptr<RowReader> oldRows = old.IsEmpty() ? nullptr : OpenRowReader(*layer);
-    auto fail = [&] {
-        out.reset();
-        return edit.CommitLayerEdit(0), 0;
-    };
-    if (!out || (mask && !maskRows) || (!old.IsEmpty() && !oldRows)) return fail();
     const Rect mb = mask ? mask->Bounds() : Rect{};
-    const int32_t w = area.Width();
-    std::vector<uint32_t> words(replace ? 0 : size_t(w), 0u);
+    const int32_t w = area.Width(), h = area.Height();
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::atomic<bool> failed{false};
+    std::atomic<int32_t> done{0};
     ProgressRun progress(4);
-    const int32_t quarter = std::max(1, area.Height() / 4);
-    for (int32_t y = area.top; y < area.bottom; ++y) {
-        if (y > area.top && (y - area.top) % quarter == 0) progress.Step();
-        uint8_t* row = out->Row(uint32_t(fresh->StoredRowOf(y)));
-        if (!row) return fail();
-        if (replace) {
-            shader.Row(y, area.left, area.right, row);
-            continue;
+    int32_t stepped = 0;
+    const int32_t quarter = std::max(1, h / 4);
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool caller) {
+        // The new rows go to the file by pwrite and the old ones come by pread, each band
+        // through its own: a mapped window would pay a page fault (and, on fresh space, a
+        // cleared page) for every 4 KiB.
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, window);
+        const std::unique_ptr<RowReader> maskRows = mask ? OpenRowReader(*mask, window) : nullptr;
+        const std::unique_ptr<RowReader> oldRows =
+            old.IsEmpty() ? nullptr : OpenRowReader(*layer, window);
+        if (!out || (mask && !maskRows) || (!old.IsEmpty() && !oldRows)) {
+            failed = true;
+            return;
         }
-        shader.Row(y, area.left, area.right, words.data());
-        // The old pixels (transparent off the old layer), then the gradient over them.
-        if (y >= old.top && y < old.bottom) {
-            const uint8_t* src = oldRows->Row(uint32_t(layer->StoredRowOf(y)));
-            if (!src) return fail();
-            std::memset(row, 0, 4 * size_t(old.left - area.left));
-            std::memcpy(row + 4 * size_t(old.left - area.left),
-                        src + 4 * size_t(old.left - lb.left), 4 * size_t(old.Width()));
-            std::memset(row + 4 * size_t(old.right - area.left), 0,
-                        4 * size_t(area.right - old.right));
-        } else {
-            std::memset(row, 0, 4 * size_t(w));
-        }
-        const uint8_t* mrow = nullptr;
-        if (mask && y >= mb.top && y < mb.bottom) {
-            mrow = maskRows->Row(uint32_t(mask->StoredRowOf(y)));
-            if (!mrow) return fail();
-        }
-        for (int32_t x = area.left; x < area.right; ++x) {
-            int m = 100;
-            if (mask) m = mrow && x >= mb.left && x < mb.right ? mrow[x - mb.left] : 0;
-            if (m == 0) continue;
-            uint8_t gp[4];
-            std::memcpy(gp, &words[size_t(x - area.left)], 4);
-            int l = gp[3];
-            if (m < 100) l = l * m / 100;
-            uint8_t* p = row + 4 * size_t(x - area.left);
-            const int a = p[3];
-            if (l >= 100 || a == 0) {
-                p[0] = gp[0];
-                p[1] = gp[1];
-                p[2] = gp[2];
-                p[3] = uint8_t(l);
-            } else {
-                for (int i = 0; i < 3; ++i) p[i] = uint8_t((l * gp[i] + (100 - l) * p[i]) / 100);
-                p[3] = uint8_t(l + (100 - l) * a / 100);
+        std::vector<uint32_t> words(replace ? 0 : size_t(w), 0u);
+        for (int32_t y = area.top + first; y < area.top + end; ++y) {
+            if (failed.load(std::memory_order_relaxed) ||
+                !GradientRow(shader, y, area, *fresh, *out, *layer, old, oldRows.get(), mask.get(),
+                             mb, maskRows.get(), words)) {
+                failed = true;
+                break;
             }
+            const int32_t all = done.fetch_add(1, std::memory_order_relaxed) + 1;
+            for (; caller && (stepped + 1) * quarter <= std::min(all, h - 1); ++stepped)
+                progress.Step();
         }
-    }
-    if (!out->Flush()) return fail();
-    out.reset();
+        if (!out->Flush()) failed = true;
+    });
+    if (failed) return edit.CommitLayerEdit(0), 0;
     static const char* const names[] = {"Linear Gradient", "Radial Gradient", "Reflected Gradient"};
     return edit.CommitLayerEdit(1, names[int(g.type)]);
 }

@@ -29,6 +29,7 @@ cases=(
   "rotate-180|image rotate 180|out.bmp"
   "flip-h|image rotate flip-h|out.bmp"
   "flip-v|image rotate flip-v|out.bmp"
+  "gradient-selection|select ellipse 10 10 140 190; select feather 5; tool gradient type=radial colors=fore-transparent opacity=70; drag 70,100 140,20|out.bmp"
   "free-transform|tool move; transform free; drag 150,203 131,190; transform free-button commit|out.bmp"
   "merge-all|layer duplicate; layer opacity 60; filter mosaic 5; layer new; layer merge-all|out.bmp"
   "formats|layer duplicate; layer opacity 45; filter blur 3; save out.jpg quality=10; save out.png; save out.tif; save out.gif|out.jpg out.png out.tif out.gif"
