@@ -1,8 +1,13 @@
 // Feather: the selection's strengths smoothed by the tent filter, rows then columns, over the
 // tight rectangle grown by the spread.
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "core/RowBands.h"
+#include "layers/LayerRows.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
@@ -34,29 +39,60 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
         return 1;
     }
 
+    // Rows into a block of their own, then columns from it into the new mask: bands of rows
+    // on every core, each reading and writing by pread and pwrite through its own windows.
+    const LayerPtr rowsDone = CreateSelectionMask(lm, area);
     LayerPtr mask = CreateSelectionMask(lm, area);
-    if (!mask) return 0;
+    if (!rowsDone || !mask) return 0;
     const int32_t w = area.Width(), h = area.Height();
     spread = std::min({spread, w, h});
-    std::vector<uint8_t> line(static_cast<size_t>(w));
-    for (int32_t cy = area.top; cy < area.bottom; ++cy) {
-        ReadMaskRow(*current, cy, area.left, w, line.data());
-        uint8_t* dst = MaskRow(*mask, cy);
-        if (!dst) return 0;
-        TentFilterLine(line.data(), 1, dst, 1, w, spread);
-    }
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    const size_t pad = mask->Stride() - size_t(w);
+    const Rect b = current->Bounds();
+    const int32_t from = std::max(area.left, b.left), to = std::min(area.right, b.right);
+    std::atomic<bool> failed{false};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> in = OpenRowReader(*current, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*rowsDone, window);
+        std::vector<uint8_t> line(static_cast<size_t>(w));
+        bool ok = in && out;
+        for (int32_t cy = area.top + first; ok && cy < area.top + end; ++cy) {
+            // The old strengths, none outside the old mask.
+            std::fill(line.begin(), line.end(), uint8_t(0));
+            if (cy >= b.top && cy < b.bottom && from < to) {
+                const uint8_t* src = in->Row(uint32_t(current->StoredRowOf(cy)));
+                if (!(ok = src != nullptr)) break;
+                std::memcpy(line.data() + (from - area.left), src + (from - b.left),
+                            size_t(to - from));
+            }
+            uint8_t* dst = out->Row(uint32_t(rowsDone->StoredRowOf(cy)));
+            if (!(ok = dst != nullptr)) break;
+            TentFilterLine(line.data(), 1, dst, 1, w, spread);
+            std::memset(dst + w, 0, pad);
+        }
+        if (!ok || !out->Flush()) failed = true;
+    });
+    if (failed) return 0;
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> in = OpenRowReader(*rowsDone, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*mask, window);
+        const auto stored = [&](int32_t y) { return uint32_t(mask->StoredRowOf(area.top + y)); };
+        if (!in || !out ||
+            !TentFilterColumnBand(
+                w, h, spread, first, end,
+                [&](int32_t y) -> const uint8_t* { return in->Row(stored(y)); },
+                [&](int32_t y) {
+                    // The filter writes the row's samples; its padding is cleared here.
+                    uint8_t* row = out->Row(stored(y));
+                    if (row) std::memset(row + w, 0, pad);
+                    return row;
+                }) ||
+            !out->Flush())
+            failed = true;
+    });
     current->ReleaseRows();
-    mask->ReleaseRows();
-    {
-        // Columns in place: the filter keeps copies of the rows it still needs.
-        std::unique_ptr<RowCursor> in = mask->OpenRows();
-        std::unique_ptr<RowCursor> out = mask->OpenRows();
-        if (!in || !out) return 0;
-        const bool ok = TentFilterColumns(
-            w, h, spread, [&](int32_t y) -> const uint8_t* { return in->Row(uint32_t(y)); },
-            [&](int32_t y) { return out->Row(uint32_t(y)); });
-        if (!ok) return 0;
-    }
+    if (failed) return 0;
     const bool visible = AnyByteAbove(*mask, kInsideStrength - 1);
     SetSelection(history, mask, kSelectionModify, "Feather");
     if (!visible) AppMessages().Show("Feather selection, the selection will not be visible!");

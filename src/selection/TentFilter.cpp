@@ -2,6 +2,7 @@
 // the sums of the two halves) and walks the rows once, so its cost does not grow with L.
 #include "selection/TentFilter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace zelvo {
 namespace {
 
 template <class Acc>
-bool FilterColumns(int32_t width, int32_t height, int32_t L,
+bool FilterColumns(int32_t width, int32_t height, int32_t L, int32_t first, int32_t end,
                    const std::function<const uint8_t*(int32_t)>& inRow,
                    const std::function<uint8_t*(int32_t)>& outRow) {
     const size_t w = size_t(width);
@@ -26,21 +27,25 @@ bool FilterColumns(int32_t width, int32_t height, int32_t L,
         return true;
     };
 
-    for (int32_t k = 0; k < L; ++k) {
+    // The sums at row `first` straight from their definition: the left half holds rows
+    // first-L .. first-1 (the farthest with weight 0), the right half first .. first+L-1.
+    Acc wsum = 0;
+    for (int32_t k = std::max(0, first - L); k < std::min(height, first + L); ++k) {
         if (!load(k)) return false;
         const uint8_t* row = slot(k);
-        const Acc weight = Acc(L - k);
+        const Acc weight = Acc(L - (k < first ? first - k : k - first));
+        wsum += weight;
+        Acc* half = k < first ? left.data() : right.data();
         for (size_t c = 0; c < w; ++c) {
             s[c] += weight * row[c];
-            right[c] += row[c];
+            half[c] += row[c];
         }
     }
-    Acc wsum = Acc(L) * Acc(L + 1) / 2;
-    uint8_t* out = outRow(0);
+    uint8_t* out = outRow(first);
     if (!out) return false;
     for (size_t c = 0; c < w; ++c) out[c] = uint8_t(s[c] / wsum);
 
-    for (int32_t x = 1; x < height; ++x) {
+    for (int32_t x = first + 1; x < end; ++x) {
         const int32_t entering = x + L - 1;
         const int32_t leaving = x - L - 1;
         if (entering < height && !load(entering)) return false;
@@ -74,11 +79,19 @@ bool FilterColumns(int32_t width, int32_t height, int32_t L,
 bool TentFilterColumns(int32_t width, int32_t height, int32_t radius,
                        const std::function<const uint8_t*(int32_t)>& inRow,
                        const std::function<uint8_t*(int32_t)>& outRow) {
-    if (width <= 0 || height <= 0) return true;
+    return TentFilterColumnBand(width, height, radius, 0, height, inRow, outRow);
+}
+
+bool TentFilterColumnBand(int32_t width, int32_t height, int32_t radius, int32_t first, int32_t end,
+                          const std::function<const uint8_t*(int32_t)>& inRow,
+                          const std::function<uint8_t*(int32_t)>& outRow) {
+    first = std::max(first, 0);
+    end = std::min(end, height);
+    if (width <= 0 || first >= end) return true;
     const int32_t L = radius < 1 ? 1 : (radius > height ? height : radius);
     if (L == 1) {
         std::vector<uint8_t> line(static_cast<size_t>(width));
-        for (int32_t y = 0; y < height; ++y) {
+        for (int32_t y = first; y < end; ++y) {
             const uint8_t* src = inRow(y);
             if (!src) return false;
             std::memcpy(line.data(), src, size_t(width));
@@ -89,8 +102,8 @@ bool TentFilterColumns(int32_t width, int32_t height, int32_t radius,
         return true;
     }
     // 255 * L * L stays within 32 bits up to L = 2048.
-    if (L <= 2048) return FilterColumns<int32_t>(width, height, L, inRow, outRow);
-    return FilterColumns<int64_t>(width, height, L, inRow, outRow);
+    if (L <= 2048) return FilterColumns<int32_t>(width, height, L, first, end, inRow, outRow);
+    return FilterColumns<int64_t>(width, height, L, first, end, inRow, outRow);
 }
 
 }  // namespace zelvo

@@ -69,5 +69,11 @@ void TentFilterLine(const T* in, ptrdiff_t inStep, T* out, ptrdiff_t outStep, in
 bool TentFilterColumns(int32_t width, int32_t height, int32_t radius,
                        const std::function<const uint8_t*(int32_t)>& inRow,
                        const std::function<uint8_t*(int32_t)>& outRow);
+// Output rows [first, end) only, reading input rows first - L .. end + L - 2 that lie in the
+// picture; the same bytes as the whole filter gives for those rows, so bands of rows can be
+// filtered apart (not in place: another band may still read the rows this one writes).
+bool TentFilterColumnBand(int32_t width, int32_t height, int32_t radius, int32_t first, int32_t end,
+                          const std::function<const uint8_t*(int32_t)>& inRow,
+                          const std::function<uint8_t*(int32_t)>& outRow);
 
 }  // namespace zelvo

@@ -1,6 +1,7 @@
 // The running-sum tent filter against its definition computed directly, sample by sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -122,6 +123,46 @@ TEST(TentFilterTest, ColumnsInPlaceMatchTheDefinitionPerColumn) {
                     for (int y = 0; y < height; ++y)
                         ASSERT_EQ(work[size_t(y * width + c)], want[size_t(y)])
                             << "w=" << width << " h=" << height << " L=" << L << " c=" << c;
+                }
+            }
+        }
+    }
+}
+
+// Any cut into bands of rows, each band filtered apart from a shared input, gives the
+// definition's columns (L clamped to the height); a band reads only the rows within L of its
+// own.
+TEST(TentFilterTest, ColumnBandsMatchTheDefinitionWhereverTheyAreCut) {
+    std::mt19937 random(11);
+    for (int height : {1, 5, 17, 40}) {
+        const int width = 3;
+        std::vector<uint8_t> image(size_t(width * height));
+        for (uint8_t& v : image) v = uint8_t(random());
+        for (int L : {1, 2, 3, 7, 40}) {
+            const int Lc = std::min(L, height);
+            for (int cut : {1, 2, 6, height}) {
+                std::vector<uint8_t> out(image.size(), 0);
+                for (int first = 0; first < height; first += cut) {
+                    const int end = std::min(height, first + cut);
+                    int lowest = height, highest = -1;
+                    ASSERT_TRUE(TentFilterColumnBand(
+                        width, height, L, first, end,
+                        [&](int32_t y) -> const uint8_t* {
+                            lowest = std::min(lowest, y);
+                            highest = std::max(highest, y);
+                            return image.data() + size_t(y * width);
+                        },
+                        [&](int32_t y) { return out.data() + size_t(y * width); }));
+                    EXPECT_GE(lowest, first - Lc);
+                    EXPECT_LE(highest, end + Lc - 2);
+                }
+                for (int c = 0; c < width; ++c) {
+                    std::vector<int> col;
+                    for (int y = 0; y < height; ++y) col.push_back(image[size_t(y * width + c)]);
+                    const std::vector<int> want = DirectTent(col, Lc);
+                    for (int y = 0; y < height; ++y)
+                        ASSERT_EQ(out[size_t(y * width + c)], want[size_t(y)])
+                            << "h=" << height << " L=" << L << " cut=" << cut << " y=" << y;
                 }
             }
         }
