@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "history/HistoryManager.h"
+#include "layers/LayerRows.h"
 
 namespace zelvo {
 
@@ -37,24 +39,42 @@ void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* 
     if (row) std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
 }
 
+namespace {
+
+uint64_t Word(const uint8_t* p) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+// The first and one past the last nonzero byte of row[0, n) (first == n when there is none),
+// eight bytes at a time over the zeros.
+void NonzeroSpan(const uint8_t* row, int32_t n, int32_t& first, int32_t& end) {
+    first = 0;
+    while (first + 8 <= n && Word(row + first) == 0) first += 8;
+    while (first < n && row[first] == 0) ++first;
+    end = n;
+    while (end - 8 >= first && Word(row + end - 8) == 0) end -= 8;
+    while (end > first && row[end - 1] == 0) --end;
+}
+
+}  // namespace
+
+// The mask's rows come by pread: mapped, each of its pages would fault on first touch.
 Rect TightRect(Layer& mask) {
     const Rect b = mask.Bounds();
     Rect t{b.right, b.bottom, b.left, b.top};
     bool any = false;
-    for (int32_t cy = b.top; cy < b.bottom; ++cy) {
-        const uint8_t* row = MaskRow(mask, cy);
+    const std::unique_ptr<RowReader> rows = OpenRowReader(mask);
+    for (int32_t cy = b.top; rows && cy < b.bottom; ++cy) {
+        const uint8_t* row = rows->Row(uint32_t(mask.StoredRowOf(cy)));
         if (!row) break;
-        int32_t first = -1, last = -1;
-        for (int32_t i = 0; i < b.Width(); ++i) {
-            if (row[i] != 0) {
-                if (first < 0) first = i;
-                last = i;
-            }
-        }
-        if (first < 0) continue;
+        int32_t first = 0, end = 0;
+        NonzeroSpan(row, b.Width(), first, end);
+        if (first == end) continue;
         any = true;
         t.left = std::min(t.left, b.left + first);
-        t.right = std::max(t.right, b.left + last + 1);
+        t.right = std::max(t.right, b.left + end);
         t.top = std::min(t.top, cy);
         t.bottom = std::max(t.bottom, cy + 1);
     }
@@ -63,11 +83,14 @@ Rect TightRect(Layer& mask) {
 
 bool AnyByteAbove(Layer& mask, int threshold) {
     const Rect b = mask.Bounds();
-    for (int32_t cy = b.top; cy < b.bottom; ++cy) {
-        const uint8_t* row = MaskRow(mask, cy);
+    const std::unique_ptr<RowReader> rows = OpenRowReader(mask);
+    for (int32_t cy = b.top; rows && cy < b.bottom; ++cy) {
+        const uint8_t* row = rows->Row(uint32_t(mask.StoredRowOf(cy)));
         if (!row) return false;
-        for (int32_t i = 0; i < b.Width(); ++i)
-            if (row[i] > threshold) return true;
+        // The row's largest byte, without a branch per byte.
+        uint8_t most = 0;
+        for (int32_t i = 0; i < b.Width(); ++i) most = std::max(most, row[i]);
+        if (most > threshold) return true;
     }
     return false;
 }

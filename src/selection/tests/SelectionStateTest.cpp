@@ -1,5 +1,7 @@
 // Setting the selection, Select All, Deselect, Reselect, Inverse, moving the mask, the menu's
 // enabling rules and the dialog models.
+#include <algorithm>
+
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionDialogs.h"
 #include "testsupport/SelectionTestSupport.h"
@@ -38,6 +40,18 @@ TEST_F(SelectionStateTest, TightRectangleHoldsEveryNonZeroByte) {
     EXPECT_EQ(TightRect(*m), (Rect{4, 4, 9, 8}));
     EXPECT_TRUE(AnyByteAbove(*m, 49));
     EXPECT_FALSE(AnyByteAbove(*m, 100));
+    // Single bytes on either side of every eight-byte step of a row of 21.
+    for (int x : {0, 6, 7, 8, 9, 15, 16, 19, 20}) {
+        Grid row(2, std::vector<int>(21, 0));
+        row[1][size_t(x)] = 255;
+        m = MakeMask({10, 20, 31, 22}, row);
+        EXPECT_EQ(TightRect(*m), (Rect{10 + x, 21, 11 + x, 22})) << x;
+        EXPECT_TRUE(AnyByteAbove(*m, 254)) << x;
+        row[0][size_t(20 - x)] = 3;
+        m = MakeMask({10, 20, 31, 22}, row);
+        EXPECT_EQ(TightRect(*m), (Rect{10 + std::min(x, 20 - x), 20, 11 + std::max(x, 20 - x), 22}))
+            << x;
+    }
 }
 
 TEST_F(SelectionStateTest, SetSelectionRecordsNewModifyAndDeselectAndUndoSwapsThem) {
