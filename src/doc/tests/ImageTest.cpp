@@ -15,6 +15,7 @@
 #include "files/tests/TestImages.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
+#include "store/SpaceFailures.h"
 #include "testsupport/DocumentTestSupport.h"
 #include "workspace/Workspace.h"
 
@@ -150,6 +151,28 @@ TEST_F(ImageTest, ProgressiveJpegOpensThroughTheStoreAndGivesItsRoomBack) {
     EXPECT_EQ(Store().UsedCount(), 2u);  // the layer and the display buffer
     EXPECT_GT(Store().FreeCount(), 0u);
     EXPECT_TRUE(Store().CheckStore());
+}
+
+// Without disk room for the coefficients, nor for the layer, the open fails for want of space
+// and leaves nothing in the store.
+TEST_F(ImageTest, ProgressiveJpegOnAFullDiskFailsCleanly) {
+    std::mt19937 random(3);
+    const std::string path = dir.File("p.jpg");
+    test::WriteBytes(path, test::ProgressiveJpeg(900, 700, 3, random));
+    // The store's free space taken, so that every block must grow the file.
+    std::vector<BlockHandle> taken;
+    for (uint32_t free; (free = Store().GetHeader().largestFree) > 64;)
+        taken.push_back(Store().Allocate(free - 16));
+    const uint32_t used = Store().UsedCount();
+    disks.disks[0].available = uint64_t(1) << 20;
+    const uint64_t failures = ScratchSpaceFailures();
+    Image image(*workspace);
+    EXPECT_FALSE(image.Open(path));
+    EXPECT_GE(ScratchSpaceFailures(), failures + 2);  // the coefficients, then the layer
+    EXPECT_FALSE(image.IsReady());
+    EXPECT_EQ(Store().UsedCount(), used);
+    EXPECT_TRUE(Store().CheckStore());
+    for (BlockHandle b : taken) EXPECT_TRUE(Store().Free(b));
 }
 
 TEST_F(ImageTest, SavingRendersBandsIntoTheSameFileAsTheWholeFlatPicture) {
