@@ -779,4 +779,18 @@ void FileDynamicStore::Fill(BlockHandle handle, uint8_t byte, bool flush) {
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
 }
 
+bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,
+                    uint64_t length) {
+    const uint64_t fileBytes = store.FileBytes();
+    const int fd = store.IsOpen() ? store.FileHandle() : -1;
+    if (fd < 0 || offset > fileBytes || length > fileBytes - offset) return false;
+    for (uint64_t done = 0; done < length;) {
+        const ssize_t got = pread(fd, bytes + done, length - done, off_t(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += uint64_t(got);
+    }
+    return true;
+}
+
 }  // namespace zelvo

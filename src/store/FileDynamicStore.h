@@ -165,4 +165,9 @@ private:
     std::vector<BlockHandle> m_deferred;  // pinned blocks whose Free came while pinned
 };
 
+// Reads `length` bytes of the store's file at `offset` by pread. False when the store is closed,
+// the range passes the file's end or a read fails.
+bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,
+                    uint64_t length);
+
 }  // namespace zelvo

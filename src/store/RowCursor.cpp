@@ -3,10 +3,8 @@
 #include "store/RowCursor.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <new>
 #include <utility>
 
@@ -146,13 +144,7 @@ bool RowReader::ReadRows(uint32_t first, uint32_t end) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (uint64_t done = 0; done < length;) {
-        ssize_t got =
-            pread(m_store.m_file, m_buffer.data() + done, length - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += uint64_t(got);
-    }
+    if (!ReadStoreBytes(m_store, offset, m_buffer.data(), length)) return false;
     m_first = first;
     m_end = end;
     ++m_reads;

@@ -1,9 +1,6 @@
 #include "store/RowPlanReader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -84,16 +81,7 @@ RowPlanReader::RowPlanReader(const FileDynamicStore& store, BlockHandle block,
 }
 
 bool RowPlanReader::ReadSpan(uint8_t* dst, uint64_t offset, uint64_t length) {
-    if (!m_store.IsOpen()) return false;
-    const uint64_t fileBytes = m_store.FileBytes();
-    if (offset > fileBytes || length > fileBytes - offset) return false;
-    const int fd = m_store.FileHandle();
-    for (uint64_t done = 0; done < length;) {
-        const ssize_t got = pread(fd, dst + done, length - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += uint64_t(got);
-    }
+    if (!ReadStoreBytes(m_store, offset, dst, length)) return false;
     ++m_reads;
     m_bytesRead += length;
     return true;

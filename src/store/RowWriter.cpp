@@ -26,20 +26,6 @@ bool WriteStoreBytes(FileDynamicStore& store, uint64_t offset, const uint8_t* by
     return true;
 }
 
-bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,
-                    uint64_t length) {
-    const uint64_t fileBytes = store.FileBytes();
-    const int fd = store.IsOpen() ? store.FileHandle() : -1;
-    if (fd < 0 || offset > fileBytes || length > fileBytes - offset) return false;
-    for (uint64_t done = 0; done < length;) {
-        const ssize_t got = pread(fd, bytes + done, length - done, off_t(offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += uint64_t(got);
-    }
-    return true;
-}
-
 RowWriter::RowWriter(FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
                      uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
     : m_store(store), m_rowBytes(rowBytes) {

@@ -19,10 +19,6 @@ namespace zelvo {
 // first. False when the range passes the file's end or a write fails.
 bool WriteStoreBytes(FileDynamicStore& store, uint64_t offset, const uint8_t* bytes,
                      uint64_t length);
-// Reads `length` bytes of the store's file at `offset` by pread. False when the range passes
-// the file's end or a read fails.
-bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,
-                    uint64_t length);
 
 class RowWriter {
 public:
