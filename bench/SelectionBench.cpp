@@ -2,11 +2,13 @@
 // one thread and on all, in the same run: the tent filter runs on running sums, so the two should
 // cost about the same (the goal is within 1.5x). The selection is a soft-edged ellipse over the
 // whole canvas, made once; every iteration feathers that same mask (the history keeps at most 20 of
-// the results).
+// the results). Expand, Contract and Draw Border start from the same ellipse, or from a mask of
+// many small blobs whose boundary is long, as a magic wand's on a photograph is.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -27,6 +29,7 @@ constexpr int32_t kHeight = 3000;
 
 struct Document : bench::BenchDocument {
     LayerPtr original;
+    LayerPtr blobs;
 
     Document() : BenchDocument(kWidth, kHeight) {
         original = CreateSelectionMask(*layers, {0, 0, kWidth, kHeight});
@@ -42,10 +45,22 @@ struct Document : bench::BenchDocument {
             }
         }
         original->ReleaseRows();
+        // Blobs about 40 pixels across, a boundary pixel in about every tenth.
+        blobs = CreateSelectionMask(*layers, {0, 0, kWidth, kHeight});
+        if (!blobs) std::abort();
+        for (int32_t y = 0; y < kHeight; ++y) {
+            uint8_t* row = MaskRow(*blobs, y);
+            for (int32_t x = 0; x < kWidth; ++x)
+                row[x] = std::sin(x * 0.08) + std::sin(y * 0.07 + std::sin(x * 0.013) * 3) > 0.3
+                             ? 100
+                             : 0;
+        }
+        blobs->ReleaseRows();
     }
     ~Document() {
         history.reset();  // the history may hold masks made from `original`
         original.reset();
+        blobs.reset();
     }
 };
 
@@ -72,6 +87,47 @@ void BM_Feather(benchmark::State& state) {
 BENCHMARK(BM_Feather)
     ->ArgNames({"radius", "threads"})
     ->ArgsProduct({{1, 100}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Expand (range 1 > 0) or Contract of the ellipse (range 2 = 0) or the blobs by range 0 pixels.
+void BM_ExpandContract(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 3);
+    Document& d = TheDocument();
+    const int32_t n = int32_t(state.range(0));
+    const bool expand = state.range(1) > 0;
+    const LayerPtr& from = state.range(2) ? d.blobs : d.original;
+    for (auto _ : state) {
+        state.PauseTiming();
+        SetSelection(*d.history, from, d.layers->Selection() ? kSelectionModify : kSelectionNew);
+        state.ResumeTiming();
+        if ((expand ? ExpandSelection(*d.history, n) : ContractSelection(*d.history, n)) != 1)
+            state.SkipWithError("expand or contract failed");
+    }
+}
+BENCHMARK(BM_ExpandContract)
+    ->ArgNames({"n", "expand", "blobs", "threads"})
+    ->ArgsProduct({{1, 50}, {1, 0}, {0, 1}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Draw Border of width 1 or 50 around the ellipse or the blobs.
+void BM_DrawBorder(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 2);
+    Document& d = TheDocument();
+    const int32_t w = int32_t(state.range(0));
+    const LayerPtr& from = state.range(1) ? d.blobs : d.original;
+    for (auto _ : state) {
+        state.PauseTiming();
+        SetSelection(*d.history, from, d.layers->Selection() ? kSelectionModify : kSelectionNew);
+        state.ResumeTiming();
+        if (DrawBorder(*d.history, w, Rgb(200, 30, 40), 100) != 1)
+            state.SkipWithError("draw border failed");
+    }
+}
+BENCHMARK(BM_DrawBorder)
+    ->ArgNames({"width", "blobs", "threads"})
+    ->ArgsProduct({{1, 50}, {0, 1}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -2,16 +2,20 @@
 // one, of the layer's non-transparent pixels), drawn into a copy of the current layer grown to
 // hold it.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
 #include "selection/MaskBoundary.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -19,29 +23,17 @@ namespace {
 
 constexpr int64_t kMaxPixels = 20000000;
 
-// Boundary rows of a 32-bit layer by its alphas (non-zero inside), its own edges being edges.
-std::function<void(int32_t, std::vector<int32_t>&)> AlphaBoundaryRows(Layer& layer,
-                                                                      RowCursor& rows) {
-    struct Lines {
-        std::vector<uint8_t> above, row, below;
-    };
-    auto lines = std::make_shared<Lines>();
-    auto alphas = [&layer, &rows](int32_t cy, std::vector<uint8_t>& out) {
-        out.assign(size_t(layer.Width()), 0);
-        const uint8_t* src = rows.Row(uint32_t(layer.StoredRowOf(cy)));
-        if (!src) return;
-        for (int32_t i = 0; i < layer.Width(); ++i) out[size_t(i)] = src[4 * size_t(i) + 3];
-    };
-    return [lines, alphas, &layer](int32_t cy, std::vector<int32_t>& xs) {
-        const Rect b = layer.Bounds();
-        if (cy < b.top || cy >= b.bottom) return;
-        const bool top = cy == b.top, bottom = cy == b.bottom - 1;
-        alphas(cy, lines->row);
-        if (!top) alphas(cy - 1, lines->above);
-        if (!bottom) alphas(cy + 1, lines->below);
-        BoundaryColumns(top ? nullptr : lines->above.data(), lines->row.data(),
-                        bottom ? nullptr : lines->below.data(), b.Width(), 1, b.left, xs);
-    };
+// Boundary rows of a 32-bit layer by its alphas (non-zero inside), its own edges being edges,
+// read through `rows`, a reader of the layer's rows.
+BoundaryRowSource AlphaBoundaryRows(const Layer& layer, RowReader& rows) {
+    const Layer* l = &layer;
+    RowReader* r = &rows;
+    return BoundaryRows(layer.Bounds(), 1, [l, r](int32_t cy, uint8_t* line) {
+        const uint8_t* src = r->Row(uint32_t(l->StoredRowOf(cy)));
+        if (!src) return false;
+        for (int32_t i = 0; i < l->Width(); ++i) line[i] = src[4 * size_t(i) + 3];
+        return true;
+    });
 }
 
 }  // namespace
@@ -75,33 +67,50 @@ int DrawBorder(HistoryManager& history, int32_t width, ColorRef color, int32_t o
     }
     if (area.IsEmpty()) return 0;
 
-    // The layer's own pixels are read before the edit replaces it in the list.
-    std::unique_ptr<RowCursor> layerRows = mask ? nullptr : layer->OpenRows();
-    if (!mask && !layerRows) return 0;
-
+    // The new layer is written whole in one pass, bands of rows on every core: each row is the
+    // old layer's part of it (transparent elsewhere) with the stamps laid over. The edit holds
+    // the old layer, which is read meanwhile.
+    const bool keepOld =
+        kind == LayerKind::Pixel && layer->BitsPerPixel() == 32 && layer->HasPixels();
     PixelEdit edit(lm, history);
-    LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 1);
+    LayerPtr fresh = edit.BeginRectEdit(area.left, area.top, area.right, area.bottom, 0);
     if (!fresh) return 0;
-    std::unique_ptr<RowCursor> out = fresh->OpenRows();
-    if (!out) return edit.CommitLayerEdit(0), 0;
 
     const Rect src = mask ? mask->Bounds() : layer->Bounds();
-    const bool ok =
-        StampBoundary(BorderStamp(w), area, src.top, src.bottom,
-                      mask ? MaskBoundaryRows(*mask, 1) : AlphaBoundaryRows(*layer, *layerRows),
-                      [&](int32_t cy, const uint8_t* covered) {
-                          uint8_t* dst = nullptr;
-                          for (int32_t i = 0; i < area.Width(); ++i) {
-                              if (!covered[i]) continue;
-                              if (!dst) dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
-                              if (!dst) return false;
-                              std::memcpy(dst + 4 * size_t(i), &word, 4);
-                          }
-                          return true;
-                      });
-    out.reset();
-    layerRows.reset();
+    const Rect lb = layer->Bounds();
+    const int32_t from = std::max(area.left, lb.left), to = std::min(area.right, lb.right);
+    const RoundStamp stamp = BorderStamp(w);
+    const uint64_t window = BandWindowBytes(RowCursor::kDefaultWindowBytes,
+                                            RowBandCount(area.Height(), kLeastBandRows));
+    std::atomic<bool> failed{false};
+    ForEachRowBand(area.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> source = OpenRowReader(mask ? *mask : *layer, window);
+        const std::unique_ptr<RowReader> old = keepOld ? OpenRowReader(*layer, window) : nullptr;
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, window);
+        if (!source || (keepOld && !old) || !out) return void(failed = true);
+        const size_t stride = fresh->Stride();
+        const bool ok = StampBoundary(
+            stamp, Rect{area.left, area.top + first, area.right, area.top + end}, src.top,
+            src.bottom,
+            mask ? MaskBoundaryRows(*mask, *source, 1) : AlphaBoundaryRows(*layer, *source),
+            [&](int32_t cy, const uint8_t* covered) {
+                uint8_t* dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
+                if (!dst) return false;
+                std::memset(dst, 0, stride);
+                if (keepOld && cy >= lb.top && cy < lb.bottom && from < to) {
+                    const uint8_t* s = old->Row(uint32_t(layer->StoredRowOf(cy)));
+                    if (!s) return false;
+                    std::memcpy(dst + 4 * size_t(from - area.left), s + 4 * size_t(from - lb.left),
+                                4 * size_t(to - from));
+                }
+                for (int32_t i = 0; i < area.Width(); ++i)
+                    if (covered[i]) std::memcpy(dst + 4 * size_t(i), &word, 4);
+                return true;
+            });
+        if (!ok || !out->Flush()) failed = true;
+    });
     if (mask) mask->ReleaseRows();
+    const bool ok = !failed;
     if (!ok) return edit.CommitLayerEdit(0), 0;
     edit.CommitLayerEdit(1, "Draw Border");
     return 1;

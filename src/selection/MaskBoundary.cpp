@@ -1,11 +1,17 @@
 #include "selection/MaskBoundary.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <utility>
 
+#include "core/RowBands.h"
+#include "layers/LayerRows.h"
 #include "selection/SelectionMask.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -65,40 +71,88 @@ RoundStamp BorderStamp(int32_t w) {
 
 void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
                      int threshold, int32_t offset, std::vector<int32_t>& xs) {
-    const bool edgeRow = !above || !below;
-    for (int32_t i = 0; i < width; ++i) {
-        if (row[i] < threshold) continue;
-        if (edgeRow || i == 0 || i == width - 1 || row[i - 1] < threshold ||
-            row[i + 1] < threshold || above[i] < threshold || below[i] < threshold)
-            xs.push_back(offset + i);
+    if (width <= 0) return;
+    if (threshold <= 0) threshold = 0;
+    if (threshold > 255) return;
+    const uint8_t t = uint8_t(threshold);
+    if (!above || !below) {
+        for (int32_t i = 0; i < width; ++i)
+            if (row[i] >= t) xs.push_back(offset + i);
+        return;
     }
+    if (row[0] >= t) xs.push_back(offset);
+    // Inner columns in chunks: the flags are worked out without branches, then read eight at a
+    // time, so runs wholly inside or outside cost little.
+    constexpr int32_t kChunk = 256;
+    uint8_t flags[kChunk];
+    for (int32_t i = 1; i < width - 1; i += kChunk) {
+        const int32_t n = std::min(kChunk, width - 1 - i);
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t j = i + k;
+            flags[k] = uint8_t((row[j] >= t) & ((row[j - 1] < t) | (row[j + 1] < t) |
+                                                (above[j] < t) | (below[j] < t)));
+        }
+        int32_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            uint64_t word;
+            std::memcpy(&word, flags + k, 8);
+            if (!word) continue;
+            for (int32_t q = 0; q < 8; ++q)
+                if (flags[k + q]) xs.push_back(offset + i + k + q);
+        }
+        for (; k < n; ++k)
+            if (flags[k]) xs.push_back(offset + i + k);
+    }
+    if (width > 1 && row[width - 1] >= t) xs.push_back(offset + width - 1);
 }
 
-std::function<void(int32_t cy, std::vector<int32_t>& xs)> MaskBoundaryRows(Layer& mask,
-                                                                           int threshold) {
+BoundaryRowSource BoundaryRows(const Rect& bounds, int threshold,
+                               std::function<bool(int32_t cy, uint8_t* line)> readLine) {
+    // The rows cy - 1, cy and cy + 1 of the last row asked, kept to step on to the next.
     struct Lines {
+        int32_t cy = INT32_MIN;
         std::vector<uint8_t> above, row, below;
     };
     auto lines = std::make_shared<Lines>();
-    Layer* m = &mask;
-    return [lines, m, threshold](int32_t cy, std::vector<int32_t>& xs) {
-        const Rect b = m->Bounds();
-        if (cy < b.top || cy >= b.bottom) return;
-        const size_t w = size_t(b.Width());
-        lines->above.resize(w);
-        lines->row.resize(w);
-        lines->below.resize(w);
-        ReadMaskRow(*m, cy, b.left, b.Width(), lines->row.data());
-        const bool top = cy == b.top, bottom = cy == b.bottom - 1;
-        if (!top) ReadMaskRow(*m, cy - 1, b.left, b.Width(), lines->above.data());
-        if (!bottom) ReadMaskRow(*m, cy + 1, b.left, b.Width(), lines->below.data());
-        BoundaryColumns(top ? nullptr : lines->above.data(), lines->row.data(),
-                        bottom ? nullptr : lines->below.data(), b.Width(), threshold, b.left, xs);
+    const size_t w = size_t(std::max(0, bounds.Width()));
+    lines->above.resize(w);
+    lines->row.resize(w);
+    lines->below.resize(w);
+    return [lines, bounds, threshold, readLine = std::move(readLine)](int32_t cy,
+                                                                      std::vector<int32_t>& xs) {
+        if (cy < bounds.top || cy >= bounds.bottom || bounds.Width() <= 0) return true;
+        Lines& l = *lines;
+        const bool top = cy == bounds.top, bottom = cy == bounds.bottom - 1;
+        if (cy == l.cy + 1) {
+            std::swap(l.above, l.row);
+            std::swap(l.row, l.below);
+        } else if (!readLine(cy, l.row.data()) || (!top && !readLine(cy - 1, l.above.data()))) {
+            l.cy = INT32_MIN;
+            return false;
+        }
+        l.cy = INT32_MIN;
+        if (!bottom && !readLine(cy + 1, l.below.data())) return false;
+        l.cy = cy;
+        BoundaryColumns(top ? nullptr : l.above.data(), l.row.data(),
+                        bottom ? nullptr : l.below.data(), bounds.Width(), threshold, bounds.left,
+                        xs);
+        return true;
     };
 }
 
+BoundaryRowSource MaskBoundaryRows(const Layer& mask, RowReader& rows, int threshold) {
+    const Layer* m = &mask;
+    RowReader* r = &rows;
+    return BoundaryRows(mask.Bounds(), threshold, [m, r](int32_t cy, uint8_t* line) {
+        const uint8_t* src = r->Row(uint32_t(m->StoredRowOf(cy)));
+        if (!src) return false;
+        std::memcpy(line, src, size_t(m->Width()));
+        return true;
+    });
+}
+
 bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int32_t srcBottom,
-                   const std::function<void(int32_t cy, std::vector<int32_t>& xs)>& boundaryRow,
+                   const BoundaryRowSource& boundaryRow,
                    const std::function<bool(int32_t cy, const uint8_t* covered)>& emitRow) {
     const int32_t width = out.Width();
     if (width <= 0) return true;
@@ -116,7 +170,7 @@ bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int
             if (next < lo) next = lo;
             for (; next <= hi; ++next) {
                 window.emplace_back(next, std::vector<int32_t>{});
-                boundaryRow(next, window.back().second);
+                if (!boundaryRow(next, window.back().second)) return false;
             }
             std::fill(diff.begin(), diff.end(), 0);
             bool any = false;
@@ -148,26 +202,71 @@ bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int
     return true;
 }
 
+namespace {
+
+// 100 where `old` is inside and, growing, or marked, or, shrinking, not marked; else 0.
+// Whether any pixel is set.
+bool ThresholdRow(const uint8_t* __restrict old, const uint8_t* __restrict marked,
+                  uint8_t* __restrict dst, int32_t w, bool grow) {
+    uint8_t any = 0;
+    if (grow) {
+        for (int32_t i = 0; i < w; ++i) {
+            const uint8_t v = uint8_t((old[i] >= kInsideStrength) | (marked[i] != 0));
+            dst[i] = uint8_t(v * 100);
+            any |= v;
+        }
+    } else {
+        for (int32_t i = 0; i < w; ++i) {
+            const uint8_t v = uint8_t((old[i] >= kInsideStrength) & (marked[i] == 0));
+            dst[i] = uint8_t(v * 100);
+            any |= v;
+        }
+    }
+    return any != 0;
+}
+
+}  // namespace
+
 bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, int32_t srcTop,
                                int32_t srcBottom, int32_t n, bool grow, bool& any) {
-    std::vector<uint8_t> old(size_t(area.Width()));
-    any = false;
-    const bool ok = StampBoundary(
-        DiskStamp(n), area, srcTop, srcBottom, MaskBoundaryRows(selection, kInsideStrength),
-        [&](int32_t cy, const uint8_t* marked) {
-            ReadMaskRow(selection, cy, area.left, area.Width(), old.data());
-            uint8_t* dst = MaskRow(mask, cy);
-            if (!dst) return false;
-            for (int32_t i = 0; i < area.Width(); ++i) {
-                const bool inside = old[size_t(i)] >= kInsideStrength;
-                const bool in = grow ? (marked[i] || inside) : (!marked[i] && inside);
-                dst[i] = in ? 100 : 0;
-                any = any || in;
-            }
-            return true;
-        });
-    selection.ReleaseRows();
-    return ok;
+    const RoundStamp stamp = DiskStamp(n);
+    const int32_t w = area.Width(), h = area.Height();
+    const Rect b = selection.Bounds();
+    const int32_t from = std::max(area.left, b.left), to = std::min(area.right, b.right);
+    const size_t pad = mask.Stride() - size_t(w);
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::atomic<bool> failed{false}, anyIn{false};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> edges = OpenRowReader(selection, window);
+        const std::unique_ptr<RowReader> old = OpenRowReader(selection, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(mask, window);
+        if (!edges || !old || !out) return void(failed = true);
+        std::vector<uint8_t> line(static_cast<size_t>(w));
+        bool bandAny = false;
+        const bool ok = StampBoundary(
+            stamp, Rect{area.left, area.top + first, area.right, area.top + end}, srcTop, srcBottom,
+            MaskBoundaryRows(selection, *edges, kInsideStrength),
+            [&](int32_t cy, const uint8_t* marked) {
+                // The old strengths, none outside the old mask.
+                std::fill(line.begin(), line.end(), uint8_t(0));
+                if (cy >= b.top && cy < b.bottom && from < to) {
+                    const uint8_t* src = old->Row(uint32_t(selection.StoredRowOf(cy)));
+                    if (!src) return false;
+                    std::memcpy(line.data() + (from - area.left), src + (from - b.left),
+                                size_t(to - from));
+                }
+                uint8_t* dst = out->Row(uint32_t(mask.StoredRowOf(cy)));
+                if (!dst) return false;
+                bandAny = ThresholdRow(line.data(), marked, dst, w, grow) || bandAny;
+                std::memset(dst + w, 0, pad);
+                return true;
+            });
+        if (!ok || !out->Flush()) failed = true;
+        if (bandAny) anyIn = true;
+    });
+    any = anyIn;
+    return !failed;
 }
 
 }  // namespace zelvo

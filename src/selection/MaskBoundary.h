@@ -10,6 +10,7 @@
 
 #include "core/Types.h"
 #include "layers/Layer.h"
+#include "store/RowCursor.h"
 
 namespace zelvo {
 
@@ -34,26 +35,36 @@ RoundStamp BorderStamp(int32_t w);
 
 // The boundary pixels of one row: those at or above `threshold` that lie in the first or last
 // column, or in a first or last row (`above` or `below` null), or have a left, right, upper or
-// lower neighbour below `threshold`. Columns are appended to `xs` as offset + index.
+// lower neighbour below `threshold`. Columns are appended to `xs` as offset + index, rising.
 void BoundaryColumns(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
                      int threshold, int32_t offset, std::vector<int32_t>& xs);
 
-// A `boundaryRow` source for StampBoundary over an 8-bit mask: BoundaryColumns of the mask's
-// rows, its first and last rows and columns being the edges.
-std::function<void(int32_t cy, std::vector<int32_t>& xs)> MaskBoundaryRows(Layer& mask,
-                                                                           int threshold);
+// Appends the canvas columns of the boundary pixels of source row `cy` to `xs`; false when the
+// row cannot be read.
+using BoundaryRowSource = std::function<bool(int32_t cy, std::vector<int32_t>& xs)>;
+
+// A BoundaryRowSource over rows `bounds.top .. bounds.bottom - 1` of one byte per column of
+// `bounds`, its first and last rows and columns being the edges; `readLine(cy, line)` fills a
+// row. Rows asked in rising order are each read once.
+BoundaryRowSource BoundaryRows(const Rect& bounds, int threshold,
+                               std::function<bool(int32_t cy, uint8_t* line)> readLine);
+// BoundaryRows of an 8-bit mask read through `rows`, a reader of the mask's own rows.
+BoundaryRowSource MaskBoundaryRows(const Layer& mask, RowReader& rows, int threshold);
 
 // Lays `stamp` on every boundary pixel of the source rows srcTop .. srcBottom - 1 (asked once
-// each, in increasing order, through `boundaryRow`, which appends canvas columns) and hands
-// each row of `out`, top to bottom, to `emitRow` with one byte per column of `out`: non-zero
-// where some stamp covers it. Stops and returns false when `emitRow` does.
+// each, in increasing order, through `boundaryRow`, only those whose stamps reach `out`) and
+// hands each row of `out`, top to bottom, to `emitRow` with one byte per column of `out`:
+// non-zero where some stamp covers it. Stops and returns false when `emitRow` or `boundaryRow`
+// does. Each output row depends on the source rows only, so `out` may be cut into bands laid
+// separately.
 bool StampBoundary(const RoundStamp& stamp, const Rect& out, int32_t srcTop, int32_t srcBottom,
-                   const std::function<void(int32_t cy, std::vector<int32_t>& xs)>& boundaryRow,
+                   const BoundaryRowSource& boundaryRow,
                    const std::function<bool(int32_t cy, const uint8_t* covered)>& emitRow);
 
 // Expand and Contract: `selection` thresholded at 50 into `mask` over `area`, with the cover of
 // a disk of radius n - 1 laid on the boundary of source rows srcTop .. srcBottom - 1 added
-// (grow) or taken away. False when a row cannot be had; `any` says whether a pixel is left.
+// (grow) or taken away, in bands of rows on every core. False when a row cannot be read or
+// written; `any` says whether a pixel is left.
 bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, int32_t srcTop,
                                int32_t srcBottom, int32_t n, bool grow, bool& any);
 
