@@ -140,11 +140,17 @@ bool RowReader::ReadRows(uint32_t first, uint32_t end) {
     uint64_t fileBytes = m_store.FileBytes();
     if (!m_store.m_open || offset > fileBytes || length > fileBytes - offset) return false;
     try {
-        if (m_buffer.size() < length) m_buffer.resize(length);
+        // Not zeroed first: the read fills it, and clearing would touch every page twice.
+        if (m_capacity < length) {
+            m_buffer.reset();
+            m_capacity = 0;
+            m_buffer.reset(new uint8_t[length]);
+            m_capacity = length;
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!ReadStoreBytes(m_store, offset, m_buffer.data(), length)) return false;
+    if (!ReadStoreBytes(m_store, offset, m_buffer.get(), length)) return false;
     m_first = first;
     m_end = end;
     ++m_reads;
@@ -158,7 +164,7 @@ const uint8_t* RowReader::Row(uint32_t row) {
             WindowStart(row, m_end != 0 && row < m_first, m_rowsPerWindow, m_validRows);
         if (!ReadRows(first, first + std::min(m_rowsPerWindow, m_validRows))) return nullptr;
     }
-    return m_buffer.data() + uint64_t(row - m_first) * m_rowBytes;
+    return m_buffer.get() + uint64_t(row - m_first) * m_rowBytes;
 }
 
 }  // namespace zelvo

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "store/FileDynamicStore.h"
@@ -114,7 +115,8 @@ private:
     uint32_t m_first = 0;
     uint32_t m_end = 0;
     uint32_t m_reads = 0;
-    std::vector<uint8_t> m_buffer;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    uint64_t m_capacity = 0;
 };
 
 }  // namespace zelvo
