@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "BenchDocument.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
@@ -74,6 +75,7 @@ Setup& TheSetup() {
 }
 
 void BM_WandSearch(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 1);
     Setup& s = TheSetup();
     const bool contiguous = state.range(0) != 0;
     Layer& layer = *s.image->Layers().LayerAt(0);
@@ -89,9 +91,14 @@ void BM_WandSearch(benchmark::State& state) {
 }
 
 void BM_WandClick(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 1);
     Setup& s = TheSetup();
     const bool contiguous = state.range(0) != 0;
     ScopedRecordingMessages messages;
+    // As in a long session: the history is full, and each new mask reuses the block the oldest
+    // state gave back.
+    for (int i = 0; i < HistoryManager::kMaxStates; ++i)
+        MagicWandClick(*s.image, kSeed, 32, contiguous, CombineMode::New);
     for (auto _ : state) {
         if (MagicWandClick(*s.image, kSeed, 32, contiguous, CombineMode::New) != 1)
             state.SkipWithError("the click selected nothing");
@@ -99,15 +106,13 @@ void BM_WandClick(benchmark::State& state) {
 }
 
 BENCHMARK(BM_WandSearch)
-    ->ArgName("contiguous")
-    ->Arg(1)
-    ->Arg(0)
+    ->ArgNames({"contiguous", "threads"})
+    ->ArgsProduct({{1, 0}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_WandClick)
-    ->ArgName("contiguous")
-    ->Arg(1)
-    ->Arg(0)
+    ->ArgNames({"contiguous", "threads"})
+    ->ArgsProduct({{1, 0}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -49,8 +49,6 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
     const size_t pad = mask->Stride() - size_t(w);
-    const Rect b = current->Bounds();
-    const int32_t from = std::max(area.left, b.left), to = std::min(area.right, b.right);
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> in = OpenRowReader(*current, window);
@@ -58,14 +56,7 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
         std::vector<uint8_t> line(static_cast<size_t>(w));
         bool ok = in && out;
         for (int32_t cy = area.top + first; ok && cy < area.top + end; ++cy) {
-            // The old strengths, none outside the old mask.
-            std::fill(line.begin(), line.end(), uint8_t(0));
-            if (cy >= b.top && cy < b.bottom && from < to) {
-                const uint8_t* src = in->Row(uint32_t(current->StoredRowOf(cy)));
-                if (!(ok = src != nullptr)) break;
-                std::memcpy(line.data() + (from - area.left), src + (from - b.left),
-                            size_t(to - from));
-            }
+            if (!(ok = ReadMaskRow(*current, *in, cy, area.left, w, line.data()))) break;
             uint8_t* dst = out->Row(uint32_t(rowsDone->StoredRowOf(cy)));
             if (!(ok = dst != nullptr)) break;
             TentFilterLine(line.data(), 1, dst, 1, w, spread);

@@ -231,8 +231,6 @@ bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, 
                                int32_t srcBottom, int32_t n, bool grow, bool& any) {
     const RoundStamp stamp = DiskStamp(n);
     const int32_t w = area.Width(), h = area.Height();
-    const Rect b = selection.Bounds();
-    const int32_t from = std::max(area.left, b.left), to = std::min(area.right, b.right);
     const size_t pad = mask.Stride() - size_t(w);
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
@@ -244,24 +242,18 @@ bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, 
         if (!edges || !old || !out) return void(failed = true);
         std::vector<uint8_t> line(static_cast<size_t>(w));
         bool bandAny = false;
-        const bool ok = StampBoundary(
-            stamp, Rect{area.left, area.top + first, area.right, area.top + end}, srcTop, srcBottom,
-            MaskBoundaryRows(selection, *edges, kInsideStrength),
-            [&](int32_t cy, const uint8_t* marked) {
-                // The old strengths, none outside the old mask.
-                std::fill(line.begin(), line.end(), uint8_t(0));
-                if (cy >= b.top && cy < b.bottom && from < to) {
-                    const uint8_t* src = old->Row(uint32_t(selection.StoredRowOf(cy)));
-                    if (!src) return false;
-                    std::memcpy(line.data() + (from - area.left), src + (from - b.left),
-                                size_t(to - from));
-                }
-                uint8_t* dst = out->Row(uint32_t(mask.StoredRowOf(cy)));
-                if (!dst) return false;
-                bandAny = ThresholdRow(line.data(), marked, dst, w, grow) || bandAny;
-                std::memset(dst + w, 0, pad);
-                return true;
-            });
+        const bool ok =
+            StampBoundary(stamp, Rect{area.left, area.top + first, area.right, area.top + end},
+                          srcTop, srcBottom, MaskBoundaryRows(selection, *edges, kInsideStrength),
+                          [&](int32_t cy, const uint8_t* marked) {
+                              if (!ReadMaskRow(selection, *old, cy, area.left, w, line.data()))
+                                  return false;
+                              uint8_t* dst = out->Row(uint32_t(mask.StoredRowOf(cy)));
+                              if (!dst) return false;
+                              bandAny = ThresholdRow(line.data(), marked, dst, w, grow) || bandAny;
+                              std::memset(dst + w, 0, pad);
+                              return true;
+                          });
         if (!ok || !out->Flush()) failed = true;
         if (bandAny) anyIn = true;
     });

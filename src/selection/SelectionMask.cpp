@@ -39,6 +39,19 @@ void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* 
     if (row) std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
 }
 
+bool ReadMaskRow(const Layer& mask, RowReader& rows, int32_t cy, int32_t left, int32_t count,
+                 uint8_t* dst) {
+    if (count <= 0) return true;
+    std::memset(dst, 0, size_t(count));
+    const Rect b = mask.Bounds();
+    const int32_t from = std::max(left, b.left), to = std::min(left + count, b.right);
+    if (from >= to || cy < b.top || cy >= b.bottom) return true;
+    const uint8_t* row = rows.Row(uint32_t(mask.StoredRowOf(cy)));
+    if (!row) return false;
+    std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
+    return true;
+}
+
 namespace {
 
 uint64_t Word(const uint8_t* p) {

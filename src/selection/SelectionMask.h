@@ -9,6 +9,7 @@
 
 #include "core/Types.h"
 #include "layers/LayerManager.h"
+#include "store/RowCursor.h"
 
 namespace zelvo {
 
@@ -36,6 +37,10 @@ LayerPtr CreateSelectionMask(LayerManager& layers, const Rect& rect, bool zeroFi
 uint8_t* MaskRow(Layer& mask, int32_t cy);
 // Strengths of canvas row `cy`, columns left .. left+count-1, into `dst` (0 outside the mask).
 void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* dst);
+// The same through `rows`, a reader of the mask's own rows, as bands of a pass read; false when
+// the row cannot be read.
+bool ReadMaskRow(const Layer& mask, RowReader& rows, int32_t cy, int32_t left, int32_t count,
+                 uint8_t* dst);
 
 // The smallest canvas rectangle holding every non-zero byte; (0, 0, 0, 0) when there is none.
 Rect TightRect(Layer& mask);

@@ -81,6 +81,28 @@ void ShapePlane::RowBytes(int32_t y, int32_t from, int32_t count, uint8_t* out) 
     for (; col < stop; ++col) *o++ = (row[col / 8] >> (7 - col % 8)) & 1;
 }
 
+ShapePlane ShapePlane::Cropped(const Rect& rect) const {
+    const Rect r = rect.Intersect(m_rect);
+    if (r == m_rect) return *this;
+    ShapePlane out(r);
+    if (out.IsEmpty()) return out;
+    // Each row's bits from column `shift` on, moved up to the byte boundary.
+    const size_t shift = size_t(r.left - m_rect.left), first = shift / 8;
+    const unsigned s = unsigned(shift % 8);
+    const unsigned tail = unsigned(r.Width() % 8);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        const uint8_t* src = m_bits.data() + size_t(y - m_rect.top) * m_stride;
+        uint8_t* dst = out.m_bits.data() + size_t(y - r.top) * out.m_stride;
+        for (size_t k = 0; k < out.m_stride; ++k) {
+            const size_t at = first + k;
+            const unsigned next = at + 1 < m_stride ? src[at + 1] : 0u;
+            dst[k] = s ? uint8_t((unsigned(src[at]) << s) | (next >> (8 - s))) : src[at];
+        }
+        if (tail) dst[out.m_stride - 1] &= uint8_t(0xFF << (8 - tail));
+    }
+    return out;
+}
+
 bool ShapePlane::AnySet() const {
     return std::any_of(m_bits.begin(), m_bits.end(), [](uint8_t b) { return b != 0; });
 }

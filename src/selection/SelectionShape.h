@@ -28,6 +28,8 @@ public:
     // of `bytes` equals `value` (clipped to the rectangle).
     void SetRowWhere(int32_t y, int32_t from, const uint8_t* bytes, int32_t count, uint8_t value);
     bool AnySet() const;
+    // The bits inside `rect` (cut to Bounds()) as a plane over that rectangle.
+    ShapePlane Cropped(const Rect& rect) const;
     // Canvas row y, columns from .. from + count - 1, as bytes: 1 where the bit is set, 0
     // elsewhere (and outside the rectangle).
     void RowBytes(int32_t y, int32_t from, int32_t count, uint8_t* out) const;

@@ -1,8 +1,10 @@
 #include "tools/MagicWand.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -12,6 +14,7 @@
 #endif
 
 #include "core/InternalError.h"
+#include "core/RowBands.h"
 #include "doc/Image.h"
 #include "layers/Layer.h"
 #include "layers/LayerRows.h"
@@ -175,6 +178,50 @@ std::optional<Rect> Fill(CandidateRows& rows, int32_t w, int32_t h, Point seed) 
     return bounds;
 }
 
+// Not contiguous: every matching pixel, in bands of rows on every core, without work bytes.
+// The shape's rectangle is the bounds of the matches over the whole layer, cut to the canvas.
+WandResult EveryMatch(Layer& layer, const ColorBox& box, const Rect& canvas) {
+    WandResult result;
+    const Point pos = layer.Position();
+    const int32_t w = layer.Width(), h = layer.Height();
+    const Rect plane = Rect{pos.x, pos.y, pos.x + w, pos.y + h}.Intersect(canvas);
+    ShapePlane all(plane);
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::mutex joined;
+    Rect bounds;
+    std::atomic<bool> failed{false};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> rows = OpenRowReader(layer, window);
+        if (!rows) return void(failed = true);
+        std::vector<uint8_t> match(static_cast<size_t>(w));
+        Rect found;
+        // Stored rows run bottom-up: the band is read in the file's order.
+        for (int32_t y = end - 1; y >= first; --y) {
+            const uint8_t* p = rows->Row(uint32_t(StoredDib::StoredRow(y, h)));
+            if (!p) return void(failed = true);
+            MatchRow(p, w, box, match.data());
+            const void* l = std::memchr(match.data(), kCandidate, size_t(w));
+            if (!l) continue;
+            const void* r = memrchr(match.data(), kCandidate, size_t(w));
+            found =
+                found.Union({int32_t(static_cast<const uint8_t*>(l) - match.data()), y,
+                             int32_t(static_cast<const uint8_t*>(r) - match.data()) + 1, y + 1});
+            // Bands set bits of their own rows only.
+            all.SetRowWhere(pos.y + y, pos.x, match.data(), w, kCandidate);
+        }
+        const std::lock_guard<std::mutex> lock(joined);
+        bounds = bounds.Union(found);
+    });
+    layer.ReleaseRows();
+    if (failed) {
+        result.status = WandResult::Failed;
+        return result;
+    }
+    result.shape = all.Cropped(bounds.Offset(pos.x, pos.y).Intersect(canvas));
+    return result;
+}
+
 }  // namespace
 
 WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int tolerance,
@@ -208,6 +255,8 @@ WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int t
         box.span[c] = uint8_t(hi - lo);
     }
 
+    if (!contiguous) return EveryMatch(layer, box, canvas);
+
     const uint64_t pixels = uint64_t(w) * uint64_t(h);
     // One byte a pixel: a block reserved for a smaller canvas may well hold it already.
     if ((!workspace.StrokeBlock() ||
@@ -227,38 +276,17 @@ WandResult MagicWandSearch(Workspace& workspace, Layer& layer, Point seed, int t
     }
     CandidateRows candidates(std::move(view), layer, box);
 
-    uint8_t keep = kCandidate;
-    Rect bounds;
-    if (contiguous) {
-        const std::optional<Rect> filled = Fill(candidates, w, h, local);
-        if (!filled) {
-            result.status = WandResult::Failed;
-            return result;
-        }
-        bounds = *filled;
-        keep = kFilled;
-    } else {
-        // Every row: the bounds of all the candidates.
-        for (int32_t y = 0; y < h; ++y) {
-            const uint8_t* row = candidates.Row(y);
-            if (!row) {
-                result.status = WandResult::Failed;
-                return result;
-            }
-            const void* first = std::memchr(row, kCandidate, size_t(w));
-            if (!first) continue;
-            const void* last = memrchr(row, kCandidate, size_t(w));
-            const int32_t l = int32_t(static_cast<const uint8_t*>(first) - row);
-            const int32_t r = int32_t(static_cast<const uint8_t*>(last) - row) + 1;
-            bounds = bounds.Union({l, y, r, y + 1});
-        }
+    const std::optional<Rect> filled = Fill(candidates, w, h, local);
+    if (!filled) {
+        result.status = WandResult::Failed;
+        return result;
     }
     // Every row of the bounds holds a candidate the search reached, so it has been read.
-    const Rect area = bounds.Offset(pos.x, pos.y).Intersect(canvas);
+    const Rect area = filled->Offset(pos.x, pos.y).Intersect(canvas);
     result.shape = ShapePlane(area);
     for (int32_t cy = area.top; cy < area.bottom; ++cy) {
         const uint8_t* row = candidates.Row(cy - pos.y);
-        result.shape.SetRowWhere(cy, area.left, row + (area.left - pos.x), area.Width(), keep);
+        result.shape.SetRowWhere(cy, area.left, row + (area.left - pos.x), area.Width(), kFilled);
     }
     return result;
 }

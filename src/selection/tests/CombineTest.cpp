@@ -53,6 +53,32 @@ TEST(ShapeRasterTest, RunsAndMatchedRowsEqualSettingEachPixel) {
         }
 }
 
+// A cropped plane keeps exactly the bits inside its rectangle, for every left edge against the
+// byte boundaries and widths that end inside a byte or on it.
+TEST(ShapeRasterTest, CroppedKeepsTheBitsInsideItsRectangle) {
+    const Rect plane{-5, 2, 30, 5};
+    std::mt19937 rng(3);
+    ShapePlane p(plane);
+    for (int32_t y = plane.top; y < plane.bottom; ++y)
+        for (int32_t x = plane.left; x < plane.right; ++x)
+            if (rng() % 2) p.Set(x, y);
+    for (int32_t left = -7; left < 30; ++left)
+        for (int32_t right = left + 1; right <= 32; ++right) {
+            const Rect want = Rect{left, 3, right, 5}.Intersect(plane);
+            const ShapePlane c = p.Cropped({left, 3, right, 5});
+            ASSERT_EQ(c.Bounds(), want);
+            bool any = false;
+            for (int32_t y = 1; y < 6; ++y)
+                for (int32_t x = -8; x < 34; ++x) {
+                    const bool in = want.Contains({x, y}) && p.Bit(x, y);
+                    any = any || in;
+                    ASSERT_EQ(c.Bit(x, y), in) << left << ".." << right << " at " << x << "," << y;
+                }
+            // No bit past the right edge is left set in the last byte of a row.
+            ASSERT_EQ(c.AnySet(), any) << left << ".." << right;
+        }
+}
+
 TEST(ShapeRasterTest, RectangleFillsItsPixelsOnly) {
     const ShapePlane p = RasterizeRectangle({2, 3, 5, 4});
     EXPECT_EQ(p.Bounds(), (Rect{2, 3, 5, 4}));
