@@ -111,6 +111,29 @@ BENCHMARK(BM_ExpandContract)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// Select All (range 0 = 0), Inverse of the ellipse (1) and Layer Convert to Selection of the
+// first layer (2).
+void BM_SelectionCommand(benchmark::State& state) {
+    const bench::BenchThreads threads(state, 1);
+    Document& d = TheDocument();
+    const int64_t which = state.range(0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        SetSelection(*d.history, d.original,
+                     d.layers->Selection() ? kSelectionModify : kSelectionNew);
+        state.ResumeTiming();
+        const int done = which == 0   ? SelectAll(*d.history)
+                         : which == 1 ? InverseSelection(*d.history)
+                                      : LayerToSelection(*d.history, nullptr);
+        if (done != 1) state.SkipWithError("the command failed");
+    }
+}
+BENCHMARK(BM_SelectionCommand)
+    ->ArgNames({"command", "threads"})
+    ->ArgsProduct({{0, 1, 2}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // Draw Border of width 1 or 50 around the ellipse or the blobs.
 void BM_DrawBorder(benchmark::State& state) {
     const bench::BenchThreads threads(state, 2);

@@ -5,13 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "core/RowBands.h"
 #include "layers/LayerRows.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
-#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -52,27 +50,20 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;
     const int32_t w = area.Width();
-    const size_t stride = mask->Stride();
-    // Bands of rows on every core; the new mask's rows go to the file by pwrite (mapped, each
-    // of its pages would fault), the old ones come by pread, and only where the mode needs them.
+    // The old strengths are read only where the mode needs them.
     const bool readOld = current && mode != CombineMode::New;
-    const uint64_t window = BandWindowBytes(RowCursor::kDefaultWindowBytes,
-                                            RowBandCount(area.Height(), kLeastBandRows));
-    std::atomic<bool> failed{false}, anyIn{false};
-    ForEachRowBand(area.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowReader> in = readOld ? OpenRowReader(*current, window) : nullptr;
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*mask, window);
-        if ((readOld && !in) || !out) return void(failed = true);
-        std::vector<uint8_t> old(static_cast<size_t>(w)), bits(static_cast<size_t>(w));
-        uint8_t seen = 0;
-        for (int32_t cy = area.top + first; cy < area.top + end; ++cy) {
-            if (readOld && !ReadMaskRow(*current, *in, cy, area.left, w, old.data()))
-                return void(failed = true);
-            uint8_t* dst = out->Row(uint32_t(mask->StoredRowOf(cy)));
-            if (!dst) return void(failed = true);
-            shape.RowBytes(cy, area.left, w, bits.data());
-            const uint8_t* b = bits.data();
-            const uint8_t* o = old.data();
+    std::atomic<bool> anyIn{false};
+    const bool written = WriteMaskInBands(*mask, [&](uint64_t window) -> MaskRowFill {
+        std::shared_ptr<RowReader> in = readOld ? OpenRowReader(*current, window) : nullptr;
+        if (readOld && !in) return nullptr;
+        auto old = std::make_shared<std::vector<uint8_t>>(size_t(w));
+        auto bits = std::make_shared<std::vector<uint8_t>>(size_t(w));
+        return [&, in, old, bits](int32_t cy, uint8_t* dst) {
+            if (readOld && !ReadMaskRow(*current, *in, cy, area.left, w, old->data())) return false;
+            shape.RowBytes(cy, area.left, w, bits->data());
+            const uint8_t* b = bits->data();
+            const uint8_t* o = old->data();
+            uint8_t seen = 0;
             switch (mode) {
                 case CombineMode::New:
                     for (int32_t i = 0; i < w; ++i) seen |= dst[i] = uint8_t(b[i] * 100);
@@ -87,12 +78,11 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
                     for (int32_t i = 0; i < w; ++i) seen |= dst[i] = b[i] ? o[i] : uint8_t(0);
                     break;
             }
-            std::memset(dst + w, 0, stride - size_t(w));
-        }
-        if (!out->Flush()) failed = true;
-        if (seen) anyIn = true;
+            if (seen) anyIn.store(true, std::memory_order_relaxed);
+            return true;
+        };
     });
-    if (failed) return 0;
+    if (!written) return 0;
     const bool any = anyIn;
     if (current) current->ReleaseRows();
     // Add keeps what was selected, so only the other modes can come out empty.

@@ -1,8 +1,13 @@
 // Inverse: every canvas pixel gets 100 minus its strength, over the tight rectangle of the
 // pixels that were not fully selected.
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <vector>
 
+#include "core/RowBands.h"
+#include "layers/LayerRows.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
 
@@ -13,40 +18,47 @@ int InverseSelection(HistoryManager& history) {
     const LayerPtr current = lm.Selection();
     if (!current) return 0;
     const Rect canvas = CanvasRect(lm);
-    std::vector<uint8_t> line(size_t(canvas.Width()));
+    const int32_t cw = canvas.Width();
 
-    Rect t{canvas.right, canvas.bottom, canvas.left, canvas.top};
-    bool any = false;
-    for (int32_t cy = canvas.top; cy < canvas.bottom; ++cy) {
-        ReadMaskRow(*current, cy, canvas.left, canvas.Width(), line.data());
-        int32_t first = -1, last = -1;
-        for (int32_t i = 0; i < canvas.Width(); ++i) {
-            if (line[size_t(i)] < 100) {
-                if (first < 0) first = i;
-                last = i;
-            }
+    // The tight rectangle of what is not fully selected, a band of rows on each core.
+    const uint64_t window = BandWindowBytes(RowCursor::kDefaultWindowBytes,
+                                            RowBandCount(canvas.Height(), kLeastBandRows));
+    std::mutex joined;
+    Rect t;
+    std::atomic<bool> failed{false};
+    ForEachRowBand(canvas.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> in = OpenRowReader(*current, window);
+        if (!in) return void(failed = true);
+        std::vector<uint8_t> line(static_cast<size_t>(cw));
+        Rect found;
+        for (int32_t cy = canvas.top + first; cy < canvas.top + end; ++cy) {
+            if (!ReadMaskRow(*current, *in, cy, canvas.left, cw, line.data()))
+                return void(failed = true);
+            int32_t l = 0, r = cw;
+            while (l < r && line[size_t(l)] >= 100) ++l;
+            if (l == r) continue;
+            while (line[size_t(r - 1)] >= 100) --r;
+            found = found.Union({canvas.left + l, cy, canvas.left + r, cy + 1});
         }
-        if (first < 0) continue;
-        any = true;
-        t.left = std::min(t.left, first);
-        t.right = std::max(t.right, last + 1);
-        t.top = std::min(t.top, cy);
-        t.bottom = std::max(t.bottom, cy + 1);
-    }
-    if (!any) return Deselect(history);
+        const std::lock_guard<std::mutex> lock(joined);
+        t = t.Union(found);
+    });
+    if (failed) return 0;
+    if (t.IsEmpty()) return Deselect(history);
 
     LayerPtr mask = CreateSelectionMask(lm, t);
     if (!mask) return 0;
-    for (int32_t cy = t.top; cy < t.bottom; ++cy) {
-        ReadMaskRow(*current, cy, t.left, t.Width(), line.data());
-        uint8_t* dst = MaskRow(*mask, cy);
-        if (!dst) return 0;
-        for (int32_t i = 0; i < t.Width(); ++i) {
-            const uint8_t s = line[size_t(i)];
-            dst[i] = uint8_t(s >= 100 ? 0 : 100 - s);
-        }
-    }
-    current->ReleaseRows();
+    const int32_t w = t.Width();
+    if (!WriteMaskInBands(*mask, [&](uint64_t bandWindow) -> MaskRowFill {
+            std::shared_ptr<RowReader> in = OpenRowReader(*current, bandWindow);
+            if (!in) return nullptr;
+            return [&current, in, w, left = t.left](int32_t cy, uint8_t* dst) {
+                if (!ReadMaskRow(*current, *in, cy, left, w, dst)) return false;
+                for (int32_t i = 0; i < w; ++i) dst[i] = uint8_t(dst[i] >= 100 ? 0 : 100 - dst[i]);
+                return true;
+            };
+        }))
+        return 0;
     SetSelection(history, std::move(mask), kSelectionModify, "Inverse Selection");
     return 1;
 }

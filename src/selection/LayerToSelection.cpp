@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "layers/LayerRows.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
 
@@ -63,18 +64,24 @@ int LayerToSelection(HistoryManager& history, SelectionRerender* rerender) {
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;
     const Rect b = layer->Bounds();
-    for (int32_t cy = area.top; cy < area.bottom; ++cy) {
-        const uint8_t* src = rows->Row(uint32_t(layer->StoredRowOf(cy)));
-        uint8_t* dst = MaskRow(*mask, cy);
-        if (!src || !dst) return 0;
-        for (int32_t i = 0; i < area.Width(); ++i) {
-            const int32_t col = area.left + i - b.left;
-            if (bits)
-                dst[i] = BitAt(src, col) ? 100 : 0;
-            else
-                dst[i] = std::min<uint8_t>(src[4 * size_t(col) + 3], 100);
-        }
-    }
+    const int32_t w = area.Width(), skip = area.left - b.left;
+    if (!WriteMaskInBands(*mask, [&](uint64_t window) -> MaskRowFill {
+            std::shared_ptr<RowReader> in = OpenRowReader(*layer, window);
+            if (!in) return nullptr;
+            return [&layer, in, bits, w, skip](int32_t cy, uint8_t* dst) {
+                const uint8_t* src = in->Row(uint32_t(layer->StoredRowOf(cy)));
+                if (!src) return false;
+                if (bits) {
+                    for (int32_t i = 0; i < w; ++i) dst[i] = BitAt(src, skip + i) ? 100 : 0;
+                } else {
+                    const uint8_t* alpha = src + 4 * size_t(skip) + 3;
+                    for (int32_t i = 0; i < w; ++i)
+                        dst[i] = std::min<uint8_t>(alpha[4 * size_t(i)], 100);
+                }
+                return true;
+            };
+        }))
+        return 0;
     rows.reset();
     SetSelection(history, std::move(mask), HasSelection(lm) ? kSelectionModify : kSelectionNew,
                  "Convert Layer To Slection");

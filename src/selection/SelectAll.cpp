@@ -10,12 +10,11 @@ int SelectAll(HistoryManager& history) {
     LayerManager& lm = history.Layers();
     LayerPtr mask = CreateSelectionMask(lm, CanvasRect(lm));
     if (!mask) return 0;
-    const Rect r = mask->Bounds();
-    for (int32_t cy = r.top; cy < r.bottom; ++cy) {
-        uint8_t* row = MaskRow(*mask, cy);
-        if (!row) return 0;
-        std::memset(row, 100, size_t(r.Width()));
-    }
+    const size_t w = size_t(mask->Width());
+    if (!WriteMaskInBands(*mask, [w](uint64_t) -> MaskRowFill {
+            return [w](int32_t, uint8_t* row) { return std::memset(row, 100, w), true; };
+        }))
+        return 0;
     SetSelection(history, std::move(mask), HasSelection(lm) ? kSelectionModify : kSelectionNew,
                  "Select All");
     return 1;

@@ -1,11 +1,14 @@
 #include "selection/SelectionMask.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
+#include "core/RowBands.h"
 #include "history/HistoryManager.h"
 #include "layers/LayerRows.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -50,6 +53,27 @@ bool ReadMaskRow(const Layer& mask, RowReader& rows, int32_t cy, int32_t left, i
     if (!row) return false;
     std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
     return true;
+}
+
+bool WriteMaskInBands(Layer& mask, const std::function<MaskRowFill(uint64_t window)>& band) {
+    const Rect r = mask.Bounds();
+    const int32_t h = r.Height();
+    const size_t w = size_t(r.Width()), pad = mask.Stride() - w;
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::atomic<bool> failed{false};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(mask, window);
+        const MaskRowFill fill = band(window);
+        if (!out || !fill) return void(failed = true);
+        for (int32_t cy = r.top + first; cy < r.top + end && !failed; ++cy) {
+            uint8_t* dst = out->Row(uint32_t(mask.StoredRowOf(cy)));
+            if (!dst || !fill(cy, dst)) return void(failed = true);
+            std::memset(dst + w, 0, pad);
+        }
+        if (!out->Flush()) failed = true;
+    });
+    return !failed;
 }
 
 namespace {

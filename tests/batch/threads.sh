@@ -17,6 +17,8 @@ cases=(
   "brightness|adjust brightness-contrast 20 -30|out.bmp"
   "combine-selections|select ellipse 10 10 140 190; select rect 30 20 120 150 subtract; select polygon 5,5 140,60 20,200 add; select ellipse 0 50 150 160 intersect; adjust invert|out.bmp"
   "wand-everywhere|tool wand tolerance=60 contiguous=0; click 70,100; adjust invert|out.bmp"
+  "inverse|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select feather 3; select inverse; adjust invert|out.bmp"
+  "layer-to-selection|layer new; tool gradient type=radial colors=fore-transparent opacity=70; drag 70,100 140,20; select layer; layer select 1; adjust invert|out.bmp"
   "expand|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select expand 9; adjust invert|out.bmp"
   "contract|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select contract 4; adjust invert|out.bmp"
   "border-selection|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; edit border 7 #FF2040 80|out.bmp"
