@@ -111,8 +111,8 @@ BENCHMARK(BM_ExpandContract)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Select All (range 0 = 0), Inverse of the ellipse (1) and Layer Convert to Selection of the
-// first layer (2).
+// Select All (range 0 = 0), Inverse of the ellipse (1), Layer Convert to Selection of the
+// first layer (2) and Edit > Clear of the ellipse on it (3).
 void BM_SelectionCommand(benchmark::State& state) {
     const bench::BenchThreads threads(state, 1);
     Document& d = TheDocument();
@@ -124,13 +124,14 @@ void BM_SelectionCommand(benchmark::State& state) {
         state.ResumeTiming();
         const int done = which == 0   ? SelectAll(*d.history)
                          : which == 1 ? InverseSelection(*d.history)
-                                      : LayerToSelection(*d.history, nullptr);
+                         : which == 2 ? LayerToSelection(*d.history, nullptr)
+                                      : ClearSelection(*d.history);
         if (done != 1) state.SkipWithError("the command failed");
     }
 }
 BENCHMARK(BM_SelectionCommand)
     ->ArgNames({"command", "threads"})
-    ->ArgsProduct({{0, 1, 2}, {1, 0}})
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

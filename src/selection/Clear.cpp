@@ -1,13 +1,18 @@
 // Edit > Clear: the current pixel layer loses its selected pixels by strength; the layer is
 // replaced by the tight rectangle of what stays visible (a null layer when nothing does).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "history/PixelEdit.h"
+#include "layers/LayerRows.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -30,44 +35,63 @@ int ClearSelection(HistoryManager& history) {
     const Rect b = layer->Bounds();
     if (b.Intersect(mask->Bounds()).IsEmpty()) return 0;
     const PercentTables& tables = lm.Tables();
-    const int32_t w = layer->Width();
-    std::vector<uint8_t> strength(static_cast<size_t>(w));
+    const int32_t w = layer->Width(), h = layer->Height();
 
-    // First pass: where does anything stay visible?
-    Rect keep{b.right, b.bottom, b.left, b.top};
-    bool any = false;
-    {
-        std::unique_ptr<RowCursor> rows = layer->OpenRows();
-        if (!rows) return 0;
-        for (int32_t cy = b.top; cy < b.bottom; ++cy) {
-            const uint8_t* src = rows->Row(uint32_t(layer->StoredRowOf(cy)));
-            if (!src) return 0;
-            ReadMaskRow(*mask, cy, b.left, w, strength.data());
-            for (int32_t i = 0; i < w; ++i) {
-                if (ClearedAlpha(tables, src[4 * size_t(i) + 3], strength[size_t(i)]) == 0)
-                    continue;
-                any = true;
-                keep.left = std::min(keep.left, b.left + i);
-                keep.right = std::max(keep.right, b.left + i + 1);
-                keep.top = std::min(keep.top, cy);
-                keep.bottom = std::max(keep.bottom, cy + 1);
-            }
+    // First pass: where does anything stay visible? A band of rows on each core, by pread.
+    const uint64_t window =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+    std::mutex joined;
+    Rect keep;
+    std::atomic<bool> failed{false};
+    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, window);
+        const std::unique_ptr<RowReader> strengths = OpenRowReader(*mask, window);
+        if (!pixels || !strengths) return void(failed = true);
+        std::vector<uint8_t> strength(static_cast<size_t>(w));
+        Rect found;
+        for (int32_t cy = b.top + first; cy < b.top + end; ++cy) {
+            const uint8_t* src = pixels->Row(uint32_t(layer->StoredRowOf(cy)));
+            if (!src || !ReadMaskRow(*mask, *strengths, cy, b.left, w, strength.data()))
+                return void(failed = true);
+            const auto visible = [&](int32_t i) {
+                return ClearedAlpha(tables, src[4 * size_t(i) + 3], strength[size_t(i)]) != 0;
+            };
+            int32_t l = 0, r = w;
+            while (l < r && !visible(l)) ++l;
+            if (l == r) continue;
+            while (!visible(r - 1)) --r;
+            found = found.Union({b.left + l, cy, b.left + r, cy + 1});
         }
-    }
+        const std::lock_guard<std::mutex> lock(joined);
+        keep = keep.Union(found);
+    });
+    if (failed) return 0;
 
     PixelEdit edit(lm, history);
-    if (!any) {
+    if (keep.IsEmpty()) {
         if (!edit.BeginRectEdit(0, 0, 0, 0, 0, 0)) return 0;
-    } else {
-        LayerPtr fresh = edit.BeginRectEdit(keep.left, keep.top, keep.right, keep.bottom, 1);
-        if (!fresh) return 0;
-        std::unique_ptr<RowCursor> rows = fresh->OpenRows();
-        if (!rows) return edit.CommitLayerEdit(0), 0;
-        const int32_t kw = keep.Width();
-        for (int32_t cy = keep.top; cy < keep.bottom; ++cy) {
-            uint8_t* dst = rows->Row(uint32_t(fresh->StoredRowOf(cy)));
-            if (!dst) return edit.CommitLayerEdit(0), 0;
-            ReadMaskRow(*mask, cy, keep.left, kw, strength.data());
+        edit.CommitLayerEdit(1, "Clear");
+        return 1;
+    }
+    // The kept rectangle lies inside the old layer: every new row is a piece of an old one,
+    // cleared by the strengths, written whole in one pass.
+    LayerPtr fresh = edit.BeginRectEdit(keep.left, keep.top, keep.right, keep.bottom, 0);
+    if (!fresh) return 0;
+    const int32_t kw = keep.Width(), kh = keep.Height();
+    const uint64_t freshWindow =
+        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(kh, kLeastBandRows));
+    ForEachRowBand(kh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, freshWindow);
+        const std::unique_ptr<RowReader> strengths = OpenRowReader(*mask, freshWindow);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, freshWindow);
+        if (!pixels || !strengths || !out) return void(failed = true);
+        std::vector<uint8_t> strength(static_cast<size_t>(kw));
+        for (int32_t cy = keep.top + first; cy < keep.top + end; ++cy) {
+            const uint8_t* src = pixels->Row(uint32_t(layer->StoredRowOf(cy)));
+            uint8_t* dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
+            if (!src || !dst || !ReadMaskRow(*mask, *strengths, cy, keep.left, kw, strength.data()))
+                return void(failed = true);
+            std::memcpy(dst, src + 4 * size_t(keep.left - b.left), 4 * size_t(kw));
             for (int32_t i = 0; i < kw; ++i) {
                 const uint8_t s = strength[size_t(i)];
                 if (s == 0) continue;
@@ -78,8 +102,9 @@ int ClearSelection(HistoryManager& history) {
                     px[3] = ClearedAlpha(tables, px[3], s);
             }
         }
-    }
-    mask->ReleaseRows();
+        if (!out->Flush()) failed = true;
+    });
+    if (failed) return edit.CommitLayerEdit(0), 0;
     edit.CommitLayerEdit(1, "Clear");
     return 1;
 }
