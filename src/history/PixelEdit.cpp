@@ -1,11 +1,14 @@
 #include "history/PixelEdit.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
 #include "core/InternalError.h"
+#include "core/RowBands.h"
 #include "history/LayerListOps.h"
 #include "layers/LayerRows.h"
+#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -25,21 +28,28 @@ bool CopyOverlap(Layer& from, Layer& to) {
     const Rect area = from.Bounds().Intersect(to.Bounds());
     if (area.IsEmpty()) return true;
     // The new layer's rows are written whole by pwrite, not through a mapped window (no page
-    // takes a fault, and the page cache keeps the layer in large pages): the new layer starts
-    // zeroed, so its row is zero outside the overlap.
-    const std::unique_ptr<RowReader> src = OpenRowReader(from);
-    const std::unique_ptr<RowWriter> dst = OpenRowWriter(to);
-    if (!src || !dst) return false;
+    // takes a fault, and the page cache keeps the layer in large pages), a band of rows on each
+    // core: the new layer starts zeroed, so its row is zero outside the overlap.
     const Rect fb = from.Bounds(), tb = to.Bounds();
     const size_t before = 4 * size_t(area.left - tb.left), part = 4 * size_t(area.Width());
-    for (int32_t cy = area.bottom - 1; cy >= area.top; --cy) {
-        const uint8_t* s = src->Row(uint32_t(fb.bottom - 1 - cy));
-        uint8_t* d = dst->Row(uint32_t(tb.bottom - 1 - cy));
-        if (!s || !d) return false;
-        std::memset(d, 0, to.Stride());
-        std::memcpy(d + before, s + 4 * size_t(area.left - fb.left), part);
-    }
-    return dst->Flush();
+    const uint64_t window = BandWindowBytes(RowCursor::kDefaultWindowBytes,
+                                            RowBandCount(area.Height(), kLeastBandRows));
+    std::atomic<bool> failed{false};
+    ForEachRowBand(area.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
+        const std::unique_ptr<RowReader> src = OpenRowReader(from, window);
+        const std::unique_ptr<RowWriter> dst = OpenRowWriter(to, window);
+        if (!src || !dst) return void(failed = true);
+        // Bottom-up, in the file's order.
+        for (int32_t cy = area.top + end - 1; cy >= area.top + first; --cy) {
+            const uint8_t* s = src->Row(uint32_t(fb.bottom - 1 - cy));
+            uint8_t* d = dst->Row(uint32_t(tb.bottom - 1 - cy));
+            if (!s || !d) return void(failed = true);
+            std::memset(d, 0, to.Stride());
+            std::memcpy(d + before, s + 4 * size_t(area.left - fb.left), part);
+        }
+        if (!dst->Flush()) failed = true;
+    });
+    return !failed;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ cases=(
   "inverse|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select feather 3; select inverse; adjust invert|out.bmp"
   "layer-to-selection|layer new; tool gradient type=radial colors=fore-transparent opacity=70; drag 70,100 140,20; select layer; layer select 1; adjust invert|out.bmp"
   "clear|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select feather 4; edit clear|out.bmp"
+  "clear-border|layer new; tool gradient type=radial colors=fore-transparent; drag 70,100 120,60; layer clear-border|out.bmp"
   "expand|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select expand 9; adjust invert|out.bmp"
   "contract|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; select contract 4; adjust invert|out.bmp"
   "border-selection|select ellipse 10 10 140 190; select polygon 20,20 130,40 30,180 subtract; edit border 7 #FF2040 80|out.bmp"
