@@ -32,6 +32,8 @@ struct Document : bench::BenchDocument {
     LayerPtr blobs;
 
     Document() : BenchDocument(kWidth, kHeight) {
+        // An opaque first layer, for the commands that read or clear it.
+        if (!layers->CurrentLayer()->FillColor(0x808080, 100, 100, false)) std::abort();
         original = CreateSelectionMask(*layers, {0, 0, kWidth, kHeight});
         if (!original) std::abort();
         // Strength falls from 100 inside an ellipse to 0 outside a larger one.
