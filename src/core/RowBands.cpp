@@ -11,10 +11,6 @@
 
 #include <unistd.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #ifdef _OPENMP
 #include <omp.h>
 #endif
@@ -23,21 +19,6 @@ namespace zelvo {
 
 namespace {
 std::atomic<int32_t> g_limit{0};
-
-// Passes take window buffers of megabytes each time they run. glibc hands free heap back to
-// the kernel once about twice its latest large block lies free at the top, so a pass on one
-// band could give its buffers back every time and fault in every page of them on the next
-// run: on a virtual machine that fault costs more than the pass's own work (a magic wand click
-// took twice as long). Up to 64 MiB of free heap now stays in the process; what is kept is
-// never more than the passes' buffers were at their largest. Blocks of 32 MiB and more are
-// still mapped and unmapped on their own.
-void KeepPassBuffers() {
-#if defined(__GLIBC__)
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-#endif
-}
-std::once_flag g_keepBuffers;
 }  // namespace
 
 int32_t MachineCores() {
@@ -100,7 +81,6 @@ int32_t RowBandCount(int32_t rows, int32_t minRows) {
 }
 
 void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body) {
-    std::call_once(g_keepBuffers, KeepPassBuffers);
     const int32_t bands = RowBandCount(rows, minRows);
     if (bands <= 0) return;
     auto bandFirst = [&](int32_t i) { return int32_t(int64_t(rows) * i / bands); };
