@@ -109,4 +109,18 @@ void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body) {
     if (failure) std::rethrow_exception(failure);
 }
 
+std::optional<Rect> UniteOverBands(int32_t rows, int32_t minRows, const UniteBody& body) {
+    std::mutex joined;
+    Rect united;
+    std::atomic<bool> failed{false};
+    ForEachRowBand(rows, minRows, [&](int32_t first, int32_t end, bool) {
+        Rect found;
+        if (!body(first, end, found)) return void(failed = true);
+        const std::lock_guard<std::mutex> lock(joined);
+        united = united.Union(found);
+    });
+    if (failed) return std::nullopt;
+    return united;
+}
+
 }  // namespace zelvo

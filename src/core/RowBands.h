@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "core/Types.h"
 
 namespace zelvo {
 
@@ -50,6 +53,12 @@ private:
 constexpr int32_t kLeastBandRows = 16;  // a band pays for its own windows and look-around rows
 using BandBody = std::function<void(int32_t first, int32_t end, bool caller)>;
 void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body);
+
+// ForEachRowBand for passes that look for a rectangle: body(first, end, found) widens its band's
+// own `found` (empty at first) and returns false to fail. The union of the bands' rectangles
+// (empty when none found anything); nullopt when a band failed.
+using UniteBody = std::function<bool(int32_t first, int32_t end, Rect& found)>;
+std::optional<Rect> UniteOverBands(int32_t rows, int32_t minRows, const UniteBody& body);
 
 // The share of a pass's `bytes` of windows each of `bands` bands gets, so that the pass's
 // memory stays that of one band (never below 256 KiB, where calls start to cost more than

@@ -1,10 +1,9 @@
 // Edit > Clear: the current pixel layer loses its selected pixels by strength; the layer is
 // replaced by the tight rectangle of what stays visible (a null layer when nothing does).
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/RowBands.h"
@@ -12,7 +11,6 @@
 #include "layers/LayerRows.h"
 #include "selection/SelectionCommands.h"
 #include "selection/SelectionMask.h"
-#include "store/RowWriter.h"
 
 namespace zelvo {
 
@@ -40,32 +38,29 @@ int ClearSelection(HistoryManager& history) {
     // First pass: where does anything stay visible? A band of rows on each core, by pread.
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
-    std::mutex joined;
-    Rect keep;
-    std::atomic<bool> failed{false};
-    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, window);
-        const std::unique_ptr<RowReader> strengths = OpenRowReader(*mask, window);
-        if (!pixels || !strengths) return void(failed = true);
-        std::vector<uint8_t> strength(static_cast<size_t>(w));
-        Rect found;
-        for (int32_t cy = b.top + first; cy < b.top + end; ++cy) {
-            const uint8_t* src = pixels->Row(uint32_t(layer->StoredRowOf(cy)));
-            if (!src || !ReadMaskRow(*mask, *strengths, cy, b.left, w, strength.data()))
-                return void(failed = true);
-            const auto visible = [&](int32_t i) {
-                return ClearedAlpha(tables, src[4 * size_t(i) + 3], strength[size_t(i)]) != 0;
-            };
-            int32_t l = 0, r = w;
-            while (l < r && !visible(l)) ++l;
-            if (l == r) continue;
-            while (!visible(r - 1)) --r;
-            found = found.Union({b.left + l, cy, b.left + r, cy + 1});
-        }
-        const std::lock_guard<std::mutex> lock(joined);
-        keep = keep.Union(found);
-    });
-    if (failed) return 0;
+    const std::optional<Rect> kept =
+        UniteOverBands(h, kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
+            const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, window);
+            const std::unique_ptr<RowReader> strengths = OpenRowReader(*mask, window);
+            if (!pixels || !strengths) return false;
+            std::vector<uint8_t> strength(static_cast<size_t>(w));
+            for (int32_t cy = b.top + first; cy < b.top + end; ++cy) {
+                const uint8_t* src = pixels->Row(uint32_t(layer->StoredRowOf(cy)));
+                if (!src || !ReadMaskRow(*mask, *strengths, cy, b.left, w, strength.data()))
+                    return false;
+                const auto visible = [&](int32_t i) {
+                    return ClearedAlpha(tables, src[4 * size_t(i) + 3], strength[size_t(i)]) != 0;
+                };
+                int32_t l = 0, r = w;
+                while (l < r && !visible(l)) ++l;
+                if (l == r) continue;
+                while (!visible(r - 1)) --r;
+                found = found.Union({b.left + l, cy, b.left + r, cy + 1});
+            }
+            return true;
+        });
+    if (!kept) return 0;
+    const Rect keep = *kept;
 
     PixelEdit edit(lm, history);
     if (keep.IsEmpty()) {
@@ -77,23 +72,19 @@ int ClearSelection(HistoryManager& history) {
     // cleared by the strengths, written whole in one pass.
     LayerPtr fresh = edit.BeginRectEdit(keep.left, keep.top, keep.right, keep.bottom, 0);
     if (!fresh) return 0;
-    const int32_t kw = keep.Width(), kh = keep.Height();
-    const uint64_t freshWindow =
-        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(kh, kLeastBandRows));
-    ForEachRowBand(kh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, freshWindow);
-        const std::unique_ptr<RowReader> strengths = OpenRowReader(*mask, freshWindow);
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, freshWindow);
-        if (!pixels || !strengths || !out) return void(failed = true);
-        std::vector<uint8_t> strength(static_cast<size_t>(kw));
-        for (int32_t cy = keep.top + first; cy < keep.top + end; ++cy) {
+    const int32_t kw = keep.Width();
+    const bool written = WriteRowsInBands(*fresh, [&](uint64_t window) -> RowSamplesFill {
+        std::shared_ptr<RowReader> pixels = OpenRowReader(*layer, window);
+        std::shared_ptr<RowReader> strengths = OpenRowReader(*mask, window);
+        if (!pixels || !strengths) return nullptr;
+        auto strength = std::make_shared<std::vector<uint8_t>>(size_t(kw));
+        return [&, pixels, strengths, strength](int32_t cy, uint8_t* dst) {
             const uint8_t* src = pixels->Row(uint32_t(layer->StoredRowOf(cy)));
-            uint8_t* dst = out->Row(uint32_t(fresh->StoredRowOf(cy)));
-            if (!src || !dst || !ReadMaskRow(*mask, *strengths, cy, keep.left, kw, strength.data()))
-                return void(failed = true);
+            if (!src || !ReadMaskRow(*mask, *strengths, cy, keep.left, kw, strength->data()))
+                return false;
             std::memcpy(dst, src + 4 * size_t(keep.left - b.left), 4 * size_t(kw));
             for (int32_t i = 0; i < kw; ++i) {
-                const uint8_t s = strength[size_t(i)];
+                const uint8_t s = (*strength)[size_t(i)];
                 if (s == 0) continue;
                 uint8_t* px = dst + 4 * size_t(i);
                 if (s >= 100)
@@ -101,10 +92,10 @@ int ClearSelection(HistoryManager& history) {
                 else
                     px[3] = ClearedAlpha(tables, px[3], s);
             }
-        }
-        if (!out->Flush()) failed = true;
+            return true;
+        };
     });
-    if (failed) return edit.CommitLayerEdit(0), 0;
+    if (!written) return edit.CommitLayerEdit(0), 0;
     edit.CommitLayerEdit(1, "Clear");
     return 1;
 }

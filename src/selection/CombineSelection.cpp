@@ -53,7 +53,7 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
     // The old strengths are read only where the mode needs them.
     const bool readOld = current && mode != CombineMode::New;
     std::atomic<bool> anyIn{false};
-    const bool written = WriteMaskInBands(*mask, [&](uint64_t window) -> MaskRowFill {
+    const bool written = WriteRowsInBands(*mask, [&](uint64_t window) -> RowSamplesFill {
         std::shared_ptr<RowReader> in = readOld ? OpenRowReader(*current, window) : nullptr;
         if (readOld && !in) return nullptr;
         auto old = std::make_shared<std::vector<uint8_t>>(size_t(w));
@@ -84,7 +84,6 @@ int CombineSelection(HistoryManager& history, const ShapePlane& shape, CombineMo
     });
     if (!written) return 0;
     const bool any = anyIn;
-    if (current) current->ReleaseRows();
     // Add keeps what was selected, so only the other modes can come out empty.
     if (!any && mode != CombineMode::Add) {
         mask.reset();  // dropped at once

@@ -109,7 +109,6 @@ int DrawBorder(HistoryManager& history, int32_t width, ColorRef color, int32_t o
             });
         if (!ok || !out->Flush()) failed = true;
     });
-    if (mask) mask->ReleaseRows();
     const bool ok = !failed;
     if (!ok) return edit.CommitLayerEdit(0), 0;
     edit.CommitLayerEdit(1, "Draw Border");

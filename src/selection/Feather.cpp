@@ -82,7 +82,6 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
             !out->Flush())
             failed = true;
     });
-    current->ReleaseRows();
     if (failed) return 0;
     const bool visible = AnyByteAbove(*mask, kInsideStrength - 1);
     SetSelection(history, mask, kSelectionModify, "Feather");

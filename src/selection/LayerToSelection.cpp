@@ -16,12 +16,14 @@ bool BitAt(const uint8_t* row, int32_t col) {
 }
 
 // The tight rectangle of the set bits of a 1-bit layer, in canvas coordinates.
-Rect SetBitsRect(Layer& layer, RowCursor& rows) {
+Rect SetBitsRect(const Layer& layer) {
+    const std::unique_ptr<RowReader> rows = OpenRowReader(layer);
+    if (!rows) return {};
     const Rect b = layer.Bounds();
     Rect t{b.right, b.bottom, b.left, b.top};
     bool any = false;
     for (int32_t cy = b.top; cy < b.bottom; ++cy) {
-        const uint8_t* row = rows.Row(uint32_t(layer.StoredRowOf(cy)));
+        const uint8_t* row = rows->Row(uint32_t(layer.StoredRowOf(cy)));
         if (!row) break;
         for (int32_t i = 0; i < layer.Width(); ++i) {
             if (!BitAt(row, i)) continue;
@@ -55,17 +57,15 @@ int LayerToSelection(HistoryManager& history, SelectionRerender* rerender) {
     if (restore.r) rerender->RenderCurve(*layer, true);
     if (!layer->HasPixels()) return 0;
 
-    std::unique_ptr<RowCursor> rows = layer->OpenRows();
-    if (!rows) return 0;
     const bool bits = layer->BitsPerPixel() == 1;
-    const Rect source = bits ? SetBitsRect(*layer, *rows) : layer->Bounds();
+    const Rect source = bits ? SetBitsRect(*layer) : layer->Bounds();
     const Rect area = source.Intersect(CanvasRect(lm));
     if (area.IsEmpty()) return 0;
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;
     const Rect b = layer->Bounds();
     const int32_t w = area.Width(), skip = area.left - b.left;
-    if (!WriteMaskInBands(*mask, [&](uint64_t window) -> MaskRowFill {
+    if (!WriteRowsInBands(*mask, [&](uint64_t window) -> RowSamplesFill {
             std::shared_ptr<RowReader> in = OpenRowReader(*layer, window);
             if (!in) return nullptr;
             return [&layer, in, bits, w, skip](int32_t cy, uint8_t* dst) {
@@ -82,7 +82,6 @@ int LayerToSelection(HistoryManager& history, SelectionRerender* rerender) {
             };
         }))
         return 0;
-    rows.reset();
     SetSelection(history, std::move(mask), HasSelection(lm) ? kSelectionModify : kSelectionNew,
                  "Convert Layer To Slection");
     return 1;

@@ -11,7 +11,7 @@ int SelectAll(HistoryManager& history) {
     LayerPtr mask = CreateSelectionMask(lm, CanvasRect(lm));
     if (!mask) return 0;
     const size_t w = size_t(mask->Width());
-    if (!WriteMaskInBands(*mask, [w](uint64_t) -> MaskRowFill {
+    if (!WriteRowsInBands(*mask, [w](uint64_t) -> RowSamplesFill {
             return [w](int32_t, uint8_t* row) { return std::memset(row, 100, w), true; };
         }))
         return 0;

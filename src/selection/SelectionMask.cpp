@@ -55,21 +55,22 @@ bool ReadMaskRow(const Layer& mask, RowReader& rows, int32_t cy, int32_t left, i
     return true;
 }
 
-bool WriteMaskInBands(Layer& mask, const std::function<MaskRowFill(uint64_t window)>& band) {
-    const Rect r = mask.Bounds();
+bool WriteRowsInBands(Layer& layer, const std::function<RowSamplesFill(uint64_t window)>& band) {
+    const Rect r = layer.Bounds();
     const int32_t h = r.Height();
-    const size_t w = size_t(r.Width()), pad = mask.Stride() - w;
+    const size_t samples = (size_t(r.Width()) * size_t(layer.BitsPerPixel()) + 7) / 8;
+    const size_t pad = layer.Stride() - samples;
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(mask, window);
-        const MaskRowFill fill = band(window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(layer, window);
+        const RowSamplesFill fill = band(window);
         if (!out || !fill) return void(failed = true);
         for (int32_t cy = r.top + first; cy < r.top + end && !failed; ++cy) {
-            uint8_t* dst = out->Row(uint32_t(mask.StoredRowOf(cy)));
+            uint8_t* dst = out->Row(uint32_t(layer.StoredRowOf(cy)));
             if (!dst || !fill(cy, dst)) return void(failed = true);
-            std::memset(dst + w, 0, pad);
+            std::memset(dst + samples, 0, pad);
         }
         if (!out->Flush()) failed = true;
     });

@@ -43,12 +43,12 @@ void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* 
 bool ReadMaskRow(const Layer& mask, RowReader& rows, int32_t cy, int32_t left, int32_t count,
                  uint8_t* dst);
 
-// Writes every row of a new `mask`, its padding cleared, in bands of rows on every core by
-// pwrite. `band(window)` is called once in each band, with the band's share of window bytes
-// for readers of its own, and gives the function that fills the Width() strengths of canvas
-// row cy; false from it fails the pass. False when a row could not be had or written.
-using MaskRowFill = std::function<bool(int32_t cy, uint8_t* strengths)>;
-bool WriteMaskInBands(Layer& mask, const std::function<MaskRowFill(uint64_t window)>& band);
+// Writes every row of a new mask or layer, the padding after its samples cleared, in bands of
+// rows on every core by pwrite. `band(window)` is called once in each band, with the band's
+// share of window bytes for readers of its own, and gives the function that fills the samples
+// of canvas row cy; false from it fails the pass. False when a row could not be had or written.
+using RowSamplesFill = std::function<bool(int32_t cy, uint8_t* samples)>;
+bool WriteRowsInBands(Layer& layer, const std::function<RowSamplesFill(uint64_t window)>& band);
 
 // The smallest canvas rectangle holding every non-zero byte; (0, 0, 0, 0) when there is none.
 Rect TightRect(Layer& mask);

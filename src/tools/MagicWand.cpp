@@ -1,10 +1,8 @@
 #include "tools/MagicWand.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -188,37 +186,33 @@ WandResult EveryMatch(Layer& layer, const ColorBox& box, const Rect& canvas) {
     ShapePlane all(plane);
     const uint64_t window =
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
-    std::mutex joined;
-    Rect bounds;
-    std::atomic<bool> failed{false};
-    ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowReader> rows = OpenRowReader(layer, window);
-        if (!rows) return void(failed = true);
-        std::vector<uint8_t> match(static_cast<size_t>(w));
-        Rect found;
-        // Stored rows run bottom-up: the band is read in the file's order.
-        for (int32_t y = end - 1; y >= first; --y) {
-            const uint8_t* p = rows->Row(uint32_t(StoredDib::StoredRow(y, h)));
-            if (!p) return void(failed = true);
-            MatchRow(p, w, box, match.data());
-            const void* l = std::memchr(match.data(), kCandidate, size_t(w));
-            if (!l) continue;
-            const void* r = memrchr(match.data(), kCandidate, size_t(w));
-            found =
-                found.Union({int32_t(static_cast<const uint8_t*>(l) - match.data()), y,
-                             int32_t(static_cast<const uint8_t*>(r) - match.data()) + 1, y + 1});
-            // Bands set bits of their own rows only.
-            all.SetRowWhere(pos.y + y, pos.x, match.data(), w, kCandidate);
-        }
-        const std::lock_guard<std::mutex> lock(joined);
-        bounds = bounds.Union(found);
-    });
+    const std::optional<Rect> bounds =
+        UniteOverBands(h, kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
+            const std::unique_ptr<RowReader> rows = OpenRowReader(layer, window);
+            if (!rows) return false;
+            std::vector<uint8_t> match(static_cast<size_t>(w));
+            // Stored rows run bottom-up: the band is read in the file's order.
+            for (int32_t y = end - 1; y >= first; --y) {
+                const uint8_t* p = rows->Row(uint32_t(StoredDib::StoredRow(y, h)));
+                if (!p) return false;
+                MatchRow(p, w, box, match.data());
+                const void* l = std::memchr(match.data(), kCandidate, size_t(w));
+                if (!l) continue;
+                const void* r = memrchr(match.data(), kCandidate, size_t(w));
+                found = found.Union({int32_t(static_cast<const uint8_t*>(l) - match.data()), y,
+                                     int32_t(static_cast<const uint8_t*>(r) - match.data()) + 1,
+                                     y + 1});
+                // Bands set bits of their own rows only.
+                all.SetRowWhere(pos.y + y, pos.x, match.data(), w, kCandidate);
+            }
+            return true;
+        });
     layer.ReleaseRows();
-    if (failed) {
+    if (!bounds) {
         result.status = WandResult::Failed;
         return result;
     }
-    result.shape = all.Cropped(bounds.Offset(pos.x, pos.y).Intersect(canvas));
+    result.shape = all.Cropped(bounds->Offset(pos.x, pos.y).Intersect(canvas));
     return result;
 }
 
