@@ -56,10 +56,6 @@ std::unique_ptr<RowReader> LayerRowReader(const Layer& layer, uint64_t windowByt
 }
 
 uint64_t BandWindowBytes(int32_t bands) {
-    // Small windows stay in the core's cache between the read, the rule and the write, and the
-    // allocator keeps their buffers from pass to pass: larger ones come fresh from the kernel
-    // every time, each page faulted in and zeroed.
-    constexpr uint64_t kPassWindowBytes = 256u << 10;
     return BandWindowBytes(kPassWindowBytes, bands);
 }
 

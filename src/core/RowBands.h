@@ -65,6 +65,11 @@ std::optional<Rect> UniteOverBands(int32_t rows, int32_t minRows, const UniteBod
 // copying).
 uint64_t BandWindowBytes(uint64_t bytes, int32_t bands);
 
+// The window of a pass that reads and writes rows by pread and pwrite. Small windows stay in the
+// core's cache between the read, the work and the write, and the allocator keeps their buffers
+// from pass to pass: larger ones come fresh from the kernel each time, every page faulted in.
+inline constexpr uint64_t kPassWindowBytes = 256u << 10;
+
 // How many bands ForEachRowBand would cut `rows` into now.
 int32_t RowBandCount(int32_t rows, int32_t minRows);
 

@@ -37,7 +37,7 @@ int ClearSelection(HistoryManager& history) {
 
     // First pass: where does anything stay visible? A band of rows on each core, by pread.
     const uint64_t window =
-        BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(h, kLeastBandRows));
+        BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
     const std::optional<Rect> kept =
         UniteOverBands(h, kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
             const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, window);
