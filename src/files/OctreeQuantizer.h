@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/CpuLevel.h"
 #include "files/RasterImage.h"
 #include "files/RowSource.h"
 
@@ -21,10 +22,12 @@ struct OctreePalette {
 bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette);
 
 // The index of the palette colour nearest to (b, g, r) by squared distance, the lowest index
-// among equals; all 256 entries take part.
+// among equals; all 256 entries take part. With AVX2 or AVX-512 every entry is measured, many
+// at a time; plain code searches outward from the nearest green. Copies share nothing.
 class NearestColour {
 public:
-    explicit NearestColour(const std::array<PaletteEntry, 256>& palette);
+    explicit NearestColour(const std::array<PaletteEntry, 256>& palette,
+                           CpuLevel level = BestCpuLevel());
     uint8_t Find(uint8_t b, uint8_t g, uint8_t r);
 
 private:
@@ -34,8 +37,12 @@ private:
         int b, g, r;
         uint8_t index;
     };
+    CpuLevel m_level;
     std::array<Candidate, 256> m_sorted;  // distinct colours by green, lowest index kept
     int m_count = 0;
+    // Entry i as 16-bit lanes: blue and green in one word, red and zero in the other.
+    alignas(64) std::array<uint32_t, 256> m_blueGreen;
+    alignas(64) std::array<uint32_t, 256> m_red;
     std::array<uint32_t, 1 << 14> m_cacheKey;  // colour + 1, 0 for empty
     std::array<uint8_t, 1 << 14> m_cacheIndex;
 };

@@ -166,24 +166,34 @@ TEST(Octree, MatchesThePlainOctreeOnRandomImages) {
     }
 }
 
-TEST(NearestColour, AgreesWithBruteForceAndPrefersTheLowestIndex) {
-    std::mt19937 random(5);
-    std::array<PaletteEntry, 256> palette{};
-    for (int i = 0; i < 200; ++i)
-        palette[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
-    palette[7] = palette[150] = {9, 9, 9};  // duplicate colours: 7 must win
-    NearestColour nearest(palette);
-    for (int i = 0; i < 20000; ++i) {
-        const int b = int(random() & 255), g = int(random() & 255), r = int(random() & 255);
-        ASSERT_EQ(nearest.Find(uint8_t(b), uint8_t(g), uint8_t(r)), BruteNearest(palette, b, g, r));
+TEST(NearestColour, AgreesWithBruteForceAndPrefersTheLowestIndexAtEveryLevel) {
+    for (const CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
+        SCOPED_TRACE(int(level));
+        std::mt19937 random(5);
+        std::array<PaletteEntry, 256> palette{};
+        for (int i = 0; i < 200; ++i)
+            palette[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
+        palette[7] = palette[150] = {9, 9, 9};  // duplicate colours: 7 must win
+        palette[255] = {255, 255, 255};         // the last entry takes part too
+        NearestColour nearest(palette, level);
+        for (int i = 0; i < 20000; ++i) {
+            const int b = int(random() & 255), g = int(random() & 255), r = int(random() & 255);
+            ASSERT_EQ(nearest.Find(uint8_t(b), uint8_t(g), uint8_t(r)),
+                      BruteNearest(palette, b, g, r));
+        }
+        EXPECT_EQ(nearest.Find(9, 9, 9), 7);
+        EXPECT_EQ(nearest.Find(250, 255, 255), 255);
+        // Equal distances: (0,0,1) is as far from (0,0,0) as from (0,0,2); the farthest corners.
+        std::array<PaletteEntry, 256> tie{};
+        for (auto& e : tie) e = {0, 0, 2};
+        tie[5] = {0, 0, 0};
+        tie[200] = {255, 255, 255};
+        NearestColour t(tie, level);
+        EXPECT_EQ(t.Find(0, 0, 1), 0);
+        EXPECT_EQ(t.Find(255, 255, 255), 200);
+        EXPECT_EQ(t.Find(255, 0, 0), 5);
     }
-    EXPECT_EQ(nearest.Find(9, 9, 9), 7);
-    // Equal distances: (0,0,1) is as far from (0,0,0) as from (0,0,2).
-    std::array<PaletteEntry, 256> tie{};
-    for (auto& e : tie) e = {0, 0, 2};
-    tie[5] = {0, 0, 0};
-    NearestColour t(tie);
-    EXPECT_EQ(t.Find(0, 0, 1), 0);
 }
 
 TEST(GifQuantise, EveryPixelTakesItsNearestPaletteColour) {
