@@ -3,9 +3,12 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <new>
 #include <vector>
+
+#include "core/RowBands.h"
 
 namespace zelvo {
 
@@ -268,7 +271,9 @@ uint8_t NearestColour::Find(uint8_t b, uint8_t g, uint8_t r) {
 }
 
 QuantizedRows::QuantizedRows(const RowSource& colours, const std::array<PaletteEntry, 256>& palette)
-    : m_colours(colours), m_nearest(std::make_unique<NearestColour>(palette)) {}
+    : m_colours(colours), m_first(std::make_unique<const NearestColour>(palette)) {
+    m_idle.reserve(size_t(kMostPassThreads));  // so that a band's return cannot throw
+}
 
 bool QuantizedRows::Fill(int32_t first, int32_t end, RowOrder order, uint8_t* dst,
                          size_t stride) const {
@@ -284,11 +289,33 @@ bool QuantizedRows::Fill(int32_t first, int32_t end, RowOrder order, uint8_t* ds
     for (int32_t y = first; y < end; y += most) {
         const int32_t n = std::min(most, end - y);
         if (!m_colours.Fill(y, y + n, order, m_bgr.data(), bgrStride)) return false;
-        for (int32_t r = 0; r < n; ++r, dst += stride) {
-            const uint8_t* src = m_bgr.data() + size_t(r) * bgrStride;
-            for (int32_t x = 0; x < width; ++x, src += 3)
-                dst[x] = m_nearest->Find(src[0], src[1], src[2]);
-        }
+        std::atomic<bool> failed{false};
+        ForEachRowBand(n, kLeastBandRows, [&](int32_t from, int32_t to, bool) {
+            std::unique_ptr<NearestColour> nearest;
+            {
+                const std::lock_guard<std::mutex> hold(m_lock);
+                if (!m_idle.empty()) {
+                    nearest = std::move(m_idle.back());
+                    m_idle.pop_back();
+                }
+            }
+            try {
+                if (!nearest) nearest = std::make_unique<NearestColour>(*m_first);
+            } catch (const std::bad_alloc&) {
+                failed = true;
+                return;
+            }
+            for (int32_t r = from; r < to; ++r) {
+                const uint8_t* src = m_bgr.data() + size_t(r) * bgrStride;
+                uint8_t* out = dst + size_t(r) * stride;
+                for (int32_t x = 0; x < width; ++x, src += 3)
+                    out[x] = nearest->Find(src[0], src[1], src[2]);
+            }
+            const std::lock_guard<std::mutex> hold(m_lock);
+            m_idle.push_back(std::move(nearest));
+        });
+        if (failed) return false;
+        dst += size_t(n) * stride;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/CpuLevel.h"
@@ -48,8 +49,8 @@ private:
 };
 
 // The 24-bit rows of `colours` as indices of their nearest colours in `palette`. Fill is for
-// one thread at a time (the search keeps a cache); std::bad_alloc when the search cannot be
-// made.
+// one thread at a time; it maps each band of colours in bands of rows on every core, each with
+// a search (and its cache) of its own. std::bad_alloc when the search cannot be made.
 class QuantizedRows : public RowSource {
 public:
     QuantizedRows(const RowSource& colours, const std::array<PaletteEntry, 256>& palette);
@@ -62,8 +63,11 @@ public:
 
 private:
     const RowSource& m_colours;
-    const std::unique_ptr<NearestColour> m_nearest;
-    mutable std::vector<uint8_t> m_bgr;  // a band of the colours' rows
+    // Copied for each core, as a search is for one thread.
+    const std::unique_ptr<const NearestColour> m_first;
+    mutable std::mutex m_lock;
+    mutable std::vector<std::unique_ptr<NearestColour>> m_idle;  // searches no band holds now
+    mutable std::vector<uint8_t> m_bgr;                          // a band of the colours' rows
 };
 
 }  // namespace zelvo
