@@ -1,6 +1,7 @@
 // The per-format decoders and encoders behind ReadRasterFile and WriteRasterFile.
 #pragma once
 
+#include "core/CpuLevel.h"
 #include "files/ByteSource.h"
 #include "files/RasterFile.h"
 #include "files/RasterImage.h"
@@ -34,7 +35,8 @@ void ResetPngDecoderPeakBytes();
 bool EncodeBmp(SafeFile& file, const RowSource& rows);
 bool EncodeJpegLibrary(SafeFile& file, const RowSource& rows, int libraryQuality);
 bool EncodeBaselineJpeg(SafeFile& file, const RowSource& rows, int libraryQuality);
-bool EncodePng(SafeFile& file, const RowSource& rows);
+// PNG: the bytes libpng writes with its defaults; `level` picks the filters' vector code.
+bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level = BestCpuLevel());
 bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int quality);
 bool EncodeGif(SafeFile& file, const RowSource& indexed,
                const std::array<PaletteEntry, 256>& palette);

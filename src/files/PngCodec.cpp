@@ -26,13 +26,6 @@ void ReadFromCursor(png_structp png, png_bytep data, size_t size) {
     if (cursor->Read(data, size) != size) png_error(png, "read past the end");
 }
 
-void WriteToFile(png_structp png, png_bytep data, size_t size) {
-    auto* file = static_cast<SafeFile*>(png_get_io_ptr(png));
-    if (!file->Write(data, size)) png_error(png, "write failed");
-}
-
-void FlushNothing(png_structp) {}
-
 // libpng's own heap while it reads: no single request may pass kPngLargestRequest (the
 // picture itself is ours, not libpng's; its row buffers are a few rows at most), and the
 // outstanding total is kept for the tests. libpng only warns about an ancillary chunk longer
@@ -230,36 +223,6 @@ bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink, s
     } catch (const std::bad_alloc&) {
         return false;
     }
-}
-
-bool EncodePng(SafeFile& file, const RowSource& rows) {
-    if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
-    SaveBands bands(rows, RowOrder::TopDown, size_t(rows.Width()) * 3);
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorJump, SilentWarning);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        return false;
-    }
-    png_set_write_fn(png, &file, WriteToFile, FlushNothing);
-    png_set_IHDR(png, info, png_uint_32(rows.Width()), png_uint_32(rows.Height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_set_bgr(png);
-    for (int32_t y = 0; y < rows.Height(); ++y) {
-        uint8_t* row = bands.Row(y);
-        if (!row) {
-            png_destroy_write_struct(&png, &info);
-            return false;
-        }
-        png_write_row(png, row);
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return !file.Failed();
 }
 
 }  // namespace zelvo

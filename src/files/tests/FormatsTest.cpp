@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include <gif_lib.h>
 #include <png.h>
@@ -74,6 +75,61 @@ TEST(RasterRoundTrip, PngAndBmpKeepEveryPixelInEitherRowOrder) {
             auto r = ReadRasterFile(path);
             ASSERT_TRUE(r.ok);
             EXPECT_TRUE(test::SamePixels(r.image, image));
+        }
+    }
+}
+
+// What libpng writes for the picture with its default settings, as the files of earlier
+// versions were written.
+std::vector<uint8_t> LibpngDefaultBytes(const RasterImage& image) {
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t size) {
+            auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            v->insert(v->end(), data, data + size);
+        },
+        [](png_structp) {});
+    png_set_IHDR(png, info, png_uint_32(image.Width()), png_uint_32(image.Height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    for (int y = 0; y < image.Height(); ++y) png_write_row(png, image.TopRow(y));
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST(PngWrite, BytesAreThoseOfLibpngsDefaults) {
+    test::TempDir dir;
+    std::mt19937 random(17);
+    struct Case {
+        int width, height, colourBits;  // 0: a smooth picture
+    };
+    // Single rows and columns (fewer filters), pictures small enough for a smaller zlib window,
+    // flat areas where filters tie, noise over many windows and many IDAT chunks.
+    const Case cases[] = {{1, 1, 8},   {1, 9, 8},   {9, 1, 8},     {2, 2, 3},     {5, 3, 8},
+                          {40, 30, 0}, {64, 64, 2}, {300, 200, 8}, {257, 190, 0}, {180, 150, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.colourBits);
+        const RasterImage image = c.colourBits
+                                      ? test::RandomImage(c.width, c.height, random, c.colourBits)
+                                      : test::SmoothImage(c.width, c.height);
+        const std::vector<uint8_t> theirs = LibpngDefaultBytes(image);
+        for (const CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
+            if (!CpuRuns(level)) continue;
+            SCOPED_TRACE(int(level));
+            const std::string path = dir.File("p.png");
+            SafeFile file(path);
+            ASSERT_TRUE(file.Open());
+            ASSERT_TRUE(EncodePng(file, RasterImageRows(image), level));
+            ASSERT_TRUE(file.Commit());
+            const std::vector<uint8_t> ours = test::ReadBytes(path);
+            ASSERT_EQ(ours.size(), theirs.size());
+            EXPECT_TRUE(ours == theirs);
         }
     }
 }
