@@ -634,7 +634,10 @@ void FileDynamicStore::Reset() {
     m_pinEpoch.fetch_add(1, std::memory_order_acq_rel);
     m_deferred.clear();
     CutFile(kDataStart);
-    std::memset(m_headerView + kHeaderBytes, 0, kIndexSize);
+    // Slots are taken in order and never past the next one, so only those below it can hold
+    // anything: clearing all 3 MB would fault in and dirty every page of the index.
+    const uint32_t used = std::clamp(H().nextSlot, kFirstSlot, kIndexEndGuard);
+    std::memset(m_headerView + kHeaderBytes, 0, used - kHeaderBytes);
     WriteEmptyIndex();
 }
 
