@@ -29,9 +29,9 @@ void FillRow(uint8_t* row, int i, int d, int cols) {
 // first touches fault some 600 times (several milliseconds on a virtual machine), in a huge page
 // most of it takes one fault. Only a hint: the kernel may refuse it.
 uint8_t* NewHugeTable(size_t size) {
-    constexpr size_t kHugePage = size_t(2) << 20, kPage = 4096;
-    void* p = std::aligned_alloc(kHugePage, (size + kPage - 1) / kPage * kPage);
-    if (!p) throw std::bad_alloc();
+    constexpr size_t kHugePage = size_t(2) << 20;
+    void* p = nullptr;
+    if (posix_memalign(&p, kHugePage, size) != 0) throw std::bad_alloc();
     if (size >= kHugePage) madvise(p, size / kHugePage * kHugePage, MADV_HUGEPAGE);
     return static_cast<uint8_t*>(p);
 }
