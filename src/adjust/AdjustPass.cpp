@@ -55,10 +55,6 @@ std::unique_ptr<RowReader> LayerRowReader(const Layer& layer, uint64_t windowByt
                                        layer.Stride(), uint32_t(layer.Height()), windowBytes);
 }
 
-uint64_t BandWindowBytes(int32_t bands) {
-    return BandWindowBytes(kPassWindowBytes, bands);
-}
-
 RowRing::RowRing(int32_t width, int32_t height, int32_t keep, RowSource source, int32_t first)
     : m_width(std::max(width, 0)),
       m_height(std::max(height, 0)),

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RowBands.h"
 #include "core/Types.h"
 #include "history/HistoryManager.h"
 #include "layers/LayerManager.h"
@@ -65,9 +66,6 @@ bool WriteLayerPixels(Layer& layer, const PixelBuffer& buf);
 // window.
 std::unique_ptr<RowReader> LayerRowReader(const Layer& layer,
                                           uint64_t windowBytes = RowCursor::kDefaultWindowBytes);
-// The window of each of a pass's readers and writers when `bands` bands run at once, so that
-// the pass's memory stays that of one band.
-uint64_t BandWindowBytes(int32_t bands);
 
 // Source rows for a pass: the `width` pixel words of row `row` (stored order), valid until the
 // next call; null when the row cannot be read. Rows are asked for in increasing order.

@@ -69,6 +69,10 @@ uint64_t BandWindowBytes(uint64_t bytes, int32_t bands);
 // core's cache between the read, the work and the write, and the allocator keeps their buffers
 // from pass to pass: larger ones come fresh from the kernel each time, every page faulted in.
 inline constexpr uint64_t kPassWindowBytes = 256u << 10;
+// Each band's share of kPassWindowBytes when `bands` bands run at once.
+inline uint64_t BandWindowBytes(int32_t bands) {
+    return BandWindowBytes(kPassWindowBytes, bands);
+}
 
 // How many bands ForEachRowBand would cut `rows` into now.
 int32_t RowBandCount(int32_t rows, int32_t minRows);

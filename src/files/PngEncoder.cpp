@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -52,8 +51,9 @@ inline uint32_t Cost(uint8_t v) {
 
 // The candidates of one row, each one filter-type byte and `n` filtered bytes.
 struct Candidates {
-    explicit Candidates(size_t n) : bytes(5 * (n + 1)) {}
-    uint8_t* Row(int filter) { return bytes.data() + size_t(filter) * (bytes.size() / 5); }
+    explicit Candidates(size_t n) : stride(n + 1), bytes(5 * stride) {}
+    uint8_t* Row(int filter) { return bytes.data() + size_t(filter) * stride; }
+    size_t stride;
     std::vector<uint8_t> bytes;
 };
 
@@ -264,8 +264,8 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
         if (width == 1) allowed &= ~((1u << kSub) | (1u << kAvg) | (1u << kPaeth));
         const int strategy = allowed == (1u << kNone) ? Z_DEFAULT_STRATEGY : Z_FILTERED;
 
-        auto idat = std::make_unique<IdatWriter>(file, uint64_t(n + 1) * height);
-        if (!idat->Start(strategy)) return false;
+        IdatWriter idat(file, uint64_t(n + 1) * height);
+        if (!idat.Start(strategy)) return false;
         std::vector<uint8_t> raw(n), prev(n, 0);
         Candidates candidates(n);
         const ChooseFilterFn choose = ChooseFilterFor(level);
@@ -278,11 +278,10 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
                 raw[i + 2] = bgr[i];
             }
             const uint8_t* chosen = choose(raw.data(), prev.data(), n, allowed, candidates);
-            if (!idat->Add(chosen, n + 1, Z_NO_FLUSH)) return false;
+            if (!idat.Add(chosen, n + 1, Z_NO_FLUSH)) return false;
             raw.swap(prev);
         }
-        if (!idat->Add(nullptr, 0, Z_FINISH)) return false;
-        idat.reset();
+        if (!idat.Add(nullptr, 0, Z_FINISH)) return false;
         return WriteChunk(file, "IEND", nullptr, 0) && !file.Failed();
     } catch (const std::bad_alloc&) {
         return false;

@@ -373,7 +373,7 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     }
     const SourceRows source{rows, old.Stride(), sw, sh, area.left, at.x};
     const int32_t dw = area.Width(), dh = area.Height();
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(dh, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(dh, kLeastBandRows));
     std::atomic<bool> failed{false};
     ForEachRowBand(dh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         // Each band through its own writer, by pwrite: mapped, every page would fault.

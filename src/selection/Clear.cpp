@@ -36,7 +36,7 @@ int ClearSelection(HistoryManager& history) {
     const int32_t w = layer->Width(), h = layer->Height();
 
     // First pass: where does anything stay visible? A band of rows on each core, by pread.
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     const std::optional<Rect> kept =
         UniteOverBands(h, kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
             const std::unique_ptr<RowReader> pixels = OpenRowReader(*layer, window);

@@ -80,8 +80,7 @@ int DrawBorder(HistoryManager& history, int32_t width, ColorRef color, int32_t o
     const Rect lb = layer->Bounds();
     const int32_t from = std::max(area.left, lb.left), to = std::min(area.right, lb.right);
     const RoundStamp stamp = BorderStamp(w);
-    const uint64_t window =
-        BandWindowBytes(kPassWindowBytes, RowBandCount(area.Height(), kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(area.Height(), kLeastBandRows));
     std::atomic<bool> failed{false};
     ForEachRowBand(area.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> source = OpenRowReader(mask ? *mask : *layer, window);

@@ -46,7 +46,7 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
     if (!rowsDone || !mask) return 0;
     const int32_t w = area.Width(), h = area.Height();
     spread = std::min({spread, w, h});
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     const size_t pad = mask->Stride() - size_t(w);
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {

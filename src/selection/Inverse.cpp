@@ -20,8 +20,7 @@ int InverseSelection(HistoryManager& history) {
     const int32_t cw = canvas.Width();
 
     // The tight rectangle of what is not fully selected, a band of rows on each core.
-    const uint64_t window =
-        BandWindowBytes(kPassWindowBytes, RowBandCount(canvas.Height(), kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(canvas.Height(), kLeastBandRows));
     const std::optional<Rect> unselected = UniteOverBands(
         canvas.Height(), kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
             const std::unique_ptr<RowReader> in = OpenRowReader(*current, window);

@@ -232,7 +232,7 @@ bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, 
     const RoundStamp stamp = DiskStamp(n);
     const int32_t w = area.Width(), h = area.Height();
     const size_t pad = mask.Stride() - size_t(w);
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     std::atomic<bool> failed{false}, anyIn{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> edges = OpenRowReader(selection, window);

@@ -60,7 +60,7 @@ bool WriteRowsInBands(Layer& layer, const std::function<RowSamplesFill(uint64_t 
     const int32_t h = r.Height();
     const size_t samples = (size_t(r.Width()) * size_t(layer.BitsPerPixel()) + 7) / 8;
     const size_t pad = layer.Stride() - samples;
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowWriter> out = OpenRowWriter(layer, window);

@@ -184,7 +184,7 @@ WandResult EveryMatch(Layer& layer, const ColorBox& box, const Rect& canvas) {
     const int32_t w = layer.Width(), h = layer.Height();
     const Rect plane = Rect{pos.x, pos.y, pos.x + w, pos.y + h}.Intersect(canvas);
     ShapePlane all(plane);
-    const uint64_t window = BandWindowBytes(kPassWindowBytes, RowBandCount(h, kLeastBandRows));
+    const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     const std::optional<Rect> bounds =
         UniteOverBands(h, kLeastBandRows, [&](int32_t first, int32_t end, Rect& found) {
             const std::unique_ptr<RowReader> rows = OpenRowReader(layer, window);
