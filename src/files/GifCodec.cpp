@@ -1,6 +1,8 @@
-// GIF reading (the first frame on its logical screen) and single-frame GIF89a writing of an
-// 8-bit indexed picture, with giflib.
+// GIF reading (the first frame on its logical screen) with giflib, and single-frame GIF89a
+// writing of an 8-bit indexed picture with an LZW coder of our own.
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -16,11 +18,6 @@ namespace {
 int ReadFromCursor(GifFileType* gif, GifByteType* data, int size) {
     if (size <= 0) return 0;
     return int(static_cast<SourceCursor*>(gif->UserData)->Read(data, size_t(size)));
-}
-
-int WriteToFile(GifFileType* gif, const GifByteType* data, int size) {
-    if (size <= 0) return 0;
-    return static_cast<SafeFile*>(gif->UserData)->Write(data, size_t(size)) ? size : 0;
 }
 
 struct GifCloser {
@@ -107,6 +104,118 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterSink& sink,
     return rows->Flush();
 }
 
+// The LZW stream of an 8-bit frame, code for code as giflib's encoder writes it, so that files
+// are what they were when giflib wrote them: a clear code first; a clear code once the next free
+// code reaches 4095; the code width raised after a code is written once the next free code has
+// reached the width's limit (checked before that step's string is added); the last string,
+// the end code, the bits left over, and sub-blocks of 255 bytes ending with an empty one.
+class GifLzwWriter {
+public:
+    explicit GifLzwWriter(SafeFile& file) : m_file(file) {
+        m_slots.fill(kEmpty);
+        Reset();
+        Emit(kClear);
+    }
+
+    void Put(const uint8_t* pixels, size_t count) {
+        size_t i = 0;
+        uint32_t current = m_current;
+        if (!m_started && count) {
+            current = pixels[i++];
+            m_started = true;
+        }
+        for (; i < count; ++i) {
+            const uint32_t pixel = pixels[i];
+            const uint32_t key = current << 8 | pixel;
+            uint32_t slot = Hash(key);
+            uint32_t entry;
+            while ((entry = m_slots[slot]) != kEmpty && entry >> 12 != key)
+                slot = (slot + 1) & (kSlots - 1);
+            if (entry != kEmpty) {
+                current = entry & 0xFFF;
+                continue;
+            }
+            Emit(current);
+            current = pixel;
+            if (m_next >= kMaxCode) {
+                Emit(kClear);
+                Reset();
+            } else {
+                m_slots[slot] = key << 12 | m_next++;
+                m_used[m_usedCount++] = uint16_t(slot);
+            }
+        }
+        m_current = current;
+    }
+
+    bool Finish() {
+        Emit(m_current);
+        Emit(kEnd);
+        if (m_bitCount > 0) m_raw[m_rawBytes++] = uint8_t(m_bits);
+        return Drain(true);
+    }
+
+private:
+    static constexpr uint32_t kCodeBits = 8, kClear = 256, kEnd = 257, kMaxCode = 4095;
+    static constexpr uint32_t kSlots = 1u << 14;  // a quarter full at most: short probes
+    static constexpr uint32_t kEmpty = ~0u;       // no entry holds code 4095
+    static constexpr size_t kRawBytes = 255 * 256;  // whole sub-blocks between drains
+
+    static uint32_t Hash(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 14); }
+
+    void Reset() {
+        for (uint32_t i = 0; i < m_usedCount; ++i) m_slots[m_used[i]] = kEmpty;
+        m_usedCount = 0;
+        m_next = kEnd + 1;
+        m_width = kCodeBits + 1;
+        m_limit = 1u << m_width;
+    }
+
+    // At most 12 bits join fewer than 8 left over, so the whole bytes are one or two and an
+    // unaligned 8-byte store writes them.
+    void Emit(uint32_t code) {
+        m_bits |= uint64_t(code) << m_bitCount;
+        m_bitCount += int(m_width);
+        std::memcpy(m_raw.data() + m_rawBytes, &m_bits, 8);
+        m_rawBytes += size_t(m_bitCount >> 3);
+        m_bits >>= m_bitCount & ~7;
+        m_bitCount &= 7;
+        if (m_next >= m_limit) m_limit = 1u << ++m_width;
+        if (m_rawBytes >= kRawBytes) Drain(false);
+    }
+
+    // Writes the bytes gathered as sub-blocks of 255; the last, short one and the empty block
+    // that ends the data only at the end.
+    bool Drain(bool last) {
+        const size_t whole = last ? m_rawBytes : m_rawBytes / 255 * 255;
+        std::vector<uint8_t>& out = m_blocks;
+        out.clear();
+        for (size_t at = 0; at < whole; at += 255) {
+            const size_t n = std::min<size_t>(255, whole - at);
+            out.push_back(uint8_t(n));
+            out.insert(out.end(), m_raw.data() + at, m_raw.data() + at + n);
+        }
+        if (last) out.push_back(0);
+        m_rawBytes -= whole;
+        std::memmove(m_raw.data(), m_raw.data() + whole, m_rawBytes);
+        // A failed write shows in the file's state, which the caller checks at the end.
+        return m_file.Write(out.data(), out.size());
+    }
+
+    SafeFile& m_file;
+    std::array<uint32_t, kSlots> m_slots;  // key << 12 | code
+    std::array<uint16_t, kMaxCode> m_used{};
+    uint32_t m_usedCount = 0;
+    uint32_t m_next = 0, m_width = 0, m_limit = 0;
+    uint32_t m_current = 0;
+    bool m_started = false;
+    uint64_t m_bits = 0;
+    int m_bitCount = 0;
+    std::array<uint8_t, kRawBytes + 16> m_raw;
+    size_t m_rawBytes = 0;
+    std::vector<uint8_t> m_blocks;
+};
+
 }  // namespace
 
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
@@ -138,31 +247,33 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
 
 bool EncodeGif(SafeFile& file, const RowSource& indexed,
                const std::array<PaletteEntry, 256>& palette) {
-    if (indexed.Width() <= 0 || indexed.Height() <= 0 || indexed.Bits() != 8 ||
-        indexed.Width() > 65535 || indexed.Height() > 65535)
+    const int32_t width = indexed.Width(), height = indexed.Height();
+    if (width <= 0 || height <= 0 || indexed.Bits() != 8 || width > 65535 || height > 65535)
         return false;
-    SaveBands bands(indexed, RowOrder::TopDown, size_t(indexed.Width()));
-    int error = 0;
-    GifFileType* gif = EGifOpen(&file, WriteToFile, &error);
-    if (!gif) return false;
-    EGifSetGifVersion(gif, true);
-    GifColorType colors[256];
-    for (int i = 0; i < 256; ++i) {
-        const PaletteEntry& e = palette[i];
-        colors[i] = {e.red, e.green, e.blue};
+    SaveBands bands(indexed, RowOrder::TopDown, size_t(width));
+    // GIF89a, the logical screen with a global table of 256 colours (8 bits of resolution,
+    // background 0), then one frame covering it without a table of its own.
+    std::vector<uint8_t> head = {'G', 'I', 'F', '8', '9', 'a'};
+    auto word = [&](int32_t v) {
+        head.push_back(uint8_t(v));
+        head.push_back(uint8_t(v >> 8));
+    };
+    word(width), word(height);
+    head.insert(head.end(), {0xF7, 0, 0});
+    for (const PaletteEntry& e : palette) head.insert(head.end(), {e.red, e.green, e.blue});
+    head.push_back(0x2C);
+    word(0), word(0), word(width), word(height);
+    head.push_back(0);
+    head.push_back(8);  // the bits of the first codes, less one
+    if (!file.Write(head.data(), head.size())) return false;
+    auto lzw = std::make_unique<GifLzwWriter>(file);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = bands.Row(y);
+        if (!row) return false;
+        lzw->Put(row, size_t(width));
     }
-    ColorMapObject* map = GifMakeMapObject(256, colors);
-    bool ok =
-        map && EGifPutScreenDesc(gif, indexed.Width(), indexed.Height(), 8, 0, map) != GIF_ERROR &&
-        EGifPutImageDesc(gif, 0, 0, indexed.Width(), indexed.Height(), false, nullptr) != GIF_ERROR;
-    for (int32_t y = 0; ok && y < indexed.Height(); ++y) {
-        uint8_t* row = bands.Row(y);
-        ok = row && EGifPutLine(gif, row, indexed.Width()) != GIF_ERROR;
-    }
-    // Closing writes the trailer and frees the handle whatever happened before.
-    if (EGifCloseFile(gif, &error) == GIF_ERROR) ok = false;
-    if (map) GifFreeMapObject(map);
-    return ok && !file.Failed();
+    const uint8_t trailer = ';';
+    return lzw->Finish() && file.Write(&trailer, 1) && !file.Failed();
 }
 
 }  // namespace zelvo

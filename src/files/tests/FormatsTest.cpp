@@ -283,6 +283,66 @@ TEST(GifWrite, FewColoursRoundTripExactly) {
     EXPECT_TRUE(test::SamePixels(r.image, image));
 }
 
+// What giflib writes for an indexed picture and its palette, called as earlier versions called
+// it to write their files.
+std::vector<uint8_t> GiflibBytes(const RasterImage& image) {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out,
+                                [](GifFileType* g, const GifByteType* data, int size) {
+                                    auto* v = static_cast<std::vector<uint8_t>*>(g->UserData);
+                                    v->insert(v->end(), data, data + size);
+                                    return size;
+                                },
+                                &error);
+    EGifSetGifVersion(gif, true);
+    GifColorType colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = {image.Palette()[i].red, image.Palette()[i].green, image.Palette()[i].blue};
+    ColorMapObject* map = GifMakeMapObject(256, colours);
+    EGifPutScreenDesc(gif, image.Width(), image.Height(), 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, image.Width(), image.Height(), false, nullptr);
+    std::vector<GifPixelType> line(size_t(image.Width()));
+    for (int y = 0; y < image.Height(); ++y) {
+        std::memcpy(line.data(), image.TopRow(y), line.size());
+        EGifPutLine(gif, line.data(), image.Width());
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+TEST(GifWrite, BytesAreThoseOfGiflib) {
+    test::TempDir dir;
+    std::mt19937 random(5);
+    struct Case {
+        int width, height, colours;
+    };
+    // One pixel; noise of 256 colours (a new code almost every pixel: many clears, and single
+    // rows ending on either side of the first widening); two colours (long strings, twelve-bit
+    // codes); one colour (ever longer strings of one pixel across rows).
+    std::vector<Case> cases = {{1, 1, 1}, {1, 1, 256}, {3, 2, 2}, {300, 200, 256},
+                               {257, 190, 2}, {7, 4000, 3}, {640, 480, 1}};
+    for (int width = 245; width <= 265; ++width) cases.push_back({width, 1, 256});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " of " << c.colours);
+        RasterImage image;
+        ASSERT_TRUE(image.Allocate(c.width, c.height, 8, RowOrder::TopDown));
+        for (int i = 0; i < 256; ++i)
+            image.Palette()[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x) image.TopRow(y)[x] = uint8_t(random() % c.colours);
+        const std::string path = dir.File("g.gif");
+        SafeFile file(path);
+        ASSERT_TRUE(file.Open());
+        ASSERT_TRUE(EncodeGif(file, RasterImageRows(image), image.Palette()));
+        ASSERT_TRUE(file.Commit());
+        const std::vector<uint8_t> ours = test::ReadBytes(path), theirs = GiflibBytes(image);
+        ASSERT_EQ(ours.size(), theirs.size());
+        EXPECT_TRUE(ours == theirs);
+    }
+}
+
 TEST(RasterRead, JpegIsRecognisedByItsBytesWhateverItsName) {
     test::TempDir dir;
     const auto image = test::SmoothImage(20, 20);
