@@ -28,12 +28,24 @@ struct Node {
 
 class Octree {
 public:
-    Octree() { m_reducible.fill(kNone); }
+    Octree() {
+        m_reducible.fill(kNone);
+        m_memo.fill(kNone);
+    }
 
     void Add(uint8_t b, uint8_t g, uint8_t r) {
         if (m_root == kNone) m_root = Create(0);
-        int32_t node = m_root;
-        for (int depth = 0; !m_nodes[node].leaf; ++depth) {
+        // The node of the colour's first kMemoDepth levels, remembered, spares the walk down to
+        // it; it stays where it is until a reduction above it.
+        const uint32_t prefix = Spread(b >> (8 - kMemoDepth)) << 2 |
+                                Spread(g >> (8 - kMemoDepth)) << 1 | Spread(r >> (8 - kMemoDepth));
+        int32_t node = m_memo[prefix];
+        int depth = kMemoDepth;
+        if (node == kNone) {
+            node = m_root;
+            depth = 0;
+        }
+        for (; !m_nodes[node].leaf; ++depth) {
             const int shift = 7 - depth;
             const int index =
                 (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
@@ -43,6 +55,7 @@ public:
                 m_nodes[node].child[index] = next;
             }
             node = next;
+            if (depth + 1 == kMemoDepth) m_memo[prefix] = node;
         }
         Node& leaf = m_nodes[node];
         ++leaf.count;
@@ -88,6 +101,7 @@ private:
         const int32_t id = m_reducible[depth];
         if (id == kNone) return false;
         m_reducible[depth] = m_nodes[id].nextReducible;
+        if (depth < kMemoDepth) m_memo.fill(kNone);
         int children = 0;
         for (int i = 0; i < 8; ++i) {
             const int32_t c = m_nodes[id].child[i];
@@ -119,8 +133,17 @@ private:
             if (node.child[i] != kNone) Walk(node.child[i], out, n);
     }
 
+    static constexpr int kMemoDepth = 4;
+    // Bit k of the low kMemoDepth bits of v moved to bit 3k.
+    static uint32_t Spread(uint32_t v) {
+        uint32_t out = 0;
+        for (int k = 0; k < kMemoDepth; ++k) out |= ((v >> k) & 1) << (3 * k);
+        return out;
+    }
+
     std::vector<Node> m_nodes;
     std::vector<int32_t> m_free;
+    std::array<int32_t, 1 << (3 * kMemoDepth)> m_memo;
     std::array<int32_t, kDepth> m_reducible;
     int32_t m_root = kNone;
     int m_leaves = 0;
