@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace zelvo {
 
@@ -41,6 +43,38 @@ size_t FileSource::ReadAt(uint64_t offset, void* data, size_t size) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += size_t(n);
+    }
+    return done;
+}
+
+size_t SourceCursor::Read(void* data, size_t size) {
+    uint8_t* out = static_cast<uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        if (m_position >= m_bufferStart && m_position - m_bufferStart < m_bufferBytes) {
+            const size_t at = size_t(m_position - m_bufferStart);
+            const size_t n = std::min(size - done, m_bufferBytes - at);
+            std::memcpy(out + done, m_buffer.data() + at, n);
+            done += n;
+            m_position += n;
+            continue;
+        }
+        if (!m_readAhead || size - done >= kAhead) {  // large reads go straight through
+            const size_t n = m_source.ReadAt(m_position, out + done, size - done);
+            done += n;
+            m_position += n;
+            break;
+        }
+        try {
+            m_buffer.resize(kAhead);
+        } catch (const std::bad_alloc&) {
+            const size_t n = m_source.ReadAt(m_position, out + done, size - done);
+            m_position += n;
+            return done + n;
+        }
+        m_bufferStart = m_position;
+        m_bufferBytes = m_source.ReadAt(m_position, m_buffer.data(), kAhead);
+        if (m_bufferBytes == 0) break;  // the end, or a read error
     }
     return done;
 }

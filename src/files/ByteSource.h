@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zelvo {
 
@@ -43,22 +44,26 @@ private:
     uint64_t m_size = 0;
 };
 
-// Sequential reading over a source, for the libraries that pull a stream.
+// Sequential reading over a source, for the libraries that pull a stream. With `readAhead`, small
+// reads are served from a buffer read ahead: giflib asks for every sub-block's length and bytes
+// apart, which would otherwise be two system calls every 256 bytes.
 class SourceCursor {
 public:
-    explicit SourceCursor(ByteSource& source) : m_source(source) {}
-    size_t Read(void* data, size_t size) {
-        size_t n = m_source.ReadAt(m_position, data, size);
-        m_position += n;
-        return n;
-    }
+    explicit SourceCursor(ByteSource& source, bool readAhead = false)
+        : m_source(source), m_readAhead(readAhead) {}
+    size_t Read(void* data, size_t size);
     uint64_t Position() const { return m_position; }
     void SetPosition(uint64_t p) { m_position = p; }
     ByteSource& Source() { return m_source; }
 
 private:
+    static constexpr size_t kAhead = 64 * 1024;
     ByteSource& m_source;
+    bool m_readAhead;
     uint64_t m_position = 0;
+    std::vector<uint8_t> m_buffer;  // the source's bytes from m_bufferStart
+    uint64_t m_bufferStart = 0;
+    size_t m_bufferBytes = 0;
 };
 
 }  // namespace zelvo

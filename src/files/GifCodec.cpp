@@ -222,7 +222,7 @@ bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
     uint8_t magic[6];
     if (source.ReadAt(0, magic, 6) != 6 || magic[0] != 'G' || magic[1] != 'I' || magic[2] != 'F')
         return false;
-    SourceCursor cursor(source);
+    SourceCursor cursor(source, true);
     int error = 0;
     GifCloser closer{DGifOpen(&cursor, ReadFromCursor, &error)};
     if (!closer.gif) return false;

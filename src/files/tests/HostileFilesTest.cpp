@@ -5,7 +5,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include <png.h>
@@ -173,6 +175,47 @@ public:
     }
     size_t read = 0;
 };
+
+TEST(SourceCursor, ReadingAheadGivesTheBytesOfTheSourceInFewerCalls) {
+    std::vector<uint8_t> bytes(200000);
+    std::mt19937 random(9);
+    for (uint8_t& b : bytes) b = uint8_t(random());
+    // Reads of sub-block sizes, one past the buffer, back and forward jumps, and reads over the
+    // end of the data.
+    struct Step {
+        int64_t seek;  // -1: read on from where the cursor is
+        size_t size;
+    };
+    std::vector<Step> steps;
+    for (int i = 0; i < 600; ++i) steps.push_back({-1, size_t(i % 2 ? 255 : 1)});
+    steps.insert(steps.end(), {{-1, 70000}, {100, 5}, {150000, 3}, {10, 100000}, {-1, 65536},
+                               {199990, 40}, {-1, 8}, {5, 2}});
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead);
+        struct Calls : MemorySource {
+            using MemorySource::MemorySource;
+            size_t ReadAt(uint64_t offset, void* data, size_t size) override {
+                ++calls;
+                return MemorySource::ReadAt(offset, data, size);
+            }
+            int calls = 0;
+        } source(bytes.data(), bytes.size());
+        SourceCursor cursor(source, ahead);
+        uint64_t at = 0;
+        for (const Step& step : steps) {
+            if (step.seek >= 0) cursor.SetPosition(at = uint64_t(step.seek));
+            std::vector<uint8_t> got(step.size, 0xEE);
+            const size_t n = cursor.Read(got.data(), got.size());
+            const size_t expected = std::min<size_t>(step.size, bytes.size() - at);
+            ASSERT_EQ(n, expected) << at;
+            EXPECT_TRUE(std::equal(got.begin(), got.begin() + long(n), bytes.begin() + long(at)));
+            at += n;
+            EXPECT_EQ(cursor.Position(), at);
+        }
+        if (ahead) EXPECT_LT(source.calls, 20);
+        else EXPECT_GE(source.calls, int(steps.size()));
+    }
+}
 
 TEST(PngInterlaced, ReadBandByBandItIsThePictureWrittenPlain) {
     test::TempDir dir;
