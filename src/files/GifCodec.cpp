@@ -157,8 +157,8 @@ public:
 
 private:
     static constexpr uint32_t kCodeBits = 8, kClear = 256, kEnd = 257, kMaxCode = 4095;
-    static constexpr uint32_t kSlots = 1u << 14;  // a quarter full at most: short probes
-    static constexpr uint32_t kEmpty = ~0u;       // no entry holds code 4095
+    static constexpr uint32_t kSlots = 1u << 14;    // a quarter full at most: short probes
+    static constexpr uint32_t kEmpty = ~0u;         // no entry holds code 4095
     static constexpr size_t kRawBytes = 255 * 256;  // whole sub-blocks between drains
 
     static uint32_t Hash(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 14); }

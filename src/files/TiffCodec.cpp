@@ -1,6 +1,8 @@
 // TIFF reading (first page, any layout libtiff's RGBA reader knows) and writing with none, LZW,
-// JPEG or deflate compression. libtiff reads and writes through our own file procedures.
+// JPEG or deflate compression. libtiff reads and writes through our own file procedures; LZW
+// strips are coded by our own coder, on every core, and handed to libtiff whole.
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include <tiffio.h>
 
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 
 namespace zelvo {
@@ -152,6 +155,174 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink) 
     return ok;
 }
 
+namespace {
+
+// One strip's LZW code, byte for byte what libtiff's encoder writes, so that files stay what they
+// were when libtiff coded them: codes most significant bit first from 9 bits, a clear code first;
+// the width raised once the next free code passes the width's largest; a clear code when the
+// next free code reaches 4094, or when, at a check, the ratio of bytes in to bits out (a 24.8
+// fraction, both counted since the last clear) has not improved since the check before. A check
+// comes once the bytes counted reach 10000 more than at the check before, a clear leaving that
+// mark where it was. Then the last string, the end code (its width raised as if that string had
+// been added), and the bits left over.
+class TiffLzwStrip {
+public:
+    TiffLzwStrip() { m_slots.fill(kEmpty); }
+
+    void Encode(const uint8_t* in, size_t count, std::vector<uint8_t>& out) {
+        // At most two codes of 12 bits for every byte in, and three more.
+        const size_t most = 3 * count + 8;
+        if (m_bufferBytes < most) {
+            m_buffer.reset(new uint8_t[most]);
+            m_bufferBytes = most;
+        }
+        uint8_t* op = m_buffer.get();
+        uint64_t bits = 0;
+        int bitCount = 0;
+        uint32_t width = kFirstWidth, largest = (1u << kFirstWidth) - 1, next = kFirstCode;
+        int64_t taken = 0, sent = 0, checkpoint = kCheckGap, ratio = 0;
+        auto put = [&](uint32_t code) {
+            bits = bits << width | code;
+            bitCount += int(width);
+            if (bitCount >= 16) {
+                bitCount -= 16;
+                const uint32_t two = uint32_t(bits >> bitCount);
+                op[0] = uint8_t(two >> 8);
+                op[1] = uint8_t(two);
+                op += 2;
+            } else if (bitCount >= 8) {
+                bitCount -= 8;
+                *op++ = uint8_t(bits >> bitCount);
+            }
+            sent += width;
+        };
+        Clear();
+        uint32_t current = 0;
+        if (count) {
+            put(kClearCode);
+            current = in[0];
+            taken = 1;
+        }
+        uint32_t* const slots = m_slots.data();
+        uint16_t* const used = m_used.data();
+        uint32_t usedCount = 0;
+        for (size_t i = 1; i < count; ++i) {
+            const uint32_t c = in[i];
+            ++taken;
+            const uint32_t key = c << 12 | current;
+            uint32_t slot = c << 8 ^ current, entry;
+            while ((entry = slots[slot]) != kEmpty && entry >> 12 != key)
+                slot = (slot + 1) & (kSlots - 1);
+            if (entry != kEmpty) {
+                current = entry & 0xFFF;
+                continue;
+            }
+            put(current);
+            current = c;
+            slots[slot] = key << 12 | next++;
+            used[usedCount++] = uint16_t(slot);
+            bool restart = next == kFullCode;
+            if (!restart && next > largest) {
+                largest = (1u << ++width) - 1;
+            } else if (!restart && taken >= checkpoint) {
+                checkpoint = taken + kCheckGap;
+                int64_t now;
+                if (taken > 0x7fffff) {
+                    const int64_t sentBytes = sent >> 8;
+                    now = sentBytes == 0 ? 0x7fffffff : taken / sentBytes;
+                } else {
+                    now = (taken << 8) / sent;
+                }
+                if (now <= ratio)
+                    restart = true;
+                else
+                    ratio = now;
+            }
+            if (restart) {
+                for (uint32_t k = 0; k < usedCount; ++k) slots[used[k]] = kEmpty;
+                usedCount = 0;
+                ratio = 0;
+                taken = 0;
+                sent = 0;
+                next = kFirstCode;
+                put(kClearCode);
+                width = kFirstWidth;
+                largest = (1u << kFirstWidth) - 1;
+            }
+        }
+        m_usedCount = usedCount;
+        if (count) {
+            put(current);
+            if (++next == kFullCode) {
+                put(kClearCode);
+                width = kFirstWidth;
+            } else if (next > largest) {
+                ++width;
+            }
+        }
+        put(kEndCode);
+        if (bitCount > 0) *op++ = uint8_t(bits << (8 - bitCount));
+        out.assign(m_buffer.get(), op);
+    }
+
+private:
+    static constexpr uint32_t kClearCode = 256, kEndCode = 257, kFirstCode = 258;
+    static constexpr uint32_t kFullCode = 4094, kFirstWidth = 9;
+    static constexpr int64_t kCheckGap = 10000;
+    // Every pair (c, prefix) has a slot of its own but for the prefix's top four bits, so
+    // probes are short; a table this size measured faster than a quarter of it.
+    static constexpr uint32_t kSlots = 1u << 16;
+    static constexpr uint32_t kEmpty = ~0u;  // no entry holds code 4095
+
+    void Clear() {
+        for (uint32_t i = 0; i < m_usedCount; ++i) m_slots[m_used[i]] = kEmpty;
+        m_usedCount = 0;
+    }
+
+    std::array<uint32_t, kSlots> m_slots;  // key << 12 | code, the key c << 12 | prefix
+    std::array<uint16_t, kFullCode> m_used{};
+    uint32_t m_usedCount = 0;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    size_t m_bufferBytes = 0;
+};
+
+// The rows as LZW strips of `rowsPerStrip` rows, coded a band of strips at a time on every core
+// and handed to libtiff whole.
+bool WriteLzwStrips(TIFF* tif, const RowSource& rows, int32_t rowsPerStrip) {
+    const int32_t height = rows.Height();
+    const size_t rowBytes = size_t(rows.Width()) * 3;
+    const int32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
+    const int32_t bandStrips = std::clamp(SaveBandRows(rowBytes, height) / rowsPerStrip, 1, strips);
+    SaveBands bands(rows, RowOrder::TopDown, rowBytes, bandStrips * rowsPerStrip);
+    std::vector<std::vector<uint8_t>> coded(static_cast<size_t>(bandStrips));
+    for (int32_t first = 0; first < strips; first += bandStrips) {
+        const int32_t count = std::min(bandStrips, strips - first);
+        uint8_t* band = bands.Row(first * rowsPerStrip);
+        if (!band) return false;
+        const int32_t bandRows = std::min(height - first * rowsPerStrip, count * rowsPerStrip);
+        ForEachRowBand(count, 1, [&](int32_t from, int32_t to, bool) {
+            auto lzw = std::make_unique<TiffLzwStrip>();
+            for (int32_t s = from; s < to; ++s) {
+                const int32_t y = s * rowsPerStrip;
+                const int32_t n = std::min(rowsPerStrip, bandRows - y);
+                uint8_t* p = band + size_t(y) * rowBytes;
+                // b, g, r turned into r, g, b in place
+                for (size_t i = 0; i < size_t(n) * rowBytes; i += 3) std::swap(p[i], p[i + 2]);
+                lzw->Encode(p, size_t(n) * rowBytes, coded[size_t(s)]);
+            }
+        });
+        for (int32_t s = 0; s < count; ++s) {
+            const std::vector<uint8_t>& c = coded[size_t(s)];
+            if (TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
+                                  tmsize_t(c.size())) != tmsize_t(c.size()))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 int TiffJpegQuality(int level) {
     return std::clamp(level, 1, 12) + 88;
 }
@@ -175,17 +346,26 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
               TIFFSetField(tif, TIFFTAG_COMPRESSION, codec);
     if (ok && codec == COMPRESSION_JPEG)
         ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(quality));
-    if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    SaveBands bands(rows, RowOrder::TopDown, size_t(w) * 3);
-    for (int32_t y = 0; ok && y < rows.Height(); ++y) {
-        // b, g, r turned into r, g, b in place before libtiff takes the row.
-        uint8_t* row = bands.Row(y);
-        if (!row) {
+    const uint32_t rowsPerStrip = TIFFDefaultStripSize(tif, 0);
+    if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (ok && codec == COMPRESSION_LZW) {
+        try {
+            ok = WriteLzwStrips(tif, rows, int32_t(std::min(rowsPerStrip, h)));
+        } catch (const std::bad_alloc&) {
             ok = false;
-            break;
         }
-        for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
-        ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
+    } else {
+        SaveBands bands(rows, RowOrder::TopDown, size_t(w) * 3);
+        for (int32_t y = 0; ok && y < rows.Height(); ++y) {
+            // b, g, r turned into r, g, b in place before libtiff takes the row.
+            uint8_t* row = bands.Row(y);
+            if (!row) {
+                ok = false;
+                break;
+            }
+            for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+            ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
+        }
     }
     if (ok) ok = TIFFFlush(tif) == 1;
     TIFFClose(tif);

@@ -14,6 +14,7 @@
 #include <tiffio.h>
 
 #include "TestImages.h"
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 #include "files/RasterFile.h"
 #include "platform/Messages.h"
@@ -193,6 +194,67 @@ TEST(TiffWrite, EveryCompressionRoundTrips) {
     }
 }
 
+// What libtiff writes for the picture in LZW strips of its default size, a scanline at a time.
+std::vector<uint8_t> LibtiffLzwBytes(const RasterImage& image, const std::string& path) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.Width()));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.Height()));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    std::vector<uint8_t> row(size_t(image.Width()) * 3);
+    for (int y = 0; y < image.Height(); ++y) {
+        const uint8_t* p = image.TopRow(y);
+        for (size_t i = 0; i < row.size(); i += 3)
+            row[i] = p[i + 2], row[i + 1] = p[i + 1], row[i + 2] = p[i];
+        TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+    }
+    TIFFClose(tif);
+    return test::ReadBytes(path);
+}
+
+TEST(TiffWrite, LzwFilesAreThoseOfLibtiffOnAnyThreads) {
+    test::TempDir dir;
+    std::mt19937 random(23);
+    struct Case {
+        // 0: a smooth picture; -1: flat, two levels, noise; -2: bytes 0 to 252, then 0 and 1,
+        // which end with the next code at the limit of nine bits
+        int width, height, colourBits;
+    };
+    // One pixel; strips of many rows with a short last one; noise that fills the table every
+    // few thousand bytes; rows whose flat first third codes so well that the two levels after
+    // it make the coder start over at a check; a smooth picture; a row whose end code is the
+    // first of ten bits.
+    const Case cases[] = {{1, 1, 8},     {5, 3, 8},      {1, 5000, 8},  {300, 200, 2},
+                          {10000, 2, 8}, {10000, 3, -1}, {257, 190, 0}, {85, 1, -2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.colourBits);
+        RasterImage image = c.colourBits ? test::RandomImage(c.width, c.height, random,
+                                                             c.colourBits < 0 ? 8 : c.colourBits)
+                                         : test::SmoothImage(c.width, c.height);
+        for (int y = 0; c.colourBits == -1 && y < c.height; ++y)
+            for (int i = 0; i < 2 * c.width; ++i) image.TopRow(y)[i] &= i < c.width ? 0 : 0x80;
+        for (int i = 0; c.colourBits == -2 && i < 3 * c.width; ++i)  // as r, g, b
+            image.TopRow(0)[i / 3 * 3 + 2 - i % 3] = uint8_t(i < 253 ? i : i - 253);
+        const std::vector<uint8_t> theirs = LibtiffLzwBytes(image, dir.File("theirs.tif"));
+        // Bands of a few strips, so that strips are coded in bands on several threads.
+        const ScopedSaveBandBytes smallBands(40000);
+        for (const int threads : {1, 2, 8}) {
+            SCOPED_TRACE(threads);
+            const ScopedPassThreads scoped(threads);
+            ASSERT_TRUE(WriteRasterFile(dir.File("ours.tif"), image, kFileTiff, 0, kTiffLzw));
+            const std::vector<uint8_t> ours = test::ReadBytes(dir.File("ours.tif"));
+            ASSERT_EQ(ours.size(), theirs.size());
+            EXPECT_TRUE(ours == theirs);
+        }
+    }
+}
+
 TEST(TiffWrite, JpegQualityFollowsTheLevel) {
     test::TempDir dir;
     std::mt19937 random(3);
@@ -288,13 +350,14 @@ TEST(GifWrite, FewColoursRoundTripExactly) {
 std::vector<uint8_t> GiflibBytes(const RasterImage& image) {
     std::vector<uint8_t> out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out,
-                                [](GifFileType* g, const GifByteType* data, int size) {
-                                    auto* v = static_cast<std::vector<uint8_t>*>(g->UserData);
-                                    v->insert(v->end(), data, data + size);
-                                    return size;
-                                },
-                                &error);
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* data, int size) {
+            auto* v = static_cast<std::vector<uint8_t>*>(g->UserData);
+            v->insert(v->end(), data, data + size);
+            return size;
+        },
+        &error);
     EGifSetGifVersion(gif, true);
     GifColorType colours[256];
     for (int i = 0; i < 256; ++i)
@@ -321,7 +384,7 @@ TEST(GifWrite, BytesAreThoseOfGiflib) {
     // One pixel; noise of 256 colours (a new code almost every pixel: many clears, and single
     // rows ending on either side of the first widening); two colours (long strings, twelve-bit
     // codes); one colour (ever longer strings of one pixel across rows).
-    std::vector<Case> cases = {{1, 1, 1}, {1, 1, 256}, {3, 2, 2}, {300, 200, 256},
+    std::vector<Case> cases = {{1, 1, 1},     {1, 1, 256},  {3, 2, 2},    {300, 200, 256},
                                {257, 190, 2}, {7, 4000, 3}, {640, 480, 1}};
     for (int width = 245; width <= 265; ++width) cases.push_back({width, 1, 256});
     for (const Case& c : cases) {

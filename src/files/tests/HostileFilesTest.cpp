@@ -188,8 +188,14 @@ TEST(SourceCursor, ReadingAheadGivesTheBytesOfTheSourceInFewerCalls) {
     };
     std::vector<Step> steps;
     for (int i = 0; i < 600; ++i) steps.push_back({-1, size_t(i % 2 ? 255 : 1)});
-    steps.insert(steps.end(), {{-1, 70000}, {100, 5}, {150000, 3}, {10, 100000}, {-1, 65536},
-                               {199990, 40}, {-1, 8}, {5, 2}});
+    steps.insert(steps.end(), {{-1, 70000},
+                               {100, 5},
+                               {150000, 3},
+                               {10, 100000},
+                               {-1, 65536},
+                               {199990, 40},
+                               {-1, 8},
+                               {5, 2}});
     for (const bool ahead : {false, true}) {
         SCOPED_TRACE(ahead);
         struct Calls : MemorySource {
@@ -212,8 +218,10 @@ TEST(SourceCursor, ReadingAheadGivesTheBytesOfTheSourceInFewerCalls) {
             at += n;
             EXPECT_EQ(cursor.Position(), at);
         }
-        if (ahead) EXPECT_LT(source.calls, 20);
-        else EXPECT_GE(source.calls, int(steps.size()));
+        if (ahead)
+            EXPECT_LT(source.calls, 20);
+        else
+            EXPECT_GE(source.calls, int(steps.size()));
     }
 }
 
