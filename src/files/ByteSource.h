@@ -46,14 +46,18 @@ private:
 
 // Sequential reading over a source, for the libraries that pull a stream. With `readAhead`, small
 // reads are served from a buffer read ahead: giflib asks for every sub-block's length and bytes
-// apart, which would otherwise be two system calls every 256 bytes.
+// apart, libpng for every chunk's header, data and check apart, each a system call otherwise. A
+// new position reads afresh from the source.
 class SourceCursor {
 public:
     explicit SourceCursor(ByteSource& source, bool readAhead = false)
         : m_source(source), m_readAhead(readAhead) {}
     size_t Read(void* data, size_t size);
     uint64_t Position() const { return m_position; }
-    void SetPosition(uint64_t p) { m_position = p; }
+    void SetPosition(uint64_t p) {
+        m_position = p;
+        m_bufferBytes = 0;
+    }
     ByteSource& Source() { return m_source; }
 
 private:

@@ -211,7 +211,7 @@ void ResetPngDecoderPeakBytes() {
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t bandBytes) {
     uint8_t signature[8];
     if (source.ReadAt(0, signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return false;
-    SourceCursor cursor(source);
+    SourceCursor cursor(source, true);
     std::unique_ptr<RasterRows> rows;
     Bands bands;
     try {
