@@ -9,6 +9,7 @@
 
 #include <gif_lib.h>
 
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 
 namespace zelvo {
@@ -250,7 +251,6 @@ bool EncodeGif(SafeFile& file, const RowSource& indexed,
     const int32_t width = indexed.Width(), height = indexed.Height();
     if (width <= 0 || height <= 0 || indexed.Bits() != 8 || width > 65535 || height > 65535)
         return false;
-    SaveBands bands(indexed, RowOrder::TopDown, size_t(width));
     // GIF89a, the logical screen with a global table of 256 colours (8 bits of resolution,
     // background 0), then one frame covering it without a table of its own.
     std::vector<uint8_t> head = {'G', 'I', 'F', '8', '9', 'a'};
@@ -267,10 +267,31 @@ bool EncodeGif(SafeFile& file, const RowSource& indexed,
     head.push_back(8);  // the bits of the first codes, less one
     if (!file.Write(head.data(), head.size())) return false;
     auto lzw = std::make_unique<GifLzwWriter>(file);
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* row = bands.Row(y);
-        if (!row) return false;
-        lzw->Put(row, size_t(width));
+    // A band of indices is coded on a second core while the caller maps the next one, so the
+    // rows are read where they always were; two bands take the memory one did.
+    const int32_t bandRows = std::max(1, SaveBandRows(size_t(width), height) / 2);
+    std::vector<uint8_t> coding, mapping;
+    try {
+        coding.resize(size_t(bandRows) * size_t(width));
+        mapping.resize(coding.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!indexed.Fill(0, bandRows, RowOrder::TopDown, coding.data(), size_t(width))) return false;
+    for (int32_t first = 0; first < height; first += bandRows) {
+        const int32_t rows = std::min(bandRows, height - first);
+        const int32_t next = first + rows, nextEnd = std::min(height, next + bandRows);
+        bool mapped = true;
+        ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
+            for (int32_t job = from; job < to; ++job) {
+                if (job == 0 && next < height)
+                    mapped = indexed.Fill(next, nextEnd, RowOrder::TopDown, mapping.data(),
+                                          size_t(width));
+                if (job == 1) lzw->Put(coding.data(), size_t(rows) * size_t(width));
+            }
+        });
+        if (!mapped) return false;
+        coding.swap(mapping);
     }
     const uint8_t trailer = ';';
     return lzw->Finish() && file.Write(&trailer, 1) && !file.Failed();
