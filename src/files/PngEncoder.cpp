@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/CpuLevel.h"
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 #include "files/RowSource.h"
 #include "files/SafeFile.h"
@@ -245,8 +246,6 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
     const uint32_t width = uint32_t(rows.Width()), height = uint32_t(rows.Height());
     const size_t n = size_t(width) * kPixelBytes;
     try {
-        SaveBands bands(rows, RowOrder::TopDown, n);
-        if (!bands.Ready()) return false;
         uint8_t ihdr[13];
         PutU32(ihdr, width);
         PutU32(ihdr + 4, height);
@@ -266,20 +265,44 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
 
         IdatWriter idat(file, uint64_t(n + 1) * height);
         if (!idat.Start(strategy)) return false;
-        std::vector<uint8_t> raw(n), prev(n, 0);
+        // The caller reads a band's rows and filters them while a second core deflates the band
+        // before; three buffers of a third of a band take the memory one band did.
+        const uint32_t bandRows = uint32_t(std::max(1, SaveBandRows(n, int32_t(height)) / 3));
+        std::vector<uint8_t> bgr(size_t(bandRows) * n), raw(n), prev(n, 0);
+        std::vector<uint8_t> ready(size_t(bandRows) * (n + 1)), coding(ready.size());
         Candidates candidates(n);
         const ChooseFilterFn choose = ChooseFilterFor(level);
-        for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* bgr = bands.Row(int32_t(y));
-            if (!bgr) return false;
-            for (size_t i = 0; i < n; i += kPixelBytes) {
-                raw[i] = bgr[i + 2];
-                raw[i + 1] = bgr[i + 1];
-                raw[i + 2] = bgr[i];
+        auto prepare = [&](uint32_t first, uint32_t count) {
+            if (!rows.Fill(int32_t(first), int32_t(first + count), RowOrder::TopDown, bgr.data(),
+                           n))
+                return false;
+            for (uint32_t r = 0; r < count; ++r) {
+                const uint8_t* p = bgr.data() + size_t(r) * n;
+                for (size_t i = 0; i < n; i += kPixelBytes) {
+                    raw[i] = p[i + 2];
+                    raw[i + 1] = p[i + 1];
+                    raw[i + 2] = p[i];
+                }
+                const uint8_t* chosen = choose(raw.data(), prev.data(), n, allowed, candidates);
+                std::memcpy(ready.data() + size_t(r) * (n + 1), chosen, n + 1);
+                raw.swap(prev);
             }
-            const uint8_t* chosen = choose(raw.data(), prev.data(), n, allowed, candidates);
-            if (!idat.Add(chosen, n + 1, Z_NO_FLUSH)) return false;
-            raw.swap(prev);
+            return true;
+        };
+        if (!prepare(0, std::min(bandRows, height))) return false;
+        for (uint32_t first = 0; first < height; first += bandRows) {
+            const uint32_t count = std::min(bandRows, height - first), next = first + count;
+            ready.swap(coding);
+            bool prepared = true, added = true;
+            ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
+                for (int32_t job = from; job < to; ++job) {
+                    if (job == 0 && next < height)
+                        prepared = prepare(next, std::min(bandRows, height - next));
+                    for (uint32_t r = 0; job == 1 && added && r < count; ++r)
+                        added = idat.Add(coding.data() + size_t(r) * (n + 1), n + 1, Z_NO_FLUSH);
+                }
+            });
+            if (!prepared || !added) return false;
         }
         if (!idat.Add(nullptr, 0, Z_FINISH)) return false;
         return WriteChunk(file, "IEND", nullptr, 0) && !file.Failed();
