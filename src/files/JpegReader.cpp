@@ -12,6 +12,7 @@
 // jerror.h after jpeglib.h: it needs its types.
 #include <jerror.h>
 
+#include "core/RowBands.h"
 #include "files/Codecs.h"
 #include "files/JpegErrors.h"
 
@@ -211,6 +212,35 @@ void CmykToBgr(const JSAMPLE* src, uint8_t* dst, JDIMENSION width, bool inverted
     }
 }
 
+// `count` rows into `band`, the b, g, r of CMYK ones by way of `line`.
+void DecodeRows(jpeg_decompress_struct& cinfo, JSAMPARRAY band, JSAMPARRAY line, uint32_t count,
+                bool cmyk) {
+    for (uint32_t r = 0; r < count; ++r) {
+        if (!cmyk) {
+            jpeg_read_scanlines(&cinfo, band + r, 1);
+            continue;
+        }
+        jpeg_read_scanlines(&cinfo, line, 1);
+        CmykToBgr(line[0], band[r], cinfo.output_width, cinfo.saw_Adobe_marker);
+    }
+}
+
+// DecodeRows on a thread of its own: libjpeg's errors jump back to this frame. False on an
+// error.
+bool DecodeRowsHere(jpeg_decompress_struct& cinfo, JpegErrorManager& err, JSAMPARRAY band,
+                    JSAMPARRAY line, uint32_t count, bool cmyk) {
+    if (setjmp(err.jump)) return false;
+    DecodeRows(cinfo, band, line, count, cmyk);
+    return true;
+}
+
+// jpeg_finish_decompress after DecodeRowsHere, whose frames the error jump no longer reaches.
+bool FinishHere(jpeg_decompress_struct& cinfo, JpegErrorManager& err) {
+    if (setjmp(err.jump)) return false;
+    jpeg_finish_decompress(&cinfo);
+    return true;
+}
+
 // Only plain C objects live in this frame: longjmp skips destructors. The rows' writer is
 // therefore the caller's.
 bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
@@ -269,11 +299,45 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
         (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, cinfo.output_width * (cmyk ? 4 : 3), 1);
     JSAMPARRAY bgr =
         cmyk ? (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, cinfo.output_width * 3, 1) : line;
+    const JDIMENSION width = cinfo.output_width;
+    // A single scan decodes straight from the file, touching nothing of the sink's, so with
+    // more than one thread a band is decoded on a second core while the caller hands over
+    // the band before. A file of several scans keeps its coefficients in the sink's scratch
+    // room, which stays with the caller.
+    const uint32_t bandRows = std::clamp<uint32_t>((1u << 20) / (width * 3), 1, uint32_t(height));
+    if (PassThreads() > 1 && !jpeg_has_multiple_scans(&cinfo) &&
+        uint32_t(height) > bandRows) {
+        JSAMPARRAY bands[2] = {
+            (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, width * 3, bandRows),
+            (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, width * 3, bandRows)};
+        DecodeRows(cinfo, bands[0], line, bandRows, cmyk);
+        for (uint32_t first = 0, held = 0; first < uint32_t(height); first += bandRows, held ^= 1) {
+            const uint32_t count = std::min(bandRows, uint32_t(height) - first);
+            const uint32_t next = first + count;
+            bool put = true, decoded = true;
+            ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
+                for (int32_t job = from; job < to; ++job) {
+                    for (uint32_t r = 0; job == 0 && put && r < count; ++r)
+                        put = rows->Put(height - 1 - int32_t(first + r), bands[held][r]);
+                    if (job == 1 && next < uint32_t(height))
+                        decoded = DecodeRowsHere(cinfo, err, bands[held ^ 1], line,
+                                                 std::min(bandRows, height - next), cmyk);
+                }
+            });
+            if (!put || !decoded) {
+                jpeg_destroy_decompress(&cinfo);
+                return false;
+            }
+        }
+        const bool finished = FinishHere(cinfo, err);
+        jpeg_destroy_decompress(&cinfo);
+        return finished && rows->Flush();
+    }
     // The rows come top row first and go out as they come.
     while (cinfo.output_scanline < cinfo.output_height) {
         const int32_t y = height - 1 - int32_t(cinfo.output_scanline);
         jpeg_read_scanlines(&cinfo, line, 1);
-        if (cmyk) CmykToBgr(line[0], bgr[0], cinfo.output_width, cinfo.saw_Adobe_marker);
+        if (cmyk) CmykToBgr(line[0], bgr[0], width, cinfo.saw_Adobe_marker);
         if (!rows->Put(y, bgr[0])) {
             jpeg_destroy_decompress(&cinfo);
             return false;

@@ -570,6 +570,44 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
     EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
 }
 
+// A picture taller than a band of a megabyte is decoded a band ahead on a second core while the
+// rows before go to the sink: whole, cut short (libjpeg's fill), and failing to read in the
+// first band (on the caller) or in a later one (on the second core), it ends as on one thread.
+TEST(JpegRead, TallPicturesDecodeBandsAheadAsOnOneThread) {
+    test::TempDir dir;
+    ASSERT_TRUE(WriteRasterFile(dir.File("t.jpg"), test::SmoothImage(40, 9000), kFileJpeg, 8, 0));
+    const std::vector<uint8_t> bytes = test::ReadBytes(dir.File("t.jpg"));
+    struct Case {
+        size_t size;    // the bytes the file keeps
+        size_t failAt;  // reading fails from here on
+    };
+    const size_t n = bytes.size();
+    const Case cases[] = {{n, n}, {n / 2, n / 2}, {n * 7 / 8, n * 7 / 8}, {n, n / 4},
+                          {n, n * 3 / 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " " << c.failAt);
+        const std::vector<uint8_t> file(bytes.begin(), bytes.begin() + ptrdiff_t(c.size));
+        test::RecordingSink expected;
+        bool ok;
+        {
+            const ScopedPassThreads one(1);
+            UnreadableFrom source(file, c.failAt);
+            ok = DecodeJpeg(source, {}, expected, 4096);
+        }
+        EXPECT_EQ(ok, c.failAt == c.size);
+        for (const int threads : {2, 8}) {
+            SCOPED_TRACE(threads);
+            const ScopedPassThreads scoped(threads);
+            UnreadableFrom source(file, c.failAt);
+            test::RecordingSink sink;
+            ASSERT_EQ(DecodeJpeg(source, {}, sink, 4096), ok);
+            if (!ok) continue;
+            EXPECT_EQ(sink.puts, expected.puts);
+            EXPECT_TRUE(test::SamePixels(sink.image, expected.image));
+        }
+    }
+}
+
 // A progressive file keeps its coefficients in the scratch, a window of block rows at a time,
 // and decodes exactly as libjpeg does with them all in memory: whole, cut short (where libjpeg
 // smooths blocks across five rows) and damaged; grey, colour and CMYK; with windows of the
