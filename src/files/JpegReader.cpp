@@ -305,8 +305,7 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
     // the band before. A file of several scans keeps its coefficients in the sink's scratch
     // room, which stays with the caller.
     const uint32_t bandRows = std::clamp<uint32_t>((1u << 20) / (width * 3), 1, uint32_t(height));
-    if (PassThreads() > 1 && !jpeg_has_multiple_scans(&cinfo) &&
-        uint32_t(height) > bandRows) {
+    if (PassThreads() > 1 && !jpeg_has_multiple_scans(&cinfo) && uint32_t(height) > bandRows) {
         JSAMPARRAY bands[2] = {
             (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, width * 3, bandRows),
             (*cinfo.mem->alloc_sarray)(common, JPOOL_IMAGE, width * 3, bandRows)};

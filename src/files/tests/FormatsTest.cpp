@@ -582,8 +582,8 @@ TEST(JpegRead, TallPicturesDecodeBandsAheadAsOnOneThread) {
         size_t failAt;  // reading fails from here on
     };
     const size_t n = bytes.size();
-    const Case cases[] = {{n, n}, {n / 2, n / 2}, {n * 7 / 8, n * 7 / 8}, {n, n / 4},
-                          {n, n * 3 / 4}};
+    const Case cases[] = {
+        {n, n}, {n / 2, n / 2}, {n * 7 / 8, n * 7 / 8}, {n, n / 4}, {n, n * 3 / 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.size << " " << c.failAt);
         const std::vector<uint8_t> file(bytes.begin(), bytes.begin() + ptrdiff_t(c.size));
