@@ -266,10 +266,12 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
         IdatWriter idat(file, uint64_t(n + 1) * height);
         if (!idat.Start(strategy)) return false;
         // The caller reads a band's rows and filters them while a second core deflates the band
-        // before; three buffers of a third of a band take the memory one band did.
+        // before; three buffers of a third of a band take the memory one band did. On one
+        // thread each row is deflated as it is filtered, sparing the copy.
+        const bool direct = PassThreads() == 1;
         const uint32_t bandRows = uint32_t(std::max(1, SaveBandRows(n, int32_t(height)) / 3));
         std::vector<uint8_t> bgr(size_t(bandRows) * n), raw(n), prev(n, 0);
-        std::vector<uint8_t> ready(size_t(bandRows) * (n + 1)), coding(ready.size());
+        std::vector<uint8_t> ready(direct ? 0 : size_t(bandRows) * (n + 1)), coding(ready.size());
         Candidates candidates(n);
         const ChooseFilterFn choose = ChooseFilterFor(level);
         auto prepare = [&](uint32_t first, uint32_t count) {
@@ -284,7 +286,8 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
                     raw[i + 2] = p[i];
                 }
                 const uint8_t* chosen = choose(raw.data(), prev.data(), n, allowed, candidates);
-                std::memcpy(ready.data() + size_t(r) * (n + 1), chosen, n + 1);
+                if (direct && !idat.Add(chosen, n + 1, Z_NO_FLUSH)) return false;
+                if (!direct) std::memcpy(ready.data() + size_t(r) * (n + 1), chosen, n + 1);
                 raw.swap(prev);
             }
             return true;
@@ -298,7 +301,7 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
                 for (int32_t job = from; job < to; ++job) {
                     if (job == 0 && next < height)
                         prepared = prepare(next, std::min(bandRows, height - next));
-                    for (uint32_t r = 0; job == 1 && added && r < count; ++r)
+                    for (uint32_t r = 0; job == 1 && !direct && added && r < count; ++r)
                         added = idat.Add(coding.data() + size_t(r) * (n + 1), n + 1, Z_NO_FLUSH);
                 }
             });
