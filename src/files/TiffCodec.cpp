@@ -95,14 +95,17 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     const uint32_t w = img.width, h = img.height;
     bool ok = AcceptRasterSize(limits, w, h) && sink.Start(int32_t(w), int32_t(h));
     img.req_orientation = ORIENTATION_TOPLEFT;
-    // A band of rows at a time keeps the 32-bit RGBA copy small.
-    const uint32_t band = std::max<uint32_t>(1, (1u << 20) / (w ? w : 1));
-    std::vector<uint32_t> rgba;
+    // A band of rows at a time keeps the 32-bit RGBA copy small. With more than one thread
+    // libtiff decodes a band on a second core while the caller hands over the band before; two
+    // bands of half the size take the memory one did.
+    const uint32_t band = std::max<uint32_t>(1, (1u << 19) / (w ? w : 1));
+    std::vector<uint32_t> handing, decoding;
     std::vector<uint8_t> line;
     std::unique_ptr<RasterRows> rows;
     if (ok) {
         try {
-            rgba.resize(size_t(w) * std::min(band, h));
+            handing.resize(size_t(w) * std::min(band, h));
+            decoding.resize(handing.size());
             line.resize(size_t(w) * 3);
             rows = sink.Band(0, int32_t(h));
             ok = rows != nullptr;
@@ -110,25 +113,33 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
             ok = false;
         }
     }
-    for (uint32_t row = 0; ok && row < h; row += band) {
-        const uint32_t count = std::min(band, h - row);
-        img.row_offset = int(row);
+    auto decode = [&](uint32_t first, std::vector<uint32_t>& into) {
+        img.row_offset = int(first);
         img.col_offset = 0;
-        if (!TIFFRGBAImageGet(&img, rgba.data(), w, count)) {
-            ok = false;
-            break;
-        }
-        for (uint32_t r = 0; ok && r < count; ++r) {
-            const uint32_t* src = rgba.data() + size_t(r) * w;
-            uint8_t* dst = line.data();
-            for (uint32_t x = 0; x < w; ++x, dst += 3) {
-                dst[0] = uint8_t(TIFFGetB(src[x]));
-                dst[1] = uint8_t(TIFFGetG(src[x]));
-                dst[2] = uint8_t(TIFFGetR(src[x]));
+        return TIFFRGBAImageGet(&img, into.data(), w, std::min(band, h - first)) != 0;
+    };
+    if (ok) ok = decode(0, handing);
+    for (uint32_t first = 0; ok && first < h; first += band) {
+        const uint32_t count = std::min(band, h - first), next = first + count;
+        bool decoded = true;
+        ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
+            for (int32_t job = from; job < to; ++job) {
+                for (uint32_t r = 0; job == 0 && ok && r < count; ++r) {
+                    const uint32_t* src = handing.data() + size_t(r) * w;
+                    uint8_t* dst = line.data();
+                    for (uint32_t x = 0; x < w; ++x, dst += 3) {
+                        dst[0] = uint8_t(TIFFGetB(src[x]));
+                        dst[1] = uint8_t(TIFFGetG(src[x]));
+                        dst[2] = uint8_t(TIFFGetR(src[x]));
+                    }
+                    // Top row first in, bottom row first out.
+                    ok = rows->Put(int32_t(h - 1 - (first + r)), line.data());
+                }
+                if (job == 1 && next < h) decoded = decode(next, decoding);
             }
-            // Top row first in, bottom row first out.
-            ok = rows->Put(int32_t(h - 1 - (row + r)), line.data());
-        }
+        });
+        ok = ok && decoded;
+        handing.swap(decoding);
     }
     if (ok) ok = rows->Flush();
     TIFFRGBAImageEnd(&img);

@@ -258,6 +258,43 @@ TEST(TiffWrite, LzwFilesAreThoseOfLibtiffOnAnyThreads) {
     }
 }
 
+// A picture of more than one band (half a million pixels) is decoded a band ahead on a second
+// core while the rows before go to the sink: whole and cut short, plain and LZW, it reads as on
+// one thread, and whole as it was written.
+TEST(TiffRead, TallPicturesDecodeBandsAheadAsOnOneThread) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(60, 9500, RowOrder::TopDown);
+    for (const int compression : {kTiffNone, kTiffLzw}) {
+        SCOPED_TRACE(compression);
+        ASSERT_TRUE(WriteRasterFile(dir.File("t.tif"), image, kFileTiff, 0, compression));
+        const std::vector<uint8_t> bytes = test::ReadBytes(dir.File("t.tif"));
+        for (const size_t size : {bytes.size(), bytes.size() * 3 / 4}) {
+            SCOPED_TRACE(size);
+            test::RecordingSink expected;
+            bool ok;
+            {
+                const ScopedPassThreads one(1);
+                MemorySource source(bytes.data(), size);
+                ok = DecodeTiff(source, {}, expected);
+            }
+            if (size == bytes.size()) {
+                ASSERT_TRUE(ok);
+                EXPECT_TRUE(test::SamePixels(expected.image, image));
+            }
+            for (const int threads : {2, 8}) {
+                SCOPED_TRACE(threads);
+                const ScopedPassThreads scoped(threads);
+                MemorySource source(bytes.data(), size);
+                test::RecordingSink sink;
+                ASSERT_EQ(DecodeTiff(source, {}, sink), ok);
+                if (!ok) continue;
+                EXPECT_EQ(sink.puts, expected.puts);
+                EXPECT_TRUE(test::SamePixels(sink.image, expected.image));
+            }
+        }
+    }
+}
+
 TEST(TiffWrite, JpegQualityFollowsTheLevel) {
     test::TempDir dir;
     std::mt19937 random(3);
