@@ -109,6 +109,13 @@ void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body) {
     if (failure) std::rethrow_exception(failure);
 }
 
+void RunBeside(const std::function<void()>& caller, const std::function<void()>& side) {
+    // Two "rows": band 0 goes to the calling thread, band 1 to the next thread of the team.
+    ForEachRowBand(2, 1, [&](int32_t first, int32_t end, bool) {
+        for (int32_t job = first; job < end; ++job) job == 0 ? caller() : side();
+    });
+}
+
 std::optional<Rect> UniteOverBands(int32_t rows, int32_t minRows, const UniteBody& body) {
     std::mutex joined;
     Rect united;

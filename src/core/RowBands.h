@@ -54,6 +54,11 @@ constexpr int32_t kLeastBandRows = 16;  // a band pays for its own windows and l
 using BandBody = std::function<void(int32_t first, int32_t end, bool caller)>;
 void ForEachRowBand(int32_t rows, int32_t minRows, const BandBody& body);
 
+// Pipelines of two stages: `caller` on the calling thread and `side` beside it on a second core
+// when passes may use more than one thread, else one after the other, `caller` first. Store
+// access stays with `caller`; `side` works on buffers of its own.
+void RunBeside(const std::function<void()>& caller, const std::function<void()>& side);
+
 // ForEachRowBand for passes that look for a rectangle: body(first, end, found) widens its band's
 // own `found` (empty at first) and returns false to fail. The union of the bands' rectangles
 // (empty when none found anything); nullopt when a band failed.

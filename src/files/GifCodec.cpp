@@ -282,14 +282,13 @@ bool EncodeGif(SafeFile& file, const RowSource& indexed,
         const int32_t rows = std::min(bandRows, height - first);
         const int32_t next = first + rows, nextEnd = std::min(height, next + bandRows);
         bool mapped = true;
-        ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
-            for (int32_t job = from; job < to; ++job) {
-                if (job == 0 && next < height)
+        RunBeside(
+            [&] {
+                if (next < height)
                     mapped = indexed.Fill(next, nextEnd, RowOrder::TopDown, mapping.data(),
                                           size_t(width));
-                if (job == 1) lzw->Put(coding.data(), size_t(rows) * size_t(width));
-            }
-        });
+            },
+            [&] { lzw->Put(coding.data(), size_t(rows) * size_t(width)); });
         if (!mapped) return false;
         coding.swap(mapping);
     }

@@ -314,15 +314,16 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
             const uint32_t count = std::min(bandRows, uint32_t(height) - first);
             const uint32_t next = first + count;
             bool put = true, decoded = true;
-            ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
-                for (int32_t job = from; job < to; ++job) {
-                    for (uint32_t r = 0; job == 0 && put && r < count; ++r)
+            RunBeside(
+                [&] {
+                    for (uint32_t r = 0; put && r < count; ++r)
                         put = rows->Put(height - 1 - int32_t(first + r), bands[held][r]);
-                    if (job == 1 && next < uint32_t(height))
+                },
+                [&] {
+                    if (next < uint32_t(height))
                         decoded = DecodeRowsHere(cinfo, err, bands[held ^ 1], line,
                                                  std::min(bandRows, height - next), cmyk);
-                }
-            });
+                });
             if (!put || !decoded) {
                 jpeg_destroy_decompress(&cinfo);
                 return false;

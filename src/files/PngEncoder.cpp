@@ -297,14 +297,14 @@ bool EncodePng(SafeFile& file, const RowSource& rows, CpuLevel level) {
             const uint32_t count = std::min(bandRows, height - first), next = first + count;
             ready.swap(coding);
             bool prepared = true, added = true;
-            ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
-                for (int32_t job = from; job < to; ++job) {
-                    if (job == 0 && next < height)
-                        prepared = prepare(next, std::min(bandRows, height - next));
-                    for (uint32_t r = 0; job == 1 && !direct && added && r < count; ++r)
+            RunBeside(
+                [&] {
+                    if (next < height) prepared = prepare(next, std::min(bandRows, height - next));
+                },
+                [&] {
+                    for (uint32_t r = 0; !direct && added && r < count; ++r)
                         added = idat.Add(coding.data() + size_t(r) * (n + 1), n + 1, Z_NO_FLUSH);
-                }
-            });
+                });
             if (!prepared || !added) return false;
         }
         if (!idat.Add(nullptr, 0, Z_FINISH)) return false;

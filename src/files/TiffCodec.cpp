@@ -122,9 +122,9 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     for (uint32_t first = 0; ok && first < h; first += band) {
         const uint32_t count = std::min(band, h - first), next = first + count;
         bool decoded = true;
-        ForEachRowBand(2, 1, [&](int32_t from, int32_t to, bool) {
-            for (int32_t job = from; job < to; ++job) {
-                for (uint32_t r = 0; job == 0 && ok && r < count; ++r) {
+        RunBeside(
+            [&] {
+                for (uint32_t r = 0; ok && r < count; ++r) {
                     const uint32_t* src = handing.data() + size_t(r) * w;
                     uint8_t* dst = line.data();
                     for (uint32_t x = 0; x < w; ++x, dst += 3) {
@@ -135,9 +135,10 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
                     // Top row first in, bottom row first out.
                     ok = rows->Put(int32_t(h - 1 - (first + r)), line.data());
                 }
-                if (job == 1 && next < h) decoded = decode(next, decoding);
-            }
-        });
+            },
+            [&] {
+                if (next < h) decoded = decode(next, decoding);
+            });
         ok = ok && decoded;
         handing.swap(decoding);
     }
@@ -207,7 +208,6 @@ public:
             }
             sent += width;
         };
-        Clear();
         uint32_t current = 0;
         if (count) {
             put(kClearCode);
@@ -217,6 +217,10 @@ public:
         uint32_t* const slots = m_slots.data();
         uint16_t* const used = m_used.data();
         uint32_t usedCount = 0;
+        auto clear = [&] {
+            for (uint32_t k = 0; k < usedCount; ++k) slots[used[k]] = kEmpty;
+            usedCount = 0;
+        };
         for (size_t i = 1; i < count; ++i) {
             const uint32_t c = in[i];
             ++taken;
@@ -250,8 +254,7 @@ public:
                     ratio = now;
             }
             if (restart) {
-                for (uint32_t k = 0; k < usedCount; ++k) slots[used[k]] = kEmpty;
-                usedCount = 0;
+                clear();
                 ratio = 0;
                 taken = 0;
                 sent = 0;
@@ -261,7 +264,7 @@ public:
                 largest = (1u << kFirstWidth) - 1;
             }
         }
-        m_usedCount = usedCount;
+        clear();  // the table empty for the next strip
         if (count) {
             put(current);
             if (++next == kFullCode) {
@@ -285,14 +288,8 @@ private:
     static constexpr uint32_t kSlots = 1u << 16;
     static constexpr uint32_t kEmpty = ~0u;  // no entry holds code 4095
 
-    void Clear() {
-        for (uint32_t i = 0; i < m_usedCount; ++i) m_slots[m_used[i]] = kEmpty;
-        m_usedCount = 0;
-    }
-
     std::array<uint32_t, kSlots> m_slots;  // key << 12 | code, the key c << 12 | prefix
     std::array<uint16_t, kFullCode> m_used{};
-    uint32_t m_usedCount = 0;
     std::unique_ptr<uint8_t[]> m_buffer;
     size_t m_bufferBytes = 0;
 };
