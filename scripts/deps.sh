@@ -5,7 +5,7 @@ set -euo pipefail
 ZELVO_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libjpeg-turbo-progs
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libdeflate-dev libgif-dev zlib1g-dev libjpeg-turbo-progs
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei clang-format
   poppler-utils clang libclang-rt-14-dev

@@ -1,15 +1,17 @@
 // TIFF reading (first page, any layout libtiff's RGBA reader knows) and writing with none, LZW,
 // JPEG or deflate compression. libtiff reads and writes through our own file procedures; LZW
-// strips are coded by our own coder, on every core, and handed to libtiff whole.
+// strips, and deflate strips of one row, are coded on every core and handed to libtiff whole.
 #include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include <libdeflate.h>
 #include <tiffio.h>
 
 #include "core/RowBands.h"
@@ -294,35 +296,81 @@ private:
     size_t m_bufferBytes = 0;
 };
 
-// The rows as LZW strips of `rowsPerStrip` rows, coded a band of strips at a time on every core
-// and handed to libtiff whole.
-bool WriteLzwStrips(TIFF* tif, const RowSource& rows, int32_t rowsPerStrip) {
+// A strip of one row as libtiff deflates it when libdeflate is what it codes with: a whole
+// strip in one call, at the libdeflate level libtiff asks for its quality.
+class TiffDeflateStrip {
+public:
+    explicit TiffDeflateStrip(int level) : m_coder(libdeflate_alloc_compressor(level)) {
+        if (!m_coder) throw std::bad_alloc();
+    }
+    ~TiffDeflateStrip() { libdeflate_free_compressor(m_coder); }
+    TiffDeflateStrip(const TiffDeflateStrip&) = delete;
+    TiffDeflateStrip& operator=(const TiffDeflateStrip&) = delete;
+
+    void Encode(const uint8_t* in, size_t count, std::vector<uint8_t>& out) {
+        out.resize(libdeflate_zlib_compress_bound(m_coder, count));
+        out.resize(libdeflate_zlib_compress(m_coder, in, count, out.data(), out.size()));
+    }
+
+private:
+    libdeflate_compressor* m_coder;
+};
+
+// The libdeflate level libtiff codes a whole deflate strip with, or 0 when it would code the
+// strips of this file with zlib (a build without libdeflate, or no quality libdeflate has).
+int LibtiffDeflateLevel(TIFF* tif) {
+    int subcodec = DEFLATE_SUBCODEC_ZLIB, quality = -1;
+    if (!TIFFGetField(tif, TIFFTAG_DEFLATE_SUBCODEC, &subcodec) ||
+        subcodec != DEFLATE_SUBCODEC_LIBDEFLATE || !TIFFGetField(tif, TIFFTAG_ZIPQUALITY, &quality))
+        return 0;
+    // libtiff asks one level more of libdeflate than of zlib, to compress as well.
+    if (quality == -1) return 7;
+    if (quality >= 6 && quality <= 9) return quality + 1;
+    return quality >= 1 && quality <= 12 ? quality : 0;
+}
+
+// The rows as strips of `rowsPerStrip` rows, each coded by a `Coder` made by `makeCoder`: a band
+// of strips at a time, on every core, handed to libtiff whole.
+template <class MakeCoder>
+bool WriteStripsOnEveryCore(TIFF* tif, const RowSource& rows, int32_t rowsPerStrip,
+                            const MakeCoder& makeCoder) {
     const int32_t height = rows.Height();
     const size_t rowBytes = size_t(rows.Width()) * 3;
     const int32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
     const int32_t bandStrips = std::clamp(SaveBandRows(rowBytes, height) / rowsPerStrip, 1, strips);
     SaveBands bands(rows, RowOrder::TopDown, rowBytes, bandStrips * rowsPerStrip);
     std::vector<std::vector<uint8_t>> coded(static_cast<size_t>(bandStrips));
+    // Coders are kept from band to band: each holds tables of hundreds of kilobytes whose
+    // pages would fault afresh.
+    std::vector<decltype(makeCoder())> spare;
+    std::mutex spareLock;
     for (int32_t first = 0; first < strips; first += bandStrips) {
         const int32_t count = std::min(bandStrips, strips - first);
         uint8_t* band = bands.Row(first * rowsPerStrip);
         if (!band) return false;
         const int32_t bandRows = std::min(height - first * rowsPerStrip, count * rowsPerStrip);
         ForEachRowBand(count, 1, [&](int32_t from, int32_t to, bool) {
-            auto lzw = std::make_unique<TiffLzwStrip>();
+            decltype(makeCoder()) coder;
+            {
+                const std::lock_guard<std::mutex> hold(spareLock);
+                if (!spare.empty()) coder = std::move(spare.back()), spare.pop_back();
+            }
+            if (!coder) coder = makeCoder();
             for (int32_t s = from; s < to; ++s) {
                 const int32_t y = s * rowsPerStrip;
                 const int32_t n = std::min(rowsPerStrip, bandRows - y);
                 uint8_t* p = band + size_t(y) * rowBytes;
                 // b, g, r turned into r, g, b in place
                 for (size_t i = 0; i < size_t(n) * rowBytes; i += 3) std::swap(p[i], p[i + 2]);
-                lzw->Encode(p, size_t(n) * rowBytes, coded[size_t(s)]);
+                coder->Encode(p, size_t(n) * rowBytes, coded[size_t(s)]);
             }
+            const std::lock_guard<std::mutex> hold(spareLock);
+            spare.push_back(std::move(coder));
         });
         for (int32_t s = 0; s < count; ++s) {
             const std::vector<uint8_t>& c = coded[size_t(s)];
-            if (TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
-                                  tmsize_t(c.size())) != tmsize_t(c.size()))
+            if (c.empty() || TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
+                                               tmsize_t(c.size())) != tmsize_t(c.size()))
                 return false;
         }
     }
@@ -356,9 +404,22 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
         ok = TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(quality));
     const uint32_t rowsPerStrip = TIFFDefaultStripSize(tif, 0);
     if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    // libtiff deflates a strip with libdeflate only when it comes whole, which a scanline does
+    // when a strip is one row (rows of more than 4096 bytes).
+    const int deflateLevel =
+        codec == COMPRESSION_ADOBE_DEFLATE && rowsPerStrip == 1 ? LibtiffDeflateLevel(tif) : 0;
     if (ok && codec == COMPRESSION_LZW) {
         try {
-            ok = WriteLzwStrips(tif, rows, int32_t(std::min(rowsPerStrip, h)));
+            ok = WriteStripsOnEveryCore(tif, rows, int32_t(std::min(rowsPerStrip, h)),
+                                        [] { return std::make_unique<TiffLzwStrip>(); });
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    } else if (ok && deflateLevel != 0) {
+        try {
+            ok = WriteStripsOnEveryCore(tif, rows, 1, [deflateLevel] {
+                return std::make_unique<TiffDeflateStrip>(deflateLevel);
+            });
         } catch (const std::bad_alloc&) {
             ok = false;
         }

@@ -197,8 +197,9 @@ TEST(TiffWrite, EveryCompressionRoundTrips) {
     }
 }
 
-// What libtiff writes for the picture in LZW strips of its default size, a scanline at a time.
-std::vector<uint8_t> LibtiffLzwBytes(const RasterImage& image, const std::string& path) {
+// What libtiff writes for the picture in strips of its default size, a scanline at a time.
+std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression,
+                                  const std::string& path) {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     EXPECT_NE(tif, nullptr);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.Width()));
@@ -208,7 +209,7 @@ std::vector<uint8_t> LibtiffLzwBytes(const RasterImage& image, const std::string
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     std::vector<uint8_t> row(size_t(image.Width()) * 3);
     for (int y = 0; y < image.Height(); ++y) {
@@ -221,7 +222,9 @@ std::vector<uint8_t> LibtiffLzwBytes(const RasterImage& image, const std::string
     return test::ReadBytes(path);
 }
 
-TEST(TiffWrite, LzwFilesAreThoseOfLibtiffOnAnyThreads) {
+// LZW strips, and deflate strips of one row (rows of more than 4096 bytes), are coded on every
+// core apart from libtiff.
+TEST(TiffWrite, LzwAndDeflateFilesAreThoseOfLibtiffOnAnyThreads) {
     test::TempDir dir;
     std::mt19937 random(23);
     struct Case {
@@ -232,9 +235,10 @@ TEST(TiffWrite, LzwFilesAreThoseOfLibtiffOnAnyThreads) {
     // One pixel; strips of many rows with a short last one; noise that fills the table every
     // few thousand bytes; rows whose flat first third codes so well that the two levels after
     // it make the coder start over at a check; a smooth picture; a row whose end code is the
-    // first of ten bits.
-    const Case cases[] = {{1, 1, 8},     {5, 3, 8},      {1, 5000, 8},  {300, 200, 2},
-                          {10000, 2, 8}, {10000, 3, -1}, {257, 190, 0}, {85, 1, -2}};
+    // first of ten bits; the narrowest rows deflated one to a strip.
+    const Case cases[] = {{1, 1, 8},      {5, 3, 8},      {1, 5000, 8},  {300, 200, 2},
+                          {10000, 2, 8},  {10000, 3, -1}, {257, 190, 0}, {85, 1, -2},
+                          {1365, 3, 8},   {1366, 3, 8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.colourBits);
         RasterImage image = c.colourBits ? test::RandomImage(c.width, c.height, random,
@@ -244,16 +248,21 @@ TEST(TiffWrite, LzwFilesAreThoseOfLibtiffOnAnyThreads) {
             for (int i = 0; i < 2 * c.width; ++i) image.TopRow(y)[i] &= i < c.width ? 0 : 0x80;
         for (int i = 0; c.colourBits == -2 && i < 3 * c.width; ++i)  // as r, g, b
             image.TopRow(0)[i / 3 * 3 + 2 - i % 3] = uint8_t(i < 253 ? i : i - 253);
-        const std::vector<uint8_t> theirs = LibtiffLzwBytes(image, dir.File("theirs.tif"));
-        // Bands of a few strips, so that strips are coded in bands on several threads.
-        const ScopedSaveBandBytes smallBands(40000);
-        for (const int threads : {1, 2, 8}) {
-            SCOPED_TRACE(threads);
-            const ScopedPassThreads scoped(threads);
-            ASSERT_TRUE(WriteRasterFile(dir.File("ours.tif"), image, kFileTiff, 0, kTiffLzw));
-            const std::vector<uint8_t> ours = test::ReadBytes(dir.File("ours.tif"));
-            ASSERT_EQ(ours.size(), theirs.size());
-            EXPECT_TRUE(ours == theirs);
+        for (const auto& [compression, tag] : {std::pair{kTiffLzw, COMPRESSION_LZW},
+                                              std::pair{kTiffDeflate, COMPRESSION_ADOBE_DEFLATE}}) {
+            const std::vector<uint8_t> theirs = LibtiffBytes(image, tag, dir.File("theirs.tif"));
+            // Bands of a few strips, so that strips are coded in bands on several threads.
+            const ScopedSaveBandBytes smallBands(40000);
+            for (const int threads : {1, 2, 8}) {
+                SCOPED_TRACE(testing::Message() << "compression " << compression << ", threads "
+                                                << threads);
+                const ScopedPassThreads scoped(threads);
+                ASSERT_TRUE(
+                    WriteRasterFile(dir.File("ours.tif"), image, kFileTiff, 0, compression));
+                const std::vector<uint8_t> ours = test::ReadBytes(dir.File("ours.tif"));
+                EXPECT_EQ(ours.size(), theirs.size());
+                EXPECT_TRUE(ours == theirs);
+            }
         }
     }
 }
