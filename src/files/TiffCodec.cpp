@@ -1,8 +1,10 @@
 // TIFF reading (first page, any layout libtiff's RGBA reader knows) and writing with none, LZW,
 // JPEG or deflate compression. libtiff reads and writes through our own file procedures; LZW
-// strips, and deflate strips of one row, are coded on every core and handed to libtiff whole.
+// and JPEG strips, and deflate strips of one row, are coded on every core as libtiff codes them
+// and handed to libtiff whole.
 #include <algorithm>
 #include <array>
+#include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -11,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include <jerror.h>
+#include <jpeglib.h>
 #include <libdeflate.h>
 #include <tiffio.h>
 
 #include "core/RowBands.h"
 #include "files/Codecs.h"
+#include "files/JpegErrors.h"
 
 namespace zelvo {
 
@@ -316,6 +321,93 @@ private:
     libdeflate_compressor* m_coder;
 };
 
+// A strip as libtiff's JPEG codec writes it with libjpeg: an abbreviated stream of red, green
+// and blue components at full resolution, its tables left to the file's JPEGTables.
+class TiffJpegStrip {
+public:
+    TiffJpegStrip(int32_t width, int quality) : m_width(width), m_quality(quality) {
+        m_c.err = SetUpJpegErrors(m_err);
+        if (setjmp(m_err.jump)) {
+            jpeg_destroy_compress(&m_c);
+            throw std::bad_alloc();
+        }
+        jpeg_create_compress(&m_c);
+        m_dest.base.init_destination = InitDestination;
+        m_dest.base.empty_output_buffer = EmptyBuffer;
+        m_dest.base.term_destination = TermDestination;
+        m_c.dest = &m_dest.base;
+    }
+    ~TiffJpegStrip() { jpeg_destroy_compress(&m_c); }
+    TiffJpegStrip(const TiffJpegStrip&) = delete;
+    TiffJpegStrip& operator=(const TiffJpegStrip&) = delete;
+
+    // `out` is left empty when libjpeg fails.
+    void Encode(const uint8_t* in, size_t count, std::vector<uint8_t>& out) {
+        m_dest.out = &out;
+        if (setjmp(m_err.jump)) {
+            jpeg_abort_compress(&m_c);
+            out.clear();
+            return;
+        }
+        const size_t rowBytes = size_t(m_width) * 3;
+        m_c.image_width = JDIMENSION(m_width);
+        m_c.image_height = JDIMENSION(count / rowBytes);
+        m_c.input_components = 3;
+        m_c.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&m_c);
+        jpeg_set_colorspace(&m_c, JCS_RGB);
+        jpeg_set_quality(&m_c, m_quality, FALSE);
+        m_c.write_JFIF_header = FALSE;
+        m_c.write_Adobe_marker = FALSE;
+        jpeg_suppress_tables(&m_c, TRUE);
+        jpeg_start_compress(&m_c, FALSE);
+        while (m_c.next_scanline < m_c.image_height) {
+            JSAMPROW row = const_cast<uint8_t*>(in) + size_t(m_c.next_scanline) * rowBytes;
+            jpeg_write_scanlines(&m_c, &row, 1);
+        }
+        jpeg_finish_compress(&m_c);
+    }
+
+private:
+    // Output grows inside the strip's vector.
+    struct Destination {
+        jpeg_destination_mgr base;
+        std::vector<uint8_t>* out;
+    };
+    static bool Grow(j_compress_ptr c, size_t keep, size_t size) {
+        auto* d = reinterpret_cast<Destination*>(c->dest);
+        try {
+            d->out->resize(size);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        d->base.next_output_byte = d->out->data() + keep;
+        d->base.free_in_buffer = size - keep;
+        return true;
+    }
+    static void InitDestination(j_compress_ptr c) {
+        auto* d = reinterpret_cast<Destination*>(c->dest);
+        if (!Grow(c, 0, std::max<size_t>(d->out->capacity(), 1 << 16)))
+            ERREXIT1(c, JERR_OUT_OF_MEMORY, 0);
+    }
+    static boolean EmptyBuffer(j_compress_ptr c) {
+        auto* d = reinterpret_cast<Destination*>(c->dest);
+        const size_t full = d->out->size();
+        if (!Grow(c, full, 2 * full)) ERREXIT1(c, JERR_OUT_OF_MEMORY, 0);
+        return TRUE;
+    }
+    static void TermDestination(j_compress_ptr c) {
+        auto* d = reinterpret_cast<Destination*>(c->dest);
+        d->out->resize(d->out->size() - d->base.free_in_buffer);
+    }
+
+    int32_t m_width;
+    int m_quality;
+    jpeg_compress_struct m_c{};
+    JpegErrorManager m_err{};
+    Destination m_dest{};
+};
+
 // The libdeflate level libtiff codes a whole deflate strip with, or 0 when it would code the
 // strips of this file with zlib (a build without libdeflate, or no quality libdeflate has).
 int LibtiffDeflateLevel(TIFF* tif) {
@@ -330,10 +422,11 @@ int LibtiffDeflateLevel(TIFF* tif) {
 }
 
 // The rows as strips of `rowsPerStrip` rows, each coded by a `Coder` made by `makeCoder`: a band
-// of strips at a time, on every core, handed to libtiff whole.
+// of strips at a time, on every core, handed to libtiff whole. With `firstByLibtiff` libtiff
+// codes the first strip itself, which sets up what its codec keeps in the file's fields.
 template <class MakeCoder>
 bool WriteStripsOnEveryCore(TIFF* tif, const RowSource& rows, int32_t rowsPerStrip,
-                            const MakeCoder& makeCoder) {
+                            const MakeCoder& makeCoder, bool firstByLibtiff = false) {
     const int32_t height = rows.Height();
     const size_t rowBytes = size_t(rows.Width()) * 3;
     const int32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
@@ -362,12 +455,18 @@ bool WriteStripsOnEveryCore(TIFF* tif, const RowSource& rows, int32_t rowsPerStr
                 uint8_t* p = band + size_t(y) * rowBytes;
                 // b, g, r turned into r, g, b in place
                 for (size_t i = 0; i < size_t(n) * rowBytes; i += 3) std::swap(p[i], p[i + 2]);
-                coder->Encode(p, size_t(n) * rowBytes, coded[size_t(s)]);
+                if (first + s != 0 || !firstByLibtiff)
+                    coder->Encode(p, size_t(n) * rowBytes, coded[size_t(s)]);
             }
             const std::lock_guard<std::mutex> hold(spareLock);
             spare.push_back(std::move(coder));
         });
         for (int32_t s = 0; s < count; ++s) {
+            if (first + s == 0 && firstByLibtiff) {
+                const tmsize_t bytes = tmsize_t(std::min(rowsPerStrip, height)) * tmsize_t(rowBytes);
+                if (TIFFWriteEncodedStrip(tif, 0, band, bytes) != bytes) return false;
+                continue;
+            }
             const std::vector<uint8_t>& c = coded[size_t(s)];
             if (c.empty() || TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
                                                tmsize_t(c.size())) != tmsize_t(c.size()))
@@ -412,6 +511,17 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
         try {
             ok = WriteStripsOnEveryCore(tif, rows, int32_t(std::min(rowsPerStrip, h)),
                                         [] { return std::make_unique<TiffLzwStrip>(); });
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    } else if (ok && codec == COMPRESSION_JPEG) {
+        try {
+            ok = WriteStripsOnEveryCore(
+                tif, rows, int32_t(std::min(rowsPerStrip, h)),
+                [width = rows.Width(), q = TiffJpegQuality(quality)] {
+                    return std::make_unique<TiffJpegStrip>(width, q);
+                },
+                true);
         } catch (const std::bad_alloc&) {
             ok = false;
         }

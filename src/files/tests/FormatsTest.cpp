@@ -210,6 +210,7 @@ std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    if (compression == COMPRESSION_JPEG) TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(0));
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     std::vector<uint8_t> row(size_t(image.Width()) * 3);
     for (int y = 0; y < image.Height(); ++y) {
@@ -222,9 +223,9 @@ std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression
     return test::ReadBytes(path);
 }
 
-// LZW strips, and deflate strips of one row (rows of more than 4096 bytes), are coded on every
-// core apart from libtiff.
-TEST(TiffWrite, LzwAndDeflateFilesAreThoseOfLibtiffOnAnyThreads) {
+// LZW and JPEG strips, and deflate strips of one row (rows of more than 4096 bytes), are coded
+// on every core apart from libtiff.
+TEST(TiffWrite, CodedStripsAreThoseOfLibtiffOnAnyThreads) {
     test::TempDir dir;
     std::mt19937 random(23);
     struct Case {
@@ -249,7 +250,8 @@ TEST(TiffWrite, LzwAndDeflateFilesAreThoseOfLibtiffOnAnyThreads) {
         for (int i = 0; c.colourBits == -2 && i < 3 * c.width; ++i)  // as r, g, b
             image.TopRow(0)[i / 3 * 3 + 2 - i % 3] = uint8_t(i < 253 ? i : i - 253);
         for (const auto& [compression, tag] : {std::pair{kTiffLzw, COMPRESSION_LZW},
-                                              std::pair{kTiffDeflate, COMPRESSION_ADOBE_DEFLATE}}) {
+                                              std::pair{kTiffDeflate, COMPRESSION_ADOBE_DEFLATE},
+                                              std::pair{kTiffJpeg, COMPRESSION_JPEG}}) {
             const std::vector<uint8_t> theirs = LibtiffBytes(image, tag, dir.File("theirs.tif"));
             // Bands of a few strips, so that strips are coded in bands on several threads.
             const ScopedSaveBandBytes smallBands(40000);
