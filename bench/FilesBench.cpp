@@ -89,6 +89,7 @@ const Format kFormats[] = {
     {kFilePng, "photo.png", 0, 0},
     {kFileTiff, "photo-lzw.tif", 0, kTiffLzw},
     {kFileTiff, "photo-jpeg.tif", 9, kTiffJpeg},
+    {kFileTiff, "photo-zip.tif", 0, kTiffDeflate},
     {kFileGif, "photo.gif", 0, 0},
 };
 
