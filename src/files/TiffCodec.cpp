@@ -463,13 +463,15 @@ bool WriteStripsOnEveryCore(TIFF* tif, const RowSource& rows, int32_t rowsPerStr
         });
         for (int32_t s = 0; s < count; ++s) {
             if (first + s == 0 && firstByLibtiff) {
-                const tmsize_t bytes = tmsize_t(std::min(rowsPerStrip, height)) * tmsize_t(rowBytes);
+                const tmsize_t bytes =
+                    tmsize_t(std::min(rowsPerStrip, height)) * tmsize_t(rowBytes);
                 if (TIFFWriteEncodedStrip(tif, 0, band, bytes) != bytes) return false;
                 continue;
             }
             const std::vector<uint8_t>& c = coded[size_t(s)];
-            if (c.empty() || TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
-                                               tmsize_t(c.size())) != tmsize_t(c.size()))
+            if (c.empty() ||
+                TIFFWriteRawStrip(tif, uint32_t(first + s), const_cast<uint8_t*>(c.data()),
+                                  tmsize_t(c.size())) != tmsize_t(c.size()))
                 return false;
         }
     }

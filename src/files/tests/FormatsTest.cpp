@@ -236,10 +236,10 @@ TEST(TiffWrite, CodedStripsAreThoseOfLibtiffOnAnyThreads) {
     // One pixel; strips of many rows with a short last one; noise that fills the table every
     // few thousand bytes; rows whose flat first third codes so well that the two levels after
     // it make the coder start over at a check; a smooth picture; a row whose end code is the
-    // first of ten bits; the narrowest rows deflated one to a strip.
-    const Case cases[] = {{1, 1, 8},      {5, 3, 8},      {1, 5000, 8},  {300, 200, 2},
-                          {10000, 2, 8},  {10000, 3, -1}, {257, 190, 0}, {85, 1, -2},
-                          {1365, 3, 8},   {1366, 3, 8}};
+    // first of ten bits; the widest rows libtiff deflates two to a strip, and the narrowest
+    // it deflates one to a strip.
+    const Case cases[] = {{1, 1, 8},      {5, 3, 8},     {1, 5000, 8}, {300, 200, 2}, {10000, 2, 8},
+                          {10000, 3, -1}, {257, 190, 0}, {85, 1, -2},  {1365, 3, 8},  {1366, 3, 8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " bits " << c.colourBits);
         RasterImage image = c.colourBits ? test::RandomImage(c.width, c.height, random,
@@ -250,14 +250,14 @@ TEST(TiffWrite, CodedStripsAreThoseOfLibtiffOnAnyThreads) {
         for (int i = 0; c.colourBits == -2 && i < 3 * c.width; ++i)  // as r, g, b
             image.TopRow(0)[i / 3 * 3 + 2 - i % 3] = uint8_t(i < 253 ? i : i - 253);
         for (const auto& [compression, tag] : {std::pair{kTiffLzw, COMPRESSION_LZW},
-                                              std::pair{kTiffDeflate, COMPRESSION_ADOBE_DEFLATE},
-                                              std::pair{kTiffJpeg, COMPRESSION_JPEG}}) {
+                                               std::pair{kTiffDeflate, COMPRESSION_ADOBE_DEFLATE},
+                                               std::pair{kTiffJpeg, COMPRESSION_JPEG}}) {
             const std::vector<uint8_t> theirs = LibtiffBytes(image, tag, dir.File("theirs.tif"));
             // Bands of a few strips, so that strips are coded in bands on several threads.
             const ScopedSaveBandBytes smallBands(40000);
             for (const int threads : {1, 2, 8}) {
-                SCOPED_TRACE(testing::Message() << "compression " << compression << ", threads "
-                                                << threads);
+                SCOPED_TRACE(testing::Message()
+                             << "compression " << compression << ", threads " << threads);
                 const ScopedPassThreads scoped(threads);
                 ASSERT_TRUE(
                     WriteRasterFile(dir.File("ours.tif"), image, kFileTiff, 0, compression));
