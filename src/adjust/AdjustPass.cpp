@@ -119,8 +119,7 @@ int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& r
     const int32_t w = fresh->Width(), h = fresh->Height();
     bool ok = w == rect.Width() && h == rect.Height();
     {
-        // Written by pwrite from a bounded buffer that stays in the core's cache: no page of
-        // the new block is mapped.
+        // Written by pwrite from a bounded buffer: no page of the new block is mapped.
         RowWriter out(fresh->Store(), fresh->Block(), fresh->RowsOffset(), fresh->Stride(),
                       uint32_t(h), kWriterWindows * BandWindowBytes(1));
         std::vector<uint32_t> line(size_t(std::max(w, 0)));
