@@ -102,11 +102,6 @@ const uint8_t* StrengthRows::Row(int32_t cy) {
     return m_line.data();
 }
 
-// A pass's writer holds the rows of four read windows: every pwrite into ext4 pays several
-// microseconds of its own whatever its length, and stretches aligned on a quarter of the
-// writer's buffer leave the new block in larger pages of the page cache for the next reader.
-constexpr uint64_t kWriterWindows = 4;
-
 int RunRowFilter(HistoryManager& history, const std::string& name, const Rect& rect, bool rectEdit,
                  const RowFill& fill, int32_t progressSteps) {
     LayerManager& lm = history.Layers();

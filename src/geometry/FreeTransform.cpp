@@ -377,7 +377,7 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
     std::atomic<bool> failed{false};
     ForEachRowBand(dh, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         // Each band through its own writer, by pwrite: mapped, every page would fault.
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, kWriterWindows * window);
         if (!out ||
             !DrawFrameRows(source, local, src, area.top - at.y, dw, dh, first, end, *out, failed) ||
             !out->Flush())

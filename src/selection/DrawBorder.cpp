@@ -85,7 +85,7 @@ int DrawBorder(HistoryManager& history, int32_t width, ColorRef color, int32_t o
     ForEachRowBand(area.Height(), kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> source = OpenRowReader(mask ? *mask : *layer, window);
         const std::unique_ptr<RowReader> old = keepOld ? OpenRowReader(*layer, window) : nullptr;
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*fresh, kWriterWindows * window);
         if (!source || (keepOld && !old) || !out) return void(failed = true);
         const size_t stride = fresh->Stride();
         const bool ok = StampBoundary(

@@ -51,7 +51,7 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> in = OpenRowReader(*current, window);
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*rowsDone, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*rowsDone, kWriterWindows * window);
         std::vector<uint8_t> line(static_cast<size_t>(w));
         bool ok = in && out;
         for (int32_t cy = area.top + first; ok && cy < area.top + end; ++cy) {
@@ -66,7 +66,7 @@ int FeatherSelection(HistoryManager& history, int32_t radius) {
     if (failed) return 0;
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> in = OpenRowReader(*rowsDone, window);
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(*mask, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(*mask, kWriterWindows * window);
         const auto stored = [&](int32_t y) { return uint32_t(mask->StoredRowOf(area.top + y)); };
         if (!in || !out ||
             !TentFilterColumnBand(

@@ -237,7 +237,7 @@ bool ThresholdWithBoundaryDisk(Layer& selection, Layer& mask, const Rect& area, 
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
         const std::unique_ptr<RowReader> edges = OpenRowReader(selection, window);
         const std::unique_ptr<RowReader> old = OpenRowReader(selection, window);
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(mask, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(mask, kWriterWindows * window);
         if (!edges || !old || !out) return void(failed = true);
         std::vector<uint8_t> line(static_cast<size_t>(w));
         bool bandAny = false;

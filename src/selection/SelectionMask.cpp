@@ -63,7 +63,7 @@ bool WriteRowsInBands(Layer& layer, const std::function<RowSamplesFill(uint64_t 
     const uint64_t window = BandWindowBytes(RowBandCount(h, kLeastBandRows));
     std::atomic<bool> failed{false};
     ForEachRowBand(h, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        const std::unique_ptr<RowWriter> out = OpenRowWriter(layer, window);
+        const std::unique_ptr<RowWriter> out = OpenRowWriter(layer, kWriterWindows * window);
         const RowSamplesFill fill = band(window);
         if (!out || !fill) return void(failed = true);
         for (int32_t cy = r.top + first; cy < r.top + end && !failed; ++cy) {
