@@ -3,15 +3,19 @@
 # FUZZ_SECONDS seconds (default 60) on a working copy of its corpus in fuzz/corpus/. Exits 1
 # when any target finds an input that crashes, leaks, hangs (over 10 s) or takes over 2 GB;
 # such inputs are left in build/fuzz/findings/ to be added to the corpus, where the tests
-# replay every file. Prints executions, corpus growth and findings per target.
+# replay every file. Prints executions, corpus growth and findings per target. Exits 2 when the
+# targets cannot be built, which is a fault of the tree, not a finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 build=build/fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZELVO_TESTS=OFF -DZELVO_BENCH=OFF >/dev/null
 targets=(fuzz_bmp fuzz_jpeg fuzz_png fuzz_tiff fuzz_gif fuzz_zld)
-cmake --build "$build" --target "${targets[@]}"
+if ! CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZELVO_TESTS=OFF -DZELVO_BENCH=OFF >/dev/null ||
+  ! cmake --build "$build" --target "${targets[@]}"; then
+  echo "fuzz: the targets did not build" >&2
+  exit 2
+fi
 findings=$build/findings
 rm -rf "$findings" "$build/work"
 mkdir -p "$findings"
