@@ -100,13 +100,13 @@ bool InRowBands(const Layer& src, const Layer& dst,
         BandWindowBytes(RowCursor::kDefaultWindowBytes, RowBandCount(rows, kLeastBandRows));
     std::atomic<bool> ok{true};
     ForEachRowBand(rows, kLeastBandRows, [&](int32_t first, int32_t end, bool) {
-        // Every row is used as soon as it is read and written as soon as it is made: windows
-        // that stay in the core's cache are filled and emptied there.
+        // Every row is used as soon as it is read: a reading window that stays in the core's
+        // cache is filled and emptied there. The writer holds a few of them, for fewer writes.
         const uint64_t cached = std::min<uint64_t>(window, kCachedWindowBytes);
         RowReader in(src.Store(), src.Block(), src.RowsOffset(), src.Stride(),
                      uint32_t(src.Height()), cached);
         RowWriter out(dst.Store(), dst.Block(), dst.RowsOffset(), dst.Stride(), uint32_t(rows),
-                      cached);
+                      kWriterWindows * cached);
         if (!body(first, end, in, out) || !out.Flush()) ok = false;
     });
     return ok;
