@@ -478,6 +478,20 @@ bool WriteStripsOnEveryCore(TIFF* tif, const RowSource& rows, int32_t rowsPerStr
     return true;
 }
 
+// The rows through libtiff's own coder, a scanline at a time.
+bool WriteScanlines(TIFF* tif, const RowSource& rows) {
+    const uint32_t w = uint32_t(rows.Width());
+    SaveBands bands(rows, RowOrder::TopDown, size_t(w) * 3);
+    for (int32_t y = 0; y < rows.Height(); ++y) {
+        // b, g, r turned into r, g, b in place before libtiff takes the row.
+        uint8_t* row = bands.Row(y);
+        if (!row) return false;
+        for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+        if (TIFFWriteScanline(tif, row, uint32_t(y), 0) != 1) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int TiffJpegQuality(int level) {
@@ -509,44 +523,26 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
     // when a strip is one row (rows of more than 4096 bytes).
     const int deflateLevel =
         codec == COMPRESSION_ADOBE_DEFLATE && rowsPerStrip == 1 ? LibtiffDeflateLevel(tif) : 0;
-    if (ok && codec == COMPRESSION_LZW) {
-        try {
-            ok = WriteStripsOnEveryCore(tif, rows, int32_t(std::min(rowsPerStrip, h)),
+    const int32_t stripRows = int32_t(std::min(rowsPerStrip, h));
+    try {
+        if (ok && codec == COMPRESSION_LZW)
+            ok = WriteStripsOnEveryCore(tif, rows, stripRows,
                                         [] { return std::make_unique<TiffLzwStrip>(); });
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    } else if (ok && codec == COMPRESSION_JPEG) {
-        try {
+        else if (ok && codec == COMPRESSION_JPEG)
             ok = WriteStripsOnEveryCore(
-                tif, rows, int32_t(std::min(rowsPerStrip, h)),
+                tif, rows, stripRows,
                 [width = rows.Width(), q = TiffJpegQuality(quality)] {
                     return std::make_unique<TiffJpegStrip>(width, q);
                 },
                 true);
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    } else if (ok && deflateLevel != 0) {
-        try {
-            ok = WriteStripsOnEveryCore(tif, rows, 1, [deflateLevel] {
+        else if (ok && deflateLevel != 0)
+            ok = WriteStripsOnEveryCore(tif, rows, stripRows, [deflateLevel] {
                 return std::make_unique<TiffDeflateStrip>(deflateLevel);
             });
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    } else {
-        SaveBands bands(rows, RowOrder::TopDown, size_t(w) * 3);
-        for (int32_t y = 0; ok && y < rows.Height(); ++y) {
-            // b, g, r turned into r, g, b in place before libtiff takes the row.
-            uint8_t* row = bands.Row(y);
-            if (!row) {
-                ok = false;
-                break;
-            }
-            for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
-            ok = TIFFWriteScanline(tif, row, uint32_t(y), 0) == 1;
-        }
+        else if (ok)
+            ok = WriteScanlines(tif, rows);
+    } catch (const std::bad_alloc&) {
+        ok = false;
     }
     if (ok) ok = TIFFFlush(tif) == 1;
     TIFFClose(tif);
