@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -33,18 +34,19 @@ public:
         m_memo.fill(kNone);
     }
 
-    void Add(uint8_t b, uint8_t g, uint8_t r) {
+    // Adds one colour; true when that made a node (which may have set off reductions).
+    bool Add(uint8_t b, uint8_t g, uint8_t r) {
         if (m_root == kNone) m_root = Create(0);
+        const uint32_t prefix = Prefix(b, g, r);
         // The node of the colour's first kMemoDepth levels, remembered, spares the walk down to
         // it; it stays where it is until a reduction above it.
-        const uint32_t prefix = Spread(b >> (8 - kMemoDepth)) << 2 |
-                                Spread(g >> (8 - kMemoDepth)) << 1 | Spread(r >> (8 - kMemoDepth));
         int32_t node = m_memo[prefix];
         int depth = kMemoDepth;
         if (node == kNone) {
             node = m_root;
             depth = 0;
         }
+        bool made = false;
         for (; !m_nodes[node].leaf; ++depth) {
             const int shift = 7 - depth;
             const int index =
@@ -53,6 +55,7 @@ public:
             if (next == kNone) {
                 next = Create(depth + 1);
                 m_nodes[node].child[index] = next;
+                made = true;
             }
             node = next;
             if (depth + 1 == kMemoDepth) m_memo[prefix] = node;
@@ -64,6 +67,61 @@ public:
         leaf.sumRed += r;
         while (m_leaves > kMaxColours && Reduce()) {
         }
+        return made;
+    }
+
+    // Adds the colours [0, n) of `bgr` on every core while the tree keeps its shape, and returns
+    // how many were added: fewer than n when the next colour would make a node. Sums commute, so
+    // the leaves end as one colour after another would leave them.
+    int64_t AddWhileSettled(const uint8_t* bgr, int64_t n) {
+        if (m_root == kNone) return 0;
+        constexpr int64_t kUnit = 1024;  // colours; bands are cut in whole units
+        struct Band {
+            int64_t first = 0, end = 0, added = 0;
+            std::vector<Leaf> sums;
+        };
+        const int32_t units = int32_t((n + kUnit - 1) / kUnit);
+        std::vector<Band> bands;
+        bands.reserve(size_t(std::min(units, PassThreads())));
+        std::mutex lock;
+        ForEachRowBand(units, 1, [&](int32_t first, int32_t end, bool) {
+            Band band;
+            band.first = first * kUnit;
+            band.end = std::min(n, end * kUnit);
+            band.sums.resize(m_nodes.size());
+            std::array<int32_t, kMemoSize> memo = m_memo;
+            int64_t i = band.first;
+            for (const uint8_t* p = bgr + 3 * i; i < band.end; ++i, p += 3) {
+                const int32_t leaf = Find(p[0], p[1], p[2], memo);
+                if (leaf == kNone) break;
+                Leaf& sum = band.sums[size_t(leaf)];
+                ++sum.count;
+                sum.blue += p[0];
+                sum.green += p[1];
+                sum.red += p[2];
+            }
+            band.added = i - band.first;
+            const std::lock_guard<std::mutex> hold(lock);
+            bands.push_back(std::move(band));
+        });
+        std::sort(bands.begin(), bands.end(),
+                  [](const Band& a, const Band& b) { return a.first < b.first; });
+        // Bands past the first that stopped counted colours the tree may no longer place so.
+        int64_t added = 0;
+        for (const Band& band : bands) {
+            for (size_t id = 0; id < band.sums.size(); ++id) {
+                const Leaf& sum = band.sums[id];
+                if (sum.count == 0) continue;
+                Node& leaf = m_nodes[id];
+                leaf.count += sum.count;
+                leaf.sumBlue += sum.blue;
+                leaf.sumGreen += sum.green;
+                leaf.sumRed += sum.red;
+            }
+            added += band.added;
+            if (band.first + band.added < band.end) break;
+        }
+        return added;
     }
 
     int Palette(std::array<PaletteEntry, 256>& out) const {
@@ -134,6 +192,37 @@ private:
     }
 
     static constexpr int kMemoDepth = 4;
+    static constexpr size_t kMemoSize = size_t(1) << (3 * kMemoDepth);
+
+    struct Leaf {
+        uint64_t count = 0, blue = 0, green = 0, red = 0;
+    };
+
+    static uint32_t Prefix(uint8_t b, uint8_t g, uint8_t r) {
+        return Spread(b >> (8 - kMemoDepth)) << 2 | Spread(g >> (8 - kMemoDepth)) << 1 |
+               Spread(r >> (8 - kMemoDepth));
+    }
+
+    // The leaf the colour reaches without a new node, or kNone; `memo` is the caller's own.
+    int32_t Find(uint8_t b, uint8_t g, uint8_t r, std::array<int32_t, kMemoSize>& memo) const {
+        const uint32_t prefix = Prefix(b, g, r);
+        int32_t node = memo[prefix];
+        int depth = kMemoDepth;
+        if (node == kNone) {
+            node = m_root;
+            depth = 0;
+        }
+        for (; !m_nodes[node].leaf; ++depth) {
+            const int shift = 7 - depth;
+            const int index =
+                (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
+            node = m_nodes[node].child[index];
+            if (node == kNone) return kNone;
+            if (depth + 1 == kMemoDepth) memo[prefix] = node;
+        }
+        return node;
+    }
+
     // Bit k of the low kMemoDepth bits of v moved to bit 3k.
     static uint32_t Spread(uint32_t v) {
         uint32_t out = 0;
@@ -143,7 +232,7 @@ private:
 
     std::vector<Node> m_nodes;
     std::vector<int32_t> m_free;
-    std::array<int32_t, 1 << (3 * kMemoDepth)> m_memo;
+    std::array<int32_t, kMemoSize> m_memo;
     std::array<int32_t, kDepth> m_reducible;
     int32_t m_root = kNone;
     int m_leaves = 0;
@@ -153,13 +242,34 @@ private:
 
 bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette) {
     if (rows.Width() <= 0 || rows.Height() <= 0 || rows.Bits() != 24) return false;
+    // Colours since the tree last changed shape before the next ones go to every core, and the
+    // most a go takes (doubling from the least while the tree stays settled).
+    constexpr int64_t kSettled = 4096, kLeastGo = int64_t(1) << 16, kMostGo = int64_t(1) << 20;
     try {
         auto tree = std::make_unique<Octree>();
-        SaveBands bands(rows, rows.Order(), size_t(rows.Width()) * 3);
-        for (int32_t y = 0; y < rows.Height(); ++y) {
-            const uint8_t* p = bands.Row(y);
-            if (!p) return false;
-            for (int32_t x = 0; x < rows.Width(); ++x, p += 3) tree->Add(p[0], p[1], p[2]);
+        const size_t stride = size_t(rows.Width()) * 3;
+        const int32_t bandRows = SaveBandRows(stride, rows.Height());
+        std::vector<uint8_t> band(size_t(bandRows) * stride);
+        const bool cores = PassThreads() > 1;
+        int64_t settled = 0, go = kLeastGo;
+        for (int32_t y = 0; y < rows.Height(); y += bandRows) {
+            const int32_t n = std::min(bandRows, rows.Height() - y);
+            if (!rows.Fill(y, y + n, rows.Order(), band.data(), stride)) return false;
+            const int64_t colours = int64_t(n) * rows.Width();
+            for (int64_t i = 0; i < colours;) {
+                const uint8_t* p = band.data() + 3 * i;
+                if (cores && settled >= kSettled && colours - i >= kSettled) {
+                    const int64_t want = std::min(go, colours - i);
+                    const int64_t added = tree->AddWhileSettled(p, want);
+                    i += added;
+                    settled += added;
+                    go = added == want ? std::min(2 * go, kMostGo) : kLeastGo;
+                    if (added == want) continue;
+                    p = band.data() + 3 * i;
+                }
+                settled = tree->Add(p[0], p[1], p[2]) ? 0 : settled + 1;
+                ++i;
+            }
         }
         palette.count = std::min(tree->Palette(palette.entries), kMaxColours);
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestImages.h"
+#include "core/RowBands.h"
 #include "files/OctreeQuantizer.h"
 #include "files/RasterFile.h"
 #include "testsupport/TempDir.h"
@@ -163,6 +164,35 @@ TEST(Octree, MatchesThePlainOctreeOnRandomImages) {
         ASSERT_TRUE(BuildOctreePalette(RasterImageRows(image), palette));
         const auto reference = ReferencePalette(image);
         for (int i = 0; i < 256; ++i) ASSERT_EQ(palette.entries[i], reference[i]) << i;
+    }
+}
+
+// Long runs of known colours broken by new ones, some after the tree has settled: the runs go
+// to every core, and a new colour stops them where the tree must change shape (and, past 256
+// leaves, reduce) before the next colour counts.
+TEST(Octree, SameTreeOnAnyThreadsWhenNewColoursBreakSettledRuns) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> byte(0, 255), gap(1, 12000);
+    std::vector<std::array<uint8_t, 3>> known(200);
+    for (auto& c : known) c = {uint8_t(byte(random)), uint8_t(byte(random)), uint8_t(byte(random))};
+    const int width = 1000, height = 500;
+    RasterImage image;
+    image.Allocate(width, height, 24, RowOrder::BottomUp);
+    for (int i = 0, next = gap(random); i < width * height; ++i) {
+        uint8_t* p = image.StoredRow(i / width) + 3 * (i % width);
+        std::memcpy(p, known[size_t(i) % known.size()].data(), 3);
+        if (i == next) {
+            for (int k = 0; k < 3; ++k) p[k] = uint8_t(byte(random));
+            next += gap(random);
+        }
+    }
+    const auto reference = ReferencePalette(image);
+    for (const int threads : {1, 2, 8}) {
+        const ScopedPassThreads scoped(threads);
+        OctreePalette palette;
+        ASSERT_TRUE(BuildOctreePalette(RasterImageRows(image), palette));
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(palette.entries[i], reference[i]) << threads << " " << i;
     }
 }
 
