@@ -76,6 +76,8 @@ public:
     int64_t AddWhileSettled(const uint8_t* bgr, int64_t n) {
         if (m_root == kNone) return 0;
         constexpr int64_t kUnit = 1024;  // colours; bands are cut in whole units
+        constexpr int kCacheBits = 14;
+        constexpr size_t kCacheSize = size_t(1) << kCacheBits;
         struct Band {
             int64_t first = 0, end = 0, added = 0;
             std::vector<Leaf> sums;
@@ -90,10 +92,22 @@ public:
             band.end = std::min(n, end * kUnit);
             band.sums.resize(m_nodes.size());
             std::array<int32_t, kMemoSize> memo = m_memo;
+            // Neighbouring pixels repeat colours: the leaves of recent ones spare most walks.
+            std::vector<uint32_t> cacheKey(kCacheSize, 0);  // colour + 1, 0 for empty
+            std::vector<int32_t> cacheLeaf(kCacheSize);
             int64_t i = band.first;
             for (const uint8_t* p = bgr + 3 * i; i < band.end; ++i, p += 3) {
-                const int32_t leaf = Find(p[0], p[1], p[2], memo);
-                if (leaf == kNone) break;
+                const uint32_t colour = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+                const uint32_t slot = (colour * 2654435761u) >> (32 - kCacheBits);
+                int32_t leaf;
+                if (cacheKey[slot] == colour + 1) {
+                    leaf = cacheLeaf[slot];
+                } else {
+                    leaf = Find(p[0], p[1], p[2], memo);
+                    if (leaf == kNone) break;
+                    cacheKey[slot] = colour + 1;
+                    cacheLeaf[slot] = leaf;
+                }
                 Leaf& sum = band.sums[size_t(leaf)];
                 ++sum.count;
                 sum.blue += p[0];
@@ -250,7 +264,6 @@ bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette) {
         const size_t stride = size_t(rows.Width()) * 3;
         const int32_t bandRows = SaveBandRows(stride, rows.Height());
         std::vector<uint8_t> band(size_t(bandRows) * stride);
-        const bool cores = PassThreads() > 1;
         int64_t settled = 0, go = kLeastGo;
         for (int32_t y = 0; y < rows.Height(); y += bandRows) {
             const int32_t n = std::min(bandRows, rows.Height() - y);
@@ -258,7 +271,7 @@ bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette) {
             const int64_t colours = int64_t(n) * rows.Width();
             for (int64_t i = 0; i < colours;) {
                 const uint8_t* p = band.data() + 3 * i;
-                if (cores && settled >= kSettled && colours - i >= kSettled) {
+                if (settled >= kSettled && colours - i >= kSettled) {
                     const int64_t want = std::min(go, colours - i);
                     const int64_t added = tree->AddWhileSettled(p, want);
                     i += added;
