@@ -157,9 +157,10 @@ bool CMainFrame::Create(const Options& options) {
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { OnActiveWindowChanged(); });
     m_commandUiTimer = new QTimer(this);
+    // The thumbnail reads rows of every layer: an idle tick leaves it as it is.
     connect(m_commandUiTimer, &QTimer::timeout, this, [this] {
         UpdateCommandUI();
-        RefreshPalettes();
+        RefreshPalettes(false);
     });
     m_commandUiTimer->start(kCommandUiMs);
     m_created = true;

@@ -133,8 +133,9 @@ public:
     CColorPalette* ColorPalette() const { return m_colorPalette; }
     CToolsPalette* ToolsPalette() const { return m_toolsPalette; }
     CNavigatorPalette* NavigatorPalette() const { return m_navigatorPalette; }
-    // Points the Navigator at the active view (none while no document is open) and redraws it.
-    void RefreshNavigator();
+    // Points the Navigator at the active view (none while no document is open) and redraws it;
+    // its thumbnail is rendered again when `always`, else only if the view was drawn since.
+    void RefreshNavigator(bool always = true);
     // Floats the five palettes at their default places, below the menu bar and off one another.
     void ResetPaletteLocations();
     // At start: the places of the last run (kept on the screen), else the defaults.
@@ -147,8 +148,8 @@ public:
     SideMargins PaletteRoom() const;
     void ToggleAllPalettes();
     void TogglePalette(int index);
-    // Repaints the palettes from the active document.
-    void RefreshPalettes();
+    // Repaints the palettes from the active document (`always` as for RefreshNavigator).
+    void RefreshPalettes(bool always = true);
     // The active image window's view as the navigator sees it; null without a document.
     NavigatorTarget* ActiveNavigatorTarget() const;
     // A view's zoom, scroll position or picture changed.

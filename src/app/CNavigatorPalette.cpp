@@ -108,15 +108,16 @@ void CNavigatorPalette::SetTarget(NavigatorTarget* target) {
     m_target = target;
     m_dragging = false;
     m_resync = true;
+    m_stale = true;
     if (!m_target) ShowNoDocument();
 }
 
-void CNavigatorPalette::Refresh() {
+void CNavigatorPalette::Refresh(bool always) {
     if (!m_target) {
         ShowNoDocument();
         return;
     }
-    RenderThumbnail();
+    if (always || m_stale) RenderThumbnail();
     m_visible = m_target->VisibleRect();
     const float zoom = m_target->Zoom();
     if (m_resync || zoom != m_zoom) {
@@ -199,6 +200,8 @@ void CNavigatorPalette::OnZoomIn() {
 }
 
 void CNavigatorPalette::RenderThumbnail() {
+    m_stale = false;
+    ++m_renders;
     m_thumbnail =
         PictureOfDib(m_target->Thumbnail(NR::kThumbnailMaxWidth, NR::kThumbnailMaxHeight));
     if (m_thumbnail.isNull()) {

@@ -26,9 +26,14 @@ public:
     // view goes away.
     void SetTarget(NavigatorTarget* target);
     NavigatorTarget* Target() const { return m_target; }
-    // Renders the thumbnail again, takes the visible part and, when the view's zoom changed
-    // elsewhere, moves the controls to it.
-    void Refresh();
+    // Renders the thumbnail again (when `always`, else only after MarkStale or a new target),
+    // takes the visible part and, when the view's zoom changed elsewhere, moves the controls to
+    // it.
+    void Refresh(bool always = true);
+    // The view was drawn again: the next Refresh renders the thumbnail.
+    void MarkStale() { m_stale = true; }
+    // Thumbnails rendered so far.
+    int Renders() const { return m_renders; }
 
     // 0 while no document is open.
     float Zoom() const { return m_zoom; }
@@ -68,6 +73,8 @@ private:
     float m_zoom = 0.0f;
     // The controls must follow the target's zoom at the next Refresh (a new target).
     bool m_resync = true;
+    bool m_stale = true;
+    int m_renders = 0;
     bool m_updating = false;
 
     QImage m_thumbnail;

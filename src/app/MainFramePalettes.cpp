@@ -197,15 +197,15 @@ void CMainFrame::TogglePalette(int index) {
     dock->setVisible(dock->isHidden());
 }
 
-void CMainFrame::RefreshNavigator() {
+void CMainFrame::RefreshNavigator(bool always) {
     if (!m_navigatorPalette) return;
     NavigatorTarget* target = ActiveNavigatorTarget();
     m_navigatorPalette->SetTarget(target);
-    m_navigatorPalette->Refresh();
+    m_navigatorPalette->Refresh(always);
 }
 
-void CMainFrame::RefreshPalettes() {
-    RefreshNavigator();
+void CMainFrame::RefreshPalettes(bool always) {
+    RefreshNavigator(always);
     Image* image = ActiveImage();
     if (m_layersPalette) {
         m_layersPalette->SetDocument(image);

@@ -5,6 +5,7 @@
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
 #include "app/CMainFrame.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CZelvoView.h"
 #include "tools/ToolController.h"
 #include "view/DisplayRefresher.h"
@@ -60,8 +61,12 @@ void CMainFrame::ConnectViewThreads() {
         QMetaObject::invokeMethod(
             this,
             [this, image] {
-                for (CChildFrame* child : Children())
-                    if (&child->GetImage() == image) child->View()->OnTilesReady();
+                for (CChildFrame* child : Children()) {
+                    if (&child->GetImage() != image) continue;
+                    child->View()->OnTilesReady();
+                    if (child == ActiveChild() && m_navigatorPalette)
+                        m_navigatorPalette->MarkStale();
+                }
             },
             Qt::QueuedConnection);
     };

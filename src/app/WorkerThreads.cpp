@@ -1,6 +1,5 @@
 #include "app/WorkerThreads.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include "app/AppCommands.h"
@@ -29,6 +28,10 @@ WorkerThreads::~WorkerThreads() {
 void WorkerThreads::Start() {
     if (m_started) return;
     m_started = true;
+    {
+        const std::lock_guard<std::mutex> hold(m_napLock);
+        m_stopping = false;
+    }
     m_animator.thread = std::thread([this] {
         RunAnimator();
         m_animator.done = true;
@@ -44,13 +47,11 @@ void WorkerThreads::Start() {
 }
 
 bool WorkerThreads::Sleep(int ms) {
-    // Short naps, so that a cleared run flag is seen within a few milliseconds.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (!m_workspace.IsRunning()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 5)));
-    }
-    return m_workspace.IsRunning();
+    // One wait a tick, which Stop cuts short: an idle program is not woken between ticks.
+    std::unique_lock<std::mutex> hold(m_napLock);
+    m_nap.wait_for(hold, std::chrono::milliseconds(ms),
+                   [this] { return m_stopping || !m_workspace.IsRunning(); });
+    return !m_stopping && m_workspace.IsRunning();
 }
 
 void WorkerThreads::RunAnimator() {
@@ -108,6 +109,11 @@ bool WorkerThreads::Join(Worker& w) {
 bool WorkerThreads::Stop() {
     if (!m_started) return true;
     m_started = false;
+    {
+        const std::lock_guard<std::mutex> hold(m_napLock);
+        m_stopping = true;
+    }
+    m_nap.notify_all();
     const bool a = Join(m_refresher);
     const bool b = Join(m_animator);
     const bool c = Join(m_poller);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace zelvo {
@@ -67,7 +69,7 @@ private:
     void RunAnimator();
     void RunPoller();
     void RunRefresher();
-    bool Sleep(int ms);  // false once the run flag is cleared
+    bool Sleep(int ms);  // false once the run flag is cleared or Stop is called
     static bool Join(Worker& w);
 
     Workspace& m_workspace;
@@ -76,6 +78,9 @@ private:
     std::unique_ptr<DisplayRefresher> m_display;
     Worker m_animator, m_poller, m_refresher;
     bool m_started = false;
+    std::mutex m_napLock;
+    std::condition_variable m_nap;
+    bool m_stopping = false;  // guarded by m_napLock
 };
 
 }  // namespace zelvo

@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QPainter>
 
+#include <chrono>
 #include <cstring>
 
 namespace zelvo {
@@ -16,6 +17,16 @@ QClipboard* SystemClipboard() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                ? QGuiApplication::clipboard()
                : nullptr;
+}
+
+// Changes the system clipboard has told of (GUI thread only).
+int g_changes = 0;
+
+void CountChanges(QClipboard* clipboard) {
+    static QClipboard* counted = nullptr;
+    if (counted == clipboard) return;
+    counted = clipboard;
+    QObject::connect(clipboard, &QClipboard::dataChanged, clipboard, [] { ++g_changes; });
 }
 
 int32_t ReadInt32(const uint8_t* p) {
@@ -94,6 +105,7 @@ bool QtClipboard::SetDib(const std::vector<uint8_t>& dib) {
     const QImage picture = PictureOf(dib);
     if (!picture.isNull()) data->setImageData(picture);
     clipboard->setMimeData(data);  // the clipboard owns it now
+    m_known = false;
     return true;
 }
 
@@ -115,14 +127,28 @@ std::optional<std::vector<uint8_t>> QtClipboard::Dib() {
 
 bool QtClipboard::HasDib() {
     QClipboard* clipboard = SystemClipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    return data && (data->hasFormat(kMimeType) || data->hasFormat("image/bmp") || data->hasImage());
+    if (!clipboard) return false;
+    // Each question is a round trip to the program that owns the clipboard, and the menus ask
+    // four times a second: the answer holds until the clipboard tells of a change, and a
+    // second at most in case it does not.
+    CountChanges(clipboard);
+    const auto now = std::chrono::steady_clock::now();
+    if (m_known && m_changes == g_changes && now - m_askedAt < std::chrono::seconds(1))
+        return m_has;
+    const QMimeData* data = clipboard->mimeData();
+    m_has =
+        data && (data->hasFormat(kMimeType) || data->hasFormat("image/bmp") || data->hasImage());
+    m_known = true;
+    m_changes = g_changes;
+    m_askedAt = now;
+    return m_has;
 }
 
 bool QtClipboard::Empty() {
     QClipboard* clipboard = SystemClipboard();
     if (!clipboard) return false;
     clipboard->clear();
+    m_known = false;
     return true;
 }
 

@@ -5,6 +5,8 @@
 // over white. Without a Qt GUI application the clipboard counts as one that cannot be opened.
 #pragma once
 
+#include <chrono>
+
 #include "platform/Clipboard.h"
 
 namespace zelvo {
@@ -17,6 +19,13 @@ public:
     std::optional<std::vector<uint8_t>> Dib() override;
     bool HasDib() override;
     bool Empty() override;
+
+private:
+    // The last answer of HasDib, and when and after how many told changes it was had.
+    bool m_known = false;
+    bool m_has = false;
+    int m_changes = 0;
+    std::chrono::steady_clock::time_point m_askedAt;
 };
 
 }  // namespace zelvo

@@ -586,6 +586,43 @@ private slots:
         QVERIFY(WaitFor([&] { return NoDocumentState(*palette); }));
         QCOMPARE(palette->Target(), static_cast<NavigatorTarget*>(nullptr));
     }
+
+    // The palettes' 250 ms tick renders the thumbnail only after the view was drawn again, so
+    // an idle program reads no layer rows; a change still shows within a tick.
+    void rendersAgainOnlyAfterTheViewIsDrawn() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = frame.NewDocument({720, 312, 2834});
+        QVERIFY(child);
+        child->resize(400, 300);
+        QVERIFY(WaitFor([&] { return child->GetImage().ViewState().firstDrawDone; }));
+        CNavigatorPalette* palette = frame.NavigatorPalette();
+        QVERIFY(WaitFor([&] { return palette->Target() == child->View(); }));
+        // Past the refresher's repaint of an idle view, then a second of ticks.
+        QTest::qWait(2 * 14 * 20);
+        const int renders = palette->Renders();
+        QTest::qWait(1000);
+        QCOMPARE(palette->Renders(), renders);
+
+        {
+            HoldRender hold(child->GetImage().ViewState());
+            Layer& layer = *child->GetImage().Layers().LayerAt(0);
+            for (int32_t y = 0; y < 312; ++y) {
+                uint8_t* row = layer.Rows()->Row(uint32_t(StoredDib::StoredRow(y, 312)));
+                QVERIFY(row);
+                const uint32_t blue = 0x640000C8u;
+                for (int32_t x = 0; x < 720; ++x) std::memcpy(row + 4 * size_t(x), &blue, 4);
+            }
+            layer.ReleaseRows();
+        }
+        child->View()->Invalidate();
+        QVERIFY(WaitFor([&] {
+            return palette->Renders() > renders &&
+                   palette->Thumbnail().pixelColor(20, 20) == QColor(0, 0, 200);
+        }));
+        child->GetImage().SetModified(false);
+        QVERIFY(child->close());
+    }
 };
 
 QObject* MakeNavigatorTest() {

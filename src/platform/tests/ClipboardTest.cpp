@@ -102,6 +102,21 @@ TEST_F(QtClipboardTest, OtherProgramsPicturesBecomeTwentyFourBitBitmapsOverWhite
     EXPECT_EQ(row[5], 255);
 }
 
+// The answer is kept between questions, but not past a change another program makes.
+TEST_F(QtClipboardTest, WhetherAPictureIsThereFollowsOtherProgramsChanges) {
+    QtClipboard c;
+    QClipboard* system = QGuiApplication::clipboard();
+    system->setText("words");
+    EXPECT_FALSE(c.HasDib());
+    QImage picture(1, 1, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    system->setImage(picture);
+    EXPECT_TRUE(c.HasDib());
+    EXPECT_TRUE(c.HasDib());
+    system->setText("words again");
+    EXPECT_FALSE(c.HasDib());
+}
+
 TEST_F(QtClipboardTest, ABmpFileOnTheClipboardIsRead) {
     QImage picture(1, 1, QImage::Format_RGB32);
     picture.setPixel(0, 0, qRgb(1, 2, 3));
