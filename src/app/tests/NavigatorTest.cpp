@@ -598,8 +598,12 @@ private slots:
         QVERIFY(WaitFor([&] { return child->GetImage().ViewState().firstDrawDone; }));
         CNavigatorPalette* palette = frame.NavigatorPalette();
         QVERIFY(WaitFor([&] { return palette->Target() == child->View(); }));
-        // Past the refresher's repaint of an idle view, then a second of ticks.
-        QTest::qWait(2 * 14 * 20);
+        // Past the refresher's one repaint of a view gone idle (a quiet spell twice its 280 ms),
+        // then a second of ticks.
+        for (int spells = 0, before = -1; spells < 20 && palette->Renders() != before; ++spells) {
+            before = palette->Renders();
+            QTest::qWait(600);
+        }
         const int renders = palette->Renders();
         QTest::qWait(1000);
         QCOMPARE(palette->Renders(), renders);
