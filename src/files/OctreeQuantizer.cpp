@@ -37,30 +37,8 @@ public:
     // Adds one colour; true when that made a node (which may have set off reductions).
     bool Add(uint8_t b, uint8_t g, uint8_t r) {
         if (m_root == kNone) m_root = Create(0);
-        const uint32_t prefix = Prefix(b, g, r);
-        // The node of the colour's first kMemoDepth levels, remembered, spares the walk down to
-        // it; it stays where it is until a reduction above it.
-        int32_t node = m_memo[prefix];
-        int depth = kMemoDepth;
-        if (node == kNone) {
-            node = m_root;
-            depth = 0;
-        }
         bool made = false;
-        for (; !m_nodes[node].leaf; ++depth) {
-            const int shift = 7 - depth;
-            const int index =
-                (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
-            int32_t next = m_nodes[node].child[index];
-            if (next == kNone) {
-                next = Create(depth + 1);
-                m_nodes[node].child[index] = next;
-                made = true;
-            }
-            node = next;
-            if (depth + 1 == kMemoDepth) m_memo[prefix] = node;
-        }
-        Node& leaf = m_nodes[node];
+        Node& leaf = m_nodes[size_t(Walk<true>(b, g, r, m_memo, made))];
         ++leaf.count;
         leaf.sumBlue += b;
         leaf.sumGreen += g;
@@ -103,7 +81,8 @@ public:
                 if (cacheKey[slot] == colour + 1) {
                     leaf = cacheLeaf[slot];
                 } else {
-                    leaf = Find(p[0], p[1], p[2], memo);
+                    bool made = false;
+                    leaf = Walk<false>(p[0], p[1], p[2], memo, made);
                     if (leaf == kNone) break;
                     cacheKey[slot] = colour + 1;
                     cacheLeaf[slot] = leaf;
@@ -217,8 +196,12 @@ private:
                Spread(r >> (8 - kMemoDepth));
     }
 
-    // The leaf the colour reaches without a new node, or kNone; `memo` is the caller's own.
-    int32_t Find(uint8_t b, uint8_t g, uint8_t r, std::array<int32_t, kMemoSize>& memo) const {
+    // The leaf of the colour, walked down to from the node `memo` remembers for the colour's
+    // first kMemoDepth levels (or from the root); the node stays where it is until a reduction
+    // above it. A missing node is made when kMake (and `made` set), else the walk gives kNone.
+    template <bool kMake>
+    int32_t Walk(uint8_t b, uint8_t g, uint8_t r, std::array<int32_t, kMemoSize>& memo,
+                 bool& made) {
         const uint32_t prefix = Prefix(b, g, r);
         int32_t node = memo[prefix];
         int depth = kMemoDepth;
@@ -230,8 +213,14 @@ private:
             const int shift = 7 - depth;
             const int index =
                 (((b >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((r >> shift) & 1);
-            node = m_nodes[node].child[index];
-            if (node == kNone) return kNone;
+            int32_t next = m_nodes[node].child[index];
+            if (next == kNone) {
+                if constexpr (!kMake) return kNone;
+                next = Create(depth + 1);
+                m_nodes[node].child[index] = next;
+                made = true;
+            }
+            node = next;
             if (depth + 1 == kMemoDepth) memo[prefix] = node;
         }
         return node;
