@@ -1,7 +1,7 @@
 // TIFF reading (first page, any layout libtiff's RGBA reader knows) and writing with none, LZW,
-// JPEG or deflate compression. libtiff reads and writes through our own file procedures; LZW
-// and JPEG strips, and deflate strips of one row, are coded on every core as libtiff codes them
-// and handed to libtiff whole.
+// JPEG or deflate compression. libtiff reads and writes through our own file procedures; LZW,
+// JPEG and deflate strips are coded on every core as libtiff codes them and handed to libtiff
+// whole.
 #include <algorithm>
 #include <array>
 #include <csetjmp>
@@ -17,6 +17,7 @@
 #include <jpeglib.h>
 #include <libdeflate.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include "core/RowBands.h"
 #include "files/Codecs.h"
@@ -301,24 +302,74 @@ private:
     size_t m_bufferBytes = 0;
 };
 
-// A strip of one row as libtiff deflates it when libdeflate is what it codes with: a whole
-// strip in one call, at the libdeflate level libtiff asks for its quality.
+// A strip as libtiff deflates it. A scanline that is the whole strip (a strip of one row) goes
+// to libdeflate in one call, at `libdeflateLevel` (0: never); any other strip goes to zlib at
+// `zlibLevel`, a row a call, then finished.
 class TiffDeflateStrip {
 public:
-    explicit TiffDeflateStrip(int level) : m_coder(libdeflate_alloc_compressor(level)) {
-        if (!m_coder) throw std::bad_alloc();
+    TiffDeflateStrip(int libdeflateLevel, int zlibLevel, size_t rowBytes)
+        : m_libdeflateLevel(libdeflateLevel), m_zlibLevel(zlibLevel), m_rowBytes(rowBytes) {}
+    ~TiffDeflateStrip() {
+        if (m_libdeflate) libdeflate_free_compressor(m_libdeflate);
+        if (m_zlibOpen) deflateEnd(&m_z);
     }
-    ~TiffDeflateStrip() { libdeflate_free_compressor(m_coder); }
     TiffDeflateStrip(const TiffDeflateStrip&) = delete;
     TiffDeflateStrip& operator=(const TiffDeflateStrip&) = delete;
 
+    // `out` is left empty when zlib fails.
     void Encode(const uint8_t* in, size_t count, std::vector<uint8_t>& out) {
-        out.resize(libdeflate_zlib_compress_bound(m_coder, count));
-        out.resize(libdeflate_zlib_compress(m_coder, in, count, out.data(), out.size()));
+        if (count == m_rowBytes && m_libdeflateLevel != 0) {
+            if (!m_libdeflate) m_libdeflate = libdeflate_alloc_compressor(m_libdeflateLevel);
+            if (!m_libdeflate) throw std::bad_alloc();
+            out.resize(libdeflate_zlib_compress_bound(m_libdeflate, count));
+            out.resize(libdeflate_zlib_compress(m_libdeflate, in, count, out.data(), out.size()));
+            return;
+        }
+        if (!m_zlibOpen) {
+            if (deflateInit(&m_z, m_zlibLevel) != Z_OK) throw std::bad_alloc();
+            m_zlibOpen = true;
+        }
+        out.clear();
+        if (deflateReset(&m_z) != Z_OK) return;
+        out.resize(deflateBound(&m_z, uLong(count)));
+        m_z.next_out = out.data();
+        m_z.avail_out = uInt(out.size());
+        for (size_t at = 0; at < count; at += m_rowBytes) {
+            m_z.next_in = const_cast<uint8_t*>(in + at);
+            m_z.avail_in = uInt(std::min(m_rowBytes, count - at));
+            while (m_z.avail_in > 0) {
+                if (m_z.avail_out == 0) Grow(out);
+                if (deflate(&m_z, Z_NO_FLUSH) != Z_OK) {
+                    out.clear();
+                    return;
+                }
+            }
+        }
+        for (int state = Z_OK; state != Z_STREAM_END;) {
+            if (m_z.avail_out == 0) Grow(out);
+            state = deflate(&m_z, Z_FINISH);
+            if (state != Z_OK && state != Z_STREAM_END) {
+                out.clear();
+                return;
+            }
+        }
+        out.resize(out.size() - m_z.avail_out);
     }
 
 private:
-    libdeflate_compressor* m_coder;
+    // More room at the end of `out`, where zlib goes on writing; the bound makes it rare.
+    void Grow(std::vector<uint8_t>& out) {
+        const size_t used = out.size();
+        out.resize(2 * used + 64);
+        m_z.next_out = out.data() + used;
+        m_z.avail_out = uInt(out.size() - used);
+    }
+
+    int m_libdeflateLevel, m_zlibLevel;
+    size_t m_rowBytes;
+    libdeflate_compressor* m_libdeflate = nullptr;
+    z_stream m_z{};
+    bool m_zlibOpen = false;
 };
 
 // A strip as libtiff's JPEG codec writes it with libjpeg: an abbreviated stream of red, green
@@ -410,11 +461,8 @@ private:
 
 // The libdeflate level libtiff codes a whole deflate strip with, or 0 when it would code the
 // strips of this file with zlib (a build without libdeflate, or no quality libdeflate has).
-int LibtiffDeflateLevel(TIFF* tif) {
-    int subcodec = DEFLATE_SUBCODEC_ZLIB, quality = -1;
-    if (!TIFFGetField(tif, TIFFTAG_DEFLATE_SUBCODEC, &subcodec) ||
-        subcodec != DEFLATE_SUBCODEC_LIBDEFLATE || !TIFFGetField(tif, TIFFTAG_ZIPQUALITY, &quality))
-        return 0;
+int LibtiffDeflateLevel(int subcodec, int quality) {
+    if (subcodec != DEFLATE_SUBCODEC_LIBDEFLATE) return 0;
     // libtiff asks one level more of libdeflate than of zlib, to compress as well.
     if (quality == -1) return 7;
     if (quality >= 6 && quality <= 9) return quality + 1;
@@ -520,9 +568,11 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
     const uint32_t rowsPerStrip = TIFFDefaultStripSize(tif, 0);
     if (ok) ok = TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
     // libtiff deflates a strip with libdeflate only when it comes whole, which a scanline does
-    // when a strip is one row (rows of more than 4096 bytes).
-    const int deflateLevel =
-        codec == COMPRESSION_ADOBE_DEFLATE && rowsPerStrip == 1 ? LibtiffDeflateLevel(tif) : 0;
+    // when a strip is one row (rows of more than 4096 bytes, or a last strip of one row).
+    int subcodec = DEFLATE_SUBCODEC_ZLIB, zipQuality = -1;
+    const bool deflateKnown = codec == COMPRESSION_ADOBE_DEFLATE &&
+                              TIFFGetField(tif, TIFFTAG_DEFLATE_SUBCODEC, &subcodec) &&
+                              TIFFGetField(tif, TIFFTAG_ZIPQUALITY, &zipQuality);
     const int32_t stripRows = int32_t(std::min(rowsPerStrip, h));
     try {
         if (ok && codec == COMPRESSION_LZW)
@@ -535,10 +585,16 @@ bool EncodeTiff(SafeFile& file, const RowSource& rows, int compression, int qual
                     return std::make_unique<TiffJpegStrip>(width, q);
                 },
                 true);
-        else if (ok && deflateLevel != 0)
-            ok = WriteStripsOnEveryCore(tif, rows, stripRows, [deflateLevel] {
-                return std::make_unique<TiffDeflateStrip>(deflateLevel);
-            });
+        // One core codes strips of several rows as fast through libtiff's scanlines, without
+        // the band's second pass.
+        else if (ok && deflateKnown && (stripRows == 1 || PassThreads() > 1))
+            ok = WriteStripsOnEveryCore(tif, rows, stripRows,
+                                        [level = LibtiffDeflateLevel(subcodec, zipQuality),
+                                         zlibLevel = std::min(zipQuality, Z_BEST_COMPRESSION),
+                                         rowBytes = size_t(rows.Width()) * 3] {
+                                            return std::make_unique<TiffDeflateStrip>(
+                                                level, zlibLevel, rowBytes);
+                                        });
         else if (ok)
             ok = WriteScanlines(tif, rows);
     } catch (const std::bad_alloc&) {
