@@ -198,7 +198,8 @@ private:
 
     // The leaf of the colour, walked down to from the node `memo` remembers for the colour's
     // first kMemoDepth levels (or from the root); the node stays where it is until a reduction
-    // above it. A missing node is made when kMake (and `made` set), else the walk gives kNone.
+    // above it. A missing node is made when kMake (and `made` set), else the walk gives kNone
+    // and changes nothing of the tree, so that bands may walk it at once.
     template <bool kMake>
     int32_t Walk(uint8_t b, uint8_t g, uint8_t r, std::array<int32_t, kMemoSize>& memo,
                  bool& made) {
