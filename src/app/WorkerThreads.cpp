@@ -85,10 +85,14 @@ void WorkerThreads::RunRefresher() {
     while (Sleep(kRefresherMs)) {
         m_shared.refresherTicks.fetch_add(1, std::memory_order_relaxed);
         m_display->Tick();
+        // Only a document's request wakes the interface thread: an idle one sleeps on.
         bool expected = false;
-        if (m_posts.refresh && m_shared.refreshPending.compare_exchange_strong(
-                                   expected, true, std::memory_order_acq_rel))
+        if (m_posts.refresh && m_workspace.TakeRenderRequestNote() &&
+            m_shared.refreshPending.compare_exchange_strong(expected, true,
+                                                            std::memory_order_acq_rel)) {
+            m_shared.refreshPosts.fetch_add(1, std::memory_order_relaxed);
             m_posts.refresh();
+        }
     }
 }
 

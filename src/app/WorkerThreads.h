@@ -29,6 +29,7 @@ struct WorkerShared {
     std::atomic<long> animatorTicks{0};
     std::atomic<long> pollerTicks{0};
     std::atomic<long> refresherTicks{0};
+    std::atomic<long> refreshPosts{0};  // refreshes posted to the interface thread
 };
 
 class WorkerThreads {

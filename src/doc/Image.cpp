@@ -46,6 +46,12 @@ Image::Image(Workspace& workspace)
                workspace.ScreenHeight()),
       m_history(m_layers, this) {
     m_layers.SetEvents(this);
+    m_workspace.NoteRenderRequest();  // a new image starts with its first redraw asked for
+}
+
+void Image::RequestRender(int code) {
+    m_renderRequest.store(code, std::memory_order_release);
+    m_workspace.NoteRenderRequest();
 }
 
 Image::~Image() {

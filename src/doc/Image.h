@@ -101,9 +101,7 @@ public:
     Workspace& GetWorkspace() { return m_workspace; }
 
     // LayerEvents
-    void RequestRender(int code) override {
-        m_renderRequest.store(code, std::memory_order_release);
-    }
+    void RequestRender(int code) override;
     // HistoryHost
     void Redraw() override { RequestRender(1); }
     int32_t DocumentResolution() const override { return m_resolution; }

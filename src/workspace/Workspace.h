@@ -86,6 +86,13 @@ public:
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
     void SetRunning(bool on) { m_running.store(on, std::memory_order_release); }
 
+    // Set when any document asks for a render (from any thread); the display refresher takes
+    // it to know whether the interface thread has requests to hand over.
+    void NoteRenderRequest() { m_renderAsked.store(true, std::memory_order_release); }
+    bool TakeRenderRequestNote() {
+        return m_renderAsked.exchange(false, std::memory_order_acq_rel);
+    }
+
     // Told of every document's settled changes and closes (the crash-recovery journal); none
     // when null. The watcher outlives every document it is told about.
     DocumentWatcher* Watcher() const { return m_watcher; }
@@ -120,6 +127,7 @@ private:
     std::vector<uint8_t> m_thumbnail;
     bool m_palettesShown = false;
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_renderAsked{true};
     int m_untitledNumber = 1;
     bool m_setUp = false;
     DocumentWatcher* m_watcher = nullptr;

@@ -2,6 +2,7 @@
 // active window and from the display buffer of the others), wheel zoom, the zoom commands,
 // the Hand tool, and documents opened, scrolled and closed while the refresher renders.
 #include <atomic>
+#include <cstring>
 #include <random>
 
 #include <QAction>
@@ -67,6 +68,39 @@ private slots:
         QCOMPARE(view->Model().ScrollX(), 777);
         QVERIFY2(ShowsComposite(view), "zoomed in and scrolled");
         Q_UNUSED(client);
+    }
+
+    // The refresher wakes the interface thread only when a document asks for a render: an idle
+    // one sleeps, and a request still reaches the screen.
+    void anIdleDocumentPostsNothingButARequestIsDrawn() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 400, 300, 3);
+        QVERIFY(child);
+        child->resize(640, 480);
+        CZelvoView* view = child->View();
+        view->Invalidate();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        std::atomic<long>& posts = frame.Shared().refreshPosts;
+        for (int spells = 0, before = -1; spells < 20 && posts.load() != before; ++spells) {
+            before = int(posts.load());
+            QTest::qWait(300);
+        }
+        const long quiet = posts.load();
+        QTest::qWait(1000);
+        QCOMPARE(posts.load(), quiet);
+
+        {
+            HoldRender hold(view->GetImage().ViewState());
+            Layer& layer = *view->GetImage().Layers().LayerAt(0);
+            uint8_t* row = layer.Rows()->Row(0);
+            QVERIFY(row);
+            std::memset(row, 0, 4 * 400);
+            layer.ReleaseRows();
+        }
+        view->GetImage().RequestRender(1);
+        QVERIFY(WaitFor([&] { return posts.load() > quiet; }));
+        QVERIFY(ShowsComposite(view));
     }
 
     void inactiveWindowsShowTheirCompositeToo() {
