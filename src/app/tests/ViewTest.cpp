@@ -75,12 +75,8 @@ private slots:
     void anIdleDocumentPostsNothingButARequestIsDrawn() {
         Program program;
         CMainFrame& frame = program.Frame();
-        CChildFrame* child = RandomDocument(frame, 400, 300, 3);
-        QVERIFY(child);
-        child->resize(640, 480);
-        CZelvoView* view = child->View();
-        view->Invalidate();
-        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        CZelvoView* view = ReadyView(RandomDocument(frame, 400, 300, 3));
+        QVERIFY(view);
         std::atomic<long>& posts = frame.Shared().refreshPosts;
         for (int spells = 0, before = -1; spells < 20 && posts.load() != before; ++spells) {
             before = int(posts.load());
