@@ -253,25 +253,23 @@ bool BuildOctreePalette(const RowSource& rows, OctreePalette& palette) {
         auto tree = std::make_unique<Octree>();
         const size_t stride = size_t(rows.Width()) * 3;
         const int32_t bandRows = SaveBandRows(stride, rows.Height());
-        std::vector<uint8_t> band(size_t(bandRows) * stride);
+        SaveBands bands(rows, rows.Order(), stride, bandRows);
         int64_t settled = 0, go = kLeastGo;
         for (int32_t y = 0; y < rows.Height(); y += bandRows) {
-            const int32_t n = std::min(bandRows, rows.Height() - y);
-            if (!rows.Fill(y, y + n, rows.Order(), band.data(), stride)) return false;
-            const int64_t colours = int64_t(n) * rows.Width();
+            const uint8_t* band = bands.Row(y);  // the band's rows follow one another
+            if (!band) return false;
+            const int64_t colours = int64_t(std::min(bandRows, rows.Height() - y)) * rows.Width();
             for (int64_t i = 0; i < colours;) {
-                const uint8_t* p = band.data() + 3 * i;
                 if (settled >= kSettled && colours - i >= kSettled) {
                     const int64_t want = std::min(go, colours - i);
-                    const int64_t added = tree->AddWhileSettled(p, want);
+                    const int64_t added = tree->AddWhileSettled(band + 3 * i, want);
                     i += added;
                     settled += added;
                     go = added == want ? std::min(2 * go, kMostGo) : kLeastGo;
                     if (added == want) continue;
-                    p = band.data() + 3 * i;
                 }
+                const uint8_t* p = band + 3 * i++;
                 settled = tree->Add(p[0], p[1], p[2]) ? 0 : settled + 1;
-                ++i;
             }
         }
         palette.count = std::min(tree->Palette(palette.entries), kMaxColours);
