@@ -32,11 +32,13 @@ std::string ExecutableFolder() {
 }
 
 QtServices* Load() {
-    // An installed program finds the module below its own folder; a build finds it where it
-    // was built.
+    // An installed program finds the module below its own folder (zelvo-batch) or beside it
+    // (the editor, in lib/zelvo); a build finds it where it was built.
     std::vector<std::string> candidates;
-    if (const std::string folder = ExecutableFolder(); !folder.empty())
+    if (const std::string folder = ExecutableFolder(); !folder.empty()) {
         candidates.push_back(folder + "../lib/zelvo/" ZELVO_QT_MODULE_NAME);
+        candidates.push_back(folder + ZELVO_QT_MODULE_NAME);
+    }
     candidates.push_back(ZELVO_QT_MODULE_PATH);
     std::string error = "not found";
     for (const std::string& path : candidates) {
