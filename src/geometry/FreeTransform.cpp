@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "core/RowBands.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
@@ -110,6 +114,12 @@ inline uint32_t Mix(uint32_t p00, uint32_t p01, uint32_t p10, uint32_t p11, uint
     return uint32_t(e) | uint32_t(e >> 32) << 16 | uint32_t(o) << 8 | uint32_t(o >> 32) << 24;
 }
 
+struct SourceRows;
+// Draws columns c.. of a row eight at a time while eight are left before `last`; returns the
+// first column it left for the scalar loop.
+int32_t DrawColumnsV4(const SourceRows& source, uint32_t* line, int32_t c, int32_t last,
+                      double leftX, double span, PointD start, PointD extent);
+
 // The source layer read in place, and one destination row drawn from it between the row's
 // crossings with the frame.
 struct SourceRows {
@@ -117,6 +127,7 @@ struct SourceRows {
     uint32_t stride;
     int32_t sw, sh;
     int32_t areaLeft, atX;  // the destination's left edge and the source's, on the canvas
+    bool v4;                // eight columns at a time in AVX-512 lanes
 
     // Columns from..to only, so a band of rows can be drawn in tiles.
     void DrawRow(uint32_t* line, int32_t from, int32_t to, const Crossing& left,
@@ -126,7 +137,10 @@ struct SourceRows {
         const int32_t last = std::min(to, int32_t(std::floor(right.x - 0.5 + atX - areaLeft)));
         const double sx = left.source.x, sy = left.source.y;
         const double ex = right.source.x - sx, ey = right.source.y - sy;
-        for (int32_t c = first; c <= last; ++c) {
+        int32_t c = first;
+        if (v4 && c <= last)
+            c = DrawColumnsV4(*this, line, c, last, left.x, span, {sx, sy}, {ex, ey});
+        for (; c <= last; ++c) {
             // The sums of the row mapping term for term, so every pixel is the rule's.
             const double x = areaLeft + c + 0.5 - atX;
             const double s = span > 0 ? (x - left.x) / span : 0;
@@ -147,6 +161,129 @@ struct SourceRows {
         }
     }
 };
+
+#if defined(__x86_64__)
+#define ZELVO_V4 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl")))
+// The vector helpers are internal and inlined: no call crosses an ABI boundary. The masked forms
+// of the intrinsics, all lanes set, spare GCC 12's warnings about the unmasked ones' undefined
+// start values.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+ZELVO_V4 inline __m256i IndexV4(__m512d v, __m512d top) {
+    return _mm512_maskz_cvttpd_epi32(
+        0xff, _mm512_maskz_min_pd(0xff, _mm512_maskz_max_pd(0xff, v, _mm512_setzero_pd()), top));
+}
+
+// AxisAt lane by lane, with the same operations in the same order.
+struct AxesV4 {
+    __m256i first, second, weight;
+};
+ZELVO_V4 inline AxesV4 AxisAtV4(__m512d position, __m512d top) {
+    // The floor, as the scalar truncation stepped down below a negative position gives it.
+    const __m512d base =
+        _mm512_maskz_roundscale_pd(0xff, position, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m512d fraction = _mm512_sub_pd(position, base);
+    const __mmask8 mid = _mm512_cmp_pd_mask(fraction, _mm512_set1_pd(0.2), _CMP_GE_OQ) &
+                         _mm512_cmp_pd_mask(fraction, _mm512_set1_pd(0.8), _CMP_LE_OQ);
+    const __m512d w = _mm512_mul_pd(fraction, _mm512_set1_pd(256));
+    __m256i weight = _mm512_maskz_cvttpd_epi32(0xff, w);
+    const __mmask8 up = _mm512_cmp_pd_mask(_mm512_sub_pd(w, _mm512_maskz_cvtepi32_pd(0xff, weight)),
+                                           _mm512_set1_pd(0.5), _CMP_GE_OQ);
+    weight = _mm256_mask_add_epi32(weight, up, weight, _mm256_set1_epi32(1));
+    const __m512d next = _mm512_add_pd(base, _mm512_set1_pd(1));
+    const __mmask8 low = _mm512_cmp_pd_mask(fraction, _mm512_set1_pd(0.5), _CMP_LT_OQ);
+    const __m512d nearest = _mm512_mask_blend_pd(low, next, base);
+    return {IndexV4(_mm512_mask_blend_pd(mid, nearest, base), top),
+            IndexV4(_mm512_mask_blend_pd(mid, nearest, next), top),
+            _mm256_maskz_mov_epi32(mid, weight)};
+}
+
+// The channels of eight pixels as the scalar mix holds them: blue and red (even) or green and
+// alpha (odd) in the two 32-bit halves of a 64-bit lane.
+ZELVO_V4 inline __m512i EvenV4(__m256i p) {
+    const __m512i x = _mm512_maskz_cvtepu32_epi64(0xff, p);
+    return _mm512_or_si512(
+        _mm512_and_si512(x, _mm512_set1_epi64(0xFF)),
+        _mm512_maskz_slli_epi64(0xff, _mm512_and_si512(x, _mm512_set1_epi64(0xFF0000)), 16));
+}
+ZELVO_V4 inline __m512i OddV4(__m256i p) {
+    const __m512i x = _mm512_maskz_cvtepu32_epi64(0xff, p);
+    return _mm512_or_si512(
+        _mm512_and_si512(_mm512_maskz_srli_epi64(0xff, x, 8), _mm512_set1_epi64(0xFF)),
+        _mm512_maskz_slli_epi64(0xff, _mm512_maskz_srli_epi64(0xff, x, 24), 32));
+}
+// A weight in both halves of each lane.
+ZELVO_V4 inline __m512i BothHalvesV4(__m256i w) {
+    const __m512i x = _mm512_maskz_cvtepu32_epi64(0xff, w);
+    return _mm512_or_si512(x, _mm512_maskz_slli_epi64(0xff, x, 32));
+}
+struct WeightsV4 {
+    __m512i ux, wx, uy, wy;
+};
+// The scalar mix's lanes, multiplied half by half: no half passes 25 bits, so none carries.
+ZELVO_V4 inline __m512i MixLanesV4(__m512i a, __m512i b, __m512i c, __m512i d, const WeightsV4& w) {
+    const __m512i top = _mm512_add_epi32(_mm512_mullo_epi32(a, w.ux), _mm512_mullo_epi32(b, w.wx));
+    const __m512i bottom =
+        _mm512_add_epi32(_mm512_mullo_epi32(c, w.ux), _mm512_mullo_epi32(d, w.wx));
+    const __m512i sum = _mm512_add_epi32(
+        _mm512_add_epi32(_mm512_mullo_epi32(top, w.uy), _mm512_mullo_epi32(bottom, w.wy)),
+        _mm512_set1_epi32(0x8000));
+    return _mm512_and_si512(_mm512_maskz_srli_epi32(0xffff, sum, 16), _mm512_set1_epi32(0xFF));
+}
+// Mix for eight pixels.
+ZELVO_V4 inline __m256i MixV4(__m256i p00, __m256i p01, __m256i p10, __m256i p11, __m256i wx,
+                              __m256i wy) {
+    const __m256i full = _mm256_set1_epi32(256);
+    const WeightsV4 w{BothHalvesV4(_mm256_sub_epi32(full, wx)), BothHalvesV4(wx),
+                      BothHalvesV4(_mm256_sub_epi32(full, wy)), BothHalvesV4(wy)};
+    const __m512i e = MixLanesV4(EvenV4(p00), EvenV4(p01), EvenV4(p10), EvenV4(p11), w);
+    const __m512i o = MixLanesV4(OddV4(p00), OddV4(p01), OddV4(p10), OddV4(p11), w);
+    // Blue and green in the lower half, red and alpha in the upper; then the halves side by side.
+    const __m512i t = _mm512_or_si512(e, _mm512_maskz_slli_epi64(0xff, o, 8));
+    return _mm512_maskz_cvtepi64_epi32(0xff,
+                                       _mm512_or_si512(t, _mm512_maskz_srli_epi64(0xff, t, 16)));
+}
+
+ZELVO_V4 int32_t DrawColumnsV4(const SourceRows& source, uint32_t* line, int32_t c, int32_t last,
+                               double leftX, double span, PointD start, PointD extent) {
+    const __m512d half = _mm512_set1_pd(0.5), atX = _mm512_set1_pd(double(source.atX));
+    const __m512d topX = _mm512_set1_pd(double(std::max(0, source.sw - 1)));
+    const __m512d topY = _mm512_set1_pd(double(std::max(0, source.sh - 1)));
+    const __m512d sx = _mm512_set1_pd(start.x), sy = _mm512_set1_pd(start.y);
+    const __m512d ex = _mm512_set1_pd(extent.x), ey = _mm512_set1_pd(extent.y);
+    const __m512d from = _mm512_set1_pd(leftX), width = _mm512_set1_pd(span);
+    const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i lastRow = _mm256_set1_epi32(source.sh - 1);
+    const __m256i words = _mm256_set1_epi32(int32_t(source.stride / 4));
+    const int* pixels = reinterpret_cast<const int*>(source.rows);
+    for (; c + 7 <= last; c += 8) {
+        const __m256i column = _mm256_add_epi32(_mm256_set1_epi32(source.areaLeft + c), steps);
+        const __m512d x =
+            _mm512_sub_pd(_mm512_add_pd(_mm512_maskz_cvtepi32_pd(0xff, column), half), atX);
+        const __m512d s =
+            span > 0 ? _mm512_div_pd(_mm512_sub_pd(x, from), width) : _mm512_setzero_pd();
+        const AxesV4 ax =
+            AxisAtV4(_mm512_sub_pd(_mm512_add_pd(sx, _mm512_mul_pd(ex, s)), half), topX);
+        const AxesV4 ay =
+            AxisAtV4(_mm512_sub_pd(_mm512_add_pd(sy, _mm512_mul_pd(ey, s)), half), topY);
+        const __m256i row0 = _mm256_mullo_epi32(_mm256_sub_epi32(lastRow, ay.first), words);
+        const __m256i row1 = _mm256_mullo_epi32(_mm256_sub_epi32(lastRow, ay.second), words);
+        const __m256i p00 = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(row0, ax.first), 4);
+        const __m256i p01 = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(row0, ax.second), 4);
+        const __m256i p10 = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(row1, ax.first), 4);
+        const __m256i p11 = _mm256_i32gather_epi32(pixels, _mm256_add_epi32(row1, ax.second), 4);
+        // A zero weight on both axes mixes to p00 exactly, as the scalar loop's shortcut copies it.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + c),
+                            MixV4(p00, p01, p10, p11, ax.weight, ay.weight));
+    }
+    return c;
+}
+#else
+int32_t DrawColumnsV4(const SourceRows&, uint32_t*, int32_t c, int32_t, double, double, PointD,
+                      PointD) {
+    return c;
+}
+#endif
 
 }  // namespace
 
@@ -333,7 +470,7 @@ bool DrawFrameRows(const SourceRows& rows, const FrameCorners& local,
 
 }  // namespace
 
-int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
+int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame, CpuLevel level) {
     LayerManager& lm = history.Layers();
     const LayerPtr layer = lm.LayerAt(lm.CurrentIndex());
     if (!layer || layer->Kind() != LayerKind::Pixel || !layer->HasPixels() ||
@@ -371,7 +508,13 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame) {
         edit.CommitLayerEdit(0);
         return 0;
     }
-    const SourceRows source{rows, old.Stride(), sw, sh, area.left, at.x};
+    const SourceRows source{rows,
+                            old.Stride(),
+                            sw,
+                            sh,
+                            area.left,
+                            at.x,
+                            level >= CpuLevel::V4 && CpuRuns(CpuLevel::V4)};
     const int32_t dw = area.Width(), dh = area.Height();
     const uint64_t window = BandWindowBytes(RowBandCount(dh, kLeastBandRows));
     std::atomic<bool> failed{false};

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/CpuLevel.h"
 #include "core/Types.h"
 #include "history/HistoryManager.h"
 #include "layers/CurveAnchor.h"
@@ -67,7 +68,9 @@ SampleAxis SampleAt(double position, int32_t size);
 // frame's bounding box as one "Free Transform" pixel edit. A box over 20,000,000 pixels is
 // first cut to the canvas ("Images more than 20 million pixels,Will be cut!"). Returns 1 when
 // recorded, 0 when there is no current pixel layer, nothing of the frame is left or the store
-// has no room (the layer is then as it was).
-int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame);
+// has no room (the layer is then as it was). `level` picks the row kernel; every level draws the
+// same pixels.
+int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame,
+                        CpuLevel level = BestCpuLevel());
 
 }  // namespace zelvo

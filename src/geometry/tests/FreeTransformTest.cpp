@@ -320,6 +320,14 @@ TEST_F(FreeTransformCommit, EveryFrameGivesTheRowMappingBitForBit) {
          }(),
          src},
     };
+    // Moved by odd multiples of 1/512 over a source of powers of two, so that the sums are exact
+    // and weights fall on the half step that rounds up.
+    const Rect even{8, 4, 40, 20};
+    for (const double step : {155.0 / 512, -155.0 / 512, 357.0 / 512}) {
+        FrameCorners f = RectFrame(even);
+        for (PointD& p : f) p = {p.x + step, p.y - step};
+        cases.push_back({"moved by " + std::to_string(step), f, even});
+    }
     // Random scales, turns and free distortions of a layer wide and tall enough to be drawn in
     // several bands and tiles, including frames reaching past the canvas.
     const Rect wide{5, 3, 205, 83};
@@ -333,22 +341,27 @@ TEST_F(FreeTransformCommit, EveryFrameGivesTheRowMappingBitForBit) {
         f = RotateFrame(f, RotationCentre(f), unit(random) * 360);
         cases.push_back({"random frame " + std::to_string(i), f, wide});
     }
-    for (const auto& [what, frame, source] : cases) {
-        MakeDocument(256, 256);
-        uint32_t seed = 12345;
-        const LayerPtr l = AddPixelLayer(source, [&seed](int32_t, int32_t) {
-            seed = seed * 1103515245u + 12345u;
-            return (seed >> 1) % 101u << 24 | (seed * 2654435761u >> 8);
-        });
-        const Pixels before = ReadPixels(*l);
-        ASSERT_EQ(CommitFreeTransform(*history, frame), 1) << what;
-        const LayerPtr t = Current();
-        EXPECT_EQ(t->Bounds(), FrameBounds(frame)) << what;
-        EXPECT_EQ(ReadPixels(*t),
-                  RowMappingReference(before, {source.left, source.top}, frame, FrameBounds(frame)))
-            << what;
-        history.reset();
-        layers.reset();
+    // Every row kernel this processor runs.
+    for (const CpuLevel level : {CpuLevel::Base, CpuLevel::V4}) {
+        if (!CpuRuns(level)) continue;
+        for (const auto& [what, frame, source] : cases) {
+            MakeDocument(256, 256);
+            uint32_t seed = 12345;
+            const LayerPtr l = AddPixelLayer(source, [&seed](int32_t, int32_t) {
+                seed = seed * 1103515245u + 12345u;
+                return (seed >> 1) % 101u << 24 | (seed * 2654435761u >> 8);
+            });
+            const Pixels before = ReadPixels(*l);
+            const std::string at = what + " at level " + std::to_string(int(level));
+            ASSERT_EQ(CommitFreeTransform(*history, frame, level), 1) << at;
+            const LayerPtr t = Current();
+            EXPECT_EQ(t->Bounds(), FrameBounds(frame)) << at;
+            EXPECT_EQ(ReadPixels(*t), RowMappingReference(before, {source.left, source.top}, frame,
+                                                          FrameBounds(frame)))
+                << at;
+            history.reset();
+            layers.reset();
+        }
     }
 }
 
