@@ -120,6 +120,16 @@ uint8_t* RowCursor::Row(uint32_t row) {
     return m_view.Data() + uint64_t(row - m_first) * m_rowBytes;
 }
 
+bool RowCursor::Cover(uint32_t first, uint32_t end) {
+    end = std::min(end, m_validRows);
+    if (first >= end) return false;
+    if (m_view.IsValid() && first >= m_first && end <= m_end) return true;
+    const uint32_t n = std::min(m_rowsPerWindow, m_validRows);
+    const uint32_t room = end - first < n ? (n - (end - first)) / 2 : 0;
+    const uint32_t start = std::min(first - std::min(first, room), m_validRows - n);
+    return MapRows(start, start + n);
+}
+
 void RowCursor::Flush() {
     m_view.Flush();
 }

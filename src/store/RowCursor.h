@@ -55,6 +55,11 @@ public:
     // nullptr when the row is out of range, does not lie whole inside the block's payload, or
     // the block cannot be mapped.
     uint8_t* Row(uint32_t row);
+    // Maps a window holding rows [first, end) with the same room on either side, unless the
+    // window holds them already; more rows than a window holds start one. For work that comes
+    // back to nearby rows in any order (a brush's dabs): every window mapped again faults in
+    // each page touched once more. False when nothing can be mapped there.
+    bool Cover(uint32_t first, uint32_t end);
     uint32_t RowBytes() const { return m_rowBytes; }
     uint32_t RowCount() const { return m_rowCount; }
     // Rows [WindowFirst, WindowEnd) are mapped now (diagnostics and tests).

@@ -100,6 +100,36 @@ TEST_F(RowCursorTest, WindowsSlideTowardsTheRequest) {
     EXPECT_EQ(c.MapCount(), 5u);
 }
 
+TEST_F(RowCursorTest, CoverCentresTheRowsAndKeepsAWindowThatHoldsThem) {
+    const uint32_t rowBytes = 100, rows = 50;
+    BlockHandle h = MakeRows(0, rowBytes, rows);
+    RowCursor c(store, h, 0, rowBytes, rows, 1000);  // ten rows per window
+    struct Step {
+        uint32_t first, end;
+        bool ok;
+        uint32_t windowFirst, windowEnd, maps;
+    };
+    const Step steps[] = {
+        {20, 24, true, 17, 27, 1},                           // three rows of room either side
+        {18, 27, true, 17, 27, 1},                           // inside: kept
+        {25, 29, true, 22, 32, 2},  {0, 2, true, 0, 10, 3},  // clamped at the first row
+        {47, 60, true, 40, 50, 4},   // cut at the last row, which the window keeps as its end
+        {30, 45, true, 30, 40, 5},   // more than a window: it starts at the first
+        {50, 51, false, 30, 40, 5},  // nothing there: the window stays
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.first << ".." << s.end);
+        EXPECT_EQ(c.Cover(s.first, s.end), s.ok);
+        EXPECT_EQ(c.WindowFirst(), s.windowFirst);
+        EXPECT_EQ(c.WindowEnd(), s.windowEnd);
+        EXPECT_EQ(c.MapCount(), s.maps);
+        if (s.ok) {
+            EXPECT_TRUE(RowIs(c.Row(s.windowFirst), s.windowFirst, rowBytes));
+        }
+    }
+    EXPECT_EQ(c.MapCount(), 5u);  // the rows asked for were in the windows already
+}
+
 TEST_F(RowCursorTest, RowLargerThanTheWindow) {
     const uint32_t rowBytes = 200003, rows = 6;
     BlockHandle h = MakeRows(3, rowBytes, rows);
