@@ -342,7 +342,7 @@ TEST_F(FreeTransformCommit, EveryFrameGivesTheRowMappingBitForBit) {
         cases.push_back({"random frame " + std::to_string(i), f, wide});
     }
     // Every row kernel this processor runs.
-    for (const CpuLevel level : {CpuLevel::Base, CpuLevel::V4}) {
+    for (const CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::V4}) {
         if (!CpuRuns(level)) continue;
         for (const auto& [what, frame, source] : cases) {
             MakeDocument(256, 256);
