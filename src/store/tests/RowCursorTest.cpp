@@ -110,9 +110,10 @@ TEST_F(RowCursorTest, CoverCentresTheRowsAndKeepsAWindowThatHoldsThem) {
         uint32_t windowFirst, windowEnd, maps;
     };
     const Step steps[] = {
-        {20, 24, true, 17, 27, 1},                           // three rows of room either side
-        {18, 27, true, 17, 27, 1},                           // inside: kept
-        {25, 29, true, 22, 32, 2},  {0, 2, true, 0, 10, 3},  // clamped at the first row
+        {20, 24, true, 17, 27, 1},   // three rows of room either side
+        {18, 27, true, 17, 27, 1},   // inside: kept
+        {25, 29, true, 22, 32, 2},   // past it: a window round them
+        {0, 2, true, 0, 10, 3},      // clamped at the first row
         {47, 60, true, 40, 50, 4},   // cut at the last row, which the window keeps as its end
         {30, 45, true, 30, 40, 5},   // more than a window: it starts at the first
         {50, 51, false, 30, 40, 5},  // nothing there: the window stays
