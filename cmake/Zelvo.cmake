@@ -18,3 +18,20 @@ function(zelvo_tests name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                          PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# zelvo_program(TARGET): the program's idle pass threads wait passively from its start without
+# the program starting itself again (src/core/PassiveWaitEarly.cpp). The loader initialises a
+# program's later libraries first, so libgomp is named just before that library; both are kept
+# although the program calls neither (Debian links with --as-needed).
+find_package(OpenMP COMPONENTS CXX QUIET)
+if(OpenMP_CXX_FOUND AND OpenMP_gomp_LIBRARY)
+    set(CMAKE_LINK_LIBRARY_USING_zelvo_after_gomp
+        "LINKER:--no-as-needed,${OpenMP_gomp_LIBRARY}" "<LINK_ITEM>" "LINKER:--as-needed")
+    set(CMAKE_LINK_LIBRARY_USING_zelvo_after_gomp_SUPPORTED TRUE)
+endif()
+function(zelvo_program target)
+    if(TARGET zelvo_passive_wait AND CMAKE_LINK_LIBRARY_USING_zelvo_after_gomp_SUPPORTED)
+        target_link_libraries(${target} PRIVATE
+                              "$<LINK_LIBRARY:zelvo_after_gomp,zelvo_passive_wait>")
+    endif()
+endfunction()

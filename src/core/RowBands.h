@@ -28,7 +28,8 @@ int32_t ParseThreadCount(const char* text);
 // environment the program starts with, to wait passively. Programs call this first thing with
 // their arguments: when the environment names no policy, it sets the passive one and runs the
 // same program again in place. A policy the user set is kept; if the restart fails, the program
-// goes on as it is.
+// goes on as it is. (zelvo-batch and the desktop program's launcher set the policy before
+// libgomp is loaded or reads it, so for them this is the fallback.)
 void WaitPassivelyBetweenPasses(char** argv);
 
 // Sets the limit for its lifetime (tests and benchmarks).
