@@ -1,7 +1,5 @@
 #include "core/PercentTables.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -25,22 +23,15 @@ void FillRow(uint8_t* row, int i, int d, int cols) {
     }
 }
 
-// The larger table is 2.5 MB, filled by the first document a process opens: in small pages its
-// first touches fault some 600 times (several milliseconds on a virtual machine), in a huge page
-// most of it takes one fault. Only a hint: the kernel may refuse it.
-uint8_t* NewHugeTable(size_t size) {
-    constexpr size_t kHugePage = size_t(2) << 20;
-    void* p = nullptr;
-    if (posix_memalign(&p, kHugePage, size) != 0) throw std::bad_alloc();
-    if (size >= kHugePage) madvise(p, size / kHugePage * kHugePage, MADV_HUGEPAGE);
-    return static_cast<uint8_t*>(p);
+// The larger table is 2.5 MB, filled by the first document a process opens: in huge pages most
+// of it takes one fault instead of some 600.
+std::unique_ptr<uint8_t[], FreeMemory> NewHugeTable(size_t size) {
+    std::unique_ptr<uint8_t[], FreeMemory> p = AllocateHuge<uint8_t>(size);
+    if (!p) throw std::bad_alloc();
+    return p;
 }
 
 }  // namespace
-
-void PercentTables::Free::operator()(uint8_t* p) const {
-    std::free(p);
-}
 
 PercentTables::PercentTables()
     : m_t100(new uint8_t[256 * kT100Cols]), m_t10000(NewHugeTable(256 * kT10000Cols)) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/HugePages.h"
+
 namespace zelvo {
 
 class PercentTables {
@@ -21,11 +23,8 @@ public:
     const uint8_t* T10000Row(int i) const { return &m_t10000[size_t(i) * kT10000Cols]; }
 
 private:
-    struct Free {
-        void operator()(uint8_t* p) const;
-    };
     std::unique_ptr<uint8_t[]> m_t100;
-    std::unique_ptr<uint8_t[], Free> m_t10000;
+    std::unique_ptr<uint8_t[], FreeMemory> m_t10000;
 };
 
 }  // namespace zelvo

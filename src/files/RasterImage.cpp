@@ -1,9 +1,9 @@
 #include "files/RasterImage.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
+
+#include "core/HugePages.h"
 
 namespace zelvo {
 
@@ -20,13 +20,8 @@ bool RasterImage::Allocate(int32_t width, int32_t height, int bits, RowOrder ord
     const size_t size = stride * size_t(height);
     m_pixels.reset(static_cast<uint8_t*>(std::calloc(size, 1)));
     if (!m_pixels) return false;
-    // Readers and the flattener fill tens of megabytes at once, and every first touch of a small
-    // page is a fault; huge pages take a few hundred times fewer. Only a hint: it may be refused.
-    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
-    const uintptr_t begin = (uintptr_t(m_pixels.get()) + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (uintptr_t(m_pixels.get()) + size) & ~(kHugePage - 1);
-    if (end > begin + kHugePage)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    // Readers and the flattener fill tens of megabytes at once.
+    AdviseHugePages(m_pixels.get(), size);
     m_size = size;
     m_width = width;
     m_height = height;

@@ -4,9 +4,10 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <utility>
 #include <vector>
 
+#include "core/HugePages.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
 
@@ -71,15 +72,14 @@ public:
     Healer(const HealSetup& s, const Rect& r) : m_s(s), m_r(r), m_w(r.Width()), m_h(r.Height()) {}
 
     bool Run() {
-        const size_t n = size_t(m_w) * size_t(m_h);
-        try {
-            m_covered.assign(n, 0);
-            m_a.resize(n);
-            m_b.resize(n);
-            m_membrane.resize(n);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
+        // Every element is written before it is read. Four arrays of the region's size are
+        // 13 MB for a million pixels, in huge pages a few faults instead of thousands.
+        m_n = size_t(m_w) * size_t(m_h);
+        m_covered = AllocateHuge<uint8_t>(m_n);
+        m_a = AllocateHuge<Px>(m_n);
+        m_b = AllocateHuge<Px>(m_n);
+        m_membrane = AllocateHuge<Px>(m_n);
+        if (!m_covered || !m_a || !m_b || !m_membrane) return false;
         RowCursor records(*m_s.store, m_s.records, 0, uint32_t(m_s.canvasWidth) * 5,
                           uint32_t(m_s.canvasHeight));
         for (int32_t y = 0; y < m_h; ++y) {
@@ -91,7 +91,7 @@ public:
         }
         // The destination's membrane first, kept aside; then the source's, left in m_a.
         if (!Membrane(m_s.layer, {0, 0})) return false;
-        m_membrane.swap(m_a);
+        std::swap(m_membrane, m_a);
         if (!Membrane(m_s.source, m_s.sourceOffset)) return false;
         return Blend(records);
     }
@@ -115,7 +115,7 @@ private:
             InterpolateLine(&m_b[At(x, 0)], m_w - 1, std::min(x + 1, m_h), true);
         for (int32_t y = 1; y < m_h; ++y)
             InterpolateLine(&m_b[At(m_w - 1, y)], m_w - 1, std::min(m_w, m_h - y), true);
-        for (size_t i = 0; i < m_a.size(); ++i) {
+        for (size_t i = 0; i < m_n; ++i) {
             Px& a = m_a[i];
             if (a.c[3] == 0) continue;
             const Px& b = m_b[i];
@@ -236,8 +236,9 @@ private:
     const HealSetup& m_s;
     const Rect m_r;
     const int32_t m_w, m_h;
-    std::vector<uint8_t> m_covered;
-    std::vector<Px> m_a, m_b, m_membrane;
+    size_t m_n = 0;
+    std::unique_ptr<uint8_t[], FreeMemory> m_covered;
+    std::unique_ptr<Px[], FreeMemory> m_a, m_b, m_membrane;
 };
 
 }  // namespace
