@@ -19,7 +19,7 @@ TransformPreview::TransformPreview(const ToolController& tools, const LayerPtr& 
     const int32_t step = (std::max(w, h) + kMaxSide - 1) / kMaxSide;
     const int32_t pw = (w + step - 1) / step, ph = (h + step - 1) / step;
     QImage pixels(pw, ph, QImage::Format_ARGB32);
-    RowCursor* rows = layer->Rows();
+    std::unique_ptr<ReadRowCursor> rows = layer->OpenReadRows();
     if (!rows) return;
     for (int32_t y = 0; y < ph; ++y) {
         const uint8_t* src = rows->Row(uint32_t(StoredDib::StoredRow(y * step, h)));
@@ -36,7 +36,6 @@ TransformPreview::TransformPreview(const ToolController& tools, const LayerPtr& 
             dst[x] = alpha << 24 | (word & 0x00FFFFFFu);
         }
     }
-    layer->ReleaseRows();
     m_pixels = std::move(pixels);
 }
 

@@ -34,7 +34,7 @@ std::vector<uint8_t> EncodeCopy(HistoryManager& history, Layer& layer, const Rec
     const PercentTables& t = lm.Tables();
     std::vector<uint8_t> dib = NewCopyDib(r.Width(), r.Height());
     std::vector<uint8_t> strength(static_cast<size_t>(r.Width()));
-    std::unique_ptr<RowCursor> rows = layer.OpenRows();
+    std::unique_ptr<ReadRowCursor> rows = layer.OpenReadRows();
     if (!rows) return {};
     const int32_t layerLeft = layer.Bounds().left;
     for (int32_t cy = r.top; cy < r.bottom; ++cy) {

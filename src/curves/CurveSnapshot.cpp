@@ -77,7 +77,7 @@ bool ReadCurveSnapshot(const FileDynamicStore& store, BlockHandle block, bool af
     if (block == 0) return false;
     const FileDynamicStore::Span span = store.Payload(block);
     if (span.length < kCurveSnapshotHeaderInts * 4) return false;
-    MappedView head(store, span.offset, kCurveSnapshotHeaderInts * 4);
+    MappedView head(store, span.offset, kCurveSnapshotHeaderInts * 4, MapAccess::Read);
     if (!head.IsValid()) return false;
     int32_t h[kCurveSnapshotHeaderInts];
     for (uint32_t i = 0; i < kCurveSnapshotHeaderInts; ++i) h[i] = GetInt(head.Data() + 4 * i);
@@ -97,7 +97,7 @@ bool ReadCurveSnapshot(const FileDynamicStore& store, BlockHandle block, bool af
     shape.color = ColorRef(half[2]);
     shape.anchors.assign(size_t(count), CurveAnchor{});
     if (count == 0) return true;
-    MappedView records(store, span.offset + first, recordBytes * count);
+    MappedView records(store, span.offset + first, recordBytes * count, MapAccess::Read);
     if (!records.IsValid()) return false;
     for (int32_t i = 0; i < count; ++i) {
         const uint8_t* r = records.Data() + recordBytes * i;

@@ -41,7 +41,7 @@ std::vector<uint32_t> LayerThumbnail(Layer& layer, int32_t canvasWidth, int32_t 
     if (layer.Kind() == LayerKind::Null || !layer.HasPixels() || (bits != 32 && bits != 1))
         return out;
 
-    std::unique_ptr<RowCursor> rows = layer.OpenRows();
+    std::unique_ptr<ReadRowCursor> rows = layer.OpenReadRows();
     if (!rows) return out;
     const Point at = layer.Position();
     const uint32_t colour = StoredDib::PixelWord(layer.Color(), 100);

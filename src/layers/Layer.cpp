@@ -108,6 +108,17 @@ std::unique_ptr<RowCursor> Layer::OpenRows() const {
                                        uint32_t(m_height));
 }
 
+std::unique_ptr<ReadRowCursor> Layer::OpenReadRows() const {
+    if (!HasPixels()) return nullptr;
+    return std::make_unique<ReadRowCursor>(m_store, m_block, RowsOffset(), Stride(),
+                                           uint32_t(m_height));
+}
+
+ReadRowCursor* Layer::ReadRows() {
+    if (!m_readRows) m_readRows = OpenReadRows();
+    return m_readRows.get();
+}
+
 RowCursor* Layer::Rows() {
     if (!m_rows) m_rows = OpenRows();
     return m_rows.get();

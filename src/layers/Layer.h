@@ -92,8 +92,16 @@ public:
     // Stored rows (bottom-up) of the buffer; nullptr for a layer without pixels.
     RowCursor* Rows();
     std::unique_ptr<RowCursor> OpenRows() const;
-    // Drops the layer's own window (unmapping it).
-    void ReleaseRows() { m_rows.reset(); }
+    // Stored rows for reading only: what shows or samples a layer outside an edit reads through
+    // these, so that the document stays recoverable.
+    std::unique_ptr<ReadRowCursor> OpenReadRows() const;
+    // The layer's own window for reading only, beside Rows().
+    ReadRowCursor* ReadRows();
+    // Drops the layer's own windows (unmapping them).
+    void ReleaseRows() {
+        m_rows.reset();
+        m_readRows.reset();
+    }
     FileDynamicStore& Store() const { return m_store; }
 
     // Zero-fills the rows, keeping header and colour table.
@@ -140,6 +148,7 @@ private:
     std::array<uint16_t, kMaxLinks> m_linkIds{};
     int32_t m_linkCount = 0;
     std::unique_ptr<RowCursor> m_rows;
+    std::unique_ptr<ReadRowCursor> m_readRows;
     TextSettings m_text;
     std::vector<CurveAnchor> m_anchors;
     Rect m_curveBounds;

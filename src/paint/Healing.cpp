@@ -21,7 +21,7 @@ struct Px {
 };
 
 // Canvas row `cy`, columns [x0, x0 + n) of `layer` into `out`, transparent outside the layer.
-bool ReadSpan(const Layer* layer, RowCursor* rows, int32_t cy, int32_t x0, int32_t n, Px* out) {
+bool ReadSpan(const Layer* layer, ReadRowCursor* rows, int32_t cy, int32_t x0, int32_t n, Px* out) {
     std::memset(out, 0, sizeof(Px) * size_t(n));
     if (!rows) return true;
     const Rect lb = layer->Bounds();
@@ -34,8 +34,8 @@ bool ReadSpan(const Layer* layer, RowCursor* rows, int32_t cy, int32_t x0, int32
     return true;
 }
 
-std::unique_ptr<RowCursor> OpenPixels(const Layer* layer) {
-    return layer && layer->Kind() == LayerKind::Pixel && layer->HasPixels() ? layer->OpenRows()
+std::unique_ptr<ReadRowCursor> OpenPixels(const Layer* layer) {
+    return layer && layer->Kind() == LayerKind::Pixel && layer->HasPixels() ? layer->OpenReadRows()
                                                                             : nullptr;
 }
 
@@ -129,7 +129,7 @@ private:
     // the outside replaced by the mean of itself and its non-transparent edge-neighbours in the
     // layer (which may lie outside the region or the rectangle); into m_a and m_b alike.
     bool Prepare(const Layer* layer, Point offset) {
-        std::unique_ptr<RowCursor> rows = OpenPixels(layer);
+        std::unique_ptr<ReadRowCursor> rows = OpenPixels(layer);
         const int32_t span = m_w + 2, x0 = m_r.left + offset.x - 1;
         // Three layer rows around the current one, one pixel wider on each side.
         std::vector<Px> lines(size_t(span) * 3);
@@ -176,8 +176,8 @@ private:
 
     // The healed pixel into every covered record.
     bool Blend(RowCursor& records) {
-        std::unique_ptr<RowCursor> dest = OpenPixels(m_s.layer), src = OpenPixels(m_s.source);
-        std::unique_ptr<RowCursor> maskRows = m_s.mask ? m_s.mask->OpenRows() : nullptr;
+        std::unique_ptr<ReadRowCursor> dest = OpenPixels(m_s.layer), src = OpenPixels(m_s.source);
+        std::unique_ptr<ReadRowCursor> maskRows = m_s.mask ? m_s.mask->OpenReadRows() : nullptr;
         const Rect mb = m_s.mask ? m_s.mask->Bounds() : Rect{};
         std::vector<Px> p(static_cast<size_t>(m_w)), s(static_cast<size_t>(m_w));
         for (int32_t y = 0; y < m_h; ++y) {
@@ -256,8 +256,8 @@ bool PreviewHeal(const HealSetup& s, const Rect& area) {
     if (!s.store || !s.records) return false;
     RowCursor records(*s.store, s.records, 0, uint32_t(s.canvasWidth) * 5,
                       uint32_t(s.canvasHeight));
-    std::unique_ptr<RowCursor> dest = OpenPixels(s.layer), src = OpenPixels(s.source);
-    std::unique_ptr<RowCursor> maskRows = s.mask ? s.mask->OpenRows() : nullptr;
+    std::unique_ptr<ReadRowCursor> dest = OpenPixels(s.layer), src = OpenPixels(s.source);
+    std::unique_ptr<ReadRowCursor> maskRows = s.mask ? s.mask->OpenReadRows() : nullptr;
     const Rect mb = s.mask ? s.mask->Bounds() : Rect{};
     const int32_t w = r.Width();
     std::vector<Px> p(static_cast<size_t>(w)), q(static_cast<size_t>(w));

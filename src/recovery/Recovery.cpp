@@ -228,9 +228,9 @@ std::vector<RecoveryOffer> FindRecoveryOffers(const std::string& folder,
     std::vector<RecoveryOffer> offers;
     std::string dir = folder;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    for (int i = 1; i <= 9; ++i) {
+    for (int i = 1; i <= FileDynamicStore::kLastSeriesName; ++i) {
         RecoveryOffer o;
-        o.scratchPath = dir + Format("Photo Temp00%d.temp", i);
+        o.scratchPath = FileDynamicStore::SeriesName(dir, i);
         o.journalPath = FileDynamicStore::JournalName(o.scratchPath);
         if (o.scratchPath == ownScratch || !Exists(o.scratchPath) || !Exists(o.journalPath))
             continue;

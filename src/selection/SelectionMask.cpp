@@ -38,7 +38,9 @@ void ReadMaskRow(Layer& mask, int32_t cy, int32_t left, int32_t count, uint8_t* 
     const Rect b = mask.Bounds();
     const int32_t from = std::max(left, b.left), to = std::min(left + count, b.right);
     if (from >= to) return;
-    const uint8_t* row = MaskRow(mask, cy);
+    const int32_t stored = mask.StoredRowOf(cy);
+    ReadRowCursor* rows = mask.ReadRows();
+    const uint8_t* row = rows ? rows->Row(uint32_t(stored)) : nullptr;
     if (row) std::memcpy(dst + (from - left), row + (from - b.left), size_t(to - from));
 }
 

@@ -64,10 +64,6 @@ void ShowNoSpace(const std::string& folder) {
 
 enum class TryResult { Created, Held, Failed };
 
-std::string SeriesName(const std::string& dir, int i) {
-    return dir + Format("Photo Temp00%d.temp", i);
-}
-
 // A scratch file with a recovery journal beside it belongs to recovery, not to us.
 bool HasJournal(const std::string& name) {
     return access(FileDynamicStore::JournalName(name).c_str(), F_OK) == 0;
@@ -76,8 +72,8 @@ bool HasJournal(const std::string& name) {
 // Removes the files of the series that no running copy holds (left by a crash or a kill),
 // except those with a journal. The lock tells: every live store keeps its file locked.
 void ReclaimStaleSeries(const std::string& dir) {
-    for (int i = 1; i <= 9; ++i) {
-        const std::string name = SeriesName(dir, i);
+    for (int i = 1; i <= FileDynamicStore::kLastSeriesName; ++i) {
+        const std::string name = FileDynamicStore::SeriesName(dir, i);
         if (HasJournal(name)) continue;
         const int fd = open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0) continue;
@@ -202,12 +198,15 @@ bool FileDynamicStore::Open(const std::string& folder) {
     }
     int fd = -1;
     std::string name;
-    for (int i = 1; i <= 9 && fd < 0; ++i) {
+    for (int i = 1, last = kRunningCopies; i <= last && fd < 0; ++i) {
         name = SeriesName(dir, i);
         // A file left by a dead process with a recovery journal beside it holds the user's
-        // work: it is never reused here, whatever its lock says.
-        if (access(name.c_str(), F_OK) == 0 && access(JournalName(name).c_str(), F_OK) == 0)
+        // work: it is never reused here, whatever its lock says, and it does not count against
+        // the running copies.
+        if (access(name.c_str(), F_OK) == 0 && access(JournalName(name).c_str(), F_OK) == 0) {
+            last = std::min(last + 1, kLastSeriesName);
             continue;
+        }
         if (TryCreate(name, fd) == TryResult::Failed) break;
     }
     if (fd < 0) {
@@ -251,6 +250,10 @@ void FileDynamicStore::WriteEmptyIndex() {
     // Not synced to the disk: the shared mapping is what every reader of the file sees, and
     // after a crash recovery reads only the blocks its journal names, never this index, so
     // waiting for the disk here (milliseconds on a real disk at every start) would buy nothing.
+}
+
+std::string FileDynamicStore::SeriesName(const std::string& dir, int i) {
+    return dir + Format("Photo Temp00%d.temp", i);
 }
 
 // ---- Index records -----------------------------------------------------------------------------

@@ -102,6 +102,12 @@ public:
     uint64_t PinEpoch() const { return m_pinEpoch.load(std::memory_order_acquire); }
     // Writes one 32-bit word into a block's payload by pwrite (no mapping, no write note).
     bool WriteWord(BlockHandle h, uint32_t payloadOffset, uint32_t value);
+    // The series of scratch file names in `dir` (ending in a slash), from 1. Nine running
+    // copies at most; files kept for recovery push the series on, up to kLastSeriesName, so that
+    // kept work never stops the program from starting.
+    static std::string SeriesName(const std::string& dir, int i);
+    static constexpr int kRunningCopies = 9;
+    static constexpr int kLastSeriesName = 99;
     // The name of the journal that belongs beside a scratch file.
     static std::string JournalName(const std::string& scratchName) {
         return scratchName + ".journal";

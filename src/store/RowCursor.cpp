@@ -10,15 +10,17 @@
 
 namespace zelvo {
 
-MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length) {
+MappedView::MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length,
+                       MapAccess access) {
     if (!store.m_open || store.m_file < 0 || length == 0) return;
     // A page past the end of the file would fault on first touch.
     uint64_t fileBytes = store.FileBytes();
     if (offset > fileBytes || length > fileBytes - offset) return;
-    store.NoteWrite(offset, length);
+    const bool writable = access == MapAccess::ReadWrite;
+    if (writable) store.NoteWrite(offset, length);
     FileDynamicStore::Window w = store.MapWindow(offset, length);
-    void* p = mmap(nullptr, w.viewLength, PROT_READ | PROT_WRITE, MAP_SHARED, store.m_file,
-                   off_t(w.viewOffset));
+    void* p = mmap(nullptr, w.viewLength, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
+                   store.m_file, off_t(w.viewOffset));
     if (p == MAP_FAILED) return;
     m_base = static_cast<uint8_t*>(p);
     m_mapLength = w.viewLength;
@@ -82,8 +84,8 @@ uint32_t WindowStart(uint32_t row, bool before, uint32_t perWindow, uint32_t val
 }  // namespace
 
 RowCursor::RowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
-                     uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes)
-    : m_store(store), m_rowBytes(rowBytes), m_rowCount(rowCount) {
+                     uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes, MapAccess access)
+    : m_store(store), m_rowBytes(rowBytes), m_rowCount(rowCount), m_access(access) {
     FileDynamicStore::Span p = store.Payload(block);
     m_validRows = ValidRows(p, firstRowOffset, rowBytes, rowCount);
     m_base = p.offset + firstRowOffset;
@@ -94,8 +96,8 @@ bool RowCursor::MapRows(uint32_t first, uint32_t end) {
     m_view.Reset();
     m_first = m_end = 0;
     m_pinEpoch = m_store.PinEpoch();
-    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes,
-                 uint64_t(end - first) * m_rowBytes);
+    MappedView v(m_store, m_base + uint64_t(first) * m_rowBytes, uint64_t(end - first) * m_rowBytes,
+                 m_access);
     if (!v.IsValid()) return false;
     m_view = std::move(v);
     m_first = first;
@@ -110,7 +112,7 @@ uint8_t* RowCursor::Row(uint32_t row) {
         uint32_t first =
             WindowStart(row, m_view.IsValid() && row < m_first, m_rowsPerWindow, m_validRows);
         if (!MapRows(first, first + std::min(m_rowsPerWindow, m_validRows))) return nullptr;
-    } else if (m_pinEpoch != m_store.PinEpoch()) {
+    } else if (m_access == MapAccess::ReadWrite && m_pinEpoch != m_store.PinEpoch()) {
         // The block may have been pinned since the window was mapped: a write through the
         // kept window must mark the seal as a fresh mapping would.
         m_store.NoteWrite(m_base + uint64_t(m_first) * m_rowBytes,

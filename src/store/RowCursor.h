@@ -10,13 +10,19 @@
 
 namespace zelvo {
 
+// How a view may be used. A writable view of a block the recovery journal names marks that
+// block's seal dirty when it is mapped; a view for reading leaves it clean, so that looking at a
+// document (its thumbnails, its previews) never makes it unrecoverable.
+enum class MapAccess { ReadWrite, Read };
+
 // A mapped view of any byte range of the store's file, unmapped (and flushed if asked) on
 // destruction. Data() points at the requested offset. Ranges past the file's end are refused
-// (the view is invalid) rather than left to fault.
+// (the view is invalid) rather than left to fault. A view for reading is mapped read-only.
 class MappedView {
 public:
     MappedView() = default;
-    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length);
+    MappedView(const FileDynamicStore& store, uint64_t offset, uint64_t length,
+               MapAccess access = MapAccess::ReadWrite);
     ~MappedView();
     MappedView(MappedView&& o) noexcept;
     MappedView& operator=(MappedView&& o) noexcept;
@@ -48,7 +54,8 @@ public:
     static constexpr uint64_t kDefaultWindowBytes = 4u << 20;
 
     RowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
-              uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes = kDefaultWindowBytes);
+              uint32_t rowBytes, uint32_t rowCount, uint64_t windowBytes = kDefaultWindowBytes,
+              MapAccess access = MapAccess::ReadWrite);
     RowCursor(const RowCursor&) = delete;
     RowCursor& operator=(const RowCursor&) = delete;
 
@@ -83,7 +90,26 @@ private:
     uint32_t m_end = 0;
     uint32_t m_maps = 0;
     uint64_t m_pinEpoch = 0;  // the store's pins when the window was last noted
+    MapAccess m_access;
     MappedView m_view;
+};
+
+// Rows read in place through read-only windows placed as RowCursor places them: for readers
+// that come back to rows in any order, or that run while a document is only being looked at.
+class ReadRowCursor {
+public:
+    ReadRowCursor(const FileDynamicStore& store, BlockHandle block, uint64_t firstRowOffset,
+                  uint32_t rowBytes, uint32_t rowCount,
+                  uint64_t windowBytes = RowCursor::kDefaultWindowBytes)
+        : m_rows(store, block, firstRowOffset, rowBytes, rowCount, windowBytes, MapAccess::Read) {}
+
+    const uint8_t* Row(uint32_t row) { return m_rows.Row(row); }
+    bool Cover(uint32_t first, uint32_t end) { return m_rows.Cover(first, end); }
+    uint32_t RowBytes() const { return m_rows.RowBytes(); }
+    uint32_t RowCount() const { return m_rows.RowCount(); }
+
+private:
+    RowCursor m_rows;
 };
 
 // Read-only rows copied out of the file (pread) into the reader's own bounded buffer, with the

@@ -10,11 +10,15 @@
 #include <filesystem>
 #include <functional>
 
+#include "clipboard/ClipboardCommands.h"
 #include "doc/Image.h"
 #include "history/PixelEdit.h"
+#include "layerops/LayerThumbnail.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
 #include "recovery/RecoveryJournal.h"
+#include "selection/SelectionCommands.h"
+#include "selection/SelectionMask.h"
 #include "testsupport/TempDir.h"
 #include "workspace/Workspace.h"
 
@@ -122,6 +126,47 @@ TEST_F(RecoveryTest, KilledDocumentsComeBackAtTheirLastRecordedState) {
     EXPECT_EQ(PixelAt(*docs[1]->Layers().CurrentLayer(), 0, 0), 0x64FF0000u);
     // Only this run's own scratch file and journal are left.
     EXPECT_TRUE(FindRecoveryOffers(*w).empty());
+    docs.clear();
+}
+
+// Work kept from more crashes than there are names for running copies never stops a start, and
+// every piece of it is offered.
+TEST_F(RecoveryTest, KeptWorkOfTenCrashesIsAllOffered) {
+    for (int i = 0; i < 10; ++i)
+        RunAndKill([](Workspace& w, RecoveryJournal&) {
+            static std::unique_ptr<Image> a;
+            a = NewRed(w, 4, 3);
+        });
+    auto w = MakeWorkspace();
+    EXPECT_EQ(w->Store().FileName(), dir.File("Photo Temp0011.temp"));
+    std::vector<std::unique_ptr<Image>> docs;
+    RecoveryResult r = RecoverInto(*w, docs);
+    EXPECT_EQ(r.recovered, 10);
+    EXPECT_EQ(r.refused, 0);
+    EXPECT_TRUE(FindRecoveryOffers(*w).empty());
+    docs.clear();
+}
+
+// Looking at a document between edits (a layer thumbnail, a selection test, Copy) reads its
+// pixels and its mask and changes neither: it stays recoverable.
+TEST_F(RecoveryTest, ReadingADocumentKeepsItRecoverable) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a;
+        a = NewRed(w, 40, 30);
+        if (!a || SelectAll(a->History()) != 1) _exit(5);
+        LayerThumbnail(*a->Layers().CurrentLayer(), 40, 30, 16);
+        uint8_t strength[40];
+        ReadMaskRow(*a->Layers().Selection(), 3, 0, 40, strength);
+        MemoryClipboard clipboard;
+        ClipboardState state;
+        if (CopySelection(a->History(), clipboard, state) != 1) _exit(6);
+    });
+    auto w = MakeWorkspace();
+    std::vector<RecoveryOffer> offers = FindRecoveryOffers(*w);
+    ASSERT_EQ(offers.size(), 1u);
+    EXPECT_TRUE(offers[0].readable) << offers[0].why;
+    std::vector<std::unique_ptr<Image>> docs;
+    EXPECT_EQ(RecoverInto(*w, docs).recovered, 1);
     docs.clear();
 }
 

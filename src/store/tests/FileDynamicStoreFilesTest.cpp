@@ -97,6 +97,32 @@ TEST_F(StoreFileTest, StaleFilesOfTheSeriesAreReclaimedAtStart) {
     EXPECT_EQ(SizeOf(kept), 1 << 20);
 }
 
+// Files kept for recovery do not count against the nine running copies: the series goes on
+// past them.
+TEST_F(StoreFileTest, FilesKeptForRecoveryPushTheSeriesOn) {
+    for (int i : {3, 5}) {
+        const std::string kept = dir.File(Format("Photo Temp00%d.temp", i));
+        for (const std::string& name : {kept, kept + ".journal"}) {
+            int fd = open(name.c_str(), O_WRONLY | O_CREAT, 0600);
+            ASSERT_GE(fd, 0);
+            close(fd);
+        }
+    }
+    std::vector<std::unique_ptr<Store>> running;
+    for (int i : {1, 2, 4, 6, 7, 8, 9, 10, 11}) {
+        running.push_back(OpenStore());
+        EXPECT_EQ(running.back()->FileName(), dir.File(Format("Photo Temp00%d.temp", i)));
+    }
+    messages.Clear();
+    Store tenth(disks);
+    EXPECT_FALSE(tenth.Open(dir.Path()));
+    EXPECT_EQ(
+        messages.Texts(),
+        std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    EXPECT_TRUE(Exists(dir.File("Photo Temp003.temp.journal")));
+    EXPECT_TRUE(Exists(dir.File("Photo Temp005.temp")));
+}
+
 TEST_F(StoreFileTest, CreationFailsInAMissingFolder) {
     Store s(disks);
     EXPECT_FALSE(s.Open(dir.File("missing/")));
