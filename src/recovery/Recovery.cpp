@@ -228,7 +228,7 @@ std::vector<RecoveryOffer> FindRecoveryOffers(const std::string& folder,
     std::vector<RecoveryOffer> offers;
     std::string dir = folder;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    for (int i = 1; i <= FileDynamicStore::kLastSeriesName; ++i) {
+    for (int i : FileDynamicStore::SeriesInFolder(dir)) {
         RecoveryOffer o;
         o.scratchPath = FileDynamicStore::SeriesName(dir, i);
         o.journalPath = FileDynamicStore::JournalName(o.scratchPath);

@@ -2,6 +2,7 @@
 // data area, the index of node records, growth, shrinking and the consistency checks.
 #include "store/FileDynamicStore.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -72,7 +73,7 @@ bool HasJournal(const std::string& name) {
 // Removes the files of the series that no running copy holds (left by a crash or a kill),
 // except those with a journal. The lock tells: every live store keeps its file locked.
 void ReclaimStaleSeries(const std::string& dir) {
-    for (int i = 1; i <= FileDynamicStore::kLastSeriesName; ++i) {
+    for (int i : FileDynamicStore::SeriesInFolder(dir)) {
         const std::string name = FileDynamicStore::SeriesName(dir, i);
         if (HasJournal(name)) continue;
         const int fd = open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
@@ -254,6 +255,25 @@ void FileDynamicStore::WriteEmptyIndex() {
 
 std::string FileDynamicStore::SeriesName(const std::string& dir, int i) {
     return dir + Format("Photo Temp00%d.temp", i);
+}
+
+std::vector<int> FileDynamicStore::SeriesInFolder(const std::string& dir) {
+    std::vector<int> found;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) {
+        for (int i = 1; i <= kRunningCopies; ++i) found.push_back(i);
+        return found;
+    }
+    static constexpr char kPrefix[] = "Photo Temp00";
+    while (const dirent* e = readdir(d)) {
+        if (std::strncmp(e->d_name, kPrefix, sizeof kPrefix - 1) != 0) continue;
+        const int i = std::atoi(e->d_name + sizeof kPrefix - 1);
+        // Only the exact spelling of a name of the series (no "Photo Temp0001.temp").
+        if (i >= 1 && i <= kLastSeriesName && SeriesName("", i) == e->d_name) found.push_back(i);
+    }
+    closedir(d);
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 // ---- Index records -----------------------------------------------------------------------------
