@@ -13,6 +13,7 @@
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
 #include "store/FileDynamicStore.h"
+#include "store/SeriesListing.h"
 #include "workspace/Workspace.h"
 
 namespace zelvo {
@@ -228,7 +229,7 @@ std::vector<RecoveryOffer> FindRecoveryOffers(const std::string& folder,
     std::vector<RecoveryOffer> offers;
     std::string dir = folder;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    for (int i : FileDynamicStore::SeriesInFolder(dir)) {
+    for (int i : SeriesInFolder(dir)) {
         RecoveryOffer o;
         o.scratchPath = FileDynamicStore::SeriesName(dir, i);
         o.journalPath = FileDynamicStore::JournalName(o.scratchPath);

@@ -20,6 +20,7 @@
 #include "platform/ExitCleanup.h"
 #include "platform/Messages.h"
 #include "store/RowCursor.h"
+#include "store/SeriesListing.h"
 #include "store/SpaceFailures.h"
 
 namespace zelvo {
@@ -73,7 +74,7 @@ bool HasJournal(const std::string& name) {
 // Removes the files of the series that no running copy holds (left by a crash or a kill),
 // except those with a journal. The lock tells: every live store keeps its file locked.
 void ReclaimStaleSeries(const std::string& dir) {
-    for (int i : FileDynamicStore::SeriesInFolder(dir)) {
+    for (int i : SeriesInFolder(dir)) {
         const std::string name = FileDynamicStore::SeriesName(dir, i);
         if (HasJournal(name)) continue;
         const int fd = open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
@@ -257,11 +258,11 @@ std::string FileDynamicStore::SeriesName(const std::string& dir, int i) {
     return dir + Format("Photo Temp00%d.temp", i);
 }
 
-std::vector<int> FileDynamicStore::SeriesInFolder(const std::string& dir) {
+std::vector<int> SeriesInFolder(const std::string& dir) {
     std::vector<int> found;
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d) {
-        for (int i = 1; i <= kRunningCopies; ++i) found.push_back(i);
+        for (int i = 1; i <= FileDynamicStore::kRunningCopies; ++i) found.push_back(i);
         return found;
     }
     static constexpr char kPrefix[] = "Photo Temp00";
@@ -269,7 +270,9 @@ std::vector<int> FileDynamicStore::SeriesInFolder(const std::string& dir) {
         if (std::strncmp(e->d_name, kPrefix, sizeof kPrefix - 1) != 0) continue;
         const int i = std::atoi(e->d_name + sizeof kPrefix - 1);
         // Only the exact spelling of a name of the series (no "Photo Temp0001.temp").
-        if (i >= 1 && i <= kLastSeriesName && SeriesName("", i) == e->d_name) found.push_back(i);
+        if (i >= 1 && i <= FileDynamicStore::kLastSeriesName &&
+            FileDynamicStore::SeriesName("", i) == e->d_name)
+            found.push_back(i);
     }
     closedir(d);
     std::sort(found.begin(), found.end());

@@ -108,9 +108,6 @@ public:
     static std::string SeriesName(const std::string& dir, int i);
     static constexpr int kRunningCopies = 9;
     static constexpr int kLastSeriesName = 99;
-    // The numbers of the series' names that exist in `dir`, ascending (one listing of the folder
-    // rather than a probe per name); 1 to kRunningCopies when the folder cannot be listed.
-    static std::vector<int> SeriesInFolder(const std::string& dir);
     // The name of the journal that belongs beside a scratch file.
     static std::string JournalName(const std::string& scratchName) {
         return scratchName + ".journal";

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "store/RowCursor.h"
+#include "store/SeriesListing.h"
 #include "store/tests/StoreTestSupport.h"
 
 namespace zelvo {
@@ -112,7 +113,7 @@ TEST_F(StoreFileTest, FilesKeptForRecoveryPushTheSeriesOn) {
     const int decoy = open(dir.File("Photo Temp0003.temp").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(decoy, 0);
     close(decoy);
-    EXPECT_EQ(Store::SeriesInFolder(dir.Path()), (std::vector<int>{3, 5}));
+    EXPECT_EQ(SeriesInFolder(dir.Path()), (std::vector<int>{3, 5}));
     std::vector<std::unique_ptr<Store>> running;
     for (int i : {1, 2, 4, 6, 7, 8, 9, 10, 11}) {
         running.push_back(OpenStore());
