@@ -19,7 +19,26 @@ namespace zelvo {
 namespace {
 
 using namespace storetest;
-using StoreFileTest = StoreTest;
+class StoreFileTest : public StoreTest {
+protected:
+    // A store for each number, each expected to take that name of the series.
+    std::vector<std::unique_ptr<Store>> OpenSeries(std::initializer_list<int> numbers) {
+        std::vector<std::unique_ptr<Store>> stores;
+        for (int i : numbers) {
+            stores.push_back(OpenStore());
+            EXPECT_EQ(stores.back()->FileName(), dir.File(Format("Photo Temp00%d.temp", i)));
+        }
+        return stores;
+    }
+    void ExpectNoFurtherStore() {
+        messages.Clear();
+        Store further(disks);
+        EXPECT_FALSE(further.Open(dir.Path()));
+        EXPECT_EQ(messages.Texts(),
+                  std::vector<std::string>{
+                      "Temporary file fails to create, \nthe program can not start."});
+    }
+};
 
 // ---- File names and removal ----------------------------------------------------------------
 
@@ -28,18 +47,9 @@ TEST_F(StoreFileTest, NamesFollowTheSeries) {
     auto second = OpenStore();
     EXPECT_EQ(first->FileName(), dir.File("Photo Temp001.temp"));
     EXPECT_EQ(second->FileName(), dir.File("Photo Temp002.temp"));
-    std::vector<std::unique_ptr<Store>> more;
-    for (int i = 3; i <= 9; ++i) {
-        more.push_back(OpenStore());
-        EXPECT_EQ(more.back()->FileName(), dir.File(Format("Photo Temp00%d.temp", i)));
-    }
+    const auto more = OpenSeries({3, 4, 5, 6, 7, 8, 9});
     // All nine names held: no tenth store.
-    messages.Clear();
-    Store tenth(disks);
-    EXPECT_FALSE(tenth.Open(dir.Path()));
-    EXPECT_EQ(
-        messages.Texts(),
-        std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    ExpectNoFurtherStore();
     // A released name is taken again first; the folder may lack its final slash.
     first.reset();
     EXPECT_FALSE(Exists(dir.File("Photo Temp001.temp")));
@@ -114,17 +124,8 @@ TEST_F(StoreFileTest, FilesKeptForRecoveryPushTheSeriesOn) {
     ASSERT_GE(decoy, 0);
     close(decoy);
     EXPECT_EQ(SeriesInFolder(dir.Path()), (std::vector<int>{3, 5}));
-    std::vector<std::unique_ptr<Store>> running;
-    for (int i : {1, 2, 4, 6, 7, 8, 9, 10, 11}) {
-        running.push_back(OpenStore());
-        EXPECT_EQ(running.back()->FileName(), dir.File(Format("Photo Temp00%d.temp", i)));
-    }
-    messages.Clear();
-    Store tenth(disks);
-    EXPECT_FALSE(tenth.Open(dir.Path()));
-    EXPECT_EQ(
-        messages.Texts(),
-        std::vector<std::string>{"Temporary file fails to create, \nthe program can not start."});
+    const auto running = OpenSeries({1, 2, 4, 6, 7, 8, 9, 10, 11});
+    ExpectNoFurtherStore();
     EXPECT_TRUE(Exists(dir.File("Photo Temp003.temp.journal")));
     EXPECT_TRUE(Exists(dir.File("Photo Temp005.temp")));
 }
