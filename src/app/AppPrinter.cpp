@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QImage>
 #include <QPageLayout>
@@ -12,6 +13,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "doc/Image.h"
 #include "files/RasterImage.h"
 #include "platform/PdfPageWriter.h"
 
@@ -130,6 +132,7 @@ void AppPrinter::SetPdfSheet(Paper paper, Orientation orientation) {
 struct PrinterSurface::Impl {
     AppPrinter& printer;
     QWidget* parent;
+    QString suggestion;  // the PDF's name offered
     std::unique_ptr<QPainter> painter;
     std::string failure;
     // The PDF printer writes through the same page writer as zelvo-batch, which replaces the
@@ -137,9 +140,17 @@ struct PrinterSurface::Impl {
     std::unique_ptr<PdfPageWriter> pdf;
 };
 
-PrinterSurface::PrinterSurface(AppPrinter& printer, QWidget* parent)
-    : m_impl(std::make_unique<Impl>(Impl{printer, parent, nullptr, {}, nullptr})) {
+PrinterSurface::PrinterSurface(AppPrinter& printer, QWidget* parent, const Image& document)
+    : m_impl(std::make_unique<Impl>(Impl{printer, parent, {}, nullptr, {}, nullptr})) {
     m_impl->failure = "The printer could not be opened.";
+    const QFileInfo source(QString::fromStdString(document.Path()));
+    const QString last = printer.Printer().outputFileName();
+    const QString folder = !last.isEmpty()            ? QFileInfo(last).absolutePath()
+                           : !document.Path().empty() ? source.absolutePath()
+                                                      : QString();
+    const QString base = document.Path().empty() ? QString::fromStdString(document.Title())
+                                                 : source.completeBaseName();
+    m_impl->suggestion = (folder.isEmpty() ? QString() : folder + "/") + base + ".pdf";
 }
 
 PrinterSurface::~PrinterSurface() {
@@ -161,8 +172,8 @@ bool PrinterSurface::Prepare() {
     if (PdfPathForTests()) {
         path = QString::fromStdString(*PdfPathForTests());
     } else {
-        path = QFileDialog::getSaveFileName(m_impl->parent, "Print to PDF",
-                                            printer.outputFileName(), "PDF (*.pdf)");
+        path = QFileDialog::getSaveFileName(m_impl->parent, "Print to PDF", m_impl->suggestion,
+                                            "PDF (*.pdf)");
         if (path.isEmpty()) return false;
         if (!path.endsWith(".pdf", Qt::CaseInsensitive)) path += ".pdf";
     }

@@ -15,6 +15,8 @@ class QWidget;
 
 namespace zelvo {
 
+class Image;
+
 class AppPrinter {
 public:
     // `systemPrinter` false: the PDF printer even where the system has a default printer.
@@ -41,10 +43,11 @@ private:
 };
 
 // Print's device in the GUI: the printer's page; for the PDF printer, Prepare asks where the
-// file goes.
+// file goes, offering the document's name with ".pdf" in the folder of the last PDF printed
+// (else the document's own folder).
 class PrinterSurface : public PrintSurface {
 public:
-    PrinterSurface(AppPrinter& printer, QWidget* parent);
+    PrinterSurface(AppPrinter& printer, QWidget* parent, const Image& document);
     ~PrinterSurface() override;
     PrintPage Page() const override;
     bool Prepare() override;

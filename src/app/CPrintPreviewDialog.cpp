@@ -266,7 +266,7 @@ void CPrintPreviewDialog::OnPageSetup() {
 }
 
 void CPrintPreviewDialog::OnPrint() {
-    PrinterSurface surface(m_printer, this);
+    PrinterSurface surface(m_printer, this, m_image);
     if (RunPrint(m_image, m_model, surface) == PrintOutcome::Printed) accept();
 }
 
@@ -288,8 +288,9 @@ void RunPrintDirect(Image& image, QWidget* parent) {
         AppMessages().Show(kCannotPreview);
         return;
     }
-    const PrintPreviewModel model(image.Width(), image.Height(), image.Resolution(), *page);
-    PrinterSurface surface(printer, parent);
+    PrintPreviewModel model(image.Width(), image.Height(), image.Resolution(), *page);
+    model.FitWhenLargerThanPage();
+    PrinterSurface surface(printer, parent, image);
     RunPrint(image, model, surface);
 }
 

@@ -30,6 +30,9 @@ struct BatchPrintState {
     Orientation orientation = Orientation::Portrait;
     std::unique_ptr<PrintPreviewModel> model;
     const Image* modelImage = nullptr;  // the document the model was made for
+    // The document's size and resolution then: a preview of a picture resized since would
+    // stretch the new picture into the old one's shape.
+    int32_t modelWidth = 0, modelHeight = 0, modelResolution = 0;
 };
 
 // zelvo-batch has no printer service of its own: its printer is the built-in PDF printer.
@@ -161,6 +164,9 @@ CommandResult Preview(BatchSession& s, const Args& args) {
     s.out << line << "\n";
     state.model = std::move(model);
     state.modelImage = img;
+    state.modelWidth = img->Width();
+    state.modelHeight = img->Height();
+    state.modelResolution = img->Resolution();
     return CommandResult::Ok();
 }
 
@@ -177,13 +183,17 @@ CommandResult PrintToPdf(BatchSession& s, const std::string& path) {
     if (!img) return CommandResult::Fail("no open document");
     // The last preview's settings when they were made for this document as it is now.
     const PrintPreviewModel* last = state.model.get();
-    const bool reuse = last && state.modelImage == img;
+    const bool reuse = last && state.modelImage == img && state.modelWidth == img->Width() &&
+                       state.modelHeight == img->Height() &&
+                       state.modelResolution == img->Resolution();
     PrintPreviewModel defaults(img->Width(), img->Height(), img->Resolution(),
                                BatchPrinterPage(state));
     if (!defaults.Page().IsReadable()) {
         AppMessages().Show("Can not Print Preview!");
         return CommandResult::Fail();
     }
+    // Without a preview, as the program's Print does: a picture larger than the page fits it.
+    if (!reuse) defaults.FitWhenLargerThanPage();
     const PrintPreviewModel& model = reuse ? *last : defaults;
     PdfSurface surface(path, state.paper, state.orientation);
     return CommandResult::From(RunPrint(*img, model, surface) != PrintOutcome::Failed);

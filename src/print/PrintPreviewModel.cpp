@@ -90,6 +90,10 @@ void PrintPreviewModel::SetFit(bool on) {
     if (on) ApplyFit();
 }
 
+void PrintPreviewModel::FitWhenLargerThanPage() {
+    if (WidthMm() > m_page.widthMm || HeightMm() > m_page.heightMm) SetFit(true);
+}
+
 bool PrintPreviewModel::Edit(PrintField field, const std::string& text) {
     if (field == PrintField::None || field != m_focus) return false;
     switch (field) {

@@ -49,6 +49,9 @@ public:
     void SetCenter(bool on);
     void SetFit(bool on);
     void SetBoundingBox(bool on) { m_box = on; }
+    // Print without the dialog: the picture stays at 100 % when it fits the page and is
+    // scaled to fit it otherwise, so that nothing of it is cut off where the user cannot see.
+    void FitWhenLargerThanPage();
 
     // Which boxes take input: the position while not centred; scale, size and Center Image
     // while fit is off.

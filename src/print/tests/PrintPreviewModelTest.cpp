@@ -190,6 +190,35 @@ TEST(PrintPreviewModel, FitLandscapeOnPortraitIsLimitedByWidthAndCentredVertical
     EXPECT_FLOAT_EQ(empty.Scale(), 210.0f);
 }
 
+// Print without the dialog: 100 % while the picture fits the page, fitted (and centred) once
+// it is larger in either direction. At 1000 pixels a metre a pixel is a millimetre.
+TEST(PrintPreviewModel, PrintWithoutTheDialogFitsOnlyWhatIsLargerThanThePage) {
+    struct Case {
+        int32_t w, h;
+        bool fit;
+        int32_t widthMm, heightMm;
+    };
+    const Case cases[] = {
+        {100, 50, false, 100, 50},     // small
+        {210, 297, false, 210, 297},   // exactly the page
+        {211, 100, true, 210, 99},     // one millimetre too wide
+        {100, 298, true, 99, 297},     // one millimetre too tall
+        {2000, 1000, true, 210, 105},  // two metres, as photographs at 72 ppi are
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+        PrintPreviewModel m(c.w, c.h, 1000, kA4);
+        m.FitWhenLargerThanPage();
+        EXPECT_EQ(m.Fit(), c.fit);
+        EXPECT_NEAR(m.WidthMm(), c.widthMm, 1);
+        EXPECT_NEAR(m.HeightMm(), c.heightMm, 1);
+        EXPECT_LE(m.WidthMm(), kA4.widthMm);
+        EXPECT_LE(m.HeightMm(), kA4.heightMm);
+        EXPECT_EQ(m.Left(), (kA4.widthMm - m.WidthMm()) / 2);
+        EXPECT_EQ(m.Top(), (kA4.heightMm - m.HeightMm()) / 2);
+    }
+}
+
 TEST(PrintPreviewModel, PageSetupRecentresOnlyWhenCentred) {
     PrintPreviewModel m(283, 283, 2834, kA4);  // 99 mm
     EXPECT_EQ(m.Left(), 55);

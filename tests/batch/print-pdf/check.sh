@@ -49,5 +49,8 @@ check placed.pdf 210 297 30 50 40 20
 check landscape.pdf 297 210 25 12 60 30
 # Letter is 215.9 x 279.4 mm; fitted by the width (215 mm whole): 215 x 107, centred on 279.
 check fitted.pdf 216 279 0 86 215 107
+# 400 x 200 mm at 1 pixel a centimetre: fitted to Letter as above; then 40 x 20 mm centred.
+check oversize.pdf 216 279 0 86 215 107
+check stale.pdf 216 279 87 129 40 20
 [ -e cancelled.pdf ] && { echo "cancelled.pdf was written"; fail=1; }
 exit $fail
