@@ -45,6 +45,7 @@ bool CZelvoDoc::DoSaveAs(QWidget* parent) {
 
 bool CZelvoDoc::OnSaveDocument(const std::string& path, QWidget* parent) {
     if (path.empty()) return DoSaveAs(parent);
+    if (!Image::CheckSavePath(path)) return false;
     SaveOptionDialogs dialogs;
     dialogs.jpeg = [parent](SaveOptions& options) {
         CJpegOptionsDialog dialog(parent);

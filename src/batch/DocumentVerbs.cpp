@@ -135,6 +135,7 @@ CommandResult Save(BatchSession& s, const Args& args) {
         options.tiffQuality = dialog.Quality();
         return true;
     };
+    if (!Image::CheckSavePath(args[0])) return CommandResult::Fail();
     const std::optional<SaveOptions> options = ChooseSaveOptions(args[0], dialogs);
     if (!options) return CommandResult::Fail(refused);
     return CommandResult::From(docs.active->Save(args[0], *options));

@@ -297,7 +297,7 @@ void Image::Finish(const std::string& path, int32_t resolution) {
     RequestRender(1);
 }
 
-bool Image::Save(const std::string& path, const SaveOptions& options) {
+bool Image::CheckSavePath(const std::string& path) {
     namespace fs = std::filesystem;
     fs::path folder = fs::path(path).parent_path();
     std::error_code ec;
@@ -307,11 +307,16 @@ bool Image::Save(const std::string& path, const SaveOptions& options) {
             "Disk should not be used for document save. Please use Save As to save!");
         return false;
     }
-    FileFormat format = FormatForPath(path);
-    if (format == FileFormat::None) {
+    if (FormatForPath(path) == FileFormat::None) {
         AppMessages().Show("Can not save the document without extension!");
         return false;
     }
+    return true;
+}
+
+bool Image::Save(const std::string& path, const SaveOptions& options) {
+    if (!CheckSavePath(path)) return false;
+    const FileFormat format = FormatForPath(path);
     if (format == FileFormat::Layered) {
         WaitCursor wait;
         if (!WriteLayeredDocument(path, m_layers, m_resolution)) {

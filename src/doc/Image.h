@@ -73,6 +73,10 @@ public:
     bool Open(const std::string& path);
     // Saves to `path` in the format its extension names; clears `modified` on success.
     bool Save(const std::string& path, const SaveOptions& options);
+    // Whether a save to `path` can be tried: its folder exists and its extension names a
+    // format. Says why not. Checked before a format's options are asked for, so that nobody
+    // chooses a quality for a save that cannot happen.
+    static bool CheckSavePath(const std::string& path);
     // Finishes a document whose canvas, layers and selection were rebuilt into this empty
     // image from the crash-recovery journal: it opens as a modified document at `path`
     // (untitled when empty) with a fresh history.
