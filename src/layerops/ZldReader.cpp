@@ -34,7 +34,10 @@ int32_t GetSigned(const uint8_t* p) {
 
 class File {
 public:
-    explicit File(const std::string& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    // O_NONBLOCK: a FIFO would otherwise hold the open until a writer came; it is refused
+    // below with everything else that is not a regular file.
+    explicit File(const std::string& path)
+        : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
         struct stat st;
         if (m_fd >= 0 && (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
             close(m_fd);

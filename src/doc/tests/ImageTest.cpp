@@ -1,6 +1,7 @@
 #include "doc/Image.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -235,7 +236,12 @@ TEST_F(ImageTest, UnreadableFilesOpenNothingAndLeakNothing) {
     std::ofstream(small) << "BM tiny";
     std::string text = dir.File("notes.txt");
     std::ofstream(text) << std::string(200, 'x');
-    for (const std::string& path : {small, text, dir.File("absent.png")}) {
+    // Neither is waited on: a FIFO without a writer would hold a plain open() for ever.
+    std::string fifo = dir.File("pipe.jpg");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string folder = dir.File("folder.zld");
+    std::filesystem::create_directory(folder);
+    for (const std::string& path : {small, text, dir.File("absent.png"), fifo, folder}) {
         Image image(*workspace);
         EXPECT_FALSE(image.Open(path)) << path;
         EXPECT_EQ(messages.Last(), "This file should not be opened!");
