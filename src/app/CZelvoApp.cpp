@@ -138,6 +138,15 @@ void CZelvoApp::SetLastFolderFrom(const std::string& path) {
     if (auto folder = LastFolderFor(path)) m_lastFolder = *folder;
 }
 
+void CZelvoApp::OpenRecentFile(int index) {
+    if (index < 0 || index >= m_recent.size()) return;
+    const QString path = m_recent[index];
+    if (OpenDocumentFile(path)) return;
+    m_recent.removeAll(path);
+    SaveRecentFiles();
+    if (m_frame) m_frame->UpdateRecentFiles();
+}
+
 void CZelvoApp::AddRecentFile(const QString& path) {
     m_recent.removeAll(path);
     m_recent.prepend(path);

@@ -56,6 +56,9 @@ public:
 
     QStringList RecentFiles() const { return m_recent; }
     void AddRecentFile(const QString& path);
+    // The File menu's recent file `index`: opened as a file named on the command line; one
+    // that cannot be opened (moved, deleted) leaves the list after its message.
+    void OpenRecentFile(int index);
 
     QtMessages& MessageBoxes() { return m_messages; }
 

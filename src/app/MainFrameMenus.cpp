@@ -166,11 +166,7 @@ void CMainFrame::RegisterCommands() {
         kIdExit, [this] { close(); }, always);
     for (int i = 0; i < CZelvoApp::kRecentFileCount; ++i)
         add(
-            kIdRecentFile1 + i,
-            [this, i] {
-                const QStringList files = m_app.RecentFiles();
-                if (i < files.size()) m_app.OpenDocumentFile(files[i]);
-            },
+            kIdRecentFile1 + i, [this, i] { m_app.OpenRecentFile(i); },
             [this, i] { return i < m_app.RecentFiles().size(); });
 
     add(

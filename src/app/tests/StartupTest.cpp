@@ -245,6 +245,12 @@ private slots:
         QCOMPARE(app.RecentFiles().first(), QString("/tmp/f3.png"));
         QCOMPARE(app.RecentFiles().size(), 4);
         QVERIFY(program.Frame().Action(kIdRecentFile1 + 3)->isVisible());
+
+        // A recent file that has gone says so and leaves the list; the others stay.
+        program.Frame().Action(kIdRecentFile1 + 1)->trigger();
+        QVERIFY(program.Messages().Contains("This file should not be opened!"));
+        QCOMPARE(app.RecentFiles(), QStringList({"/tmp/f3.png", "/tmp/f4.png", "/tmp/f2.png"}));
+        QVERIFY(!program.Frame().Action(kIdRecentFile1 + 3)->isVisible());
     }
 
     void startupWaitIsFiveSecondsButAtMostThree() {
