@@ -1,9 +1,9 @@
 #include "app/CZelvoApp.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QIcon>
 #include <QSettings>
 
@@ -61,8 +61,20 @@ std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QString
     o.splash = !parser.isSet(noSplash);
     if (parser.isSet(tempDir)) o.tempFolder = parser.value(tempDir).toStdString();
     if (parser.isSet(screenshot)) o.screenshot = parser.value(screenshot);
-    if (!parser.positionalArguments().isEmpty()) o.file = parser.positionalArguments().first();
+    if (!parser.positionalArguments().isEmpty())
+        o.file = parser.positionalArguments().first().toStdString();
     return o;
+}
+
+void CZelvoApp::KeepFileBytes(StartOptions& options, int argc, const char* const* argv) {
+    if (options.file.find("\xEF\xBF\xBD") == std::string::npos) return;
+    // The last such argument: the file comes after the options.
+    for (int i = argc - 1; i >= 1; --i) {
+        if (argv[i] && QString::fromLocal8Bit(argv[i]).toStdString() == options.file) {
+            options.file = argv[i];
+            return;
+        }
+    }
 }
 
 bool CZelvoApp::InitInstance(const StartOptions& options) {
@@ -95,7 +107,7 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     m_frame->ResetNewWindowSlot();
     // 5. The shell command: the file named on the command line, else File New, which the first
     // time is the framework's own request and is refused, so the program starts empty.
-    if (!options.file.isEmpty()) {
+    if (!options.file.empty()) {
         if (!OpenDocumentFile(options.file)) {
             m_frame->ShutDown();
             m_messages.SetParentWidget(nullptr);
@@ -127,10 +139,18 @@ bool CZelvoApp::TakeNewDocumentRequest() {
 }
 
 CChildFrame* CZelvoApp::OpenDocumentFile(const QString& path) {
+    return OpenDocumentFile(path.toStdString());
+}
+
+CChildFrame* CZelvoApp::OpenDocumentFile(const std::string& path) {
     if (!m_frame) return nullptr;
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    CChildFrame* child = m_frame->OpenDocument(absolute.toStdString());
-    if (child) AddRecentFile(absolute);
+    std::error_code ec;
+    std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
+    if (ec) absolute = path;
+    CChildFrame* child = m_frame->OpenDocument(absolute);
+    // A name that is not UTF-8 cannot be kept in the list as text.
+    const QString listed = QString::fromStdString(absolute);
+    if (child && listed.toStdString() == absolute) AddRecentFile(listed);
     return child;
 }
 

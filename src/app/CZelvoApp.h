@@ -26,12 +26,16 @@ public:
     struct StartOptions {
         bool splash = true;                     // --no-splash skips the start-up dialog
         std::optional<std::string> tempFolder;  // --temp-dir DIR instead of the chosen disk
-        QString file;                           // a file named on the command line
+        std::string file;                       // a file named on the command line, as bytes
         QString screenshot;                     // --screenshot OUT.png (see main.cpp)
         bool useMessageBoxes = true;            // false: keep the installed message service
     };
     // nullopt with `error` set when the arguments are not understood.
     static std::optional<StartOptions> ParseCommandLine(const QStringList& args, QString* error);
+    // Qt reads the command line as UTF-8, putting U+FFFD for bytes that are not, so a file
+    // named in another encoding (an old Latin-1 "caf\xE9.jpg") could not be found: the
+    // argument that reads as the same text gives the name its own bytes back.
+    static void KeepFileBytes(StartOptions& options, int argc, const char* const* argv);
 
     CZelvoApp(int& argc, char** argv);
     ~CZelvoApp() override;
@@ -49,6 +53,7 @@ public:
     // Opens a file into a new window in the current slot and advances the slot; nullptr when
     // it could not be opened (the user has been told).
     CChildFrame* OpenDocumentFile(const QString& path);
+    CChildFrame* OpenDocumentFile(const std::string& path);
 
     const std::string& LastFolder() const { return m_lastFolder; }
     void SetLastFolderFrom(const std::string& path);

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zelvo: %s\n", qPrintable(error));
         return 2;
     }
+    zelvo::CZelvoApp::KeepFileBytes(*options, argc, argv);
     if (!app.InitInstance(*options)) return 1;
     if (!options->screenshot.isEmpty()) {
         // For reviewing the look: the whole screen (main window and palettes) once it settled.
