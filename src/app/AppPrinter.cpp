@@ -26,6 +26,18 @@ std::optional<std::string>& PdfPathForTests() {
     return path;
 }
 
+// The document's name with ".pdf", in the folder of the last PDF printed, else the document's.
+QString SuggestedPdfName(const Image& document, const QPrinter& printer) {
+    const QFileInfo source(QString::fromStdString(document.Path()));
+    const QString last = printer.outputFileName();
+    const QString folder = !last.isEmpty()            ? QFileInfo(last).absolutePath()
+                           : !document.Path().empty() ? source.absolutePath()
+                                                      : QString();
+    const QString base = document.Path().empty() ? QString::fromStdString(document.Title())
+                                                 : source.completeBaseName();
+    return (folder.isEmpty() ? QString() : folder + "/") + base + ".pdf";
+}
+
 // Whole millimetres, truncated as the page is held.
 int32_t WholeMm(double mm) {
     return mm > 0 ? int32_t(mm) : 0;
@@ -132,7 +144,7 @@ void AppPrinter::SetPdfSheet(Paper paper, Orientation orientation) {
 struct PrinterSurface::Impl {
     AppPrinter& printer;
     QWidget* parent;
-    QString suggestion;  // the PDF's name offered
+    const Image& document;  // its name is offered for the PDF
     std::unique_ptr<QPainter> painter;
     std::string failure;
     // The PDF printer writes through the same page writer as zelvo-batch, which replaces the
@@ -141,16 +153,8 @@ struct PrinterSurface::Impl {
 };
 
 PrinterSurface::PrinterSurface(AppPrinter& printer, QWidget* parent, const Image& document)
-    : m_impl(std::make_unique<Impl>(Impl{printer, parent, {}, nullptr, {}, nullptr})) {
+    : m_impl(std::make_unique<Impl>(Impl{printer, parent, document, nullptr, {}, nullptr})) {
     m_impl->failure = "The printer could not be opened.";
-    const QFileInfo source(QString::fromStdString(document.Path()));
-    const QString last = printer.Printer().outputFileName();
-    const QString folder = !last.isEmpty()            ? QFileInfo(last).absolutePath()
-                           : !document.Path().empty() ? source.absolutePath()
-                                                      : QString();
-    const QString base = document.Path().empty() ? QString::fromStdString(document.Title())
-                                                 : source.completeBaseName();
-    m_impl->suggestion = (folder.isEmpty() ? QString() : folder + "/") + base + ".pdf";
 }
 
 PrinterSurface::~PrinterSurface() {
@@ -172,7 +176,8 @@ bool PrinterSurface::Prepare() {
     if (PdfPathForTests()) {
         path = QString::fromStdString(*PdfPathForTests());
     } else {
-        path = QFileDialog::getSaveFileName(m_impl->parent, "Print to PDF", m_impl->suggestion,
+        path = QFileDialog::getSaveFileName(m_impl->parent, "Print to PDF",
+                                            SuggestedPdfName(m_impl->document, printer),
                                             "PDF (*.pdf)");
         if (path.isEmpty()) return false;
         if (!path.endsWith(".pdf", Qt::CaseInsensitive)) path += ".pdf";

@@ -29,10 +29,9 @@ struct BatchPrintState {
     Paper paper = Paper::A4;
     Orientation orientation = Orientation::Portrait;
     std::unique_ptr<PrintPreviewModel> model;
-    // The document the model was made for (its number, which no later document takes even
-    // where it reuses the memory of a closed one), and its size and resolution then: a
-    // preview of a picture resized since would stretch the new picture into the old one's shape.
-    const Image* modelImage = nullptr;
+    // The document the model was made for (its number, which no other document of the run
+    // takes), and its size and resolution then: a preview of a picture resized since would
+    // stretch the new picture into the old one's shape.
     int32_t modelNumber = 0, modelWidth = 0, modelHeight = 0, modelResolution = 0;
 };
 
@@ -164,7 +163,6 @@ CommandResult Preview(BatchSession& s, const Args& args) {
                   model->HeightMm(), model->Page().sheetWidthMm, model->Page().sheetHeightMm);
     s.out << line << "\n";
     state.model = std::move(model);
-    state.modelImage = img;
     state.modelNumber = img->UntitledNumber();
     state.modelWidth = img->Width();
     state.modelHeight = img->Height();
@@ -185,8 +183,7 @@ CommandResult PrintToPdf(BatchSession& s, const std::string& path) {
     if (!img) return CommandResult::Fail("no open document");
     // The last preview's settings when they were made for this document as it is now.
     const PrintPreviewModel* last = state.model.get();
-    const bool reuse = last && state.modelImage == img &&
-                       state.modelNumber == img->UntitledNumber() &&
+    const bool reuse = last && state.modelNumber == img->UntitledNumber() &&
                        state.modelWidth == img->Width() && state.modelHeight == img->Height() &&
                        state.modelResolution == img->Resolution();
     PrintPreviewModel defaults(img->Width(), img->Height(), img->Resolution(),
