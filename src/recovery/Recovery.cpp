@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
@@ -253,7 +255,17 @@ std::vector<RecoveryOffer> FindRecoveryOffers(const std::string& folder,
 }
 
 std::vector<RecoveryOffer> FindRecoveryOffers(const Workspace& workspace) {
-    return FindRecoveryOffers(workspace.TempFolder(), workspace.Store().FileName());
+    std::vector<RecoveryOffer> offers;
+    std::set<std::pair<dev_t, ino_t>> seen;  // one folder may be reached by two paths
+    for (const std::string& folder : workspace.RecoveryFolders())
+        for (RecoveryOffer& o : FindRecoveryOffers(folder, workspace.Store().FileName())) {
+            struct stat st;
+            if (stat(o.scratchPath.c_str(), &st) == 0 &&
+                !seen.insert({st.st_dev, st.st_ino}).second)
+                continue;
+            offers.push_back(std::move(o));
+        }
+    return offers;
 }
 
 std::vector<std::string> DescribeOffer(const RecoveryOffer& offer) {

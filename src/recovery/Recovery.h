@@ -28,7 +28,7 @@ struct RecoveryOffer {
 // journal beside them, with their journals read. Never fails: what cannot be read says why.
 std::vector<RecoveryOffer> FindRecoveryOffers(const std::string& folder,
                                               const std::string& ownScratch);
-// The offers of the workspace's temporary folder.
+// The offers of every folder where the workspace's run may find a dead run's files.
 std::vector<RecoveryOffer> FindRecoveryOffers(const Workspace& workspace);
 
 // One line per document of an offer, for the dialog and the batch listing:

@@ -87,6 +87,17 @@ std::string ChooseTempFolder(DiskService& disks) {
     return tempFolder;
 }
 
+std::vector<std::string> TempFolderCandidates(DiskService& disks) {
+    std::vector<std::string> folders;
+    auto add = [&](const std::string& f) {
+        if (disks.IsFixed(f)) folders.push_back(f);
+    };
+    if (auto stored = ReadStoreDiskFile()) add(*stored);
+    add(disks.SystemRoot());
+    for (const auto& root : disks.DriveRoots()) add(root);
+    return folders;
+}
+
 std::string AvailableSpaceText(uint64_t availableBytes) {
     uint64_t tenths = availableBytes / 1048576 * 10 / 1024;
     return Format("  Available Space%0.1f G", double(tenths) * 0.1);

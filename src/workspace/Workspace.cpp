@@ -23,6 +23,7 @@ bool Workspace::FailStart() {
 
 bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
     if (m_setUp) return false;
+    m_folderGiven = forcedFolder.has_value();
     if (forcedFolder) {
         m_tempFolder = *forcedFolder;
         if (!m_tempFolder.empty() && m_tempFolder.back() != '/') m_tempFolder += '/';
@@ -37,6 +38,19 @@ bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
     m_setUp = true;
     SetRunning(true);
     return true;
+}
+
+std::vector<std::string> Workspace::RecoveryFolders() const {
+    std::vector<std::string> folders;
+    auto add = [&](std::string f) {
+        if (!f.empty() && f.back() != '/') f += '/';
+        if (std::find(folders.begin(), folders.end(), f) == folders.end())
+            folders.push_back(std::move(f));
+    };
+    add(m_tempFolder);
+    if (!m_folderGiven)
+        for (std::string& f : TempFolderCandidates(m_disks)) add(std::move(f));
+    return folders;
 }
 
 const PercentTables& Workspace::Tables() const {

@@ -56,6 +56,9 @@ public:
     void SetPrinting(bool on) { m_printing.store(on, std::memory_order_release); }
 
     const std::string& TempFolder() const { return m_tempFolder; }
+    // Where a dead run may have left its scratch file: the temporary folder, and when the disk
+    // was chosen rather than given, every other folder the choice could have made.
+    std::vector<std::string> RecoveryFolders() const;
     FileDynamicStore& Store() { return m_store; }
     const FileDynamicStore& Store() const { return m_store; }
 
@@ -114,6 +117,7 @@ private:
     std::atomic<bool> m_printing{false};
     DiskService& m_disks;
     std::string m_tempFolder;
+    bool m_folderGiven = false;
     FileDynamicStore m_store;
     int m_screenWidth = kDefaultScreenWidth;
     int m_screenHeight = kDefaultScreenHeight;

@@ -254,6 +254,37 @@ TEST_F(RecoveryTest, LaterKeepsTheFilesDiscardRemovesThem) {
     EXPECT_EQ(FilesInFolder(), 0u);
 }
 
+// A dead run's scratch file can fill its disk, so the next start chooses another one: the work
+// is still offered from there. A folder given on the command line is the only one looked in.
+TEST_F(RecoveryTest, WorkLeftOnAnotherDiskIsOfferedWhenTheDiskWasChosen) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a = NewRed(w, 16, 16);
+    });
+    test::TempDir other;
+    disks.disks[0].available = 150u << 20;  // under the 200 MB of the automatic choice
+    disks.disks.push_back({other.Path(), true, uint64_t(1) << 40});
+    disks.systemRoot = other.Path();
+    for (bool given : {true, false}) {
+        Workspace w(disks);
+        ASSERT_TRUE(given ? w.Setup(other.Path()) : w.Setup()) << messages.Last();
+        ASSERT_EQ(w.TempFolder(), other.Path());
+        const std::vector<RecoveryOffer> offers = FindRecoveryOffers(w);
+        ASSERT_EQ(offers.size(), given ? 0u : 1u) << given;
+        if (given) continue;
+        EXPECT_EQ(offers[0].scratchPath.rfind(dir.Path(), 0), 0u) << offers[0].scratchPath;
+        std::vector<std::unique_ptr<Image>> docs;
+        EXPECT_EQ(RecoverAll(w, offers,
+                             [&](std::unique_ptr<Image> i, const JournalDocument&) {
+                                 docs.push_back(std::move(i));
+                             })
+                      .recovered,
+                  1);
+        ASSERT_EQ(docs.size(), 1u);
+        EXPECT_EQ(PixelAt(*docs[0]->Layers().CurrentLayer(), 15, 15), 0x64FF0000u);
+        EXPECT_EQ(FilesInFolder(), 0u);
+    }
+}
+
 TEST_F(RecoveryTest, CleanRunLeavesNothingBehind) {
     {
         auto w = MakeWorkspace();
