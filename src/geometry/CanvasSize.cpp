@@ -77,8 +77,18 @@ bool CanvasSizeDialogModel::Edit(double value, bool width) {
     if (!(value >= 0.04 && value <= 10000.0)) return false;
     if (value == (width ? m_shownWidth : m_shownHeight)) return true;
     const int32_t pixels = PixelsFor(value);
-    // A canvas needs a whole pixel a side, and no side may pass the program's limit.
-    if (pixels < 1 || pixels > kMaxImageSide) return false;
+    // A canvas needs a whole pixel a side, and no side may pass the program's limit; the
+    // refused value goes back to the one shown before, so the user is told why.
+    if (pixels < 1) {
+        AppMessages().Show("The new image should be at least 1 pixel wide and high!");
+        return false;
+    }
+    if (pixels > kMaxImageSide) {
+        AppMessages().Show(
+            "Image should not more than 20 million pixels,\n or the height and width should not "
+            "more than 10,000 pixels!");
+        return false;
+    }
     const int32_t w = width ? pixels : m_newWidth, h = width ? m_newHeight : pixels;
     if (int64_t(w) * int64_t(h) > kMaxImagePixels) {
         m_newWidth = m_canvasWidth;

@@ -35,10 +35,17 @@ TEST(CanvasSizeDialog, EditsConvertByTruncationAndCheckTheLimits) {
     EXPECT_TRUE(d.EditHeight(3.0));  // 3 in = 215.95 -> 215
     EXPECT_EQ(d.NewHeight(), 215);
     d.SetUnit(LengthUnit::Pixels);
-    EXPECT_FALSE(d.EditWidth(0.02));  // below 0.04
-    EXPECT_FALSE(d.EditWidth(0.5));   // no whole pixel
+    EXPECT_FALSE(d.EditWidth(0.02));  // below 0.04: the dialog's range check tells the user
     EXPECT_FALSE(d.EditWidth(10000.5));
     EXPECT_TRUE(messages.Entries().empty());
+    // In range but no whole pixel, or a side past 10,000 pixels: refused with a reason.
+    EXPECT_FALSE(d.EditWidth(0.5));
+    EXPECT_EQ(messages.Last(), "The new image should be at least 1 pixel wide and high!");
+    d.SetUnit(LengthUnit::Centimeter);
+    EXPECT_FALSE(d.EditWidth(5000));  // 141,700 pixels
+    EXPECT_NE(messages.Last().find("not more than 10,000 pixels"), std::string::npos);
+    EXPECT_EQ(d.NewWidth(), 141);
+    d.SetUnit(LengthUnit::Pixels);
     EXPECT_TRUE(d.EditWidth(10000));
     EXPECT_FALSE(d.EditHeight(2001));  // 20,010,000 pixels
     EXPECT_EQ(messages.Last(),
