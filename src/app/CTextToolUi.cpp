@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -118,7 +120,10 @@ void CTextToolUi::BuildPage(COptionsBar& bar, QWidget* page) {
     sizes->setObjectName("size");
     sizes->setEditable(true);
     sizes->setFixedSize(65, kControlHeight);
-    sizes->lineEdit()->setValidator(new QIntValidator(1, 1000, sizes));
+    // Digits only: a number out of range must reach the model, which says so and shows the
+    // size in use again, rather than stay in the box unapplied.
+    sizes->lineEdit()->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("\\d{0,6}"), sizes));
     for (int32_t s : FontSizeList()) sizes->addItem(QString::number(s));
     row->addSpacing(10);
     row->addWidget(sizes);
@@ -127,7 +132,11 @@ void CTextToolUi::BuildPage(COptionsBar& bar, QWidget* page) {
         Acted();
     };
     connect(sizes, &QComboBox::activated, this, applySize);
-    connect(sizes->lineEdit(), &QLineEdit::returnPressed, this, applySize);
+    // Return or leaving the box applies what was typed, as the bar's other fields do.
+    connect(sizes->lineEdit(), &QLineEdit::editingFinished, this, [sizes, applySize] {
+        if (sizes->lineEdit()->isModified()) applySize();
+        sizes->lineEdit()->setModified(false);
+    });
     bar.Bind(kToolText, "size", [sizes, &options] {
         QSignalBlocker block(sizes);
         const QString size = Q(options.Get(kToolText, "size"));

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGraphicsView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -131,6 +132,18 @@ private slots:
         emit sizes->activated(2);
         QCOMPARE(LastStateName(image), std::string("Text Size"));
         QCOMPARE(Current(image)->Text().fontSize, 30);
+        // A typed size is applied; one out of range is refused aloud and the box shows the
+        // size in use again, never a number that is not applied.
+        const size_t messages = program.Messages().Entries().size();
+        for (const auto& [typed, shown] : {std::pair{"2000", "30"}, std::pair{"45", "45"}}) {
+            sizes->lineEdit()->selectAll();
+            QTest::keyClicks(sizes->lineEdit(), typed);
+            QTest::keyClick(sizes->lineEdit(), Qt::Key_Return);
+            QCOMPARE(sizes->currentText(), QString(shown));
+            QCOMPARE(Current(image)->Text().fontSize, QString(shown).toInt());
+        }
+        QCOMPARE(program.Messages().Entries().size(), messages + 1);
+        QCOMPARE(program.Messages().Last(), std::string("Size range is 1~1000"));
     }
 
     void theBoxTurnsWithTheDirection() {
