@@ -84,9 +84,7 @@ bool CanvasSizeDialogModel::Edit(double value, bool width) {
         return false;
     }
     if (pixels > kMaxImageSide) {
-        AppMessages().Show(
-            "Image should not more than 20 million pixels,\n or the height and width should not "
-            "more than 10,000 pixels!");
+        AppMessages().Show(kImageLimitsMessage);
         return false;
     }
     const int32_t w = width ? pixels : m_newWidth, h = width ? m_newHeight : pixels;

@@ -107,7 +107,10 @@ bool ImageSizeDialogModel::CheckState() {
     const bool ok = m_width >= 1 && m_width <= kMaxImageSide && m_height >= 1 &&
                     m_height <= kMaxImageSide && m_resolution >= 0 &&
                     int64_t(m_width) * int64_t(m_height) <= kMaxImagePixels;
-    if (!ok) Reset();
+    if (!ok) {
+        Reset();
+        AppMessages().Show(kImageLimitsMessage);
+    }
     return ok;
 }
 

@@ -13,6 +13,10 @@ namespace zelvo {
 
 constexpr int32_t kMaxImageSide = 10000;
 constexpr int64_t kMaxImagePixels = 20000000;
+// Told when a size typed into a dialog passes either limit.
+inline constexpr const char* kImageLimitsMessage =
+    "Image should not more than 20 million pixels,\n or the height and width should not more "
+    "than 10,000 pixels!";
 
 // What the dialog's OK hands to the resize.
 struct ImageSizeRequest {
@@ -50,8 +54,8 @@ public:
     void SetValues(int32_t width, int32_t height, int32_t resolution);
 
     // Leaving an edit: both pixel sizes 1..10,000, a resolution not negative and at most
-    // 20,000,000 pixels; otherwise the dialog returns to the canvas's values. Returns whether
-    // the state was valid.
+    // 20,000,000 pixels; otherwise the dialog returns to the canvas's values and says why.
+    // Returns whether the state was valid.
     bool CheckState();
     void Reset();
 

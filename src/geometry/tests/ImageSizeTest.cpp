@@ -62,11 +62,16 @@ TEST(ImageSizeDialog, DocumentSizeAndResolutionConvertThroughR4) {
     EXPECT_FALSE(r.EditResolution(0.01));  // below 0.04
 }
 
-TEST(ImageSizeDialog, AnInvalidStateReturnsToTheCanvasValues) {
+TEST(ImageSizeDialog, AnInvalidStateReturnsToTheCanvasValuesAndSaysWhy) {
+    ScopedRecordingMessages messages;
     ImageSizeDialogModel d(4000, 4000, 2834);
     EXPECT_FALSE(d.EditPixelWidth(6000));  // 6000 x 6000 is past 20 million pixels
     EXPECT_EQ(d.Width(), 4000);
     EXPECT_EQ(d.Height(), 4000);
+    EXPECT_EQ(messages.Last(), kImageLimitsMessage);
+    EXPECT_FALSE(d.EditDocumentWidth(5000.0));  // 5000 cm: 141,700 pixels a side
+    EXPECT_EQ(d.Width(), 4000);
+    EXPECT_EQ(messages.Entries().size(), 2u);
     d.SetValues(10, 0, 2834);
     EXPECT_FALSE(d.CheckState());
     EXPECT_EQ(d.Height(), 4000);
