@@ -158,6 +158,10 @@ CLevelsDialog::CLevelsDialog(CZelvoView& view, QWidget* parent)
                 [this, handle](const QString& t) { TypedInput(handle, t); });
         connect(m_outEdits[k], &QLineEdit::textEdited, this,
                 [this, k](const QString& t) { TypedOutput(k, t); });
+        // A number out of range, or one the handles' order held back, is not in use: once the
+        // box is left it shows the value that is.
+        connect(m_inEdits[handle], &QLineEdit::editingFinished, this, [this] { Show(); });
+        connect(m_outEdits[k], &QLineEdit::editingFinished, this, [this] { Show(); });
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

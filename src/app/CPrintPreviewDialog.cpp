@@ -167,9 +167,16 @@ CPrintPreviewDialog::CPrintPreviewDialog(Image& image, AppPrinter& printer, cons
     m_fit->setChecked(m_model.Fit());
     m_box->setChecked(m_model.BoundingBox());
     for (PrintField f : {PrintField::Scale, PrintField::Width, PrintField::Height, PrintField::Left,
-                         PrintField::Top})
+                         PrintField::Top}) {
         connect(Edit(f), &QLineEdit::textEdited, this,
                 [this, f](const QString& text) { Edited(f, text); });
+        // Typing the model did not take leaves the layout as it was: once the box is left it
+        // shows the value in use again.
+        connect(Edit(f), &QLineEdit::editingFinished, this, [this, f] {
+            const QString used = QString::fromStdString(m_model.Text(f));
+            if (Edit(f)->text() != used) Edit(f)->setText(used);
+        });
+    }
     connect(m_positionUnit, &QComboBox::currentIndexChanged, this,
             [this] { UnitChanged(m_positionUnit, true); });
     connect(m_sizeUnit, &QComboBox::currentIndexChanged, this,

@@ -201,6 +201,12 @@ private slots:
             QCOMPARE(levels->OutputEdit(0)->text(), QString("0"));
             QCOMPARE(levels->OutputEdit(1)->text(), QString("255"));
             QCOMPARE(levels->Input().Middle(), 127);
+            // Past 255 nothing moves; the box, once left, shows the white point in use.
+            levels->InputEdit(2)->setText("");
+            QTest::keyClicks(levels->InputEdit(2), "300");
+            emit levels->InputEdit(2)->editingFinished();
+            QCOMPARE(levels->InputEdit(2)->text(), QString("30"));
+            QCOMPARE(levels->Input().White(), 30);
         }));
         QVERIFY(RunDialog(frame, kCurves, [](CPreviewDialog& d) {
             auto* curves = dynamic_cast<CCurvesDialog*>(&d);
@@ -231,6 +237,13 @@ private slots:
             QTest::keyClicks(dialog.Edit(0), t.text);
             QCOMPARE(dialog.Slider(0)->value(), t.slider);
         }
+        // Once left, a box that was typed out of range shows the value in use.
+        dialog.Edit(0)->setText("");
+        QTest::keyClicks(dialog.Edit(0), "500");
+        QCOMPARE(dialog.Edit(0)->text(), QString("500"));
+        emit dialog.Edit(0)->editingFinished();
+        QCOMPARE(dialog.Edit(0)->text(), QString("50"));
+        QCOMPARE(dialog.Slider(0)->value(), 150);
         // A moved slider writes its number and selects it; wheel and arrows step.
         dialog.Slider(1)->setValue(150);
         QCOMPARE(dialog.Edit(1)->text(), QString("50"));

@@ -122,6 +122,13 @@ private slots:
         QCOMPARE(scale->text(), QString("50"));
         QCOMPARE(Text(dialog, PrintField::Width), QString("4.9"));
         QCOMPARE(dialog.Model().Left(), left);  // not centred: the position stays
+        // A scale the model does not take changes nothing; leaving the box shows 50 again.
+        scale->selectAll();
+        QTest::keyClicks(scale, "0");
+        QCOMPARE(dialog.Model().Scale(), 0.5f);
+        emit scale->editingFinished();
+        QCOMPARE(scale->text(), QString::fromStdString(dialog.Model().Text(PrintField::Scale)));
+        QVERIFY(scale->text().startsWith("50"));
 
         // Fit disables the scale, the size boxes and Center Image.
         ClickBox(dialog.FitBox());
