@@ -96,6 +96,11 @@ CNavigatorPalette::CNavigatorPalette(QWidget* parent) : QWidget(parent) {
     }
 
     connect(m_edit, &QLineEdit::returnPressed, this, [this] { OnZoomEntered(); });
+    // Only Enter zooms; a box left without it shows the zoom in use again, not the typed one.
+    connect(m_edit, &QLineEdit::editingFinished, this, [this] {
+        if (m_target && m_edit->isEnabled())
+            m_edit->setText(QString::fromStdString(NR::ZoomText(m_zoom)));
+    });
     connect(m_slider, &QSlider::valueChanged, this,
             [this](int position) { OnSliderMoved(position); });
     connect(m_zoomOut, &QPushButton::clicked, this, [this] { OnZoomOut(); });

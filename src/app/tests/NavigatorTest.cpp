@@ -293,6 +293,11 @@ private slots:
         QCOMPARE(palette.Slider()->pageStep(), 5);
         QCOMPARE(palette.Slider()->minimum(), 1);
         QCOMPARE(palette.Slider()->maximum(), 105);
+        // Typed and left without Enter: nothing zooms and the box shows the zoom in use.
+        palette.ZoomEdit()->setText("50");
+        emit palette.ZoomEdit()->editingFinished();
+        QCOMPARE(palette.ZoomEdit()->text(), QString("800%"));
+        QCOMPARE(view.applied.back(), 8.0f);
     }
 
     void controlsStayWhereTheUserPutThemWhileTheViewRefreshes() {
