@@ -35,9 +35,8 @@ bool WriteStoreDiskFile(const std::string& root);
 std::string ChooseTempFolder(DiskService& disks);
 
 // Every folder the start-up choice or the dialog may put the scratch file in: the remembered
-// disk, the system disk and every fixed disk (a folder may come more than once). A dead run's files
-// may lie in any of them, since the choice moves on when the disk fills (with those very files,
-// often).
+// disk, the system disk and every fixed disk (one may come twice). A dead run's files may lie in
+// any of them, since the choice moves on when a disk fills, often with those very files.
 std::vector<std::string> TempFolderCandidates(DiskService& disks);
 
 // "  Available Space%0.1f G" in whole tenths of a gigabyte, rounded down.
