@@ -106,17 +106,15 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     m_frame->ShowPalettesAtStart();
     m_frame->ResetNewWindowSlot();
     // 5. The shell command: the file named on the command line, else File New, which the first
-    // time is the framework's own request and is refused, so the program starts empty.
-    if (!options.file.empty()) {
-        if (!OpenDocumentFile(options.file)) {
-            m_frame->ShutDown();
-            m_messages.SetParentWidget(nullptr);
-            m_frame.reset();
-            return false;
-        }
-    } else {
-        TakeNewDocumentRequest();
+    // time is the framework's own request and is refused, so the program starts empty. With a
+    // file there is no such request, and the user's first File New must not be taken for it.
+    if (!options.file.empty() && !OpenDocumentFile(options.file)) {
+        m_frame->ShutDown();
+        m_messages.SetParentWidget(nullptr);
+        m_frame.reset();
+        return false;
     }
+    TakeNewDocumentRequest();
     m_frame->UpdateCommandUI();
     // Work a dead copy of the program left behind is offered once the frame stands.
     m_frame->OfferRecovery();

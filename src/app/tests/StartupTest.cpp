@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -20,6 +21,7 @@
 #include "app/CHistoryPalette.h"
 #include "app/CLayersPalette.h"
 #include "app/CNavigatorPalette.h"
+#include "app/CNewImageDialog.h"
 #include "app/CStartupDialog.h"
 #include "app/CZelvoView.h"
 #include "app/StartupRules.h"
@@ -220,6 +222,24 @@ private slots:
         QVERIFY(program.App().OpenDocumentFile(o->file));
         QCOMPARE(program.Frame().Children().first()->GetImage().Width(), 4);
         for (const QString& f : program.App().RecentFiles()) QVERIFY(!f.contains(QChar(0xFFFD)));
+    }
+
+    // Only the framework's own File New at start is refused; started with a file, there is none,
+    // and the user's first File New makes its image.
+    void fileNewAfterStartingWithAFileMakesAnImage() {
+        test::TempDir dir;
+        Program program({QString::fromStdString(WriteBmp(dir.File("s.bmp"), 8, 6, 1, 2, 3))});
+        CMainFrame& frame = program.Frame();
+        bool asked = false;
+        WhenModal([&](QWidget* w) {
+            if (auto* d = qobject_cast<CNewImageDialog*>(w)) {
+                asked = true;
+                QTest::mouseClick(d->OkButton(), Qt::LeftButton);
+            }
+        });
+        frame.OnCommand(kIdFileNew);
+        QVERIFY(asked);
+        QCOMPARE(frame.Children().size(), 2);
     }
 
     void theStartedDocumentFillsThePalettes() {
