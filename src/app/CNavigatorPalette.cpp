@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/DialogFields.h"
 #include "app/NavigatorTarget.h"
 #include "app/ToolIcons.h"
 #include "layers/StoredDib.h"
@@ -96,10 +97,9 @@ CNavigatorPalette::CNavigatorPalette(QWidget* parent) : QWidget(parent) {
     }
 
     connect(m_edit, &QLineEdit::returnPressed, this, [this] { OnZoomEntered(); });
-    // Only Enter zooms; a box left without it shows the zoom in use again, not the typed one.
-    connect(m_edit, &QLineEdit::editingFinished, this, [this] {
-        if (m_target && m_edit->isEnabled())
-            m_edit->setText(QString::fromStdString(NR::ZoomText(m_zoom)));
+    // Only Enter zooms; a box left without it shows the zoom in use, not the typed one.
+    ShowInUseWhenLeft(m_edit, [this] {
+        return m_target ? QString::fromStdString(NR::ZoomText(m_zoom)) : QString();
     });
     connect(m_slider, &QSlider::valueChanged, this,
             [this](int position) { OnSliderMoved(position); });

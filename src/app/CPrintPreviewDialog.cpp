@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppPrinter.h"
+#include "app/DialogFields.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Feedback.h"
@@ -170,12 +171,8 @@ CPrintPreviewDialog::CPrintPreviewDialog(Image& image, AppPrinter& printer, cons
                          PrintField::Top}) {
         connect(Edit(f), &QLineEdit::textEdited, this,
                 [this, f](const QString& text) { Edited(f, text); });
-        // Typing the model did not take leaves the layout as it was: once the box is left it
-        // shows the value in use again.
-        connect(Edit(f), &QLineEdit::editingFinished, this, [this, f] {
-            const QString used = QString::fromStdString(m_model.Text(f));
-            if (Edit(f)->text() != used) Edit(f)->setText(used);
-        });
+        // Typing the model did not take leaves the layout as it was, and the box says so.
+        ShowInUseWhenLeft(Edit(f), [this, f] { return QString::fromStdString(m_model.Text(f)); });
     }
     connect(m_positionUnit, &QComboBox::currentIndexChanged, this,
             [this] { UnitChanged(m_positionUnit, true); });

@@ -10,6 +10,8 @@
 #include <QSlider>
 #include <QWheelEvent>
 
+#include "app/DialogFields.h"
+
 namespace zelvo {
 
 namespace {
@@ -96,12 +98,9 @@ CSliderDialog::CSliderDialog(CZelvoView& view, SliderDialogKind kind, QWidget* p
         }
         connect(slider, &QSlider::valueChanged, this, [this, i](int v) { Slid(i, v); });
         connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& t) { Typed(i, t); });
-        // Typing out of range moves nothing; once the box is left it shows the value in use
-        // again, so what it says is what OK applies.
-        connect(edit, &QLineEdit::editingFinished, this, [this, i] {
-            const QString used = QString::fromStdString(m_models[size_t(i)].Text());
-            if (m_edits[size_t(i)]->text().trimmed() != used) m_edits[size_t(i)]->setText(used);
-        });
+        // Typing out of range moves nothing: what the box shows once left is what OK applies.
+        ShowInUseWhenLeft(edit,
+                          [this, i] { return QString::fromStdString(m_models[size_t(i)].Text()); });
     }
     if (levels) levels->addStretch();
     if (kind == Kind::AddNoise) {

@@ -68,6 +68,13 @@ std::optional<double> ReadNumberField(QLineEdit* edit, double min, double max, b
     return v;
 }
 
+void ShowInUseWhenLeft(QLineEdit* edit, std::function<QString()> inUse) {
+    QObject::connect(edit, &QLineEdit::editingFinished, edit, [edit, inUse = std::move(inUse)] {
+        const QString used = inUse();
+        if (edit->text().trimmed() != used) edit->setText(used);
+    });
+}
+
 QString NumberText(double value) {
     return QString::number(value, 'g', 6);
 }

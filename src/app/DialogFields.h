@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include <QString>
@@ -26,6 +27,10 @@ std::optional<int64_t> ReadIntegerField(QLineEdit* edit);
 // end itself is refused too.
 std::optional<double> ReadNumberField(QLineEdit* edit, double min, double max,
                                       bool maxExclusive = false);
+
+// A box whose typing only takes effect when the model accepts it: once left, it shows the
+// value in use again (`inUse`), never a number that nothing applies.
+void ShowInUseWhenLeft(QLineEdit* edit, std::function<QString()> inUse);
 
 // How the dialogs show a number: as the framework does, with up to six significant digits.
 QString NumberText(double value);

@@ -22,4 +22,11 @@ constexpr int32_t ClampCoordinate(int64_t v) {
 // instead of the cell, 0 for the system's default.
 constexpr int32_t kMaxFontSize = 1000;
 
+// The largest image: New Image, Image Size and Canvas Size hold to both limits and say so.
+constexpr int32_t kMaxImageSide = 10000;
+constexpr int64_t kMaxImagePixels = 20000000;
+inline constexpr const char* kImageLimitsMessage =
+    "Image should not more than 20 million pixels,\n or the height and width should not more "
+    "than 10,000 pixels!";
+
 }  // namespace zelvo

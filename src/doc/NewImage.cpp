@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/Limits.h"
 #include "platform/Disk.h"
 #include "platform/Messages.h"
 
@@ -14,8 +15,6 @@ namespace zelvo {
 namespace {
 
 constexpr double kInchesPerMetre = 39.37007874015747;
-constexpr int64_t kMaxPixels = 20000000;
-constexpr int32_t kMaxSide = 10000;
 
 SizePreset P(float w, float h, SizeUnit u, float r) {
     return {w, h, u, r, ResolutionUnit::PerInch};
@@ -202,7 +201,7 @@ std::optional<NewImageSize> NewImageDialogModel::Ok() {
         ResetFields();
         return std::nullopt;
     }
-    if (int64_t(s.width) * s.height > kMaxPixels) {
+    if (int64_t(s.width) * s.height > kMaxImagePixels) {
         AppMessages().Show("The new image should not more than 20 million pixels!");
         ResetFields();
         return std::nullopt;
@@ -213,7 +212,8 @@ std::optional<NewImageSize> NewImageDialogModel::Ok() {
 bool NewImageDialogModel::AddUserPreset() {
     NewImageSize s = Compute();
     if (s.resolution < 0 || s.width <= 0 || s.height <= 0 ||
-        int64_t(s.width) * s.height > kMaxPixels || int(m_userPresets.size()) >= kMaxUserPresets)
+        int64_t(s.width) * s.height > kMaxImagePixels ||
+        int(m_userPresets.size()) >= kMaxUserPresets)
         return false;
     m_userPresets.push_back(Current());
     m_selectedUser = int(m_userPresets.size()) - 1;
@@ -231,10 +231,8 @@ bool NewImageDialogModel::SaveUserPresets() const {
 }
 
 bool CheckNewImageSize(int64_t width, int64_t height) {
-    if (width * height > kMaxPixels || width > kMaxSide || height > kMaxSide) {
-        AppMessages().Show(
-            "Image should not more than 20 million pixels,\n or the height and width should not "
-            "more than 10,000 pixels!");
+    if (width * height > kMaxImagePixels || width > kMaxImageSide || height > kMaxImageSide) {
+        AppMessages().Show(kImageLimitsMessage);
         return false;
     }
     return true;

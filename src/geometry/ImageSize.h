@@ -6,17 +6,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/Limits.h"
 #include "geometry/Geometry.h"
 #include "history/HistoryManager.h"
 
 namespace zelvo {
-
-constexpr int32_t kMaxImageSide = 10000;
-constexpr int64_t kMaxImagePixels = 20000000;
-// Told when a size typed into a dialog passes either limit.
-inline constexpr const char* kImageLimitsMessage =
-    "Image should not more than 20 million pixels,\n or the height and width should not more "
-    "than 10,000 pixels!";
 
 // What the dialog's OK hands to the resize.
 struct ImageSizeRequest {
