@@ -3,9 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QMimeData>
 #include <QPainter>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -62,19 +64,16 @@ QImage PictureOf(const std::vector<uint8_t>& dib) {
     return image;
 }
 
-// Another program's picture as a 24-bit DIB, composited over white.
+// Another program's picture as a 24-bit DIB, composited over white a band of rows at a time,
+// so that only the picture and the bitmap are held whole.
 std::optional<std::vector<uint8_t>> DibOf(const QImage& picture) {
     if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0) return std::nullopt;
     const int32_t width = picture.width(), height = picture.height();
     const uint64_t stride = ((24 * uint64_t(width) + 31) / 32) * 4;
     if (stride * uint64_t(height) > (uint64_t(1) << 31)) return std::nullopt;
-    QImage over(width, height, QImage::Format_RGB32);
+    constexpr int32_t kBand = 256;
+    QImage over(width, std::min(height, kBand), QImage::Format_RGB32);
     if (over.isNull()) return std::nullopt;
-    over.fill(Qt::white);
-    {
-        QPainter painter(&over);
-        painter.drawImage(0, 0, picture);
-    }
     std::vector<uint8_t> dib(40 + size_t(stride) * size_t(height), 0);
     WriteInt32(dib.data(), 40);
     WriteInt32(dib.data() + 4, width);
@@ -82,13 +81,20 @@ std::optional<std::vector<uint8_t>> DibOf(const QImage& picture) {
     dib[12] = 1;   // planes
     dib[14] = 24;  // bits per pixel
     WriteInt32(dib.data() + 20, int32_t(stride * uint64_t(height)));
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* dst = dib.data() + 40 + size_t(height - 1 - y) * size_t(stride);
-        const QRgb* src = reinterpret_cast<const QRgb*>(over.constScanLine(y));
-        for (int32_t x = 0; x < width; ++x, dst += 3) {
-            dst[0] = uint8_t(qBlue(src[x]));
-            dst[1] = uint8_t(qGreen(src[x]));
-            dst[2] = uint8_t(qRed(src[x]));
+    for (int32_t top = 0; top < height; top += kBand) {
+        over.fill(Qt::white);
+        {
+            QPainter painter(&over);
+            painter.drawImage(0, -top, picture);
+        }
+        for (int32_t y = top; y < std::min(height, top + kBand); ++y) {
+            uint8_t* dst = dib.data() + 40 + size_t(height - 1 - y) * size_t(stride);
+            const QRgb* src = reinterpret_cast<const QRgb*>(over.constScanLine(y - top));
+            for (int32_t x = 0; x < width; ++x, dst += 3) {
+                dst[0] = uint8_t(qBlue(src[x]));
+                dst[1] = uint8_t(qGreen(src[x]));
+                dst[2] = uint8_t(qRed(src[x]));
+            }
         }
     }
     return dib;
@@ -117,9 +123,15 @@ std::optional<std::vector<uint8_t>> QtClipboard::Dib() {
         const QByteArray bytes = data->data(kMimeType);
         return std::vector<uint8_t>(bytes.begin(), bytes.end());
     }
-    if (data->hasFormat("image/bmp")) {
+    // Qt refuses to decode a picture of more than 128 MB (a 32-megapixel photograph) unless
+    // told otherwise, and a paste of a large picture must read it before cutting it to the
+    // canvas.
+    QImageReader::setAllocationLimit(kPictureLimitMb);
+    for (const char* format : {"PNG", "BMP"}) {
+        const QString mime = QStringLiteral("image/") + QString::fromLatin1(format).toLower();
+        if (!data->hasFormat(mime)) continue;
         QImage picture;
-        if (picture.loadFromData(data->data("image/bmp"), "BMP")) return DibOf(picture);
+        if (picture.loadFromData(data->data(mime), format)) return DibOf(picture);
     }
     if (data->hasImage()) return DibOf(qvariant_cast<QImage>(data->imageData()));
     return std::nullopt;

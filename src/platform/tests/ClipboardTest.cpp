@@ -137,5 +137,42 @@ TEST_F(QtClipboardTest, ABmpFileOnTheClipboardIsRead) {
     EXPECT_EQ((*dib)[42], 1);
 }
 
+// A 36-megapixel picture (144 MB, past Qt's own limit for decoding) from another program pastes
+// like a small one, every row in its place although it is converted a band of rows at a time.
+TEST_F(QtClipboardTest, ALargePictureFromAnotherProgramIsRead) {
+    const int side = 6000;
+    const int rows[] = {0, 255, 256, 300, side - 1};
+    QImage picture(side, side, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 200, 30));
+    for (const int y : rows) picture.setPixel(y % 97, y, qRgb(y % 251, 7, 200));
+    QByteArray bmp;
+    {
+        QBuffer buffer(&bmp);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(picture.save(&buffer, "BMP"));
+    }
+    picture = QImage();
+    auto* data = new QMimeData;
+    data->setData("image/bmp", bmp);
+    QGuiApplication::clipboard()->setMimeData(data);
+    QtClipboard c;
+    const auto dib = c.Dib();
+    QGuiApplication::clipboard()->clear();
+    ASSERT_TRUE(dib);
+    int32_t w = 0, h = 0;
+    std::memcpy(&w, dib->data() + 4, 4);
+    std::memcpy(&h, dib->data() + 8, 4);
+    ASSERT_EQ(w, side);
+    ASSERT_EQ(h, side);
+    auto at = [&](int x, int y) {
+        const uint8_t* p = dib->data() + 40 + size_t(side - 1 - y) * side * 3 + size_t(x) * 3;
+        return qRgb(p[2], p[1], p[0]);
+    };
+    for (const int y : rows) {
+        EXPECT_EQ(at(y % 97, y), qRgb(y % 251, 7, 200)) << y;
+        EXPECT_EQ(at(y % 97 + 1, y), qRgb(10, 200, 30)) << y;
+    }
+}
+
 }  // namespace
 }  // namespace zelvo
