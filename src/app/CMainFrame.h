@@ -141,9 +141,11 @@ public:
     // At start: the places of the last run (kept on the screen), else the defaults.
     void ShowPalettesAtStart();
     void SavePaletteLocations() const;
-    // Where palettes may float: the client area between the menu bar and the status bar, on the
-    // screen (screen coordinates).
+    // The client area between the menu bar and the status bar, on the screen (screen
+    // coordinates): the palettes' default and remembered places count from its top-left.
     Rect PaletteArea() const;
+    // The part of it a palette is kept in: below the options bar too, whose fields it would hide.
+    Rect PaletteKeepArea() const;
     // The room the shown palettes take at the sides of the image windows' area.
     SideMargins PaletteRoom() const;
     void ToggleAllPalettes();

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 #include "app/CColorPalette.h"
 #include "app/CHistoryPalette.h"
@@ -100,6 +101,16 @@ Rect CMainFrame::PaletteArea() const {
     return ToRect(area);
 }
 
+Rect CMainFrame::PaletteKeepArea() const {
+    // The options bar sits right under the menu bar; its height, not its place, for the same
+    // reason as the status bar's.
+    Rect area = PaletteArea();
+    if (m_optionsBar && m_optionsBar->isVisibleTo(this))
+        area.top = std::min(area.bottom, area.top + std::max(m_optionsBar->height(),
+                                                             m_optionsBar->sizeHint().height()));
+    return area;
+}
+
 QSize CMainFrame::ShowFloatingPalette(int index) {
     // A floating palette takes its size when it is shown.
     QDockWidget* dock = m_palettes[index];
@@ -114,7 +125,7 @@ void CMainFrame::PlacePalette(int index, const Rect& place) {
     if (dock->isHidden()) dock->show();
     // A window's position is that of its outer frame, once the frame is known; a window just
     // shown may not know it yet, and is set right.
-    const QPoint target = ToQRect(KeepInside(place, PaletteArea())).topLeft();
+    const QPoint target = ToQRect(KeepInside(place, PaletteKeepArea())).topLeft();
     dock->move(target);
     const QPoint off = target - dock->frameGeometry().topLeft();
     if (!off.isNull()) dock->move(dock->pos() + off);

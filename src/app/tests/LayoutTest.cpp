@@ -44,8 +44,11 @@ QRect Available() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
 
-int MenuBottom(CMainFrame& frame) {
-    return frame.mapToGlobal(QPoint(0, frame.menuBar()->geometry().bottom() + 1)).y();
+// The bottom of the menu bar and of the options bar under it.
+int BarsBottom(CMainFrame& frame) {
+    QWidget* lowest = frame.OptionsBar()->isHidden() ? static_cast<QWidget*>(frame.menuBar())
+                                                     : frame.OptionsBar();
+    return frame.mapToGlobal(QPoint(0, lowest->geometry().bottom() + 1)).y();
 }
 
 std::vector<QRect> PaletteRects(CMainFrame& frame) {
@@ -187,8 +190,8 @@ private slots:
             for (size_t i = 0; i < rects.size(); ++i) {
                 if (!screen.contains(rects[i]))
                     return QString("%1: %2 off the screen").arg(when).arg(i);
-                if (rects[i].top() < MenuBottom(frame))
-                    return QString("%1: %2 over the menu bar").arg(when).arg(i);
+                if (rects[i].top() < BarsBottom(frame))
+                    return QString("%1: %2 over the menu or options bar").arg(when).arg(i);
                 // The status bar's hints stay in sight.
                 if (rects[i].bottom() >= frame.statusBar()->mapToGlobal(QPoint(0, 0)).y())
                     return QString("%1: %2 over the status bar").arg(when).arg(i);
@@ -254,6 +257,22 @@ private slots:
             QCOMPARE(layers->frameGeometry().topLeft(), moved);
             program.Frame().OnCommand(kIdResetPalettes);
             QCOMPARE(layers->frameGeometry().topLeft(), defaultPlace);
+        }
+        // A place stored off the screen (another screen's) comes back on it, clear of the bars.
+        {
+            QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")),
+                               QSettings::IniFormat);
+            settings.setValue(
+                QString("Palettes/%1").arg(CMainFrame::kPalettes[CMainFrame::kTools].command),
+                QPoint(-3000, -3000));
+        }
+        {
+            Program program;
+            QTest::qWait(CMainFrame::kPalettesSettleMs + 100);
+            CMainFrame& frame = program.Frame();
+            const QRect tools = frame.Palette(CMainFrame::kTools)->frameGeometry();
+            QVERIFY(Available().contains(tools.topLeft()));
+            QCOMPARE(tools.top(), BarsBottom(frame));
         }
         ForgetPalettePlaces();
     }
