@@ -153,6 +153,36 @@ TEST(SafeSave, ReadOnlyFolderFailsCleanly) {
     chmod(dir.File("ro").c_str(), 0700);
 }
 
+// A file made read-only is kept from a save, as writing into it would be, although its folder
+// would let a rename replace it. Root may write anything, so as root an ordinary user saves.
+TEST(SafeSave, ReadOnlyFileIsKept) {
+    test::TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+    const std::string kept = dir.File("kept.bmp");
+    test::WriteBytes(kept, {5, 6});
+    ASSERT_EQ(chmod(kept.c_str(), 0444), 0);
+    // 0: the read-only file refused and a new one in the same folder written.
+    auto attempt = [&] {
+        SafeFile readOnly(kept);
+        if (readOnly.Open()) return 1;
+        SafeFile fresh(dir.File("fresh.bmp"));
+        return fresh.Open() && fresh.Write("x", 1) && fresh.Commit() ? 0 : 2;
+    };
+    if (geteuid() != 0) {
+        EXPECT_EQ(attempt(), 0);
+    } else {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? attempt() : 3);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(test::ReadBytes(kept), (std::vector<uint8_t>{5, 6}));
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"fresh.bmp", "kept.bmp"}));
+}
+
 TEST(SafeFile, SeeksReadsAndRewritesLikeAFile) {
     test::TempDir dir;
     SafeFile f(dir.File("s.bin"));
