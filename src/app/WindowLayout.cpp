@@ -24,9 +24,9 @@ void WindowSlots::Reset(const Rect& client, int screenWidth, bool palettesShown,
     const int clientHeight = client.Height();
     const int w = std::max(screenWidth / 2, screenWidth - 474);
     // Leave room for the palettes on both sides, unless that leaves less than a usual window
-    // or half the client area.
+    // or two fifths of the client area (a screen 1024 wide has 484 pixels between them).
     const int room = client.Width() - margins.left - margins.right;
-    if (palettesShown && room >= std::min(w, client.Width() / 2)) {
+    if (palettesShown && room >= std::min(w, client.Width() * 2 / 5)) {
         left += margins.left;
         right -= margins.right;
     }

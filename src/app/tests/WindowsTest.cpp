@@ -129,8 +129,12 @@ private slots:
         QCOMPARE(ws.Width(), 1280 - 97 - 448 - 10);
         QCOMPARE(TileCells(1, true, wide, 1280, true, {97, 448})[0],
                  (Rect{97, 5, 97 + 725, 5 + 590}));
-        // Too little room left: the windows use the whole client area as before.
-        ws.Reset(client, 1000, true, {97, 448});
+        // A screen 1024 wide with two columns of palettes still has room between them; on one
+        // 800 wide too little is left, and the windows use the whole client area.
+        ws.Reset({0, 0, 1024, 500}, 1024, true, {93, 447});
+        QCOMPARE(ws.Left(), 98);
+        QCOMPARE(ws.Width(), 1024 - 93 - 447 - 10);
+        ws.Reset({0, 0, 800, 500}, 800, true, {97, 448});
         QCOMPARE(ws.Left(), 5);
     }
 
