@@ -29,6 +29,7 @@
 #include "app/CStartupDialog.h"
 #include "app/CZelvoApp.h"
 #include "app/CZelvoView.h"
+#include "app/FileDialogs.h"
 #include "app/OutlinePause.h"
 #include "app/StartupRules.h"
 #include "app/StatusFeedback.h"
@@ -309,7 +310,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 void CMainFrame::OpenDroppedUrls(const QList<QUrl>& urls) {
     for (const QUrl& url : urls)
-        if (url.isLocalFile()) m_app.OpenDocumentFile(url.toLocalFile());
+        if (url.isLocalFile()) m_app.OpenDocumentFile(LocalFileBytes(url));
 }
 
 QString CMainFrame::HelpDocumentPath() {

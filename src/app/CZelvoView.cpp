@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include "app/FileDialogs.h"
 #include "app/ToolCursors.h"
 #include "app/TransformPreview.h"
 #include "doc/Image.h"
@@ -55,7 +56,7 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
     std::vector<std::string> paths;
     if (data && data->hasUrls())
         for (const QUrl& url : data->urls())
-            if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+            if (url.isLocalFile()) paths.push_back(LocalFileBytes(url));
     return paths;
 }
 

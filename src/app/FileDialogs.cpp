@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 
 #include "doc/SaveNames.h"
 #include "platform/Messages.h"
@@ -87,6 +88,12 @@ std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folde
             return std::nullopt;
     }
     return result;
+}
+
+std::string LocalFileBytes(const QUrl& url) {
+    if (!url.isLocalFile()) return {};
+    if (!url.host().isEmpty() && url.host() != "localhost") return url.toLocalFile().toStdString();
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
 }  // namespace zelvo

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class QFileDialog;
+class QUrl;
 class QWidget;
 
 namespace zelvo {
@@ -32,5 +33,9 @@ std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folde
                                            const QString& name);
 // The name the Save As dialog returns for a typed name and the filter chosen (its index).
 std::string SaveAsResult(const std::string& typed, int filterIndex);
+
+// A local file URL's path as the file system's bytes, "" for another URL. A name that is not
+// UTF-8 (Latin-1 from an old archive) comes percent-encoded in a drop and keeps its bytes.
+std::string LocalFileBytes(const QUrl& url);
 
 }  // namespace zelvo
