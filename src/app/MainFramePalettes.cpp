@@ -1,23 +1,32 @@
 // The five floating palettes: creation, their places (the defaults, the ones remembered
 // between runs, Reset Palette Locations), Show/Hide All and the single toggles.
 #include <algorithm>
+#include <memory>
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QToolBar>
 
+#include "app/CChildFrame.h"
 #include "app/CColorPalette.h"
 #include "app/CHistoryPalette.h"
 #include "app/CLayersPalette.h"
 #include "app/CMainFrame.h"
 #include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
+#include "app/CZelvoView.h"
 #include "platform/Disk.h"
 #include "tools/ToolController.h"
 
@@ -41,9 +50,38 @@ QString PlaceKey(int index) {
     return QString("Palettes/%1").arg(CMainFrame::kPalettes[index].command);
 }
 
+bool TypesText(const QWidget* w) {
+    if (const auto* combo = qobject_cast<const QComboBox*>(w)) return combo->isEditable();
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
+}
+
+// A click on a palette gives it the keyboard, which the image window would have kept: a key
+// that none of the palette's controls took (an arrow's nudge, a tool letter, Space) goes on
+// to the active image's view, or to the frame without one. Typing into a box stays there.
+class PaletteKeys : public QObject {
+public:
+    explicit PaletteKeys(CMainFrame* frame) : QObject(frame), m_frame(frame) {}
+
+    bool eventFilter(QObject* palette, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return false;
+        if (TypesText(static_cast<QWidget*>(palette)->focusWidget())) return false;
+        QWidget* target = m_frame;
+        if (CChildFrame* child = m_frame->ActiveChild()) target = child->View();
+        const std::unique_ptr<QEvent> copy(event->clone());
+        QCoreApplication::sendEvent(target, copy.get());
+        return true;
+    }
+
+private:
+    CMainFrame* m_frame;
+};
+
 }  // namespace
 
 void CMainFrame::CreatePalettes() {
+    auto* keys = new PaletteKeys(this);
     for (int i = 0; i < kPaletteCount; ++i) {
         const PaletteSpec& spec = kPalettes[i];
         auto* dock = new QDockWidget(spec.caption, this);
@@ -71,6 +109,7 @@ void CMainFrame::CreatePalettes() {
                 break;
         }
         dock->setWidget(content);
+        dock->installEventFilter(keys);
         addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->setFloating(true);
         dock->hide();

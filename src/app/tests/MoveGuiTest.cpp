@@ -2,6 +2,7 @@
 // view with the preview drawn while it is pending, Enter, Esc and the options bar's buttons;
 // the Move page's align buttons; a layer dragged with the Move tool.
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -9,6 +10,8 @@
 #include <QToolButton>
 
 #include "app/CChildFrame.h"
+#include "app/CLayersPalette.h"
+#include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
@@ -232,6 +235,27 @@ private slots:
                 frame.MdiArea()->setActiveSubWindow(ChildOf(source));
             }
         }
+    }
+
+    // A palette clicked takes the keyboard: the arrows it does not use still nudge the layer,
+    // while a box of the palette keeps what is typed into it.
+    void arrowsPressedInAPaletteNudgeTheLayer() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenLayers(frame, 16);
+        QVERIFY(view);
+        QVERIFY(frame.Tools().SelectTool(kToolMove));
+        const LayerPtr layer = view->GetImage().Layers().CurrentLayer();
+        const Point at = layer->Position();
+        QTest::keyClick(frame.ToolsPalette(), Qt::Key_Right);
+        QTest::keyClick(frame.ToolsPalette(), Qt::Key_Down);
+        QCOMPARE(layer->Position(), (Point{at.x + 1, at.y + 1}));
+        QCOMPARE(LastStateName(view->GetImage()), std::string("Move Layer"));
+        QLineEdit* box = frame.LayersPalette()->OpacityEdit();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Left);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(layer->Position(), (Point{at.x + 1, at.y + 1}));
     }
 };
 
