@@ -58,7 +58,8 @@ bool TypesText(const QWidget* w) {
 
 // A click on a palette gives it the keyboard, which the image window would have kept: a key
 // that none of the palette's controls took (an arrow's nudge, a tool letter, Space) goes on
-// to the active image's view, or to the frame without one. Typing into a box stays there.
+// to the active image's view (or the text box open in it), or to the frame without one. Typing
+// into a box of the palette stays there.
 class PaletteKeys : public QObject {
 public:
     explicit PaletteKeys(CMainFrame* frame) : QObject(frame), m_frame(frame) {}
@@ -68,7 +69,12 @@ public:
             return false;
         if (TypesText(static_cast<QWidget*>(palette)->focusWidget())) return false;
         QWidget* target = m_frame;
-        if (CChildFrame* child = m_frame->ActiveChild()) target = child->View();
+        if (CChildFrame* child = m_frame->ActiveChild()) {
+            target = child->View();
+            // The text box of a text being typed keeps its keys.
+            QWidget* last = m_frame->focusWidget();
+            if (last && target->isAncestorOf(last)) target = last;
+        }
         const std::unique_ptr<QEvent> copy(event->clone());
         QCoreApplication::sendEvent(target, copy.get());
         return true;

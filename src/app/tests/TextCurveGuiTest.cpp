@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/CChildFrame.h"
+#include "app/CLayersPalette.h"
 #include "app/CTextToolUi.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
@@ -95,7 +96,9 @@ private slots:
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(frame.Tools().TextSession()->Text(), std::string("Hello\r\nworldHello"));
+        // Typed while a palette has the keyboard, it still goes into the box.
+        QTest::keyClicks(frame.LayersPalette(), "!");
+        QCOMPARE(frame.Tools().TextSession()->Text(), std::string("Hello\r\nworldHello!"));
         const int wide = box->width();
         QVERIFY(wide > 100);
 
@@ -105,7 +108,7 @@ private slots:
         QCOMPARE(LastStateName(image), std::string("New Text Layer"));
         const LayerPtr layer = Current(image);
         QCOMPARE(int(layer->Kind()), int(LayerKind::Text));
-        QCOMPARE(layer->Text().text, std::string("Hello\r\nworldHello"));
+        QCOMPARE(layer->Text().text, std::string("Hello\r\nworldHello!"));
         QCOMPARE(layer->Text().originX, origin.x);
         QCOMPARE(layer->Text().originY, origin.y);
         QVERIFY(view->hasFocus());
@@ -118,7 +121,7 @@ private slots:
         edit->click();
         box = EditBox(view);
         QVERIFY(box);
-        QCOMPARE(box->toPlainText(), QString("Hello\nworldHello"));
+        QCOMPARE(box->toPlainText(), QString("Hello\nworldHello!"));
         QTest::keyClicks(box, "!");
         QTest::keyClick(box, Qt::Key_Escape);
         QVERIFY(WaitFor([view] { return EditBox(view) == nullptr; }));
