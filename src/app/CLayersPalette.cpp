@@ -36,6 +36,8 @@ protected:
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton)
             m_palette->ClickRow(int(e->position().x()), int(e->position().y()), e->modifiers());
+        else if (e->button() == Qt::RightButton)
+            m_palette->ContextClick(int(e->position().y()), e->globalPosition().toPoint());
     }
 
 private:
@@ -210,6 +212,13 @@ void CLayersPalette::Changed() {
 int CLayersPalette::LayerIndexOfRow(int row) const {
     if (!HaveDocument() || row < 0) return -1;
     return m_model->LayerIndexOfRow(row + m_scroll->value());
+}
+
+void CLayersPalette::ContextClick(int y, const QPoint& global) {
+    if (!HaveDocument()) return;
+    // The layer under the pointer is the one the menu acts on, as a click on its name makes it.
+    if (LayerIndexOfRow(y / kRowHeight) >= 0) ClickRow(kRowWidth / 2, y);
+    if (CMainFrame* frame = Frame()) frame->ShowLayerMenu(global);
 }
 
 void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers modifiers) {

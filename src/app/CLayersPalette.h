@@ -47,6 +47,9 @@ public:
     int LayerIndexOfRow(int row) const;
     // A click in the rows area at (x, y) (rows-area coordinates).
     void ClickRow(int x, int y, Qt::KeyboardModifiers modifiers = {});
+    // A right click at height y of the rows area (`global` on the screen): the row's layer
+    // becomes current and the Layer menu opens there.
+    void ContextClick(int y, const QPoint& global);
 
     QWidget* RowsArea() const { return m_rows; }
     QScrollBar* ScrollBar() const { return m_scroll; }

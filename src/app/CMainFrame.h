@@ -173,6 +173,8 @@ public:
     // The right button in `child`'s view: sub-menu `subMenu` of the view's pop-up menu or the
     // brush pop-up (ContextChoice kinds).
     void ShowViewMenu(CChildFrame* child, int kind, int subMenu, const QPoint& global);
+    // The layers palette's context menu: the Layer menu at `global`.
+    void ShowLayerMenu(const QPoint& global);
 
     // Bars.
     QToolBar* OptionsBar() const { return m_optionsBar; }

@@ -210,6 +210,13 @@ void CMainFrame::ShowViewMenu(CChildFrame* child, int kind, int subMenu, const Q
     menu.exec(global);
 }
 
+void CMainFrame::ShowLayerMenu(const QPoint& global) {
+    QMenu* layer = Menu("&Layer");
+    if (!layer) return;
+    UpdateCommandUI();
+    layer->exec(global);
+}
+
 namespace {
 
 // A key the view did not use comes on to the frame: it is not offered to the tools again.

@@ -1,6 +1,7 @@
 // The palettes: F4-F8 and "~", Reset Palette Locations for both screen classes, the Layers
 // and History palettes over a real document, the Color and Tools palettes.
 #include <QAction>
+#include <QApplication>
 #include <QColorDialog>
 #include <QDockWidget>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/AppCommands.h"
@@ -155,6 +157,18 @@ private slots:
         QCOMPARE(image.History().StateCount(), before);  // no history step
         QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {}, QPoint(10, 25 + 10));
         QVERIFY(layers.LayerAt(1)->IsVisible());
+        // A right click makes its row's layer current and opens the Layer menu there.
+        QStringList offered;
+        QTimer::singleShot(0, [&offered] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                for (QAction* a : popup->actions()) offered << a->text();
+                popup->close();
+            }
+        });
+        QTest::mouseClick(palette->RowsArea(), Qt::RightButton, {}, QPoint(100, 25 + 10));
+        QCOMPARE(layers.CurrentIndex(), 1);
+        QVERIFY2(offered.contains("New Layer") && offered.contains("Delete Layer"),
+                 qPrintable(offered.join(", ")));
         // The stack buttons are offered with a document.
         QVERIFY(palette->NewLayerButton()->isEnabled());
         QVERIFY(palette->DeleteLayerButton()->isEnabled());
