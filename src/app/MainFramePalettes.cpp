@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
 #include <QPlainTextEdit>
@@ -116,6 +117,14 @@ void CMainFrame::CreatePalettes() {
         }
         dock->setWidget(content);
         dock->installEventFilter(keys);
+        // The keys belong to the picture unless a box or slider of the palette was clicked: a
+        // click anywhere else on the palette takes them from its boxes (and the palette's
+        // first box is not given them when a click on the palette activates it), and no
+        // button holds them to be pressed by Space.
+        content->setFocusPolicy(Qt::ClickFocus);
+        for (QWidget* w : content->findChildren<QWidget*>())
+            w->setFocusPolicy(TypesText(w) || qobject_cast<QSlider*>(w) ? Qt::ClickFocus
+                                                                        : Qt::NoFocus);
         addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->setFloating(true);
         dock->hide();

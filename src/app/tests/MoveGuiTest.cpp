@@ -11,6 +11,7 @@
 
 #include "app/CChildFrame.h"
 #include "app/CLayersPalette.h"
+#include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
@@ -256,6 +257,12 @@ private slots:
         QTest::keyClick(box, Qt::Key_Left);
         QTest::keyClick(box, Qt::Key_Up);
         QCOMPARE(layer->Position(), (Point{at.x + 1, at.y + 1}));
+        // A click elsewhere on a palette (the navigator's picture) takes the keys from its box.
+        CNavigatorPalette* navigator = frame.NavigatorPalette();
+        navigator->ZoomEdit()->setFocus();
+        QTest::mouseClick(navigator, Qt::LeftButton, {}, QPoint(navigator->width() / 2, 20));
+        QTest::keyClick(navigator, Qt::Key_Left);
+        QCOMPARE(layer->Position(), (Point{at.x, at.y + 1}));
     }
 };
 
