@@ -11,13 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
-#include <QTimer>
-#include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/CChildFrame.h"
@@ -66,8 +66,7 @@ public:
     explicit PaletteKeys(CMainFrame* frame) : QObject(frame), m_frame(frame) {}
 
     bool eventFilter(QObject* palette, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-            return false;
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
         if (TypesText(static_cast<QWidget*>(palette)->focusWidget())) return false;
         QWidget* target = m_frame;
         if (CChildFrame* child = m_frame->ActiveChild()) {

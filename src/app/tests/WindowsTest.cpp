@@ -257,8 +257,8 @@ private slots:
         QCOMPARE(frame.Children()[2]->geometry().x() - frame.Children()[1]->geometry().x(), 8);
         // A name in another encoding comes percent-encoded; its bytes find the file.
         const std::string latin1 = WriteBmp(dir.File("caf\xE9.bmp"), 5, 4, 7, 8, 9);
-        frame.OpenDroppedUrls(
-            {QUrl::fromEncoded("file://" + QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+        frame.OpenDroppedUrls({QUrl::fromEncoded(
+            "file://" + QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
         QCOMPARE(frame.Children().size(), 4);
         QCOMPARE(frame.Children()[3]->GetImage().Width(), 5);
     }
