@@ -310,7 +310,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 void CMainFrame::OpenDroppedUrls(const QList<QUrl>& urls) {
     for (const QUrl& url : urls)
-        if (url.isLocalFile()) m_app.OpenDocumentFile(LocalFileBytes(url));
+        if (std::string path = LocalFileBytes(url); !path.empty()) m_app.OpenDocumentFile(path);
 }
 
 QString CMainFrame::HelpDocumentPath() {

@@ -103,8 +103,6 @@ CToolsPalette::CToolsPalette(ToolController& tools, QWidget* parent)
         b->setToolTip(QString::fromUtf8(spec.tooltip));
         b->setGeometry(4 + (i % 2) * 41, 4 + (i / 2) * 36, 39, 34);
         b->setCheckable(spec.id != kSwapColors && spec.id != kDefaultColors);
-        // The keyboard stays with the picture.
-        b->setFocusPolicy(Qt::NoFocus);
         const int id = spec.id;
         connect(b, &QToolButton::clicked, this, [this, id] { OnButton(id); });
         m_buttons[spec.id] = b;

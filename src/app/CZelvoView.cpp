@@ -56,7 +56,7 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
     std::vector<std::string> paths;
     if (data && data->hasUrls())
         for (const QUrl& url : data->urls())
-            if (url.isLocalFile()) paths.push_back(LocalFileBytes(url));
+            if (std::string path = LocalFileBytes(url); !path.empty()) paths.push_back(path);
     return paths;
 }
 

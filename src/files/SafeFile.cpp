@@ -111,8 +111,7 @@ bool SafeFile::Open() {
     if (m_target.empty() || m_target.back() == '/') return false;
     // A file its permissions keep from being written is not replaced either, although the
     // folder would let the rename through.
-    if (access(m_target.c_str(), F_OK) == 0 &&
-        faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+    if (faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
         return false;
     size_t slash = m_target.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
