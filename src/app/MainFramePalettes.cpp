@@ -7,18 +7,22 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/CChildFrame.h"
 #include "app/CColorPalette.h"
@@ -57,6 +61,34 @@ bool TypesText(const QWidget* w) {
            qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
 }
 
+// A palette's title: its caption and a close button. The dock widget's own title would add a
+// float button and dock the palette on a double-click, into the frame's dock area behind the
+// other palettes; a palette here only floats.
+class PaletteTitle : public QWidget {
+public:
+    PaletteTitle(const QString& caption, QDockWidget* dock) : QWidget(dock) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(4, 2, 2, 2);
+        row->setSpacing(2);
+        auto* label = new QLabel(caption, this);
+        row->addWidget(label, 1);
+        auto* close = new QToolButton(this);
+        close->setObjectName("paletteClose");
+        close->setAutoRaise(true);
+        close->setFocusPolicy(Qt::NoFocus);
+        close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, this));
+        const int side = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+        close->setIconSize(QSize(side, side) * 3 / 4);
+        close->setToolTip("Close");
+        connect(close, &QToolButton::clicked, dock, &QDockWidget::close);
+        row->addWidget(close);
+    }
+
+protected:
+    // Kept from the dock widget, which would dock the palette.
+    void mouseDoubleClickEvent(QMouseEvent* event) override { event->accept(); }
+};
+
 // A click on a palette gives it the keyboard, which the image window would have kept: a key
 // that none of the palette's controls took (an arrow's nudge, a tool letter, Space) goes on
 // to the active image's view (or the text box open in it), or to the frame without one. Typing
@@ -94,6 +126,9 @@ void CMainFrame::CreatePalettes() {
         dock->setObjectName(QString("Palette%1").arg(spec.command));
         dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                           QDockWidget::DockWidgetFloatable);
+        // Dragged anywhere, even over the frame's edge, a palette stays a palette.
+        dock->setAllowedAreas(Qt::NoDockWidgetArea);
+        dock->setTitleBarWidget(new PaletteTitle(spec.caption, dock));
         // Showing or placing a palette leaves the keyboard with the image window.
         dock->setAttribute(Qt::WA_ShowWithoutActivating);
         QWidget* content = nullptr;

@@ -1,5 +1,6 @@
 // The palettes: F4-F8 and "~", Reset Palette Locations for both screen classes, the Layers
 // and History palettes over a real document, the Color and Tools palettes.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
@@ -83,6 +84,32 @@ private slots:
         QVERIFY(frame.Palette(CMainFrame::kColor)->isHidden());
         QVERIFY(frame.Palette(CMainFrame::kNavigator)->isHidden());
         QVERIFY(!layers->isHidden());
+    }
+
+    // A palette docked into the frame would lie behind the floating ones; its title only
+    // closes it, and a double-click on the title leaves it where it is.
+    void paletteTitlesNeverDock() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        for (int p = 0; p < CMainFrame::kPaletteCount; ++p) {
+            QDockWidget* dock = frame.Palette(p);
+            QVERIFY(dock->isFloating());
+            for (auto* b : dock->findChildren<QAbstractButton*>("dockWidgetFloatButton"))
+                QVERIFY(!b->isVisible());
+            for (Qt::DockWidgetArea a : {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea,
+                                         Qt::TopDockWidgetArea, Qt::BottomDockWidgetArea})
+                QVERIFY(!dock->isAreaAllowed(a));  // a drag over the frame's edge docks nothing
+            const QPoint before = dock->frameGeometry().topLeft();
+            QWidget* title = dock->titleBarWidget() ? dock->titleBarWidget() : dock;
+            QTest::mouseDClick(title, Qt::LeftButton, {}, QPoint(20, 6));
+            QVERIFY(dock->isFloating());
+            QCOMPARE(dock->frameGeometry().topLeft(), before);
+            auto* close = dock->findChild<QToolButton*>("paletteClose");
+            QVERIFY(close);
+            QTest::mouseClick(close, Qt::LeftButton);
+            QVERIFY(dock->isHidden());
+        }
     }
 
     void resetPaletteLocationsForBothScreenClasses() {
