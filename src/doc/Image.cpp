@@ -10,6 +10,7 @@
 #include "doc/DocumentWatcher.h"
 #include "files/PixelRows.h"
 #include "files/RasterFile.h"
+#include "layerops/LinkGroups.h"
 #include "layerops/Zld.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
@@ -284,6 +285,10 @@ bool Image::FinishRecovered(const std::string& path, int32_t resolution) {
 }
 
 void Image::StateSettled() {
+    // Links are not part of the history: an undo can take away a member of a group, which
+    // would leave the group naming a layer that is gone (and Merge Linked an internal error).
+    // Such groups dissolve, as linking does with them.
+    if (!LinkGroupsConsistent(m_layers)) ClearLinkGroups(m_layers);
     if (IsReady())
         if (DocumentWatcher* w = m_workspace.Watcher()) w->DocumentChanged(*this);
 }

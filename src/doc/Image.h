@@ -126,6 +126,7 @@ public:
     void MoveCurve(Layer& layer, int32_t dx, int32_t dy) override {
         zelvo::MoveCurve(layer, dx, dy);
     }
+    void RenderCurve(Layer& layer) override { zelvo::RenderCurve(layer); }
     BlockHandle WriteCurveSnapshot(Layer& layer) override {
         return m_curveEdit.WriteSnapshot(layer);
     }

@@ -50,6 +50,8 @@ public:
     virtual bool SwapTextOrigin(Layer& /*layer*/, Point& /*origin*/) { return false; }
     // Curve layers: moves the anchors by (dx, dy) and renders again (kind 21).
     virtual void MoveCurve(Layer& /*layer*/, int32_t /*dx*/, int32_t /*dy*/) {}
+    // Curve layers: renders the anchors again, after the start row put back its own.
+    virtual void RenderCurve(Layer& /*layer*/) {}
     // Writes the curve snapshot of a "modify curve" state into a new store block (0 if none).
     virtual BlockHandle WriteCurveSnapshot(Layer& /*layer*/) { return 0; }
     // Loads the "before" (after = false) or "after" half of a curve snapshot into the layer.

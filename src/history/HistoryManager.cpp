@@ -2,6 +2,7 @@
 
 #include "core/InternalError.h"
 #include "history/LayerListOps.h"
+#include "layers/TextLayer.h"
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 
@@ -17,16 +18,41 @@ LayerSnapshot LayerSnapshot::Take(const LayerPtr& layer) {
     s.x = layer->Position().x;
     s.y = layer->Position().y;
     s.bounds = layer->Bounds();
+    if (layer->Kind() == LayerKind::Text)
+        s.textOrigin = {layer->Text().originX, layer->Text().originY};
+    if (layer->Kind() == LayerKind::Curve) {
+        s.anchors = layer->Anchors();
+        s.closed = layer->IsClosed();
+        s.filled = layer->IsFilled();
+        s.color = layer->Color();
+    }
     return s;
 }
 
-void LayerSnapshot::Apply() const {
-    if (!layer) return;
+bool LayerSnapshot::Apply() const {
+    if (!layer) return false;
     layer->SetVisible(visible);
     layer->SetCurrent(current);
     layer->SetOpacity(opacity);
     layer->SetPosition(x, y);
     layer->SetBounds(bounds);
+    if (layer->Kind() == LayerKind::Text) {
+        TextSettings& t = layer->Text();
+        if (t.originX != textOrigin.x || t.originY != textOrigin.y) {
+            t.originX = textOrigin.x;
+            t.originY = textOrigin.y;
+            RenderText(*layer);
+        }
+    }
+    if (layer->Kind() != LayerKind::Curve) return false;
+    if (layer->Anchors() == anchors && layer->IsClosed() == closed && layer->IsFilled() == filled &&
+        layer->Color() == color)
+        return false;
+    layer->Anchors() = anchors;
+    layer->SetClosed(closed);
+    layer->SetFilled(filled);
+    layer->SetColor(color);
+    return true;
 }
 
 std::string StateDisplayName(const HistoryState& state) {
@@ -112,7 +138,9 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
     // The cap comes before coalescing, so a coalesced step still drops the oldest state.
     if (int(m_states.size()) >= kMaxStates) DiscardState(0);
 
-    if (!m_states.empty()) m_host->SetModified(true);
+    // Only the record of the opening leaves the document unmodified; an edit made from the
+    // start row, after which the list was emptied above, is a change like any other.
+    if (kind != kStateOpenImage) m_host->SetModified(true);
 
     const auto value = [&extra](size_t i, int32_t fallback) {
         return i < extra.values.size() ? extra.values[i] : fallback;

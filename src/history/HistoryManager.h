@@ -103,6 +103,7 @@ private:
     std::vector<LayerPtr> m_startShown;  // the start layers put into the live list
     int32_t m_asideWidth = 0;
     int32_t m_asideHeight = 0;
+    int32_t m_asideResolution = 0;
     bool m_showingStart = false;
 
     std::vector<HistoryState> m_states;  // oldest first

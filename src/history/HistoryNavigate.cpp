@@ -14,6 +14,8 @@ void HistoryManager::GoToState(int target, int redraw) {
     WaitCursor wait;
     const int count = int(m_states.size());
     if (target < 0 || target > count) return;
+    // Going to another row changes the picture from what a save wrote.
+    if (target != (m_showingStart ? 0 : CurrentStateIndex())) m_host->SetModified(true);
 
     if (target == 0) {
         if (!m_hasStart) return;  // nothing was ever opened into this history
@@ -73,6 +75,15 @@ void HistoryManager::ShowStartRow() {
     StopCompositing();
     m_asideWidth = m_layers.Image().width;
     m_asideHeight = m_layers.Image().height;
+    // The resolution undoing back to the first state would give: the one from before the
+    // oldest Image Size or Crop still in effect (Print Size records no state and stays).
+    m_asideResolution = m_host->DocumentResolution();
+    const int k = CurrentStateIndex();
+    for (int i = 2; i <= k; ++i)
+        if (m_states[size_t(i - 1)].otherResolution > 0) {
+            m_host->SetDocumentResolution(m_states[size_t(i - 1)].otherResolution);
+            break;
+        }
 
     m_asideSelection = LayerSnapshot::Take(m_layers.Selection());
     m_startSelection.Apply();
@@ -85,7 +96,7 @@ void HistoryManager::ShowStartRow() {
     m_startShown.clear();
     for (const LayerSnapshot& s : m_startLayers) {
         if (!s.layer) continue;
-        s.Apply();
+        if (s.Apply()) m_host->RenderCurve(*s.layer);
         m_layers.InsertAt(m_layers.LayerCount(), s.layer);
         m_startShown.push_back(s.layer);
     }
@@ -102,10 +113,11 @@ void HistoryManager::LeaveStartRow() {
     while (m_layers.LayerCount() > 0) m_layers.RemoveAt(m_layers.LayerCount() - 1);
     for (const LayerSnapshot& s : m_asideLayers) {
         if (!s.layer) continue;
-        s.Apply();
+        if (s.Apply()) m_host->RenderCurve(*s.layer);
         m_layers.InsertAt(m_layers.LayerCount(), s.layer);
     }
     SetCanvas(m_asideWidth, m_asideHeight);
+    if (m_asideResolution > 0) m_host->SetDocumentResolution(m_asideResolution);
 
     m_asideLayers.clear();
     m_asideSelection = {};

@@ -84,10 +84,19 @@ struct LayerSnapshot {
     int32_t x = 0;
     int32_t y = 0;
     Rect bounds;
+    // Moving text and editing a curve change the object itself, not a copy: the start row
+    // must put back the origin and the anchors the document was opened with.
+    Point textOrigin;
+    std::vector<CurveAnchor> anchors;
+    bool closed = false;
+    bool filled = false;
+    ColorRef color = 0;
 
     static LayerSnapshot Take(const LayerPtr& layer);
-    // Writes the saved properties back into the object (nothing for an empty snapshot).
-    void Apply() const;
+    // Writes the saved properties back into the object (nothing for an empty snapshot); a text
+    // layer whose origin differs is rendered again. Returns whether a curve layer's shape
+    // differed and was put back: the caller renders it again.
+    bool Apply() const;
 };
 
 struct HistoryState {
