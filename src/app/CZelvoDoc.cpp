@@ -68,6 +68,8 @@ bool CZelvoDoc::OnSaveDocument(const std::string& path, QWidget* parent) {
 }
 
 bool CZelvoDoc::CloseWithQuestion(QWidget* parent) {
+    // Text typed and not yet committed is a change the question must cover.
+    m_image->EndToolInteraction();
     if (m_image->IsModified()) {
         QApplication::beep();
         const Answer a =

@@ -145,6 +145,8 @@ CommandResult Close(BatchSession& s, const Args& args) {
     if (!args.empty()) return CommandResult::Script("close takes no arguments");
     BatchDocuments& docs = Documents(s);
     if (!docs.active) return NoDocument();
+    // Text still being typed is committed first, so the question below covers it.
+    docs.active->EndToolInteraction();
     // An unanswered save question is answered No here: a script saves explicitly.
     if (docs.active->IsModified() && s.messages.PendingAnswers() == 0)
         s.messages.QueueAnswer(Answer::No);
@@ -155,6 +157,7 @@ CommandResult Close(BatchSession& s, const Args& args) {
         return false;
     });
     if (!closed) return CommandResult::Fail();
+    ForgetDocument(s, *docs.active);
     for (auto it = docs.open.begin(); it != docs.open.end(); ++it) {
         if (it->get() == docs.active) {
             docs.open.erase(it);

@@ -307,6 +307,15 @@ BatchTools::~BatchTools() {
     if (workspace && workspace->Tools() == &controller) workspace->SetTools(nullptr);
 }
 
+void ForgetDocument(BatchSession& s, Image& image) {
+    if (!s.state.count("tools")) return;
+    BatchTools& t = Tools(s);
+    const auto it = t.views.find(&image);
+    if (it == t.views.end()) return;
+    t.controller.ViewClosing(*it->second.view);
+    t.views.erase(it);
+}
+
 BatchTools& Tools(BatchSession& s) {
     BatchTools& t = s.State<BatchTools>("tools");
     if (!t.workspace) {

@@ -29,6 +29,9 @@ struct BatchTools {
 
 // Created on first use and registered with the workspace as its tool hooks.
 BatchTools& Tools(BatchSession& s);
+// A document is closing: the tools let go of it and its virtual view before it goes, as the
+// desktop program's view does when its window closes. Nothing when no tool was ever used.
+void ForgetDocument(BatchSession& s, Image& image);
 // `info tool`.
 CommandResult PrintToolInfo(BatchSession& s);
 // `transform free` and `transform free-button …`.

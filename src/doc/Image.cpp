@@ -320,6 +320,9 @@ bool Image::CheckSavePath(const std::string& path) {
 }
 
 bool Image::Save(const std::string& path, const SaveOptions& options) {
+    // Text being typed, a curve being drawn, a stroke under way: what the user sees goes into
+    // the file, as before any command (an open text edit holds the layer without its text).
+    EndToolInteraction();
     if (!CheckSavePath(path)) return false;
     const FileFormat format = FormatForPath(path);
     if (format == FileFormat::Layered) {
@@ -392,6 +395,8 @@ void Image::Release() {
 
 bool AskAndClose(Image& image, const SaveOptions& options,
                  const std::function<bool(Image&)>& saveAs) {
+    // Text typed and not yet committed is a change the question must cover.
+    image.EndToolInteraction();
     if (image.IsModified()) {
         Answer a =
             AppMessages().Ask("Whether the save the file?", Buttons::YesNoCancel, "Close File");

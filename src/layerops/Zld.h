@@ -32,7 +32,7 @@ constexpr uint32_t kMaxLayers = 127;
 // when it lies inside the file where the table says, and its sizes stay within these.
 struct Limits {
     int64_t maxPixels = 20000000;      // pixel layer w x h
-    int32_t maxSide = 10000;           // canvas and pixel layer width and height
+    int32_t maxSide = 10000;           // canvas width and height
     uint32_t maxTextBytes = 1u << 20;  // text length + 1
     uint32_t maxAnchors = 99999;
     // Layer positions, text origins and anchor coordinates.

@@ -155,7 +155,9 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
         return false;
     const int64_t canvasPixels = int64_t(header.width) * header.height;
     uint64_t pos = kHeaderBytes + uint64_t(kEntryBytes) * header.count;
-    const int32_t maxW = limits.maxSide, maxH = limits.maxSide;
+    // A pixel layer may reach past the canvas and be far wider than it (Free Transform only
+    // cuts past the pixel limit): the count of its pixels is its only limit.
+    const int64_t maxLayerSide = limits.maxPixels;
     for (uint32_t i = 0; i < header.count; ++i) {
         const uint8_t* e = header.table.data() + size_t(kEntryBytes) * i;
         const uint32_t kind = Get32(e);
@@ -181,7 +183,8 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
             case LayerKind::Pixel: {
                 p.width = GetSigned(h + 8);
                 p.height = GetSigned(h + 12);
-                if (p.width <= 0 || p.height <= 0 || p.width > maxW || p.height > maxH)
+                if (p.width <= 0 || p.height <= 0 || p.width > maxLayerSide ||
+                    p.height > maxLayerSide)
                     return false;
                 const uint64_t pixels = uint64_t(p.width) * uint64_t(p.height);
                 if (pixels > uint64_t(limits.maxPixels)) return false;
