@@ -33,10 +33,16 @@ CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
     // A disabled menu command does nothing; a script asking for it has gone wrong.
     const std::string name = "history " + what;
     if (what == "undo" || what == "step-backward" || what == "step-forward") {
+        // As every menu command: a stroke or gesture under way ends first, then the move.
+        image->EndToolInteraction();
         const CommandEntry* entry = FindCommandByVerb(name);
         if (auto refused = Refused(s, entry, name)) return *refused;
         RunVerb(s, *entry);
-    } else if (what == "goto") {
+        return CommandResult::Ok();
+    }
+    // The History palette takes no click while the mouse is busy with a tool.
+    if (h.Host().ToolBusy()) return CommandResult::Fail(name + ": a tool is busy");
+    if (what == "goto") {
         if (*row < 0 || *row >= HistoryPalette::RowCount(h))
             return CommandResult::Fail("history goto: there is no row " + args[1]);
         h.GoToState(*row, 1);
