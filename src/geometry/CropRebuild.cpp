@@ -31,6 +31,7 @@ int CropRebuild(HistoryManager& history, const Rect& frame, int32_t width, int32
     rules.fontScaleHorizontal = sy;
     rules.fontScaleVertical = sx;
     rules.showProgress = true;
+    rules.resolution = resolution;
     if (!RebuildCanvas(history, "Crop", width, height, rules)) return 0;
     documentResolution = resolution;
     return 1;

@@ -149,7 +149,8 @@ void CanvasRebuild::Add(LayerPtr rebuilt) {
     m_rebuilt.push_back(std::move(rebuilt));
 }
 
-int CanvasRebuild::Commit(const std::string& name, int32_t newWidth, int32_t newHeight) {
+int CanvasRebuild::Commit(const std::string& name, int32_t newWidth, int32_t newHeight,
+                          int32_t newResolution) {
     LayerManager& lm = m_history.Layers();
     if (m_rebuilt.size() != lm.Layers().size() || m_rebuilt.empty()) return 0;
 
@@ -166,7 +167,7 @@ int CanvasRebuild::Commit(const std::string& name, int32_t newWidth, int32_t new
     canvas.height = newHeight;
     if (newWidth != oldWidth || newHeight != oldHeight) host.CanvasSizeChanged();
     m_history.RecordState(nullptr, old, kStateWholeImage, index, name,
-                          ExtraValues({oldWidth, oldHeight}));
+                          ExtraValues({oldWidth, oldHeight, newResolution}));
     host.ResumeCompositing();
     host.Redraw();
     return 1;

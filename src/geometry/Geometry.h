@@ -79,9 +79,11 @@ public:
     // The next layer of the new list, in the old list's order.
     void Add(LayerPtr rebuilt);
     // Waits until the display is not drawing, puts the new list in, sets the canvas size and
-    // records a whole-image state named `name` with the old list and canvas size. Returns 0 (the
-    // document untouched) when the list is incomplete.
-    int Commit(const std::string& name, int32_t newWidth, int32_t newHeight);
+    // records a whole-image state named `name` with the old list and canvas size, and the
+    // document's new resolution when one is given. Returns 0 (the document untouched) when the
+    // list is incomplete.
+    int Commit(const std::string& name, int32_t newWidth, int32_t newHeight,
+               int32_t newResolution = 0);
 
 private:
     HistoryManager& m_history;

@@ -166,6 +166,7 @@ int ResizeImage(HistoryManager& history, const ImageSizeRequest& request,
     rules.fontScaleHorizontal = sy;
     rules.fontScaleVertical = sx;
     rules.showProgress = true;
+    rules.resolution = request.resolution;
     if (!RebuildCanvas(history, "Image Size", width, height, rules)) return 0;
     documentResolution = request.resolution;
     return 1;

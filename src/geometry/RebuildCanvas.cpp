@@ -37,7 +37,7 @@ int RebuildCanvas(HistoryManager& history, const std::string& name, int32_t widt
             progress.Step();
         }
     }
-    return rebuild.Commit(name, width, height);
+    return rebuild.Commit(name, width, height, rules.resolution);
 }
 
 }  // namespace zelvo

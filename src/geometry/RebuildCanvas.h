@@ -19,6 +19,7 @@ struct CanvasLayerRules {
     float fontScaleHorizontal = 1.0f;
     float fontScaleVertical = 1.0f;
     bool showProgress = false;  // one step of the progress bar per layer
+    int32_t resolution = 0;     // Image Size and Crop: the document's new one, set with the state
 };
 // Rebuilds every layer by `rules` over a `width` x `height` canvas and records the one history
 // state `name`. Returns 0 (the document untouched) when a layer could not be made.

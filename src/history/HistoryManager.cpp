@@ -191,8 +191,10 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
             state.layers = layers;
             state.otherWidth = value(0, m_layers.Image().width);
             state.otherHeight = value(1, m_layers.Image().height);
-            // Image Size and Crop set the new resolution once the state is recorded.
+            // Image Size and Crop bring a new resolution: it is set here, with the state, so that
+            // whoever the state is announced to (the recovery journal) sees the two together.
             state.otherResolution = m_host->DocumentResolution();
+            if (value(2, 0) > 0) m_host->SetDocumentResolution(value(2, 0));
             break;
         case kStateCanvasOnly:
             state.otherWidth = value(0, m_layers.Image().width);

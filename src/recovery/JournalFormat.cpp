@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "core/Limits.h"
+
 namespace zelvo {
 
 namespace {
@@ -167,8 +169,11 @@ bool GetLayer(Reader& r, JournalLayer& l, std::string& why) {
         why = "a layer record is cut short";
         return false;
     }
-    const bool sized = l.width >= 0 && l.height >= 0 && l.width <= journal::kMaxSide &&
-                       l.height <= journal::kMaxSide;
+    // A pixel layer may reach far past the canvas (Free Transform, Image Size of a layer
+    // larger than the canvas): its pixel count is the limit, not the canvas's side.
+    const bool sized = l.width >= 0 && l.height >= 0 &&
+                       int64_t(l.width) * l.height <= kMaxImagePixels &&
+                       l.width <= kMaxImagePixels && l.height <= kMaxImagePixels;
     if (l.kind < 0 || l.kind > 3 || !sized || l.linkCount < 0 ||
         l.linkCount > int32_t(journal::kMaxLinks)) {
         why = "a layer record holds impossible values";

@@ -111,6 +111,12 @@ bool BlockIntact(int fd, uint64_t fileBytes, const JournalBlock& b) {
            std::memcmp(head, kStartGuard, 8) == 0 && std::memcmp(tail, kEndGuard, 8) == 0;
 }
 
+// The reasons that are this run's, not the document's: recovery can be tried again.
+constexpr const char* kNoRoom = "the temporary disk has no room for it";
+constexpr const char* kNotCopied = "its pixels cannot be copied";
+constexpr const char* kKeptForLater =
+    " Its work is kept: free some space or choose another temporary disk, and recover again.";
+
 class Refusal {
 public:
     explicit Refusal(std::string why) : why(std::move(why)) {}
@@ -136,7 +142,7 @@ LayerPtr RebuildLayer(const JournalLayer& j, int fd, uint64_t fileBytes, FileDyn
             return nullptr;
         }
         if (!l->Create(j.width, j.height, kind, j.id, j.bitsPerPixel, false)) {
-            why = "the temporary disk has no room for it";
+            why = kNoRoom;
             return nullptr;
         }
         const FileDynamicStore::Span p = store.Payload(l->Block());
@@ -154,7 +160,7 @@ LayerPtr RebuildLayer(const JournalLayer& j, int fd, uint64_t fileBytes, FileDyn
             return nullptr;
         }
         if (!CopyRange(fd, from, storeFd, p.offset, p.length)) {
-            why = "its pixels cannot be copied";
+            why = kNotCopied;
             return nullptr;
         }
     }
@@ -211,7 +217,7 @@ bool RebuildDocument(const JournalDocument& d, int fd, uint64_t fileBytes, Image
     }
     lm.SetCounters(d.lastLayerId, d.lastSerial);
     if (!image.FinishRecovered(d.path, d.resolution)) {
-        why = "the temporary disk has no room for it";
+        why = kNoRoom;
         return fail();
     }
     return true;
@@ -305,6 +311,10 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
             if (fd >= 0) close(fd);
             continue;  // taken or replaced since it was listed
         }
+        // A document that found no room, or whose pixels could not be copied, failed for this
+        // run's sake, not its own: its files stay for another try (after space is freed or
+        // another disk chosen), even if that offers again the documents recovered now.
+        bool keep = false;
         for (const JournalDocument& d : offer.journal.documents) {
             auto image = std::make_unique<Image>(workspace);
             std::string why;
@@ -313,10 +323,13 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
                 adopt(std::move(image), d);
             } else {
                 ++result.refused;
-                AppMessages().Show("\"" + d.title + "\" cannot be recovered: " + why + ".");
+                const bool retry = why == kNoRoom || why == kNotCopied;
+                keep = keep || retry;
+                AppMessages().Show("\"" + d.title + "\" cannot be recovered: " + why + "." +
+                                   (retry ? kKeptForLater : ""));
             }
         }
-        RemoveFiles(offer);
+        if (!keep) RemoveFiles(offer);
         close(fd);
     }
     return result;

@@ -84,6 +84,17 @@ void ReclaimStaleSeries(const std::string& dir) {
             unlink(name.c_str());
         close(fd);
     }
+    // A journal whose scratch file is gone (deleted by hand to free the disk) names no work
+    // any more; left there it would hold its name of the series for ever. A store makes its
+    // scratch file before its journal and removes the journal first, so a running copy never
+    // has one without the other.
+    for (int i = 1; i <= FileDynamicStore::kLastSeriesName; ++i) {
+        const std::string name = FileDynamicStore::SeriesName(dir, i);
+        if (access(name.c_str(), F_OK) == 0 || errno != ENOENT) continue;
+        const std::string journal = FileDynamicStore::JournalName(name);
+        unlink(journal.c_str());
+        unlink((journal + ".tmp").c_str());
+    }
 }
 
 // Opens and locks `name`. Held: another running store has it (or it exists but cannot be

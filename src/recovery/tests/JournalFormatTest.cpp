@@ -96,6 +96,18 @@ TEST(JournalFormat, DamagedJournalsAreRefused) {
     }
 }
 
+// A pixel layer stretched far past the canvas (up to the 20-million-pixel limit) is a layer
+// the program makes: its journal must stay readable.
+TEST(JournalFormat, LayersWiderThanAnyCanvasAreKept) {
+    Journal j = Sample();
+    j.documents[0].layers[0].width = 20000;
+    j.documents[0].layers[0].height = 1000;
+    Journal out;
+    std::string why;
+    ASSERT_TRUE(DecodeJournal(EncodeJournal(j), out, why)) << why;
+    EXPECT_EQ(out.documents[0].layers[0].width, 20000);
+}
+
 // Values a record could never hold are refused even when the checksum agrees.
 TEST(JournalFormat, ImpossibleValuesAreRefused) {
     struct Case {
@@ -108,6 +120,11 @@ TEST(JournalFormat, ImpossibleValuesAreRefused) {
         {"huge canvas", [](Journal& j) { j.documents[0].height = 10001; }},
         {"layer kind", [](Journal& j) { j.documents[0].layers[0].kind = 4; }},
         {"negative layer", [](Journal& j) { j.documents[0].layers[1].width = -1; }},
+        {"layer past the pixel limit",
+         [](Journal& j) {
+             j.documents[0].layers[0].width = 20001;
+             j.documents[0].layers[0].height = 1000;
+         }},
         {"link count", [](Journal& j) { j.documents[0].layers[0].linkCount = 129; }},
         {"too many layers",
          [](Journal& j) { j.documents[0].layers.resize(journal::kMaxLayers + 1); }},

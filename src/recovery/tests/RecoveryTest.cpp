@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "clipboard/ClipboardCommands.h"
 #include "doc/Image.h"
+#include "geometry/ImageSize.h"
 #include "history/PixelEdit.h"
 #include "layerops/LayerThumbnail.h"
 #include "platform/Disk.h"
@@ -252,6 +254,60 @@ TEST_F(RecoveryTest, LaterKeepsTheFilesDiscardRemovesThem) {
     EXPECT_TRUE(FindRecoveryOffers(*w).empty());
     w.reset();
     EXPECT_EQ(FilesInFolder(), 0u);
+}
+
+// A crash right after Image Size brings the document back with its new resolution: the state
+// and the resolution reach the journal together.
+TEST_F(RecoveryTest, ImageSizeComesBackWithItsResolution) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a = NewRed(w, 40, 30);
+        int32_t resolution = a->Resolution();
+        ResizeImage(a->History(), {20, 15, 11811, false}, resolution);
+    });
+    auto w = MakeWorkspace();
+    std::vector<std::unique_ptr<Image>> docs;
+    ASSERT_EQ(RecoverInto(*w, docs).recovered, 1);
+    EXPECT_EQ(docs[0]->Width(), 20);
+    EXPECT_EQ(docs[0]->Resolution(), 11811);
+}
+
+// A recovery that finds no room for a document keeps the files, so that it can be tried again
+// once there is room; a journal whose scratch file was deleted by hand goes at the next start.
+TEST_F(RecoveryTest, WorkThatFindsNoRoomIsKeptForAnotherTry) {
+    RunAndKill([](Workspace& w, RecoveryJournal&) {
+        static std::unique_ptr<Image> a = NewRed(w, 1000, 1000);
+    });
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // A file-size limit makes the new store's growth fail as a full disk would.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4u << 20, 4u << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        Workspace w(disks);
+        if (!w.Setup(dir.Path())) _exit(3);
+        std::vector<std::unique_ptr<Image>> docs;
+        const RecoveryResult r = RecoverInto(w, docs);
+        _exit(r.recovered == 0 && r.refused == 1 ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    {
+        auto w = MakeWorkspace();
+        std::vector<std::unique_ptr<Image>> docs;
+        ASSERT_EQ(RecoverInto(*w, docs).recovered, 1);
+        EXPECT_EQ(PixelAt(*docs[0]->Layers().CurrentLayer(), 999, 999), 0x64FF0000u);
+    }
+
+    RunAndKill(
+        [](Workspace& w, RecoveryJournal&) { static std::unique_ptr<Image> a = NewRed(w, 8, 8); });
+    const std::vector<RecoveryOffer> offers = FindRecoveryOffers(*MakeWorkspace());
+    ASSERT_EQ(offers.size(), 1u);
+    std::filesystem::remove(offers[0].scratchPath);
+    auto w = MakeWorkspace();
+    EXPECT_FALSE(std::filesystem::exists(offers[0].journalPath));
+    EXPECT_EQ(w->Store().FileName(), offers[0].scratchPath);  // its name is free again
 }
 
 // A dead run's scratch file can fill its disk, so the next start chooses another one: the work
