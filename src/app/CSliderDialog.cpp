@@ -102,6 +102,7 @@ CSliderDialog::CSliderDialog(CZelvoView& view, SliderDialogKind kind, QWidget* p
         ShowInUseWhenLeft(edit,
                           [this, i] { return QString::fromStdString(m_models[size_t(i)].Text()); });
     }
+    m_refused.resize(m_edits.size());
     if (levels) levels->addStretch();
     if (kind == Kind::AddNoise) {
         m_mono = new QCheckBox("Monochromatic", this);
@@ -138,12 +139,37 @@ bool CSliderDialog::Values(std::vector<int32_t>& values) const {
     return true;
 }
 
+void CSliderDialog::RefuseTyped(int i) {
+    QLineEdit* edit = m_edits[size_t(i)];
+    const SliderSpec& spec = m_models[size_t(i)].Spec();
+    edit->setText(m_refused[size_t(i)]);
+    // The framework's range check: its message, the box focused with its text selected.
+    const bool shown = spec.blurScale ? !ReadNumberField(edit, 0.1, 100.0)
+                                      : !ReadIntegerField(edit, spec.min + spec.shownOffset,
+                                                          spec.max + spec.shownOffset);
+    if (!shown) ReadNumberField(edit, 0.1, 10.0);  // Blur's 10.1..10.9 lie between its scales
+    // The message took the focus, and the box showed the value in use meanwhile: the refused
+    // text comes back, selected, to be typed over.
+    edit->setText(m_refused[size_t(i)]);
+    edit->selectAll();
+}
+
+void CSliderDialog::accept() {
+    for (int i = 0; i < Count(); ++i)
+        if (!m_refused[size_t(i)].isEmpty()) {
+            RefuseTyped(i);
+            return;
+        }
+    CPreviewDialog::accept();
+}
+
 bool CSliderDialog::Delayed(int i) const {
     return m_spec.delay == Spec::kAll || (m_spec.delay == Spec::kLast && i == Count() - 1);
 }
 
 void CSliderDialog::Slid(int i, int value) {
     if (m_syncing) return;
+    m_refused[size_t(i)].clear();
     SliderEdit& m = m_models[size_t(i)];
     m.Slide(value);
     m_edits[size_t(i)]->setText(QString::fromStdString(m.Text()));
@@ -152,8 +178,11 @@ void CSliderDialog::Slid(int i, int value) {
 }
 
 void CSliderDialog::Typed(int i, const QString& text) {
-    // Anything but a number within the range is ignored: the slider stays.
-    if (!m_models[size_t(i)].Type(text.trimmed().toStdString())) return;
+    // Anything but a number within the range is ignored: the slider stays. OK and Enter then
+    // refuse it with the range's message rather than apply the slider's value unseen.
+    const bool taken = m_models[size_t(i)].Type(text.trimmed().toStdString());
+    m_refused[size_t(i)] = taken || text.trimmed().isEmpty() ? QString() : text;
+    if (!taken) return;
     m_syncing = true;
     m_sliders[size_t(i)]->setValue(m_models[size_t(i)].Value());
     m_syncing = false;
@@ -181,6 +210,18 @@ bool CSliderDialog::eventFilter(QObject* watched, QEvent* event) {
                 Step(i, key == Qt::Key_Up ? 1 : -1);
                 return true;
             }
+            // Enter on a refused number: the message, before the box is put back and OK taken.
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+                !m_refused[size_t(i)].isEmpty()) {
+                RefuseTyped(i);
+                return true;
+            }
+        }
+        // Tabbing away shows the value in use in the box: the user has seen it.
+        if (event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+            if (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason)
+                m_refused[size_t(i)].clear();
         }
     }
     return CPreviewDialog::eventFilter(watched, event);

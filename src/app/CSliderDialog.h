@@ -54,10 +54,15 @@ public:
     // The sliders' values as shown (Add Noise: the amount and the "Monochromatic" switch).
     bool Values(std::vector<int32_t>& values) const override;
 
+    // A number typed out of range and still in the box (or put back as the value in use by
+    // Enter) is refused with the range's message, and the dialog stays open.
+    void accept() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void RefuseTyped(int i);
     void Slid(int i, int value);
     void Typed(int i, const QString& text);
     void Step(int i, int steps);
@@ -67,6 +72,7 @@ private:
     std::vector<SliderEdit> m_models;
     std::vector<QSlider*> m_sliders;
     std::vector<QLineEdit*> m_edits;
+    std::vector<QString> m_refused;  // per edit: the last text typed that moved nothing
     QCheckBox* m_mono = nullptr;
     bool m_syncing = false;
 };

@@ -267,7 +267,22 @@ private slots:
         QTest::keyClicks(blur.Edit(0), "3.5");
         QCOMPARE(blur.Slider(0)->value(), 35);
         blur.reject();
-        dialog.reject();
+        // Enter on a number typed out of range says so and keeps the dialog open, and so does
+        // OK after the box was put back to the value in use; a number in range is taken.
+        dialog.Edit(0)->setText("");
+        QTest::keyClicks(dialog.Edit(0), "150");
+        QTest::keyClick(dialog.Edit(0), Qt::Key_Return);
+        QVERIFY(program.Messages().Contains("Please enter an integer between -100 and 100."));
+        QCOMPARE(dialog.Edit(0)->text(), QString("150"));
+        QVERIFY(dialog.isVisible());
+        emit dialog.Edit(0)->editingFinished();
+        dialog.accept();
+        QVERIFY(dialog.isVisible());
+        dialog.Edit(0)->setText("");
+        QTest::keyClicks(dialog.Edit(0), "15");
+        dialog.accept();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
     void aChangePreviewsAndCancelLeavesTheDocument() {
