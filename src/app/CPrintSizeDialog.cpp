@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include "app/DialogFields.h"
+#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -19,6 +20,9 @@ namespace {
 constexpr double kMinValue = 0.01;
 constexpr double kMaxLength = 3000.0;
 constexpr double kMaxResolution = 10000.0;
+constexpr const char* kResolutionRangeText =
+    "The resolution should be from 0.02 to 2539.98 pixels per inch (0.01 to 999.99 pixels per "
+    "centimetre).";
 
 }  // namespace
 
@@ -114,6 +118,13 @@ void CPrintSizeDialog::accept() {
     }
     for (const auto& [f, v] : pending) Apply(f, v);
     Show();
+    // A resolution the document cannot take would be dropped at OK without a word.
+    if (m_model.ResolutionOutOfRange()) {
+        AppMessages().Show(kResolutionRangeText);
+        m_resolution->setFocus();
+        m_resolution->selectAll();
+        return;
+    }
     m_result = m_model.Ok();
     QDialog::accept();
 }

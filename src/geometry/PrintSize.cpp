@@ -96,14 +96,25 @@ bool PrintSizeDialogModel::EditResolution(double value) {
     return true;
 }
 
+namespace {
+// Pixels per metre from the resolution box, rounded as OK rounds it.
+int64_t PerMetre(double value, DensityUnit unit) {
+    return unit == DensityUnit::PixelsPerCentimeter ? int64_t(value * 100.0 + 0.5)
+                                                    : int64_t(value * 39.37008 + 0.5);
+}
+}  // namespace
+
 std::optional<int32_t> PrintSizeDialogModel::Ok() const {
     // OK alone must not move the resolution by the rounding of the shown value.
     if (!m_edited) return std::nullopt;
-    const int32_t r = m_resUnit == DensityUnit::PixelsPerCentimeter
-                          ? int32_t(m_res * 100.0 + 0.5)
-                          : int32_t(m_res * 39.37008 + 0.5);
+    const int64_t r = PerMetre(m_res, m_resUnit);
     if (r <= 0 || r >= 100000 || r == m_resolution) return std::nullopt;
-    return r;
+    return int32_t(r);
+}
+
+bool PrintSizeDialogModel::ResolutionOutOfRange() const {
+    const int64_t r = PerMetre(m_res, m_resUnit);
+    return m_edited && (r <= 0 || r >= 100000);
 }
 
 }  // namespace zelvo

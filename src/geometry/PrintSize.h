@@ -42,6 +42,9 @@ public:
     // OK: the new resolution in pixels per metre when it lies in 1..99,999 and differs from
     // the document's; nothing when no box was edited.
     std::optional<int32_t> Ok() const;
+    // Whether the boxes as edited give a resolution outside 1..99,999 pixels per metre, which
+    // OK would drop (from 2539.99 pixels per inch, or a side too short for the picture).
+    bool ResolutionOutOfRange() const;
 
 private:
     double LengthFor(int32_t pixels) const;  // at the resolution shown, in the unit

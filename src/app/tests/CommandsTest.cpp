@@ -514,12 +514,20 @@ private slots:
             dialog->ResolutionEdit()->setText("10000");  // up to below 10,000 only
             dialog->accept();
             if (!dialog->isVisible()) return;
+            // Taken by the box, but past what the document can hold: said, not dropped.
+            dialog->ResolutionEdit()->setText("2540");
+            dialog->accept();
+            if (!dialog->isVisible()) return;
             dialog->ResolutionEdit()->setText("300");
             dialog->accept();
         });
         frame.OnCommand(Id("&Image", "Print Size"));
         QCOMPARE(pixels, QString("Width:40 Height:30  (Pixels)"));
         QVERIFY(program.Messages().Contains("Please enter a number between 0.01 and 10000."));
+        QVERIFY(
+            program.Messages().Contains("The resolution should be from 0.02 to 2539.98 "
+                                        "pixels per inch (0.01 to 999.99 pixels per "
+                                        "centimetre)."));
         QCOMPARE(image.Resolution(), int32_t(300 * 39.37008 + 0.5));
         QCOMPARE(image.Width(), 40);
         QCOMPARE(image.History().StateCount(), states);
