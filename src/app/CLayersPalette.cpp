@@ -114,7 +114,9 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
     });
     connect(m_edit, &QLineEdit::editingFinished, this, [this] {
         if (!HaveDocument()) return;
-        if (m_model->EditEntered(m_edit->text().trimmed().toStdString()))
+        const std::string typed = m_edit->text().trimmed().toStdString();
+        EndToolWork();  // may show the opacity anew
+        if (HaveDocument() && m_model->EditEntered(typed))
             Changed();
         else
             ShowOpacity();  // not a value to take: the box shows the opacity again
@@ -171,8 +173,15 @@ void CLayersPalette::ShowOpacity() {
     m_refreshing = false;
 }
 
+void CLayersPalette::EndToolWork() {
+    // What a tool has open (typed text, a transform) ends as before a menu command, so the
+    // palette acts on the layers as they will stay.
+    if (m_image) m_image->EndToolInteraction();
+}
+
 void CLayersPalette::ApplyOpacity(int value, bool final) {
     if (!HaveDocument()) return;
+    EndToolWork();
     {
         HoldRender hold(m_image->ViewState());
         if (final)
@@ -222,14 +231,20 @@ void CLayersPalette::ContextClick(int y, const QPoint& global) {
 }
 
 void CLayersPalette::ClickRow(int x, int y, Qt::KeyboardModifiers modifiers) {
-    if (!HaveDocument()) return;
-    DocumentRerender rerender;
+    if (!HaveDocument() || y < 0) return;
+    // Ending the tool's work may drop an untouched new text and shift the rows: the click
+    // goes to the layer that was under the pointer.
+    const LayerPtr clicked = m_image->Layers().LayerAt(LayerIndexOfRow(y / kRowHeight));
+    EndToolWork();
+    if (!HaveDocument() || !clicked) return;
+    const int index = m_image->Layers().IndexOf(clicked.get());
     m_model->SetScrollOffset(m_scroll->value() * kRowHeight);
+    DocumentRerender rerender;
     LayersPaletteModel::ClickResult result;
     {
         // Show/Hide, links and the current layer change fields the refresher reads.
         HoldRender hold(m_image->ViewState());
-        result = m_model->Click(x, y, modifiers.testFlag(Qt::ControlModifier), &rerender);
+        result = m_model->ClickLayer(x, index, modifiers.testFlag(Qt::ControlModifier), &rerender);
     }
     if (result == LayersPaletteModel::ClickResult::Nothing) return;
     Changed();

@@ -66,6 +66,7 @@ public:
 
 private:
     void ApplyOpacity(int value, bool final);
+    void EndToolWork();
     void ShowOpacity();
     // A button: the Layer menu's command through the frame (its enabling, redraw and palette
     // refresh), or by itself when the palette has no frame.

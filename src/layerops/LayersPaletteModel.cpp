@@ -37,9 +37,13 @@ Rect LayersPaletteModel::RowRect(int row) const {
 
 LayersPaletteModel::ClickResult LayersPaletteModel::Click(int x, int y, bool ctrl,
                                                           SelectionRerender* rerender) {
-    if (x < 0 || y < 0 || x >= kRowWidth) return ClickResult::Nothing;
-    const int index = LayerIndexOfRow((y + m_scroll) / kRowHeight);
-    if (index < 0) return ClickResult::Nothing;
+    if (y < 0) return ClickResult::Nothing;
+    return ClickLayer(x, LayerIndexOfRow((y + m_scroll) / kRowHeight), ctrl, rerender);
+}
+
+LayersPaletteModel::ClickResult LayersPaletteModel::ClickLayer(int x, int index, bool ctrl,
+                                                               SelectionRerender* rerender) {
+    if (x < 0 || x >= kRowWidth || index < 0 || index >= RowCount()) return ClickResult::Nothing;
     if (x < kVisibilityRight) {
         ToggleLayerVisible(m_history, index);
         return ClickResult::ToggledVisibility;

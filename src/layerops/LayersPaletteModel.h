@@ -50,6 +50,8 @@ public:
     // elsewhere the row's layer becomes current; with Ctrl also a pixel, text or curve layer
     // is turned into a selection (through `rerender` for text and curve masks).
     ClickResult Click(int x, int y, bool ctrl, SelectionRerender* rerender = nullptr);
+    // The same click at column x of the row of the layer at `index`.
+    ClickResult ClickLayer(int x, int index, bool ctrl, SelectionRerender* rerender = nullptr);
 
     // The vertical scroll bar: disabled below 7 layers.
     bool ScrollEnabled() const { return RowCount() >= kScrollFromLayers; }

@@ -14,6 +14,7 @@
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
 #include "doc/Image.h"
+#include "history/HistoryCommands.h"
 #include "history/HistoryManager.h"
 #include "history/HistoryState.h"
 #include "layers/TextSettings.h"
@@ -220,6 +221,61 @@ private slots:
                                 .arg(host.y())
                                 .arg(host.width())
                                 .arg(host.height())));
+    }
+
+    // The Layers palette acts on the list as the user sees it: the open text is committed (or,
+    // untouched, dropped) first, and the row clicked is the layer clicked.
+    void layersPaletteEndsTheOpenText() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 200, 150);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        LayerManager& layers = image.Layers();
+        QVERIFY(layers.AppendLayer(200, 150, LayerKind::Pixel));
+        frame.RefreshPalettes();
+        const LayerPtr background = layers.LayerAt(0);
+        CLayersPalette* palette = frame.LayersPalette();
+        auto openText = [&] {
+            QTest::keyClick(view, 'T');
+            const Point client = ImageToView(view->Model(), Point{20, 20});
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(client.x, client.y));
+            return WaitFor([view] { return EditBox(view) != nullptr; });
+        };
+        auto rowOf = [&](const LayerPtr& layer) {
+            for (int row = 0; row < layers.LayerCount(); ++row)
+                if (layers.LayerAt(palette->LayerIndexOfRow(row)) == layer) return row;
+            return -1;
+        };
+
+        // Typed text, then the opacity typed into the palette: the text is a layer of its own
+        // in the history before the opacity state, and both undo cleanly.
+        QVERIFY(openText());
+        QTest::keyClicks(EditBox(view), "Hi");
+        palette->OpacityEdit()->setText("40");
+        emit palette->OpacityEdit()->editingFinished();
+        QVERIFY(!frame.Tools().IsBusy());
+        const LayerPtr text = Current(image);
+        QCOMPARE(int(text->Kind()), int(LayerKind::Text));
+        QCOMPARE(text->Text().text, std::string("Hi"));
+        QCOMPARE(text->Opacity(), 40);
+        const auto& states = image.History().States();
+        QVERIFY(states.size() >= 2);
+        QCOMPARE(StateDisplayName(states[states.size() - 2]), std::string("New Text Layer"));
+        frame.OnCommand(kCmdStepForward);
+        QCOMPARE(Current(image)->Opacity(), 100);
+        frame.OnCommand(kCmdStepForward);
+        QCOMPARE(layers.LayerCount(), 2);
+
+        // An untouched new text goes; the click still picks the row's layer under the pointer.
+        QVERIFY(openText());
+        QCOMPARE(layers.LayerCount(), 3);
+        const int row = rowOf(background);
+        QTest::mouseClick(palette->RowsArea(), Qt::LeftButton, {},
+                          QPoint(100, row * CLayersPalette::kRowHeight + 10));
+        QVERIFY(!frame.Tools().IsBusy());
+        QCOMPARE(layers.LayerCount(), 2);
+        QCOMPARE(Current(image), background);
     }
 
     void drawsAThreeAnchorCurveAndClosesIt() {
