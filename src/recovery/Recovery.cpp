@@ -14,6 +14,7 @@
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "platform/Messages.h"
+#include "recovery/RecoveryJournal.h"
 #include "store/FileDynamicStore.h"
 #include "store/SeriesListing.h"
 #include "workspace/Workspace.h"
@@ -313,8 +314,9 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
         }
         // A document that found no room, or whose pixels could not be copied, failed for this
         // run's sake, not its own: its files stay for another try (after space is freed or
-        // another disk chosen), even if that offers again the documents recovered now.
-        bool keep = false;
+        // another disk chosen), with a journal that names only such documents.
+        Journal kept = offer.journal;
+        kept.documents.clear();
         for (const JournalDocument& d : offer.journal.documents) {
             auto image = std::make_unique<Image>(workspace);
             std::string why;
@@ -324,12 +326,17 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
             } else {
                 ++result.refused;
                 const bool retry = why == kNoRoom || why == kNotCopied;
-                keep = keep || retry;
+                if (retry) kept.documents.push_back(d);
                 AppMessages().Show("\"" + d.title + "\" cannot be recovered: " + why + "." +
                                    (retry ? kKeptForLater : ""));
             }
         }
-        if (!keep) RemoveFiles(offer);
+        // When the shorter journal cannot be written the old one stays: the documents back
+        // now are offered again rather than the kept ones lost.
+        if (kept.documents.empty())
+            RemoveFiles(offer);
+        else if (kept.documents.size() < offer.journal.documents.size())
+            WriteJournalFile(offer.journalPath, kept);
         close(fd);
     }
     return result;

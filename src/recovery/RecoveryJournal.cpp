@@ -67,6 +67,28 @@ bool WriteAll(int fd, const uint8_t* p, size_t n) {
 
 }  // namespace
 
+bool WriteJournalFile(const std::string& path, const Journal& journal) {
+    const std::vector<uint8_t> bytes = EncodeJournal(journal);
+    const std::string tmp = path + ".tmp";
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+    if (fd >= 0 && close(fd) != 0) ok = false;
+    CrashPoint("journal-rename");
+    ok = ok && rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(tmp.c_str());
+        return false;
+    }
+    // The rename is durable only once the folder is.
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
 RecoveryJournal::RecoveryJournal(Workspace& workspace)
     : m_workspace(workspace),
       m_store(workspace.Store()),
@@ -173,16 +195,7 @@ bool RecoveryJournal::Write() {
         pin(e.image->Layers().Selection().get());
         j.documents.push_back(std::move(d));
     }
-    const std::vector<uint8_t> bytes = EncodeJournal(j);
-
-    const std::string tmp = m_path + ".tmp";
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
-    if (fd >= 0 && close(fd) != 0) ok = false;
-    CrashPoint("journal-rename");
-    ok = ok && rename(tmp.c_str(), m_path.c_str()) == 0;
-    if (!ok) {
-        unlink(tmp.c_str());
+    if (!WriteJournalFile(m_path, j)) {
         if (!m_warned)
             AppMessages().Show(
                 "The recovery journal could not be written: " + m_path +
@@ -192,13 +205,6 @@ bool RecoveryJournal::Write() {
         return m_lastOk = false;
     }
     m_warned = false;
-    // The rename is durable only once the folder is.
-    const std::string folder = std::filesystem::path(m_path).parent_path().string();
-    int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
     CrashPoint("journal-pins");
     // The old journal is gone: the blocks only it named may go, the new ones stay.
     m_store.SetPins(pins);

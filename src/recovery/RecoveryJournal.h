@@ -18,6 +18,9 @@ namespace zelvo {
 class Workspace;
 class Layer;
 
+// Puts `journal` at `path` whole or not at all (a temporary file, synced, renamed over it).
+bool WriteJournalFile(const std::string& path, const Journal& journal);
+
 class RecoveryJournal : public DocumentWatcher {
 public:
     // Becomes the workspace's watcher; its store must be open.

@@ -275,20 +275,21 @@ TEST_F(RecoveryTest, ImageSizeComesBackWithItsResolution) {
 // once there is room; a journal whose scratch file was deleted by hand goes at the next start.
 TEST_F(RecoveryTest, WorkThatFindsNoRoomIsKeptForAnotherTry) {
     RunAndKill([](Workspace& w, RecoveryJournal&) {
-        static std::unique_ptr<Image> a = NewRed(w, 1000, 1000);
+        static std::unique_ptr<Image> a = NewRed(w, 8, 8);
+        static std::unique_ptr<Image> b = NewRed(w, 1000, 1000);
     });
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         // A file-size limit makes the new store's growth fail as a full disk would.
         signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4u << 20, 4u << 20};
+        const rlimit limit{16u << 20, 16u << 20};  // room for the small one only
         setrlimit(RLIMIT_FSIZE, &limit);
         Workspace w(disks);
         if (!w.Setup(dir.Path())) _exit(3);
         std::vector<std::unique_ptr<Image>> docs;
         const RecoveryResult r = RecoverInto(w, docs);
-        _exit(r.recovered == 0 && r.refused == 1 ? 0 : 5);
+        _exit(r.recovered == 1 && r.refused == 1 ? 0 : 5);
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -296,7 +297,9 @@ TEST_F(RecoveryTest, WorkThatFindsNoRoomIsKeptForAnotherTry) {
     {
         auto w = MakeWorkspace();
         std::vector<std::unique_ptr<Image>> docs;
+        // Only the work that found no room is offered again, not what came back with it.
         ASSERT_EQ(RecoverInto(*w, docs).recovered, 1);
+        EXPECT_EQ(docs[0]->Width(), 1000);
         EXPECT_EQ(PixelAt(*docs[0]->Layers().CurrentLayer(), 999, 999), 0x64FF0000u);
     }
 
