@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 
 #include "app/CMainFrame.h"
 #include "app/CZelvoView.h"
@@ -33,10 +34,15 @@ CChildFrame::CChildFrame(CMainFrame& frame, std::unique_ptr<CZelvoDoc> doc)
     // Every view feeds the frame's one tool controller.
     m_view->SetToolController(&frame.Tools());
     connect(m_view, &CZelvoView::toolActed, this, [this] { m_frame.OnToolActed(this); });
-    connect(m_view, &CZelvoView::contextMenu, this,
-            [this](int kind, int subMenu, const QPoint& global) {
-                m_frame.ShowViewMenu(this, kind, subMenu, global);
-            });
+    // The menu runs its own event loop, where Ctrl+W can close this window: it opens after the
+    // view's mouse handler has returned, from the frame, which outlives every window.
+    connect(
+        m_view, &CZelvoView::contextMenu, &m_frame,
+        [frame = &m_frame, child = QPointer<CChildFrame>(this)](int kind, int subMenu,
+                                                                const QPoint& global) {
+            if (child) frame->ShowViewMenu(child, kind, subMenu, global);
+        },
+        Qt::QueuedConnection);
 }
 
 CChildFrame::~CChildFrame() {

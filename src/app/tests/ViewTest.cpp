@@ -3,14 +3,17 @@
 // the Hand tool, and documents opened, scrolled and closed while the refresher renders.
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMoveEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "app/AppCommands.h"
@@ -18,6 +21,7 @@
 #include "app/CZelvoView.h"
 #include "app/WorkerThreads.h"
 #include "app/tests/GuiTestSupport.h"
+#include "commands/CommandIds.h"
 #include "doc/Image.h"
 #include "layers/StoredDib.h"
 #include "view/DisplayRefresher.h"
@@ -192,6 +196,33 @@ private slots:
         QCOMPARE(view->Model().ScrollY(), y0 + 30);
         QCOMPARE(view->horizontalScrollBar()->value(), x0 + 40);
         QVERIFY(ShowsComposite(view));
+    }
+
+    // Ctrl+W reaches the frame while the view's own menu is open: the window closes under the
+    // menu, and the program goes on once the menu is left.
+    void closingUnderTheViewsMenu() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 200, 150, 6);
+        QVERIFY(child);
+        QWidget* vp = child->View()->viewport();
+        bool menuSeen = false;
+        std::function<void()> closeUnderMenu = [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (!popup) {
+                QTimer::singleShot(10, closeUnderMenu);
+                return;
+            }
+            menuSeen = true;
+            frame.OnCommand(kIdClose);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            popup->close();
+        };
+        QTimer::singleShot(10, closeUnderMenu);
+        QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(50, 50));
+        QVERIFY(WaitFor([&] { return menuSeen && frame.Children().isEmpty(); }));
+        QVERIFY(!QApplication::activePopupWidget());
+        QVERIFY(RandomDocument(frame, 20, 10, 7));  // the frame still works
     }
 
     void outlinePausesWhileAFrameIsHeld() {
