@@ -1,5 +1,6 @@
 #include "curves/TextEdit.h"
 
+#include "core/Limits.h"
 #include "curves/CurveEdit.h"
 #include "history/LayerListOps.h"
 #include "layers/TextLayer.h"
@@ -140,8 +141,9 @@ bool TextEdit::MoveText(int32_t dx, int32_t dy) {
     if (!current) return false;
     TextSettings& t = current->Text();
     const int32_t oldX = t.originX, oldY = t.originY;
-    t.originX += dx;
-    t.originY += dy;
+    // The origin stays where the document format can hold it.
+    t.originX = ClampCoordinate(int64_t(oldX) + dx);
+    t.originY = ClampCoordinate(int64_t(oldY) + dy);
     RenderText(*current);
     m_history.RecordState(current, {}, kStateMoveLayer, m_layers.CurrentIndex(), "Move Text",
                           StateExtra{{oldX, oldY}, {}, {}});

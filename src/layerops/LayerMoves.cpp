@@ -1,5 +1,9 @@
 #include "layerops/LayerMoves.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "core/Limits.h"
 #include "curves/Curve.h"
 #include "layers/TextLayer.h"
 
@@ -50,7 +54,40 @@ std::vector<MovedLayer> StartGroupMove(const std::vector<LayerPtr>& members) {
     return group;
 }
 
-void MoveGroupTo(std::vector<MovedLayer>& group, Point offset) {
+namespace {
+
+// The offsets along one axis that keep every coordinate `base + offset` one a file can hold.
+struct OffsetRange {
+    int64_t low = INT64_MIN, high = INT64_MAX;
+    void Keep(int64_t base) {
+        low = std::max(low, -int64_t(kMaxCoordinate) - base);
+        high = std::min(high, int64_t(kMaxCoordinate) - base);
+    }
+    int32_t Limit(int32_t offset) const {
+        if (low > high) return 0;  // a place already past the limits moves no further out
+        return int32_t(std::clamp(int64_t(offset), low, high));
+    }
+};
+
+}  // namespace
+
+Point MoveGroupTo(std::vector<MovedLayer>& group, Point offset) {
+    // A drag at a small zoom can carry a layer arbitrarily far: its place stops where the
+    // document format's coordinates end, so what is saved opens again.
+    OffsetRange xs, ys;
+    for (const MovedLayer& m : group) {
+        if (m.layer->Kind() == LayerKind::Curve) {
+            for (const CurveAnchor& a : m.layer->Anchors())
+                for (const Point& p : {a.in, a.point, a.out}) {
+                    xs.Keep(int64_t(p.x) - m.shifted.x);
+                    ys.Keep(int64_t(p.y) - m.shifted.y);
+                }
+        } else {
+            xs.Keep(m.start.x);
+            ys.Keep(m.start.y);
+        }
+    }
+    offset = {xs.Limit(offset.x), ys.Limit(offset.y)};
     for (MovedLayer& m : group) {
         if (m.layer->Kind() == LayerKind::Curve) {
             ShiftCurveLayer(*m.layer, {offset.x - m.shifted.x, offset.y - m.shifted.y});
@@ -59,6 +96,7 @@ void MoveGroupTo(std::vector<MovedLayer>& group, Point offset) {
             SetLayerPlace(*m.layer, {m.start.x + offset.x, m.start.y + offset.y});
         }
     }
+    return offset;
 }
 
 void RestoreGroup(std::vector<MovedLayer>& group) {

@@ -35,7 +35,7 @@ struct MovedLayer {
 // The group's members at rest, ready to move together.
 std::vector<MovedLayer> StartGroupMove(const std::vector<LayerPtr>& members);
 // Every member at its start place plus `offset`.
-void MoveGroupTo(std::vector<MovedLayer>& group, Point offset);
+Point MoveGroupTo(std::vector<MovedLayer>& group, Point offset);  // returns the offset applied
 // Every member back at its start place.
 void RestoreGroup(std::vector<MovedLayer>& group);
 // The kind-21 records of a moved group (the saved place of pixel and text layers, the shift

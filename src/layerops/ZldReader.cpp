@@ -153,7 +153,6 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
     if (header.width <= 0 || header.height <= 0 || header.width > limits.maxSide ||
         header.height > limits.maxSide)
         return false;
-    const int64_t canvasPixels = int64_t(header.width) * header.height;
     uint64_t pos = kHeaderBytes + uint64_t(kEntryBytes) * header.count;
     // A pixel layer may reach past the canvas and be far wider than it (Free Transform only
     // cuts past the pixel limit): the count of its pixels is its only limit.
@@ -213,8 +212,7 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
             }
             case LayerKind::Curve: {
                 p.anchors = Get32(h + 32);
-                // No more anchors than the canvas has pixels: a curve is drawn on it.
-                if (p.anchors > limits.maxAnchors || p.anchors > canvasPixels) return false;
+                if (p.anchors > limits.maxAnchors) return false;
                 if (!IsOpacity(GetSigned(h + 12))) return false;
                 if (Get32(h + 44) != uint64_t(kAnchorBytes) * p.anchors ||
                     Get32(h + 40) != pos + kCurveHeaderBytes)

@@ -107,8 +107,7 @@ public:
         Point d{m.client.x - m_press.x, m.client.y - m_press.y};
         if (m.modifiers & kShift) d = ConstrainAngle(d);
         const float zoom = view.Zoom();
-        m_offset = {int32_t(float(d.x) / zoom), int32_t(float(d.y) / zoom)};
-        MoveGroupTo(m_group, m_offset);
+        m_offset = MoveGroupTo(m_group, {int32_t(float(d.x) / zoom), int32_t(float(d.y) / zoom)});
         view.RequestRender(1);
     }
 
