@@ -1,6 +1,7 @@
 #include "app/CZelvoApp.h"
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 
 #include <QCommandLineParser>
@@ -22,6 +23,9 @@ QString SettingsPath() {
 }  // namespace
 
 CZelvoApp::CZelvoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // Qt takes the user's locale for the C library too; numbers typed into the tools' fields,
+    // written into files and shown in messages keep the point whatever the language.
+    setlocale(LC_NUMERIC, "C");
     setApplicationName("Zelvo");
     setApplicationVersion(ZELVO_VERSION);
     setOrganizationName("Zelvo");

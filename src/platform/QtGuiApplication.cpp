@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,6 +37,9 @@ bool EnsureGuiApplication() {
     static char* argv[] = {name, nullptr};
     qInstallMessageHandler(QuietQtMessages);
     static QGuiApplication* app = new QGuiApplication(argc, argv);
+    // Qt takes the user's locale for the C library too; numbers in scripts, files and messages
+    // keep the point whatever the language.
+    setlocale(LC_NUMERIC, "C");
     return app != nullptr;
 }
 

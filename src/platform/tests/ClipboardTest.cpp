@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QMimeData>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Clipboard.h"
@@ -55,6 +57,14 @@ TEST(MemoryClipboardTest, TheAppClipboardIsAMemoryOneUntilAnotherIsInstalled) {
     EXPECT_EQ(&AppClipboard(), &mine);
     SetAppClipboard(nullptr);
     EXPECT_EQ(&AppClipboard(), &fallback);
+}
+
+// Qt takes the locale from the environment; the point in numbers stays whatever it names.
+TEST(QtGuiApplicationTest, NumbersKeepThePointInAnyLocale) {
+    setenv("LC_ALL", "C.UTF-8", 1);
+    if (!EnsureGuiApplication()) GTEST_SKIP() << "no Qt GUI application can be made here";
+    EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "C");
+    EXPECT_EQ(std::strtod("1.5", nullptr), 1.5);
 }
 
 class QtClipboardTest : public ::testing::Test {
