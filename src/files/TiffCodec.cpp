@@ -99,6 +99,18 @@ TIFF* OpenTiff(const char* mode, thandle_t handle, bool reading, tmsize_t maxAll
 bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     char message[1024];
     TIFFRGBAImage img;
+    // Transparency is dropped as in every format, leaving the stored colour: libtiff would
+    // multiply an unassociated alpha into it.
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0 && extra) {
+        std::vector<uint16_t> kinds(extra, extra + extraCount);
+        if (std::count(kinds.begin(), kinds.end(), uint16_t(EXTRASAMPLE_UNASSALPHA)) > 0) {
+            std::replace(kinds.begin(), kinds.end(), uint16_t(EXTRASAMPLE_UNASSALPHA),
+                         uint16_t(EXTRASAMPLE_UNSPECIFIED));
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extraCount, kinds.data());
+        }
+    }
     if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) return false;
     const uint32_t w = img.width, h = img.height;
     bool ok = AcceptRasterSize(limits, w, h) && sink.Start(int32_t(w), int32_t(h));
@@ -106,7 +118,19 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     // A band of rows at a time keeps the 32-bit RGBA copy small. With more than one thread
     // libtiff decodes a band on a second core while the caller hands over the band before; two
     // bands of half the size take the memory one did.
-    const uint32_t band = std::max<uint32_t>(1, (1u << 19) / (w ? w : 1));
+    uint32_t band = std::max<uint32_t>(1, (1u << 19) / (w ? w : 1));
+    // Subsampled YCbCr is decoded a block of rows at a time: a band starts on a block.
+    uint16_t photometric = 0, hs = 1, vs = 1;
+    if (TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric) &&
+        photometric == PHOTOMETRIC_YCBCR &&
+        TIFFGetFieldDefaulted(tif, TIFFTAG_YCBCRSUBSAMPLING, &hs, &vs) && vs > 1)
+        band = (band + vs - 1) / vs * vs;
+    // A picture stored from the bottom is read from the file's far end band by band; libtiff
+    // turns each band over in place.
+    const bool fromBottom =
+        img.orientation == ORIENTATION_BOTLEFT || img.orientation == ORIENTATION_BOTRIGHT ||
+        img.orientation == ORIENTATION_LEFTBOT || img.orientation == ORIENTATION_RIGHTBOT;
+    if (fromBottom && vs > 1 && h % vs != 0) band = h;  // its blocks start at the top
     std::vector<uint32_t> handing, decoding;
     std::vector<uint8_t> line;
     std::unique_ptr<RasterRows> rows;
@@ -122,9 +146,10 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
         }
     }
     auto decode = [&](uint32_t first, std::vector<uint32_t>& into) {
-        img.row_offset = int(first);
+        const uint32_t count = std::min(band, h - first);
+        img.row_offset = int(fromBottom ? h - first - count : first);
         img.col_offset = 0;
-        return TIFFRGBAImageGet(&img, into.data(), w, std::min(band, h - first)) != 0;
+        return TIFFRGBAImageGet(&img, into.data(), w, count) != 0;
     };
     if (ok) ok = decode(0, handing);
     for (uint32_t first = 0; ok && first < h; first += band) {

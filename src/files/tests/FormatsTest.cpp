@@ -223,6 +223,66 @@ std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression
     return test::ReadBytes(path);
 }
 
+// A picture stored from its bottom (or right) edge reads the right way up, however many bands
+// of rows the reader takes it in.
+TEST(TiffRead, EveryOrientationTallerThanABand) {
+    test::TempDir dir;
+    std::mt19937 random(7);
+    const RasterImage image = test::RandomImage(600, 1000, random);  // bands of 873 rows
+    const uint16_t orientations[] = {ORIENTATION_TOPLEFT, ORIENTATION_TOPRIGHT, ORIENTATION_BOTLEFT,
+                                     ORIENTATION_BOTRIGHT};
+    for (uint16_t orientation : orientations) {
+        SCOPED_TRACE(orientation);
+        const bool bottom = orientation >= ORIENTATION_BOTRIGHT;
+        const bool right =
+            orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
+        const std::string path = dir.File("o.tif");
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.Width()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.Height()));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 7);
+        std::vector<uint8_t> row(size_t(image.Width()) * 3);
+        for (int y = 0; y < image.Height(); ++y) {
+            const uint8_t* p = image.TopRow(bottom ? image.Height() - 1 - y : y);
+            for (int x = 0; x < image.Width(); ++x) {
+                const uint8_t* q = p + 3 * (right ? image.Width() - 1 - x : x);
+                row[3 * x] = q[2], row[3 * x + 1] = q[1], row[3 * x + 2] = q[0];
+            }
+            TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+        }
+        TIFFClose(tif);
+        auto r = ReadRasterFile(path);
+        ASSERT_TRUE(r.ok);
+        EXPECT_TRUE(test::SamePixels(r.image, image));
+    }
+
+    // Its transparency goes as in every format: an unassociated alpha leaves the colour stored.
+    const std::string path = dir.File("a.tif");
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1u);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, alpha);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    uint8_t pixel[] = {200, 100, 50, 64};
+    TIFFWriteScanline(tif, pixel, 0, 0);
+    TIFFClose(tif);
+    auto r = ReadRasterFile(path);
+    ASSERT_TRUE(r.ok);
+    const uint8_t* p = r.image.TopRow(0);
+    EXPECT_EQ(p[2] * 65536 + p[1] * 256 + p[0], 200 * 65536 + 100 * 256 + 50);
+}
+
 // LZW and JPEG strips, and deflate strips of one row (rows of more than 4096 bytes), are coded
 // on every core apart from libtiff.
 TEST(TiffWrite, CodedStripsAreThoseOfLibtiffOnAnyThreads) {
