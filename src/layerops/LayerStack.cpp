@@ -221,6 +221,8 @@ int ToggleLayerVisible(HistoryManager& history, int index) {
     const LayerPtr layer = history.Layers().LayerAt(index);
     if (!layer) return 0;
     layer->ToggleVisible();
+    // No history state, but the file and the flattened picture change: a close asks.
+    history.Host().SetModified(true);
     history.Host().Redraw();
     return 1;
 }

@@ -100,8 +100,10 @@ int ToggleLink(HistoryManager& history, int index) {
     }
     Layer& c = *current;
     Layer& l = *target;
+    // Links are kept in the layered file though no history state records them.
     if (Lists(c, l.Id())) {
         LeaveGroup(lm, l);
+        history.Host().SetModified(true);
         return 1;
     }
     if (c.LinkCount() >= Layer::kMaxLinks) {
@@ -114,6 +116,7 @@ int ToggleLink(HistoryManager& history, int index) {
     if (n == 0) ids[size_t(n++)] = uint16_t(c.Id());
     ids[size_t(n++)] = uint16_t(l.Id());
     WriteGroup(lm, ids, n);
+    history.Host().SetModified(true);
     return 1;
 }
 
