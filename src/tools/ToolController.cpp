@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
+#include "curves/CurveEdit.h"
 #include "doc/Image.h"
 #include "platform/Messages.h"
 #include "selection/SelectionCommands.h"
@@ -51,6 +53,10 @@ ToolController::ToolController() {
         // Turning "Aligned" off lets the next aligned stroke fix its offset anew.
         if (tool == kToolCloneStamp && key == "aligned" && m_options.GetInt(tool, key) == 0)
             m_source.offsetFixed = false;
+        if (tool == kToolCurve && (key == "filled" || key == "color")) {
+            ApplyCurveStyle(key);
+            return;
+        }
         if (tool != kToolText) return;
         TextSessionInfo* text = TextSession();
         text->ApplyOption(
@@ -59,6 +65,26 @@ ToolController::ToolController() {
 }
 
 ToolController::~ToolController() = default;
+
+void ToolController::ApplyCurveStyle(const std::string& key) {
+    // The bar's fill and colour restyle the current curve layer ("Fill Curves" and the like);
+    // a curve being drawn takes them when it is made.
+    ImageView* view = activeView ? activeView() : nullptr;
+    if (!view || IsBusy()) return;
+    Image& image = view->GetImage();
+    const LayerPtr current = image.Layers().LayerAt(image.Layers().CurrentIndex());
+    if (!current || current->Kind() != LayerKind::Curve) return;
+    bool filled = current->IsFilled();
+    ColorRef color = current->Color();
+    if (key == "filled") {
+        filled = m_options.GetInt(kToolCurve, "filled") != 0;
+    } else {
+        const std::string hex = m_options.Get(kToolCurve, "color");
+        const unsigned long v = hex.size() > 1 ? std::strtoul(hex.c_str() + 1, nullptr, 16) : 0;
+        color = Rgb(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v));
+    }
+    if (image.Curves().SetCurveStyle(filled, color)) view->RequestRender(1);
+}
 
 MouseOperation* ToolController::Operation(int id) const {
     auto it = m_operations.find(id);

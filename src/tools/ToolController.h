@@ -153,6 +153,7 @@ public:
     MouseOperation* Operation(int id) const;
 
 private:
+    void ApplyCurveStyle(const std::string& key);
     void SetBusy(bool on) { m_busy.store(on, std::memory_order_release); }
     // The operation in progress (the temporary one during a Space or Ctrl press).
     MouseOperation* ActiveOperation() const;
