@@ -32,6 +32,15 @@
 
 namespace zelvo {
 
+namespace {
+
+// A name shown in a menu keeps its "&": alone it would mark the next letter as the shortcut.
+QString MenuSafe(QString name) {
+    return name.replace('&', QStringLiteral("&&"));
+}
+
+}  // namespace
+
 void CMainFrame::BuildMenus() {
     for (const MenuCommand& c : MenuCommands()) {
         const QString path = QString::fromStdString(c.menu);
@@ -100,8 +109,8 @@ void CMainFrame::BuildMenus() {
             separator->setProperty("zelvoWindowEntry", true);
             int n = 0;
             for (CChildFrame* child : open) {
-                QAction* a =
-                    window->addAction(QString("&%1 %2").arg(++n).arg(child->windowTitle()));
+                QAction* a = window->addAction(
+                    QString("&%1 %2").arg(++n).arg(MenuSafe(child->windowTitle())));
                 a->setProperty("zelvoWindowEntry", true);
                 a->setCheckable(true);
                 a->setChecked(child == ActiveChild());
@@ -254,7 +263,8 @@ void CMainFrame::UpdateRecentFiles() {
         const bool used = i < files.size();
         a->setVisible(used);
         a->setEnabled(used);
-        if (used) a->setText(QString("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()));
+        if (used)
+            a->setText(QString("&%1 %2").arg(i + 1).arg(MenuSafe(QFileInfo(files[i]).fileName())));
     }
     if (m_recentSeparator) m_recentSeparator->setVisible(!files.isEmpty());
 }

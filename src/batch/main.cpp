@@ -1,5 +1,6 @@
 // zelvo-batch SCRIPT [--temp-dir DIR] [--threads N]: runs a script of editing commands without
 // windows.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -42,7 +43,9 @@ int main(int argc, char** argv) {
     zelvo::RegisterAllCommands(runner);
     if (*script == "-") return runner.Run(std::cin, tempDir);
     std::ifstream in(*script);
-    if (!in) {
+    // A folder opens as a stream that reads nothing: it is no script either.
+    std::error_code ec;
+    if (!in || std::filesystem::is_directory(*script, ec)) {
         std::cerr << "cannot read script " << *script << "\n";
         return 2;
     }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,10 @@ SizePreset P(float w, float h, SizeUnit u, float r) {
 }
 
 int32_t RoundHalfUp(double v) {
+    // A preset file can hold any float: what no canvas could have stays out of int's range
+    // safely (and is then refused as too large).
+    if (!(v < 2e9)) return INT32_MAX;
+    if (v < -2e9) return INT32_MIN;
     return int32_t(v + 0.5);
 }
 

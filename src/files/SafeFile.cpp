@@ -117,6 +117,14 @@ bool SafeFile::Open() {
     std::string folder = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
     ReclaimStaleTemps(folder.empty() ? "." : folder);
+    // The temporary name must fit where the target's does (255 bytes): a long name is cut,
+    // at the start of a character.
+    const size_t room = 255 - 1 - (sizeof(kTempMark) - 1) - kTempSuffix;
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (uint8_t(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
     std::random_device random;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {

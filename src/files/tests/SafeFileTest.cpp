@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include "TestImages.h"
 #include "files/RasterFile.h"
@@ -105,12 +106,17 @@ TEST(SafeSave, SuccessReplacesTheFileAndLeavesNothingElse) {
     const auto image = test::SmoothImage(30, 20, RowOrder::BottomUp);
     for (const Format& f : kFormats) {
         SCOPED_TRACE(f.name);
-        test::TempDir dir;
-        const std::string path = dir.File(f.name);
-        test::WriteBytes(path, {'o', 'l', 'd'});
-        ASSERT_TRUE(WriteRasterFile(path, image, f.type, f.quality, kTiffDeflate));
-        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{f.name});
-        EXPECT_TRUE(ReadRasterFile(path).ok);
+        // Names up to the file system's 255 bytes, the longest in two-byte letters.
+        std::string longest;
+        while (longest.size() + 2 + std::strlen(f.name) <= 255) longest += "\xC3\xA9";
+        for (const std::string& name : {std::string(f.name), longest + f.name}) {
+            test::TempDir dir;
+            const std::string path = dir.File(name);
+            test::WriteBytes(path, {'o', 'l', 'd'});
+            ASSERT_TRUE(WriteRasterFile(path, image, f.type, f.quality, kTiffDeflate));
+            EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{name});
+            EXPECT_TRUE(ReadRasterFile(path).ok);
+        }
     }
 }
 
