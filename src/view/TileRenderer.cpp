@@ -314,9 +314,16 @@ void TileRenderer::MarkOutline(const TileFrame& frame, const Stale& s) {
     // Strengths of the tile's pixels and the ring of neighbours around them.
     std::vector<uint8_t> st(size_t(kMapSize) * kMapSize, 0);
     const int32_t mx = mask->Position().x;
+    // The canvas ends on screen at screenRect's far edges even where the truncated zoom would
+    // reach its last column (or row) one pixel on: past them the client is grey, strength 0.
+    const ImageGeometry& g = frame.geometry;
+    const int32_t xEnd = g.visible.right >= g.width ? g.screenRect.right : INT32_MAX;
+    const int32_t yEnd = g.visible.bottom >= g.height ? g.screenRect.bottom : INT32_MAX;
+    const int32_t x0 = m_grid.originX + s.slotColumn * kT - 1;
+    const int32_t y0 = m_grid.originY + s.slotRow * kT - 1;
     for (int32_t k = 0; k < kMapSize; ++k) {
         const int32_t cy = rows[size_t(k)];
-        if (cy < 0) continue;
+        if (cy < 0 || y0 + k >= yEnd) continue;
         const int32_t stored = mask->StoredRowOf(cy);
         if (stored < 0 || stored >= mask->Height()) continue;
         const uint8_t* row = reader.Row(uint32_t(stored));
@@ -324,7 +331,8 @@ void TileRenderer::MarkOutline(const TileFrame& frame, const Stale& s) {
         uint8_t* dst = st.data() + size_t(k) * kMapSize;
         for (int32_t j = 0; j < kMapSize; ++j) {
             const int32_t cx = cols[size_t(j)] - mx;
-            if (cols[size_t(j)] >= 0 && cx >= 0 && cx < mask->Width()) dst[j] = row[cx];
+            if (cols[size_t(j)] >= 0 && cx >= 0 && cx < mask->Width() && x0 + j < xEnd)
+                dst[j] = row[cx];
         }
     }
     uint32_t* out = s.tile->out;

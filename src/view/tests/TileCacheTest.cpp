@@ -2,6 +2,7 @@
 // scrolling rolls the rings and renders only what it exposed, the split buffers recompose by
 // their rule, and the outline marks follow the selection.
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "view/ImageView.h"
@@ -247,6 +248,39 @@ TEST_F(TileTest, CurrentLayerRefreshRecomposesFromTheSplit) {
         // A full redraw afterwards shows the composite again.
         refresher.Serve(*image, 1);
         ExpectTilesEqualDisplay(refresher, *image, "full after split");
+    }
+}
+
+// A selection reaching the canvas's edges is outlined on all four sides at any zoom, and not
+// along a client edge the canvas goes on past.
+TEST_F(TileTest, OutlineReachesTheCanvasEdgesAtEveryZoom) {
+    std::mt19937 rng(5);
+    DisplayRefresher refresher(1024, 768, workspace->Tables());
+    auto image = RandomDocument(rng, 200, 100, 1);
+    LayerManager& lm = image->Layers();
+    auto mask = std::make_shared<Layer>(workspace->Store());
+    ASSERT_TRUE(mask->Create(200, 100, LayerKind::Pixel, lm.NextId(), 8, true));
+    for (int32_t r = 0; r < 100; ++r) std::memset(mask->Rows()->Row(uint32_t(r)), 100, 200);
+    mask->ReleaseRows();
+    lm.SetSelectionObject(mask);
+    ImageView view(*image);
+    view.Resize(400, 300);
+    for (float zoom : {1.0f, 1.1f, 1.331f, 1.61051f, 1.95f, 3.0f}) {
+        view.SetZoom(zoom);
+        view.ScrollTo(0, 0);
+        refresher.Serve(*image, 1);
+        const ImageGeometry g = image->Geometry();
+        const bool endsX = g.visible.right >= g.width, endsY = g.visible.bottom >= g.height;
+        auto marked = [&](int32_t x, int32_t y) {
+            return test::ViewFixture::TileWord(refresher, x, y) >> 24 == 101u;
+        };
+        const int32_t midX = (g.screenRect.left + g.screenRect.right) / 2;
+        const int32_t midY = (g.screenRect.top + g.screenRect.bottom) / 2;
+        EXPECT_TRUE(marked(g.screenRect.left, midY)) << zoom;
+        EXPECT_TRUE(marked(midX, g.screenRect.top)) << zoom;
+        EXPECT_EQ(marked(g.screenRect.right - 1, midY), endsX) << zoom;
+        EXPECT_EQ(marked(midX, g.screenRect.bottom - 1), endsY) << zoom;
+        EXPECT_FALSE(marked(midX, midY)) << zoom;
     }
 }
 
