@@ -20,9 +20,7 @@ namespace {
 constexpr double kMinValue = 0.01;
 constexpr double kMaxLength = 3000.0;
 constexpr double kMaxResolution = 10000.0;
-constexpr const char* kResolutionRangeText =
-    "The resolution should be from 0.02 to 2539.98 pixels per inch (0.01 to 999.99 pixels per "
-    "centimetre).";
+constexpr const char* kResolutionRangeText = PrintSizeDialogModel::kResolutionRangeText;
 
 }  // namespace
 

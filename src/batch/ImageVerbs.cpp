@@ -13,6 +13,7 @@
 #include "geometry/CropRebuild.h"
 #include "geometry/ImageSize.h"
 #include "geometry/PrintSize.h"
+#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -117,6 +118,11 @@ CommandResult PrintSize(BatchSession& s, Image* doc, const Args& args) {
     if (!dialog.EditResolution(*value))
         return CommandResult::Fail(
             "image print-size: the resolution must be 0.01 up to below 10000");
+    // As the dialog's OK: a resolution the document cannot hold is said, not dropped.
+    if (dialog.ResolutionOutOfRange()) {
+        AppMessages().Show(PrintSizeDialogModel::kResolutionRangeText);
+        return CommandResult::Fail();
+    }
     if (const auto r = dialog.Ok()) RunVerb(s, *FindCommand(kIdPrintSize), {*r});
     return CommandResult::Ok();
 }

@@ -45,6 +45,10 @@ public:
     // Whether the boxes as edited give a resolution outside 1..99,999 pixels per metre, which
     // OK would drop (from 2539.99 pixels per inch, or a side too short for the picture).
     bool ResolutionOutOfRange() const;
+    // What OK says when it is.
+    static constexpr const char* kResolutionRangeText =
+        "The resolution should be from 0.02 to 2539.98 pixels per inch (0.01 to 999.99 pixels "
+        "per centimetre).";
 
 private:
     double LengthFor(int32_t pixels) const;  // at the resolution shown, in the unit
