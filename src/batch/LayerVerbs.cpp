@@ -50,7 +50,8 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
         Image& img = *docs.active;
         if (*index < 0 || *index >= img.Layers().LayerCount())
             return CommandResult::Fail("layer " + what + ": there is no layer " + args[1]);
-        if (img.History().Host().ToolBusy()) return CommandResult::Ok();
+        // As a click on the Layers palette: what a tool has under way ends first.
+        img.EndToolInteraction();
         if (what == "select")
             return CommandResult::From(img.Layers().SelectLayerByIndex(*index + 1));
         if (what == "visible")

@@ -101,6 +101,7 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     }
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
+    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
     TextEdit& texts = image->Texts();
     const LayerPtr layer = texts.BeginNewText(image->Width(), image->Height());
     if (!layer) return CommandResult::Fail();
@@ -136,6 +137,7 @@ CommandResult Shape(BatchSession& s, const std::vector<std::string>& args) {
             return CommandResult::Script("shape: " + error);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
+    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
     return CommandResult::From(PlaceShape(image->Curves(), index, {*x, *y}, color, filled) !=
                                nullptr);
 }
@@ -158,6 +160,7 @@ CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {
     if (points.empty()) return CommandResult::Script(usage);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
+    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
 
     return CommandResult::From(
         DrawCurve(image->Layers(), image->Curves(), points, closed, color, filled) != nullptr);
