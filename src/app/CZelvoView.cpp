@@ -249,6 +249,8 @@ void CZelvoView::SyncScrollBars() {
 void CZelvoView::resizeEvent(QResizeEvent*) {
     if (!m_image.IsReady()) return;
     const QSize size = viewport()->size();
+    const QSize barless = maximumViewportSize();
+    m_model.SetBarlessClient(barless.width(), barless.height());
     m_model.Resize(size.width(), size.height());
     SyncScrollBars();
     if (!m_active) RenderHere();
@@ -399,6 +401,8 @@ void CZelvoView::paintEvent(QPaintEvent*) {
             this,
             [this] {
                 const QSize size = viewport()->size();
+                const QSize barless = maximumViewportSize();
+                m_model.SetBarlessClient(barless.width(), barless.height());
                 m_model.Resize(size.width(), size.height());
                 if (m_model.FirstDraw()) Changed(true);
             },

@@ -18,8 +18,9 @@ bool ImageView::Resize(int32_t clientWidth, int32_t clientHeight) {
 }
 
 float ImageView::ZoomFor(int mode) const {
-    return zelvo::ZoomFor(mode, m_clientWidth, m_clientHeight, m_image.Width(), m_image.Height(),
-                          m_image.Resolution());
+    return zelvo::ZoomFor(mode, m_barlessWidth > 0 ? m_barlessWidth : m_clientWidth,
+                          m_barlessHeight > 0 ? m_barlessHeight : m_clientHeight, m_image.Width(),
+                          m_image.Height(), m_image.Resolution());
 }
 
 int32_t ImageView::ExtentX() const {

@@ -20,6 +20,12 @@ public:
     // The client area changed. Re-lays out (and asks for a full redraw) when the visible
     // rectangle no longer fits it; returns whether it did.
     bool Resize(int32_t clientWidth, int32_t clientHeight);
+    // The client area the window would have without scroll bars (0: the client area): a fit
+    // fills it, since the bars go once the picture fits.
+    void SetBarlessClient(int32_t width, int32_t height) {
+        m_barlessWidth = width;
+        m_barlessHeight = height;
+    }
     int32_t ClientWidth() const { return m_clientWidth; }
     int32_t ClientHeight() const { return m_clientHeight; }
 
@@ -66,6 +72,8 @@ private:
     Image& m_image;
     int32_t m_clientWidth = 0;
     int32_t m_clientHeight = 0;
+    int32_t m_barlessWidth = 0;
+    int32_t m_barlessHeight = 0;
     int32_t m_scrollX = 0;
     int32_t m_scrollY = 0;
     int32_t m_laidOutWidth = -1;

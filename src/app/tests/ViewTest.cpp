@@ -198,6 +198,24 @@ private slots:
         QVERIFY(ShowsComposite(view));
     }
 
+    // A picture larger than its window opens fitted to the window without scroll bars, which
+    // go once it fits: it touches one pair of edges.
+    void openingFitsTheWholeWindow() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CChildFrame* child = RandomDocument(frame, 2000, 1500, 6);
+        QVERIFY(child);
+        CZelvoView* view = child->View();
+        QVERIFY(WaitFor([&] { return view->GetImage().ViewState().firstDrawDone; }));
+        const QSize barless = view->maximumViewportSize();
+        const float want = std::min(float(barless.width()) / 2000, float(barless.height()) / 1500);
+        QCOMPARE(view->Model().Zoom(), want);
+        QVERIFY(!view->horizontalScrollBar()->isVisible() ||
+                view->horizontalScrollBar()->maximum() == 0);
+        QVERIFY(!view->verticalScrollBar()->isVisible() ||
+                view->verticalScrollBar()->maximum() == 0);
+    }
+
     // Ctrl+W reaches the frame while the view's own menu is open: the window closes under the
     // menu, and the program goes on once the menu is left.
     void closingUnderTheViewsMenu() {
