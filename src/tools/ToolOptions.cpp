@@ -210,10 +210,12 @@ ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const 
         case Kind::Int: {
             long v = 0;
             if (!ParseWhole(value, v)) return malformed(key + " must be a whole number");
+            // A check box has no message of its own: another value is not one of its choices.
+            if ((v < c->min || v > c->max) && !*c->message)
+                return malformed(key + " must be " + std::to_string(c->min) + " or " +
+                                 std::to_string(c->max));
             if (v < c->min || v > c->max) {
-                AppMessages().Show(*c->message ? c->message
-                                               : key + " must be " + std::to_string(c->min) +
-                                                     " or " + std::to_string(c->max));
+                AppMessages().Show(c->message);
                 if (c->resetOnRefusal) {
                     m_values[StorageKey(tool, key)] = "0";
                     if (onChange) onChange(c->shared ? 0 : tool, key);

@@ -204,6 +204,7 @@ TEST_F(ControllerTest, OptionsBarValuesRangesAndMessages) {
         {kToolRectMarquee, "diameter", "5", R::Malformed, "", ""},
         {kToolText, "color", "#12AB3f", R::Ok, "", "#12AB3f"},
         {kToolText, "color", "red", R::Malformed, "", "#12AB3f"},
+        {kToolMagicWand, "contiguous", "2", R::Malformed, "", "1"},  // a check box: 0 or 1
     };
     for (const Row& row : rows) {
         messages.Clear();
