@@ -29,11 +29,16 @@ int32_t ImageView::ExtentX() const {
 int32_t ImageView::ExtentY() const {
     return ScrollExtent(m_image.Height(), Zoom());
 }
+bool ImageView::FitsWithoutBars() const {
+    // Each scroll bar would otherwise keep the other one needed.
+    return m_barlessWidth > 0 && m_barlessHeight > 0 && ExtentX() <= m_barlessWidth &&
+           ExtentY() <= m_barlessHeight;
+}
 int32_t ImageView::MaxScrollX() const {
-    return std::max(0, ExtentX() - m_clientWidth);
+    return FitsWithoutBars() ? 0 : std::max(0, ExtentX() - m_clientWidth);
 }
 int32_t ImageView::MaxScrollY() const {
-    return std::max(0, ExtentY() - m_clientHeight);
+    return FitsWithoutBars() ? 0 : std::max(0, ExtentY() - m_clientHeight);
 }
 
 void ImageView::ClampScroll() {

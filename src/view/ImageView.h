@@ -72,6 +72,7 @@ private:
     Image& m_image;
     int32_t m_clientWidth = 0;
     int32_t m_clientHeight = 0;
+    bool FitsWithoutBars() const;
     int32_t m_barlessWidth = 0;
     int32_t m_barlessHeight = 0;
     int32_t m_scrollX = 0;

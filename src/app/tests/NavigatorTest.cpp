@@ -545,7 +545,9 @@ private slots:
         QVERIFY(palette->ZoomEdit()->isEnabled());
 
         // The whole canvas fits the window: the frames run round the whole thumbnail at (8, 4).
-        QCOMPARE(view->VisibleRect(), (Rect{0, 0, 720, 312}));
+        // (Once the scroll bars of the window's first size have gone.)
+        QVERIFY(WaitFor([&] { return view->VisibleRect() == Rect{0, 0, 720, 312}; }));
+        frame.RefreshNavigator();
         QImage shot = palette->grab().toImage();
         QCOMPARE(shot.pixelColor(8, 4), kRed);
         QCOMPARE(shot.pixelColor(187, 81), kRed);
