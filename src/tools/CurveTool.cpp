@@ -23,11 +23,6 @@ namespace {
 
 constexpr int32_t kHitDistance = 5;
 
-ColorRef ParseHex(const std::string& text) {
-    const unsigned long v = std::strtoul(text.c_str() + 1, nullptr, 16);
-    return Rgb(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v));
-}
-
 bool Near(Point p, Point q) {
     const int64_t dx = p.x - q.x, dy = p.y - q.y;
     return dx * dx + dy * dy <= int64_t(kHitDistance) * kHitDistance;
@@ -344,7 +339,7 @@ private:
                : m == "delete"  ? Mode::Delete
                                 : Mode::Draw;
     }
-    ColorRef Color() { return ParseHex(Tools().Options().Get(kToolCurve, "color")); }
+    ColorRef Color() { return Tools().Options().GetColor(kToolCurve, "color"); }
     bool Filled() { return Tools().Options().GetInt(kToolCurve, "filled") != 0; }
 
     // The linked handle turned opposite the moved one about the anchor, keeping its length.

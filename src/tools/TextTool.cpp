@@ -22,11 +22,6 @@ namespace {
 
 constexpr const char* kEditHint = "Ctrl+Enter key to submit. Esc key to cancel.";
 
-ColorRef ParseHex(const std::string& text) {
-    const unsigned long v = text.size() > 1 ? std::strtoul(text.c_str() + 1, nullptr, 16) : 0;
-    return Rgb(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v));
-}
-
 std::string Hex(ColorRef c) {
     char text[8];
     std::snprintf(text, sizeof text, "#%02X%02X%02X", RedOf(c), GreenOf(c), BlueOf(c));
@@ -180,7 +175,7 @@ private:
         SetTextFace(t, bar.Get(kToolText, "font"));
         t.fontSize = bar.GetInt(kToolText, "size");
         t.direction = bar.GetInt(kToolText, "vertical") ? kTextVertical : kTextHorizontal;
-        layer.SetColor(ParseHex(bar.Get(kToolText, "color")));
+        layer.SetColor(bar.GetColor(kToolText, "color"));
     }
 
     bool EditCurrent(ImageView& view) {

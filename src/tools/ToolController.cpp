@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 #include "curves/CurveEdit.h"
 #include "doc/Image.h"
@@ -79,9 +78,7 @@ void ToolController::ApplyCurveStyle(const std::string& key) {
     if (key == "filled") {
         filled = m_options.GetInt(kToolCurve, "filled") != 0;
     } else {
-        const std::string hex = m_options.Get(kToolCurve, "color");
-        const unsigned long v = hex.size() > 1 ? std::strtoul(hex.c_str() + 1, nullptr, 16) : 0;
-        color = Rgb(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v));
+        color = m_options.GetColor(kToolCurve, "color");
     }
     if (image.Curves().SetCurveStyle(filled, color)) view->RequestRender(1);
 }

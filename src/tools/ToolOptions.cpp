@@ -197,6 +197,12 @@ int ToolOptions::GetInt(int tool, const std::string& key) const {
     return std::atoi(Get(tool, key).c_str());
 }
 
+ColorRef ToolOptions::GetColor(int tool, const std::string& key) const {
+    const std::string hex = Get(tool, key);
+    const unsigned long v = hex.size() > 1 ? std::strtoul(hex.c_str() + 1, nullptr, 16) : 0;
+    return Rgb(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v));
+}
+
 ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const std::string& value,
                                         std::string* why) {
     auto malformed = [&](const std::string& text) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Types.h"
+
 namespace zelvo {
 
 enum class CombineMode;
@@ -39,6 +41,8 @@ public:
     bool HasKey(int tool, const std::string& key) const;
     std::string Get(int tool, const std::string& key) const;
     int GetInt(int tool, const std::string& key) const;
+    // A colour key's "#RRGGBB" as a colour.
+    ColorRef GetColor(int tool, const std::string& key) const;
     // Sets a value as the bar does when it is typed or chosen. Refused values show the bar's
     // message; the range of the wand's "Range:" sets 0 as the bar does. `why` tells a
     // malformed value.

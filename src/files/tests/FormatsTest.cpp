@@ -197,17 +197,24 @@ TEST(TiffWrite, EveryCompressionRoundTrips) {
     }
 }
 
+// A libtiff file open for 8-bit contiguous RGB rows (with `extra` samples after them).
+TIFF* OpenRgbTiff(const std::string& path, int width, int height, int extra = 0) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif) return nullptr;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3 + extra);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    return tif;
+}
+
 // What libtiff writes for the picture in strips of its default size, a scanline at a time.
 std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression,
                                   const std::string& path) {
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = OpenRgbTiff(path, image.Width(), image.Height());
     EXPECT_NE(tif, nullptr);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.Width()));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.Height()));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     if (compression == COMPRESSION_JPEG) TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(0));
@@ -237,14 +244,8 @@ TEST(TiffRead, EveryOrientationTallerThanABand) {
         const bool right =
             orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT;
         const std::string path = dir.File("o.tif");
-        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        TIFF* tif = OpenRgbTiff(path, image.Width(), image.Height());
         ASSERT_NE(tif, nullptr);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.Width()));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.Height()));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 7);
         std::vector<uint8_t> row(size_t(image.Width()) * 3);
@@ -264,16 +265,10 @@ TEST(TiffRead, EveryOrientationTallerThanABand) {
 
     // Its transparency goes as in every format: an unassociated alpha leaves the colour stored.
     const std::string path = dir.File("a.tif");
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = OpenRgbTiff(path, 1, 1, 1);
     ASSERT_NE(tif, nullptr);
     const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1u);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1u);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, alpha);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     uint8_t pixel[] = {200, 100, 50, 64};
     TIFFWriteScanline(tif, pixel, 0, 0);
     TIFFClose(tif);
