@@ -1,5 +1,8 @@
 #include "app/CTextToolUi.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QGraphicsProxyWidget>
@@ -18,6 +21,7 @@
 #include "app/CMainFrame.h"
 #include "app/COptionsBar.h"
 #include "app/CZelvoView.h"
+#include "core/Limits.h"
 #include "layers/TextLayer.h"
 #include "platform/MaskPainter.h"
 #include "tools/ImagePoint.h"
@@ -279,7 +283,21 @@ void CTextToolUi::OpenBox(CZelvoView* view, bool vertical) {
     }
     connect(m_box, &QPlainTextEdit::textChanged, this, [this] {
         if (m_loading || !m_box) return;
-        m_tools.TextSession()->SetText(ToLayerText(m_box->toPlainText()));
+        const QString typed = m_box->toPlainText();
+        if (!m_tools.TextSession()->SetText(ToLayerText(typed))) {
+            // Past what a text layer holds: the box goes back to the text it had, the cursor
+            // to where the refused characters went in.
+            const QString kept = ToBoxText(m_tools.TextSession()->Text());
+            const int at = m_box->textCursor().position() - int(typed.size() - kept.size());
+            m_loading = true;
+            m_box->setPlainText(kept);
+            m_loading = false;
+            QTextCursor c(m_box->document());
+            c.setPosition(std::clamp(at, 0, int(kept.size())));
+            m_box->setTextCursor(c);
+            QApplication::beep();
+            m_tools.ShowStatus(kTextTooLongMessage);
+        }
         Place();
     });
     connect(m_box, &CTextEditBox::commit, this, [this] { Button(int(TextButton::Commit)); });

@@ -101,12 +101,15 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     }
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
+    std::string text = EditBoxText(args[2]);
+    if (text.size() > kMaxTextBytes)
+        return CommandResult::Fail(std::string("text: ") + kTextTooLongMessage);
     image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
     TextEdit& texts = image->Texts();
     const LayerPtr layer = texts.BeginNewText(image->Width(), image->Height());
     if (!layer) return CommandResult::Fail();
     TextSettings& t = layer->Text();
-    t.text = EditBoxText(args[2]);
+    t.text = std::move(text);
     t.originX = *x;
     t.originY = *y;
     t.fontSize = size;

@@ -9,6 +9,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
+#include "core/Limits.h"
 #include "tools/CropSize.h"
 #include "tools/CropTool.h"
 #include "tools/FreeTransformTool.h"
@@ -447,7 +448,7 @@ CommandResult TypeText(BatchSession& s, const Args& args) {
             typed += args[0][i];
         }
     }
-    text->Type(typed);
+    if (!text->Type(typed)) return CommandResult::Fail(std::string("type: ") + kTextTooLongMessage);
     return CommandResult::Ok();
 }
 

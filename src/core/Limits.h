@@ -2,6 +2,7 @@
 // arithmetic on them downstream can overflow.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zelvo {
@@ -21,6 +22,11 @@ constexpr int32_t ClampCoordinate(int64_t v) {
 // The font sizes the text bar and scripts take; a negative size asks for the character height
 // instead of the cell, 0 for the system's default.
 constexpr int32_t kMaxFontSize = 1000;
+
+// The longest text of a text layer, in bytes: what the layered file reads back.
+constexpr size_t kMaxTextBytes = (size_t(1) << 20) - 1;
+inline constexpr const char* kTextTooLongMessage =
+    "The text is too long: a text layer holds at most 1,048,575 bytes.";
 
 // The largest image: New Image, Image Size and Canvas Size hold to both limits and say so.
 constexpr int32_t kMaxImageSide = 10000;

@@ -31,9 +31,9 @@ constexpr uint32_t kMaxLayers = 127;
 // What the reader accepts beyond the checks of the format itself: a layer record is read only
 // when it lies inside the file where the table says, and its sizes stay within these.
 struct Limits {
-    int64_t maxPixels = 20000000;      // pixel layer w x h
-    int32_t maxSide = 10000;           // canvas width and height
-    uint32_t maxTextBytes = 1u << 20;  // text length + 1
+    int64_t maxPixels = 20000000;                         // pixel layer w x h
+    int32_t maxSide = 10000;                              // canvas width and height
+    uint32_t maxTextBytes = uint32_t(kMaxTextBytes + 1);  // text length + 1
     uint32_t maxAnchors = 99999;
     // Layer positions, text origins and anchor coordinates.
     int32_t maxCoordinate = kMaxCoordinate;

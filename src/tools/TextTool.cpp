@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/Limits.h"
 #include "curves/TextEdit.h"
 #include "doc/Image.h"
 #include "geometry/Geometry.h"
@@ -103,11 +104,15 @@ public:
         return layer ? Point{layer->Text().originX, layer->Text().originY} : Point{};
     }
     const std::string& Text() const override { return m_text; }
-    void SetText(const std::string& text) override {
-        if (m_image) m_text = text;
+    bool SetText(const std::string& text) override {
+        if (!m_image || text.size() > kMaxTextBytes) return false;
+        m_text = text;
+        return true;
     }
-    void Type(const std::string& text) override {
-        if (m_image) m_text += text;
+    bool Type(const std::string& text) override {
+        if (!m_image || text.size() > kMaxTextBytes - m_text.size()) return false;
+        m_text += text;
+        return true;
     }
 
     bool Button(TextButton button, ImageView& view) override {

@@ -26,10 +26,11 @@ public:
     virtual Point Origin() const = 0;
     // The text so far, lines separated by CR LF.
     virtual const std::string& Text() const = 0;
-    // The edit box's whole text (CR LF lines).
-    virtual void SetText(const std::string& text) = 0;
+    // The edit box's whole text (CR LF lines). Both refuse (false, the text unchanged) a text
+    // longer than kMaxTextBytes.
+    virtual bool SetText(const std::string& text) = 0;
     // Characters typed at the end of the text (CR LF for a line break).
-    virtual void Type(const std::string& text) = 0;
+    virtual bool Type(const std::string& text) = 0;
 
     // The controller's entries (ToolController::PressTextButton and the bar's values): a button
     // with `view` the edit's or the active document's view; a text page value that changed,

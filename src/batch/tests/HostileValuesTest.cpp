@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/BatchRunner.h"
+#include "core/Limits.h"
 #include "platform/Disk.h"
 #include "testsupport/TempDir.h"
 
@@ -145,6 +146,29 @@ TEST_F(HostileValuesTest, ExtremeValuesAreRefusedOrHandledWithoutOverflow) {
         // A refusal says why.
         if (r.status != 0) {
             EXPECT_FALSE(r.err.empty());
+        }
+    }
+}
+
+// The longest text a text layer holds saves and opens again; one byte more is refused where it
+// comes in, whether written whole or typed.
+TEST_F(HostileValuesTest, ATextLayerHoldsWhatTheLayeredFileReadsBack) {
+    const std::string longest(kMaxTextBytes, 'x');
+    const std::string file = dir.File("long.zld");
+    struct Case {
+        std::string script;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"text 0 0 \"" + longest + "\"\nsave \"" + file + "\"\nopen \"" + file + "\"\n", 0},
+        {"text 0 0 \"" + longest + "y\"\n", 1},
+        {"tool text\nclick 1,1\ntype \"" + longest + "\"\ntype \"y\"\n", 1},
+    };
+    for (const Case& c : cases) {
+        const ScriptResult r = RunWithDisk("new 64 48 px\n" + c.script, dir);
+        EXPECT_EQ(r.status, c.status) << r.err.substr(0, 200);
+        if (c.status != 0) {
+            EXPECT_NE(r.err.find(kTextTooLongMessage), std::string::npos);
         }
     }
 }
