@@ -110,6 +110,9 @@ public:
     CChildFrame* NewDocument(const NewImageSize& size);
     // Opens one file into the current slot and advances it.
     CChildFrame* OpenDocument(const std::string& path);
+    // The window whose document was opened from or saved to `path` (the same file), or null.
+    CChildFrame* FindDocument(const std::string& path) const;
+    void ActivateChild(CChildFrame* child);
     void ResetNewWindowSlot();
     // The open queue: files opened one per tick of the tool poller in mode 1096.
     void QueueOpenFiles(const QStringList& files);

@@ -149,11 +149,22 @@ CChildFrame* CZelvoApp::OpenDocumentFile(const std::string& path) {
     std::error_code ec;
     std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
     if (ec) absolute = path;
-    CChildFrame* child = m_frame->OpenDocument(absolute);
+    CChildFrame* child = m_frame->FindDocument(absolute);
+    if (child)
+        m_frame->ActivateChild(child);
+    else
+        child = m_frame->OpenDocument(absolute);
+    if (child) NoteRecentFile(absolute);
+    return child;
+}
+
+void CZelvoApp::NoteRecentFile(const std::string& path) {
+    std::error_code ec;
+    std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
+    if (ec) absolute = path;
     // A name that is not UTF-8 cannot be kept in the list as text.
     const QString listed = QString::fromStdString(absolute);
-    if (child && listed.toStdString() == absolute) AddRecentFile(listed);
-    return child;
+    if (listed.toStdString() == absolute) AddRecentFile(listed);
 }
 
 void CZelvoApp::SetLastFolderFrom(const std::string& path) {

@@ -51,7 +51,8 @@ public:
     // File New asked by the framework at start-up is refused; true when this request may go on.
     bool TakeNewDocumentRequest();
     // Opens a file into a new window in the current slot and advances the slot; nullptr when
-    // it could not be opened (the user has been told).
+    // it could not be opened (the user has been told). A file already open in a window brings
+    // that window forward instead: two windows on one file would overwrite each other's saves.
     CChildFrame* OpenDocumentFile(const QString& path);
     CChildFrame* OpenDocumentFile(const std::string& path);
 
@@ -61,6 +62,8 @@ public:
 
     QStringList RecentFiles() const { return m_recent; }
     void AddRecentFile(const QString& path);
+    // The file a document was opened from or saved to becomes the first recent file.
+    void NoteRecentFile(const std::string& path);
     // The File menu's recent file `index`: opened as a file named on the command line; one
     // that cannot be opened (moved, deleted) leaves the list after its message.
     void OpenRecentFile(int index);

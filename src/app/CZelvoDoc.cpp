@@ -39,6 +39,7 @@ bool CZelvoDoc::DoSaveAs(QWidget* parent) {
     auto name = RunSaveAsDialog(parent, folder, QString::fromStdString(proposed));
     if (!name) return false;
     if (!OnSaveDocument(*name, parent)) return false;
+    if (app) app->NoteRecentFile(*name);
     if (onTitleChanged) onTitleChanged();
     return true;
 }

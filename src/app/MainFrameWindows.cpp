@@ -1,5 +1,7 @@
 // The image windows of the main frame: creation and placement in the new-window slot, the
 // open queue, Cascade and Tile, Close and Close All.
+#include <filesystem>
+
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -107,6 +109,21 @@ CChildFrame* CMainFrame::OpenDocument(const std::string& path) {
     m_app.Slots().Advance();
     update();
     return child;
+}
+
+CChildFrame* CMainFrame::FindDocument(const std::string& path) const {
+    for (CChildFrame* child : Children()) {
+        const std::string& open = child->GetImage().Path();
+        std::error_code ec;
+        if (!open.empty() && (open == path || std::filesystem::equivalent(open, path, ec)))
+            return child;
+    }
+    return nullptr;
+}
+
+void CMainFrame::ActivateChild(CChildFrame* child) {
+    if (child->isMinimized()) child->showNormal();
+    m_mdi->setActiveSubWindow(child);
 }
 
 void CMainFrame::QueueOpenFiles(const QStringList& files) {

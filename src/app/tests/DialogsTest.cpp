@@ -229,6 +229,8 @@ private slots:
         QVERIFY(std::filesystem::exists(dir.File("result.png")));
         QCOMPARE(child->windowTitle(), QString("result.png"));
         QVERIFY(!child->GetImage().IsModified());
+        QCOMPARE(program.App().RecentFiles().value(0),
+                 QString::fromStdString(dir.File("result.png")));
 
         // JPEG asks for its options first; Cancel writes nothing.
         WhenModal([&](QWidget* w) {

@@ -247,13 +247,25 @@ private slots:
         QCOMPARE(frame.Children().size(), 2);
         QCOMPARE(frame.Children()[1]->geometry().x() - frame.Children()[0]->geometry().x(), 8);
         QCOMPARE(frame.Children()[1]->geometry().y() - frame.Children()[0]->geometry().y(), 13);
-        // The newest file is the first recent file; choosing it opens it again, one slot on.
+        // The newest file is the first recent file. It is open, so choosing it, or dropping it
+        // again, brings its window forward instead of opening it twice.
         QCOMPARE(program.App().RecentFiles().first(), QString::fromStdString(b));
+        frame.ActivateChild(frame.Children()[0]);
         frame.UpdateCommandUI();
         QVERIFY(frame.Action(kIdRecentFile1)->isEnabled());
         frame.OnCommand(kIdRecentFile1);
+        QCOMPARE(frame.Children().size(), 2);
+        QCOMPARE(frame.ActiveChild(), frame.Children()[1]);
+        frame.OpenDroppedUrls(
+            {QUrl::fromLocalFile(QString::fromStdString(dir.File("./drop-a.bmp")))});
+        QCOMPARE(frame.Children().size(), 2);
+        QCOMPARE(frame.ActiveChild(), frame.Children()[0]);
+        // A recent file that is not open opens one slot on.
+        const std::string c = WriteBmp(dir.File("drop-c.bmp"), 8, 8, 7, 8, 9);
+        program.App().AddRecentFile(QString::fromStdString(c));
+        frame.OnCommand(kIdRecentFile1);
         QCOMPARE(frame.Children().size(), 3);
-        QCOMPARE(frame.Children()[2]->windowTitle(), QString("drop-b.bmp"));
+        QCOMPARE(frame.Children()[2]->windowTitle(), QString("drop-c.bmp"));
         QCOMPARE(frame.Children()[2]->geometry().x() - frame.Children()[1]->geometry().x(), 8);
         // A name in another encoding comes percent-encoded; its bytes find the file.
         const std::string latin1 = WriteBmp(dir.File("caf\xE9.bmp"), 5, 4, 7, 8, 9);
