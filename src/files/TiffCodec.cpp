@@ -96,6 +96,22 @@ TIFF* OpenTiff(const char* mode, thandle_t handle, bool reading, tmsize_t maxAll
     return tif;
 }
 
+// libtiff checks that an uncompressed tile holds exactly the tile's bytes by the size of its read
+// buffer, and reading through our procedures (not a mapping) it rounds that buffer up to a whole
+// kilobyte: tiles of 16 x 16 RGB pixels, 768 bytes, were refused. A buffer of ours, exactly the
+// tile, is never resized, so that check no longer sees the stored sizes: they are checked here.
+bool SetUpPlainTiles(TIFF* tif, tmsize_t maxAlloc, std::unique_ptr<uint8_t[]>& buffer) {
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsTiled(tif) || compression != COMPRESSION_NONE) return true;
+    const tmsize_t bytes = TIFFTileSize(tif);
+    if (bytes <= 0 || bytes > maxAlloc) return false;
+    for (uint32_t tile = 0, count = TIFFNumberOfTiles(tif); tile < count; ++tile)
+        if (TIFFGetStrileByteCount(tif, tile) != uint64_t(bytes)) return false;
+    buffer.reset(new (std::nothrow) uint8_t[size_t(bytes)]);
+    return buffer && TIFFReadBufferSetup(tif, buffer.get(), bytes);
+}
+
 bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     char message[1024];
     TIFFRGBAImage img;
@@ -195,7 +211,8 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink) 
     // "m": no memory mapping; libtiff reads through the cursor.
     TIFF* tif = OpenTiff("rm", &cursor, true, maxAlloc);
     if (!tif) return false;
-    bool ok = ReadPage(tif, limits, sink);
+    std::unique_ptr<uint8_t[]> tileBuffer;
+    bool ok = SetUpPlainTiles(tif, maxAlloc, tileBuffer) && ReadPage(tif, limits, sink);
     TIFFClose(tif);
     return ok;
 }

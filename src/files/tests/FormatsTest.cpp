@@ -278,6 +278,65 @@ TEST(TiffRead, EveryOrientationTallerThanABand) {
     EXPECT_EQ(p[2] * 65536 + p[1] * 256 + p[0], 200 * 65536 + 100 * 256 + 50);
 }
 
+// Tiles of any size in bytes, plain or coded, read as strips do; a plain tile stored short is
+// refused.
+TEST(TiffRead, TilesOfAnySizeReadAsStrips) {
+    test::TempDir dir;
+    std::mt19937 random(11);
+    const RasterImage image = test::RandomImage(37, 21, random);  // no whole number of tiles
+    struct Case {
+        uint32_t tile;  // 0: strips of 5 rows
+        uint16_t compression;
+        bool firstShort;  // the first tile stored with half its bytes
+    };
+    // Plain tiles of 768 and 3072 bytes, only the second a whole number of kilobytes.
+    const Case cases[] = {{0, COMPRESSION_NONE, false},
+                          {16, COMPRESSION_NONE, false},
+                          {32, COMPRESSION_NONE, false},
+                          {16, COMPRESSION_LZW, false},
+                          {32, COMPRESSION_NONE, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "tile " << c.tile << ", compression " << c.compression
+                                        << (c.firstShort ? ", first short" : ""));
+        const std::string path = dir.File("t.tif");
+        TIFF* tif = OpenRgbTiff(path, image.Width(), image.Height());
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, c.compression);
+        const uint32_t w = uint32_t(image.Width()), h = uint32_t(image.Height());
+        const uint32_t across = c.tile ? c.tile : w, down = c.tile ? c.tile : 5;
+        if (c.tile) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, across);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, down);
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, down);
+        }
+        // Each tile or strip as r, g, b, black past the picture's edges.
+        std::vector<uint8_t> block(size_t(across) * down * 3);
+        uint32_t index = 0;
+        for (uint32_t y0 = 0; y0 < h; y0 += down) {
+            for (uint32_t x0 = 0; x0 < w; x0 += across, ++index) {
+                std::fill(block.begin(), block.end(), uint8_t(0));
+                for (uint32_t y = y0; y < std::min(y0 + down, h); ++y)
+                    for (uint32_t x = x0; x < std::min(x0 + across, w); ++x) {
+                        const uint8_t* q = image.TopRow(int(y)) + 3 * x;
+                        uint8_t* b = block.data() + 3 * ((y - y0) * across + x - x0);
+                        b[0] = q[2], b[1] = q[1], b[2] = q[0];
+                    }
+                tmsize_t bytes =
+                    c.tile ? tmsize_t(block.size()) : tmsize_t(std::min(down, h - y0) * w * 3);
+                if (c.firstShort && index == 0) bytes /= 2;
+                ASSERT_EQ(c.tile ? TIFFWriteEncodedTile(tif, index, block.data(), bytes)
+                                 : TIFFWriteEncodedStrip(tif, index, block.data(), bytes),
+                          bytes);
+            }
+        }
+        TIFFClose(tif);
+        auto r = ReadRasterFile(path);
+        ASSERT_EQ(r.ok, !c.firstShort);
+        EXPECT_TRUE(c.firstShort ? r.image.IsEmpty() : test::SamePixels(r.image, image));
+    }
+}
+
 // LZW and JPEG strips, and deflate strips of one row (rows of more than 4096 bytes), are coded
 // on every core apart from libtiff.
 TEST(TiffWrite, CodedStripsAreThoseOfLibtiffOnAnyThreads) {
