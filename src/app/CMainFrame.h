@@ -40,6 +40,8 @@ class CHistoryPalette;
 class CLayersPalette;
 class CNavigatorPalette;
 class COptionsBar;
+class CTextEditBox;
+class CTextToolUi;
 class CToolsPalette;
 class CZelvoApp;
 class NavigatorTarget;
@@ -166,6 +168,8 @@ public:
     // Tools: the frame's one tool controller, the options bar's pages, what a tool's event in
     // a view leaves to the frame.
     ToolController& Tools() const { return *m_tools; }
+    // The text tool's open edit box, or null: Cut, Copy and Paste go to it while it is open.
+    CTextEditBox* TextBox() const;
     COptionsBar* OptionsPages() const { return m_optionsPages; }
     void ShowToolPage(int tool);
     // The plain-cursor preference: set for this run and the next ones, every view's pointer
@@ -255,6 +259,7 @@ private:
     CZelvoApp& m_app;
     // Before the Workspace, which points at it, and after it in destruction.
     std::unique_ptr<ToolController> m_tools;
+    CTextToolUi* m_textUi = nullptr;
     Workspace m_workspace;
     // After the workspace: it goes first, once every document has closed.
     std::unique_ptr<RecoveryJournal> m_journal;

@@ -1,6 +1,7 @@
 #include "app/MainFrameCommands.h"
 
 #include "app/CMainFrame.h"
+#include "app/CTextToolUi.h"
 #include "clipboard/ClipboardCommands.h"
 #include "doc/Image.h"
 #include "platform/QtClipboard.h"
@@ -77,8 +78,26 @@ void RegisterTableCommands(CMainFrame& frame, const AddCommand& add) {
                     if (frame.ActiveImage() == image) frame.DocumentChanged(*image);
                 };
             }
-            add(e.id, std::move(handler),
-                [&frame, entry] { return CommandEnabled(*entry, FrameCommandContext(frame)); });
+            std::function<bool()> enabler = [&frame, entry] {
+                return CommandEnabled(*entry, FrameCommandContext(frame));
+            };
+            if (e.id == kIdEditCut || e.id == kIdEditCopy || e.id == kIdEditPaste) {
+                // While a text is edited they act on its box: Cut and Copy always enabled,
+                // Paste when the clipboard offers text.
+                const int id = e.id;
+                handler = [&frame, id, pixels = std::move(handler)] {
+                    CTextEditBox* box = frame.TextBox();
+                    if (!box) return pixels();
+                    if (id == kIdEditCut) box->cut();
+                    if (id == kIdEditCopy) box->copy();
+                    if (id == kIdEditPaste) box->paste();
+                };
+                enabler = [&frame, id, pixels = std::move(enabler)] {
+                    if (!frame.TextBox()) return pixels();
+                    return id != kIdEditPaste || AppClipboard().Text().has_value();
+                };
+            }
+            add(e.id, std::move(handler), std::move(enabler));
         }
     }
 }

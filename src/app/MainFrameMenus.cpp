@@ -212,8 +212,11 @@ void CMainFrame::RegisterCommands() {
 }
 
 void CMainFrame::OnCommand(int id) {
-    // Whatever a tool has in progress ends as at its release before any command acts.
-    if (m_tools->IsBusy()) {
+    // Whatever a tool has in progress ends as at its release before any command acts; the
+    // text box's own Cut, Copy and Paste leave its edit open.
+    const bool toTextBox =
+        TextBox() && (id == kIdEditCut || id == kIdEditCopy || id == kIdEditPaste);
+    if (m_tools->IsBusy() && !toTextBox) {
         m_tools->EndPendingInteraction();
         for (CChildFrame* child : Children()) child->View()->viewport()->update();
     }

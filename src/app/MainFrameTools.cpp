@@ -146,7 +146,7 @@ void CMainFrame::SetUpTools() {
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
         }
     });
-    new CTextToolUi(this, *m_tools, *m_optionsPages);
+    m_textUi = new CTextToolUi(this, *m_tools, *m_optionsPages);
     new AltFollower(this, *m_tools);
     SetUpMoveTools();
     new CCropMeasureUi(this, *m_tools, *m_optionsPages);
@@ -245,6 +245,10 @@ void CMainFrame::keyReleaseEvent(QKeyEvent* event) {
         return;
     }
     QMainWindow::keyReleaseEvent(event);
+}
+
+CTextEditBox* CMainFrame::TextBox() const {
+    return m_textUi ? m_textUi->Box() : nullptr;
 }
 
 }  // namespace zelvo

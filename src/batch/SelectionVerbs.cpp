@@ -11,9 +11,12 @@
 #include "batch/Script.h"
 #include "batch/TableVerbs.h"
 #include "batch/ToolVerbs.h"
+#include "core/Limits.h"
+#include "platform/Clipboard.h"
 #include "selection/SelectionDialogs.h"
 #include "selection/SelectionMask.h"
 #include "selection/SelectionShape.h"
+#include "tools/TextTool.h"
 
 namespace zelvo {
 
@@ -128,6 +131,31 @@ CommandResult Select(BatchSession& s, const Args& args) {
     return CommandResult::Ok();
 }
 
+// Cut, Copy and Paste while a text is edited act on its text, as the edit box's do: the script
+// has no part of it selected, so Copy and Cut take it whole and Paste types at its end.
+CommandResult EditText(TextSessionInfo& text, const std::string& what) {
+    if (what == "paste") {
+        const std::optional<std::string> offered = AppClipboard().Text();
+        if (!offered) return CommandResult::Fail("edit paste: the clipboard holds no text");
+        std::string typed;
+        for (char c : *offered) {
+            if (c == '\r') continue;
+            if (c == '\n') typed += '\r';
+            typed += c;
+        }
+        if (!text.Type(typed))
+            return CommandResult::Fail("edit paste: " + std::string(kTextTooLongMessage));
+        return CommandResult::Ok();
+    }
+    std::string plain;
+    for (char c : text.Text())
+        if (c != '\r') plain += c;
+    if (!AppClipboard().SetText(plain))
+        return CommandResult::Fail("edit " + what + ": the clipboard cannot be opened");
+    if (what == "cut") text.SetText("");
+    return CommandResult::Ok();
+}
+
 CommandResult Edit(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("edit takes a subcommand");
     const std::string& what = args[0];
@@ -148,6 +176,10 @@ CommandResult Edit(BatchSession& s, const Args& args) {
             return CommandResult::Script("edit border: W and OPACITY must be whole numbers");
         if (!color) return CommandResult::Script("edit border: the colour is #RRGGBB");
     }
+    TextSessionInfo* text = Tools(s).controller.TextSession();
+    if ((what == "copy" || what == "cut" || what == "paste") && text->EditImage() &&
+        text->EditImage() == Documents(s).active)
+        return EditText(*text, what);
     const std::string name = "edit " + what;
     const CommandEntry* entry = FindCommandByVerb(name);
     if (auto refused = Refused(s, entry, name)) return *refused;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zelvo {
@@ -22,6 +23,10 @@ public:
     virtual bool HasDib() = 0;
     // Opens the clipboard, empties it and closes it.
     virtual bool Empty() = 0;
+    // Plain text (UTF-8), exchanged while a text layer is edited: SetText empties the clipboard
+    // and puts the text on it; Text is what is offered, nothing when no text is.
+    virtual bool SetText(const std::string& text) = 0;
+    virtual std::optional<std::string> Text() = 0;
 };
 
 // A clipboard inside the process.
@@ -31,6 +36,8 @@ public:
     std::optional<std::vector<uint8_t>> Dib() override { return m_dib; }
     bool HasDib() override { return m_dib.has_value(); }
     bool Empty() override;
+    bool SetText(const std::string& text) override;
+    std::optional<std::string> Text() override { return m_text; }
 
     // Puts any bytes on it, as another program might (tests, scripts).
     void SetForeign(std::vector<uint8_t> dib) { m_dib = std::move(dib); }
@@ -39,6 +46,7 @@ public:
 
 private:
     std::optional<std::vector<uint8_t>> m_dib;
+    std::optional<std::string> m_text;
     bool m_locked = false;
 };
 

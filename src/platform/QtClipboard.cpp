@@ -164,4 +164,19 @@ bool QtClipboard::Empty() {
     return true;
 }
 
+bool QtClipboard::SetText(const std::string& text) {
+    QClipboard* clipboard = SystemClipboard();
+    if (!clipboard) return false;
+    clipboard->setText(QString::fromStdString(text));
+    m_known = false;
+    return true;
+}
+
+std::optional<std::string> QtClipboard::Text() {
+    QClipboard* clipboard = SystemClipboard();
+    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+    if (!data || !data->hasText()) return std::nullopt;
+    return data->text().toStdString();
+}
+
 }  // namespace zelvo

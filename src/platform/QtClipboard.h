@@ -23,6 +23,8 @@ public:
     std::optional<std::vector<uint8_t>> Dib() override;
     bool HasDib() override;
     bool Empty() override;
+    bool SetText(const std::string& text) override;
+    std::optional<std::string> Text() override;
 
 private:
     // The last answer of HasDib, and when and after how many told changes it was had.

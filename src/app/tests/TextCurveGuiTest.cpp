@@ -1,7 +1,9 @@
 // Text and curves on a real view: typing into the in-place edit box and committing it, the text
 // page's buttons and fields.
+#include <QClipboard>
 #include <QComboBox>
 #include <QGraphicsView>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 #include "app/CTextToolUi.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
+#include "commands/CommandIds.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "history/HistoryManager.h"
@@ -225,6 +228,35 @@ private slots:
 
     // The Layers palette acts on the list as the user sees it: the open text is committed (or,
     // untouched, dropped) first, and the row clicked is the layer clicked.
+    void editMenuClipboardActsOnTheOpenText() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenView(frame, 200, 150);
+        QVERIFY(view);
+        QTest::keyClick(view, 'T');
+        const Point client = ImageToView(view->Model(), Point{20, 20});
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(client.x, client.y));
+        QVERIFY(WaitFor([view] { return EditBox(view) != nullptr; }));
+        CTextEditBox* box = EditBox(view);
+        QTest::keyClicks(box, "Hello");
+        box->selectAll();
+        // The picture has no selection; Cut and Copy are enabled for the text.
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdEditCut)->isEnabled() && frame.Action(kIdEditCopy)->isEnabled());
+        frame.OnCommand(kIdEditCopy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("Hello"));
+        frame.OnCommand(kIdEditCut);
+        QCOMPARE(box->toPlainText(), QString());
+        QVERIFY(frame.Tools().IsBusy());  // the edit stays open
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdEditPaste)->isEnabled());
+        frame.OnCommand(kIdEditPaste);
+        frame.OnCommand(kIdEditPaste);
+        QCOMPARE(frame.Tools().TextSession()->Text(), std::string("HelloHello"));
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!view->GetImage().IsModified());
+    }
+
     void layersPaletteEndsTheOpenText() {
         Program program;
         CMainFrame& frame = program.Frame();
