@@ -109,7 +109,9 @@ CommandResult ParseGesture(BatchSession& s, const std::string& verb, const Args&
 CommandResult AfterGesture(BatchSession& s, size_t shownBefore) {
     for (size_t i = shownBefore; i < s.messages.Entries().size(); ++i) {
         const std::string& text = s.messages.Entries()[i].text;
-        if (text.rfind("Warning:", 0) != 0) return CommandResult::Fail();
+        // Warnings and the note that a result was cut to the largest image leave the work done.
+        if (text.rfind("Warning:", 0) != 0 && text != kWillBeCutMessage)
+            return CommandResult::Fail();
     }
     return CommandResult::Ok();
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "clipboard/ClipboardDib.h"
+#include "core/Limits.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
 #include "platform/Feedback.h"
@@ -112,7 +113,7 @@ PasteResult PasteClipboard(HistoryManager& history, Clipboard& clipboard,
     if (target.Intersect(canvas).IsEmpty()) target = target.Offset(-target.left, -target.top);
     const Point origin{target.left, target.top};  // the bitmap's top-left on the canvas
     if (int64_t(target.Width()) * int64_t(target.Height()) > kMaxPixels) {
-        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        AppMessages().Show(kWillBeCutMessage);
         target = target.Intersect(canvas);
     }
     const bool intoNewLayer = current->Kind() != LayerKind::Null;

@@ -23,6 +23,9 @@ constexpr int32_t ClampCoordinate(int64_t v) {
 // instead of the cell, 0 for the system's default.
 constexpr int32_t kMaxFontSize = 1000;
 
+// A result past the largest image is cut to it, and the command goes on.
+inline constexpr const char* kWillBeCutMessage = "Images more than 20 million pixels,Will be cut!";
+
 // The longest text of a text layer, in bytes: what the layered file reads back.
 constexpr size_t kMaxTextBytes = (size_t(1) << 20) - 1;
 inline constexpr const char* kTextTooLongMessage =

@@ -9,6 +9,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/Limits.h"
 #include "core/RowBands.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
@@ -619,7 +620,7 @@ int CommitFreeTransform(HistoryManager& history, const FrameCorners& frame, CpuL
         return 0;
     Rect area = FrameBounds(frame);
     if (int64_t(area.Width()) * area.Height() > kMaxFramePixels) {
-        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        AppMessages().Show(kWillBeCutMessage);
         const ImageGeometry& canvas = lm.Image();
         area = {std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, canvas.width),
                 std::min(area.bottom, canvas.height)};

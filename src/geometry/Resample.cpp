@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/CpuLevel.h"
+#include "core/Limits.h"
 #include "core/RowBands.h"
 #include "geometry/Geometry.h"
 #include "platform/Messages.h"
@@ -487,7 +488,7 @@ LayerPtr ResampleLayer(LayerManager& layers, Layer& old, const Rect& full, float
                        ResampleMode mode, const Rect& canvas, bool cutToCanvas) {
     Rect kept = full;
     if (!full.IsEmpty() && int64_t(full.Width()) * int64_t(full.Height()) > kMaxScaledLayerPixels) {
-        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        AppMessages().Show(kWillBeCutMessage);
         kept = full.Intersect(canvas);
     } else if (cutToCanvas) {
         kept = full.Intersect(canvas);

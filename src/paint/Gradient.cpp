@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Limits.h"
 #include "core/RowBands.h"
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
@@ -320,7 +321,7 @@ int ApplyGradient(HistoryManager& history, const GradientFill& g) {
     const Rect lb = pixels ? layer->Bounds() : Rect{};
     Rect area = mask ? lb.Union(mask->Bounds().Intersect(canvas)) : lb.Union(canvas);
     if (int64_t(area.Width()) * int64_t(area.Height()) > kMaxLayerPixels) {
-        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        AppMessages().Show(kWillBeCutMessage);
         area = area.Intersect(canvas);
     }
     if (area.IsEmpty()) return 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/InternalError.h"
+#include "core/Limits.h"
 #include "history/HistoryManager.h"
 #include "history/PixelEdit.h"
 #include "layers/LayerRows.h"
@@ -296,7 +297,7 @@ int PaintBucket(HistoryManager& history, Workspace& workspace, const BucketFill&
 
     Rect area = lb.Union(filled);
     if (int64_t(area.Width()) * int64_t(area.Height()) > kMaxLayerPixels) {
-        AppMessages().Show("Images more than 20 million pixels,Will be cut!");
+        AppMessages().Show(kWillBeCutMessage);
         area = area.Intersect(canvas);
     }
     // The new layer's rows are written whole below (the old pixels, zeros around them), so

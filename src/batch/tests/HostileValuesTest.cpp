@@ -135,6 +135,8 @@ TEST_F(HostileValuesTest, ExtremeValuesAreRefusedOrHandledWithoutOverflow) {
         {"history goto " + huge, {1, 2}},
         {"activate " + huge, {1, 2}},
         {"layer select " + lowest, {1, 2}},
+        // A transform past 20 million pixels is cut to them, and the gesture did its work.
+        {"layer duplicate\ntransform free\ndrag 63,47 5000,4100\nkey Enter", {0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
