@@ -184,7 +184,11 @@ CommandResult Filter(BatchSession& s, const Args& args) {
     }
     // No to the large-layer question cancels: the command did not fail.
     if (what == "reduce-noise") return Ran(RunVerb(s, *entry));
-    return CommandResult::From(RunVerb(s, *entry, v));
+    const size_t shown = s.messages.Entries().size();
+    if (RunVerb(s, *entry, v) == 1) return CommandResult::Ok();
+    // A refusal has said why; a filter whose result lies wholly off the canvas says nothing.
+    if (s.messages.Entries().size() > shown) return CommandResult::Fail();
+    return CommandResult::Fail("filter " + what + ": no part of the result lies on the canvas");
 }
 
 }  // namespace
