@@ -176,7 +176,11 @@ Rect PrintPreviewModel::PreviewImageRect(int32_t clientWidth) const {
     if (m_page.widthMm <= 0) return {};
     const double x = double(clientWidth) / double(m_page.widthMm);
     const int32_t left = Truncate(m_left * x), top = Truncate(m_top * x);
-    return {left, top, left + Truncate(WidthMm() * x), top + Truncate(HeightMm() * x)};
+    // Sums in 64 bits: a picture of the largest size moved far stays a rectangle.
+    const auto end = [](int32_t from, double length) {
+        return Truncate(double(int64_t(from) + Truncate(length)));
+    };
+    return {left, top, end(left, WidthMm() * x), end(top, HeightMm() * x)};
 }
 
 bool PrintPreviewModel::PressAt(Point p, int32_t clientWidth) {
@@ -206,7 +210,11 @@ Rect PrintPreviewModel::Destination(const PrintPage& page) const {
     if (page.widthMm <= 0) return {};
     const double f = double(page.widthPx) / double(page.widthMm);
     const double x = m_left * f, y = m_top * f;
-    return {Truncate(x), Truncate(y), Truncate(x + WidthMm() * f), Truncate(y + HeightMm() * f)};
+    // A picture kilometres wide at a tiny resolution still goes to the printer, cut: held to a
+    // range whose widths and heights fit the painter's integer rectangles.
+    constexpr double kFar = double(1 << 28);
+    auto device = [&](double v) { return Truncate(std::clamp(v, -kFar, kFar)); };
+    return {device(x), device(y), device(x + WidthMm() * f), device(y + HeightMm() * f)};
 }
 
 }  // namespace zelvo

@@ -282,6 +282,16 @@ TEST(PrintPreviewModel, DestinationUsesTheHorizontalFactorOnBothAxes) {
     EXPECT_EQ(o.top, 990);
     EXPECT_EQ(o.Height(), 990);
     EXPECT_TRUE(m.Destination(PrintPage{}).IsEmpty());
+    // At 1 pixel per metre and the largest scale the picture is kilometres wide: its rectangle
+    // is cut to sizes a painter's integer rectangle holds.
+    PrintPreviewModel far(10000, 10000, 1, kA4);
+    far.SetFocus(PrintField::Scale);
+    ASSERT_TRUE(far.Edit(PrintField::Scale, "9999%"));
+    const Rect c = far.Destination();
+    EXPECT_LT(c.left, 0);
+    EXPECT_GT(c.right, 2480);
+    EXPECT_LT(int64_t(c.right) - int64_t(c.left), int64_t(1) << 30);
+    EXPECT_LT(int64_t(c.bottom) - int64_t(c.top), int64_t(1) << 30);
 }
 
 }  // namespace
