@@ -161,6 +161,8 @@ CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {
         }
     }
     if (points.empty()) return CommandResult::Script(usage);
+    if (points.size() > kMaxCurveAnchors)
+        return CommandResult::Fail(std::string("curve: ") + kCurveTooLongMessage);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
     image->EndToolInteraction();  // a stroke under way lands first, as before a menu command

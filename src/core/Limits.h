@@ -31,6 +31,10 @@ constexpr size_t kMaxTextBytes = (size_t(1) << 20) - 1;
 inline constexpr const char* kTextTooLongMessage =
     "The text is too long: a text layer holds at most 1,048,575 bytes.";
 
+// The most anchor points of a curve layer: what the layered file reads back.
+constexpr size_t kMaxCurveAnchors = 99999;
+inline constexpr const char* kCurveTooLongMessage = "A curve holds at most 99,999 anchor points.";
+
 // The largest image: New Image, Image Size and Canvas Size hold to both limits and say so.
 constexpr int32_t kMaxImageSide = 10000;
 constexpr int64_t kMaxImagePixels = 20000000;

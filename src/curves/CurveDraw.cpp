@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/Limits.h"
 #include "curves/Curve.h"
 
 namespace zelvo {
@@ -50,6 +51,7 @@ bool CurveDraw::Press(Point p, bool hitsFirst, bool hitsLast, ColorRef color, bo
         return false;
     }
     m_closing = m_layer->Anchors().size() >= 2 && hitsFirst;
+    if (!m_closing && m_layer->Anchors().size() >= kMaxCurveAnchors) return false;
     if (m_closing)
         m_layer->SetClosed(true);
     else

@@ -34,7 +34,7 @@ struct Limits {
     int64_t maxPixels = 20000000;                         // pixel layer w x h
     int32_t maxSide = 10000;                              // canvas width and height
     uint32_t maxTextBytes = uint32_t(kMaxTextBytes + 1);  // text length + 1
-    uint32_t maxAnchors = 99999;
+    uint32_t maxAnchors = uint32_t(kMaxCurveAnchors);
     // Layer positions, text origins and anchor coordinates.
     int32_t maxCoordinate = kMaxCoordinate;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Limits.h"
 #include "core/Types.h"
 #include "layers/CurveAnchor.h"
 #include "layers/TextSettings.h"
@@ -22,7 +23,7 @@ constexpr uint32_t kHeaderBytes = 40;
 constexpr uint32_t kMaxDocuments = 256;
 constexpr uint32_t kMaxLayers = 127;
 constexpr uint32_t kMaxLinks = 128;
-constexpr uint32_t kMaxAnchors = 99999;
+constexpr uint32_t kMaxAnchors = uint32_t(kMaxCurveAnchors);
 constexpr uint32_t kMaxString = 1u << 20;
 constexpr int32_t kMaxSide = 10000;
 }  // namespace journal

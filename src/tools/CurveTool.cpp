@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "core/Limits.h"
 #include "curves/Curve.h"
 #include "curves/CurveDraw.h"
 #include "curves/Shapes.h"
@@ -111,7 +112,10 @@ public:
                 first = Near(m.client, ImageToView(view, layer->Anchors().front().point));
                 last = Near(m.client, ImageToView(view, layer->Anchors().back().point));
             }
-            return m_draw->Press(p, first, last, Color(), Filled());
+            if (m_draw->Press(p, first, last, Color(), Filled())) return true;
+            if (m_draw->DrawnLayer() && m_draw->DrawnLayer()->Anchors().size() >= kMaxCurveAnchors)
+                Tools().ShowStatus(kCurveTooLongMessage);
+            return false;
         }
         EndDrawing();
         if (!curve) {
@@ -175,6 +179,10 @@ public:
                 const Point a = ImageToView(view, anchors[i].point);
                 const Point b = ImageToView(view, anchors[(i + 1) % n].point);
                 if (DistanceToSegment(m.client, a, b) > kHitDistance) continue;
+                if (n >= kMaxCurveAnchors) {
+                    Tools().ShowStatus(kCurveTooLongMessage);
+                    return true;
+                }
                 if (!image.Curves().BeginCurveEdit()) return true;
                 anchors.insert(anchors.begin() + long(i + 1), CurveAnchor{p, p, p, kAnchorLinked});
                 m_selected = int(i + 1);

@@ -153,8 +153,8 @@ TEST_F(HostileValuesTest, ExtremeValuesAreRefusedOrHandledWithoutOverflow) {
 }
 
 // The longest text a text layer holds saves and opens again; one byte more is refused where it
-// comes in, whether written whole or typed.
-TEST_F(HostileValuesTest, ATextLayerHoldsWhatTheLayeredFileReadsBack) {
+// comes in, whether written whole or typed. A curve's anchors likewise.
+TEST_F(HostileValuesTest, TextAndCurveLayersHoldWhatTheLayeredFileReadsBack) {
     const std::string longest(kMaxTextBytes, 'x');
     const std::string file = dir.File("long.zld");
     struct Case {
@@ -173,6 +173,13 @@ TEST_F(HostileValuesTest, ATextLayerHoldsWhatTheLayeredFileReadsBack) {
             EXPECT_NE(r.err.find(kTextTooLongMessage), std::string::npos);
         }
     }
+    // So does a curve: one anchor past what it holds is refused before anything is drawn.
+    std::string points;
+    for (size_t i = 0; i <= kMaxCurveAnchors; ++i)
+        points.append(" ").append(std::to_string(i % 64)).append(",1");
+    const ScriptResult r = RunWithDisk("new 64 48 px\ncurve" + points + "\ninfo\n", dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(kCurveTooLongMessage), std::string::npos);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The Draw mode: the states it records, the handles a drag shapes, continuing from either end of
-// an open curve, closing, and a refused first anchor.
+// an open curve, closing, and refused anchors.
 #include <gtest/gtest.h>
 
+#include "core/Limits.h"
 #include "curves/CurveDraw.h"
 #include "curves/tests/CurvesTestSupport.h"
 
@@ -124,6 +125,25 @@ TEST_F(CurveDrawing, ARefusedFirstAnchorEndsDrawingWithNoState) {
     EXPECT_EQ(States(), states);
     EXPECT_EQ(messages.Last(), "More than 100 layers, should not create a new layer!");
     EXPECT_FALSE(DrawCurve(*layers, *curves, {{1, 1}, {5, 5}}, false, 0, true));
+}
+
+// The layered file reads back at most kMaxCurveAnchors anchors: a curve that has them takes no
+// more, and can still be closed.
+TEST_F(CurveDrawing, AFullCurveTakesNoMoreAnchorsButCloses) {
+    Canvas(64, 48);
+    const LayerPtr l = DrawCurve(*layers, *curves, {{4, 4}, {30, 4}}, false, 0, false);
+    ASSERT_TRUE(l);
+    l->Anchors().resize(kMaxCurveAnchors, l->Anchors().back());
+    CurveDraw draw(*layers, *curves);
+    ASSERT_TRUE(draw.Press(l->Anchors().back().point, false, true, 0, true));
+    ASSERT_TRUE(draw.Release());
+    const size_t states = States();
+    EXPECT_FALSE(draw.Press({50, 40}, false, false, 0, true));
+    EXPECT_EQ(l->Anchors().size(), kMaxCurveAnchors);
+    EXPECT_EQ(States(), states);
+    ASSERT_TRUE(draw.Press({4, 4}, true, false, 0, true));
+    ASSERT_TRUE(draw.Release());
+    EXPECT_TRUE(l->IsClosed());
 }
 
 }  // namespace
