@@ -74,6 +74,14 @@ void ReclaimStaleTemps(const std::string& folder) {
     closedir(dir);
 }
 
+// The system's temporary folder, with its slash.
+std::string TempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    std::string folder = t && *t ? t : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
 void SyncFolder(const std::string& folder) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -91,6 +99,9 @@ int FileOps::Sync(int fd) {
 }
 int FileOps::Rename(const char* from, const char* to) {
     return rename(from, to);
+}
+int FileOps::Create(const char* path, int flags, mode_t mode) {
+    return open(path, flags, mode);
 }
 
 ScopedFileOps::ScopedFileOps(FileOps* ops) : m_previous(g_ops) {
@@ -127,12 +138,23 @@ bool SafeFile::Open() {
     }
     std::random_device random;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    m_inPlace = false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string suffix(6, 'x');
         for (char& c : suffix) c = kLetters[random() % (sizeof(kLetters) - 1)];
         std::string path = folder + "." + name + kTempMark + suffix;
         // 0666 lets the umask decide the permissions, as for any newly created file.
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = g_ops->Create(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno == EACCES || errno == EPERM) && !m_inPlace) {
+            // The folder takes no new file; an existing file of ours is written in place.
+            struct stat st;
+            if (stat(m_target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+            m_inPlace = true;
+            folder = TempFolder();
+            ReclaimStaleTemps(folder);
+            --attempt;
+            continue;
+        }
         if (fd >= 0) {
             // Locked for as long as the save runs, so that no other save takes it for a
             // leftover; one that did in the instant before the lock has removed the name. (A
@@ -249,20 +271,86 @@ size_t SafeFile::ReadAt(uint64_t position, void* data, size_t size) {
 bool SafeFile::Commit() {
     if (m_fd < 0 || m_committed) return false;
     bool ok = FlushBuffer() && g_ops->Sync(m_fd) == 0;
+    if (ok && m_inPlace) ok = CopyIntoTarget();
     if (close(m_fd) != 0) ok = false;
     m_fd = -1;
     UnregisterRemoveAtExit(m_exitEntry);
     m_exitEntry = -1;
-    if (ok && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) ok = false;
+    if (ok && !m_inPlace && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) ok = false;
+    if (!ok || m_inPlace) unlink(m_tempPath.c_str());
     if (!ok) {
-        unlink(m_tempPath.c_str());
         m_tempPath.clear();
         m_failed = true;
         return false;
     }
     m_committed = true;
-    SyncFolder(FolderOf(m_target));
+    if (!m_inPlace) SyncFolder(FolderOf(m_target));
     return true;
+}
+
+namespace {
+
+// Copies the first `size` bytes of `from` over the start of `to`, through the file operations
+// (which tests make fail) or straight.
+bool CopyBytes(int from, int to, uint64_t size, bool throughOps) {
+    std::vector<uint8_t> buffer(std::min<uint64_t>(size, 1 << 20));
+    for (uint64_t at = 0; at < size;) {
+        const ssize_t n = pread(from, buffer.data(),
+                                size_t(std::min<uint64_t>(buffer.size(), size - at)), off_t(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bool written;
+        if (throughOps) {
+            written = WriteAll(to, buffer.data(), size_t(n), at);
+        } else {
+            written = true;
+            for (ssize_t done = 0; written && done < n;) {
+                const ssize_t w =
+                    pwrite(to, buffer.data() + done, size_t(n - done), off_t(at + uint64_t(done)));
+                if (w < 0 && errno == EINTR) continue;
+                written = w > 0;
+                if (written) done += w;
+            }
+        }
+        if (!written) return false;
+        at += uint64_t(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SafeFile::CopyIntoTarget() {
+    const int target = open(m_target.c_str(), O_RDWR | O_CLOEXEC);
+    if (target < 0) return false;
+    struct stat old;
+    if (fstat(target, &old) != 0 || !S_ISREG(old.st_mode)) {
+        close(target);
+        return false;
+    }
+    // The old bytes go aside first, beside the temporary file. They are not removed at a
+    // signal: the process killed while copying leaves them as the only whole copy.
+    const std::string backupPath = m_tempPath + "-old";
+    const int backup = open(backupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (backup < 0) {
+        close(target);
+        return false;
+    }
+    const uint64_t oldSize = uint64_t(old.st_size), newSize = Size();
+    bool ok = CopyBytes(target, backup, oldSize, false) && fsync(backup) == 0;
+    bool keepBackup = false;
+    if (ok) {
+        ok = CopyBytes(m_fd, target, newSize, true) && ftruncate(target, off_t(newSize)) == 0 &&
+             g_ops->Sync(target) == 0;
+        // Undone from the copy; should that fail too, the copy is what is left of the file.
+        if (!ok)
+            keepBackup = !(ftruncate(target, off_t(oldSize)) == 0 &&
+                           CopyBytes(backup, target, oldSize, false) && fsync(target) == 0);
+    }
+    close(backup);
+    if (!keepBackup) unlink(backupPath.c_str());
+    close(target);
+    return ok;
 }
 
 void SafeFile::Abandon() {

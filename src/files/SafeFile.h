@@ -1,6 +1,9 @@
 // Writes a file so that the previous file survives any failure: everything goes to a
 // temporary file beside the target, which is synced and renamed over the target only when it
-// is complete. Also the file layer that the codec libraries write through.
+// is complete. A writable file in a folder that takes no new files is written in place
+// instead: the temporary file goes to the system's temporary folder, the old bytes are copied
+// aside, and a copy that fails midway is undone from them. Also the file layer that the codec
+// libraries write through.
 #pragma once
 
 #include <sys/types.h>
@@ -18,6 +21,8 @@ public:
     virtual ssize_t PWrite(int fd, const void* data, size_t size, off_t offset);
     virtual int Sync(int fd);
     virtual int Rename(const char* from, const char* to);
+    // Creates a temporary file (open with O_CREAT | O_EXCL).
+    virtual int Create(const char* path, int flags, mode_t mode);
 };
 
 // Installs `ops` for the lifetime of the object (tests).
@@ -60,9 +65,12 @@ public:
 
     const std::string& TargetPath() const { return m_target; }
     const std::string& TempPath() const { return m_tempPath; }
+    // Whether the target is written in place (its folder takes no new files).
+    bool InPlace() const { return m_inPlace; }
 
 private:
     bool FlushBuffer();
+    bool CopyIntoTarget();
 
     std::string m_target;
     std::string m_tempPath;
@@ -70,6 +78,7 @@ private:
     int m_exitEntry = -1;  // removal of the temporary file at exit and on SIGTERM, SIGINT, SIGHUP
     bool m_failed = false;
     bool m_committed = false;
+    bool m_inPlace = false;
     uint64_t m_position = 0;
     uint64_t m_fileSize = 0;     // bytes on disk (not counting the buffer)
     uint64_t m_bufferStart = 0;  // file offset of m_buffer[0]

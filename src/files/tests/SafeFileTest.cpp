@@ -38,6 +38,7 @@ public:
     size_t budget = SIZE_MAX;
     bool failSync = false;
     bool failRename = false;
+    std::string refuseFolder;  // new files there are refused, as in a folder not ours
     int writes = 0;
 
     ssize_t PWrite(int fd, const void* data, size_t size, off_t offset) override {
@@ -66,6 +67,13 @@ public:
             return -1;
         }
         return FileOps::Rename(from, to);
+    }
+    int Create(const char* path, int flags, mode_t mode) override {
+        if (!refuseFolder.empty() && std::string(path).rfind(refuseFolder, 0) == 0) {
+            errno = EACCES;
+            return -1;
+        }
+        return FileOps::Create(path, flags, mode);
     }
 };
 
@@ -147,16 +155,45 @@ TEST(SafeSave, UnwritablePlacesFailCleanly) {
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"plain"});
 }
 
-TEST(SafeSave, ReadOnlyFolderFailsCleanly) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders anyway";
-    test::TempDir dir;
-    ASSERT_EQ(mkdir(dir.File("ro").c_str(), 0700), 0);
-    test::WriteBytes(dir.File("ro/x.bmp"), {5, 6});
-    ASSERT_EQ(chmod(dir.File("ro").c_str(), 0500), 0);
-    const auto image = test::SmoothImage(10, 10, RowOrder::BottomUp);
-    EXPECT_FALSE(WriteRasterFile(dir.File("ro/x.bmp"), image, kFileBmp, 0, 0));
-    EXPECT_EQ(test::ReadBytes(dir.File("ro/x.bmp")), (std::vector<uint8_t>{5, 6}));
-    chmod(dir.File("ro").c_str(), 0700);
+// A writable file in a folder that takes no new files is written in place, through a temporary
+// file in the system's temporary folder; a copy that fails midway leaves the old bytes. A new
+// file there still cannot be made.
+TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
+    test::TempDir dir, temp;
+    const char* previousTemp = std::getenv("TMPDIR");
+    const std::string keptTemp = previousTemp ? previousTemp : "";
+    setenv("TMPDIR", temp.Path().c_str(), 1);
+    const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
+    const std::string path = dir.File("x.bmp");
+    const std::vector<uint8_t> previous = {5, 6};
+    ASSERT_TRUE(WriteRasterFile(path, image, kFileBmp, 0, 0));
+    const size_t whole = test::ReadBytes(path).size();
+    for (const bool diskFills : {false, true}) {
+        SCOPED_TRACE(diskFills ? "the disk fills while copying" : "room enough");
+        test::WriteBytes(path, previous);
+        struct stat before, after;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        FaultyOps ops;
+        ops.refuseFolder = dir.Path();
+        if (diskFills) ops.budget = whole + 100;  // the temporary file, then 100 bytes of the copy
+        {
+            ScopedFileOps scoped(&ops);
+            EXPECT_EQ(WriteRasterFile(path, image, kFileBmp, 0, 0), !diskFills);
+            EXPECT_FALSE(WriteRasterFile(dir.File("new.bmp"), image, kFileBmp, 0, 0));
+        }
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        if (diskFills)
+            EXPECT_EQ(test::ReadBytes(path), previous);
+        else
+            EXPECT_TRUE(ReadRasterFile(path).ok);
+        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"x.bmp"});
+        EXPECT_TRUE(Names(temp.Path()).empty());
+    }
+    if (previousTemp)
+        setenv("TMPDIR", keptTemp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // A file made read-only is kept from a save, as writing into it would be, although its folder
