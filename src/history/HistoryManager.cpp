@@ -254,7 +254,8 @@ void HistoryManager::ReleaseState(HistoryState& state) {
 
 void HistoryManager::ReleaseSetAside() {
     for (const LayerSnapshot& s : m_asideLayers)
-        if (s.layer && (s.layer->Id() < 1 || s.layer->Id() > 99999)) ShowInternalError(1006);
+        if (s.layer && (s.layer->Id() < 1 || s.layer->Id() > Layer::kMaxId))
+            ShowInternalError(1006);
     m_asideLayers.clear();
     m_asideSelection = {};
     m_startShown.clear();

@@ -39,7 +39,7 @@ std::vector<Member> MergeSet(LayerManager& lm, MergeMode mode) {
     if (n <= 0 || n > Layer::kMaxLinks) return set;
     for (int32_t i = 0; i < n; ++i) {
         const int32_t id = current->LinkIds()[size_t(i)];
-        if (id < 0 || id > 10000) {
+        if (id < 0 || id > Layer::kMaxId) {
             ShowInternalError(1020);
             return {};
         }

@@ -26,7 +26,9 @@ const char* LayerKindName(LayerKind kind);
 class Layer {
 public:
     static constexpr int32_t kMaxLinks = 128;
-    static constexpr int32_t kMaxId = 9999;
+    // Every pixel edit and selection change takes a new id, so a long session passes 9,999:
+    // ids run as far as the counter can count.
+    static constexpr int32_t kMaxId = INT32_MAX - 1;
 
     explicit Layer(FileDynamicStore& store);
     ~Layer();  // frees the block

@@ -63,7 +63,7 @@ public:
     int32_t ScreenHeight() const { return m_screenHeight; }
 
     // Counters: each is incremented before it is used, so the first id and serial are 1.
-    int32_t NextId() { return ++m_nextId; }
+    int32_t NextId() { return m_nextId < Layer::kMaxId ? ++m_nextId : m_nextId; }
     int32_t NextSerial() { return ++m_nextSerial; }
     int32_t LastId() const { return m_nextId; }
     int32_t LastSerial() const { return m_nextSerial; }

@@ -301,6 +301,20 @@ TEST_F(MergeTest, LinkedMergeUsesTheGroupInListOrder) {
     EXPECT_EQ(s.positions[1], 3);
 }
 
+// Ten thousand edits take ten thousand ids: the ids past 9,999 are as good as the first.
+TEST_F(MergeTest, IdsPastTenThousandAreValid) {
+    OpenImage();
+    Lm().SetCounters(10050, Lm().LastSerial());
+    const LayerPtr b = AddPixel(0, 0, 1, 1, 0x64FF0000);
+    AddPixel(0, 0, 1, 1, 0x640000FF);
+    ToggleLink(History(), 1);
+    ASSERT_GT(b->Id(), 10000);
+    ASSERT_EQ(RunLayerCommand(kCmdMergeLinked, History()), 1);
+    EXPECT_TRUE(Lm().CheckLayerList());
+    EXPECT_TRUE(History().CheckStates());
+    EXPECT_TRUE(messages.Entries().empty()) << messages.Last();
+}
+
 TEST_F(MergeTest, EdgeCases) {
     LayerPtr a = OpenImage(Rgb(10, 20, 30));
     // One shown layer: Merge Visible is disabled and does nothing.
