@@ -27,14 +27,22 @@ FileOps g_systemOps;
 FileOps* g_ops = &g_systemOps;
 
 // The file that a rename must replace: a symbolic link's destination, so that saving through
-// a link updates the file it points to instead of replacing the link.
+// a link updates the file it points to instead of replacing the link; a link to a file not
+// there yet makes that file.
 std::string ResolveTarget(const std::string& target) {
     struct stat st;
-    if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(target.c_str(), resolved)) return resolved;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    char resolved[PATH_MAX];
+    if (realpath(target.c_str(), resolved)) return resolved;
+    std::string path = target;
+    for (int hop = 0; hop < 40 && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hop) {
+        const ssize_t n = readlink(path.c_str(), resolved, sizeof(resolved) - 1);
+        if (n <= 0) return target;
+        const std::string to(resolved, size_t(n));
+        const size_t slash = path.rfind('/');
+        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
     }
-    return target;
+    return path;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -159,10 +167,12 @@ bool SafeFile::Open() {
             // Locked for as long as the save runs, so that no other save takes it for a
             // leftover; one that did in the instant before the lock has removed the name. (A
             // file system without locks gets no lock, and no leftover is reclaimed there.)
+            // Another save's clean-up holding the lock is about to remove the name.
             struct stat a, b;
-            if (flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                (fstat(fd, &a) != 0 || stat(path.c_str(), &b) != 0 || a.st_ino != b.st_ino ||
-                 a.st_dev != b.st_dev)) {
+            const int locked = flock(fd, LOCK_EX | LOCK_NB);
+            if ((locked != 0 && errno == EWOULDBLOCK) ||
+                (locked == 0 && (fstat(fd, &a) != 0 || stat(path.c_str(), &b) != 0 ||
+                                 a.st_ino != b.st_ino || a.st_dev != b.st_dev))) {
                 close(fd);
                 continue;
             }
@@ -170,9 +180,14 @@ bool SafeFile::Open() {
             m_fd = fd;
             m_tempPath = path;
             struct stat st;
-            // An existing file keeps its permissions when it is replaced.
-            if (stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            // An existing file keeps its group (where the user belongs to it), its owner (for
+            // root) and its permissions when it is replaced.
+            if (stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                if (fchown(m_fd, geteuid() == 0 ? st.st_uid : uid_t(-1), st.st_gid) != 0) {
+                    // Not one of the user's groups: the file takes the folder's, as a new one.
+                }
                 fchmod(m_fd, st.st_mode & 07777);
+            }
             m_failed = false;
             m_position = m_fileSize = m_bufferStart = 0;
             m_buffer.clear();
@@ -271,12 +286,17 @@ size_t SafeFile::ReadAt(uint64_t position, void* data, size_t size) {
 bool SafeFile::Commit() {
     if (m_fd < 0 || m_committed) return false;
     bool ok = FlushBuffer() && g_ops->Sync(m_fd) == 0;
+    UnregisterRemoveAtExit(m_exitEntry);
+    m_exitEntry = -1;
+    if (ok && !m_inPlace && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+        // A sticky folder lets no one replace another user's file that they may write.
+        ok = (errno == EPERM || errno == EACCES) &&
+             faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) == 0;
+        m_inPlace = ok;
+    }
     if (ok && m_inPlace) ok = CopyIntoTarget();
     if (close(m_fd) != 0) ok = false;
     m_fd = -1;
-    UnregisterRemoveAtExit(m_exitEntry);
-    m_exitEntry = -1;
-    if (ok && !m_inPlace && g_ops->Rename(m_tempPath.c_str(), m_target.c_str()) != 0) ok = false;
     if (!ok || m_inPlace) unlink(m_tempPath.c_str());
     if (!ok) {
         m_tempPath.clear();

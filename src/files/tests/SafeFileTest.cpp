@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +40,17 @@ public:
     size_t budget = SIZE_MAX;
     bool failSync = false;
     bool failRename = false;
+    int renameErrno = EXDEV;
     std::string refuseFolder;  // new files there are refused, as in a folder not ours
+    // The first temporary file is taken, locked and removed at once by "another save's"
+    // clean-up, between its creation and our lock.
+    bool stealFirst = false;
+    int stolen = -1;
     int writes = 0;
+
+    ~FaultyOps() override {
+        if (stolen >= 0) close(stolen);
+    }
 
     ssize_t PWrite(int fd, const void* data, size_t size, off_t offset) override {
         ++writes;
@@ -63,7 +74,7 @@ public:
     }
     int Rename(const char* from, const char* to) override {
         if (failRename) {
-            errno = EXDEV;
+            errno = renameErrno;
             return -1;
         }
         return FileOps::Rename(from, to);
@@ -73,7 +84,13 @@ public:
             errno = EACCES;
             return -1;
         }
-        return FileOps::Create(path, flags, mode);
+        const int fd = FileOps::Create(path, flags, mode);
+        if (fd >= 0 && stealFirst && stolen < 0) {
+            stolen = open(path, O_RDONLY | O_CLOEXEC);
+            flock(stolen, LOCK_EX);
+            unlink(path);
+        }
+        return fd;
     }
 };
 
@@ -128,12 +145,17 @@ TEST(SafeSave, SuccessReplacesTheFileAndLeavesNothingElse) {
     }
 }
 
+// Saving keeps the file's permissions, owner and group, and writes through links.
 TEST(SafeSave, KeepsPermissionsAndFollowsLinks) {
     test::TempDir dir;
     const auto image = test::SmoothImage(10, 10, RowOrder::BottomUp);
     const std::string real = dir.File("real.bmp");
     test::WriteBytes(real, {1, 2, 3});
     ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(real.c_str(), 1001, 2000), 0);
+    }
     ASSERT_EQ(symlink(real.c_str(), dir.File("link.bmp").c_str()), 0);
     ASSERT_TRUE(WriteRasterFile(dir.File("link.bmp"), image, kFileBmp, 0, 0));
     struct stat st;
@@ -141,8 +163,18 @@ TEST(SafeSave, KeepsPermissionsAndFollowsLinks) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (root) {
+        EXPECT_TRUE(st.st_uid == 1001 && st.st_gid == 2000);
+    }
     EXPECT_EQ(test::ReadBytes(real).size(), 54u + 32u * 10u);
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"link.bmp", "real.bmp"}));
+    // A link to a file not there yet: the file is made, the link stays.
+    ASSERT_EQ(symlink("later.bmp", dir.File("ahead.bmp").c_str()), 0);
+    ASSERT_TRUE(WriteRasterFile(dir.File("ahead.bmp"), image, kFileBmp, 0, 0));
+    ASSERT_EQ(lstat(dir.File("ahead.bmp").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(ReadRasterFile(dir.File("later.bmp")).ok);
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"ahead.bmp", "later.bmp", "link.bmp", "real.bmp"}));
 }
 
 TEST(SafeSave, UnwritablePlacesFailCleanly) {
@@ -194,6 +226,29 @@ TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
         setenv("TMPDIR", keptTemp.c_str(), 1);
     else
         unsetenv("TMPDIR");
+}
+
+// A sticky folder refuses to let another user's file be replaced, though it may be written: it
+// is written in place. A temporary file that another save's clean-up takes in the instant
+// before it is locked is given up for another.
+TEST(SafeSave, StickyFoldersAndRacingCleanUps) {
+    test::TempDir dir;
+    const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
+    const std::string path = dir.File("x.png");
+    for (const bool sticky : {true, false}) {
+        SCOPED_TRACE(sticky ? "sticky folder" : "racing clean-up");
+        test::WriteBytes(path, {1, 2, 3});
+        FaultyOps ops;
+        ops.failRename = sticky;
+        ops.renameErrno = EPERM;
+        ops.stealFirst = !sticky;
+        {
+            ScopedFileOps scoped(&ops);
+            EXPECT_TRUE(WriteRasterFile(path, image, kFilePng, 0, 0));
+        }
+        EXPECT_TRUE(ReadRasterFile(path).ok);
+        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"x.png"});
+    }
 }
 
 // A file made read-only is kept from a save, as writing into it would be, although its folder
