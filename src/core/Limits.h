@@ -22,6 +22,8 @@ constexpr int32_t ClampCoordinate(int64_t v) {
 // The font sizes the text bar and scripts take; a negative size asks for the character height
 // instead of the cell, 0 for the system's default.
 constexpr int32_t kMaxFontSize = 1000;
+// Image Size scales a text's size beyond that; it stops at twice the largest canvas side.
+constexpr int32_t kMaxLayerFontSize = 20000;
 
 // A result past the largest image is cut to it, and the command goes on.
 inline constexpr const char* kWillBeCutMessage = "Images more than 20 million pixels,Will be cut!";

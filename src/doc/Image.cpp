@@ -235,7 +235,9 @@ bool Image::Open(const std::string& path) {
         }
         if (read.declined) return false;
         const uint64_t spaceFailures = ScratchSpaceFailures();
-        if (OpenLayered(path)) return true;
+        bool declined = false;
+        if (OpenLayered(path, declined)) return true;
+        if (declined) return false;
         // A file that could not be taken in for want of scratch space is not at fault: the
         // store has said the disk is full.
         if (ScratchSpaceFailures() == spaceFailures) AppMessages().Show(kCannotOpenText);
@@ -252,13 +254,21 @@ bool Image::Open(const std::string& path) {
     return true;
 }
 
-bool Image::OpenLayered(const std::string& path) {
+bool Image::OpenLayered(const std::string& path, bool& declined) {
     WaitCursor wait;
     int32_t resolution = 0;
     if (!CheckLayeredDocument(path) || !ReadLayeredDocument(path, m_layers, resolution) ||
         !m_layers.CreateDisplayBuffer()) {
         m_layers.DestroyAll();
         m_geometry = {};
+        return false;
+    }
+    // A large canvas is agreed to as a large flat picture is.
+    if (int64_t(m_geometry.width) * m_geometry.height > kQuietRasterPixels &&
+        AppMessages().Ask(kLargePictureText, Buttons::OkCancel) != Answer::Ok) {
+        m_layers.DestroyAll();
+        m_geometry = {};
+        declined = true;
         return false;
     }
     m_untitledNumber = m_workspace.NextUntitledNumber();

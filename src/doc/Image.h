@@ -140,7 +140,8 @@ public:
 
 private:
     // The layered (.zld) reading of Open, after the flat reading failed.
-    bool OpenLayered(const std::string& path);
+    // False when the file is not a layered document, or (`declined`) its size was refused.
+    bool OpenLayered(const std::string& path, bool& declined);
     bool SaveFlat(const std::string& path, FileFormat format, const SaveOptions& options);
     void Finish(const std::string& path, int32_t resolution);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <thread>
 
+#include "core/Limits.h"
 #include "curves/Curve.h"
 #include "history/HistoryState.h"
 #include "layers/TextLayer.h"
@@ -14,6 +15,7 @@ namespace zelvo {
 namespace {
 
 int32_t RoundAt(float x, float threshold) {
+    x = std::clamp(x, -2e9f, 2e9f);  // the int32 range, for positions scaled far off the canvas
     int32_t i = int32_t(x);
     if (x - float(i) >= threshold) ++i;
     return i;
@@ -114,23 +116,37 @@ LayerPtr NewLayerLike(LayerManager& layers, const Layer& old, LayerKind kind, in
     return fresh;
 }
 
+namespace {
+
+Point Held(Point p) {
+    return {ClampCoordinate(p.x), ClampCoordinate(p.y)};
+}
+
+}  // namespace
+
 LayerPtr RebuildVectorLayer(LayerManager& layers, const Layer& old, int32_t width, int32_t height,
                             const std::function<Point(Point)>& map, float fontScale) {
     LayerPtr fresh = NewLayerLike(layers, old, old.Kind(), width, height);
     if (!fresh) return nullptr;
     if (old.Kind() == LayerKind::Text) {
         TextSettings& t = fresh->Text();
-        const Point origin = map({t.originX, t.originY});
+        // Positions stop where the layered file's coordinates end, as a move does.
+        const Point origin = Held(map({t.originX, t.originY}));
         t.originX = origin.x;
         t.originY = origin.y;
-        if (fontScale != 1.0f)
-            t.fontSize = std::max<int32_t>(1, int32_t(std::lround(float(t.fontSize) * fontScale)));
+        // A size keeps its sign (a character height) and the default (0) stays the default.
+        if (fontScale != 1.0f && t.fontSize != 0) {
+            const float scaled =
+                std::min(std::abs(float(t.fontSize)) * fontScale, float(kMaxLayerFontSize));
+            const int32_t size = std::max<int32_t>(1, int32_t(std::lround(scaled)));
+            t.fontSize = t.fontSize < 0 ? -size : size;
+        }
         RenderText(*fresh);
     } else if (old.Kind() == LayerKind::Curve) {
         for (CurveAnchor& a : fresh->Anchors()) {
-            a.in = map(a.in);
-            a.point = map(a.point);
-            a.out = map(a.out);
+            a.in = Held(map(a.in));
+            a.point = Held(map(a.point));
+            a.out = Held(map(a.out));
         }
         RenderCurve(*fresh);
     }

@@ -469,7 +469,9 @@ ResampleArithmetic BestResampleArithmetic() {
 }
 
 Rect ScaledLayerRect(const Rect& r, float sx, float sy) {
-    const int32_t left = RoundR3(float(r.left) * sx), top = RoundR3(float(r.top) * sy);
+    // A layer far off the canvas stops where positions end, as a move does.
+    const int32_t left = ClampCoordinate(RoundR3(float(r.left) * sx));
+    const int32_t top = ClampCoordinate(RoundR3(float(r.top) * sy));
     return {left, top, left + RoundR3(float(r.Width()) * sx),
             top + RoundR3(float(r.Height()) * sy)};
 }

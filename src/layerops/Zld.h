@@ -25,13 +25,15 @@ constexpr uint32_t kCurveHeaderBytes = 48;
 constexpr uint32_t kAnchorBytes = 32;
 constexpr uint32_t kFaceBytes = 32;
 constexpr uint32_t kMinFileBytes = 60;
-constexpr int64_t kMaxCanvasPixels = 20000000;
+// As large as Open takes a flat picture (after its question), so that such a picture saved
+// with its layers opens again.
+constexpr int64_t kMaxCanvasPixels = int64_t(kMaxImageSide) * kMaxImageSide;
 constexpr uint32_t kMaxLayers = 127;
 
 // What the reader accepts beyond the checks of the format itself: a layer record is read only
 // when it lies inside the file where the table says, and its sizes stay within these.
 struct Limits {
-    int64_t maxPixels = 20000000;                         // pixel layer w x h
+    int64_t maxPixels = kMaxCanvasPixels;                 // pixel layer w x h
     int32_t maxSide = 10000;                              // canvas width and height
     uint32_t maxTextBytes = uint32_t(kMaxTextBytes + 1);  // text length + 1
     uint32_t maxAnchors = uint32_t(kMaxCurveAnchors);

@@ -205,7 +205,7 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
                     return false;
                 if (!InRange(GetSigned(h + 36), limits.maxCoordinate) ||
                     !InRange(GetSigned(h + 40), limits.maxCoordinate) ||
-                    !InRange(GetSigned(h + 32), kMaxFontSize) || !IsOpacity(GetSigned(h + 12)))
+                    !InRange(GetSigned(h + 32), kMaxLayerFontSize) || !IsOpacity(GetSigned(h + 12)))
                     return false;
                 expected = uint64_t(kTextHeaderBytes) + p.textBytes;
                 break;

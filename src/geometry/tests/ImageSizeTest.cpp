@@ -302,6 +302,25 @@ TEST_F(ImageSizeTest, TextAndCurveLayersAreRebuiltWithScaledAnchors) {
     EXPECT_EQ(curve->Anchors()[2].point, (Point{10, 12}));
 }
 
+// What the layered file reads back bounds what Image Size makes: sizes keep their sign and stop
+// at the largest, positions stop where coordinates end, as a move's do.
+TEST_F(ImageSizeTest, ScaledSizesAndPositionsStayWithinTheFilesLimits) {
+    MakeDocument(10, 10);
+    const LayerPtr big = AddTextLayer("A", 1, 1, 900);
+    const LayerPtr height = AddTextLayer("B", 1, 1, -20);
+    const LayerPtr standard = AddTextLayer("C", 1, 1, 0);
+    const LayerPtr far = AddCurveLayer({{1, 1}, {kMaxCoordinate / 2, 3}});
+    AddPixelLayer({kMaxCoordinate - 5, -kMaxCoordinate, kMaxCoordinate - 2, 3 - kMaxCoordinate},
+                  Distinct);
+    ASSERT_EQ(Resize(1000, 1000, false), 1);
+    EXPECT_EQ(layers->LayerAt(1)->Text().fontSize, kMaxLayerFontSize);
+    EXPECT_EQ(layers->LayerAt(2)->Text().fontSize, -2000);
+    EXPECT_EQ(layers->LayerAt(3)->Text().fontSize, 0);
+    EXPECT_EQ(layers->LayerAt(4)->Anchors()[1].point, (Point{kMaxCoordinate, 300}));
+    EXPECT_EQ(layers->LayerAt(5)->Bounds().left, kMaxCoordinate);
+    EXPECT_EQ(layers->LayerAt(5)->Bounds().top, -kMaxCoordinate);
+}
+
 TEST_F(ImageSizeTest, TheSelectionIsRemovedFirstAndUndoRestoresListAndCanvasExactly) {
     MakeDocument(30, 20, Distinct);
     AddPixelLayer({-5, 3, 12, 9}, Distinct);

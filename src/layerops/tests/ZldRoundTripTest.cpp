@@ -77,6 +77,22 @@ TEST_F(ZldRoundTripTest, AMixedDocumentComesBackAsItWas) {
     EXPECT_EQ(back->layers->LastId(), Lm().LayerCount());
 }
 
+// A picture past 20 million pixels, which Open takes after its question, and a text grown to the
+// largest size Image Size makes, come back.
+TEST_F(ZldRoundTripTest, APictureOpenTakesAndTheLargestTextComeBack) {
+    LayerPtr first = OpenImage();
+    LayerPtr t = AddText("A", 0, 0, Rgb(0, 0, 0));
+    t->Text().fontSize = kMaxLayerFontSize;
+    const std::string small = dir.File("small.zld"), large = dir.File("large.zld");
+    ASSERT_EQ(WriteLayeredDocument(small, Lm(), 2834), 1);
+    int32_t res = 0;
+    EXPECT_EQ(ReadBack(small, res)->layers->LayerAt(1)->Text().fontSize, kMaxLayerFontSize);
+    Doc big(*store, 5000, 4001);
+    ASSERT_TRUE(big.layers->CreateFirstLayer(5000, 4001));
+    ASSERT_EQ(WriteLayeredDocument(large, *big.layers, 2834), 1);
+    EXPECT_EQ(ReadBack(large, res)->layers->LayerAt(0)->Width(), 5000);
+}
+
 TEST_F(ZldRoundTripTest, TheLayoutOfTheWrittenFile) {
     MakeMixed();
     const std::string path = dir.File("layout.zld");
