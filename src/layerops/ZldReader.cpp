@@ -232,6 +232,22 @@ bool PlanLayers(const File& file, const Header& header, const Limits& limits,
 }
 
 // Copies `bytes` of the file from `from` into the store's file at `to`.
+// Every pixel's alpha (its fourth byte) is a percent: a damaged record is refused rather than
+// composited with alphas the percent tables do not hold.
+bool AlphasArePercents(int storeFd, uint64_t at, uint64_t bytes) {
+    std::vector<uint8_t> buffer(size_t(std::min<uint64_t>(bytes, 1u << 20)));
+    for (uint64_t done = 0; done < bytes;) {
+        const size_t want = size_t(std::min<uint64_t>(buffer.size(), bytes - done));
+        const ssize_t n = pread(storeFd, buffer.data(), want, off_t(at + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || n % 4 != 0) return false;
+        for (ssize_t i = 3; i < n; i += 4)
+            if (buffer[size_t(i)] > 100) return false;
+        done += uint64_t(n);
+    }
+    return true;
+}
+
 bool CopyIntoStore(const File& file, uint64_t from, int storeFd, uint64_t to, uint64_t bytes) {
     loff_t in = loff_t(from), out = loff_t(to);
     uint64_t left = bytes;
@@ -285,7 +301,8 @@ LayerPtr MakeLayer(const File& file, const Planned& p, LayerManager& lm, const H
             const uint64_t bytes = 4 * uint64_t(p.width) * uint64_t(p.height);
             if (fd < 0 || span.length < layer->RowsOffset() + bytes ||
                 !CopyIntoStore(file, p.offset + kPixelHeaderBytes, fd,
-                               span.offset + layer->RowsOffset(), bytes))
+                               span.offset + layer->RowsOffset(), bytes) ||
+                !AlphasArePercents(fd, span.offset + layer->RowsOffset(), bytes))
                 return nullptr;
             layer->SetPosition(GetSigned(h + 16), GetSigned(h + 20));
             layer->SetOpacity(GetSigned(h + 28));

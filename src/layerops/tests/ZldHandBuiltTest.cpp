@@ -80,10 +80,11 @@ TEST_F(ZldHandBuiltTest, TooShortOrWrongMagicOrVersion) {
     z = NullOnly();
     z.Set32(24, 2);
     EXPECT_EQ(Open(z), std::make_pair(0, 0));
-    // A canvas over 20 000 000 pixels, also one whose 32-bit product would wrap into range.
+    // A canvas larger than Open takes a picture, also one whose 32-bit product would wrap into
+    // range.
     z = NullOnly();
-    z.Set32(8, 5000);
-    z.Set32(12, 4001);
+    z.Set32(8, 10000);
+    z.Set32(12, 10001);
     EXPECT_EQ(Open(z), std::make_pair(0, 0));
     z.Set32(8, 65536);
     z.Set32(12, 65536);
@@ -315,7 +316,8 @@ TEST_F(ZldRefusalTest, RecordsThatDisagreeWithTheTableOrTheirHeaderAreRefused) {
         {"pixel opacity over 100", kPixel + 28, 101, 1},
         {"text opacity negative", kText + 12, 0xFFFFFFFFu, 1},
         {"font size -2^31", kText + 32, 0x80000000u, 1},
-        {"font size past the bar's range", kText + 32, 1001, 1},
+        {"font size past what Image Size makes", kText + 32, 20001, 1},
+        {"pixel alpha over 100", kPixel + 48 + 4, 0x65FFFFFF, 1},
         {"curve opacity far over 100", kCurve + 12, 1000, 1},
         {"more anchors than the canvas has pixels", kCurve + 32, 16 * 12 + 1, 1},
     };
