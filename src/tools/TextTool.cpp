@@ -56,6 +56,12 @@ public:
     }
 
     bool Key(ImageView& view, int key, bool down, int modifiers, bool& stillBusy) override {
+        // Not editing, Ctrl+Enter opens the current text layer, as "Edit Current Text Layer".
+        if (down && !m_image && (key == kKeyReturn || key == kKeyEnter) && (modifiers & kControl) &&
+            view.GetImage().IsReady() && EditCurrent(view)) {
+            stillBusy = true;
+            return true;
+        }
         if (!down || !m_image || &view.GetImage() != m_image) return false;
         if (key == kKeyReturn || key == kKeyEnter) {
             if (modifiers & kControl)

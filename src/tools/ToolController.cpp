@@ -338,7 +338,7 @@ bool ToolController::HandleKey(ImageView* view, int key, bool down, int modifier
             // Keys of another view do not reach an operation in progress elsewhere.
         } else if (op->Key(*view, key, down, modifiers, still)) {
             SetBusy(still);
-            if (!still) m_view = nullptr;
+            m_view = still ? view : nullptr;
             return true;
         }
     }

@@ -163,8 +163,11 @@ TEST_F(TextToolTest, EditingTheCurrentTextLayer) {
     EXPECT_EQ(layer->Text().text, "Hi");
     EXPECT_EQ(States(), states + 1);  // the undone "Text Size" is still there to redo
 
-    // Commit records "Edit Text"; undo brings the old layer back.
-    ASSERT_TRUE(tools.PressTextButton(TextButton::EditCurrent));
+    // Ctrl+Enter opens the edit as the button does. Commit records "Edit Text"; undo brings the
+    // old layer back.
+    KeyPress(kKeyReturn, kControl);
+    ASSERT_TRUE(tools.IsBusy());
+    ASSERT_TRUE(Session().EditsExisting());
     Session().SetText("Bye\r\nnow");
     KeyPress(kKeyReturn, kControl);
     EXPECT_EQ(LastStateName(), "Edit Text");
