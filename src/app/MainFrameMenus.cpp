@@ -216,6 +216,8 @@ void CMainFrame::OnCommand(int id) {
     // text box's own Cut, Copy and Paste leave its edit open.
     const bool toTextBox =
         TextBox() && (id == kIdEditCut || id == kIdEditCopy || id == kIdEditPaste);
+    // Zoom In and Zoom Out wait for the tool instead.
+    if (m_tools->IsBusy() && (id == kIdZoomIn || id == kIdZoomOut)) return;
     if (m_tools->IsBusy() && !toTextBox) {
         m_tools->EndPendingInteraction();
         for (CChildFrame* child : Children()) child->View()->viewport()->update();

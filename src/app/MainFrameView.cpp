@@ -35,10 +35,12 @@ void CMainFrame::RegisterViewCommands() {
         if (m_tools->ZoomCommand(view->Model(), in) && view->Model().Zoom() != before)
             view->ModelZoomed();
     };
+    // Not while a tool is busy: a crop frame or a transform stays as it is.
+    auto idle = [this, haveDoc] { return haveDoc() && !m_tools->IsBusy(); };
     m_handlers[kIdZoomIn] = [step] { step(true); };
-    m_enablers[kIdZoomIn] = haveDoc;
+    m_enablers[kIdZoomIn] = idle;
     m_handlers[kIdZoomOut] = [step] { step(false); };
-    m_enablers[kIdZoomOut] = haveDoc;
+    m_enablers[kIdZoomOut] = idle;
 }
 
 NavigatorTarget* CMainFrame::ActiveNavigatorTarget() const {

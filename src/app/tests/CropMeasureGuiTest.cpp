@@ -19,6 +19,7 @@
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
+#include "commands/CommandIds.h"
 #include "curves/Shapes.h"
 #include "doc/Image.h"
 #include "history/HistoryManager.h"
@@ -87,6 +88,13 @@ private slots:
             QVERIFY(WaitFor([&] { return shown(true) && shade() && shade()->isVisible(); }));
             QCOMPARE(frame.Pane(0)->text(),
                      QString("Submitted by the Enter key, press Esc key to cancel."));
+            // Zoom In waits for the frame, which stays open.
+            frame.UpdateCommandUI();
+            QVERIFY(!frame.Action(kIdZoomIn)->isEnabled());
+            const float zoom = view->Model().Zoom();
+            frame.OnCommand(kIdZoomIn);
+            QCOMPARE(view->Model().Zoom(), zoom);
+            QVERIFY(frame.Tools().IsBusy());
             // "Shield" off takes the shade away, on brings it back.
             shield->click();
             QVERIFY(WaitFor([&] { return !shade(); }));
