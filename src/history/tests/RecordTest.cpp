@@ -187,7 +187,7 @@ TEST_F(Record, ConsistencyPassReportsABrokenStateLayer) {
     LayerPtr first = OpenImage(Rgb(0, 0, 0));
     LayerPtr a = NewPixelLayer(Rgb(1, 1, 1), 100);
     messages.Clear();
-    a->SetId(10000);  // out of the valid id range
+    a->SetId(-3);  // out of the valid id range
     NewPixelLayer(Rgb(2, 2, 2), 100);
     EXPECT_TRUE(messages.Contains("程序内部出现错误! 1002"));
     a->SetId(5);

@@ -84,10 +84,10 @@ TEST_F(LayerManagerTest, CheckLayerListComplainsOnlyAboutTheCurrentLayer) {
                                         "程序内部出现错误! 1018"}));
     messages.Clear();
     ASSERT_TRUE(manager->CreateFirstLayer(20, 10));
-    manager->AppendLayer(4, 4, LayerKind::Pixel)->SetId(10000);
+    manager->AppendLayer(4, 4, LayerKind::Pixel)->SetId(Layer::kMaxId + 1);
     EXPECT_FALSE(manager->CheckLayerList());
     EXPECT_TRUE(messages.Entries().empty());
-    manager->LayerAt(1)->SetId(9999);
+    manager->LayerAt(1)->SetId(10000);  // a long session's ids run past 9,999
     EXPECT_TRUE(manager->CheckLayerList());
     manager->LayerAt(1)->SetId(-1);
     EXPECT_FALSE(manager->CheckLayerList());
