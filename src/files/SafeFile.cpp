@@ -165,9 +165,9 @@ bool SafeFile::Open() {
         }
         if (fd >= 0) {
             // Locked for as long as the save runs, so that no other save takes it for a
-            // leftover; one that did in the instant before the lock has removed the name. (A
-            // file system without locks gets no lock, and no leftover is reclaimed there.)
-            // Another save's clean-up holding the lock is about to remove the name.
+            // leftover. One that took it in the instant before our lock holds the lock and is
+            // removing the name, or has removed it: another name is tried. (A file system
+            // without locks gets no lock, and no leftover is reclaimed there.)
             struct stat a, b;
             const int locked = flock(fd, LOCK_EX | LOCK_NB);
             if ((locked != 0 && errno == EWOULDBLOCK) ||
