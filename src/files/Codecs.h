@@ -11,12 +11,13 @@
 namespace zelvo {
 
 // Decoders hand their rows to `sink` and return success; BMP sets `incomplete` for a file that
-// ends early.
+// ends early, JPEG `endedEarly` for one that ends before its end marker (libjpeg fills in the
+// rest).
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
 // JPEG is read `chunkBytes` at a time.
 constexpr size_t kJpegChunkBytes = 64u << 10;
 bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
-                size_t chunkBytes = kJpegChunkBytes);
+                size_t chunkBytes = kJpegChunkBytes, bool* endedEarly = nullptr);
 // An interlaced PNG's passes each go over every row. With scratch room from the sink its even
 // rows wait there from pass to pass and it is decoded once; without, it is decoded once for each
 // band of rows whose even rows take about `bandBytes`, each time keeping only that band.

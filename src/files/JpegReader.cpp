@@ -38,6 +38,7 @@ struct ChunkSource {
     uint64_t position;
     size_t chunk;
     JOCTET* buffer;
+    bool endedEarly;  // the file ended before its end-of-image marker
 };
 
 void InitSource(j_decompress_ptr) {}
@@ -51,6 +52,7 @@ boolean FillInput(j_decompress_ptr cinfo) {
     if (want == 0) {
         static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
         WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->endedEarly = true;
         src->base.next_input_byte = kEndOfImage;
         src->base.bytes_in_buffer = 2;
         return TRUE;
@@ -350,15 +352,18 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
 
 }  // namespace
 
-bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t chunkBytes) {
+bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t chunkBytes,
+                bool* endedEarly) {
     std::unique_ptr<RasterRows> rows;
     try {
         // The buffer is ours, not libjpeg's, so that libjpeg's memory limit is left to the
         // picture.
         chunkBytes = std::max<size_t>(chunkBytes, 1);
         std::unique_ptr<JOCTET[]> buffer(new JOCTET[chunkBytes]);
-        ChunkSource chunks{{}, &source, 0, chunkBytes, buffer.get()};
-        return Decode(chunks, limits, sink, rows);
+        ChunkSource chunks{{}, &source, 0, chunkBytes, buffer.get(), false};
+        const bool ok = Decode(chunks, limits, sink, rows);
+        if (endedEarly) *endedEarly = ok && chunks.endedEarly;
+        return ok;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -45,7 +45,8 @@ constexpr const char* kLargePictureText =
 struct RasterReadResult {
     bool ok = false;
     RasterImage image;  // bottom row first
-    // A truncated BMP: the missing rows are white and kIncompleteFileText has been shown.
+    // A truncated BMP (the missing rows white) or JPEG (libjpeg's fill): kIncompleteFileText has
+    // been shown.
     bool incomplete = false;
     // The user did not want a picture of more than 20 million pixels read.
     bool declined = false;

@@ -452,12 +452,26 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
     }
     // Files cut short in their pictures still open, with libjpeg's fill for what is missing.
     EXPECT_GT(opened, bases.size());
-    // A file that cannot be read to its end is refused, though the same bytes cut there open.
+    // A file that cannot be read to its end is refused, though the same bytes cut there open,
+    // marked as ending early and, when opened, with the message a cut BMP gives.
     const std::vector<uint8_t>& own = bases.back();
     const std::vector<uint8_t> half(own.begin(), own.end() - ptrdiff_t(plainSize / 3));
-    MemorySource cut(half.data(), half.size());
-    test::RecordingSink cutSink;
-    EXPECT_TRUE(DecodeJpeg(cut, {}, cutSink, 4096));
+    for (const std::vector<uint8_t>* file : {&own, &half}) {
+        const bool cutShort = file == &half;
+        SCOPED_TRACE(cutShort);
+        MemorySource cut(file->data(), file->size());
+        test::RecordingSink cutSink;
+        bool endedEarly = !cutShort;
+        EXPECT_TRUE(DecodeJpeg(cut, {}, cutSink, 4096, &endedEarly));
+        EXPECT_EQ(endedEarly, cutShort);
+        ScopedRecordingMessages messages;
+        test::WriteBytes(dir.File("cut.jpg"), *file);
+        const RasterReadResult r = ReadRasterFile(dir.File("cut.jpg"));
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.incomplete, cutShort);
+        EXPECT_EQ(messages.Texts(), cutShort ? std::vector<std::string>{kIncompleteFileText}
+                                             : std::vector<std::string>{});
+    }
     UnreadableFrom unreadable(own, half.size());
     test::RecordingSink failSink;
     EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
