@@ -162,6 +162,8 @@ public:
         view.RequestRender(1);
     }
 
+    bool StaysOpen() const override { return m_image != nullptr; }
+
     void Abandon() override {
         Close();
         m_view = nullptr;

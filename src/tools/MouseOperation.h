@@ -37,6 +37,8 @@ public:
     // Ends the operation in progress as its release would, with no further movement (a menu
     // command is about to act, or the mouse capture went away).
     virtual void Finish(ImageView& /*view*/) {}
+    // Whether what Finish left open keeps the tool busy (a crop frame waits for Enter or Esc).
+    virtual bool StaysOpen() const { return false; }
     // Drops the operation in progress without a result (the view goes away).
     virtual void Abandon() {}
     // Whether the drag may carry on over another document's view and end there (the Move

@@ -173,6 +173,10 @@ void ToolController::EndPendingInteraction() {
     } else if (MouseOperation* op = Operation(CurrentTool()); op && view) {
         SetBusy(false);
         op->Finish(*view);
+        if (op->StaysOpen()) {
+            SetBusy(true);
+            return;
+        }
     }
     SetBusy(false);
     m_view = nullptr;

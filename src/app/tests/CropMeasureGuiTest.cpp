@@ -95,6 +95,11 @@ private slots:
             frame.OnCommand(kIdZoomIn);
             QCOMPARE(view->Model().Zoom(), zoom);
             QVERIFY(frame.Tools().IsBusy());
+            // Actual Pixels acts, and the frame stays open all the same.
+            frame.OnCommand(kIdActualPixels);
+            QCOMPARE(view->Model().Zoom(), 1.0f);
+            QVERIFY(frame.Tools().IsBusy());
+            QVERIFY(frame.Tools().CropFrame()->Frame().has_value());
             // "Shield" off takes the shade away, on brings it back.
             shield->click();
             QVERIFY(WaitFor([&] { return !shade(); }));
