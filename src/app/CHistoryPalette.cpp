@@ -1,5 +1,6 @@
 #include "app/CHistoryPalette.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -26,6 +27,10 @@ protected:
     void paintEvent(QPaintEvent*) override { m_palette->PaintList(this); }
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton) m_palette->ClickList(int(e->position().y()));
+    }
+    // The wheel over the rows scrolls them as over their scroll bar.
+    void wheelEvent(QWheelEvent* e) override {
+        QCoreApplication::sendEvent(m_palette->ScrollBar(), e);
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -38,6 +39,10 @@ protected:
             m_palette->ClickRow(int(e->position().x()), int(e->position().y()), e->modifiers());
         else if (e->button() == Qt::RightButton)
             m_palette->ContextClick(int(e->position().y()), e->globalPosition().toPoint());
+    }
+    // The wheel over the rows scrolls them as over their scroll bar.
+    void wheelEvent(QWheelEvent* e) override {
+        QCoreApplication::sendEvent(m_palette->ScrollBar(), e);
     }
 
 private:

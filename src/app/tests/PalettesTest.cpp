@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "app/AppCommands.h"
 #include "app/CChildFrame.h"
@@ -45,6 +46,14 @@ bool AllHidden(CMainFrame& f) {
 
 QColor PixelAt(QWidget* w, QPoint at) {
     return w->grab().toImage().pixelColor(at);
+}
+
+// One notch of the wheel over `w`, down (towards the user) when `down`.
+void WheelOver(QWidget* w, bool down) {
+    const QPointF at(10, 10);
+    QWheelEvent e(at, w->mapToGlobal(at), {}, QPoint(0, down ? -120 : 120), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
 }
 
 }  // namespace
@@ -206,6 +215,11 @@ private slots:
         QVERIFY(palette->ScrollBar()->isEnabled());
         palette->ScrollBar()->setValue(1);
         QCOMPARE(palette->LayerIndexOfRow(0), 5);
+        // The wheel over the rows scrolls them.
+        WheelOver(palette->RowsArea(), false);
+        QCOMPARE(palette->LayerIndexOfRow(0), 6);
+        WheelOver(palette->RowsArea(), true);
+        QVERIFY(palette->LayerIndexOfRow(0) < 6);
     }
 
     void layersPaletteOpacity() {
@@ -313,6 +327,11 @@ private slots:
         QCOMPARE(bar->singleStep(), 25);
         QCOMPARE(bar->pageStep(), 50);
         bar->setValue(0);
+        QCOMPARE(history.ScrollOffset(), 0);
+        // The wheel over the rows scrolls them.
+        WheelOver(frame.HistoryPalette()->ListArea(), true);
+        QVERIFY(history.ScrollOffset() > 0);
+        WheelOver(frame.HistoryPalette()->ListArea(), false);
         QCOMPARE(history.ScrollOffset(), 0);
     }
 
