@@ -10,6 +10,8 @@
 #include "doc/DocumentWatcher.h"
 #include "files/PixelRows.h"
 #include "files/RasterFile.h"
+#include "geometry/Geometry.h"
+#include "geometry/RotateCanvas.h"
 #include "layerops/LinkGroups.h"
 #include "layerops/Zld.h"
 #include "platform/Feedback.h"
@@ -213,6 +215,33 @@ private:
     std::optional<ProgressRun> m_progress;
 };
 
+// A photo whose Exif orientation says the camera was held turned opens the way it was seen:
+// the first layer is turned, and flipped for the mirrored orientations.
+bool TurnUpright(LayerManager& layers, ImageGeometry& geometry, int orientation) {
+    static const std::vector<int> kTurns[9] = {{},
+                                               {},
+                                               {kFlipHorizontal},
+                                               {kRotate180},
+                                               {kFlipVertical},
+                                               {kRotateClockwise, kFlipHorizontal},
+                                               {kRotateClockwise},
+                                               {kRotateClockwise, kFlipVertical},
+                                               {kRotateCounterclockwise}};
+    if (orientation < 1 || orientation > 8) return true;
+    for (int code : kTurns[orientation]) {
+        const LayerPtr old = layers.LayerAt(0);
+        if (!old) return false;
+        int32_t w = 0, h = 0;
+        RotatedCanvasSize(code, old->Width(), old->Height(), w, h);
+        LayerPtr fresh = NewLayerLike(layers, *old, LayerKind::Pixel, w, h);
+        if (!fresh || !TurnPixels(*old, *fresh, code)) return false;
+        layers.ReplaceAt(0, std::move(fresh));
+        geometry.width = w;
+        geometry.height = h;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Image::Open(const std::string& path) {
@@ -243,7 +272,7 @@ bool Image::Open(const std::string& path) {
         if (ScratchSpaceFailures() == spaceFailures) AppMessages().Show(kCannotOpenText);
         return false;
     }
-    if (!sink.Finish()) return fail();
+    if (!sink.Finish() || !TurnUpright(m_layers, m_geometry, read.orientation)) return fail();
     const int32_t w = m_geometry.width, h = m_geometry.height;
     sink.Step();
     m_untitledNumber = m_workspace.NextUntitledNumber();

@@ -11,13 +11,21 @@
 namespace zelvo {
 
 // Decoders hand their rows to `sink` and return success; BMP sets `incomplete` for a file that
-// ends early, JPEG `endedEarly` for one that ends before its end marker (libjpeg fills in the
-// rest).
+// ends early.
 bool DecodeBmp(ByteSource& source, const ReadLimits& limits, RasterSink& sink, bool& incomplete);
 // JPEG is read `chunkBytes` at a time.
 constexpr size_t kJpegChunkBytes = 64u << 10;
+// What a JPEG says beside its rows: whether it ends before its end marker (libjpeg fills in
+// the rest), and its Exif orientation (1..8, 1 when it has none), which the rows do not follow.
+struct JpegNotes {
+    bool endedEarly = false;
+    int orientation = 1;
+};
 bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
-                size_t chunkBytes = kJpegChunkBytes, bool* endedEarly = nullptr);
+                size_t chunkBytes = kJpegChunkBytes, JpegNotes* notes = nullptr);
+// The orientation tag of the first image directory of an APP1 segment's bytes ("Exif\0\0" and
+// a TIFF header), as far as they go: 1..8, and 1 for anything else.
+int ExifOrientation(const uint8_t* data, size_t size);
 // An interlaced PNG's passes each go over every row. With scratch room from the sink its even
 // rows wait there from pass to pass and it is decoded once; without, it is decoded once for each
 // band of rows whose even rows take about `bandBytes`, each time keeping only that band.

@@ -38,7 +38,8 @@ struct ChunkSource {
     uint64_t position;
     size_t chunk;
     JOCTET* buffer;
-    bool endedEarly;  // the file ended before its end-of-image marker
+    JpegNotes notes;
+    bool exifSeen;
 };
 
 void InitSource(j_decompress_ptr) {}
@@ -52,7 +53,7 @@ boolean FillInput(j_decompress_ptr cinfo) {
     if (want == 0) {
         static const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
         WARNMS(cinfo, JWRN_JPEG_EOF);
-        src->endedEarly = true;
+        src->notes.endedEarly = true;
         src->base.next_input_byte = kEndOfImage;
         src->base.bytes_in_buffer = 2;
         return TRUE;
@@ -86,6 +87,37 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     }
     src->base.next_input_byte += n;
     src->base.bytes_in_buffer -= n;
+}
+
+// The first bytes of the first Exif segment give the orientation; the rest of every APP1
+// segment is skipped unread, so that no number of them takes memory.
+constexpr size_t kExifBytesRead = 4096;
+
+int NextByte(j_decompress_ptr cinfo) {
+    jpeg_source_mgr& src = *cinfo->src;
+    if (src.bytes_in_buffer == 0) src.fill_input_buffer(cinfo);
+    --src.bytes_in_buffer;
+    return *src.next_input_byte++;
+}
+
+boolean ReadApp1(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<ChunkSource*>(cinfo->src);
+    const int high = NextByte(cinfo);
+    const long length = long(high << 8 | NextByte(cinfo)) - 2;
+    if (length <= 0) return TRUE;
+    if (src->exifSeen) {
+        SkipInput(cinfo, length);
+        return TRUE;
+    }
+    uint8_t head[kExifBytesRead];
+    const size_t n = std::min<size_t>(size_t(length), sizeof head);
+    for (size_t i = 0; i < n; ++i) head[i] = uint8_t(NextByte(cinfo));
+    SkipInput(cinfo, long(size_t(length) - n));
+    if (n >= 6 && std::memcmp(head, "Exif\0\0", 6) == 0) {
+        src->exifSeen = true;
+        src->notes.orientation = ExifOrientation(head, n);
+    }
+    return TRUE;
 }
 
 // libjpeg keeps every coefficient of a progressive or multi-scan picture until its last scan,
@@ -281,6 +313,7 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
     source.base.next_input_byte = nullptr;
     source.base.bytes_in_buffer = 0;
     cinfo.src = &source.base;
+    jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, ReadApp1);
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK ||
         !AcceptRasterSize(limits, cinfo.image_width, cinfo.image_height)) {
         jpeg_destroy_decompress(&cinfo);
@@ -352,17 +385,47 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
 
 }  // namespace
 
+int ExifOrientation(const uint8_t* data, size_t size) {
+    if (size < 6 || std::memcmp(data, "Exif\0\0", 6) != 0) return 1;
+    const uint8_t* tiff = data + 6;
+    const size_t n = size - 6;
+    if (n < 8 || !((tiff[0] == 'I' && tiff[1] == 'I') || (tiff[0] == 'M' && tiff[1] == 'M')))
+        return 1;
+    const bool little = tiff[0] == 'I';
+    auto u16 = [&](size_t at) {
+        return little ? uint32_t(tiff[at] | tiff[at + 1] << 8)
+                      : uint32_t(tiff[at] << 8 | tiff[at + 1]);
+    };
+    auto u32 = [&](size_t at) {
+        return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+    };
+    if (u16(2) != 42) return 1;
+    const size_t ifd = u32(4);
+    if (ifd < 8 || ifd > n - 2) return 1;
+    const size_t count = u16(ifd);
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = ifd + 2 + 12 * i;
+        if (entry + 12 > n) break;
+        // Orientation: one SHORT.
+        if (u16(entry) != 0x0112) continue;
+        if (u16(entry + 2) != 3 || u32(entry + 4) != 1) return 1;
+        const uint32_t v = u16(entry + 8);
+        return v >= 1 && v <= 8 ? int(v) : 1;
+    }
+    return 1;
+}
+
 bool DecodeJpeg(ByteSource& source, const ReadLimits& limits, RasterSink& sink, size_t chunkBytes,
-                bool* endedEarly) {
+                JpegNotes* notes) {
     std::unique_ptr<RasterRows> rows;
     try {
         // The buffer is ours, not libjpeg's, so that libjpeg's memory limit is left to the
         // picture.
         chunkBytes = std::max<size_t>(chunkBytes, 1);
         std::unique_ptr<JOCTET[]> buffer(new JOCTET[chunkBytes]);
-        ChunkSource chunks{{}, &source, 0, chunkBytes, buffer.get(), false};
+        ChunkSource chunks{{}, &source, 0, chunkBytes, buffer.get(), {}, false};
         const bool ok = Decode(chunks, limits, sink, rows);
-        if (endedEarly) *endedEarly = ok && chunks.endedEarly;
+        if (notes) *notes = ok ? chunks.notes : JpegNotes{};
         return ok;
     } catch (const std::bad_alloc&) {
         return false;

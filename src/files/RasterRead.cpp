@@ -119,7 +119,10 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
         if (kind == Kind::Bmp) {
             ok = DecodeBmp(source, limits, sink ? *sink : own, out.incomplete);
         } else if (kind == Kind::Jpeg) {
-            ok = DecodeJpeg(source, limits, sink ? *sink : own, kJpegChunkBytes, &out.incomplete);
+            JpegNotes notes;
+            ok = DecodeJpeg(source, limits, sink ? *sink : own, kJpegChunkBytes, &notes);
+            out.incomplete = notes.endedEarly;
+            out.orientation = notes.orientation;
         } else if (kind != Kind::None) {
             StartWatch watch(sink ? *sink : own);
             ok = DecodeAs(kind, source, limits, watch);

@@ -306,6 +306,59 @@ TEST_F(ImageTest, AJpegGoesIntoTheLayerAsItDecodes) {
     EXPECT_EQ(wrong, 0);
 }
 
+// A photo opens as its Exif orientation says it is seen: turned, flipped or both.
+TEST_F(ImageTest, AJpegOpensTheWayItsExifOrientationSays) {
+    const int32_t w = 37, h = 21;
+    ASSERT_TRUE(WriteRasterFile(dir.File("s.jpg"), test::SmoothImage(w, h), kFileJpeg, 10, 0));
+    const std::vector<uint8_t> bytes = test::ReadBytes(dir.File("s.jpg"));
+    const RasterReadResult stored = ReadRasterMemory(bytes.data(), bytes.size(), "jpg");
+    ASSERT_TRUE(stored.ok);
+    // The stored pixel that each orientation shows at (x, y), counted from the top left.
+    auto source = [&](int orientation, int32_t x, int32_t y) -> std::pair<int32_t, int32_t> {
+        switch (orientation) {
+            case 2:
+                return {w - 1 - x, y};
+            case 3:
+                return {w - 1 - x, h - 1 - y};
+            case 4:
+                return {x, h - 1 - y};
+            case 5:
+                return {y, x};
+            case 6:
+                return {y, h - 1 - x};
+            case 7:
+                return {w - 1 - y, h - 1 - x};
+            case 8:
+                return {w - 1 - y, x};
+            default:
+                return {x, y};
+        }
+    };
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        test::WriteBytes(dir.File("o.jpg"),
+                         test::WithApp1Segment(bytes, test::ExifPayload(uint32_t(orientation))));
+        Image image(*workspace);
+        ASSERT_TRUE(image.Open(dir.File("o.jpg"))) << messages.Last();
+        const bool sideways = orientation >= 5;
+        ASSERT_EQ(image.Width(), sideways ? h : w);
+        ASSERT_EQ(image.Height(), sideways ? w : h);
+        const LayerPtr layer = image.Layers().CurrentLayer();
+        ASSERT_EQ(layer->Width(), image.Width());
+        ASSERT_EQ(layer->Height(), image.Height());
+        RowCursor* rows = layer->Rows();
+        int32_t wrong = 0;
+        for (int32_t y = 0; y < image.Height(); ++y)
+            for (int32_t x = 0; x < image.Width(); ++x) {
+                const auto [sx, sy] = source(orientation, x, y);
+                wrong += std::memcmp(rows->Row(uint32_t(image.Height() - 1 - y)) + 4 * x,
+                                     stored.image.TopRow(sy) + 3 * sx, 3) != 0;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(image.History().StateCount(), 1);
+    }
+}
+
 TEST_F(ImageTest, AMalformedBmpOpensNothingAndLeavesTheOpenDocumentAsItWas) {
     std::string good = WritePatternBmp("good.bmp", 40, 30);
     Image open(*workspace);

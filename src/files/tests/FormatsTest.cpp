@@ -461,9 +461,10 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
         SCOPED_TRACE(cutShort);
         MemorySource cut(file->data(), file->size());
         test::RecordingSink cutSink;
-        bool endedEarly = !cutShort;
-        EXPECT_TRUE(DecodeJpeg(cut, {}, cutSink, 4096, &endedEarly));
-        EXPECT_EQ(endedEarly, cutShort);
+        JpegNotes notes;
+        notes.endedEarly = !cutShort;
+        EXPECT_TRUE(DecodeJpeg(cut, {}, cutSink, 4096, &notes));
+        EXPECT_EQ(notes.endedEarly, cutShort);
         ScopedRecordingMessages messages;
         test::WriteBytes(dir.File("cut.jpg"), *file);
         const RasterReadResult r = ReadRasterFile(dir.File("cut.jpg"));
@@ -475,6 +476,58 @@ TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
     UnreadableFrom unreadable(own, half.size());
     test::RecordingSink failSink;
     EXPECT_FALSE(DecodeJpeg(unreadable, {}, failSink, 4096));
+}
+
+// The orientation comes from the first Exif segment's first directory, and is 1 for whatever
+// cannot be one; the rows are as without the segment, read in chunks of any size.
+TEST(JpegRead, ExifOrientationComesFromTheFirstExifSegment) {
+    test::TempDir dir;
+    ASSERT_TRUE(WriteRasterFile(dir.File("s.jpg"), test::SmoothImage(40, 30), kFileJpeg, 8, 0));
+    const std::vector<uint8_t> base = test::ReadBytes(dir.File("s.jpg"));
+    MemorySource plain(base.data(), base.size());
+    test::RecordingSink expected;
+    ASSERT_TRUE(DecodeJpeg(plain, {}, expected));
+    std::vector<uint8_t> cutShort = test::ExifPayload(6);
+    cutShort.resize(cutShort.size() - 8);  // ends inside the orientation's entry
+    std::vector<uint8_t> farDirectory = test::ExifPayload(6);
+    farDirectory[10] = 200;  // the directory's offset, past the end
+    std::vector<uint8_t> long5 = test::ExifPayload(5);
+    long5.resize(60000, 0xAB);
+    const std::vector<uint8_t> xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0};
+    struct Case {
+        std::vector<uint8_t> file;
+        int orientation;
+    };
+    const Case cases[] = {
+        {base, 1},
+        {test::WithApp1Segment(base, test::ExifPayload(6)), 6},
+        {test::WithApp1Segment(base, test::ExifPayload(8, true)), 8},
+        {test::WithApp1Segment(base, long5), 5},
+        {test::WithApp1Segment(base, test::ExifPayload(0)), 1},
+        {test::WithApp1Segment(base, test::ExifPayload(9)), 1},
+        {test::WithApp1Segment(base, test::ExifPayload(6, false, 4)), 1},
+        {test::WithApp1Segment(base, test::ExifPayload(6, false, 3, 2)), 1},
+        {test::WithApp1Segment(base, cutShort), 1},
+        {test::WithApp1Segment(base, farDirectory), 1},
+        {test::WithApp1Segment(base, {'E', 'x', 'i', 'f', 0, 0}), 1},
+        // An XMP segment first, then two Exif segments: the first Exif one counts.
+        {test::WithApp1Segment(
+             test::WithApp1Segment(test::WithApp1Segment(base, test::ExifPayload(6)),
+                                   test::ExifPayload(3)),
+             xmp),
+         3},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        for (size_t chunk : {size_t(1), size_t(4096)}) {
+            SCOPED_TRACE(testing::Message() << "case " << i << ", chunk " << chunk);
+            MemorySource source(cases[i].file.data(), cases[i].file.size());
+            test::RecordingSink sink;
+            JpegNotes notes;
+            ASSERT_TRUE(DecodeJpeg(source, {}, sink, chunk, &notes));
+            EXPECT_EQ(notes.orientation, cases[i].orientation);
+            EXPECT_TRUE(test::SamePixels(sink.image, expected.image));
+        }
+    }
 }
 
 // A picture taller than a band of a megabyte is decoded a band ahead on a second core while the

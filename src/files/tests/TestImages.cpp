@@ -240,4 +240,39 @@ bool SamePixels(const RasterImage& a, const RasterImage& b) {
     return MaxDifference(a, b) == 0;
 }
 
+std::vector<uint8_t> ExifPayload(uint32_t orientation, bool bigEndian, uint32_t type,
+                                 uint32_t count) {
+    std::vector<uint8_t> tiff(8 + 2 + 2 * 12 + 4);
+    auto put = [&](size_t at, uint32_t x, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff[at + size_t(i)] = uint8_t(x >> (8 * (bigEndian ? bytes - 1 - i : i)));
+    };
+    tiff[0] = tiff[1] = bigEndian ? 'M' : 'I';
+    put(2, 42, 2);
+    put(4, 8, 4);
+    put(8, 2, 2);
+    // Make, "Cam", then the orientation.
+    put(10, 0x010F, 2);
+    put(12, 2, 2);
+    put(14, 4, 4);
+    std::memcpy(&tiff[18], "Cam", 4);
+    put(22, 0x0112, 2);
+    put(24, type, 2);
+    put(26, count, 4);
+    put(30, orientation, 2);
+    std::vector<uint8_t> payload(6 + tiff.size());
+    std::memcpy(payload.data(), "Exif\0", 6);
+    std::copy(tiff.begin(), tiff.end(), payload.begin() + 6);
+    return payload;
+}
+
+std::vector<uint8_t> WithApp1Segment(std::vector<uint8_t> jpeg,
+                                     const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> segment = {0xFF, 0xE1, uint8_t((payload.size() + 2) >> 8),
+                                    uint8_t(payload.size() + 2)};
+    segment.insert(segment.end(), payload.begin(), payload.end());
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    return jpeg;
+}
+
 }  // namespace zelvo::test

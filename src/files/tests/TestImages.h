@@ -138,4 +138,12 @@ public:
 int MaxDifference(const RasterImage& a, const RasterImage& b);
 bool SamePixels(const RasterImage& a, const RasterImage& b);
 
+// An Exif APP1 segment's bytes ("Exif\0\0", a TIFF header, one directory whose second entry is
+// the orientation as `type` with `count` values), and a JPEG with such a segment after its
+// start marker.
+std::vector<uint8_t> ExifPayload(uint32_t orientation, bool bigEndian = false, uint32_t type = 3,
+                                 uint32_t count = 1);
+std::vector<uint8_t> WithApp1Segment(std::vector<uint8_t> jpeg,
+                                     const std::vector<uint8_t>& payload);
+
 }  // namespace zelvo::test
