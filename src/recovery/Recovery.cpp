@@ -184,14 +184,16 @@ LayerPtr RebuildLayer(const JournalLayer& j, int fd, uint64_t fileBytes, FileDyn
     return l;
 }
 
-bool RebuildDocument(const JournalDocument& d, int fd, uint64_t fileBytes, Image& image,
-                     std::string& why) {
+bool RebuildDocument(const JournalDocument& d, uint32_t sequence, int fd, uint64_t fileBytes,
+                     Image& image, std::string& why) {
     if (!BlockIntact(fd, fileBytes, d.seal) || d.seal.size < 2 * 8 + 4) {
         why = "its record in the temporary file is damaged";
         return false;
     }
     uint32_t seal = FileDynamicStore::kSealDirty;
-    if (!ReadAt(fd, &seal, 4, uint64_t(d.seal.start) + 8) || seal != FileDynamicStore::kSealClean) {
+    if (!ReadAt(fd, &seal, 4, uint64_t(d.seal.start) + 8) ||
+        (seal != FileDynamicStore::kSealClean &&
+         seal != FileDynamicStore::SealCoveredBy(sequence))) {
         why = "it was being changed when the program stopped";
         return false;
     }
@@ -320,7 +322,7 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
         for (const JournalDocument& d : offer.journal.documents) {
             auto image = std::make_unique<Image>(workspace);
             std::string why;
-            if (RebuildDocument(d, fd, uint64_t(st.st_size), *image, why)) {
+            if (RebuildDocument(d, offer.journal.sequence, fd, uint64_t(st.st_size), *image, why)) {
                 ++result.recovered;
                 adopt(std::move(image), d);
             } else {

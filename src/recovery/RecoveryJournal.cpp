@@ -195,6 +195,13 @@ bool RecoveryJournal::Write() {
         pin(e.image->Layers().Selection().get());
         j.documents.push_back(std::move(d));
     }
+    // From the moment the new journal is in place it names the pixels as they are, though its
+    // seal can only be cleared after it: a crash in between must not lose the document.
+    for (const Entry& e : m_docs) {
+        uint32_t seal = FileDynamicStore::kSealClean;
+        if (m_store.ReadWord(e.seal, 0, seal) && seal != FileDynamicStore::kSealClean)
+            m_store.WriteWord(e.seal, 0, FileDynamicStore::SealCoveredBy(j.sequence));
+    }
     if (!WriteJournalFile(m_path, j)) {
         if (!m_warned)
             AppMessages().Show(

@@ -89,6 +89,11 @@ public:
     // known to be stale even when the process dies in the middle of the change.
     static constexpr uint32_t kSealClean = 0;
     static constexpr uint32_t kSealDirty = 0x5954'5244;  // "DRTY"
+    // A dirty seal becomes this while the journal of that sequence, which names the pixels as
+    // they are, is written: it holds for that journal and for no older one.
+    static constexpr uint32_t SealCoveredBy(uint32_t sequence) {
+        return 0x8000'0000u | (sequence & 0x7FFF'FFFFu);
+    }
     struct Pin {
         BlockHandle block = 0;
         BlockHandle seal = 0;
@@ -102,6 +107,7 @@ public:
     uint64_t PinEpoch() const { return m_pinEpoch.load(std::memory_order_acquire); }
     // Writes one 32-bit word into a block's payload by pwrite (no mapping, no write note).
     bool WriteWord(BlockHandle h, uint32_t payloadOffset, uint32_t value);
+    bool ReadWord(BlockHandle h, uint32_t payloadOffset, uint32_t& value) const;
     // The series of scratch file names in `dir` (ending in a slash), from 1. Nine running
     // copies at most; files kept for recovery push the series on, up to kLastSeriesName, so that
     // kept work never stops the program from starting.

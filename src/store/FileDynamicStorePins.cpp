@@ -59,4 +59,11 @@ bool FileDynamicStore::WriteWord(BlockHandle h, uint32_t payloadOffset, uint32_t
            ssize_t(sizeof value);
 }
 
+bool FileDynamicStore::ReadWord(BlockHandle h, uint32_t payloadOffset, uint32_t& value) const {
+    Span p = Payload(h);
+    if (p.length < 4 || payloadOffset > p.length - 4) return false;
+    return pread(m_file, &value, sizeof value, off_t(p.offset + payloadOffset)) ==
+           ssize_t(sizeof value);
+}
+
 }  // namespace zelvo

@@ -4,7 +4,8 @@
 # inside a journal write; the next run recovers. Every recovered document must equal, byte for
 # byte as a saved .zld, the reference run's document at the step the recovery reports; else
 # recovery must refuse with a message. Never a crash, never a wrong picture, and nothing left
-# in the temporary folder afterwards.
+# in the temporary folder afterwards. Last, a kill between a brush stroke's journal and the
+# clearing of its seal must give back the stroke.
 #   sigkill.sh ZELVO_BATCH [RUNS] [SEED]
 set -u
 batch=$(realpath "$1")
@@ -158,3 +159,22 @@ echo "seed $seed: $runs runs, killed between ${first} and ${span} ms; recovered 
   "refused $refused, nothing journaled yet $nothing, finished before the kill $completed"
 # Most kills must land where there is work to recover, or the test proves little.
 ((recovered * 2 >= runs)) || fail "only $recovered of $runs runs had a document to recover"
+
+# A brush stroke changes its layer in place. Killed once the stroke's journal is in place but
+# before its seal is cleared, the run must still give back the stroke, exactly.
+run=stroke
+cd "$work" && mkdir -p stroke/scratch && cd stroke || exit 1
+stroke=('new 300 200' 'adjust invert' 'color fg #ff0000' 'tool brush diameter=10'
+  'drag 50,50 100,60' 'adjust invert')
+printf '%s\n' "${stroke[@]:0:5}" 'save ref.zld' >ref.zb
+"$batch" ref.zb --temp-dir scratch >/dev/null 2>ref.err || fail "the stroke reference failed"
+printf '%s\n' "${stroke[@]}" >edit.zb
+{ ZELVO_CRASH_POINT=journal-pins:3 "$batch" edit.zb --temp-dir scratch >/dev/null 2>kill.err; } 2>/dev/null
+status=$?
+[ "$status" = 137 ] || fail "the stroke run ended with $status, not by SIGKILL"
+printf 'recover\nsave rec.zld\n' | "$batch" - --temp-dir scratch >rec.out 2>rec.err
+grep -q '^recovered: Untitled-1 at step 3 "Brush Tool"' rec.out ||
+  fail "the stroke was not recovered: $(cat rec.out rec.err)"
+cmp -s rec.zld ref.zld || fail "the recovered stroke differs from the reference"
+[ -z "$(ls -A scratch)" ] || fail "recovery left files behind: $(ls -A scratch)"
+echo "a kill before the stroke's seal was cleared: recovered exactly"
