@@ -18,17 +18,14 @@ bool SliderEdit::Type(const std::string& text) {
     if (text.empty()) return false;
     char* end = nullptr;
     if (m_spec.blurScale) {
+        // Read as the box shows it: tenths up to "1.0", whole radii from "1" (a fraction
+        // above 1 goes to the nearest radius).
         const double v = std::strtod(text.c_str(), &end);
-        if (*end != '\0') return false;
-        if (v >= 0.1 - 1e-9 && v <= 10 + 1e-9) {
-            m_value = std::clamp(int32_t(std::lround(v * 10)), 1, 100);
-            return true;
-        }
-        if (v == std::floor(v) && v > 10 && v <= 100) {
-            m_value = int32_t(v) + 10;
-            return true;
-        }
-        return false;
+        if (*end != '\0' || !(v >= 0.1 - 1e-9 && v <= 100 + 1e-9)) return false;
+        const bool tenths = v < 1 - 1e-9 || (v <= 1 + 1e-9 && text.find('.') != std::string::npos);
+        m_value = tenths ? std::clamp(int32_t(std::lround(v * 10)), 1, 10)
+                         : std::clamp(int32_t(std::lround(v)), 1, 100) + 10;
+        return true;
     }
     const long v = std::strtol(text.c_str(), &end, 10);
     if (*end != '\0') return false;

@@ -47,6 +47,12 @@ void CurvesModel::Rebuild() {
             if (x >= 1 && x <= kSize)
                 m_samples[size_t(x - 1)] = int32_t(std::clamp(y, 1.0, double(kSize)));
         });
+    // Beyond the end anchors the curve stays level, as a black or white point clips: left
+    // alone, those samples would keep what earlier positions of the anchor left there.
+    const Point first = m_anchors.front(), last = m_anchors.back();
+    for (int32_t x = 1; x < first.x; ++x) m_samples[size_t(x - 1)] = std::clamp(first.y, 1, kSize);
+    for (int32_t x = last.x + 1; x <= kSize; ++x)
+        m_samples[size_t(x - 1)] = std::clamp(last.y, 1, kSize);
 }
 
 int32_t CurvesModel::Press(int32_t x, int32_t y) {

@@ -144,10 +144,10 @@ void CSliderDialog::RefuseTyped(int i) {
     const SliderSpec& spec = m_models[size_t(i)].Spec();
     edit->setText(m_refused[size_t(i)]);
     // The framework's range check: its message, the box focused with its text selected.
-    const bool shown = spec.blurScale ? !ReadNumberField(edit, 0.1, 100.0)
-                                      : !ReadIntegerField(edit, spec.min + spec.shownOffset,
-                                                          spec.max + spec.shownOffset);
-    if (!shown) ReadNumberField(edit, 0.1, 10.0);  // Blur's 10.1..10.9 lie between its scales
+    if (spec.blurScale)
+        ReadNumberField(edit, 0.1, 100.0);
+    else
+        ReadIntegerField(edit, spec.min + spec.shownOffset, spec.max + spec.shownOffset);
     // The message took the focus, and the box showed the value in use meanwhile: the refused
     // text comes back, selected, to be typed over.
     edit->setText(m_refused[size_t(i)]);

@@ -47,13 +47,24 @@ TEST(AdjustDialogsTest, BlurEditShowsTenthsUpToTenThenWholeRadii) {
     EXPECT_EQ(blur.Text(), "1");
     blur.Slide(110);
     EXPECT_EQ(blur.Text(), "100");
-    EXPECT_TRUE(blur.Type("0.5"));
-    EXPECT_EQ(blur.Value(), 5);
-    EXPECT_TRUE(blur.Type("25"));
-    EXPECT_EQ(blur.Value(), 35);
-    EXPECT_FALSE(blur.Type("101"));
-    EXPECT_FALSE(blur.Type("0"));
-    EXPECT_EQ(blur.Value(), 35);
+    // Every text the box shows is read back as its own slider value.
+    for (int32_t v = 1; v <= 110; ++v) {
+        blur.Slide(v);
+        const std::string shown = blur.Text();
+        blur.Slide(v == 1 ? 2 : 1);
+        EXPECT_TRUE(blur.Type(shown)) << shown;
+        EXPECT_EQ(blur.Value(), v) << shown;
+    }
+    const std::pair<const char*, int32_t> typed[] = {
+        {"0.5", 5}, {"1.0", 10}, {"1", 11}, {"5", 15}, {"2.4", 12}, {"10.5", 21}, {"100", 110}};
+    for (const auto& [text, value] : typed) {
+        EXPECT_TRUE(blur.Type(text)) << text;
+        EXPECT_EQ(blur.Value(), value) << text;
+    }
+    for (const char* refused : {"101", "0", "0.04", "-3", "abc", "5x"}) {
+        EXPECT_FALSE(blur.Type(refused)) << refused;
+        EXPECT_EQ(blur.Value(), 110) << refused;
+    }
 }
 
 TEST(AdjustDialogsTest, PreviewWaitsForTheFirstTickMoreThan100MsAfterTheLastChange) {

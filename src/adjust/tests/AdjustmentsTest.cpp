@@ -329,6 +329,20 @@ TEST_F(AdjustmentsTest, CurvesEditorRules) {
     EXPECT_EQ(m.Samples()[59], 60);
     const Table256 t = m.TransferTable();
     EXPECT_EQ(t, CurvesTableFromSamples(m.Samples()));
+    // An end anchor moved inwards clips beyond it, whatever way it went there.
+    for (const std::vector<int32_t>& path : {std::vector<int32_t>{90}, {37, 90}, {150, 90}}) {
+        CurvesModel ends;
+        for (int32_t x : path) ends.Drag(0, x, 180);
+        for (int32_t x : path) ends.Drag(1, 180 - x / 2, 1);
+        const auto& p = ends.Samples();
+        for (int32_t x = 1; x < 90; ++x) EXPECT_EQ(p[size_t(x - 1)], 180) << x;
+        for (int32_t x = 180 - 90 / 2 + 1; x <= 180; ++x) EXPECT_EQ(p[size_t(x - 1)], 1) << x;
+        const Table256 clipped = ends.TransferTable();
+        EXPECT_EQ(clipped[0], 0);
+        EXPECT_EQ(clipped[100], 0);
+        EXPECT_EQ(clipped[255], 255);
+        EXPECT_EQ(clipped[200], 255);
+    }
     // FreeLine samples drawn by hand.
     m.SetFreeLine(true);
     m.DrawFree(1, 1, 180, 1);
