@@ -257,15 +257,18 @@ private slots:
                           QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(dialog.Edit(1), &wheel);
         QCOMPARE(dialog.Slider(1)->value(), 150);
-        // Blur's edit: tenths up to 10, whole numbers above.
+        // Blur's edit: tenths up to 1.0, whole radii above, read back as shown.
         CSliderDialog blur(*child->View(), SliderDialogKind::Blur, &frame);
         blur.Slider(0)->setValue(25);
         QCOMPARE(blur.Edit(0)->text(), QString("15"));
         blur.Slider(0)->setValue(7);
         QCOMPARE(blur.Edit(0)->text(), QString("0.7"));
         blur.Edit(0)->setText("");
-        QTest::keyClicks(blur.Edit(0), "3.5");
-        QCOMPARE(blur.Slider(0)->value(), 35);
+        QTest::keyClicks(blur.Edit(0), "5");
+        QCOMPARE(blur.Slider(0)->value(), 15);
+        blur.Edit(0)->setText("");
+        QTest::keyClicks(blur.Edit(0), "0.5");
+        QCOMPARE(blur.Slider(0)->value(), 5);
         blur.reject();
         // Enter on a number typed out of range says so and keeps the dialog open, and so does
         // OK after the box was put back to the value in use; a number in range is taken.
