@@ -47,6 +47,12 @@ uint32_t NoisePaletteColour(int32_t index);  // 0..124, as a pixel word with A =
 int ApplyAddNoise(HistoryManager& history, int32_t amount, bool monochromatic);
 
 PixelBuffer MosaicResult(const PixelBuffer& src, int32_t cell);
+// The preview of a layer's mosaic from samples of it, top row first: sample (x, y) lies at canvas
+// (canvasX[x], canvasY[y]). Each sample joins the cell of the layer's own grid, laid from the
+// bottom-left corner of `bounds`, and takes the mean of the cell's samples; samples outside
+// `bounds` stay as they are. Where every pixel of a cell is sampled this is the filter's cell.
+PixelBuffer MosaicPreview(const PixelBuffer& src, int32_t cell, const std::vector<int32_t>& canvasX,
+                          const std::vector<int32_t>& canvasY, const Rect& bounds);
 uint32_t MosaicSelectionMix(uint32_t old, uint32_t cell, int32_t strength);
 int ApplyMosaic(HistoryManager& history, int32_t cell);
 

@@ -110,12 +110,19 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
             m_previewResult = ShadowHighlightResult(m_previewSource, m_previewStrength, m_histogram,
                                                     at(0), at(1), std::max(1, at(2)));
             break;
-        case kPreviewMosaic:
-            m_previewResult = MosaicResult(m_previewSource, std::max(2, at(0)));
+        case kPreviewMosaic: {
+            // The cells lie on the layer's grid, as the filter lays them.
+            std::vector<int32_t> cx(size_t(m_previewSource.width)),
+                cy(size_t(m_previewSource.height));
+            for (size_t i = 0; i < cx.size(); ++i) cx[i] = m_view.left + PreviewOffset(int32_t(i));
+            for (size_t i = 0; i < cy.size(); ++i) cy[i] = m_view.top + PreviewOffset(int32_t(i));
+            m_previewResult =
+                MosaicPreview(m_previewSource, std::max(2, at(0)), cx, cy, m_layer->Bounds());
             for (size_t i = 0; i < m_previewStrength.size(); ++i)
                 m_previewResult.px[i] = MosaicSelectionMix(
                     m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
             break;
+        }
         default:
             break;
     }

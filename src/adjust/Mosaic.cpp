@@ -54,6 +54,64 @@ PixelBuffer MosaicResult(const PixelBuffer& src, int32_t n) {
     return out;
 }
 
+PixelBuffer MosaicPreview(const PixelBuffer& src, int32_t n, const std::vector<int32_t>& canvasX,
+                          const std::vector<int32_t>& canvasY, const Rect& bounds) {
+    n = std::max(1, n);
+    PixelBuffer out = src;
+    // Each sample's cell as a compact index: samples come in canvas order, so a cell's samples
+    // are neighbours and a new cell starts wherever the grid index changes.
+    auto compact = [](const std::vector<int32_t>& grid, std::vector<int32_t>& index) {
+        index.assign(grid.size(), -1);
+        int32_t count = 0, last = -1;
+        for (size_t i = 0; i < grid.size(); ++i) {
+            if (grid[i] < 0) continue;
+            if (grid[i] != last) ++count, last = grid[i];
+            index[i] = count - 1;
+        }
+        return count;
+    };
+    std::vector<int32_t> columns(size_t(src.width)), rows(size_t(src.height));
+    for (int32_t x = 0; x < src.width; ++x) {
+        const int32_t cx = canvasX[size_t(x)];
+        columns[size_t(x)] = cx >= bounds.left && cx < bounds.right ? (cx - bounds.left) / n : -1;
+    }
+    for (int32_t y = 0; y < src.height; ++y) {
+        const int32_t cy = canvasY[size_t(y)];
+        rows[size_t(y)] =
+            cy >= bounds.top && cy < bounds.bottom ? (bounds.bottom - 1 - cy) / n : -1;
+    }
+    std::vector<int32_t> col, row;
+    const int32_t nc = compact(columns, col), nr = compact(rows, row);
+    if (nc == 0 || nr == 0) return out;
+    struct Sums {
+        int64_t count = 0, opaque = 0, b = 0, g = 0, r = 0, a = 0;
+    };
+    std::vector<Sums> cells(size_t(nc) * size_t(nr));
+    for (int32_t y = 0; y < src.height; ++y) {
+        if (row[size_t(y)] < 0) continue;
+        for (int32_t x = 0; x < src.width; ++x) {
+            if (col[size_t(x)] < 0) continue;
+            Sums& c = cells[size_t(row[size_t(y)]) * size_t(nc) + size_t(col[size_t(x)])];
+            const uint32_t p = src.px[size_t(y) * size_t(src.width) + size_t(x)];
+            ++c.count, c.a += ChA(p);
+            if (ChA(p) == 0) continue;
+            ++c.opaque, c.b += ChB(p), c.g += ChG(p), c.r += ChR(p);
+        }
+    }
+    for (int32_t y = 0; y < src.height; ++y) {
+        if (row[size_t(y)] < 0) continue;
+        for (int32_t x = 0; x < src.width; ++x) {
+            if (col[size_t(x)] < 0) continue;
+            const Sums& c = cells[size_t(row[size_t(y)]) * size_t(nc) + size_t(col[size_t(x)])];
+            out.px[size_t(y) * size_t(src.width) + size_t(x)] =
+                c.opaque == 0 ? MakePixel(0, 0, 0, int(c.a / c.count))
+                              : MakePixel(int(c.b / c.opaque), int(c.g / c.opaque),
+                                          int(c.r / c.opaque), int(c.a / c.count));
+        }
+    }
+    return out;
+}
+
 uint32_t MosaicSelectionMix(uint32_t old, uint32_t cell, int32_t s) {
     if (s <= 0) return old;
     if (s >= 100 || ChA(old) == 0) return cell;

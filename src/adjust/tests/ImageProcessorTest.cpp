@@ -94,14 +94,31 @@ TEST_F(ImageProcessorTest, FilterPreviewsRunOnTheVisibleArea) {
     RandomLayer({0, 0, kW, kH});
     PixelBuffer whole;
     ASSERT_TRUE(ReadLayerPixels(*Current(), whole));
-    const Rect view{3, 2, 19, 15};
+    const Rect view{4, 2, 19, 14};  // not on the mosaic grid of 3
     const PixelBuffer visible = PlaceInto(whole, {0, 0, kW, kH}, view);
     ImageProcessor ip;
     ASSERT_TRUE(ip.Prepare(*history, kPreviewMosaic, 1, view));
     EXPECT_EQ(ip.PreviewSource().px, visible.px);
     ip.Preview({3});
-    EXPECT_EQ(ip.PreviewResult().px, MosaicResult(visible, 3).px);
-    ip.Finish(0);
+    // A mosaic cell wholly in view shows what the filter writes; the grid is the layer's.
+    const PixelBuffer cells = ip.PreviewResult();
+    const int before = history->CurrentStateIndex();
+    ASSERT_EQ(ip.Finish(1), 1);
+    PixelBuffer mosaic;
+    ASSERT_TRUE(ReadLayerPixels(*Current(), mosaic));
+    int wholeCells = 0;
+    for (int32_t y = 0; y < view.Height(); ++y)
+        for (int32_t x = 0; x < view.Width(); ++x) {
+            const int32_t cx = view.left + x, cy = view.top + y;
+            const int32_t left = cx - cx % 3, bottom = kH - (kH - 1 - cy) / 3 * 3;
+            if (left < view.left || left + 3 > view.right || bottom - 3 < view.top ||
+                bottom > view.bottom)
+                continue;
+            ++wholeCells;
+            EXPECT_EQ(cells.At(x, y), mosaic.At(cx, cy)) << cx << "," << cy;
+        }
+    EXPECT_GT(wholeCells, 0);
+    history->GoToState(before, 0);
     ASSERT_TRUE(ip.Prepare(*history, kPreviewBlur, 1, view));
     ip.Preview({13});
     EXPECT_EQ(ip.PreviewResult().px, BoxBlurResult(visible, 3).px);
@@ -135,7 +152,10 @@ TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
     for (bool sel : {false, true})
         for (const auto& [code, params] : cases) {
             if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
-            RandomLayer({0, 0, kW, kH});
+            // The mosaic's cells lie on the layer's grid, wherever the layer lies.
+            const Rect at =
+                code == kPreviewMosaic ? Rect{3, 2, kW - 2, kH - 3} : Rect{0, 0, kW, kH};
+            RandomLayer(at);
             if (sel) RandomSelection();
             ImageProcessor ip;
             ASSERT_TRUE(ip.Prepare(*history, code, 1, {0, 0, kW, kH}));
@@ -144,7 +164,8 @@ TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
             ASSERT_EQ(ip.Finish(1), 1) << code;
             PixelBuffer applied;
             ASSERT_TRUE(ReadLayerPixels(*Current(), applied));
-            EXPECT_EQ(applied.px, shown.px) << code << " selection " << sel;
+            EXPECT_EQ(PlaceInto(applied, at, {0, 0, kW, kH}).px, shown.px)
+                << code << " selection " << sel;
         }
 }
 
