@@ -32,6 +32,8 @@ enum Handle {
     kMovingXCorner = 5
 };
 
+constexpr const char* kFrameHint = "Submitted by the Enter key, press Esc key to cancel.";
+
 class CropTool : public MouseOperation, public CropFrameInfo {
 public:
     using MouseOperation::MouseOperation;
@@ -115,7 +117,7 @@ public:
             view.RequestRender(1);
             return false;
         }
-        Tools().ShowStatus("Submitted by the Enter key, press Esc key to cancel.");
+        Tools().ShowStatus(kFrameHint);
         view.RequestRender(1);
         return true;
     }
@@ -158,7 +160,10 @@ public:
     void Finish(ImageView& view) override {
         if (!m_dragging) return;
         m_dragging = false;
-        if (!m_real) Close();
+        if (!m_real)
+            Close();
+        else
+            Tools().ShowStatus(kFrameHint);
         view.RequestRender(1);
     }
 
