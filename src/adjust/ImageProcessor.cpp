@@ -68,6 +68,33 @@ void ImageProcessor::BuildPreviewSource() {
     }
 }
 
+PixelBuffer ImageProcessor::InsideLayer(const BufferFilter& filter) const {
+    const Rect b = m_layer->Bounds();
+    const int32_t w = m_previewSource.width, h = m_previewSource.height;
+    int32_t x0 = w, x1 = 0, y0 = h, y1 = 0;
+    for (int32_t x = 0; x < w; ++x)
+        if (const int32_t cx = m_view.left + PreviewOffset(x); cx >= b.left && cx < b.right)
+            x0 = std::min(x0, x), x1 = x + 1;
+    for (int32_t y = 0; y < h; ++y)
+        if (const int32_t cy = m_view.top + PreviewOffset(y); cy >= b.top && cy < b.bottom)
+            y0 = std::min(y0, y), y1 = y + 1;
+    PixelBuffer out = m_previewSource;
+    if (x0 >= x1 || y0 >= y1) return out;
+    const int32_t sw = x1 - x0, sh = y1 - y0;
+    PixelBuffer sub{sw, sh, std::vector<uint32_t>(size_t(sw) * size_t(sh))};
+    std::vector<uint8_t> strengths(m_previewStrength.empty() ? 0 : sub.px.size());
+    for (int32_t y = 0; y < sh; ++y) {
+        const size_t from = size_t(y0 + y) * size_t(w) + size_t(x0), to = size_t(y) * size_t(sw);
+        std::copy_n(&m_previewSource.px[from], sw, &sub.px[to]);
+        if (!strengths.empty()) std::copy_n(&m_previewStrength[from], sw, &strengths[to]);
+    }
+    const PixelBuffer result = filter(sub, strengths);
+    for (int32_t y = 0; y < sh; ++y)
+        std::copy_n(&result.px[size_t(y) * size_t(sw)], sw,
+                    &out.px[size_t(y0 + y) * size_t(w) + size_t(x0)]);
+    return out;
+}
+
 void ImageProcessor::Preview(const std::vector<int32_t>& params) {
     m_params = params;
     auto at = [&](size_t i) { return i < params.size() ? params[i] : 0; };
@@ -85,17 +112,27 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
             m_channels = BuildColorBalanceTables(at(0), at(1), at(2));
             break;
         case kPreviewBlur:
-            m_previewResult = at(0) <= 10 ? GaussianBlurResult(m_previewSource, at(0))
-                                          : BoxBlurResult(m_previewSource, at(0) - 10);
-            for (size_t i = 0; i < m_previewStrength.size(); ++i)
-                m_previewResult.px[i] =
-                    at(0) <= 10 ? GaussianSelectionMix(m_previewSource.px[i], m_previewResult.px[i],
-                                                       m_previewStrength[i])
-                                : BoxSelectionMix(m_previewSource.px[i], m_previewResult.px[i],
-                                                  m_previewStrength[i]);
+            // The box blur grows the layer over what lies around it; the Gaussian keeps it.
+            if (at(0) > 10) {
+                m_previewResult = BoxBlurResult(m_previewSource, at(0) - 10);
+                for (size_t i = 0; i < m_previewStrength.size(); ++i)
+                    m_previewResult.px[i] = BoxSelectionMix(
+                        m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
+                break;
+            }
+            m_previewResult =
+                InsideLayer([&](const PixelBuffer& src, const std::vector<uint8_t>& strengths) {
+                    PixelBuffer r = GaussianBlurResult(src, at(0));
+                    for (size_t i = 0; i < strengths.size(); ++i)
+                        r.px[i] = GaussianSelectionMix(src.px[i], r.px[i], strengths[i]);
+                    return r;
+                });
             break;
         case kPreviewSharpen:
-            m_previewResult = SharpenMoreResult(m_previewSource, at(0), at(1), m_previewStrength);
+            m_previewResult =
+                InsideLayer([&](const PixelBuffer& src, const std::vector<uint8_t>& strengths) {
+                    return SharpenMoreResult(src, at(0), at(1), strengths);
+                });
             break;
         case kPreviewAddNoise:
             if (params.size() > 2 && params[2])
@@ -107,8 +144,11 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
                                m_previewStrength.empty() ? 100 : m_previewStrength[i]);
             break;
         case kPreviewShadowHighlight:
-            m_previewResult = ShadowHighlightResult(m_previewSource, m_previewStrength, m_histogram,
-                                                    at(0), at(1), std::max(1, at(2)));
+            m_previewResult =
+                InsideLayer([&](const PixelBuffer& src, const std::vector<uint8_t>& strengths) {
+                    return ShadowHighlightResult(src, strengths, m_histogram, at(0), at(1),
+                                                 std::max(1, at(2)));
+                });
             break;
         case kPreviewMosaic: {
             // The cells lie on the layer's grid, as the filter lays them.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "adjust/Adjustments.h"
@@ -78,6 +79,12 @@ public:
 
 private:
     void BuildPreviewSource();
+    // The filter run on the part of the preview source that samples the layer, with its
+    // strengths, and the rest of the source as it is: a filter that keeps the layer's
+    // rectangle sees only the layer, as when it is applied.
+    using BufferFilter =
+        std::function<PixelBuffer(const PixelBuffer&, const std::vector<uint8_t>&)>;
+    PixelBuffer InsideLayer(const BufferFilter& filter) const;
 
     HistoryManager* m_history = nullptr;
     int32_t m_canvasWidth = 0, m_canvasHeight = 0;

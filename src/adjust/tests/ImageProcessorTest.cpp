@@ -152,9 +152,9 @@ TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
     for (bool sel : {false, true})
         for (const auto& [code, params] : cases) {
             if (layers->Selection()) SetSelection(*history, nullptr, kSelectionRemove);
-            // The mosaic's cells lie on the layer's grid, wherever the layer lies.
-            const Rect at =
-                code == kPreviewMosaic ? Rect{3, 2, kW - 2, kH - 3} : Rect{0, 0, kW, kH};
+            // A layer that does not fill the canvas: the previews see only the layer, and the
+            // mosaic's cells lie on its grid.
+            const Rect at{3, 2, kW - 2, kH - 3};
             RandomLayer(at);
             if (sel) RandomSelection();
             ImageProcessor ip;
@@ -164,7 +164,7 @@ TEST_F(ImageProcessorTest, FilterPreviewsOfTheWholeCanvasShowWhatApplyWrites) {
             ASSERT_EQ(ip.Finish(1), 1) << code;
             PixelBuffer applied;
             ASSERT_TRUE(ReadLayerPixels(*Current(), applied));
-            EXPECT_EQ(PlaceInto(applied, at, {0, 0, kW, kH}).px, shown.px)
+            EXPECT_EQ(PlaceInto(applied, Current()->Bounds(), {0, 0, kW, kH}).px, shown.px)
                 << code << " selection " << sel;
         }
 }
