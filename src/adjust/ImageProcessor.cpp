@@ -46,20 +46,23 @@ void ImageProcessor::BuildPreviewSource() {
     const Rect b = m_layer->Bounds();
     RowReader rows(m_layer->Store(), m_layer->Block(), m_layer->RowsOffset(), m_layer->Stride(),
                    uint32_t(m_layer->Height()));
-    auto map = [&](int32_t i) { return PreviewOffset(i); };
+    m_sampleX.resize(size_t(w));
+    m_sampleY.resize(size_t(h));
+    for (int32_t x = 0; x < w; ++x) m_sampleX[size_t(x)] = m_view.left + PreviewOffset(x);
+    for (int32_t y = 0; y < h; ++y) m_sampleY[size_t(y)] = m_view.top + PreviewOffset(y);
     for (int32_t y = 0; y < h; ++y) {
-        const int32_t cy = m_view.top + map(y);
+        const int32_t cy = m_sampleY[size_t(y)];
         if (m_hasSelection) {
             ReadMaskRow(*m_mask, cy, 0, m_canvasWidth, strengths.data());
             for (int32_t x = 0; x < w; ++x)
                 m_previewStrength[size_t(y) * size_t(w) + size_t(x)] =
-                    strengths[size_t(m_view.left + map(x))];
+                    strengths[size_t(m_sampleX[size_t(x)])];
         }
         if (cy < b.top || cy >= b.bottom) continue;
         const uint8_t* row = rows.Row(uint32_t(m_layer->StoredRowOf(cy)));
         if (!row) continue;
         for (int32_t x = 0; x < w; ++x) {
-            const int32_t cx = m_view.left + map(x);
+            const int32_t cx = m_sampleX[size_t(x)];
             if (cx < b.left || cx >= b.right) continue;
             uint32_t p;
             std::memcpy(&p, row + 4 * size_t(cx - b.left), 4);
@@ -73,10 +76,10 @@ PixelBuffer ImageProcessor::InsideLayer(const BufferFilter& filter) const {
     const int32_t w = m_previewSource.width, h = m_previewSource.height;
     int32_t x0 = w, x1 = 0, y0 = h, y1 = 0;
     for (int32_t x = 0; x < w; ++x)
-        if (const int32_t cx = m_view.left + PreviewOffset(x); cx >= b.left && cx < b.right)
+        if (const int32_t cx = m_sampleX[size_t(x)]; cx >= b.left && cx < b.right)
             x0 = std::min(x0, x), x1 = x + 1;
     for (int32_t y = 0; y < h; ++y)
-        if (const int32_t cy = m_view.top + PreviewOffset(y); cy >= b.top && cy < b.bottom)
+        if (const int32_t cy = m_sampleY[size_t(y)]; cy >= b.top && cy < b.bottom)
             y0 = std::min(y0, y), y1 = y + 1;
     PixelBuffer out = m_previewSource;
     if (x0 >= x1 || y0 >= y1) return out;
@@ -150,19 +153,14 @@ void ImageProcessor::Preview(const std::vector<int32_t>& params) {
                                                  std::max(1, at(2)));
                 });
             break;
-        case kPreviewMosaic: {
+        case kPreviewMosaic:
             // The cells lie on the layer's grid, as the filter lays them.
-            std::vector<int32_t> cx(size_t(m_previewSource.width)),
-                cy(size_t(m_previewSource.height));
-            for (size_t i = 0; i < cx.size(); ++i) cx[i] = m_view.left + PreviewOffset(int32_t(i));
-            for (size_t i = 0; i < cy.size(); ++i) cy[i] = m_view.top + PreviewOffset(int32_t(i));
-            m_previewResult =
-                MosaicPreview(m_previewSource, std::max(2, at(0)), cx, cy, m_layer->Bounds());
+            m_previewResult = MosaicPreview(m_previewSource, std::max(2, at(0)), m_sampleX,
+                                            m_sampleY, m_layer->Bounds());
             for (size_t i = 0; i < m_previewStrength.size(); ++i)
                 m_previewResult.px[i] = MosaicSelectionMix(
                     m_previewSource.px[i], m_previewResult.px[i], m_previewStrength[i]);
             break;
-        }
         default:
             break;
     }

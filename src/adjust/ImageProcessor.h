@@ -99,7 +99,8 @@ private:
     std::vector<int32_t> m_params;
     int32_t m_code = kPreviewNone;
     PixelBuffer m_previewSource, m_previewResult;
-    std::vector<uint8_t> m_previewStrength;  // empty without a selection
+    std::vector<uint8_t> m_previewStrength;     // empty without a selection
+    std::vector<int32_t> m_sampleX, m_sampleY;  // the canvas column and row of each sample
     std::vector<uint32_t> m_noise;
     std::array<int64_t, 256> m_histogram{};
 };

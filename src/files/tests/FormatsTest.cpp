@@ -408,10 +408,9 @@ private:
 
 // `bytes` with an APP1 segment of `length` bytes after the start-of-image marker.
 std::vector<uint8_t> WithApp1(std::vector<uint8_t> bytes, size_t length) {
-    std::vector<uint8_t> segment = {0xFF, 0xE1, uint8_t((length + 2) >> 8), uint8_t(length + 2)};
-    for (size_t i = 0; i < length; ++i) segment.push_back(uint8_t(i * 13));
-    bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
-    return bytes;
+    std::vector<uint8_t> payload(length);
+    for (size_t i = 0; i < length; ++i) payload[i] = uint8_t(i * 13);
+    return test::WithApp1Segment(std::move(bytes), payload);
 }
 
 TEST(JpegRead, ChunksOfAnySizeDecodeAsTheWholeFileAtOnce) {
