@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "app/FileDialogs.h"
 #include "doc/Image.h"
 #include "files/RasterImage.h"
 #include "platform/PdfPageWriter.h"
@@ -180,7 +181,10 @@ bool PrinterSurface::Prepare() {
                                             SuggestedPdfName(m_impl->document, printer),
                                             "PDF (*.pdf)");
         if (path.isEmpty()) return false;
+        const QString typed = path;
         if (!path.endsWith(".pdf", Qt::CaseInsensitive)) path += ".pdf";
+        if (!MayReplaceExtendedName(typed.toStdString(), path.toStdString(), "Print to PDF"))
+            return false;
     }
     printer.setOutputFileName(path);
     const QSizeF sheet = printer.pageLayout().fullRect(QPageLayout::Millimeter).size();
@@ -195,7 +199,10 @@ bool PrinterSurface::Begin(const std::string& title) {
     QPrinter& printer = m_impl->printer.Printer();
     printer.setDocName(QString::fromStdString(title));
     m_impl->painter = std::make_unique<QPainter>();
-    return m_impl->painter->begin(&printer);
+    if (!m_impl->painter->begin(&printer)) return false;
+    // Qt would hand the printer a JPEG of the picture, blurring fine detail and colour edges.
+    m_impl->painter->setRenderHint(QPainter::LosslessImageRendering);
+    return true;
 }
 
 void PrinterSurface::Draw(const RasterImage& picture, const Rect& d) {

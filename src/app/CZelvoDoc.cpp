@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "app/CChildFrame.h"
 #include "app/CJpegOptionsDialog.h"
+#include "app/CMainFrame.h"
 #include "app/CTiffOptionsDialog.h"
 #include "app/CZelvoApp.h"
 #include "app/FileDialogs.h"
@@ -38,6 +40,13 @@ bool CZelvoDoc::DoSaveAs(QWidget* parent) {
     const QString folder = app ? QString::fromStdString(app->LastFolder()) : QString();
     auto name = RunSaveAsDialog(parent, folder, QString::fromStdString(proposed));
     if (!name) return false;
+    if (CMainFrame* frame = app ? app->MainFrame() : nullptr) {
+        CChildFrame* holder = frame->FindDocument(*name);
+        if (holder && &holder->GetImage() != m_image.get()) {
+            AppMessages().Show(OpenElsewhereMessage(*name));
+            return false;
+        }
+    }
     if (!OnSaveDocument(*name, parent)) return false;
     if (app) app->NoteRecentFile(*name);
     if (onTitleChanged) onTitleChanged();

@@ -78,16 +78,17 @@ std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folde
     const std::string typed = dialog->selectedFiles().first().toStdString();
     const int filter = int(SaveAsFilters().indexOf(dialog->selectedNameFilter()));
     const std::string result = SaveAsResult(typed, filter);
-    // The dialog asked about the name as typed; a name that only the added extension makes
-    // existing must be asked about too, or a file would be replaced without a word.
-    std::error_code ec;
-    if (result != typed && std::filesystem::exists(result, ec)) {
-        const std::string question = std::filesystem::path(result).filename().string() +
-                                     " already exists.\nDo you want to replace it?";
-        if (AppMessages().Ask(question, Buttons::YesNo, kSaveAsTitle) != Answer::Yes)
-            return std::nullopt;
-    }
+    if (!MayReplaceExtendedName(typed, result, kSaveAsTitle)) return std::nullopt;
     return result;
+}
+
+bool MayReplaceExtendedName(const std::string& typed, const std::string& extended,
+                            const char* caption) {
+    std::error_code ec;
+    if (extended == typed || !std::filesystem::exists(extended, ec)) return true;
+    const std::string question = std::filesystem::path(extended).filename().string() +
+                                 " already exists.\nDo you want to replace it?";
+    return AppMessages().Ask(question, Buttons::YesNo, caption) == Answer::Yes;
 }
 
 std::string LocalFileBytes(const QUrl& url) {

@@ -31,6 +31,11 @@ QStringList RunOpenDialog(QWidget* parent, const QString& folder);
 // Cancel (or when the user declined to replace a file the extension led to).
 std::optional<std::string> RunSaveAsDialog(QWidget* parent, const QString& folder,
                                            const QString& name);
+// A file dialog asked about the name as typed; a name that only an added extension makes an
+// existing file's must be asked about too, or that file would be replaced without a word.
+// False when the user keeps the file.
+bool MayReplaceExtendedName(const std::string& typed, const std::string& extended,
+                            const char* caption);
 // The name the Save As dialog returns for a typed name and the filter chosen (its index).
 std::string SaveAsResult(const std::string& typed, int filterIndex);
 

@@ -1,7 +1,5 @@
 // The image windows of the main frame: creation and placement in the new-window slot, the
 // open queue, Cascade and Tile, Close and Close All.
-#include <filesystem>
-
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -113,10 +111,7 @@ CChildFrame* CMainFrame::OpenDocument(const std::string& path) {
 
 CChildFrame* CMainFrame::FindDocument(const std::string& path) const {
     for (CChildFrame* child : Children()) {
-        const std::string& open = child->GetImage().Path();
-        std::error_code ec;
-        if (!open.empty() && (open == path || std::filesystem::equivalent(open, path, ec)))
-            return child;
+        if (NamesSameFile(child->GetImage().Path(), path)) return child;
     }
     return nullptr;
 }

@@ -73,9 +73,16 @@ CommandResult New(BatchSession& s, const Args& args) {
 
 CommandResult Open(BatchSession& s, const Args& args) {
     if (args.size() != 1) return CommandResult::Script("open takes one PATH");
+    BatchDocuments& docs = Documents(s);
+    // As File > Open: a file already open becomes active instead of opening twice.
+    for (const auto& open : docs.open) {
+        if (NamesSameFile(open->Path(), args[0])) {
+            docs.active = open.get();
+            return CommandResult::Ok();
+        }
+    }
     auto image = std::make_unique<Image>(s.workspace);
     if (!image->Open(args[0])) return CommandResult::Fail();
-    BatchDocuments& docs = Documents(s);
     docs.active = image.get();
     docs.open.push_back(std::move(image));
     return CommandResult::Ok();
@@ -105,6 +112,12 @@ CommandResult Save(BatchSession& s, const Args& args) {
     }
     BatchDocuments& docs = Documents(s);
     if (!docs.active) return NoDocument();
+    for (const auto& open : docs.open) {
+        if (open.get() != docs.active && NamesSameFile(open->Path(), args[0])) {
+            AppMessages().Show(OpenElsewhereMessage(args[0]));
+            return CommandResult::Fail();
+        }
+    }
 
     // The options dialogs run as the GUI runs them, with the script's values typed in.
     std::string refused;

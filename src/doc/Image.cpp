@@ -366,8 +366,9 @@ bool Image::Save(const std::string& path, const SaveOptions& options) {
     const FileFormat format = FormatForPath(path);
     if (format == FileFormat::Layered) {
         WaitCursor wait;
-        if (!WriteLayeredDocument(path, m_layers, m_resolution)) {
-            AppMessages().Show("The file could not be written: " + path);
+        const int written = WriteLayeredDocument(path, m_layers, m_resolution);
+        if (written != 1) {
+            if (written == 0) AppMessages().Show("The file could not be written: " + path);
             return false;
         }
         m_path = path;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <initializer_list>
 
 namespace zelvo {
@@ -77,6 +78,17 @@ std::string ApplyFilterExtension(const std::string& name, SaveFilter filter) {
             return keep({".zld"}) ? name : name + ".zld";
     }
     return name;
+}
+
+bool NamesSameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
+std::string OpenElsewhereMessage(const std::string& path) {
+    return std::filesystem::path(path).filename().string() +
+           " is open in another window. Close that window first, or save under another name.";
 }
 
 }  // namespace zelvo

@@ -37,6 +37,12 @@ std::optional<SaveOptions> ChooseSaveOptions(const std::string& path,
 // The path with a known image extension taken off, or "Untitled-N" without a path.
 std::string ProposeSaveName(const std::string& path, int untitledNumber);
 
+// True when `a` and `b` name one file: the same name, or two names of one existing file.
+bool NamesSameFile(const std::string& a, const std::string& b);
+// What a save onto the file of another open document is refused with: that window would go on
+// showing, and later save over, what the file no longer holds.
+std::string OpenElsewhereMessage(const std::string& path);
+
 // Save As filters, in the dialog's order.
 enum class SaveFilter { Jpeg, Gif, Tiff, Png, Bmp, Layered };
 // Appends the filter's extension unless the name already ends with one of its extensions.

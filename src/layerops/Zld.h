@@ -45,7 +45,8 @@ struct Limits {
 
 // Writes the document (layers bottom first, the canvas and `resolution`) to `path` through a
 // temporary file renamed over it when complete. 1 on success, 0 when the file cannot be
-// written (the previous file is untouched).
+// written, -1 when the document is too large for the format and the user has been told (the
+// previous file is untouched either way).
 int WriteLayeredDocument(const std::string& path, LayerManager& layers, int32_t resolution);
 
 // 1 when the file passes every check of the format (size, magic and version, canvas size,

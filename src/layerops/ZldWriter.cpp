@@ -169,7 +169,7 @@ int WriteLayeredDocument(const std::string& path, LayerManager& lm, int32_t reso
     // Offsets and lengths are 32-bit: a larger document cannot be written as a whole.
     if (total > 0xFFFFFFFFu) {
         AppMessages().Show("The document is too large for the layered format (.zld).");
-        return 0;
+        return -1;
     }
 
     SafeFile file(path);

@@ -1,5 +1,6 @@
 #include "platform/QtClipboard.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,6 +11,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
+
+#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -130,8 +134,21 @@ std::optional<std::vector<uint8_t>> QtClipboard::Dib() {
     for (const char* format : {"PNG", "BMP"}) {
         const QString mime = QStringLiteral("image/") + QString::fromLatin1(format).toLower();
         if (!data->hasFormat(mime)) continue;
+        QByteArray bytes = data->data(mime);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, format);
+        // Past the limit Qt would refuse it without a word, and Paste would seem to do nothing.
+        const QSize size = reader.size();
+        if (size.isValid() &&
+            int64_t(size.width()) * size.height() * 4 > (int64_t(kPictureLimitMb) << 20)) {
+            AppMessages().Show("The picture on the clipboard is too large to paste (" +
+                               std::to_string(size.width()) + " x " +
+                               std::to_string(size.height()) + " pixels).");
+            return std::nullopt;
+        }
         QImage picture;
-        if (picture.loadFromData(data->data(mime), format)) return DibOf(picture);
+        if (reader.read(&picture)) return DibOf(picture);
     }
     if (data->hasImage()) return DibOf(qvariant_cast<QImage>(data->imageData()));
     return std::nullopt;

@@ -50,7 +50,10 @@ bool QtPdfPage::Begin(const std::string& title) {
                              QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     if (!m_impl->writer->setPageLayout(layout)) return false;
     m_impl->painter = std::make_unique<QPainter>();
-    return m_impl->painter->begin(m_impl->writer.get());
+    if (!m_impl->painter->begin(m_impl->writer.get())) return false;
+    // Without this Qt stores the picture as a JPEG, which blurs fine detail and colour edges.
+    m_impl->painter->setRenderHint(QPainter::LosslessImageRendering);
+    return true;
 }
 
 void QtPdfPage::DrawBgr(const uint8_t* rows, int32_t width, int32_t height, size_t stride,

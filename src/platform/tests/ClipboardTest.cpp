@@ -14,6 +14,7 @@
 
 #include "platform/Clipboard.h"
 #include "platform/MaskPainter.h"
+#include "platform/Messages.h"
 #include "platform/QtClipboard.h"
 
 namespace zelvo {
@@ -182,6 +183,40 @@ TEST_F(QtClipboardTest, ALargePictureFromAnotherProgramIsRead) {
         EXPECT_EQ(at(y % 97, y), qRgb(y % 251, 7, 200)) << y;
         EXPECT_EQ(at(y % 97 + 1, y), qRgb(10, 200, 30)) << y;
     }
+}
+
+// A picture too large to decode is refused with a message, not dropped without a word: only
+// its header is needed to know, so the test's PNG has nothing after it.
+TEST_F(QtClipboardTest, APictureTooLargeToPasteIsRefusedWithAMessage) {
+    auto be32 = [](QByteArray& b, uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) b.append(char((v >> shift) & 0xFF));
+    };
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](QByteArray typeAndData) {
+        be32(png, uint32_t(typeAndData.size() - 4));
+        png.append(typeAndData);
+        uint32_t crc = 0xFFFFFFFFu;
+        for (const char ch : typeAndData) {
+            crc ^= uint8_t(ch);
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        be32(png, ~crc);
+    };
+    QByteArray header("IHDR");
+    be32(header, 15000);
+    be32(header, 10000);
+    header.append("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA
+    chunk(header);
+    chunk("IDAT");
+    auto* data = new QMimeData;
+    data->setData("image/png", png);
+    QGuiApplication::clipboard()->setMimeData(data);
+    ScopedRecordingMessages messages;
+    QtClipboard c;
+    EXPECT_FALSE(c.Dib());
+    QGuiApplication::clipboard()->clear();
+    EXPECT_EQ(messages.Last(),
+              "The picture on the clipboard is too large to paste (15000 x 10000 pixels).");
 }
 
 }  // namespace

@@ -52,5 +52,10 @@ check fitted.pdf 216 279 0 86 215 107
 # 400 x 200 mm at 1 pixel a centimetre: fitted to Letter as above; then 40 x 20 mm centred.
 check oversize.pdf 216 279 0 86 215 107
 check stale.pdf 216 279 87 129 40 20
+# The picture goes into the PDF losslessly (a JPEG would blur its edges and colours).
+for pdf in centred.pdf landscape.pdf; do
+  pdfimages -list "$pdf" | awk -v name="$pdf" 'NR > 2 { n++; if ($9 != "image") { print name ": picture stored as " $9; bad = 1 } }
+    END { if (n < 1) { print name ": no picture"; bad = 1 } exit bad }' || fail=1
+done
 [ -e cancelled.pdf ] && { echo "cancelled.pdf was written"; fail=1; }
 exit $fail
