@@ -1,5 +1,8 @@
 #include "curves/Shapes.h"
 
+#include <algorithm>
+
+#include "core/Limits.h"
 #include "curves/Curve.h"
 #include "platform/Feedback.h"
 
@@ -97,7 +100,19 @@ LayerPtr PlaceShape(CurveEdit& curves, int index, Point at, ColorRef color, bool
     LayerPtr layer = curves.NewCurveLayer(ShapeNames()[size_t(index)], color, filled);
     if (!layer) return nullptr;
     layer->SetClosed(true);
-    for (CurveAnchor a : ShapeTemplate(index)) {
+    const std::vector<CurveAnchor> shape = ShapeTemplate(index);
+    // Placed near the coordinate limit, the whole shape is drawn back inside it (a point past the
+    // limit would make a document no file can hold).
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    for (const CurveAnchor& a : shape) {
+        for (const Point& p : {a.in, a.point, a.out}) {
+            left = std::min(left, p.x), right = std::max(right, p.x);
+            top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+        }
+    }
+    at.x = std::clamp(at.x, -kMaxCoordinate - left, kMaxCoordinate - right);
+    at.y = std::clamp(at.y, -kMaxCoordinate - top, kMaxCoordinate - bottom);
+    for (CurveAnchor a : shape) {
         for (Point* p : {&a.in, &a.point, &a.out}) {
             p->x += at.x;
             p->y += at.y;

@@ -489,20 +489,37 @@ FrameCorners DragCorner(const FrameCorners& start, int corner, PointD to, bool d
             to = Add(o, Scale(axis, (v.x * axis.x + v.y * axis.y) / len));
         }
     }
-    // Each neighbour stays on its edge through the opposite corner, and the dragged corner's
-    // two edges keep their directions.
-    const size_t n1 = (i + 1) % 4, n2 = (i + 3) % 4;
-    const PointD d1 = Sub(start[n1], o), d2 = Sub(start[n2], o);
-    const double den = Cross(d1, d2);
-    if (std::abs(den) < 1e-12) {
-        f[i] = to;
-        return f;
-    }
+    // Each neighbour stays on its edge through the opposite corner, where that edge meets the
+    // line through the dragged corner along the neighbour's other edge: every edge keeps its
+    // direction, in a distorted frame as well as a parallelogram.
     const PointD v = Sub(to, o);
     f[i] = to;
-    f[n1] = Add(o, Scale(d1, Cross(v, d2) / den));
-    f[n2] = Add(o, Scale(d2, Cross(d1, v) / den));
+    for (const size_t n : {(i + 1) % 4, (i + 3) % 4}) {
+        const PointD along = Sub(start[n], o), across = Sub(c, start[n]);
+        const double den = Cross(along, across);
+        if (std::abs(den) >= 1e-12) f[n] = Add(o, Scale(along, Cross(v, across) / den));
+    }
     return f;
+}
+
+bool FrameFits(const FrameCorners& frame) {
+    const double limit = kMaxCoordinate;
+    return std::all_of(frame.begin(), frame.end(), [limit](const PointD& p) {
+        return std::abs(p.x) <= limit && std::abs(p.y) <= limit;
+    });
+}
+
+FrameCorners ShiftFrame(const FrameCorners& frame, double dx, double dy) {
+    double l = frame[0].x, r = l, t = frame[0].y, b = t;
+    for (const PointD& p : frame) {
+        l = std::min(l, p.x), r = std::max(r, p.x), t = std::min(t, p.y), b = std::max(b, p.y);
+    }
+    const double limit = kMaxCoordinate;
+    dx = std::max(std::min(dx, limit - r), -limit - l);
+    dy = std::max(std::min(dy, limit - b), -limit - t);
+    FrameCorners out = frame;
+    for (PointD& p : out) p = {p.x + dx, p.y + dy};
+    return out;
 }
 
 FrameCorners TurnFrame(const FrameCorners& frame, FrameButton button) {
@@ -539,7 +556,9 @@ std::vector<CurveAnchor> MapAnchors(const std::vector<CurveAnchor>& anchors, con
                                     const FrameCorners& frame) {
     const auto map = [&](Point p) {
         const PointD q = MapThroughFrame(source, frame, {double(p.x), double(p.y)});
-        return Point{int32_t(std::lround(q.x)), int32_t(std::lround(q.y))};
+        const double limit = kMaxCoordinate;
+        return Point{int32_t(std::lround(std::clamp(q.x, -limit, limit))),
+                     int32_t(std::lround(std::clamp(q.y, -limit, limit)))};
     };
     std::vector<CurveAnchor> out = anchors;
     for (CurveAnchor& a : out) {

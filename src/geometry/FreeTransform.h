@@ -46,13 +46,19 @@ FrameCorners RotateFrame(const FrameCorners& frame, PointD centre, double degree
 // corner's place.
 FrameCorners DragCorner(const FrameCorners& start, int corner, PointD to, bool distort,
                         bool proportional);
+// Whether every corner lies within the coordinate limit: a frame past it would make a layer that
+// no document file can hold.
+bool FrameFits(const FrameCorners& frame);
+// The frame shifted by (dx, dy), the shift cut short where a corner would pass the limit.
+FrameCorners ShiftFrame(const FrameCorners& frame, double dx, double dy);
 // The options bar's turns and mirrors about the middle of the frame's bounding box.
 FrameCorners TurnFrame(const FrameCorners& frame, FrameButton button);
 
 // Where a point of the source rectangle `source` lands in the frame (the same bilinear
 // mapping as the pixels).
 PointD MapThroughFrame(const Rect& source, const FrameCorners& frame, PointD p);
-// A curve's anchors through the frame placed over `source`, every point rounded.
+// A curve's anchors through the frame placed over `source`, every point rounded and held to the
+// coordinate limit.
 std::vector<CurveAnchor> MapAnchors(const std::vector<CurveAnchor>& anchors, const Rect& source,
                                     const FrameCorners& frame);
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Limits.h"
 #include "files/SafeFile.h"
 #include "layerops/Zld.h"
 #include "platform/Feedback.h"
@@ -159,6 +160,25 @@ bool WriteRecord(SafeFile& file, const Layer& layer, uint32_t offset, uint32_t l
     return false;
 }
 
+// Whether the reader will take the layer's coordinates back: a file it refuses would lose every
+// layer, not only this one.
+bool CoordinatesFit(const Layer& layer) {
+    switch (layer.Kind()) {
+        case LayerKind::Pixel:
+            return IsCoordinate(layer.Position().x) && IsCoordinate(layer.Position().y);
+        case LayerKind::Text:
+            return IsCoordinate(layer.Text().originX) && IsCoordinate(layer.Text().originY);
+        case LayerKind::Curve:
+            for (const CurveAnchor& a : layer.Anchors())
+                for (const Point& p : {a.in, a.point, a.out})
+                    if (!IsCoordinate(p.x) || !IsCoordinate(p.y)) return false;
+            return true;
+        case LayerKind::Null:
+            return true;
+    }
+    return true;
+}
+
 }  // namespace
 
 int WriteLayeredDocument(const std::string& path, LayerManager& lm, int32_t resolution) {
@@ -170,6 +190,14 @@ int WriteLayeredDocument(const std::string& path, LayerManager& lm, int32_t reso
     if (total > 0xFFFFFFFFu) {
         AppMessages().Show("The document is too large for the layered format (.zld).");
         return -1;
+    }
+
+    for (const LayerPtr& l : layers) {
+        if (!CoordinatesFit(*l)) {
+            AppMessages().Show(
+                "A layer lies too far from the canvas for the layered format (.zld).");
+            return -1;
+        }
     }
 
     SafeFile file(path);

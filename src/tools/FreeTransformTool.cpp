@@ -91,15 +91,17 @@ public:
     void Move(ImageView& view, const ViewMouse& m) override {
         if (!m_image || m_handle == 0 || &view.GetImage() != m_image) return;
         const PointD p = ToCanvas(m_image->Geometry(), m.client);
-        if (m_handle == kMove) {
-            m_frame = m_start;
-            for (PointD& c : m_frame) c = {c.x + p.x - m_press.x, c.y + p.y - m_press.y};
-        } else if (m_handle == kRotate) {
-            m_frame = RotateFrame(m_start, m_centre, PointerAngle(m_centre, p) - m_pressAngle);
-        } else {
-            m_frame =
+        FrameCorners next;
+        if (m_handle == kMove)
+            next = ShiftFrame(m_start, p.x - m_press.x, p.y - m_press.y);
+        else if (m_handle == kRotate)
+            next = RotateFrame(m_start, m_centre, PointerAngle(m_centre, p) - m_pressAngle);
+        else
+            next =
                 DragCorner(m_start, m_handle - 1, p, m.modifiers & kControl, m.modifiers & kShift);
-        }
+        // A frame past the coordinate limit is not taken: the last one that fits stays.
+        if (!FrameFits(next)) return;
+        m_frame = next;
         Changed(view);
     }
 
@@ -125,7 +127,7 @@ public:
         if (key == kKeyUp) d = {0, -step};
         if (key == kKeyDown) d = {0, step};
         if (d.x == 0 && d.y == 0) return false;
-        for (PointD& c : m_frame) c = {c.x + d.x, c.y + d.y};
+        m_frame = ShiftFrame(m_frame, d.x, d.y);
         Changed(view);
         return true;
     }
@@ -150,7 +152,9 @@ public:
 
     void Button(FrameButton button) {
         if (!m_image) return;
-        m_frame = TurnFrame(m_frame, button);
+        const FrameCorners turned = TurnFrame(m_frame, button);
+        if (!FrameFits(turned)) return;
+        m_frame = turned;
         if (m_layer->Kind() == LayerKind::Curve) FollowCurve();
         m_image->RequestRender(1);
     }

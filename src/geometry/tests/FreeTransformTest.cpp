@@ -61,6 +61,28 @@ TEST(FreeTransformRules, CentreBoundsAndCornerDrags) {
         EXPECT_NEAR(a.x * b.y - a.y * b.x, 0, 1e-3) << "edge " << i;
         EXPECT_GT(a.x * b.x + a.y * b.y, 0) << "edge " << i;
     }
+
+    // A distorted frame (no longer a parallelogram) keeps its edge directions as well.
+    const FrameCorners distorted =
+        DragCorner(RectFrame({10, 20, 60, 50}), 2, {80, 60}, true, false);
+    ExpectFrame(DragCorner(distorted, 2, {90, 70}, false, false),
+                {{10, 20}, {65, 20}, {90, 70}, {10, 20 + 270.0 / 7}}, "scale a distorted frame");
+}
+
+TEST(FreeTransformRules, TheFrameStaysWithinTheCoordinateLimit) {
+    const double limit = 1 << 24;
+    const FrameCorners f = RectFrame({0, 0, 100, 50});
+    EXPECT_TRUE(FrameFits(f));
+    ExpectFrame(
+        ShiftFrame(f, 1e9, -1e9),
+        {{limit - 100, -limit}, {limit, -limit}, {limit, 50 - limit}, {limit - 100, 50 - limit}},
+        "a far shift stops at the limit");
+    ExpectFrame(ShiftFrame(f, 7, -3), {{7, -3}, {107, -3}, {107, 47}, {7, 47}}, "a near shift");
+    EXPECT_FALSE(FrameFits(DragCorner(f, 2, {limit + 1, 10}, false, false)));
+    const std::vector<CurveAnchor> far =
+        MapAnchors({CurveAnchor{{0, 0}, {100, 50}, {100, 50}, 0}}, {0, 0, 100, 50},
+                   {PointD{0, 0}, {3e9, 0}, {3e9, 3e9}, {0, 3e9}});
+    EXPECT_EQ(far[0].point, (Point{1 << 24, 1 << 24}));
 }
 
 TEST(FreeTransformRules, ButtonsTurnAndMirrorAboutTheFramesMiddle) {

@@ -5,6 +5,7 @@
 #include "layerops/Zld.h"
 #include "layerops/tests/LayerOpsTestSupport.h"
 #include "layerops/tests/ZldBytes.h"
+#include "platform/Messages.h"
 
 namespace zelvo::test {
 namespace {
@@ -175,6 +176,22 @@ TEST_F(ZldRoundTripTest, AFailedWriteKeepsTheOldFile) {
             entry.path().filename().string().find("zelvo-tmp") != std::string::npos)
             ++files;
     EXPECT_EQ(files, 1);
+}
+
+// A layer past the coordinates the reader takes back is refused before anything is written: the
+// file would otherwise be one that no longer opens.
+TEST_F(ZldRoundTripTest, ALayerPastTheCoordinateLimitIsRefusedBeforeWriting) {
+    ScopedRecordingMessages messages;
+    MakeMixed();
+    const std::string path = dir.File("far.zld");
+    LayerPtr c = AddCurve({{1, 1}, {12, 2}, {11, 10}}, false, false, Rgb(0, 0, 0));
+    c->Anchors()[1].out = {(1 << 24) + 1, 2};
+    EXPECT_EQ(WriteLayeredDocument(path, Lm(), 2834), -1);
+    EXPECT_EQ(messages.Last(),
+              "A layer lies too far from the canvas for the layered format (.zld).");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    c->Anchors()[1].out = {1 << 24, 2};
+    EXPECT_EQ(WriteLayeredDocument(path, Lm(), 2834), 1);
 }
 
 }  // namespace
