@@ -121,10 +121,10 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
         if (!HaveDocument()) return;
         const std::string typed = m_edit->text().trimmed().toStdString();
         EndToolWork();  // may show the opacity anew
-        if (HaveDocument() && m_model->EditEntered(typed))
-            Changed();
-        else
-            ShowOpacity();  // not a value to take: the box shows the opacity again
+        if (HaveDocument() && m_model->EditEntered(typed)) Changed();
+        // Taken or not, what was typed gives way to the opacity in force, written as the box
+        // writes it.
+        ShowOpacity(true);
     });
     Refresh();
 }
@@ -169,12 +169,12 @@ void CLayersPalette::Refresh() {
     m_rows->update();
 }
 
-void CLayersPalette::ShowOpacity() {
+void CLayersPalette::ShowOpacity(bool typingDone) {
     if (m_slider->isSliderDown()) return;
     const int opacity = HaveDocument() ? m_model->SliderValue() : 100;
     m_refreshing = true;
     m_slider->setValue(opacity);
-    if (!m_edit->hasFocus()) m_edit->setText(QString::asprintf("%d%%", opacity));
+    if (typingDone || !m_edit->hasFocus()) m_edit->setText(QString::asprintf("%d%%", opacity));
     m_refreshing = false;
 }
 

@@ -67,7 +67,9 @@ public:
 private:
     void ApplyOpacity(int value, bool final);
     void EndToolWork();
-    void ShowOpacity();
+    // The slider and the box show the layer's opacity; the box keeps text being typed into it
+    // unless `typingDone`.
+    void ShowOpacity(bool typingDone = false);
     // A button: the Layer menu's command through the frame (its enabling, redraw and palette
     // refresh), or by itself when the palette has no frame.
     void RunCommand(int id);

@@ -246,6 +246,18 @@ private slots:
         palette->OpacityEdit()->setText("0");
         emit palette->OpacityEdit()->editingFinished();
         QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 0);
+        // Typed in the box (it keeps the focus), a refused value and an untidy one both leave
+        // the box showing the opacity in force.
+        palette->OpacityEdit()->window()->activateWindow();
+        palette->OpacityEdit()->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return palette->OpacityEdit()->hasFocus(); }));
+        for (const auto& [typed, shown] : {std::pair{"150", "0%"}, std::pair{"060", "60%"}}) {
+            palette->OpacityEdit()->setText(typed);
+            emit palette->OpacityEdit()->editingFinished();
+            QCOMPARE(palette->OpacityEdit()->text(), QString(shown));
+        }
+        palette->OpacityEdit()->setText("0");
+        emit palette->OpacityEdit()->editingFinished();
         // Undo gives back the opacity from before the first change of the layer (coalesced).
         frame.UpdateCommandUI();
         QCOMPARE(frame.Action(kCmdUndoRedo)->text(), QString("Undo\tCtrl+Z"));
