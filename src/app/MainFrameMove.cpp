@@ -2,6 +2,8 @@
 // (Ctrl+T) on the active view, the preview of a pending pixel transform in its views, the
 // options-bar pages of both (the frame's buttons; the twelve align and distribute buttons)
 // and the window that takes a layer dropped on it.
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -176,6 +178,21 @@ void CMainFrame::UpdateToolPageButtons() {
     }
 }
 
+namespace {
+
+// The preview is drawn over the finished picture: true to it only for a shown layer with nothing
+// shown above it. Any other layer keeps its place in the picture while only the frame moves.
+bool PreviewShowsTrue(Image& image, const LayerPtr& layer) {
+    if (!layer->IsVisible()) return false;
+    const std::vector<LayerPtr>& layers = image.Layers().Layers();
+    const auto at = std::find(layers.begin(), layers.end(), layer);
+    return at != layers.end() && std::none_of(at + 1, layers.end(), [](const LayerPtr& above) {
+               return above->IsVisible() && above->Kind() != LayerKind::Null;
+           });
+}
+
+}  // namespace
+
 void CMainFrame::FollowFreeTransform() {
     const PendingPixelTransform pending = PendingPixelTransformOf(*m_tools);
     if (m_transformPreview && m_transformPreview->Layer() == pending.layer) return;
@@ -190,7 +207,7 @@ void CMainFrame::FollowFreeTransform() {
             child->View()->Invalidate();
         }
     }
-    if (!pending.layer) return;
+    if (!pending.layer || !PreviewShowsTrue(*pending.image, pending.layer)) return;
     m_transformPreview = std::make_shared<TransformPreview>(*m_tools, pending.layer);
     pending.layer->SetHeldFromDisplay(true);
     for (CChildFrame* child : Children())

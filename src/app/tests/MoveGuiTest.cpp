@@ -123,6 +123,18 @@ private slots:
         QCOMPARE(image.Layers().CurrentLayer(), kept);
         QCOMPARE(kept->Bounds(), fresh->Bounds());
         QCOMPARE(image.History().States().size(), states + 1);
+
+        // Drawn over the composite, the layer under the top one, or a hidden one, would show on
+        // top of everything: it keeps its place in the picture and only the frame moves.
+        for (const int index : {1, 2}) {
+            if (index == 2) kept->SetVisible(false);
+            image.Layers().SelectLayerByIndex(index);
+            const LayerPtr covered = image.Layers().CurrentLayer();
+            PressCtrlT(frame);
+            QVERIFY(tools.IsBusy() && !covered->HeldFromDisplay());
+            QTest::keyClick(view, Qt::Key_Escape);
+            QVERIFY(!tools.IsBusy());
+        }
     }
 
     void theFrameButtons() {
