@@ -85,6 +85,9 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
     if (!workspace.Setup(tempDir)) return kCommandFailed;
     // Every document of the run is journaled, so a killed run can be recovered by the next.
     RecoveryJournal journal(workspace);
+    // Once per command: a command that records many states (a curve of many anchors) would
+    // otherwise rewrite the journal, every anchor in it, for each.
+    journal.WriteAtRefresh(true);
 
     BatchSession session{workspace, messages, m_out, {}, &m_err};
     int status = kDone;

@@ -144,7 +144,7 @@ void RecoveryJournal::DocumentChanged(Image& image) {
         }
         m_docs.push_back({&image, seal});
     }
-    Write();
+    if (!m_atRefresh) Write();
 }
 
 void RecoveryJournal::Refresh() {

@@ -35,6 +35,10 @@ public:
     // layer, a save): rewrites the journal when what it would say differs from what it says.
     void Refresh();
     void DocumentClosing(Image& image) override;
+    // With `on`, a settled document is written at the next Refresh instead of at once: a caller
+    // that refreshes after every command of its own (zelvo-batch) writes once per command,
+    // however many states the command records.
+    void WriteAtRefresh(bool on) { m_atRefresh = on; }
 
     const std::string& Path() const { return m_path; }
     // Whether the last write reached the disk (a full disk makes it fail: the documents stay
@@ -60,6 +64,7 @@ private:
     uint32_t m_sequence = 0;
     bool m_lastOk = true;
     bool m_warned = false;
+    bool m_atRefresh = false;
 };
 
 }  // namespace zelvo
