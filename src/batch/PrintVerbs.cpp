@@ -117,6 +117,7 @@ CommandResult Preview(BatchSession& s, const Args& args) {
 
     Image* img = Documents(s).active;
     if (!img) return CommandResult::Fail("no open document");
+    img->EndToolInteraction();  // a stroke under way lands first, as before a menu command
     // Each preview starts from the dialog's defaults on the printer's page.
     const PrintPage page = BatchPrinterPage(state);
     if (!page.IsReadable()) {
@@ -181,6 +182,7 @@ CommandResult PrintToPdf(BatchSession& s, const std::string& path) {
     BatchPrintState& state = s.State<BatchPrintState>("print");
     Image* img = Documents(s).active;
     if (!img) return CommandResult::Fail("no open document");
+    img->EndToolInteraction();  // a stroke under way lands first, as before a menu command
     // The last preview's settings when they were made for this document as it is now.
     const PrintPreviewModel* last = state.model.get();
     const bool reuse = last && state.modelNumber == img->UntitledNumber() &&
