@@ -208,13 +208,19 @@ bool PrintPreviewModel::DragTo(Point p) {
 
 Rect PrintPreviewModel::Destination(const PrintPage& page) const {
     if (page.widthMm <= 0) return {};
-    const double f = double(page.widthPx) / double(page.widthMm);
-    const double x = m_left * f, y = m_top * f;
+    const auto [l, t, r, b] = ExactDestination(page);
     // A picture kilometres wide at a tiny resolution still goes to the printer, cut: held to a
     // range whose widths and heights fit the painter's integer rectangles.
     constexpr double kFar = double(1 << 28);
     auto device = [&](double v) { return Truncate(std::clamp(v, -kFar, kFar)); };
-    return {device(x), device(y), device(x + WidthMm() * f), device(y + HeightMm() * f)};
+    return {device(l), device(t), device(r), device(b)};
+}
+
+std::array<double, 4> PrintPreviewModel::ExactDestination(const PrintPage& page) const {
+    if (page.widthMm <= 0) return {};
+    const double f = double(page.widthPx) / double(page.widthMm);
+    const double x = m_left * f, y = m_top * f;
+    return {x, y, x + WidthMm() * f, y + HeightMm() * f};
 }
 
 }  // namespace zelvo

@@ -3,6 +3,7 @@
 // ranges, dragging in the preview and the rectangle Print draws into.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -96,6 +97,8 @@ public:
     // on both axes, each coordinate truncated).
     Rect Destination(const PrintPage& page) const;
     Rect Destination() const { return Destination(m_page); }
+    // The same rectangle before truncation and without a bound: left, top, right, bottom.
+    std::array<double, 4> ExactDestination(const PrintPage& page) const;
 
 private:
     int32_t SizeMm(int32_t pixels, float scale) const;

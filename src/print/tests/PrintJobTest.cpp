@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "doc/Image.h"
@@ -96,6 +98,38 @@ TEST_F(PrintJobTest, AnsweredQuestionDrawsThePictureAtTheModelsRectangle) {
         EXPECT_EQ(messages.Last(),
                   r.outcome == PrintOutcome::Failed ? "device failed" : "Whether the print?");
     }
+}
+
+// Printed many times the sheet's size, only the pixels that reach the sheet go to the device,
+// each where it would have fallen in the whole picture.
+TEST_F(PrintJobTest, APictureFarLargerThanTheSheetIsCutToIt) {
+    Layer& layer = *image->Layers().LayerAt(0);
+    for (int32_t r = 0; r < layer.Height(); ++r) {
+        uint8_t* row = layer.Rows()->Row(uint32_t(r));
+        for (int32_t c = 0; c < layer.Width(); ++c) {
+            const uint32_t word = 100u << 24 | uint32_t(c) << 16;  // red = the column
+            std::memcpy(row + 4 * size_t(c), &word, 4);
+        }
+    }
+    layer.ReleaseRows();
+    FakeSurface surface;
+    PrintPreviewModel model(image->Width(), image->Height(), image->Resolution(), surface.page);
+    model.SetFocus(PrintField::Scale);
+    ASSERT_TRUE(model.Edit(PrintField::Scale, "5000"));
+    const auto [l, t, r, b] = model.ExactDestination(surface.page);
+    const double step = (r - l) / 40;
+    ASSERT_LT(l, -step);  // more than a column falls off each side
+    messages.QueueAnswer(Answer::Ok);
+    EXPECT_EQ(RunPrint(*image, model, surface), PrintOutcome::Printed);
+    ASSERT_GT(surface.width, 0);
+    EXPECT_LT(surface.width, 40);
+    const int32_t first = int32_t(std::floor(-l / step));
+    EXPECT_EQ(surface.topLeft[2], first);
+    EXPECT_NEAR(surface.dest.left, l + first * step, 1);
+    EXPECT_NEAR(surface.dest.Width(), surface.width * step, 2);
+    EXPECT_LE(surface.dest.left, 0);
+    EXPECT_GE(surface.dest.right, surface.page.widthPx);
+    EXPECT_LT(surface.dest.right - surface.page.widthPx, step + 1);
 }
 
 }  // namespace
