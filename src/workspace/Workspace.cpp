@@ -1,6 +1,7 @@
 #include "workspace/Workspace.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
@@ -27,6 +28,13 @@ bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
     if (forcedFolder) {
         m_tempFolder = *forcedFolder;
         if (!m_tempFolder.empty() && m_tempFolder.back() != '/') m_tempFolder += '/';
+        // A folder named on the command line that is not there: the disk questions below would
+        // only report it as a disk without space.
+        std::error_code ec;
+        if (!m_tempFolder.empty() && !std::filesystem::is_directory(m_tempFolder, ec)) {
+            AppMessages().Show("The temporary folder " + m_tempFolder + " is not there.");
+            return FailStart();
+        }
     } else {
         m_tempFolder = ChooseTempFolder(m_disks);
     }
