@@ -1,5 +1,8 @@
 #include "app/AppPrinter.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -92,8 +95,10 @@ std::optional<PrintPage> AppPrinter::ReadPage() const {
     PrintPage page;
     page.widthMm = WholeMm(area.width());
     page.heightMm = WholeMm(area.height());
-    page.widthPx = areaPx.width();
-    page.heightPx = areaPx.height();
+    // The pixels of the whole millimetres the page is held in, so that a millimetre of the
+    // layout is a true millimetre on paper; never more than the device has.
+    page.widthPx = std::min(areaPx.width(), int(std::lround(page.widthMm / 25.4 * dpi)));
+    page.heightPx = std::min(areaPx.height(), int(std::lround(page.heightMm / 25.4 * dpi)));
     page.sheetWidthMm = WholeMm(sheet.width());
     page.sheetHeightMm = WholeMm(sheet.height());
     if (!page.IsReadable()) return std::nullopt;

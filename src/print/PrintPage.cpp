@@ -29,8 +29,10 @@ PrintPage PdfPrinterPage(Paper paper, Orientation orientation) {
     PrintPage page;
     page.widthMm = page.sheetWidthMm = int32_t(w);
     page.heightMm = page.sheetHeightMm = int32_t(h);
-    page.widthPx = int32_t(std::lround(w / 25.4 * kPdfPrinterDpi));
-    page.heightPx = int32_t(std::lround(h / 25.4 * kPdfPrinterDpi));
+    // The pixels of the whole millimetres the page is held in, so that a millimetre of the
+    // layout is a true millimetre on paper (Letter is 215.9 mm wide: 215 of them).
+    page.widthPx = int32_t(std::lround(page.widthMm / 25.4 * kPdfPrinterDpi));
+    page.heightPx = int32_t(std::lround(page.heightMm / 25.4 * kPdfPrinterDpi));
     return page;
 }
 

@@ -17,8 +17,10 @@ TEST(PrintPage, PdfPrinterSheets) {
     const PrintPage letter = PdfPrinterPage(Paper::Letter, Orientation::Landscape);
     EXPECT_EQ(letter.widthMm, 279);
     EXPECT_EQ(letter.heightMm, 215);
-    EXPECT_EQ(letter.widthPx, 3300);
-    EXPECT_EQ(letter.heightPx, 2550);
+    // The pixels of the whole millimetres, not of the sheet's 279.4 x 215.9: a millimetre of
+    // the layout prints as a true millimetre.
+    EXPECT_EQ(letter.widthPx, 3295);
+    EXPECT_EQ(letter.heightPx, 2539);
     EXPECT_EQ(letter.sheetWidthMm, 279);
     EXPECT_FALSE(PaperFromName("a4").has_value());
     EXPECT_EQ(PaperFromName("A3"), Paper::A3);
