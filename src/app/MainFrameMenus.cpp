@@ -211,14 +211,50 @@ void CMainFrame::RegisterCommands() {
     RegisterTableCommands(*this, add);
 }
 
+namespace {
+
+// Commands that leave every document alone: a tool's work in progress (a frame being
+// transformed, text being typed) stays open through them.
+bool LeavesDocumentsAlone(int id) {
+    switch (id) {
+        case kIdPrintSetup:
+        case kIdAbout:
+        case kIdHelp:
+        case kIdSetupTempDisk:
+        case kIdOptionsBar:
+        case kIdStatusBar:
+        case kIdPlainCursors:
+        case kIdTogglePalettes:
+        case kIdResetPalettes:
+        case kIdCascade:
+        case kIdTileHorizontal:
+        case kIdTileVertical:
+        case kIdToolsPalette:
+        case kIdLayersPalette:
+        case kIdHistoryPaletteToggle:
+        case kIdColorPalette:
+        case kIdNavigatorPalette:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// New, Open and the recent files wait for the tool, as Zoom In and Zoom Out do.
+bool WaitsForTheTool(int id) {
+    return id == kIdZoomIn || id == kIdZoomOut || id == kIdFileNew || id == kIdFileOpen ||
+           (id >= kIdRecentFile1 && id < kIdRecentFile1 + CZelvoApp::kRecentFileCount);
+}
+
+}  // namespace
+
 void CMainFrame::OnCommand(int id) {
-    // Whatever a tool has in progress ends as at its release before any command acts; the
-    // text box's own Cut, Copy and Paste leave its edit open.
+    // Whatever a tool has in progress ends as at its release before a command acts on a
+    // document; the text box's own Cut, Copy and Paste leave its edit open.
     const bool toTextBox =
         TextBox() && (id == kIdEditCut || id == kIdEditCopy || id == kIdEditPaste);
-    // Zoom In and Zoom Out wait for the tool instead.
-    if (m_tools->IsBusy() && (id == kIdZoomIn || id == kIdZoomOut)) return;
-    if (m_tools->IsBusy() && !toTextBox) {
+    if (m_tools->IsBusy() && WaitsForTheTool(id)) return;
+    if (m_tools->IsBusy() && !toTextBox && !LeavesDocumentsAlone(id)) {
         m_tools->EndPendingInteraction();
         for (CChildFrame* child : Children()) child->View()->viewport()->update();
     }

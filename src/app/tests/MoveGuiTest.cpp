@@ -15,6 +15,7 @@
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
 #include "app/tests/GuiTestSupport.h"
+#include "commands/CommandIds.h"
 #include "doc/Image.h"
 #include "geometry/FreeTransform.h"
 #include "history/HistoryManager.h"
@@ -112,12 +113,15 @@ private slots:
         QVERIFY(!layer->HeldFromDisplay() && !fresh->HeldFromDisplay());
         QVERIFY(ShowsComposite(view));
 
-        // Esc after a drag leaves the layer and the history as they were.
+        // Esc after a drag leaves the layer and the history as they were, also when a palette
+        // was shown and hidden meanwhile (a command that leaves the documents alone).
         const LayerPtr kept = image.Layers().CurrentLayer();
         PressCtrlT(frame);
         QVERIFY(tools.IsBusy());
         Drag(view->viewport(), ClientOf(view, {b.left + 20, b.top + 20}),
              ClientOf(view, {b.left + 50, b.top + 10}));
+        for (int i = 0; i < 2; ++i) frame.OnCommand(kIdHistoryPaletteToggle);
+        QVERIFY(tools.IsBusy() && PendingFreeTransform(tools));
         QTest::keyClick(view, Qt::Key_Escape);
         QVERIFY(!tools.IsBusy() && !kept->HeldFromDisplay());
         QCOMPARE(image.Layers().CurrentLayer(), kept);
