@@ -5,6 +5,7 @@
 #include "clipboard/ClipboardCommands.h"
 #include "doc/Image.h"
 #include "platform/QtClipboard.h"
+#include "tools/ToolController.h"
 #include "view/DisplayRefresher.h"
 
 namespace zelvo {
@@ -26,7 +27,9 @@ CommandDialog DialogOf(int id) {
 }  // namespace
 
 CommandContext FrameCommandContext(CMainFrame& frame) {
-    return CommandContext::Of(frame.ActiveImage(), &FrameClipboardState());
+    CommandContext c = CommandContext::Of(frame.ActiveImage(), &FrameClipboardState());
+    c.toolStaysBusy = c.toolBusy && frame.Tools().BusyThroughCommands();
+    return c;
 }
 
 void RegisterTableCommands(CMainFrame& frame, const AddCommand& add) {

@@ -19,6 +19,7 @@
 #include "app/CZelvoView.h"
 #include "app/TransformPreview.h"
 #include "doc/Image.h"
+#include "tools/CropTool.h"
 #include "tools/FreeTransformTool.h"
 #include "tools/ToolController.h"
 
@@ -162,6 +163,19 @@ void CMainFrame::RegisterMoveCommands() {
         if (!child || !child->GetImage().IsReady() || m_tools->IsBusy()) return false;
         const LayerPtr layer = child->GetImage().Layers().CurrentLayer();
         return layer && layer->Kind() != LayerKind::Null;
+    };
+    // Image > Crop commits the crop tool's open frame on the active document, as the bar's
+    // "Commit" does.
+    m_handlers[kIdCrop] = [this] {
+        CChildFrame* child = ActiveChild();
+        if (!m_tools->CropButton(true)) return;
+        OnToolActed(child);
+        if (child) child->View()->setFocus(Qt::OtherFocusReason);
+    };
+    m_enablers[kIdCrop] = [this] {
+        const CropFrameInfo* crop = m_tools->CropFrame();
+        const Image* image = ActiveImage();
+        return crop && image && crop->Frame() && crop->FrameImage() == image;
     };
 }
 

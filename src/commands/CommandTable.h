@@ -26,6 +26,9 @@ struct CommandContext {
     Image* image = nullptr;
     // A tool is in the middle of a mouse operation: document commands are refused.
     bool toolBusy = false;
+    // ... and that operation stays open through commands (the crop tool's frame): even the
+    // commands that end a tool's work first cannot run.
+    bool toolStaysBusy = false;
     // The rectangle of the last Copy, kept by the front end for its whole run.
     ClipboardState* clipboard = nullptr;
 

@@ -28,7 +28,7 @@ CommandEntry HistoryStep(int id, const char* text, const char* keys, const char*
     // The history's own rule: no document, no states; the busy tool is its run's to refuse.
     CommandEntry e = OnDocument(
         id, kEdit, text, keys, verb,
-        [state](const CommandContext& c) { return state(c.History()).enabled; },
+        [state](const CommandContext& c) { return !c.toolStaysBusy && state(c.History()).enabled; },
         [step](CommandContext& c, const CommandValues&) { return step(*c.History()); });
     e.needsDocument = false;
     e.refusedWhileToolBusy = false;

@@ -182,6 +182,12 @@ void ToolController::EndPendingInteraction() {
     m_view = nullptr;
 }
 
+bool ToolController::BusyThroughCommands() const {
+    if (!IsBusy() || m_temporaryActive.load()) return false;
+    const MouseOperation* op = Operation(CurrentTool());
+    return op && op->StaysOpen();
+}
+
 CropFrameInfo* ToolController::CropFrame() const {
     return dynamic_cast<CropFrameInfo*>(Operation(kToolCrop));
 }

@@ -40,6 +40,8 @@ public:
 
     ToolId CurrentTool() const { return ToolId(m_current.load(std::memory_order_acquire)); }
     bool IsBusy() const { return m_busy.load(std::memory_order_acquire); }
+    // Busy with an operation that ending the pending interaction leaves open (the crop frame).
+    bool BusyThroughCommands() const;
 
     // The single entry for tool changes. False (nothing changes) while busy; true when the tool
     // is current afterwards.

@@ -113,6 +113,19 @@ private slots:
             QCOMPARE(frame.Pane(0)->text().toStdString(), std::string(FindTool(kToolCrop)->hint));
         }
 
+        // Image > Crop commits an open frame as "Commit" does and is disabled without one;
+        // Undo, which cannot run past an open frame, is disabled while it is open.
+        frame.UpdateCommandUI();
+        QVERIFY(!frame.Action(kIdCrop)->isEnabled() && frame.Action(kCmdUndoRedo)->isEnabled());
+        Drag(view->viewport(),
+             {ClientOf(view, {10, 10}), ClientOf(view, {40, 30}), ClientOf(view, {70, 50})});
+        QVERIFY(frame.Tools().CropFrame()->Frame().has_value());
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdCrop)->isEnabled() && !frame.Action(kCmdUndoRedo)->isEnabled());
+        frame.OnCommand(kIdCrop);
+        QVERIFY(!frame.Tools().CropFrame()->Frame().has_value() && !frame.Tools().IsBusy());
+        QCOMPARE(QSize(image.Width(), image.Height()), QSize(60, 40));
+
         // "+" keeps the bar's size as a preset shown in the combo; "-" takes it away again.
         auto* presets = PageChild<QComboBox>(frame, "presets");
         QVERIFY(presets);
