@@ -62,6 +62,14 @@ void COptionsBar::Show(int tool) {
         else
             AddGeneratedControls(tool, page);
         row->addStretch(1);
+        // Only the fields one types into take the keyboard: a button, box, list or slider that
+        // is clicked leaves the keys (tool letters, arrows, Space) with the view.
+        for (QWidget* w : page->findChildren<QWidget*>()) {
+            auto* combo = qobject_cast<QComboBox*>(w);
+            if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QSlider*>(w) ||
+                (combo && !combo->isEditable()))
+                w->setFocusPolicy(Qt::NoFocus);
+        }
         m_strip->addWidget(page);
         m_pages[tool] = page;
     }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QLabel>
@@ -169,7 +170,13 @@ private slots:
         QWidget* marquee = frame.OptionsStrip()->currentWidget();
         QVERIFY(marquee != page);
         QVERIFY(marquee->findChild<QRadioButton*>("mode-subtract")->isChecked());
+        view->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }));
         QTest::mouseClick(marquee->findChild<QRadioButton*>("mode-add"), Qt::LeftButton);
+        QCOMPARE(tools.Options().Get(0, "mode"), std::string("add"));
+        // The click leaves the keyboard where it was: an arrow goes to the view, not to the
+        // next mode button.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
         QCOMPARE(tools.Options().Get(0, "mode"), std::string("add"));
         // The brush page: "]" steps the diameter field.
         QTest::keyClick(view, 'B');
