@@ -233,6 +233,8 @@ private:
     // The Move tool's and the free transform's pages, Ctrl+T, the preview (MainFrameMove).
     void SetUpMoveTools();
     void RegisterMoveCommands();
+    // Layer > Anchor Point: the curve tool in one of its editing modes.
+    void RegisterAnchorCommands();
     bool CommandEnabled(int id) const;
     void UpdateToolPageButtons();
     void FollowFreeTransform();

@@ -204,6 +204,7 @@ void CMainFrame::RegisterCommands() {
         kIdHelp, [this] { OnHelp(); }, always);
     RegisterViewCommands();
     RegisterMoveCommands();
+    RegisterAnchorCommands();
     add(
         kIdAbout, [this] { OnAbout(); }, always);
 

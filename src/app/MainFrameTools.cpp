@@ -167,6 +167,18 @@ void CMainFrame::SetPlainCursors(bool on) {
     UpdateCommandUI();
 }
 
+void CMainFrame::RegisterAnchorCommands() {
+    // Select, Convert, Add and Delete are the curve tool's modes 2 to 5 (Alt+2 .. Alt+5).
+    const int ids[] = {kIdSelectAnchor, kIdConvertAnchor, kIdAddAnchor, kIdDeleteAnchor};
+    for (int i = 0; i < 4; ++i) {
+        m_handlers[ids[i]] = [this, mode = i + 2] {
+            if (m_tools->CurrentTool() != kToolCurve && !m_tools->SelectTool(kToolCurve)) return;
+            m_tools->SetModeByNumber(mode);
+        };
+        m_enablers[ids[i]] = [this] { return ActiveImage() != nullptr && !m_tools->IsBusy(); };
+    }
+}
+
 void CMainFrame::ShowToolPage(int tool) {
     if (m_optionsPages) m_optionsPages->Show(tool);
 }

@@ -18,8 +18,8 @@ namespace {
 constexpr const char* kImage = "&Image";
 constexpr const char* kAdjust = "&Image/Adjustments";
 constexpr const char* kRotate = "&Image/Rotate Canvas";
-constexpr const char* kFilter = "Fi&lter";
-constexpr const char* kNoise = "Fi&lter/Reduce Noise";
+constexpr const char* kFilter = "Filte&r";
+constexpr const char* kNoise = "Filte&r/Reduce Noise";
 
 // Adjustments and filters work on the current pixel layer.
 bool PixelLayer(const CommandContext& c) {

@@ -274,11 +274,11 @@ private slots:
         CMainFrame& frame = program.Frame();
         OpenColoured(program, 12, 8, 9, 9, 9);
         const int invert = Id("&Image/Adjustments", "Invert");
-        const int sharpen = Id("Fi&lter", "Sharpen");
-        const int small = Id("Fi&lter/Reduce Noise", "Reduce Small Noise(1-2Pixels)");
+        const int sharpen = Id("Filte&r", "Sharpen");
+        const int small = Id("Filte&r/Reduce Noise", "Reduce Small Noise(1-2Pixels)");
         const int flip = Id("&Edit/Transform", "Flip Horizontal");
         const int curves = Id("&Image/Adjustments", "Curves...");
-        const int blur = Id("Fi&lter", "Blur...");
+        const int blur = Id("Filte&r", "Blur...");
         for (int id : {invert, sharpen, small, flip, curves, blur}) QVERIFY(Enabled(frame, id));
         frame.OnCommand(kIdNewLayer);  // a null layer is current
         for (int id : {invert, sharpen, small, flip, curves, blur}) QVERIFY(!Enabled(frame, id));
@@ -302,9 +302,9 @@ private slots:
         Program program;
         CMainFrame& frame = program.Frame();
         Image& image = OpenColoured(program, 9, 9, 100, 100, 100);
-        frame.OnCommand(Id("Fi&lter", "Sharpen"));
+        frame.OnCommand(Id("Filte&r", "Sharpen"));
         QCOMPARE(LastState(image), std::string("Sharpen"));
-        frame.OnCommand(Id("Fi&lter/Reduce Noise", "Reduce Gray Noise(3-5Pixels)"));
+        frame.OnCommand(Id("Filte&r/Reduce Noise", "Reduce Gray Noise(3-5Pixels)"));
         QCOMPARE(LastState(image), std::string("Reduce Gray Noise"));
         // A flat picture has no noise to take away.
         QCOMPARE(CompositeAt(image, 4, 4), (Rgb3{100, 100, 100}));
@@ -314,7 +314,7 @@ private slots:
         frame.UpdateCommandUI();
         const int states = big.History().StateCount();
         program.Messages().QueueAnswer(Answer::No);
-        frame.OnCommand(Id("Fi&lter/Reduce Noise", "Reduce Big Noise(6-9Pixels)"));
+        frame.OnCommand(Id("Filte&r/Reduce Noise", "Reduce Big Noise(6-9Pixels)"));
         QCOMPARE(program.Messages().Last(), std::string(kLargeLayerQuestion));
         QCOMPARE(big.History().StateCount(), states);
     }

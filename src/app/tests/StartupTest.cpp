@@ -87,7 +87,7 @@ private slots:
         CMainFrame& frame = program.Frame();
         QStringList tops;
         for (QAction* a : frame.menuBar()->actions()) tops << a->text();
-        QCOMPARE(tops, QStringList({"&File", "&Edit", "&Image", "&Layer", "&Select", "Fi&lter",
+        QCOMPARE(tops, QStringList({"&File", "&Edit", "&Image", "&Layer", "&Select", "Filte&r",
                                     "&View", "&Window", "&Help"}));
         for (const MenuCommand& c : MenuCommands()) {
             if (c.id == 0) continue;
@@ -119,7 +119,7 @@ private slots:
         QCOMPARE(frame.Action(kCmdUndoRedo)->text(), QString("Undo\tCtrl+Z"));
         // Commands whose work is not in the program yet are disabled, never faked.
         QVERIFY(!frame.Action(kIdNewLayer)->isEnabled());
-        QVERIFY(!frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
+        QVERIFY(!frame.Action(MenuCommandId("Filte&r", "Blur..."))->isEnabled());
         QVERIFY(!frame.Action(MenuCommandId("&Image", "Crop"))->isEnabled());
         QVERIFY(!frame.Action(kIdZoomIn)->isEnabled());
 
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(frame.Action(kIdTileVertical)->isEnabled());
         QVERIFY(!frame.Action(kCmdUndoRedo)->isEnabled());  // one state only
         QVERIFY(frame.Action(kIdNewLayer)->isEnabled());
-        QVERIFY(frame.Action(MenuCommandId("Fi&lter", "Blur..."))->isEnabled());
+        QVERIFY(frame.Action(MenuCommandId("Filte&r", "Blur..."))->isEnabled());
         QVERIFY(!frame.Action(MenuCommandId("&Image", "Crop"))->isEnabled());
     }
 

@@ -318,8 +318,17 @@ private slots:
         Image& image = view->GetImage();
         view->ApplyZoom(1.5f);
         view->Model().ScrollTo(0, 0);
-        QTest::keyClick(view, 'P');
+        // Layer > Anchor Point > Delete Anchor Point takes up the curve tool in that mode;
+        // 'P' then Alt+1 draw.
+        frame.UpdateCommandUI();
+        QVERIFY(frame.Action(kIdDeleteAnchor)->isEnabled());
+        frame.OnCommand(kIdDeleteAnchor);
         QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolCurve));
+        QCOMPARE(frame.Tools().Options().Get(kToolCurve, "mode"), std::string("delete"));
+        QTest::keyClick(view, 'P');
+        QTest::keyClick(view, Qt::Key_1, Qt::AltModifier);
+        QCOMPARE(int(frame.Tools().CurrentTool()), int(kToolCurve));
+        QCOMPARE(frame.Tools().Options().Get(kToolCurve, "mode"), std::string("draw"));
         const Point anchors[] = {{20, 20}, {120, 30}, {60, 110}};
         auto at = [view](Point c) {
             const Point v = ImageToView(view->Model(), c);

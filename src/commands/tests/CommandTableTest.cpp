@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 
 #include "doc/Image.h"
@@ -21,7 +22,11 @@ std::vector<const CommandEntry*> AllEntries() {
 
 TEST(CommandTable, EveryEntryResolvesByItsIdMenuAndVerb) {
     const std::set<std::string> kTopMenus = {"&File",   "&Edit", "&Image",  "&Layer", "&Select",
-                                             "Fi&lter", "&View", "&Window", "&Help"};
+                                             "Filte&r", "&View", "&Window", "&Help"};
+    // Each menu answers its own Alt+letter.
+    std::set<char> letters;
+    for (const std::string& m : kTopMenus)
+        EXPECT_TRUE(letters.insert(char(std::tolower(m[m.find('&') + 1]))).second) << m;
     std::set<int> ids;
     std::set<std::string> verbs, captions;
     for (const CommandEntry* e : AllEntries()) {
