@@ -138,7 +138,7 @@ void CNavigatorPalette::ShowNoDocument() {
     m_resync = true;
     m_dragging = false;
     m_thumbnail = QImage();
-    m_scale = 0.0f;
+    m_scale = {};
     m_origin = {};
     m_visible = {};
     m_edit->clear();
@@ -210,7 +210,7 @@ void CNavigatorPalette::RenderThumbnail() {
     m_thumbnail =
         PictureOfDib(m_target->Thumbnail(NR::kThumbnailMaxWidth, NR::kThumbnailMaxHeight));
     if (m_thumbnail.isNull()) {
-        m_scale = 0.0f;
+        m_scale = {};
         m_origin = {};
         return;
     }
@@ -225,7 +225,7 @@ void CNavigatorPalette::paintEvent(QPaintEvent*) {
     const Rect& area = NR::kThumbnailArea;
     painter.setClipRect(area.left, area.top, area.Width(), area.Height());
     painter.drawImage(m_origin.x, m_origin.y, m_thumbnail);
-    if (m_scale <= 0.0f || m_visible.IsEmpty()) return;
+    if (!m_scale.Valid() || m_visible.IsEmpty()) return;
     const QColor red(RedOf(NR::kFrameColor), GreenOf(NR::kFrameColor), BlueOf(NR::kFrameColor));
     const NR::Frames frames = NR::FrameRects(m_visible, m_scale, m_origin);
     DrawFrame(painter, frames.outer, red);
@@ -243,7 +243,8 @@ void CNavigatorPalette::ScrollTo(Point pressed) {
 }
 
 void CNavigatorPalette::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !m_target || m_target->ToolBusy() || m_scale <= 0.0f) {
+    if (event->button() != Qt::LeftButton || !m_target || m_target->ToolBusy() ||
+        !m_scale.Valid()) {
         QWidget::mousePressEvent(event);
         return;
     }

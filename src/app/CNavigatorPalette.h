@@ -40,7 +40,7 @@ public:
     // The thumbnail drawn (null when there is none) and where.
     const QImage& Thumbnail() const { return m_thumbnail; }
     Point ThumbnailOrigin() const { return m_origin; }
-    float ThumbnailScale() const { return m_scale; }
+    NavigatorRules::ThumbScale ThumbnailScale() const { return m_scale; }
     bool Dragging() const { return m_dragging; }
 
     QLineEdit* ZoomEdit() const { return m_edit; }
@@ -79,11 +79,11 @@ private:
 
     QImage m_thumbnail;
     Point m_origin;
-    float m_scale = 0.0f;
+    NavigatorRules::ThumbScale m_scale;
     Rect m_visible;
 
     bool m_dragging = false;
-    float m_dragScale = 0.0f;
+    NavigatorRules::ThumbScale m_dragScale;
     Point m_dragOrigin;
 
     QLineEdit* m_edit;

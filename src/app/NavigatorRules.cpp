@@ -66,10 +66,11 @@ int StepUp(int position) {
     return std::min(position + kStep, kSliderMax);
 }
 
-float ThumbnailScale(int32_t thumbWidth, int32_t thumbHeight, int32_t docWidth, int32_t docHeight) {
-    if (docWidth > 0) return float(thumbWidth) / float(docWidth);
-    if (docHeight > 0) return float(thumbHeight) / float(docHeight);
-    return 0.0f;
+ThumbScale ThumbnailScale(int32_t thumbWidth, int32_t thumbHeight, int32_t docWidth,
+                          int32_t docHeight) {
+    const float x = docWidth > 0 ? float(thumbWidth) / float(docWidth) : 0.0f;
+    const float y = docHeight > 0 ? float(thumbHeight) / float(docHeight) : 0.0f;
+    return {x > 0.0f ? x : y, y > 0.0f ? y : x};
 }
 
 Point ThumbnailOrigin(int32_t thumbWidth, int32_t thumbHeight) {
@@ -77,12 +78,13 @@ Point ThumbnailOrigin(int32_t thumbWidth, int32_t thumbHeight) {
             kThumbnailArea.top + (kThumbnailArea.Height() - thumbHeight) / 2};
 }
 
-Frames FrameRects(const Rect& visible, float scale, Point origin) {
-    auto scaled = [scale](int32_t v) { return int32_t(float(v) * scale); };
+Frames FrameRects(const Rect& visible, ThumbScale scale, Point origin) {
+    auto across = [scale](int32_t v) { return int32_t(float(v) * scale.x); };
+    auto down = [scale](int32_t v) { return int32_t(float(v) * scale.y); };
     Frames frames;
-    frames.outer = Rect{scaled(visible.left), scaled(visible.top), scaled(visible.right),
-                        scaled(visible.bottom)}
-                       .Offset(origin.x, origin.y);
+    frames.outer =
+        Rect{across(visible.left), down(visible.top), across(visible.right), down(visible.bottom)}
+            .Offset(origin.x, origin.y);
     if (frames.outer.Width() > 5 && frames.outer.Height() > 5) {
         const Rect& o = frames.outer;
         frames.inner = Rect{o.left + 1, o.top + 1, o.right - 1, o.bottom - 1};
@@ -90,16 +92,16 @@ Frames FrameRects(const Rect& visible, float scale, Point origin) {
     return frames;
 }
 
-std::optional<Point> DragTarget(Point pressed, Point origin, float scale, float zoom,
+std::optional<Point> DragTarget(Point pressed, Point origin, ThumbScale scale, float zoom,
                                 int32_t canvasWidth, int32_t canvasHeight) {
-    if (!(scale > 0.0f)) return std::nullopt;
+    if (!scale.Valid()) return std::nullopt;
     // A drag may leave the thumbnail; the view is never asked for a point off the canvas.
-    auto toZoomed = [&](int32_t p, int32_t o, int32_t extent) {
-        const float doc = std::clamp(float(p - o) / scale, 0.0f, float(std::max(extent, 0)));
+    auto toZoomed = [&](int32_t p, int32_t o, float s, int32_t extent) {
+        const float doc = std::clamp(float(p - o) / s, 0.0f, float(std::max(extent, 0)));
         return int32_t(float(int32_t(doc)) * zoom);
     };
-    return Point{toZoomed(pressed.x, origin.x, canvasWidth),
-                 toZoomed(pressed.y, origin.y, canvasHeight)};
+    return Point{toZoomed(pressed.x, origin.x, scale.x, canvasWidth),
+                 toZoomed(pressed.y, origin.y, scale.y, canvasHeight)};
 }
 
 }  // namespace zelvo::NavigatorRules

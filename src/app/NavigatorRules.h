@@ -55,9 +55,21 @@ std::optional<float> TypedZoom(int value);
 int StepDown(int position);
 int StepUp(int position);
 
-// Thumbnail pixels per document pixel: thumbnail width / document width, or the heights when
-// the document has no width; 0 when neither can be formed.
-float ThumbnailScale(int32_t thumbWidth, int32_t thumbHeight, int32_t docWidth, int32_t docHeight);
+// Thumbnail pixels per document pixel, across and down. The thumbnail's sides are whole
+// pixels, so the two differ, by far on a narrow picture (250 x 10000 gives a thumbnail 1 pixel
+// wide and 78 tall): the frame and the drag take each axis by its own.
+struct ThumbScale {
+    float x = 0.0f, y = 0.0f;
+    ThumbScale() = default;
+    ThumbScale(float both) : x(both), y(both) {}  // NOLINT: one scale for both axes
+    ThumbScale(float across, float down) : x(across), y(down) {}
+    bool Valid() const { return x > 0.0f && y > 0.0f; }
+    friend bool operator==(const ThumbScale&, const ThumbScale&) = default;
+};
+// Thumbnail width / document width and thumbnail height / document height; an axis the
+// document has no extent in takes the other's; 0 when neither can be formed.
+ThumbScale ThumbnailScale(int32_t thumbWidth, int32_t thumbHeight, int32_t docWidth,
+                          int32_t docHeight);
 // The thumbnail's top-left corner, centred in the thumbnail area.
 Point ThumbnailOrigin(int32_t thumbWidth, int32_t thumbHeight);
 
@@ -68,12 +80,12 @@ struct Frames {
 };
 // The frame(s) around the visible part: the visible rectangle in document pixels, scaled and
 // moved to the thumbnail's origin.
-Frames FrameRects(const Rect& visible, float scale, Point origin);
+Frames FrameRects(const Rect& visible, ThumbScale scale, Point origin);
 
 // The zoomed canvas point that a press at `pressed` (palette coordinates) asks the view to
 // scroll to: the point in the thumbnail / scale, held within the canvas, times the zoom.
-// Nothing when the scale is not positive.
-std::optional<Point> DragTarget(Point pressed, Point origin, float scale, float zoom,
+// Nothing when a scale is not positive.
+std::optional<Point> DragTarget(Point pressed, Point origin, ThumbScale scale, float zoom,
                                 int32_t canvasWidth, int32_t canvasHeight);
 
 }  // namespace zelvo::NavigatorRules

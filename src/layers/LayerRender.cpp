@@ -73,8 +73,9 @@ std::vector<uint8_t> LayerManager::RenderThumbnail(int32_t width, int32_t height
     const int32_t cw = m_image.width, ch = m_image.height;
     if (width <= 0 || height <= 0 || cw <= 0 || ch <= 0) return {};
     const float s = std::min(float(width) / float(cw), float(height) / float(ch));
-    const int32_t tw = int32_t(float(cw) * s), th = int32_t(float(ch) * s);
-    if (tw <= 0 || th <= 0) return {};
+    // At least a pixel across and down: a picture 100 times taller than wide still shows.
+    const int32_t tw = std::max(1, int32_t(float(cw) * s)),
+                  th = std::max(1, int32_t(float(ch) * s));
 
     const uint32_t stride = StoredDib::Stride(tw, 24);
     std::vector<uint8_t> dib(StoredDib::kHeaderBytes + size_t(stride) * size_t(th), 0);

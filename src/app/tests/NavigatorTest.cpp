@@ -205,9 +205,16 @@ private slots:
         // 180 x 78 in the 195 x 84 area from (1, 1): 7 and 3 pixels of margin before it.
         QCOMPARE(NR::ThumbnailOrigin(180, 78), (Point{8, 4}));
         QCOMPARE(NR::ThumbnailOrigin(39, 78), (Point{1 + 156 / 2, 4}));
-        QCOMPARE(NR::ThumbnailScale(180, 78, 360, 156), 0.5f);
-        QCOMPARE(NR::ThumbnailScale(0, 50, 0, 100), 0.5f);  // no width: the heights
-        QCOMPARE(NR::ThumbnailScale(0, 0, 0, 0), 0.0f);
+        QVERIFY(NR::ThumbnailScale(180, 78, 360, 156) == NR::ThumbScale(0.5f));
+        QVERIFY(NR::ThumbnailScale(0, 50, 0, 100) == NR::ThumbScale(0.5f));  // no width
+        QVERIFY(!NR::ThumbnailScale(0, 0, 0, 0).Valid());
+        // A narrow picture: 250 x 10000 gives a thumbnail 1 x 78, each axis its own scale. The
+        // view's middle rows frame the thumbnail's middle, and a press there asks for them.
+        const NR::ThumbScale narrow = NR::ThumbnailScale(1, 78, 250, 10000);
+        QVERIFY(narrow == NR::ThumbScale(1.0f / 250, 78.0f / 10000));
+        QCOMPARE(NR::FrameRects({0, 4590, 250, 5410}, narrow, {0, 0}).outer, (Rect{0, 35, 1, 42}));
+        QCOMPARE(NR::DragTarget({0, 39}, {0, 0}, narrow, 1.0f, 250, 10000),
+                 (std::optional<Point>(Point{0, 5000})));
 
         NR::Frames f = NR::FrameRects({40, 20, 240, 120}, 0.5f, {8, 4});
         QCOMPARE(f.outer, (Rect{28, 14, 128, 64}));
@@ -406,7 +413,7 @@ private slots:
         palette.Refresh();
         QCOMPARE(view.asked.back(), (Point{180, 78}));
         QCOMPARE(palette.Thumbnail().size(), QSize(180, 78));
-        QCOMPARE(palette.ThumbnailScale(), 0.5f);
+        QVERIFY(palette.ThumbnailScale() == NR::ThumbScale(0.5f));
 
         // Thumbnail at (8, 4); the visible part (40, 20)-(240, 120) halves to (20, 10)-(120, 60)
         // and moves to (28, 14)-(128, 64), right and bottom exclusive.
