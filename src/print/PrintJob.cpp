@@ -71,6 +71,11 @@ void DrawOnSheet(const RasterImage& picture, const PrintPreviewModel& model,
 PrintOutcome RunPrint(Image& image, const PrintPreviewModel& model, PrintSurface& surface) {
     if (AppMessages().Ask("Whether the print?", Buttons::OkCancel) != Answer::Ok)
         return PrintOutcome::Cancelled;
+    // Held in whole millimetres, a picture less than one across or down would print nothing.
+    if (model.WidthMm() <= 0 || model.HeightMm() <= 0) {
+        AppMessages().Show(kPrintsNothing);
+        return PrintOutcome::Failed;
+    }
     if (!surface.Prepare()) return PrintOutcome::Cancelled;
     RasterImage picture;
     if (!PreparePrintComposite(image, picture)) return PrintOutcome::Failed;

@@ -34,6 +34,10 @@ public:
 
 enum class PrintOutcome { Printed, Cancelled, Failed };
 
+// What Print says of a picture that would cover less than a millimetre of paper.
+constexpr const char* kPrintsNothing =
+    "At this size the picture is less than a millimetre on paper: there is nothing to print.";
+
 // The application's title, the print job's name.
 constexpr const char* kPrintJobTitle = "Zelvo";
 

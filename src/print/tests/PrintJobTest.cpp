@@ -132,5 +132,17 @@ TEST_F(PrintJobTest, APictureFarLargerThanTheSheetIsCutToIt) {
     EXPECT_LT(surface.dest.right - surface.page.widthPx, step + 1);
 }
 
+// A picture less than a millimetre on paper is refused with a message, not printed blank.
+TEST_F(PrintJobTest, APictureUnderAMillimetreIsRefused) {
+    FakeSurface surface;
+    image = NewImage(4000, 2);
+    PrintPreviewModel model(image->Width(), image->Height(), image->Resolution(), surface.page);
+    ASSERT_EQ(model.HeightMm(), 0);
+    messages.QueueAnswer(Answer::Ok);
+    EXPECT_EQ(RunPrint(*image, model, surface), PrintOutcome::Failed);
+    EXPECT_EQ(messages.Last(), kPrintsNothing);
+    EXPECT_FALSE(surface.began);
+}
+
 }  // namespace
 }  // namespace zelvo
