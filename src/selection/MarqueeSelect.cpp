@@ -8,11 +8,13 @@
 namespace zelvo {
 
 int MarqueeSelect(HistoryManager& history, Point a, Point b, bool ellipse, CombineMode mode) {
-    const Rect r =
-        Rect{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)}
-            .Intersect(CanvasRect(history.Layers()));
+    const Rect drawn{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x),
+                     std::max(a.y, b.y)};
+    const Rect r = drawn.Intersect(CanvasRect(history.Layers()));
     if (r.IsEmpty()) return 0;
-    if (ellipse) return CombineSelection(history, RasterizeEllipse(r), mode, "Elliptical Select");
+    // The ellipse the outline showed, cut at the canvas edge.
+    if (ellipse)
+        return CombineSelection(history, RasterizeEllipse(drawn, r), mode, "Elliptical Select");
     return CombineSelection(history, RasterizeRectangle(r), mode, "Rectangular Select");
 }
 

@@ -114,16 +114,23 @@ ShapePlane RasterizeRectangle(const Rect& rect) {
 }
 
 ShapePlane RasterizeEllipse(const Rect& rect) {
-    ShapePlane plane(rect);
-    if (plane.IsEmpty()) return plane;
+    return RasterizeEllipse(rect, rect);
+}
+
+ShapePlane RasterizeEllipse(const Rect& rect, const Rect& clip) {
+    ShapePlane plane(rect.Intersect(clip));
+    if (plane.IsEmpty() || rect.IsEmpty()) return plane;
+    const Rect& r = plane.Bounds();
     // In units of half pixels everything is an integer: centre (l + r, t + b), radii w and h,
-    // pixel centre (2x + 1, 2y + 1). Inside when (dx/w)^2 + (dy/h)^2 <= 1.
-    const int64_t w = rect.Width(), h = rect.Height();
+    // pixel centre (2x + 1, 2y + 1). Inside when (dx/w)^2 + (dy/h)^2 <= 1; a rectangle as far
+    // out as coordinates go needs more than 64 bits for the products.
+    using Wide = __int128;
+    const Wide w = rect.Width(), h = rect.Height();
     const int64_t cx = int64_t(rect.left) + rect.right, cy = int64_t(rect.top) + rect.bottom;
-    for (int32_t y = rect.top; y < rect.bottom; ++y) {
-        const int64_t dy = 2 * int64_t(y) + 1 - cy;
-        for (int32_t x = rect.left; x < rect.right; ++x) {
-            const int64_t dx = 2 * int64_t(x) + 1 - cx;
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        const Wide dy = 2 * int64_t(y) + 1 - cy;
+        for (int32_t x = r.left; x < r.right; ++x) {
+            const Wide dx = 2 * int64_t(x) + 1 - cx;
             if (dx * dx * h * h + dy * dy * w * w <= w * w * h * h) plane.Set(x, y);
         }
     }

@@ -44,6 +44,9 @@ private:
 ShapePlane RasterizeRectangle(const Rect& rect);
 // The filled ellipse inscribed in `rect`: the pixels whose centres lie inside it or on it.
 ShapePlane RasterizeEllipse(const Rect& rect);
+// The part of that ellipse inside `clip`: an ellipse drawn partly off the canvas keeps its
+// shape, cut at the canvas edge.
+ShapePlane RasterizeEllipse(const Rect& rect, const Rect& clip);
 // The polygon through `points` (closed automatically), filled by the alternate (even-odd)
 // rule at pixel centres, over `bounds` (pixels outside it stay clear).
 ShapePlane RasterizePolygon(const std::vector<Point>& points, const Rect& bounds);

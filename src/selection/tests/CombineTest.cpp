@@ -101,6 +101,18 @@ TEST(ShapeRasterTest, EllipseIsTheInscribedOneSymmetricAndCentreSampled) {
     EXPECT_FALSE(p.Bit(0, 0));
     EXPECT_TRUE(p.Bit(4, 2));
     EXPECT_TRUE(p.Bit(0, 2));  // the ends of the long axis
+
+    // Cut by a clip (the canvas edge), the ellipse keeps its shape: the clipped plane holds the
+    // whole ellipse's bits inside the clip and nothing else.
+    const ShapePlane cut = RasterizeEllipse({0, 0, 9, 5}, {4, 2, 20, 20});
+    EXPECT_EQ(cut.Bounds(), (Rect{4, 2, 9, 5}));
+    for (int y = 2; y < 5; ++y)
+        for (int x = 4; x < 9; ++x) EXPECT_EQ(cut.Bit(x, y), p.Bit(x, y)) << x << "," << y;
+    // As far out as coordinates go, the products still fit.
+    const int32_t far = 1 << 24;
+    const ShapePlane huge = RasterizeEllipse({-far, -far, far, far}, {-2, -2, 2, 2});
+    for (int y = -2; y < 2; ++y)
+        for (int x = -2; x < 2; ++x) EXPECT_TRUE(huge.Bit(x, y));
 }
 
 TEST(ShapeRasterTest, PolygonFillsByTheAlternateRule) {
@@ -192,6 +204,17 @@ TEST_F(CombineTest, EveryModeMatchesThePerPixelRuleOnRandomMasks) {
         EXPECT_EQ(layers->SelectionBounds(), area) << trial;
         ASSERT_EQ(Strengths(), want) << "trial " << trial << " mode " << int(mode);
     }
+}
+
+// The elliptical marquee past the canvas edge selects the ellipse its outline showed, cut at
+// the edge: the corner of the 24 x 18 canvas lies at the middle of one centred on it.
+TEST_F(CombineTest, AnEllipseReachingPastTheCanvasKeepsItsShape) {
+    ASSERT_EQ(
+        MarqueeSelect(*history, {kW - 10, kH - 10}, {kW + 10, kH + 10}, true, CombineMode::New), 1);
+    EXPECT_EQ(layers->SelectionBounds(), (Rect{kW - 10, kH - 10, kW, kH}));
+    const Grid g = Strengths();
+    EXPECT_EQ(g[size_t(kH - 1)][size_t(kW - 1)], 100);
+    EXPECT_EQ(g[size_t(kH - 10)][size_t(kW - 10)], 0);
 }
 
 TEST_F(CombineTest, WithoutASelectionEveryModeActsAsNew) {
