@@ -1,5 +1,6 @@
 #include "geometry/RebuildCanvas.h"
 
+#include "layers/InkBox.h"
 #include "layers/TextLayer.h"
 #include "platform/Feedback.h"
 
@@ -22,7 +23,16 @@ int RebuildCanvas(HistoryManager& history, const std::string& name, int32_t widt
                     const float fontScale = old->Text().direction == kTextVertical
                                                 ? rules.fontScaleVertical
                                                 : rules.fontScaleHorizontal;
-                    fresh = RebuildVectorLayer(lm, *old, width, height, rules.map, fontScale);
+                    Rect box;
+                    if (rules.mapTextBox && MaskInkBox(*old, box) && !box.IsEmpty()) {
+                        const Rect to = rules.mapTextBox(box);
+                        const auto shift = [&](Point p) {
+                            return Point{p.x - box.left + to.left, p.y - box.top + to.top};
+                        };
+                        fresh = RebuildVectorLayer(lm, *old, width, height, shift, fontScale);
+                    } else {
+                        fresh = RebuildVectorLayer(lm, *old, width, height, rules.map, fontScale);
+                    }
                     break;
                 }
                 case LayerKind::Curve:

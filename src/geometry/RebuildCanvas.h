@@ -16,6 +16,10 @@ namespace zelvo {
 struct CanvasLayerRules {
     std::function<LayerPtr(const LayerPtr& old)> pixel;
     std::function<Point(Point)> map;
+    // A turn or mirror of the canvas: a text keeps its own direction, so its drawn box (the
+    // ink on the canvas) goes where this puts the old one; mapping its origin alone would carry
+    // the text off the canvas.
+    std::function<Rect(const Rect&)> mapTextBox;
     float fontScaleHorizontal = 1.0f;
     float fontScaleVertical = 1.0f;
     bool showProgress = false;  // one step of the progress bar per layer

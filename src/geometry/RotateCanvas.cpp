@@ -321,6 +321,7 @@ int RotateCanvas(HistoryManager& history, int code) {
         return fresh;
     };
     rules.map = [code, W, H](Point p) { return MapCanvasPoint(p, code, W, H); };
+    rules.mapTextBox = [code, W, H](const Rect& r) { return MapCanvasRect(r, code, W, H); };
     return RebuildCanvas(history, "Rotate Canvas", newWidth, newHeight, rules);
 }
 

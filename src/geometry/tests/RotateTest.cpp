@@ -7,6 +7,7 @@
 #include "geometry/RotateCanvas.h"
 #include "geometry/TransformLayer.h"
 #include "geometry/tests/GeometryTestSupport.h"
+#include "layers/InkBox.h"
 #include "selection/SelectionMask.h"
 
 namespace zelvo {
@@ -136,8 +137,14 @@ TEST_F(RotateTest, TextOriginsAndCurveAnchorsAreMappedAndTheSelectionStays) {
     const LayerPtr t = layers->LayerAt(1), c = layers->LayerAt(2), n = layers->LayerAt(3);
     EXPECT_EQ(t->Width(), 20);
     EXPECT_EQ(t->Height(), 30);
-    EXPECT_EQ(t->Text().originX, 4);  // (y, W - 1 - x)
-    EXPECT_EQ(t->Text().originY, 26);
+    // The text keeps its direction: its ink moves to the top-left of where the old ink's box
+    // turns to (its origin alone would carry it to (4, 26), mostly off the canvas).
+    Rect before, after;
+    ASSERT_TRUE(MaskInkBox(*text, before) && MaskInkBox(*t, after));
+    ASSERT_FALSE(before.IsEmpty());
+    const Rect turned = MapCanvasRect(before, kRotateCounterclockwise, 30, 20);
+    EXPECT_EQ(after, (Rect{turned.left, turned.top, turned.left + before.Width(),
+                           turned.top + before.Height()}));
     EXPECT_EQ(t->Text().fontSize, 10);
     EXPECT_EQ(c->Anchors()[1].point, (Point{3, 21}));
     EXPECT_EQ(c->Anchors()[2].out, (Point{6, 21}));
