@@ -1,5 +1,6 @@
 // Adjustment and filter commands: `adjust …` and `filter …`, each as if its dialog were
 // closed with OK at the given values, through the same engine code as the menus.
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -105,10 +106,13 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
             return CommandResult::Fail(
                 "adjust levels: the input levels must run black < middle < white");
     } else if (what == "shadow-highlight") {
-        err = Numbers(args, 3, 0, 256, v, &range);
-        if (err.empty() && range.empty() && (v[0] > 100 || v[1] > 100 || v[2] < 1))
-            return CommandResult::Fail(
-                "adjust shadow-highlight: Shadows and Highlights are 0..100, Radius 1..256");
+        // Shadows and Highlights 0..100, Radius 1..256: each value against its own range.
+        err = Numbers(args, 3, INT_MIN, INT_MAX, v);
+        const int lo[] = {0, 0, 1}, hi[] = {100, 100, 256};
+        for (size_t i = 0; err.empty() && range.empty() && i < 3; ++i)
+            if (v[i] < lo[i] || v[i] > hi[i])
+                range = "shadow-highlight: " + args[i + 1] + " is outside " +
+                        std::to_string(lo[i]) + ".." + std::to_string(hi[i]);
     } else if (what == "curves") {
         err = CurveWords(args, anchors, strokes, freeLine);
     } else {

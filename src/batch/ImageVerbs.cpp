@@ -50,6 +50,7 @@ CommandResult Size(BatchSession& s, Image* doc, const Args& args) {
     bool scaleStyles = true;
     for (size_t i = 3; i < args.size(); ++i) {
         if (auto v = OptionValue(args[i], "res")) {
+            if (!ParseNumber(*v)) return CommandResult::Script("image size: res must be a number");
             const auto r = ResolutionOption(*v);
             if (!r) return CommandResult::Fail("image size: the resolution must be 0.04 .. 10000");
             resolutionOption = *r;
@@ -140,6 +141,7 @@ CommandResult Crop(Image* doc, const Args& args) {
     if (args.size() == 8) {
         const auto value = OptionValue(args[7], "res");
         if (!value) return CommandResult::Script("image crop: unknown option '" + args[7] + "'");
+        if (!ParseNumber(*value)) return CommandResult::Script("image crop: res must be a number");
         const auto r = ResolutionOption(*value);
         if (!r) return CommandResult::Fail("image crop: the resolution must be 0.04 .. 10000");
         resolution = *r;

@@ -99,6 +99,26 @@ TEST(BatchRunner, ScriptErrorsExitTwoWithTheLineNumber) {
     ScriptRun quote = RunScript("expect \"open\n");
     EXPECT_EQ(quote.status, 2);
     EXPECT_EQ(quote.err, "line 1: unterminated quote\n");
+
+    // A word that is no number is a script error; a number out of its range fails the command,
+    // naming that value's own range.
+    const struct {
+        const char* line;
+        int status;
+        const char* err;
+    } rows[] = {
+        {"image size 10 10 res=abc", 2, "line 2: image size: res must be a number\n"},
+        {"image size 10 10 res=0", 1, "line 2: image size: the resolution must be 0.04 .. 10000\n"},
+        {"adjust shadow-highlight 50 0 257", 1,
+         "line 2: adjust shadow-highlight: 257 is outside 1..256\n"},
+        {"adjust shadow-highlight 101 0 30", 1,
+         "line 2: adjust shadow-highlight: 101 is outside 0..100\n"},
+    };
+    for (const auto& row : rows) {
+        const ScriptRun r = RunScript(std::string("new 20 20\n") + row.line + "\n");
+        EXPECT_EQ(r.status, row.status) << row.line;
+        EXPECT_EQ(r.err, row.err) << row.line;
+    }
 }
 
 TEST(BatchRunner, FailsWhenTheScratchStoreCannotBeOpened) {
