@@ -125,7 +125,10 @@ void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, c
 
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n) {
-    ChannelTableRunOn(BestCpuLevel(), src, tb, tg, tr, dst, n);
+    // Where gathers are microcode the plain loop is the faster one (the same bytes either way).
+    const CpuLevel level = BestCpuLevel();
+    ChannelTableRunOn(level == CpuLevel::Avx2 && SlowGathers() ? CpuLevel::Base : level, src, tb,
+                      tg, tr, dst, n);
 }
 
 namespace {

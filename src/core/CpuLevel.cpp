@@ -1,5 +1,11 @@
 #include "core/CpuLevel.h"
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+
+#include <cstring>
+#endif
+
 namespace zelvo {
 
 namespace {
@@ -44,6 +50,26 @@ CpuLevel BestCpuLevel() {
                                  : CpuRuns(CpuLevel::Avx2)     ? CpuLevel::Avx2
                                                                : CpuLevel::Base;
     return best;
+}
+
+bool SlowGathers() {
+#if defined(__x86_64__)
+    static const bool slow = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(0, &a, &b, &c, &d)) return false;
+        char vendor[13] = {};
+        std::memcpy(vendor, &b, 4);
+        std::memcpy(vendor + 4, &d, 4);
+        std::memcpy(vendor + 8, &c, 4);
+        if (std::strcmp(vendor, "AuthenticAMD") != 0 || !__get_cpuid(1, &a, &b, &c, &d))
+            return false;
+        const unsigned family = ((a >> 8) & 0xF) + ((a >> 20) & 0xFF);
+        return family == 0x17;
+    }();
+    return slow;
+#else
+    return false;
+#endif
 }
 
 }  // namespace zelvo

@@ -19,4 +19,8 @@ bool CpuRuns(CpuLevel level);
 // The highest level this processor runs.
 CpuLevel BestCpuLevel();
 
+// AVX2's gathers are slower than plain loads on this processor (AMD family 17h, Zen to Zen 2,
+// which runs them as microcode): a table lookup is faster without them.
+bool SlowGathers();
+
 }  // namespace zelvo
