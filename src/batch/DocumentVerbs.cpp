@@ -17,6 +17,13 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+// The open document whose file `path` names, as the desktop program's FindDocument finds it.
+Image* OpenDocumentOf(const BatchDocuments& docs, const std::string& path) {
+    for (const auto& open : docs.open)
+        if (NamesSameFile(open->Path(), path)) return open.get();
+    return nullptr;
+}
+
 CommandResult NoDocument() {
     return CommandResult::Fail("no open document");
 }
@@ -75,11 +82,9 @@ CommandResult Open(BatchSession& s, const Args& args) {
     if (args.size() != 1) return CommandResult::Script("open takes one PATH");
     BatchDocuments& docs = Documents(s);
     // As File > Open: a file already open becomes active instead of opening twice.
-    for (const auto& open : docs.open) {
-        if (NamesSameFile(open->Path(), args[0])) {
-            docs.active = open.get();
-            return CommandResult::Ok();
-        }
+    if (Image* open = OpenDocumentOf(docs, args[0])) {
+        docs.active = open;
+        return CommandResult::Ok();
     }
     auto image = std::make_unique<Image>(s.workspace);
     if (!image->Open(args[0])) return CommandResult::Fail();
@@ -112,11 +117,9 @@ CommandResult Save(BatchSession& s, const Args& args) {
     }
     BatchDocuments& docs = Documents(s);
     if (!docs.active) return NoDocument();
-    for (const auto& open : docs.open) {
-        if (open.get() != docs.active && NamesSameFile(open->Path(), args[0])) {
-            AppMessages().Show(OpenElsewhereMessage(args[0]));
-            return CommandResult::Fail();
-        }
+    if (Image* open = OpenDocumentOf(docs, args[0]); open && open != docs.active) {
+        AppMessages().Show(OpenElsewhereMessage(args[0]));
+        return CommandResult::Fail();
     }
 
     // The options dialogs run as the GUI runs them, with the script's values typed in.

@@ -9,6 +9,7 @@
 #include "platform/Feedback.h"
 #include "platform/Messages.h"
 #include "print/PrintPreviewModel.h"
+#include "print/PrintUnits.h"
 
 namespace zelvo {
 
@@ -27,11 +28,6 @@ bool PreparePrintComposite(Image& image, RasterImage& out) {
 }
 
 namespace {
-
-// Toward zero, into the device's integer range.
-int32_t Truncate(double v) {
-    return int32_t(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
-}
 
 // The picture as the device gets it: whole when it lies on the sheet, else only the pixels that
 // reach the sheet, placed where they fall. A picture printed many times the sheet's size would

@@ -6,15 +6,6 @@
 
 namespace zelvo {
 
-namespace {
-
-int32_t Truncate(double v) {
-    if (!(v > -2e9 && v < 2e9)) return v > 0 ? INT32_MAX : INT32_MIN;
-    return int32_t(v);
-}
-
-}  // namespace
-
 PrintPreviewModel::PrintPreviewModel(int32_t pixelWidth, int32_t pixelHeight, int32_t resolution,
                                      const PrintPage& page)
     : m_pixelWidth(std::max(pixelWidth, 0)),

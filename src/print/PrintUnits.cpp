@@ -6,6 +6,11 @@
 
 namespace zelvo {
 
+int32_t Truncate(double v) {
+    if (!(v > -2e9 && v < 2e9)) return v > 0 ? INT32_MAX : INT32_MIN;
+    return int32_t(v);
+}
+
 namespace {
 
 constexpr double kCmPerMm = 0.1;
@@ -28,10 +33,8 @@ std::string FormatMm(int32_t mm, PrintUnit unit) {
 }
 
 int32_t MmFromUnit(double value, PrintUnit unit) {
-    const double mm = value * (unit == PrintUnit::Inch ? 25.4 : 10.0);
     // The boxes' ranges keep values far inside int32; the clamp guards other callers.
-    if (!(mm > -2e9 && mm < 2e9)) return mm > 0 ? INT32_MAX : INT32_MIN;
-    return int32_t(mm);
+    return Truncate(value * (unit == PrintUnit::Inch ? 25.4 : 10.0));
 }
 
 std::optional<double> LeadingNumber(const std::string& text) {

@@ -10,6 +10,9 @@ namespace zelvo {
 
 enum class PrintUnit { Centimeter = 0, Inch = 1 };
 
+// Toward zero, held to 32 bits (a position or size in millimetres or device pixels).
+int32_t Truncate(double v);
+
 // "Centimeter" or "Inch", as the unit combos list them.
 const char* PrintUnitName(PrintUnit unit);
 // Millimetres in the unit, "%0.1f".
