@@ -220,12 +220,12 @@ void BM_ReduceNoise(benchmark::State& s) {
         s, [kind](HistoryManager& h) { return ApplyReduceNoise(h, kind); }, 1);
 }
 
-// The channel lookup alone on one row of the picture, in cache, on each path the CPU has, with
+// The channel lookup alone on one row of the picture, in cache, on each kernel the CPU has, with
 // three tables (Color Balance) and with one (Levels, Curves).
 void BM_TableLookupRow(benchmark::State& s) {
-    const auto level = CpuLevel(s.range(0));
+    const auto kernel = TableKernel(s.range(0));
     const bool shared = s.range(1) != 0;
-    if (!CpuRuns(level)) {
+    if (!CpuRunsTableKernel(kernel)) {
         s.SkipWithError("the CPU lacks this path");
         return;
     }
@@ -236,8 +236,8 @@ void BM_TableLookupRow(benchmark::State& s) {
     std::vector<uint32_t> row(static_cast<size_t>(kWidth)), out(row.size());
     for (int32_t x = 0; x < kWidth; ++x) row[size_t(x)] = PicturePixel(x, 7, x % 16);
     for (auto _ : s) {
-        ChannelTableRunOn(level, row.data(), tb.data(), shared ? tb.data() : tg.data(),
-                          shared ? tb.data() : tr.data(), out.data(), kWidth);
+        ChannelTableRunWith(kernel, row.data(), tb.data(), shared ? tb.data() : tg.data(),
+                            shared ? tb.data() : tr.data(), out.data(), kWidth);
         benchmark::DoNotOptimize(out.data());
     }
     s.SetItemsProcessed(s.iterations() * int64_t(kWidth));
@@ -311,8 +311,10 @@ void BM_ImageMagickBlur(benchmark::State& s) {
 BENCHMARK(BM_CopyLayerFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixRow)->ArgName("level")->DenseRange(int(CpuLevel::Base), int(CpuLevel::V4));
 BENCHMARK(BM_TableLookupRow)
-    ->ArgsProduct({{int(CpuLevel::Base), int(CpuLevel::Avx2), int(CpuLevel::Avx512Vbmi)}, {0, 1}})
-    ->ArgNames({"level", "shared"});
+    ->ArgsProduct({{int(TableKernel::Plain), int(TableKernel::Gather), int(TableKernel::Shuffle),
+                    int(TableKernel::Vbmi)},
+                   {0, 1}})
+    ->ArgNames({"kernel", "shared"});
 BENCHMARK(BM_Invert)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Desaturate)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BrightnessContrast)->Apply(bench::OneAndAllThreads)->Unit(benchmark::kMillisecond);

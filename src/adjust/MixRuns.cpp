@@ -51,6 +51,56 @@ __attribute__((target("avx2"))) void TableRunAvx2(const uint32_t* src, const uin
             (src[i] & 0xff000000u);
 }
 
+// One table for B, G and R without gathers, for processors whose gathers are microcode. Eight
+// pixels go through byte shuffles: each of the table's sixteen rows of sixteen is looked up by
+// the low nibble, then a tree of byte blends keeps, by bits 4 to 7 of each byte in turn, the row
+// its high nibble names (a blend reads a byte's top bit, so each bit is shifted there first; a
+// 16-bit shift moves no other byte's bits into bit 7). The next eight go through plain loads,
+// which use other units of the core, so the two halves run side by side: together faster than
+// either alone. Three tables would take three trees, slower than the plain loop.
+__attribute__((target("avx2"))) inline __m256i ShuffleLookup(const __m256i (&rows)[16], __m256i x,
+                                                             __m256i low) {
+    const __m256i nibble = _mm256_and_si256(x, low);
+    const __m256i b4 = _mm256_slli_epi16(x, 3), b5 = _mm256_slli_epi16(x, 2),
+                  b6 = _mm256_slli_epi16(x, 1);
+    __m256i quarter[4];
+    for (int q = 0; q < 4; ++q) {
+        const __m256i* r = rows + 4 * q;
+        const __m256i a = _mm256_blendv_epi8(_mm256_shuffle_epi8(r[0], nibble),
+                                             _mm256_shuffle_epi8(r[1], nibble), b4);
+        const __m256i b = _mm256_blendv_epi8(_mm256_shuffle_epi8(r[2], nibble),
+                                             _mm256_shuffle_epi8(r[3], nibble), b4);
+        quarter[q] = _mm256_blendv_epi8(a, b, b5);
+    }
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(quarter[0], quarter[1], b6),
+                              _mm256_blendv_epi8(quarter[2], quarter[3], b6), x);
+}
+
+__attribute__((target("avx2"))) void TableRunShuffle(const uint32_t* src, const uint8_t* tb,
+                                                     const uint8_t* tg, const uint8_t* tr,
+                                                     uint32_t* dst, int32_t n) {
+    if (std::memcmp(tb, tg, 256) != 0 || std::memcmp(tb, tr, 256) != 0)
+        return TableRunScalar(src, tb, tg, tr, dst, n);
+    __m256i rows[16];
+    for (int k = 0; k < 16; ++k)
+        rows[k] = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(tb + 16 * k)));
+    const __m256i low = _mm256_set1_epi8(0x0f);
+    const __m256i alpha = _mm256_set1_epi32(int32_t(0xff000000u));
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i out = ShuffleLookup(rows, p, low);
+        for (int k = 8; k < 16; ++k) {
+            const uint32_t q = src[i + k];
+            dst[i + k] = uint32_t(tb[q & 0xffu]) | uint32_t(tb[(q >> 8) & 0xffu]) << 8 |
+                         uint32_t(tb[(q >> 16) & 0xffu]) << 16 | (q & 0xff000000u);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(out, p, alpha));
+    }
+    TableRunScalar(src + i, tb, tb, tb, dst + i, n - i);
+}
+
 // Sixteen pixels at a time. A 128-entry byte lookup is one two-register permute that reads the
 // index's low seven bits; a 256-entry table is two of them, one for each value of the high bit.
 // Each half-table lookup rewrites only the bytes of its channels whose high bit selects that
@@ -110,25 +160,42 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void TableRunVbmi(const u
 
 }  // namespace
 
-void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, const uint8_t* tg,
-                       const uint8_t* tr, uint32_t* dst, int32_t n) {
-    switch (level) {
-        case CpuLevel::Avx512Vbmi:
+bool CpuRunsTableKernel(TableKernel kernel) {
+    switch (kernel) {
+        case TableKernel::Plain:
+            return true;
+        case TableKernel::Gather:
+        case TableKernel::Shuffle:
+            return CpuRuns(CpuLevel::Avx2);
+        case TableKernel::Vbmi:
+            return CpuRuns(CpuLevel::Avx512Vbmi);
+    }
+    return false;
+}
+
+void ChannelTableRunWith(TableKernel kernel, const uint32_t* src, const uint8_t* tb,
+                         const uint8_t* tg, const uint8_t* tr, uint32_t* dst, int32_t n) {
+    switch (kernel) {
+        case TableKernel::Vbmi:
             return TableRunVbmi(src, tb, tg, tr, dst, n);
-        case CpuLevel::V4:
-        case CpuLevel::Avx2:
+        case TableKernel::Gather:
             return TableRunAvx2(src, tb, tg, tr, dst, n);
-        case CpuLevel::Base:
+        case TableKernel::Shuffle:
+            return TableRunShuffle(src, tb, tg, tr, dst, n);
+        case TableKernel::Plain:
             return TableRunScalar(src, tb, tg, tr, dst, n);
     }
 }
 
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n) {
-    // Where gathers are microcode the plain loop is the faster one (the same bytes either way).
-    const CpuLevel level = BestCpuLevel();
-    ChannelTableRunOn(level == CpuLevel::Avx2 && SlowGathers() ? CpuLevel::Base : level, src, tb,
-                      tg, tr, dst, n);
+    // Where gathers are microcode, shuffles beside plain loads are the faster AVX2 way (the same
+    // bytes either way).
+    static const TableKernel best = CpuRunsTableKernel(TableKernel::Vbmi)      ? TableKernel::Vbmi
+                                    : !CpuRunsTableKernel(TableKernel::Gather) ? TableKernel::Plain
+                                    : SlowGathers() ? TableKernel::Shuffle
+                                                    : TableKernel::Gather;
+    ChannelTableRunWith(best, src, tb, tg, tr, dst, n);
 }
 
 namespace {

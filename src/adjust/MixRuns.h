@@ -12,10 +12,13 @@ namespace zelvo {
 void ChannelTableRun(const uint32_t* src, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr,
                      uint32_t* dst, int32_t n);
 
-// The lookup at `level` (one the CPU runs; kernels for Base, Avx2 and Avx512Vbmi), each
-// giving the same words: the tests run every one the CPU has.
-void ChannelTableRunOn(CpuLevel level, const uint32_t* src, const uint8_t* tb, const uint8_t* tg,
-                       const uint8_t* tr, uint32_t* dst, int32_t n);
+// The lookup's kernels, each giving the same words: plain code, AVX2 gathers from word tables,
+// AVX2 byte shuffles of one shared table beside plain loads (three tables: the plain loop),
+// AVX-512 VBMI byte permutes. The tests run every one the CPU has.
+enum class TableKernel { Plain, Gather, Shuffle, Vbmi };
+bool CpuRunsTableKernel(TableKernel kernel);
+void ChannelTableRunWith(TableKernel kernel, const uint32_t* src, const uint8_t* tb,
+                         const uint8_t* tg, const uint8_t* tr, uint32_t* dst, int32_t n);
 
 // Whether every strength of the run is a percent (0..100), as MixRun needs.
 bool StrengthsArePercents(const uint8_t* strength, int32_t n);

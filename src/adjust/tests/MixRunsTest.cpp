@@ -80,18 +80,19 @@ TEST(ChannelTableRunTest, EveryPathLooksUpEveryValueOfEveryChannel) {
             const uint32_t p = src[size_t(i)];
             want[size_t(i)] = MakePixel(tb[ChB(p)], tg[ChG(p)], tr[ChR(p)], ChA(p));
         }
-        for (CpuLevel level : {CpuLevel::Base, CpuLevel::Avx2, CpuLevel::Avx512Vbmi}) {
-            if (!CpuRuns(level)) continue;
+        for (TableKernel kernel :
+             {TableKernel::Plain, TableKernel::Gather, TableKernel::Shuffle, TableKernel::Vbmi}) {
+            if (!CpuRunsTableKernel(kernel)) continue;
             for (int32_t n : {0, 1, 7, 8, 9, 15, 16, 17, 31, 33, 47, 256, 257, kMost}) {
-                const std::string at = "level " + std::to_string(int(level)) + " n " +
+                const std::string at = "kernel " + std::to_string(int(kernel)) + " n " +
                                        std::to_string(n) + (t == &own ? " own" : " shared");
                 // A guard word after the run must stay as it was.
                 std::vector<uint32_t> out(size_t(n) + 1, 0xdeadbeefu);
-                ChannelTableRunOn(level, src.data() + 1, tb, tg, tr, out.data(), n);
+                ChannelTableRunWith(kernel, src.data() + 1, tb, tg, tr, out.data(), n);
                 ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, want.begin() + 1)) << at;
                 EXPECT_EQ(out[size_t(n)], 0xdeadbeefu) << at;
                 std::vector<uint32_t> inPlace(src.begin(), src.begin() + n);
-                ChannelTableRunOn(level, inPlace.data(), tb, tg, tr, inPlace.data(), n);
+                ChannelTableRunWith(kernel, inPlace.data(), tb, tg, tr, inPlace.data(), n);
                 ASSERT_TRUE(std::equal(inPlace.begin(), inPlace.end(), want.begin())) << at;
             }
         }
