@@ -1,12 +1,11 @@
 // What the view shows of a pixel layer while its free transform is pending: the layer's pixels
-// taken once at a reduced size and drawn through the frame at every repaint, so the picture
-// follows each drag at once; the commit draws the real pixels afterwards.
+// taken once at a reduced size and drawn through the frame at every repaint by the commit's own
+// row mapping and sampling, so the picture follows each drag at once where the commit will put
+// it; the commit draws the real pixels afterwards.
 #pragma once
 
 #include <cstdint>
 #include <vector>
-
-#include <QImage>
 
 #include "geometry/FreeTransform.h"
 #include "layers/ImageGeometry.h"
@@ -27,7 +26,6 @@ public:
     // the frame is asked of `tools` at each paint.
     TransformPreview(const ToolController& tools, const LayerPtr& layer);
     const LayerPtr& Layer() const { return m_layer; }
-    const QImage& Pixels() const { return m_pixels; }
 
     // Draws the kept pixels with the layer's opacity so that the layer's rectangle fills the
     // pending frame on a view of geometry `g` (nothing once the transform has ended).
@@ -41,7 +39,9 @@ public:
 private:
     const ToolController& m_tools;
     LayerPtr m_layer;
-    QImage m_pixels;
+    // The kept pixels as stored (alpha a percent), rows top-down; every m_step-th of the layer's.
+    std::vector<uint32_t> m_words;
+    int32_t m_width = 0, m_height = 0, m_step = 1;
 };
 
 }  // namespace zelvo

@@ -569,6 +569,25 @@ std::vector<CurveAnchor> MapAnchors(const std::vector<CurveAnchor>& anchors, con
     return out;
 }
 
+bool FrameRowAt(const FrameCorners& frame, int32_t width, int32_t height, double y, FrameRow& row) {
+    const std::array<PointD, 4> src = {PointD{0, 0}, PointD{double(width), 0},
+                                       PointD{double(width), double(height)},
+                                       PointD{0, double(height)}};
+    Crossing left{}, right{};
+    if (!CrossRow(frame, src, y, left, right)) return false;
+    row = {left.x, right.x, left.source, right.source};
+    return true;
+}
+
+uint32_t SampleSource(const uint32_t* words, int32_t stride, int32_t width, int32_t height,
+                      PointD p) {
+    const Axis ax = AxisAt(p.x - 0.5, width), ay = AxisAt(p.y - 0.5, height);
+    const uint32_t* row0 = words + size_t(ay.first) * size_t(stride);
+    const uint32_t* row1 = words + size_t(ay.second) * size_t(stride);
+    return Mix(row0[ax.first], row0[ax.second], row1[ax.first], row1[ax.second],
+               uint32_t(ax.weight), uint32_t(ay.weight));
+}
+
 SampleAxis SampleAt(double position, int32_t size) {
     const double base = std::floor(position);
     const double fraction = position - base;

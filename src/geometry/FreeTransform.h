@@ -62,6 +62,21 @@ PointD MapThroughFrame(const Rect& source, const FrameCorners& frame, PointD p);
 std::vector<CurveAnchor> MapAnchors(const std::vector<CurveAnchor>& anchors, const Rect& source,
                                     const FrameCorners& frame);
 
+// A row of the commit's mapping: where canvas height `y` crosses the frame (its leftmost and
+// rightmost crossings) and the points of a `width` x `height` source they stand for; a pixel
+// centre between them takes the source point that lies as far between those two. False when
+// the row misses the frame. The view's preview of a pending transform draws through it.
+struct FrameRow {
+    double left = 0, right = 0;
+    PointD leftSource, rightSource;
+};
+bool FrameRowAt(const FrameCorners& frame, int32_t width, int32_t height, double y, FrameRow& row);
+// The commit's sample of `width` x `height` pixel words (rows top-down, `stride` words apart) at
+// the source point `p` (pixel centres at half-integers): SampleAt on each axis, then the
+// bilinear mix of the four words in 1/256, each byte rounded.
+uint32_t SampleSource(const uint32_t* words, int32_t stride, int32_t width, int32_t height,
+                      PointD p);
+
 // One colour channel sampled at a source position between pixels: interpolated between the two
 // neighbours when the fraction lies within 0.2 .. 0.8, else the nearer pixel.
 struct SampleAxis {

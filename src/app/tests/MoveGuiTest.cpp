@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -14,6 +15,7 @@
 #include "app/CNavigatorPalette.h"
 #include "app/CToolsPalette.h"
 #include "app/CZelvoView.h"
+#include "app/TransformPreview.h"
 #include "app/tests/GuiTestSupport.h"
 #include "commands/CommandIds.h"
 #include "doc/Image.h"
@@ -21,6 +23,7 @@
 #include "history/HistoryManager.h"
 #include "history/HistoryState.h"
 #include "layerops/LinkGroups.h"
+#include "layers/StoredDib.h"
 #include "tools/FreeTransformTool.h"
 #include "tools/ToolController.h"
 
@@ -279,6 +282,54 @@ private slots:
         QTest::mouseClick(navigator, Qt::LeftButton, {}, QPoint(navigator->width() / 2, 20));
         QTest::keyClick(navigator, Qt::Key_Left);
         QCOMPARE(layer->Position(), (Point{at.x, at.y + 1}));
+    }
+
+    // The preview of a distorted frame puts each pixel where the commit will: a projective
+    // drawing of the same frame bends the picture differently.
+    void thePreviewOfADistortedFrameShowsTheCommitsPixels() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        CZelvoView* view = OpenLayers(frame, 17);
+        QVERIFY(view);
+        Image& image = view->GetImage();
+        const LayerPtr layer = image.Layers().CurrentLayer();
+        layer->SetOpacity(100);
+        const Rect b = layer->Bounds();
+        const FrameCorners f = {
+            PointD{b.left + 10.0, b.top + 4.0}, PointD{b.right - 25.0, b.top + 20.0},
+            PointD{b.right + 15.0, b.bottom - 6.0}, PointD{b.left - 8.0, b.bottom + 12.0}};
+        const int32_t w = image.Width(), h = image.Height();
+        ImageGeometry g;
+        g.width = w;
+        g.height = h;
+        g.visible = {0, 0, w, h};
+        g.screenRect = {0, 0, w, h};
+        QImage drawn(w, h, QImage::Format_ARGB32);
+        drawn.fill(Qt::transparent);
+        {
+            const TransformPreview preview(frame.Tools(), layer);
+            QPainter p(&drawn);
+            preview.Paint(p, g, f);
+        }
+        QCOMPARE(CommitFreeTransform(image.History(), f), 1);
+        const LayerPtr fresh = image.Layers().CurrentLayer();
+        const std::unique_ptr<ReadRowCursor> rows = fresh->OpenReadRows();
+        QVERIFY(rows);
+        const Rect nb = fresh->Bounds();
+        int compared = 0;
+        for (int32_t y = std::max(nb.top, 0); y < std::min(nb.bottom, h); ++y) {
+            const uint8_t* row =
+                rows->Row(uint32_t(StoredDib::StoredRow(y - nb.top, fresh->Height())));
+            QVERIFY(row);
+            for (int32_t x = std::max(nb.left, 0); x < std::min(nb.right, w); ++x) {
+                uint32_t word;
+                std::memcpy(&word, row + 4 * size_t(x - nb.left), 4);
+                if (word >> 24 != 100) continue;  // partial alpha goes through Qt's rounding
+                ++compared;
+                QCOMPARE(drawn.pixel(x, y), 0xFF000000u | (word & 0xFFFFFFu));
+            }
+        }
+        QVERIFY(compared > 1000);
     }
 };
 
