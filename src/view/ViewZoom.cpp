@@ -49,7 +49,8 @@ int32_t CentredScroll(int32_t zoomedSize, int32_t client) {
 
 AxisLayout LayOutAxis(int32_t client, int32_t canvas, float zoom, int32_t origin) {
     AxisLayout a;
-    const int32_t zoomed = int32_t(float(canvas) * zoom);
+    // A side zoomed to under a pixel still gets one, or the picture would not show at all.
+    const int32_t zoomed = canvas > 0 ? std::max(int32_t(float(canvas) * zoom), 1) : 0;
     int32_t shown = canvas;
     if (client <= zoomed) {
         a.screen0 = 0;

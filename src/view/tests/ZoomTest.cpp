@@ -95,6 +95,13 @@ TEST(ZoomRules, LayoutFillsOrCentres) {
     g.zoom = 3.125f;  // 1022 / zoom = 327.04: a fraction below 0.1 is dropped
     LayOut(g, 1022, 1022, 0, 0);
     EXPECT_EQ(g.visible.right, 327);
+    // A side that zooms to less than a pixel still shows as one row (6000 x 2 at 18 %).
+    g.width = 6000;
+    g.height = 2;
+    g.zoom = 0.18f;
+    LayOut(g, 1500, 800, 0, 0);
+    EXPECT_EQ(g.screenRect, (Rect{210, 399, 1290, 400}));
+    EXPECT_EQ(g.visible, (Rect{0, 0, 6000, 2}));
 }
 
 TEST(ZoomRules, MappingBothWays) {
