@@ -10,6 +10,7 @@
 #include "batch/DocumentVerbs.h"
 #include "batch/Script.h"
 #include "core/Limits.h"
+#include "store/FileDynamicStore.h"
 #include "tools/CropSize.h"
 #include "tools/CropTool.h"
 #include "tools/FreeTransformTool.h"
@@ -105,12 +106,15 @@ CommandResult ParseGesture(BatchSession& s, const std::string& verb, const Args&
     return CommandResult::Ok();
 }
 
-// A refusal shown during the gesture fails the command.
+// A refusal shown during the gesture fails the command. A question answered is the user's
+// choice, not a refusal; warnings (the tools' own and the scratch store's) and the note that a
+// result was cut to the largest image leave the work done.
 CommandResult AfterGesture(BatchSession& s, size_t shownBefore) {
     for (size_t i = shownBefore; i < s.messages.Entries().size(); ++i) {
-        const std::string& text = s.messages.Entries()[i].text;
-        // Warnings and the note that a result was cut to the largest image leave the work done.
-        if (text.rfind("Warning:", 0) != 0 && text != kWillBeCutMessage)
+        const RecordingMessages::Entry& e = s.messages.Entries()[i];
+        if (e.kind == RecordingMessages::Kind::Question) continue;
+        if (e.text.rfind("Warning:", 0) != 0 && e.text != kWillBeCutMessage &&
+            !IsStoreWarning(e.text))
             return CommandResult::Fail();
     }
     return CommandResult::Ok();

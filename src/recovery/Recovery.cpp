@@ -115,6 +115,7 @@ bool BlockIntact(int fd, uint64_t fileBytes, const JournalBlock& b) {
 // The reasons that are this run's, not the document's: recovery can be tried again.
 constexpr const char* kNoRoom = "the temporary disk has no room for it";
 constexpr const char* kNotCopied = "its pixels cannot be copied";
+constexpr const char* kKeptUntilDiscarded = " Its files are kept until you discard them.";
 constexpr const char* kKeptForLater =
     " Its work is kept: free some space or choose another temporary disk, and recover again.";
 
@@ -298,14 +299,11 @@ RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>
     RecoveryResult result;
     for (const RecoveryOffer& offer : offers) {
         if (!offer.readable) {
+            // The scratch file may still hold the work (another version of the program may read
+            // its journal): it goes only when the user discards it.
             AppMessages().Show("The recovery journal " + offer.journalPath +
-                               " cannot be used: " + offer.why + ".");
+                               " cannot be used: " + offer.why + "." + kKeptUntilDiscarded);
             ++result.refused;
-            int fd = LockStale(offer.scratchPath);
-            if (fd >= 0) {
-                RemoveFiles(offer);
-                close(fd);
-            }
             continue;
         }
         int fd = LockStale(offer.scratchPath);

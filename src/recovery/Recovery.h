@@ -43,7 +43,8 @@ struct RecoveryResult {
 // Rebuilds every document of every offer into a new image of `workspace`, handing each to
 // `adopt` as a modified document. A document or journal that fails its checks is refused with
 // a message saying why. Each scratch file and its journal are removed once its documents are
-// done; an offer whose file another process holds meanwhile is left alone.
+// done; an offer whose journal cannot be read, or whose file another process holds meanwhile,
+// is left alone.
 using AdoptRecovered = std::function<void(std::unique_ptr<Image>, const JournalDocument&)>;
 RecoveryResult RecoverAll(Workspace& workspace, const std::vector<RecoveryOffer>& offers,
                           const AdoptRecovered& adopt);

@@ -38,6 +38,14 @@ constexpr uint64_t kOpenSpace = 0x6400000;        // 100 MB free needed to start
 constexpr uint32_t kLowSpaceWarning = 0x6DFFFFF;  // just under 110 MB
 constexpr uint32_t kLargeRequest = 0xC800000;     // 200 MB
 constexpr uint32_t kSlotReserve = 10240;
+
+constexpr const char* kLowSpaceStart = "Please Save File!\n\n";
+constexpr const char* kLowSpaceRest =
+    " disk space for less!\n Please close the image file and clean up disk space\xE3\x80\x82";
+constexpr const char* kLargeRequestWarning = "Application cache too large!";
+constexpr const char* kSlotsWarning =
+    "Procedures used for too long!\nPlease close all image files in order to clean up temporary "
+    "file!";
 constexpr uint32_t kNearlyFull = 0xE6600000;
 constexpr uint64_t kFillView = 0x200000;
 constexpr uint32_t kSlotCount = (FileDynamicStore::kIndexEndGuard - FileDynamicStore::kFirstSlot) /
@@ -149,11 +157,7 @@ bool FileDynamicStore::SpaceCheck(uint64_t n) {
     // An unknown answer counts as no space, as a failed disk query would.
     uint64_t avail = m_disks.AvailableBytes(m_folder).value_or(0);
     uint32_t high = uint32_t(avail >> 32), low = uint32_t(avail);
-    if (high == 0 && low <= kLowSpaceWarning)
-        Show(
-            Format("Please Save File!\n\n%s disk space for less!\n Please close the image file and "
-                   "clean up disk space\xE3\x80\x82",
-                   m_folder.c_str()));
+    if (high == 0 && low <= kLowSpaceWarning) Show(kLowSpaceStart + m_folder + kLowSpaceRest);
     return high != 0 || n < low;
 }
 
@@ -451,12 +455,9 @@ BlockHandle FileDynamicStore::Allocate(uint64_t n) {
         return 0;
     }
     uint32_t b = uint32_t((n + 3) & ~uint64_t(3)) + 2 * kGuardBytes;
-    if (b > kLargeRequest) Show("Application cache too large!");
+    if (b > kLargeRequest) Show(kLargeRequestWarning);
     Header& h = H();
-    if (int64_t(h.nextSlot) > int64_t(h.indexSize) - int64_t(kSlotReserve))
-        Show(
-            "Procedures used for too long!\nPlease close all image files in order to clean up "
-            "temporary file!");
+    if (int64_t(h.nextSlot) > int64_t(h.indexSize) - int64_t(kSlotReserve)) Show(kSlotsWarning);
     // A block may need a used node and a remainder node; writing past the last slot would
     // overwrite the index's guard and the first block.
     if (SlotsLeft() < 2) return 0;
@@ -759,6 +760,13 @@ void FileDynamicStore::Fill(BlockHandle handle, uint8_t byte, bool flush) {
         sync_file_range(
             m_file, off_t(p.offset), off_t(p.length),
             SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+}
+
+bool IsStoreWarning(const std::string& text) {
+    const std::string start = kLowSpaceStart, rest = kLowSpaceRest;
+    return text == kLargeRequestWarning || text == kSlotsWarning ||
+           (text.size() >= start.size() + rest.size() && text.rfind(start, 0) == 0 &&
+            text.compare(text.size() - rest.size(), rest.size(), rest) == 0);
 }
 
 bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,

@@ -177,6 +177,10 @@ private:
     std::vector<BlockHandle> m_deferred;  // pinned blocks whose Free came while pinned
 };
 
+// Whether `text` is one of the store's warnings (low disk space, a very large block, node slots
+// running out): shown, and the work goes on.
+bool IsStoreWarning(const std::string& text);
+
 // Reads `length` bytes of the store's file at `offset` by pread. False when the store is closed,
 // the range passes the file's end or a read fails.
 bool ReadStoreBytes(const FileDynamicStore& store, uint64_t offset, uint8_t* bytes,

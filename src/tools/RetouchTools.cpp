@@ -18,7 +18,8 @@ public:
 protected:
     bool Accepts(ImageView& /*view*/, const ViewMouse& /*m*/, const LayerPtr& layer) override {
         if (layer->Kind() == LayerKind::Pixel) return true;
-        AppMessages().Show("This layer must be rasterized before proceeding!");
+        // These four tools' refusal has no exclamation mark, unlike the painting tools'.
+        AppMessages().Show("This layer must be rasterized before proceeding");
         return false;
     }
 

@@ -520,6 +520,9 @@ TEST_F(StoreTest, OpenNeedsOneHundredMegabytes) {
                   Format("%s disk space is less than 100M,temporary file fails to create, \nthe "
                          "program can not start.",
                          dir.Path().c_str())}));
+    // The first is a warning the work goes on after; the second a failure.
+    EXPECT_TRUE(IsStoreWarning(messages.Texts()[0]));
+    EXPECT_FALSE(IsStoreWarning(messages.Texts()[1]));
     EXPECT_FALSE(Exists(dir.File("Photo Temp001.temp")));
 
     // Between 100 and 110 MB: it opens, with the warning.
