@@ -32,7 +32,10 @@ int ExifOrientation(const uint8_t* data, size_t size);
 constexpr size_t kPngBandBytes = 16u << 20;
 bool DecodePng(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
                size_t bandBytes = kPngBandBytes);
-bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
+// The first page; a page stored turned on its side (orientation 5..8, meaning what Exif's do)
+// is handed over as stored, with its orientation in `orientation` (else 1).
+bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink,
+                int* orientation = nullptr);
 bool DecodeGif(ByteSource& source, const ReadLimits& limits, RasterSink& sink);
 
 // The most libpng has held at once while reading since the last reset (for the tests).

@@ -48,7 +48,8 @@ struct RasterReadResult {
     // A truncated BMP (the missing rows white) or JPEG (libjpeg's fill): kIncompleteFileText has
     // been shown.
     bool incomplete = false;
-    // A JPEG's Exif orientation (1..8; 1 is upright as stored), which the rows do not follow.
+    // A JPEG's Exif orientation, or a TIFF's when it is turned on its side (1..8; 1 is upright
+    // as stored), which the rows do not follow.
     int orientation = 1;
     // The user did not want a picture of more than 20 million pixels read.
     bool declined = false;

@@ -87,14 +87,15 @@ private:
     RasterSink& m_sink;
 };
 
-bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
+bool DecodeAs(Kind kind, ByteSource& source, const ReadLimits& limits, RasterSink& sink,
+              int& orientation) {
     switch (kind) {
         case Kind::Gif:
             return DecodeGif(source, limits, sink);
         case Kind::Png:
             return DecodePng(source, limits, sink);
         case Kind::Tiff:
-            return DecodeTiff(source, limits, sink);
+            return DecodeTiff(source, limits, sink, &orientation);
         default:
             return false;
     }
@@ -125,11 +126,11 @@ RasterReadResult Read(ByteSource& source, const std::string& extension, const Re
             out.orientation = notes.orientation;
         } else if (kind != Kind::None) {
             StartWatch watch(sink ? *sink : own);
-            ok = DecodeAs(kind, source, limits, watch);
+            ok = DecodeAs(kind, source, limits, watch, out.orientation);
             // A file named for one of these formats may hold another of them.
             for (Kind other : {Kind::Png, Kind::Tiff, Kind::Gif}) {
                 if (ok || other == kind || watch.started) continue;
-                ok = DecodeAs(other, source, limits, watch);
+                ok = DecodeAs(other, source, limits, watch, out.orientation);
             }
         }
     }

@@ -112,7 +112,7 @@ bool SetUpPlainTiles(TIFF* tif, tmsize_t maxAlloc, std::unique_ptr<uint8_t[]>& b
     return buffer && TIFFReadBufferSetup(tif, buffer.get(), bytes);
 }
 
-bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
+bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink, int& orientation) {
     char message[1024];
     TIFFRGBAImage img;
     // Transparency is dropped as in every format, leaving the stored colour: libtiff would
@@ -130,7 +130,12 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) return false;
     const uint32_t w = img.width, h = img.height;
     bool ok = AcceptRasterSize(limits, w, h) && sink.Start(int32_t(w), int32_t(h));
-    img.req_orientation = ORIENTATION_TOPLEFT;
+    // libtiff only mirrors: a picture stored turned on its side (orientations 5 to 8, which mean
+    // what Exif's do) is read as stored and turned upright afterwards, as a JPEG's is.
+    const bool sideways =
+        img.orientation >= ORIENTATION_LEFTTOP && img.orientation <= ORIENTATION_LEFTBOT;
+    img.req_orientation = sideways ? img.orientation : uint16_t(ORIENTATION_TOPLEFT);
+    orientation = sideways ? int(img.orientation) : 1;
     // A band of rows at a time keeps the 32-bit RGBA copy small. With more than one thread
     // libtiff decodes a band on a second core while the caller hands over the band before; two
     // bands of half the size take the memory one did.
@@ -144,8 +149,7 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
     // A picture stored from the bottom is read from the file's far end band by band; libtiff
     // turns each band over in place.
     const bool fromBottom =
-        img.orientation == ORIENTATION_BOTLEFT || img.orientation == ORIENTATION_BOTRIGHT ||
-        img.orientation == ORIENTATION_LEFTBOT || img.orientation == ORIENTATION_RIGHTBOT;
+        img.orientation == ORIENTATION_BOTLEFT || img.orientation == ORIENTATION_BOTRIGHT;
     if (fromBottom && vs > 1 && h % vs != 0) band = h;  // its blocks start at the top
     std::vector<uint32_t> handing, decoding;
     std::vector<uint8_t> line;
@@ -198,7 +202,7 @@ bool ReadPage(TIFF* tif, const ReadLimits& limits, RasterSink& sink) {
 
 }  // namespace
 
-bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink) {
+bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink, int* orientation) {
     uint8_t magic[4];
     if (source.ReadAt(0, magic, 4) != 4) return false;
     if (!((magic[0] == 'I' && magic[1] == 'I') || (magic[0] == 'M' && magic[1] == 'M')))
@@ -212,7 +216,9 @@ bool DecodeTiff(ByteSource& source, const ReadLimits& limits, RasterSink& sink) 
     TIFF* tif = OpenTiff("rm", &cursor, true, maxAlloc);
     if (!tif) return false;
     std::unique_ptr<uint8_t[]> tileBuffer;
-    bool ok = SetUpPlainTiles(tif, maxAlloc, tileBuffer) && ReadPage(tif, limits, sink);
+    int turn = 1;
+    bool ok = SetUpPlainTiles(tif, maxAlloc, tileBuffer) && ReadPage(tif, limits, sink, turn);
+    if (orientation) *orientation = turn;
     TIFFClose(tif);
     return ok;
 }

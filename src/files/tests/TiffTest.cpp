@@ -116,6 +116,30 @@ TEST(TiffRead, EveryOrientationTallerThanABand) {
         auto r = ReadRasterFile(path);
         ASSERT_TRUE(r.ok);
         EXPECT_TRUE(test::SamePixels(r.image, image));
+        EXPECT_EQ(r.orientation, 1);
+    }
+    // Turned on its side, it is read as stored with its orientation, which the document turns
+    // upright as it does a JPEG's Exif orientation (libtiff alone would only mirror it).
+    for (uint16_t orientation :
+         {ORIENTATION_LEFTTOP, ORIENTATION_RIGHTTOP, ORIENTATION_RIGHTBOT, ORIENTATION_LEFTBOT}) {
+        SCOPED_TRACE(orientation);
+        const std::string path = dir.File("s.tif");
+        TIFF* tif = OpenRgbTiff(path, image.Width(), image.Height());
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 7);
+        std::vector<uint8_t> row(size_t(image.Width()) * 3);
+        for (int y = 0; y < image.Height(); ++y) {
+            const uint8_t* p = image.TopRow(y);
+            for (size_t i = 0; i < row.size(); i += 3)
+                row[i] = p[i + 2], row[i + 1] = p[i + 1], row[i + 2] = p[i];
+            TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+        }
+        TIFFClose(tif);
+        auto r = ReadRasterFile(path);
+        ASSERT_TRUE(r.ok);
+        EXPECT_TRUE(test::SamePixels(r.image, image));
+        EXPECT_EQ(r.orientation, int(orientation));
     }
 
     // Its transparency goes as in every format: an unassociated alpha leaves the colour stored.
