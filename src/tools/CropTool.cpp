@@ -1,9 +1,11 @@
 // The crop tool: a frame drawn on the canvas, adjusted by its corners (8 screen pixels around
 // each) or moved whole, nudged with the arrows, and committed with Enter: the document is cut to
 // the frame and scaled to the bar's fixed size and resolution, or cancelled with Esc.
+#include <algorithm>
 #include <cmath>
 
 #include "core/InternalError.h"
+#include "core/Limits.h"
 #include "doc/Image.h"
 #include "geometry/CropRebuild.h"
 #include "platform/Messages.h"
@@ -88,7 +90,7 @@ public:
                 return;
             }
             case kMovingCorner:
-                m_moving = Keep(m_anchor, p);
+                m_moving = Keep(m_anchor, p, m_new ? &view.GetImage() : nullptr);
                 return;
             case kAnchorCorner:
                 m_anchor = Keep(m_moving, p);
@@ -229,13 +231,26 @@ public:
 
 private:
     // The corner dragged from `fixed` to `p`; with a width and a height in the bar the frame
-    // keeps their aspect, its height following the width on the pointer's side.
-    Point Keep(Point fixed, Point p) {
+    // keeps their aspect, its height following the width on the pointer's side. A new frame
+    // (`within` its canvas) stays on the canvas: where the height would leave it, the height
+    // stops at the edge and the width follows it. No corner passes the coordinate limit.
+    Point Keep(Point fixed, Point p, const Image* within = nullptr) {
         const CropSettings s = CropSettingsOf(Tools().Options());
         if (!(s.width > 0 && s.height > 0)) return p;
-        const double h = std::fabs(double(p.x - fixed.x)) * s.height / s.width;
-        const int32_t side = int32_t(std::lround(h));
-        return {p.x, p.y >= fixed.y ? fixed.y + side : fixed.y - side};
+        double dx = double(p.x) - fixed.x;
+        double dy = std::fabs(dx) * s.height / s.width;
+        const bool down = p.y >= fixed.y;
+        if (within) {
+            const double room = down ? double(within->Height()) - fixed.y : double(fixed.y);
+            if (dy > room) {
+                dy = std::max(room, 0.0);
+                dx = std::copysign(dy * s.width / s.height, dx);
+            }
+        }
+        const auto at = [](double v) {
+            return ClampCoordinate(std::llround(std::clamp(v, -1e15, 1e15)));
+        };
+        return {at(fixed.x + dx), at(down ? fixed.y + dy : fixed.y - dy)};
     }
 
     int HandleAt(const ImageView& view, Point client) const {
