@@ -17,6 +17,7 @@
 #include "tools/Operations.h"
 #include "tools/ToolController.h"
 #include "view/ImageView.h"
+#include "view/ViewZoom.h"
 
 namespace zelvo {
 
@@ -103,7 +104,8 @@ public:
         const bool curve = layer && layer->Kind() == LayerKind::Curve;
         if (mode == Mode::Draw) {
             if (Tools().Options().GetInt(kToolCurve, "shape") != 0) {
-                m_placeAt = p;
+                // A shape goes to the pixel under the pointer (the view's truncating mapping).
+                m_placeAt = ClientToCanvas(image.Geometry(), m.client);
                 return true;
             }
             if (!m_draw) m_draw = std::make_unique<CurveDraw>(image.Layers(), image.Curves());

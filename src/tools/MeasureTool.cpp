@@ -12,6 +12,7 @@
 #include "tools/Operations.h"
 #include "tools/ToolController.h"
 #include "view/ImageView.h"
+#include "view/ViewZoom.h"
 
 namespace zelvo {
 
@@ -81,7 +82,8 @@ public:
 
     bool Press(ImageView& view, const ViewMouse& m) override {
         Image* image = &view.GetImage();
-        const Point p = ViewToImage(view, m.client);
+        // The pixel under the pointer (the view's truncating mapping, not the brush's rounding).
+        const Point p = ClientToCanvas(view.GetImage().Geometry(), m.client);
         m_drag = Drag::NewLine;
         if (auto it = m_lines.find(image); it != m_lines.end()) {
             const Point a = ImageToView(view, it->second.a), b = ImageToView(view, it->second.b);
@@ -102,7 +104,7 @@ public:
 
     void Move(ImageView& view, const ViewMouse& m) override {
         if (!m_image) return;
-        const Point p = ViewToImage(view, m.client);
+        const Point p = ClientToCanvas(view.GetImage().Geometry(), m.client);
         Segment& line = m_lines[m_image];
         line = m_start;
         switch (m_drag) {
