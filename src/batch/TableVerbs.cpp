@@ -1,12 +1,19 @@
 #include "batch/TableVerbs.h"
 
 #include "batch/DocumentVerbs.h"
+#include "batch/ToolVerbs.h"
 #include "clipboard/ClipboardCommands.h"
 
 namespace zelvo {
 
 CommandContext VerbContext(BatchSession& s) {
-    return CommandContext::Of(Documents(s).active, &s.State<ClipboardState>("clipboard"));
+    CommandContext c =
+        CommandContext::Of(Documents(s).active, &s.State<ClipboardState>("clipboard"));
+    // As in the program: a tool that stays busy through commands (an open crop frame) keeps
+    // the commands that need it idle disabled. A busy tool means the tools are set up.
+    if (c.toolBusy && s.state.count("tools"))
+        c.toolStaysBusy = Tools(s).controller.BusyThroughCommands();
+    return c;
 }
 
 std::optional<CommandResult> Refused(BatchSession& s, const CommandEntry* entry,

@@ -16,6 +16,14 @@ namespace zelvo {
 
 namespace {
 
+// A stroke under way lands first, as before a menu command; a tool that stays busy through
+// commands (an open crop frame, a pending free transform) keeps the new layer out, as the
+// program's refusal to switch tools does. False then.
+bool EndedToolWork(Image& image) {
+    image.EndToolInteraction();
+    return !image.History().Host().ToolBusy();
+}
+
 constexpr int32_t kMaxTextSize = kMaxFontSize;
 
 // The colour a new layer takes without `color=`: the one on the tool's options bar page.
@@ -104,7 +112,7 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     std::string text = EditBoxText(args[2]);
     if (text.size() > kMaxTextBytes)
         return CommandResult::Fail(std::string("text: ") + kTextTooLongMessage);
-    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
+    if (!EndedToolWork(*image)) return CommandResult::Fail("text: a tool is busy");
     TextEdit& texts = image->Texts();
     const LayerPtr layer = texts.BeginNewText(image->Width(), image->Height());
     if (!layer) return CommandResult::Fail();
@@ -140,7 +148,7 @@ CommandResult Shape(BatchSession& s, const std::vector<std::string>& args) {
             return CommandResult::Script("shape: " + error);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
-    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
+    if (!EndedToolWork(*image)) return CommandResult::Fail("shape: a tool is busy");
     return CommandResult::From(PlaceShape(image->Curves(), index, {*x, *y}, color, filled) !=
                                nullptr);
 }
@@ -165,8 +173,7 @@ CommandResult Curve(BatchSession& s, const std::vector<std::string>& args) {
         return CommandResult::Fail(std::string("curve: ") + kCurveTooLongMessage);
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
-    image->EndToolInteraction();  // a stroke under way lands first, as before a menu command
-
+    if (!EndedToolWork(*image)) return CommandResult::Fail("curve: a tool is busy");
     return CommandResult::From(
         DrawCurve(image->Layers(), image->Curves(), points, closed, color, filled) != nullptr);
 }
