@@ -12,6 +12,9 @@ namespace zelvo {
 struct JpegErrorManager {
     jpeg_error_mgr base;
     jmp_buf jump;
+    // libjpeg met a marker before a scan's data was complete and filled in the rest: a file cut
+    // short with an end marker added after the cut.
+    bool dataCutShort = false;
 };
 
 // Fills `err` for use as `cinfo.err`; the caller then calls setjmp(err.jump).

@@ -366,6 +366,7 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
         }
         const bool finished = FinishHere(cinfo, err);
         jpeg_destroy_decompress(&cinfo);
+        if (err.dataCutShort) source.notes.endedEarly = true;
         return finished && rows->Flush();
     }
     // The rows come top row first and go out as they come.
@@ -380,6 +381,7 @@ bool Decode(ChunkSource& source, const ReadLimits& limits, RasterSink& sink,
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+    if (err.dataCutShort) source.notes.endedEarly = true;
     return rows->Flush();
 }
 
