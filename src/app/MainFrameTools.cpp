@@ -154,7 +154,11 @@ void CMainFrame::SetUpTools() {
         m_optionsPages->ModelChanged(tool, key);
         for (CBrushPopup* popup : findChildren<CBrushPopup*>()) popup->ModelChanged(tool, key);
         // The brush circle follows the diameter.
-        for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+        // Each tool draws its own marks over the picture (the measure line, the crop frame).
+        for (CChildFrame* child : Children()) {
+            child->View()->UpdateCursor();
+            child->View()->viewport()->update();
+        }
     };
     ShowToolPage(m_tools->CurrentTool());
 }
@@ -163,7 +167,11 @@ void CMainFrame::SetPlainCursors(bool on) {
     m_tools->SetPlainCursors(on);
     QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
     settings.setValue("Tools/PlainCursors", on);
-    for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+    // Each tool draws its own marks over the picture (the measure line, the crop frame).
+    for (CChildFrame* child : Children()) {
+        child->View()->UpdateCursor();
+        child->View()->viewport()->update();
+    }
     UpdateCommandUI();
 }
 
@@ -187,7 +195,11 @@ void CMainFrame::OnToolChanged(int id) {
     FollowFreeTransform();
     ShowToolPage(id);
     if (m_toolsPalette) m_toolsPalette->ShowTool(id);
-    for (CChildFrame* child : Children()) child->View()->UpdateCursor();
+    // Each tool draws its own marks over the picture (the measure line, the crop frame).
+    for (CChildFrame* child : Children()) {
+        child->View()->UpdateCursor();
+        child->View()->viewport()->update();
+    }
     // The keys go back to the picture.
     if (CChildFrame* child = ActiveChild()) child->View()->setFocus(Qt::OtherFocusReason);
     emit toolChanged(id);

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -250,6 +251,22 @@ private slots:
         QCOMPARE(text("readout-W"), QString("W:-100"));
         QCOMPARE(text("readout-H"), QString("H:0"));
         QCOMPARE(text("readout-A"), QString("A:180.00"));
+        // The line shows only while the tool is current: a switch either way repaints the view.
+        struct PaintCount : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } count;
+        view->viewport()->installEventFilter(&count);
+        for (ToolId tool : {kToolHand, kToolMeasure}) {
+            QTest::qWait(50);
+            count.paints = 0;
+            QVERIFY(frame.Tools().SelectTool(tool));
+            QVERIFY(WaitFor([&] { return count.paints > 0; }));
+        }
+        view->viewport()->removeEventFilter(&count);
         PageChild<QPushButton>(frame, "Clear")->click();
         QCOMPARE(text("readout-D"), QString("D:"));
         QCOMPARE(text("readout-X"), QString("X:"));
