@@ -26,15 +26,18 @@ QualityWidgets::QualityWidgets(QualityControls& model, QWidget* parent)
     });
     connect(edit, &QLineEdit::textEdited, this, [this](const QString& t) {
         if (m_refreshing) return;
-        if (m_model.TypeText(t.toStdString())) {
-            // The edit keeps what was typed; the other two follow.
-            m_refreshing = true;
-            slider->setValue(m_model.SliderPosition());
-            combo->setCurrentIndex(m_model.Combo());
-            m_refreshing = false;
-        }
+        // The edit keeps what was typed; the other two follow the quality in force (a value
+        // the box ignores puts back the one from before the typing).
+        m_model.TypeText(t.toStdString());
+        m_refreshing = true;
+        slider->setValue(m_model.SliderPosition());
+        combo->setCurrentIndex(m_model.Combo());
+        m_refreshing = false;
     });
-    connect(edit, &QLineEdit::editingFinished, this, [this] { Refresh(); });
+    connect(edit, &QLineEdit::editingFinished, this, [this] {
+        m_model.EndTyping();
+        Refresh();
+    });
     connect(combo, &QComboBox::activated, this, [this](int index) {
         m_model.ChooseCombo(index);
         Refresh();

@@ -39,11 +39,15 @@ void QualityControls::MoveSlider(int position) {
 }
 
 bool QualityControls::TypeText(const std::string& text) {
-    if (text.empty() || text.size() > 3 ||
-        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+    if (!m_beforeTyping) m_beforeTyping = m_quality;
+    const bool number =
+        !text.empty() && text.size() <= 3 &&
+        std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    const int value = number ? std::stoi(text) : 0;
+    if (!number || value < kMin || value > kMax) {
+        m_quality = *m_beforeTyping;
         return false;
-    const int value = std::stoi(text);
-    if (value < kMin || value > kMax) return false;
+    }
     m_quality = value;
     return true;
 }

@@ -2,6 +2,7 @@
 // file is written. The windows only show these and forward the user's actions.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace zelvo {
@@ -28,11 +29,16 @@ public:
 
     void ChooseCombo(int combo);
     void MoveSlider(int position);
-    // A typed value outside 1..12, or not a number, is ignored; true when it was taken.
+    // The box's text at each keystroke: a value in 1..12 is taken at once; anything else is
+    // ignored, and the quality goes back to what it was before the typing began (typing "13"
+    // passes through "1", which must not stay). True when the typed value was taken.
     bool TypeText(const std::string& text);
+    // The box was left: the next keystroke begins a new typing.
+    void EndTyping() { m_beforeTyping.reset(); }
 
 private:
     int m_quality;
+    std::optional<int> m_beforeTyping;
 };
 
 class JpegOptionsModel {

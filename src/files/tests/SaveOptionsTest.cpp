@@ -52,10 +52,17 @@ TEST_F(JpegOptionsTest, SliderAndEditBoxKeepTheOthersInStep) {
     EXPECT_TRUE(m.Controls().TypeText("6"));
     EXPECT_EQ(m.Controls().SliderPosition(), 6);
     EXPECT_STREQ(QualityControls::ComboText(m.Controls().Combo()), "middle");
+    m.Controls().EndTyping();
     for (const char* bad : {"0", "13", "-1", "", "abc", "7x", "99999999999"}) {
         EXPECT_FALSE(m.Controls().TypeText(bad)) << bad;
         EXPECT_EQ(m.Quality(), 6) << bad;
     }
+    // "13" typed key by key passes through "1": the quality goes back to the one before.
+    m.Controls().EndTyping();
+    EXPECT_TRUE(m.Controls().TypeText("1"));
+    EXPECT_FALSE(m.Controls().TypeText("13"));
+    EXPECT_EQ(m.Quality(), 6);
+    m.Controls().EndTyping();
     EXPECT_TRUE(m.Controls().TypeText("1"));
     EXPECT_EQ(m.Quality(), 1);
     EXPECT_TRUE(m.Controls().TypeText("12"));
