@@ -346,9 +346,10 @@ bool Image::CheckSavePath(const std::string& path) {
     fs::path folder = fs::path(path).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec)) {
-        AppMessages().Show(
-            folder.string() +
-            "Disk should not be used for document save. Please use Save As to save!");
+        // The drive-letter text this stands in for reads as one word after a folder's name.
+        AppMessages().Show("The folder " + folder.string() +
+                           "/ is not there: the document cannot be saved in it. Please use Save "
+                           "As to save in another folder!");
         return false;
     }
     if (FormatForPath(path) == FileFormat::None) {

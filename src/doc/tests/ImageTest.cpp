@@ -224,9 +224,9 @@ TEST_F(ImageTest, SaveRefusalsKeepTheDocumentModified) {
     EXPECT_FALSE(image.Save(dir.File("noextension"), {}));
     EXPECT_EQ(messages.Last(), "Can not save the document without extension!");
     EXPECT_FALSE(image.Save(dir.File("missing/folder/a.bmp"), {}));
-    EXPECT_EQ(messages.Last(), dir.File("missing/folder") +
-                                   "Disk should not be used for document save. Please use Save "
-                                   "As to save!");
+    EXPECT_EQ(messages.Last(), "The folder " + dir.File("missing/folder") +
+                                   "/ is not there: the document cannot be saved in it. Please "
+                                   "use Save As to save in another folder!");
     EXPECT_TRUE(image.IsModified());
     EXPECT_TRUE(image.Path().empty());
 }
