@@ -12,6 +12,7 @@
 #include "app/CMainFrame.h"
 #include "app/StartupRules.h"
 #include "core/RowBands.h"
+#include "files/SafeFile.h"
 #include "platform/Disk.h"
 
 namespace zelvo {
@@ -109,6 +110,8 @@ bool CZelvoApp::InitInstance(const StartOptions& options) {
     // file opens, so that its window takes the room they leave.
     m_frame->ShowPalettesAtStart();
     m_frame->ResetNewWindowSlot();
+    // A file an in-place save was killed over gets its old bytes back before anything opens it.
+    RestoreInterruptedSaves();
     // 5. The shell command: the file named on the command line, else File New, which the first
     // time is the framework's own request and is refused, so the program starts empty. With a
     // file there is no such request, and the user's first File New must not be taken for it.

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "batch/Script.h"
+#include "files/SafeFile.h"
 #include "platform/Feedback.h"
 #include "recovery/RecoveryJournal.h"
 #include "store/SpaceFailures.h"
@@ -81,6 +82,8 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
         lines.push_back({number, std::move(lexed.words)});
     }
 
+    // A file an in-place save was killed over gets its old bytes back before anything opens it.
+    RestoreInterruptedSaves();
     Workspace workspace;
     if (!workspace.Setup(tempDir)) return kCommandFailed;
     // Every document of the run is journaled, so a killed run can be recovered by the next.

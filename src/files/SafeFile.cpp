@@ -16,6 +16,7 @@
 #include <random>
 
 #include "platform/ExitCleanup.h"
+#include "platform/Messages.h"
 
 namespace zelvo {
 
@@ -54,6 +55,10 @@ std::string FolderOf(const std::string& path) {
 
 constexpr char kTempMark[] = ".zelvo-tmp-";
 constexpr size_t kTempSuffix = 6;
+// An in-place save's copy of the old bytes is its temporary file's name with this tail, and the
+// record of its target that name with kTargetRecord.
+constexpr char kBackupTail[] = "-old";
+constexpr char kTargetRecord[] = ".target";
 
 // ".NAME.zelvo-tmp-XXXXXX"
 bool IsTempName(const char* name) {
@@ -82,10 +87,43 @@ void ReclaimStaleTemps(const std::string& folder) {
     closedir(dir);
 }
 
+// Writes `text` to a new file at `path` and syncs it and its folder.
+bool WriteRecord(const std::string& path, const std::string& text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = write(fd, text.data(), text.size()) == ssize_t(text.size()) && fsync(fd) == 0;
+    close(fd);
+    if (!ok) {
+        unlink(path.c_str());
+        return false;
+    }
+    const size_t slash = path.rfind('/');
+    const int dirFd = open(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+bool ReadRecord(const std::string& path, std::string& text) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    char buffer[4096];
+    text.clear();
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0 && text.size() < (1u << 16))
+        text.append(buffer, size_t(n));
+    close(fd);
+    return n == 0;
+}
+
 // The system's temporary folder, with its slash.
 std::string TempFolder() {
     const char* t = std::getenv("TMPDIR");
-    std::string folder = t && *t ? t : "/tmp";
+    // /var/tmp outlives a restart, and with it the old bytes an in-place save keeps aside.
+    std::string folder = t && *t ? t : "/var/tmp";
     if (folder.back() != '/') folder += '/';
     return folder;
 }
@@ -350,14 +388,20 @@ bool SafeFile::CopyIntoTarget() {
     }
     // The old bytes go aside first, beside the temporary file. They are not removed at a
     // signal: the process killed while copying leaves them as the only whole copy.
-    const std::string backupPath = m_tempPath + "-old";
+    const std::string backupPath = m_tempPath + kBackupTail;
     const int backup = open(backupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (backup < 0) {
         close(target);
         return false;
     }
+    // Locked while the save runs, so that a start-up never takes it for one a killed save left.
+    flock(backup, LOCK_EX | LOCK_NB);
     const uint64_t oldSize = uint64_t(old.st_size), newSize = Size();
     bool ok = CopyBytes(target, backup, oldSize, false) && fsync(backup) == 0;
+    // The record naming the target, written before the target is touched: a start-up after a
+    // kill from here on puts the old bytes back (RestoreInterruptedSaves).
+    const std::string recordPath = backupPath + kTargetRecord;
+    ok = ok && WriteRecord(recordPath, m_target);
     bool keepBackup = false;
     if (ok) {
         ok = CopyBytes(m_fd, target, newSize, true) && ftruncate(target, off_t(newSize)) == 0 &&
@@ -367,10 +411,69 @@ bool SafeFile::CopyIntoTarget() {
             keepBackup = !(ftruncate(target, off_t(oldSize)) == 0 &&
                            CopyBytes(backup, target, oldSize, false) && fsync(target) == 0);
     }
+    if (!keepBackup) {
+        unlink(recordPath.c_str());
+        unlink(backupPath.c_str());
+    }
     close(backup);
-    if (!keepBackup) unlink(backupPath.c_str());
     close(target);
     return ok;
+}
+
+int RestoreInterruptedSaves() {
+    const std::string folder = TempFolder();
+    ReclaimStaleTemps(folder);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return 0;
+    std::vector<std::string> records;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const size_t tail = sizeof(kBackupTail) - 1 + sizeof(kTargetRecord) - 1;
+        if (name.size() > tail && name[0] == '.' &&
+            name.compare(name.size() - tail, tail, std::string(kBackupTail) + kTargetRecord) == 0)
+            records.push_back(folder + name);
+    }
+    closedir(dir);
+    int restored = 0;
+    for (const std::string& record : records) {
+        const std::string backupPath =
+            record.substr(0, record.size() - (sizeof(kTargetRecord) - 1));
+        const int backup = open(backupPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (backup < 0) {
+            unlink(record.c_str());  // nothing left to put back
+            continue;
+        }
+        struct stat st;
+        std::string target;
+        // A save still running holds its lock.
+        if (flock(backup, LOCK_EX | LOCK_NB) != 0 || fstat(backup, &st) != 0 ||
+            !S_ISREG(st.st_mode) || !ReadRecord(record, target) || target.empty()) {
+            close(backup);
+            continue;
+        }
+        const int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
+        const uint64_t size = uint64_t(st.st_size);
+        const bool back = fd >= 0 && CopyBytes(backup, fd, size, false) &&
+                          ftruncate(fd, off_t(size)) == 0 && fsync(fd) == 0;
+        if (fd >= 0) close(fd);
+        if (back) {
+            unlink(record.c_str());
+            unlink(backupPath.c_str());
+            ++restored;
+            AppMessages().Show("The save of " + target +
+                               " was cut off before it ended: the file is back as it was before "
+                               "that save.");
+        } else {
+            // Told once; the old bytes stay where the message says.
+            unlink(record.c_str());
+            AppMessages().Show("The save of " + target +
+                               " was cut off before it ended, and the file could not be put "
+                               "back. Its earlier content is kept in " +
+                               backupPath + ".");
+        }
+        close(backup);
+    }
+    return restored;
 }
 
 void SafeFile::Abandon() {

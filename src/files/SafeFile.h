@@ -37,6 +37,11 @@ private:
     FileOps* m_previous;
 };
 
+// Puts back each file whose in-place save was killed while it copied over the file, from the
+// old bytes that save kept in the system's temporary folder, and says so. For start-up, before
+// any document is opened. Returns how many files were put back.
+int RestoreInterruptedSaves();
+
 class SafeFile {
 public:
     explicit SafeFile(std::string target);

@@ -17,6 +17,7 @@
 #include "TestImages.h"
 #include "files/RasterFile.h"
 #include "files/SafeFile.h"
+#include "platform/Messages.h"
 #include "testsupport/TempDir.h"
 
 namespace zelvo {
@@ -38,6 +39,7 @@ std::vector<std::string> Names(const std::string& folder) {
 class FaultyOps : public FileOps {
 public:
     size_t budget = SIZE_MAX;
+    bool dieWhenSpent = false;  // _exit instead of a full disk
     bool failSync = false;
     bool failRename = false;
     int renameErrno = EXDEV;
@@ -54,6 +56,11 @@ public:
 
     ssize_t PWrite(int fd, const void* data, size_t size, off_t offset) override {
         ++writes;
+        if (size > budget && dieWhenSpent) {
+            // The process killed in the middle of the write.
+            if (budget > 0) FileOps::PWrite(fd, data, budget, offset);
+            _exit(0);
+        }
         if (size > budget) {
             if (budget == 0) {
                 errno = ENOSPC;
@@ -222,6 +229,49 @@ TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
         EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"x.bmp"});
         EXPECT_TRUE(Names(temp.Path()).empty());
     }
+    if (previousTemp)
+        setenv("TMPDIR", keptTemp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
+
+// An in-place save killed while it copies over the file leaves it half new, half old: the next
+// start puts the old bytes back and says so, and leaves nothing of the save behind.
+TEST(SafeSave, AnInPlaceSaveKilledMidwayIsPutBackAtTheNextStart) {
+    test::TempDir dir, temp;
+    const char* previousTemp = std::getenv("TMPDIR");
+    const std::string keptTemp = previousTemp ? previousTemp : "";
+    setenv("TMPDIR", temp.Path().c_str(), 1);
+    const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
+    const std::string path = dir.File("x.bmp");
+    ASSERT_TRUE(WriteRasterFile(path, image, kFileBmp, 0, 0));
+    const size_t whole = test::ReadBytes(path).size();
+    const std::vector<uint8_t> previous(whole + 500, 7);
+    test::WriteBytes(path, previous);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FaultyOps ops;
+        ops.refuseFolder = dir.Path();
+        ops.budget = whole + 100;  // the temporary file, then 100 bytes of the copy
+        ops.dieWhenSpent = true;
+        ScopedFileOps scoped(&ops);
+        WriteRasterFile(path, image, kFileBmp, 0, 0);
+        _exit(1);  // not killed: the test's premise failed
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_NE(test::ReadBytes(path), previous);  // half written
+    ScopedRecordingMessages messages;
+    EXPECT_EQ(RestoreInterruptedSaves(), 1);
+    EXPECT_EQ(test::ReadBytes(path), previous);
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"The save of " + path +
+                                       " was cut off before it ended: the file is back as it was "
+                                       "before that save."});
+    EXPECT_TRUE(Names(temp.Path()).empty());
+    EXPECT_EQ(RestoreInterruptedSaves(), 0);
     if (previousTemp)
         setenv("TMPDIR", keptTemp.c_str(), 1);
     else
