@@ -31,7 +31,11 @@ bool Workspace::Setup(const std::optional<std::string>& forcedFolder) {
         // A folder named on the command line that is not there: the disk questions below would
         // only report it as a disk without space.
         std::error_code ec;
-        if (!m_tempFolder.empty() && !std::filesystem::is_directory(m_tempFolder, ec)) {
+        if (m_tempFolder.empty()) {
+            AppMessages().Show("No temporary folder was named.");
+            return FailStart();
+        }
+        if (!std::filesystem::is_directory(m_tempFolder, ec)) {
             AppMessages().Show("The temporary folder " + m_tempFolder + " is not there.");
             return FailStart();
         }

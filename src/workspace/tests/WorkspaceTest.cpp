@@ -161,6 +161,12 @@ TEST_F(WorkspaceTest, NonexistentFolderFailsSayingSoThenTheStartMessage) {
                                             kStartFailure}));
         EXPECT_FALSE(ws->Store().IsOpen());
     }
+    // An empty name (--temp-dir "") says so too.
+    m_messages.Clear();
+    Workspace empty;
+    EXPECT_FALSE(empty.Setup(std::string()));
+    EXPECT_EQ(m_messages.Texts(),
+              (std::vector<std::string>{"No temporary folder was named.", kStartFailure}));
 }
 
 TEST_F(WorkspaceTest, FolderUnderAPlainFileFails) {
