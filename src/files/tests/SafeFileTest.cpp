@@ -194,14 +194,35 @@ TEST(SafeSave, UnwritablePlacesFailCleanly) {
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"plain"});
 }
 
+// TMPDIR set to `folder` while it lives, then as it was.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::string& folder) {
+        const char* previous = std::getenv("TMPDIR");
+        m_had = previous != nullptr;
+        if (previous) m_previous = previous;
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~ScopedTmpdir() {
+        if (m_had)
+            setenv("TMPDIR", m_previous.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+private:
+    bool m_had = false;
+    std::string m_previous;
+};
+
 // A writable file in a folder that takes no new files is written in place, through a temporary
 // file in the system's temporary folder; a copy that fails midway leaves the old bytes. A new
 // file there still cannot be made.
 TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
     test::TempDir dir, temp;
-    const char* previousTemp = std::getenv("TMPDIR");
-    const std::string keptTemp = previousTemp ? previousTemp : "";
-    setenv("TMPDIR", temp.Path().c_str(), 1);
+    const ScopedTmpdir tmpdir(temp.Path());
     const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
     const std::string path = dir.File("x.bmp");
     const std::vector<uint8_t> previous = {5, 6};
@@ -229,19 +250,13 @@ TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
         EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"x.bmp"});
         EXPECT_TRUE(Names(temp.Path()).empty());
     }
-    if (previousTemp)
-        setenv("TMPDIR", keptTemp.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
 }
 
 // An in-place save killed while it copies over the file leaves it half new, half old: the next
 // start puts the old bytes back and says so, and leaves nothing of the save behind.
 TEST(SafeSave, AnInPlaceSaveKilledMidwayIsPutBackAtTheNextStart) {
     test::TempDir dir, temp;
-    const char* previousTemp = std::getenv("TMPDIR");
-    const std::string keptTemp = previousTemp ? previousTemp : "";
-    setenv("TMPDIR", temp.Path().c_str(), 1);
+    const ScopedTmpdir tmpdir(temp.Path());
     const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
     const std::string path = dir.File("x.bmp");
     ASSERT_TRUE(WriteRasterFile(path, image, kFileBmp, 0, 0));
@@ -272,10 +287,6 @@ TEST(SafeSave, AnInPlaceSaveKilledMidwayIsPutBackAtTheNextStart) {
                                        "before that save."});
     EXPECT_TRUE(Names(temp.Path()).empty());
     EXPECT_EQ(RestoreInterruptedSaves(), 0);
-    if (previousTemp)
-        setenv("TMPDIR", keptTemp.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
 }
 
 // A sticky folder refuses to let another user's file be replaced, though it may be written: it

@@ -65,6 +65,17 @@ TIFF* OpenRgbTiff(const std::string& path, int width, int height, int extra = 0)
     return tif;
 }
 
+// The picture's rows as RGB scanlines, top row first.
+void WriteRgbRows(TIFF* tif, const RasterImage& image) {
+    std::vector<uint8_t> row(size_t(image.Width()) * 3);
+    for (int y = 0; y < image.Height(); ++y) {
+        const uint8_t* p = image.TopRow(y);
+        for (size_t i = 0; i < row.size(); i += 3)
+            row[i] = p[i + 2], row[i + 1] = p[i + 1], row[i + 2] = p[i];
+        TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+    }
+}
+
 // What libtiff writes for the picture in strips of its default size, a scanline at a time.
 std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression,
                                   const std::string& path) {
@@ -74,13 +85,7 @@ std::vector<uint8_t> LibtiffBytes(const RasterImage& image, uint16_t compression
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     if (compression == COMPRESSION_JPEG) TIFFSetField(tif, TIFFTAG_JPEGQUALITY, TiffJpegQuality(0));
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    std::vector<uint8_t> row(size_t(image.Width()) * 3);
-    for (int y = 0; y < image.Height(); ++y) {
-        const uint8_t* p = image.TopRow(y);
-        for (size_t i = 0; i < row.size(); i += 3)
-            row[i] = p[i + 2], row[i + 1] = p[i + 1], row[i + 2] = p[i];
-        TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
-    }
+    WriteRgbRows(tif, image);
     TIFFClose(tif);
     return test::ReadBytes(path);
 }
@@ -128,13 +133,7 @@ TEST(TiffRead, EveryOrientationTallerThanABand) {
         ASSERT_NE(tif, nullptr);
         TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 7);
-        std::vector<uint8_t> row(size_t(image.Width()) * 3);
-        for (int y = 0; y < image.Height(); ++y) {
-            const uint8_t* p = image.TopRow(y);
-            for (size_t i = 0; i < row.size(); i += 3)
-                row[i] = p[i + 2], row[i + 1] = p[i + 1], row[i + 2] = p[i];
-            TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
-        }
+        WriteRgbRows(tif, image);
         TIFFClose(tif);
         auto r = ReadRasterFile(path);
         ASSERT_TRUE(r.ok);
