@@ -67,7 +67,19 @@ std::optional<int> ParseInt(const std::string& s) {
 }
 
 std::optional<double> ParseNumber(const std::string& s) {
-    if (s.empty()) return std::nullopt;
+    // Plain decimals only, as the dialogs' boxes read what a script hands them: strtod alone
+    // would also take "1e3", "0x10" or leading blanks, which a box reads otherwise.
+    size_t i = s.size() > 0 && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    size_t digits = 0, points = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] >= '0' && s[i] <= '9')
+            ++digits;
+        else if (s[i] == '.' && points++ == 0)
+            continue;
+        else
+            return std::nullopt;
+    }
+    if (digits == 0) return std::nullopt;
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
     // NaN and infinities fail the comparison too.

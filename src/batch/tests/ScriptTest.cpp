@@ -53,6 +53,10 @@ TEST(Parsers, RejectMalformedNumbersColoursAndPoints) {
     EXPECT_FALSE(ParseNumber("inf"));
     EXPECT_FALSE(ParseNumber("1e300"));
     EXPECT_EQ(ParseNumber("-16777216"), -16777216.0);
+    EXPECT_EQ(ParseNumber(".5"), 0.5);
+    EXPECT_EQ(ParseNumber("+3."), 3.0);
+    for (const char* other : {"1e3", "0x10", " 5", "5 ", ".", "-", "1.2.3", ""})
+        EXPECT_FALSE(ParseNumber(other)) << other;
 }
 
 TEST(EscapeForOutput, WritesLineBreaksAsBackslashN) {
