@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "batch/Script.h"
+#include "batch/ToolVerbs.h"
 #include "files/SafeFile.h"
 #include "platform/Feedback.h"
 #include "recovery/RecoveryJournal.h"
@@ -96,8 +97,10 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
     int status = kDone;
     for (const ScriptLine& line : lines) {
         std::vector<std::string> args(line.words.begin() + 1, line.words.end());
+        const std::string& verb = line.words[0];
+        if (verb != "key" && verb != "keydown" && verb != "keyup") RecordHeldNudge(session);
         const uint64_t spaceFailures = ScratchSpaceFailures();
-        CommandResult r = m_commands[line.words[0]](session, args);
+        CommandResult r = m_commands[verb](session, args);
         // A command that could not get scratch space failed, whatever it returned: the store
         // has shown the disk message and the command has put back what it changed.
         if (r.kind == CommandResult::Kind::Ok && ScratchSpaceFailures() != spaceFailures)

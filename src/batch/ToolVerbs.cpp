@@ -298,6 +298,9 @@ CommandResult View(BatchSession& s, const Args& args) {
     }
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
+    // As the program's view commands do: a gesture under way ends first (a polygon closes on
+    // the vertices placed), so no point already placed moves with the view.
+    image->EndToolInteraction();
     BatchTools& t = Tools(s);
     Prune(s, t);
     VirtualViewState& v = t.views[image];
@@ -312,6 +315,10 @@ CommandResult View(BatchSession& s, const Args& args) {
 
 BatchTools::~BatchTools() {
     if (workspace && workspace->Tools() == &controller) workspace->SetTools(nullptr);
+}
+
+void RecordHeldNudge(BatchSession& s) {
+    if (s.state.count("tools")) Tools(s).controller.Nudge().Record();
 }
 
 void ForgetDocument(BatchSession& s, Image& image) {

@@ -32,6 +32,10 @@ BatchTools& Tools(BatchSession& s);
 // A document is closing: the tools let go of it and its virtual view before it goes, as the
 // desktop program's view does when its window closes. Nothing when no tool was ever used.
 void ForgetDocument(BatchSession& s, Image& image);
+// Before any command but a key's: a selection nudged by arrow keys still held is recorded, as
+// in the program, where whatever else the user does takes the keys first (their release
+// records the move). Nothing when no tool was ever used.
+void RecordHeldNudge(BatchSession& s);
 // `info tool`.
 CommandResult PrintToolInfo(BatchSession& s);
 // `transform free` and `transform free-button …`.

@@ -18,8 +18,11 @@ int ExpandSelection(HistoryManager& history, int32_t pixels) {
     const Rect area =
         Rect{t.left - n, t.top - n, t.right + n, t.bottom + n}.Intersect(CanvasRect(lm));
     if (area.IsEmpty()) {
+        // A selection wholly off the canvas has nothing left to widen: it goes, as Feather's
+        // and Contract's do, rather than stay while the command reports nothing done.
         AppMessages().Show("Expand selection, the selection will not be visible!");
-        return 0;
+        Deselect(history);
+        return 1;
     }
     LayerPtr mask = CreateSelectionMask(lm, area);
     if (!mask) return 0;

@@ -254,6 +254,17 @@ TEST_F(FeatherExpandTest, ResultsWithNothingLeftWarnAndAreCommitted) {
     EXPECT_EQ(messages.Last(), "Expand selection, the selection will not be visible!");
     EXPECT_EQ(LastStateName(), "Expand Selection");
     EXPECT_EQ(Strengths(), Canvas(0));
+    // Moved wholly off the canvas, a selection has nothing left to widen: it goes.
+    Grid block = Canvas();
+    for (int y = 2; y < 14; ++y)
+        for (int x = 4; x < 10; ++x) block[size_t(y)][size_t(x)] = 100;
+    Select({4, 2, 10, 14}, block);
+    layers->Selection()->SetPosition(500, 500);
+    messages.Clear();
+    ASSERT_EQ(ExpandSelection(*history, 3), 1);
+    EXPECT_EQ(messages.Last(), "Expand selection, the selection will not be visible!");
+    EXPECT_FALSE(layers->Selection());
+    EXPECT_EQ(LastStateName(), "Deselect");
 }
 
 }  // namespace
