@@ -125,6 +125,8 @@ CLayersPalette::CLayersPalette(QWidget* parent) : QWidget(parent) {
         // Taken or not, what was typed gives way to the opacity in force, written as the box
         // writes it.
         ShowOpacity(true);
+        // Enter hands the keyboard back, so that Ctrl+Z is the menu's Undo and not the box's.
+        if (m_edit->hasFocus()) m_edit->clearFocus();
     });
     Refresh();
 }

@@ -20,6 +20,12 @@ int LayerOpacityControl::SetLayerOpacity(int32_t value, int final) {
     if (final == 1) {
         m_dragging = false;
         m_layer = nullptr;
+        // A release where the drag began (a click on the handle) changes nothing: recording it
+        // would only throw the redo states away.
+        if (layer->Opacity() == m_before) {
+            m_history.Host().Redraw();
+            return 1;
+        }
         StateExtra extra;
         extra.values = {m_before};
         m_history.RecordState(layer, {}, kStateLayerOpacity, index, "Set Layer Opacity",

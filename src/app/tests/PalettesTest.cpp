@@ -270,6 +270,20 @@ private slots:
         QVERIFY(frame.Action(kCmdStepBackward)->isEnabled());
         frame.OnCommand(kCmdStepBackward);
         QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 0);
+        // Enter in the box hands the keyboard back: Ctrl+Z is then the menu's Undo, not the
+        // box's own.
+        QLineEdit* box = palette->OpacityEdit();
+        box->setFocus();
+        QVERIFY(QTest::qWaitFor([&] { return box->hasFocus(); }));
+        box->selectAll();
+        QTest::keyClicks(box, "30");
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 30);
+        QWidget* keys = QApplication::focusWidget();
+        QVERIFY(keys != box);
+        QTest::keyClick(keys ? keys : palette, Qt::Key_Z, Qt::ControlModifier);
+        // The change joined the layer's opacity state: the undo goes back before it.
+        QCOMPARE(image.Layers().CurrentLayer()->Opacity(), 100);
     }
 
     void historyPaletteClickAndDelete() {

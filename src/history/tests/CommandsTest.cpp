@@ -174,6 +174,13 @@ TEST_F(Commands, OpacityDragRecordsOneStateWithTheValueBeforeTheDrag) {
     EXPECT_EQ(first->Opacity(), 20);
     history->GoToState(1, 0);
     EXPECT_EQ(first->Opacity(), 100);
+    // A click on the handle that moves nothing records nothing: the step stays redoable.
+    const std::string before = UndoRedoState(history.get()).text;
+    opacity.SetLayerOpacity(100, 1);
+    EXPECT_EQ(UndoRedoState(history.get()).text, before);
+    EXPECT_EQ(history->StateCount(), 2);
+    EXPECT_EQ(UndoRedo(*history), 1);
+    EXPECT_EQ(first->Opacity(), 20);
 }
 
 }  // namespace

@@ -295,6 +295,7 @@ protected:
         MDoc doc = model.Shown();
         const int32_t v = Rand(0, 100);
         control.SetLayerOpacity(v, 1);
+        if (doc[size_t(at)].opacity == v) return;  // nothing changed, nothing recorded
         doc[size_t(at)].opacity = v;
         model.Record({doc, kStateLayerOpacity, doc[size_t(at)].id, false});
     }
