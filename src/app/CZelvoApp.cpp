@@ -43,17 +43,42 @@ CZelvoApp* CZelvoApp::Instance() {
     return qobject_cast<CZelvoApp*>(QCoreApplication::instance());
 }
 
+namespace {
+
+constexpr const char* kDescription = "Zelvo, a raster photo editor with layers.";
+constexpr const char* kNoSplashHelp = "Start without the start-up dialog and its wait.";
+constexpr const char* kTempDirHelp = "Keep the scratch file in DIR.";
+constexpr const char* kScreenshotHelp = "Write a PNG of the screen to OUT and quit.";
+constexpr const char* kFileHelp = "An image to open.";
+
+}  // namespace
+
+std::optional<std::string> CZelvoApp::HelpRequested(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i] ? argv[i] : "";
+        if (a == "--") break;
+        if (a != "-h" && a != "--help") continue;
+        return std::string("Usage: zelvo [options] [file]\n") + kDescription +
+               "\n\nOptions:\n"
+               "  -h, --help          Show this help.\n"
+               "  --no-splash         " +
+               kNoSplashHelp + "\n  --temp-dir <DIR>    " + kTempDirHelp +
+               "\n  --screenshot <OUT>  " + kScreenshotHelp + "\n\nArguments:\n  file    " +
+               "            " + kFileHelp + "\n";
+    }
+    return std::nullopt;
+}
+
 std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QStringList& args,
                                                                    QString* error) {
     QCommandLineParser parser;
-    parser.setApplicationDescription("Zelvo, a raster photo editor with layers.");
+    parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
-    QCommandLineOption noSplash("no-splash", "Start without the start-up dialog and its wait.");
-    QCommandLineOption tempDir("temp-dir", "Keep the scratch file in DIR.", "DIR");
-    QCommandLineOption screenshot("screenshot", "Write a PNG of the screen to OUT and quit.",
-                                  "OUT");
+    QCommandLineOption noSplash("no-splash", kNoSplashHelp);
+    QCommandLineOption tempDir("temp-dir", kTempDirHelp, "DIR");
+    QCommandLineOption screenshot("screenshot", kScreenshotHelp, "OUT");
     parser.addOptions({noSplash, tempDir, screenshot});
-    parser.addPositionalArgument("file", "An image to open.", "[file]");
+    parser.addPositionalArgument("file", kFileHelp, "[file]");
     if (!parser.parse(args)) {
         if (error) *error = parser.errorText();
         return std::nullopt;

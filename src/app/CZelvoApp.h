@@ -32,6 +32,8 @@ public:
     };
     // nullopt with `error` set when the arguments are not understood.
     static std::optional<StartOptions> ParseCommandLine(const QStringList& args, QString* error);
+    // When the command line asks for help (-h, --help): the usage text, which needs no display.
+    static std::optional<std::string> HelpRequested(int argc, const char* const* argv);
     // Qt reads the command line as UTF-8, putting U+FFFD for bytes that are not, so a file
     // named in another encoding (an old Latin-1 "caf\xE9.jpg") could not be found: the
     // argument that reads as the same text gives the name its own bytes back.

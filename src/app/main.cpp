@@ -11,6 +11,11 @@
 #include "core/RowBands.h"
 
 int main(int argc, char** argv) {
+    // Before the application object, which needs a display.
+    if (const auto help = zelvo::CZelvoApp::HelpRequested(argc, argv)) {
+        std::fputs(help->c_str(), stdout);
+        return 0;
+    }
     zelvo::WaitPassivelyBetweenPasses(argv);
     zelvo::CZelvoApp app(argc, argv);
     QString error;

@@ -267,6 +267,26 @@ private slots:
         }
     }
 
+    // Help is answered before anything needs a display; a file named "--help" after "--" is a file.
+    void helpIsAnsweredWithoutStarting() {
+        struct Case {
+            std::vector<const char*> argv;
+            bool help;
+        };
+        const Case cases[] = {{{"zelvo", "--help"}, true},
+                              {{"zelvo", "--no-splash", "-h"}, true},
+                              {{"zelvo", "--", "--help"}, false},
+                              {{"zelvo", "a.png"}, false}};
+        for (const Case& c : cases) {
+            const auto help = CZelvoApp::HelpRequested(int(c.argv.size()), c.argv.data());
+            QCOMPARE(help.has_value(), c.help);
+            if (help) {
+                QVERIFY(help->rfind("Usage: zelvo [options] [file]\n", 0) == 0);
+                QVERIFY(help->find("--temp-dir <DIR>") != std::string::npos);
+            }
+        }
+    }
+
     void aFileThatCannotOpenEndsTheStart() {
         test::TempDir dir;
         Program program({QString::fromStdString(dir.File("missing.jpg"))});
