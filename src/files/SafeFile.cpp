@@ -107,9 +107,17 @@ bool WriteRecord(const std::string& path, const std::string& text) {
     return true;
 }
 
+// The record's text, when the record is a plain file of this user's that no one else may write
+// (the temporary folder is shared: another user's record must never steer a restore).
 bool ReadRecord(const std::string& path, std::string& text) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        close(fd);
+        return false;
+    }
     char buffer[4096];
     text.clear();
     ssize_t n;
@@ -447,7 +455,9 @@ int RestoreInterruptedSaves() {
         std::string target;
         // A save still running holds its lock.
         if (flock(backup, LOCK_EX | LOCK_NB) != 0 || fstat(backup, &st) != 0 ||
-            !S_ISREG(st.st_mode) || !ReadRecord(record, target) || target.empty()) {
+            !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+            (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || !ReadRecord(record, target) ||
+            target.empty()) {
             close(backup);
             continue;
         }
