@@ -154,11 +154,7 @@ void CMainFrame::SetUpTools() {
         m_optionsPages->ModelChanged(tool, key);
         for (CBrushPopup* popup : findChildren<CBrushPopup*>()) popup->ModelChanged(tool, key);
         // The brush circle follows the diameter.
-        // Each tool draws its own marks over the picture (the measure line, the crop frame).
-        for (CChildFrame* child : Children()) {
-            child->View()->UpdateCursor();
-            child->View()->viewport()->update();
-        }
+        for (CChildFrame* child : Children()) child->View()->UpdateCursor();
     };
     ShowToolPage(m_tools->CurrentTool());
 }
@@ -167,11 +163,7 @@ void CMainFrame::SetPlainCursors(bool on) {
     m_tools->SetPlainCursors(on);
     QSettings settings(QString::fromStdString(ConfigPath("zelvo.ini")), QSettings::IniFormat);
     settings.setValue("Tools/PlainCursors", on);
-    // Each tool draws its own marks over the picture (the measure line, the crop frame).
-    for (CChildFrame* child : Children()) {
-        child->View()->UpdateCursor();
-        child->View()->viewport()->update();
-    }
+    for (CChildFrame* child : Children()) child->View()->UpdateCursor();
     UpdateCommandUI();
 }
 
