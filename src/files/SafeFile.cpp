@@ -193,6 +193,15 @@ bool SafeFile::Open() {
     std::random_device random;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     m_inPlace = false;
+    // A file with other names (hard links) is written in place, so that every name shows what
+    // was saved: a rename would leave the other names on the old bytes.
+    struct stat existing;
+    if (stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        existing.st_nlink > 1) {
+        m_inPlace = true;
+        folder = TempFolder();
+        ReclaimStaleTemps(folder);
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string suffix(6, 'x');
         for (char& c : suffix) c = kLetters[random() % (sizeof(kLetters) - 1)];

@@ -252,6 +252,24 @@ TEST(SafeSave, AFolderThatTakesNoNewFilesHasItsFileWrittenInPlace) {
     }
 }
 
+// A file with another name (a hard link) is written in place: both names show what was saved.
+TEST(SafeSave, AFileWithTwoNamesKeepsBoth) {
+    test::TempDir dir, temp;
+    const ScopedTmpdir tmpdir(temp.Path());
+    const std::string path = dir.File("x.bmp"), other = dir.File("y.bmp");
+    test::WriteBytes(path, {1, 2, 3});
+    ASSERT_EQ(link(path.c_str(), other.c_str()), 0);
+    const auto image = test::SmoothImage(40, 30, RowOrder::BottomUp);
+    ASSERT_TRUE(WriteRasterFile(path, image, kFileBmp, 0, 0));
+    struct stat a, b;
+    ASSERT_EQ(stat(path.c_str(), &a), 0);
+    ASSERT_EQ(stat(other.c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 2u);
+    EXPECT_TRUE(ReadRasterFile(other).ok);
+    EXPECT_TRUE(Names(temp.Path()).empty());
+}
+
 // An in-place save killed while it copies over the file leaves it half new, half old: the next
 // start puts the old bytes back and says so, and leaves nothing of the save behind.
 TEST(SafeSave, AnInPlaceSaveKilledMidwayIsPutBackAtTheNextStart) {
