@@ -166,11 +166,15 @@ void CImageSizeDialog::Apply(Field field, double value) {
 }
 
 void CImageSizeDialog::Leave(Field field) {
-    if (m_showing || !Pending(field)) return;
+    // While a value is taken its refusal may show a message, which takes the focus from another
+    // box whose text is then stale: that box was not edited, and the boxes are shown anew after.
+    if (m_showing || m_applying || !Pending(field)) return;
     // A value out of range stays in its box until OK refuses it.
     const std::optional<double> v = Read(field, false);
     if (!v) return;
+    m_applying = true;
     Apply(field, *v);
+    m_applying = false;
     Show();
 }
 

@@ -61,6 +61,7 @@ private:
     QComboBox* m_resUnit;
     QCheckBox* m_scaleStyles;
     bool m_showing = false;
+    bool m_applying = false;  // a value left is being taken (its refusal may show a message)
 };
 
 }  // namespace zelvo

@@ -193,7 +193,9 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
             state.otherHeight = value(1, m_layers.Image().height);
             // Image Size and Crop bring a new resolution: it is set here, with the state, so that
             // whoever the state is announced to (the recovery journal) sees the two together.
-            state.otherResolution = m_host->DocumentResolution();
+            // Only they keep the old one to go back to: Rotate Canvas and Canvas Size leave the
+            // resolution alone, and undoing them must not undo a Print Size made since.
+            state.otherResolution = value(2, 0) > 0 ? m_host->DocumentResolution() : 0;
             if (value(2, 0) > 0) m_host->SetDocumentResolution(value(2, 0));
             break;
         case kStateCanvasOnly:

@@ -26,6 +26,7 @@
 #include "app/CSelectionPixelsDialog.h"
 #include "app/MainFrameCommands.h"
 #include "app/tests/GuiTestSupport.h"
+#include "core/Limits.h"
 #include "doc/Image.h"
 #include "history/HistoryCommands.h"
 #include "layers/StoredDib.h"
@@ -458,6 +459,37 @@ private slots:
         QCOMPARE(image.Height(), 15);
         QCOMPARE(LastState(image), std::string("Image Size"));
         QCOMPARE(CompositeAt(image, 19, 14), (Rgb3{50, 60, 70}));
+    }
+
+    // A pixel size refused leaves every box on the canvas's values, even when its message takes
+    // the focus from a box still showing the refused state (that box was not edited).
+    void imageSizeRefusalIsNotUndoneByAStaleBox() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        Image& image = OpenColoured(program, 300, 200, 50, 60, 70);
+        QString width, height;
+        WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CImageSizeDialog*>(w);
+            if (!dialog) return;
+            dialog->PixelWidthEdit()->setText("5000");
+            emit dialog->PixelWidthEdit()->editingFinished();
+            // The message box takes the focus from Document Width while it shows the 5000 wide
+            // state's text.
+            program.Messages().onEntry = [dialog](const RecordingMessages::Entry&) {
+                emit dialog->DocumentWidthEdit()->editingFinished();
+            };
+            dialog->PixelHeightEdit()->setText("10000");
+            emit dialog->PixelHeightEdit()->editingFinished();
+            program.Messages().onEntry = nullptr;
+            width = dialog->PixelWidthEdit()->text();
+            height = dialog->PixelHeightEdit()->text();
+            dialog->reject();
+        });
+        frame.OnCommand(Id("&Image", "Image Size"));
+        QVERIFY(program.Messages().Contains(kImageLimitsMessage));
+        QCOMPARE(width, QString("300"));
+        QCOMPARE(height, QString("200"));
+        QCOMPARE(image.Width(), 300);
     }
 
     void canvasSizeAsksBeforeCutting() {
