@@ -91,11 +91,7 @@ __attribute__((target("avx2"))) void TableRunShuffle(const uint32_t* src, const 
     for (; i + 16 <= n; i += 16) {
         const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
         const __m256i out = ShuffleLookup(rows, p, low);
-        for (int k = 8; k < 16; ++k) {
-            const uint32_t q = src[i + k];
-            dst[i + k] = uint32_t(tb[q & 0xffu]) | uint32_t(tb[(q >> 8) & 0xffu]) << 8 |
-                         uint32_t(tb[(q >> 16) & 0xffu]) << 16 | (q & 0xff000000u);
-        }
+        TableRunScalar(src + i + 8, tb, tb, tb, dst + i + 8, 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(out, p, alpha));
     }
     TableRunScalar(src + i, tb, tb, tb, dst + i, n - i);

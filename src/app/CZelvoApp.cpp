@@ -46,10 +46,19 @@ CZelvoApp* CZelvoApp::Instance() {
 namespace {
 
 constexpr const char* kDescription = "Zelvo, a raster photo editor with layers.";
-constexpr const char* kNoSplashHelp = "Start without the start-up dialog and its wait.";
-constexpr const char* kTempDirHelp = "Keep the scratch file in DIR.";
-constexpr const char* kScreenshotHelp = "Write a PNG of the screen to OUT and quit.";
 constexpr const char* kFileHelp = "An image to open.";
+
+// The options, for the parser and for the usage printed without one.
+struct OptionText {
+    const char* name;
+    const char* value;  // empty for a flag
+    const char* help;
+};
+constexpr OptionText kOptions[] = {
+    {"no-splash", "", "Start without the start-up dialog and its wait."},
+    {"temp-dir", "DIR", "Keep the scratch file in DIR."},
+    {"screenshot", "OUT", "Write a PNG of the screen to OUT and quit."},
+};
 
 }  // namespace
 
@@ -58,13 +67,17 @@ std::optional<std::string> CZelvoApp::HelpRequested(int argc, const char* const*
         const std::string a = argv[i] ? argv[i] : "";
         if (a == "--") break;
         if (a != "-h" && a != "--help") continue;
-        return std::string("Usage: zelvo [options] [file]\n") + kDescription +
-               "\n\nOptions:\n"
-               "  -h, --help          Show this help.\n"
-               "  --no-splash         " +
-               kNoSplashHelp + "\n  --temp-dir <DIR>    " + kTempDirHelp +
-               "\n  --screenshot <OUT>  " + kScreenshotHelp + "\n\nArguments:\n  file    " +
-               "            " + kFileHelp + "\n";
+        const auto line = [](std::string left, const std::string& help) {
+            left.resize(std::max<size_t>(left.size() + 2, 22), ' ');
+            return left + help + "\n";
+        };
+        std::string text = std::string("Usage: zelvo [options] [file]\n") + kDescription +
+                           "\n\nOptions:\n" + line("  -h, --help", "Show this help.");
+        for (const OptionText& o : kOptions)
+            text += line(
+                std::string("  --") + o.name + (*o.value ? std::string(" <") + o.value + ">" : ""),
+                o.help);
+        return text + "\nArguments:\n" + line("  file", kFileHelp);
     }
     return std::nullopt;
 }
@@ -74,10 +87,8 @@ std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QString
     QCommandLineParser parser;
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
-    QCommandLineOption noSplash("no-splash", kNoSplashHelp);
-    QCommandLineOption tempDir("temp-dir", kTempDirHelp, "DIR");
-    QCommandLineOption screenshot("screenshot", kScreenshotHelp, "OUT");
-    parser.addOptions({noSplash, tempDir, screenshot});
+    for (const OptionText& o : kOptions)
+        parser.addOption(QCommandLineOption(o.name, o.help, o.value));
     parser.addPositionalArgument("file", kFileHelp, "[file]");
     if (!parser.parse(args)) {
         if (error) *error = parser.errorText();
@@ -88,9 +99,9 @@ std::optional<CZelvoApp::StartOptions> CZelvoApp::ParseCommandLine(const QString
         return std::nullopt;
     }
     StartOptions o;
-    o.splash = !parser.isSet(noSplash);
-    if (parser.isSet(tempDir)) o.tempFolder = parser.value(tempDir).toStdString();
-    if (parser.isSet(screenshot)) o.screenshot = parser.value(screenshot);
+    o.splash = !parser.isSet("no-splash");
+    if (parser.isSet("temp-dir")) o.tempFolder = parser.value("temp-dir").toStdString();
+    if (parser.isSet("screenshot")) o.screenshot = parser.value("screenshot");
     if (!parser.positionalArguments().isEmpty())
         o.file = parser.positionalArguments().first().toStdString();
     return o;

@@ -87,6 +87,22 @@ void ReclaimStaleTemps(const std::string& folder) {
     closedir(dir);
 }
 
+// The system's temporary folder, with its slash.
+std::string TempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    // /var/tmp outlives a restart, and with it the old bytes an in-place save keeps aside.
+    std::string folder = t && *t ? t : "/var/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);  // best effort: the rename itself has already succeeded
+    close(fd);
+}
+
 // Writes `text` to a new file at `path` and syncs it and its folder.
 bool WriteRecord(const std::string& path, const std::string& text) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -97,13 +113,7 @@ bool WriteRecord(const std::string& path, const std::string& text) {
         unlink(path.c_str());
         return false;
     }
-    const size_t slash = path.rfind('/');
-    const int dirFd = open(slash == std::string::npos ? "." : path.substr(0, slash + 1).c_str(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
+    SyncFolder(FolderOf(path));
     return true;
 }
 
@@ -125,22 +135,6 @@ bool ReadRecord(const std::string& path, std::string& text) {
         text.append(buffer, size_t(n));
     close(fd);
     return n == 0;
-}
-
-// The system's temporary folder, with its slash.
-std::string TempFolder() {
-    const char* t = std::getenv("TMPDIR");
-    // /var/tmp outlives a restart, and with it the old bytes an in-place save keeps aside.
-    std::string folder = t && *t ? t : "/var/tmp";
-    if (folder.back() != '/') folder += '/';
-    return folder;
-}
-
-void SyncFolder(const std::string& folder) {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);  // best effort: the rename itself has already succeeded
-    close(fd);
 }
 
 }  // namespace
