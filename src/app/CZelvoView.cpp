@@ -517,6 +517,12 @@ CZelvoView* CZelvoView::OtherViewAt(const QPoint& global) const {
     return nullptr;
 }
 
+bool CZelvoView::IsUnder(const QPoint& global) const {
+    for (QWidget* w = QApplication::widgetAt(global); w; w = w->parentWidget())
+        if (w == this) return true;
+    return false;
+}
+
 void CZelvoView::ForwardToOther(CZelvoView* other, const QMouseEvent* event, bool release) {
     ViewMouse m = ToViewMouse(event);
     const QPoint local = other->viewport()->mapFromGlobal(event->globalPosition().toPoint());
@@ -550,9 +556,11 @@ void CZelvoView::mouseReleaseEvent(QMouseEvent* event) {
     m_captured = false;
     const Before before = Snapshot();
     m_lastOther = nullptr;
-    if (CZelvoView* other =
-            Tools()->DragCrossesViews() ? OtherViewAt(event->globalPosition().toPoint()) : nullptr)
+    const QPoint global = event->globalPosition().toPoint();
+    if (CZelvoView* other = Tools()->DragCrossesViews() ? OtherViewAt(global) : nullptr)
         ForwardToOther(other, event, true);
+    else if (Tools()->DragCrossesViews() && !IsUnder(global))
+        Tools()->DropNowhere(m_model);
     else
         Tools()->MouseUp(m_model, ToViewMouse(event));
     AfterToolEvent(before, true);

@@ -142,6 +142,9 @@ private:
     void AfterToolEvent(const Before& before, bool acted);
     // Another image window fed by the same tools under a screen point, or null.
     CZelvoView* OtherViewAt(const QPoint& global) const;
+    // Whether the screen point lies over this view (its scroll bars included) and nothing
+    // covers it there.
+    bool IsUnder(const QPoint& global) const;
     // Hands a move or release of a drag begun here to `other` in its own coordinates.
     void ForwardToOther(CZelvoView* other, const QMouseEvent* event, bool release);
 

@@ -114,7 +114,8 @@ CommandResult Adjust(BatchSession& s, const Args& args) {
                 range = "shadow-highlight: " + args[i + 1] + " is outside " +
                         std::to_string(lo[i]) + ".." + std::to_string(hi[i]);
     } else if (what == "curves") {
-        err = CurveWords(args, anchors, strokes, freeLine);
+        err = args.size() < 2 ? "adjust curves takes X,Y X,Y … [free X,Y X,Y … [| X,Y …]]"
+                              : CurveWords(args, anchors, strokes, freeLine);
     } else {
         return CommandResult::Script("unknown adjust command '" + what + "'");
     }
@@ -158,11 +159,11 @@ CommandResult Filter(BatchSession& s, const Args& args) {
                 if (args[i] == "mono") {
                     mono = true;
                 } else if (auto n = OptionValue(args[i], "seed")) {
-                    const auto k = ParseWideInt(*n);
-                    if (!k || *k < 0)
-                        err = "filter add-noise: seed must be a whole number 0 or more";
+                    const auto k = ParseUnsigned32(*n);
+                    if (!k)
+                        err = "filter add-noise: seed must be a whole number 0..4294967295";
                     else
-                        seed = unsigned(*k);
+                        seed = *k;
                 } else {
                     err = "filter add-noise: unknown option '" + args[i] + "'";
                 }
@@ -198,8 +199,12 @@ CommandResult Filter(BatchSession& s, const Args& args) {
 }  // namespace
 
 void RegisterAdjustCommands(BatchRunner& runner) {
-    runner.Register("adjust", Adjust);
-    runner.Register("filter", Filter);
+    runner.Register("adjust", Adjust,
+                    OneOf({"invert", "desaturate", "brightness-contrast", "saturation",
+                           "color-balance", "levels", "shadow-highlight", "curves"}));
+    runner.Register(
+        "filter", Filter,
+        OneOf({"blur", "sharpen", "sharpen-more", "mosaic", "add-noise", "reduce-noise"}));
 }
 
 }  // namespace zelvo

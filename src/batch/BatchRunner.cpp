@@ -1,5 +1,7 @@
 #include "batch/BatchRunner.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <iostream>
@@ -47,8 +49,25 @@ private:
 BatchRunner::BatchRunner(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 BatchRunner::~BatchRunner() = default;
 
-void BatchRunner::Register(const std::string& name, CommandHandler handler) {
+std::function<bool(const std::string&)> OneOf(std::vector<std::string> words) {
+    return [words = std::move(words)](const std::string& w) {
+        return std::find(words.begin(), words.end(), w) != words.end();
+    };
+}
+
+void BatchRunner::Register(const std::string& name, CommandHandler handler,
+                           std::function<bool(const std::string&)> knowsSubcommand) {
     m_commands[name] = std::move(handler);
+    if (knowsSubcommand)
+        m_subcommands[name] = std::move(knowsSubcommand);
+    else
+        m_subcommands.erase(name);
+}
+
+const std::function<bool(const std::string&)>* BatchRunner::Subcommands(
+    const std::string& name) const {
+    const auto it = m_subcommands.find(name);
+    return it == m_subcommands.end() ? nullptr : &it->second;
 }
 
 int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tempDir) {
@@ -78,6 +97,12 @@ int BatchRunner::Run(std::istream& script, const std::optional<std::string>& tem
         if (lexed.words.empty()) continue;
         if (!m_commands.count(lexed.words[0])) {
             m_err << "line " << number << ": unknown command '" << lexed.words[0] << "'\n";
+            return kScriptError;
+        }
+        if (const auto* knows = Subcommands(lexed.words[0]);
+            knows && lexed.words.size() > 1 && !(*knows)(lexed.words[1])) {
+            m_err << "line " << number << ": unknown " << lexed.words[0] << " command '"
+                  << lexed.words[1] << "'\n";
             return kScriptError;
         }
         lines.push_back({number, std::move(lexed.words)});

@@ -51,6 +51,9 @@ struct BatchSession {
 using CommandHandler =
     std::function<CommandResult(BatchSession&, const std::vector<std::string>& args)>;
 
+// A family's subcommand check: one of these words.
+std::function<bool(const std::string&)> OneOf(std::vector<std::string> words);
+
 class BatchRunner {
 public:
     enum ExitCode { kDone = 0, kCommandFailed = 1, kScriptError = 2 };
@@ -58,8 +61,13 @@ public:
     BatchRunner(std::ostream& out, std::ostream& err);
     ~BatchRunner();
 
-    // Registers a command by its first word; the handler gets the remaining words.
-    void Register(const std::string& name, CommandHandler handler);
+    // Registers a command by its first word; the handler gets the remaining words. A family
+    // of subcommands names the second words it knows, so that a misspelled one is found before
+    // anything runs, as an unknown first word is.
+    void Register(const std::string& name, CommandHandler handler,
+                  std::function<bool(const std::string&)> knowsSubcommand = nullptr);
+    // The second words `name` knows; nullptr when it takes no subcommand.
+    const std::function<bool(const std::string&)>* Subcommands(const std::string& name) const;
 
     // Runs a whole script. `tempDir` forces the scratch folder; else the chosen temporary disk.
     int Run(std::istream& script, const std::optional<std::string>& tempDir);
@@ -68,6 +76,7 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     std::map<std::string, CommandHandler> m_commands;
+    std::map<std::string, std::function<bool(const std::string&)>> m_subcommands;
 };
 
 // Every command family registers itself here (one function per family).

@@ -1,6 +1,7 @@
 // Document commands: new, open, save, close, activate and info.
 #include "batch/DocumentVerbs.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "batch/BatchRunner.h"
@@ -60,6 +61,8 @@ CommandResult New(BatchSession& s, const Args& args) {
             return CommandResult::Script("new: the resolution unit is ppi or ppcm");
     }
 
+    // As File > New: ignored while a tool has work open.
+    if (ToolBusy(s)) return CommandResult::Fail("new: a tool is busy");
     NewImageDialogModel dialog(std::vector<SizePreset>{});
     dialog.SetUnit(unit);
     dialog.SetResolutionUnit(resUnit);
@@ -80,6 +83,7 @@ CommandResult New(BatchSession& s, const Args& args) {
 
 CommandResult Open(BatchSession& s, const Args& args) {
     if (args.size() != 1) return CommandResult::Script("open takes one PATH");
+    if (ToolBusy(s)) return CommandResult::Fail("open: a tool is busy");
     BatchDocuments& docs = Documents(s);
     // As File > Open: a file already open becomes active instead of opening twice.
     if (Image* open = OpenDocumentOf(docs, args[0])) {
@@ -168,11 +172,22 @@ CommandResult Close(BatchSession& s, const Args& args) {
         s.messages.QueueAnswer(Answer::No);
     SaveOptions options;
     options.jpegQuality = AppJpegQuality();
+    const size_t shownBefore = s.messages.Entries().size();
     bool closed = AskAndClose(*docs.active, options, [](Image&) {
         AppMessages().Show("Save As needs a file name: save the document with `save PATH` first.");
         return false;
     });
-    if (!closed) return CommandResult::Fail();
+    if (!closed) {
+        // A failed save has said why; a Cancel has only asked.
+        const auto& shown = s.messages.Entries();
+        const bool said =
+            std::any_of(shown.begin() + ptrdiff_t(std::min(shownBefore, shown.size())), shown.end(),
+                        [](const RecordingMessages::Entry& e) {
+                            return e.kind == RecordingMessages::Kind::Message;
+                        });
+        return said ? CommandResult::Fail()
+                    : CommandResult::Fail("close: cancelled; the document stays open");
+    }
     ForgetDocument(s, *docs.active);
     for (auto it = docs.open.begin(); it != docs.open.end(); ++it) {
         if (it->get() == docs.active) {

@@ -56,7 +56,8 @@ CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterHistoryCommands(BatchRunner& runner) {
-    runner.Register("history", History);
+    runner.Register("history", History,
+                    OneOf({"undo", "step-backward", "step-forward", "goto", "delete"}));
 }
 
 }  // namespace zelvo

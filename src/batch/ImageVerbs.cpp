@@ -197,8 +197,11 @@ CommandResult Transform(BatchSession& s, const Args& args) {
 }  // namespace
 
 void RegisterImageCommands(BatchRunner& runner) {
-    runner.Register("image", ImageCommand);
-    runner.Register("transform", Transform);
+    runner.Register("image", ImageCommand,
+                    OneOf({"size", "canvas", "print-size", "rotate", "crop"}));
+    runner.Register("transform", Transform, [](const std::string& w) {
+        return w == "free" || w == "free-button" || RotateCodeOf(w).has_value();
+    });
 }
 
 }  // namespace zelvo

@@ -65,6 +65,8 @@ CommandResult LayerCommand(BatchSession& s, const Args& args) {
         if (!v) return CommandResult::Script("layer opacity: V must be a whole number");
         if (!docs.active) return CommandResult::Fail("no open document");
         if (*v < 0 || *v > 100) return CommandResult::Fail("layer opacity: the opacity is 0..100");
+        // As the palette's slider: what a tool has under way lands first.
+        docs.active->EndToolInteraction();
         LayerOpacityControl control(docs.active->History());
         return CommandResult::From(control.SetLayerOpacity(*v, 1) != 0);
     }
@@ -85,7 +87,10 @@ CommandResult LinkedLayersCommand(BatchSession& s, const std::string& verb, cons
 }  // namespace
 
 void RegisterLayerCommands(BatchRunner& runner) {
-    runner.Register("layer", LayerCommand);
+    runner.Register("layer", LayerCommand, [](const std::string& w) {
+        return FindCommandByVerb("layer " + w) || w == "select" || w == "visible" || w == "link" ||
+               w == "opacity";
+    });
     for (const char* verb : {"align", "distribute"}) {
         const std::string name = verb;
         runner.Register(name, [name](BatchSession& s, const Args& args) {

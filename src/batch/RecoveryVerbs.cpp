@@ -46,7 +46,7 @@ CommandResult Recover(BatchSession& s, const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterRecoveryCommands(BatchRunner& runner) {
-    runner.Register("recover", Recover);
+    runner.Register("recover", Recover, OneOf({"discard", "list"}));
 }
 
 }  // namespace zelvo

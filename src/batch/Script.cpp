@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/Decimal.h"
 #include "core/Limits.h"
 
 namespace zelvo {
@@ -60,6 +61,14 @@ std::optional<int64_t> ParseWideInt(const std::string& s) {
     return int64_t(v);
 }
 
+std::optional<uint32_t> ParseUnsigned32(const std::string& s) {
+    if (s.empty() || s.size() > 10 || s.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long long v = std::strtoull(s.c_str(), nullptr, 10);
+    if (v > 0xFFFFFFFFull) return std::nullopt;
+    return uint32_t(v);
+}
+
 std::optional<int> ParseInt(const std::string& s) {
     const std::optional<int64_t> v = ParseWideInt(s);
     if (!v || !IsCoordinate(*v)) return std::nullopt;
@@ -67,23 +76,9 @@ std::optional<int> ParseInt(const std::string& s) {
 }
 
 std::optional<double> ParseNumber(const std::string& s) {
-    // Plain decimals only, as the dialogs' boxes read what a script hands them: strtod alone
-    // would also take "1e3", "0x10" or leading blanks, which a box reads otherwise.
-    size_t i = s.size() > 0 && (s[0] == '-' || s[0] == '+') ? 1 : 0;
-    size_t digits = 0, points = 0;
-    for (; i < s.size(); ++i) {
-        if (s[i] >= '0' && s[i] <= '9')
-            ++digits;
-        else if (s[i] == '.' && points++ == 0)
-            continue;
-        else
-            return std::nullopt;
-    }
-    if (digits == 0) return std::nullopt;
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    // NaN and infinities fail the comparison too.
-    if (*end != '\0' || !(v >= -kMaxCoordinate && v <= kMaxCoordinate)) return std::nullopt;
+    // Plain decimals only, as the dialogs' boxes read what a script hands them.
+    const std::optional<double> v = ParsePlainDecimal(s);
+    if (!v || !(*v >= -kMaxCoordinate && *v <= kMaxCoordinate)) return std::nullopt;
     return v;
 }
 

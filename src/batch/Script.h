@@ -28,8 +28,10 @@ LexResult LexLine(const std::string& line);
 // position, size or amount of a script is larger, and so no sum of them can overflow.
 std::optional<int> ParseInt(const std::string& s);
 std::optional<double> ParseNumber(const std::string& s);
-// Any 32-bit whole number (a random seed).
+// Any 32-bit whole number.
 std::optional<int64_t> ParseWideInt(const std::string& s);
+// A random seed: any unsigned 32-bit whole number, digits only.
+std::optional<uint32_t> ParseUnsigned32(const std::string& s);
 // "#RRGGBB" -> 0x00BBGGRR
 std::optional<unsigned> ParseColor(const std::string& s);
 // "x,y"

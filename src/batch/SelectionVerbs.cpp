@@ -106,7 +106,11 @@ CommandResult Select(BatchSession& s, const Args& args) {
     }
     Image* img = Documents(s).active;
     if (!img) return CommandResult::Fail("no open document");
-    if (isShape) return Shape(*img, args);
+    if (isShape) {
+        // A marquee is a tool's gesture: the one under way lands first.
+        if (!EndedToolWork(*img)) return CommandResult::Fail("select " + what + ": a tool is busy");
+        return Shape(*img, args);
+    }
     if (what == "dump") return Dump(*img, args[1]);
 
     // The Select menu's commands, the values as their dialogs take them.
@@ -204,8 +208,11 @@ CommandResult Edit(BatchSession& s, const Args& args) {
 }  // namespace
 
 void RegisterSelectionCommands(BatchRunner& runner) {
-    runner.Register("select", Select);
-    runner.Register("edit", Edit);
+    runner.Register("select", Select,
+                    OneOf({"all", "none", "reselect", "inverse", "layer", "rect", "ellipse",
+                           "polygon", "feather", "expand", "contract", "dump"}));
+    runner.Register("edit", Edit,
+                    OneOf({"clear", "border", "copy", "cut", "paste", "clean-clipboard"}));
 }
 
 }  // namespace zelvo

@@ -16,14 +16,6 @@ namespace zelvo {
 
 namespace {
 
-// A stroke under way lands first, as before a menu command; a tool that stays busy through
-// commands (an open crop frame, a pending free transform) keeps the new layer out, as the
-// program's refusal to switch tools does. False then.
-bool EndedToolWork(Image& image) {
-    image.EndToolInteraction();
-    return !image.History().Host().ToolBusy();
-}
-
 constexpr int32_t kMaxTextSize = kMaxFontSize;
 
 // The colour a new layer takes without `color=`: the one on the tool's options bar page.
@@ -82,10 +74,13 @@ CommandResult Text(BatchSession& s, const std::vector<std::string>& given) {
     if (args.size() < 3) return CommandResult::Script(usage);
     const std::optional<int> x = ParseInt(args[0]), y = ParseInt(args[1]);
     if (!x || !y) return CommandResult::Script("text: X and Y must be whole numbers");
-    std::string face = "Arial";
-    int32_t size = FontSizeList()[kDefaultFontSizeIndex];
+    // What the options bar shows (`tool text …`) is what a click of the text tool would use.
+    const ToolOptions& bar = Tools(s).controller.Options();
+    std::string face = bar.Get(kToolText, "font");
+    int32_t size =
+        ParseInt(bar.Get(kToolText, "size")).value_or(FontSizeList()[kDefaultFontSizeIndex]);
     ColorRef color = ToolColor(s, kToolText);
-    bool vertical = false;
+    bool vertical = bar.Get(kToolText, "vertical") == "1";
     for (size_t i = 3; i < args.size(); ++i) {
         const std::string& w = args[i];
         if (auto v = OptionValue(w, "font")) {

@@ -16,6 +16,7 @@
 #include "tools/FreeTransformTool.h"
 #include "tools/MeasureTool.h"
 #include "tools/VirtualView.h"
+#include "view/ViewZoom.h"
 
 namespace zelvo {
 
@@ -288,13 +289,17 @@ CommandResult View(BatchSession& s, const Args& args) {
         (args.size() == 5 && args[2] != "scroll"))
         return CommandResult::Script("view takes zoom Z [scroll X Y]");
     const auto zoom = ParseNumber(args[1]);
-    if (!zoom || !(*zoom > 0))
-        return CommandResult::Script("view zoom: Z must be a number above 0");
+    if (!zoom) return CommandResult::Script("view zoom: Z must be a number");
+    // The view's own limits; a zoom the view would quietly change moves every later gesture.
+    if (!(*zoom >= kMinZoom - 1e-6 && *zoom <= kMaxZoom + 1e-6))
+        return CommandResult::Fail("view zoom: Z must lie in 0.05..8");
     std::optional<int> x = 0, y = 0;
     if (args.size() == 5) {
         x = ParseInt(args[3]);
         y = ParseInt(args[4]);
         if (!x || !y) return CommandResult::Script("view zoom: the scroll takes whole numbers");
+        if (*x < 0 || *y < 0)
+            return CommandResult::Fail("view zoom: the scroll cannot be negative");
     }
     Image* image = Documents(s).active;
     if (!image) return CommandResult::Fail("no open document");
@@ -319,6 +324,15 @@ BatchTools::~BatchTools() {
 
 void RecordHeldNudge(BatchSession& s) {
     if (s.state.count("tools")) Tools(s).controller.Nudge().Record();
+}
+
+bool ToolBusy(BatchSession& s) {
+    return s.state.count("tools") && Tools(s).controller.IsBusy();
+}
+
+bool EndedToolWork(Image& image) {
+    image.EndToolInteraction();
+    return !image.History().Host().ToolBusy();
 }
 
 void ForgetDocument(BatchSession& s, Image& image) {
@@ -360,8 +374,12 @@ CommandResult PrintToolInfo(BatchSession& s) {
         << " busy=" << (c.IsBusy() ? 1 : 0) << " fg=" << Hex(c.Colors().Foreground())
         << " bg=" << Hex(c.Colors().Background()) << "\n";
     out << "options";
-    for (const std::string& key : c.Options().Keys(c.CurrentTool()))
-        out << " " << key << "=" << c.Options().Get(c.CurrentTool(), key);
+    // As `tool` takes them back: a value with blanks (a face name) in quotes.
+    for (const std::string& key : c.Options().Keys(c.CurrentTool())) {
+        const std::string value = c.Options().Get(c.CurrentTool(), key);
+        out << " " << key << "="
+            << (value.find(' ') == std::string::npos ? value : '"' + value + '"');
+    }
     out << "\n";
     float zoom = 1.0f;
     int32_t sx = 0, sy = 0;
@@ -530,7 +548,7 @@ void RegisterToolCommands(BatchRunner& runner) {
                         [name](BatchSession& s, const Args& args) { return Mouse(s, name, args); });
     }
     runner.Register("rclick", RightClick);
-    runner.Register("crop-preset", CropPreset);
+    runner.Register("crop-preset", CropPreset, OneOf({"add", "delete", "choose"}));
     runner.Register("measure", Measure);
     runner.Register("type", TypeText);
     runner.Register("text-button", TextButtonVerb);

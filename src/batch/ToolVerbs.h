@@ -36,6 +36,13 @@ void ForgetDocument(BatchSession& s, Image& image);
 // in the program, where whatever else the user does takes the keys first (their release
 // records the move). Nothing when no tool was ever used.
 void RecordHeldNudge(BatchSession& s);
+// Whether a tool has work open (a held press, an open crop frame, a pending free transform,
+// text being typed). Nothing open when no tool was ever used.
+bool ToolBusy(BatchSession& s);
+// A stroke under way lands first, as before a menu command; false when a tool stays busy
+// through commands (an open crop frame, a pending free transform), whose work keeps a new
+// gesture out as the program's refusal to switch tools does.
+bool EndedToolWork(Image& image);
 // `info tool`.
 CommandResult PrintToolInfo(BatchSession& s);
 // `transform free` and `transform free-button …`.

@@ -11,13 +11,34 @@ void RecordingMessages::Show(const std::string& text) {
     if (onEntry) onEntry(m_entries.back());
 }
 
+namespace {
+
+// A queued answer the box does not offer stands for its button of the same sense (Yes for OK,
+// No for Cancel): a script's "yes" to an OK/Cancel question must not quietly cancel.
+Answer FitAnswer(Answer a, Buttons buttons) {
+    const bool affirmative = a == Answer::Ok || a == Answer::Yes;
+    switch (buttons) {
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::OkCancel:
+            return affirmative ? Answer::Ok : Answer::Cancel;
+        case Buttons::YesNo:
+            return affirmative ? Answer::Yes : Answer::No;
+        case Buttons::YesNoCancel:
+            return a == Answer::Ok ? Answer::Yes : a;
+    }
+    return a;
+}
+
+}  // namespace
+
 Answer RecordingMessages::Ask(const std::string& text, Buttons buttons, const std::string&) {
     m_entries.push_back({Kind::Question, text});
     if (onEntry) onEntry(m_entries.back());
     if (!m_answers.empty()) {
-        Answer a = m_answers.front();
+        const Answer a = m_answers.front();
         m_answers.pop_front();
-        return a;
+        return FitAnswer(a, buttons);
     }
     return (buttons == Buttons::Ok || buttons == Buttons::OkCancel) ? Answer::Ok : Answer::Yes;
 }

@@ -104,18 +104,22 @@ void Flatten(const QPointF& p0, const QPointF& p1, const QPointF& p2, const QPoi
 }
 
 // The poly-Bezier as straight segments, exact within `keep` (the canvas and a margin).
-QPainterPath BezierPath(const std::vector<MaskPoint>& points, const QRectF& keep) {
-    QPainterPath path;
-    if (points.empty()) return path;
+QPolygonF BezierPolygon(const std::vector<MaskPoint>& points, const QRectF& keep) {
     QPolygonF polygon;
+    if (points.empty()) return polygon;
     polygon << QPointF(points[0].x, points[0].y);
     for (size_t i = 1; i + 2 < points.size(); i += 3)
         Flatten(polygon.back(), QPointF(points[i].x, points[i].y),
                 QPointF(points[i + 1].x, points[i + 1].y),
                 QPointF(points[i + 2].x, points[i + 2].y), keep, 0, polygon);
-    path.addPolygon(polygon);
-    return path;
+    return polygon;
 }
+
+// Points of an outline stroked at once. Qt's stroker builds the whole outline of a path
+// before filling it: a curve of a hundred thousand anchors (a file can hold one) would take
+// gigabytes there. With round caps and joins the outline of a polyline is the union of the
+// outlines of its runs, so a long one is stroked run by run.
+constexpr qsizetype kStrokeRun = 4096;
 
 }  // namespace
 
@@ -159,20 +163,26 @@ int32_t QtMaskPainter::AddText(const MaskText& text) {
 
 void QtMaskPainter::AddBezierFill(const std::vector<MaskPoint>& points, MaskFill rule) {
     Impl::PathItem item;
-    item.path = BezierPath(points, QRectF(-2, -2, m_impl->width + 4, m_impl->height + 4));
+    item.path.addPolygon(
+        BezierPolygon(points, QRectF(-2, -2, m_impl->width + 4, m_impl->height + 4)));
     item.path.setFillRule(rule == MaskFill::Alternate ? Qt::OddEvenFill : Qt::WindingFill);
     item.filled = true;
     m_impl->paths.push_back(std::move(item));
 }
 
 void QtMaskPainter::AddBezierStroke(const std::vector<MaskPoint>& points, int32_t penWidth) {
-    Impl::PathItem item;
-    item.penWidth = std::max(1, penWidth);
-    const qreal pad = item.penWidth + 2;
-    item.path =
-        BezierPath(points, QRectF(-pad, -pad, m_impl->width + 2 * pad, m_impl->height + 2 * pad));
-    item.filled = false;
-    m_impl->paths.push_back(std::move(item));
+    const int32_t width = std::max(1, penWidth);
+    const qreal pad = width + 2;
+    const QPolygonF polygon = BezierPolygon(
+        points, QRectF(-pad, -pad, m_impl->width + 2 * pad, m_impl->height + 2 * pad));
+    // Runs share their end points, so no segment is left out between them.
+    for (qsizetype start = 0; start == 0 || start + 1 < polygon.size(); start += kStrokeRun) {
+        Impl::PathItem item;
+        item.penWidth = width;
+        item.filled = false;
+        item.path.addPolygon(polygon.mid(start, kStrokeRun + 1));
+        m_impl->paths.push_back(std::move(item));
+    }
 }
 
 bool QtMaskPainter::Paint(const std::function<bool(int32_t y, const uint8_t* bits)>& row) {

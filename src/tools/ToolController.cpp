@@ -307,6 +307,13 @@ void ToolController::MouseUp(ImageView& view, const ViewMouse& m) {
     if (!still) m_view = nullptr;
 }
 
+void ToolController::DropNowhere(ImageView& view) {
+    if (!Follows(view) || !DragCrossesViews()) return;
+    ActiveOperation()->Abandon();
+    SetBusy(false);
+    m_view = nullptr;
+}
+
 void ToolController::DoubleClick(ImageView& view, const ViewMouse& m) {
     if (!IsBusy() || &view != m_view || m_temporaryActive.load()) return;
     MouseOperation* op = Operation(CurrentTool());

@@ -133,6 +133,8 @@ public:
     void MouseMove(ImageView& view, const ViewMouse& m) override;
     void MouseUp(ImageView& view, const ViewMouse& m) override;
     void DoubleClick(ImageView& view, const ViewMouse& m) override;
+    // Nothing is recorded, and a step that could be redone stays.
+    void DropNowhere(ImageView& view) override;
     bool Key(ImageView& view, int key, bool down, int modifiers) override;
     void CaptureLost(ImageView& view) override;
     void ViewClosing(ImageView& view) override;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/Decimal.h"
 #include "platform/Messages.h"
 #include "selection/SelectionShape.h"
 #include "tools/CropSize.h"
@@ -242,12 +243,11 @@ ToolOptions::SetResult ToolOptions::Set(int tool, const std::string& key, const 
             break;
         }
         case Kind::Number: {
-            char* end = nullptr;
-            const double d = std::strtod(value.c_str(), &end);
             // An emptied crop field is no fixed size.
             const bool cleared = value.empty() && tool == kToolCrop;
-            if (!cleared && (value.empty() || !end || *end != '\0'))
-                return malformed(key + " must be a number");
+            const std::optional<double> typed = ParsePlainDecimal(value);
+            if (!cleared && !typed) return malformed(key + " must be a number");
+            const double d = typed.value_or(0);
             if (tool == kToolCrop) {
                 CropSettings crop = CropSettingsOf(*this);
                 const CropField field = key == "width"    ? CropField::Width

@@ -109,6 +109,8 @@ public:
     // Whether the operation in progress goes on in another document's view when the pointer
     // is taken there (a layer dragged onto another document).
     virtual bool DragCrossesViews() const { return false; }
+    // Such a drag was let go over no document's view: no drop, what it moved goes back.
+    virtual void DropNowhere(ImageView& /*view*/) {}
     // The polygonal marquee is in the middle of a selection (the wheel does not zoom then).
     virtual bool PolygonBusy() const { return false; }
     // Whether the selection outline may be animated now; a tool that draws over the outline

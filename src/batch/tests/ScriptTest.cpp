@@ -40,6 +40,9 @@ TEST(Parsers, RejectMalformedNumbersColoursAndPoints) {
     EXPECT_FALSE(ParseInt("-2147483648"));
     EXPECT_EQ(ParseWideInt("-2147483648"), -2147483648LL);
     EXPECT_FALSE(ParseWideInt("2147483648"));
+    EXPECT_EQ(ParseUnsigned32("4294967295"), 4294967295u);
+    for (const char* bad : {"4294967296", "-1", "+1", " 1", "1e3", ""})
+        EXPECT_FALSE(ParseUnsigned32(bad)) << bad;
     EXPECT_EQ(ParseColor("#FF8000"), 0x0080FFu);  // 0x00BBGGRR
     EXPECT_FALSE(ParseColor("FF8000"));
     EXPECT_FALSE(ParseColor("#FF80G0"));

@@ -93,6 +93,31 @@ TEST(MaskPainter, StrokeStaysWithinOnePixelOfTheLine) {
     EXPECT_GE(ink, 2 * 29);
 }
 
+// A long outline is stroked in runs (a file may hold a curve of 100 000 anchors): a serpentine
+// of 9 999 straight pieces, 4 pixels each along rows 4 pixels apart, is inked at the middle of
+// every piece, those where runs meet included.
+TEST(MaskPainter, LongOutlinesLeaveNoPieceOut) {
+    constexpr int32_t kPieces = 9999, kAcross = 45, kWidth = 200, kHeight = 900;
+    std::vector<MaskPoint> corners = {{10, 10}};
+    for (int32_t i = 1; i <= kPieces; ++i) {
+        const MaskPoint p = corners.back();
+        const int32_t row = int32_t(corners.size() - 1) / (kAcross + 1);
+        const bool down = int32_t(corners.size() - 1) % (kAcross + 1) == kAcross;
+        corners.push_back(down ? MaskPoint{p.x, p.y + 4}
+                               : MaskPoint{p.x + (row % 2 ? -4 : 4), p.y});
+    }
+    std::vector<MaskPoint> serpentine = {corners[0]};
+    for (size_t i = 1; i < corners.size(); ++i)
+        serpentine.insert(serpentine.end(), {corners[i - 1], corners[i], corners[i]});
+    MaskPainter painter(kWidth, kHeight);
+    painter.AddBezierStroke(serpentine, 1);
+    const auto px = PaintAll(painter, kWidth, kHeight);
+    for (size_t i = 1; i < corners.size(); ++i) {
+        const MaskPoint a = corners[i - 1], b = corners[i];
+        EXPECT_TRUE(px[size_t((a.y + b.y) / 2)][size_t((a.x + b.x) / 2)]) << "piece " << i;
+    }
+}
+
 TEST(MaskPainter, NothingQueuedHandsOverNoRow) {
     MaskPainter painter(10, 10);
     int rows = 0;

@@ -21,6 +21,32 @@ TEST(RecordingMessages, QuestionsTakeQueuedAnswersThenTheAffirmativeButton) {
     EXPECT_EQ(m.Last(), "e");
 }
 
+// A script's answer that names a button the box lacks takes the box's button of that sense.
+TEST(RecordingMessages, QueuedAnswersFitTheBoxButtons) {
+    struct Case {
+        Answer queued;
+        Buttons buttons;
+        Answer given;
+    };
+    const Case cases[] = {
+        {Answer::Yes, Buttons::OkCancel, Answer::Ok},
+        {Answer::No, Buttons::OkCancel, Answer::Cancel},
+        {Answer::Ok, Buttons::YesNo, Answer::Yes},
+        {Answer::Cancel, Buttons::YesNo, Answer::No},
+        {Answer::Ok, Buttons::YesNoCancel, Answer::Yes},
+        {Answer::Cancel, Buttons::YesNoCancel, Answer::Cancel},
+        {Answer::No, Buttons::YesNoCancel, Answer::No},
+        {Answer::Cancel, Buttons::OkCancel, Answer::Cancel},
+        {Answer::Cancel, Buttons::Ok, Answer::Ok},
+    };
+    for (const Case& c : cases) {
+        ScopedRecordingMessages m;
+        m.QueueAnswer(c.queued);
+        EXPECT_EQ(AppMessages().Ask("q", c.buttons), c.given)
+            << int(c.queued) << " to buttons " << int(c.buttons);
+    }
+}
+
 TEST(RecordingMessages, ScopesNestAndRestoreThePreviousService) {
     ScopedRecordingMessages outer;
     {

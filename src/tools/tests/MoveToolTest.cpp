@@ -108,6 +108,25 @@ TEST_F(MoveToolTest, AClickWithoutMovementRecordsNothing) {
     EXPECT_EQ(l->Position(), (Point{40, 40}));
 }
 
+// Let go over no document (a palette, the desktop): no drop, the layer goes back, nothing is
+// recorded and a step that could be redone stays.
+TEST_F(MoveToolTest, ADragLetGoOverNoDocumentPutsTheLayerBack) {
+    LayerPtr l = AddPixel(*image, {40, 40});
+    Drag({{30, 30}, {50, 50}});
+    Undo();
+    const int before = States();
+    Press({30, 30});
+    MoveTo({90, 80});
+    EXPECT_EQ(l->Position(), (Point{100, 90}));
+    ASSERT_TRUE(tools.DragCrossesViews());
+    tools.DropNowhere(*view);
+    EXPECT_FALSE(tools.IsBusy());
+    EXPECT_EQ(l->Position(), (Point{40, 40}));
+    EXPECT_EQ(States(), before);
+    Redo();
+    EXPECT_EQ(l->Position(), (Point{60, 60}));
+}
+
 TEST_F(MoveToolTest, TextAndCurveLayersMoveThroughTheirEditors) {
     LayerPtr text = AddText({10, 20});
     Drag({{0, 0}, {7, -4}});
