@@ -236,6 +236,9 @@ private:
     // Layer > Anchor Point: the curve tool in one of its editing modes.
     void RegisterAnchorCommands();
     bool CommandEnabled(int id) const;
+    // Buttons of a tool page that run a menu command carry its id in this property; they are
+    // enabled with the command.
+    static constexpr const char* kCommandProperty = "zelvoCommand";
     void UpdateToolPageButtons();
     void FollowFreeTransform();
     void StartThreads();

@@ -115,7 +115,8 @@ void CMainFrame::BuildMenus() {
                 a->setCheckable(true);
                 a->setChecked(child == ActiveChild());
                 connect(a, &QAction::triggered, this, [this, child] {
-                    if (Children().contains(child)) m_mdi->setActiveSubWindow(child);
+                    // A minimised window chosen here comes back to be worked in.
+                    if (Children().contains(child)) ActivateChild(child);
                 });
             }
         });

@@ -27,9 +27,6 @@ namespace zelvo {
 
 namespace {
 
-// Buttons of a tool page that run a menu command carry its id; they are enabled with it.
-constexpr const char* kCommandProperty = "zelvoCommand";
-
 constexpr const char* kAlignTips[6] = {"Align top edges",          "Align vertical centers",
                                        "Align bottom edges",       "Align left edges",
                                        "Align horizontal centers", "Align right edges"};

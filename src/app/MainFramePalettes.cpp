@@ -116,10 +116,43 @@ private:
     CMainFrame* m_frame;
 };
 
+// A floating palette hidden and shown again comes back where it was, but a reparenting window
+// manager then reports it at the top-left corner of the screen, after the fact: Qt takes that
+// for its place, so the place saved at exit, the room kept for new windows and the next drag of
+// its title would follow. A palette is never there (it is kept below the menu bar), so such a
+// report puts it back at its last place.
+class PaletteSpots : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* dock = static_cast<QDockWidget*>(object);
+        if (event->type() != QEvent::Move || !dock->isVisible() || !dock->isFloating())
+            return false;
+        const QPoint at = dock->frameGeometry().topLeft();
+        if (!at.isNull()) {
+            dock->setProperty(kSpotProperty, at);
+        } else if (dock->property(kSpotProperty).isValid()) {
+            QTimer::singleShot(0, dock, [dock] {
+                const QPoint spot = dock->property(kSpotProperty).toPoint();
+                if (!dock->frameGeometry().topLeft().isNull()) return;
+                dock->move(spot);
+                const QPoint off = spot - dock->frameGeometry().topLeft();
+                if (!off.isNull()) dock->move(dock->pos() + off);
+            });
+        }
+        return false;
+    }
+
+private:
+    static constexpr const char* kSpotProperty = "zelvoSpot";
+};
+
 }  // namespace
 
 void CMainFrame::CreatePalettes() {
     auto* keys = new PaletteKeys(this);
+    auto* spots = new PaletteSpots(this);
     for (int i = 0; i < kPaletteCount; ++i) {
         const PaletteSpec& spec = kPalettes[i];
         auto* dock = new QDockWidget(spec.caption, this);
@@ -151,6 +184,7 @@ void CMainFrame::CreatePalettes() {
         }
         dock->setWidget(content);
         dock->installEventFilter(keys);
+        dock->installEventFilter(spots);
         // The keys belong to the picture unless a box or slider of the palette was clicked: a
         // click anywhere else on the palette takes them from its boxes (and the palette's
         // first box is not given them when a click on the palette activates it), and no

@@ -142,6 +142,8 @@ void CMainFrame::SetUpTools() {
             auto* button = new QPushButton(action ? action->text() : QString(), page);
             button->setFixedHeight(22);
             button->setFocusPolicy(Qt::NoFocus);
+            button->setProperty(kCommandProperty, id);
+            button->setEnabled(CommandEnabled(id));
             row->addWidget(button);
             connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
         }

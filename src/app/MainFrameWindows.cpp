@@ -2,6 +2,7 @@
 // open queue, Cascade and Tile, Close and Close All.
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -160,8 +161,12 @@ void CMainFrame::OnChildClosed(CChildFrame* child) {
     m_children.removeAll(child);
     if (m_paletteImage == &child->GetImage()) m_paletteImage = nullptr;
     OnActiveWindowChanged();
-    // The last image gone: the scratch store goes back to its start-up state.
-    if (Children().isEmpty() && !m_closingAll) m_workspace.ResetStore();
+    if (Children().isEmpty()) {
+        // No view is left to have a zoom ratio.
+        if (m_panes[1]) m_panes[1]->clear();
+        // The last image gone: the scratch store goes back to its start-up state.
+        if (!m_closingAll) m_workspace.ResetStore();
+    }
 }
 
 bool CMainFrame::CloseAllDocuments() {

@@ -131,12 +131,16 @@ void HistoryManager::RecordState(LayerPtr layer, const std::vector<LayerPtr>& la
         ReleaseSetAside();
         while (!m_states.empty()) DiscardState(m_states.size() - 1);
         m_showingStart = false;
+        m_droppedResolution = 0;
     } else {
         DiscardAfterCurrent();
     }
 
     // The cap comes before coalescing, so a coalesced step still drops the oldest state.
-    if (int(m_states.size()) >= kMaxStates) DiscardState(0);
+    if (int(m_states.size()) >= kMaxStates) {
+        if (m_droppedResolution == 0) m_droppedResolution = m_states.front().otherResolution;
+        DiscardState(0);
+    }
 
     // Only the record of the opening leaves the document unmodified; an edit made from the
     // start row, after which the list was emptied above, is a change like any other.
@@ -313,6 +317,7 @@ void HistoryManager::ClearHistory() {
     m_startSelection = {};
     m_hasStart = false;
     m_startWidth = m_startHeight = 0;
+    m_droppedResolution = 0;
     m_scrollOffset = 0;
 }
 

@@ -104,6 +104,9 @@ private:
     int32_t m_asideWidth = 0;
     int32_t m_asideHeight = 0;
     int32_t m_asideResolution = 0;
+    // The resolution from before the oldest Image Size or Crop that the state limit dropped
+    // (0: none was): the start row still shows the picture as opened.
+    int32_t m_droppedResolution = 0;
     bool m_showingStart = false;
 
     std::vector<HistoryState> m_states;  // oldest first

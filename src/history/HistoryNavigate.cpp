@@ -79,11 +79,16 @@ void HistoryManager::ShowStartRow() {
     // oldest Image Size or Crop still in effect (Print Size records no state and stays).
     m_asideResolution = m_host->DocumentResolution();
     const int k = CurrentStateIndex();
-    for (int i = 2; i <= k; ++i)
-        if (m_states[size_t(i - 1)].otherResolution > 0) {
-            m_host->SetDocumentResolution(m_states[size_t(i - 1)].otherResolution);
-            break;
-        }
+    if (m_droppedResolution > 0) {
+        m_host->SetDocumentResolution(m_droppedResolution);
+    } else {
+        // Once the limit has dropped the opening's state, the first row may be one of them.
+        for (int i = 1; i <= k; ++i)
+            if (m_states[size_t(i - 1)].otherResolution > 0) {
+                m_host->SetDocumentResolution(m_states[size_t(i - 1)].otherResolution);
+                break;
+            }
+    }
 
     m_asideSelection = LayerSnapshot::Take(m_layers.Selection());
     m_startSelection.Apply();

@@ -178,12 +178,10 @@ int MergeLayers(HistoryManager& history, MergeMode mode) {
     }
     progress.Step();
 
-    // Past the pixel limit the union is cut to the canvas; so it is past the side limit, so that
-    // every merged layer stays one the layered file can hold and read back.
+    // Past the pixel limit the union is cut to the canvas. A long thin union is kept whole, as
+    // the layered file holds and reads back a layer of any sides within that count.
     const Rect canvas{0, 0, lm.Image().width, lm.Image().height};
-    const bool tooWide = u.Width() > std::max(kMaxMergeSide, canvas.Width()) ||
-                         u.Height() > std::max(kMaxMergeSide, canvas.Height());
-    if (!u.IsEmpty() && (int64_t(u.Width()) * int64_t(u.Height()) > kMaxMergePixels || tooWide))
+    if (!u.IsEmpty() && int64_t(u.Width()) * int64_t(u.Height()) > kMaxMergePixels)
         u = u.Intersect(canvas);
     auto merged = std::make_shared<Layer>(lm.Store());
     if (u.IsEmpty()) {

@@ -342,6 +342,7 @@ TEST_F(MergeTest, EdgeCases) {
     EXPECT_EQ(Lm().LayerAt(0)->Kind(), LayerKind::Null);
 }
 
+// Only the pixel count cuts the union: a long, thin one keeps what lies off the canvas.
 TEST_F(MergeTest, AHugeUnionIsCutToTheCanvas) {
     OpenImage();
     AddPixel(4999, 4999, 1, 1, 0x64000000);  // the union would be 25 000 000 pixels
@@ -350,9 +351,11 @@ TEST_F(MergeTest, AHugeUnionIsCutToTheCanvas) {
 
     doc = std::make_unique<Doc>(*store, kW, kH);
     OpenImage();
-    AddPixel(15000, 0, 1, 1, 0x64000000);  // few pixels, but wider than any layer may be
+    AddPixel(15000, 0, 1, 1, 0x64102030);  // 15 001 x 12 pixels
     ASSERT_EQ(MergeLayers(History(), MergeMode::All), 1);
-    EXPECT_EQ(Lm().LayerAt(0)->Bounds(), (Rect{0, 0, kW, kH}));
+    EXPECT_EQ(Lm().LayerAt(0)->Bounds(), (Rect{0, 0, 15001, kH}));
+    EXPECT_EQ(PixelAt(*Lm().LayerAt(0), 15000, 0), 0x64102030u);
+    Lm().LayerAt(0)->ReleaseRows();
 }
 
 TEST_F(MergeTest, ProgressOfFourSteps) {
