@@ -87,13 +87,11 @@ const std::vector<ToolButtonSpec>& CToolsPalette::Buttons() {
 
 CToolsPalette::CToolsPalette(ToolController& tools, QWidget* parent)
     : QWidget(parent), m_tools(tools) {
-    setFixedSize(kWidth, kHeight);
     // The selected tool: its light icon on the selection colour.
     setStyleSheet(QString("QToolButton { border: 1px solid transparent; border-radius: 3px; }"
                           "QToolButton:hover { border-color: %1; }"
                           "QToolButton:checked { background-color: %1; border-color: %2; }")
                       .arg(kToolSelectedFill.name(), kToolSelectedFill.darker(130).name()));
-    int i = 0;
     for (const ToolButtonSpec& spec : Buttons()) {
         auto* b = new QToolButton(this);
         b->setText(QString::fromUtf8(spec.label));
@@ -101,18 +99,29 @@ CToolsPalette::CToolsPalette(ToolController& tools, QWidget* parent)
         b->setIconSize(QSize(kIconSide, kIconSide));
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setToolTip(QString::fromUtf8(spec.tooltip));
-        b->setGeometry(4 + (i % 2) * 41, 4 + (i / 2) * 36, 39, 34);
         b->setCheckable(spec.id != kSwapColors && spec.id != kDefaultColors);
         const int id = spec.id;
         connect(b, &QToolButton::clicked, this, [this, id] { OnButton(id); });
         m_buttons[spec.id] = b;
-        ++i;
+        m_order.push_back(b);
     }
     m_background = new ColorSwatch(tools.Colors(), false, this);
-    m_background->setGeometry(BackgroundRect());
     m_foreground = new ColorSwatch(tools.Colors(), true, this);
-    m_foreground->setGeometry(ForegroundRect());
+    SetColumns(2);
     ShowTool(tools.CurrentTool());
+}
+
+void CToolsPalette::SetColumns(int columns) {
+    if (columns == m_columns) return;
+    m_columns = columns;
+    for (size_t i = 0; i < m_order.size(); ++i)
+        m_order[i]->setGeometry(4 + int(i) % columns * 41, 4 + int(i) / columns * 36, 39, 34);
+    const int rows = (int(m_order.size()) + columns - 1) / columns;
+    // The background swatch lies under the foreground one, below the buttons.
+    const int top = 14 + rows * 36;
+    m_foreground->setGeometry(12, top, 36, 36);
+    m_background->setGeometry(36, top + 24, 36, 36);
+    setFixedSize(6 + columns * 41, top + 98);
 }
 
 void CToolsPalette::OnButton(int id) {

@@ -26,13 +26,8 @@ struct ToolButtonSpec {
 class CToolsPalette : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kWidth = 88;
-    static constexpr int kHeight = 580;
     static constexpr int kHandTool = 1025;
     static constexpr int kIconSide = 22;
-    // The background swatch lies under the foreground one, below the buttons.
-    static constexpr QRect ForegroundRect() { return QRect(12, 482, 36, 36); }
-    static constexpr QRect BackgroundRect() { return QRect(36, 506, 36, 36); }
 
     CToolsPalette(ToolController& tools, QWidget* parent = nullptr);
     // Every tool-box button, in tool-box order.
@@ -46,14 +41,19 @@ public:
     void ShowTool(int tool);
     // Repaints the swatches from the colour pair.
     void ShowColors();
+    // The buttons in two columns (88 x 580 pixels), or in three for a screen too short for that.
+    void SetColumns(int columns);
+    int Columns() const { return m_columns; }
 
 private:
     void OnButton(int id);
 
     ToolController& m_tools;
     std::map<int, QToolButton*> m_buttons;
+    std::vector<QToolButton*> m_order;  // tool-box order
     QWidget* m_foreground = nullptr;
     QWidget* m_background = nullptr;
+    int m_columns = 0;
 };
 
 }  // namespace zelvo

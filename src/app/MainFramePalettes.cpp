@@ -256,6 +256,11 @@ void CMainFrame::PlacePalette(int index, const Rect& place) {
 void CMainFrame::ResetPaletteLocations() {
     const int w = m_workspace.ScreenWidth(), h = m_workspace.ScreenHeight();
     const bool smaller = w < 1024 || h < 768;
+    // A screen too short for the tool box in two columns gets it in three, so that it does not
+    // reach under the status bar and off the screen.
+    m_toolsPalette->SetColumns(2);
+    if (m_palettes[kTools]->sizeHint().height() > PaletteKeepArea().Height())
+        m_toolsPalette->SetColumns(3);
     PalettePlaces sizes;
     for (int i = 0; i < kPaletteCount; ++i) {
         const QSize s = ShowFloatingPalette(i);
