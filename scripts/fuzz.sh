@@ -10,7 +10,10 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 build=build/fuzz
 targets=(fuzz_bmp fuzz_jpeg fuzz_png fuzz_tiff fuzz_gif fuzz_zld)
+# Line tables are all a finding's stack trace needs.
 if ! CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only -DNDEBUG" \
+    "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only -DNDEBUG" \
     -DZELVO_TESTS=OFF -DZELVO_BENCH=OFF >/dev/null ||
   ! cmake --build "$build" --target "${targets[@]}"; then
   echo "fuzz: the targets did not build" >&2
