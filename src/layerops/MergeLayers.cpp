@@ -178,10 +178,12 @@ int MergeLayers(HistoryManager& history, MergeMode mode) {
     }
     progress.Step();
 
-    // Past the pixel limit the union is cut to the canvas. A long thin union is kept whole, as
-    // the layered file holds and reads back a layer of any sides within that count.
+    // Past the pixel or side limit the union is cut to the canvas. Below them a union that
+    // reaches far past the canvas keeps every pixel: the layered file holds and reads back a
+    // layer of such sides.
     const Rect canvas{0, 0, lm.Image().width, lm.Image().height};
-    if (!u.IsEmpty() && int64_t(u.Width()) * int64_t(u.Height()) > kMaxMergePixels)
+    const bool tooLong = u.Width() > kMaxMergeSide || u.Height() > kMaxMergeSide;
+    if (!u.IsEmpty() && (int64_t(u.Width()) * int64_t(u.Height()) > kMaxMergePixels || tooLong))
         u = u.Intersect(canvas);
     auto merged = std::make_shared<Layer>(lm.Store());
     if (u.IsEmpty()) {

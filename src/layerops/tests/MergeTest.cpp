@@ -342,7 +342,8 @@ TEST_F(MergeTest, EdgeCases) {
     EXPECT_EQ(Lm().LayerAt(0)->Kind(), LayerKind::Null);
 }
 
-// Only the pixel count cuts the union: a long, thin one keeps what lies off the canvas.
+// The pixel count and a side of 100 000 cut the union; a long, thin one below them keeps what lies
+// off the canvas.
 TEST_F(MergeTest, AHugeUnionIsCutToTheCanvas) {
     OpenImage();
     AddPixel(4999, 4999, 1, 1, 0x64000000);  // the union would be 25 000 000 pixels
@@ -356,6 +357,12 @@ TEST_F(MergeTest, AHugeUnionIsCutToTheCanvas) {
     EXPECT_EQ(Lm().LayerAt(0)->Bounds(), (Rect{0, 0, 15001, kH}));
     EXPECT_EQ(PixelAt(*Lm().LayerAt(0), 15000, 0), 0x64102030u);
     Lm().LayerAt(0)->ReleaseRows();
+
+    doc = std::make_unique<Doc>(*store, kW, kH);
+    OpenImage();
+    AddPixel(0, -100000, 1, 1, 0x64000000);
+    ASSERT_EQ(MergeLayers(History(), MergeMode::All), 1);
+    EXPECT_EQ(Lm().LayerAt(0)->Bounds(), (Rect{0, 0, kW, kH}));
 }
 
 TEST_F(MergeTest, ProgressOfFourSteps) {
