@@ -145,24 +145,20 @@ std::optional<double> CImageSizeDialog::Read(Field field, bool withMessages) con
     return v;
 }
 
-void CImageSizeDialog::Apply(Field field, double value) {
+bool CImageSizeDialog::Apply(Field field, double value) {
     switch (field) {
         case kPixelWidth:
-            m_model.EditPixelWidth(int32_t(value));
-            break;
+            return m_model.EditPixelWidth(int32_t(value));
         case kPixelHeight:
-            m_model.EditPixelHeight(int32_t(value));
-            break;
+            return m_model.EditPixelHeight(int32_t(value));
         case kDocWidth:
-            m_model.EditDocumentWidth(value);
-            break;
+            return m_model.EditDocumentWidth(value);
         case kDocHeight:
-            m_model.EditDocumentHeight(value);
-            break;
+            return m_model.EditDocumentHeight(value);
         case kResolution:
-            m_model.EditResolution(value);
-            break;
+            return m_model.EditResolution(value);
     }
+    return false;
 }
 
 void CImageSizeDialog::Leave(Field field) {
@@ -187,7 +183,18 @@ void CImageSizeDialog::accept() {
         if (!v) return;
         pending.emplace_back(f, *v);
     }
-    for (const auto& [f, v] : pending) Apply(f, v);
+    // A value the model refuses (past 20 million pixels, say) has said why and put the boxes
+    // back: the dialog stays open for another value.
+    for (const auto& [f, v] : pending) {
+        m_applying = true;
+        const bool taken = Apply(f, v);
+        m_applying = false;
+        if (taken) continue;
+        Show();
+        Edit(f)->setFocus();
+        Edit(f)->selectAll();
+        return;
+    }
     Show();
     m_request = m_model.Ok();
     QDialog::accept();

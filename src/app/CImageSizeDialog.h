@@ -45,7 +45,8 @@ private:
     // A box's value when it is a number in the box's range (else nothing, after the message
     // when `withMessages`).
     std::optional<double> Read(Field field, bool withMessages) const;
-    void Apply(Field field, double value);
+    // False when the model refused the value (its message shown, the boxes reset).
+    bool Apply(Field field, double value);
     QString Shown(Field field) const;
     QLineEdit* Edit(Field field) const;
     void Show();

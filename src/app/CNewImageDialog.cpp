@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/DialogFields.h"
+
 namespace zelvo {
 
 namespace {
@@ -140,6 +142,12 @@ void CNewImageDialog::TakeFields() {
 }
 
 void CNewImageDialog::accept() {
+    // A box left with a bad value kept the previous one; OK with it refuses it instead, so
+    // that no picture of another size than the one shown is made without a word.
+    if (!ReadNumberField(m_width, 0.1, 10100, true) ||
+        !ReadNumberField(m_height, 0.1, 10100, true) ||
+        !ReadNumberField(m_resolution, 1, 2000, true))
+        return;
     TakeFields();
     m_result = m_model.Ok();
     if (!m_result) {

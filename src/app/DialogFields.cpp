@@ -62,7 +62,10 @@ std::optional<double> ReadNumberField(QLineEdit* edit, double min, double max, b
         return std::nullopt;
     }
     if (*v < min || *v > max || (maxExclusive && *v >= max)) {
-        Refuse(edit, Format("Please enter a number between %g and %g.", min, max));
+        // A range whose upper end is refused too does not name that end as allowed.
+        Refuse(edit, maxExclusive
+                         ? Format("Please enter a number of at least %g and below %g.", min, max)
+                         : Format("Please enter a number between %g and %g.", min, max));
         return std::nullopt;
     }
     return v;

@@ -24,7 +24,7 @@ std::optional<int64_t> ReadIntegerField(QLineEdit* edit, int32_t min, int32_t ma
 // The box's integer, or nothing after "Please enter an integer." (the range is the caller's).
 std::optional<int64_t> ReadIntegerField(QLineEdit* edit);
 // The box's number in min..max, or nothing after the message. With `maxExclusive` the upper
-// end itself is refused too.
+// end itself is refused too, and the message says "of at least MIN and below MAX".
 std::optional<double> ReadNumberField(QLineEdit* edit, double min, double max,
                                       bool maxExclusive = false);
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QUrl>
 
 #include "doc/SaveNames.h"
@@ -35,9 +36,34 @@ QStringList SaveAsFilters() {
     };
 }
 
+namespace {
+
+// Icons and type names from the name alone. Qt's own provider tells a file's type by reading
+// its first bytes: a named pipe or a device file in the folder (or typed into the name box)
+// would block the dialog, and the program with it, until something wrote there.
+class NameOnlyIcons : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override {
+        return QFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return "Folder";
+        return info.suffix().isEmpty() ? QString("File") : info.suffix().toUpper() + " File";
+    }
+};
+
+void SetUpDialog(QFileDialog* dialog) {
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    // One provider for every dialog, kept for the program's life (the dialogs do not own it).
+    static QFileIconProvider* const icons = new NameOnlyIcons;
+    dialog->setIconProvider(icons);
+}
+
+}  // namespace
+
 QFileDialog* CreateOpenDialog(QWidget* parent, const QString& folder) {
     auto* dialog = new QFileDialog(parent, kOpenTitle);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    SetUpDialog(dialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setNameFilters(OpenFilters());
@@ -48,7 +74,7 @@ QFileDialog* CreateOpenDialog(QWidget* parent, const QString& folder) {
 
 QFileDialog* CreateSaveAsDialog(QWidget* parent, const QString& folder, const QString& name) {
     auto* dialog = new QFileDialog(parent, kSaveAsTitle);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    SetUpDialog(dialog);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilters(SaveAsFilters());

@@ -33,11 +33,6 @@ void UnlinkLive(const LiveFile& e) {
         unlink(e.path);
 }
 
-void UnlinkAllLive() {
-    for (auto& e : g_live)
-        if (e.state.load(std::memory_order_acquire) == 2) UnlinkLive(e);
-}
-
 void UnlinkUnkeptLive() {
     for (auto& e : g_live)
         if (e.state.load(std::memory_order_acquire) == 2 &&
@@ -59,7 +54,10 @@ void OnTerminatingSignal(int sig) {
 void InstallCleanupHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::atexit(UnlinkAllLive);
+        // An exit() from inside a library (Qt's when the display connection breaks) leaves the
+        // documents open as a signal does: their recovery journal keeps the scratch file. An
+        // orderly end has removed the journal by then.
+        std::atexit(UnlinkUnkeptLive);
         for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
             struct sigaction old {};
             if (sigaction(sig, nullptr, &old) != 0) continue;

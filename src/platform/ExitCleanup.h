@@ -9,8 +9,9 @@
 namespace zelvo {
 
 // Registers the open file `fd` named `path` for removal at exit or on those signals, and
-// installs the handlers once. On a signal the file stays when `keepIfPresent` names a file
-// that exists (a recovery journal: the work is left for the next start, as after a crash).
+// installs the handlers once. On a signal or at exit the file stays when `keepIfPresent` names a
+// file that still exists (a recovery journal, which an orderly end removes first: the work is
+// left for the next start, as after a crash).
 // Returns the entry, or -1 when the table is full.
 int RegisterRemoveAtExit(const std::string& path, int fd, const std::string& keepIfPresent = {});
 // Removes the file now, if it is still the one registered, and frees the entry.

@@ -492,6 +492,30 @@ private slots:
         QCOMPARE(image.Width(), 300);
     }
 
+    // OK (Enter) on a typed size the model refuses shows why and leaves the dialog open on the
+    // canvas's values, as leaving the box would.
+    void imageSizeOkOnARefusedSizeStaysOpen() {
+        Program program;
+        CMainFrame& frame = program.Frame();
+        Image& image = OpenColoured(program, 300, 200, 50, 60, 70);
+        bool stayedOpen = false;
+        QString width;
+        WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<CImageSizeDialog*>(w);
+            if (!dialog) return;
+            dialog->PixelWidthEdit()->setText("10000");
+            dialog->accept();
+            stayedOpen = dialog->isVisible();
+            width = dialog->PixelWidthEdit()->text();
+            dialog->reject();
+        });
+        frame.OnCommand(Id("&Image", "Image Size"));
+        QVERIFY(program.Messages().Contains(kImageLimitsMessage));
+        QVERIFY(stayedOpen);
+        QCOMPARE(width, QString("300"));
+        QCOMPARE(image.Width(), 300);
+    }
+
     void canvasSizeAsksBeforeCutting() {
         Program program;
         CMainFrame& frame = program.Frame();
@@ -555,7 +579,8 @@ private slots:
         });
         frame.OnCommand(Id("&Image", "Print Size"));
         QCOMPARE(pixels, QString("Width:40 Height:30  (Pixels)"));
-        QVERIFY(program.Messages().Contains("Please enter a number between 0.01 and 10000."));
+        QVERIFY(
+            program.Messages().Contains("Please enter a number of at least 0.01 and below 10000."));
         QVERIFY(
             program.Messages().Contains("The resolution should be from 0.02 to 2539.98 "
                                         "pixels per inch (0.01 to 999.99 pixels per "

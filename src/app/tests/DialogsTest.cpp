@@ -1,11 +1,14 @@
 // The dialogs: the message boxes' exact texts and buttons, JPEG and TIFF Options, Select
 // Temporary Disk, Open and Save As; and the thread-warning check itself.
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <QAbstractButton>
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -193,6 +196,12 @@ private slots:
         QCOMPARE(OpenFilters().last(), QString("All File (*)"));
         QCOMPARE(QDir(open->directory()).canonicalPath(),
                  QDir(QString::fromStdString(dir.Path())).canonicalPath());
+        // Types come from names, never from reading the file (a pipe would block the dialog):
+        // a PNG named .dat is a "DAT File".
+        { std::ofstream(dir.File("picture.dat"), std::ios::binary) << "\x89PNG\r\n\x1a\n"; }
+        QCOMPARE(
+            open->iconProvider()->type(QFileInfo(QString::fromStdString(dir.File("picture.dat")))),
+            QString("DAT File"));
         std::unique_ptr<QFileDialog> gone(
             CreateOpenDialog(nullptr, QString::fromStdString(dir.File("gone"))));
         QVERIFY(!gone->directory().absolutePath().endsWith("gone"));

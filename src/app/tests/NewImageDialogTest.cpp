@@ -118,6 +118,31 @@ private slots:
         QVERIFY(frame.Children().isEmpty());
     }
 
+    // OK on a box the dialog cannot take says so and keeps the dialog: no picture of the previous
+    // size is made in its place.
+    void okRefusesABoxItCannotTake() {
+        const struct {
+            const char* width;
+            const char* resolution;
+            const char* message;
+        } rows[] = {
+            {"15000", "72", "Please enter a number of at least 0.1 and below 10100."},
+            {"8,5", "72", "Please enter a number."},
+            {"640", "2000", "Please enter a number of at least 1 and below 2000."},
+        };
+        for (const auto& row : rows) {
+            CNewImageDialog dialog;
+            dialog.UnitBox()->setCurrentIndex(2);
+            dialog.WidthEdit()->setText(row.width);
+            dialog.HeightEdit()->setText("480");
+            dialog.ResolutionEdit()->setText(row.resolution);
+            ScopedRecordingMessages messages;
+            dialog.accept();
+            QVERIFY2(!dialog.Result(), row.width);
+            QCOMPARE(messages.Last(), std::string(row.message));
+        }
+    }
+
     void fiveThousandByFourThousandIsAccepted() {
         CNewImageDialog dialog;
         dialog.UnitBox()->setCurrentIndex(2);

@@ -42,7 +42,8 @@ protected:
         return w;
     }
 
-    // Runs `work` in a child process that then dies by SIGKILL, as a crash would leave it.
+    // Runs `work` in a child process that then dies by SIGKILL, as a crash would leave it, or
+    // by `signal`; 0 calls exit(1) instead, as a library does when it cannot go on.
     void RunAndKill(const std::function<void(Workspace&, RecoveryJournal&)>& work,
                     int signal = SIGKILL) {
         pid_t pid = fork();
@@ -52,12 +53,16 @@ protected:
             if (!w.Setup(dir.Path())) _exit(3);
             RecoveryJournal journal(w);
             work(w, journal);
+            if (signal == 0) std::exit(1);
             kill(getpid(), signal);
             _exit(4);
         }
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        if (signal == 0)
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        else
+            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     }
 
     static std::unique_ptr<Image> NewRed(Workspace& w, int32_t width, int32_t height) {
@@ -258,6 +263,31 @@ TEST_F(RecoveryTest, TerminatingSignalsKeepJournaledWork) {
     }
     // Without a document there is nothing to keep: the file goes as before.
     RunAndKill([](Workspace&, RecoveryJournal&) {}, SIGTERM);
+    EXPECT_EQ(FilesInFolder(), 0u);
+}
+
+// Qt ends the program with exit(1) when the display connection breaks (a logout, a lost remote
+// session): the documents were never closed, and their work stays recoverable. An exit after
+// they were closed leaves nothing behind.
+TEST_F(RecoveryTest, AnExitWithDocumentsOpenKeepsJournaledWork) {
+    RunAndKill(
+        [](Workspace& w, RecoveryJournal&) {
+            [[maybe_unused]] static Image* a = NewRed(w, 8, 8).release();
+        },
+        0);
+    {
+        auto w = MakeWorkspace();
+        std::vector<std::unique_ptr<Image>> docs;
+        EXPECT_EQ(RecoverInto(*w, docs).recovered, 1);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        std::filesystem::remove(entry.path());
+    RunAndKill(
+        [](Workspace& w, RecoveryJournal&) {
+            auto a = NewRed(w, 8, 8);
+            a.reset();
+        },
+        0);
     EXPECT_EQ(FilesInFolder(), 0u);
 }
 
