@@ -63,7 +63,7 @@ public:
 
     // Registers a command by its first word; the handler gets the remaining words. A family
     // of subcommands names the second words it knows, so that a misspelled one is found before
-    // anything runs, as an unknown first word is.
+    // anything runs, as an unknown first word is; its handler then sees only those words.
     void Register(const std::string& name, CommandHandler handler,
                   std::function<bool(const std::string&)> knowsSubcommand = nullptr);
     // The second words `name` knows; nullptr when it takes no subcommand.

@@ -15,9 +15,6 @@ CommandResult History(BatchSession& s, const std::vector<std::string>& args) {
         return CommandResult::Script(
             "history takes undo|step-backward|step-forward|goto ROW|delete");
     const std::string& what = args[0];
-    const bool known = what == "undo" || what == "step-backward" || what == "step-forward" ||
-                       what == "goto" || what == "delete";
-    if (!known) return CommandResult::Script("unknown history command '" + what + "'");
     if ((what == "goto") != (args.size() == 2) || args.size() > 2)
         return CommandResult::Script(what == "goto" ? "history goto takes ROW"
                                                     : "history " + what + " takes no arguments");

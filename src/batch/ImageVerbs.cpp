@@ -162,9 +162,6 @@ CommandResult ImageCommand(BatchSession& s, const Args& args) {
     if (args.empty())
         return CommandResult::Script("image takes size|canvas|print-size|rotate|crop");
     const std::string& what = args[0];
-    if (what != "size" && what != "canvas" && what != "print-size" && what != "rotate" &&
-        what != "crop")
-        return CommandResult::Script("unknown image command '" + what + "'");
     std::optional<int> code;
     if (what == "rotate") {
         if (args.size() != 2)

@@ -12,8 +12,7 @@ namespace zelvo {
 namespace {
 
 CommandResult Recover(BatchSession& s, const std::vector<std::string>& args) {
-    if (args.size() > 1 || (args.size() == 1 && args[0] != "discard" && args[0] != "list"))
-        return CommandResult::Script("recover takes nothing, discard or list");
+    if (args.size() > 1) return CommandResult::Script("recover takes nothing, discard or list");
     const std::vector<RecoveryOffer> offers = FindRecoveryOffers(s.workspace);
     if (offers.empty()) {
         AppMessages().Show("There is no work to recover.");

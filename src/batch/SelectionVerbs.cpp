@@ -92,8 +92,6 @@ CommandResult Select(BatchSession& s, const Args& args) {
     const bool isPlain = std::find(plain.begin(), plain.end(), what) != plain.end();
     const bool isShape = what == "rect" || what == "ellipse" || what == "polygon";
     const bool isValue = what == "feather" || what == "expand" || what == "contract";
-    if (!isPlain && !isShape && !isValue && what != "dump")
-        return CommandResult::Script("unknown select command '" + what + "'");
     if (isPlain && args.size() != 1)
         return CommandResult::Script("select " + what + " takes no arguments");
     if (what == "dump" && args.size() != 2) return CommandResult::Script("select dump takes PATH");
@@ -163,9 +161,6 @@ CommandResult EditText(TextSessionInfo& text, const std::string& what) {
 CommandResult Edit(BatchSession& s, const Args& args) {
     if (args.empty()) return CommandResult::Script("edit takes a subcommand");
     const std::string& what = args[0];
-    const bool known = what == "clear" || what == "border" || what == "copy" || what == "cut" ||
-                       what == "paste" || what == "clean-clipboard";
-    if (!known) return CommandResult::Script("unknown edit command '" + what + "'");
     if (what == "border" && args.size() != 4)
         return CommandResult::Script("edit border takes W #RRGGBB OPACITY");
     if (what != "border" && args.size() != 1)
