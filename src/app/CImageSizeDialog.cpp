@@ -8,8 +8,10 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "app/DialogFields.h"
 
@@ -169,9 +171,24 @@ void CImageSizeDialog::Leave(Field field) {
     const std::optional<double> v = Read(field, false);
     if (!v) return;
     m_applying = true;
-    Apply(field, *v);
+    const bool taken = Apply(field, *v);
     m_applying = false;
     Show();
+    if (!taken) {
+        // Enter in the box left it first: the same press must not go on to OK.
+        m_refusedNow = true;
+        QTimer::singleShot(0, this, [this] { m_refusedNow = false; });
+    }
+}
+
+void CImageSizeDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && m_refusedNow) {
+        m_refusedNow = false;
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CImageSizeDialog::accept() {

@@ -35,6 +35,9 @@ public:
 
     void accept() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     enum Field { kPixelWidth, kPixelHeight, kDocWidth, kDocHeight, kResolution };
     // A box was left: a value in its range goes to the model (which may fall back to the
@@ -63,6 +66,8 @@ private:
     QCheckBox* m_scaleStyles;
     bool m_showing = false;
     bool m_applying = false;  // a value left is being taken (its refusal may show a message)
+    // A value left was refused during the key press now being handled (Enter in the box).
+    bool m_refusedNow = false;
 };
 
 }  // namespace zelvo

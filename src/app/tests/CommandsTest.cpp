@@ -491,11 +491,16 @@ private slots:
             dialog->accept();
             stayedOpen = dialog->isVisible();
             okWidth = dialog->PixelWidthEdit()->text();
+            // Enter in the box leaves it first (refused there), and the same press is no OK.
+            dialog->PixelWidthEdit()->setText("10000");
+            dialog->PixelWidthEdit()->setFocus();
+            QTest::keyClick(dialog->PixelWidthEdit(), Qt::Key_Return);
+            stayedOpen = stayedOpen && dialog->isVisible();
             dialog->reject();
         });
         frame.OnCommand(Id("&Image", "Image Size"));
         const auto& shown = program.Messages().Texts();
-        QCOMPARE(std::count(shown.begin(), shown.end(), std::string(kImageLimitsMessage)), 2);
+        QCOMPARE(std::count(shown.begin(), shown.end(), std::string(kImageLimitsMessage)), 3);
         QCOMPARE(width, QString("300"));
         QCOMPARE(height, QString("200"));
         QVERIFY(stayedOpen);
